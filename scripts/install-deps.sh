@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs everything Verolux needs to build, run and test, from Debian 12's packages only.
+# Idempotent: packages already present are left alone.
+set -euo pipefail
+
+BUILD_PKGS=(
+  build-essential cmake ninja-build pkg-config git
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxkbcommon-dev
+  libcurl4-openssl-dev libssl-dev libsimdjson-dev libzint-dev libcpp-httplib-dev
+  fonts-wqy-microhei
+)
+TEST_PKGS=(
+  libgtest-dev googletest clang libclang-rt-14-dev
+  cups cups-client cups-bsd printer-driver-cups-pdf
+  poppler-utils xvfb xauth imagemagick
+  chromium nodejs node-ws python3 python3-websockets python3-reportlab
+  wkhtmltopdf curl procps psmisc
+)
+
+want=("${BUILD_PKGS[@]}")
+if [[ "${1:-}" == "--test" ]]; then want+=("${TEST_PKGS[@]}"); fi
+
+missing=()
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
