@@ -1,0 +1,25 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace mINI {
+
+// MyIni.ini of one program folder, shared by the agent and the launcher. Reads never fail (a missing
+// file, section or key reads as ""); writes replace the file atomically under an advisory lock, so the
+// two programs never lose each other's keys and a crash never leaves a half-written file.
+class Settings {
+public:
+    explicit Settings(std::filesystem::path programFolder);
+
+    std::string ReadIni(std::string_view section, std::string_view key) const;
+    void WriteIni(std::string_view section, std::string_view key, std::string_view value) const;
+
+    const std::filesystem::path& file() const { return m_file; }
+
+private:
+    std::filesystem::path m_file;
+};
+
+} // namespace mINI
