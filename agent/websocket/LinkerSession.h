@@ -1,0 +1,58 @@
+#pragma once
+
+#include "agent/websocket/Frame.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mWSProtocol {
+
+// What the socket glue does after an arrival, in order; it stops at Drop.
+struct WsAction {
+    enum class Kind { Send, Deliver, Drop, LogPane, LogFile };
+    Kind kind;
+    std::string data; // Send: bytes to write; Deliver: the complete message text (valid UTF-8);
+                      // LogPane/LogFile: the line text (UTF-8), without timestamp
+};
+
+// The state of one connection slot: its handshake, the frame cut off at the end of the last
+// arrival (tmp2), the fragments of an unfinished message (PendingText) and ArrivalSerial.
+// Bytes in, actions out; no I/O. Frames are taken as a stream: however the bytes are split
+// into arrivals, the same messages are delivered.
+class LinkerSession {
+public:
+    bool handshaked() const { return m_handshaked; }
+    std::int32_t arrivalSerial() const { return m_arrivalSerial; }
+
+    // The slot is given to a new connection.
+    void reset();
+
+    // All bytes of one data arrival.
+    std::vector<WsAction> feed(std::string_view arrival);
+
+private:
+    void feedHandshake(std::string_view arrival, std::vector<WsAction>& out);
+    void feedFrames(std::string_view data, std::vector<WsAction>& out);
+    // Acts on a frame whose payload is complete; false when the connection is dropped.
+    bool dispatch(const FrameHeader& h, std::vector<WsAction>& out);
+    void drop(std::vector<WsAction>& out);
+    // Bytes kept from earlier arrivals: header bytes and payload so far of the frame in progress.
+    std::int64_t heldBytes() const;
+
+    bool m_handshaked = false;
+    bool m_dropped = false;
+    std::string m_request;        // upgrade request until its empty line has arrived
+    std::size_t m_requestScan = 0; // where to resume looking for the empty line
+    std::int32_t m_arrivalSerial = 0;
+
+    std::string m_headerBytes;          // a frame header cut off at the end of an arrival
+    std::optional<FrameHeader> m_frame; // the frame whose payload is arriving
+    std::int64_t m_frameGot = 0;        // its payload bytes received so far
+    std::string m_payload;              // payload of a final text frame
+    std::string m_pendingText;          // bytes of the fragments of an unfinished message
+};
+
+} // namespace mWSProtocol

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace mWSProtocol {
+
+// An upgrade request must show its empty line within this many bytes.
+inline constexpr std::size_t kMaxHandshakeBytes = 16 * 1024;
+
+// Largest inbound frame payload: the length must fit a signed 32-bit value.
+inline constexpr std::int32_t kMaxFramePayload = INT32_MAX;
+
+// Largest payload an outbound frame carries: only the 16-bit length form is produced.
+inline constexpr std::size_t kMaxPackedPayload = 65535;
+
+// Longest frame header: 2 bytes, 8-byte length, 4-byte masking key.
+inline constexpr std::size_t kMaxFrameHeaderBytes = 14;
+
+} // namespace mWSProtocol
