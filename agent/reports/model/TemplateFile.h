@@ -1,0 +1,23 @@
+#pragma once
+
+#include "model/Template.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace verolux::reports {
+
+// The .grf file: a JSON object {"format": "verolux-report", "version": 1, ...}; see docs/template-format.md.
+struct TemplateLoadResult {
+    std::optional<Template> tmpl;
+    // Why it failed, with the place: "line 3, column 7: ..." for JSON syntax,
+    // "bands.detail.items[2].x: ..." for a value of the wrong kind.
+    std::string error;
+    explicit operator bool() const { return tmpl.has_value(); }
+};
+
+TemplateLoadResult ParseTemplate(std::string_view json);
+std::string WriteTemplate(const Template& tmpl);
+
+} // namespace verolux::reports
