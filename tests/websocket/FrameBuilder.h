@@ -1,0 +1,102 @@
+#pragma once
+
+// Builds client frames for tests, byte by byte from RFC 6455 section 5.2, independently of the
+// production encoder.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace wstest {
+
+enum class LengthForm { Shortest, Len16, Len64 };
+
+struct FrameOptions {
+    bool fin = true;
+    bool masked = true;
+    std::uint8_t rsv = 0; // bits 6..4 of byte 0, already shifted (e.g. 0x40 for RSV1)
+    std::array<std::uint8_t, 4> key{0x37, 0xFA, 0x21, 0x3D};
+    LengthForm form = LengthForm::Shortest;
+};
+
+inline std::string frame(std::uint8_t opcode, std::string_view payload, FrameOptions o = {}) {
+    std::string f;
+    f += static_cast<char>((o.fin ? 0x80 : 0x00) | o.rsv | (opcode & 0x0F));
+    const std::uint8_t maskBit = o.masked ? 0x80 : 0x00;
+    const std::uint64_t n = payload.size();
+    LengthForm form = o.form;
+    if (form == LengthForm::Shortest) form = n <= 125 ? LengthForm::Shortest : n <= 0xFFFF ? LengthForm::Len16 : LengthForm::Len64;
+    if (form == LengthForm::Shortest) {
+        f += static_cast<char>(maskBit | n);
+    } else if (form == LengthForm::Len16) {
+        f += static_cast<char>(maskBit | 126);
+        f += static_cast<char>((n >> 8) & 0xFF);
+        f += static_cast<char>(n & 0xFF);
+    } else {
+        f += static_cast<char>(maskBit | 127);
+        for (int shift = 56; shift >= 0; shift -= 8) f += static_cast<char>((n >> shift) & 0xFF);
+    }
+    if (o.masked) {
+        for (std::uint8_t k : o.key) f += static_cast<char>(k);
+        for (std::size_t i = 0; i < payload.size(); ++i)
+            f += static_cast<char>(static_cast<std::uint8_t>(payload[i]) ^ o.key[i % 4]);
+    } else {
+        f.append(payload);
+    }
+    return f;
+}
+
+inline std::string text(std::string_view payload, FrameOptions o = {}) { return frame(0x1, payload, o); }
+
+inline std::string fragment(std::uint8_t opcode, std::string_view payload, bool fin) {
+    FrameOptions o;
+    o.fin = fin;
+    return frame(opcode, payload, o);
+}
+
+// "81 85 37 FA" -> bytes.
+inline std::string hex(std::string_view spaced) {
+    std::string out;
+    int nibbles = 0;
+    unsigned value = 0;
+    for (char c : spaced) {
+        int d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else continue;
+        value = value * 16 + unsigned(d);
+        if (++nibbles == 2) {
+            out += static_cast<char>(value);
+            nibbles = 0;
+            value = 0;
+        }
+    }
+    return out;
+}
+
+inline std::string toHex(std::string_view bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i) out += ' ';
+        const auto b = static_cast<std::uint8_t>(bytes[i]);
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
+// A typical browser upgrade request.
+inline std::string upgradeRequest(std::string_view key = "dGhlIHNhbXBsZSBub25jZQ==",
+                                  std::string_view host = "127.0.0.1:28502") {
+    std::string r = "GET / HTTP/1.1\r\nHost: ";
+    r += host;
+    r += "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: ";
+    r += key;
+    r += "\r\nSec-WebSocket-Version: 13\r\nOrigin: http://localhost\r\n\r\n";
+    return r;
+}
+
+} // namespace wstest

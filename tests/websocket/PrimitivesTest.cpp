@@ -1,0 +1,136 @@
+#include "agent/websocket/Base64.h"
+#include "agent/websocket/SHA1.h"
+#include "agent/websocket/UTF8.h"
+#include "FrameBuilder.h"
+
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/sha.h>
+
+#include <random>
+
+using wstest::hex;
+using wstest::toHex;
+
+namespace {
+
+struct HashCase {
+    const char* name;
+    std::string input;
+    const char* digest; // FIPS 180 example digests
+};
+
+class Sha1Vectors : public ::testing::TestWithParam<HashCase> {};
+
+TEST_P(Sha1Vectors, MatchesPublishedDigest) {
+    const std::string d = mSHA1::SHA1(GetParam().input);
+    ASSERT_EQ(d.size(), 20u);
+    EXPECT_EQ(toHex(d), toHex(hex(GetParam().digest)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fips, Sha1Vectors,
+    ::testing::Values(HashCase{"empty", "", "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
+                      HashCase{"abc", "abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
+                      HashCase{"bits448", "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+                               "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
+                      HashCase{"millionA", std::string(1000000, 'a'), "34aa973cd4c4daa4f61eeb2bdbad27316534016f"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Padding boundaries (55/56/63/64/119/120 bytes) checked against OpenSSL.
+TEST(Sha1, AgreesWithOpenSslAcrossBlockBoundaries) {
+    std::mt19937 rng(7);
+    for (std::size_t len = 0; len <= 200; ++len) {
+        std::string data(len, '\0');
+        for (auto& c : data) c = static_cast<char>(rng());
+        unsigned char ref[SHA_DIGEST_LENGTH];
+        ::SHA1(reinterpret_cast<const unsigned char*>(data.data()), data.size(), ref);
+        EXPECT_EQ(toHex(mSHA1::SHA1(data)), toHex(std::string(reinterpret_cast<char*>(ref), 20))) << "length " << len;
+    }
+}
+
+TEST(HexToWord, ReadsUnsignedHex) {
+    EXPECT_EQ(mSHA1::HexToWord("67452301"), 0x67452301u);
+    EXPECT_EQ(mSHA1::HexToWord("C3D2E1F0"), 0xC3D2E1F0u); // above 0x7FFFFFFF stays positive
+    EXPECT_EQ(mSHA1::HexToWord("ca62c1d6"), 0xCA62C1D6u);
+    EXPECT_THROW(mSHA1::HexToWord("1234"), std::invalid_argument);
+    EXPECT_THROW(mSHA1::HexToWord("1234567G"), std::invalid_argument);
+}
+
+struct B64Case {
+    const char* in;
+    const char* out; // RFC 4648 section 10
+};
+
+class Base64Vectors : public ::testing::TestWithParam<B64Case> {};
+
+TEST_P(Base64Vectors, MatchesRfc4648) { EXPECT_EQ(mBase64::EncodeBase64(GetParam().in), GetParam().out); }
+
+INSTANTIATE_TEST_SUITE_P(Rfc4648, Base64Vectors,
+                         ::testing::Values(B64Case{"", ""}, B64Case{"f", "Zg=="}, B64Case{"fo", "Zm8="},
+                                           B64Case{"foo", "Zm9v"}, B64Case{"foob", "Zm9vYg=="},
+                                           B64Case{"fooba", "Zm9vYmE="}, B64Case{"foobar", "Zm9vYmFy"}));
+
+TEST(Base64, AllByteValuesAgreeWithOpenSsl) {
+    std::string all;
+    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+    for (std::size_t len : {1u, 2u, 3u, 20u, 255u, 256u}) {
+        const std::string in = all.substr(0, len);
+        std::string ref(4 * ((len + 2) / 3) + 1, '\0');
+        const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(ref.data()),
+                                      reinterpret_cast<const unsigned char*>(in.data()), static_cast<int>(len));
+        ref.resize(static_cast<std::size_t>(n));
+        EXPECT_EQ(mBase64::EncodeBase64(in), ref) << "length " << len;
+    }
+}
+
+TEST(Base64, SHA1DigestGivesTwentyEightCharactersEndingInOnePad) {
+    const std::string b = mBase64::EncodeBase64(mSHA1::SHA1("x"));
+    EXPECT_EQ(b.size(), 28u);
+    EXPECT_EQ(b.back(), '=');
+    EXPECT_NE(b[26], '=');
+}
+
+struct Utf8Case {
+    const char* name;
+    std::string bytes;
+    std::u16string text;
+};
+
+class Utf8Decode : public ::testing::TestWithParam<Utf8Case> {};
+
+TEST_P(Utf8Decode, ReplacesIllFormedSequences) {
+    EXPECT_EQ(mUTF8::Utf8ToString(GetParam().bytes), GetParam().text);
+    // The UTF-8 that is delivered is the same text.
+    EXPECT_EQ(mUTF8::SanitizeUtf8(GetParam().bytes), mUTF8::StringToUtf8(GetParam().text));
+    EXPECT_TRUE(mUTF8::IsValidUtf8(mUTF8::SanitizeUtf8(GetParam().bytes)));
+}
+
+// Expected replacements follow the Unicode standard's "maximal subpart" practice (chapter 3,
+// U+FFFD substitution), which the platform converters follow.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Utf8Decode,
+    ::testing::Values(
+        Utf8Case{"empty", "", u""}, Utf8Case{"ascii", "hello", u"hello"},
+        Utf8Case{"nihao", hex("E4 BD A0 E5 A5 BD"), u"你好"},
+        Utf8Case{"astral", hex("F0 9F 98 80"), u"\U0001F600"},
+        Utf8Case{"unicodeTable3_8", hex("61 F1 80 80 E1 80 C2 62 80 63 80 BF 64"),
+                 u"a\uFFFD\uFFFD\uFFFDb\uFFFDc\uFFFD\uFFFDd"},
+        Utf8Case{"overlongNul", hex("C0 80"), u"\uFFFD\uFFFD"},
+        Utf8Case{"overlong3", hex("E0 80 AF"), u"\uFFFD\uFFFD\uFFFD"},
+        Utf8Case{"surrogate", hex("ED A0 80"), u"\uFFFD\uFFFD\uFFFD"},
+        Utf8Case{"aboveMax", hex("F4 90 80 80"), u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        Utf8Case{"truncatedAtEnd", hex("41 E4 BD"), u"A\uFFFD"},
+        Utf8Case{"strayFF", hex("FF 41"), u"\uFFFDA"},
+        Utf8Case{"literalReplacement", hex("EF BF BD"), u"\uFFFD"},
+        Utf8Case{"longAsciiThenBad", std::string(17, 'x') + hex("80"), std::u16string(17, u'x') + u"\uFFFD"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Utf8, StringToUtf8) {
+    EXPECT_EQ(mUTF8::StringToUtf8(u""), "");
+    EXPECT_EQ(mUTF8::StringToUtf8(u"你好"), hex("E4 BD A0 E5 A5 BD"));
+    EXPECT_EQ(mUTF8::StringToUtf8(u"\U0001F600"), hex("F0 9F 98 80"));
+    EXPECT_EQ(mUTF8::StringToUtf8(std::u16string(1, char16_t(0xD800))), hex("EF BF BD")); // lone surrogate
+}
+
+} // namespace
