@@ -1,0 +1,239 @@
+#include "agent/desktop/LinkerPool.h"
+
+#include <QCoreApplication>
+#include <QHostAddress>
+
+namespace verolux {
+namespace {
+
+QString PeerAddressText(const QTcpSocket& s)
+{
+    QHostAddress a = s.peerAddress();
+    bool isV4 = false;
+    quint32 v4 = a.toIPv4Address(&isV4); // dual-stack sockets report IPv4 peers as ::ffff:a.b.c.d
+    return isV4 ? QHostAddress(v4).toString() : a.toString();
+}
+
+} // namespace
+
+LinkerPool::LinkerPool(Hooks hooks, QObject* parent) : QObject(parent), m_hooks(std::move(hooks))
+{
+    // Element 0 exists from the start and the load step creates element 1; both start closed.
+    m_slots.push_back(std::make_unique<Linker>());
+    m_slots.push_back(std::make_unique<Linker>());
+    connect(&m_listener, &QTcpServer::newConnection, this, &LinkerPool::onNewConnection);
+    connect(&m_listener, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError e) {
+        m_hooks.addLog(QStringLiteral("监听器发生错误:") + QString::number(int(e)) + QLatin1Char(',') +
+                       m_listener.errorString());
+    });
+}
+
+LinkerPool::~LinkerPool() { CloseAll(); }
+
+bool LinkerPool::StartListening(quint16 port, QString* error)
+{
+    if (m_listener.listen(QHostAddress::Any, port))
+        return true;
+    if (error)
+        *error = m_listener.errorString();
+    return false;
+}
+
+bool LinkerPool::busy(int index) const
+{
+    const auto& s = m_slots[size_t(index)]->socket;
+    if (!s)
+        return false;
+    auto st = s->state();
+    return st == QAbstractSocket::ConnectedState || st == QAbstractSocket::ConnectingState ||
+           st == QAbstractSocket::HostLookupState;
+}
+
+bool LinkerPool::slotHandshaked(int index) const
+{
+    return index >= 0 && index < slotCount() && m_slots[size_t(index)]->session.handshaked();
+}
+
+int LinkerPool::takeSlot()
+{
+    for (int i = 0; i < slotCount(); ++i)
+        if (!busy(i))
+            return i;
+    if (slotCount() >= kMaxSlots)
+        return -1;
+    m_slots.push_back(std::make_unique<Linker>());
+    return slotCount() - 1;
+}
+
+void LinkerPool::onNewConnection()
+{
+    while (QTcpSocket* incoming = m_listener.nextPendingConnection()) {
+        int i = takeSlot();
+        if (i < 0) {
+            m_hooks.addLog(QStringLiteral("连接数已满，拒绝连接请求~") + PeerAddressText(*incoming) +
+                           QLatin1Char(':') + QString::number(incoming->peerPort()));
+            incoming->abort();
+            incoming->deleteLater();
+            continue;
+        }
+        Linker& l = *m_slots[size_t(i)];
+        if (l.socket) { // the old, closed connection of this slot goes now
+            l.socket->disconnect(this);
+            l.socket->abort();
+            l.socket->deleteLater();
+        }
+        if (l.counted) // closed without a close event reaching us: it stops counting now
+            countDown(i);
+        l.socket = incoming;
+        l.session.reset();
+        l.queued.clear();
+        l.feeding = false;
+        l.counted = true;
+        quint64 gen = ++l.generation;
+        incoming->setParent(this);
+        connect(incoming, &QTcpSocket::readyRead, this, [this, i, gen] { onReadyRead(i, gen); });
+        connect(incoming, &QTcpSocket::disconnected, this, [this, i, gen] { onDisconnected(i, gen); });
+        connect(incoming, &QTcpSocket::errorOccurred, this,
+                [this, i, gen](QAbstractSocket::SocketError e) { onSocketError(i, gen, e); });
+
+        ++m_connectedCount;
+        m_hooks.connectedCountChanged(m_connectedCount);
+        m_hooks.addLog(QStringLiteral("收到一个连接请求~") + PeerAddressText(*incoming) + QLatin1Char(':') +
+                       QString::number(incoming->peerPort()));
+    }
+}
+
+void LinkerPool::countDown(int index)
+{
+    Linker& l = *m_slots[size_t(index)];
+    if (!l.counted)
+        return;
+    l.counted = false;
+    --m_connectedCount;
+    m_hooks.connectedCountChanged(m_connectedCount);
+}
+
+void LinkerPool::onDisconnected(int index, quint64 generation)
+{
+    Linker& l = *m_slots[size_t(index)];
+    if (l.generation != generation || !l.counted)
+        return; // the agent dropped it: already counted down, no close event
+    m_hooks.addLog(QStringLiteral("连接关闭"));
+    countDown(index);
+}
+
+void LinkerPool::onSocketError(int index, quint64 generation, QAbstractSocket::SocketError error)
+{
+    Linker& l = *m_slots[size_t(index)];
+    // A peer that closes is reported as an error by Qt too; that is the close event, not an error.
+    if (l.generation != generation || !l.counted || error == QAbstractSocket::RemoteHostClosedError)
+        return;
+    m_hooks.addLog(QStringLiteral("连接器发生错误:") + QString::number(index) + QLatin1Char(',') +
+                   QString::number(int(error)) + QLatin1Char(',') +
+                   (l.socket ? l.socket->errorString() : QString()));
+}
+
+void LinkerPool::DropConnection(int index)
+{
+    if (index < 0 || index >= slotCount())
+        return;
+    Linker& l = *m_slots[size_t(index)];
+    bool wasCounted = l.counted;
+    l.counted = false; // before close(): the disconnected signal it emits must not count again
+    l.queued.clear();
+    if (l.socket)
+        l.socket->abort();
+    if (wasCounted) {
+        --m_connectedCount;
+        m_hooks.connectedCountChanged(m_connectedCount);
+    }
+}
+
+void LinkerPool::onReadyRead(int index, quint64 generation)
+{
+    Linker* l = m_slots[size_t(index)].get();
+    if (l->generation != generation || !l->socket)
+        return;
+    QByteArray data = l->socket->readAll();
+    l->queued.append(data.constData(), size_t(data.size()));
+    if (l->feeding)
+        return; // an outer call on this slot is still carrying out actions; it takes these bytes next
+
+    l->feeding = true;
+    while (!l->queued.empty()) {
+        std::string arrival;
+        arrival.swap(l->queued);
+        auto actions = l->session.feed(arrival);
+        if (!runActions(index, generation, actions))
+            break;
+        l = m_slots[size_t(index)].get(); // the array may have grown meanwhile
+        if (l->generation != generation)
+            return;
+    }
+    l = m_slots[size_t(index)].get();
+    if (l->generation == generation)
+        l->feeding = false;
+}
+
+bool LinkerPool::runActions(int index, quint64 generation, const std::vector<mWSProtocol::WsAction>& actions)
+{
+    using Kind = mWSProtocol::WsAction::Kind;
+    for (const auto& a : actions) {
+        Linker& l = *m_slots[size_t(index)];
+        if (l.generation != generation || !l.counted || !l.socket)
+            return false;
+        switch (a.kind) {
+        case Kind::Send:
+            if (l.socket->write(a.data.data(), qint64(a.data.size())) != qint64(a.data.size())) {
+                DropConnection(index);
+                return false;
+            }
+            break;
+        case Kind::Deliver:
+            m_hooks.deliver(a.data);
+            break;
+        case Kind::Drop:
+            DropConnection(index);
+            return false;
+        case Kind::LogPane:
+            m_hooks.addLog(QString::fromStdString(a.data));
+            break;
+        case Kind::LogFile:
+            try {
+                m_hooks.writeLog(a.data);
+            } catch (...) {
+                // A log file that cannot be written ends the arrival like any other error here.
+                DropConnection(index);
+                return false;
+            }
+            break;
+        }
+    }
+    return true;
+}
+
+void LinkerPool::Broadcast(const std::string& frame)
+{
+    // Indices, not iterators: events run between sends and may add slots.
+    for (int i = 0; i < slotCount(); ++i) {
+        Linker& l = *m_slots[size_t(i)];
+        if (!l.socket || l.socket->state() != QAbstractSocket::ConnectedState)
+            continue;
+        l.socket->write(frame.data(), qint64(frame.size()));
+        l.socket->flush();
+        QCoreApplication::processEvents();
+    }
+}
+
+void LinkerPool::CloseAll()
+{
+    m_listener.close();
+    for (auto& l : m_slots) {
+        if (l->socket) {
+            l->socket->disconnect(this);
+            l->socket->abort();
+        }
+    }
+}
+
+} // namespace verolux

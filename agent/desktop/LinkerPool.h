@@ -1,0 +1,80 @@
+#pragma once
+
+#include "agent/websocket/LinkerSession.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace verolux {
+
+// The agent's network side: one listening socket (`Listener`) and the growing array of connection
+// slots (`Linker`), each with its record (`LinkerInfo`: the WebSocket session with its `Handshaked`
+// flag). Everything runs on the UI thread; handlers may be re-entered while a delivered message is
+// being printed, so a slot never feeds its session twice at once.
+class LinkerPool : public QObject {
+    Q_OBJECT
+public:
+    // The slot array never grows past 16-bit indices 0..32767; a request finding every slot busy is
+    // closed at once and not counted.
+    static constexpr int kMaxSlots = 32768;
+
+    struct Hooks {
+        std::function<void(const QString&)> addLog;          // log pane
+        std::function<void(const std::string&)> writeLog;    // log file (may throw)
+        std::function<void(const std::string&)> deliver;     // a complete text message
+        std::function<void(int)> connectedCountChanged;
+    };
+
+    explicit LinkerPool(Hooks hooks, QObject* parent = nullptr);
+    ~LinkerPool() override;
+
+    // Listens on every local address (IPv4 and IPv6) of the port; false with the reason on failure.
+    bool StartListening(quint16 port, QString* error);
+    bool isListening() const { return m_listener.isListening(); }
+    quint16 listeningPort() const { return m_listener.serverPort(); }
+
+    // Closes slot index and counts it down (once, whoever closes first).
+    void DropConnection(int index);
+
+    // Sends frame to every connected slot in ascending order, letting events run after each send.
+    void Broadcast(const std::string& frame);
+
+    int ConnectedCount() const { return m_connectedCount; }
+    int slotCount() const { return static_cast<int>(m_slots.size()); }
+    bool slotHandshaked(int index) const;
+
+    void CloseAll();
+
+private:
+    struct Linker {
+        QPointer<QTcpSocket> socket;
+        mWSProtocol::LinkerSession session; // the slot's record: Handshaked, reassembly state
+        bool counted = false;               // counted in ConnectedCount and not yet counted down
+        bool feeding = false;               // session.feed() results are being carried out
+        std::string queued;                 // bytes that arrived meanwhile
+        quint64 generation = 0;             // changes whenever the slot takes a new connection
+    };
+
+    void onNewConnection();
+    void onReadyRead(int index, quint64 generation);
+    void onDisconnected(int index, quint64 generation);
+    void onSocketError(int index, quint64 generation, QAbstractSocket::SocketError error);
+    int takeSlot();
+    bool busy(int index) const;
+    void countDown(int index);
+    bool runActions(int index, quint64 generation, const std::vector<mWSProtocol::WsAction>& actions);
+
+    Hooks m_hooks;
+    QTcpServer m_listener;
+    std::vector<std::unique_ptr<Linker>> m_slots;
+    int m_connectedCount = 0;
+};
+
+} // namespace verolux

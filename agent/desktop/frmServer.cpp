@@ -1,0 +1,209 @@
+#include "agent/desktop/frmServer.h"
+
+#include "agent/desktop/LinkerPool.h"
+#include "agent/desktop/TrayIcon.h"
+#include "agent/startup/StartDecision.h"
+#include "agent/websocket/Frame.h"
+#include "common/TextFile.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QScreen>
+
+#include <stdexcept>
+
+namespace verolux {
+namespace {
+
+// Positions of the window design are in twips; 15 twips make a pixel.
+constexpr int Px(int twips) { return twips / 15; }
+QRect Twips(int left, int top, int width, int height) { return {Px(left), Px(top), Px(width), Px(height)}; }
+
+QString Stamp() { return QString::fromStdString(GeneralDateTimeNow()); }
+
+} // namespace
+
+QString MainCaption(const QString& version)
+{
+    return QStringLiteral("Web报表服务端 (") + version + QLatin1Char(')');
+}
+
+frmServer::frmServer(Options options)
+    : m_options(std::move(options)), m_settings(m_options.programFolder), m_logFile(m_options.programFolder)
+{
+    setWindowTitle(QStringLiteral("报表打印服务端"));
+    buildControls();
+
+    LinkerPool::Hooks hooks;
+    hooks.addLog = [this](const QString& line) { AddLog(line); };
+    hooks.writeLog = [this](const std::string& line) { WriteLog(line); };
+    hooks.deliver = [this](const std::string& text) { RepPrint(text); };
+    hooks.connectedCountChanged = [this](int n) { lbConnectedCount->setText(QString::number(n)); };
+    m_linkers = std::make_unique<LinkerPool>(std::move(hooks));
+}
+
+frmServer::~frmServer() = default;
+
+void frmServer::buildControls()
+{
+    // Client area large enough for the two frames, as the window was designed.
+    setFixedSize(Px(7725), Px(6090));
+
+    auto* frame1 = new QGroupBox(this);
+    frame1->setGeometry(Twips(120, 0, 6315, 555));
+    auto* label2 = new QLabel(QStringLiteral("端口："), frame1);
+    label2->setGeometry(Twips(210, 240, 540, 180 + 60));
+    txtPort = new QLineEdit(m_options.initialPort, frame1);
+    txtPort->setGeometry(Twips(840, 180, 795, 300));
+    auto* label1 = new QLabel(QStringLiteral("当前连接数:"), frame1);
+    label1->setGeometry(Twips(1860, 240, 990, 180 + 60));
+    label1->setStyleSheet(QStringLiteral("color: blue"));
+    lbConnectedCount = new QLabel(QStringLiteral("0"), frame1);
+    lbConnectedCount->setGeometry(Twips(2970, 240, 480, 180 + 60));
+    lbConnectedCount->setStyleSheet(QStringLiteral("color: blue"));
+    cmdRunning = new QPushButton(QStringLiteral("启动"), frame1);
+    cmdRunning->setGeometry(Twips(3600, 180, 735, 315));
+    cmdPrint = new QPushButton(QStringLiteral("测试"), frame1);
+    cmdPrint->setGeometry(Twips(4680, 150, 915, 345));
+
+    txtLog = new QPlainTextEdit(this);
+    txtLog->setGeometry(Twips(120, 600, 6315, 3375));
+    txtLog->setReadOnly(true);
+    txtLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    auto* frame2 = new QGroupBox(QStringLiteral("发送给所有客户端"), this);
+    frame2->setGeometry(Twips(120, 4440, 7455, 1515));
+    txtSend = new QPlainTextEdit(frame2);
+    txtSend->setGeometry(Twips(60, 240, 6255, 1170));
+    cmdSend = new QPushButton(QStringLiteral("发送"), frame2);
+    cmdSend->setGeometry(Twips(6480, 240, 735, 435));
+    lbChrCount = new QLabel(QStringLiteral("0"), frame2);
+    lbChrCount->setGeometry(Twips(6600, 810, 600, 180 + 60));
+    lbChrCount->setStyleSheet(QStringLiteral("color: grey"));
+    lbChrCount->setToolTip(QStringLiteral("发送输入框中的字符数量"));
+
+    connect(cmdRunning, &QPushButton::clicked, this, &frmServer::cmdRunning_Click);
+    connect(cmdSend, &QPushButton::clicked, this, &frmServer::cmdSend_Click);
+    connect(cmdPrint, &QPushButton::clicked, this, &frmServer::cmdPrint_Click);
+    connect(txtSend, &QPlainTextEdit::textChanged, this, &frmServer::txtSend_Change);
+}
+
+void frmServer::Load()
+{
+    cmdRunning_Click(); // a failure leaves the button enabled, nothing more
+    const QString caption = MainCaption(QString::fromStdString(mMain::VersionText()));
+    placeBottomRight();
+    setWindowTitle(caption);
+    if (m_options.withTray)
+        m_tray = new TrayIcon(*this, caption);
+}
+
+void frmServer::placeBottomRight()
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect s = screen->geometry();
+    QSize frame = frameGeometry().size().expandedTo(size());
+    move(s.width() - frame.width() - Px(200), s.height() - frame.height() - Px(650));
+}
+
+void frmServer::AddLog(const QString& message)
+{
+    LogPane::Update u = m_logPane.AddLog(message.toStdU16String(), Stamp().toStdU16String());
+    if (u.cleared)
+        txtLog->clear();
+    QString shown = QString::fromStdU16String(u.appended);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QTextCursor c = txtLog->textCursor();
+    c.movePosition(QTextCursor::End);
+    c.insertText(shown);
+    txtLog->setTextCursor(c); // caret at the end: the pane scrolls to the newest entry
+}
+
+void frmServer::WriteLog(const std::string& message) const { m_logFile.WriteLog(message); }
+
+QString frmServer::ReadTextFile(const std::filesystem::path& path) const
+{
+    return QString::fromUtf8(QByteArray::fromStdString(ReadWholeFile(path)));
+}
+
+void frmServer::cmdRunning_Click()
+{
+    bool ok = false;
+    int port = txtPort->text().trimmed().toInt(&ok);
+    QString error;
+    if (!ok || port < 0 || port > 65535)
+        error = QStringLiteral("端口无效");
+    else if (m_linkers->StartListening(quint16(port), &error)) {
+        cmdRunning->setEnabled(false);
+        return;
+    }
+    AddLog(QStringLiteral("监听端口 ") + txtPort->text() + QStringLiteral(" 失败:") + error);
+}
+
+void frmServer::txtSend_Change() { lbChrCount->setText(QString::number(txtSend->toPlainText().size())); }
+
+void frmServer::cmdSend_Click()
+{
+    const QString text = txtSend->toPlainText();
+    if (text.isEmpty())
+        return;
+    std::string frame;
+    try {
+        frame = mWSProtocol::PackString(text.toStdString(), 1);
+    } catch (const std::exception&) {
+        AddLog(QStringLiteral("发送内容超过 65535 字节，未发送"));
+        return;
+    }
+    AddLog(QStringLiteral("发送<") + QString::number(frame.size()) + QStringLiteral(">字节"));
+    m_linkers->Broadcast(frame);
+}
+
+void frmServer::Reply(const QString& text)
+{
+    txtSend->setPlainText(text);
+    cmdSend_Click();
+}
+
+void frmServer::cmdPrint_Click() { RepPrint(std::string()); }
+
+void frmServer::RepPrint(std::string text)
+{
+    if (m_printProcedure) {
+        m_printProcedure(*this, std::move(text));
+        return;
+    }
+    AddLog(QStringLiteral("收到消息:") + QString::fromStdString(text));
+}
+
+void frmServer::ShowWindow()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void frmServer::ExitAgent()
+{
+    m_exitRequested = true;
+    close();
+}
+
+void frmServer::closeEvent(QCloseEvent* event)
+{
+    if (!m_exitRequested) {
+        event->ignore();
+        hide();
+        return;
+    }
+    event->accept();
+    if (m_tray)
+        m_tray->Remove();
+    m_linkers->CloseAll();
+    // Report windows that hid themselves after their work must not keep the agent alive.
+    QCoreApplication::quit();
+}
+
+} // namespace verolux

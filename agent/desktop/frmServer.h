@@ -1,0 +1,97 @@
+#pragma once
+
+#include "agent/startup/LogPane.h"
+#include "common/Ini.h"
+#include "common/LogFile.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QWidget>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace verolux {
+class LinkerPool;
+class TrayIcon;
+
+// The agent's main window: listening socket and connections, log pane, the send box that reaches
+// every connected page, and the tray icon. Loaded hidden; the tray brings it up.
+class frmServer : public QWidget {
+    Q_OBJECT
+public:
+    struct Options {
+        std::filesystem::path programFolder;
+        QString initialPort = QStringLiteral("28502");
+        bool withTray = true;
+    };
+
+    explicit frmServer(Options options);
+    ~frmServer() override;
+
+    // The window's load step: listening, placement, caption, tray icon.
+    void Load();
+
+    void AddLog(const QString& message);
+    void WriteLog(const std::string& message) const; // throws when the log file cannot be written
+    QString ReadTextFile(const std::filesystem::path& path) const;
+
+    // The print procedure; the message layer hands it every complete text message.
+    void RepPrint(std::string text);
+    // Puts a reply into the send box and sends it to every connected page.
+    void Reply(const QString& text);
+
+    // Where the print procedure is carried out; set by the agent's start-up.
+    using PrintProcedure = std::function<void(frmServer&, std::string)>;
+    void setPrintProcedure(PrintProcedure p) { m_printProcedure = std::move(p); }
+
+    const std::filesystem::path& programFolder() const { return m_options.programFolder; }
+    const mINI::Settings& settings() const { return m_settings; }
+    LinkerPool& linkers() { return *m_linkers; }
+    const LogPane& logPane() const { return m_logPane; }
+
+    // Exit from the tray menu: closes for real and ends the whole process.
+    void ExitAgent();
+
+    // Controls, named as the operators and the tests know them.
+    QLineEdit* txtPort = nullptr;
+    QLabel* lbConnectedCount = nullptr;
+    QPushButton* cmdRunning = nullptr;
+    QPushButton* cmdPrint = nullptr;
+    QPlainTextEdit* txtLog = nullptr;
+    QPlainTextEdit* txtSend = nullptr;
+    QPushButton* cmdSend = nullptr;
+    QLabel* lbChrCount = nullptr;
+
+public slots:
+    void cmdRunning_Click();
+    void cmdSend_Click();
+    void cmdPrint_Click();
+    void ShowWindow();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void placeBottomRight();
+    void txtSend_Change();
+
+    Options m_options;
+    mINI::Settings m_settings;
+    LogFile m_logFile;
+    LogPane m_logPane;
+    std::unique_ptr<LinkerPool> m_linkers;
+    TrayIcon* m_tray = nullptr;
+    PrintProcedure m_printProcedure;
+    bool m_exitRequested = false;
+};
+
+// "Web报表服务端 (x.y.z)"
+QString MainCaption(const QString& version);
+
+} // namespace verolux

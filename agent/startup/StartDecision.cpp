@@ -1,0 +1,11 @@
+#include "agent/startup/StartDecision.h"
+
+namespace mMain {
+
+std::string VersionText()
+{
+    return std::to_string(VEROLUX_VERSION_MAJOR) + "." + std::to_string(VEROLUX_VERSION_MINOR) + "." +
+           std::to_string(VEROLUX_VERSION_PATCH);
+}
+
+} // namespace mMain

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+#include <filesystem>
+
+namespace mMain {
+
+struct Arguments {
+    QString port = QStringLiteral("28502"); // initial text of the port box
+};
+
+// The agent's entry procedure: returns the process exit code. Ends at once unless the settings ask
+// this process to become the running agent.
+int Main(int argc, char** argv);
+
+} // namespace mMain

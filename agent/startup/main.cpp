@@ -1,0 +1,3 @@
+#include "agent/startup/mMain.h"
+
+int main(int argc, char** argv) { return mMain::Main(argc, argv); }
