@@ -1,0 +1,198 @@
+#include "agent/desktop/LinkerPool.h"
+#include "agent/desktop/TrayIcon.h"
+#include "agent/desktop/frmServer.h"
+#include "agent/startup/StartDecision.h"
+
+#include <QApplication>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+using verolux::frmServer;
+
+namespace {
+
+// Runs the event loop until cond holds or two seconds pass.
+template <class F> bool WaitFor(F cond)
+{
+    for (int i = 0; i < 200 && !cond(); ++i)
+        QTest::qWait(10);
+    return cond();
+}
+
+QByteArray UpgradeRequest()
+{
+    return QByteArrayLiteral("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                             "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+}
+
+// A masked client frame, built here and not by the agent's encoder.
+QByteArray ClientFrame(quint8 opcode, const QByteArray& payload)
+{
+    QByteArray f;
+    f.append(char(0x80 | opcode));
+    f.append(char(0x80 | payload.size())); // short payloads only
+    const char key[4] = {0x11, 0x22, 0x33, 0x44};
+    f.append(key, 4);
+    for (int i = 0; i < payload.size(); ++i)
+        f.append(char(payload[i] ^ key[i % 4]));
+    return f;
+}
+
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        frmServer::Options o;
+        o.programFolder = m_dir.path().toStdString();
+        o.initialPort = QStringLiteral("0"); // any free port
+        o.withTray = false;
+        m_window = std::make_unique<frmServer>(o);
+        m_window->Load();
+        ASSERT_TRUE(m_window->linkers().isListening());
+        m_port = m_window->linkers().listeningPort();
+    }
+
+    std::unique_ptr<QTcpSocket> Connect()
+    {
+        auto s = std::make_unique<QTcpSocket>();
+        s->connectToHost(QStringLiteral("127.0.0.1"), m_port);
+        EXPECT_TRUE(s->waitForConnected(2000));
+        return s;
+    }
+
+    int Count() const { return m_window->lbConnectedCount->text().toInt(); }
+    QString Pane() const { return QString::fromStdU16String(m_window->logPane().text()); }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<frmServer> m_window;
+    quint16 m_port = 0;
+};
+
+TEST_F(MainWindowTest, CountsPeerClosesAndAgentDropsOnce)
+{
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < 5; ++i)
+        clients.push_back(Connect());
+    ASSERT_TRUE(WaitFor([&] { return Count() == 5; }));
+    EXPECT_EQ(m_window->linkers().slotCount(), 5); // slots 0 and 1 exist; 2, 3, 4 were created
+    EXPECT_EQ(Pane().count(QStringLiteral("收到一个连接请求~127.0.0.1:")), 5);
+
+    clients[1]->disconnectFromHost(); // two peer closes
+    clients[3]->disconnectFromHost();
+    ASSERT_TRUE(WaitFor([&] { return Count() == 3; }));
+    EXPECT_EQ(Pane().count(QStringLiteral("连接关闭")), 2);
+
+    // The agent drops the connection on a close frame; the peer then sees the socket closed.
+    clients[4]->write(UpgradeRequest());
+    ASSERT_TRUE(WaitFor([&] { return m_window->linkers().slotHandshaked(4); }));
+    clients[4]->write(ClientFrame(8, QByteArray("\x03\xe8", 2)));
+    ASSERT_TRUE(WaitFor([&] { return Count() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return clients[4]->state() == QAbstractSocket::UnconnectedState; }));
+    QTest::qWait(50);
+    EXPECT_EQ(Count(), 2) << "the drop must not be counted again by the close that follows";
+    EXPECT_EQ(Pane().count(QStringLiteral("连接关闭")), 2);
+    EXPECT_TRUE(Pane().contains(QStringLiteral("opClose")));
+}
+
+TEST_F(MainWindowTest, ReusesTheLowestFreeSlotWithItsRecordCleared)
+{
+    auto a = Connect();
+    auto b = Connect();
+    ASSERT_TRUE(WaitFor([&] { return Count() == 2; }));
+    a->write(UpgradeRequest());
+    b->write(UpgradeRequest());
+    ASSERT_TRUE(WaitFor([&] { return m_window->linkers().slotHandshaked(0) && m_window->linkers().slotHandshaked(1); }));
+
+    auto c = Connect(); // a third creates slot 2 and keeps the records of 0 and 1
+    ASSERT_TRUE(WaitFor([&] { return Count() == 3; }));
+    EXPECT_TRUE(m_window->linkers().slotHandshaked(0));
+    EXPECT_TRUE(m_window->linkers().slotHandshaked(1));
+    EXPECT_FALSE(m_window->linkers().slotHandshaked(2));
+
+    a->disconnectFromHost();
+    ASSERT_TRUE(WaitFor([&] { return Count() == 2; }));
+    auto d = Connect(); // takes slot 0 again, not a new one
+    ASSERT_TRUE(WaitFor([&] { return Count() == 3; }));
+    EXPECT_EQ(m_window->linkers().slotCount(), 3);
+    EXPECT_FALSE(m_window->linkers().slotHandshaked(0));
+}
+
+TEST_F(MainWindowTest, BroadcastReachesEveryConnectedPage)
+{
+    auto a = Connect();
+    auto b = Connect();
+    a->write(UpgradeRequest());
+    b->write(UpgradeRequest());
+    ASSERT_TRUE(WaitFor([&] { return m_window->linkers().slotHandshaked(0) && m_window->linkers().slotHandshaked(1); }));
+    ASSERT_TRUE(WaitFor([&] { return a->bytesAvailable() > 0 && b->bytesAvailable() > 0; }));
+    a->readAll();
+    b->readAll();
+
+    m_window->txtSend->setPlainText(QStringLiteral("hello"));
+    EXPECT_EQ(m_window->lbChrCount->text(), QStringLiteral("5"));
+    m_window->cmdSend_Click();
+    EXPECT_TRUE(Pane().contains(QStringLiteral("发送<7>字节")));
+    const QByteArray expected("\x81\x05hello", 7);
+    ASSERT_TRUE(WaitFor([&] { return a->bytesAvailable() >= 7 && b->bytesAvailable() >= 7; }));
+    EXPECT_EQ(a->readAll(), expected);
+    EXPECT_EQ(b->readAll(), expected);
+}
+
+TEST_F(MainWindowTest, TextOverOneFrameIsNotSent)
+{
+    auto a = Connect();
+    ASSERT_TRUE(WaitFor([&] { return Count() == 1; }));
+    m_window->txtSend->setPlainText(QString(65536, QLatin1Char('x')));
+    m_window->cmdSend_Click();
+    EXPECT_TRUE(Pane().contains(QStringLiteral("发送内容超过 65535 字节，未发送")));
+    EXPECT_FALSE(Pane().contains(QStringLiteral("发送<")));
+    QTest::qWait(50);
+    EXPECT_EQ(a->bytesAvailable(), 0);
+}
+
+TEST_F(MainWindowTest, PortInUseShowsTheReasonAndKeepsTheButton)
+{
+    frmServer::Options o;
+    o.programFolder = m_dir.path().toStdString();
+    o.initialPort = QString::number(m_port);
+    o.withTray = false;
+    frmServer second(o);
+    second.Load();
+    EXPECT_FALSE(second.linkers().isListening());
+    EXPECT_TRUE(second.cmdRunning->isEnabled());
+    EXPECT_TRUE(QString::fromStdU16String(second.logPane().text()).contains(QStringLiteral(" 失败:")));
+    EXPECT_FALSE(m_window->cmdRunning->isEnabled());
+}
+
+TEST_F(MainWindowTest, ClosingHidesUntilExit)
+{
+    EXPECT_EQ(m_window->windowTitle(),
+              QStringLiteral("Web报表服务端 (") + QString::fromStdString(mMain::VersionText()) + QLatin1Char(')'));
+    m_window->ShowWindow();
+    EXPECT_TRUE(m_window->isVisible());
+    m_window->close();
+    EXPECT_FALSE(m_window->isVisible());
+    EXPECT_TRUE(m_window->linkers().isListening()) << "a hidden agent still accepts connections";
+}
+
+TEST(TrayTip, CaptionWithLineBreakCutToTheTipField)
+{
+    EXPECT_EQ(mTray::TrayTip("  Web报表服务端 (1.0.0) "), "Web报表服务端 (1.0.0)\r\n");
+    std::string longCaption(100, 'a');
+    EXPECT_EQ(mTray::TrayTip(longCaption).size(), 63u);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

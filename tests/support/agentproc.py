@@ -1,0 +1,86 @@
+"""Helpers for tests that run the real programs in throw-away program folders."""
+import os
+import socket
+import subprocess
+import tempfile
+import time
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def write_ini(folder, sections):
+    """Writes MyIni.ini with CR LF lines: sections = {"Verolux": {"Show": "1"}, ...}."""
+    lines = []
+    for name, keys in sections.items():
+        lines.append(f"[{name}]")
+        lines += [f"{k}={v}" for k, v in keys.items()]
+    with open(os.path.join(folder, "MyIni.ini"), "wb") as f:
+        f.write(("\r\n".join(lines) + "\r\n").encode("utf-8"))
+
+
+def read_ini(folder):
+    """{section: {key: value}} with the first occurrence winning, names as written."""
+    result, current = {}, None
+    path = os.path.join(folder, "MyIni.ini")
+    if not os.path.exists(path):
+        return result
+    for raw in open(path, encoding="utf-8").read().splitlines():
+        line = raw.strip()
+        if line.startswith("[") and "]" in line:
+            current = result.setdefault(line[1:line.index("]")].strip(), {})
+        elif current is not None and "=" in line:
+            k, v = line.split("=", 1)
+            current.setdefault(k.strip(), v.strip())
+    return result
+
+
+def wait_port(port, timeout=10.0):
+    end = time.time() + timeout
+    while time.time() < end:
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=0.2):
+                return True
+        except OSError:
+            time.sleep(0.05)
+    return False
+
+
+def temp_folder(test):
+    d = tempfile.TemporaryDirectory(prefix="verolux-")
+    test.addCleanup(d.cleanup)
+    return d.name
+
+
+class Agent:
+    """The real Verolux binary in a program folder."""
+
+    def __init__(self, bin_dir, folder, port, extra_env=None):
+        env = dict(os.environ, VEROLUX_HOME=folder, QT_QPA_PLATFORM="offscreen")
+        env.update(extra_env or {})
+        self.folder, self.port = folder, port
+        self.proc = subprocess.Popen([os.path.join(bin_dir, "Verolux"), "--port", str(port)], env=env,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+    def exited_within(self, seconds):
+        try:
+            self.proc.wait(timeout=seconds)
+            return True
+        except subprocess.TimeoutExpired:
+            return False
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+
+    def log_file(self):
+        path = os.path.join(self.folder, "MyLog.txt")
+        return open(path, "rb").read().decode("utf-8", "replace") if os.path.exists(path) else ""
