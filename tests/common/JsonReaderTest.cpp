@@ -1,0 +1,203 @@
+#include "common/JsNumber.h"
+#include "common/JsonReader.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+using verolux::JsonDocument;
+using verolux::JsonError;
+using verolux::ScalarValue;
+
+namespace {
+
+struct NumberCase {
+    const char* name;
+    const char* token; // as it stands in the JSON text
+    const char* js;    // what String(value) prints in a browser, written by hand
+};
+
+// Expected texts follow Number.prototype.toString: plain notation while the decimal exponent is
+// in [-7, 21), otherwise one digit, optional fraction, "e", sign, exponent.
+const NumberCase kNumbers[] = {
+    {"one", "1", "1"},
+    {"zero", "0", "0"},
+    {"minusZero", "-0", "0"},
+    {"minusZeroFloat", "-0.0", "0"},
+    {"onePointFive", "1.5", "1.5"},
+    {"trailingZeros", "1.50", "1.5"},
+    {"oneDotZero", "1.0", "1"},
+    {"negative", "-42", "-42"},
+    {"negativeFraction", "-0.25", "-0.25"},
+    {"exponentInteger", "1E3", "1000"},
+    {"tenPow20", "1e20", "100000000000000000000"},
+    {"tenPow21", "1e21", "1e+21"},
+    {"bigWithFraction", "1.5e21", "1.5e+21"},
+    {"micro", "0.000001", "0.000001"},
+    {"microExp", "1e-6", "0.000001"},
+    {"tenthMicro", "1e-7", "1e-7"},
+    {"tenthMicroFraction", "1.25e-7", "1.25e-7"},
+    {"pointOne", "0.1", "0.1"},
+    {"sumLike", "0.30000000000000004", "0.30000000000000004"},
+    {"maxSafe", "9007199254740991", "9007199254740991"},
+    {"twoPow53", "9007199254740992", "9007199254740992"},
+    // beyond 2^53 integers keep the digits the page wrote
+    {"twoPow53Plus1", "9007199254740993", "9007199254740993"},
+    {"negativeBig", "-12345678901234567890", "-12345678901234567890"},
+    {"hugeInteger", "123456789012345678901234567890", "123456789012345678901234567890"},
+    // a fraction or exponent makes it a double again
+    {"bigDouble", "12345678901234567890.0", "12345678901234567000"},
+    {"maxDouble", "1.7976931348623157e308", "1.7976931348623157e+308"},
+    {"minDenormal", "5e-324", "5e-324"},
+    {"overflow", "1e400", "Infinity"},
+    {"underflow", "1e-400", "0"},
+    {"price", "12.34", "12.34"},
+    {"thirdLike", "0.3333333333333333", "0.3333333333333333"},
+    {"e20Fraction", "123456789.125e12", "123456789125000000000"},
+};
+
+class JsonNumberText : public ::testing::TestWithParam<NumberCase> {};
+
+TEST_P(JsonNumberText, MatchesScript)
+{
+    const NumberCase& c = GetParam();
+    JsonDocument doc = JsonDocument::Parse(std::string("{\"v\":") + c.token + "}");
+    ScalarValue v = doc.root().value("v");
+    EXPECT_EQ(v.kind, ScalarValue::Kind::Number);
+    EXPECT_EQ(v.text, c.js);
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, JsonNumberText, ::testing::ValuesIn(kNumbers),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(JsonValues, StringsBooleansNull)
+{
+    JsonDocument doc = JsonDocument::Parse(
+        R"({"s":"1","u":"\u4e2d\u6587","raw":"中文 ※","esc":"a\"b\\c\n","t":true,"f":false,"n":null,"e":""})");
+    auto root = doc.root();
+    EXPECT_EQ(root.value("s"), ScalarValue::fromText("1"));
+    EXPECT_EQ(root.value("u").text, "中文");
+    EXPECT_EQ(root.value("raw").text, "中文 ※");
+    EXPECT_EQ(root.value("esc").text, "a\"b\\c\n");
+    EXPECT_EQ(root.value("t"), ScalarValue::fromBool(true));
+    EXPECT_EQ(root.value("f"), ScalarValue::fromBool(false));
+    EXPECT_TRUE(root.value("n").isEmpty());
+    EXPECT_EQ(root.value("e"), ScalarValue::fromText(""));
+    EXPECT_TRUE(root.value("missing").isEmpty());
+}
+
+TEST(JsonValues, BooleanIsNeitherCommandValue)
+{
+    JsonDocument doc = JsonDocument::Parse(R"({"preview":true,"sdesign":false})");
+    EXPECT_NE(doc.requiredText("preview"), "1");
+    EXPECT_NE(doc.requiredText("preview"), "2");
+    EXPECT_NE(doc.requiredText("sdesign"), "1");
+}
+
+TEST(JsonValues, NestedValuesGiveCompactJsonText)
+{
+    JsonDocument doc = JsonDocument::Parse(R"({"o": { "a" : 1, "b" : [ 2 , "x\"y" , null, true ] }, "a": [ ]})");
+    EXPECT_EQ(doc.root().value("o"), ScalarValue::fromText(R"({"a":1,"b":[2,"x\"y",null,true]})"));
+    EXPECT_EQ(doc.root().value("a"), ScalarValue::fromText("[]"));
+}
+
+TEST(JsonValues, AnyKeyNameWorks)
+{
+    JsonDocument doc = JsonDocument::Parse(R"({"单价":"9.5","a b":1,"a.b":2,"":3,"1x":4,"a\"q":5})");
+    auto root = doc.root();
+    EXPECT_EQ(root.value("单价").text, "9.5");
+    EXPECT_EQ(root.value("a b").text, "1");
+    EXPECT_EQ(root.value("a.b").text, "2");
+    EXPECT_EQ(root.value("").text, "3");
+    EXPECT_EQ(root.value("1x").text, "4");
+    EXPECT_EQ(root.value("a\"q").text, "5");
+}
+
+TEST(JsonValues, KeysAreCaseSensitiveAndLastDuplicateWins)
+{
+    JsonDocument doc = JsonDocument::Parse(R"({"Preview":"1","k":"first","k":"second"})");
+    EXPECT_TRUE(doc.root().value("preview").isEmpty());
+    EXPECT_EQ(doc.root().value("k").text, "second");
+}
+
+TEST(JsonValues, RowsAreRandomAccess)
+{
+    JsonDocument doc = JsonDocument::Parse(R"({"repdata":[{"a":1,"b":"x"},{"b":"y"},7,null]})");
+    auto rows = doc.requiredArray("repdata", 32767);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows.element(1).value("b").text, "y");
+    EXPECT_TRUE(rows.element(1).value("a").isEmpty()); // a row lacking a field leaves it empty
+    EXPECT_EQ(rows.element(0).value("a").text, "1");
+    EXPECT_TRUE(rows.element(2).value("a").isEmpty()); // not an object: every field empty
+    EXPECT_TRUE(rows.element(3).value("a").isEmpty());
+    EXPECT_FALSE(rows.element(4).valid());
+    EXPECT_EQ(rows.element(0).memberName(1), "b");
+}
+
+TEST(JsonValues, ValuesSurviveMovingTheDocument)
+{
+    JsonDocument doc = JsonDocument::Parse(R"({"repdata":[{"a":"kept"}]})");
+    auto rows = doc.requiredArray("repdata", 10);
+    JsonDocument moved = std::move(doc);
+    EXPECT_EQ(rows.element(0).value("a").text, "kept");
+}
+
+struct BadText {
+    const char* name;
+    const char* text;
+};
+
+const BadText kBadTexts[] = {
+    {"empty", ""},
+    {"blank", "   "},
+    {"truncated", R"({"a":1)"},
+    {"trailingGarbage", R"({"a":1} x)"},
+    {"secondObject", R"({"a":1}{"b":2})"},
+    {"singleQuotes", R"({'a':1})"},
+    {"unquotedKey", R"({a:1})"},
+    {"array", R"([1,2])"},
+    {"number", "5"},
+    {"string", R"("text")"},
+    {"badNumber", R"({"a":01})"},
+    {"badNumberDot", R"({"a":1.})"},
+    {"badLiteral", R"({"a":tru})"},
+    {"badNull", R"({"a":nul})"},
+    {"htmlPage", "<html><body>502 Bad Gateway</body></html>"},
+    {"missingColon", R"({"a" 1})"},
+    {"invalidUtf8", "{\"a\":\"\xff\"}"},
+};
+
+class JsonBadText : public ::testing::TestWithParam<BadText> {};
+
+TEST_P(JsonBadText, Throws) { EXPECT_THROW(JsonDocument::Parse(GetParam().text), JsonError); }
+
+INSTANTIATE_TEST_SUITE_P(Invalid, JsonBadText, ::testing::ValuesIn(kBadTexts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(JsonRequired, MissingNullAndWrongArrays)
+{
+    JsonDocument doc = JsonDocument::Parse(R"({"a":null,"b":0,"rows":{},"big":[1,2,3]})");
+    EXPECT_THROW(doc.requiredText("a"), JsonError);
+    EXPECT_THROW(doc.requiredText("x"), JsonError);
+    EXPECT_EQ(doc.requiredText("b"), "0");
+    EXPECT_THROW(doc.requiredArray("rows", 10), JsonError);
+    EXPECT_THROW(doc.requiredArray("none", 10), JsonError);
+    EXPECT_THROW(doc.requiredArray("big", 2), JsonError);
+    EXPECT_EQ(doc.requiredArray("big", 3).size(), 3u);
+    try {
+        doc.requiredText("x");
+    } catch (const JsonError& e) {
+        EXPECT_NE(std::string(e.what()).find("\"x\""), std::string::npos) << e.what();
+    }
+}
+
+TEST(JsNumber, Grammar)
+{
+    for (const char* good : {"0", "-0", "1", "10", "1.5", "1e5", "1E+5", "1e-5", "-0.0e0"})
+        EXPECT_TRUE(verolux::IsJsonNumberToken(good)) << good;
+    for (const char* bad : {"", "-", "01", "1.", ".5", "+1", "1e", "1e+", "0x10", "1 ", "NaN", "Infinity"})
+        EXPECT_FALSE(verolux::IsJsonNumberToken(bad)) << bad;
+}
+
+} // namespace
