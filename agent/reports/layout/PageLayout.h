@@ -1,0 +1,50 @@
+#pragma once
+
+#include "model/Template.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace verolux::reports {
+
+// One positioned thing on a page, in mm from the paper's top-left corner. Kept small: a 32,767-row
+// report has a few hundred thousand of these.
+struct PageItem {
+    static constexpr uint8_t kPageCountPending = 1; // text holds '\x01' for the page count until pass two
+
+    ItemKind kind = ItemKind::Text;
+    uint8_t flags = 0;
+    int32_t style = 0;
+    float x = 0, y = 0, w = 0, h = 0;
+    uint32_t textOffset = 0, textLength = 0; // into Page::text; lines separated by '\n'
+    const Item* source = nullptr;            // template item (images, barcodes)
+};
+
+// What happened on a page, for tests and diagnostics.
+struct PageInfo {
+    int firstRow = -1, lastRow = -1; // 0-based, -1 if no detail row on the page
+    bool columnHeader = false;
+    std::vector<std::string> events; // "column header repeated", "group 'Acme' continues", ...
+};
+
+struct Page {
+    std::vector<PageItem> items;
+    std::string text;
+    PageInfo info;
+    std::string_view textOf(const PageItem& item) const
+    {
+        return std::string_view(text).substr(item.textOffset, item.textLength);
+    }
+};
+
+struct LaidOutReport {
+    double pageWidth = 210, pageHeight = 297; // mm, orientation applied
+    std::vector<Page> pages;
+};
+
+// "page 1: rows 1-30, column header, footer 'Acme'\npage 2: ..." (rows counted from 1).
+std::string DescribePages(const LaidOutReport& report);
+
+} // namespace verolux::reports

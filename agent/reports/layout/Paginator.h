@@ -1,0 +1,15 @@
+#pragma once
+
+#include "layout/PageLayout.h"
+#include "layout/ReportData.h"
+#include "layout/TextMeasurer.h"
+#include "model/Template.h"
+
+namespace verolux::reports {
+
+// Lays out a filled template: bands in report order, page breaks, repeated headers, group headers and
+// footers, aggregates, wrapped text; then a second pass fills in the page count. O(rows).
+// The returned pages point at items of `tmpl`, which must outlive them.
+LaidOutReport Paginate(const Template& tmpl, const ReportData& data, TextMeasurer& measurer);
+
+} // namespace verolux::reports

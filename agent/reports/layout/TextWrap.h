@@ -1,0 +1,19 @@
+#pragma once
+
+#include "layout/TextMeasurer.h"
+
+#include <string>
+#include <string_view>
+
+namespace verolux::reports {
+
+// Breaks text into lines no wider than `width` mm: at blanks between words, between any two CJK
+// characters, and inside a word only when the word alone is too wide. Explicit '\n' always breaks.
+// Closing punctuation (，。、！？ etc.) never starts a line. Appends the lines joined by '\n' to `out`;
+// returns the number of lines.
+int WrapText(std::string_view text, double width, int style, TextMeasurer& measurer, std::string& out);
+
+// Number of lines in already wrapped text (1 for "" ).
+int CountLines(std::string_view text);
+
+} // namespace verolux::reports

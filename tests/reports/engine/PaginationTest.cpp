@@ -1,0 +1,268 @@
+// Pagination on hand-computable pages: a 100 mm high custom paper with 10 mm margins, a 10 mm page
+// header, a 5 mm column header and a 5 mm page footer leave rows the band from y=25 to y=85 (60 mm).
+// With 6 mm detail rows that is exactly 10 rows per page.
+#include "FixedMeasurer.h"
+
+#include "layout/Paginator.h"
+#include "model/TemplateFile.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace verolux;
+using namespace verolux::reports;
+
+namespace {
+
+std::string page(const std::string& extraBands, const std::string& groups = "[]",
+                 const std::string& detailStyle = "\"cell\"")
+{
+    return R"({"format": "verolux-report", "version": 1,
+      "page": {"paper": "Custom", "width": 100, "height": 100, "margins": {"left": 10, "top": 10, "right": 10, "bottom": 10}},
+      "styles": {"default": {"size": 10, "padding": 0.5}, "cell": {"borders": "all"},
+                 "wrap": {"wrap": true, "canGrow": true, "borders": "all"}},
+      "parameters": [{"name": "title"}, {"name": "rate", "type": "decimal", "format": "0.0%"}],
+      "fields": [{"name": "customer"}, {"name": "item"}, {"name": "amount", "type": "integer"}],
+      "bands": {
+        "pageHeader": {"height": 10, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 10, "text": "{$title}"}]},
+        "columnHeader": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "Item"}]},
+        "detail": {"height": 6, "items": [
+          {"type": "text", "x": 0, "y": 0, "w": 30, "h": 6, "style": )" + detailStyle + R"(, "text": "{item}"},
+          {"type": "text", "x": 30, "y": 0, "w": 20, "h": 6, "style": "cell", "text": "{amount}"}]},
+        "pageFooter": {"height": 5, "items": [
+          {"type": "text", "x": 0, "y": 0, "w": 40, "h": 5, "text": "{sum(amount)}"},
+          {"type": "text", "x": 40, "y": 0, "w": 40, "h": 5, "text": "第 {#page} 页 / 共 {#pages} 页"}]})" +
+           extraBands + R"(},
+      "groups": )" + groups + "}";
+}
+
+Template load(const std::string& json)
+{
+    auto r = ParseTemplate(json);
+    EXPECT_TRUE(r) << r.error;
+    return r ? *r.tmpl : Template{};
+}
+
+// Rows of (customer, item, amount); amount = row number, so sums are easy to check.
+ReportData rows(const std::vector<std::pair<std::string, int>>& customers, const std::string& item = "")
+{
+    ReportData d;
+    d.parameters = {ScalarValue::fromText("Orders"), ScalarValue::fromNumber("0.125")};
+    int n = 0;
+    for (const auto& [customer, count] : customers) {
+        for (int i = 0; i < count; ++i) {
+            ++n;
+            d.rows.push_back({ScalarValue::fromText(customer),
+                              ScalarValue::fromText(item.empty() ? "item " + std::to_string(n) : item),
+                              ScalarValue::fromNumber(std::to_string(n))});
+        }
+    }
+    return d;
+}
+
+LaidOutReport lay(const Template& t, const ReportData& d)
+{
+    FixedMeasurer m(t);
+    return Paginate(t, d, m);
+}
+
+// All texts of a page, in the order they were placed.
+std::vector<std::string> texts(const Page& p)
+{
+    std::vector<std::string> out;
+    for (const auto& it : p.items)
+        if (it.kind == ItemKind::Text) out.emplace_back(p.textOf(it));
+    return out;
+}
+
+bool contains(const std::vector<std::string>& v, const std::string& s)
+{
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+const std::string kCustomerGroup = R"([{"by": ["customer"], "repeatHeader": true,
+    "header": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "{customer} total {sum(amount)}"}]},
+    "footer": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "{customer}: {count()} rows, {sum(amount)}"}]}}])";
+
+} // namespace
+
+TEST(Pagination, PlainListTenRowsPerPageColumnHeaderRepeats)
+{
+    Template t = load(page(""));
+    LaidOutReport r = lay(t, rows({{"Acme", 25}}));
+    EXPECT_EQ(DescribePages(r), "page 1: rows 1-10\n"
+                                "page 2: rows 11-20, column header repeated\n"
+                                "page 3: rows 21-25, column header repeated\n");
+    // Page footer: default scope page sum (1..10 = 55, 11..20 = 155, 21..25 = 115) and page X of Y.
+    EXPECT_TRUE(contains(texts(r.pages[0]), "55"));
+    EXPECT_TRUE(contains(texts(r.pages[1]), "155"));
+    EXPECT_TRUE(contains(texts(r.pages[2]), "115"));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(contains(texts(r.pages[size_t(i)]), "第 " + std::to_string(i + 1) + " 页 / 共 3 页"));
+}
+
+TEST(Pagination, PageFooterStaysAtItsPlaceAndRowsNeverReachIt)
+{
+    Template t = load(page(""));
+    LaidOutReport r = lay(t, rows({{"Acme", 25}}));
+    for (const Page& p : r.pages) {
+        for (const auto& it : p.items) {
+            if (it.y >= 85.f) EXPECT_FLOAT_EQ(it.y, 85.f) << p.textOf(it); // the footer's own items
+            else EXPECT_LE(it.y + it.h, 85.f + 1e-3f) << p.textOf(it);
+        }
+    }
+}
+
+TEST(Pagination, GroupContinuesWithRepeatedHeaderAndKnownTotals)
+{
+    Template t = load(page("", kCustomerGroup));
+    LaidOutReport r = lay(t, rows({{"Acme", 12}, {"Beta", 3}}));
+    // Page 1: header at 25-30, rows 1-9 fill 30-84. Page 2: column header, Acme's header again, rows
+    // 10-12, Acme's footer, Beta's header, rows 13-15, Beta's footer.
+    EXPECT_EQ(DescribePages(r), "page 1: rows 1-9, header 'Acme'\n"
+                                "page 2: rows 10-15, column header repeated, group 'Acme' continues (header "
+                                "repeated), footer 'Acme', header 'Beta', footer 'Beta'\n");
+    // Group totals are known in the header already: 1+..+12 = 78, 13+14+15 = 42.
+    EXPECT_TRUE(contains(texts(r.pages[0]), "Acme total 78"));
+    EXPECT_TRUE(contains(texts(r.pages[1]), "Acme total 78"));
+    EXPECT_TRUE(contains(texts(r.pages[1]), "Acme: 12 rows, 78"));
+    EXPECT_TRUE(contains(texts(r.pages[1]), "Beta: 3 rows, 42"));
+}
+
+TEST(Pagination, GroupHeaderIsKeptWithItsFirstRow)
+{
+    Template t = load(page("", kCustomerGroup));
+    // Acme: header 25-30, rows 1-8 to 78, footer to 83. Beta's header (5) plus one row (6) no longer
+    // fits under 85, so it moves to page 2 rather than stand alone at the bottom.
+    LaidOutReport r = lay(t, rows({{"Acme", 8}, {"Beta", 2}}));
+    EXPECT_EQ(DescribePages(r), "page 1: rows 1-8, header 'Acme', footer 'Acme'\n"
+                                "page 2: rows 9-10, column header repeated, header 'Beta', footer 'Beta'\n");
+}
+
+TEST(Pagination, NewPagePerGroup)
+{
+    std::string g = kCustomerGroup;
+    g.replace(g.find("\"repeatHeader\""), 0, "\"newPage\": true, ");
+    Template t = load(page("", g));
+    LaidOutReport r = lay(t, rows({{"Acme", 2}, {"Beta", 2}, {"Cato", 1}}));
+    EXPECT_EQ(DescribePages(r), "page 1: rows 1-2, header 'Acme', footer 'Acme'\n"
+                                "page 2: rows 3-4, column header repeated, header 'Beta', footer 'Beta'\n"
+                                "page 3: rows 5-5, column header repeated, header 'Cato', footer 'Cato'\n");
+    EXPECT_TRUE(contains(texts(r.pages[2]), "第 3 页 / 共 3 页"));
+}
+
+TEST(Pagination, TwoGroupLevelsRestartInnerOnOuterChange)
+{
+    const std::string groups = R"([
+      {"by": "customer", "header": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "C {customer}"}]}},
+      {"by": ["item"], "footer": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "I {item} {count()} {sum(amount)} {sum(amount, report)}"}]}}])";
+    Template t = load(page("", groups));
+    ReportData d = rows({{"Acme", 3}, {"Beta", 2}}, "pen");
+    LaidOutReport r = lay(t, d);
+    auto all = texts(r.pages[0]);
+    // Same item "pen" in both customers: the inner group still breaks where the outer one does.
+    EXPECT_TRUE(contains(all, "I pen 3 6 15"));
+    EXPECT_TRUE(contains(all, "I pen 2 9 15"));
+}
+
+TEST(Pagination, ReportAggregatesAndFormats)
+{
+    const std::string footer = R"(, "reportFooter": {"height": 5, "items": [
+        {"type": "text", "x": 0, "y": 0, "w": 80, "h": 5,
+         "text": "n={count()} sum={sum(amount)} avg={avg(amount)} min={min(amount)} max={max(amount)} f={sum(amount)|#,##0.00} r={$rate} t={#title} {{x}}"}]})";
+    Template t = load(page(footer));
+    ReportData d = rows({{"Acme", 4}});
+    d.title = "Q1";
+    LaidOutReport r = lay(t, d);
+    EXPECT_TRUE(contains(texts(r.pages.back()), "n=4 sum=10 avg=2.5 min=1 max=4 f=10.00 r=12.5% t=Q1 {x}"))
+        << ::testing::PrintToString(texts(r.pages.back()));
+    EXPECT_EQ(DescribePages(r), "page 1: rows 1-4, report footer\n");
+}
+
+TEST(Pagination, MissingValuesAndUnknownReferencesPrintEmpty)
+{
+    const std::string header = R"(, "reportHeader": {"height": 5, "items": [
+        {"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "[{nosuch}|{$nosuch}|{#nosuch}|{sum(nosuch)}|{item}]"}]})";
+    Template t = load(page(header));
+    ReportData d;
+    d.rows.push_back({}); // a row without any value
+    LaidOutReport r = lay(t, d);
+    EXPECT_TRUE(contains(texts(r.pages[0]), "[||||]"));
+}
+
+TEST(Pagination, NoRowsStillGivesOnePageWithHeadersAndFooters)
+{
+    const std::string bands = R"(, "reportHeader": {"height": 5, "items": []}, "reportFooter": {"height": 5, "items": [
+        {"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "total {sum(amount)}|{count()}"}]})";
+    Template t = load(page(bands, kCustomerGroup));
+    LaidOutReport r = lay(t, ReportData{});
+    EXPECT_EQ(DescribePages(r), "page 1: no rows, report header, report footer\n");
+    EXPECT_TRUE(contains(texts(r.pages[0]), "total |0"));
+    EXPECT_TRUE(contains(texts(r.pages[0]), "第 1 页 / 共 1 页"));
+}
+
+TEST(Pagination, CanGrowRowAtPageEndMovesWholeToNextPage)
+{
+    Template t = load(page("", "[]", "\"wrap\""));
+    // The item cell is 30 mm wide with 0.5 mm padding: 29 mm of text, 14 ASCII characters per line.
+    // Row 10 gets four 9-character words (18 mm each, two never fit together): 4 lines = 20 mm + 1 mm
+    // padding = 21 mm; after 9 rows (y=79) only 6 mm are left, so the row must go whole to page 2.
+    ReportData d = rows({{"Acme", 12}});
+    d.rows[9][1] = ScalarValue::fromText("aaaaaaaaa bbbbbbbbb ccccccccc ddddddddd");
+    LaidOutReport r = lay(t, d);
+    EXPECT_EQ(DescribePages(r), "page 1: rows 1-9\n"
+                                "page 2: rows 10-12, column header repeated\n");
+    // The grown row: item cell and its neighbour (bottom-aligned with the band) both 21 mm high.
+    const Page& p2 = r.pages[1];
+    bool found = false;
+    for (const auto& it : p2.items) {
+        if (p2.textOf(it) == "aaaaaaaaa\nbbbbbbbbb\nccccccccc\nddddddddd") {
+            found = true;
+            EXPECT_FLOAT_EQ(it.y, 25.f);
+            EXPECT_FLOAT_EQ(it.h, 21.f);
+        }
+        if (p2.textOf(it) == "10") EXPECT_FLOAT_EQ(it.h, 21.f);
+    }
+    EXPECT_TRUE(found) << ::testing::PrintToString(texts(p2));
+}
+
+TEST(Pagination, RowTallerThanAPageSplitsBetweenLines)
+{
+    Template t = load(page("", "[]", "\"wrap\""));
+    // 30 words of 9 characters: one word per line, 30 lines = 150 mm, more than the 60 mm a page holds.
+    std::string longText;
+    for (int i = 0; i < 30; ++i) longText += (i ? " " : "") + std::string(9, char('a' + i % 26));
+    ReportData d = rows({{"Acme", 2}});
+    d.rows[1][1] = ScalarValue::fromText(longText);
+    LaidOutReport r = lay(t, d);
+    // Row 2 starts on a fresh page; each page holds floor((60 - 1) / 5) = 11 of its lines: 11, 11, 8.
+    EXPECT_EQ(DescribePages(r), "page 1: rows 1-1\n"
+                                "page 2: rows 2-2, column header repeated\n"
+                                "page 3: rows 2-2, column header repeated, row 2 continues\n"
+                                "page 4: rows 2-2, column header repeated, row 2 continues\n");
+    // Every line is printed exactly once, in order.
+    std::string joined;
+    for (const Page& p : r.pages)
+        for (const auto& it : p.items)
+            if (p.textOf(it).size() >= 9 && p.textOf(it)[0] != 'i' && p.textOf(it).find("页") == std::string_view::npos) {
+                if (!joined.empty()) joined += "\n";
+                joined += std::string(p.textOf(it));
+            }
+    std::string expected = longText;
+    std::replace(expected.begin(), expected.end(), ' ', '\n');
+    EXPECT_EQ(joined, expected);
+}
+
+TEST(Pagination, ScalesLinearlyAndKeepsItemsCompact)
+{
+    Template t = load(page("", kCustomerGroup));
+    ReportData d = rows({{"A", 10000}, {"B", 10000}, {"C", 12767}});
+    LaidOutReport r = lay(t, d);
+    size_t items = 0;
+    for (const Page& p : r.pages) items += p.items.size();
+    EXPECT_GT(r.pages.size(), 3000u);
+    EXPECT_LT(items, 32767u * 2 + r.pages.size() * 8);
+    EXPECT_LE(sizeof(PageItem), 48u);
+}

@@ -1,0 +1,161 @@
+#include "model/TemplateFile.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+using namespace verolux::reports;
+
+namespace {
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+const std::string kOrders = std::string(VEROLUX_SOURCE_DIR) + "/demo/templates/orders.grf";
+
+struct BrokenCase {
+    const char* name;
+    const char* json;
+    const char* error; // the exact reason LoadTemplate reports
+};
+
+class BrokenTemplate : public ::testing::TestWithParam<BrokenCase> {};
+
+TEST_P(BrokenTemplate, FailsWithReason)
+{
+    auto r = ParseTemplate(GetParam().json);
+    EXPECT_FALSE(r);
+    EXPECT_EQ(r.error, GetParam().error);
+}
+
+#define HEAD R"("format": "verolux-report", "version": 1, )"
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BrokenTemplate,
+    ::testing::Values(
+        BrokenCase{"emptyFile", "", "the file is empty"},
+        BrokenCase{"blanksOnly", "  \n ", "the file is empty"},
+        BrokenCase{"badJsonPointsAtPlace", "{\"format\": \"verolux-report\",\n  \"version\": 1,,}",
+                   "not valid JSON: line 2, column 16: member name expected"},
+        BrokenCase{"unclosedString", "{\"format\": \"verolux-rep", "not valid JSON: line 1, column 24: string not closed"},
+        BrokenCase{"trailingText", "{} x", "not valid JSON: line 1, column 4: unexpected text after the end of the document"},
+        BrokenCase{"notAnObject", "[1, 2]", "the template must be a JSON object"},
+        BrokenCase{"missingFormat", R"({"version": 1, "bands": {}})",
+                   "missing key \"format\" (not a Verolux report template)"},
+        BrokenCase{"otherFormat", R"({"format": "other", "version": 1, "bands": {}})",
+                   "format: not a Verolux report template (expected \"verolux-report\")"},
+        BrokenCase{"missingVersion", R"({"format": "verolux-report", "bands": {}})", "missing key \"version\""},
+        BrokenCase{"unknownVersion", R"({"format": "verolux-report", "version": 2, "bands": {}})",
+                   "version: unsupported template version 2 (this engine reads version 1)"},
+        BrokenCase{"versionAsText", R"({"format": "verolux-report", "version": "1", "bands": {}})",
+                   "version: expected a number"},
+        BrokenCase{"missingBands", "{" HEAD R"("title": "x"})", "missing key \"bands\""},
+        BrokenCase{"bandWithoutHeight", "{" HEAD R"("bands": {"detail": {"items": []}}})",
+                   "bands.detail: missing key \"height\""},
+        BrokenCase{"itemWithoutY", "{" HEAD R"("bands": {"detail": {"height": 5, "items": [{"type": "text", "x": 1, "w": 1, "h": 1}]}}})",
+                   "bands.detail.items[0]: missing key \"y\""},
+        BrokenCase{"itemBadType", "{" HEAD R"("bands": {"detail": {"height": 5, "items": [{"type": "circle", "x": 1, "y": 1, "w": 1, "h": 1}]}}})",
+                   "bands.detail.items[0].type: unknown item type \"circle\" (text, line, rect, image or barcode)"},
+        BrokenCase{"numberAsText", "{" HEAD R"("bands": {"detail": {"height": "5"}}})", "bands.detail.height: expected a number"},
+        BrokenCase{"negativeHeight", "{" HEAD R"("bands": {"detail": {"height": -5}}})", "bands.detail.height: value out of range"},
+        BrokenCase{"unknownStyle", "{" HEAD R"("bands": {"detail": {"height": 5, "items": [{"type": "text", "x": 1, "y": 1, "w": 1, "h": 1, "style": "big"}]}}})",
+                   "bands.detail.items[0].style: unknown style \"big\""},
+        BrokenCase{"badColour", "{" HEAD R"("styles": {"a": {"color": "red"}}, "bands": {}})",
+                   "styles.a.color: bad colour \"red\" (use #RRGGBB or #AARRGGBB)"},
+        BrokenCase{"baseDefinedLater", "{" HEAD R"("styles": {"a": {"base": "b"}, "b": {}}, "bands": {}})",
+                   "styles.a.base: unknown style \"b\" (define it earlier)"},
+        BrokenCase{"unknownPaper", "{" HEAD R"("page": {"paper": "A7"}, "bands": {}})",
+                   "page.paper: unknown paper \"A7\" (A3, A4, A5, B5, Letter, Legal or Custom)"},
+        BrokenCase{"customPaperWithoutSize", "{" HEAD R"("page": {"paper": "Custom", "width": 50}, "bands": {}})",
+                   "page: a Custom paper needs \"width\" and \"height\""},
+        BrokenCase{"marginsEatThePage", "{" HEAD R"("page": {"margins": {"left": 150, "right": 150}}, "bands": {}})",
+                   "page: margins leave no room on the page"},
+        BrokenCase{"fixedBandsEatThePage", "{" HEAD R"("bands": {"pageHeader": {"height": 200}, "pageFooter": {"height": 100}}})",
+                   "bands: page header, column header and page footer leave no room for rows"},
+        BrokenCase{"fieldWithoutName", "{" HEAD R"("fields": [{"type": "text"}], "bands": {}})", "fields[0]: missing key \"name\""},
+        BrokenCase{"fieldTwice", "{" HEAD R"("fields": [{"name": "a"}, {"name": "a"}], "bands": {}})",
+                   "fields[1].name: \"a\" declared twice"},
+        BrokenCase{"unknownFieldType", "{" HEAD R"("fields": [{"name": "a", "type": "money"}], "bands": {}})",
+                   "fields[0].type: unknown type \"money\" (text, integer, decimal, currency, boolean or datetime)"},
+        BrokenCase{"groupWithoutBy", "{" HEAD R"("bands": {}, "groups": [{"name": "g"}]})", "groups[0]: missing key \"by\""},
+        BrokenCase{"imageNotBase64", "{" HEAD R"("bands": {"detail": {"height": 5, "items": [{"type": "image", "x": 1, "y": 1, "w": 1, "h": 1, "data": "***"}]}}})",
+                   "bands.detail.items[0].data: not valid Base64"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TemplateFile, OrdersSampleLoadsAndRoundTrips)
+{
+    std::string json = readFile(kOrders);
+    auto r = ParseTemplate(json);
+    ASSERT_TRUE(r) << r.error;
+    const Template& t = *r.tmpl;
+    EXPECT_EQ(t.title, "订单明细表");
+    EXPECT_EQ(t.fields.size(), 7u);
+    EXPECT_EQ(t.parameters.size(), 2u);
+    ASSERT_EQ(t.groups.size(), 1u);
+    EXPECT_EQ(t.groups[0].fields, std::vector<std::string>{"customer"});
+    EXPECT_TRUE(t.columnHeader.present);
+    // Writing and reading again gives the same file: nothing is lost on SaveTemplate.
+    std::string written = WriteTemplate(t);
+    auto again = ParseTemplate(written);
+    ASSERT_TRUE(again) << again.error;
+    EXPECT_EQ(WriteTemplate(*again.tmpl), written);
+}
+
+TEST(TemplateFile, ImagesAndInlineStylesSurviveSaving)
+{
+    const std::string png("\x89PNG\r\n\x1a\n\0\0\0", 11);
+    Template t;
+    t.detail.present = true;
+    t.detail.height = 10;
+    Item img;
+    img.kind = ItemKind::Image;
+    img.w = img.h = 5;
+    img.imageData = png;
+    t.detail.items.push_back(img);
+    TextStyle inlineStyle = t.styles[0];
+    inlineStyle.name.clear();
+    inlineStyle.bold = true;
+    inlineStyle.background = 0x80FF0000;
+    t.styles.push_back(inlineStyle);
+    Item text;
+    text.style = 1;
+    text.text = "a \"quoted\"\nline\t{x}";
+    t.detail.items.push_back(text);
+    auto r = ParseTemplate(WriteTemplate(t));
+    ASSERT_TRUE(r) << r.error;
+    ASSERT_EQ(r.tmpl->detail.items.size(), 2u);
+    EXPECT_EQ(r.tmpl->detail.items[0].imageData, png);
+    EXPECT_EQ(r.tmpl->detail.items[1].text, text.text);
+    const TextStyle& st = r.tmpl->styles[size_t(r.tmpl->detail.items[1].style)];
+    EXPECT_TRUE(st.bold);
+    EXPECT_EQ(st.background, 0x80FF0000u);
+}
+
+// Every prefix of a real template, and every single-byte corruption of its first part, either loads
+// or fails with a reason; nothing may crash (the address sanitizer build checks the memory side).
+TEST(TemplateFile, TruncatedAndCorruptedFilesNeverCrash)
+{
+    std::string json = readFile(kOrders);
+    ASSERT_FALSE(json.empty());
+    for (size_t n = 0; n < json.size(); n += 7) {
+        auto r = ParseTemplate(std::string_view(json).substr(0, n));
+        EXPECT_FALSE(r);
+        EXPECT_FALSE(r.error.empty());
+    }
+    for (size_t i = 0; i < 600 && i < json.size(); ++i) {
+        std::string bad = json;
+        bad[i] = bad[i] == '"' ? '}' : '"';
+        auto r = ParseTemplate(bad);
+        if (!r) EXPECT_FALSE(r.error.empty());
+    }
+    std::string deep(100000, '[');
+    EXPECT_FALSE(ParseTemplate(deep));
+}
+
+} // namespace
