@@ -1,0 +1,149 @@
+// Frame decoding and reassembly: a handshaken session fed the input in pseudo-random arrivals
+// must act exactly like one fed it whole, and both must agree with a plain whole-buffer decoder.
+#include "agent/websocket/Frame.h"
+#include "agent/websocket/LinkerSession.h"
+#include "agent/websocket/UTF8.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using mWSProtocol::LinkerSession;
+using mWSProtocol::WsAction;
+
+namespace {
+
+void check(bool ok) {
+    if (!ok) std::abort();
+}
+
+const std::string kRequest = "GET / HTTP/1.1\r\nHost: h\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n";
+
+// Non-log actions as text, up to and including a Drop.
+std::vector<std::string> feed(std::string_view stream, const std::vector<std::size_t>& cuts) {
+    LinkerSession s;
+    s.feed(kRequest);
+    check(s.handshaked());
+    std::vector<std::string> seen;
+    std::size_t at = 0;
+    for (std::size_t i = 0; at < stream.size(); ++i) {
+        const std::size_t n = i < cuts.size() ? cuts[i] : stream.size() - at;
+        for (const auto& a : s.feed(stream.substr(at, n))) {
+            if (a.kind == WsAction::Kind::LogFile) continue;
+            if (a.kind == WsAction::Kind::Deliver) check(!a.data.empty() && mUTF8::IsValidUtf8(a.data));
+            if (a.kind == WsAction::Kind::Send) check(a.data == mWSProtocol::PongFrame());
+            seen.push_back(std::to_string(int(a.kind)) + ":" + a.data);
+            if (a.kind == WsAction::Kind::Drop) return seen;
+        }
+        at += n;
+    }
+    return seen;
+}
+
+// The straightforward decoder: the whole stream in one buffer, frame after frame.
+std::vector<std::string> reference(std::string_view b) {
+    std::vector<std::string> out;
+    auto act = [&](WsAction::Kind k, std::string d) { out.push_back(std::to_string(int(k)) + ":" + d); };
+    std::string pending;
+    std::size_t pos = 0;
+    while (pos + 2 <= b.size()) {
+        const auto u = [&](std::size_t i) { return static_cast<std::uint8_t>(b[pos + i]); };
+        const bool fin = u(0) & 0x80;
+        const int opcode = u(0) & 0x7F;
+        const bool masked = u(1) & 0x80;
+        std::uint64_t len = u(1) & 0x7F;
+        std::size_t off = 2;
+        if (len == 126) {
+            if (pos + 4 > b.size()) break;
+            len = u(2) * 256u + u(3);
+            off = 4;
+        } else if (len == 127) {
+            if (pos + 6 > b.size()) break;
+            if (u(2) | u(3) | u(4) | u(5)) {
+                act(WsAction::Kind::Drop, "");
+                break;
+            }
+            if (pos + 10 > b.size()) break;
+            len = (std::uint64_t(u(6)) << 24) | (u(7) << 16) | (u(8) << 8) | u(9);
+            if (len == 0 || len > 0x7FFFFFFF) {
+                act(WsAction::Kind::Drop, "");
+                break;
+            }
+            off = 10;
+        }
+        std::uint8_t key[4] = {0, 0, 0, 0};
+        if (masked) {
+            if (pos + off + 4 > b.size()) break;
+            for (int i = 0; i < 4; ++i) key[i] = u(off + i);
+            off += 4;
+        }
+        if (pos + off + len > b.size()) break;
+        std::string payload(b.substr(pos + off, len));
+        for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>(payload[i] ^ key[i % 4]);
+        pos += off + len;
+
+        bool stop = false;
+        switch (opcode) {
+        case 0:
+            pending += payload;
+            if (fin) {
+                if (!pending.empty()) act(WsAction::Kind::Deliver, mUTF8::SanitizeUtf8(pending));
+                pending.clear();
+            }
+            break;
+        case 1:
+            if (!fin) pending += payload;
+            else if (!payload.empty()) act(WsAction::Kind::Deliver, mUTF8::SanitizeUtf8(payload));
+            break;
+        case 2: act(WsAction::Kind::LogPane, "opBinary"); break;
+        case 8:
+            act(WsAction::Kind::LogPane, "opClose");
+            act(WsAction::Kind::Drop, "");
+            stop = true;
+            break;
+        case 9:
+            act(WsAction::Kind::LogPane, "opPing");
+            act(WsAction::Kind::Send, std::string("\x8A\x00", 2));
+            break;
+        case 10:
+            act(WsAction::Kind::LogPane, "opPong");
+            act(WsAction::Kind::Send, std::string("\x8A\x00", 2));
+            break;
+        default:
+            act(WsAction::Kind::Drop, "");
+            stop = true;
+        }
+        if (stop) break;
+    }
+    return out;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
+    // The first byte seeds the arrival sizes; the rest is the byte stream of the connection.
+    std::uint32_t state = 0x9E3779B9u ^ data[0];
+    const std::string_view stream(reinterpret_cast<const char*>(data) + 1, size - 1);
+    std::vector<std::size_t> cuts;
+    for (std::size_t total = 0; total < stream.size();) {
+        state = state * 1664525u + 1013904223u;
+        const std::size_t n = 1 + (state >> 16) % ((data[0] & 1) ? 7 : 300);
+        cuts.push_back(n);
+        total += n;
+    }
+
+    const auto whole = feed(stream, {});
+    check(whole == reference(stream));
+    check(feed(stream, cuts) == whole);
+
+    // The codec on its own: a complete frame at the start of the input unmasks to its length.
+    if (const auto h = mWSProtocol::AnalyzeHeader(stream); h && h->Payloadlen >= 1 &&
+                                                            h->frameLength() <= std::int64_t(stream.size())) {
+        std::string copy(stream);
+        check(mWSProtocol::PickData(copy, *h).size() == std::size_t(h->Payloadlen));
+    }
+    return 0;
+}

@@ -1,0 +1,73 @@
+// Upgrade requests: the response is always well formed, and a session answers the same way
+// however the request is split.
+#include "agent/websocket/Handshake.h"
+#include "agent/websocket/LinkerSession.h"
+#include "agent/websocket/WsLimits.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using mWSProtocol::LinkerSession;
+using mWSProtocol::WsAction;
+
+namespace {
+
+void check(bool ok) {
+    if (!ok) std::abort();
+}
+
+std::size_t countCrLf(std::string_view s) {
+    std::size_t n = 0;
+    for (std::size_t at = s.find("\r\n"); at != std::string_view::npos; at = s.find("\r\n", at + 2)) ++n;
+    return n;
+}
+
+std::vector<std::string> run(std::string_view input, std::size_t chunk) {
+    LinkerSession s;
+    std::vector<std::string> seen;
+    for (std::size_t at = 0; at < input.size(); at += chunk) {
+        for (const auto& a : s.feed(input.substr(at, chunk))) {
+            if (a.kind == WsAction::Kind::LogFile) continue;
+            seen.push_back(std::to_string(int(a.kind)) + ":" + a.data);
+            if (a.kind == WsAction::Kind::Drop) return seen;
+        }
+    }
+    return seen;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
+    const std::size_t chunk = 1 + data[0] % 64;
+    const std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
+
+    const std::string response = mWSProtocol::Handshake(input);
+    check(response.rfind("HTTP/1.1 101 Web Socket Protocol Handshake\r\n", 0) == 0);
+    check(countCrLf(response) == 7);
+    check(response.find("\r\n\r\n") == response.size() - 4);
+    for (const char* name : {"Host:", "Sec-WebSocket-Key:", "Sec-WebSocket-Origin:"}) {
+        const std::string v = mWSProtocol::GetHeaderValue(input, name);
+        check(v.find("\r\n") == std::string::npos);
+        check(v.empty() || (v.front() != ' ' && v.back() != ' '));
+    }
+
+    const auto whole = run(input, input.empty() ? 1 : input.size());
+    const auto chunked = run(input, chunk);
+    check(whole == chunked);
+
+    // Answered exactly when the empty line lies within the limit.
+    const std::size_t end = input.find("\r\n\r\n");
+    const bool answerable = end != std::string_view::npos && end + 4 <= mWSProtocol::kMaxHandshakeBytes;
+    if (answerable) {
+        check(!whole.empty() && whole[0] == "0:" + mWSProtocol::Handshake(input.substr(0, end + 4)));
+    } else if (input.size() > mWSProtocol::kMaxHandshakeBytes) {
+        check(whole.size() == 1 && whole[0] == "2:");
+    } else {
+        check(whole.empty());
+    }
+    return 0;
+}

@@ -1,0 +1,65 @@
+#!/usr/bin/python3
+"""Writes the seed corpus of the WebSocket fuzz targets (run once; the files are committed)."""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+KEY = bytes([0x37, 0xFA, 0x21, 0x3D])
+
+
+def frame(opcode, payload=b"", fin=True, masked=True, form=None, rsv=0):
+    b0 = (0x80 if fin else 0) | rsv | opcode
+    n = len(payload)
+    mask = 0x80 if masked else 0
+    form = form or ("short" if n <= 125 else "16" if n <= 0xFFFF else "64")
+    if form == "short":
+        head = bytes([b0, mask | n])
+    elif form == "16":
+        head = bytes([b0, mask | 126]) + struct.pack(">H", n)
+    else:
+        head = bytes([b0, mask | 127]) + struct.pack(">Q", n)
+    if not masked:
+        return head + payload
+    return head + KEY + bytes(c ^ KEY[i % 4] for i, c in enumerate(payload))
+
+
+def write(target, name, data):
+    d = os.path.join(HERE, "corpus", target)
+    os.makedirs(d, exist_ok=True)
+    with open(os.path.join(d, name), "wb") as f:
+        f.write(data)
+
+
+REQ = (b"GET / HTTP/1.1\r\nHost: 127.0.0.1:28502\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+       b"Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n"
+       b"Origin: http://localhost\r\n\r\n")
+
+# Handshake inputs: first byte picks the arrival size.
+write("handshake", "browser", b"\x07" + REQ)
+write("handshake", "lowercase", b"\x01" + REQ.lower())
+write("handshake", "blanks", b"\x03GET / HTTP/1.1\r\nHost:   h:1  \r\nSec-WebSocket-Key:   abc  \r\n\r\n")
+write("handshake", "no_key", b"\x02GET / HTTP/1.1\r\nHost: h\r\n\r\n")
+write("handshake", "origin", b"\x05GET / HTTP/1.1\r\nSec-WebSocket-Origin: http://a\r\nHost: h\r\n\r\n")
+write("handshake", "with_frame", b"\x3f" + REQ + frame(1, b"hello"))
+write("handshake", "no_empty_line", b"\x10GET / HTTP/1.1\r\nHost: h\r\n")
+write("handshake", "over_limit", b"\x40GET / HTTP/1.1\r\nX: " + b"p" * 16400 + b"\r\n\r\n")
+
+# Frame streams: first byte seeds the arrival sizes (odd: small arrivals).
+write("frames", "text", b"\x01" + frame(1, b"hello"))
+write("frames", "two_texts", b"\x02" + frame(1, b"one") + frame(1, b"two"))
+write("frames", "fragments", b"\x03" + frame(1, b"Hel", fin=False) + frame(0, b"lo ", fin=False) + frame(0, b"you"))
+write("frames", "control_between", b"\x05" + frame(1, b"ab", fin=False) + frame(9, b"ping") +
+      frame(0, b"cd", fin=False) + frame(10) + frame(0, b"ef"))
+write("frames", "binary_text", b"\x07" + frame(2, b"\x00\x01") + frame(1, b"t"))
+write("frames", "close", b"\x09" + frame(1, b"x") + frame(8, b"\x03\xe8") + frame(1, b"late"))
+write("frames", "empty_frames", b"\x0b" + frame(1) + frame(1, fin=False) + frame(0) + frame(9) + frame(1, b"z"))
+write("frames", "len16", b"\x0c" + frame(1, b"a" * 300))
+write("frames", "len64", b"\x0d" + frame(1, b"b" * 70000, form="64"))
+write("frames", "len64_too_big", b"\x0e" + bytes.fromhex("81FF0000000100000000"))
+write("frames", "len64_zero", b"\x0f" + bytes.fromhex("81FF0000000000000000"))
+write("frames", "opcode3", b"\x11" + frame(3, b"x"))
+write("frames", "rsv1", b"\x13" + frame(1, b"x", rsv=0x40))
+write("frames", "utf8_split", b"\x15" + frame(1, b"x\xf0\x9f", fin=False) + frame(0, b"\x98\x80y"))
+write("frames", "invalid_utf8", b"\x17" + frame(1, b"A\xff\xc0\x80B"))
+write("frames", "unmasked", b"\x19" + frame(1, b"plain", masked=False))
+write("frames", "cut_header", b"\x1b" + frame(1, b"done") + b"\x81")
