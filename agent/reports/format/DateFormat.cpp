@@ -44,13 +44,14 @@ bool HasAmPm(std::string_view pattern)
 bool IsDateFormat(std::string_view pattern)
 {
     char quote = 0;
-    for (char c : pattern) {
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
         if (quote) {
             if (c == quote)
                 quote = 0;
         } else if (c == '\'' || c == '"') {
             quote = c;
-        } else if (IsDateLetter(c)) {
+        } else if (IsDateLetter(c) || pattern.substr(i).starts_with("aaa")) {
             return true;
         }
     }

@@ -47,6 +47,7 @@ struct Section {
     std::string suffix;
     bool percent = false;
     bool grouping = false;
+    bool hasPattern = false;
     int minInteger = 0;
     int minDecimals = 0;
     int maxDecimals = 0;
@@ -81,8 +82,10 @@ Section ParseSection(std::string_view text)
         }
         const bool startsPattern = IsPlaceholder(c)
             || ((c == '.' || c == ',') && i + 1 < text.size() && IsPlaceholder(text[i + 1]));
-        if (part == Part::Prefix && startsPattern)
+        if (part == Part::Prefix && startsPattern) {
             part = Part::Pattern;
+            section.hasPattern = true;
+        }
         if (part == Part::Pattern) {
             if (IsPlaceholder(c)) {
                 if (inFraction) {
@@ -149,7 +152,7 @@ std::string Render(const FixedDigits& fixed, const Section& section)
     if (!fraction.empty())
         out += "." + fraction;
     // "#" alone for zero would print nothing at all; show the zero.
-    if (integer.empty() && fraction.empty())
+    if (section.hasPattern && integer.empty() && fraction.empty())
         out += "0";
     return out + section.suffix;
 }

@@ -54,6 +54,8 @@ std::string FormatNumberDigits(const detail::DecimalDigits& digits, std::string_
 
 std::string FormatBoolean(bool value, std::string_view format)
 {
+    if (IsChineseAmountFormat(format))
+        return ChineseUppercaseAmount(TypedValue::ofBoolean(value));
     const size_t semicolon = format.find(';');
     if (semicolon == std::string_view::npos) {
         if (detail::IsNumberFormat(format))

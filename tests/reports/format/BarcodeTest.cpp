@@ -1,0 +1,238 @@
+#include "barcode/Barcode.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+using namespace verolux::reports::barcode;
+
+namespace {
+
+// Module rows rebuilt from the rectangles: '1' dark, '0' light. Row heights are taken as whole modules.
+std::vector<std::string> Grid(const BarcodeResult& r)
+{
+    const int width = static_cast<int>(std::lround(r.width));
+    const int height = r.linear ? 1 : static_cast<int>(std::lround(r.height));
+    std::vector<std::string> rows(static_cast<size_t>(height), std::string(static_cast<size_t>(width), '0'));
+    for (const BarcodeRect& rect : r.rects) {
+        const int y0 = r.linear ? 0 : static_cast<int>(std::lround(rect.y));
+        const int y1 = r.linear ? 1 : static_cast<int>(std::lround(rect.y + rect.h));
+        for (int y = y0; y < y1; ++y)
+            for (int x = static_cast<int>(rect.x); x < static_cast<int>(rect.x + rect.w); ++x)
+                rows.at(static_cast<size_t>(y)).at(static_cast<size_t>(x)) = '1';
+    }
+    return rows;
+}
+
+// EAN-13 written out from the published code tables, independently of zint.
+std::string Ean13Modules(const std::string& thirteen)
+{
+    static const char* kL[] = {"0001101", "0011001", "0010011", "0111101", "0100011",
+                               "0110001", "0101111", "0111011", "0110111", "0001011"};
+    static const char* kG[] = {"0100111", "0110011", "0011011", "0100001", "0011101",
+                               "0111001", "0000101", "0010001", "0001001", "0010111"};
+    static const char* kR[] = {"1110010", "1100110", "1101100", "1000010", "1011100",
+                               "1001110", "1010000", "1000100", "1001000", "1110100"};
+    static const char* kParity[] = {"LLLLLL", "LLGLGG", "LLGGLG", "LLGGGL", "LGLLGG",
+                                    "LGGLLG", "LGGGLL", "LGLGLG", "LGLGGL", "LGGLGL"};
+    const int first = thirteen[0] - '0';
+    std::string out = "101";
+    for (int i = 1; i <= 6; ++i) {
+        const int d = thirteen[static_cast<size_t>(i)] - '0';
+        out += kParity[first][i - 1] == 'L' ? kL[d] : kG[d];
+    }
+    out += "01010";
+    for (int i = 7; i <= 12; ++i)
+        out += kR[thirteen[static_cast<size_t>(i)] - '0'];
+    return out + "101";
+}
+
+TEST(Ean13, AddsCheckDigitAndMatchesCodeTables)
+{
+    const BarcodeResult r = EncodeBarcode("ean13", "690123456789");
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(r.linear);
+    // Weights 1,3,1,3…: 6+27+0+3+2+9+4+15+6+21+8+27 = 128 → check digit 2.
+    EXPECT_EQ(r.humanText, "6901234567892");
+    EXPECT_EQ(r.width, 95);
+    EXPECT_EQ(r.height, 1);
+    EXPECT_EQ(r.rects.size(), 30u); // 3 guards × 2 bars + 12 digits × 2 bars
+    EXPECT_EQ(Grid(r)[0], Ean13Modules("6901234567892"));
+}
+
+TEST(Ean13, KnownCheckDigits)
+{
+    struct Case {
+        const char* body;
+        const char* full;
+    };
+    // Check digits printed on real products and books.
+    for (const Case c : {Case{"400638133393", "4006381333931"}, Case{"978030640615", "9780306406157"},
+                         Case{"000000000000", "0000000000000"}}) {
+        const BarcodeResult r = EncodeBarcode("EAN13", c.body);
+        ASSERT_TRUE(r.ok) << c.body << ": " << r.error;
+        EXPECT_EQ(r.humanText, c.full);
+        EXPECT_EQ(Grid(r)[0], Ean13Modules(c.full)) << c.body;
+    }
+}
+
+TEST(Ean13, ThirteenDigitsAreVerified)
+{
+    const BarcodeResult good = EncodeBarcode("ean13", "6901234567892");
+    ASSERT_TRUE(good.ok) << good.error;
+    EXPECT_EQ(good.humanText, "6901234567892");
+
+    const BarcodeResult bad = EncodeBarcode("ean13", "6901234567891");
+    EXPECT_FALSE(bad.ok);
+    EXPECT_NE(bad.error.find("check digit"), std::string::npos) << bad.error;
+    EXPECT_TRUE(bad.rects.empty());
+}
+
+TEST(Ean13, BadInputFailsCleanly)
+{
+    for (const char* data : {"12345", "69012345678a", "69012345678901", "", "+1234567890123", "690123 456789"}) {
+        const BarcodeResult r = EncodeBarcode("ean13", data);
+        EXPECT_FALSE(r.ok) << data;
+        EXPECT_FALSE(r.error.empty()) << data;
+    }
+}
+
+TEST(Code128, WidthFollowsTheSymbolFormula)
+{
+    // Start (11) + 11 per symbol character + check (11) + stop (13).
+    const BarcodeResult text = EncodeBarcode("code128", "Hello");
+    ASSERT_TRUE(text.ok) << text.error;
+    EXPECT_EQ(text.width, 11 + 5 * 11 + 11 + 13); // code set B, one character each
+    EXPECT_EQ(text.humanText, "Hello");
+    const std::string modules = Grid(text)[0];
+    EXPECT_EQ(modules.substr(0, 11), "11010010000");         // Start B
+    EXPECT_EQ(modules.substr(modules.size() - 13), "1100011101011"); // Stop
+
+    const BarcodeResult digits = EncodeBarcode("code128", "123456");
+    ASSERT_TRUE(digits.ok) << digits.error;
+    EXPECT_EQ(digits.width, 11 + 3 * 11 + 11 + 13); // code set C packs two digits per character
+    EXPECT_EQ(Grid(digits)[0].substr(0, 11), "11010011100"); // Start C
+}
+
+TEST(Code128, LatinOneWorksChineseIsRefused)
+{
+    EXPECT_TRUE(EncodeBarcode("code128", "Caf\xC3\xA9").ok);
+    const BarcodeResult r = EncodeBarcode("code128", "中文");
+    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.error.empty());
+}
+
+bool FinderAt(const std::vector<std::string>& g, int x0, int y0)
+{
+    for (int y = 0; y < 7; ++y) {
+        for (int x = 0; x < 7; ++x) {
+            const bool ring = x == 0 || x == 6 || y == 0 || y == 6;
+            const bool core = x >= 2 && x <= 4 && y >= 2 && y <= 4;
+            const char expected = ring || core ? '1' : '0';
+            if (g[static_cast<size_t>(y0 + y)][static_cast<size_t>(x0 + x)] != expected)
+                return false;
+        }
+    }
+    return true;
+}
+
+TEST(QrCode, ShortDataIsVersionOne)
+{
+    const BarcodeResult r = EncodeBarcode("qr", "hello");
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_FALSE(r.linear);
+    EXPECT_EQ(r.width, 21);
+    EXPECT_EQ(r.height, 21);
+    const auto g = Grid(r);
+    EXPECT_TRUE(FinderAt(g, 0, 0));
+    EXPECT_TRUE(FinderAt(g, 14, 0));
+    EXPECT_TRUE(FinderAt(g, 0, 14));
+    // Timing pattern on row 6 between the finders: dark on even columns.
+    EXPECT_EQ(g[6].substr(8, 5), "10101");
+    EXPECT_TRUE(r.humanText.empty());
+}
+
+TEST(QrCode, ChineseTextAndSizes)
+{
+    const BarcodeResult chinese = EncodeBarcode("QR", "发票号码：12345678");
+    ASSERT_TRUE(chinese.ok) << chinese.error;
+    EXPECT_EQ(static_cast<int>(chinese.width - 17) % 4, 0); // 17 + 4 × version
+    const BarcodeResult longer = EncodeBarcode("qr", std::string(500, 'x'));
+    ASSERT_TRUE(longer.ok) << longer.error;
+    EXPECT_GT(longer.width, 21);
+    EXPECT_EQ(longer.width, longer.height);
+    const BarcodeResult tooLong = EncodeBarcode("qr", std::string(8000, 'x'));
+    EXPECT_FALSE(tooLong.ok);
+    EXPECT_FALSE(tooLong.error.empty());
+}
+
+TEST(DataMatrix, SmallestSymbolAndFinder)
+{
+    const BarcodeResult r = EncodeBarcode("datamatrix", "A");
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.width, 10);
+    EXPECT_EQ(r.height, 10);
+    const auto g = Grid(r);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(g[static_cast<size_t>(i)][0], '1') << "left edge row " << i;
+        EXPECT_EQ(g[9][static_cast<size_t>(i)], '1') << "bottom edge column " << i;
+        EXPECT_EQ(g[0][static_cast<size_t>(i)], i % 2 == 0 ? '1' : '0') << "top clock column " << i;
+        EXPECT_EQ(g[static_cast<size_t>(i)][9], i % 2 == 1 ? '1' : '0') << "right clock row " << i;
+    }
+}
+
+TEST(Pdf417, StartPatternRunsDownEveryRow)
+{
+    const BarcodeResult r = EncodeBarcode("pdf417", "Verolux 报表 12345");
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_FALSE(r.linear);
+    EXPECT_FALSE(r.rects.empty());
+    EXPECT_GT(r.width, r.height / 3);
+    // Start pattern 81111113: eight dark modules on every row, merged into one rect.
+    bool found = false;
+    for (const BarcodeRect& rect : r.rects)
+        found = found || (rect.x == 0 && rect.y == 0 && rect.w == 8 && rect.h == r.height);
+    EXPECT_TRUE(found);
+}
+
+TEST(Barcode, RectsStayInsideAndRunsAreMerged)
+{
+    for (const auto& [symbology, data] : std::vector<std::pair<std::string, std::string>>{
+             {"code128", "ABC-123"}, {"ean13", "690123456789"}, {"qr", "https://example.com/x?y=1"},
+             {"datamatrix", "Verolux"}, {"pdf417", "12345"}}) {
+        const BarcodeResult r = EncodeBarcode(symbology, data);
+        ASSERT_TRUE(r.ok) << symbology << ": " << r.error;
+        for (const BarcodeRect& rect : r.rects) {
+            EXPECT_GE(rect.x, 0);
+            EXPECT_GE(rect.y, 0);
+            EXPECT_GT(rect.w, 0);
+            EXPECT_GT(rect.h, 0);
+            EXPECT_LE(rect.x + rect.w, r.width) << symbology;
+            EXPECT_LE(rect.y + rect.h, r.height + 1e-4f) << symbology;
+        }
+        // Merging: no two rects side by side on the same rows (those would be one run).
+        for (size_t i = 0; i + 1 < r.rects.size(); ++i) {
+            const BarcodeRect& a = r.rects[i];
+            const BarcodeRect& b = r.rects[i + 1];
+            EXPECT_FALSE(a.y == b.y && a.h == b.h && a.x + a.w == b.x) << symbology << " rect " << i;
+        }
+    }
+}
+
+TEST(Barcode, UnknownTypeAndEmptyData)
+{
+    EXPECT_FALSE(EncodeBarcode("code39", "ABC").ok);
+    EXPECT_FALSE(EncodeBarcode("", "ABC").ok);
+    for (const char* s : {"code128", "ean13", "qr", "datamatrix", "pdf417"}) {
+        const BarcodeResult r = EncodeBarcode(s, "");
+        EXPECT_FALSE(r.ok) << s;
+        EXPECT_FALSE(r.error.empty()) << s;
+        EXPECT_TRUE(IsKnownSymbology(s));
+    }
+    EXPECT_TRUE(IsKnownSymbology("DataMatrix"));
+    EXPECT_FALSE(IsKnownSymbology("upca"));
+}
+
+} // namespace

@@ -1,0 +1,100 @@
+#include "barcode/Barcode.h"
+#include "format/ChineseAmount.h"
+#include "format/ValueFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+using namespace verolux::reports::format;
+using verolux::ScalarValue;
+
+namespace {
+
+// Pieces that steer random strings into the parsers' interesting corners.
+const char* const kPieces[] = {"0", "1", "9", "5", ".", ",", "-", "+", "e", "E", "#", "%", ";", "\"", "'", "\\",
+                               " ", ":", "/", "T", "Z", "y", "M", "d", "H", "h", "m", "s", "z", "a", "AP",
+                               "年", "月", "日", "¥", "$", "大写金额", "上午/下午", "是", "否", "\xE3\x80\x80",
+                               "\xFF", "\xC3", "\x80", "999999999999999999999", "e99999", "0000000000"};
+
+std::string RandomText(std::mt19937& rng)
+{
+    std::uniform_int_distribution<int> length(0, 12);
+    std::uniform_int_distribution<size_t> piece(0, std::size(kPieces) - 1);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::string out;
+    const int n = length(rng);
+    for (int i = 0; i < n; ++i) {
+        if (rng() % 5 == 0)
+            out.push_back(static_cast<char>(byte(rng)));
+        else
+            out += kPieces[piece(rng)];
+    }
+    return out;
+}
+
+TEST(Robustness, RandomTextThroughConvertAndFormat)
+{
+    std::mt19937 rng(20240305);
+    const FieldType types[] = {FieldType::Text, FieldType::Integer, FieldType::Decimal,
+                               FieldType::Currency, FieldType::Boolean, FieldType::DateTime};
+    for (int i = 0; i < 20000; ++i) {
+        const std::string text = RandomText(rng);
+        const std::string format = RandomText(rng);
+        const ScalarValue inputs[] = {ScalarValue::fromText(text), ScalarValue::fromNumber(text)};
+        for (const ScalarValue& input : inputs) {
+            for (FieldType type : types) {
+                const TypedValue value = ConvertValue(input, type);
+                if (value.kind == TypedValue::Kind::Decimal) {
+                    ASSERT_TRUE(std::isfinite(value.real)) << text;
+                }
+                if (value.kind == TypedValue::Kind::DateTime) {
+                    ASSERT_TRUE(value.dateTime.isValid()) << text;
+                }
+                (void)FormatValue(value, type, format);
+                (void)FormatValue(value, type, "#,##0.00");
+                (void)FormatValue(value, type, "大写金额");
+                (void)FormatValue(value, type, "yyyy-MM-dd");
+            }
+        }
+        (void)ChineseUppercaseAmountOfDecimalText(text);
+        (void)FormatValue(TypedValue::ofText(text), FieldType::Text, format);
+    }
+}
+
+TEST(Robustness, ExtremeValuesWithRandomFormats)
+{
+    std::mt19937 rng(7);
+    const TypedValue values[] = {TypedValue::ofInteger(INT64_MIN), TypedValue::ofInteger(INT64_MAX),
+                                 TypedValue::ofCurrencyUnits(INT64_MIN), TypedValue::ofDecimal(1.7976931348623157e308),
+                                 TypedValue::ofDecimal(-4.9e-324), TypedValue::ofDecimal(0),
+                                 TypedValue::ofDateTime({9999, 12, 31, 23, 59, 59, 999}),
+                                 TypedValue::ofDateTime({1, 1, 1}), TypedValue::ofDateTime({-5, 0, 40, 99, -1, 70})};
+    for (int i = 0; i < 5000; ++i) {
+        const std::string format = RandomText(rng);
+        for (const TypedValue& v : values)
+            (void)FormatValue(v, FieldType::Decimal, format);
+    }
+    // The largest double prints all of its 309 digits.
+    EXPECT_EQ(FormatValue(values[3], FieldType::Decimal, "0").size(), 309u);
+    // A format asking for a thousand decimals is capped rather than obeyed.
+    EXPECT_LE(FormatValue(TypedValue::ofDecimal(1), FieldType::Decimal, "0." + std::string(1000, '0')).size(), 40u);
+}
+
+TEST(Robustness, RandomBarcodeData)
+{
+    std::mt19937 rng(42);
+    const char* symbologies[] = {"code128", "ean13", "qr", "datamatrix", "pdf417"};
+    for (int i = 0; i < 300; ++i) {
+        const std::string data = RandomText(rng);
+        for (const char* s : symbologies) {
+            const auto r = verolux::reports::barcode::EncodeBarcode(s, data);
+            if (!r.ok) {
+                EXPECT_FALSE(r.error.empty()) << s;
+            }
+        }
+    }
+}
+
+} // namespace
