@@ -181,6 +181,24 @@ TEST_F(MainWindowTest, ClosingHidesUntilExit)
     EXPECT_TRUE(m_window->linkers().isListening()) << "a hidden agent still accepts connections";
 }
 
+// With VEROLUX_SCREENSHOT_DIR set (under Xvfb), saves the window as the operator sees it.
+TEST_F(MainWindowTest, Screenshot)
+{
+    const QByteArray dir = qgetenv("VEROLUX_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "VEROLUX_SCREENSHOT_DIR not set";
+    auto a = Connect();
+    auto b = Connect();
+    ASSERT_TRUE(WaitFor([&] { return Count() == 2; }));
+    a->write(UpgradeRequest());
+    QTest::qWait(50);
+    a->write(ClientFrame(9, QByteArray("ping")));
+    m_window->txtSend->setPlainText(QStringLiteral("找不到报表文件:orders.grf"));
+    m_window->ShowWindow();
+    QTest::qWait(300);
+    ASSERT_TRUE(m_window->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/main-window.png")));
+}
+
 TEST(TrayTip, CaptionWithLineBreakCutToTheTipField)
 {
     EXPECT_EQ(mTray::TrayTip("  Web报表服务端 (1.0.0) "), "Web报表服务端 (1.0.0)\r\n");
