@@ -73,6 +73,38 @@ std::optional<int> toInt(const std::string& text) {
     }
 }
 
+// Title, parameters and fields of a template file, as JSON members to add to its listing, so the
+// demo page can fill sample data without downloading the template (downloads are counted).
+std::string templateOutline(const std::string& bytes) {
+    simdjson::dom::parser parser;
+    simdjson::dom::element root;
+    simdjson::dom::object object;
+    if (parser.parse(bytes).get(root) != simdjson::SUCCESS || root.get_object().get(object) != simdjson::SUCCESS)
+        return {};
+    std::string out;
+    std::string_view title;
+    if (object["title"].get_string().get(title) == simdjson::SUCCESS) out += ",\"title\":" + jsonQuote(title);
+    for (const char* listName : {"parameters", "fields"}) {
+        simdjson::dom::array list;
+        if (object[listName].get_array().get(list) != simdjson::SUCCESS) continue;
+        out += std::string(",\"") + listName + "\":[";
+        bool first = true;
+        for (simdjson::dom::element item : list) {
+            std::string_view name, type;
+            if (item["name"].get_string().get(name) != simdjson::SUCCESS) continue;
+            if (item["type"].get_string().get(type) != simdjson::SUCCESS) type = "text";
+            if (!first) out += ',';
+            first = false;
+            out += "{\"name\":" + jsonQuote(name) + ",\"type\":" + jsonQuote(type);
+            std::string_view text;
+            if (item["default"].get_string().get(text) == simdjson::SUCCESS) out += ",\"default\":" + jsonQuote(text);
+            out += '}';
+        }
+        out += ']';
+    }
+    return out;
+}
+
 } // namespace
 
 DemoServer::DemoServer(BackendOptions options) : m_options(std::move(options)) {}
@@ -289,7 +321,7 @@ void DemoServer::listTemplates(const httplib::Request& req, httplib::Response& r
         const bool edited = *path != m_options.templatesDir + "/" + entry.name;
         out += "{\"name\":" + jsonQuote(entry.name) + ",\"url\":" + jsonQuote(base + "/templates/" + urlEncode(entry.name)) +
                ",\"md5\":" + jsonQuote(md5Hex(*bytes)) + ",\"size\":" + std::to_string(bytes->size()) +
-               ",\"edited\":" + (edited ? "true" : "false") + '}';
+               ",\"edited\":" + (edited ? "true" : "false") + templateOutline(*bytes) + '}';
     }
     sendJson(res, out + "]");
 }

@@ -1,0 +1,154 @@
+#include "FailureInjector.h"
+#include "FileNames.h"
+#include "JsonText.h"
+#include "UploadBody.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace demo;
+
+namespace {
+
+struct Base64Case {
+    const char* name;
+    std::string text;
+    std::optional<std::string> expected;
+};
+
+// Vectors from RFC 4648 section 10, then the forms the agent never sends.
+const std::vector<Base64Case> kBase64Cases = {
+    {"empty", "", std::string()},
+    {"f", "Zg==", std::string("f")},
+    {"fo", "Zm8=", std::string("fo")},
+    {"foo", "Zm9v", std::string("foo")},
+    {"foob", "Zm9vYg==", std::string("foob")},
+    {"fooba", "Zm9vYmE=", std::string("fooba")},
+    {"foobar", "Zm9vYmFy", std::string("foobar")},
+    {"high bytes", "//79", std::string("\xff\xfe\xfd")},
+    {"zero bytes", "AAAA", std::string(3, '\0')},
+    {"unpadded", "Zm8", std::nullopt},
+    {"url alphabet", "-_8=", std::nullopt},
+    {"padding inside", "Zg==Zm9v", std::nullopt},
+    {"three pads", "Z===", std::nullopt},
+    {"data after pad", "Zg=v", std::nullopt},
+    {"line break", "Zm9v\nZm9v", std::nullopt},
+    {"blank", "Zm9 ", std::nullopt},
+};
+
+} // namespace
+
+TEST(DemoBase64, DecodesStandardPaddedTextOnly) {
+    for (const auto& c : kBase64Cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(decodeBase64(c.text), c.expected);
+    }
+}
+
+TEST(DemoUploadBody, ReadsTheAgentsBodies) {
+    // The PDF form for reportId 7 and the file "abc".
+    auto pdf = parseUploadBody(R"({ "st1":"YWJj","st0":"7","st2":""})");
+    ASSERT_TRUE(pdf) << pdf.error;
+    EXPECT_EQ(pdf.body->content, "abc");
+    EXPECT_EQ(pdf.body->reportId, "7");
+    EXPECT_EQ(pdf.body->extra, "");
+
+    auto grf = parseUploadBody(R"({ "st1":"Zm9v","st0":"r\"1","st2":"ACBD18DB4CC2F85CEDEF654FCCC4A4D8"})");
+    ASSERT_TRUE(grf) << grf.error;
+    EXPECT_EQ(grf.body->reportId, "r\"1");
+    EXPECT_EQ(grf.body->extra, "ACBD18DB4CC2F85CEDEF654FCCC4A4D8");
+}
+
+TEST(DemoUploadBody, RefusesWithAReasonWithoutTheSuccessWord) {
+    const std::vector<std::pair<const char*, std::string>> bad = {
+        {"not json", "st1=YWJj"},
+        {"unescaped quote in id", R"({ "st1":"YWJj","st0":"a"b","st2":""})"},
+        {"no object", "[1]"},
+        {"missing st0", R"({ "st1":"YWJj"})"},
+        {"number st1", R"({ "st1":1,"st0":"7"})"},
+        {"bad base64", R"({ "st1":"YWJ","st0":"7"})"},
+        {"empty file", R"({ "st1":"","st0":"7"})"},
+    };
+    for (const auto& [name, text] : bad) {
+        SCOPED_TRACE(name);
+        auto parsed = parseUploadBody(text);
+        EXPECT_FALSE(parsed);
+        EXPECT_FALSE(parsed.error.empty());
+        EXPECT_EQ(parsed.error.find("success"), std::string::npos);
+    }
+}
+
+TEST(DemoFileNames, PlainNamesOnly) {
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"orders.grf", true}, {"报表.grf", true},   {"a..b", true},     {".hidden", true},
+        {"", false},          {".", false},         {"..", false},      {"../x", false},
+        {"a/b", false},       {"a\\b", false},      {"c:x", false},     {std::string("a\0b", 3), false},
+        {"a\tb", false},      {std::string(201, 'x'), false},
+    };
+    for (const auto& [name, plain] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(isPlainFileName(name), plain);
+    }
+}
+
+TEST(DemoFileNames, SanitisedIdsAreAlwaysPlainNames) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"7", "7"},   {"../evil", ".._evil"}, {"a/b\\c", "a_b_c"}, {"x:y*?", "x_y__"},
+        {"..", ""},   {"...", ""},            {"", ""},            {"报表1", "报表1"},
+    };
+    for (const auto& [id, expected] : cases) {
+        SCOPED_TRACE(id);
+        const auto name = sanitiseFileName(id);
+        EXPECT_EQ(name, expected);
+        if (!name.empty()) EXPECT_TRUE(isPlainFileName(name + ".pdf"));
+    }
+}
+
+TEST(DemoFileNames, Md5IsUpperCaseHex) {
+    // RFC 1321 test suite.
+    EXPECT_EQ(md5Hex(""), "D41D8CD98F00B204E9800998ECF8427E");
+    EXPECT_EQ(md5Hex("abc"), "900150983CD24FB0D6963F7D28E17F72");
+}
+
+TEST(DemoJson, QuotesControlCharactersAndKeepsUtf8) {
+    EXPECT_EQ(jsonQuote("a\"b\\c\n\x01"), R"("a\"b\\c\n\u0001")");
+    EXPECT_EQ(jsonQuote("报表"), "\"报表\"");
+}
+
+TEST(DemoFailureInjector, CountsDownPerPrefixInOrder) {
+    FailureInjector injector;
+    injector.arm({FailureMode::Error500, "/templates/", 2, 0});
+    injector.arm({FailureMode::Drop, "/", 1, 0});
+    // Written as the sequence of modes the requests meet.
+    std::vector<std::string> seen;
+    for (const char* path : {"/templates/a", "/upload/pdf", "/templates/b", "/templates/c", "/x"}) {
+        auto rule = injector.take(path);
+        seen.push_back(std::string(path) + ":" + std::string(rule ? failureModeName(rule->mode) : "-"));
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"/templates/a:500", "/upload/pdf:drop", "/templates/b:500",
+                                              "/templates/c:-", "/x:-"}));
+}
+
+TEST(DemoFailureInjector, UnlimitedUntilClearedByNone) {
+    FailureInjector injector;
+    injector.arm({FailureMode::Slow, "/t", -1, 5});
+    injector.arm({FailureMode::Garbage, "/u", -1, 0});
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(injector.take("/t/x"));
+    injector.arm({FailureMode::None, "/t", 1, 0});
+    EXPECT_FALSE(injector.take("/t/x"));
+    EXPECT_TRUE(injector.take("/u/x"));
+    injector.arm({FailureMode::None, "", 1, 0});
+    EXPECT_FALSE(injector.take("/u/x"));
+    EXPECT_EQ(injector.toJson(), "[]");
+}
+
+TEST(DemoFailureInjector, ModeNames) {
+    for (const char* name : {"none", "500", "slow", "drop", "garbage"}) {
+        auto mode = parseFailureMode(name);
+        ASSERT_TRUE(mode) << name;
+        EXPECT_EQ(failureModeName(*mode), name);
+    }
+    EXPECT_FALSE(parseFailureMode("404"));
+}
