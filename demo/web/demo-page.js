@@ -172,14 +172,22 @@
 
     var STATE_TEXT = { connecting: "连接中 connecting", open: "已连接 connected", closed: "未连接 disconnected" };
 
+    var retrying = false;
     var agent = new VeroluxAgent(agentUrl, {
         state: function (state, detail) {
             var pill = $("agent-state");
             pill.className = "pill " + state;
             pill.textContent = STATE_TEXT[state] || state;
             pill.setAttribute("data-state", state);
-            if (state === "open") log("info", "已连接打印代理 / connected to " + agentUrl);
-            if (state === "closed" && detail) log("info", "连接断开 / connection closed (" + detail + "), 3 秒后重试");
+            if (state === "open") {
+                retrying = false;
+                log("info", "已连接打印代理 / connected to " + agentUrl);
+            }
+            // The page retries every few seconds; say so once, not on every attempt.
+            if (state === "closed" && !retrying) {
+                retrying = true;
+                log("info", "未连接 / not connected (" + detail + ")，每 3 秒重试 · retrying every 3 s");
+            }
             maybeAuto();
         },
         message: function (text) { log("in", "← " + text); }
@@ -251,7 +259,7 @@
             .then(function (list) {
                 var body = $("uploads");
                 body.textContent = "";
-                list.forEach(function (u) {
+                list.slice(0, 30).forEach(function (u) {
                     var isNew = knownUploads && !knownUploads[u.name + u.timeMs];
                     body.appendChild(el("tr", { className: isNew ? "new" : "" }, [
                         el("td", {}, [el("a", { href: u.url, target: "_blank", text: u.name })]),

@@ -436,6 +436,33 @@ class DemoPage(BackendCase):
         self.assertEqual(status, 200)
         self.assertIn(b"function buildPrintRequest", body)
 
+    @unittest.skipUnless(shutil.which("node"), "node not installed")
+    def test_request_builder_gives_every_key_in_order(self):
+        script = """
+            const vm = require('vm'), fs = require('fs');
+            const ctx = {}; vm.createContext(ctx);
+            vm.runInContext(fs.readFileSync(process.argv[1], 'utf8'), ctx);
+            const t = {name: 'orders.grf', url: 'http://b/templates/orders.grf', md5: 'ABC'};
+            const out = {};
+            for (const mode of ['print', 'preview', 'pdf', 'design'])
+                out[mode] = ctx.buildPrintRequest({mode, template: t, rows: [{qty: 1}], reportId: 7,
+                    params: {company: 'X', preview: 'must not win'}, printer: 'P', uploadUrl: 'http://b/upload/pdf'});
+            console.log(JSON.stringify(out));
+        """
+        result = subprocess.run(["node", "-e", script, os.path.join(WEB_DIR, "verolux-client.js")],
+                                capture_output=True, timeout=30, check=True)
+        texts = json.loads(result.stdout)
+        keys = ["preview", "repname", "reptype", "reguserno", "reprintname", "sdesign", "reporturl", "reportmd5",
+                "reportId", "reportAdd", "repdata", "company"]
+        expected = {"print": ("", "0"), "preview": ("1", "0"), "pdf": ("2", "0"), "design": ("", "1")}
+        for mode, (preview, sdesign) in expected.items():
+            with self.subTest(mode):
+                request = json.loads(texts[mode])
+                self.assertEqual(list(request), keys)  # the ten named keys, rows, then parameters
+                self.assertEqual((request["preview"], request["sdesign"]), (preview, sdesign))
+                self.assertEqual((request["reportId"], request["reprintname"], request["reportmd5"]), ("7", "P", "ABC"))
+                self.assertEqual(request["repdata"], [{"qty": 1}])
+
     @unittest.skipUnless(shutil.which("chromium"), "chromium not installed")
     def test_page_builds_buttons_from_the_template_list(self):
         profile = tempfile.mkdtemp(prefix="vx-chromium-")
