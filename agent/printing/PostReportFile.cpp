@@ -1,0 +1,66 @@
+#include "agent/printing/PostReportFile.h"
+
+#include "common/Http.h"
+#include "encoder/modBase64.h"
+
+namespace verolux {
+namespace {
+
+std::string UploadBody(std::string_view base64, std::string_view reportId, std::string_view st2)
+{
+    std::string escapedId = JsonEscape(reportId);
+    std::string escapedSt2 = JsonEscape(st2);
+    std::string body;
+    body.reserve(base64.size() + escapedId.size() + escapedSt2.size() + 32);
+    body.append("{ \"st1\":\"").append(base64);
+    body.append("\",\"st0\":\"").append(escapedId);
+    body.append("\",\"st2\":\"").append(escapedSt2).append("\"}");
+    return body;
+}
+
+} // namespace
+
+std::string JsonEscape(std::string_view text)
+{
+    static const char* hex = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        default:
+            if (c < 0x20) {
+                out += "\\u00";
+                out += hex[c >> 4];
+                out += hex[c & 15];
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out;
+}
+
+std::string ReportFileBody(std::string_view base64, std::string_view reportId)
+{
+    return UploadBody(base64, reportId, "");
+}
+
+std::string TemplateUploadBody(std::string_view base64, std::string_view reportId, std::string_view md5)
+{
+    return UploadBody(base64, reportId, md5);
+}
+
+void PostReportFile(const std::filesystem::path& filePath, const std::string& address, const std::string& reportId)
+{
+    std::string body = ReportFileBody(modBase64::EncodeFile(filePath), reportId);
+    PostJson(address, body);
+}
+
+} // namespace verolux

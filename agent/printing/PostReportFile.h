@@ -1,0 +1,24 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace verolux {
+
+// Text as the inside of a JSON string: quote, backslash and control characters escaped; any other
+// byte (UTF-8 included) unchanged, so ordinary ids come out byte for byte.
+std::string JsonEscape(std::string_view text);
+
+// { "st1":"BASE64","st0":"REPORTID","st2":""}, the PDF upload body.
+std::string ReportFileBody(std::string_view base64, std::string_view reportId);
+
+// { "st1":"BASE64","st0":"REPORTID","st2":"MD5"}, the designer's template upload body.
+std::string TemplateUploadBody(std::string_view base64, std::string_view reportId, std::string_view md5);
+
+// Uploads the whole file as Base64 with its report id to address (used unchanged). The answer is not
+// read. Throws when the file cannot be read or is empty (std::runtime_error) or the POST fails
+// (HttpError).
+void PostReportFile(const std::filesystem::path& filePath, const std::string& address, const std::string& reportId);
+
+} // namespace verolux

@@ -1,0 +1,109 @@
+#pragma once
+
+// A loopback HTTP server that answers each connection with the next canned reply, byte for byte,
+// and keeps the raw requests it got: for tests of how the client behaves on answers a real server
+// would rarely give (cut bodies, redirects to other schemes).
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testsupport {
+
+class CannedServer {
+public:
+    explicit CannedServer(std::vector<std::string> replies) : m_replies(std::move(replies))
+    {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        socklen_t len = sizeof addr;
+        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
+        m_port = ntohs(addr.sin_port);
+        ::listen(m_listen, 8);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~CannedServer()
+    {
+        ::shutdown(m_listen, SHUT_RDWR);
+        ::close(m_listen);
+        m_thread.join();
+    }
+
+    std::string url(const std::string& path = "/") const
+    {
+        return "http://127.0.0.1:" + std::to_string(m_port) + path;
+    }
+    std::vector<std::string> requests() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
+
+private:
+    void serve()
+    {
+        for (const std::string& reply : m_replies) {
+            int fd = ::accept(m_listen, nullptr, nullptr);
+            if (fd < 0)
+                return;
+            std::string request = readRequest(fd);
+            {
+                std::lock_guard lock(m_mutex);
+                m_requests.push_back(request);
+            }
+            std::size_t sent = 0;
+            while (sent < reply.size()) {
+                ssize_t n = ::send(fd, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
+                if (n <= 0)
+                    break;
+                sent += static_cast<std::size_t>(n);
+            }
+            ::shutdown(fd, SHUT_WR);
+            char sink[256];
+            while (::recv(fd, sink, sizeof sink, 0) > 0) {
+            }
+            ::close(fd);
+        }
+    }
+
+    // Head plus as much body as Content-Length announces.
+    static std::string readRequest(int fd)
+    {
+        std::string data;
+        char buf[4096];
+        std::size_t need = std::string::npos;
+        while (data.size() < need) {
+            ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n <= 0)
+                break;
+            data.append(buf, static_cast<std::size_t>(n));
+            auto headEnd = data.find("\r\n\r\n");
+            if (need == std::string::npos && headEnd != std::string::npos) {
+                std::size_t length = 0;
+                auto at = data.find("Content-Length: ");
+                if (at != std::string::npos && at < headEnd)
+                    length = std::stoul(data.substr(at + 16));
+                need = headEnd + 4 + length;
+            }
+        }
+        return data;
+    }
+
+    std::vector<std::string> m_replies;
+    int m_listen = -1;
+    int m_port = 0;
+    std::thread m_thread;
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_requests;
+};
+
+} // namespace testsupport

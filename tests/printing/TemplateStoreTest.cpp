@@ -1,0 +1,197 @@
+#include "agent/printing/Md5.h"
+#include "agent/printing/TemplateStore.h"
+#include "common/Ini.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+using verolux::PlanRefresh;
+using verolux::RefreshFacts;
+using verolux::TemplateStore;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// MD5("abc") from RFC 1321's test suite.
+constexpr const char* kAbcDigest = "900150983CD24FB0D6963F7D28E17F72";
+
+struct PlanCase {
+    const char* name;
+    RefreshFacts facts;
+    int downloads;
+};
+
+const PlanCase kPlans[] = {
+    {"firstWithDigest", {false, "", "", "http://b/t.grf", kAbcDigest}, 2},
+    {"firstWithoutDigest", {false, "", "", "http://b/t.grf", ""}, 1},
+    {"sameUrlDigestMatches", {true, kAbcDigest, "http://b/t.grf", "http://b/t.grf", kAbcDigest}, 0},
+    {"sameUrlNoDigest", {true, "ANYTHING", "http://b/t.grf", "http://b/t.grf", ""}, 0},
+    {"otherUrlDigestMatches", {true, kAbcDigest, "http://b/old.grf", "http://b/t.grf", kAbcDigest}, 1},
+    {"otherUrlDigestDiffers", {true, kAbcDigest, "http://b/old.grf", "http://b/t.grf", "0123"}, 2},
+    {"lowerCaseDigest", {true, kAbcDigest, "http://b/t.grf", "http://b/t.grf", "900150983cd24fb0d6963f7d28e17f72"}, 1},
+    {"sameUrlFileMissing", {false, "", "http://b/t.grf", "http://b/t.grf", ""}, 1},
+    {"unreadableFileWithDigest", {true, "", "http://b/t.grf", "http://b/t.grf", kAbcDigest}, 1},
+};
+
+class Plan : public ::testing::TestWithParam<PlanCase> {};
+
+TEST_P(Plan, Downloads) { EXPECT_EQ(PlanRefresh(GetParam().facts).downloads(), GetParam().downloads); }
+
+INSTANTIATE_TEST_SUITE_P(Decisions, Plan, ::testing::ValuesIn(kPlans),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Md5, DigestsAndHex)
+{
+    fs::path dir = fs::temp_directory_path() / ("vx-md5-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    auto write = [&](const char* name, const std::string& content) {
+        std::ofstream(dir / name, std::ios::binary) << content;
+        return dir / name;
+    };
+    EXPECT_EQ(mMD5::MD5Hex(*mMD5::FileMD5(write("abc", "abc"))), kAbcDigest);
+    EXPECT_EQ(mMD5::MD5Hex(*mMD5::FileMD5(write("empty", ""))), "D41D8CD98F00B204E9800998ECF8427E");
+    // One chunk exactly, and two chunks plus one byte: chunking must not change the digest
+    // (values from md5sum over the same bytes).
+    EXPECT_EQ(mMD5::MD5Hex(*mMD5::FileMD5(write("chunk", std::string(mMD5::kChunkSize, 'a')))),
+              "30C2557E8302A5BEB290C71520D87F42");
+    EXPECT_EQ(mMD5::MD5Hex(*mMD5::FileMD5(write("chunks", std::string(2 * mMD5::kChunkSize + 1, 'a')))),
+              "6F0555AC53CECBF068D354C08863805A");
+    EXPECT_FALSE(mMD5::FileMD5(dir / "missing").has_value());
+    EXPECT_FALSE(mMD5::FileMD5(dir).has_value()); // a folder reads as unreadable
+    fs::remove_all(dir);
+}
+
+// The store with a counting fake downloader that writes `content` (or fails) in a temp program folder.
+class StoreTest : public ::testing::Test {
+protected:
+    static fs::path FreshFolder()
+    {
+        static int serial = 0;
+        fs::path dir = fs::temp_directory_path() /
+                       ("vx-store-" + std::to_string(::getpid()) + "-" + std::to_string(++serial));
+        fs::remove_all(dir);
+        fs::create_directories(dir / "report");
+        return dir;
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    TemplateStore store()
+    {
+        return TemplateStore(
+            verolux::TemplateFolder(m_dir), m_settings, [this](std::string_view line) { logs.emplace_back(line); },
+            [this](const std::string& url, const fs::path& path) {
+                urls.push_back(url);
+                if (failDownloads)
+                    return false;
+                std::ofstream(path, std::ios::binary) << content;
+                return true;
+            });
+    }
+
+    fs::path m_dir = FreshFolder();
+    mINI::Settings m_settings{m_dir};
+    std::vector<std::string> logs;
+    std::vector<std::string> urls;
+    std::string content = "abc";
+    bool failDownloads = false;
+};
+
+TEST_F(StoreTest, FirstRequestWithDigestDownloadsTwice)
+{
+    auto r = store().Refresh("t.grf", "http://b/t.grf", kAbcDigest);
+    EXPECT_TRUE(r.exists);
+    EXPECT_EQ(r.path, m_dir / "report" / "t.grf");
+    EXPECT_EQ(urls.size(), 2u);
+    EXPECT_EQ(logs, (std::vector<std::string>{"更新文件：t.grf", "更新文件：t.grf"}));
+    EXPECT_EQ(m_settings.ReadIni("fileUrl", "t.grf"), "http://b/t.grf");
+
+    // Second request, same URL, matching digest: nothing happens.
+    store().Refresh("t.grf", "http://b/t.grf", kAbcDigest);
+    EXPECT_EQ(urls.size(), 2u);
+    EXPECT_EQ(logs.size(), 2u);
+}
+
+TEST_F(StoreTest, FirstRequestWithoutDigestDownloadsOnce)
+{
+    EXPECT_TRUE(store().Refresh("t.grf", "http://b/t.grf", "").exists);
+    EXPECT_EQ(urls.size(), 1u);
+    content = "changed on the server";
+    store().Refresh("t.grf", "http://b/t.grf", ""); // same URL, no digest: kept whatever it holds
+    EXPECT_EQ(urls.size(), 1u);
+}
+
+TEST_F(StoreTest, OtherUrlDownloadsAgainAndOnceMoreForAnotherDigest)
+{
+    store().Refresh("t.grf", "http://b/v1/t.grf", "");
+    store().Refresh("t.grf", "http://b/v2/t.grf", kAbcDigest); // old copy "abc" matches
+    EXPECT_EQ(urls.size(), 2u);
+    content = "xyz";
+    store().Refresh("t.grf", "http://b/v3/t.grf", kAbcDigest); // copy still "abc": one download
+    EXPECT_EQ(urls.size(), 3u);
+    store().Refresh("t.grf", "http://b/v4/t.grf", kAbcDigest); // copy is "xyz" now: two downloads
+    EXPECT_EQ(urls.size(), 5u);
+    EXPECT_EQ(m_settings.ReadIni("fileUrl", "t.grf"), "http://b/v4/t.grf");
+}
+
+TEST_F(StoreTest, LowerCaseDigestDownloadsEveryTime)
+{
+    const std::string lower = "900150983cd24fb0d6963f7d28e17f72";
+    store().Refresh("t.grf", "http://b/t.grf", lower);
+    store().Refresh("t.grf", "http://b/t.grf", lower);
+    store().Refresh("t.grf", "http://b/t.grf", lower);
+    EXPECT_EQ(urls.size(), 2u + 1u + 1u);
+}
+
+TEST_F(StoreTest, UrlOver1024CharactersDownloadsEveryTime)
+{
+    const std::string url = "http://b/" + std::string(1100, 'x') + ".grf";
+    store().Refresh("t.grf", url, "");
+    store().Refresh("t.grf", url, "");
+    EXPECT_EQ(urls.size(), 2u); // the stored copy is cut to 1,024 bytes and never equals
+}
+
+TEST_F(StoreTest, FailedDownloadOfMissingFile)
+{
+    failDownloads = true;
+    auto r = store().Refresh("t.grf", "http://b/t.grf", "");
+    EXPECT_FALSE(r.exists);
+    EXPECT_EQ(m_settings.ReadIni("fileUrl", "t.grf"), "http://b/t.grf"); // recorded all the same
+    store().Refresh("t.grf", "http://b/t.grf", "");
+    EXPECT_EQ(urls.size(), 2u); // again, only because the file is missing
+}
+
+TEST_F(StoreTest, FailedDownloadOverExistingFileKeepsIt)
+{
+    store().Refresh("t.grf", "http://b/t.grf", "");
+    failDownloads = true;
+    auto r = store().Refresh("t.grf", "http://b/new.grf", "");
+    EXPECT_TRUE(r.exists);
+    EXPECT_EQ(urls.size(), 2u);
+}
+
+TEST_F(StoreTest, UnreadableCopyWithDigestIsFetchedAgain)
+{
+    fs::create_directories(m_dir / "report" / "dir.grf"); // exists, but no file to digest
+    store().Refresh("dir.grf", "http://b/d.grf", kAbcDigest);
+    EXPECT_EQ(urls.size(), 2u);
+}
+
+class UnsafeName : public StoreTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(UnsafeName, ThrowsAndTouchesNothing)
+{
+    EXPECT_THROW(store().Refresh(GetParam(), "http://b/t.grf", ""), verolux::TemplateNameError);
+    EXPECT_TRUE(urls.empty());
+    EXPECT_TRUE(logs.empty());
+    EXPECT_FALSE(fs::exists(m_settings.file()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, UnsafeName,
+                         ::testing::Values("", ".", "..", "../t.grf", "a/b.grf", "..\\t.grf", "C:t.grf",
+                                           "/etc/passwd", "t\x01.grf", "sub\\t.grf"));
+
+} // namespace
