@@ -1,0 +1,40 @@
+#pragma once
+
+#include "engine/StyleFonts.h"
+#include "layout/TextMeasurer.h"
+
+#include <QImage>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace verolux::reports {
+
+// Measures with the real fonts at 1200 dpi (the PDF resolution), so the layout holds on every device.
+// Widths are cached per style and text: a report repeats the same customer names, dates and amounts.
+class QtTextMeasurer : public TextMeasurer {
+public:
+    QtTextMeasurer(const Template& tmpl, const StyleFonts& fonts);
+
+    double textWidth(int style, std::string_view text) override;
+    double lineHeight(int style) override { return metrics(style).lineHeight; }
+    double ascent(int style) { return metrics(style).ascent; }
+
+private:
+    struct Metrics {
+        std::unique_ptr<QFontMetricsF> fm;
+        double lineHeight = 0, ascent = 0; // mm
+        std::unordered_map<std::string, double> widths;
+    };
+    Metrics& metrics(int style);
+
+    const StyleFonts& m_fonts;
+    QImage m_device; // only lends its resolution to the metrics
+    std::vector<Metrics> m_metrics;
+    std::string m_key;
+};
+
+} // namespace verolux::reports

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "engine/ValueCollection.h"
+#include "layout/PageLayout.h"
+#include "layout/ReportData.h"
+#include "model/Template.h"
+
+#include <QObject>
+#include <QPainter>
+#include <QSizeF>
+#include <QString>
+
+#include <memory>
+
+namespace verolux::reports {
+
+class StyleFonts;
+class QtTextMeasurer;
+class PagePainter;
+
+// What ExportBegin hands its handler before an export starts. Handlers may read or change it.
+struct ExportOptions {
+    int type = 5;  // 5 = PDF
+    QString path;
+    QString title; // written as the PDF's document title
+    QString creator = QStringLiteral("Verolux");
+};
+
+// The report object: a template, its parameter values and records, and everything that makes pages
+// of them. Fill it (LoadTemplate, Parameters, PrepareRecords, AppendRecord / Fields / PostRecord),
+// then ExportToFile, PrintDirect, or paint pages for a viewer.
+class Report : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kExportPdf = 5;
+
+    explicit Report(QObject* parent = nullptr);
+    ~Report() override;
+
+    // --- the operations the report windows use ---
+    bool LoadTemplate(const QString& path);
+    ValueCollection& Parameters() { return m_parameters; }
+    ValueCollection& Fields() { return m_fields; }
+    void PrepareRecords();
+    void AppendRecord();
+    void PostRecord();
+    void ReportTitle(const QString& title);
+    QString ReportTitle() const { return m_title; }
+    void PrinterName(const QString& name);
+    QString PrinterName() const { return m_printerName; }
+    // mode: bit 0 all pages, bit 1 collate (3 = both); showDialog: 0 (the engine shows no dialogs).
+    bool PrintDirect(int mode, int showDialog);
+    // type 5 = PDF; showOptions and openAfter: 0 (accepted and ignored otherwise).
+    bool ExportToFile(int type, const QString& path, int showOptions, int openAfter);
+    bool SaveTemplate(const QString& path);
+    void ClearTemplate();
+
+    // --- for viewers, printing and tests ---
+    QString lastError() const { return m_lastError; }
+    int recordCount() const { return static_cast<int>(m_data.rows.size()); }
+    const Template& reportTemplate() const { return *m_template; }
+    void setTemplate(const Template& tmpl); // keeps parameter values and records whose names still exist
+    // The printer output goes to: PrinterName, else the template's printer, else "" (system default).
+    QString effectivePrinterName() const;
+
+    int pageCount();
+    QSizeF pageSizeMm() const; // orientation applied: width > height for landscape
+    bool landscape() const;
+    const LaidOutReport& layout();
+    // Draws page `index` (0-based) in the painter's device pixels with the paper's top-left corner
+    // at the origin. Shared by PDF export, printing and the screen.
+    void paintPage(int index, QPainter& painter);
+
+signals:
+    void ExportBegin(verolux::reports::ExportOptions* pOptionObject);
+
+private:
+    void adoptTemplate(std::unique_ptr<Template> tmpl);
+    void invalidate() { ++m_generation; }
+    void ensureLayout();
+
+    std::unique_ptr<Template> m_template;
+    ValueCollection m_parameters, m_fields;
+    ReportData m_data;
+    bool m_inRecord = false;
+    QString m_title, m_printerName, m_lastError;
+
+    uint64_t m_generation = 1, m_laidOutGeneration = 0;
+    std::unique_ptr<StyleFonts> m_fonts;
+    std::unique_ptr<QtTextMeasurer> m_measurer;
+    std::unique_ptr<PagePainter> m_painter;
+    LaidOutReport m_layout;
+};
+
+} // namespace verolux::reports
