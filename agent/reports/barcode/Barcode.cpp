@@ -159,8 +159,10 @@ BarcodeResult EncodeBarcode(std::string_view symbologyName, std::string_view dat
         float h = 1;
         if (symbology->linear)
             h = 1.0f / static_cast<float>(rows);
-        else if (symbol->row_height[row] > 0 && symbology->zintId == BARCODE_PDF417)
+        else if (symbol->row_height[row] > 0)
             h = symbol->row_height[row];
+        else if (symbol->height > 0)
+            h = symbol->height / static_cast<float>(rows); // PDF417: rows three modules high
         current.clear();
         size_t match = 0;
         for (int x = 0; x < width;) {

@@ -192,11 +192,15 @@ std::optional<DateTime> ParseDateTimeText(std::string_view text)
         if (pos < s.size() && (s[pos] == 'Z' || s[pos] == 'z')) {
             ++pos;
         } else if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) {
+            // +08, +0800 or +08:00
             ++pos;
-            if (!ReadNumber(s, pos, 2, 2))
-                return std::nullopt;
-            Eat(s, pos, ":");
-            if (pos < s.size() && !ReadNumber(s, pos, 2, 2))
+            size_t digits = 0;
+            while (pos < s.size() && (IsDigit(s[pos]) || (s[pos] == ':' && digits == 2))) {
+                if (s[pos] != ':')
+                    ++digits;
+                ++pos;
+            }
+            if (digits != 2 && digits != 4)
                 return std::nullopt;
         }
     }

@@ -189,7 +189,9 @@ TEST(Pdf417, StartPatternRunsDownEveryRow)
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_FALSE(r.linear);
     EXPECT_FALSE(r.rects.empty());
-    EXPECT_GT(r.width, r.height / 3);
+    // Rows are three modules high: the rectangles span rows × 3.
+    EXPECT_EQ(std::fmod(r.height, 3.0f), 0.0f) << r.height;
+    EXPECT_GE(r.height, 9);
     // Start pattern 81111113: eight dark modules on every row, merged into one rect.
     bool found = false;
     for (const BarcodeRect& rect : r.rects)
