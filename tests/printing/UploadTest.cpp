@@ -1,0 +1,131 @@
+#include "CannedServer.h"
+
+#include "agent/printing/PostReportFile.h"
+#include "common/Http.h"
+#include "encoder/clsB64.h"
+#include "encoder/modBase64.h"
+
+#include <gtest/gtest.h>
+#include <simdjson.h>
+
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::uint8_t> Bytes(std::initializer_list<int> b) { return {b.begin(), b.end()}; }
+
+std::string Encoded(const std::vector<std::uint8_t>& in)
+{
+    clsB64 b64;
+    std::vector<std::uint8_t> out;
+    std::string text;
+    b64.Encode(in, out);
+    clsB64::ByteArrayToString(out, text);
+    return text;
+}
+
+TEST(ClsB64, Encode)
+{
+    EXPECT_EQ(Encoded(Bytes({'a', 'b', 'c'})), "YWJj");
+    EXPECT_EQ(Encoded(Bytes({'a', 'b'})), "YWI=");
+    EXPECT_EQ(Encoded(Bytes({'a'})), "YQ==");
+    EXPECT_EQ(Encoded(Bytes({})), "");
+    EXPECT_EQ(Encoded(Bytes({0xFB, 0xFF})).substr(0, 2), "+/"); // standard alphabet, not URL-safe
+    // RFC 4648 section 10 vectors
+    EXPECT_EQ(Encoded(Bytes({'f', 'o', 'o', 'b', 'a', 'r'})), "Zm9vYmFy");
+    EXPECT_EQ(Encoded(Bytes({'f', 'o', 'o', 'b'})), "Zm9vYg==");
+    EXPECT_EQ(Encoded(Bytes({0, 0, 0})), "AAAA");
+    EXPECT_EQ(Encoded(Bytes({0xFF, 0xFF, 0xFF})), "////");
+}
+
+TEST(ClsB64, OutputLengths)
+{
+    for (std::size_t n : {1u, 2u, 3u, 4u, 5u, 6u, 1000u})
+        EXPECT_EQ(Encoded(std::vector<std::uint8_t>(n, 7)).size(), 4 * (n / 3) + (n % 3 ? 4 : 0)) << n;
+}
+
+class FileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static int serial = 0;
+        m_dir = fs::temp_directory_path() / ("vx-upload-" + std::to_string(::getpid()) + "-" + std::to_string(++serial));
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+    fs::path file(const char* name, const std::string& content)
+    {
+        std::ofstream(m_dir / name, std::ios::binary) << content;
+        return m_dir / name;
+    }
+    fs::path m_dir;
+};
+
+TEST_F(FileTest, LoadFailsOnEmptyMissingAndFolders)
+{
+    clsB64 b64;
+    std::vector<std::uint8_t> bytes;
+    EXPECT_THROW(b64.Load(file("empty.pdf", "").string(), bytes), std::runtime_error);
+    EXPECT_THROW(b64.Load((m_dir / "missing.pdf").string(), bytes), std::runtime_error);
+    EXPECT_THROW(b64.Load(m_dir.string(), bytes), std::runtime_error);
+    b64.Load(file("abc.pdf", "abc").string(), bytes);
+    EXPECT_EQ(bytes, Bytes({'a', 'b', 'c'}));
+}
+
+TEST_F(FileTest, SharedEncoderStartsFreshEachTime)
+{
+    modBase64::Encoder& first = modBase64::CreateEncoder();
+    first.fileBytes = Bytes({1, 2, 3});
+    first.encodedText = "left over";
+    modBase64::Encoder& second = modBase64::CreateEncoder();
+    EXPECT_TRUE(second.fileBytes.empty());
+    EXPECT_TRUE(second.encodedText.empty());
+    EXPECT_EQ(modBase64::EncodeFile(file("a", "abc")), "YWJj");
+    EXPECT_THROW(modBase64::EncodeFile(file("e", "")), std::runtime_error);
+    EXPECT_EQ(modBase64::EncodeFile(file("b", "ab")), "YWI=");
+}
+
+TEST(UploadBody, ExactBytes)
+{
+    EXPECT_EQ(verolux::ReportFileBody("YWJj", "7"), R"({ "st1":"YWJj","st0":"7","st2":""})");
+    EXPECT_EQ(verolux::TemplateUploadBody("YWJj", "R-1", "900150983CD24FB0D6963F7D28E17F72"),
+              R"({ "st1":"YWJj","st0":"R-1","st2":"900150983CD24FB0D6963F7D28E17F72"})");
+    EXPECT_EQ(verolux::ReportFileBody("", "报表-1"), R"({ "st1":"","st0":"报表-1","st2":""})");
+}
+
+TEST(UploadBody, HostileIdsStayValidJson)
+{
+    for (const char* id : {"a\"b", "a\\", "\"}", "line\nbreak", "\x01", "\",\"st2\":\"x"}) {
+        std::string body = verolux::ReportFileBody("YWJj", id);
+        simdjson::dom::parser parser;
+        simdjson::dom::element root;
+        ASSERT_EQ(parser.parse(body).get(root), simdjson::SUCCESS) << body;
+        std::string_view st0, st2;
+        ASSERT_EQ(root["st0"].get(st0), simdjson::SUCCESS);
+        ASSERT_EQ(root["st2"].get(st2), simdjson::SUCCESS);
+        EXPECT_EQ(st0, id);
+        EXPECT_EQ(st2, "");
+    }
+}
+
+TEST_F(FileTest, PostReportFileSendsTheBody)
+{
+    testsupport::CannedServer server({"HTTP/1.1 500 Oops\r\nContent-Length: 4\r\nConnection: close\r\n\r\nfail"});
+    verolux::PostReportFile(file("7.pdf", "abc"), server.url("/upload/pdf"), "7");
+    auto req = server.requests().at(0);
+    EXPECT_EQ(req.rfind("POST /upload/pdf HTTP/1.1\r\n", 0), 0u);
+    EXPECT_NE(req.find("\r\nContent-Type: application/json; charset=UTF-8\r\n"), std::string::npos);
+    EXPECT_EQ(req.substr(req.find("\r\n\r\n") + 4), R"({ "st1":"YWJj","st0":"7","st2":""})");
+}
+
+TEST_F(FileTest, PostReportFileFailures)
+{
+    EXPECT_THROW(verolux::PostReportFile(file("e.pdf", ""), "http://127.0.0.1:1/", "1"), std::runtime_error);
+    EXPECT_THROW(verolux::PostReportFile(m_dir / "missing.pdf", "http://127.0.0.1:1/", "1"), std::runtime_error);
+    EXPECT_THROW(verolux::PostReportFile(file("ok.pdf", "abc"), "http://127.0.0.1:1/", "1"), verolux::HttpError);
+    EXPECT_TRUE(fs::exists(m_dir / "ok.pdf")); // the PDF stays
+}
+
+} // namespace
