@@ -130,6 +130,59 @@ std::optional<DecimalDigits> ParseNumberDigits(std::string_view text)
     return ParseDecimal(normalized);
 }
 
+std::optional<std::int64_t> ParsePlainScaled(std::string_view s, int scaleDigits)
+{
+    constexpr std::uint64_t kLimit = (UINT64_MAX - 9) / 10;
+    size_t i = 0;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
+    std::uint64_t value = 0;
+    bool anyDigit = false;
+    bool lastWasDigit = false;
+    for (; i < s.size(); ++i) {
+        if (IsDigit(s[i])) {
+            if (value > kLimit)
+                return std::nullopt;
+            value = value * 10 + static_cast<unsigned>(s[i] - '0');
+            anyDigit = lastWasDigit = true;
+        } else if (s[i] == ',' && lastWasDigit && i + 1 < s.size() && IsDigit(s[i + 1])) {
+            lastWasDigit = false;
+        } else {
+            break;
+        }
+    }
+    int decimals = 0;
+    bool roundUp = false;
+    if (i < s.size() && s[i] == '.') {
+        for (++i; i < s.size() && IsDigit(s[i]); ++i) {
+            anyDigit = true;
+            if (decimals < scaleDigits) {
+                if (value > kLimit)
+                    return std::nullopt;
+                value = value * 10 + static_cast<unsigned>(s[i] - '0');
+                ++decimals;
+            } else if (decimals == scaleDigits) {
+                // Half away from zero: only the first dropped digit decides.
+                roundUp = s[i] >= '5';
+                ++decimals;
+            }
+        }
+    }
+    if (!anyDigit || i != s.size())
+        return std::nullopt;
+    for (; decimals < scaleDigits; ++decimals) {
+        if (value > kLimit)
+            return std::nullopt;
+        value *= 10;
+    }
+    if (roundUp)
+        ++value;
+    if (value > static_cast<std::uint64_t>(INT64_MAX))
+        return std::nullopt; // INT64_MIN and overflow: the general path decides
+    return negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
+}
+
 DecimalDigits DecimalFromScaled(std::int64_t value, int scaleDigits)
 {
     DecimalDigits d;

@@ -32,6 +32,9 @@ std::optional<DecimalDigits> ParseDecimal(std::string_view text);
 // Number text as people type it: blanks trimmed, a sign, then optionally one of ¥ ￥ $ €
 // (a sign may also follow the symbol), then ParseDecimal's syntax.
 std::optional<DecimalDigits> ParseNumberDigits(std::string_view text);
+// Fast path of ParseNumberDigits + ToScaledInt64 for the common plain form "[+-]1,234.56"
+// (no blanks, symbols or exponent): the same result, or nullopt to take the general path.
+std::optional<std::int64_t> ParsePlainScaled(std::string_view text, int scaleDigits);
 DecimalDigits DecimalFromScaled(std::int64_t value, int scaleDigits);
 // Shortest digits that read back as the same double; non-finite gives zero.
 DecimalDigits DecimalFromDouble(double value);

@@ -1,6 +1,7 @@
 #include "format/NumberFormat.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace verolux::reports::format::detail {
@@ -122,11 +123,119 @@ Section ParseSection(std::string_view text)
     return section;
 }
 
-DecimalDigits Scaled(DecimalDigits value, const Section& section)
+// The digits of a number, rounded on demand to a section's decimals.
+class DigitsSource {
+public:
+    explicit DigitsSource(const DecimalDigits& value) : m_magnitude(value) { m_magnitude.negative = false; }
+
+    FixedDigits round(int decimals, bool percent) const
+    {
+        DecimalDigits scaled = m_magnitude;
+        if (percent && !scaled.isZero())
+            scaled.exponent += 2;
+        return RoundToDecimals(scaled, decimals);
+    }
+
+private:
+    DecimalDigits m_magnitude;
+};
+
+// An integer or currency amount (value / 10^scale): rounded in 128-bit arithmetic, no digit strings.
+class ScaledSource {
+public:
+    ScaledSource(std::int64_t value, int scaleDigits)
+        : m_value(value)
+        , m_scale(scaleDigits)
+        , m_magnitude(value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value))
+    {
+    }
+
+    FixedDigits round(int decimals, bool percent) const
+    {
+        const int scale = percent ? m_scale - 2 : m_scale;
+        unsigned __int128 units = m_magnitude;
+        if (decimals >= scale) {
+            if (decimals - scale > 19)
+                return DigitsSource(DecimalFromScaled(m_value, m_scale)).round(decimals, percent);
+            units *= Power(decimals - scale);
+        } else {
+            if (scale - decimals > 20)
+                units = 0;
+            else {
+                const unsigned __int128 divisor = Power(scale - decimals);
+                units = (units + divisor / 2) / divisor;
+            }
+        }
+        FixedDigits out;
+        const unsigned __int128 one = Power(decimals);
+        if (units <= UINT64_MAX) {
+            const auto small = static_cast<std::uint64_t>(units);
+            const auto smallOne = static_cast<std::uint64_t>(one);
+            out.integerPart = std::to_string(small / smallOne);
+            out.fractionPart = std::to_string(small % smallOne);
+        } else {
+            out.integerPart = ToText(units / one);
+            out.fractionPart = ToText(units % one);
+        }
+        if (out.fractionPart == "0" && decimals == 0)
+            out.fractionPart.clear();
+        else if (static_cast<int>(out.fractionPart.size()) < decimals)
+            out.fractionPart.insert(0, static_cast<size_t>(decimals) - out.fractionPart.size(), '0');
+        out.negative = m_value < 0 && units != 0;
+        return out;
+    }
+
+private:
+    static unsigned __int128 Power(int exponent)
+    {
+        unsigned __int128 p = 1;
+        for (int i = 0; i < exponent; ++i)
+            p *= 10;
+        return p;
+    }
+
+    static std::string ToText(unsigned __int128 v)
+    {
+        // 128-bit division is slow: most amounts fit 64 bits.
+        if (v <= UINT64_MAX)
+            return std::to_string(static_cast<std::uint64_t>(v));
+        char buffer[48];
+        char* end = buffer + sizeof buffer;
+        char* p = end;
+        do {
+            *--p = static_cast<char>('0' + static_cast<int>(v % 10));
+            v /= 10;
+        } while (v != 0);
+        return std::string(p, end);
+    }
+
+    std::int64_t m_value;
+    int m_scale;
+    std::uint64_t m_magnitude;
+};
+
+// A format split into its sections and parsed once; formats repeat for every row.
+struct ParsedFormat {
+    std::vector<Section> sections;
+    std::vector<bool> blank; // the section's text is empty: prints nothing
+};
+
+const ParsedFormat& Parse(std::string_view format)
 {
-    if (section.percent && !value.isZero())
-        value.exponent += 2;
-    return value;
+    constexpr size_t kCacheSize = 32;
+    thread_local std::vector<std::pair<std::string, std::unique_ptr<ParsedFormat>>> cache;
+    for (const auto& [text, parsed] : cache)
+        if (text == format)
+            return *parsed;
+    if (cache.size() >= kCacheSize)
+        cache.clear();
+    auto parsed = std::make_unique<ParsedFormat>();
+    for (std::string_view section : SplitSections(format)) {
+        parsed->sections.push_back(ParseSection(section));
+        parsed->blank.push_back(section.empty());
+    }
+    cache.emplace_back(std::string(format), std::move(parsed));
+    return *cache.back().second;
 }
 
 std::string Render(const FixedDigits& fixed, const Section& section)
@@ -173,31 +282,41 @@ bool IsNumberFormat(std::string_view format)
     return false;
 }
 
-std::string FormatNumber(const DecimalDigits& value, std::string_view format)
+namespace {
+template <typename Source>
+std::string FormatWith(const Source& source, bool negativeValue, std::string_view format)
 {
-    const std::vector<std::string_view> texts = SplitSections(format);
-    const Section first = ParseSection(texts[0]);
-    DecimalDigits magnitude = value;
-    magnitude.negative = false;
-
-    FixedDigits fixed = RoundToDecimals(Scaled(magnitude, first), first.maxDecimals);
-    if (texts.size() >= 3 && fixed.isZero()) {
-        if (texts[2].empty())
+    const ParsedFormat& parsed = Parse(format);
+    const Section& first = parsed.sections[0];
+    const FixedDigits fixed = source.round(first.maxDecimals, first.percent);
+    if (parsed.sections.size() >= 3 && fixed.isZero()) {
+        if (parsed.blank[2])
             return {};
-        const Section zero = ParseSection(texts[2]);
-        return Render(RoundToDecimals(Scaled(magnitude, zero), zero.maxDecimals), zero);
+        const Section& zero = parsed.sections[2];
+        return Render(source.round(zero.maxDecimals, zero.percent), zero);
     }
-    if (value.negative && texts.size() >= 2) {
-        if (texts[1].empty())
+    if (negativeValue && parsed.sections.size() >= 2) {
+        if (parsed.blank[1])
             return {};
-        const Section negative = ParseSection(texts[1]);
-        return Render(RoundToDecimals(Scaled(magnitude, negative), negative.maxDecimals), negative);
+        const Section& negative = parsed.sections[1];
+        return Render(source.round(negative.maxDecimals, negative.percent), negative);
     }
     std::string out = Render(fixed, first);
     // A negative amount that rounds to zero prints without its sign.
-    if (value.negative && !fixed.isZero())
+    if (negativeValue && !fixed.isZero())
         out = "-" + out;
     return out;
+}
+} // namespace
+
+std::string FormatNumber(const DecimalDigits& value, std::string_view format)
+{
+    return FormatWith(DigitsSource(value), value.negative && !value.isZero(), format);
+}
+
+std::string FormatScaledNumber(std::int64_t value, int scaleDigits, std::string_view format)
+{
+    return FormatWith(ScaledSource(value, scaleDigits), value < 0, format);
 }
 
 } // namespace verolux::reports::format::detail

@@ -2,6 +2,7 @@
 
 #include "format/DecimalDigits.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,5 +13,7 @@ bool IsNumberFormat(std::string_view format);
 // Spreadsheet-style number format: "[prefix]pattern[suffix]" in up to three ';'-separated
 // sections (positive; negative; zero). See docs/display-formats.md.
 std::string FormatNumber(const DecimalDigits& value, std::string_view format);
+// The same for value / 10^scaleDigits (integers: 0, currency: 4), without digit strings.
+std::string FormatScaledNumber(std::int64_t value, int scaleDigits, std::string_view format);
 
 } // namespace verolux::reports::format::detail

@@ -83,6 +83,11 @@ TypedValue DateTimeFromNumberText(std::string_view text)
 
 std::optional<TypedValue> ParseNumberText(std::string_view text, FieldType numberType)
 {
+    if (numberType == FieldType::Integer || numberType == FieldType::Currency) {
+        const bool currency = numberType == FieldType::Currency;
+        if (const auto fast = detail::ParsePlainScaled(text, currency ? 4 : 0))
+            return currency ? TypedValue::ofCurrencyUnits(*fast) : TypedValue::ofInteger(*fast);
+    }
     const auto digits = detail::ParseNumberDigits(text);
     if (!digits)
         return std::nullopt;

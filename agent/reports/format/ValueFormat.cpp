@@ -30,14 +30,31 @@ std::optional<detail::DecimalDigits> NumberDigits(const TypedValue& value)
     }
 }
 
+// Integers and currency amounts take the fast fixed-point path.
+std::string FormatNumberValue(const TypedValue& value, std::string_view format)
+{
+    switch (value.kind) {
+    case TypedValue::Kind::Integer:
+        return detail::FormatScaledNumber(value.fixed, 0, format);
+    case TypedValue::Kind::Currency:
+        return detail::FormatScaledNumber(value.fixed, 4, format);
+    case TypedValue::Kind::Boolean:
+        return detail::FormatScaledNumber(value.boolean ? 1 : 0, 0, format);
+    default:
+        if (const auto digits = NumberDigits(value))
+            return detail::FormatNumber(*digits, format);
+        return {};
+    }
+}
+
 std::string DefaultNumber(const TypedValue& value, FieldType type)
 {
-    const auto digits = NumberDigits(value);
-    if (!digits)
-        return {};
     if (value.kind == TypedValue::Kind::Currency || type == FieldType::Currency)
-        return detail::FormatNumber(*digits, "0.00");
-    return detail::ToPlainText(*digits);
+        return FormatNumberValue(value, "0.00");
+    if (value.kind == TypedValue::Kind::Integer)
+        return std::to_string(value.fixed);
+    const auto digits = NumberDigits(value);
+    return digits ? detail::ToPlainText(*digits) : std::string();
 }
 
 std::string DefaultDateTime(const DateTime& dt)
@@ -59,7 +76,7 @@ std::string FormatBoolean(bool value, std::string_view format)
     const size_t semicolon = format.find(';');
     if (semicolon == std::string_view::npos) {
         if (detail::IsNumberFormat(format))
-            return detail::FormatNumber(detail::DecimalFromScaled(value ? 1 : 0, 0), format);
+            return detail::FormatScaledNumber(value ? 1 : 0, 0, format);
         return value ? std::string(format) : std::string();
     }
     return std::string(value ? format.substr(0, semicolon) : format.substr(semicolon + 1));
@@ -104,7 +121,7 @@ std::string FormatValue(const TypedValue& value, FieldType type, std::string_vie
         if (IsChineseAmountFormat(displayFormat))
             return ChineseUppercaseAmount(value);
         if (detail::IsNumberFormat(displayFormat))
-            return detail::FormatNumber(*NumberDigits(value), displayFormat);
+            return FormatNumberValue(value, displayFormat);
         return DefaultNumber(value, type);
     case TypedValue::Kind::Boolean:
         if (displayFormat.empty())

@@ -1,5 +1,6 @@
 #include "barcode/Barcode.h"
 #include "format/ChineseAmount.h"
+#include "format/DecimalDigits.h"
 #include "format/ValueFormat.h"
 
 #include <gtest/gtest.h>
@@ -95,6 +96,41 @@ TEST(Robustness, RandomBarcodeData)
             }
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// The fast plain-number path must agree with the general parser wherever it answers.
+TEST(Robustness, PlainNumberFastPathAgreesWithGeneralParser)
+{
+    using namespace verolux::reports::format::detail;
+    std::mt19937 rng(99);
+    const char alphabet[] = "0123456789,.-+5e9";
+    std::uniform_int_distribution<size_t> pick(0, sizeof alphabet - 2);
+    std::uniform_int_distribution<int> length(1, 24);
+    int answered = 0;
+    for (int i = 0; i < 200000; ++i) {
+        std::string s;
+        const int n = length(rng);
+        for (int k = 0; k < n; ++k)
+            s.push_back(alphabet[pick(rng)]);
+        for (int scale : {0, 4}) {
+            const auto fast = ParsePlainScaled(s, scale);
+            if (!fast)
+                continue;
+            ++answered;
+            const auto digits = ParseDecimal(s);
+            ASSERT_TRUE(digits.has_value()) << s;
+            ASSERT_EQ(ToScaledInt64(*digits, scale), fast) << s << " scale " << scale;
+        }
+    }
+    EXPECT_GT(answered, 1000);
+    EXPECT_EQ(ParsePlainScaled("1,234.56785", 4), 12345679);
+    EXPECT_EQ(ParsePlainScaled("-0.00005", 4), -1);
+    EXPECT_EQ(ParsePlainScaled("9223372036854775807", 0), INT64_MAX);
+    EXPECT_EQ(ParsePlainScaled("9223372036854775808", 0), std::nullopt);
 }
 
 } // namespace
