@@ -20,6 +20,14 @@ void logPane(std::vector<WsAction>& out, std::string line) {
 
 std::string num(std::int64_t v) { return std::to_string(v); }
 
+// The delivered text is an exact-size copy: the buffer keeps its capacity for the next message
+// of the connection (growing it again by doubling costs more than one copy), unless it is big.
+std::string takeMessage(std::string& buffer) {
+    std::string message = buffer.capacity() > kRetainedBufferBytes ? std::move(buffer) : std::string(buffer);
+    buffer.clear();
+    return mUTF8::SanitizeUtf8(std::move(message));
+}
+
 } // namespace
 
 void LinkerSession::reset() { *this = LinkerSession(); }
@@ -148,11 +156,9 @@ bool LinkerSession::dispatch(const FrameHeader& h, std::vector<WsAction>& out) {
     switch (h.Opcode) {
     case opContin:
         if (h.FIN) {
-            std::string message = std::move(m_pendingText);
-            m_pendingText = std::string();
-            if (!message.empty()) {
+            if (!m_pendingText.empty()) {
                 logFile(out, "opContin 收到最后一个包，打印报表 ");
-                out.push_back({WsAction::Kind::Deliver, mUTF8::SanitizeUtf8(std::move(message))});
+                out.push_back({WsAction::Kind::Deliver, takeMessage(m_pendingText)});
             }
         } else {
             logFile(out, "分包数据,在 opContin 中获取");
@@ -160,11 +166,9 @@ bool LinkerSession::dispatch(const FrameHeader& h, std::vector<WsAction>& out) {
         return true;
     case opText:
         if (h.FIN) {
-            std::string message = std::move(m_payload);
-            m_payload = std::string();
-            if (!message.empty()) {
+            if (!m_payload.empty()) {
                 logFile(out, "opText 收到完整数据，打印报表 ");
-                out.push_back({WsAction::Kind::Deliver, mUTF8::SanitizeUtf8(std::move(message))});
+                out.push_back({WsAction::Kind::Deliver, takeMessage(m_payload)});
             }
         } else {
             logFile(out, "分包数据,在 opText 中获取");

@@ -64,6 +64,12 @@ bool allAscii8(const unsigned char* p) {
     return (w & 0x8080808080808080ULL) == 0;
 }
 
+bool allAscii16(const unsigned char* p) {
+    std::uint64_t w[2];
+    std::memcpy(w, p, 16);
+    return ((w[0] | w[1]) & 0x8080808080808080ULL) == 0;
+}
+
 void appendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -82,20 +88,41 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-// Offset of the first ill-formed sequence, or the size when there is none.
+bool isCont(unsigned char b) { return (b & 0xC0) == 0x80; }
+
+// Offset of the first ill-formed sequence, or the size when there is none. Kept apart from
+// decodeOne because whole messages pass through here.
 std::size_t validPrefix(std::string_view bytes) {
     const auto* begin = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* end = begin + bytes.size();
     const auto* p = begin;
     while (p < end) {
+        while (end - p >= 16 && allAscii16(p)) p += 16;
         if (end - p >= 8 && allAscii8(p)) {
             p += 8;
             continue;
         }
-        char32_t cp;
-        const std::size_t used = decodeOne(p, end, cp);
-        if (cp == kIllFormed) break;
-        p += used;
+        if (p == end) break;
+        const unsigned char b0 = *p;
+        const std::ptrdiff_t left = end - p;
+        if (b0 < 0x80) {
+            ++p;
+        } else if (b0 >= 0xC2 && b0 <= 0xDF) {
+            if (left < 2 || !isCont(p[1])) break;
+            p += 2;
+        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+            if (left < 3 || !isCont(p[1]) || !isCont(p[2])) break;
+            if (b0 == 0xE0 && p[1] < 0xA0) break; // overlong
+            if (b0 == 0xED && p[1] > 0x9F) break; // surrogate
+            p += 3;
+        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+            if (left < 4 || !isCont(p[1]) || !isCont(p[2]) || !isCont(p[3])) break;
+            if (b0 == 0xF0 && p[1] < 0x90) break; // overlong
+            if (b0 == 0xF4 && p[1] > 0x8F) break; // above U+10FFFF
+            p += 4;
+        } else {
+            break;
+        }
     }
     return static_cast<std::size_t>(p - begin);
 }

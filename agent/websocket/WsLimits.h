@@ -14,6 +14,9 @@ inline constexpr std::int32_t kMaxFramePayload = INT32_MAX;
 // Largest payload an outbound frame carries: only the 16-bit length form is produced.
 inline constexpr std::size_t kMaxPackedPayload = 65535;
 
+// A connection keeps its message buffer for the next message up to this capacity.
+inline constexpr std::size_t kRetainedBufferBytes = 16 * 1024 * 1024;
+
 // Longest frame header: 2 bytes, 8-byte length, 4-byte masking key.
 inline constexpr std::size_t kMaxFrameHeaderBytes = 14;
 

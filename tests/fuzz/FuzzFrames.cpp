@@ -139,6 +139,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(whole == reference(stream));
     check(feed(stream, cuts) == whole);
 
+    // The fast UTF-8 checks agree with the code-point decoder.
+    const std::string roundTrip = mUTF8::StringToUtf8(mUTF8::Utf8ToString(stream));
+    check(mUTF8::IsValidUtf8(stream) == (roundTrip == stream));
+    check(mUTF8::SanitizeUtf8(std::string(stream)) == roundTrip);
+
     // The codec on its own: a complete frame at the start of the input unmasks to its length.
     if (const auto h = mWSProtocol::AnalyzeHeader(stream); h && h->Payloadlen >= 1 &&
                                                             h->frameLength() <= std::int64_t(stream.size())) {
