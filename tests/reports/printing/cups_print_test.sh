@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# Prints a report through the engine to a real CUPS queue backed by cups-pdf, then checks what came out:
+# page count and page size (pdfinfo) and the pages' pixels against the same report exported directly.
+# usage: cups_print_test.sh PRINT_REPORT_EXE TEMPLATE REQUEST.json
+# Needs root (cupsd, lpadmin, cups-pdf writes to /root/PDF). Exit 77 = skipped.
+set -uo pipefail
+
+exe="$1"; template="$2"; request="$3"
+queue="${VX_CUPS_QUEUE:-VXPDF}"
+outdir="${VX_CUPS_PDF_DIR:-/root/PDF}"
+title="vxprint-$$-$(date +%s)"
+work="$(mktemp -d /tmp/vx-cups-XXXXXX)"
+started_cupsd=""
+created_queue=""
+
+log() { echo "cups_print_test: $*"; }
+fail() { log "FAIL: $*"; exit 1; }
+
+cleanup() {
+    rm -f "$outdir"/"$title"*.pdf
+    [[ -n "$created_queue" ]] && lpadmin -x "$queue" 2>/dev/null
+    if [[ -n "$started_cupsd" ]]; then
+        kill "$started_cupsd" 2>/dev/null
+        wait "$started_cupsd" 2>/dev/null
+    fi
+    if [[ -n "${VX_KEEP:-}" ]]; then log "kept $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+if [[ $(id -u) -ne 0 ]]; then log "skipped: needs root"; exit 77; fi
+for tool in cupsd lpadmin lpstat pdfinfo pdftoppm compare identify; do
+    command -v "$tool" >/dev/null || { log "skipped: $tool missing"; exit 77; }
+done
+[[ -f /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd ]] || { log "skipped: printer-driver-cups-pdf missing"; exit 77; }
+
+# Scheduler: reuse a running one, else run our own in the foreground so we can stop exactly it.
+if ! lpstat -r 2>/dev/null | grep -q "is running"; then
+    cupsd -f &
+    started_cupsd=$!
+    for _ in $(seq 50); do lpstat -r 2>/dev/null | grep -q "is running" && break; sleep 0.1; done
+    lpstat -r | grep -q "is running" || fail "cupsd did not start"
+    log "started cupsd (pid $started_cupsd)"
+fi
+
+if ! lpstat -p "$queue" >/dev/null 2>&1; then
+    lpadmin -p "$queue" -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null \
+        || fail "lpadmin could not create $queue"
+    created_queue=1
+fi
+cupsenable "$queue" 2>/dev/null; cupsaccept "$queue" 2>/dev/null
+
+# 1. Unknown printer: refused with a reason, nothing queued.
+if QT_QPA_PLATFORM=offscreen "$exe" --printer "NoSuchPrinter-$$" --title "$title-x" "$template" "$request" \
+        >"$work/unknown.txt" 2>&1; then
+    fail "printing to an unknown printer reported success"
+fi
+grep -q "NoSuchPrinter-$$" "$work/unknown.txt" || fail "error does not name the printer: $(cat "$work/unknown.txt")"
+
+# 2. The real job, plus the same report exported straight to PDF for comparison.
+QT_QPA_PLATFORM=offscreen "$exe" --printer "$queue" --title "$title" --pdf "$work/direct.pdf" \
+    "$template" "$request" >"$work/print.txt" 2>&1 || fail "print_report failed: $(cat "$work/print.txt")"
+
+printed=""
+for _ in $(seq 600); do
+    printed="$(ls "$outdir"/"$title"*.pdf 2>/dev/null | head -n1)"
+    # cups-pdf writes the file then finishes the job: wait until the queue is empty too.
+    if [[ -n "$printed" ]] && [[ -z "$(lpstat -o "$queue" 2>/dev/null)" ]]; then break; fi
+    sleep 0.1
+done
+[[ -n "$printed" ]] || fail "no job output in $outdir after 60 s (lpstat: $(lpstat -o "$queue" 2>&1))"
+log "job landed as $printed"
+cp "$printed" "$work/printed.pdf"
+
+info() { pdfinfo "$1" | sed -n "s/^$2: *//p"; }
+direct_pages="$(info "$work/direct.pdf" Pages)"
+printed_pages="$(info "$printed" Pages)"
+[[ "$direct_pages" -ge 1 ]] || fail "direct export has no pages"
+[[ "$printed_pages" == "$direct_pages" ]] || fail "printed $printed_pages pages, direct export has $direct_pages"
+
+# Page size in points, within a point (cups-pdf rounds the media box).
+read -r dw dh < <(info "$work/direct.pdf" "Page size" | awk '{print $1, $3}')
+read -r pw ph < <(info "$printed" "Page size" | awk '{print $1, $3}')
+awk -v a="$dw" -v b="$pw" -v c="$dh" -v d="$ph" 'BEGIN { exit !((a-b)^2 < 1.5 && (c-d)^2 < 1.5) }' \
+    || fail "page size differs: printed ${pw}x${ph} pt, direct ${dw}x${dh} pt"
+log "$printed_pages pages of ${pw}x${ph} pt, as exported"
+
+# Pixels: each printed page against the direct pages at 40 dpi, grey. Ghostscript re-renders the
+# glyphs a little heavier (normalised RMSE about 0.12 on a dense page), while a page with other content
+# in the same layout scores 0.30 and more; so a printed page must stay below 0.2 and match its own
+# direct page better than any other one (pages in order, none lost or repeated).
+pdftoppm -r 40 -gray "$work/direct.pdf" "$work/d" 2>/dev/null
+pdftoppm -r 40 -gray "$printed" "$work/p" 2>/dev/null
+rmse() { compare -metric RMSE "$1" "$2" null: 2>&1 | sed -n 's/.*(\([0-9.e-]*\)).*/\1/p'; }
+directs=("$work"/d-*.pgm)
+for d in "${directs[@]}"; do
+    p="$work/p-${d##*/d-}"
+    [[ -f "$p" ]] || fail "no printed render for ${d##*/}"
+    own="$(rmse "$d" "$p")"
+    [[ -n "$own" ]] || fail "compare failed on ${d##*/}"
+    awk -v e="$own" 'BEGIN { exit !(e < 0.2) }' || fail "printed page ${p##*/p-} differs: normalised RMSE $own"
+    for other in "${directs[@]:0:6}"; do
+        [[ "$other" == "$d" ]] && continue
+        e="$(rmse "$other" "$p")"
+        awk -v a="$own" -v b="$e" 'BEGIN { exit !(a < b) }' \
+            || fail "printed page ${p##*/p-} looks more like ${other##*/} ($e) than its own page ($own)"
+    done
+    log "page ${d##*/d-}: RMSE $own"
+done
+
+# A blank page would match a blank page: make sure the direct pages carry ink.
+mean="$(identify -format '%[fx:mean] ' "$work"/d-*.pgm 2>/dev/null | awk '{s=0; for(i=1;i<=NF;i++) s+=$i; print s/NF}')"
+awk -v m="$mean" 'BEGIN { exit !(m < 0.995) }' || fail "direct export looks blank (mean $mean)"
+
+log "PASS"
