@@ -1,6 +1,8 @@
 #include "engine/PdfExport.h"
 
+#include "engine/PdfCanvas.h"
 #include "engine/Report.h"
+#include "engine/StyleFonts.h"
 
 #include <QFileInfo>
 #include <QPageLayout>
@@ -10,6 +12,36 @@
 #include <QSaveFile>
 
 namespace verolux::reports {
+
+namespace {
+
+QString documentTitle(Report& report)
+{
+    return report.ReportTitle().isEmpty() ? QString::fromStdString(report.reportTemplate().title)
+                                          : report.ReportTitle();
+}
+
+// Qt's PDF engine: slower, but takes any font Qt can draw.
+bool writeWithQt(Report& report, QIODevice& out)
+{
+    QPdfWriter writer(&out);
+    writer.setResolution(1200);
+    writer.setCreator(QStringLiteral("Verolux"));
+    writer.setTitle(documentTitle(report));
+    QSizeF size = report.pageSizeMm();
+    bool wide = size.width() > size.height();
+    QPageSize pageSize(wide ? size.transposed() : size, QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+    writer.setPageLayout(QPageLayout(pageSize, wide ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
+    QPainter painter;
+    if (!painter.begin(&writer)) return false;
+    for (int i = 0; i < report.pageCount(); ++i) {
+        if (i > 0 && !writer.newPage()) return false;
+        report.paintPage(i, painter);
+    }
+    return painter.end();
+}
+
+} // namespace
 
 bool WritePdf(Report& report, const QString& path, QString* error)
 {
@@ -21,23 +53,24 @@ bool WritePdf(Report& report, const QString& path, QString* error)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
 
-    QPdfWriter writer(&file);
-    writer.setResolution(1200);
-    writer.setCreator(QStringLiteral("Verolux"));
-    writer.setTitle(report.ReportTitle().isEmpty() ? QString::fromStdString(report.reportTemplate().title)
-                                                   : report.ReportTitle());
-    QSizeF size = report.pageSizeMm();
-    bool wide = size.width() > size.height();
-    QPageSize pageSize(wide ? size.transposed() : size, QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
-    writer.setPageLayout(QPageLayout(pageSize, wide ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
-
-    QPainter painter;
-    if (!painter.begin(&writer)) return fail(QStringLiteral("cannot start the PDF"));
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0 && !writer.newPage()) return fail(QStringLiteral("cannot add a page"));
-        report.paintPage(i, painter);
+    const QSizeF size = report.pageSizeMm();
+    PdfCanvas canvas(file, report.styleFonts(), report.styleFonts().count());
+    if (canvas.supported()) {
+        for (int i = 0; i < pages; ++i) {
+            canvas.beginPage(size.width(), size.height());
+            report.paintPage(i, canvas);
+            canvas.endPage();
+        }
+        if (!canvas.finish(documentTitle(report), QStringLiteral("Verolux"))) return fail(file.errorString());
+    } else {
+        // Nothing was written yet: the direct writer gives up before its first page.
+        file.cancelWriting();
+        QSaveFile again(path);
+        if (!again.open(QIODevice::WriteOnly)) return fail(again.errorString());
+        if (!writeWithQt(report, again)) return fail(QStringLiteral("cannot write the PDF"));
+        if (!again.commit()) return fail(again.errorString());
+        return true;
     }
-    if (!painter.end()) return fail(QStringLiteral("cannot finish the PDF"));
     if (!file.commit()) return fail(file.errorString());
     return true;
 }

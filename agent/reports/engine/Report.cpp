@@ -1,6 +1,7 @@
 #include "engine/Report.h"
 
 #include "engine/PagePainter.h"
+#include "engine/PainterCanvas.h"
 #include "engine/PdfExport.h"
 #include "engine/Printing.h"
 #include "engine/QtTextMeasurer.h"
@@ -202,7 +203,7 @@ void Report::ensureLayout()
     if (!m_fonts) {
         m_fonts = std::make_unique<StyleFonts>(*m_template);
         m_measurer = std::make_unique<QtTextMeasurer>(*m_template, *m_fonts);
-        m_painter = std::make_unique<PagePainter>(*m_template, *m_fonts, *m_measurer);
+        m_painter = std::make_unique<PagePainter>(*m_template, *m_measurer);
     }
     m_data.parameters = m_parameters.values();
     m_data.title = (m_title.isEmpty() ? QString::fromStdString(m_template->title) : m_title).toStdString();
@@ -230,7 +231,21 @@ void Report::paintPage(int index, QPainter& painter)
 {
     ensureLayout();
     if (index < 0 || index >= static_cast<int>(m_layout.pages.size())) return;
-    m_painter->paint(m_layout.pages[size_t(index)], painter);
+    PainterCanvas canvas(painter, *m_fonts);
+    m_painter->paint(m_layout.pages[size_t(index)], canvas);
+}
+
+void Report::paintPage(int index, PageCanvas& canvas)
+{
+    ensureLayout();
+    if (index < 0 || index >= static_cast<int>(m_layout.pages.size())) return;
+    m_painter->paint(m_layout.pages[size_t(index)], canvas);
+}
+
+const StyleFonts& Report::styleFonts()
+{
+    ensureLayout();
+    return *m_fonts;
 }
 
 } // namespace verolux::reports

@@ -17,6 +17,7 @@ namespace verolux::reports {
 class StyleFonts;
 class QtTextMeasurer;
 class PagePainter;
+class PageCanvas;
 
 // What ExportBegin hands its handler before an export starts. Handlers may read or change it.
 struct ExportOptions {
@@ -70,6 +71,9 @@ public:
     // Draws page `index` (0-based) in the painter's device pixels with the paper's top-left corner
     // at the origin. Shared by PDF export, printing and the screen.
     void paintPage(int index, QPainter& painter);
+    void paintPage(int index, PageCanvas& canvas);
+    // The fonts of the template's styles (valid after layout()).
+    const StyleFonts& styleFonts();
 
 signals:
     void ExportBegin(verolux::reports::ExportOptions* pOptionObject);

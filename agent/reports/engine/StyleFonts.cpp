@@ -10,7 +10,7 @@ StyleFonts::StyleFonts(const Template& tmpl)
         f.setPointSizeF(st.fontSize);
         f.setBold(st.bold);
         f.setItalic(st.italic);
-        f.setUnderline(st.underline);
+        // Underlines are drawn by the page painter, the same way on every canvas.
         // Unhinted outlines: the same advances on screen, in the PDF and on paper.
         f.setHintingPreference(QFont::PreferNoHinting);
         f.setStyleStrategy(QFont::PreferOutline);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "engine/PageCanvas.h"
+#include "engine/StyleFonts.h"
+
+#include <QPainter>
+#include <QString>
+
+namespace verolux::reports {
+
+// Draws through a QPainter in the device's own pixels (device dpi / 25.4 per mm): screen, printer,
+// and Qt's PDF engine as a fallback.
+class PainterCanvas : public PageCanvas {
+public:
+    PainterCanvas(QPainter& painter, const StyleFonts& fonts);
+    ~PainterCanvas() override;
+
+    void fillRect(const QRectF& box, uint32_t color) override;
+    void fillRects(const QVector<QRectF>& boxes, uint32_t color) override;
+    void drawLines(const QVector<QLineF>& lines, uint32_t color, double width) override;
+    void drawImage(const QRectF& box, const QImage& image, const void* key) override;
+    void drawText(double x, double baseline, int style, std::string_view text, uint32_t color) override;
+    void pushClip(const QRectF& box) override;
+    void popClip() override;
+
+private:
+    QRectF px(const QRectF& mm) const { return QRectF(mm.x() * m_s, mm.y() * m_s, mm.width() * m_s, mm.height() * m_s); }
+
+    QPainter& m_p;
+    const StyleFonts& m_fonts;
+    double m_s; // device pixels per mm
+    int m_style = -1;
+    uint32_t m_textColor = 0;
+    QString m_text;
+};
+
+} // namespace verolux::reports
