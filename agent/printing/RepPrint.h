@@ -1,0 +1,44 @@
+#pragma once
+
+#include "agent/printing/TemplateStore.h"
+
+#include <string>
+#include <string_view>
+
+namespace verolux {
+
+// What the print procedure hands the designer window.
+struct DesignHandOver {
+    std::string reportFileName; // the template path
+    std::string reportId;
+    std::string reportAdd;
+    std::string reportDownurl;
+};
+
+// The main window as the print procedure sees it: its log pane, log file, reply channel, test file
+// and the three report windows.
+class PrintHost {
+public:
+    virtual ~PrintHost() = default;
+    virtual void AddLog(std::string_view line) = 0;
+    virtual void WriteLog(std::string_view line) = 0; // throws when the log file cannot be written
+    // Puts text into the send box and sends it to every connected page.
+    virtual void Reply(std::string_view text) = 0;
+    // "repdata.txt" of the program folder, "" when missing.
+    virtual std::string ReadRequestFile() = 0;
+    virtual void OpenDesigner(const DesignHandOver& handOver) = 0;
+    // The preview window handles its own failures.
+    virtual void OpenPreview(const std::string& reportFileData, const std::string& reportPreview) = 0;
+    // The output window has no failure handling of its own: it throws, and the request fails.
+    virtual void OpenOutput(const std::string& reportFileData, const std::string& reportPreview) = 0;
+};
+
+inline constexpr std::string_view kNoJsonData = "没有 Json 数据";
+inline constexpr std::string_view kNotFoundReply = "找不到报表文件:";
+inline constexpr std::string_view kRepPrintFailed = "RepPrint 过程出错！";
+
+// The print procedure: reads one request, refreshes its template and hands it to the window its
+// mode asks for. Only problems travel back to the pages. Never throws.
+void RepPrint(PrintHost& host, const TemplateStore& store, std::string text);
+
+} // namespace verolux

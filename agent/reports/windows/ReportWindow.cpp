@@ -1,0 +1,114 @@
+#include "windows/ReportWindow.h"
+
+#include "agent/printing/PostReportFile.h"
+#include "agent/printing/TemplateStore.h"
+#include "common/SafeNames.h"
+
+#include <QCoreApplication>
+#include <QVBoxLayout>
+
+#include <stdexcept>
+
+namespace verolux {
+
+void LoadingFailure(const QString& message) { throw std::runtime_error(message.toStdString()); }
+
+ReportWindow::ReportWindow(std::filesystem::path programFolder) : m_programFolder(std::move(programFolder))
+{
+    setWindowTitle(QStringLiteral("报表预览"));
+    resize(900, 700);
+    ReportViewer1 = new reports::ReportViewer(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0); // the viewer covers the client area
+    layout->addWidget(ReportViewer1);
+}
+
+ReportWindow::~ReportWindow() = default;
+
+void ReportWindow::Report_ExportBegin(reports::ExportOptions*)
+{
+    // The export options stay as the engine set them.
+}
+
+void ReportWindow::RunLoadingSteps()
+{
+    // 2. The request, read again from its text: every window owns its copy.
+    const PrintRequest request = PrintRequest::Read(reportFileData);
+    m_repname = request.repname;
+    m_reporturl = request.reporturl;
+    const std::size_t rowCount = request.rowCount();
+
+    // 3. The window's own report object and the template the store has put in place.
+    if (!IsPlainFileName(request.repname))
+        LoadingFailure(QStringLiteral("报表文件名无效: ") + QString::fromStdString(request.repname));
+    m_report = std::make_unique<reports::Report>();
+    connect(m_report.get(), &reports::Report::ExportBegin, this, &ReportWindow::Report_ExportBegin);
+    const std::filesystem::path templatePath = TemplateFolder(m_programFolder) / request.repname;
+    // A template that does not load is a failure: an empty report must not be printed or uploaded
+    // as if it were the one asked for.
+    if (!m_report->LoadTemplate(QString::fromStdString(templatePath.string())))
+        LoadingFailure(m_report->lastError());
+
+    // 4. Parameters from the top-level keys of their names.
+    auto& parameters = m_report->Parameters();
+    for (int i = 1; i <= parameters.count(); ++i)
+        parameters.item(i).setValue(request.parameter(parameters.item(i).name()));
+
+    // 5.-6. One record per row, fields by name, in the order of `repdata`.
+    m_report->PrepareRecords();
+    auto& fields = m_report->Fields();
+    const JsonValue rows = request.rows();
+    for (std::size_t m = 0; m < rowCount; ++m) {
+        const JsonValue row = rows.element(m);
+        m_report->AppendRecord();
+        for (int j = 1; j <= fields.count(); ++j)
+            fields.item(j).setValue(row.value(fields.item(j).name()));
+        m_report->PostRecord();
+    }
+
+    // 7. Pending events run once; a request arriving now opens its own window.
+    QPointer<ReportWindow> self(this);
+    QCoreApplication::processEvents();
+    if (!self)
+        return;
+
+    // 8.
+    m_report->ReportTitle(QString::fromStdString(request.repname));
+    if (!request.reprintname.empty())
+        m_report->PrinterName(QString::fromStdString(request.reprintname));
+
+    // 9.-10.
+    showMinimized();
+    output(request);
+}
+
+void ReportWindow::output(const PrintRequest& request)
+{
+    if (request.preview == "1") {
+        showMaximized();
+        setWindowTitle(QStringLiteral("报表预览-") + QString::fromStdString(request.repname));
+        ReportViewer1->SetSetting(145, 2);
+        ReportViewer1->CallOperation(63, 1);
+        ReportViewer1->CallOperation(63, 19);
+        ReportViewer1->CallOperation(67);
+        ReportViewer1->BindReport(m_report.get());
+        ReportViewer1->StartPreview();
+        return;
+    }
+    if (request.preview == "2") {
+        // reportId names a file in the template folder: only a plain name may do that.
+        const std::string pdfName = request.reportId + ".pdf";
+        if (request.reportId.empty() || !IsPlainFileName(pdfName))
+            LoadingFailure(QStringLiteral("reportId 不能作为文件名: ") + QString::fromStdString(request.reportId));
+        const std::filesystem::path pdfPath = TemplateFolder(m_programFolder) / pdfName;
+        if (!m_report->ExportToFile(reports::Report::kExportPdf, QString::fromStdString(pdfPath.string()), 0, 0))
+            LoadingFailure(m_report->lastError());
+        PostReportFile(pdfPath, request.reportAdd, request.reportId);
+        return;
+    }
+    if (!m_report->PrintDirect(3, 0))
+        LoadingFailure(m_report->lastError());
+    hide();
+}
+
+} // namespace verolux

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "agent/printing/PrintRequest.h"
+#include "engine/Report.h"
+#include "viewer/ReportViewer.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace verolux {
+
+// What the preview and the output window share: the form (caption "报表预览", one viewer covering the
+// client area) and the loading steps that fill the window's own report object from a request and
+// produce the output its mode asks for.
+class ReportWindow : public QWidget {
+    Q_OBJECT
+public:
+    // Public members set by the opener before the window is shown.
+    std::string reportFileData; // the whole request text
+    std::string reportPreview;  // the request's `preview`
+
+    reports::ReportViewer* ReportViewer1 = nullptr;
+
+    const reports::Report* report() const { return m_report.get(); }
+
+protected:
+    explicit ReportWindow(std::filesystem::path programFolder);
+    ~ReportWindow() override;
+
+    // Steps 2 to 10 of loading. Throws on the first failure, with what the failing part said.
+    void RunLoadingSteps();
+
+    // The request as read in step 2 (empty texts before that).
+    const std::string& repname() const { return m_repname; }
+    const std::string& reporturl() const { return m_reporturl; }
+
+    void Report_ExportBegin(reports::ExportOptions* pOptionObject);
+
+    std::filesystem::path m_programFolder;
+
+private:
+    void output(const PrintRequest& request);
+
+    std::unique_ptr<reports::Report> m_report;
+    std::string m_repname, m_reporturl;
+};
+
+// Throws std::runtime_error(message) — the loading steps stop at the first failure.
+[[noreturn]] void LoadingFailure(const QString& message);
+
+} // namespace verolux

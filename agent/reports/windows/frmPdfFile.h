@@ -1,0 +1,21 @@
+#pragma once
+
+#include "windows/ReportWindow.h"
+
+namespace verolux {
+
+// Prints a filled report, or exports it to PDF and uploads it, without showing it. Its failures
+// reach the opener.
+class frmPdfFile : public ReportWindow {
+    Q_OBJECT
+public:
+    explicit frmPdfFile(std::filesystem::path programFolder);
+
+    // Runs the loading steps and produces the output; throws on failure.
+    void Show();
+
+protected:
+    void changeEvent(QEvent* event) override;
+};
+
+} // namespace verolux

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "windows/ReportWindow.h"
+
+#include "common/LogFile.h"
+
+namespace verolux {
+
+// Shows one filled report on screen. Handles its own loading failures: one line in the log file,
+// and the window stays as far as it got.
+class frmPreview : public ReportWindow {
+    Q_OBJECT
+public:
+    explicit frmPreview(std::filesystem::path programFolder);
+
+    // Shows the window modeless; the loading steps run inside this call.
+    void Show();
+
+private:
+    LogFile m_log;
+};
+
+} // namespace verolux
