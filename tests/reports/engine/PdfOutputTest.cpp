@@ -1,0 +1,198 @@
+// PDF files read back with poppler-utils, as a user's viewer would read them: page count and size,
+// the right texts on the right pages in order, Chinese text that can be extracted, fonts embedded.
+#include "engine/Report.h"
+
+#include <QProcess>
+#include <QSet>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace verolux;
+using namespace verolux::reports;
+
+namespace {
+
+const QString kOrders = QStringLiteral(VEROLUX_SOURCE_DIR "/demo/templates/orders.grf");
+
+QString run(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000)) return QString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QString pageText(const QString& pdf, int page)
+{
+    return run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
+                                             QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-")});
+}
+
+QString info(const QString& pdf, const QString& key)
+{
+    const QString out = run(QStringLiteral("pdfinfo"), {pdf});
+    QRegularExpression re(QStringLiteral("^") + key + QStringLiteral(":\\s*(.*)$"), QRegularExpression::MultilineOption);
+    return re.match(out).captured(1).trimmed();
+}
+
+// Orders of three customers, 30 rows each; amount = 1.50 × row number.
+void fillOrders(Report& r, int perCustomer)
+{
+    const char* customers[] = {"上海华东贸易有限公司", "Acme Industrial GmbH", "重庆山城汽配"};
+    r.Parameters().byName("company")->setValue(ScalarValue::fromText("维罗勒克斯演示公司"));
+    r.PrepareRecords();
+    int n = 0;
+    for (const char* c : customers) {
+        for (int i = 0; i < perCustomer; ++i) {
+            ++n;
+            r.AppendRecord();
+            r.Fields().byName("customer")->setValue(ScalarValue::fromText(c));
+            char no[16];
+            std::snprintf(no, sizeof no, "SO%05d", n);
+            r.Fields().byName("orderNo")->setValue(ScalarValue::fromText(no));
+            r.Fields().byName("orderDate")->setValue(ScalarValue::fromText("2024-03-05"));
+            r.Fields().byName("product")->setValue(ScalarValue::fromText("激光打印机硒鼓"));
+            r.Fields().byName("quantity")->setValue(ScalarValue::fromNumber("1"));
+            r.Fields().byName("price")->setValue(ScalarValue::fromNumber("1.5"));
+            char amount[16];
+            std::snprintf(amount, sizeof amount, "%.2f", 1.5 * n);
+            r.Fields().byName("amount")->setValue(ScalarValue::fromText(amount));
+            r.PostRecord();
+        }
+    }
+}
+
+class PdfOutput : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(m_report.LoadTemplate(kOrders)) << m_report.lastError().toStdString();
+    }
+    QTemporaryDir m_dir;
+    Report m_report;
+};
+
+TEST_F(PdfOutput, OrderListPagesTextsInOrderAndPageXOfY)
+{
+    fillOrders(m_report, 30);
+    const QString pdf = m_dir.filePath(QStringLiteral("orders.pdf"));
+    ASSERT_TRUE(m_report.ExportToFile(5, pdf, 0, 0)) << m_report.lastError().toStdString();
+    const int pages = m_report.pageCount();
+    ASSERT_GE(pages, 3);
+    EXPECT_EQ(info(pdf, QStringLiteral("Pages")).toInt(), pages);
+    EXPECT_EQ(info(pdf, QStringLiteral("Page size")), QStringLiteral("595.276 x 841.89 pts (A4)"));
+
+    int lastOrder = 0;
+    for (int p = 1; p <= pages; ++p) {
+        SCOPED_TRACE(p);
+        const QString text = pageText(pdf, p);
+        // Header, column header and page footer on every page.
+        EXPECT_TRUE(text.contains(QStringLiteral("订单明细表")));
+        EXPECT_TRUE(text.contains(QStringLiteral("订单号")));
+        // pdftotext's layout mode drops the blanks between CJK characters: compare without blanks.
+        EXPECT_TRUE(QString(text).remove(QRegularExpression(QStringLiteral("\\s")))
+                        .contains(QStringLiteral("第%1页/共%2页").arg(p).arg(pages)))
+            << text.toStdString();
+        // Order numbers continue from page to page without gaps or repeats.
+        QRegularExpression re(QStringLiteral("SO(\\d{5})"));
+        for (auto it = re.globalMatch(text); it.hasNext();) {
+            int no = it.next().captured(1).toInt();
+            EXPECT_EQ(no, lastOrder + 1);
+            lastOrder = no;
+        }
+    }
+    EXPECT_EQ(lastOrder, 90);
+    const QString last = pageText(pdf, pages);
+    // Subtotal of the last customer (rows 61-90: 1.5 × (61+…+90) = 3,397.50) and the grand total
+    // (1.5 × 4095 = 6,142.50), also in Chinese uppercase.
+    EXPECT_TRUE(last.contains(QStringLiteral("重庆山城汽配 小计（30 笔）")));
+    EXPECT_TRUE(last.contains(QStringLiteral("3,397.50")));
+    EXPECT_TRUE(last.contains(QStringLiteral("¥6,142.50")));
+    EXPECT_TRUE(last.contains(QStringLiteral("陆仟壹佰肆拾贰元伍角")));
+}
+
+TEST_F(PdfOutput, FontsAreEmbeddedSubsets)
+{
+    fillOrders(m_report, 5);
+    const QString pdf = m_dir.filePath(QStringLiteral("fonts.pdf"));
+    ASSERT_TRUE(m_report.ExportToFile(5, pdf, 0, 0));
+    const QStringList lines = run(QStringLiteral("pdffonts"), {pdf}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 3) << "no fonts listed";
+    for (int i = 2; i < lines.size(); ++i) {
+        const QStringList cols = lines[i].split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        ASSERT_GE(cols.size(), 7);
+        EXPECT_EQ(cols[cols.size() - 5], QStringLiteral("yes")) << lines[i].toStdString(); // emb
+        EXPECT_EQ(cols[cols.size() - 4], QStringLiteral("yes")) << lines[i].toStdString(); // sub
+        EXPECT_EQ(cols[cols.size() - 3], QStringLiteral("yes")) << lines[i].toStdString(); // uni
+    }
+    // A subset of the CJK font, not the whole multi-megabyte file.
+    EXPECT_LT(QFileInfo(pdf).size(), 200 * 1024);
+}
+
+TEST_F(PdfOutput, ExistingFileIsReplaced)
+{
+    const QString pdf = m_dir.filePath(QStringLiteral("same.pdf"));
+    fillOrders(m_report, 40);
+    ASSERT_TRUE(m_report.ExportToFile(5, pdf, 0, 0));
+    const int many = info(pdf, QStringLiteral("Pages")).toInt();
+    fillOrders(m_report, 1);
+    ASSERT_TRUE(m_report.ExportToFile(5, pdf, 0, 0));
+    EXPECT_LT(info(pdf, QStringLiteral("Pages")).toInt(), many);
+    EXPECT_EQ(info(pdf, QStringLiteral("Pages")).toInt(), 1);
+}
+
+TEST_F(PdfOutput, LandscapeCustomPaperImageAndBarcodes)
+{
+    // A 1×1 red PNG, and barcodes of each kind with a reference in their data.
+    const char* tmpl = R"({"format": "verolux-report", "version": 1,
+      "page": {"paper": "Custom", "width": 100, "height": 150, "orientation": "landscape",
+               "margins": {"left": 5, "top": 5, "right": 5, "bottom": 5}},
+      "styles": {"b": {"bold": true, "italic": true, "underline": true, "size": 12}},
+      "fields": [{"name": "code"}],
+      "bands": {"detail": {"height": 40, "items": [
+        {"type": "image", "x": 0, "y": 0, "w": 20, "h": 20,
+         "data": "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8DwHwAFBQIAX8jx0gAAAABJRU5ErkJggg=="},
+        {"type": "barcode", "x": 25, "y": 0, "w": 40, "h": 15, "symbology": "code128", "data": "{code}"},
+        {"type": "barcode", "x": 70, "y": 0, "w": 20, "h": 20, "symbology": "qr", "data": "https://example.com/{code}"},
+        {"type": "barcode", "x": 95, "y": 0, "w": 40, "h": 20, "symbology": "ean13", "data": "690123456789"},
+        {"type": "text", "x": 0, "y": 25, "w": 100, "h": 8, "style": "b", "text": "标签 {code}"}]}}})";
+    const QString path = m_dir.filePath(QStringLiteral("label.grf"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(tmpl);
+    f.close();
+    Report r;
+    ASSERT_TRUE(r.LoadTemplate(path)) << r.lastError().toStdString();
+    r.PrepareRecords();
+    for (const char* code : {"A-1", "B-2"}) {
+        r.AppendRecord();
+        r.Fields().item(1).setValue(ScalarValue::fromText(code));
+        r.PostRecord();
+    }
+    const QString pdf = m_dir.filePath(QStringLiteral("label.pdf"));
+    ASSERT_TRUE(r.ExportToFile(5, pdf, 0, 0)) << r.lastError().toStdString();
+    EXPECT_EQ(info(pdf, QStringLiteral("Page size")), QStringLiteral("425.197 x 283.465 pts"));
+    const QString text = pageText(pdf, 1);
+    EXPECT_TRUE(text.contains(QStringLiteral("标签 A-1")));
+    EXPECT_TRUE(text.contains(QStringLiteral("标签 B-2")));
+    EXPECT_FALSE(text.contains(QStringLiteral("barcode error")));
+    // The logo is drawn for every label but stored once (one object, its alpha as one soft mask).
+    const QStringList images = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf})
+                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                                   .mid(2);
+    QSet<QString> objects;
+    int drawn = 0;
+    for (const QString& line : images) {
+        const QStringList cols = line.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        ASSERT_GE(cols.size(), 12) << line.toStdString();
+        objects.insert(cols[2] + QLatin1Char('/') + cols[10]);
+        drawn += cols[2] == QStringLiteral("image");
+    }
+    EXPECT_EQ(drawn, 2) << images.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(objects.size(), 2); // one image, one smask
+}
+
+} // namespace

@@ -1,0 +1,174 @@
+// The report object as the report windows drive it: collections counted from 1, values by name,
+// records in order, templates loaded, saved and cleared, failures reported and survived.
+#include "engine/Report.h"
+#include "layout/PageLayout.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace verolux;
+using namespace verolux::reports;
+
+namespace {
+
+const QString kOrders = QStringLiteral(VEROLUX_SOURCE_DIR "/demo/templates/orders.grf");
+
+std::string allText(Report& r)
+{
+    std::string out;
+    for (const Page& p : r.layout().pages)
+        for (const PageItem& it : p.items) {
+            out += p.textOf(it);
+            out += '|';
+        }
+    return out;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+TEST(ReportObject, CollectionsCountFromOneInTemplateOrder)
+{
+    Report r;
+    ASSERT_TRUE(r.LoadTemplate(kOrders)) << r.lastError().toStdString();
+    ASSERT_EQ(r.Parameters().count(), 2);
+    EXPECT_EQ(r.Parameters().item(1).Name(), QStringLiteral("company"));
+    EXPECT_EQ(r.Parameters().item(2).Name(), QStringLiteral("title"));
+    ASSERT_EQ(r.Fields().count(), 7);
+    EXPECT_EQ(r.Fields().item(1).Name(), QStringLiteral("customer"));
+    EXPECT_EQ(r.Fields().item(7).Name(), QStringLiteral("amount"));
+    // The declared default of a parameter holds until the caller sets a value.
+    EXPECT_EQ(r.Parameters().item(2).Value(), ScalarValue::fromText("订单明细表"));
+}
+
+TEST(ReportObject, OutOfRangeItemsAndUnknownNamesAreIgnored)
+{
+    Report r;
+    ASSERT_TRUE(r.LoadTemplate(kOrders));
+    r.Parameters().item(0).setValue(ScalarValue::fromText("x"));
+    r.Parameters().item(3).setValue(ScalarValue::fromText("x"));
+    r.Fields().item(-5).setValue(ScalarValue::fromText("x"));
+    EXPECT_TRUE(r.Parameters().item(3).Value().isEmpty());
+    EXPECT_EQ(r.Parameters().byName("nosuch"), nullptr);
+    EXPECT_EQ(r.Parameters().item(1).Value(), ScalarValue::empty());
+    EXPECT_EQ(r.pageCount(), 1);
+}
+
+TEST(ReportObject, RecordsKeepOrderAndMissingFieldsStayEmpty)
+{
+    Report r;
+    ASSERT_TRUE(r.LoadTemplate(kOrders));
+    r.Parameters().byName("company")->setValue(ScalarValue::fromText("测试公司"));
+    r.PrepareRecords();
+    for (int i = 1; i <= 3; ++i) {
+        r.AppendRecord();
+        r.Fields().byName("customer")->setValue(ScalarValue::fromText("Acme"));
+        r.Fields().byName("orderNo")->setValue(ScalarValue::fromText("SO-" + std::to_string(i)));
+        if (i != 2) r.Fields().byName("amount")->setValue(ScalarValue::fromNumber(std::to_string(i * 10)));
+        r.PostRecord();
+    }
+    r.PostRecord(); // without AppendRecord: nothing is added
+    EXPECT_EQ(r.recordCount(), 3);
+    std::string text = allText(r);
+    size_t a = text.find("SO-1|"), b = text.find("SO-2|"), c = text.find("SO-3|");
+    ASSERT_NE(a, std::string::npos);
+    EXPECT_LT(a, b);
+    EXPECT_LT(b, c);
+    EXPECT_NE(text.find("测试公司"), std::string::npos);
+    // Row 2 has no amount: its cell is empty, and the total is 10 + 30.
+    EXPECT_NE(text.find("SO-2||Acme|||||"), std::string::npos) << text;
+    EXPECT_NE(text.find("¥40.00"), std::string::npos);
+    EXPECT_NE(text.find("肆拾元整"), std::string::npos);
+
+    // AppendRecord starts from empty fields, not from the previous row's values.
+    r.AppendRecord();
+    r.PostRecord();
+    EXPECT_EQ(r.recordCount(), 4);
+    r.PrepareRecords();
+    EXPECT_EQ(r.recordCount(), 0);
+}
+
+struct BadFile {
+    const char* name;
+    QByteArray bytes;
+    const char* reason;
+};
+
+TEST(ReportObject, BrokenTemplatesFailWithReasonAndLeaveAnEmptyReport)
+{
+    QTemporaryDir dir;
+    const BadFile cases[] = {
+        {"bad.grf", "{\"format\": \"verolux-report\", \"version\": 1,", "bad.grf: not valid JSON: line 1, column 43"},
+        {"v9.grf", "{\"format\": \"verolux-report\", \"version\": 9, \"bands\": {}}",
+         "v9.grf: version: unsupported template version 9"},
+        {"nobands.grf", "{\"format\": \"verolux-report\", \"version\": 1}", "nobands.grf: missing key \"bands\""},
+        {"binary.grf", QByteArray("\x00\xFF\xFE{", 4), "binary.grf: not valid JSON"},
+    };
+    for (const BadFile& c : cases) {
+        SCOPED_TRACE(c.name);
+        Report r;
+        ASSERT_TRUE(r.LoadTemplate(kOrders));
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        writeFile(path, c.bytes);
+        EXPECT_FALSE(r.LoadTemplate(path));
+        EXPECT_TRUE(r.lastError().startsWith(QString::fromUtf8(c.reason))) << r.lastError().toStdString();
+        EXPECT_EQ(r.Parameters().count(), 0);
+        EXPECT_EQ(r.Fields().count(), 0);
+        EXPECT_EQ(r.pageCount(), 1);
+    }
+    Report r;
+    EXPECT_FALSE(r.LoadTemplate(dir.filePath(QStringLiteral("missing.grf"))));
+    EXPECT_TRUE(r.lastError().startsWith(QStringLiteral("missing.grf: "))) << r.lastError().toStdString();
+}
+
+TEST(ReportObject, SaveLoadAndClearTemplate)
+{
+    QTemporaryDir dir;
+    Report r;
+    ASSERT_TRUE(r.LoadTemplate(kOrders));
+    const QString copy = dir.filePath(QStringLiteral("copy.grf"));
+    ASSERT_TRUE(r.SaveTemplate(copy));
+    Report again;
+    ASSERT_TRUE(again.LoadTemplate(copy)) << again.lastError().toStdString();
+    EXPECT_EQ(again.Fields().count(), 7);
+    again.ClearTemplate();
+    EXPECT_EQ(again.Fields().count(), 0);
+    EXPECT_EQ(again.Parameters().count(), 0);
+    EXPECT_EQ(again.pageCount(), 1);
+    EXPECT_FALSE(r.SaveTemplate(dir.filePath(QStringLiteral("no/such/dir/x.grf"))));
+    EXPECT_FALSE(r.lastError().isEmpty());
+}
+
+TEST(ReportObject, ExportBeginSeesTheExportAndUnknownTypesFail)
+{
+    QTemporaryDir dir;
+    Report r;
+    ASSERT_TRUE(r.LoadTemplate(kOrders));
+    r.ReportTitle(QStringLiteral("orders.grf"));
+    int calls = 0;
+    ExportOptions seen;
+    QObject::connect(&r, &Report::ExportBegin, [&](ExportOptions* o) {
+        ++calls;
+        seen = *o;
+    });
+    const QString pdf = dir.filePath(QStringLiteral("r1.pdf"));
+    ASSERT_TRUE(r.ExportToFile(5, pdf, 0, 0)) << r.lastError().toStdString();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(seen.type, 5);
+    EXPECT_EQ(seen.path, pdf);
+    EXPECT_EQ(seen.title, QStringLiteral("orders.grf"));
+    EXPECT_TRUE(QFile::exists(pdf));
+
+    EXPECT_FALSE(r.ExportToFile(3, dir.filePath(QStringLiteral("r.xls")), 0, 0));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("r.xls"))));
+    EXPECT_FALSE(r.ExportToFile(5, dir.filePath(QStringLiteral("no/such/dir/r.pdf")), 0, 0));
+    EXPECT_FALSE(r.lastError().isEmpty());
+}
+
+} // namespace
