@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ViewerGeometry.h"
+
+#include <QString>
+
+#include <vector>
+
+class QObject;
+class QPainter;
+class QPrinter;
+
+namespace verolux::reports {
+
+class Report;
+
+// The few things the viewer needs of a report, in one place.
+
+QObject* ReportAsObject(Report* report);
+QString ReportTitleOf(Report& report);
+// Lays the report out if needed; one entry per page.
+std::vector<PageSizeMm> ReportPageSizes(Report& report);
+// The painter's unit is one millimetre, origin at the page's top-left corner.
+void PaintReportPage(Report& report, int index, QPainter& painter);
+// Page size, orientation and document name of the report, before a print dialog shows the printer.
+void PreparePrinterFor(Report& report, QPrinter& printer);
+// Prints the pages the printer's range selects (all by default).
+bool PrintReportOn(Report& report, QPrinter& printer, QString* error);
+bool ExportReportPdf(Report& report, const QString& path, QString* error);
+
+} // namespace verolux::reports
