@@ -17,8 +17,13 @@ TEST_PKGS=(
   wkhtmltopdf curl procps psmisc
 )
 
+DEMO_PKGS=(python3 python3-websockets)
+
 want=("${BUILD_PKGS[@]}")
-if [[ "${1:-}" == "--test" ]]; then want+=("${TEST_PKGS[@]}"); fi
+case "${1:-}" in
+  --test) want+=("${DEMO_PKGS[@]}" "${TEST_PKGS[@]}") ;;
+  --demo) want+=("${DEMO_PKGS[@]}") ;;
+esac
 
 missing=()
 for p in "${want[@]}"; do
