@@ -1,0 +1,78 @@
+// viewer_screenshots OUTDIR [SOURCE_DIR]
+//
+// Shows the viewer with each sample template filled from its sample request, set up as the preview
+// window sets it up, and saves viewer-<name>.png in OUTDIR. Run under a display: xvfb-run -a.
+#include "FillFromRequest.h"
+#include "viewer/ReportViewer.h"
+
+#include "engine/Report.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <cstdio>
+
+using namespace verolux::reports;
+
+namespace {
+
+void settle() {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 300) {
+        QApplication::processEvents();
+        QThread::msleep(10);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: viewer_screenshots OUTDIR [SOURCE_DIR]\n");
+        return 2;
+    }
+    const QDir out(args[1]);
+    QDir().mkpath(out.path());
+    const QString source = args.size() > 2 ? args[2] : QStringLiteral(VEROLUX_SOURCE_DIR);
+
+    int failures = 0;
+    for (const char* name : {"orders", "invoice", "labels"}) {
+        const QString n = QString::fromLatin1(name);
+        Report report;
+        const QString error = testfill::LoadAndFill(report, source + QStringLiteral("/demo/templates/") + n + QStringLiteral(".grf"),
+                                                    source + QStringLiteral("/demo/requests/") + n + QStringLiteral(".json"));
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "%s: %s\n", name, error.toUtf8().constData());
+            ++failures;
+            continue;
+        }
+        ReportViewer viewer;
+        viewer.setWindowTitle(QStringLiteral("报表预览-") + n + QStringLiteral(".grf"));
+        viewer.resize(1000, 760);
+        viewer.SetSetting(145, 2);
+        viewer.CallOperation(63, 1);
+        viewer.CallOperation(63, 19);
+        viewer.CallOperation(67);
+        viewer.BindReport(&report);
+        viewer.show();
+        settle();
+        viewer.StartPreview();
+        // A one-page invoice reads best whole; the lists as the preview window opens them.
+        if (n == QStringLiteral("invoice")) viewer.fitPage();
+        settle();
+        const QString path = out.filePath(QStringLiteral("viewer-") + n + QStringLiteral(".png"));
+        if (!viewer.grab().save(path)) {
+            std::fprintf(stderr, "%s: cannot write %s\n", name, path.toUtf8().constData());
+            ++failures;
+            continue;
+        }
+        std::printf("%s: %d pages, zoom %.0f%% -> %s\n", name, viewer.pageCount(), viewer.zoom() * 100,
+                    path.toUtf8().constData());
+    }
+    return failures ? 1 : 0;
+}
