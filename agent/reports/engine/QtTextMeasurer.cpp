@@ -32,14 +32,63 @@ QtTextMeasurer::Metrics& QtTextMeasurer::metrics(int style)
         m.fm = std::make_unique<QFontMetricsF>(m_fonts.font(style), &m_device);
         m.lineHeight = m.fm->lineSpacing() * kMmPerPixel;
         m.ascent = m.fm->ascent() * kMmPerPixel;
+        m.raw = QRawFont::fromFont(m_fonts.font(style));
+        if (m.raw.isValid()) m.raw.setPixelSize(m_fonts.font(style).pointSizeF() * kDpi / 72);
+        m.ascii.fill(-1);
     }
     return m;
+}
+
+double QtTextMeasurer::advance(Metrics& m, char32_t cp)
+{
+    if (cp < 128 && m.ascii[cp] >= 0) return m.ascii[cp];
+    if (cp >= 128) {
+        auto it = m.advances.find(cp);
+        if (it != m.advances.end()) return it->second;
+    }
+    double w = -1;
+    if (m.raw.isValid()) {
+        QChar chars[2];
+        int n = 1;
+        if (cp >= 0x10000) {
+            chars[0] = QChar(QChar::highSurrogate(cp));
+            chars[1] = QChar(QChar::lowSurrogate(cp));
+            n = 2;
+        } else {
+            chars[0] = QChar(char16_t(cp));
+        }
+        quint32 glyphs[2] = {0, 0};
+        int count = 2;
+        if (m.raw.glyphIndexesForChars(chars, n, glyphs, &count) && count >= 1 && glyphs[0] != 0) {
+            QPointF adv;
+            if (m.raw.advancesForGlyphIndexes(glyphs, &adv, 1, QRawFont::UseDesignMetrics))
+                w = adv.x() * kMmPerPixel;
+        }
+    }
+    if (cp < 128) m.ascii[cp] = w < 0 ? -2 : w; // -2: ask the fallback each time (rare)
+    else m.advances.emplace(cp, w);
+    return w;
 }
 
 double QtTextMeasurer::textWidth(int style, std::string_view text)
 {
     if (text.empty()) return 0;
     Metrics& m = metrics(style);
+    double sum = 0;
+    bool missing = false;
+    for (size_t i = 0; i < text.size() && !missing;) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+        if (i + n > text.size()) n = 1;
+        char32_t cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
+        for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        i += n;
+        double a = advance(m, cp);
+        if (a < 0) missing = true;
+        else sum += a;
+    }
+    if (!missing) return sum;
+    // A character the style's font lacks: Qt draws it from a fallback font, so measure as Qt does.
     m_key.assign(text);
     auto it = m.widths.find(m_key);
     if (it != m.widths.end()) return it->second;

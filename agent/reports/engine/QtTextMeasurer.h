@@ -4,6 +4,9 @@
 #include "layout/TextMeasurer.h"
 
 #include <QImage>
+#include <QRawFont>
+
+#include <array>
 
 #include <memory>
 #include <string>
@@ -27,8 +30,13 @@ private:
     struct Metrics {
         std::unique_ptr<QFontMetricsF> fm;
         double lineHeight = 0, ascent = 0; // mm
-        std::unordered_map<std::string, double> widths;
+        // Widths are sums of glyph advances, looked up once per character: no shaping per string.
+        QRawFont raw;
+        std::array<double, 128> ascii{};                 // < 0 until looked up
+        std::unordered_map<char32_t, double> advances;   // < 0: not in the font
+        std::unordered_map<std::string, double> widths;  // texts that need a fallback font
     };
+    double advance(Metrics& m, char32_t cp);
     Metrics& metrics(int style);
 
     const StyleFonts& m_fonts;

@@ -254,8 +254,8 @@ private:
         int row = m_nextRow >= 0 ? m_nextRow : (m_lastRow >= 0 ? m_lastRow : -1);
         if (m_pageHeader.present()) placeFixed(m_pageHeader, Context{row, -1, BandKind::PageHeader});
         if (first && m_reportHeader.present()) {
-            placeBand(m_reportHeader, Context{rowCount() > 0 ? 0 : -1, -1, BandKind::ReportHeader}, 0, false);
             m_page.info.events.push_back("report header");
+            placeBand(m_reportHeader, Context{rowCount() > 0 ? 0 : -1, -1, BandKind::ReportHeader}, 0, false);
         }
         if (m_columnHeader.present()) {
             placeFixed(m_columnHeader, Context{row, -1, BandKind::ColumnHeader});
@@ -316,7 +316,12 @@ private:
                 continue;
             }
             Instance rest;
+            const double before = m_inst.height;
             splitInstance(room, rest);
+            if (rest.height >= before - kEpsilon) { // nothing could be cut (a picture taller than a page)
+                m_inst = std::move(rest);
+                break;
+            }
             put(m_y);
             m_y += room;
             m_bodyUsed = true;
@@ -330,7 +335,7 @@ private:
         }
         put(m_y);
         m_y += m_inst.height;
-        if (body) m_bodyUsed = true;
+        if (body || m_y > m_bodyBottom + kEpsilon) m_bodyUsed = true; // an overfull page takes nothing more
     }
 
     // Cuts m_inst at `limit` mm: what lies above stays, the rest moves to `rest` (shifted up). Text that
@@ -412,7 +417,8 @@ private:
             const Item& it = band.items[i];
             PageItem pi;
             pi.kind = it.kind;
-            pi.style = it.style;
+            // Templates built in code (the designer) are not checked like loaded files.
+            pi.style = it.style >= 0 && size_t(it.style) < m_t.styles.size() ? it.style : 0;
             pi.x = float(it.x + m_t.page.marginLeft);
             pi.y = float(it.y);
             pi.w = float(it.w);
@@ -425,14 +431,14 @@ private:
                 if (expr.literalOnly) {
                     if (!expr.segments.empty()) m_scratch = expr.segments[0].text;
                 } else {
-                    evaluate(expr, it.style, cb, ctx, m_scratch);
+                    evaluate(expr, pi.style, cb, ctx, m_scratch);
                 }
                 if (expr.usesPageCount) pi.flags |= PageItem::kPageCountPending;
-                const TextStyle& st = m_t.styles[size_t(it.style)];
+                const TextStyle& st = m_t.styles[size_t(pi.style)];
                 if (it.kind == ItemKind::Text && st.wordWrap) {
-                    int lines = WrapText(m_scratch, it.w - 2 * st.padding, it.style, m_m, m_inst.text);
+                    int lines = WrapText(m_scratch, it.w - 2 * st.padding, pi.style, m_m, m_inst.text);
                     if (st.canGrow) {
-                        double need = lines * m_m.lineHeight(it.style) + 2 * st.padding;
+                        double need = lines * m_m.lineHeight(pi.style) + 2 * st.padding;
                         if (need > it.h + kEpsilon) {
                             pi.h = float(need);
                             height = std::max(height, it.y + need);

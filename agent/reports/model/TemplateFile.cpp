@@ -630,7 +630,8 @@ private:
         o += ", \"h\": ";
         putNumber(o, it.h);
         o += ", \"style\": ";
-        const TextStyle& st = m_t.styles.at(size_t(it.style));
+        const bool valid = it.style >= 0 && size_t(it.style) < m_t.styles.size();
+        const TextStyle& st = m_t.styles[valid ? size_t(it.style) : 0];
         if (st.name.empty())
             style(st);
         else

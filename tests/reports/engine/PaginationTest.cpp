@@ -266,3 +266,26 @@ TEST(Pagination, ScalesLinearlyAndKeepsItemsCompact)
     EXPECT_LT(items, 32767u * 2 + r.pages.size() * 8);
     EXPECT_LE(sizeof(PageItem), 48u);
 }
+
+TEST(Pagination, PictureTallerThanAPageDoesNotLoop)
+{
+    // A 480 mm picture cannot be cut: it gets a page of its own, cut off at the paper's edge, and the
+    // rows go on after it.
+    const std::string header = R"(, "reportHeader": {"height": 500, "items": [
+        {"type": "rect", "x": 0, "y": 0, "w": 10, "h": 10},
+        {"type": "image", "x": 0, "y": 20, "w": 80, "h": 480, "data": ""}]})";
+    Template t = load(page(header));
+    LaidOutReport r = lay(t, rows({{"Acme", 3}}));
+    EXPECT_EQ(DescribePages(r), "page 1: no rows, report header\n"
+                                "page 2: no rows, column header repeated\n"
+                                "page 3: rows 1-3, column header repeated\n");
+}
+
+TEST(Pagination, ItemsWithAStyleOutsideTheTemplateUseTheDefault)
+{
+    Template t = load(page(""));
+    t.detail.items[0].style = 99;
+    t.detail.items[1].style = -1;
+    LaidOutReport r = lay(t, rows({{"Acme", 1}}));
+    for (const auto& it : r.pages[0].items) EXPECT_LT(size_t(it.style), t.styles.size());
+}
