@@ -1,0 +1,252 @@
+"""What the end-to-end tests share: the real agent in a throw-away program folder, the demo backend,
+two connected WebSocket clients, and print requests for the sample templates."""
+import itertools
+import re
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "support"))
+
+from agentproc import free_port, wait_port  # noqa: E402
+from backendproc import Backend  # noqa: E402
+from wsclients import Clients  # noqa: E402
+
+BIN_DIR = os.environ.get("VEROLUX_BIN_DIR", "")
+NOT_FOUND = "找不到报表文件:"
+FAILED = "RepPrint 过程出错！"
+INI = "[AppInfo]\r\nWebsUrl=http://127.0.0.1:9\r\n[Verolux]\r\nShow=1\r\n"
+
+_ids = itertools.count(1)
+
+
+def unique(prefix):
+    return "%s-%d-%d" % (prefix, os.getpid(), next(_ids))
+
+
+def make_program_folder(work):
+    """work/prog with report/ (the agent never creates it) and the settings file; the rest of `work`
+    stays empty, so anything written beside the program folder shows."""
+    folder = os.path.join(work, "prog")
+    os.makedirs(os.path.join(folder, "report"))
+    with open(os.path.join(folder, "MyIni.ini"), "wb") as f:
+        f.write(INI.encode("utf-8"))
+    return folder
+
+
+class AgentRun:
+    """The real Verolux binary. Offscreen unless an X display is given."""
+
+    def __init__(self, folder, port, display=None, stderr_path=None):
+        env = dict(os.environ, VEROLUX_HOME=folder)
+        if display:
+            env.update(DISPLAY=display, QT_QPA_PLATFORM="xcb")
+        else:
+            env["QT_QPA_PLATFORM"] = "offscreen"
+        self.folder, self.port = folder, port
+        # stderr into a file: a pipe nobody reads would block a chatty agent.
+        self._err = open(stderr_path or os.devnull, "wb")
+        self.proc = subprocess.Popen([os.path.join(BIN_DIR, "Verolux"), "--port", str(port)], env=env,
+                                     stdout=subprocess.DEVNULL, stderr=self._err)
+        if not wait_port(port, 15):
+            self.stop()
+            raise RuntimeError("agent did not listen on %d" % port)
+
+    def alive(self):
+        return self.proc.poll() is None
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        self._err.close()
+
+    def log_text(self):
+        path = os.path.join(self.folder, "MyLog.txt")
+        return read_bytes(path).decode("utf-8", "replace") if os.path.exists(path) else ""
+
+    @property
+    def report_dir(self):
+        return os.path.join(self.folder, "report")
+
+
+def order_rows(count, prefix="E2E"):
+    """Rows for orders.grf; every order number is unique and searchable in the PDF text."""
+    customers = ["上海华东贸易有限公司", "Northwind Traders", "北京中关村电子商城"]
+    rows = []
+    for i in range(count):
+        qty = 1 + i % 9
+        rows.append({"customer": customers[(i * len(customers)) // max(count, 1)],
+                     "orderNo": "%s%06d" % (prefix, i), "orderDate": "2024-03-%02d" % (1 + i % 28),
+                     "product": "激光打印机硒鼓" if i % 2 else "USB-C cable", "quantity": qty,
+                     "price": "19.90", "amount": "%.2f" % (qty * 19.9)})
+    return rows
+
+
+def make_request(backend, repname, preview="2", report_id=None, rows=None, md5="", printer="",
+                 reporturl=None, report_add=None, **params):
+    """A print request with all ten named keys, rows and top-level parameters."""
+    request = {
+        "preview": preview, "repname": repname, "reptype": "", "reguserno": "",
+        "reprintname": printer, "sdesign": "0",
+        "reporturl": backend.template_url(repname) if reporturl is None else reporturl,
+        "reportmd5": md5, "reportId": unique("rep") if report_id is None else report_id,
+        "reportAdd": backend.upload_url if report_add is None else report_add,
+        "repdata": order_rows(3) if rows is None else rows,
+    }
+    request.update(params)
+    return request
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def pdf_text(path):
+    return subprocess.run(["pdftotext", "-layout", path, "-"], check=True, capture_output=True).stdout.decode()
+
+
+def pdf_info(path):
+    out = subprocess.run(["pdfinfo", path], check=True, capture_output=True).stdout.decode()
+    info = {}
+    for line in out.splitlines():
+        if ":" in line:
+            k, v = line.split(":", 1)
+            info[k.strip()] = v.strip()
+    return info
+
+
+def tree(root):
+    """Every file and folder below root, as relative paths."""
+    found = set()
+    for base, dirs, files in os.walk(root):
+        for name in dirs + files:
+            found.add(os.path.relpath(os.path.join(base, name), root))
+    return found
+
+
+class AgentCase(unittest.TestCase):
+    """One backend, one agent and two connected clients per test class; stats and inboxes are
+    cleared before each test. Tests that need a fresh template use a name of their own."""
+
+    display = None
+
+    @classmethod
+    def setUpClass(cls):
+        if not BIN_DIR or not os.path.exists(os.path.join(BIN_DIR, "Verolux")):
+            raise unittest.SkipTest("VEROLUX_BIN_DIR does not hold Verolux")
+        cls.work = tempfile.mkdtemp(prefix="verolux-e2e-")
+        try:
+            cls.backend = Backend(os.path.join(BIN_DIR, "verolux-demo-backend"), os.path.join(cls.work, "backend"))
+            cls.folder = make_program_folder(os.path.join(cls.work, "agent"))
+            cls.agent = AgentRun(cls.folder, free_port(), cls.display, os.path.join(cls.work, "agent.stderr"))
+            cls.clients = Clients(cls.agent.port, 2)
+        except Exception:
+            cls._teardown()
+            raise
+
+    @classmethod
+    def _teardown(cls):
+        for name in ("clients", "agent", "backend"):
+            part = cls.__dict__.get(name)
+            if part is not None:
+                try:
+                    part.close() if name == "clients" else part.stop()
+                except Exception:
+                    pass
+        if os.environ.get("VEROLUX_KEEP"):
+            print("kept", cls.work, file=sys.stderr)
+        else:
+            shutil.rmtree(cls.work, ignore_errors=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls._teardown()
+
+    def setUp(self):
+        self.assertTrue(self.agent.alive(), "the agent has exited")
+        self.clients.clear()
+        self.backend.reset()
+
+    # ---- sending ------------------------------------------------------------------------------
+
+    def send(self, request, client=0):
+        text = request if isinstance(request, str) else json.dumps(request, ensure_ascii=False)
+        self.clients.send(text, client)
+        return text
+
+    def send_pdf(self, request, timeout=60):
+        """Sends a PDF request and returns the uploaded file's path once the backend has it."""
+        self.send(request)
+        record = self.backend.wait_upload(request["reportId"], timeout)
+        self.assertIsNotNone(record, "no upload for %s; agent replied %r" % (request["reportId"], self.clients.messages(0)))
+        self.assertEqual("pdf", record["kind"])
+        return self.backend.uploaded_file(request["reportId"])
+
+    def expect_reply(self, text, timeout=30):
+        self.assertTrue(self.clients.wait_all(text, timeout),
+                        "both clients should get %r; got %r / %r" % (text, self.clients.messages(0), self.clients.messages(1)))
+
+    def settle(self):
+        """Waits until the agent has finished everything sent before, and returns what the clients got
+        until then. The agent works through its requests one by one, so the not-found reply of a
+        request sent last arrives after every reply of the earlier ones."""
+        name = unique("sentinel") + ".grf"
+        self.send(make_request(self.backend, name, preview="2"), client=1)
+        marker = NOT_FOUND + name
+        self.expect_reply(marker)
+        result = []
+        for i in range(2):
+            got = self.clients.messages(i)
+            result.append(got[:got.index(marker)])
+        return result
+
+    def expect_no_reply(self):
+        before = self.settle()
+        self.assertEqual([[], []], before, "the agent should have sent nothing")
+
+
+class XServer:
+    """A virtual X display (Xvfb) of its own; Xvfb picks a free display number and reports it."""
+
+    def __init__(self, screen="1400x1000x24"):
+        read_end, write_end = os.pipe()
+        self.proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen,
+                                      "-nolisten", "tcp"], pass_fds=(write_end,),
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as f:
+            number = f.readline().strip()
+        if not number:
+            self.stop()
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number
+
+    def window_names(self):
+        """The names of all windows on the display, as xwininfo lists them."""
+        out = subprocess.run(["xwininfo", "-root", "-tree"], env=dict(os.environ, DISPLAY=self.display),
+                             capture_output=True, check=True).stdout.decode("utf-8", "replace")
+        return re.findall(r'^\s*0x[0-9a-f]+ "(.*)":', out, re.M)
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-window", "root", path], env=dict(os.environ, DISPLAY=self.display), check=True)
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()

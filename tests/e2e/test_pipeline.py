@@ -1,0 +1,319 @@
+#!/usr/bin/python3
+"""The print pipeline end to end: the real agent, the demo backend and two real WebSocket clients.
+
+Run: VEROLUX_BIN_DIR=build/bin /usr/bin/python3 tests/e2e/test_pipeline.py -v [Class]
+"""
+import json
+import os
+import re
+import time
+import unittest
+
+from harness import (FAILED, NOT_FOUND, AgentCase, make_request, order_rows, pdf_text, read_bytes, tree,
+                     unique)
+
+
+class PdfOutput(AgentCase):
+    """preview "2": the report is exported, uploaded with st0 = reportId, and nobody is told."""
+
+    def test_upload_holds_the_rows_and_parameters(self):
+        rows = order_rows(5, prefix="PDFROW")
+        request = make_request(self.backend, "orders.grf", rows=rows, company="维罗勒克斯端到端公司")
+        uploaded = self.send_pdf(request)
+        record = self.backend.uploads_for(request["reportId"])[-1]
+        self.assertEqual(request["reportId"], record["st0"])
+        self.assertEqual("", record["st2"])
+        self.assertEqual("/upload/pdf", record["path"])
+        self.assertTrue(record["contentType"].startswith("application/json"), record["contentType"])
+        text = pdf_text(uploaded)
+        for row in rows:
+            self.assertIn(row["orderNo"], text)
+        self.assertIn("维罗勒克斯端到端公司", text)
+        # The export stays in the template folder under the report's id.
+        self.assertEqual(read_bytes(uploaded), read_bytes(os.path.join(self.agent.report_dir, request["reportId"] + ".pdf")))
+        self.assertEqual([[], []], self.settle(), "success is not reported")
+
+    def test_empty_repdata_gives_parameters_only(self):
+        request = make_request(self.backend, "orders.grf", rows=[], company="只有参数的公司", title="空明细")
+        text = pdf_text(self.send_pdf(request))
+        self.assertIn("只有参数的公司", text)
+        self.assertIn("空明细", text)
+        self.assertNotIn("E2E0", text)
+
+    def test_preview_as_the_number_2_exports(self):
+        # preview as the number 2 exports just like the text "2".
+        request = make_request(self.backend, "orders.grf", preview=2)
+        self.send_pdf(request)
+
+    def test_report_id_with_a_quote_reaches_the_backend_unchanged(self):
+        # The id is escaped inside the upload body, so the backend can read it back.
+        request = make_request(self.backend, "orders.grf", report_id=unique('say"hi'))
+        self.send_pdf(request)
+        self.assertEqual(request["reportId"], self.backend.uploads_for(request["reportId"])[-1]["st0"])
+
+    def test_two_requests_with_one_id_both_upload(self):
+        report_id = unique("twice")
+        first = make_request(self.backend, "orders.grf", report_id=report_id, rows=order_rows(2, "FIRST"))
+        self.send_pdf(first)
+        second = make_request(self.backend, "orders.grf", report_id=report_id, rows=order_rows(2, "SECOND"))
+        self.send(second)
+        end = time.time() + 30
+        while len(self.backend.uploads_for(report_id)) < 2 and time.time() < end:
+            time.sleep(0.02)
+        self.assertEqual(2, len(self.backend.uploads_for(report_id)))
+        # The second export overwrote the first one's file.
+        local = pdf_text(os.path.join(self.agent.report_dir, report_id + ".pdf"))
+        self.assertIn("SECOND000001", local)
+        self.assertNotIn("FIRST000001", local)
+
+
+class Replies(AgentCase):
+    """Problems go to every connected client, whoever sent the request."""
+
+    def test_missing_template_reaches_both_clients(self):
+        for sender in (0, 1):
+            with self.subTest(sender=sender):
+                self.clients.clear()
+                name = unique("missing") + ".grf"
+                request = make_request(self.backend, name)
+                self.send(request, client=sender)
+                self.expect_reply(NOT_FOUND + name)
+                self.assertEqual([NOT_FOUND + name], self.clients.messages(1 - sender))
+                self.assertIn(name + "   " + request["reporturl"] + "\r下载失败", self.agent.log_text())
+                self.assertNotIn(name, os.listdir(self.agent.report_dir))
+                self.assertEqual([], self.backend.uploads_for(request["reportId"]))
+
+    def test_invalid_json_reaches_both_clients_and_the_log(self):
+        marker = unique("broken")
+        text = '{"preview": "2", "repname": "orders.grf", "note": "%s", ' % marker
+        self.send(text)
+        self.expect_reply(FAILED)
+        self.assertIn(text, self.agent.log_text())
+
+    def test_incomplete_requests_fail(self):
+        # Every named key is required, also those without effect; key names are case-sensitive.
+        base = make_request(self.backend, "orders.grf")
+        cases = {
+            "no reptype": {k: v for k, v in base.items() if k != "reptype"},
+            "no reguserno": {k: v for k, v in base.items() if k != "reguserno"},
+            "Preview spelled with a capital": {("Preview" if k == "preview" else k): v for k, v in base.items()},
+            "null reportId": dict(base, reportId=None),
+            "repdata no array": dict(base, repdata={"orderNo": "x"}),
+            "repdata too long": dict(base, repdata=[{}] * 32768),
+        }
+        for label, request in cases.items():
+            with self.subTest(label):
+                self.clients.clear()
+                marker = unique("incomplete")
+                request = dict(request, marker=marker)
+                self.send(request)
+                self.expect_reply(FAILED)
+                self.assertIn(marker, self.agent.log_text())
+        self.assertEqual([], self.backend.stats()["uploads"])
+
+    def test_largest_repdata_is_accepted(self):
+        request = make_request(self.backend, "orders.grf", rows=[{}] * 32767)
+        self.send_pdf(request, timeout=120)
+
+
+class TemplateStore(AgentCase):
+    """The download decisions, counted by the backend."""
+
+    def request_and_count(self, name, md5="", url=None):
+        self.backend.reset()
+        request = make_request(self.backend, name, md5=md5, reporturl=url)
+        self.send_pdf(request)
+        return self.backend.downloads(name)
+
+    def file_url_record(self, name):
+        text = read_bytes(os.path.join(self.folder, "MyIni.ini")).decode("utf-8")
+        section = re.search(r"\[fileUrl\]\r?\n(.*?)(\r?\n\[|\Z)", text, re.S)
+        if not section:
+            return None
+        for line in section.group(1).splitlines():
+            if "=" in line and line.split("=", 1)[0] == name:
+                return line.split("=", 1)[1]
+        return None
+
+    def test_digest_given(self):
+        name = self.backend.add_template(unique("store-md5") + ".grf")
+        md5 = self.backend.template_md5(name)
+        # Missing file: once for the source, once more for the digest.
+        self.assertEqual(2, self.request_and_count(name, md5))
+        self.assertEqual(self.backend.template_url(name), self.file_url_record(name))
+        # Same URL, matching digest: the copy is current.
+        self.assertEqual(0, self.request_and_count(name, md5))
+        self.assertEqual(0, self.request_and_count(name, md5))
+
+    def test_no_digest(self):
+        name = self.backend.add_template(unique("store-plain") + ".grf")
+        self.assertEqual(1, self.request_and_count(name))
+        self.assertEqual(0, self.request_and_count(name))
+        # Another URL for the same name fetches again; a digest of the same file then matches.
+        other = self.backend.template_url(name) + "?v=2"
+        self.assertEqual(1, self.request_and_count(name, self.backend.template_md5(name), other))
+        self.assertEqual(other, self.file_url_record(name))
+
+    def test_lower_case_digest_downloads_every_time(self):
+        name = self.backend.add_template(unique("store-lower") + ".grf")
+        md5 = self.backend.template_md5(name).lower()
+        self.assertEqual(2, self.request_and_count(name, md5))
+        self.assertEqual(1, self.request_and_count(name, md5))
+        self.assertEqual(1, self.request_and_count(name, md5))
+
+    def test_changed_template_is_fetched_for_its_new_digest(self):
+        name = self.backend.add_template(unique("store-changed") + ".grf")
+        self.assertEqual(1, self.request_and_count(name))
+        # The backend's copy changes: its new digest no longer matches the local file.
+        self.backend.add_template(name, source="invoice.grf")
+        self.assertEqual(1, self.request_and_count(name, self.backend.template_md5(name)))
+        self.assertEqual(read_bytes(os.path.join(self.backend.templates, name)),
+                         read_bytes(os.path.join(self.agent.report_dir, name)))
+
+
+class PathNames(AgentCase):
+    """repname and reportId become file names: anything but a plain name fails, and nothing is read
+    or written outside the template folder."""
+
+    def setUp(self):
+        super().setUp()
+        self.outside = os.path.dirname(self.folder)  # holds the program folder and nothing else
+        os.makedirs(os.path.join(self.agent.report_dir, "a"), exist_ok=True)
+
+    def added_files(self, before):
+        """Files that appeared since `before`, leaving out the backend's and the agent's own log."""
+        own = {os.path.join("agent", "prog", "MyLog.txt")}
+        return {p for p in tree(self.work) - before if not p.startswith("backend") and p not in own}
+
+    def check_rejected(self, request):
+        before = tree(self.work)
+        self.send(request)
+        self.expect_reply(FAILED)
+        self.assertEqual(set(), self.added_files(before), "files appeared")
+        self.assertEqual(0, self.backend.downloads("orders.grf"), "the template was fetched")
+        self.assertEqual([], self.backend.uploads_for(request["reportId"]))
+
+    def test_template_names(self):
+        absolute = os.path.join(self.outside, "abs.grf")
+        names = {
+            "parent": "../x.grf",
+            "parent, Windows separator": "..\\x.grf",
+            "subfolder": "a/b.grf",
+            "absolute": absolute,
+            "drive": "C:x.grf",
+            "dot dot": "..",
+            "control character": "x\x01.grf",
+            "empty": "",
+        }
+        for label, name in names.items():
+            with self.subTest(label):
+                self.clients.clear()
+                self.backend.reset()
+                # A real template behind the URL: only the name can stop the download.
+                request = make_request(self.backend, name, reporturl=self.backend.template_url("orders.grf"))
+                self.check_rejected(request)
+        self.assertFalse(os.path.exists(absolute))
+
+    def test_report_ids(self):
+        for label, report_id in {"parent": "../../evil", "subfolder": "a/evil", "backslash": "..\\evil",
+                                 "empty": ""}.items():
+            with self.subTest(label):
+                self.clients.clear()
+                before = tree(self.work)
+                request = make_request(self.backend, "orders.grf", report_id=report_id)
+                self.send(request)
+                self.expect_reply(FAILED)
+                # The template itself may be fetched into the template folder, nothing else.
+                self.assertLessEqual(self.added_files(before), {os.path.join("agent", "prog", "report", "orders.grf")})
+                self.assertEqual([], self.backend.stats()["uploads"])
+
+
+class BackendFailures(AgentCase):
+    """Template downloads and uploads that fail at the backend."""
+
+    def leftovers(self, name):
+        return [f for f in os.listdir(self.agent.report_dir) if name in f]
+
+    def test_failed_download_of_a_missing_template(self):
+        for mode in ("500", "drop"):
+            with self.subTest(mode):
+                self.clients.clear()
+                name = self.backend.add_template(unique("fail-" + mode) + ".grf")
+                self.backend.fail(mode, "/templates/" + name, count=-1)
+                request = make_request(self.backend, name, md5=self.backend.template_md5(name))
+                self.send(request)
+                self.expect_reply(NOT_FOUND + name)
+                self.assertEqual(2, self.backend.downloads(name))
+                self.assertEqual([], self.leftovers(name), "no partial or temporary file stays")
+                self.backend.fail("none")
+
+    def test_garbage_for_a_missing_template(self):
+        # A complete 200 answer is a download; its bytes are no template, so the request fails.
+        name = self.backend.add_template(unique("fail-garbage") + ".grf")
+        self.backend.fail("garbage", "/templates/" + name, count=-1)
+        request = make_request(self.backend, name)
+        self.send(request)
+        self.expect_reply(FAILED)
+        self.assertEqual([], self.backend.uploads_for(request["reportId"]))
+        self.assertEqual([name], self.leftovers(name), "only the downloaded file, no temporary one")
+
+    def test_failed_download_keeps_the_old_template(self):
+        for mode in ("500", "drop"):
+            with self.subTest(mode):
+                self.clients.clear()
+                name = self.backend.add_template(unique("keep-" + mode) + ".grf")
+                self.send_pdf(make_request(self.backend, name))
+                local = os.path.join(self.agent.report_dir, name)
+                original = read_bytes(local)
+                self.backend.reset()
+                self.backend.fail(mode, "/templates/" + name, count=-1)
+                # A digest the file does not have forces a download, which fails.
+                request = make_request(self.backend, name, md5="0" * 32, rows=order_rows(2, "KEPT"))
+                uploaded = self.send_pdf(request)
+                self.assertEqual(1, self.backend.downloads(name))
+                self.assertEqual(original, read_bytes(local))
+                self.assertIn("KEPT000001", pdf_text(uploaded))
+                self.assertEqual([name], self.leftovers(name))
+                self.backend.fail("none")
+
+    def upload_posts(self):
+        return read_bytes(self.backend.log_path).decode("utf-8", "replace").count("POST /upload/pdf")
+
+    def wait_upload_attempt(self, before, timeout=30):
+        """Waits until the backend has logged one more POST to /upload/pdf than `before`."""
+        end = time.time() + timeout
+        while time.time() < end:
+            if self.upload_posts() > before:
+                return
+            time.sleep(0.02)
+        self.fail("the agent never posted the PDF")
+
+    def test_upload_answered_with_500_goes_unnoticed(self):
+        self.backend.fail("500", "/upload", count=1)
+        request = make_request(self.backend, "orders.grf")
+        posts = self.upload_posts()
+        self.send(request)
+        self.wait_upload_attempt(posts)
+        self.assertEqual([[], []], self.settle())
+        self.assertEqual([], self.backend.uploads_for(request["reportId"]))
+        self.assertTrue(os.path.exists(os.path.join(self.agent.report_dir, request["reportId"] + ".pdf")))
+
+    def test_upload_without_an_answer_fails(self):
+        cases = {"dropped connection": None, "unreachable address": "http://127.0.0.1:9/"}
+        for label, address in cases.items():
+            with self.subTest(label):
+                self.clients.clear()
+                self.backend.reset()
+                if address is None:
+                    self.backend.fail("drop", "/upload", count=1)
+                request = make_request(self.backend, "orders.grf", report_add=address)
+                self.send(request)
+                self.expect_reply(FAILED)
+                self.assertEqual([], self.backend.uploads_for(request["reportId"]))
+                # The export stays; only its delivery failed.
+                self.assertTrue(os.path.exists(os.path.join(self.agent.report_dir, request["reportId"] + ".pdf")))
+                self.assertIn(request["reportId"], self.agent.log_text())
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Makes sure a CUPS scheduler runs and a PDF queue (cups-pdf) accepts jobs; prints the folder where
+# the queue's output lands. Leaves both in place for the next test.
+# usage: cups_setup.sh [QUEUE]   (default VXPDF)   exit 77: cannot be set up here (skip)
+set -uo pipefail
+
+queue="${1:-VXPDF}"
+ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
+
+skip() { echo "cups_setup: skipped: $*" >&2; exit 77; }
+
+[[ $(id -u) -eq 0 ]] || skip "needs root (cupsd, lpadmin; cups-pdf writes to root's ~/PDF)"
+for tool in cupsd lpadmin lpstat cupsenable cupsaccept; do
+    command -v "$tool" >/dev/null || skip "$tool missing"
+done
+[[ -f "$ppd" ]] || skip "printer-driver-cups-pdf missing"
+
+running() { lpstat -r 2>/dev/null | grep -q "is running"; }
+if ! running; then
+    cupsd || skip "cupsd did not start"
+    for _ in $(seq 100); do running && break; sleep 0.1; done
+    running || skip "cupsd did not start"
+fi
+
+if ! lpstat -p "$queue" >/dev/null 2>&1; then
+    lpadmin -p "$queue" -E -v cups-pdf:/ -P "$ppd" || { echo "cups_setup: lpadmin failed" >&2; exit 1; }
+fi
+cupsenable "$queue" && cupsaccept "$queue" || { echo "cups_setup: cannot enable $queue" >&2; exit 1; }
+
+# cups-pdf: "Out ${HOME}/PDF" for the job's owner; jobs from root land in /root/PDF.
+out="$(sed -n 's/^Out[[:space:]]\+//p' /etc/cups/cups-pdf.conf 2>/dev/null | tail -n1)"
+home_ref='${HOME}'
+[[ -n "$out" ]] || out="$home_ref/PDF"
+echo "${out/"$home_ref"/$HOME}"
