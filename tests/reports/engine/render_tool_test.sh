@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# verolux-render end to end: a request file in, a PDF out, read back with pdftotext.
+set -u
+tool="$1"; src="$2"
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+"$tool" "$src/demo/templates/orders.grf" "$src/tests/reports/engine/data/orders-request.json" "$work/o.pdf" \
+  || fail "render failed"
+text=$(pdftotext -raw "$work/o.pdf" -)
+for want in "维罗勒克斯演示公司" "SO0000001" "SO0000004" \
+            "上海华东贸易有限公司 小计（2 笔）" "991.00" "Acme Industrial GmbH 小计（2 笔）" "0.10" \
+            "合计（4 笔）" "¥991.10" "玖佰玖拾壹元壹角" "第 1 页 / 共 1 页"; do
+  grep -qF -- "$want" <<<"$text" || fail "missing '$want' in: $text"
+done
+# The request has no "title": like the windows, the tool sets it empty, so the template's default
+# title does not show.
+grep -qF "订单明细表" <<<"$text" && fail "missing parameter not empty"
+# A boolean sent for a text field prints as the script would show it.
+grep -qF "true" <<<"$text" || fail "boolean value not printed"
+
+# Failures: exit code 1, a reason on stderr, no PDF left behind.
+echo '{"repdata": ' > "$work/bad.json"
+"$tool" "$src/demo/templates/orders.grf" "$work/bad.json" "$work/bad.pdf" 2>"$work/err" && fail "bad JSON accepted"
+[ -e "$work/bad.pdf" ] && fail "PDF written for a bad request"
+echo '{"company": "x"}' > "$work/norows.json"
+"$tool" "$src/demo/templates/orders.grf" "$work/norows.json" "$work/n.pdf" 2>"$work/err" && fail "missing repdata accepted"
+grep -q "repdata" "$work/err" || fail "reason does not name repdata: $(cat "$work/err")"
+/usr/bin/python3 -c 'import json; print(json.dumps({"repdata": [{}] * 32768}))' > "$work/big.json"
+"$tool" "$src/demo/templates/orders.grf" "$work/big.json" "$work/big.pdf" 2>"$work/err" && fail "32768 rows accepted"
+echo '{}' > "$work/broken.grf"
+"$tool" "$work/broken.grf" "$src/tests/reports/engine/data/orders-request.json" "$work/x.pdf" 2>"$work/err" \
+  && fail "broken template accepted"
+grep -q 'broken.grf: missing key "format"' "$work/err" || fail "unclear template error: $(cat "$work/err")"
+echo "ok"
