@@ -90,8 +90,9 @@ INSTANTIATE_TEST_SUITE_P(Streams, Reassembly, ::testing::Combine(::testing::Valu
                          });
 
 TEST(Reassembly, LargeMessageContentIsIntact) {
+    // Other chunkings are compared with the whole-stream result above.
     const std::string payload = bigText(70000);
-    for (std::size_t chunk : kChunks) {
+    for (std::size_t chunk : {0u, 997u}) {
         LinkerSession s = handshakenSession();
         const auto d = delivered(feedChunked(s, text(payload, opts(true, LengthForm::Len64)), chunk));
         ASSERT_EQ(d.size(), 1u);
