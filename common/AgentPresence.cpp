@@ -1,22 +1,49 @@
 #include "common/AgentPresence.h"
 
-#include "common/TextFile.h"
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace verolux {
 
-AgentLock::AgentLock(std::filesystem::path programFolder)
-    : m_file(std::move(programFolder) / std::string(kAgentLockFile))
+std::string AgentCaption(std::string_view version)
 {
+    std::string caption = "Web报表服务端 (";
+    caption.append(version).append(")");
+    return caption;
 }
+
+bool FindAgentWindow(const std::filesystem::path& programFolder, std::string_view caption)
+{
+    int fd = ::open((programFolder / kAgentLockFile).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool found = false;
+    if (::flock(fd, LOCK_SH | LOCK_NB) == 0) {
+        ::flock(fd, LOCK_UN); // nobody holds it: no agent runs, whatever the file says
+    } else if (errno == EWOULDBLOCK) {
+        std::string content;
+        char buf[512];
+        ssize_t n;
+        while ((n = ::read(fd, buf, sizeof buf)) > 0 && content.size() <= caption.size())
+            content.append(buf, static_cast<std::size_t>(n));
+        found = content == caption;
+    }
+    ::close(fd);
+    return found;
+}
+
+AgentLock::AgentLock(std::filesystem::path programFolder) : m_file(std::move(programFolder) / kAgentLockFile) {}
 
 AgentLock::~AgentLock()
 {
-    if (m_fd >= 0)
+    if (m_fd >= 0) {
+        if (m_held)
+            (void)::ftruncate(m_fd, 0); // no caption left behind once the agent is gone
         ::close(m_fd);
+    }
 }
 
 bool AgentLock::TryAcquire()
@@ -33,32 +60,20 @@ bool AgentLock::TryAcquire()
 
 bool AgentLock::PreviousInstance()
 {
-    // A folder where the lock file cannot even be created has no running agent either.
+    if (m_held)
+        return false;
     if (TryAcquire())
         return false;
+    // Only a lock held elsewhere counts; a folder we cannot write is no other agent.
     return m_fd >= 0;
 }
 
-void AgentLock::PublishCaption(std::string_view caption)
+void AgentLock::PublishCaption(const std::string& caption)
 {
     if (!m_held)
         return;
-    // Rewritten in place through the locked descriptor: a rename would drop the lock's inode.
-    if (::ftruncate(m_fd, 0) == 0) {
-        ssize_t n = ::pwrite(m_fd, caption.data(), caption.size(), 0);
-        (void)n;
-    }
-}
-
-bool FindAgentWindow(const std::filesystem::path& programFolder, std::string_view caption)
-{
-    auto file = programFolder / std::string(kAgentLockFile);
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool locked = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
-    ::close(fd);
-    return locked && ReadWholeFile(file) == caption;
+    if (::pwrite(m_fd, caption.data(), caption.size(), 0) == static_cast<ssize_t>(caption.size()))
+        (void)::ftruncate(m_fd, static_cast<off_t>(caption.size()));
 }
 
 } // namespace verolux

@@ -6,10 +6,17 @@
 
 namespace verolux {
 
-// The running agent holds an exclusive lock on this file in its program folder and keeps its main
-// window caption in it. A crashed agent's lock goes with its process, so it never blocks a start.
-inline constexpr std::string_view kAgentLockFile = "Verolux.lock";
+// The running agent holds an exclusive lock on this file in its program folder for its whole life
+// and keeps its main window caption in it: the launcher's "window search by caption".
+inline constexpr const char* kAgentLockFile = "Verolux.lock";
 
+// "Web报表服务端 (" + version + ")"
+std::string AgentCaption(std::string_view version);
+
+// True when a live process holds the agent lock of programFolder and has published exactly caption.
+bool FindAgentWindow(const std::filesystem::path& programFolder, std::string_view caption);
+
+// The agent's side: the lock it holds while it runs. Closing (destruction or process end) releases it.
 class AgentLock {
 public:
     explicit AgentLock(std::filesystem::path programFolder);
@@ -17,22 +24,22 @@ public:
     AgentLock(const AgentLock&) = delete;
     AgentLock& operator=(const AgentLock&) = delete;
 
-    // Takes the lock if no other agent holds it. True when this process now holds it.
+    // Takes the lock if no other process holds it. True when this process holds it afterwards.
     bool TryAcquire();
-    bool held() const { return m_held; }
-    // The previous-instance test: another live process holds the lock.
+
+    // True when another live process holds the lock. A probe that finds it free keeps it, so of two
+    // agents starting together only one sees no previous instance.
     bool PreviousInstance();
-    // Publishes the caption the launcher looks for (only while the lock is held).
-    void PublishCaption(std::string_view caption);
+
+    // Writes the caption into the lock file (only while holding the lock).
+    void PublishCaption(const std::string& caption);
+
+    bool held() const { return m_held; }
 
 private:
     std::filesystem::path m_file;
     int m_fd = -1;
     bool m_held = false;
 };
-
-// The launcher's search for the running agent by its caption: the lock is held by a live process
-// and the caption it published equals `caption` exactly.
-bool FindAgentWindow(const std::filesystem::path& programFolder, std::string_view caption);
 
 } // namespace verolux

@@ -6,6 +6,7 @@
 
 #include <curl/curl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,6 +50,7 @@ public:
             return;
         m_pid = ::fork();
         if (m_pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM); // never outlive a crashed test
             ::dup2(fds[1], 1);
             ::close(fds[0]);
             ::close(fds[1]);

@@ -1,0 +1,52 @@
+#include "common/CheckUpdate.h"
+
+#include "common/Http.h"
+#include "common/JsonReader.h"
+#include "common/SafeNames.h"
+
+#include <exception>
+
+namespace mINI {
+
+std::string DefaultWebsUrl() { return "https://print.verolux.app"; }
+
+std::string EnsureWebsUrl(const Settings& settings)
+{
+    std::string url = settings.ReadIni("AppInfo", "WebsUrl");
+    if (url.empty()) {
+        settings.WriteIni("AppInfo", "WebsUrl", DefaultWebsUrl());
+        url = settings.ReadIni("AppInfo", "WebsUrl");
+    }
+    return url;
+}
+
+std::string UpdateQueryUrl(std::string_view websUrl, std::string_view kind, std::string_view current)
+{
+    std::string url(websUrl);
+    url.append("/basedata/v1/update/getLastUpdate/").append(kind).append("※").append(current);
+    return url;
+}
+
+void CheckUpdate(const Settings& settings, const std::filesystem::path& programFolder, std::string_view key,
+                 std::string_view kind, std::string_view current)
+{
+    try {
+        const std::string websUrl = settings.ReadIni("AppInfo", "WebsUrl");
+        const std::string answer = verolux::PostJson(UpdateQueryUrl(websUrl, kind, current), "{}");
+        const verolux::JsonDocument doc = verolux::JsonDocument::Parse(answer);
+        const std::string ver = doc.requiredText("ver");
+        if (ver.empty())
+            return;
+        settings.WriteIni("AppInfo", key, ver); // before the download, as the other program expects
+        const std::string url = doc.requiredText("url");
+        const std::string file = doc.requiredText("file");
+        // A backend answer never writes outside the program folder.
+        if (!verolux::IsPlainFileName(file))
+            return;
+        verolux::DownloadToFile(url, programFolder / file, /*executable=*/true);
+    } catch (const std::exception&) {
+        // Silent by design: start-up goes on whatever happened here.
+    }
+}
+
+} // namespace mINI
