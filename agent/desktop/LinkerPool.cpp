@@ -167,8 +167,13 @@ void LinkerPool::onReadyRead(int index, quint64 generation)
         if (!runActions(index, generation, actions))
             break;
         l = m_slots[size_t(index)].get(); // the array may have grown meanwhile
-        if (l->generation != generation)
+        if (l->generation != generation || !l->socket)
             return;
+        // Qt does not signal readyRead again for bytes that came while its handler was running.
+        if (l->socket->bytesAvailable() > 0) {
+            QByteArray more = l->socket->readAll();
+            l->queued.append(more.constData(), size_t(more.size()));
+        }
     }
     l = m_slots[size_t(index)].get();
     if (l->generation == generation)

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -179,6 +180,44 @@ TEST_F(MainWindowTest, ClosingHidesUntilExit)
     m_window->close();
     EXPECT_FALSE(m_window->isVisible());
     EXPECT_TRUE(m_window->linkers().isListening()) << "a hidden agent still accepts connections";
+}
+
+// The print procedure lets events run (its reply is a broadcast); bytes arriving meanwhile on the
+// same connection must wait their turn and come out whole and in order.
+TEST_F(MainWindowTest, ArrivalsDuringAPrintKeepTheirOrder)
+{
+    std::vector<std::string> delivered;
+    int depth = 0, maxDepth = 0;
+    auto client = Connect();
+    m_window->setPrintProcedure([&](frmServer& w, std::string text) {
+        ++depth;
+        maxDepth = std::max(maxDepth, depth);
+        delivered.push_back(text);
+        if (text == "m0") {
+            // The rest of the stream arrives while this message is still being handled.
+            QByteArray rest;
+            for (int i = 1; i < 50; ++i)
+                rest += ClientFrame(1, "m" + QByteArray::number(i));
+            client->write(rest.left(37)); // cut inside a frame
+            client->flush();
+            for (int i = 0; i < 20; ++i) {
+                w.Reply(QStringLiteral("busy")); // yields to the event loop after each send
+                QTest::qWait(2);
+            }
+            client->write(rest.mid(37));
+            client->flush();
+            for (int i = 0; i < 20; ++i)
+                w.Reply(QStringLiteral("busy"));
+        }
+        --depth;
+    });
+    client->write(UpgradeRequest());
+    ASSERT_TRUE(WaitFor([&] { return m_window->linkers().slotHandshaked(0); }));
+    client->write(ClientFrame(1, "m0"));
+    ASSERT_TRUE(WaitFor([&] { return delivered.size() == 50; }));
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(delivered[size_t(i)], "m" + std::to_string(i));
+    EXPECT_EQ(maxDepth, 1) << "a connection's messages are never delivered inside one another";
 }
 
 // With VEROLUX_SCREENSHOT_DIR set (under Xvfb), saves the window as the operator sees it.
