@@ -1,0 +1,173 @@
+#include "common/AgentPresence.h"
+#include "common/Ini.h"
+#include "common/LogFile.h"
+#include "common/TextFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <regex>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Folder : public ::testing::Test {
+protected:
+    static fs::path Fresh()
+    {
+        static int serial = 0;
+        fs::path d = fs::temp_directory_path() / ("vx-ini-" + std::to_string(::getpid()) + "-" + std::to_string(++serial));
+        fs::remove_all(d);
+        fs::create_directories(d);
+        return d;
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+    void writeIni(const std::string& text) { std::ofstream(m_dir / "MyIni.ini", std::ios::binary) << text; }
+    std::string iniText() const { return verolux::ReadWholeFile(m_dir / "MyIni.ini"); }
+
+    fs::path m_dir = Fresh();
+    mINI::Settings m_settings{m_dir};
+};
+
+TEST_F(Folder, MissingFileReadsEmptyAndFirstWriteCreatesIt)
+{
+    EXPECT_EQ(m_settings.ReadIni("AppInfo", "PrintVer"), "");
+    EXPECT_FALSE(fs::exists(m_settings.file()));
+    m_settings.WriteIni("AppInfo", "PrintVer", "1.0.27");
+    EXPECT_EQ(m_settings.ReadIni("AppInfo", "PrintVer"), "1.0.27");
+    EXPECT_EQ(m_settings.file(), m_dir / "MyIni.ini");
+}
+
+TEST_F(Folder, LongValuesAreCutTo1024)
+{
+    m_settings.WriteIni("fileUrl", "t.grf", std::string(1100, 'u'));
+    EXPECT_EQ(m_settings.ReadIni("fileUrl", "t.grf"), std::string(1024, 'u'));
+}
+
+TEST_F(Folder, ChineseValuesReadBackExactly)
+{
+    m_settings.WriteIni("Verolux", "标题", "Web报表服务端 ※ 测试");
+    EXPECT_EQ(m_settings.ReadIni("Verolux", "标题"), "Web报表服务端 ※ 测试");
+}
+
+TEST_F(Folder, ReplacingAKeyLeavesOtherLines)
+{
+    writeIni("; comment\r\n[AppInfo]\r\nWebsUrl=http://a\r\nPrintVer=1.0.0\r\nShellVer=1.0.0\r\n[Verolux]\r\nShow=1\r\n");
+    m_settings.WriteIni("appinfo", "PRINTVER", "2.0.0");
+    EXPECT_EQ(m_settings.ReadIni("AppInfo", "PrintVer"), "2.0.0");
+    EXPECT_EQ(m_settings.ReadIni("AppInfo", "WebsUrl"), "http://a");
+    EXPECT_EQ(m_settings.ReadIni("AppInfo", "ShellVer"), "1.0.0");
+    EXPECT_EQ(m_settings.ReadIni("Verolux", "Show"), "1");
+    EXPECT_NE(iniText().find("; comment\r\n"), std::string::npos);
+}
+
+TEST_F(Folder, NamesMatchWithoutCaseBlanksAreTrimmedFirstMatchWins)
+{
+    writeIni("[verolux]\nshow = 1 \nShow=2\n[VEROLUX]\nFoceShow=x\n");
+    EXPECT_EQ(m_settings.ReadIni("Verolux", "Show"), "1");
+    EXPECT_EQ(m_settings.ReadIni("VeRoLuX", "SHOW"), "1");
+    EXPECT_EQ(m_settings.ReadIni("Verolux", "Missing"), "");
+    EXPECT_EQ(m_settings.ReadIni("Other", "Show"), "");
+}
+
+// Two processes each write 200 distinct keys at the same time: none may be lost, and a reader never
+// sees a half-written file.
+TEST_F(Folder, ConcurrentWritersFromTwoProcessesLoseNothing)
+{
+    constexpr int kKeys = 200;
+    pid_t children[2];
+    for (int w = 0; w < 2; ++w) {
+        children[w] = ::fork();
+        if (children[w] == 0) {
+            mINI::Settings s(m_dir);
+            for (int i = 0; i < kKeys; ++i)
+                s.WriteIni("Load", "w" + std::to_string(w) + "k" + std::to_string(i), "v" + std::to_string(i));
+            ::_exit(0);
+        }
+    }
+    // Meanwhile: every file seen is complete (ends with a line break, the first section intact).
+    int torn = 0;
+    for (int i = 0; i < 200; ++i) {
+        std::string text = iniText();
+        if (!text.empty() && (text.back() != '\n' || text.rfind("[Load]", 0) != 0))
+            ++torn;
+    }
+    for (pid_t c : children) {
+        int status = 0;
+        ::waitpid(c, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(torn, 0);
+    int lost = 0;
+    for (int w = 0; w < 2; ++w)
+        for (int i = 0; i < kKeys; ++i)
+            if (m_settings.ReadIni("Load", "w" + std::to_string(w) + "k" + std::to_string(i)) != "v" + std::to_string(i))
+                ++lost;
+    EXPECT_EQ(lost, 0);
+}
+
+TEST_F(Folder, LogLinesAreStampedAndAppended)
+{
+    verolux::LogFile log(m_dir);
+    log.WriteLog("更新文件：t.grf");
+    log.WriteLog("second");
+    std::string text = verolux::ReadWholeFile(m_dir / "MyLog.txt");
+    // "2026/12/6 13:05:09 message\r\n": year/month/day without padding, a 24-hour time.
+    std::regex line(R"((\d{4})/(\d{1,2})/(\d{1,2}) (\d{1,2}):(\d{2}):(\d{2}) ([^\r\n]*)\r\n)");
+    auto begin = std::sregex_iterator(text.begin(), text.end(), line);
+    std::vector<std::string> messages;
+    std::size_t covered = 0;
+    for (auto it = begin; it != std::sregex_iterator(); ++it) {
+        messages.push_back((*it)[7]);
+        covered += it->length();
+        EXPECT_NE((*it)[2].str()[0], '0');
+    }
+    EXPECT_EQ(covered, text.size()) << text;
+    EXPECT_EQ(messages, (std::vector<std::string>{"更新文件：t.grf", "second"}));
+}
+
+TEST_F(Folder, AgentLockIsFoundOnlyWhileHeldWithTheCaption)
+{
+    const std::string caption = verolux::AgentCaption("1.2.3");
+    EXPECT_EQ(caption, "Web报表服务端 (1.2.3)");
+    EXPECT_FALSE(verolux::FindAgentWindow(m_dir, caption)); // no file
+
+    int toChild[2], toParent[2];
+    ASSERT_EQ(::pipe(toChild), 0);
+    ASSERT_EQ(::pipe(toParent), 0);
+    pid_t child = ::fork();
+    if (child == 0) {
+        verolux::AgentLock lock(m_dir);
+        bool ok = !lock.PreviousInstance() && lock.held();
+        lock.PublishCaption(caption);
+        char c = ok ? 'y' : 'n';
+        (void)!::write(toParent[1], &c, 1);
+        (void)!::read(toChild[0], &c, 1); // hold until told
+        ::_exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(::read(toParent[0], &c, 1), 1);
+    EXPECT_EQ(c, 'y');
+
+    EXPECT_TRUE(verolux::FindAgentWindow(m_dir, caption));
+    EXPECT_FALSE(verolux::FindAgentWindow(m_dir, verolux::AgentCaption("1.2.4")));
+    EXPECT_FALSE(verolux::FindAgentWindow(m_dir, verolux::AgentCaption("")));
+    {
+        verolux::AgentLock second(m_dir);
+        EXPECT_TRUE(second.PreviousInstance());
+        EXPECT_FALSE(second.TryAcquire());
+    }
+    EXPECT_TRUE(verolux::FindAgentWindow(m_dir, caption)); // the probe changed nothing
+
+    (void)!::write(toChild[1], "x", 1);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_FALSE(verolux::FindAgentWindow(m_dir, caption)); // the agent is gone
+    verolux::AgentLock next(m_dir);
+    EXPECT_FALSE(next.PreviousInstance());
+    EXPECT_TRUE(next.held());
+}
+
+} // namespace
