@@ -8,6 +8,7 @@
 #include "common/ProgramFolder.h"
 
 #include <QApplication>
+#include <QPointer>
 
 #include <cstdlib>
 #include <cstring>
@@ -84,7 +85,16 @@ int Main(int argc, char** argv)
 
     // 6. Always record the agent's own version.
     settings.WriteIni(kAppInfo, "PrintVer", VersionText());
-    return app.exec();
+    const int code = app.exec();
+
+    // Exit ends the whole agent: report windows still open or hidden go with it.
+    QList<QPointer<QWidget>> windows;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != &window && !w->parentWidget())
+            windows.append(w);
+    for (const auto& w : windows)
+        delete w.data(); // null when an earlier one took it along
+    return code;
 }
 
 } // namespace mMain
