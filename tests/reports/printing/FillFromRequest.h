@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QString>
 
-namespace verolux::reports::testing {
+namespace verolux::reports::testfill {
 
 // Loads a template and fills it from a print-request file the way the report windows do: parameters
 // from the top-level keys of their names, one record per `repdata` element. Empty string on success.
@@ -39,4 +39,4 @@ inline QString LoadAndFill(Report& report, const QString& templatePath, const QS
     return {};
 }
 
-} // namespace verolux::reports::testing
+} // namespace verolux::reports::testfill

@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
 # Prints a report through the engine to a real CUPS queue backed by cups-pdf, then checks what came out:
 # page count and page size (pdfinfo) and the pages' pixels against the same report exported directly.
-# usage: cups_print_test.sh PRINT_REPORT_EXE TEMPLATE REQUEST.json
+# usage: cups_print_test.sh [--landscape] [--template-printer] PRINT_REPORT_EXE TEMPLATE REQUEST.json
+#   --landscape          print a copy of the template turned to landscape
+#   --template-printer   name the queue in a copy of the template instead of passing PrinterName
 # Needs root (cupsd, lpadmin, cups-pdf writes to /root/PDF). Exit 77 = skipped.
 set -uo pipefail
 
+landscape=""; template_printer=""
+while [[ "${1:-}" == --* ]]; do
+    case "$1" in
+        --landscape) landscape=1 ;;
+        --template-printer) template_printer=1 ;;
+        *) echo "unknown option $1" >&2; exit 2 ;;
+    esac
+    shift
+done
 exe="$1"; template="$2"; request="$3"
 queue="${VX_CUPS_QUEUE:-VXPDF}"
 outdir="${VX_CUPS_PDF_DIR:-/root/PDF}"
@@ -28,7 +39,7 @@ cleanup() {
 trap cleanup EXIT
 
 if [[ $(id -u) -ne 0 ]]; then log "skipped: needs root"; exit 77; fi
-for tool in cupsd lpadmin lpstat pdfinfo pdftoppm compare identify; do
+for tool in cupsd lpadmin lpstat pdfinfo pdftoppm compare identify convert; do
     command -v "$tool" >/dev/null || { log "skipped: $tool missing"; exit 77; }
 done
 [[ -f /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd ]] || { log "skipped: printer-driver-cups-pdf missing"; exit 77; }
@@ -49,6 +60,24 @@ if ! lpstat -p "$queue" >/dev/null 2>&1; then
 fi
 cupsenable "$queue" 2>/dev/null; cupsaccept "$queue" 2>/dev/null
 
+# Variants work on a copy of the template.
+if [[ -n "$landscape$template_printer" ]]; then
+    copy="$work/$(basename "$template")"
+    /usr/bin/python3 - "$template" "$copy" "$queue" "$landscape" "$template_printer" <<'PY' || fail "cannot edit the template copy"
+import json, sys
+src, dst, queue, landscape, template_printer = sys.argv[1:]
+t = json.load(open(src, encoding="utf-8"))
+if landscape:
+    t.setdefault("page", {})["orientation"] = "landscape"
+if template_printer:
+    t["printer"] = queue
+json.dump(t, open(dst, "w", encoding="utf-8"), ensure_ascii=False)
+PY
+    template="$copy"
+fi
+printer_args=(--printer "$queue")
+[[ -n "$template_printer" ]] && printer_args=()
+
 # 1. Unknown printer: refused with a reason, nothing queued.
 if QT_QPA_PLATFORM=offscreen "$exe" --printer "NoSuchPrinter-$$" --title "$title-x" "$template" "$request" \
         >"$work/unknown.txt" 2>&1; then
@@ -57,7 +86,7 @@ fi
 grep -q "NoSuchPrinter-$$" "$work/unknown.txt" || fail "error does not name the printer: $(cat "$work/unknown.txt")"
 
 # 2. The real job, plus the same report exported straight to PDF for comparison.
-QT_QPA_PLATFORM=offscreen "$exe" --printer "$queue" --title "$title" --pdf "$work/direct.pdf" \
+QT_QPA_PLATFORM=offscreen "$exe" "${printer_args[@]}" --title "$title" --pdf "$work/direct.pdf" \
     "$template" "$request" >"$work/print.txt" 2>&1 || fail "print_report failed: $(cat "$work/print.txt")"
 
 printed=""
@@ -77,12 +106,23 @@ printed_pages="$(info "$printed" Pages)"
 [[ "$direct_pages" -ge 1 ]] || fail "direct export has no pages"
 [[ "$printed_pages" == "$direct_pages" ]] || fail "printed $printed_pages pages, direct export has $direct_pages"
 
-# Page size in points, within a point (cups-pdf rounds the media box).
+# Page size in points, within a point (cups-pdf rounds the media box). A landscape job may come out
+# as the printer feeds paper: a portrait sheet with the content turned a quarter, which is right.
 read -r dw dh < <(info "$work/direct.pdf" "Page size" | awk '{print $1, $3}')
 read -r pw ph < <(info "$printed" "Page size" | awk '{print $1, $3}')
-awk -v a="$dw" -v b="$pw" -v c="$dh" -v d="$ph" 'BEGIN { exit !((a-b)^2 < 1.5 && (c-d)^2 < 1.5) }' \
-    || fail "page size differs: printed ${pw}x${ph} pt, direct ${dw}x${dh} pt"
-log "$printed_pages pages of ${pw}x${ph} pt, as exported"
+same_size() { awk -v a="$1" -v b="$2" -v c="$3" -v d="$4" 'BEGIN { exit !((a-b)^2 < 1.5 && (c-d)^2 < 1.5) }'; }
+turn=""
+if ! same_size "$dw" "$pw" "$dh" "$ph"; then
+    if [[ -n "$landscape" ]] && same_size "$dw" "$ph" "$dh" "$pw"; then
+        turn=1
+    else
+        fail "page size differs: printed ${pw}x${ph} pt, direct ${dw}x${dh} pt"
+    fi
+fi
+if [[ -n "$landscape" ]]; then
+    awk -v w="$dw" -v h="$dh" 'BEGIN { exit !(w > h) }' || fail "landscape report exported as ${dw}x${dh} pt"
+fi
+log "$printed_pages pages of ${pw}x${ph} pt${turn:+ (landscape content turned onto portrait paper)}, as exported"
 
 # Pixels: each printed page against the direct pages at 40 dpi, grey. Ghostscript re-renders the
 # glyphs a little heavier (normalised RMSE about 0.12 on a dense page), while a page with other content
@@ -90,6 +130,10 @@ log "$printed_pages pages of ${pw}x${ph} pt, as exported"
 # direct page better than any other one (pages in order, none lost or repeated).
 pdftoppm -r 40 -gray "$work/direct.pdf" "$work/d" 2>/dev/null
 pdftoppm -r 40 -gray "$printed" "$work/p" 2>/dev/null
+if [[ -n "$turn" ]]; then
+    # The top of the landscape page lies along the sheet's left edge: turn it back clockwise.
+    for p in "$work"/p-*.pgm; do convert "$p" -rotate 90 "$p" || fail "cannot turn ${p##*/}"; done
+fi
 rmse() { compare -metric RMSE "$1" "$2" null: 2>&1 | sed -n 's/.*(\([0-9.e-]*\)).*/\1/p'; }
 directs=("$work"/d-*.pgm)
 for d in "${directs[@]}"; do

@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     }
 
     Report report;
-    const QString error = testing::LoadAndFill(report, files[0], files[1]);
+    const QString error = testfill::LoadAndFill(report, files[0], files[1]);
     if (!error.isEmpty()) {
         std::fprintf(stderr, "print_report: %s\n", error.toUtf8().constData());
         return 1;
