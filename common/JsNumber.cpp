@@ -20,6 +20,50 @@ bool IntegerBeyondTwoPow53(std::string_view digits)
     return digits > kTwoPow53;
 }
 
+// Tokens without exponent and with at most 15 significant digits name distinct doubles, so the
+// script's shortest digits are the written ones without trailing fraction zeros. Returns false when
+// the token needs the general path (exponent, more digits, or below 1e-6 where a script switches to
+// exponent form).
+bool PlainTokenText(std::string_view token, std::string& out)
+{
+    if (token.find_first_of("eE") != std::string_view::npos)
+        return false;
+    const bool negative = token[0] == '-';
+    std::string_view t = negative ? token.substr(1) : token;
+    std::size_t dot = t.find('.');
+    std::string_view intPart = t.substr(0, dot);
+    std::string_view frac = dot == std::string_view::npos ? std::string_view() : t.substr(dot + 1);
+    while (!frac.empty() && frac.back() == '0')
+        frac.remove_suffix(1);
+    std::size_t significant = 0;
+    if (intPart != "0") {
+        significant = intPart.size() + frac.size();
+    } else {
+        std::size_t zeros = 0;
+        while (zeros < frac.size() && frac[zeros] == '0')
+            ++zeros;
+        if (zeros == frac.size()) { // the value is zero, -0 included
+            out = "0";
+            return true;
+        }
+        if (zeros >= 6)
+            return false;
+        significant = frac.size() - zeros;
+    }
+    if (significant > 15)
+        return false;
+    out.clear();
+    out.reserve(token.size());
+    if (negative)
+        out += '-';
+    out.append(intPart);
+    if (!frac.empty()) {
+        out += '.';
+        out.append(frac);
+    }
+    return true;
+}
+
 } // namespace
 
 std::string JsNumberText(double value)
@@ -42,10 +86,12 @@ std::string JsNumberText(double value)
     std::string_view sci(buf, static_cast<std::size_t>(res.ptr - buf));
     std::size_t ePos = sci.find('e');
     std::string digits;
+    digits.reserve(20);
     for (char c : sci.substr(0, ePos))
         if (c != '.')
             digits.push_back(c);
-    int exponent = std::atoi(std::string(sci.substr(ePos + 1)).c_str());
+    int exponent = 0;
+    std::from_chars(sci.data() + ePos + (sci[ePos + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
 
     // value = 0.digits × 10^n, k digits.
     const int k = static_cast<int>(digits.size());
@@ -113,6 +159,8 @@ std::string JsonNumberTokenText(std::string_view token)
     std::string_view magnitude = negative ? token.substr(1) : token;
     if (magnitude.find_first_of(".eE") == std::string_view::npos && IntegerBeyondTwoPow53(magnitude))
         return std::string(token);
+    if (std::string plain; PlainTokenText(token, plain))
+        return plain;
 
     double value = 0;
     auto res = std::from_chars(token.data(), token.data() + token.size(), value);

@@ -60,6 +60,14 @@ std::string_view TrimToken(std::string_view t)
     return t;
 }
 
+bool HasBackslash(std::string_view s)
+{
+    for (char c : s)
+        if (c == '\\')
+            return true;
+    return false;
+}
+
 // The parser's buffers are reused from one text to the next (fresh ones cost more in page faults
 // than the parse itself); nothing of the tree points into them.
 od::parser& ThreadParser()
@@ -150,7 +158,7 @@ public:
         case od::json_type::string: {
             std::string_view token = TrimToken(v.raw_json_token());
             out = newNode(JsonValue::Type::String);
-            if (token.size() >= 2 && token.back() == '"' && token.find('\\') == std::string_view::npos) {
+            if (token.size() >= 2 && token.back() == '"' && !HasBackslash(token)) {
                 setInputText(out, token.substr(1, token.size() - 2));
                 return simdjson::SUCCESS;
             }
@@ -184,14 +192,14 @@ private:
     {
         const char* raw = field.key().raw();
         const char* inputEnd = m_tree.input.data() + m_tree.input.size();
-        const void* quote = std::memchr(raw, '"', static_cast<std::size_t>(inputEnd - raw));
-        if (quote) {
-            const char* end = static_cast<const char*>(quote);
-            if (!std::memchr(raw, '\\', static_cast<std::size_t>(end - raw))) {
-                member.nameOffset = static_cast<std::uint32_t>(raw - m_tree.input.data());
-                member.nameLength = static_cast<std::uint32_t>(end - raw);
-                return simdjson::SUCCESS;
-            }
+        // Names are short: a plain loop beats library calls here.
+        const char* end = raw;
+        while (end < inputEnd && *end != '"' && *end != '\\')
+            ++end;
+        if (end < inputEnd && *end == '"') {
+            member.nameOffset = static_cast<std::uint32_t>(raw - m_tree.input.data());
+            member.nameLength = static_cast<std::uint32_t>(end - raw);
+            return simdjson::SUCCESS;
         }
         std::string_view unescaped;
         if (auto e = field.unescaped_key().get(unescaped))
@@ -379,6 +387,16 @@ JsonDocument JsonDocument::Parse(std::string_view text)
     tree->input = simdjson::padded_string(text);
     if (text.size() >= UINT32_MAX / 2)
         throw JsonError("the JSON text is too long");
+    // Every value but the first follows a ',' or ':' (or an opening bracket), so their counts bound the
+    // tables closely enough to fill them without regrowing (inside strings they only overestimate).
+    std::size_t colons = 0, commas = 0;
+    for (char c : text) {
+        colons += c == ':';
+        commas += c == ',';
+    }
+    tree->nodes.reserve(colons + commas + 2);
+    tree->members.reserve(colons + 1);
+    tree->elements.reserve(commas + 1);
 
     od::document doc;
     if (auto e = ThreadParser().iterate(tree->input).get(doc))

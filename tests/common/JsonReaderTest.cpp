@@ -55,6 +55,14 @@ const NumberCase kNumbers[] = {
     {"price", "12.34", "12.34"},
     {"thirdLike", "0.3333333333333333", "0.3333333333333333"},
     {"e20Fraction", "123456789.125e12", "123456789125000000000"},
+    {"fractionZeros", "100.000", "100"},
+    {"negativeZeroFraction", "-0.000", "0"},
+    {"microTrailingZero", "0.0000010", "0.000001"},
+    {"tenthMicroPlain", "0.00000010", "1e-7"},
+    {"pointOneZeros", "0.1000", "0.1"},
+    {"sixteenDigits", "123456789012345.6", "123456789012345.6"},
+    {"seventeenDigits", "0.12345678901234567", "0.12345678901234566"},
+    {"fifteenDigits", "-98765.4321098765", "-98765.4321098765"},
 };
 
 class JsonNumberText : public ::testing::TestWithParam<NumberCase> {};
