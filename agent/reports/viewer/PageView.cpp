@@ -14,8 +14,14 @@ namespace verolux::reports {
 namespace {
 const QColor kDesk(0x52, 0x56, 0x5b);
 constexpr int kShadow = 4;
-// Keep at most this many page images; a screen never shows more than a handful at once.
+// Keep at most this many page images, and at most this many pixels in all of them: a screen never
+// shows more than a handful of pages at once, and an A4 page at 800 % is 57 million pixels.
 constexpr int kCacheLimit = 24;
+constexpr qint64 kCachePixels = 48'000'000;
+// Pages larger than this are not cached whole: only their visible part is painted, on every repaint.
+constexpr qint64 kMaxCachedPagePixels = 12'000'000;
+
+qint64 PixelsOf(const QImage& image) { return qint64(image.width()) * image.height(); }
 } // namespace
 
 PageView::PageView(QWidget* parent) : QAbstractScrollArea(parent) {
@@ -115,26 +121,35 @@ void PageView::updateCurrentFromScroll() {
     setCurrent(ViewerGeometry::PageAt(m_rects, verticalScrollBar()->value(), viewport()->height()));
 }
 
-const QImage& PageView::pageImage(int index, const PageRect& rect) {
-    auto it = m_cache.find(index);
-    if (it != m_cache.end()) return *it;
-    if (m_cache.size() >= kCacheLimit) {
-        // Drop the page farthest from the one being drawn.
-        int farthest = m_cache.begin().key();
-        for (auto k = m_cache.begin(); k != m_cache.end(); ++k)
-            if (std::abs(k.key() - index) > std::abs(farthest - index)) farthest = k.key();
-        m_cache.remove(farthest);
-    }
+QImage PageView::renderPart(int index, const PageRect& rect, const QRect& part) {
     const qreal ratio = devicePixelRatioF();
-    QImage image(QSize(rect.w, rect.h) * ratio, QImage::Format_ARGB32_Premultiplied);
+    QImage image(part.size() * ratio, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
     image.fill(Qt::white);
     if (m_painter) {
         QPainter p(&image);
         p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+        p.translate(-part.x(), -part.y());
         const PageSizeMm& size = m_sizes[index];
         p.scale(rect.w / size.width, rect.h / size.height);
         m_painter(index, p);
+    }
+    return image;
+}
+
+const QImage& PageView::pageImage(int index, const PageRect& rect) {
+    auto it = m_cache.find(index);
+    if (it != m_cache.end()) return *it;
+    QImage image = renderPart(index, rect, QRect(0, 0, rect.w, rect.h));
+    qint64 total = PixelsOf(image);
+    for (const QImage& cached : std::as_const(m_cache)) total += PixelsOf(cached);
+    while (!m_cache.isEmpty() && (m_cache.size() >= kCacheLimit || total > kCachePixels)) {
+        // Drop the page farthest from the one being drawn.
+        int farthest = m_cache.begin().key();
+        for (auto k = m_cache.begin(); k != m_cache.end(); ++k)
+            if (std::abs(k.key() - index) > std::abs(farthest - index)) farthest = k.key();
+        total -= PixelsOf(m_cache.value(farthest));
+        m_cache.remove(farthest);
     }
     return *m_cache.insert(index, std::move(image));
 }
@@ -152,7 +167,14 @@ void PageView::paintEvent(QPaintEvent*) {
         // Soft shadow: a few translucent layers offset down and right.
         for (int s = kShadow; s > 0; --s)
             p.fillRect(onScreen.translated(s, s), QColor(0, 0, 0, 18 + 8 * (kShadow - s)));
-        p.drawImage(onScreen.topLeft(), pageImage(static_cast<int>(i), r));
+        const qreal ratio = devicePixelRatioF();
+        if (qint64(r.w) * r.h * ratio * ratio <= kMaxCachedPagePixels) {
+            p.drawImage(onScreen.topLeft(), pageImage(static_cast<int>(i), r));
+        } else {
+            // Deep zoom: paint only what is on screen, in page coordinates.
+            const QRect part = page.intersected(visible).translated(-r.x, -r.y);
+            p.drawImage(onScreen.topLeft() + part.topLeft(), renderPart(static_cast<int>(i), r, part));
+        }
         p.setPen(QColor(0, 0, 0, 60));
         p.drawRect(onScreen.adjusted(0, 0, -1, -1));
     }

@@ -57,6 +57,8 @@ private:
     void updateCurrentFromScroll();
     void setCurrent(int index);
     const QImage& pageImage(int index, const PageRect& rect);
+    // Part of a page (in the page's own pixels) painted into a fresh image.
+    QImage renderPart(int index, const PageRect& rect, const QRect& part);
     void applyFit();
 
     std::vector<PageSizeMm> m_sizes;

@@ -314,3 +314,22 @@ TEST_F(ViewerWithOrders, PrintingHonoursTheDialogsPageRange) {
     EXPECT_EQ(printer.docName(), QStringLiteral("orders.grf"));
     EXPECT_EQ(printer.pageLayout().pageSize().id(), QPageSize::A4);
 }
+
+// An A4 page at 800 % is 57 million pixels: such pages are painted in the visible part only and never
+// cached whole, so zooming in cannot exhaust memory.
+TEST_F(ViewerWithOrders, DeepZoomPaintsOnlyTheVisiblePart) {
+    start();
+    viewer.grab();
+    EXPECT_GE(viewer.pageView()->cachedImageCount(), 1);
+    for (int i = 0; i < 20; ++i) viewer.zoomIn();
+    ASSERT_DOUBLE_EQ(viewer.zoom(), ViewerGeometry::kMaxZoom);
+    EXPECT_FALSE(viewer.action(ReportViewer::CmdZoomIn)->isEnabled());
+    const QImage shot = viewer.pageView()->viewport()->grab().toImage();
+    EXPECT_EQ(viewer.pageView()->cachedImageCount(), 0);
+    // The page (white) fills most of the view instead of the grey desk.
+    int white = 0, total = 0;
+    for (int y = 0; y < shot.height(); y += 4)
+        for (int x = 0; x < shot.width(); x += 4, ++total)
+            if (qGray(shot.pixel(x, y)) > 240) ++white;
+    EXPECT_GT(white, total / 2);
+}
