@@ -2,14 +2,17 @@
 
 #include "agent/desktop/ServerPrintHost.h"
 #include "agent/desktop/frmServer.h"
+#include "common/CheckUpdate.h"
 
 #include <memory>
 
 namespace verolux {
 
-std::string DefaultWebsUrl() { return "https://print.verolux.app"; }
-
-void CheckLauncherUpdate(const mINI::Settings&, const std::filesystem::path&) {}
+void CheckLauncherUpdate(const mINI::Settings& settings, const std::filesystem::path& programFolder)
+{
+    const std::string shellVer = settings.ReadIni("AppInfo", "ShellVer");
+    mINI::CheckUpdate(settings, programFolder, "ShellVer", mINI::kKindLauncher, shellVer);
+}
 
 void InstallPrintProcedure(frmServer& window)
 {

@@ -8,9 +8,6 @@
 namespace verolux {
 class frmServer;
 
-// The backend origin written into an empty [AppInfo] WebsUrl.
-std::string DefaultWebsUrl();
-
 // The agent's update check for the launcher (a failure of any kind is silent).
 void CheckLauncherUpdate(const mINI::Settings& settings, const std::filesystem::path& programFolder);
 

@@ -4,6 +4,7 @@
 #include "agent/startup/AgentSetup.h"
 #include "agent/startup/StartDecision.h"
 #include "common/AgentPresence.h"
+#include "common/CheckUpdate.h"
 #include "common/Ini.h"
 #include "common/ProgramFolder.h"
 
@@ -49,10 +50,7 @@ int Main(int argc, char** argv)
     const mINI::Settings settings(folder);
 
     // 1. The backend base URL is always configured.
-    if (settings.ReadIni(kAppInfo, "WebsUrl").empty()) {
-        settings.WriteIni(kAppInfo, "WebsUrl", verolux::DefaultWebsUrl());
-        (void)settings.ReadIni(kAppInfo, "WebsUrl");
-    }
+    mINI::EnsureWebsUrl(settings);
     // The launcher may have been updated while it ran: fetch a newer one now that it has ended.
     verolux::CheckLauncherUpdate(settings, folder);
 
@@ -81,7 +79,7 @@ int Main(int argc, char** argv)
     verolux::frmServer window(options);
     verolux::InstallPrintProcedure(window);
     window.Load();
-    lock.PublishCaption(window.windowTitle().toStdString());
+    lock.PublishCaption(verolux::AgentCaption(VersionText()));
 
     // 6. Always record the agent's own version.
     settings.WriteIni(kAppInfo, "PrintVer", VersionText());
