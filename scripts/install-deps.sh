@@ -12,7 +12,7 @@ BUILD_PKGS=(
 TEST_PKGS=(
   libgtest-dev googletest clang libclang-rt-14-dev
   cups cups-client cups-bsd printer-driver-cups-pdf
-  poppler-utils xvfb xauth imagemagick
+  poppler-utils xvfb xauth imagemagick x11-utils
   chromium nodejs node-ws python3 python3-websockets python3-reportlab
   wkhtmltopdf curl procps psmisc
 )

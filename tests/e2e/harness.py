@@ -239,8 +239,13 @@ class XServer:
                              capture_output=True, check=True).stdout.decode("utf-8", "replace")
         return re.findall(r'^\s*0x[0-9a-f]+ "(.*)":', out, re.M)
 
-    def screenshot(self, path):
-        subprocess.run(["import", "-window", "root", path], env=dict(os.environ, DISPLAY=self.display), check=True)
+    def screenshot(self, path, window="root"):
+        """The whole screen, or the window of that name."""
+        env = dict(os.environ, DISPLAY=self.display)
+        if window != "root":
+            info = subprocess.run(["xwininfo", "-name", window], env=env, capture_output=True, check=True).stdout
+            window = re.search(rb"Window id: (0x[0-9a-f]+)", info).group(1).decode()
+        subprocess.run(["import", "-window", window, path], env=env, check=True)
 
     def stop(self):
         if self.proc.poll() is None:

@@ -1,0 +1,135 @@
+#!/usr/bin/python3
+"""Print pipeline timings: a WebSocket client sends PDF requests to the real agent and waits until the
+demo backend has stored the upload.
+
+usage: bench.py BIN_DIR [--runs 5] [--rows 10,1000,32767] [--seconds 5]
+Latency is the backend's time stamp of the stored upload minus the client's time of sending (same
+clock, milliseconds). The template is fetched once before timing; later requests find it current.
+"""
+import argparse
+import asyncio
+import json
+import os
+import shutil
+import statistics
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "support"))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
+
+import websockets  # noqa: E402
+
+from backendproc import Backend  # noqa: E402
+import harness  # noqa: E402
+
+TARGETS_MS = {10: 30, 32767: 2000}
+
+
+def rows(count):
+    return harness.order_rows(count, prefix="B")
+
+
+class Bench:
+    def __init__(self, bin_dir, work):
+        harness.BIN_DIR = bin_dir
+        self.backend = Backend(os.path.join(bin_dir, "verolux-demo-backend"), os.path.join(work, "backend"))
+        folder = harness.make_program_folder(os.path.join(work, "agent"))
+        self.agent = harness.AgentRun(folder, harness.free_port(), None, os.path.join(work, "agent.stderr"))
+        self.seq = 0
+
+    def stop(self):
+        self.agent.stop()
+        self.backend.stop()
+
+    def request_text(self, row_data):
+        self.seq += 1
+        request = harness.make_request(self.backend, "orders.grf", report_id="bench-%d" % self.seq,
+                                       rows=row_data, company="Bench Co.")
+        return request["reportId"], json.dumps(request, ensure_ascii=False)
+
+    async def one(self, ws, text, report_id, timeout=120):
+        """Sends one request and returns milliseconds until the backend stored its upload."""
+        path = self.backend.uploaded_file(report_id)
+        sent_ms = time.time() * 1000.0
+        await ws.send(text)
+        end = time.time() + timeout
+        while not os.path.exists(path):
+            if time.time() > end:
+                raise RuntimeError("no upload for %s" % report_id)
+            await asyncio.sleep(0.0005)
+        for _ in range(200):
+            found = self.backend.uploads_for(report_id)
+            if found:
+                return found[-1]["timeMs"] - sent_ms
+            await asyncio.sleep(0.005)
+        raise RuntimeError("upload of %s not in the stats" % report_id)
+
+    async def run(self, row_counts, runs, seconds):
+        results = {}
+        async with websockets.connect("ws://127.0.0.1:%d/" % self.agent.port, compression=None,
+                                      max_size=None, ping_interval=None) as ws:
+            # Fetch the template once, then warm up.
+            rid, text = self.request_text(rows(10))
+            await self.one(ws, text, rid)
+            for count in row_counts:
+                data = rows(count)
+                rid, text = self.request_text(data)
+                await self.one(ws, text, rid)  # warm-up run, not counted
+                times = []
+                for _ in range(runs):
+                    self.backend.reset()
+                    rid, text = self.request_text(data)
+                    times.append(await self.one(ws, text, rid))
+                size = len(text.encode("utf-8"))
+                pdf = os.path.getsize(self.backend.uploaded_file(rid))
+                results[count] = (times, size, pdf)
+            # Sequential small requests: each waits for its upload before the next is sent.
+            data = rows(10)
+            done, start = 0, time.time()
+            while time.time() - start < seconds:
+                self.backend.reset()
+                rid, text = self.request_text(data)
+                await self.one(ws, text, rid)
+                done += 1
+            rate = done / (time.time() - start)
+        return results, rate
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("bin_dir")
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--rows", default="10,1000,32767")
+    parser.add_argument("--seconds", type=float, default=5.0)
+    parser.add_argument("--keep", action="store_true", help="keep the work folder (agent and backend logs)")
+    args = parser.parse_args()
+
+    work = tempfile.mkdtemp(prefix="verolux-bench-")
+    bench = Bench(os.path.abspath(args.bin_dir), work)
+    try:
+        counts = [int(x) for x in args.rows.split(",")]
+        results, rate = asyncio.run(bench.run(counts, args.runs, args.seconds))
+    finally:
+        bench.stop()
+        if args.keep:
+            print("work folder:", work)
+        else:
+            shutil.rmtree(work, ignore_errors=True)
+
+    print("PDF request -> upload stored (median of %d runs, after one warm-up)" % args.runs)
+    print("%8s %12s %10s %10s %10s %10s  %s" % ("rows", "request B", "PDF B", "median ms", "min ms", "max ms", "target"))
+    for count, (times, size, pdf) in results.items():
+        med = statistics.median(times)
+        target = TARGETS_MS.get(count)
+        verdict = ""
+        if target:
+            verdict = "<= %d ms: %s (%.2fx)" % (target, "met" if med <= target else "MISSED", med / target)
+        print("%8d %12d %10d %10.1f %10.1f %10.1f  %s" % (count, size, pdf, med, min(times), max(times), verdict))
+    print("sequential 10-row PDF requests: %.1f per second (%.1f ms each)" % (rate, 1000.0 / rate))
+
+
+if __name__ == "__main__":
+    main()
