@@ -1,9 +1,11 @@
 #include "agent/desktop/LinkerPool.h"
+#include "agent/desktop/ServerPrintHost.h"
 #include "agent/desktop/TrayIcon.h"
 #include "agent/desktop/frmServer.h"
 #include "agent/startup/StartDecision.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -218,6 +220,36 @@ TEST_F(MainWindowTest, ArrivalsDuringAPrintKeepTheirOrder)
     for (int i = 0; i < 50; ++i)
         EXPECT_EQ(delivered[size_t(i)], "m" + std::to_string(i));
     EXPECT_EQ(maxDepth, 1) << "a connection's messages are never delivered inside one another";
+}
+
+// The test button runs the request stored in repdata.txt of the program folder.
+TEST_F(MainWindowTest, TestButtonRunsTheStoredRequest)
+{
+    verolux::ServerPrintHost host(*m_window);
+    m_window->setPrintProcedure([&](frmServer&, std::string text) { host.Run(std::move(text)); });
+
+    m_window->cmdPrint_Click(); // no file: nothing to do, nothing sent
+    EXPECT_TRUE(Pane().endsWith(QStringLiteral(" 没有 Json 数据")));
+
+    auto client = Connect();
+    client->write(UpgradeRequest());
+    ASSERT_TRUE(WaitFor([&] { return client->bytesAvailable() > 0; }));
+    client->readAll();
+
+    const std::string request = "{\"preview\":\"1\", \"repname\": 42"; // cut off
+    QFile file(m_dir.filePath(QStringLiteral("repdata.txt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(request.data(), qint64(request.size()));
+    file.close();
+    m_window->cmdPrint_Click();
+
+    EXPECT_TRUE(Pane().contains(QStringLiteral("RepPrint 过程出错！")));
+    const QByteArray reply = QStringLiteral("RepPrint 过程出错！").toUtf8();
+    ASSERT_TRUE(WaitFor([&] { return client->bytesAvailable() >= reply.size() + 2; }));
+    EXPECT_EQ(client->readAll(), QByteArray(1, char(0x81)) + char(reply.size()) + reply);
+    QFile log(m_dir.filePath(QStringLiteral("MyLog.txt")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().endsWith(QByteArray::fromStdString(" " + request + "\r\n")));
 }
 
 // With VEROLUX_SCREENSHOT_DIR set (under Xvfb), saves the window as the operator sees it.
