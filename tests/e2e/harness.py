@@ -1,14 +1,13 @@
 """What the end-to-end tests share: the real agent in a throw-away program folder, the demo backend,
 two connected WebSocket clients, and print requests for the sample templates."""
 import itertools
-import re
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))

@@ -13,6 +13,18 @@ from harness import (FAILED, NOT_FOUND, AgentCase, make_request, order_rows, pdf
                      unique)
 
 
+def file_url_record(folder, name):
+    """[fileUrl] name of the agent's settings file, None when there is none."""
+    text = read_bytes(os.path.join(folder, "MyIni.ini")).decode("utf-8")
+    section = re.search(r"\[fileUrl\]\r?\n(.*?)(\r?\n\[|\Z)", text, re.S)
+    if not section:
+        return None
+    for line in section.group(1).splitlines():
+        if "=" in line and line.split("=", 1)[0] == name:
+            return line.split("=", 1)[1]
+    return None
+
+
 class PdfOutput(AgentCase):
     """preview "2": the report is exported, uploaded with st0 = reportId, and nobody is told."""
 
@@ -67,6 +79,68 @@ class PdfOutput(AgentCase):
         self.assertNotIn("FIRST000001", local)
 
 
+    def test_number_values_read_as_a_browser_prints_them(self):
+        # A number is taken as its shortest decimal text: 2.0 is "2", so it exports.
+        base = 7000000 + os.getpid() % 100000
+        cases = {
+            "integer id": (base, str(base)),
+            "id beyond 2^53, digits as written": (12345678901234567890123, "12345678901234567890123"),
+            "id with exponent": (1.5e21, "1.5e+21"),
+            "fraction": (base + 0.25, str(base) + ".25"),
+        }
+        for label, (report_id, text) in cases.items():
+            with self.subTest(label):
+                request = make_request(self.backend, "orders.grf", preview=2.0, report_id=report_id)
+                self.send(request)
+                record = self.backend.wait_upload(text, 30)
+                self.assertIsNotNone(record, "no upload with st0 %r; replies %r" % (text, self.clients.messages(0)))
+                self.assertTrue(os.path.exists(os.path.join(self.agent.report_dir, text + ".pdf")))
+
+    def test_parameters_come_from_top_level_keys_only(self):
+        rows = order_rows(3, prefix="PARAM")
+        rows[0]["company"] = "行内的公司名"
+        rows[0]["product"] = "ONLYONCE-PRODUCT"
+        del rows[1]["product"]  # a row without a field leaves it empty
+        request = make_request(self.backend, "orders.grf", rows=rows)
+        text = pdf_text(self.send_pdf(request))
+        self.assertNotIn("行内的公司名", text)
+        self.assertEqual(1, text.count("ONLYONCE-PRODUCT"))
+        self.assertIn("PARAM000001", text)
+        # "title" is not in the request: it is empty, not the template's default.
+        self.assertNotIn("订单明细表", text)
+
+    def test_request_split_over_several_frames(self):
+        request = make_request(self.backend, "orders.grf", rows=order_rows(40, prefix="FRAG"))
+        text = json.dumps(request, ensure_ascii=False)
+        fragments = [text[i:i + 700] for i in range(0, len(text), 700)]
+        self.clients.send(fragments)
+        record = self.backend.wait_upload(request["reportId"], 30)
+        self.assertIsNotNone(record)
+        self.assertIn("FRAG000039", pdf_text(self.backend.uploaded_file(request["reportId"])))
+
+    def test_requests_from_both_clients_at_once(self):
+        # The second request arrives while the first window is still working.
+        big = make_request(self.backend, "orders.grf", rows=order_rows(2000, prefix="BIG"))
+        small = make_request(self.backend, "orders.grf", rows=order_rows(2, prefix="SMALL"))
+        self.send(big, client=0)
+        self.send(small, client=1)
+        for request, last in ((big, "BIG001999"), (small, "SMALL000001")):
+            self.assertIsNotNone(self.backend.wait_upload(request["reportId"], 60), request["reportId"])
+            self.assertIn(last, pdf_text(self.backend.uploaded_file(request["reportId"])))
+        self.assertEqual([[], []], self.settle())
+
+    def test_sender_gone_before_the_work_is_done(self):
+        # The page may close right after sending: the request is still carried out.
+        from wsclients import Clients
+        request = make_request(self.backend, "orders.grf", rows=order_rows(500))
+        short_lived = Clients(self.agent.port, 1)
+        short_lived.send(json.dumps(request))
+        short_lived.close()
+        self.assertIsNotNone(self.backend.wait_upload(request["reportId"], 60))
+        self.assertTrue(self.agent.alive())
+        self.assertEqual([[], []], self.settle())
+
+
 class Replies(AgentCase):
     """Problems go to every connected client, whoever sent the request."""
 
@@ -82,6 +156,19 @@ class Replies(AgentCase):
                 self.assertIn(name + "   " + request["reporturl"] + "\r下载失败", self.agent.log_text())
                 self.assertNotIn(name, os.listdir(self.agent.report_dir))
                 self.assertEqual([], self.backend.uploads_for(request["reportId"]))
+
+    def test_design_requests(self):
+        # A template that cannot be fetched: the not-found reply, and no designer.
+        name = unique("design-missing") + ".grf"
+        self.send(make_request(self.backend, name, sdesign="1"))
+        self.expect_reply(NOT_FOUND + name)
+        # sdesign "1" wins over preview "2": the designer opens, nothing is exported.
+        self.clients.clear()
+        request = make_request(self.backend, "orders.grf", preview="2", sdesign="1")
+        self.send(request)
+        self.assertEqual([[], []], self.settle())
+        self.assertEqual([], self.backend.stats()["uploads"])
+        self.assertFalse(os.path.exists(os.path.join(self.agent.report_dir, request["reportId"] + ".pdf")))
 
     def test_invalid_json_reaches_both_clients_and_the_log(self):
         marker = unique("broken")
@@ -125,22 +212,12 @@ class TemplateStore(AgentCase):
         self.send_pdf(request)
         return self.backend.downloads(name)
 
-    def file_url_record(self, name):
-        text = read_bytes(os.path.join(self.folder, "MyIni.ini")).decode("utf-8")
-        section = re.search(r"\[fileUrl\]\r?\n(.*?)(\r?\n\[|\Z)", text, re.S)
-        if not section:
-            return None
-        for line in section.group(1).splitlines():
-            if "=" in line and line.split("=", 1)[0] == name:
-                return line.split("=", 1)[1]
-        return None
-
     def test_digest_given(self):
         name = self.backend.add_template(unique("store-md5") + ".grf")
         md5 = self.backend.template_md5(name)
         # Missing file: once for the source, once more for the digest.
         self.assertEqual(2, self.request_and_count(name, md5))
-        self.assertEqual(self.backend.template_url(name), self.file_url_record(name))
+        self.assertEqual(self.backend.template_url(name), file_url_record(self.folder, name))
         # Same URL, matching digest: the copy is current.
         self.assertEqual(0, self.request_and_count(name, md5))
         self.assertEqual(0, self.request_and_count(name, md5))
@@ -152,7 +229,7 @@ class TemplateStore(AgentCase):
         # Another URL for the same name fetches again; a digest of the same file then matches.
         other = self.backend.template_url(name) + "?v=2"
         self.assertEqual(1, self.request_and_count(name, self.backend.template_md5(name), other))
-        self.assertEqual(other, self.file_url_record(name))
+        self.assertEqual(other, file_url_record(self.folder, name))
 
     def test_lower_case_digest_downloads_every_time(self):
         name = self.backend.add_template(unique("store-lower") + ".grf")
@@ -160,6 +237,13 @@ class TemplateStore(AgentCase):
         self.assertEqual(2, self.request_and_count(name, md5))
         self.assertEqual(1, self.request_and_count(name, md5))
         self.assertEqual(1, self.request_and_count(name, md5))
+
+    def test_address_too_long_to_be_recorded(self):
+        # Only 1,024 bytes of a recorded URL are read back, so a longer one never matches.
+        name = self.backend.add_template(unique("store-long") + ".grf")
+        url = self.backend.template_url(name) + "?pad=" + "x" * 1100
+        self.assertEqual(1, self.request_and_count(name, url=url))
+        self.assertEqual(1, self.request_and_count(name, url=url))
 
     def test_changed_template_is_fetched_for_its_new_digest(self):
         name = self.backend.add_template(unique("store-changed") + ".grf")
@@ -214,6 +298,23 @@ class PathNames(AgentCase):
                 self.check_rejected(request)
         self.assertFalse(os.path.exists(absolute))
 
+    def test_addresses_other_than_http(self):
+        # A template only comes over http(s): a file URL is not read, whatever it names.
+        secret = os.path.join(self.outside, "secret.grf")
+        with open(secret, "w") as f:
+            f.write(read_bytes(os.path.join(self.backend.templates, "orders.grf")).decode())
+        name = unique("file-url") + ".grf"
+        self.send(make_request(self.backend, name, reporturl="file://" + secret))
+        self.expect_reply(NOT_FOUND + name)
+        self.assertEqual([], [f for f in os.listdir(self.agent.report_dir) if name in f])
+        # Nor does an upload go anywhere but http(s): a file URL as reportAdd fails and writes nothing.
+        self.clients.clear()
+        target = os.path.join(self.outside, "posted.json")
+        request = make_request(self.backend, "orders.grf", report_add="file://" + target)
+        self.send(request)
+        self.expect_reply(FAILED)
+        self.assertFalse(os.path.exists(target))
+
     def test_report_ids(self):
         for label, report_id in {"parent": "../../evil", "subfolder": "a/evil", "backslash": "..\\evil",
                                  "empty": ""}.items():
@@ -245,6 +346,8 @@ class BackendFailures(AgentCase):
                 self.expect_reply(NOT_FOUND + name)
                 self.assertEqual(2, self.backend.downloads(name))
                 self.assertEqual([], self.leftovers(name), "no partial or temporary file stays")
+                # The source is recorded all the same.
+                self.assertEqual(request["reporturl"], file_url_record(self.folder, name))
                 self.backend.fail("none")
 
     def test_garbage_for_a_missing_template(self):
