@@ -2,9 +2,11 @@
 """Print pipeline timings: a WebSocket client sends PDF requests to the real agent and waits until the
 demo backend has stored the upload.
 
-usage: bench.py BIN_DIR [--runs 5] [--rows 10,1000,32767] [--seconds 5]
+usage: bench.py BIN_DIR [--runs 5] [--rows 10,1000,32767] [--seconds 5] [--perf perf.data]
 Latency is the backend's time stamp of the stored upload minus the client's time of sending (same
 clock, milliseconds). The template is fetched once before timing; later requests find it current.
+With --perf the agent is sampled (perf record, DWARF call graphs) during the timed runs; read it with
+`perf report -i perf.data --children --sort sym -g none`.
 """
 import argparse
 import asyncio
@@ -12,6 +14,7 @@ import json
 import os
 import shutil
 import statistics
+import subprocess
 import sys
 import tempfile
 import time
@@ -67,13 +70,22 @@ class Bench:
             await asyncio.sleep(0.005)
         raise RuntimeError("upload of %s not in the stats" % report_id)
 
-    async def run(self, row_counts, runs, seconds):
+    def start_perf(self, out):
+        perf = subprocess.Popen(["perf", "record", "-F", "499", "--call-graph", "dwarf,16384", "-o", out,
+                                 "-p", str(self.agent.proc.pid)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(1)  # perf attaches
+        return perf
+
+    async def run(self, row_counts, runs, seconds, perf_out=None):
         results = {}
+        perf = None
         async with websockets.connect("ws://127.0.0.1:%d/" % self.agent.port, compression=None,
                                       max_size=None, ping_interval=None) as ws:
             # Fetch the template once, then warm up.
             rid, text = self.request_text(rows(10))
             await self.one(ws, text, rid)
+            if perf_out:
+                perf = self.start_perf(perf_out)
             for count in row_counts:
                 data = rows(count)
                 rid, text = self.request_text(data)
@@ -95,6 +107,9 @@ class Bench:
                 await self.one(ws, text, rid)
                 done += 1
             rate = done / (time.time() - start)
+        if perf:
+            perf.send_signal(2)
+            perf.wait()
         return results, rate
 
 
@@ -105,13 +120,15 @@ def main():
     parser.add_argument("--rows", default="10,1000,32767")
     parser.add_argument("--seconds", type=float, default=5.0)
     parser.add_argument("--keep", action="store_true", help="keep the work folder (agent and backend logs)")
+    parser.add_argument("--perf", metavar="FILE", help="sample the agent with perf record into FILE")
     args = parser.parse_args()
 
     work = tempfile.mkdtemp(prefix="verolux-bench-")
     bench = Bench(os.path.abspath(args.bin_dir), work)
     try:
         counts = [int(x) for x in args.rows.split(",")]
-        results, rate = asyncio.run(bench.run(counts, args.runs, args.seconds))
+        perf_out = os.path.abspath(args.perf) if args.perf else None
+        results, rate = asyncio.run(bench.run(counts, args.runs, args.seconds, perf_out))
     finally:
         bench.stop()
         if args.keep:
@@ -129,6 +146,8 @@ def main():
             verdict = "<= %d ms: %s (%.2fx)" % (target, "met" if med <= target else "MISSED", med / target)
         print("%8d %12d %10d %10.1f %10.1f %10.1f  %s" % (count, size, pdf, med, min(times), max(times), verdict))
     print("sequential 10-row PDF requests: %.1f per second (%.1f ms each)" % (rate, 1000.0 / rate))
+    if args.perf:
+        print("agent profile:", args.perf)
 
 
 if __name__ == "__main__":
