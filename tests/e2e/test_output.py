@@ -55,6 +55,22 @@ class PreviewWindow(AgentCase):
                 self.assertEqual([], self.backend.stats()["uploads"])
                 self.assertFalse(os.path.exists(os.path.join(self.agent.report_dir, request["reportId"] + ".pdf")))
 
+    def test_output_windows_are_released(self):
+        # Print and PDF requests open an output window each; once its work is done it must go, or an
+        # agent running for weeks grows with every print. Its X window goes with it.
+        # A preview window that failed to load keeps the bare caption too: count only new ones.
+        before = self.x.window_names().count("报表预览")
+        sent = [make_request(self.backend, "orders.grf", preview="2") for _ in range(8)]
+        for request in sent:
+            self.send(request)
+        for request in sent:
+            self.assertIsNotNone(self.backend.wait_upload(request["reportId"], 60))
+        self.settle()
+        end = time.time() + 10
+        while self.x.window_names().count("报表预览") > before and time.time() < end:
+            time.sleep(0.1)
+        self.assertEqual(before, self.x.window_names().count("报表预览"))
+
     def test_broken_template_leaves_an_empty_preview_and_a_log_line(self):
         name = unique("broken") + ".grf"
         with open(os.path.join(self.backend.templates, name), "w") as f:

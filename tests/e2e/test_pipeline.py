@@ -170,6 +170,11 @@ class Replies(AgentCase):
         self.assertEqual([], self.backend.stats()["uploads"])
         self.assertFalse(os.path.exists(os.path.join(self.agent.report_dir, request["reportId"] + ".pdf")))
 
+    def test_empty_message_is_not_answered(self):
+        self.send("")
+        self.assertEqual([[], []], self.settle())
+        self.assertTrue(self.agent.alive())
+
     def test_invalid_json_reaches_both_clients_and_the_log(self):
         marker = unique("broken")
         text = '{"preview": "2", "repname": "orders.grf", "note": "%s", ' % marker
