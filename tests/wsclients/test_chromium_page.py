@@ -1,0 +1,108 @@
+"""Headless Chromium: a page connects to the real agent, sends a message and shows the reply."""
+import asyncio
+import http.server
+import os
+import re
+import subprocess
+import tempfile
+import threading
+import unittest
+import urllib.parse
+
+import websockets
+
+from wsagent import DELIVERED_TEXT, REPLY, AgentCase, free_port
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CHROMIUM = os.environ.get("CHROMIUM", "/usr/bin/chromium")
+PAGE_MESSAGE = "chromium page says 你好，打印"
+
+
+class PageServer:
+    """Serves page.html; /hold answers once the page has reported its reply on /done."""
+
+    def __init__(self):
+        self.done = threading.Event()
+        self.reports = []
+        owner = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def log_message(self, *args):
+                pass
+
+            def do_GET(self):
+                url = urllib.parse.urlsplit(self.path)
+                if url.path == "/page.html":
+                    with open(os.path.join(HERE, "page.html"), "rb") as f:
+                        self.answer(200, "text/html; charset=utf-8", f.read())
+                elif url.path == "/done":
+                    owner.reports.append(urllib.parse.parse_qs(url.query))
+                    owner.done.set()
+                    self.answer(204, "text/plain", b"")
+                elif url.path == "/hold":
+                    owner.done.wait(20)
+                    self.answer(404, "text/plain", b"")
+                else:
+                    self.answer(404, "text/plain", b"")
+
+            def answer(self, status, kind, body):
+                self.send_response(status)
+                self.send_header("Content-Type", kind)
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", free_port()), Handler)
+        self.port = self.httpd.server_address[1]
+        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+        self.thread.start()
+
+    def close(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+
+class ChromiumPage(AgentCase):
+    def dump_page(self):
+        server = PageServer()
+        self.addCleanup(server.close)
+        profile = tempfile.TemporaryDirectory(prefix="verolux-chromium-")
+        self.addCleanup(profile.cleanup)
+        url = "http://127.0.0.1:%d/page.html?port=%d" % (server.port, self.port)
+        p = subprocess.run([CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                            "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                            "--user-data-dir=" + profile.name, "--dump-dom", url],
+                           capture_output=True, timeout=120)
+        self.assertEqual(p.returncode, 0, p.stderr.decode("utf-8", "replace")[-2000:])
+        return p.stdout.decode("utf-8"), server.reports
+
+    def test_page_sends_and_gets_the_reply(self):
+        dom, reports = self.dump_page()
+        self.assertEqual(reports, [{"reply": [REPLY]}], "the page reported the agent's reply")
+        self.assertIn("<title>reply:%s</title>" % REPLY, dom)
+        self.assertRegex(dom, r'<p id="reply">%s</p>' % re.escape(REPLY))
+        # The page's message, and the one it sent back with the reply it got, arrived whole.
+        lines = self.wait_log(lambda ls: ("chromium page got:" + REPLY) in ls, what="the page's second message")
+        self.assert_delivered_once(lines, [PAGE_MESSAGE, "chromium page got:" + REPLY])
+        self.assertEqual(lines.count(DELIVERED_TEXT), 2)
+
+    def test_reply_reaches_another_client_too(self):
+        async def watch(ready, result):
+            url = "ws://127.0.0.1:%d/" % self.port
+            async with websockets.connect(url, ping_interval=None, compression=None) as ws:
+                ready.set()
+                # The page's two messages each make the agent answer every client.
+                result.extend([await asyncio.wait_for(ws.recv(), 60) for _ in range(2)])
+
+        ready, result = threading.Event(), []
+        watcher = threading.Thread(target=lambda: asyncio.run(watch(ready, result)))
+        watcher.start()
+        self.assertTrue(ready.wait(10))
+        dom, reports = self.dump_page()
+        watcher.join(70)
+        self.assertEqual(result, [REPLY, REPLY])
+        self.assertEqual(reports, [{"reply": [REPLY]}])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
