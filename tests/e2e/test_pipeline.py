@@ -384,6 +384,24 @@ class BackendFailures(AgentCase):
                 self.assertEqual([name], self.leftovers(name))
                 self.backend.fail("none")
 
+    def test_garbage_over_an_existing_template(self):
+        # A complete 200 answer replaces the copy (the digest of a fresh download is not checked);
+        # the bytes are no template, so the request fails and nothing is uploaded.
+        name = self.backend.add_template(unique("garbage-over") + ".grf")
+        self.send_pdf(make_request(self.backend, name))
+        local = os.path.join(self.agent.report_dir, name)
+        original = read_bytes(local)
+        self.backend.reset()
+        self.backend.fail("garbage", "/templates/" + name, count=-1)
+        request = make_request(self.backend, name, md5="0" * 32)
+        self.send(request)
+        self.expect_reply(FAILED)
+        self.assertEqual(1, self.backend.downloads(name))
+        self.assertNotEqual(original, read_bytes(local))
+        self.assertEqual(len(original), len(read_bytes(local)))
+        self.assertEqual([], self.backend.uploads_for(request["reportId"]))
+        self.backend.fail("none")
+
     def upload_posts(self):
         return read_bytes(self.backend.log_path).decode("utf-8", "replace").count("POST /upload/pdf")
 
@@ -421,6 +439,25 @@ class BackendFailures(AgentCase):
                 # The export stays; only its delivery failed.
                 self.assertTrue(os.path.exists(os.path.join(self.agent.report_dir, request["reportId"] + ".pdf")))
                 self.assertIn(request["reportId"], self.agent.log_text())
+
+
+class TemplateFolderMissing(AgentCase):
+    """The agent never creates its template folder: without it no template can be fetched."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        os.rmdir(cls.agent.report_dir)
+
+    def test_every_request_ends_not_found(self):
+        for preview in ("2", "1", ""):
+            with self.subTest(preview=preview):
+                self.clients.clear()
+                request = make_request(self.backend, "orders.grf", preview=preview)
+                self.send(request)
+                self.expect_reply(NOT_FOUND + "orders.grf")
+                self.assertFalse(os.path.exists(self.agent.report_dir))
+                self.assertEqual([], [f for f in os.listdir(self.folder) if "orders" in f])
 
 
 if __name__ == "__main__":
