@@ -45,6 +45,14 @@ struct Instance {
     }
 };
 
+// One detail row waiting for its place in a multi-column layout.
+struct Cell {
+    int row = -1;
+    int column = 0;
+    double y = 0; // "down" order: offset below the top of the section
+    Instance inst;
+};
+
 FieldType typeOf(const Declared& d)
 {
     return format::ParseFieldType(d.type).value_or(FieldType::Text);
@@ -66,12 +74,18 @@ public:
         int prev = -1;
         for (int r = 0; r < n; ++r) {
             int level = prev < 0 ? 0 : firstChange(prev, r);
+            if (prev >= 0 && level < groups) flushCells(true); // a new group starts a new line of labels
             if (prev >= 0)
                 for (int l = groups - 1; l >= level; --l) closeGroup(l, prev);
             for (int l = level; l < groups; ++l) openGroup(l, r);
             placeDetail(r);
             prev = r;
         }
+        // Columns are balanced only when a band follows on the page; otherwise a partly used label
+        // sheet keeps whole columns free.
+        bool footers = m_reportFooter.present();
+        for (const auto& f : m_groupFooters) footers = footers || f.present();
+        flushCells(footers);
         if (prev >= 0)
             for (int l = groups - 1; l >= 0; --l) closeGroup(l, prev);
         if (m_reportFooter.present()) {
@@ -157,6 +171,8 @@ private:
         m_groupEnd.assign(size_t(groups), 0);
 
         const PageSetup& p = m_t.page;
+        m_columns = m_detail.present() ? m_t.detail.columns : Columns{};
+        m_columnStep = ColumnWidth(m_columns, p) + m_columns.spacing;
         m_bodyTop = p.marginTop;
         m_bodyBottom = p.pageHeight() - p.marginBottom - m_pageFooter.height();
         m_nextRow = rowCount() > 0 ? 0 : -1;
@@ -233,6 +249,13 @@ private:
 
     void placeDetail(int row)
     {
+        if (m_columns.any()) {
+            if (m_columns.down)
+                addDown(row);
+            else
+                addAcross(row);
+            return;
+        }
         m_nextRow = row;
         if (m_detail.present()) placeBand(m_detail, Context{row, m_detail.level, BandKind::Detail}, 0, true, row);
         for (size_t k = 0; k < m_pageAgg.size(); ++k) m_pageAgg[k].add(m_typed[k][size_t(row)]);
@@ -240,6 +263,227 @@ private:
         if (m_page.info.firstRow < 0) m_page.info.firstRow = row;
         m_page.info.lastRow = row;
         m_lastRow = row;
+    }
+
+    // ---- detail columns ----
+
+    // A row on the page: page totals, row range. Its band may still wait for its place.
+    void countRow(int row)
+    {
+        for (size_t k = 0; k < m_pageAgg.size(); ++k) m_pageAgg[k].add(m_typed[k][size_t(row)]);
+        ++m_pageRows;
+        m_lastRow = row;
+    }
+
+    Cell& newCell(int row)
+    {
+        if (m_cellCount == m_cells.size()) m_cells.emplace_back();
+        Cell& c = m_cells[m_cellCount++];
+        c.row = row;
+        c.column = 0;
+        c.y = 0;
+        return c;
+    }
+
+    void buildDetail(int row, Instance& into)
+    {
+        m_nextRow = row;
+        build(m_detail, Context{row, m_detail.level, BandKind::Detail});
+        std::swap(into, m_inst);
+    }
+
+    void noteRows(int first, int last)
+    {
+        if (m_page.info.firstRow < 0) m_page.info.firstRow = first;
+        m_page.info.lastRow = last;
+    }
+
+    // "across": rows fill a line left to right; the line is placed once it is full (or cut short).
+    void addAcross(int row)
+    {
+        if (m_cellCount == 0) { // page totals as they were before the line, should it move to a new page
+            m_lineAgg = m_pageAgg;
+            m_lineRows = m_pageRows;
+        }
+        Cell& c = newCell(row);
+        c.column = static_cast<int>(m_cellCount - 1);
+        buildDetail(row, c.inst);
+        countRow(row);
+        if (m_cellCount == size_t(m_columns.count)) placeLine();
+    }
+
+    double lineHeight() const
+    {
+        double h = 0;
+        for (size_t i = 0; i < m_cellCount; ++i) h = std::max(h, m_cells[i].inst.height);
+        return h;
+    }
+
+    // Places the waiting cells side by side at m_y as one line: the line takes the height of its
+    // tallest cell and never splits across pages unless it is taller than an empty page.
+    void placeLine()
+    {
+        if (m_cellCount == 0) return;
+        double h = lineHeight();
+        if (m_y + h > m_bodyBottom + kEpsilon && m_bodyUsed) {
+            m_pageAgg = m_lineAgg; // the line's rows count on the page they are printed on
+            m_pageRows = m_lineRows;
+            m_nextRow = m_cells[0].row;
+            breakPage();
+            for (size_t i = 0; i < m_cellCount; ++i) { // page numbers and page totals changed
+                buildDetail(m_cells[i].row, m_cells[i].inst);
+                countRow(m_cells[i].row);
+            }
+            h = lineHeight();
+        }
+        bool whole = true;
+        while (m_y + h > m_bodyBottom + kEpsilon) {
+            const double room = m_bodyBottom - m_y;
+            if (room < 1) break; // the fixed bands fill the page: overflow rather than loop
+            std::vector<Instance> heads, rests;
+            bool cut = false;
+            for (size_t i = 0; i < m_cellCount; ++i) {
+                m_inst = m_cells[i].inst;
+                Instance rest;
+                splitInstance(room, rest);
+                cut = cut || rest.height < m_cells[i].inst.height - kEpsilon;
+                heads.push_back(std::move(m_inst));
+                rests.push_back(std::move(rest));
+            }
+            if (!cut) break; // nothing could be cut (pictures taller than a page)
+            for (size_t i = 0; i < m_cellCount; ++i) {
+                m_inst = std::move(heads[i]);
+                put(m_y, m_cells[i].column * m_columnStep);
+                m_cells[i].inst = std::move(rests[i]);
+            }
+            noteRows(m_cells[0].row, m_cells[m_cellCount - 1].row);
+            m_bodyUsed = true;
+            breakPage();
+            const int first = m_cells[0].row + 1, last = m_cells[m_cellCount - 1].row + 1;
+            m_page.info.events.push_back(first == last ? "row " + std::to_string(first) + " continues"
+                                                       : "rows " + std::to_string(first) + "-" +
+                                                             std::to_string(last) + " continue");
+            whole = false;
+            h = lineHeight();
+        }
+        for (size_t i = 0; i < m_cellCount; ++i) {
+            m_inst = std::move(m_cells[i].inst);
+            if (whole) stretch(h);
+            put(m_y, m_cells[i].column * m_columnStep);
+        }
+        noteRows(m_cells[0].row, m_cells[m_cellCount - 1].row);
+        m_y += h;
+        m_bodyUsed = true;
+        m_cellCount = 0;
+    }
+
+    // Cells that reach the bottom of the detail band grow to the line's height, so the labels of a
+    // line stay the same size.
+    void stretch(double height)
+    {
+        if (height <= m_inst.height + kEpsilon) return;
+        const Band& band = *m_detail.band;
+        for (size_t i = 0; i < band.items.size() && i < m_inst.items.size(); ++i) {
+            const Item& it = band.items[i];
+            if ((it.kind == ItemKind::Text || it.kind == ItemKind::Rect) &&
+                std::abs(double(m_inst.items[i].y + m_inst.items[i].h) - m_inst.height) < kEpsilon)
+                m_inst.items[i].h = float(height - m_inst.items[i].y);
+        }
+        m_inst.height = height;
+    }
+
+    // "down": rows fill a column from the top of the section to the bottom of the page, then the next
+    // column; a full page is placed and the rows go on at the top of the next page.
+    void addDown(int row)
+    {
+        Cell& c = newCell(row);
+        buildDetail(row, c.inst);
+        if (m_cellCount == 1) {
+            m_sectionTop = m_y;
+            m_column = 0;
+            m_columnY = 0;
+        }
+        double h = c.inst.height;
+        if (m_sectionTop + m_columnY + h > m_bodyBottom + kEpsilon && m_columnY > 0) {
+            ++m_column;
+            m_columnY = 0;
+        }
+        const bool tooTall = m_sectionTop + h > m_bodyBottom + kEpsilon;
+        if (m_column == m_columns.count || (tooTall && (m_cellCount > 1 || m_bodyUsed))) {
+            --m_cellCount; // this row goes to the next page
+            placeDown(false);
+            breakPage();
+            Cell& again = newCell(row);
+            buildDetail(row, again.inst);
+            m_sectionTop = m_y;
+            m_column = 0;
+            m_columnY = 0;
+            h = again.inst.height;
+        }
+        Cell& placed = m_cells[m_cellCount - 1];
+        countRow(row);
+        if (m_sectionTop + h > m_bodyBottom + kEpsilon) { // taller than an empty page: cut like a line
+            placed.column = 0;
+            placeLine();
+            return;
+        }
+        placed.column = m_column;
+        placed.y = m_columnY;
+        m_columnY += h;
+    }
+
+    // Places the waiting "down" cells; `balance` first shares them out evenly over the columns, for a
+    // section that ends before the page is full (a band follows below it).
+    void placeDown(bool balance)
+    {
+        if (m_cellCount == 0) return;
+        if (balance) rebalance();
+        double deepest = 0;
+        for (size_t i = 0; i < m_cellCount; ++i) {
+            Cell& c = m_cells[i];
+            deepest = std::max(deepest, c.y + c.inst.height);
+            m_inst = std::move(c.inst);
+            put(m_sectionTop + c.y, c.column * m_columnStep);
+        }
+        noteRows(m_cells[0].row, m_cells[m_cellCount - 1].row);
+        m_y = m_sectionTop + deepest;
+        m_bodyUsed = true;
+        m_cellCount = 0;
+    }
+
+    // The fewest rows per column that still fit the room below the section top; the columns as
+    // filled stay if no even share fits (very uneven heights).
+    void rebalance()
+    {
+        const size_t n = m_cellCount, cols = size_t(m_columns.count);
+        const double room = m_bodyBottom - m_sectionTop;
+        for (size_t k = (n + cols - 1) / cols; k < n; ++k) {
+            bool fits = true;
+            for (size_t start = 0; start < n && fits; start += k) {
+                double h = 0;
+                for (size_t i = start; i < std::min(n, start + k); ++i) h += m_cells[i].inst.height;
+                fits = h <= room + kEpsilon;
+            }
+            if (!fits) continue;
+            double y = 0;
+            for (size_t i = 0; i < n; ++i) {
+                if (i % k == 0) y = 0;
+                m_cells[i].column = static_cast<int>(i / k);
+                m_cells[i].y = y;
+                y += m_cells[i].inst.height;
+            }
+            return;
+        }
+    }
+
+    // Ends the current line ("across") or section ("down") of detail rows.
+    void flushCells(bool balance)
+    {
+        if (!m_columns.any()) return;
+        if (m_columns.down)
+            placeDown(balance);
+        else
+            placeLine();
     }
 
     // ---- pages ----
@@ -395,10 +639,11 @@ private:
         m_inst = std::move(first);
     }
 
-    void put(double y)
+    void put(double y, double x = 0)
     {
         for (PageItem it : m_inst.items) {
             it.y += float(y);
+            it.x += float(x);
             it.textOffset += static_cast<uint32_t>(m_page.text.size());
             m_page.items.push_back(it);
         }
@@ -627,6 +872,15 @@ private:
     std::vector<std::vector<Aggregator>> m_groupAgg;
     std::vector<int> m_groupStart, m_groupEnd;
     int m_openCount = 0;
+
+    Columns m_columns;
+    double m_columnStep = 0;
+    std::vector<Cell> m_cells; // waiting detail rows; reused, only the first m_cellCount are live
+    size_t m_cellCount = 0;
+    std::vector<Aggregator> m_lineAgg; // page totals before the waiting line ("across")
+    int64_t m_lineRows = 0;
+    double m_sectionTop = 0, m_columnY = 0; // "down": top of the columns, fill of the current column
+    int m_column = 0;
 
     Page m_page;
     Instance m_inst;

@@ -19,6 +19,14 @@ int Template::findStyle(const std::string& name) const
     return -1;
 }
 
+double ColumnWidth(const Columns& columns, const PageSetup& page)
+{
+    if (columns.width > 0) return columns.width;
+    const int n = columns.count > 1 ? columns.count : 1;
+    const double room = page.pageWidth() - page.marginLeft - page.marginRight;
+    return (room - (n - 1) * columns.spacing) / n;
+}
+
 bool PaperSize(const std::string& paper, double& width, double& height)
 {
     struct Paper { const char* name; double w, h; };

@@ -52,10 +52,22 @@ enum class BandKind : uint8_t {
     ReportHeader, PageHeader, ColumnHeader, GroupHeader, Detail, GroupFooter, ReportFooter, PageFooter
 };
 
+// Several detail rows side by side (label sheets). Only the detail band has columns; every other band
+// stays full width.
+struct Columns {
+    int count = 1;
+    double width = 0;   // of one column; 0 = the width between the margins shared out evenly
+    double spacing = 0; // gap between two columns
+    bool down = false;  // fill a column top to bottom before the next; else left to right, then down
+    bool any() const { return count > 1; }
+    friend bool operator==(const Columns&, const Columns&) = default;
+};
+
 struct Band {
     bool present = false;
     double height = 0;
     std::vector<Item> items;
+    Columns columns; // detail band only
 };
 
 struct Group {
@@ -97,6 +109,9 @@ struct Template {
     Template();
     int findStyle(const std::string& name) const; // -1 if unknown
 };
+
+// Width of one detail column: the declared width, or the room between the margins shared out evenly.
+double ColumnWidth(const Columns& columns, const PageSetup& page);
 
 // Fills in the paper size of a named paper; false if the name is unknown.
 bool PaperSize(const std::string& paper, double& width, double& height);

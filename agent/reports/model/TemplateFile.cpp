@@ -136,6 +136,9 @@ public:
         band(bands, "bands", "pageHeader", tmpl.pageHeader);
         band(bands, "bands", "columnHeader", tmpl.columnHeader);
         band(bands, "bands", "detail", tmpl.detail);
+        if (auto d = member(bands, "detail")) {
+            if (auto c = member(asObject(*d, "bands.detail"), "columns")) columns(*c, "bands.detail.columns");
+        }
         band(bands, "bands", "reportFooter", tmpl.reportFooter);
         band(bands, "bands", "pageFooter", tmpl.pageFooter);
         if (auto e = member(root, "groups")) groups(asArray(*e, "groups"));
@@ -181,6 +184,27 @@ private:
             readNumber(mo, "page.margins", "right", p.marginRight, 0, 1000);
             readNumber(mo, "page.margins", "bottom", p.marginBottom, 0, 1000);
         }
+    }
+
+    void columns(element e, const std::string& path)
+    {
+        object o = asObject(e, path);
+        Columns& c = tmpl.detail.columns;
+        double count = 1;
+        readNumber(o, path, "count", count, 1, 100);
+        if (count != std::floor(count)) fail(join(path, "count"), "expected a whole number");
+        c.count = static_cast<int>(count);
+        readNumber(o, path, "width", c.width, 0, 5000);
+        readNumber(o, path, "spacing", c.spacing, 0, 5000);
+        std::string order = "across";
+        readString(o, path, "order", order);
+        if (order != "across" && order != "down") fail(join(path, "order"), "expected \"across\" or \"down\"");
+        c.down = order == "down";
+        const PageSetup& p = tmpl.page;
+        const double room = p.pageWidth() - p.marginLeft - p.marginRight;
+        const double width = ColumnWidth(c, p);
+        if (width <= 0 || c.count * width + (c.count - 1) * c.spacing > room + 0.001)
+            fail(path, "the columns do not fit between the margins (" + formatNumber(room) + " mm)");
     }
 
     void styles(object o)
@@ -606,6 +630,17 @@ private:
         std::string& o = m_out;
         o += "{\"height\": ";
         putNumber(o, b.height);
+        if (b.columns.any()) {
+            o += ", \"columns\": {\"count\": ";
+            o += std::to_string(b.columns.count);
+            if (b.columns.width > 0) {
+                o += ", \"width\": ";
+                putNumber(o, b.columns.width);
+            }
+            o += ", \"spacing\": ";
+            putNumber(o, b.columns.spacing);
+            o += b.columns.down ? ", \"order\": \"down\"}" : ", \"order\": \"across\"}";
+        }
         o += ", \"items\": [";
         for (size_t i = 0; i < b.items.size(); ++i) {
             o += i ? ",\n" : "\n";

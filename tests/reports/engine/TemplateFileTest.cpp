@@ -84,6 +84,19 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenCase{"unknownFieldType", "{" HEAD R"("fields": [{"name": "a", "type": "money"}], "bands": {}})",
                    "fields[0].type: unknown type \"money\" (text, integer, decimal, currency, boolean or datetime)"},
         BrokenCase{"groupWithoutBy", "{" HEAD R"("bands": {}, "groups": [{"name": "g"}]})", "groups[0]: missing key \"by\""},
+        BrokenCase{"columnsZero", "{" HEAD R"("bands": {"detail": {"height": 5, "columns": {"count": 0}}}})",
+                   "bands.detail.columns.count: value out of range"},
+        BrokenCase{"columnsHalf", "{" HEAD R"("bands": {"detail": {"height": 5, "columns": {"count": 2.5}}}})",
+                   "bands.detail.columns.count: expected a whole number"},
+        BrokenCase{"columnsOrder", "{" HEAD R"("bands": {"detail": {"height": 5, "columns": {"count": 2, "order": "diagonal"}}}})",
+                   "bands.detail.columns.order: expected \"across\" or \"down\""},
+        // A4 with the default 15 mm margins: 180 mm between them; 3 × 60 + 2 × 1 = 182.
+        BrokenCase{"columnsTooWide", "{" HEAD R"("bands": {"detail": {"height": 5, "columns": {"count": 3, "width": 60, "spacing": 1}}}})",
+                   "bands.detail.columns: the columns do not fit between the margins (180 mm)"},
+        BrokenCase{"columnsSpacingEatsWidth", "{" HEAD R"("bands": {"detail": {"height": 5, "columns": {"count": 3, "spacing": 90}}}})",
+                   "bands.detail.columns: the columns do not fit between the margins (180 mm)"},
+        BrokenCase{"columnsNotObject", "{" HEAD R"("bands": {"detail": {"height": 5, "columns": 3}}})",
+                   "bands.detail.columns: expected an object"},
         BrokenCase{"imageNotBase64", "{" HEAD R"("bands": {"detail": {"height": 5, "items": [{"type": "image", "x": 1, "y": 1, "w": 1, "h": 1, "data": "***"}]}}})",
                    "bands.detail.items[0].data: not valid Base64"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -105,6 +118,37 @@ TEST(TemplateFile, OrdersSampleLoadsAndRoundTrips)
     auto again = ParseTemplate(written);
     ASSERT_TRUE(again) << again.error;
     EXPECT_EQ(WriteTemplate(*again.tmpl), written);
+}
+
+TEST(TemplateFile, DetailColumnsAreOptionalAndSurviveSaving)
+{
+    // Without "columns" a template is a one-column list, as before the key existed.
+    auto plain = ParseTemplate(readFile(kOrders));
+    ASSERT_TRUE(plain) << plain.error;
+    EXPECT_EQ(plain.tmpl->detail.columns, Columns{});
+    EXPECT_EQ(WriteTemplate(*plain.tmpl).find("columns"), std::string::npos);
+
+    struct Case {
+        const char* name;
+        const char* columns;
+        Columns expected;
+        double width; // ColumnWidth on A4 with 15 mm margins (180 mm between them)
+    } cases[] = {
+        {"defaults", R"({})", Columns{}, 180},
+        {"shared out", R"({"count": 3, "spacing": 3})", Columns{3, 0, 3, false}, 58},
+        {"fixed width, down", R"({"count": 2, "width": 70, "spacing": 5, "order": "down"})", Columns{2, 70, 5, true}, 70},
+        {"exactly the room", R"({"count": 4, "width": 45})", Columns{4, 45, 0, false}, 45},
+    };
+    for (const auto& c : cases) {
+        std::string json = std::string("{" HEAD R"("bands": {"detail": {"height": 5, "columns": )") + c.columns + "}}}";
+        auto r = ParseTemplate(json);
+        ASSERT_TRUE(r) << c.name << ": " << r.error;
+        EXPECT_EQ(r.tmpl->detail.columns, c.expected) << c.name;
+        EXPECT_DOUBLE_EQ(ColumnWidth(r.tmpl->detail.columns, r.tmpl->page), c.width) << c.name;
+        auto again = ParseTemplate(WriteTemplate(*r.tmpl));
+        ASSERT_TRUE(again) << c.name << ": " << again.error;
+        EXPECT_EQ(again.tmpl->detail.columns, c.expected) << c.name;
+    }
 }
 
 TEST(TemplateFile, ImagesAndInlineStylesSurviveSaving)
