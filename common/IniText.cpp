@@ -48,27 +48,43 @@ bool SameName(std::string_view a, std::string_view b)
            });
 }
 
-// "[name]" → name; anything else → nullopt-like empty view with ok=false.
+// "[name]" → name. A line that goes on after its closing bracket ("[x].grf=url") is a key line:
+// template names may begin with a bracket.
 bool SectionName(std::string_view line, std::string_view& name)
 {
     std::string_view t = Trim(line);
-    if (t.size() < 2 || t.front() != '[')
+    if (t.size() < 2 || t.front() != '[' || t.back() != ']')
         return false;
-    std::size_t close = t.find(']');
-    if (close == std::string_view::npos)
-        return false;
-    name = Trim(t.substr(1, close - 1));
+    name = Trim(t.substr(1, t.size() - 2));
     return true;
 }
 
-bool KeyLine(std::string_view line, std::string_view& key, std::string_view& value)
+// Whether line holds wantKey, and its value. A key is the text before the first "=", except that a
+// wanted key holding "=" itself (template names may) is matched as the line's prefix up to its own
+// "=": otherwise such a key could never be found again and every write would add another line.
+bool KeyLine(std::string_view line, std::string_view wantKey, std::string_view& keyText, std::string_view& value)
 {
     std::size_t eq = line.find('=');
     if (eq == std::string_view::npos)
         return false;
-    key = Trim(line.substr(0, eq));
+    if (wantKey.find('=') != std::string_view::npos) {
+        std::string_view rest = line;
+        while (!rest.empty() && IsBlank(rest.front()))
+            rest.remove_prefix(1);
+        if (rest.size() <= wantKey.size() || !SameName(rest.substr(0, wantKey.size()), wantKey))
+            return false;
+        std::string_view after = rest.substr(wantKey.size());
+        while (!after.empty() && IsBlank(after.front()))
+            after.remove_prefix(1);
+        if (after.empty() || after.front() != '=')
+            return false;
+        keyText = rest.substr(0, wantKey.size());
+        value = Trim(after.substr(1));
+        return true;
+    }
+    keyText = Trim(line.substr(0, eq));
     value = Trim(line.substr(eq + 1));
-    return true;
+    return SameName(keyText, wantKey);
 }
 
 struct Found {
@@ -77,6 +93,7 @@ struct Found {
     std::size_t lastContent = 0;   // index of the section's last non-blank line
     bool key = false;
     std::size_t keyLine = 0;
+    std::string_view keyText; // the key as the line spells it
     std::string_view value;
 };
 
@@ -102,9 +119,10 @@ Found Find(const std::vector<Line>& lines, std::string_view section, std::string
         if (!Trim(lines[i].content).empty())
             f.lastContent = i;
         std::string_view k, v;
-        if (!f.key && KeyLine(lines[i].content, k, v) && SameName(k, wantKey)) {
+        if (!f.key && KeyLine(lines[i].content, wantKey, k, v)) {
             f.key = true;
             f.keyLine = i;
+            f.keyText = k;
             f.value = v;
         }
     }
@@ -165,9 +183,8 @@ std::string ReplaceValue(std::string_view iniText, std::string_view section, std
 
     if (f.key) {
         const Line& l = lines[f.keyLine];
-        std::string_view keyText = Trim(l.content.substr(0, l.content.find('=')));
         out.append(iniText.substr(0, l.begin));
-        out.append(keyText).append("=").append(flat);
+        out.append(f.keyText).append("=").append(flat);
         out.append(iniText.substr(l.begin + l.content.size()));
         return out;
     }

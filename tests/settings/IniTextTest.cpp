@@ -1,0 +1,114 @@
+#include "common/IniText.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using mINI::CutUtf8;
+using mINI::LookupValue;
+using mINI::ReplaceValue;
+
+namespace {
+
+const char* const kFile = "; agent settings\r\n"
+                          "[AppInfo]\r\n"
+                          "WebsUrl = https://erp.example.com \r\n"
+                          "PrintVer=1.0.27\r\n"
+                          "\r\n"
+                          "[Verolux]\r\n"
+                          "Show=1\r\n"
+                          "Show=0\r\n"
+                          "FoceShow=\" 1\"\r\n"
+                          "[appinfo]\r\n"
+                          "ShellVer=9.9.9\r\n";
+
+struct LookupCase {
+    const char* name;
+    const char* section;
+    const char* key;
+    const char* expected;
+};
+
+class Lookup : public testing::TestWithParam<LookupCase> {};
+
+TEST_P(Lookup, ReadsAsTheProfileFunctionsDo)
+{
+    const auto& c = GetParam();
+    EXPECT_EQ(LookupValue(kFile, c.section, c.key), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Lookup,
+    testing::Values(LookupCase{"BlanksAroundValueDropped", "AppInfo", "WebsUrl", "https://erp.example.com"},
+                    LookupCase{"NamesIgnoreLetterCase", "APPINFO", "printver", "1.0.27"},
+                    LookupCase{"FirstKeyWins", "Verolux", "Show", "1"},
+                    LookupCase{"QuotesKeepBlanks", "Verolux", "FoceShow", " 1"},
+                    // Only the first section of a name is looked at.
+                    LookupCase{"SecondSectionOfTheNameIgnored", "AppInfo", "ShellVer", ""},
+                    LookupCase{"MissingKey", "Verolux", "Nothing", ""},
+                    LookupCase{"MissingSection", "fileUrl", "orders.grf", ""},
+                    LookupCase{"CommentIsNoKey", "AppInfo", "; agent settings", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Lookup, EmptyFileReadsEmpty) { EXPECT_EQ(LookupValue("", "AppInfo", "WebsUrl"), ""); }
+
+TEST(Replace, KeepsEveryOtherLineByteForByte)
+{
+    std::string out = ReplaceValue(kFile, "appinfo", "PRINTVER", "1.0.28");
+    std::string expected = kFile;
+    expected.replace(expected.find("PrintVer=1.0.27"), 15, "PrintVer=1.0.28");
+    EXPECT_EQ(out, expected);
+}
+
+TEST(Replace, AddsKeyAtTheEndOfItsSection)
+{
+    std::string out = ReplaceValue(kFile, "AppInfo", "ShellVer", "1.0.3");
+    EXPECT_NE(out.find("PrintVer=1.0.27\r\nShellVer=1.0.3\r\n\r\n[Verolux]"), std::string::npos) << out;
+    EXPECT_EQ(LookupValue(out, "AppInfo", "ShellVer"), "1.0.3");
+}
+
+TEST(Replace, CreatesSectionAndFile)
+{
+    std::string out = ReplaceValue("", "fileUrl", "orders.grf", "http://h/orders.grf");
+    EXPECT_EQ(out, "[fileUrl]\r\norders.grf=http://h/orders.grf\r\n");
+    out = ReplaceValue("[A]\nx=1", "B", "y", "2"); // no final line break, LF lines
+    EXPECT_EQ(out, "[A]\nx=1\n[B]\ny=2\n");
+}
+
+TEST(Replace, LineBreaksInAValueCannotAddKeys)
+{
+    std::string out = ReplaceValue("", "fileUrl", "a.grf", "http://h/a\r\n[Verolux]\r\nShow=1");
+    EXPECT_EQ(LookupValue(out, "Verolux", "Show"), "");
+    EXPECT_EQ(LookupValue(out, "fileUrl", "a.grf"), "http://h/a  [Verolux]  Show=1");
+}
+
+// Template names become keys of [fileUrl]; names with "=" or a leading bracket must be found again,
+// or every request would add one more line.
+TEST(Replace, KeysThatLookLikeSyntaxAreFoundAgain)
+{
+    for (const char* key : {"a=b.grf", "[x].grf", "=.grf", "a = b.grf"}) {
+        SCOPED_TRACE(key);
+        std::string text = ReplaceValue("", "fileUrl", key, "http://h/1");
+        text = ReplaceValue(text, "fileUrl", key, "http://h/2");
+        text = ReplaceValue(text, "fileUrl", "plain.grf", "http://h/3");
+        EXPECT_EQ(LookupValue(text, "fileUrl", key), "http://h/2");
+        EXPECT_EQ(LookupValue(text, "fileUrl", "plain.grf"), "http://h/3");
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << text;
+    }
+}
+
+TEST(Cut, LongValuesStopAt1024BytesOnACharacterBoundary)
+{
+    std::string ascii(1100, 'x');
+    EXPECT_EQ(LookupValue("[S]\r\nk=" + ascii + "\r\n", "S", "k"), ascii.substr(0, 1024));
+
+    std::string chinese; // 3 bytes each: 1,024 is not a multiple of 3
+    for (int i = 0; i < 400; ++i)
+        chinese += "报";
+    std::string read = LookupValue("[S]\r\nk=" + chinese + "\r\n", "S", "k");
+    EXPECT_EQ(read.size(), 1023u);
+    EXPECT_EQ(read, chinese.substr(0, 1023));
+    EXPECT_EQ(CutUtf8("ab", 5), "ab");
+}
+
+} // namespace
