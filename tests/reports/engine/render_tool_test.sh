@@ -19,6 +19,20 @@ grep -qF "订单明细表" <<<"$text" && fail "missing parameter not empty"
 # A boolean sent for a text field prints as the script would show it.
 grep -qF "true" <<<"$text" || fail "boolean value not printed"
 
+# The label sheet sample: three labels across, seven lines a sheet; 24 labels make two pages.
+"$tool" "$src/demo/templates/labels.grf" "$src/demo/requests/labels.json" "$work/l.pdf" || fail "labels render failed"
+pages=$(pdfinfo "$work/l.pdf" | sed -n 's/^Pages: *//p')
+[ "$pages" = 2 ] || fail "labels: $pages pages, expected 2"
+p1=$(pdftotext -layout -f 1 -l 1 "$work/l.pdf" -)
+grep -qE "农夫山泉 饮用天然水 +康师傅 红烧牛肉面 +伊利 纯牛奶" <<<"$p1" || fail "first line of labels not side by side: $p1"
+grep -qE "¥2\.00 +¥4\.50 +¥69\.90" <<<"$p1" || fail "prices of the first line: $p1"
+grep -qE "SKU-100231 +6921168509256 +SKU-100487" <<<"$p1" || fail "barcode texts of the first line: $p1"
+grep -qE "公牛 插线板 五孔 1\.8m" <<<"$p1" && fail "label 23 on page 1"
+p2=$(pdftotext -layout -f 2 -l 2 "$work/l.pdf" - | tr -d ' ')
+grep -qF "良品铺子猪肉脯公牛插线板五孔1.8m心相印湿巾家庭装" <<<"$p2" || fail "last line of labels: $p2"
+grep -qF "本页3张" <<<"$p2" || fail "page count of labels: $p2"
+grep -qF "第2页/共2页" <<<"$p2" || fail "page X of Y on the label sheet: $p2"
+
 # Failures: exit code 1, a reason on stderr, no PDF left behind.
 echo '{"repdata": ' > "$work/bad.json"
 "$tool" "$src/demo/templates/orders.grf" "$work/bad.json" "$work/bad.pdf" 2>"$work/err" && fail "bad JSON accepted"
