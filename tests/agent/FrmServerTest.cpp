@@ -5,6 +5,8 @@
 #include "agent/startup/StartDecision.h"
 
 #include <QApplication>
+#include <QHostAddress>
+#include <QTimer>
 #include <QFile>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -250,6 +252,36 @@ TEST_F(MainWindowTest, TestButtonRunsTheStoredRequest)
     QFile log(m_dir.filePath(QStringLiteral("MyLog.txt")));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().endsWith(QByteArray::fromStdString(" " + request + "\r\n")));
+}
+
+TEST_F(MainWindowTest, ListensOnIPv6Too)
+{
+    QTcpSocket v6;
+    v6.connectToHost(QHostAddress::LocalHostIPv6, m_port);
+    if (!v6.waitForConnected(2000))
+        GTEST_SKIP() << "no IPv6 loopback here";
+    ASSERT_TRUE(WaitFor([&] { return Count() == 1; }));
+    EXPECT_TRUE(Pane().contains(QStringLiteral("收到一个连接请求~::1:")));
+}
+
+// Exit ends the event loop even while other windows (a report left open) exist.
+TEST_F(MainWindowTest, ExitEndsTheAgentWithOtherWindowsOpen)
+{
+    QWidget reportLeftOpen;
+    reportLeftOpen.show();
+    m_window->ShowWindow();
+    QTimer::singleShot(0, m_window.get(), [this] { m_window->ExitAgent(); });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    bool timedOut = false;
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        timedOut = true;
+        QCoreApplication::exit(1);
+    });
+    watchdog.start(5000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(timedOut);
+    EXPECT_FALSE(m_window->linkers().isListening());
 }
 
 // With VEROLUX_SCREENSHOT_DIR set (under Xvfb), saves the window as the operator sees it.
