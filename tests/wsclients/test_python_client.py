@@ -1,5 +1,6 @@
 """python3-websockets against the real agent: fragments, bursts, a 10 MB message, close, ping, Chinese."""
 import asyncio
+import socket
 import time
 import unittest
 
@@ -204,6 +205,27 @@ class TwoClients(AgentCase):
                 self.assertEqual(await replies(b, 2), [REPLY, REPLY])
         asyncio.run(run())
         self.assert_delivered_once(self.log_lines(), ["B-first B-last", "A-first A-middle A-last"])
+
+    def test_reply_does_not_precede_the_handshake_answer(self):
+        # A page whose connection is accepted but whose upgrade request has not been answered yet
+        # (it is on its way, or the agent has not read it) must not get a frame before the 101
+        # answer: the client would read the frame as its status line and fail the handshake.
+        late = socket.create_connection(("127.0.0.1", self.port), timeout=10)
+        self.addCleanup(late.close)
+        time.sleep(0.3)  # accepted by the agent, nothing sent yet
+        first = RawClient(self.port)
+        first.send(mask_frame(OP_TEXT, b"reply goes to every page"))
+        self.assertEqual(first.read_frame(), (0x81, REPLY.encode()))
+        first.close()
+        late.sendall(b"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                     b"Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
+        got = b""
+        while b"\r\n\r\n" not in got:
+            chunk = late.recv(4096)
+            if not chunk:
+                break
+            got += chunk
+        self.assertTrue(got.startswith(b"HTTP/1.1 101 "), "the handshake answer comes first: %r" % got[:40])
 
 
 if __name__ == "__main__":
