@@ -8,7 +8,8 @@
 namespace verolux::reports {
 
 // Lays out a filled template: bands in report order, page breaks, repeated headers, group headers and
-// footers, aggregates, wrapped text; then a second pass fills in the page count. O(rows).
+// footers, detail rows side by side when the detail band has columns, aggregates, wrapped text; then a
+// second pass fills in the page count. O(rows).
 // The returned pages point at items of `tmpl`, which must outlive them.
 LaidOutReport Paginate(const Template& tmpl, const ReportData& data, TextMeasurer& measurer);
 
