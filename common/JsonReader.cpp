@@ -1,6 +1,7 @@
 #include "common/JsonReader.h"
 
 #include "common/JsNumber.h"
+#include "common/JsonEscape.h"
 
 #include <simdjson.h>
 
@@ -239,32 +240,6 @@ private:
     std::vector<JsonMember> m_memberStack;
     std::vector<std::uint32_t> m_elementStack;
 };
-
-void AppendJsonString(std::string& out, std::string_view s)
-{
-    static const char* hex = "0123456789abcdef";
-    out += '"';
-    for (unsigned char c : s) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out += hex[c >> 4];
-                out += hex[c & 15];
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    out += '"';
-}
 
 void AppendJsonText(const JsonTree& tree, std::uint32_t index, std::string& out)
 {

@@ -1,6 +1,7 @@
 #include "agent/printing/PostReportFile.h"
 
 #include "common/Http.h"
+#include "common/JsonEscape.h"
 #include "encoder/modBase64.h"
 
 namespace verolux {
@@ -19,33 +20,6 @@ std::string UploadBody(std::string_view base64, std::string_view reportId, std::
 }
 
 } // namespace
-
-std::string JsonEscape(std::string_view text)
-{
-    static const char* hex = "0123456789abcdef";
-    std::string out;
-    out.reserve(text.size());
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out += hex[c >> 4];
-                out += hex[c & 15];
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out;
-}
 
 std::string ReportFileBody(std::string_view base64, std::string_view reportId)
 {

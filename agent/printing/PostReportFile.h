@@ -6,10 +6,6 @@
 
 namespace verolux {
 
-// Text as the inside of a JSON string: quote, backslash and control characters escaped; any other
-// byte (UTF-8 included) unchanged, so ordinary ids come out byte for byte.
-std::string JsonEscape(std::string_view text);
-
 // { "st1":"BASE64","st0":"REPORTID","st2":""}, the PDF upload body.
 std::string ReportFileBody(std::string_view base64, std::string_view reportId);
 

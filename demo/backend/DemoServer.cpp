@@ -2,8 +2,8 @@
 
 #include "ConnectionDrop.h"
 #include "FileNames.h"
-#include "JsonText.h"
 #include "UploadBody.h"
+#include "common/JsonEscape.h"
 
 #include <simdjson.h>
 
@@ -15,6 +15,8 @@
 namespace fs = std::filesystem;
 
 namespace demo {
+
+using verolux::JsonQuote;
 
 namespace {
 
@@ -83,7 +85,7 @@ std::string templateOutline(const std::string& bytes) {
         return {};
     std::string out;
     std::string_view title;
-    if (object["title"].get_string().get(title) == simdjson::SUCCESS) out += ",\"title\":" + jsonQuote(title);
+    if (object["title"].get_string().get(title) == simdjson::SUCCESS) out += ",\"title\":" + JsonQuote(title);
     for (const char* listName : {"parameters", "fields"}) {
         simdjson::dom::array list;
         if (object[listName].get_array().get(list) != simdjson::SUCCESS) continue;
@@ -95,9 +97,9 @@ std::string templateOutline(const std::string& bytes) {
             if (item["type"].get_string().get(type) != simdjson::SUCCESS) type = "text";
             if (!first) out += ',';
             first = false;
-            out += "{\"name\":" + jsonQuote(name) + ",\"type\":" + jsonQuote(type);
+            out += "{\"name\":" + JsonQuote(name) + ",\"type\":" + JsonQuote(type);
             std::string_view text;
-            if (item["default"].get_string().get(text) == simdjson::SUCCESS) out += ",\"default\":" + jsonQuote(text);
+            if (item["default"].get_string().get(text) == simdjson::SUCCESS) out += ",\"default\":" + JsonQuote(text);
             out += '}';
         }
         out += ']';
@@ -319,8 +321,8 @@ void DemoServer::listTemplates(const httplib::Request& req, httplib::Response& r
         if (!first) out += ',';
         first = false;
         const bool edited = *path != m_options.templatesDir + "/" + entry.name;
-        out += "{\"name\":" + jsonQuote(entry.name) + ",\"url\":" + jsonQuote(base + "/templates/" + urlEncode(entry.name)) +
-               ",\"md5\":" + jsonQuote(md5Hex(*bytes)) + ",\"size\":" + std::to_string(bytes->size()) +
+        out += "{\"name\":" + JsonQuote(entry.name) + ",\"url\":" + JsonQuote(base + "/templates/" + urlEncode(entry.name)) +
+               ",\"md5\":" + JsonQuote(md5Hex(*bytes)) + ",\"size\":" + std::to_string(bytes->size()) +
                ",\"edited\":" + (edited ? "true" : "false") + templateOutline(*bytes) + '}';
     }
     sendJson(res, out + "]");
@@ -330,7 +332,7 @@ void DemoServer::postUpload(const httplib::Request& req, httplib::Response& res,
     auto parsed = parseUploadBody(bodyText);
     if (!parsed) {
         std::fprintf(stderr, "refused upload on %s: %s\n", req.path.c_str(), parsed.error.c_str());
-        sendJson(res, "{\"code\":1,\"msg\":" + jsonQuote("refused: " + parsed.error) + "}", 400);
+        sendJson(res, "{\"code\":1,\"msg\":" + JsonQuote("refused: " + parsed.error) + "}", 400);
         return;
     }
     UploadBody& body = *parsed.body;
@@ -421,8 +423,8 @@ void DemoServer::listUploads(const httplib::Request& req, httplib::Response& res
         if (f.name.starts_with(".")) continue;
         if (!first) out += ',';
         first = false;
-        out += "{\"name\":" + jsonQuote(f.name) + ",\"url\":" + jsonQuote(base + "/uploads/" + urlEncode(f.name)) +
-               ",\"size\":" + std::to_string(f.size) + ",\"time\":" + jsonQuote(isoTime(f.mtimeMs)) +
+        out += "{\"name\":" + JsonQuote(f.name) + ",\"url\":" + JsonQuote(base + "/uploads/" + urlEncode(f.name)) +
+               ",\"size\":" + std::to_string(f.size) + ",\"time\":" + JsonQuote(isoTime(f.mtimeMs)) +
                ",\"timeMs\":" + std::to_string(f.mtimeMs) + '}';
     }
     sendJson(res, out + "]");

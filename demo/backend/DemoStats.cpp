@@ -1,11 +1,13 @@
 #include "DemoStats.h"
 
-#include "JsonText.h"
+#include "common/JsonEscape.h"
 
 #include <chrono>
 #include <ctime>
 
 namespace demo {
+
+using verolux::JsonQuote;
 
 std::int64_t nowMs() {
     using namespace std::chrono;
@@ -59,7 +61,7 @@ std::string countsJson(const std::map<std::string, int>& counts) {
     for (const auto& [name, count] : counts) {
         if (!first) out += ',';
         first = false;
-        out += jsonQuote(name) + ':' + std::to_string(count);
+        out += JsonQuote(name) + ':' + std::to_string(count);
     }
     return out + '}';
 }
@@ -74,19 +76,19 @@ std::string DemoStats::toJson() const {
     for (std::size_t i = 0; i < m_uploads.size(); ++i) {
         const auto& u = m_uploads[i];
         if (i) out += ',';
-        out += "{\"path\":" + jsonQuote(u.path) + ",\"st0\":" + jsonQuote(u.reportId) +
-               ",\"st2\":" + jsonQuote(u.extra) + ",\"file\":" + jsonQuote(u.file) + ",\"kind\":" + jsonQuote(u.kind) +
-               ",\"size\":" + std::to_string(u.size) + ",\"md5\":" + jsonQuote(u.md5) + ",\"contentType\":" + jsonQuote(u.contentType) +
-               ",\"time\":" + jsonQuote(isoTime(u.timeMs)) + ",\"timeMs\":" + std::to_string(u.timeMs) + '}';
+        out += "{\"path\":" + JsonQuote(u.path) + ",\"st0\":" + JsonQuote(u.reportId) +
+               ",\"st2\":" + JsonQuote(u.extra) + ",\"file\":" + JsonQuote(u.file) + ",\"kind\":" + JsonQuote(u.kind) +
+               ",\"size\":" + std::to_string(u.size) + ",\"md5\":" + JsonQuote(u.md5) + ",\"contentType\":" + JsonQuote(u.contentType) +
+               ",\"time\":" + JsonQuote(isoTime(u.timeMs)) + ",\"timeMs\":" + std::to_string(u.timeMs) + '}';
     }
     out += "],\"updateQueries\":[";
     for (std::size_t i = 0; i < m_updateQueries.size(); ++i) {
         const auto& q = m_updateQueries[i];
         if (i) out += ',';
-        out += "{\"kind\":" + jsonQuote(q.kind) + ",\"version\":" + jsonQuote(q.version) +
-               ",\"separator\":" + (q.hasSeparator ? "true" : "false") + ",\"target\":" + jsonQuote(q.target) +
-               ",\"body\":" + jsonQuote(q.body) + ",\"contentType\":" + jsonQuote(q.contentType) +
-               ",\"time\":" + jsonQuote(isoTime(q.timeMs)) + ",\"timeMs\":" + std::to_string(q.timeMs) + '}';
+        out += "{\"kind\":" + JsonQuote(q.kind) + ",\"version\":" + JsonQuote(q.version) +
+               ",\"separator\":" + (q.hasSeparator ? "true" : "false") + ",\"target\":" + JsonQuote(q.target) +
+               ",\"body\":" + JsonQuote(q.body) + ",\"contentType\":" + JsonQuote(q.contentType) +
+               ",\"time\":" + JsonQuote(isoTime(q.timeMs)) + ",\"timeMs\":" + std::to_string(q.timeMs) + '}';
     }
     return out + "]}";
 }

@@ -1,8 +1,10 @@
 #include "FailureInjector.h"
 
-#include "JsonText.h"
+#include "common/JsonEscape.h"
 
 namespace demo {
+
+using verolux::JsonQuote;
 
 std::optional<FailureMode> parseFailureMode(std::string_view text) {
     if (text == "none" || text.empty()) return FailureMode::None;
@@ -59,7 +61,7 @@ std::string FailureInjector::toJson() const {
     for (std::size_t i = 0; i < m_rules.size(); ++i) {
         const auto& r = m_rules[i];
         if (i) out += ',';
-        out += "{\"mode\":" + jsonQuote(failureModeName(r.mode)) + ",\"path\":" + jsonQuote(r.pathPrefix) +
+        out += "{\"mode\":" + JsonQuote(failureModeName(r.mode)) + ",\"path\":" + JsonQuote(r.pathPrefix) +
                ",\"count\":" + std::to_string(r.remaining) + ",\"delay_ms\":" + std::to_string(r.delayMs) + "}";
     }
     return out + "]";

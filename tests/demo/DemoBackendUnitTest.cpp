@@ -1,6 +1,5 @@
 #include "FailureInjector.h"
 #include "FileNames.h"
-#include "JsonText.h"
 #include "UploadBody.h"
 
 #include <gtest/gtest.h>
@@ -110,11 +109,6 @@ TEST(DemoFileNames, Md5IsUpperCaseHex) {
     // RFC 1321 test suite.
     EXPECT_EQ(md5Hex(""), "D41D8CD98F00B204E9800998ECF8427E");
     EXPECT_EQ(md5Hex("abc"), "900150983CD24FB0D6963F7D28E17F72");
-}
-
-TEST(DemoJson, QuotesControlCharactersAndKeepsUtf8) {
-    EXPECT_EQ(jsonQuote("a\"b\\c\n\x01"), R"("a\"b\\c\n\u0001")");
-    EXPECT_EQ(jsonQuote("报表"), "\"报表\"");
 }
 
 TEST(DemoFailureInjector, CountsDownPerPrefixInOrder) {
