@@ -70,12 +70,8 @@ void PdfCanvas::beginPage(double widthMm, double heightMm)
     resetState();
     // Work in mm with y downwards, as the layout does.
     m_c += "q ";
-    num(kPointsPerMm);
-    m_c += " 0 0 ";
-    num(-kPointsPerMm);
-    m_c += " 0 ";
-    num(heightMm * kPointsPerMm);
-    m_c += " cm 2 J 0 j\n";
+    scaleMove(kPointsPerMm, -kPointsPerMm, 0, heightMm * kPointsPerMm);
+    m_c += " 2 J 0 j\n";
 }
 
 void PdfCanvas::endPage()
@@ -131,16 +127,43 @@ bool PdfCanvas::finish(const QString& title, const QString& creator)
     return m_file.ok();
 }
 
+void PdfCanvas::pair(double a, double b)
+{
+    num(a);
+    m_c += ' ';
+    num(b);
+}
+
+void PdfCanvas::rect(const QRectF& b)
+{
+    pair(b.x(), b.y());
+    m_c += ' ';
+    pair(b.width(), b.height());
+}
+
+void PdfCanvas::scaleMove(double sx, double sy, double dx, double dy)
+{
+    num(sx);
+    m_c += " 0 0 ";
+    num(sy);
+    m_c += ' ';
+    pair(dx, dy);
+    m_c += " cm";
+}
+
+void PdfCanvas::rgb(uint32_t c)
+{
+    pair(((c >> 16) & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0);
+    m_c += ' ';
+    num((c & 0xFF) / 255.0);
+}
+
 void PdfCanvas::fillColor(uint32_t c)
 {
     if (m_fillSet && c == m_fill) return;
     m_fill = c;
     m_fillSet = true;
-    num(((c >> 16) & 0xFF) / 255.0);
-    m_c += ' ';
-    num(((c >> 8) & 0xFF) / 255.0);
-    m_c += ' ';
-    num((c & 0xFF) / 255.0);
+    rgb(c);
     m_c += " rg\n";
 }
 
@@ -149,12 +172,16 @@ void PdfCanvas::strokeColor(uint32_t c)
     if (m_strokeSet && c == m_stroke) return;
     m_stroke = c;
     m_strokeSet = true;
-    num(((c >> 16) & 0xFF) / 255.0);
-    m_c += ' ';
-    num(((c >> 8) & 0xFF) / 255.0);
-    m_c += ' ';
-    num((c & 0xFF) / 255.0);
+    rgb(c);
     m_c += " RG\n";
+}
+
+void PdfCanvas::lineWidth(double w)
+{
+    if (w == m_lineWidth) return;
+    m_lineWidth = w;
+    num(w);
+    m_c += " w\n";
 }
 
 void PdfCanvas::endText()
@@ -168,13 +195,7 @@ void PdfCanvas::fillRect(const QRectF& b, uint32_t color)
 {
     endText();
     fillColor(color);
-    num(b.x());
-    m_c += ' ';
-    num(b.y());
-    m_c += ' ';
-    num(b.width());
-    m_c += ' ';
-    num(b.height());
+    rect(b);
     m_c += " re f\n";
 }
 
@@ -184,13 +205,7 @@ void PdfCanvas::fillRects(const QVector<QRectF>& boxes, uint32_t color)
     endText();
     fillColor(color);
     for (const QRectF& b : boxes) {
-        num(b.x());
-        m_c += ' ';
-        num(b.y());
-        m_c += ' ';
-        num(b.width());
-        m_c += ' ';
-        num(b.height());
+        rect(b);
         m_c += " re\n";
     }
     m_c += "f\n";
@@ -201,19 +216,11 @@ void PdfCanvas::drawLines(const QVector<QLineF>& lines, uint32_t color, double w
     if (lines.isEmpty()) return;
     endText();
     strokeColor(color);
-    if (width != m_lineWidth) {
-        m_lineWidth = width;
-        num(width);
-        m_c += " w\n";
-    }
+    lineWidth(width);
     for (const QLineF& l : lines) {
-        num(l.x1());
-        m_c += ' ';
-        num(l.y1());
+        pair(l.x1(), l.y1());
         m_c += " m ";
-        num(l.x2());
-        m_c += ' ';
-        num(l.y2());
+        pair(l.x2(), l.y2());
         m_c += " l\n";
     }
     m_c += "S\n";
@@ -246,14 +253,8 @@ void PdfCanvas::drawImage(const QRectF& box, const QImage& image, const void* ke
         found = m_images.emplace(key, std::make_pair(obj, int(m_images.size() + 1))).first;
     }
     m_c += "q ";
-    num(box.width());
-    m_c += " 0 0 ";
-    num(-box.height());
-    m_c += ' ';
-    num(box.x());
-    m_c += ' ';
-    num(box.y() + box.height());
-    m_c += " cm /Im" + std::to_string(found->second.second) + " Do Q\n";
+    scaleMove(box.width(), -box.height(), box.x(), box.y() + box.height());
+    m_c += " /Im" + std::to_string(found->second.second) + " Do Q\n";
 }
 
 void PdfCanvas::drawText(double x, double baseline, int style, std::string_view text, uint32_t color)
@@ -279,18 +280,11 @@ void PdfCanvas::drawText(double x, double baseline, int style, std::string_view 
     fillColor(color);
     if (sf.fakeBold) {
         strokeColor(color);
-        double w = sf.sizeMm * 0.03;
-        if (w != m_lineWidth) {
-            m_lineWidth = w;
-            num(w);
-            m_c += " w\n";
-        }
+        lineWidth(sf.sizeMm * 0.03);
     }
     // Glyphs upright in a y-down space: the text matrix flips back, and leans for a slanted face.
     m_c += sf.fakeItalic ? "1 0 0.2 -1 " : "1 0 0 -1 ";
-    num(x);
-    m_c += ' ';
-    num(baseline);
+    pair(x, baseline);
     m_c += " Tm <";
     m_hex.clear();
     m_fonts[size_t(sf.font)]->encode(text, m_hex);
@@ -302,13 +296,7 @@ void PdfCanvas::pushClip(const QRectF& b)
 {
     endText();
     m_c += "q ";
-    num(b.x());
-    m_c += ' ';
-    num(b.y());
-    m_c += ' ';
-    num(b.width());
-    m_c += ' ';
-    num(b.height());
+    rect(b);
     m_c += " re W n\n";
 }
 

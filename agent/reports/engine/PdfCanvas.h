@@ -44,8 +44,13 @@ private:
         bool fakeBold = false, fakeItalic = false;
     };
     void num(double v) { AppendPdfNumber(m_c, v); }
+    void pair(double a, double b);                               // "a b"
+    void rect(const QRectF& b);                                  // "x y w h"
+    void scaleMove(double sx, double sy, double dx, double dy);  // "sx 0 0 sy dx dy cm"
+    void rgb(uint32_t c);                                        // "r g b", 0..1
     void fillColor(uint32_t c);
     void strokeColor(uint32_t c);
+    void lineWidth(double w);
     void endText();
     void resetState();
 
