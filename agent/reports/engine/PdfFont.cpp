@@ -1,5 +1,7 @@
 #include "engine/PdfFont.h"
 
+#include "common/Utf8Decode.h"
+
 #include <QFontInfo>
 
 #include <algorithm>
@@ -111,13 +113,8 @@ std::unique_ptr<PdfFont> PdfFont::create(const QFont& font)
     return f;
 }
 
-uint16_t PdfFont::glyphFor(char32_t cp)
+quint32 GlyphIndex(const QRawFont& font, char32_t cp)
 {
-    if (cp < 128 && m_ascii[cp] >= 0) return uint16_t(m_ascii[cp]);
-    if (cp >= 128) {
-        auto it = m_cmap.find(cp);
-        if (it != m_cmap.end()) return it->second;
-    }
     QChar chars[2];
     int n = 1;
     if (cp >= 0x10000) {
@@ -129,8 +126,19 @@ uint16_t PdfFont::glyphFor(char32_t cp)
     }
     quint32 glyphs[2] = {0, 0};
     int count = 2;
-    m_raw.glyphIndexesForChars(chars, n, glyphs, &count);
-    uint16_t gid = glyphs[0] < uint32_t(m_numGlyphs) ? uint16_t(glyphs[0]) : 0;
+    if (!font.glyphIndexesForChars(chars, n, glyphs, &count) || count < 1) return 0;
+    return glyphs[0];
+}
+
+uint16_t PdfFont::glyphFor(char32_t cp)
+{
+    if (cp < 128 && m_ascii[cp] >= 0) return uint16_t(m_ascii[cp]);
+    if (cp >= 128) {
+        auto it = m_cmap.find(cp);
+        if (it != m_cmap.end()) return it->second;
+    }
+    const quint32 glyph = GlyphIndex(m_raw, cp);
+    uint16_t gid = glyph < uint32_t(m_numGlyphs) ? uint16_t(glyph) : 0;
     if (cp < 128) m_ascii[cp] = gid;
     else m_cmap.emplace(cp, gid);
     return gid;
@@ -139,13 +147,8 @@ uint16_t PdfFont::glyphFor(char32_t cp)
 void PdfFont::encode(std::string_view s, std::string& hex)
 {
     for (size_t i = 0; i < s.size();) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
         char32_t cp;
-        size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
-        if (i + n > s.size()) n = 1;
-        cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
-        for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        i += n;
+        i += DecodeUtf8(s, i, cp);
         uint16_t gid = glyphFor(cp);
         m_used.emplace(gid, cp);
         hex4(hex, gid);

@@ -15,6 +15,10 @@
 
 namespace verolux::reports {
 
+// The font's glyph for a character (a surrogate pair above U+FFFF), 0 when it has none. The PDF
+// writer embeds this glyph and the measurer takes its advance, so both see the same one.
+quint32 GlyphIndex(const QRawFont& font, char32_t cp);
+
 // One TrueType font as the PDF writer embeds it: a CID font (Identity-H, two bytes per glyph id),
 // only the glyphs used, with a ToUnicode map so text can be searched and copied.
 class PdfFont {

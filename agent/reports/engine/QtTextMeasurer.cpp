@@ -1,5 +1,8 @@
 #include "engine/QtTextMeasurer.h"
 
+#include "common/Utf8Decode.h"
+#include "engine/PdfFont.h"
+
 #include <QString>
 
 namespace verolux::reports {
@@ -48,20 +51,9 @@ double QtTextMeasurer::advance(Metrics& m, char32_t cp)
     }
     double w = -1;
     if (m.raw.isValid()) {
-        QChar chars[2];
-        int n = 1;
-        if (cp >= 0x10000) {
-            chars[0] = QChar(QChar::highSurrogate(cp));
-            chars[1] = QChar(QChar::lowSurrogate(cp));
-            n = 2;
-        } else {
-            chars[0] = QChar(char16_t(cp));
-        }
-        quint32 glyphs[2] = {0, 0};
-        int count = 2;
-        if (m.raw.glyphIndexesForChars(chars, n, glyphs, &count) && count >= 1 && glyphs[0] != 0) {
+        if (const quint32 glyph = GlyphIndex(m.raw, cp)) {
             QPointF adv;
-            if (m.raw.advancesForGlyphIndexes(glyphs, &adv, 1, QRawFont::UseDesignMetrics))
+            if (m.raw.advancesForGlyphIndexes(&glyph, &adv, 1, QRawFont::UseDesignMetrics))
                 w = adv.x() * kMmPerPixel;
         }
     }
@@ -77,12 +69,8 @@ double QtTextMeasurer::textWidth(int style, std::string_view text)
     double sum = 0;
     bool missing = false;
     for (size_t i = 0; i < text.size() && !missing;) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
-        if (i + n > text.size()) n = 1;
-        char32_t cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
-        for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        i += n;
+        char32_t cp;
+        i += DecodeUtf8(text, i, cp);
         double a = advance(m, cp);
         if (a < 0) missing = true;
         else sum += a;
