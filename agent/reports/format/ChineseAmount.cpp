@@ -39,34 +39,32 @@ std::string Section(std::string_view digits)
     return out;
 }
 
+// The digits above the last `lowCount` written by `part` and followed by `unit`, then the low digits
+// by `part` again; a gap of zeros before a lower non-zero part is written as one 零.
+std::string Grouped(std::string_view digits, size_t lowCount, std::string_view unit,
+                    std::string (*part)(std::string_view))
+{
+    const std::string_view high = digits.substr(0, digits.size() - lowCount);
+    const std::string_view low = digits.substr(digits.size() - lowCount);
+    std::string out = part(high);
+    out += unit;
+    const std::string_view lowDigits = StripLeadingZeros(low);
+    if (!lowDigits.empty()) {
+        if (low.front() == '0')
+            out += kZero;
+        out += part(lowDigits);
+    }
+    return out;
+}
+
 // A non-zero whole number without leading zeros. Groups of four digits take 万, groups of
-// eight take 亿; a gap of zeros before a lower non-zero part is written as one 零.
+// eight take 亿.
 std::string Whole(std::string_view digits)
 {
-    if (digits.size() > 8) {
-        const std::string_view high = digits.substr(0, digits.size() - 8);
-        const std::string_view low = digits.substr(digits.size() - 8);
-        std::string out = Whole(high) + "亿";
-        const std::string_view lowDigits = StripLeadingZeros(low);
-        if (!lowDigits.empty()) {
-            if (low.front() == '0')
-                out += kZero;
-            out += Whole(lowDigits);
-        }
-        return out;
-    }
-    if (digits.size() > 4) {
-        const std::string_view high = digits.substr(0, digits.size() - 4);
-        const std::string_view low = digits.substr(digits.size() - 4);
-        std::string out = Section(high) + "万";
-        const std::string_view lowDigits = StripLeadingZeros(low);
-        if (!lowDigits.empty()) {
-            if (low.front() == '0')
-                out += kZero;
-            out += Section(lowDigits);
-        }
-        return out;
-    }
+    if (digits.size() > 8)
+        return Grouped(digits, 8, "亿", Whole);
+    if (digits.size() > 4)
+        return Grouped(digits, 4, "万", Section);
     return Section(digits);
 }
 
