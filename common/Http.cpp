@@ -1,6 +1,7 @@
 #include "common/Http.h"
 
 #include "common/SafeNames.h"
+#include "common/TextFile.h"
 
 #include <curl/curl.h>
 #include <fcntl.h>
@@ -132,8 +133,8 @@ bool DownloadToFile(const std::string& url, const std::filesystem::path& path, b
     if (!IsHttpUrl(url))
         return false;
 
-    std::string tmpl = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkstemp(tmpl.data());
+    const Replacement replacement = BeginReplacement(path);
+    int fd = replacement.fd;
     if (fd < 0)
         return false;
 
@@ -165,11 +166,7 @@ bool DownloadToFile(const std::string& url, const std::filesystem::path& path, b
             mode |= (mode & 0444) >> 2;
         ok = ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     }
-    ok = (::close(fd) == 0) && ok;
-    if (ok && std::rename(tmpl.c_str(), path.c_str()) == 0)
-        return true;
-    ::unlink(tmpl.c_str());
-    return false;
+    return CommitReplacement(replacement, ok, path);
 }
 
 } // namespace verolux

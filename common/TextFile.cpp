@@ -18,10 +18,27 @@ std::string ReadWholeFile(const std::filesystem::path& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+Replacement BeginReplacement(const std::filesystem::path& path)
+{
+    Replacement r;
+    r.temporary = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
+    r.fd = ::mkstemp(r.temporary.data());
+    return r;
+}
+
+bool CommitReplacement(const Replacement& replacement, bool ok, const std::filesystem::path& path)
+{
+    ok = (::close(replacement.fd) == 0) && ok;
+    if (ok && std::rename(replacement.temporary.c_str(), path.c_str()) == 0)
+        return true;
+    ::unlink(replacement.temporary.c_str());
+    return false;
+}
+
 bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view content)
 {
-    std::string tmpl = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkstemp(tmpl.data());
+    const Replacement replacement = BeginReplacement(path);
+    const int fd = replacement.fd;
     if (fd < 0)
         return false;
     // Keep the permissions of the file being replaced (mkstemp creates 0600).
@@ -40,11 +57,7 @@ bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view c
         }
     }
     ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && std::rename(tmpl.c_str(), path.c_str()) == 0)
-        return true;
-    ::unlink(tmpl.c_str());
-    return false;
+    return CommitReplacement(replacement, ok, path);
 }
 
 } // namespace verolux

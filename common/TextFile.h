@@ -14,4 +14,15 @@ std::string ReadWholeFile(const std::filesystem::path& path);
 // file is then untouched).
 bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view content);
 
+// The two ends of such a replacement for writers of their own. Begin makes the temporary file beside
+// path (".NAME.XXXXXX", mode 0600; fd -1 when it cannot be made); commit closes it and, when ok and
+// the close succeeded, renames it over path, otherwise removes it. Commit is true when path now holds
+// the new content.
+struct Replacement {
+    std::string temporary;
+    int fd = -1;
+};
+Replacement BeginReplacement(const std::filesystem::path& path);
+bool CommitReplacement(const Replacement& replacement, bool ok, const std::filesystem::path& path);
+
 } // namespace verolux
