@@ -1,5 +1,6 @@
 // The update check against the demo backend, which answers from releases/latest-<kind>.json.
 #include "CannedServer.h"
+#include "TempFolder.h"
 #include "TestBackend.h"
 
 #include "common/CheckUpdate.h"
@@ -20,9 +21,7 @@ class CheckUpdateTest : public ::testing::Test {
 protected:
     static fs::path Fresh()
     {
-        static int serial = 0;
-        fs::path d = fs::temp_directory_path() / ("vx-upd-" + std::to_string(::getpid()) + "-" + std::to_string(++serial));
-        fs::remove_all(d);
+        fs::path d = testsupport::FreshTempFolder("vx-upd");
         fs::create_directories(d / "app");
         return d;
     }
@@ -168,9 +167,7 @@ TEST_F(CheckUpdateTest, FileNamesOutsideTheFolderAreIgnored)
 
 TEST(WebsUrl, DefaultIsHttpsAndWrittenOnlyWhenEmpty)
 {
-    fs::path d = fs::temp_directory_path() / ("vx-webs-" + std::to_string(::getpid()));
-    fs::remove_all(d);
-    fs::create_directories(d);
+    fs::path d = testsupport::FreshTempFolder("vx-webs");
     mINI::Settings s(d);
     EXPECT_EQ(mINI::DefaultWebsUrl().rfind("https://", 0), 0u);
     EXPECT_EQ(mINI::EnsureWebsUrl(s), mINI::DefaultWebsUrl());

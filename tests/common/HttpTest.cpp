@@ -1,4 +1,5 @@
 #include "CannedServer.h"
+#include "TempFolder.h"
 
 #include "common/Http.h"
 #include "common/SafeNames.h"
@@ -24,10 +25,7 @@ class HttpTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static int serial = 0;
-        m_dir = fs::temp_directory_path() / ("vx-http-" + std::to_string(::getpid()) + "-" + std::to_string(++serial));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
+        m_dir = testsupport::FreshTempFolder("vx-http");
     }
     void TearDown() override { fs::remove_all(m_dir); }
     fs::path file(const char* name, const char* content = nullptr)

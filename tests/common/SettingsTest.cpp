@@ -1,3 +1,5 @@
+#include "TempFolder.h"
+
 #include "common/AgentPresence.h"
 #include "common/Ini.h"
 #include "common/LogFile.h"
@@ -16,19 +18,11 @@ namespace {
 
 class Folder : public ::testing::Test {
 protected:
-    static fs::path Fresh()
-    {
-        static int serial = 0;
-        fs::path d = fs::temp_directory_path() / ("vx-ini-" + std::to_string(::getpid()) + "-" + std::to_string(++serial));
-        fs::remove_all(d);
-        fs::create_directories(d);
-        return d;
-    }
     void TearDown() override { fs::remove_all(m_dir); }
     void writeIni(const std::string& text) { std::ofstream(m_dir / "MyIni.ini", std::ios::binary) << text; }
     std::string iniText() const { return verolux::ReadWholeFile(m_dir / "MyIni.ini"); }
 
-    fs::path m_dir = Fresh();
+    fs::path m_dir = testsupport::FreshTempFolder("vx-ini");
     mINI::Settings m_settings{m_dir};
 };
 

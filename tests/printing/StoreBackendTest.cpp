@@ -1,4 +1,5 @@
 // The template store with the real downloader against the demo backend, which counts downloads.
+#include "TempFolder.h"
 #include "TestBackend.h"
 
 #include "agent/printing/Md5.h"
@@ -21,9 +22,7 @@ class StoreBackend : public ::testing::Test {
 protected:
     static fs::path Fresh()
     {
-        static int serial = 0;
-        fs::path d = fs::temp_directory_path() / ("vx-storeb-" + std::to_string(::getpid()) + "-" + std::to_string(++serial));
-        fs::remove_all(d);
+        fs::path d = testsupport::FreshTempFolder("vx-storeb");
         fs::create_directories(d / "agent" / "report");
         return d;
     }

@@ -1,3 +1,5 @@
+#include "TempFolder.h"
+
 #include "agent/printing/Md5.h"
 #include "agent/printing/TemplateStore.h"
 #include "common/Ini.h"
@@ -46,8 +48,7 @@ INSTANTIATE_TEST_SUITE_P(Decisions, Plan, ::testing::ValuesIn(kPlans),
 
 TEST(Md5, DigestsAndHex)
 {
-    fs::path dir = fs::temp_directory_path() / ("vx-md5-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    fs::path dir = testsupport::FreshTempFolder("vx-md5");
     auto write = [&](const char* name, const std::string& content) {
         std::ofstream(dir / name, std::ios::binary) << content;
         return dir / name;
@@ -70,10 +71,7 @@ class StoreTest : public ::testing::Test {
 protected:
     static fs::path FreshFolder()
     {
-        static int serial = 0;
-        fs::path dir = fs::temp_directory_path() /
-                       ("vx-store-" + std::to_string(::getpid()) + "-" + std::to_string(++serial));
-        fs::remove_all(dir);
+        fs::path dir = testsupport::FreshTempFolder("vx-store");
         fs::create_directories(dir / "report");
         return dir;
     }

@@ -1,4 +1,5 @@
 #include "CannedServer.h"
+#include "TempFolder.h"
 
 #include "agent/printing/PostReportFile.h"
 #include "common/Http.h"
@@ -50,9 +51,7 @@ class FileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static int serial = 0;
-        m_dir = fs::temp_directory_path() / ("vx-upload-" + std::to_string(::getpid()) + "-" + std::to_string(++serial));
-        fs::create_directories(m_dir);
+        m_dir = testsupport::FreshTempFolder("vx-upload");
     }
     void TearDown() override { fs::remove_all(m_dir); }
     fs::path file(const char* name, const std::string& content)
