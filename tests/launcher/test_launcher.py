@@ -90,19 +90,19 @@ class LauncherTest(unittest.TestCase):
         env.update(extra_env or {})
         return subprocess.run([KESTRANE], env=env, capture_output=True, text=True, timeout=30)
 
-    def started_pids(self):
-        path = os.path.join(self.dir, "agent-starts.txt")
+    def recorded_pids(self, name):
+        """Process ids the stand-in agent wrote to `name` in the program folder."""
+        path = os.path.join(self.dir, name)
         if not os.path.exists(path):
             return []
         with open(path) as f:
             return [int(x) for x in f.read().split()]
 
+    def started_pids(self):
+        return self.recorded_pids("agent-starts.txt")
+
     def ended_pids(self):
-        path = os.path.join(self.dir, "agent-ends.txt")
-        if not os.path.exists(path):
-            return []
-        with open(path) as f:
-            return [int(x) for x in f.read().split()]
+        return self.recorded_pids("agent-ends.txt")
 
     def caption_published(self, version):
         path = os.path.join(self.dir, "Verolux.lock")
