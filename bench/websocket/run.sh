@@ -1,11 +1,14 @@
 #!/bin/sh
 # The agent's WebSocket glue (bench_ws_agent) against node ws (ws_server.js), same client, same run.
-#   bench/websocket/run.sh [build dir] [rounds per workload]
+#   bench/websocket/run.sh [build dir] [rounds per workload] [log]
 # Prints MB/s and messages/s per round and the ratio Verolux / ws of the best rounds.
+# With "log" the agent side writes its reassembly trace lines to a real MyLog.txt, as the running
+# agent does; without it they are built and counted only.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../../build}
 rounds=${2:-5}
+log=${3:-}
 bin=$build/bin
 for f in bench_ws_agent bench_ws_client; do
   [ -x "$bin/$f" ] || { echo "missing $bin/$f: ninja -C $build bench_ws_agent bench_ws_client" >&2; exit 1; }
@@ -31,7 +34,13 @@ port_of() {
   echo "server did not start: $(cat "$1")" >&2; return 1
 }
 
-QT_QPA_PLATFORM=offscreen "$bin/bench_ws_agent" --port 0 >"$work/agent.out" 2>"$work/agent.err" &
+if [ "$log" = log ]; then
+  mkdir "$work/log"
+  set -- --log "$work/log"
+else
+  set --
+fi
+QT_QPA_PLATFORM=offscreen "$bin/bench_ws_agent" --port 0 "$@" >"$work/agent.out" 2>"$work/agent.err" &
 agent_pid=$!
 NODE_PATH=/usr/share/nodejs node "$here/ws_server.js" 0 >"$work/ws.out" 2>&1 &
 ws_pid=$!
