@@ -1,5 +1,7 @@
 #include "layout/TextWrap.h"
 
+#include "common/Utf8Decode.h"
+
 #include <cstdint>
 
 namespace verolux::reports {
@@ -9,11 +11,9 @@ namespace {
 // Length of the UTF-8 sequence starting at s[i] and its code point.
 size_t decode(std::string_view s, size_t i, uint32_t& cp)
 {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
-    if (i + n > s.size()) n = 1;
-    cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
-    for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    char32_t c32 = 0;
+    size_t n = DecodeUtf8(s, i, c32);
+    cp = c32;
     return n;
 }
 

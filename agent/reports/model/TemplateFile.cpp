@@ -1,5 +1,7 @@
 #include "model/TemplateFile.h"
 
+#include "common/JsonEscape.h"
+
 #include "model/Base64Data.h"
 #include "model/JsonSyntax.h"
 
@@ -412,29 +414,7 @@ private:
 
 // ---- writing ----
 
-void putString(std::string& out, std::string_view s)
-{
-    out += '"';
-    for (char ch : s) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += ch;
-            }
-        }
-    }
-    out += '"';
-}
+void putString(std::string& out, std::string_view s) { verolux::AppendJsonString(out, s); }
 
 void putNumber(std::string& out, double v) { out += Reader::formatNumber(v); }
 
