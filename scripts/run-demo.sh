@@ -14,6 +14,12 @@ bin="$root/build/dev/bin"
 
 backend_port=${VEROLUX_DEMO_BACKEND_PORT:-8790}
 agent_port=28502
+for port in "$agent_port" "$backend_port"; do
+  if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+    echo "port $port is already in use (another Verolux agent or demo?); stop it first" >&2
+    exit 1
+  fi
+done
 folder=$(mktemp -d /tmp/verolux-demo.XXXXXX)
 uploads="$folder/uploads"
 mkdir -p "$folder/report" "$uploads" "$folder/releases"
