@@ -217,6 +217,7 @@ class TwoClients(AgentCase):
         first.send(mask_frame(OP_TEXT, b"reply goes to every page"))
         self.assertEqual(first.read_frame(), (0x81, REPLY.encode()))
         first.close()
+        time.sleep(0.5)  # the agent has sent the reply to every connection it holds
         late.sendall(b"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                      b"Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
         got = b""
