@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace verolux {
 
@@ -19,6 +20,8 @@ public:
     // Appends "<date time> <message>\r\n". Throws std::runtime_error when the file cannot be written,
     // so the calling procedure's own failure handling applies.
     void WriteLog(std::string_view message) const;
+    // Several lines with one open and one write, as many WriteLog calls in a row would add them.
+    void WriteLines(const std::vector<std::string_view>& messages) const;
 
     const std::filesystem::path& file() const { return m_file; }
 

@@ -155,15 +155,24 @@ void LinkerPool::onReadyRead(int index, quint64 generation)
     if (l->generation != generation || !l->socket)
         return;
     QByteArray data = l->socket->readAll();
-    l->queued.append(data.constData(), size_t(data.size()));
-    if (l->feeding)
-        return; // an outer call on this slot is still carrying out actions; it takes these bytes next
+    if (l->feeding) {
+        // An outer call on this slot is still carrying out actions; it takes these bytes next.
+        l->queued.append(data.constData(), size_t(data.size()));
+        return;
+    }
 
     l->feeding = true;
-    while (!l->queued.empty()) {
+    // The common case has nothing queued: the session reads the socket's buffer as it is.
+    bool fresh = l->queued.empty();
+    if (!fresh)
+        l->queued.append(data.constData(), size_t(data.size()));
+    while (fresh || !l->queued.empty()) {
         std::string arrival;
-        arrival.swap(l->queued);
-        auto actions = l->session.feed(arrival);
+        if (!fresh)
+            arrival.swap(l->queued);
+        const std::string_view bytes = fresh ? std::string_view(data.constData(), size_t(data.size())) : arrival;
+        fresh = false;
+        auto actions = l->session.feed(bytes);
         if (!runActions(index, generation, actions))
             break;
         l = m_slots[size_t(index)].get(); // the array may have grown meanwhile
@@ -183,7 +192,9 @@ void LinkerPool::onReadyRead(int index, quint64 generation)
 bool LinkerPool::runActions(int index, quint64 generation, const std::vector<mWSProtocol::WsAction>& actions)
 {
     using Kind = mWSProtocol::WsAction::Kind;
-    for (const auto& a : actions) {
+    std::vector<std::string_view> lines;
+    for (std::size_t n = 0; n < actions.size(); ++n) {
+        const auto& a = actions[n];
         Linker& l = *m_slots[size_t(index)];
         if (l.generation != generation || !l.counted || !l.socket)
             return false;
@@ -204,8 +215,13 @@ bool LinkerPool::runActions(int index, quint64 generation, const std::vector<mWS
             m_hooks.addLog(QString::fromStdString(a.data));
             break;
         case Kind::LogFile:
+            // Trace lines that follow each other go out with one open of the log file.
+            lines.clear();
+            for (; n < actions.size() && actions[n].kind == Kind::LogFile; ++n)
+                lines.emplace_back(actions[n].data);
+            --n;
             try {
-                m_hooks.writeLog(a.data);
+                m_hooks.writeLog(lines);
             } catch (...) {
                 // A log file that cannot be written ends the arrival like any other error here.
                 DropConnection(index);
@@ -222,7 +238,9 @@ void LinkerPool::Broadcast(const std::string& frame)
     // Indices, not iterators: events run between sends and may add slots.
     for (int i = 0; i < slotCount(); ++i) {
         Linker& l = *m_slots[size_t(i)];
-        if (!l.socket || l.socket->state() != QAbstractSocket::ConnectedState)
+        // A connection whose upgrade request is not answered yet would read the frame as the
+        // answer's status line and fail.
+        if (!l.socket || l.socket->state() != QAbstractSocket::ConnectedState || !l.session.handshaked())
             continue;
         l.socket->write(frame.data(), qint64(frame.size()));
         l.socket->flush();

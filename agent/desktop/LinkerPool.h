@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace verolux {
@@ -27,7 +28,8 @@ public:
 
     struct Hooks {
         std::function<void(const QString&)> addLog;          // log pane
-        std::function<void(const std::string&)> writeLog;    // log file (may throw)
+        // Log file lines of one arrival that follow each other (may throw).
+        std::function<void(const std::vector<std::string_view>&)> writeLog;
         std::function<void(const std::string&)> deliver;     // a complete text message
         std::function<void(int)> connectedCountChanged;
     };

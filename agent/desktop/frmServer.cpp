@@ -37,7 +37,7 @@ frmServer::frmServer(Options options)
 
     LinkerPool::Hooks hooks;
     hooks.addLog = [this](const QString& line) { AddLog(line); };
-    hooks.writeLog = [this](const std::string& line) { WriteLog(line); };
+    hooks.writeLog = [this](const std::vector<std::string_view>& lines) { m_logFile.WriteLines(lines); };
     hooks.deliver = [this](const std::string& text) { RepPrint(text); };
     hooks.connectedCountChanged = [this](int n) { lbConnectedCount->setText(QString::number(n)); };
     m_linkers = std::make_unique<LinkerPool>(std::move(hooks));

@@ -5,6 +5,9 @@
 #include "agent/websocket/WsLimits.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <initializer_list>
 
 namespace mWSProtocol {
 
@@ -18,7 +21,30 @@ void logPane(std::vector<WsAction>& out, std::string line) {
     out.push_back({WsAction::Kind::LogPane, std::move(line)});
 }
 
-std::string num(std::int64_t v) { return std::to_string(v); }
+// A trace line from text and numbers, built in one allocation: several go out per frame.
+struct Piece {
+    Piece(std::string_view t) : text(t) {}
+    Piece(const char* t) : text(t) {}
+    Piece(std::int64_t v) : isNumber(true), number(v) {}
+    std::string_view text;
+    bool isNumber = false;
+    std::int64_t number = 0;
+};
+
+std::string line(std::initializer_list<Piece> pieces) {
+    char buf[256];
+    char* p = buf;
+    char* const end = buf + sizeof buf;
+    for (const Piece& piece : pieces) {
+        if (piece.isNumber) {
+            p = std::to_chars(p, end, piece.number).ptr; // 20 digits at most: the texts are short
+        } else {
+            std::memcpy(p, piece.text.data(), piece.text.size());
+            p += piece.text.size();
+        }
+    }
+    return std::string(buf, p);
+}
 
 // The delivered text is an exact-size copy: the buffer keeps its capacity for the next message
 // of the connection (growing it again by doubling costs more than one copy), unless it is big.
@@ -76,11 +102,11 @@ std::int64_t LinkerSession::heldBytes() const {
 
 void LinkerSession::feedFrames(std::string_view data, std::vector<WsAction>& out) {
     m_arrivalSerial = static_cast<std::int32_t>(static_cast<std::uint32_t>(m_arrivalSerial) + 1u);
-    const std::string serial = num(m_arrivalSerial);
+    const std::int64_t serial = m_arrivalSerial;
 
     const std::int64_t held = heldBytes();
     const std::int64_t total = held + static_cast<std::int64_t>(data.size());
-    if (held > 0) logFile(out, serial + "合并数据---tmp2=" + num(total - 1) + "----bytesTotal=" + num(total));
+    if (held > 0) logFile(out, line({serial, "合并数据---tmp2=", total - 1, "----bytesTotal=", total}));
 
     std::size_t pos = 0;
     bool first = true;
@@ -139,17 +165,18 @@ void LinkerSession::feedFrames(std::string_view data, std::vector<WsAction>& out
         if (rest == 0) return;
         const std::optional<FrameHeader> next = AnalyzeHeader(data.substr(pos));
         if (next) {
-            logFile(out, "----多余数据=" + num(rest) + "----DataOffset=" + num(next->DataOffset) +
-                             "----Payloadlen=" + num(next->Payloadlen) + "----Opcode=" + num(next->Opcode));
+            logFile(out, line({"----多余数据=", std::int64_t(rest), "----DataOffset=", std::int64_t(next->DataOffset),
+                               "----Payloadlen=", std::int64_t(next->Payloadlen), "----Opcode=",
+                               std::int64_t(next->Opcode)}));
         }
         if (next && std::int64_t(rest) >= next->frameLength())
-            logFile(out, serial + "有沾包，tmp 放在 bytDat，bytDat=" + num(std::int64_t(rest) - 1));
+            logFile(out, line({serial, "有沾包，tmp 放在 bytDat，bytDat=", std::int64_t(rest) - 1}));
         else
-            logFile(out, serial + "退出过程，tmp 放在 tmp2，tmp2=" + num(std::int64_t(rest) - 1));
+            logFile(out, line({serial, "退出过程，tmp 放在 tmp2，tmp2=", std::int64_t(rest) - 1}));
     }
 
     // The frame at hand is incomplete; its bytes wait for the next arrival.
-    if (first) logFile(out, serial + "数据不完整，bytDat 放在 tmp2，tmp2=" + num(total - 1));
+    if (first) logFile(out, line({serial, "数据不完整，bytDat 放在 tmp2，tmp2=", total - 1}));
 }
 
 bool LinkerSession::dispatch(const FrameHeader& h, std::vector<WsAction>& out) {

@@ -48,10 +48,10 @@ int main(int argc, char** argv)
     verolux::LinkerPool* pool = nullptr;
     verolux::LinkerPool::Hooks hooks;
     hooks.addLog = [](const QString&) {};
-    hooks.writeLog = [&](const std::string& line) {
-        ++round.traceLines;
+    hooks.writeLog = [&](const std::vector<std::string_view>& lines) {
+        round.traceLines += static_cast<long long>(lines.size());
         if (logFile)
-            logFile->WriteLog(line);
+            logFile->WriteLines(lines);
     };
     hooks.connectedCountChanged = [](int) {};
     hooks.deliver = [&](const std::string& text) {
