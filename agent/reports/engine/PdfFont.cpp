@@ -1,5 +1,8 @@
 #include "engine/PdfFont.h"
 
+#include <map>
+#include <mutex>
+
 #include "common/Utf8Decode.h"
 
 #include <QFontInfo>
@@ -69,6 +72,29 @@ std::string utf16Hex(char32_t cp)
     return s;
 }
 
+struct FontTables {
+    QByteArray head, hhea, maxp, hmtx, loca, glyf, cvt, fpgm, prep;
+};
+
+// Copying a CJK font's tables out of Qt takes longer than writing a small report, and the agent
+// exports with the same few fonts all day: keep them (QByteArray shares, so each export costs nothing).
+const FontTables& CachedTables(const QRawFont& raw)
+{
+    static std::mutex mutex;
+    static std::map<QString, FontTables> cache;
+    const QString key = raw.familyName() + QLatin1Char('/') + raw.styleName() + QLatin1Char('/') +
+                        QString::number(raw.weight()) + QLatin1Char('/') + QString::number(int(raw.style()));
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = cache.find(key);
+    if (it == cache.end()) {
+        FontTables t{raw.fontTable("head"), raw.fontTable("hhea"), raw.fontTable("maxp"),
+                     raw.fontTable("hmtx"), raw.fontTable("loca"), raw.fontTable("glyf"),
+                     raw.fontTable("cvt "), raw.fontTable("fpgm"), raw.fontTable("prep")};
+        it = cache.emplace(key, std::move(t)).first;
+    }
+    return it->second;
+}
+
 } // namespace
 
 std::unique_ptr<PdfFont> PdfFont::create(const QFont& font)
@@ -76,18 +102,19 @@ std::unique_ptr<PdfFont> PdfFont::create(const QFont& font)
     std::unique_ptr<PdfFont> f(new PdfFont());
     f->m_raw = QRawFont::fromFont(font);
     if (!f->m_raw.isValid()) return nullptr;
-    f->m_glyf = f->m_raw.fontTable("glyf");
-    f->m_loca = f->m_raw.fontTable("loca");
-    f->m_head = f->m_raw.fontTable("head");
-    f->m_hhea = f->m_raw.fontTable("hhea");
-    f->m_maxp = f->m_raw.fontTable("maxp");
-    f->m_hmtx = f->m_raw.fontTable("hmtx");
+    const FontTables& t = CachedTables(f->m_raw);
+    f->m_glyf = t.glyf;
+    f->m_loca = t.loca;
+    f->m_head = t.head;
+    f->m_hhea = t.hhea;
+    f->m_maxp = t.maxp;
+    f->m_hmtx = t.hmtx;
     if (f->m_glyf.isEmpty() || f->m_loca.isEmpty() || f->m_head.size() < 54 || f->m_hhea.size() < 36 ||
         f->m_maxp.size() < 6 || f->m_hmtx.isEmpty())
         return nullptr;
-    f->m_cvt = f->m_raw.fontTable("cvt ");
-    f->m_fpgm = f->m_raw.fontTable("fpgm");
-    f->m_prep = f->m_raw.fontTable("prep");
+    f->m_cvt = t.cvt;
+    f->m_fpgm = t.fpgm;
+    f->m_prep = t.prep;
     f->m_unitsPerEm = std::max<int>(16, u16(f->m_head, 18));
     f->m_longLoca = s16(f->m_head, 50) == 1;
     f->m_numGlyphs = u16(f->m_maxp, 4);
