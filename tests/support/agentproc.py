@@ -56,14 +56,19 @@ def temp_folder(test):
 
 
 class Agent:
-    """The real Verolux binary in a program folder."""
+    """The real Verolux binary in a program folder. Offscreen unless an X display is given; stderr
+    goes to a pipe, or to a file when stderr_path is given (a pipe nobody reads would block a chatty
+    agent)."""
 
-    def __init__(self, bin_dir, folder, port, extra_env=None):
+    def __init__(self, bin_dir, folder, port, extra_env=None, display=None, stderr_path=None):
         env = dict(os.environ, VEROLUX_HOME=folder, QT_QPA_PLATFORM="offscreen")
+        if display:
+            env.update(DISPLAY=display, QT_QPA_PLATFORM="xcb")
         env.update(extra_env or {})
         self.folder, self.port = folder, port
+        self._err = open(stderr_path, "wb") if stderr_path else None
         self.proc = subprocess.Popen([os.path.join(bin_dir, "Verolux"), "--port", str(port)], env=env,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                                     stdout=subprocess.DEVNULL, stderr=self._err or subprocess.PIPE)
 
     def exited_within(self, seconds):
         try:
@@ -72,14 +77,19 @@ class Agent:
         except subprocess.TimeoutExpired:
             return False
 
-    def stop(self):
+    def alive(self):
+        return self.proc.poll() is None
+
+    def stop(self, timeout=5):
         if self.proc.poll() is None:
             self.proc.terminate()
             try:
-                self.proc.wait(timeout=5)
+                self.proc.wait(timeout=timeout)
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
+        if self._err:
+            self._err.close()
 
     def log_file(self):
         path = os.path.join(self.folder, "MyLog.txt")

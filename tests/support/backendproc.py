@@ -4,6 +4,7 @@ import json
 import os
 import select
 import shutil
+import socket
 import subprocess
 import time
 import urllib.parse
@@ -14,17 +15,22 @@ DEMO_WEB = os.path.join(SOURCE_DIR, "demo", "web")
 
 
 class Backend:
-    """verolux-demo-backend on a free port. Templates are a copy of the samples (tests may add or
-    change files there); uploads land in root/uploads."""
+    """verolux-demo-backend on a free port. Templates are a copy of the samples, or an empty folder
+    when templates is None (tests may add or change files there); uploads land in root/uploads,
+    releases in root/releases."""
 
     def __init__(self, exe, root, web_dir=DEMO_WEB, templates=SAMPLE_TEMPLATES):
         self.root = root
         self.templates = os.path.join(root, "templates")
         self.uploads = os.path.join(root, "uploads")
-        releases = os.path.join(root, "releases")
-        shutil.copytree(templates, self.templates, dirs_exist_ok=True)
+        self.releases = releases = os.path.join(root, "releases")
+        if templates is None:
+            os.makedirs(self.templates, exist_ok=True)
+        else:
+            shutil.copytree(templates, self.templates, dirs_exist_ok=True)
         os.makedirs(self.uploads, exist_ok=True)
         os.makedirs(releases, exist_ok=True)
+        os.makedirs(web_dir, exist_ok=True)
         self.log_path = os.path.join(root, "backend.log")
         self._log = open(self.log_path, "wb")
         self.proc = subprocess.Popen(
@@ -53,14 +59,30 @@ class Backend:
 
     # ---- HTTP ---------------------------------------------------------------------------------
 
-    def request(self, method, target, body=None, timeout=30):
+    def exchange(self, method, target, body=None, headers=None, timeout=30):
+        """Sends `target` as it stands (no normalisation); (status, headers, bytes)."""
         conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=timeout)
         try:
-            conn.request(method, target, body=body)
+            conn.request(method, target, body=body, headers=headers or {})
             res = conn.getresponse()
-            return res.status, res.read()
+            return res.status, dict(res.getheaders()), res.read()
         finally:
             conn.close()
+
+    def request(self, method, target, body=None, timeout=30):
+        status, _, data = self.exchange(method, target, body, timeout=timeout)
+        return status, data
+
+    def raw(self, request_bytes, timeout=10):
+        """Sends raw bytes; everything the server sends back until it closes."""
+        with socket.create_connection(("127.0.0.1", self.port), timeout=timeout) as s:
+            s.sendall(request_bytes)
+            chunks = []
+            while True:
+                data = s.recv(65536)
+                if not data:
+                    return b"".join(chunks)
+                chunks.append(data)
 
     def get_json(self, target):
         status, data = self.request("GET", target)
@@ -78,7 +100,9 @@ class Backend:
         return [u for u in self.stats()["uploads"] if u.get("st0") == report_id]
 
     def reset(self):
-        self.request("POST", "/api/reset")
+        status, _ = self.request("POST", "/api/reset")
+        if status != 200:
+            raise RuntimeError("reset failed: %d" % status)
 
     def fail(self, mode, path="", count=1, delay_ms=None):
         """Arms a failure for the next `count` requests under `path` (negative: until reset)."""
