@@ -13,7 +13,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
 
-from agentproc import free_port, wait_port  # noqa: E402
+from agentproc import Agent, free_port, wait_port  # noqa: E402
 from backendproc import Backend  # noqa: E402
 from wsclients import Clients  # noqa: E402
 
@@ -39,40 +39,17 @@ def make_program_folder(work):
     return folder
 
 
-class AgentRun:
-    """The real Verolux binary. Offscreen unless an X display is given."""
+class AgentRun(Agent):
+    """The real Verolux binary, waited for until it listens; stderr into a file or nowhere."""
 
     def __init__(self, folder, port, display=None, stderr_path=None):
-        env = dict(os.environ, VEROLUX_HOME=folder)
-        if display:
-            env.update(DISPLAY=display, QT_QPA_PLATFORM="xcb")
-        else:
-            env["QT_QPA_PLATFORM"] = "offscreen"
-        self.folder, self.port = folder, port
-        # stderr into a file: a pipe nobody reads would block a chatty agent.
-        self._err = open(stderr_path or os.devnull, "wb")
-        self.proc = subprocess.Popen([os.path.join(BIN_DIR, "Verolux"), "--port", str(port)], env=env,
-                                     stdout=subprocess.DEVNULL, stderr=self._err)
+        super().__init__(BIN_DIR, folder, port, display=display, stderr_path=stderr_path or os.devnull)
         if not wait_port(port, 15):
             self.stop()
             raise RuntimeError("agent did not listen on %d" % port)
 
-    def alive(self):
-        return self.proc.poll() is None
-
     def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-        self._err.close()
-
-    def log_text(self):
-        path = os.path.join(self.folder, "MyLog.txt")
-        return read_bytes(path).decode("utf-8", "replace") if os.path.exists(path) else ""
+        super().stop(10)
 
     @property
     def report_dir(self):

@@ -96,9 +96,9 @@ class PreviewWindow(AgentCase):
         self.send(request)
         end = time.time() + 30
         line = name + "   " + request["reporturl"] + "\r加载失败，原因："
-        while line not in self.agent.log_text() and time.time() < end:
+        while line not in self.agent.log_file() and time.time() < end:
             time.sleep(0.05)
-        self.assertIn(line, self.agent.log_text())
+        self.assertIn(line, self.agent.log_file())
         # The preview handles its own failure: nothing reaches the pages.
         self.assertEqual([[], []], self.settle())
         self.assertNotIn(PREVIEW_CAPTION + name, self.x.window_names())
