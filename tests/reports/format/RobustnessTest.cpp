@@ -67,19 +67,16 @@ TEST(Robustness, RandomTextThroughConvertAndFormat)
 TEST(Robustness, ExtremeValuesWithRandomFormats)
 {
     std::mt19937 rng(7);
-    const TypedValue values[] = {TypedValue::ofInteger(INT64_MIN), TypedValue::ofInteger(INT64_MAX),
-                                 TypedValue::ofCurrencyUnits(INT64_MIN), TypedValue::ofDecimal(1.7976931348623157e308),
-                                 TypedValue::ofDecimal(-4.9e-324), TypedValue::ofDecimal(0),
-                                 TypedValue::ofDateTime({9999, 12, 31, 23, 59, 59, 999}),
-                                 TypedValue::ofDateTime({1, 1, 1}), TypedValue::ofDateTime({-5, 0, 40, 99, -1, 70})};
-    for (int i = 0; i < 5000; ++i) {
+    const TypedValue values[] = {TypedValue::ofInteger(INT64_MIN), TypedValue::ofCurrencyUnits(INT64_MIN),
+                                 TypedValue::ofDecimal(1.7976931348623157e308), TypedValue::ofDecimal(-4.9e-324),
+                                 TypedValue::ofDateTime({-5, 0, 40, 99, -1, 70})};
+    for (int i = 0; i < 2000; ++i) {
         const std::string format = RandomText(rng);
         for (const TypedValue& v : values)
             (void)FormatValue(v, FieldType::Decimal, format);
     }
-    // The largest double prints all of its 309 digits.
-    EXPECT_EQ(FormatValue(values[3], FieldType::Decimal, "0").size(), 309u);
-    // A format asking for a thousand decimals is capped rather than obeyed.
+    // The largest double prints all of its 309 digits; a thousand decimals are capped, not obeyed.
+    EXPECT_EQ(FormatValue(values[2], FieldType::Decimal, "0").size(), 309u);
     EXPECT_LE(FormatValue(TypedValue::ofDecimal(1), FieldType::Decimal, "0." + std::string(1000, '0')).size(), 40u);
 }
 
@@ -97,10 +94,6 @@ TEST(Robustness, RandomBarcodeData)
         }
     }
 }
-
-} // namespace
-
-namespace {
 
 // The fast plain-number path must agree with the general parser wherever it answers.
 TEST(Robustness, PlainNumberFastPathAgreesWithGeneralParser)
