@@ -4,7 +4,7 @@
 # usage: cups_print_test.sh [--landscape] [--template-printer] PRINT_REPORT_EXE TEMPLATE REQUEST.json
 #   --landscape          print a copy of the template turned to landscape
 #   --template-printer   name the queue in a copy of the template instead of passing PrinterName
-# Needs root (cupsd, lpadmin, cups-pdf writes to /root/PDF). Exit 77 = skipped.
+# Scheduler and queue come from tests/support/cups_setup.sh and stay for the next test. Exit 77 = skipped.
 set -uo pipefail
 
 landscape=""; template_printer=""
@@ -18,47 +18,27 @@ while [[ "${1:-}" == --* ]]; do
 done
 exe="$1"; template="$2"; request="$3"
 queue="${VX_CUPS_QUEUE:-VXPDF}"
-outdir="${VX_CUPS_PDF_DIR:-/root/PDF}"
 title="vxprint-$$-$(date +%s)"
 work="$(mktemp -d /tmp/vx-cups-XXXXXX)"
-started_cupsd=""
-created_queue=""
 
 log() { echo "cups_print_test: $*"; }
 fail() { log "FAIL: $*"; exit 1; }
 
 cleanup() {
-    rm -f "$outdir"/"$title"*.pdf
-    [[ -n "$created_queue" ]] && lpadmin -x "$queue" 2>/dev/null
-    if [[ -n "$started_cupsd" ]]; then
-        kill "$started_cupsd" 2>/dev/null
-        wait "$started_cupsd" 2>/dev/null
-    fi
+    [[ -n "${outdir:-}" ]] && rm -f "$outdir"/"$title"*.pdf
     if [[ -n "${VX_KEEP:-}" ]]; then log "kept $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
 
-if [[ $(id -u) -ne 0 ]]; then log "skipped: needs root"; exit 77; fi
-for tool in cupsd lpadmin lpstat pdfinfo pdftoppm compare identify convert; do
+for tool in pdfinfo pdftoppm compare identify convert; do
     command -v "$tool" >/dev/null || { log "skipped: $tool missing"; exit 77; }
 done
-[[ -f /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd ]] || { log "skipped: printer-driver-cups-pdf missing"; exit 77; }
-
-# Scheduler: reuse a running one, else run our own in the foreground so we can stop exactly it.
-if ! lpstat -r 2>/dev/null | grep -q "is running"; then
-    cupsd -f &
-    started_cupsd=$!
-    for _ in $(seq 50); do lpstat -r 2>/dev/null | grep -q "is running" && break; sleep 0.1; done
-    lpstat -r | grep -q "is running" || fail "cupsd did not start"
-    log "started cupsd (pid $started_cupsd)"
-fi
-
-if ! lpstat -p "$queue" >/dev/null 2>&1; then
-    lpadmin -p "$queue" -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null \
-        || fail "lpadmin could not create $queue"
-    created_queue=1
-fi
-cupsenable "$queue" 2>/dev/null; cupsaccept "$queue" 2>/dev/null
+setup_out="$("$(dirname "$0")/../../support/cups_setup.sh" "$queue")"
+case $? in
+    0) outdir="${VX_CUPS_PDF_DIR:-$(tail -n1 <<<"$setup_out")}" ;;
+    77) log "skipped: CUPS cannot be set up here"; exit 77 ;;
+    *) fail "CUPS setup failed" ;;
+esac
 
 # Variants work on a copy of the template.
 if [[ -n "$landscape$template_printer" ]]; then
