@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QHostAddress>
 
+#include <algorithm>
+
 namespace verolux {
 namespace {
 
@@ -16,7 +18,8 @@ QString PeerAddressText(const QTcpSocket& s)
 
 } // namespace
 
-LinkerPool::LinkerPool(Hooks hooks, QObject* parent) : QObject(parent), m_hooks(std::move(hooks))
+LinkerPool::LinkerPool(Hooks hooks, int maxSlots, QObject* parent)
+    : QObject(parent), m_hooks(std::move(hooks)), m_maxSlots(std::clamp(maxSlots, 2, kMaxSlots))
 {
     // Element 0 exists from the start and the load step creates element 1; both start closed.
     m_slots.push_back(std::make_unique<Linker>());
@@ -59,7 +62,7 @@ int LinkerPool::takeSlot()
     for (int i = 0; i < slotCount(); ++i)
         if (!busy(i))
             return i;
-    if (slotCount() >= kMaxSlots)
+    if (slotCount() >= m_maxSlots)
         return -1;
     m_slots.push_back(std::make_unique<Linker>());
     return slotCount() - 1;

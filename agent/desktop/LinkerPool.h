@@ -34,7 +34,8 @@ public:
         std::function<void(int)> connectedCountChanged;
     };
 
-    explicit LinkerPool(Hooks hooks, QObject* parent = nullptr);
+    // maxSlots below kMaxSlots only where a smaller array is wanted (tests of the full array).
+    explicit LinkerPool(Hooks hooks, int maxSlots = kMaxSlots, QObject* parent = nullptr);
     ~LinkerPool() override;
 
     // Listens on every local address (IPv4 and IPv6) of the port; false with the reason on failure.
@@ -77,6 +78,7 @@ private:
     QTcpServer m_listener;
     std::vector<std::unique_ptr<Linker>> m_slots;
     int m_connectedCount = 0;
+    int m_maxSlots = kMaxSlots;
 };
 
 } // namespace verolux

@@ -302,6 +302,40 @@ TEST_F(MainWindowTest, Screenshot)
     ASSERT_TRUE(m_window->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/main-window.png")));
 }
 
+// With every slot busy a further connection is closed at once and not counted.
+TEST(FullSlotArray, RefusesTheNextConnectionCleanly)
+{
+    QStringList pane;
+    int count = 0;
+    verolux::LinkerPool::Hooks hooks;
+    hooks.addLog = [&](const QString& line) { pane << line; };
+    hooks.writeLog = [](const std::vector<std::string_view>&) {};
+    hooks.deliver = [](const std::string&) {};
+    hooks.connectedCountChanged = [&](int n) { count = n; };
+    verolux::LinkerPool pool(hooks, 3);
+    ASSERT_TRUE(pool.StartListening(0, nullptr));
+
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 0; i < 4; ++i) {
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(QStringLiteral("127.0.0.1"), pool.listeningPort());
+        ASSERT_TRUE(clients.back()->waitForConnected(2000));
+        ASSERT_TRUE(WaitFor([&] { return pane.size() == i + 1; })); // one line per request
+    }
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(pool.slotCount(), 3);
+    ASSERT_TRUE(WaitFor([&] { return clients[3]->state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_TRUE(pane.last().startsWith(QStringLiteral("连接数已满，拒绝连接请求~127.0.0.1:")));
+
+    clients[0]->disconnectFromHost(); // a slot frees up and the next request gets it
+    ASSERT_TRUE(WaitFor([&] { return count == 2; }));
+    QTcpSocket again;
+    again.connectToHost(QStringLiteral("127.0.0.1"), pool.listeningPort());
+    ASSERT_TRUE(again.waitForConnected(2000));
+    ASSERT_TRUE(WaitFor([&] { return count == 3; }));
+    EXPECT_EQ(pool.slotCount(), 3);
+}
+
 TEST(TrayTip, CaptionWithLineBreakCutToTheTipField)
 {
     EXPECT_EQ(mTray::TrayTip("  Web报表服务端 (1.0.0) "), "Web报表服务端 (1.0.0)\r\n");
