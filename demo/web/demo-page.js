@@ -39,14 +39,14 @@
     var CUSTOMERS = ["上海华东贸易有限公司", "北京京北科技有限公司", "广州南方电子商行", "成都天府办公用品店",
                      "杭州西湖文具有限公司", "Shenzhen Bay Trading Co."];
     var PRODUCTS = [
-        { name: "激光打印机硒鼓", spec: "CF276A 黑色", unit: "个", price: 368 },
-        { name: "A4 复印纸 80g（5包/箱）", spec: "500张/包", unit: "箱", price: 129.5 },
-        { name: "无线键鼠套装", spec: "MK295", unit: "套", price: 149 },
-        { name: "27\" monitor stand", spec: "VESA 100", unit: "个", price: 239 },
-        { name: "得力 中性笔 0.5mm 黑", spec: "12支/盒", unit: "盒", price: 18.6 },
-        { name: "标签色带", spec: "110mm×300m 蜡基", unit: "卷", price: 36 },
-        { name: "办公椅（人体工学，带头枕、可调扶手、网布靠背）", spec: "BZ-220", unit: "把", price: 899 },
-        { name: "USB-C 扩展坞", spec: "7合1 100W PD", unit: "个", price: 239 }
+        { name: "激光打印机硒鼓", model: "CF276A 黑色", unit: "个", price: 368 },
+        { name: "A4 复印纸 80g（5包/箱）", model: "500张/包", unit: "箱", price: 129.5 },
+        { name: "无线键鼠套装", model: "MK295", unit: "套", price: 149 },
+        { name: "27\" monitor stand", model: "VESA 100", unit: "个", price: 239 },
+        { name: "得力 中性笔 0.5mm 黑", model: "12支/盒", unit: "盒", price: 18.6 },
+        { name: "标签色带", model: "110mm×300m 蜡基", unit: "卷", price: 36 },
+        { name: "办公椅（人体工学，带头枕、可调扶手、网布靠背）", model: "BZ-220", unit: "把", price: 899 },
+        { name: "USB-C 扩展坞", model: "7合1 100W PD", unit: "个", price: 239 }
     ];
     var ORIGINS = ["浙江杭州", "天津", "广东江门", "内蒙古呼和浩特", "江苏苏州", "四川成都"];
 
@@ -71,7 +71,7 @@
                 orderNo: "SO" + pad(100000 + i, 7),
                 orderDate: dateText(new Date(start.getTime() + i * 86400000)),
                 date: dateText(new Date(start.getTime() + i * 86400000)),
-                product: p.name, name: p.name, spec: p.spec, unit: p.unit,
+                product: p.name, name: p.name, model: p.model, unit: p.unit,
                 quantity: qty, qty: qty,
                 price: p.price.toFixed(2),
                 amount: (Math.round(qty * p.price * 100) / 100).toFixed(2),
