@@ -127,54 +127,42 @@ private:
     }
     bool object(int depth)
     {
-        ++m_pos;
-        skipSpace();
-        if (m_pos < m_t.size() && m_t[m_pos] == '}') {
-            ++m_pos;
-            return true;
-        }
-        for (;;) {
-            skipSpace();
+        return list('}', "',' or '}' expected", [&] {
             if (m_pos >= m_t.size() || m_t[m_pos] != '"') return error("member name expected");
             if (!string()) return false;
             skipSpace();
             if (m_pos >= m_t.size() || m_t[m_pos] != ':') return error("':' expected");
             ++m_pos;
             skipSpace();
-            if (!value(depth + 1)) return false;
-            skipSpace();
-            if (m_pos < m_t.size() && m_t[m_pos] == ',') {
-                ++m_pos;
-                continue;
-            }
-            if (m_pos < m_t.size() && m_t[m_pos] == '}') {
-                ++m_pos;
-                return true;
-            }
-            return error("',' or '}' expected");
-        }
+            return value(depth + 1);
+        });
     }
     bool array(int depth)
     {
+        return list(']', "',' or ']' expected", [&] { return value(depth + 1); });
+    }
+    // The opening bracket at m_pos, then elements separated by commas up to `close`.
+    template <class Element> bool list(char close, const char* separatorExpected, Element element)
+    {
         ++m_pos;
         skipSpace();
-        if (m_pos < m_t.size() && m_t[m_pos] == ']') {
+        if (m_pos < m_t.size() && m_t[m_pos] == close) {
             ++m_pos;
             return true;
         }
         for (;;) {
             skipSpace();
-            if (!value(depth + 1)) return false;
+            if (!element()) return false;
             skipSpace();
             if (m_pos < m_t.size() && m_t[m_pos] == ',') {
                 ++m_pos;
                 continue;
             }
-            if (m_pos < m_t.size() && m_t[m_pos] == ']') {
+            if (m_pos < m_t.size() && m_t[m_pos] == close) {
                 ++m_pos;
                 return true;
             }
-            return error("',' or ']' expected");
+            return error(separatorExpected);
         }
     }
 
