@@ -13,7 +13,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
 
-from agentproc import Agent, free_port, wait_port  # noqa: E402
+from agentproc import Agent, free_port, stop_process, wait_port  # noqa: E402
 from backendproc import Backend  # noqa: E402
 from wsclients import Clients  # noqa: E402
 
@@ -224,10 +224,4 @@ class XServer:
         subprocess.run(["import", "-window", window, path], env=env, check=True)
 
     def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        stop_process(self.proc, 10)

@@ -55,6 +55,17 @@ def temp_folder(test):
     return d.name
 
 
+def stop_process(proc, timeout=5):
+    """Asks a program to end, and kills it when it does not within timeout seconds."""
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
+
 class Agent:
     """The real Verolux binary in a program folder. Offscreen unless an X display is given; stderr
     goes to a pipe, or to a file when stderr_path is given (a pipe nobody reads would block a chatty
@@ -81,13 +92,7 @@ class Agent:
         return self.proc.poll() is None
 
     def stop(self, timeout=5):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(timeout=timeout)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        stop_process(self.proc, timeout)
         if self._err:
             self._err.close()
 

@@ -9,6 +9,8 @@ import subprocess
 import time
 import urllib.parse
 
+from agentproc import stop_process
+
 SOURCE_DIR = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 SAMPLE_TEMPLATES = os.path.join(SOURCE_DIR, "demo", "templates")
 DEMO_WEB = os.path.join(SOURCE_DIR, "demo", "web")
@@ -46,13 +48,7 @@ class Backend:
         self.port = int(self.base.rsplit(":", 1)[1])
 
     def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        stop_process(self.proc, 10)
         if self.proc.stdout:
             self.proc.stdout.close()
         self._log.close()
