@@ -2,10 +2,7 @@
 // 10 mm margins, a 10 mm page header and a 5 mm page footer leave rows the band from y=20 to y=85
 // (65 mm): six 10 mm lines of labels per page. Three 25 mm columns 2.5 mm apart fill the 80 mm
 // between the margins exactly, so the columns start at x = 10, 37.5 and 65.
-#include "FixedMeasurer.h"
-
-#include "layout/Paginator.h"
-#include "model/TemplateFile.h"
+#include "PaginationHelpers.h"
 
 #include <gtest/gtest.h>
 
@@ -42,13 +39,6 @@ std::string sheet(const std::string& columns, const std::string& extraBands = ""
 const std::string kAcross = R"("columns": {"count": 3, "width": 25, "spacing": 2.5, "order": "across"},)";
 const std::string kDown = R"("columns": {"count": 3, "spacing": 2.5, "order": "down"},)"; // width shared out: 25
 
-Template load(const std::string& json)
-{
-    auto r = ParseTemplate(json);
-    EXPECT_TRUE(r) << r.error;
-    return r ? *r.tmpl : Template{};
-}
-
 // Rows of (customer, item, amount = row number, note).
 ReportData rows(const std::vector<std::pair<std::string, int>>& customers)
 {
@@ -61,12 +51,6 @@ ReportData rows(const std::vector<std::pair<std::string, int>>& customers)
                               ScalarValue::fromNumber(std::to_string(n)), ScalarValue{}});
         }
     return d;
-}
-
-LaidOutReport lay(const Template& t, const ReportData& d)
-{
-    FixedMeasurer m(t);
-    return Paginate(t, d, m);
 }
 
 // Where each label landed: "page 1 / 20: 1 2 3 / 30: 4 . ." — one entry per line of labels (its top
@@ -102,19 +86,6 @@ std::string grid(const LaidOutReport& r)
     return out;
 }
 
-std::vector<std::string> texts(const Page& p)
-{
-    std::vector<std::string> out;
-    for (const auto& it : p.items)
-        if (it.kind == ItemKind::Text) out.emplace_back(p.textOf(it));
-    return out;
-}
-
-bool contains(const std::vector<std::string>& v, const std::string& s)
-{
-    return std::find(v.begin(), v.end(), s) != v.end();
-}
-
 const std::string kGroup = R"([{"by": ["customer"], "repeatHeader": true,
     "header": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "H {customer}"}]},
     "footer": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "F {customer} {count()}"}]}}])";
@@ -126,27 +97,27 @@ const std::string kReportFooter = R"(, "reportFooter": {"height": 5, "items": [
 
 TEST(Columns, AcrossFillsLinesLeftToRightThenDown)
 {
-    Template t = load(sheet(kAcross));
-    LaidOutReport r = lay(t, rows({{"Acme", 20}}));
+    Template t = LoadTemplateText(sheet(kAcross));
+    LaidOutReport r = LayOut(t, rows({{"Acme", 20}}));
     // Six lines of three per page: 18 labels, the last page keeps the two left places of its line.
     EXPECT_EQ(grid(r), "page 1 / 20: 1 2 3 / 30: 4 5 6 / 40: 7 8 9 / 50: 10 11 12 / 60: 13 14 15 / 70: 16 17 18\n"
                        "page 2 / 20: 19 20 .\n");
     EXPECT_EQ(DescribePages(r), "page 1: rows 1-18\npage 2: rows 19-20\n");
     // Page totals and page X of Y count the labels of each page: 1+..+18 = 171, 19+20 = 39.
-    EXPECT_TRUE(contains(texts(r.pages[0]), "n=18 sum=171"));
-    EXPECT_TRUE(contains(texts(r.pages[1]), "n=2 sum=39"));
-    EXPECT_TRUE(contains(texts(r.pages[1]), "2/2"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "n=18 sum=171"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "n=2 sum=39"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "2/2"));
 }
 
 TEST(Columns, DownFillsAColumnThenTheNext)
 {
-    Template t = load(sheet(kDown));
-    LaidOutReport r = lay(t, rows({{"Acme", 20}}));
+    Template t = LoadTemplateText(sheet(kDown));
+    LaidOutReport r = LayOut(t, rows({{"Acme", 20}}));
     // Nothing follows the last labels, so page 2 is not balanced: the sheet keeps whole columns free.
     EXPECT_EQ(grid(r), "page 1 / 20: 1 7 13 / 30: 2 8 14 / 40: 3 9 15 / 50: 4 10 16 / 60: 5 11 17 / 70: 6 12 18\n"
                        "page 2 / 20: 19 . . / 30: 20 . .\n");
-    EXPECT_TRUE(contains(texts(r.pages[0]), "n=18 sum=171"));
-    EXPECT_TRUE(contains(texts(r.pages[1]), "n=2 sum=39"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "n=18 sum=171"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "n=2 sum=39"));
 }
 
 TEST(Columns, PartlyFilledLastLineAndBalancedDownColumns)
@@ -172,19 +143,19 @@ TEST(Columns, PartlyFilledLastLineAndBalancedDownColumns)
          "page 2 / 20: 19 . . / 30: [total 190 x=10]\n"},
     };
     for (const auto& c : cases) {
-        Template t = load(sheet(c.columns, c.bands));
-        EXPECT_EQ(grid(lay(t, rows({{"Acme", c.rows}}))), c.expected) << c.name;
+        Template t = LoadTemplateText(sheet(c.columns, c.bands));
+        EXPECT_EQ(grid(LayOut(t, rows({{"Acme", c.rows}}))), c.expected) << c.name;
     }
 }
 
 TEST(Columns, CanGrowLabelMakesItsWholeLineTaller)
 {
-    Template t = load(sheet(kAcross));
+    Template t = LoadTemplateText(sheet(kAcross));
     ReportData d = rows({{"Acme", 9}});
     // The note cell is 25 mm wide without padding: 12 ASCII characters a line. Three 10-character
     // words take three lines = 15 mm; from y=5 the label is 20 mm high.
     d.rows[4][3] = ScalarValue::fromText("aaaaaaaaaa bbbbbbbbbb cccccccccc");
-    LaidOutReport r = lay(t, d);
+    LaidOutReport r = LayOut(t, d);
     EXPECT_EQ(grid(r), "page 1 / 20: 1 2 3 / 30: 4 5 6 / 50: 7 8 9\n");
     // The frames of the line's other labels grow with it, so the line stays even; the top cell
     // (not at the band's bottom) keeps its size.
@@ -202,17 +173,17 @@ TEST(Columns, CanGrowLabelMakesItsWholeLineTaller)
 
 TEST(Columns, ALineNeverSplitsAndTheFooterStaysFree)
 {
-    Template t = load(sheet(kAcross));
+    Template t = LoadTemplateText(sheet(kAcross));
     ReportData d = rows({{"Acme", 18}});
     // Line 6 (rows 16-18) gets a 20 mm label: from y=70 it would end at 90, past the footer at 85.
     d.rows[16][3] = ScalarValue::fromText("aaaaaaaaaa bbbbbbbbbb cccccccccc");
-    LaidOutReport r = lay(t, d);
+    LaidOutReport r = LayOut(t, d);
     EXPECT_EQ(grid(r), "page 1 / 20: 1 2 3 / 30: 4 5 6 / 40: 7 8 9 / 50: 10 11 12 / 60: 13 14 15\n"
                        "page 2 / 20: 16 17 18\n");
     EXPECT_EQ(DescribePages(r), "page 1: rows 1-15\npage 2: rows 16-18\n");
     // The moved line counts on page 2: 16+17+18 = 51.
-    EXPECT_TRUE(contains(texts(r.pages[0]), "n=15 sum=120"));
-    EXPECT_TRUE(contains(texts(r.pages[1]), "n=3 sum=51"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "n=15 sum=120"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "n=3 sum=51"));
     for (const Page& p : r.pages)
         for (const auto& it : p.items)
             if (it.y < 85.f) EXPECT_LE(it.y + it.h, 85.f + 1e-3f) << p.textOf(it);
@@ -220,19 +191,19 @@ TEST(Columns, ALineNeverSplitsAndTheFooterStaysFree)
 
 TEST(Columns, DownColumnBreaksWhereTheNextLabelNoLongerFits)
 {
-    Template t = load(sheet(kDown));
+    Template t = LoadTemplateText(sheet(kDown));
     ReportData d = rows({{"Acme", 8}});
     // Label 5 is 20 mm high: after four labels (y=60) it ends at 80, inside the 85 mm limit;
     // label 6 would then end at 90, so column two begins with it.
     d.rows[4][3] = ScalarValue::fromText("aaaaaaaaaa bbbbbbbbbb cccccccccc");
-    LaidOutReport r = lay(t, d);
+    LaidOutReport r = LayOut(t, d);
     EXPECT_EQ(grid(r), "page 1 / 20: 1 6 . / 30: 2 7 . / 40: 3 8 . / 50: 4 . . / 60: 5 . .\n");
 }
 
 TEST(Columns, GroupsStayFullWidthAndStartANewLine)
 {
-    Template t = load(sheet(kAcross, "", kGroup));
-    LaidOutReport r = lay(t, rows({{"Acme", 4}, {"Beta", 2}}));
+    Template t = LoadTemplateText(sheet(kAcross, "", kGroup));
+    LaidOutReport r = LayOut(t, rows({{"Acme", 4}, {"Beta", 2}}));
     EXPECT_EQ(grid(r), "page 1 / 20: [H Acme x=10] / 25: 1 2 3 / 35: 4 . . / 45: [F Acme 4 x=10] / "
                        "50: [H Beta x=10] / 55: 5 6 . / 65: [F Beta 2 x=10]\n");
     for (const auto& it : r.pages[0].items)
@@ -241,10 +212,10 @@ TEST(Columns, GroupsStayFullWidthAndStartANewLine)
 
 TEST(Columns, GroupContinuesOnTheNextPageWithItsHeader)
 {
-    Template t = load(sheet(kAcross, "", kGroup));
+    Template t = LoadTemplateText(sheet(kAcross, "", kGroup));
     // Header at 20, then six lines from 25 to 85: 18 labels on page 1; the 19th opens page 2 under
     // the repeated header.
-    LaidOutReport r = lay(t, rows({{"Acme", 19}}));
+    LaidOutReport r = LayOut(t, rows({{"Acme", 19}}));
     EXPECT_EQ(grid(r), "page 1 / 20: [H Acme x=10] / 25: 1 2 3 / 35: 4 5 6 / 45: 7 8 9 / 55: 10 11 12 / 65: 13 14 15 / "
                        "75: 16 17 18\n"
                        "page 2 / 20: [H Acme x=10] / 25: 19 . . / 35: [F Acme 19 x=10]\n");
@@ -254,8 +225,8 @@ TEST(Columns, GroupContinuesOnTheNextPageWithItsHeader)
 
 TEST(Columns, DownColumnsAreBalancedBeforeAGroupFooter)
 {
-    Template t = load(sheet(kDown, "", kGroup));
-    LaidOutReport r = lay(t, rows({{"Acme", 5}, {"Beta", 2}}));
+    Template t = LoadTemplateText(sheet(kDown, "", kGroup));
+    LaidOutReport r = LayOut(t, rows({{"Acme", 5}, {"Beta", 2}}));
     // Acme: ceil(5 / 3) = 2 labels per column; Beta: one per column.
     EXPECT_EQ(grid(r), "page 1 / 20: [H Acme x=10] / 25: 1 3 5 / 35: 2 4 . / 45: [F Acme 5 x=10] / "
                        "50: [H Beta x=10] / 55: 6 7 . / 65: [F Beta 2 x=10]\n");
@@ -263,13 +234,13 @@ TEST(Columns, DownColumnsAreBalancedBeforeAGroupFooter)
 
 TEST(Columns, LabelTallerThanAPageIsCutLikeARow)
 {
-    Template t = load(sheet(kAcross));
+    Template t = LoadTemplateText(sheet(kAcross));
     ReportData d = rows({{"Acme", 4}});
     // 30 words = 30 lines = 150 mm of note: more than an empty page holds, so the line is cut.
     std::string longText;
     for (int i = 0; i < 30; ++i) longText += (i ? " " : "") + std::string(10, char('a' + i % 26));
     d.rows[3][3] = ScalarValue::fromText(longText);
-    LaidOutReport r = lay(t, d);
+    LaidOutReport r = LayOut(t, d);
     // Row 4 opens page 2 (label place one); each page holds 65 mm: the 5 mm top cell and 12 note
     // lines, then 13 lines, then the last 5.
     EXPECT_EQ(DescribePages(r), "page 1: rows 1-3\n"
@@ -284,9 +255,9 @@ TEST(Columns, LabelTallerThanAPageIsCutLikeARow)
 TEST(Columns, ManyRowsStayLinearAndCompact)
 {
     for (const std::string& columns : {kAcross, kDown}) {
-        Template t = load(sheet(columns, kReportFooter, kGroup));
+        Template t = LoadTemplateText(sheet(columns, kReportFooter, kGroup));
         ReportData d = rows({{"A", 10000}, {"B", 10000}, {"C", 12767}});
-        LaidOutReport r = lay(t, d);
+        LaidOutReport r = LayOut(t, d);
         size_t items = 0;
         int labels = 0;
         for (const Page& p : r.pages) {

@@ -1,10 +1,7 @@
 // Pagination on hand-computable pages: a 100 mm high custom paper with 10 mm margins, a 10 mm page
 // header, a 5 mm column header and a 5 mm page footer leave rows the band from y=25 to y=85 (60 mm).
 // With 6 mm detail rows that is exactly 10 rows per page.
-#include "FixedMeasurer.h"
-
-#include "layout/Paginator.h"
-#include "model/TemplateFile.h"
+#include "PaginationHelpers.h"
 
 #include <gtest/gtest.h>
 
@@ -38,13 +35,6 @@ std::string page(const std::string& extraBands, const std::string& groups = "[]"
       "groups": )" + groups + "}";
 }
 
-Template load(const std::string& json)
-{
-    auto r = ParseTemplate(json);
-    EXPECT_TRUE(r) << r.error;
-    return r ? *r.tmpl : Template{};
-}
-
 // Rows of (customer, item, amount); amount = row number, so sums are easy to check.
 ReportData rows(const std::vector<std::pair<std::string, int>>& customers, const std::string& item = "")
 {
@@ -62,26 +52,6 @@ ReportData rows(const std::vector<std::pair<std::string, int>>& customers, const
     return d;
 }
 
-LaidOutReport lay(const Template& t, const ReportData& d)
-{
-    FixedMeasurer m(t);
-    return Paginate(t, d, m);
-}
-
-// All texts of a page, in the order they were placed.
-std::vector<std::string> texts(const Page& p)
-{
-    std::vector<std::string> out;
-    for (const auto& it : p.items)
-        if (it.kind == ItemKind::Text) out.emplace_back(p.textOf(it));
-    return out;
-}
-
-bool contains(const std::vector<std::string>& v, const std::string& s)
-{
-    return std::find(v.begin(), v.end(), s) != v.end();
-}
-
 const std::string kCustomerGroup = R"([{"by": ["customer"], "repeatHeader": true,
     "header": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "{customer} total {sum(amount)}"}]},
     "footer": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "{customer}: {count()} rows, {sum(amount)}"}]}}])";
@@ -90,23 +60,23 @@ const std::string kCustomerGroup = R"([{"by": ["customer"], "repeatHeader": true
 
 TEST(Pagination, PlainListTenRowsPerPageColumnHeaderRepeats)
 {
-    Template t = load(page(""));
-    LaidOutReport r = lay(t, rows({{"Acme", 25}}));
+    Template t = LoadTemplateText(page(""));
+    LaidOutReport r = LayOut(t, rows({{"Acme", 25}}));
     EXPECT_EQ(DescribePages(r), "page 1: rows 1-10\n"
                                 "page 2: rows 11-20, column header repeated\n"
                                 "page 3: rows 21-25, column header repeated\n");
     // Page footer: default scope page sum (1..10 = 55, 11..20 = 155, 21..25 = 115) and page X of Y.
-    EXPECT_TRUE(contains(texts(r.pages[0]), "55"));
-    EXPECT_TRUE(contains(texts(r.pages[1]), "155"));
-    EXPECT_TRUE(contains(texts(r.pages[2]), "115"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "55"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "155"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[2]), "115"));
     for (int i = 0; i < 3; ++i)
-        EXPECT_TRUE(contains(texts(r.pages[size_t(i)]), "第 " + std::to_string(i + 1) + " 页 / 共 3 页"));
+        EXPECT_TRUE(Contains(PageTexts(r.pages[size_t(i)]), "第 " + std::to_string(i + 1) + " 页 / 共 3 页"));
 }
 
 TEST(Pagination, PageFooterStaysAtItsPlaceAndRowsNeverReachIt)
 {
-    Template t = load(page(""));
-    LaidOutReport r = lay(t, rows({{"Acme", 25}}));
+    Template t = LoadTemplateText(page(""));
+    LaidOutReport r = LayOut(t, rows({{"Acme", 25}}));
     for (const Page& p : r.pages) {
         for (const auto& it : p.items) {
             if (it.y >= 85.f) EXPECT_FLOAT_EQ(it.y, 85.f) << p.textOf(it); // the footer's own items
@@ -117,26 +87,26 @@ TEST(Pagination, PageFooterStaysAtItsPlaceAndRowsNeverReachIt)
 
 TEST(Pagination, GroupContinuesWithRepeatedHeaderAndKnownTotals)
 {
-    Template t = load(page("", kCustomerGroup));
-    LaidOutReport r = lay(t, rows({{"Acme", 12}, {"Beta", 3}}));
+    Template t = LoadTemplateText(page("", kCustomerGroup));
+    LaidOutReport r = LayOut(t, rows({{"Acme", 12}, {"Beta", 3}}));
     // Page 1: header at 25-30, rows 1-9 fill 30-84. Page 2: column header, Acme's header again, rows
     // 10-12, Acme's footer, Beta's header, rows 13-15, Beta's footer.
     EXPECT_EQ(DescribePages(r), "page 1: rows 1-9, header 'Acme'\n"
                                 "page 2: rows 10-15, column header repeated, group 'Acme' continues (header "
                                 "repeated), footer 'Acme', header 'Beta', footer 'Beta'\n");
     // Group totals are known in the header already: 1+..+12 = 78, 13+14+15 = 42.
-    EXPECT_TRUE(contains(texts(r.pages[0]), "Acme total 78"));
-    EXPECT_TRUE(contains(texts(r.pages[1]), "Acme total 78"));
-    EXPECT_TRUE(contains(texts(r.pages[1]), "Acme: 12 rows, 78"));
-    EXPECT_TRUE(contains(texts(r.pages[1]), "Beta: 3 rows, 42"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "Acme total 78"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "Acme total 78"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "Acme: 12 rows, 78"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "Beta: 3 rows, 42"));
 }
 
 TEST(Pagination, GroupHeaderIsKeptWithItsFirstRow)
 {
-    Template t = load(page("", kCustomerGroup));
+    Template t = LoadTemplateText(page("", kCustomerGroup));
     // Acme: header 25-30, rows 1-8 to 78, footer to 83. Beta's header (5) plus one row (6) no longer
     // fits under 85, so it moves to page 2 rather than stand alone at the bottom.
-    LaidOutReport r = lay(t, rows({{"Acme", 8}, {"Beta", 2}}));
+    LaidOutReport r = LayOut(t, rows({{"Acme", 8}, {"Beta", 2}}));
     EXPECT_EQ(DescribePages(r), "page 1: rows 1-8, header 'Acme', footer 'Acme'\n"
                                 "page 2: rows 9-10, column header repeated, header 'Beta', footer 'Beta'\n");
 }
@@ -145,12 +115,12 @@ TEST(Pagination, NewPagePerGroup)
 {
     std::string g = kCustomerGroup;
     g.replace(g.find("\"repeatHeader\""), 0, "\"newPage\": true, ");
-    Template t = load(page("", g));
-    LaidOutReport r = lay(t, rows({{"Acme", 2}, {"Beta", 2}, {"Cato", 1}}));
+    Template t = LoadTemplateText(page("", g));
+    LaidOutReport r = LayOut(t, rows({{"Acme", 2}, {"Beta", 2}, {"Cato", 1}}));
     EXPECT_EQ(DescribePages(r), "page 1: rows 1-2, header 'Acme', footer 'Acme'\n"
                                 "page 2: rows 3-4, column header repeated, header 'Beta', footer 'Beta'\n"
                                 "page 3: rows 5-5, column header repeated, header 'Cato', footer 'Cato'\n");
-    EXPECT_TRUE(contains(texts(r.pages[2]), "第 3 页 / 共 3 页"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[2]), "第 3 页 / 共 3 页"));
 }
 
 TEST(Pagination, TwoGroupLevelsRestartInnerOnOuterChange)
@@ -158,13 +128,13 @@ TEST(Pagination, TwoGroupLevelsRestartInnerOnOuterChange)
     const std::string groups = R"([
       {"by": "customer", "header": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "C {customer}"}]}},
       {"by": ["item"], "footer": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "I {item} {count()} {sum(amount)} {sum(amount, report)}"}]}}])";
-    Template t = load(page("", groups));
+    Template t = LoadTemplateText(page("", groups));
     ReportData d = rows({{"Acme", 3}, {"Beta", 2}}, "pen");
-    LaidOutReport r = lay(t, d);
-    auto all = texts(r.pages[0]);
+    LaidOutReport r = LayOut(t, d);
+    auto all = PageTexts(r.pages[0]);
     // Same item "pen" in both customers: the inner group still breaks where the outer one does.
-    EXPECT_TRUE(contains(all, "I pen 3 6 15"));
-    EXPECT_TRUE(contains(all, "I pen 2 9 15"));
+    EXPECT_TRUE(Contains(all, "I pen 3 6 15"));
+    EXPECT_TRUE(Contains(all, "I pen 2 9 15"));
 }
 
 TEST(Pagination, ReportAggregatesAndFormats)
@@ -172,12 +142,12 @@ TEST(Pagination, ReportAggregatesAndFormats)
     const std::string footer = R"(, "reportFooter": {"height": 5, "items": [
         {"type": "text", "x": 0, "y": 0, "w": 80, "h": 5,
          "text": "n={count()} sum={sum(amount)} avg={avg(amount)} min={min(amount)} max={max(amount)} f={sum(amount)|#,##0.00} r={$rate} t={#title} {{x}}"}]})";
-    Template t = load(page(footer));
+    Template t = LoadTemplateText(page(footer));
     ReportData d = rows({{"Acme", 4}});
     d.title = "Q1";
-    LaidOutReport r = lay(t, d);
-    EXPECT_TRUE(contains(texts(r.pages.back()), "n=4 sum=10 avg=2.5 min=1 max=4 f=10.00 r=12.5% t=Q1 {x}"))
-        << ::testing::PrintToString(texts(r.pages.back()));
+    LaidOutReport r = LayOut(t, d);
+    EXPECT_TRUE(Contains(PageTexts(r.pages.back()), "n=4 sum=10 avg=2.5 min=1 max=4 f=10.00 r=12.5% t=Q1 {x}"))
+        << ::testing::PrintToString(PageTexts(r.pages.back()));
     EXPECT_EQ(DescribePages(r), "page 1: rows 1-4, report footer\n");
 }
 
@@ -185,33 +155,33 @@ TEST(Pagination, MissingValuesAndUnknownReferencesPrintEmpty)
 {
     const std::string header = R"(, "reportHeader": {"height": 5, "items": [
         {"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "[{nosuch}|{$nosuch}|{#nosuch}|{sum(nosuch)}|{item}]"}]})";
-    Template t = load(page(header));
+    Template t = LoadTemplateText(page(header));
     ReportData d;
     d.rows.push_back({}); // a row without any value
-    LaidOutReport r = lay(t, d);
-    EXPECT_TRUE(contains(texts(r.pages[0]), "[||||]"));
+    LaidOutReport r = LayOut(t, d);
+    EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "[||||]"));
 }
 
 TEST(Pagination, NoRowsStillGivesOnePageWithHeadersAndFooters)
 {
     const std::string bands = R"(, "reportHeader": {"height": 5, "items": []}, "reportFooter": {"height": 5, "items": [
         {"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "total {sum(amount)}|{count()}"}]})";
-    Template t = load(page(bands, kCustomerGroup));
-    LaidOutReport r = lay(t, ReportData{});
+    Template t = LoadTemplateText(page(bands, kCustomerGroup));
+    LaidOutReport r = LayOut(t, ReportData{});
     EXPECT_EQ(DescribePages(r), "page 1: no rows, report header, report footer\n");
-    EXPECT_TRUE(contains(texts(r.pages[0]), "total |0"));
-    EXPECT_TRUE(contains(texts(r.pages[0]), "第 1 页 / 共 1 页"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "total |0"));
+    EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "第 1 页 / 共 1 页"));
 }
 
 TEST(Pagination, CanGrowRowAtPageEndMovesWholeToNextPage)
 {
-    Template t = load(page("", "[]", "\"wrap\""));
+    Template t = LoadTemplateText(page("", "[]", "\"wrap\""));
     // The item cell is 30 mm wide with 0.5 mm padding: 29 mm of text, 14 ASCII characters per line.
     // Row 10 gets four 9-character words (18 mm each, two never fit together): 4 lines = 20 mm + 1 mm
     // padding = 21 mm; after 9 rows (y=79) only 6 mm are left, so the row must go whole to page 2.
     ReportData d = rows({{"Acme", 12}});
     d.rows[9][1] = ScalarValue::fromText("aaaaaaaaa bbbbbbbbb ccccccccc ddddddddd");
-    LaidOutReport r = lay(t, d);
+    LaidOutReport r = LayOut(t, d);
     EXPECT_EQ(DescribePages(r), "page 1: rows 1-9\n"
                                 "page 2: rows 10-12, column header repeated\n");
     // The grown row: item cell and its neighbour (bottom-aligned with the band) both 21 mm high.
@@ -225,18 +195,18 @@ TEST(Pagination, CanGrowRowAtPageEndMovesWholeToNextPage)
         }
         if (p2.textOf(it) == "10") EXPECT_FLOAT_EQ(it.h, 21.f);
     }
-    EXPECT_TRUE(found) << ::testing::PrintToString(texts(p2));
+    EXPECT_TRUE(found) << ::testing::PrintToString(PageTexts(p2));
 }
 
 TEST(Pagination, RowTallerThanAPageSplitsBetweenLines)
 {
-    Template t = load(page("", "[]", "\"wrap\""));
+    Template t = LoadTemplateText(page("", "[]", "\"wrap\""));
     // 30 words of 9 characters: one word per line, 30 lines = 150 mm, more than the 60 mm a page holds.
     std::string longText;
     for (int i = 0; i < 30; ++i) longText += (i ? " " : "") + std::string(9, char('a' + i % 26));
     ReportData d = rows({{"Acme", 2}});
     d.rows[1][1] = ScalarValue::fromText(longText);
-    LaidOutReport r = lay(t, d);
+    LaidOutReport r = LayOut(t, d);
     // Row 2 starts on a fresh page; each page holds floor((60 - 1) / 5) = 11 of its lines: 11, 11, 8.
     EXPECT_EQ(DescribePages(r), "page 1: rows 1-1\n"
                                 "page 2: rows 2-2, column header repeated\n"
@@ -257,9 +227,9 @@ TEST(Pagination, RowTallerThanAPageSplitsBetweenLines)
 
 TEST(Pagination, ScalesLinearlyAndKeepsItemsCompact)
 {
-    Template t = load(page("", kCustomerGroup));
+    Template t = LoadTemplateText(page("", kCustomerGroup));
     ReportData d = rows({{"A", 10000}, {"B", 10000}, {"C", 12767}});
-    LaidOutReport r = lay(t, d);
+    LaidOutReport r = LayOut(t, d);
     size_t items = 0;
     for (const Page& p : r.pages) items += p.items.size();
     EXPECT_GT(r.pages.size(), 3000u);
@@ -274,8 +244,8 @@ TEST(Pagination, PictureTallerThanAPageDoesNotLoop)
     const std::string header = R"(, "reportHeader": {"height": 500, "items": [
         {"type": "rect", "x": 0, "y": 0, "w": 10, "h": 10},
         {"type": "image", "x": 0, "y": 20, "w": 80, "h": 480, "data": ""}]})";
-    Template t = load(page(header));
-    LaidOutReport r = lay(t, rows({{"Acme", 3}}));
+    Template t = LoadTemplateText(page(header));
+    LaidOutReport r = LayOut(t, rows({{"Acme", 3}}));
     EXPECT_EQ(DescribePages(r), "page 1: no rows, report header\n"
                                 "page 2: no rows, column header repeated\n"
                                 "page 3: rows 1-3, column header repeated\n");
@@ -283,9 +253,9 @@ TEST(Pagination, PictureTallerThanAPageDoesNotLoop)
 
 TEST(Pagination, ItemsWithAStyleOutsideTheTemplateUseTheDefault)
 {
-    Template t = load(page(""));
+    Template t = LoadTemplateText(page(""));
     t.detail.items[0].style = 99;
     t.detail.items[1].style = -1;
-    LaidOutReport r = lay(t, rows({{"Acme", 1}}));
+    LaidOutReport r = LayOut(t, rows({{"Acme", 1}}));
     for (const auto& it : r.pages[0].items) EXPECT_LT(size_t(it.style), t.styles.size());
 }
