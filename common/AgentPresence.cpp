@@ -8,18 +8,15 @@
 
 namespace verolux {
 
-std::string AgentCaption(std::string_view version)
-{
+std::string AgentCaption(std::string_view version) {
     std::string caption = "Web报表服务端 (";
     caption.append(version).append(")");
     return caption;
 }
 
-bool FindAgentWindow(const std::filesystem::path& programFolder, std::string_view caption)
-{
+bool FindAgentWindow(const std::filesystem::path& programFolder, std::string_view caption) {
     int fd = ::open((programFolder / kAgentLockFile).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     bool found = false;
     if (::flock(fd, LOCK_SH | LOCK_NB) == 0) {
         ::flock(fd, LOCK_UN); // nobody holds it: no agent runs, whatever the file says
@@ -35,43 +32,33 @@ bool FindAgentWindow(const std::filesystem::path& programFolder, std::string_vie
     return found;
 }
 
-AgentLock::AgentLock(std::filesystem::path programFolder) : m_file(std::move(programFolder) / kAgentLockFile) {}
+AgentLock::AgentLock(std::filesystem::path programFolder)
+    : m_file(std::move(programFolder) / kAgentLockFile) {}
 
-AgentLock::~AgentLock()
-{
+AgentLock::~AgentLock() {
     if (m_fd >= 0) {
-        if (m_held)
-            (void)::ftruncate(m_fd, 0); // no caption left behind once the agent is gone
+        if (m_held) (void)::ftruncate(m_fd, 0); // no caption left behind once the agent is gone
         ::close(m_fd);
     }
 }
 
-bool AgentLock::TryAcquire()
-{
-    if (m_held)
-        return true;
-    if (m_fd < 0)
-        m_fd = ::open(m_file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (m_fd < 0)
-        return false;
+bool AgentLock::TryAcquire() {
+    if (m_held) return true;
+    if (m_fd < 0) m_fd = ::open(m_file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (m_fd < 0) return false;
     m_held = ::flock(m_fd, LOCK_EX | LOCK_NB) == 0;
     return m_held;
 }
 
-bool AgentLock::PreviousInstance()
-{
-    if (m_held)
-        return false;
-    if (TryAcquire())
-        return false;
+bool AgentLock::PreviousInstance() {
+    if (m_held) return false;
+    if (TryAcquire()) return false;
     // Only a lock held elsewhere counts; a folder we cannot write is no other agent.
     return m_fd >= 0;
 }
 
-void AgentLock::PublishCaption(const std::string& caption)
-{
-    if (!m_held)
-        return;
+void AgentLock::PublishCaption(const std::string& caption) {
+    if (!m_held) return;
     if (::pwrite(m_fd, caption.data(), caption.size(), 0) == static_cast<ssize_t>(caption.size()))
         (void)::ftruncate(m_fd, static_cast<off_t>(caption.size()));
 }

@@ -18,7 +18,7 @@ bool FindAgentWindow(const std::filesystem::path& programFolder, std::string_vie
 
 // The agent's side: the lock it holds while it runs. Closing (destruction or process end) releases it.
 class AgentLock {
-public:
+  public:
     explicit AgentLock(std::filesystem::path programFolder);
     ~AgentLock();
     AgentLock(const AgentLock&) = delete;
@@ -36,7 +36,7 @@ public:
 
     bool held() const { return m_held; }
 
-private:
+  private:
     std::filesystem::path m_file;
     int m_fd = -1;
     bool m_held = false;

@@ -8,10 +8,11 @@
 
 namespace mINI {
 
-std::string DefaultWebsUrl() { return "https://print.verolux.app"; }
+std::string DefaultWebsUrl() {
+    return "https://print.verolux.app";
+}
 
-std::string EnsureWebsUrl(const Settings& settings)
-{
+std::string EnsureWebsUrl(const Settings& settings) {
     std::string url = settings.ReadIni("AppInfo", "WebsUrl");
     if (url.empty()) {
         settings.WriteIni("AppInfo", "WebsUrl", DefaultWebsUrl());
@@ -20,29 +21,25 @@ std::string EnsureWebsUrl(const Settings& settings)
     return url;
 }
 
-std::string UpdateQueryUrl(std::string_view websUrl, std::string_view kind, std::string_view current)
-{
+std::string UpdateQueryUrl(std::string_view websUrl, std::string_view kind, std::string_view current) {
     std::string url(websUrl);
     url.append("/basedata/v1/update/getLastUpdate/").append(kind).append("※").append(current);
     return url;
 }
 
 void CheckUpdate(const Settings& settings, const std::filesystem::path& programFolder, std::string_view key,
-                 std::string_view kind, std::string_view current)
-{
+                 std::string_view kind, std::string_view current) {
     try {
         const std::string websUrl = settings.ReadIni("AppInfo", "WebsUrl");
         const std::string answer = verolux::PostJson(UpdateQueryUrl(websUrl, kind, current), "{}");
         const verolux::JsonDocument doc = verolux::JsonDocument::Parse(answer);
         const std::string ver = doc.requiredText("ver");
-        if (ver.empty())
-            return;
+        if (ver.empty()) return;
         settings.WriteIni("AppInfo", key, ver); // before the download, as the other program expects
         const std::string url = doc.requiredText("url");
         const std::string file = doc.requiredText("file");
         // A backend answer never writes outside the program folder.
-        if (!verolux::IsPlainFileName(file))
-            return;
+        if (!verolux::IsPlainFileName(file)) return;
         verolux::DownloadToFile(url, programFolder / file, /*executable=*/true);
     } catch (const std::exception&) {
         // Silent by design: start-up goes on whatever happened here.

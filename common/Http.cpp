@@ -16,8 +16,7 @@
 namespace verolux {
 namespace {
 
-void GlobalInit()
-{
+void GlobalInit() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
@@ -31,12 +30,10 @@ struct SlistDeleter {
 using CurlPtr = std::unique_ptr<CURL, CurlDeleter>;
 using SlistPtr = std::unique_ptr<curl_slist, SlistDeleter>;
 
-CurlPtr NewHandle(const std::string& wireUrl, char* errorBuffer)
-{
+CurlPtr NewHandle(const std::string& wireUrl, char* errorBuffer) {
     GlobalInit();
     CurlPtr curl(curl_easy_init());
-    if (!curl)
-        throw HttpError("cannot create an HTTP handle");
+    if (!curl) throw HttpError("cannot create an HTTP handle");
     CURL* c = curl.get();
     curl_easy_setopt(c, CURLOPT_URL, wireUrl.c_str());
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -50,42 +47,37 @@ CurlPtr NewHandle(const std::string& wireUrl, char* errorBuffer)
     return curl;
 }
 
-std::string Describe(CURLcode rc, const char* errorBuffer)
-{
+std::string Describe(CURLcode rc, const char* errorBuffer) {
     std::string text = curl_easy_strerror(rc);
-    if (errorBuffer[0])
-        text.append(": ").append(errorBuffer);
+    if (errorBuffer[0]) text.append(": ").append(errorBuffer);
     return text;
 }
 
-size_t AppendToString(char* data, size_t size, size_t count, void* user)
-{
+size_t AppendToString(char* data, size_t size, size_t count, void* user) {
     static_cast<std::string*>(user)->append(data, size * count);
     return size * count;
 }
 
-size_t WriteToFd(char* data, size_t size, size_t count, void* user)
-{
+size_t WriteToFd(char* data, size_t size, size_t count, void* user) {
     const int fd = *static_cast<int*>(user);
     size_t total = size * count;
     size_t done = 0;
     while (done < total) {
         ssize_t n = ::write(fd, data + done, total - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return 0; // makes curl fail the transfer
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return 0; // makes curl fail the transfer
         done += static_cast<size_t>(n);
     }
     return total;
 }
 
-bool IsUnreserved(unsigned char c) { return c > 0x20 && c < 0x7f && c != '"' && c != '<' && c != '>'; }
+bool IsUnreserved(unsigned char c) {
+    return c > 0x20 && c < 0x7f && c != '"' && c != '<' && c != '>';
+}
 
 } // namespace
 
-std::string EncodeUrlForWire(std::string_view url)
-{
+std::string EncodeUrlForWire(std::string_view url) {
     static const char* hex = "0123456789ABCDEF";
     std::string out;
     out.reserve(url.size());
@@ -101,8 +93,7 @@ std::string EncodeUrlForWire(std::string_view url)
     return out;
 }
 
-std::string PostJson(const std::string& url, std::string_view body)
-{
+std::string PostJson(const std::string& url, std::string_view body) {
     char errorBuffer[CURL_ERROR_SIZE] = {};
     const std::string wireUrl = EncodeUrlForWire(url);
     CurlPtr curl = NewHandle(wireUrl, errorBuffer);
@@ -123,20 +114,16 @@ std::string PostJson(const std::string& url, std::string_view body)
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &answer);
 
     CURLcode rc = curl_easy_perform(c);
-    if (rc != CURLE_OK)
-        throw HttpError("POST " + url + " failed: " + Describe(rc, errorBuffer));
+    if (rc != CURLE_OK) throw HttpError("POST " + url + " failed: " + Describe(rc, errorBuffer));
     return answer;
 }
 
-bool DownloadToFile(const std::string& url, const std::filesystem::path& path, bool executable)
-{
-    if (!IsHttpUrl(url))
-        return false;
+bool DownloadToFile(const std::string& url, const std::filesystem::path& path, bool executable) {
+    if (!IsHttpUrl(url)) return false;
 
     const Replacement replacement = BeginReplacement(path);
     int fd = replacement.fd;
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
 
     char errorBuffer[CURL_ERROR_SIZE] = {};
     bool ok = false;

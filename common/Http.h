@@ -10,7 +10,7 @@ namespace verolux {
 // A backend call that did not get an answer: host unreachable, name not resolved, TLS refused,
 // time-out. An answer with an error status is not an HttpError.
 class HttpError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

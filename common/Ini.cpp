@@ -15,22 +15,18 @@ namespace {
 // Holds an exclusive flock on a side file for the time of one read-modify-write. The lock is on a
 // file of its own because the settings file itself is replaced by a rename.
 class WriteLock {
-public:
+  public:
     explicit WriteLock(const std::filesystem::path& lockFile)
-        : m_fd(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644))
-    {
-        if (m_fd >= 0)
-            ::flock(m_fd, LOCK_EX);
+        : m_fd(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+        if (m_fd >= 0) ::flock(m_fd, LOCK_EX);
     }
-    ~WriteLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd); // closing releases the lock
+    ~WriteLock() {
+        if (m_fd >= 0) ::close(m_fd); // closing releases the lock
     }
     WriteLock(const WriteLock&) = delete;
     WriteLock& operator=(const WriteLock&) = delete;
 
-private:
+  private:
     int m_fd;
 };
 
@@ -38,13 +34,11 @@ private:
 
 Settings::Settings(std::filesystem::path programFolder) : m_file(std::move(programFolder) / "MyIni.ini") {}
 
-std::string Settings::ReadIni(std::string_view section, std::string_view key) const
-{
+std::string Settings::ReadIni(std::string_view section, std::string_view key) const {
     return LookupValue(verolux::ReadWholeFile(m_file), section, key);
 }
 
-void Settings::WriteIni(std::string_view section, std::string_view key, std::string_view value) const
-{
+void Settings::WriteIni(std::string_view section, std::string_view key, std::string_view value) const {
     // Failures are not reported: a folder that cannot be written simply keeps the old value.
     WriteLock lock(m_file.parent_path() / ".MyIni.ini.lock");
     std::string updated = ReplaceValue(verolux::ReadWholeFile(m_file), section, key, value);

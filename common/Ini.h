@@ -10,7 +10,7 @@ namespace mINI {
 // file, section or key reads as ""); writes replace the file atomically under an advisory lock, so the
 // two programs never lose each other's keys and a crash never leaves a half-written file.
 class Settings {
-public:
+  public:
     explicit Settings(std::filesystem::path programFolder);
 
     std::string ReadIni(std::string_view section, std::string_view key) const;
@@ -18,7 +18,7 @@ public:
 
     const std::filesystem::path& file() const { return m_file; }
 
-private:
+  private:
     std::filesystem::path m_file;
 };
 

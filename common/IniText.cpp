@@ -12,26 +12,25 @@ struct Line {
     std::size_t end = 0;      // offset just past its line ending
 };
 
-std::vector<Line> SplitLines(std::string_view text)
-{
+std::vector<Line> SplitLines(std::string_view text) {
     std::vector<Line> lines;
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t nl = text.find('\n', pos);
         std::size_t next = nl == std::string_view::npos ? text.size() : nl + 1;
         std::size_t stop = nl == std::string_view::npos ? text.size() : nl;
-        if (stop > pos && text[stop - 1] == '\r')
-            --stop;
+        if (stop > pos && text[stop - 1] == '\r') --stop;
         lines.push_back({text.substr(pos, stop - pos), pos, next});
         pos = next;
     }
     return lines;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
-std::string_view Trim(std::string_view s)
-{
+std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.front()))
         s.remove_prefix(1);
     while (!s.empty() && IsBlank(s.back()))
@@ -40,8 +39,7 @@ std::string_view Trim(std::string_view s)
 }
 
 // ASCII-only case folding, as the profile functions compare names.
-bool SameName(std::string_view a, std::string_view b)
-{
+bool SameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
                return lower(x) == lower(y);
@@ -50,11 +48,9 @@ bool SameName(std::string_view a, std::string_view b)
 
 // "[name]" → name. A line that goes on after its closing bracket ("[x].grf=url") is a key line:
 // template names may begin with a bracket.
-bool SectionName(std::string_view line, std::string_view& name)
-{
+bool SectionName(std::string_view line, std::string_view& name) {
     std::string_view t = Trim(line);
-    if (t.size() < 2 || t.front() != '[' || t.back() != ']')
-        return false;
+    if (t.size() < 2 || t.front() != '[' || t.back() != ']') return false;
     name = Trim(t.substr(1, t.size() - 2));
     return true;
 }
@@ -62,22 +58,19 @@ bool SectionName(std::string_view line, std::string_view& name)
 // Whether line holds wantKey, and its value. A key is the text before the first "=", except that a
 // wanted key holding "=" itself (template names may) is matched as the line's prefix up to its own
 // "=": otherwise such a key could never be found again and every write would add another line.
-bool KeyLine(std::string_view line, std::string_view wantKey, std::string_view& keyText, std::string_view& value)
-{
+bool KeyLine(std::string_view line, std::string_view wantKey, std::string_view& keyText,
+             std::string_view& value) {
     std::size_t eq = line.find('=');
-    if (eq == std::string_view::npos)
-        return false;
+    if (eq == std::string_view::npos) return false;
     if (wantKey.find('=') != std::string_view::npos) {
         std::string_view rest = line;
         while (!rest.empty() && IsBlank(rest.front()))
             rest.remove_prefix(1);
-        if (rest.size() <= wantKey.size() || !SameName(rest.substr(0, wantKey.size()), wantKey))
-            return false;
+        if (rest.size() <= wantKey.size() || !SameName(rest.substr(0, wantKey.size()), wantKey)) return false;
         std::string_view after = rest.substr(wantKey.size());
         while (!after.empty() && IsBlank(after.front()))
             after.remove_prefix(1);
-        if (after.empty() || after.front() != '=')
-            return false;
+        if (after.empty() || after.front() != '=') return false;
         keyText = rest.substr(0, wantKey.size());
         value = Trim(after.substr(1));
         return true;
@@ -89,24 +82,22 @@ bool KeyLine(std::string_view line, std::string_view wantKey, std::string_view& 
 
 struct Found {
     bool section = false;
-    std::size_t sectionLine = 0;   // index of the section's header line
-    std::size_t lastContent = 0;   // index of the section's last non-blank line
+    std::size_t sectionLine = 0; // index of the section's header line
+    std::size_t lastContent = 0; // index of the section's last non-blank line
     bool key = false;
     std::size_t keyLine = 0;
     std::string_view keyText; // the key as the line spells it
     std::string_view value;
 };
 
-Found Find(const std::vector<Line>& lines, std::string_view section, std::string_view key)
-{
+Found Find(const std::vector<Line>& lines, std::string_view section, std::string_view key) {
     Found f;
     std::string_view wantSection = Trim(section), wantKey = Trim(key);
     bool inside = false;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         std::string_view name;
         if (SectionName(lines[i].content, name)) {
-            if (inside)
-                break; // only the first section of that name counts
+            if (inside) break; // only the first section of that name counts
             if (SameName(name, wantSection)) {
                 inside = true;
                 f.section = true;
@@ -114,10 +105,8 @@ Found Find(const std::vector<Line>& lines, std::string_view section, std::string
             }
             continue;
         }
-        if (!inside)
-            continue;
-        if (!Trim(lines[i].content).empty())
-            f.lastContent = i;
+        if (!inside) continue;
+        if (!Trim(lines[i].content).empty()) f.lastContent = i;
         std::string_view k, v;
         if (!f.key && KeyLine(lines[i].content, wantKey, k, v)) {
             f.key = true;
@@ -130,28 +119,23 @@ Found Find(const std::vector<Line>& lines, std::string_view section, std::string
 }
 
 // Values may be written with surrounding quotes; the profile functions drop them on reading.
-std::string_view Unquote(std::string_view v)
-{
+std::string_view Unquote(std::string_view v) {
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         return v.substr(1, v.size() - 2);
     return v;
 }
 
 // The line ending the file already uses, so added lines match it.
-std::string_view Eol(std::string_view text)
-{
+std::string_view Eol(std::string_view text) {
     std::size_t nl = text.find('\n');
-    if (nl != std::string_view::npos && (nl == 0 || text[nl - 1] != '\r'))
-        return "\n";
+    if (nl != std::string_view::npos && (nl == 0 || text[nl - 1] != '\r')) return "\n";
     return "\r\n";
 }
 
 } // namespace
 
-std::string CutUtf8(std::string_view text, std::size_t maxBytes)
-{
-    if (text.size() <= maxBytes)
-        return std::string(text);
+std::string CutUtf8(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) return std::string(text);
     std::size_t cut = maxBytes;
     // Step back over continuation bytes so the last character stays whole.
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
@@ -159,21 +143,19 @@ std::string CutUtf8(std::string_view text, std::size_t maxBytes)
     return std::string(text.substr(0, cut));
 }
 
-std::string LookupValue(std::string_view iniText, std::string_view section, std::string_view key)
-{
+std::string LookupValue(std::string_view iniText, std::string_view section, std::string_view key) {
     auto lines = SplitLines(iniText);
     Found f = Find(lines, section, key);
-    if (!f.key)
-        return {};
+    if (!f.key) return {};
     return CutUtf8(Unquote(f.value), kMaxValueBytes);
 }
 
 std::string ReplaceValue(std::string_view iniText, std::string_view section, std::string_view key,
-                         std::string_view value)
-{
+                         std::string_view value) {
     // A line break inside a value would end the line and inject further keys: keep one line.
     std::string flat(value);
-    std::replace_if(flat.begin(), flat.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(
+        flat.begin(), flat.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
 
     auto lines = SplitLines(iniText);
     Found f = Find(lines, section, key);
@@ -199,8 +181,7 @@ std::string ReplaceValue(std::string_view iniText, std::string_view section, std
         return out;
     }
     out.append(iniText);
-    if (!out.empty() && out.back() != '\n')
-        out.append(eol);
+    if (!out.empty() && out.back() != '\n') out.append(eol);
     out.append("[").append(Trim(section)).append("]").append(eol);
     out.append(keyLine).append(eol);
     return out;

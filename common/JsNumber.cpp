@@ -8,15 +8,15 @@
 namespace verolux {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Integer tokens longer than this, or equal in length and greater, are beyond 2^53.
 constexpr std::string_view kTwoPow53 = "9007199254740992";
 
-bool IntegerBeyondTwoPow53(std::string_view digits)
-{
-    if (digits.size() != kTwoPow53.size())
-        return digits.size() > kTwoPow53.size();
+bool IntegerBeyondTwoPow53(std::string_view digits) {
+    if (digits.size() != kTwoPow53.size()) return digits.size() > kTwoPow53.size();
     return digits > kTwoPow53;
 }
 
@@ -24,10 +24,8 @@ bool IntegerBeyondTwoPow53(std::string_view digits)
 // script's shortest digits are the written ones without trailing fraction zeros. Returns false when
 // the token needs the general path (exponent, more digits, or below 1e-6 where a script switches to
 // exponent form).
-bool PlainTokenText(std::string_view token, std::string& out)
-{
-    if (token.find_first_of("eE") != std::string_view::npos)
-        return false;
+bool PlainTokenText(std::string_view token, std::string& out) {
+    if (token.find_first_of("eE") != std::string_view::npos) return false;
     const bool negative = token[0] == '-';
     std::string_view t = negative ? token.substr(1) : token;
     std::size_t dot = t.find('.');
@@ -46,16 +44,13 @@ bool PlainTokenText(std::string_view token, std::string& out)
             out = "0";
             return true;
         }
-        if (zeros >= 6)
-            return false;
+        if (zeros >= 6) return false;
         significant = frac.size() - zeros;
     }
-    if (significant > 15)
-        return false;
+    if (significant > 15) return false;
     out.clear();
     out.reserve(token.size());
-    if (negative)
-        out += '-';
+    if (negative) out += '-';
     out.append(intPart);
     if (!frac.empty()) {
         out += '.';
@@ -66,14 +61,10 @@ bool PlainTokenText(std::string_view token, std::string& out)
 
 } // namespace
 
-std::string JsNumberText(double value)
-{
-    if (std::isnan(value))
-        return "NaN";
-    if (std::isinf(value))
-        return value < 0 ? "-Infinity" : "Infinity";
-    if (value == 0)
-        return "0"; // -0 too
+std::string JsNumberText(double value) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
+    if (value == 0) return "0"; // -0 too
     std::string out;
     if (value < 0) {
         out = "-";
@@ -88,8 +79,7 @@ std::string JsNumberText(double value)
     std::string digits;
     digits.reserve(20);
     for (char c : sci.substr(0, ePos))
-        if (c != '.')
-            digits.push_back(c);
+        if (c != '.') digits.push_back(c);
     int exponent = 0;
     std::from_chars(sci.data() + ePos + (sci[ePos + 1] == '+' ? 2 : 1), sci.data() + sci.size(), exponent);
 
@@ -120,13 +110,10 @@ std::string JsNumberText(double value)
     return out;
 }
 
-bool IsJsonNumberToken(std::string_view t)
-{
+bool IsJsonNumberToken(std::string_view t) {
     std::size_t i = 0;
-    if (i < t.size() && t[i] == '-')
-        ++i;
-    if (i >= t.size())
-        return false;
+    if (i < t.size() && t[i] == '-') ++i;
+    if (i >= t.size()) return false;
     if (t[i] == '0')
         ++i;
     else if (IsDigit(t[i]) && t[i] != '0')
@@ -136,31 +123,26 @@ bool IsJsonNumberToken(std::string_view t)
         return false;
     if (i < t.size() && t[i] == '.') {
         ++i;
-        if (i >= t.size() || !IsDigit(t[i]))
-            return false;
+        if (i >= t.size() || !IsDigit(t[i])) return false;
         while (i < t.size() && IsDigit(t[i]))
             ++i;
     }
     if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
         ++i;
-        if (i < t.size() && (t[i] == '+' || t[i] == '-'))
-            ++i;
-        if (i >= t.size() || !IsDigit(t[i]))
-            return false;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+        if (i >= t.size() || !IsDigit(t[i])) return false;
         while (i < t.size() && IsDigit(t[i]))
             ++i;
     }
     return i == t.size();
 }
 
-std::string JsonNumberTokenText(std::string_view token)
-{
+std::string JsonNumberTokenText(std::string_view token) {
     const bool negative = !token.empty() && token[0] == '-';
     std::string_view magnitude = negative ? token.substr(1) : token;
     if (magnitude.find_first_of(".eE") == std::string_view::npos && IntegerBeyondTwoPow53(magnitude))
         return std::string(token);
-    if (std::string plain; PlainTokenText(token, plain))
-        return plain;
+    if (std::string plain; PlainTokenText(token, plain)) return plain;
 
     double value = 0;
     auto res = std::from_chars(token.data(), token.data() + token.size(), value);

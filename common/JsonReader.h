@@ -13,7 +13,7 @@ namespace verolux {
 // A JSON text that cannot be read as asked: syntax error, root not an object, a required key
 // missing or null, an array of the wrong kind or size.
 class JsonError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -31,7 +31,7 @@ struct JsonTree;
 //   object or array -> Text holding its JSON text in compact form ({"a":1,"b":[2,3]}); a script would
 //                      print "[object Object]", which helps nobody filling a report field.
 class JsonValue {
-public:
+  public:
     enum class Type : std::uint8_t { Null, Boolean, Number, String, Object, Array };
 
     JsonValue() = default;
@@ -60,7 +60,7 @@ public:
     // Compact JSON text of this value.
     std::string jsonText() const;
 
-private:
+  private:
     friend class JsonDocument;
     JsonValue(const detail::JsonTree* tree, std::uint32_t node) : m_doc(tree), m_node(node) {}
 
@@ -71,7 +71,7 @@ private:
 // One parsed JSON text whose root is an object. Parsing reads the whole text once (simdjson) into a
 // flat table, so any value can then be looked up in any order. Movable; values stay valid across moves.
 class JsonDocument {
-public:
+  public:
     // Throws JsonError when the text is not JSON or its root is not an object.
     static JsonDocument Parse(std::string_view text);
 
@@ -88,7 +88,7 @@ public:
     // The named top-level member, which must be an array of at most maxSize elements (JsonError otherwise).
     JsonValue requiredArray(std::string_view name, std::size_t maxSize) const;
 
-private:
+  private:
     explicit JsonDocument(std::unique_ptr<detail::JsonTree> tree);
     std::unique_ptr<detail::JsonTree> m_tree;
 };

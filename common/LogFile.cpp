@@ -5,8 +5,7 @@
 
 namespace verolux {
 
-std::string GeneralDateTime(std::time_t when)
-{
+std::string GeneralDateTime(std::time_t when) {
     std::tm tm{};
     localtime_r(&when, &tm);
     char buf[64];
@@ -15,28 +14,28 @@ std::string GeneralDateTime(std::time_t when)
     return buf;
 }
 
-std::string GeneralDateTimeNow() { return GeneralDateTime(std::time(nullptr)); }
+std::string GeneralDateTimeNow() {
+    return GeneralDateTime(std::time(nullptr));
+}
 
 LogFile::LogFile(std::filesystem::path programFolder) : m_file(std::move(programFolder) / "MyLog.txt") {}
 
-void LogFile::WriteLog(std::string_view message) const { WriteLines({message}); }
+void LogFile::WriteLog(std::string_view message) const {
+    WriteLines({message});
+}
 
-void LogFile::WriteLines(const std::vector<std::string_view>& messages) const
-{
-    if (messages.empty())
-        return;
+void LogFile::WriteLines(const std::vector<std::string_view>& messages) const {
+    if (messages.empty()) return;
     const std::string stamp = GeneralDateTimeNow();
     std::string text;
     for (std::string_view m : messages)
         text.append(stamp).append(" ").append(m).append("\r\n");
     // One write call in append mode, so lines of two writers never interleave.
     std::FILE* f = std::fopen(m_file.c_str(), "ab");
-    if (!f)
-        throw std::runtime_error("cannot open " + m_file.string());
+    if (!f) throw std::runtime_error("cannot open " + m_file.string());
     bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
     ok = (std::fclose(f) == 0) && ok;
-    if (!ok)
-        throw std::runtime_error("cannot write " + m_file.string());
+    if (!ok) throw std::runtime_error("cannot write " + m_file.string());
 }
 
 } // namespace verolux

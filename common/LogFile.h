@@ -14,7 +14,7 @@ std::string GeneralDateTimeNow();
 
 // MyLog.txt of the agent's program folder: only ever appended to, one CR LF line per entry.
 class LogFile {
-public:
+  public:
     explicit LogFile(std::filesystem::path programFolder);
 
     // Appends "<date time> <message>\r\n". Throws std::runtime_error when the file cannot be written,
@@ -25,7 +25,7 @@ public:
 
     const std::filesystem::path& file() const { return m_file; }
 
-private:
+  private:
     std::filesystem::path m_file;
 };
 

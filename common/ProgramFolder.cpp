@@ -5,14 +5,11 @@
 
 namespace verolux {
 
-std::filesystem::path ProgramFolder()
-{
-    if (const char* home = std::getenv("VEROLUX_HOME"); home && *home)
-        return std::filesystem::path(home);
+std::filesystem::path ProgramFolder() {
+    if (const char* home = std::getenv("VEROLUX_HOME"); home && *home) return std::filesystem::path(home);
     std::error_code ec;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return std::filesystem::current_path();
+    if (ec) return std::filesystem::current_path();
     return exe.parent_path();
 }
 

@@ -10,37 +10,30 @@
 
 namespace verolux {
 
-std::string ReadWholeFile(const std::filesystem::path& path)
-{
+std::string ReadWholeFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return {};
+    if (!in) return {};
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Replacement BeginReplacement(const std::filesystem::path& path)
-{
+Replacement BeginReplacement(const std::filesystem::path& path) {
     Replacement r;
     r.temporary = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
     r.fd = ::mkstemp(r.temporary.data());
     return r;
 }
 
-bool CommitReplacement(const Replacement& replacement, bool ok, const std::filesystem::path& path)
-{
+bool CommitReplacement(const Replacement& replacement, bool ok, const std::filesystem::path& path) {
     ok = (::close(replacement.fd) == 0) && ok;
-    if (ok && std::rename(replacement.temporary.c_str(), path.c_str()) == 0)
-        return true;
+    if (ok && std::rename(replacement.temporary.c_str(), path.c_str()) == 0) return true;
     ::unlink(replacement.temporary.c_str());
     return false;
 }
 
-bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view content)
-{
+bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view content) {
     const Replacement replacement = BeginReplacement(path);
     const int fd = replacement.fd;
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     // Keep the permissions of the file being replaced (mkstemp creates 0600).
     struct stat st {};
     ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);

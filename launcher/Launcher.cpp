@@ -1,8 +1,9 @@
-#include "Launcher.h"
+#include "launcher/Launcher.h"
 
 #include "common/AgentPresence.h"
 #include "common/CheckUpdate.h"
 #include "common/Ini.h"
+#include "common/Version.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -14,14 +15,7 @@ extern char** environ;
 
 namespace mMain {
 
-std::string OwnVersion()
-{
-    return std::to_string(VEROLUX_VERSION_MAJOR) + "." + std::to_string(VEROLUX_VERSION_MINOR) + "." +
-           std::to_string(VEROLUX_VERSION_PATCH);
-}
-
-std::string StartDetached(const std::filesystem::path& program)
-{
+std::string StartDetached(const std::filesystem::path& program) {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attr;
     posix_spawn_file_actions_init(&actions);
@@ -39,16 +33,14 @@ std::string StartDetached(const std::filesystem::path& program)
     return rc == 0 ? std::string() : std::string(std::strerror(rc));
 }
 
-int RunLauncher(const std::filesystem::path& programFolder, std::ostream& err)
-{
+int RunLauncher(const std::filesystem::path& programFolder, std::ostream& err) {
     const mINI::Settings settings(programFolder);
     mINI::EnsureWebsUrl(settings);
     const std::string printVer = settings.ReadIni("AppInfo", "PrintVer");
     mINI::CheckUpdate(settings, programFolder, "PrintVer", mINI::kKindAgent, printVer);
 
     // The caption is the one of the version read before the check.
-    if (verolux::FindAgentWindow(programFolder, verolux::AgentCaption(printVer)))
-        return 0;
+    if (verolux::FindAgentWindow(programFolder, verolux::AgentCaption(printVer))) return 0;
 
     const std::filesystem::path agent = programFolder / "Verolux";
     std::error_code ec;
@@ -59,7 +51,7 @@ int RunLauncher(const std::filesystem::path& programFolder, std::ostream& err)
             return 1;
         }
     }
-    settings.WriteIni("AppInfo", "ShellVer", OwnVersion());
+    settings.WriteIni("AppInfo", "ShellVer", verolux::VersionText());
     return 0;
 }
 

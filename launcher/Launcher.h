@@ -6,9 +6,6 @@
 
 namespace mMain {
 
-// "major.minor.patch" of this build.
-std::string OwnVersion();
-
 // Starts program detached in its own session (stdin, stdout, stderr on /dev/null), with this
 // process's environment and no arguments; does not wait. Returns "" or the reason it failed.
 std::string StartDetached(const std::filesystem::path& program);

@@ -1,7 +1,9 @@
-#include "Launcher.h"
+#include "launcher/Launcher.h"
 
 #include "common/ProgramFolder.h"
 
 #include <iostream>
 
-int main() { return mMain::RunLauncher(verolux::ProgramFolder(), std::cerr); }
+int main() {
+    return mMain::RunLauncher(verolux::ProgramFolder(), std::cerr);
+}

@@ -10,7 +10,7 @@ BUILD_PKGS=(
   fonts-wqy-microhei
 )
 TEST_PKGS=(
-  libgtest-dev googletest clang libclang-rt-14-dev
+  libgtest-dev googletest clang libclang-rt-14-dev clang-format clang-tidy
   cups cups-client cups-bsd printer-driver-cups-pdf
   poppler-utils xvfb xauth imagemagick x11-utils
   chromium nodejs node-ws python3 python3-websockets python3-reportlab

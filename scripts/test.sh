@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
-# Installs what the tests need, builds everything and runs every test: the full build under the
-# `dev` preset, then the pure-logic tests again under AddressSanitizer + UndefinedBehaviorSanitizer.
+# Installs what the tests need, checks the code's shape, builds everything and runs every test: the
+# full build under the `dev` preset (warnings are errors), then the pure-logic tests again under
+# AddressSanitizer + UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh --test
 
+# Every C++ file follows .clang-format; includes follow the code map.
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+/usr/bin/python3 scripts/check-layers.py
+
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
-cmake --preset dev
+cmake --preset dev -DVEROLUX_WERROR=ON
 cmake --build --preset dev -j "$jobs"
 ctest --preset dev -j "$jobs" --timeout 600
 
-cmake --preset asan
+cmake --preset asan -DVEROLUX_WERROR=ON
 cmake --build --preset asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 ctest --preset asan -j "$jobs" --timeout 600

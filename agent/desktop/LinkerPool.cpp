@@ -8,8 +8,7 @@
 namespace verolux {
 namespace {
 
-QString PeerAddressText(const QTcpSocket& s)
-{
+QString PeerAddressText(const QTcpSocket& s) {
     QHostAddress a = s.peerAddress();
     bool isV4 = false;
     quint32 v4 = a.toIPv4Address(&isV4); // dual-stack sockets report IPv4 peers as ::ffff:a.b.c.d
@@ -19,8 +18,7 @@ QString PeerAddressText(const QTcpSocket& s)
 } // namespace
 
 LinkerPool::LinkerPool(Hooks hooks, int maxSlots, QObject* parent)
-    : QObject(parent), m_hooks(std::move(hooks)), m_maxSlots(std::clamp(maxSlots, 2, kMaxSlots))
-{
+    : QObject(parent), m_hooks(std::move(hooks)), m_maxSlots(std::clamp(maxSlots, 2, kMaxSlots)) {
     // Element 0 exists from the start and the load step creates element 1; both start closed.
     m_slots.push_back(std::make_unique<Linker>());
     m_slots.push_back(std::make_unique<Linker>());
@@ -31,45 +29,37 @@ LinkerPool::LinkerPool(Hooks hooks, int maxSlots, QObject* parent)
     });
 }
 
-LinkerPool::~LinkerPool() { CloseAll(); }
+LinkerPool::~LinkerPool() {
+    CloseAll();
+}
 
-bool LinkerPool::StartListening(quint16 port, QString* error)
-{
-    if (m_listener.listen(QHostAddress::Any, port))
-        return true;
-    if (error)
-        *error = m_listener.errorString();
+bool LinkerPool::StartListening(quint16 port, QString* error) {
+    if (m_listener.listen(QHostAddress::Any, port)) return true;
+    if (error) *error = m_listener.errorString();
     return false;
 }
 
-bool LinkerPool::busy(int index) const
-{
+bool LinkerPool::busy(int index) const {
     const auto& s = m_slots[size_t(index)]->socket;
-    if (!s)
-        return false;
+    if (!s) return false;
     auto st = s->state();
     return st == QAbstractSocket::ConnectedState || st == QAbstractSocket::ConnectingState ||
            st == QAbstractSocket::HostLookupState;
 }
 
-bool LinkerPool::slotHandshaked(int index) const
-{
+bool LinkerPool::slotHandshaked(int index) const {
     return index >= 0 && index < slotCount() && m_slots[size_t(index)]->session.handshaked();
 }
 
-int LinkerPool::takeSlot()
-{
+int LinkerPool::takeSlot() {
     for (int i = 0; i < slotCount(); ++i)
-        if (!busy(i))
-            return i;
-    if (slotCount() >= m_maxSlots)
-        return -1;
+        if (!busy(i)) return i;
+    if (slotCount() >= m_maxSlots) return -1;
     m_slots.push_back(std::make_unique<Linker>());
     return slotCount() - 1;
 }
 
-void LinkerPool::onNewConnection()
-{
+void LinkerPool::onNewConnection() {
     while (QTcpSocket* incoming = m_listener.nextPendingConnection()) {
         int i = takeSlot();
         if (i < 0) {
@@ -106,18 +96,15 @@ void LinkerPool::onNewConnection()
     }
 }
 
-void LinkerPool::countDown(int index)
-{
+void LinkerPool::countDown(int index) {
     Linker& l = *m_slots[size_t(index)];
-    if (!l.counted)
-        return;
+    if (!l.counted) return;
     l.counted = false;
     --m_connectedCount;
     m_hooks.connectedCountChanged(m_connectedCount);
 }
 
-void LinkerPool::onDisconnected(int index, quint64 generation)
-{
+void LinkerPool::onDisconnected(int index, quint64 generation) {
     Linker& l = *m_slots[size_t(index)];
     if (l.generation != generation || !l.counted)
         return; // the agent dropped it: already counted down, no close event
@@ -125,38 +112,31 @@ void LinkerPool::onDisconnected(int index, quint64 generation)
     countDown(index);
 }
 
-void LinkerPool::onSocketError(int index, quint64 generation, QAbstractSocket::SocketError error)
-{
+void LinkerPool::onSocketError(int index, quint64 generation, QAbstractSocket::SocketError error) {
     Linker& l = *m_slots[size_t(index)];
     // A peer that closes is reported as an error by Qt too; that is the close event, not an error.
-    if (l.generation != generation || !l.counted || error == QAbstractSocket::RemoteHostClosedError)
-        return;
+    if (l.generation != generation || !l.counted || error == QAbstractSocket::RemoteHostClosedError) return;
     m_hooks.addLog(QStringLiteral("连接器发生错误:") + QString::number(index) + QLatin1Char(',') +
                    QString::number(int(error)) + QLatin1Char(',') +
                    (l.socket ? l.socket->errorString() : QString()));
 }
 
-void LinkerPool::DropConnection(int index)
-{
-    if (index < 0 || index >= slotCount())
-        return;
+void LinkerPool::DropConnection(int index) {
+    if (index < 0 || index >= slotCount()) return;
     Linker& l = *m_slots[size_t(index)];
     bool wasCounted = l.counted;
     l.counted = false; // before close(): the disconnected signal it emits must not count again
     l.queued.clear();
-    if (l.socket)
-        l.socket->abort();
+    if (l.socket) l.socket->abort();
     if (wasCounted) {
         --m_connectedCount;
         m_hooks.connectedCountChanged(m_connectedCount);
     }
 }
 
-void LinkerPool::onReadyRead(int index, quint64 generation)
-{
+void LinkerPool::onReadyRead(int index, quint64 generation) {
     Linker* l = m_slots[size_t(index)].get();
-    if (l->generation != generation || !l->socket)
-        return;
+    if (l->generation != generation || !l->socket) return;
     QByteArray data = l->socket->readAll();
     if (l->feeding) {
         // An outer call on this slot is still carrying out actions; it takes these bytes next.
@@ -167,20 +147,17 @@ void LinkerPool::onReadyRead(int index, quint64 generation)
     l->feeding = true;
     // The common case has nothing queued: the session reads the socket's buffer as it is.
     bool fresh = l->queued.empty();
-    if (!fresh)
-        l->queued.append(data.constData(), size_t(data.size()));
+    if (!fresh) l->queued.append(data.constData(), size_t(data.size()));
     while (fresh || !l->queued.empty()) {
         std::string arrival;
-        if (!fresh)
-            arrival.swap(l->queued);
-        const std::string_view bytes = fresh ? std::string_view(data.constData(), size_t(data.size())) : arrival;
+        if (!fresh) arrival.swap(l->queued);
+        const std::string_view bytes =
+            fresh ? std::string_view(data.constData(), size_t(data.size())) : arrival;
         fresh = false;
         auto actions = l->session.feed(bytes);
-        if (!runActions(index, generation, actions))
-            break;
+        if (!runActions(index, generation, actions)) break;
         l = m_slots[size_t(index)].get(); // the array may have grown meanwhile
-        if (l->generation != generation || !l->socket)
-            return;
+        if (l->generation != generation || !l->socket) return;
         // Qt does not signal readyRead again for bytes that came while its handler was running.
         if (l->socket->bytesAvailable() > 0) {
             QByteArray more = l->socket->readAll();
@@ -188,19 +165,17 @@ void LinkerPool::onReadyRead(int index, quint64 generation)
         }
     }
     l = m_slots[size_t(index)].get();
-    if (l->generation == generation)
-        l->feeding = false;
+    if (l->generation == generation) l->feeding = false;
 }
 
-bool LinkerPool::runActions(int index, quint64 generation, const std::vector<mWSProtocol::WsAction>& actions)
-{
+bool LinkerPool::runActions(int index, quint64 generation,
+                            const std::vector<mWSProtocol::WsAction>& actions) {
     using Kind = mWSProtocol::WsAction::Kind;
     std::vector<std::string_view> lines;
     for (std::size_t n = 0; n < actions.size(); ++n) {
         const auto& a = actions[n];
         Linker& l = *m_slots[size_t(index)];
-        if (l.generation != generation || !l.counted || !l.socket)
-            return false;
+        if (l.generation != generation || !l.counted || !l.socket) return false;
         switch (a.kind) {
         case Kind::Send:
             if (l.socket->write(a.data.data(), qint64(a.data.size())) != qint64(a.data.size())) {
@@ -236,8 +211,7 @@ bool LinkerPool::runActions(int index, quint64 generation, const std::vector<mWS
     return true;
 }
 
-void LinkerPool::Broadcast(const std::string& frame)
-{
+void LinkerPool::Broadcast(const std::string& frame) {
     // Indices, not iterators: events run between sends and may add slots.
     for (int i = 0; i < slotCount(); ++i) {
         Linker& l = *m_slots[size_t(i)];
@@ -251,8 +225,7 @@ void LinkerPool::Broadcast(const std::string& frame)
     }
 }
 
-void LinkerPool::CloseAll()
-{
+void LinkerPool::CloseAll() {
     m_listener.close();
     for (auto& l : m_slots) {
         if (l->socket) {

@@ -21,16 +21,16 @@ namespace verolux {
 // being printed, so a slot never feeds its session twice at once.
 class LinkerPool : public QObject {
     Q_OBJECT
-public:
+  public:
     // The slot array never grows past 16-bit indices 0..32767; a request finding every slot busy is
     // closed at once and not counted.
     static constexpr int kMaxSlots = 32768;
 
     struct Hooks {
-        std::function<void(const QString&)> addLog;          // log pane
+        std::function<void(const QString&)> addLog; // log pane
         // Log file lines of one arrival that follow each other (may throw).
         std::function<void(const std::vector<std::string_view>&)> writeLog;
-        std::function<void(const std::string&)> deliver;     // a complete text message
+        std::function<void(const std::string&)> deliver; // a complete text message
         std::function<void(int)> connectedCountChanged;
     };
 
@@ -55,7 +55,7 @@ public:
 
     void CloseAll();
 
-private:
+  private:
     struct Linker {
         QPointer<QTcpSocket> socket;
         mWSProtocol::LinkerSession session; // the slot's record: Handshaked, reassembly state

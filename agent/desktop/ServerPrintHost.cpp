@@ -1,47 +1,46 @@
 #include "agent/desktop/ServerPrintHost.h"
 
 #include "agent/desktop/frmServer.h"
+#include "agent/reports/windows/frmDesign.h"
+#include "agent/reports/windows/frmPdfFile.h"
+#include "agent/reports/windows/frmPreview.h"
 #include "common/Http.h"
-#include "windows/frmDesign.h"
-#include "windows/frmPdfFile.h"
-#include "windows/frmPreview.h"
 
 namespace verolux {
 
 ServerPrintHost::ServerPrintHost(frmServer& window)
-    : m_window(window),
-      m_store(TemplateFolder(window.programFolder()), window.settings(),
-              [this](std::string_view line) { AddLog(line); },
-              [](const std::string& url, const std::filesystem::path& path) { return DownloadToFile(url, path); })
-{
-}
+    : m_window(window), m_store(
+                            TemplateFolder(window.programFolder()), window.settings(),
+                            [this](std::string_view line) { AddLog(line); },
+                            [](const std::string& url, const std::filesystem::path& path) {
+                                return DownloadToFile(url, path);
+                            }) {}
 
-ServerPrintHost::~ServerPrintHost()
-{
+ServerPrintHost::~ServerPrintHost() {
     delete m_designer.data();
 }
 
-void ServerPrintHost::Run(std::string text) { RepPrint(*this, m_store, std::move(text)); }
+void ServerPrintHost::Run(std::string text) {
+    RepPrint(*this, m_store, std::move(text));
+}
 
-void ServerPrintHost::AddLog(std::string_view line)
-{
+void ServerPrintHost::AddLog(std::string_view line) {
     m_window.AddLog(QString::fromUtf8(line.data(), qsizetype(line.size())));
 }
 
-void ServerPrintHost::WriteLog(std::string_view line) { m_window.WriteLog(std::string(line)); }
+void ServerPrintHost::WriteLog(std::string_view line) {
+    m_window.WriteLog(std::string(line));
+}
 
-void ServerPrintHost::Reply(std::string_view text)
-{
+void ServerPrintHost::Reply(std::string_view text) {
     m_window.Reply(QString::fromUtf8(text.data(), qsizetype(text.size())));
 }
 
-std::string ServerPrintHost::ReadRequestFile()
-{
+std::string ServerPrintHost::ReadRequestFile() {
     return m_window.ReadTextFile(m_window.programFolder() / "repdata.txt").toStdString();
 }
 
-void ServerPrintHost::OpenDesigner(const DesignHandOver& h)
-{
+void ServerPrintHost::OpenDesigner(const DesignHandOver& h) {
     if (!m_designer) {
         m_designer = new frmDesign();
         m_designer->setAttribute(Qt::WA_DeleteOnClose);
@@ -53,16 +52,14 @@ void ServerPrintHost::OpenDesigner(const DesignHandOver& h)
     m_designer->Show();
 }
 
-void ServerPrintHost::OpenPreview(const std::string& reportFileData, const std::string& reportPreview)
-{
+void ServerPrintHost::OpenPreview(const std::string& reportFileData, const std::string& reportPreview) {
     auto* w = new frmPreview(m_window.programFolder());
     w->reportFileData = reportFileData;
     w->reportPreview = reportPreview;
     w->Show(); // stays until the user closes it; then it releases itself
 }
 
-void ServerPrintHost::OpenOutput(const std::string& reportFileData, const std::string& reportPreview)
-{
+void ServerPrintHost::OpenOutput(const std::string& reportFileData, const std::string& reportPreview) {
     // An output window has done all it will do when Show() returns: release it and its report
     // object then, so an agent running for weeks does not grow with every print.
     QPointer<frmPdfFile> w = new frmPdfFile(m_window.programFolder());
@@ -71,12 +68,10 @@ void ServerPrintHost::OpenOutput(const std::string& reportFileData, const std::s
     try {
         w->Show();
     } catch (...) {
-        if (w)
-            w->deleteLater();
+        if (w) w->deleteLater();
         throw;
     }
-    if (w)
-        w->deleteLater();
+    if (w) w->deleteLater();
 }
 
 } // namespace verolux

@@ -14,7 +14,7 @@ class frmDesign;
 // The print procedure's view of the main window: its log pane and file, the send box, the test
 // file, and the report windows it opens.
 class ServerPrintHost : public PrintHost {
-public:
+  public:
     explicit ServerPrintHost(frmServer& window);
     ~ServerPrintHost() override;
 
@@ -28,7 +28,7 @@ public:
     void OpenPreview(const std::string& reportFileData, const std::string& reportPreview) override;
     void OpenOutput(const std::string& reportFileData, const std::string& reportPreview) override;
 
-private:
+  private:
     frmServer& m_window;
     TemplateStore m_store;
     QPointer<frmDesign> m_designer; // one designer for the agent, made anew after it closed

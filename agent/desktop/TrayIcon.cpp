@@ -5,14 +5,13 @@
 
 #include <QMenu>
 
-#include <algorithm>
 #include <QPainter>
 #include <QSystemTrayIcon>
+#include <algorithm>
 
 namespace mTray {
 
-std::string TrayTip(const std::string& caption)
-{
+std::string TrayTip(const std::string& caption) {
     std::string tip = caption;
     auto notBlank = [](char c) { return c != ' '; };
     tip.erase(tip.begin(), std::find_if(tip.begin(), tip.end(), notBlank));
@@ -27,8 +26,7 @@ namespace verolux {
 namespace {
 
 // A small printer drawn in code, so the agent needs no image files.
-QIcon AgentIcon()
-{
+QIcon AgentIcon() {
     QPixmap pm(32, 32);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -48,8 +46,7 @@ QIcon AgentIcon()
 
 } // namespace
 
-TrayIcon::TrayIcon(frmServer& window, const QString& caption) : QObject(&window), m_window(window)
-{
+TrayIcon::TrayIcon(frmServer& window, const QString& caption) : QObject(&window), m_window(window) {
     window.setWindowIcon(AgentIcon());
 
     mnuTray = new QMenu(QStringLiteral("菜单"), &window);
@@ -60,26 +57,26 @@ TrayIcon::TrayIcon(frmServer& window, const QString& caption) : QObject(&window)
     connect(mnuShow, &QAction::triggered, &window, &frmServer::ShowWindow);
     connect(mnuExit, &QAction::triggered, &window, &frmServer::ExitAgent);
 
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        return;
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
     m_icon = new QSystemTrayIcon(AgentIcon(), this);
     m_icon->setToolTip(QString::fromStdString(mTray::TrayTip(caption.toStdString())));
     m_icon->setContextMenu(mnuTray); // opens on the right button's release
     connect(m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        if (r == QSystemTrayIcon::DoubleClick)
-            m_window.ShowWindow();
+        if (r == QSystemTrayIcon::DoubleClick) m_window.ShowWindow();
     });
     m_icon->show();
 }
 
-TrayIcon::~TrayIcon() { Remove(); }
-
-void TrayIcon::Remove()
-{
-    if (m_icon)
-        m_icon->hide();
+TrayIcon::~TrayIcon() {
+    Remove();
 }
 
-bool TrayIcon::visible() const { return m_icon && m_icon->isVisible(); }
+void TrayIcon::Remove() {
+    if (m_icon) m_icon->hide();
+}
+
+bool TrayIcon::visible() const {
+    return m_icon && m_icon->isVisible();
+}
 
 } // namespace verolux

@@ -21,7 +21,7 @@ class frmServer;
 // Without a system tray (no display, offscreen) there is simply no icon.
 class TrayIcon : public QObject {
     Q_OBJECT
-public:
+  public:
     TrayIcon(frmServer& window, const QString& caption);
     ~TrayIcon() override;
 
@@ -33,7 +33,7 @@ public:
     QAction* mnuShow = nullptr;
     QAction* mnuExit = nullptr;
 
-private:
+  private:
     frmServer& m_window;
     QSystemTrayIcon* m_icon = nullptr;
 };

@@ -2,9 +2,9 @@
 
 #include "agent/desktop/LinkerPool.h"
 #include "agent/desktop/TrayIcon.h"
-#include "agent/startup/StartDecision.h"
 #include "agent/websocket/Frame.h"
 #include "common/TextFile.h"
+#include "common/Version.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -17,21 +17,25 @@ namespace verolux {
 namespace {
 
 // Positions of the window design are in twips; 15 twips make a pixel.
-constexpr int Px(int twips) { return twips / 15; }
-QRect Twips(int left, int top, int width, int height) { return {Px(left), Px(top), Px(width), Px(height)}; }
+constexpr int Px(int twips) {
+    return twips / 15;
+}
+QRect Twips(int left, int top, int width, int height) {
+    return {Px(left), Px(top), Px(width), Px(height)};
+}
 
-QString Stamp() { return QString::fromStdString(GeneralDateTimeNow()); }
+QString Stamp() {
+    return QString::fromStdString(GeneralDateTimeNow());
+}
 
 } // namespace
 
-QString MainCaption(const QString& version)
-{
+QString MainCaption(const QString& version) {
     return QStringLiteral("Web报表服务端 (") + version + QLatin1Char(')');
 }
 
 frmServer::frmServer(Options options)
-    : m_options(std::move(options)), m_settings(m_options.programFolder), m_logFile(m_options.programFolder)
-{
+    : m_options(std::move(options)), m_settings(m_options.programFolder), m_logFile(m_options.programFolder) {
     setWindowTitle(QStringLiteral("报表打印服务端"));
     buildControls();
 
@@ -45,8 +49,7 @@ frmServer::frmServer(Options options)
 
 frmServer::~frmServer() = default;
 
-void frmServer::buildControls()
-{
+void frmServer::buildControls() {
     // Client area large enough for the two frames, as the window was designed.
     setFixedSize(Px(7725), Px(6090));
 
@@ -89,31 +92,25 @@ void frmServer::buildControls()
     connect(txtSend, &QPlainTextEdit::textChanged, this, &frmServer::txtSend_Change);
 }
 
-void frmServer::Load()
-{
+void frmServer::Load() {
     cmdRunning_Click(); // a failure leaves the button enabled, nothing more
-    const QString caption = MainCaption(QString::fromStdString(mMain::VersionText()));
+    const QString caption = MainCaption(QString::fromStdString(verolux::VersionText()));
     placeBottomRight();
     setWindowTitle(caption);
-    if (m_options.withTray)
-        m_tray = new TrayIcon(*this, caption);
+    if (m_options.withTray) m_tray = new TrayIcon(*this, caption);
 }
 
-void frmServer::placeBottomRight()
-{
+void frmServer::placeBottomRight() {
     QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
+    if (!screen) return;
     QRect s = screen->geometry();
     QSize frame = frameGeometry().size().expandedTo(size());
     move(s.width() - frame.width() - Px(200), s.height() - frame.height() - Px(650));
 }
 
-void frmServer::AddLog(const QString& message)
-{
+void frmServer::AddLog(const QString& message) {
     LogPane::Update u = m_logPane.AddLog(message.toStdU16String(), Stamp().toStdU16String());
-    if (u.cleared)
-        txtLog->clear();
+    if (u.cleared) txtLog->clear();
     QString shown = QString::fromStdU16String(u.appended);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QTextCursor c = txtLog->textCursor();
@@ -122,15 +119,15 @@ void frmServer::AddLog(const QString& message)
     txtLog->setTextCursor(c); // caret at the end: the pane scrolls to the newest entry
 }
 
-void frmServer::WriteLog(const std::string& message) const { m_logFile.WriteLog(message); }
+void frmServer::WriteLog(const std::string& message) const {
+    m_logFile.WriteLog(message);
+}
 
-QString frmServer::ReadTextFile(const std::filesystem::path& path) const
-{
+QString frmServer::ReadTextFile(const std::filesystem::path& path) const {
     return QString::fromUtf8(QByteArray::fromStdString(ReadWholeFile(path)));
 }
 
-void frmServer::cmdRunning_Click()
-{
+void frmServer::cmdRunning_Click() {
     bool ok = false;
     int port = txtPort->text().trimmed().toInt(&ok);
     QString error;
@@ -143,13 +140,13 @@ void frmServer::cmdRunning_Click()
     AddLog(QStringLiteral("监听端口 ") + txtPort->text() + QStringLiteral(" 失败:") + error);
 }
 
-void frmServer::txtSend_Change() { lbChrCount->setText(QString::number(txtSend->toPlainText().size())); }
+void frmServer::txtSend_Change() {
+    lbChrCount->setText(QString::number(txtSend->toPlainText().size()));
+}
 
-void frmServer::cmdSend_Click()
-{
+void frmServer::cmdSend_Click() {
     const QString text = txtSend->toPlainText();
-    if (text.isEmpty())
-        return;
+    if (text.isEmpty()) return;
     std::string frame;
     try {
         frame = mWSProtocol::PackString(text.toStdString(), 1);
@@ -161,16 +158,16 @@ void frmServer::cmdSend_Click()
     m_linkers->Broadcast(frame);
 }
 
-void frmServer::Reply(const QString& text)
-{
+void frmServer::Reply(const QString& text) {
     txtSend->setPlainText(text);
     cmdSend_Click();
 }
 
-void frmServer::cmdPrint_Click() { RepPrint(std::string()); }
+void frmServer::cmdPrint_Click() {
+    RepPrint(std::string());
+}
 
-void frmServer::RepPrint(std::string text)
-{
+void frmServer::RepPrint(std::string text) {
     if (m_printProcedure) {
         m_printProcedure(*this, std::move(text));
         return;
@@ -178,29 +175,25 @@ void frmServer::RepPrint(std::string text)
     AddLog(QStringLiteral("收到消息:") + QString::fromStdString(text));
 }
 
-void frmServer::ShowWindow()
-{
+void frmServer::ShowWindow() {
     show();
     raise();
     activateWindow();
 }
 
-void frmServer::ExitAgent()
-{
+void frmServer::ExitAgent() {
     m_exitRequested = true;
     close();
 }
 
-void frmServer::closeEvent(QCloseEvent* event)
-{
+void frmServer::closeEvent(QCloseEvent* event) {
     if (!m_exitRequested) {
         event->ignore();
         hide();
         return;
     }
     event->accept();
-    if (m_tray)
-        m_tray->Remove();
+    if (m_tray) m_tray->Remove();
     m_linkers->CloseAll();
     // Report windows that hid themselves after their work must not keep the agent alive.
     QCoreApplication::quit();

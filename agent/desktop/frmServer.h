@@ -1,6 +1,6 @@
 #pragma once
 
-#include "agent/startup/LogPane.h"
+#include "agent/desktop/LogPane.h"
 #include "common/Ini.h"
 #include "common/LogFile.h"
 
@@ -23,7 +23,7 @@ class TrayIcon;
 // every connected page, and the tray icon. Loaded hidden; the tray brings it up.
 class frmServer : public QWidget {
     Q_OBJECT
-public:
+  public:
     struct Options {
         std::filesystem::path programFolder;
         QString initialPort = QStringLiteral("28502");
@@ -67,16 +67,16 @@ public:
     QPushButton* cmdSend = nullptr;
     QLabel* lbChrCount = nullptr;
 
-public slots:
+  public slots:
     void cmdRunning_Click();
     void cmdSend_Click();
     void cmdPrint_Click();
     void ShowWindow();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void placeBottomRight();
     void txtSend_Change();

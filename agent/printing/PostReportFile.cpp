@@ -1,14 +1,13 @@
 #include "agent/printing/PostReportFile.h"
 
+#include "agent/reports/encoder/modBase64.h"
 #include "common/Http.h"
 #include "common/JsonEscape.h"
-#include "encoder/modBase64.h"
 
 namespace verolux {
 namespace {
 
-std::string UploadBody(std::string_view base64, std::string_view reportId, std::string_view st2)
-{
+std::string UploadBody(std::string_view base64, std::string_view reportId, std::string_view st2) {
     std::string escapedId = JsonEscape(reportId);
     std::string escapedSt2 = JsonEscape(st2);
     std::string body;
@@ -21,18 +20,16 @@ std::string UploadBody(std::string_view base64, std::string_view reportId, std::
 
 } // namespace
 
-std::string ReportFileBody(std::string_view base64, std::string_view reportId)
-{
+std::string ReportFileBody(std::string_view base64, std::string_view reportId) {
     return UploadBody(base64, reportId, "");
 }
 
-std::string TemplateUploadBody(std::string_view base64, std::string_view reportId, std::string_view md5)
-{
+std::string TemplateUploadBody(std::string_view base64, std::string_view reportId, std::string_view md5) {
     return UploadBody(base64, reportId, md5);
 }
 
-void PostReportFile(const std::filesystem::path& filePath, const std::string& address, const std::string& reportId)
-{
+void PostReportFile(const std::filesystem::path& filePath, const std::string& address,
+                    const std::string& reportId) {
     std::string body = ReportFileBody(modBase64::EncodeFile(filePath), reportId);
     PostJson(address, body);
 }

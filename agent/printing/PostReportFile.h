@@ -15,6 +15,7 @@ std::string TemplateUploadBody(std::string_view base64, std::string_view reportI
 // Uploads the whole file as Base64 with its report id to address (used unchanged). The answer is not
 // read. Throws when the file cannot be read or is empty (std::runtime_error) or the POST fails
 // (HttpError).
-void PostReportFile(const std::filesystem::path& filePath, const std::string& address, const std::string& reportId);
+void PostReportFile(const std::filesystem::path& filePath, const std::string& address,
+                    const std::string& reportId);
 
 } // namespace verolux

@@ -2,8 +2,7 @@
 
 namespace verolux {
 
-PrintRequest PrintRequest::Read(std::string_view text)
-{
+PrintRequest PrintRequest::Read(std::string_view text) {
     PrintRequest req;
     req.m_document = std::make_shared<const JsonDocument>(JsonDocument::Parse(text));
     const JsonDocument& doc = *req.m_document;

@@ -39,7 +39,7 @@ struct PrintRequest {
     // A top-level key as a template parameter value, unchanged; Empty when there is no such key.
     ScalarValue parameter(std::string_view name) const { return m_document->root().value(name); }
 
-private:
+  private:
     std::shared_ptr<const JsonDocument> m_document;
     JsonValue m_rows;
 };

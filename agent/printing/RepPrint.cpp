@@ -7,8 +7,7 @@
 namespace verolux {
 namespace {
 
-void ErrorPath(PrintHost& host, const std::string& requestText, std::string_view description)
-{
+void ErrorPath(PrintHost& host, const std::string& requestText, std::string_view description) {
     // Each step guards itself: the error path must reach the pages even if the log file fails.
     std::string line(kRepPrintFailed);
     line.append(description);
@@ -22,8 +21,7 @@ void ErrorPath(PrintHost& host, const std::string& requestText, std::string_view
 
 } // namespace
 
-void RepPrint(PrintHost& host, const TemplateStore& store, std::string text)
-{
+void RepPrint(PrintHost& host, const TemplateStore& store, std::string text) {
     std::string request = text.empty() ? host.ReadRequestFile() : std::move(text);
     if (request.empty()) {
         host.AddLog(kNoJsonData);

@@ -18,7 +18,7 @@ struct DesignHandOver {
 // The main window as the print procedure sees it: its log pane, log file, reply channel, test file
 // and the three report windows.
 class PrintHost {
-public:
+  public:
     virtual ~PrintHost() = default;
     virtual void AddLog(std::string_view line) = 0;
     virtual void WriteLog(std::string_view line) = 0; // throws when the log file cannot be written

@@ -12,7 +12,7 @@ namespace verolux {
 
 // A request naming a template that is not a plain file name.
 class TemplateNameError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -37,7 +37,7 @@ RefreshPlan PlanRefresh(const RefreshFacts& facts);
 
 // The local template copies in program folder/report/ and their source records in [fileUrl].
 class TemplateStore {
-public:
+  public:
     using AddLogFn = std::function<void(std::string_view)>;
     using DownloadFn = std::function<bool(const std::string& url, const std::filesystem::path& path)>;
 
@@ -51,12 +51,14 @@ public:
 
     // Brings the copy of repname up to date and says whether it exists afterwards. Throws
     // TemplateNameError when repname is not a plain file name (nothing is read or written then).
-    Result Refresh(const std::string& repname, const std::string& reporturl, const std::string& reportmd5) const;
+    Result Refresh(const std::string& repname, const std::string& reporturl,
+                   const std::string& reportmd5) const;
 
     const std::filesystem::path& folder() const { return m_folder; }
 
-private:
-    void download(const std::string& repname, const std::string& reporturl, const std::filesystem::path& path) const;
+  private:
+    void download(const std::string& repname, const std::string& reporturl,
+                  const std::filesystem::path& path) const;
 
     std::filesystem::path m_folder;
     const mINI::Settings& m_settings;

@@ -8,14 +8,12 @@
 
 namespace verolux {
 
-void CheckLauncherUpdate(const mINI::Settings& settings, const std::filesystem::path& programFolder)
-{
+void CheckLauncherUpdate(const mINI::Settings& settings, const std::filesystem::path& programFolder) {
     const std::string shellVer = settings.ReadIni("AppInfo", "ShellVer");
     mINI::CheckUpdate(settings, programFolder, "ShellVer", mINI::kKindLauncher, shellVer);
 }
 
-void InstallPrintProcedure(frmServer& window)
-{
+void InstallPrintProcedure(frmServer& window) {
     auto host = std::make_shared<ServerPrintHost>(window);
     window.setPrintProcedure([host](frmServer&, std::string text) { host->Run(std::move(text)); });
 }

@@ -7,6 +7,7 @@
 #include "common/CheckUpdate.h"
 #include "common/Ini.h"
 #include "common/ProgramFolder.h"
+#include "common/Version.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -18,8 +19,7 @@
 namespace mMain {
 namespace {
 
-Arguments ParseArguments(int argc, char** argv)
-{
+Arguments ParseArguments(int argc, char** argv) {
     Arguments a;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc)
@@ -31,20 +31,16 @@ Arguments ParseArguments(int argc, char** argv)
 }
 
 // Without a display the agent still runs, on Qt's offscreen platform and without a tray icon.
-void ChooseHeadlessPlatformIfNeeded()
-{
-    if (std::getenv("QT_QPA_PLATFORM"))
-        return;
+void ChooseHeadlessPlatformIfNeeded() {
+    if (std::getenv("QT_QPA_PLATFORM")) return;
     const char* x = std::getenv("DISPLAY");
     const char* w = std::getenv("WAYLAND_DISPLAY");
-    if ((!x || !*x) && (!w || !*w))
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if ((!x || !*x) && (!w || !*w)) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
 
 } // namespace
 
-int Main(int argc, char** argv)
-{
+int Main(int argc, char** argv) {
     const Arguments args = ParseArguments(argc, argv);
     const std::filesystem::path folder = verolux::ProgramFolder();
     const mINI::Settings settings(folder);
@@ -62,7 +58,7 @@ int Main(int argc, char** argv)
     const bool start = StartCondition(show, foceShow, previous);
 
     if (!start) {
-        settings.WriteIni(kAppInfo, "PrintVer", VersionText());
+        settings.WriteIni(kAppInfo, "PrintVer", verolux::VersionText());
         return 0;
     }
 
@@ -79,17 +75,16 @@ int Main(int argc, char** argv)
     verolux::frmServer window(options);
     verolux::InstallPrintProcedure(window);
     window.Load();
-    lock.PublishCaption(verolux::AgentCaption(VersionText()));
+    lock.PublishCaption(verolux::AgentCaption(verolux::VersionText()));
 
     // 6. Always record the agent's own version.
-    settings.WriteIni(kAppInfo, "PrintVer", VersionText());
+    settings.WriteIni(kAppInfo, "PrintVer", verolux::VersionText());
     const int code = app.exec();
 
     // Exit ends the whole agent: report windows still open or hidden go with it.
     QList<QPointer<QWidget>> windows;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w != &window && !w->parentWidget())
-            windows.append(w);
+        if (w != &window && !w->parentWidget()) windows.append(w);
     for (const auto& w : windows)
         delete w.data(); // null when an earlier one took it along
     return code;

@@ -1,3 +1,5 @@
 #include "agent/startup/mMain.h"
 
-int main(int argc, char** argv) { return mMain::Main(argc, argv); }
+int main(int argc, char** argv) {
+    return mMain::Main(argc, argv);
+}

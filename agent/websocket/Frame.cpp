@@ -9,7 +9,9 @@
 namespace mWSProtocol {
 
 namespace {
-std::uint8_t byteAt(std::string_view b, std::size_t i) { return static_cast<std::uint8_t>(b[i]); }
+std::uint8_t byteAt(std::string_view b, std::size_t i) {
+    return static_cast<std::uint8_t>(b[i]);
+}
 } // namespace
 
 std::optional<FrameHeader> AnalyzeHeader(std::string_view b) {
@@ -52,7 +54,8 @@ std::optional<FrameHeader> AnalyzeHeader(std::string_view b) {
     }
     if (h.MASK) {
         if (b.size() < keyAt + 4) return std::nullopt;
-        for (std::size_t i = 0; i < 4; ++i) h.MaskingKey[i] = byteAt(b, keyAt + i);
+        for (std::size_t i = 0; i < 4; ++i)
+            h.MaskingKey[i] = byteAt(b, keyAt + i);
         h.DataOffset = static_cast<std::int32_t>(keyAt + 4);
     } else {
         h.DataOffset = static_cast<std::int32_t>(keyAt);
@@ -63,7 +66,8 @@ std::optional<FrameHeader> AnalyzeHeader(std::string_view b) {
 void UnmaskBytes(char* p, std::size_t n, const std::array<std::uint8_t, 4>& key, std::size_t phase) {
     // The key rotated so that byte 0 of each 8-byte step lines up with p.
     std::uint8_t rotated[8];
-    for (std::size_t i = 0; i < 8; ++i) rotated[i] = key[(phase + i) & 3];
+    for (std::size_t i = 0; i < 8; ++i)
+        rotated[i] = key[(phase + i) & 3];
     std::uint64_t word;
     std::memcpy(&word, rotated, 8);
     std::size_t i = 0;
@@ -73,7 +77,8 @@ void UnmaskBytes(char* p, std::size_t n, const std::array<std::uint8_t, 4>& key,
         chunk ^= word;
         std::memcpy(p + i, &chunk, 8);
     }
-    for (; i < n; ++i) p[i] = static_cast<char>(static_cast<std::uint8_t>(p[i]) ^ rotated[i & 7]);
+    for (; i < n; ++i)
+        p[i] = static_cast<char>(static_cast<std::uint8_t>(p[i]) ^ rotated[i & 7]);
 }
 
 void UnmaskData(std::string& b, const FrameHeader& h) {
@@ -110,11 +115,17 @@ std::string PackString(std::u16string_view text, std::int32_t opcode) {
     return PackData(mUTF8::StringToUtf8(text), opcode);
 }
 
-std::string PackString(std::string_view utf8Text, std::int32_t opcode) { return PackData(utf8Text, opcode); }
+std::string PackString(std::string_view utf8Text, std::int32_t opcode) {
+    return PackData(utf8Text, opcode);
+}
 
-std::string PongFrame() { return std::string("\x8A\x00", 2); }
+std::string PongFrame() {
+    return std::string("\x8A\x00", 2);
+}
 
-std::int64_t SafeUBound(std::string_view buffer) { return static_cast<std::int64_t>(buffer.size()) - 1; }
+std::int64_t SafeUBound(std::string_view buffer) {
+    return static_cast<std::int64_t>(buffer.size()) - 1;
+}
 
 void AppendBytes(std::string& dest, std::string_view src) {
     if (!src.empty()) dest.append(src);

@@ -9,7 +9,9 @@ namespace mWSProtocol {
 
 namespace {
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::size_t findNoCase(std::string_view text, std::string_view what) {
     if (what.empty()) return 0;
@@ -19,8 +21,10 @@ std::size_t findNoCase(std::string_view text, std::string_view what) {
 }
 
 std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
     return s;
 }
 

@@ -56,7 +56,9 @@ std::string takeMessage(std::string& buffer) {
 
 } // namespace
 
-void LinkerSession::reset() { *this = LinkerSession(); }
+void LinkerSession::reset() {
+    *this = LinkerSession();
+}
 
 std::vector<WsAction> LinkerSession::feed(std::string_view arrival) {
     std::vector<WsAction> out;
@@ -65,8 +67,10 @@ std::vector<WsAction> LinkerSession::feed(std::string_view arrival) {
         return out;
     }
     if (arrival.empty()) return out;
-    if (!m_handshaked) feedHandshake(arrival, out);
-    else feedFrames(arrival, out);
+    if (!m_handshaked)
+        feedHandshake(arrival, out);
+    else
+        feedFrames(arrival, out);
     return out;
 }
 
@@ -149,7 +153,8 @@ void LinkerSession::feedFrames(std::string_view data, std::vector<WsAction>& out
             const std::size_t start = target.size();
             target.append(data.substr(pos, take));
             if (f.MASK)
-                UnmaskBytes(target.data() + start, take, f.MaskingKey, static_cast<std::size_t>(m_frameGot & 3));
+                UnmaskBytes(target.data() + start, take, f.MaskingKey,
+                            static_cast<std::size_t>(m_frameGot & 3));
         }
         m_frameGot += static_cast<std::int64_t>(take);
         pos += take;
@@ -165,9 +170,9 @@ void LinkerSession::feedFrames(std::string_view data, std::vector<WsAction>& out
         if (rest == 0) return;
         const std::optional<FrameHeader> next = AnalyzeHeader(data.substr(pos));
         if (next) {
-            logFile(out, line({"----多余数据=", std::int64_t(rest), "----DataOffset=", std::int64_t(next->DataOffset),
-                               "----Payloadlen=", std::int64_t(next->Payloadlen), "----Opcode=",
-                               std::int64_t(next->Opcode)}));
+            logFile(out, line({"----多余数据=", std::int64_t(rest),
+                               "----DataOffset=", std::int64_t(next->DataOffset), "----Payloadlen=",
+                               std::int64_t(next->Payloadlen), "----Opcode=", std::int64_t(next->Opcode)}));
         }
         if (next && std::int64_t(rest) >= next->frameLength())
             logFile(out, line({serial, "有沾包，tmp 放在 bytDat，bytDat=", std::int64_t(rest) - 1}));

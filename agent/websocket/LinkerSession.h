@@ -23,7 +23,7 @@ struct WsAction {
 // Bytes in, actions out; no I/O. Frames are taken as a stream: however the bytes are split
 // into arrivals, the same messages are delivered.
 class LinkerSession {
-public:
+  public:
     bool handshaked() const { return m_handshaked; }
     std::int32_t arrivalSerial() const { return m_arrivalSerial; }
 
@@ -33,7 +33,7 @@ public:
     // All bytes of one data arrival.
     std::vector<WsAction> feed(std::string_view arrival);
 
-private:
+  private:
     void feedHandshake(std::string_view arrival, std::vector<WsAction>& out);
     void feedFrames(std::string_view data, std::vector<WsAction>& out);
     // Acts on a frame whose payload is complete; false when the connection is dropped.
@@ -44,7 +44,7 @@ private:
 
     bool m_handshaked = false;
     bool m_dropped = false;
-    std::string m_request;        // upgrade request until its empty line has arrived
+    std::string m_request;         // upgrade request until its empty line has arrived
     std::size_t m_requestScan = 0; // where to resume looking for the empty line
     std::int32_t m_arrivalSerial = 0;
 

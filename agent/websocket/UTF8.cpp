@@ -29,13 +29,17 @@ std::size_t decodeOne(const unsigned char* p, const unsigned char* end, char32_t
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
         more = 2;
         value = b0 & 0x0F;
-        if (b0 == 0xE0) lo = 0xA0;      // no overlongs
-        else if (b0 == 0xED) hi = 0x9F; // no surrogates
+        if (b0 == 0xE0)
+            lo = 0xA0; // no overlongs
+        else if (b0 == 0xED)
+            hi = 0x9F; // no surrogates
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
         more = 3;
         value = b0 & 0x07;
-        if (b0 == 0xF0) lo = 0x90;      // no overlongs
-        else if (b0 == 0xF4) hi = 0x8F; // nothing above U+10FFFF
+        if (b0 == 0xF0)
+            lo = 0x90; // no overlongs
+        else if (b0 == 0xF4)
+            hi = 0x8F; // nothing above U+10FFFF
     } else {
         cp = kIllFormed;
         return 1;
@@ -90,7 +94,9 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-bool isCont(unsigned char b) { return (b & 0xC0) == 0x80; }
+bool isCont(unsigned char b) {
+    return (b & 0xC0) == 0x80;
+}
 
 // Offset of the first ill-formed sequence, or the size when there is none. Kept apart from
 // decodeOne because whole messages pass through here.
@@ -102,7 +108,8 @@ std::size_t validPrefix(std::string_view bytes) {
     const auto* end = begin + bytes.size();
     const auto* p = begin;
     while (p < end) {
-        while (end - p >= 16 && allAscii16(p)) p += 16;
+        while (end - p >= 16 && allAscii16(p))
+            p += 16;
         if (end - p >= 8 && allAscii8(p)) {
             p += 8;
             continue;
@@ -173,7 +180,9 @@ std::string StringToUtf8(std::u16string_view text) {
     return out;
 }
 
-bool IsValidUtf8(std::string_view bytes) { return validPrefix(bytes) == bytes.size(); }
+bool IsValidUtf8(std::string_view bytes) {
+    return validPrefix(bytes) == bytes.size();
+}
 
 std::string SanitizeUtf8(std::string bytes) {
     const std::size_t good = validPrefix(bytes);
@@ -187,8 +196,10 @@ std::string SanitizeUtf8(std::string bytes) {
     while (p < end) {
         char32_t cp;
         const std::size_t used = decodeOne(p, end, cp);
-        if (cp == kIllFormed) appendUtf8(out, kReplacement);
-        else out.append(reinterpret_cast<const char*>(p), used);
+        if (cp == kIllFormed)
+            appendUtf8(out, kReplacement);
+        else
+            out.append(reinterpret_cast<const char*>(p), used);
         p += used;
     }
     return out;

@@ -2,12 +2,12 @@
 // closed local port (the update check fails at once, so no network time is counted). Two cases:
 // the agent found running (nothing started) and the agent file missing (ShellVer written).
 // Prints the median and the 90th percentile; target: under 20 ms.
+#include <fcntl.h>
+#include <netinet/in.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <netinet/in.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,8 +24,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int ClosedPort()
-{
+int ClosedPort() {
     int s = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -37,20 +36,17 @@ int ClosedPort()
     return ntohs(a.sin_port);
 }
 
-double RunOnce(const std::string& kestrane)
-{
+double RunOnce(const std::string& kestrane) {
     char* argv[] = {const_cast<char*>(kestrane.c_str()), nullptr};
     auto t0 = std::chrono::steady_clock::now();
     pid_t pid = 0;
-    if (::posix_spawn(&pid, kestrane.c_str(), nullptr, nullptr, argv, environ) != 0)
-        return -1;
+    if (::posix_spawn(&pid, kestrane.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
     int status = 0;
     ::waitpid(pid, &status, 0);
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
 
-void Report(const char* name, std::vector<double> t)
-{
+void Report(const char* name, std::vector<double> t) {
     std::sort(t.begin(), t.end());
     std::printf("%-34s median %6.2f ms  p90 %6.2f ms  min %6.2f ms  (%zu runs, target < 20 ms)\n", name,
                 t[t.size() / 2], t[t.size() * 9 / 10], t.front(), t.size());
@@ -58,8 +54,7 @@ void Report(const char* name, std::vector<double> t)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     std::string kestrane = argc > 1 ? argv[1] : (fs::path(argv[0]).parent_path() / "Kestrane").string();
     fs::path dir = fs::temp_directory_path() / ("vx-bench-launcher-" + std::to_string(::getpid()));
     fs::create_directories(dir);

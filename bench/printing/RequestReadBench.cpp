@@ -10,32 +10,29 @@
 
 namespace {
 
-std::string MakeRequest(int rows)
-{
-    std::string s = R"({"preview":"2","repname":"bench.grf","reptype":"1","reguserno":"u1","reprintname":"",)"
-                    R"("sdesign":"0","reporturl":"http://127.0.0.1/t/bench.grf","reportmd5":"","reportId":"42",)"
-                    R"("reportAdd":"http://127.0.0.1/upload","title":"月报","repdata":[)";
+std::string MakeRequest(int rows) {
+    std::string s =
+        R"({"preview":"2","repname":"bench.grf","reptype":"1","reguserno":"u1","reprintname":"",)"
+        R"("sdesign":"0","reporturl":"http://127.0.0.1/t/bench.grf","reportmd5":"","reportId":"42",)"
+        R"("reportAdd":"http://127.0.0.1/upload","title":"月报","repdata":[)";
     for (int i = 0; i < rows; ++i) {
-        if (i)
-            s += ',';
-        s += R"({"id":)" + std::to_string(i) + R"(,"name":"商品)" + std::to_string(i) +
-             R"(","price":)" + std::to_string(i % 1000) + ".25" + R"(,"qty":)" + std::to_string(i % 17) +
+        if (i) s += ',';
+        s += R"({"id":)" + std::to_string(i) + R"(,"name":"商品)" + std::to_string(i) + R"(","price":)" +
+             std::to_string(i % 1000) + ".25" + R"(,"qty":)" + std::to_string(i % 17) +
              R"(,"unit":"个","date":"2026-12-06","paid":true,"note":"line \"note\""})";
     }
     s += "]}";
     return s;
 }
 
-double Median(std::vector<double> v)
-{
+double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
 
 } // namespace
 
-int main()
-{
+int main() {
     const char* fields[] = {"id", "name", "price", "qty", "unit", "date", "paid", "note"};
     for (int rows : {10, 1000, 32767}) {
         std::string text = MakeRequest(rows);

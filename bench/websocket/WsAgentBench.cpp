@@ -32,8 +32,7 @@ struct Round {
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     quint16 port = 0;
     std::optional<verolux::LogFile> logFile;
@@ -50,8 +49,7 @@ int main(int argc, char** argv)
     hooks.addLog = [](const QString&) {};
     hooks.writeLog = [&](const std::vector<std::string_view>& lines) {
         round.traceLines += static_cast<long long>(lines.size());
-        if (logFile)
-            logFile->WriteLines(lines);
+        if (logFile) logFile->WriteLines(lines);
     };
     hooks.connectedCountChanged = [](int) {};
     hooks.deliver = [&](const std::string& text) {

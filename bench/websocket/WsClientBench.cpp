@@ -37,15 +37,13 @@ struct Options {
     std::string label = "server";
 };
 
-[[noreturn]] void die(const std::string& why)
-{
+[[noreturn]] void die(const std::string& why) {
     std::fprintf(stderr, "bench_ws_client: %s\n", why.c_str());
     std::exit(1);
 }
 
 // A masked client text frame, FIN set.
-std::string maskedFrame(std::string_view payload, std::uint32_t seed)
-{
+std::string maskedFrame(std::string_view payload, std::uint32_t seed) {
     std::string f;
     f.reserve(payload.size() + 14);
     f.push_back(char(0x81));
@@ -61,7 +59,8 @@ std::string maskedFrame(std::string_view payload, std::uint32_t seed)
         for (int shift = 56; shift >= 0; shift -= 8)
             f.push_back(char((n >> shift) & 0xFF));
     }
-    const unsigned char key[4] = {static_cast<unsigned char>(0x5A ^ seed), static_cast<unsigned char>(seed >> 8),
+    const unsigned char key[4] = {static_cast<unsigned char>(0x5A ^ seed),
+                                  static_cast<unsigned char>(seed >> 8),
                                   static_cast<unsigned char>(0xC3 ^ (seed >> 16)), 0x7E};
     f.append(reinterpret_cast<const char*>(key), 4);
     const std::size_t start = f.size();
@@ -73,8 +72,7 @@ std::string maskedFrame(std::string_view payload, std::uint32_t seed)
 
 // Text shaped like print request rows, Chinese included, cut to exactly size bytes on a
 // character boundary (padded with ASCII).
-std::string requestLikeText(std::size_t size, long serial)
-{
+std::string requestLikeText(std::size_t size, long serial) {
     static const std::string row = R"({"name":"张三","dept":"财务部","amount":"1234.50","memo":"月结单据"},)";
     std::string s = "{\"serial\":" + std::to_string(serial) + ",\"repdata\":[";
     while (s.size() + row.size() <= size)
@@ -84,11 +82,9 @@ std::string requestLikeText(std::size_t size, long serial)
     return s;
 }
 
-int connectAndUpgrade(int port)
-{
+int connectAndUpgrade(int port) {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        die("socket");
+    if (fd < 0) die("socket");
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(std::uint16_t(port));
@@ -100,20 +96,16 @@ int connectAndUpgrade(int port)
     std::string req = "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
                       "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                       "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
-    if (::send(fd, req.data(), req.size(), MSG_NOSIGNAL) != ssize_t(req.size()))
-        die("send handshake");
+    if (::send(fd, req.data(), req.size(), MSG_NOSIGNAL) != ssize_t(req.size())) die("send handshake");
     std::string resp;
     char buf[4096];
     while (resp.find("\r\n\r\n") == std::string::npos) {
         ssize_t got = ::recv(fd, buf, sizeof buf, 0);
-        if (got <= 0)
-            die("handshake answer");
+        if (got <= 0) die("handshake answer");
         resp.append(buf, size_t(got));
     }
-    if (resp.compare(0, 12, "HTTP/1.1 101") != 0)
-        die("no 101 answer: " + resp.substr(0, resp.find("\r\n")));
-    if (resp.size() != resp.find("\r\n\r\n") + 4)
-        die("unexpected bytes after the handshake answer");
+    if (resp.compare(0, 12, "HTTP/1.1 101") != 0) die("no 101 answer: " + resp.substr(0, resp.find("\r\n")));
+    if (resp.size() != resp.find("\r\n\r\n") + 4) die("unexpected bytes after the handshake answer");
     return fd;
 }
 
@@ -123,26 +115,22 @@ struct Round {
 };
 
 // Writes every segment in order while reading, until the server's text frame arrives.
-Round blast(int port, const std::vector<std::string_view>& segments)
-{
+Round blast(int port, const std::vector<std::string_view>& segments) {
     int fd = connectAndUpgrade(port);
     std::string in;
     std::size_t seg = 0, off = 0;
     const auto t0 = std::chrono::steady_clock::now();
     for (;;) {
         pollfd p{fd, short(POLLIN | (seg < segments.size() ? POLLOUT : 0)), 0};
-        if (::poll(&p, 1, 60000) <= 0)
-            die("timed out");
+        if (::poll(&p, 1, 60000) <= 0) die("timed out");
         if (p.revents & POLLIN) {
             char buf[65536];
             ssize_t got = ::recv(fd, buf, sizeof buf, 0);
-            if (got <= 0)
-                die("server closed the connection");
+            if (got <= 0) die("server closed the connection");
             in.append(buf, size_t(got));
             if (in.size() >= 2) {
                 const std::size_t n = static_cast<unsigned char>(in[1]) & 0x7F; // short answers only
-                if (n > 125)
-                    die("unexpected long frame from the server");
+                if (n > 125) die("unexpected long frame from the server");
                 if (in.size() >= 2 + n) {
                     const auto t1 = std::chrono::steady_clock::now();
                     ::close(fd);
@@ -161,13 +149,11 @@ Round blast(int port, const std::vector<std::string_view>& segments)
                 off = 0;
             }
         }
-        if (p.revents & (POLLERR | POLLHUP))
-            die("connection error");
+        if (p.revents & (POLLERR | POLLHUP)) die("connection error");
     }
 }
 
-Options parse(int argc, char** argv)
-{
+Options parse(int argc, char** argv) {
     Options o;
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string k = argv[i], v = argv[i + 1];
@@ -187,21 +173,16 @@ Options parse(int argc, char** argv)
             die("unknown option " + k);
     }
     const bool big = o.workload == "big";
-    if (!big && o.workload != "small")
-        die("workload is big or small");
-    if (o.count <= 0)
-        o.count = big ? 64 : 100000;
-    if (o.size == 0)
-        o.size = big ? std::size_t(4) << 20 : 100;
-    if (o.port <= 0)
-        die("--port is required");
+    if (!big && o.workload != "small") die("workload is big or small");
+    if (o.count <= 0) o.count = big ? 64 : 100000;
+    if (o.size == 0) o.size = big ? std::size_t(4) << 20 : 100;
+    if (o.port <= 0) die("--port is required");
     return o;
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const Options o = parse(argc, argv);
     const bool big = o.workload == "big";
 
@@ -223,14 +204,14 @@ int main(int argc, char** argv)
         segments.push_back(smallStream);
     }
     const double payload = double(o.count) * double(o.size);
-    const std::string expected = "done " + std::to_string(o.count) + ' ' + std::to_string((long long)(payload));
+    const std::string expected =
+        "done " + std::to_string(o.count) + ' ' + std::to_string((long long)(payload));
 
     std::vector<double> times;
     for (int r = 0; r < o.repeat; ++r) {
         // The agent sends its answer to every connected client, handshaken or not (see the client
         // tests): let it finish the last round's answer before the next connection comes.
-        if (r > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (r > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
         Round round = blast(o.port, segments);
         if (round.done != expected)
             die("server answered \"" + round.done + "\", expected \"" + expected + "\"");
@@ -241,6 +222,7 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     }
     std::sort(times.begin(), times.end());
-    std::printf("RESULT %s %s %ld %.0f %.6f\n", o.label.c_str(), o.workload.c_str(), o.count, payload, times.front());
+    std::printf("RESULT %s %s %ld %.0f %.6f\n", o.label.c_str(), o.workload.c_str(), o.count, payload,
+                times.front());
     return 0;
 }

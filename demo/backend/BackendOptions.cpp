@@ -1,4 +1,4 @@
-#include "BackendOptions.h"
+#include "demo/backend/BackendOptions.h"
 
 #include <charconv>
 #include <string_view>

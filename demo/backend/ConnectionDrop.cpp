@@ -1,4 +1,4 @@
-#include "ConnectionDrop.h"
+#include "demo/backend/ConnectionDrop.h"
 
 #include <arpa/inet.h>
 #include <dirent.h>

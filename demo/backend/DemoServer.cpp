@@ -1,9 +1,9 @@
-#include "DemoServer.h"
+#include "demo/backend/DemoServer.h"
 
-#include "ConnectionDrop.h"
-#include "FileNames.h"
-#include "UploadBody.h"
 #include "common/JsonEscape.h"
+#include "demo/backend/ConnectionDrop.h"
+#include "demo/backend/FileNames.h"
+#include "demo/backend/UploadBody.h"
 
 #include <simdjson.h>
 
@@ -43,13 +43,16 @@ bool sendFile(httplib::Response& res, const std::string& path, const std::string
     return true;
 }
 
-void notFound(httplib::Response& res, const std::string& what) { sendText(res, 404, "not found: " + what + "\n"); }
+void notFound(httplib::Response& res, const std::string& what) {
+    sendText(res, 404, "not found: " + what + "\n");
+}
 
 // Bytes from the upper half only: never a valid JSON answer, never the word the designer looks for.
 std::string garbageBytes(std::size_t size) {
     static thread_local std::mt19937 rng{std::random_device{}()};
     std::string out(size, '\0');
-    for (auto& c : out) c = char(0x80 | (rng() & 0x7f));
+    for (auto& c : out)
+        c = char(0x80 | (rng() & 0x7f));
     return out;
 }
 
@@ -81,7 +84,8 @@ std::string templateOutline(const std::string& bytes) {
     simdjson::dom::parser parser;
     simdjson::dom::element root;
     simdjson::dom::object object;
-    if (parser.parse(bytes).get(root) != simdjson::SUCCESS || root.get_object().get(object) != simdjson::SUCCESS)
+    if (parser.parse(bytes).get(root) != simdjson::SUCCESS ||
+        root.get_object().get(object) != simdjson::SUCCESS)
         return {};
     std::string out;
     std::string_view title;
@@ -99,7 +103,8 @@ std::string templateOutline(const std::string& bytes) {
             first = false;
             out += "{\"name\":" + JsonQuote(name) + ",\"type\":" + JsonQuote(type);
             std::string_view text;
-            if (item["default"].get_string().get(text) == simdjson::SUCCESS) out += ",\"default\":" + JsonQuote(text);
+            if (item["default"].get_string().get(text) == simdjson::SUCCESS)
+                out += ",\"default\":" + JsonQuote(text);
             out += '}';
         }
         out += ']';
@@ -111,7 +116,9 @@ std::string templateOutline(const std::string& bytes) {
 
 DemoServer::DemoServer(BackendOptions options) : m_options(std::move(options)) {}
 
-DemoServer::~DemoServer() { stop(); }
+DemoServer::~DemoServer() {
+    stop();
+}
 
 std::string DemoServer::baseUrl() const {
     const bool v6 = m_options.host.find(':') != std::string::npos;
@@ -155,11 +162,13 @@ void DemoServer::run() {
     for (std::size_t i = 1; i < m_servers.size(); ++i)
         others.emplace_back([server = m_servers[i].get()] { server->listen_after_bind(); });
     if (!m_servers.empty()) m_servers.front()->listen_after_bind();
-    for (auto& t : others) t.join();
+    for (auto& t : others)
+        t.join();
 }
 
 void DemoServer::stop() {
-    for (auto& server : m_servers) server->stop();
+    for (auto& server : m_servers)
+        server->stop();
 }
 
 void DemoServer::install(httplib::Server& server) {
@@ -170,14 +179,16 @@ void DemoServer::install(httplib::Server& server) {
     server.set_default_headers({{"Access-Control-Allow-Origin", "*"}, {"Cache-Control", "no-store"}});
 
     server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
-        std::fprintf(stderr, "%s %s %s %s -> %d, %zu bytes\n", isoTime(nowMs()).c_str(), req.remote_addr.c_str(),
-                     req.method.c_str(), req.target.c_str(), res.status, res.body.size());
+        std::fprintf(stderr, "%s %s %s %s -> %d, %zu bytes\n", isoTime(nowMs()).c_str(),
+                     req.remote_addr.c_str(), req.method.c_str(), req.target.c_str(), res.status,
+                     res.body.size());
     });
-    server.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request& req, httplib::Response& res) {
-        if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-        sendText(res, res.status, std::to_string(res.status) + " for " + req.path + "\n");
-        return httplib::Server::HandlerResponse::Handled;
-    }));
+    server.set_error_handler(
+        httplib::Server::HandlerWithResponse([](const httplib::Request& req, httplib::Response& res) {
+            if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+            sendText(res, res.status, std::to_string(res.status) + " for " + req.path + "\n");
+            return httplib::Server::HandlerResponse::Handled;
+        }));
     server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
         std::string what = "unknown error";
         try {
@@ -190,19 +201,25 @@ void DemoServer::install(httplib::Server& server) {
     });
 
     auto bindHandler = [this](void (DemoServer::*method)(const httplib::Request&, httplib::Response&)) {
-        return guarded([this, method](const httplib::Request& req, httplib::Response& res) { (this->*method)(req, res); });
+        return guarded([this, method](const httplib::Request& req, httplib::Response& res) {
+            (this->*method)(req, res);
+        });
     };
 
     server.Get("/api/templates", bindHandler(&DemoServer::listTemplates));
     server.Get("/api/uploads", bindHandler(&DemoServer::listUploads));
-    server.Get("/api/stats", [this](const httplib::Request&, httplib::Response& res) { sendJson(res, m_stats.toJson()); });
+    server.Get("/api/stats",
+               [this](const httplib::Request&, httplib::Response& res) { sendJson(res, m_stats.toJson()); });
     server.Post("/api/reset", [this](const httplib::Request&, httplib::Response& res) {
         m_stats.reset();
         m_failures.clear();
         sendJson(res, "{\"ok\":true}");
     });
-    server.Post("/api/fail", [this](const httplib::Request& req, httplib::Response& res) { postFail(req, res); });
-    server.Get("/api/fail", [this](const httplib::Request&, httplib::Response& res) { sendJson(res, m_failures.toJson()); });
+    server.Post("/api/fail",
+                [this](const httplib::Request& req, httplib::Response& res) { postFail(req, res); });
+    server.Get("/api/fail", [this](const httplib::Request&, httplib::Response& res) {
+        sendJson(res, m_failures.toJson());
+    });
 
     server.Get(R"(/templates/(.*))", bindHandler(&DemoServer::getTemplate));
     server.Get(R"(/releases/(.*))", bindHandler(&DemoServer::getRelease));
@@ -210,7 +227,7 @@ void DemoServer::install(httplib::Server& server) {
     // Read through a content reader: cpp-httplib caps bodies typed as form data at 8 KiB otherwise,
     // and a client that sends the JSON with that type should still get its file stored.
     server.Post(R"(/upload(/.*)?)", [this](const httplib::Request& req, httplib::Response& res,
-                                          const httplib::ContentReader& reader) {
+                                           const httplib::ContentReader& reader) {
         std::string body;
         reader([&](const char* data, std::size_t length) {
             body.append(data, length);
@@ -241,7 +258,8 @@ bool DemoServer::injectFailure(const httplib::Request& req, httplib::Response& r
     std::fprintf(stderr, "%s injecting %s on %s\n", isoTime(nowMs()).c_str(),
                  std::string(failureModeName(rule->mode)).c_str(), req.path.c_str());
     switch (rule->mode) {
-    case FailureMode::None: return false;
+    case FailureMode::None:
+        return false;
     case FailureMode::Slow:
         std::this_thread::sleep_for(std::chrono::milliseconds(rule->delayMs));
         return false;
@@ -296,7 +314,8 @@ std::optional<std::string> DemoServer::filePathFor(const std::string& urlPath) c
         if (!isPlainFileName(name)) return std::nullopt;
         return dir + "/" + name;
     };
-    if (urlPath.starts_with("/templates/")) return templatePath(urlPath.substr(std::string_view("/templates/").size()));
+    if (urlPath.starts_with("/templates/"))
+        return templatePath(urlPath.substr(std::string_view("/templates/").size()));
     if (urlPath.starts_with("/releases/")) return under("/releases/", m_options.releasesDir);
     if (urlPath.starts_with("/uploads/")) return under("/uploads/", m_options.uploadsDir);
     if (urlPath == "/") return m_options.webDir + "/index.html";
@@ -321,14 +340,16 @@ void DemoServer::listTemplates(const httplib::Request& req, httplib::Response& r
         if (!first) out += ',';
         first = false;
         const bool edited = *path != m_options.templatesDir + "/" + entry.name;
-        out += "{\"name\":" + JsonQuote(entry.name) + ",\"url\":" + JsonQuote(base + "/templates/" + urlEncode(entry.name)) +
+        out += "{\"name\":" + JsonQuote(entry.name) +
+               ",\"url\":" + JsonQuote(base + "/templates/" + urlEncode(entry.name)) +
                ",\"md5\":" + JsonQuote(md5Hex(*bytes)) + ",\"size\":" + std::to_string(bytes->size()) +
                ",\"edited\":" + (edited ? "true" : "false") + templateOutline(*bytes) + '}';
     }
     sendJson(res, out + "]");
 }
 
-void DemoServer::postUpload(const httplib::Request& req, httplib::Response& res, const std::string& bodyText) {
+void DemoServer::postUpload(const httplib::Request& req, httplib::Response& res,
+                            const std::string& bodyText) {
     auto parsed = parseUploadBody(bodyText);
     if (!parsed) {
         std::fprintf(stderr, "refused upload on %s: %s\n", req.path.c_str(), parsed.error.c_str());
@@ -387,14 +408,16 @@ void DemoServer::postUpdateQuery(const httplib::Request& req, httplib::Response&
 
     std::optional<std::string> answer;
     const std::string fileName = "latest-" + kind + ".json";
-    if (!kind.empty() && isPlainFileName(fileName)) answer = readWholeFile(m_options.releasesDir + "/" + fileName);
+    if (!kind.empty() && isPlainFileName(fileName))
+        answer = readWholeFile(m_options.releasesDir + "/" + fileName);
     if (!answer) {
         sendJson(res, "{\"ver\":\"\",\"url\":\"\",\"file\":\"\"}");
         return;
     }
     const std::string base = requestBase(req);
     static constexpr std::string_view kPlaceholder = "${BASE}";
-    for (auto at = answer->find(kPlaceholder); at != std::string::npos; at = answer->find(kPlaceholder, at + base.size()))
+    for (auto at = answer->find(kPlaceholder); at != std::string::npos;
+         at = answer->find(kPlaceholder, at + base.size()))
         answer->replace(at, kPlaceholder.size(), base);
     sendJson(res, *answer);
 }
@@ -407,7 +430,8 @@ void DemoServer::getRelease(const httplib::Request& req, httplib::Response& res)
 
 void DemoServer::getUpload(const httplib::Request& req, httplib::Response& res) {
     const std::string name = req.matches[1];
-    if (!isPlainFileName(name) || name.starts_with(".") || !sendFile(res, m_options.uploadsDir + "/" + name, name))
+    if (!isPlainFileName(name) || name.starts_with(".") ||
+        !sendFile(res, m_options.uploadsDir + "/" + name, name))
         notFound(res, "upload " + name);
 }
 
@@ -423,7 +447,8 @@ void DemoServer::listUploads(const httplib::Request& req, httplib::Response& res
         if (f.name.starts_with(".")) continue;
         if (!first) out += ',';
         first = false;
-        out += "{\"name\":" + JsonQuote(f.name) + ",\"url\":" + JsonQuote(base + "/uploads/" + urlEncode(f.name)) +
+        out += "{\"name\":" + JsonQuote(f.name) +
+               ",\"url\":" + JsonQuote(base + "/uploads/" + urlEncode(f.name)) +
                ",\"size\":" + std::to_string(f.size) + ",\"time\":" + JsonQuote(isoTime(f.mtimeMs)) +
                ",\"timeMs\":" + std::to_string(f.mtimeMs) + '}';
     }
@@ -433,7 +458,8 @@ void DemoServer::listUploads(const httplib::Request& req, httplib::Response& res
 void DemoServer::getWebFile(const httplib::Request& req, httplib::Response& res) {
     std::string name = req.matches[1];
     if (name.empty()) name = "index.html";
-    if (!isPlainFileName(name) || name.starts_with(".") || !sendFile(res, m_options.webDir + "/" + name, name))
+    if (!isPlainFileName(name) || name.starts_with(".") ||
+        !sendFile(res, m_options.webDir + "/" + name, name))
         notFound(res, name);
 }
 
@@ -446,7 +472,8 @@ void DemoServer::postFail(const httplib::Request& req, httplib::Response& res) {
         simdjson::dom::parser parser;
         simdjson::dom::element root;
         simdjson::dom::object object;
-        if (parser.parse(req.body).get(root) != simdjson::SUCCESS || root.get_object().get(object) != simdjson::SUCCESS) {
+        if (parser.parse(req.body).get(root) != simdjson::SUCCESS ||
+            root.get_object().get(object) != simdjson::SUCCESS) {
             sendJson(res, "{\"error\":\"body is not a JSON object\"}", 400);
             return;
         }
@@ -460,7 +487,8 @@ void DemoServer::postFail(const httplib::Request& req, httplib::Response& res) {
     const auto parsedCount = count.empty() ? std::optional<int>(1) : toInt(count);
     const auto parsedDelay = delay.empty() ? std::optional<int>(1000) : toInt(delay);
     if (!parsedMode || !parsedCount || !parsedDelay || *parsedDelay < 0) {
-        sendJson(res, "{\"error\":\"mode is 500|slow|drop|garbage|none, count and delay_ms are integers\"}", 400);
+        sendJson(res, "{\"error\":\"mode is 500|slow|drop|garbage|none, count and delay_ms are integers\"}",
+                 400);
         return;
     }
     rule.mode = *parsedMode;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BackendOptions.h"
-#include "DemoStats.h"
-#include "FailureInjector.h"
+#include "demo/backend/BackendOptions.h"
+#include "demo/backend/DemoStats.h"
+#include "demo/backend/FailureInjector.h"
 
 #include <httplib.h>
 
@@ -16,7 +16,7 @@ namespace demo {
 // The demo backend: template downloads, uploads of PDFs and templates, the update query and its
 // release files, the demo page, and failures on request for tests.
 class DemoServer {
-public:
+  public:
     explicit DemoServer(BackendOptions options);
     ~DemoServer();
 
@@ -29,7 +29,7 @@ public:
     void run();
     void stop();
 
-private:
+  private:
     using Handler = httplib::Server::Handler;
 
     void install(httplib::Server& server);

@@ -1,4 +1,4 @@
-#include "DemoStats.h"
+#include "demo/backend/DemoStats.h"
 
 #include "common/JsonEscape.h"
 
@@ -77,8 +77,9 @@ std::string DemoStats::toJson() const {
         const auto& u = m_uploads[i];
         if (i) out += ',';
         out += "{\"path\":" + JsonQuote(u.path) + ",\"st0\":" + JsonQuote(u.reportId) +
-               ",\"st2\":" + JsonQuote(u.extra) + ",\"file\":" + JsonQuote(u.file) + ",\"kind\":" + JsonQuote(u.kind) +
-               ",\"size\":" + std::to_string(u.size) + ",\"md5\":" + JsonQuote(u.md5) + ",\"contentType\":" + JsonQuote(u.contentType) +
+               ",\"st2\":" + JsonQuote(u.extra) + ",\"file\":" + JsonQuote(u.file) +
+               ",\"kind\":" + JsonQuote(u.kind) + ",\"size\":" + std::to_string(u.size) +
+               ",\"md5\":" + JsonQuote(u.md5) + ",\"contentType\":" + JsonQuote(u.contentType) +
                ",\"time\":" + JsonQuote(isoTime(u.timeMs)) + ",\"timeMs\":" + std::to_string(u.timeMs) + '}';
     }
     out += "],\"updateQueries\":[";
@@ -86,9 +87,10 @@ std::string DemoStats::toJson() const {
         const auto& q = m_updateQueries[i];
         if (i) out += ',';
         out += "{\"kind\":" + JsonQuote(q.kind) + ",\"version\":" + JsonQuote(q.version) +
-               ",\"separator\":" + (q.hasSeparator ? "true" : "false") + ",\"target\":" + JsonQuote(q.target) +
-               ",\"body\":" + JsonQuote(q.body) + ",\"contentType\":" + JsonQuote(q.contentType) +
-               ",\"time\":" + JsonQuote(isoTime(q.timeMs)) + ",\"timeMs\":" + std::to_string(q.timeMs) + '}';
+               ",\"separator\":" + (q.hasSeparator ? "true" : "false") +
+               ",\"target\":" + JsonQuote(q.target) + ",\"body\":" + JsonQuote(q.body) +
+               ",\"contentType\":" + JsonQuote(q.contentType) + ",\"time\":" + JsonQuote(isoTime(q.timeMs)) +
+               ",\"timeMs\":" + std::to_string(q.timeMs) + '}';
     }
     return out + "]}";
 }

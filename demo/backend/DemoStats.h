@@ -21,7 +21,7 @@ struct UploadRecord {
 };
 
 struct UpdateQuery {
-    std::string target;   // request target as it arrived, still percent-encoded
+    std::string target; // request target as it arrived, still percent-encoded
     std::string kind;
     std::string version;
     bool hasSeparator = false;
@@ -32,7 +32,7 @@ struct UpdateQuery {
 
 // What the backend has seen, for tests and the demo page. Thread-safe.
 class DemoStats {
-public:
+  public:
     void countDownload(const std::string& name);
     void countReleaseDownload(const std::string& name);
     void addUpload(UploadRecord record);
@@ -41,7 +41,7 @@ public:
 
     std::string toJson() const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::map<std::string, int> m_downloads;
     std::map<std::string, int> m_releaseDownloads;

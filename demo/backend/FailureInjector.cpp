@@ -1,4 +1,4 @@
-#include "FailureInjector.h"
+#include "demo/backend/FailureInjector.h"
 
 #include "common/JsonEscape.h"
 
@@ -17,11 +17,16 @@ std::optional<FailureMode> parseFailureMode(std::string_view text) {
 
 std::string_view failureModeName(FailureMode mode) {
     switch (mode) {
-    case FailureMode::None: return "none";
-    case FailureMode::Error500: return "500";
-    case FailureMode::Slow: return "slow";
-    case FailureMode::Drop: return "drop";
-    case FailureMode::Garbage: return "garbage";
+    case FailureMode::None:
+        return "none";
+    case FailureMode::Error500:
+        return "500";
+    case FailureMode::Slow:
+        return "slow";
+    case FailureMode::Drop:
+        return "drop";
+    case FailureMode::Garbage:
+        return "garbage";
     }
     return "none";
 }
@@ -62,7 +67,8 @@ std::string FailureInjector::toJson() const {
         const auto& r = m_rules[i];
         if (i) out += ',';
         out += "{\"mode\":" + JsonQuote(failureModeName(r.mode)) + ",\"path\":" + JsonQuote(r.pathPrefix) +
-               ",\"count\":" + std::to_string(r.remaining) + ",\"delay_ms\":" + std::to_string(r.delayMs) + "}";
+               ",\"count\":" + std::to_string(r.remaining) + ",\"delay_ms\":" + std::to_string(r.delayMs) +
+               "}";
     }
     return out + "]";
 }

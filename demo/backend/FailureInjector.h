@@ -15,15 +15,15 @@ std::string_view failureModeName(FailureMode mode);
 
 struct FailureRule {
     FailureMode mode = FailureMode::None;
-    std::string pathPrefix;  // "" matches every path
-    int remaining = 1;       // requests left to fail; negative: until cleared
-    int delayMs = 1000;      // for Slow
+    std::string pathPrefix; // "" matches every path
+    int remaining = 1;      // requests left to fail; negative: until cleared
+    int delayMs = 1000;     // for Slow
 };
 
 // Failures armed by tests: the next N requests under a path prefix fail in a chosen way.
 // Thread-safe; rules are tried in the order they were added.
 class FailureInjector {
-public:
+  public:
     // Adds a rule. A rule of mode None clears the rules of that prefix, or all rules for "".
     void arm(const FailureRule& rule);
     void clear();
@@ -33,7 +33,7 @@ public:
 
     std::string toJson() const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<FailureRule> m_rules;
 };

@@ -1,4 +1,4 @@
-#include "FileNames.h"
+#include "demo/backend/FileNames.h"
 
 #include <openssl/evp.h>
 
@@ -16,8 +16,8 @@ namespace demo {
 namespace {
 
 bool isUnsafeChar(unsigned char c) {
-    return c < 0x20 || c == 0x7f || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' ||
-           c == '"' || c == '<' || c == '>' || c == '|';
+    return c < 0x20 || c == 0x7f || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' ||
+           c == '<' || c == '>' || c == '|';
 }
 
 constexpr std::size_t kMaxNameBytes = 200;
@@ -36,7 +36,8 @@ bool isPlainFileName(std::string_view name) {
 
 std::string sanitiseFileName(std::string_view name) {
     std::string out;
-    for (char c : name) out += isUnsafeChar(static_cast<unsigned char>(c)) ? '_' : c;
+    for (char c : name)
+        out += isUnsafeChar(static_cast<unsigned char>(c)) ? '_' : c;
     if (out.size() > kMaxNameBytes) out.resize(kMaxNameBytes);
     // A name of dots only would still point at the folder or its parent.
     if (out.find_first_not_of('.') == std::string::npos) return {};
@@ -73,9 +74,9 @@ std::optional<std::string> readWholeFile(const std::string& path) {
 bool writeFileAtomically(const std::string& path, std::string_view bytes) {
     static thread_local std::mt19937_64 rng{std::random_device{}()};
     const fs::path target(path);
-    const std::string temp =
-        (target.parent_path() / (std::string(kTempPrefix) + target.filename().string() + std::to_string(rng() % 1000000)))
-            .string();
+    const std::string temp = (target.parent_path() / (std::string(kTempPrefix) + target.filename().string() +
+                                                      std::to_string(rng() % 1000000)))
+                                 .string();
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
         if (!out) return false;
@@ -100,7 +101,8 @@ std::vector<FileEntry> listFiles(const std::string& dir, std::string_view suffix
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (!it->is_regular_file(ec)) continue;
-        if (name.size() < suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        if (name.size() < suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
             continue;
         // Files still being written by an upload are not shown.
         if (name.starts_with(kTempPrefix)) continue;
@@ -112,8 +114,7 @@ std::vector<FileEntry> listFiles(const std::string& dir, std::string_view suffix
         const auto sys = std::chrono::system_clock::now() +
                          std::chrono::duration_cast<std::chrono::system_clock::duration>(
                              mtime - fs::file_time_type::clock::now());
-        entry.mtimeMs =
-            std::chrono::duration_cast<std::chrono::milliseconds>(sys.time_since_epoch()).count();
+        entry.mtimeMs = std::chrono::duration_cast<std::chrono::milliseconds>(sys.time_since_epoch()).count();
         files.push_back(std::move(entry));
     }
     std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.name < b.name; });

@@ -1,4 +1,4 @@
-#include "UploadBody.h"
+#include "demo/backend/UploadBody.h"
 
 #include <simdjson.h>
 
@@ -10,17 +10,19 @@ namespace {
 
 constexpr std::array<int, 256> makeDecodeTable() {
     std::array<int, 256> table{};
-    for (auto& v : table) v = -1;
+    for (auto& v : table)
+        v = -1;
     constexpr std::string_view alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (std::size_t i = 0; i < alphabet.size(); ++i) table[static_cast<unsigned char>(alphabet[i])] = int(i);
+    for (std::size_t i = 0; i < alphabet.size(); ++i)
+        table[static_cast<unsigned char>(alphabet[i])] = int(i);
     return table;
 }
 
 constexpr auto kDecode = makeDecodeTable();
 
 // Reads member `key` of `object` as a string; a missing member gives `fallback` when one is allowed.
-std::optional<std::string> stringMember(simdjson::dom::object object, std::string_view key, std::string& error,
-                                        bool required) {
+std::optional<std::string> stringMember(simdjson::dom::object object, std::string_view key,
+                                        std::string& error, bool required) {
     simdjson::dom::element value;
     if (object.at_key(key).get(value) != simdjson::SUCCESS) {
         if (required) error = "missing key " + std::string(key);
@@ -56,7 +58,8 @@ std::optional<std::string> decodeBase64(std::string_view text) {
             v[j] = kDecode[static_cast<unsigned char>(c)];
             if (v[j] < 0) return std::nullopt;
         }
-        const unsigned triple = (unsigned(v[0]) << 18) | (unsigned(v[1]) << 12) | (unsigned(v[2]) << 6) | unsigned(v[3]);
+        const unsigned triple =
+            (unsigned(v[0]) << 18) | (unsigned(v[1]) << 12) | (unsigned(v[2]) << 6) | unsigned(v[3]);
         out += char((triple >> 16) & 0xff);
         if (padding < 2) out += char((triple >> 8) & 0xff);
         if (padding < 1) out += char(triple & 0xff);

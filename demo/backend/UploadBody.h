@@ -9,7 +9,7 @@ namespace demo {
 // The body the agent posts for an exported PDF ({ "st1":"BASE64","st0":"REPORTID","st2":""}) and for
 // a template saved in the designer (same keys, st2 the template's MD5).
 struct UploadBody {
-    std::string content; // st1, decoded
+    std::string content;  // st1, decoded
     std::string reportId; // st0
     std::string extra;    // st2
 };

@@ -1,5 +1,5 @@
-#include "BackendOptions.h"
-#include "DemoServer.h"
+#include "demo/backend/BackendOptions.h"
+#include "demo/backend/DemoServer.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,16 +1,17 @@
+#include "agent/desktop/frmServer.h"
 #include "agent/desktop/LinkerPool.h"
 #include "agent/desktop/ServerPrintHost.h"
 #include "agent/desktop/TrayIcon.h"
-#include "agent/desktop/frmServer.h"
 #include "agent/startup/StartDecision.h"
+#include "common/Version.h"
 
 #include <QApplication>
-#include <QHostAddress>
-#include <QTimer>
 #include <QFile>
+#include <QHostAddress>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -23,22 +24,20 @@ using verolux::frmServer;
 namespace {
 
 // Runs the event loop until cond holds or two seconds pass.
-template <class F> bool WaitFor(F cond)
-{
+template <class F> bool WaitFor(F cond) {
     for (int i = 0; i < 200 && !cond(); ++i)
         QTest::qWait(10);
     return cond();
 }
 
-QByteArray UpgradeRequest()
-{
-    return QByteArrayLiteral("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                             "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+QByteArray UpgradeRequest() {
+    return QByteArrayLiteral(
+        "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+        "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
 }
 
 // A masked client frame, built here and not by the agent's encoder.
-QByteArray ClientFrame(quint8 opcode, const QByteArray& payload)
-{
+QByteArray ClientFrame(quint8 opcode, const QByteArray& payload) {
     QByteArray f;
     f.append(char(0x80 | opcode));
     f.append(char(0x80 | payload.size())); // short payloads only
@@ -50,9 +49,8 @@ QByteArray ClientFrame(quint8 opcode, const QByteArray& payload)
 }
 
 class MainWindowTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         frmServer::Options o;
         o.programFolder = m_dir.path().toStdString();
         o.initialPort = QStringLiteral("0"); // any free port
@@ -63,8 +61,7 @@ protected:
         m_port = m_window->linkers().listeningPort();
     }
 
-    std::unique_ptr<QTcpSocket> Connect()
-    {
+    std::unique_ptr<QTcpSocket> Connect() {
         auto s = std::make_unique<QTcpSocket>();
         s->connectToHost(QStringLiteral("127.0.0.1"), m_port);
         EXPECT_TRUE(s->waitForConnected(2000));
@@ -79,8 +76,7 @@ protected:
     quint16 m_port = 0;
 };
 
-TEST_F(MainWindowTest, CountsPeerClosesAndAgentDropsOnce)
-{
+TEST_F(MainWindowTest, CountsPeerClosesAndAgentDropsOnce) {
     std::vector<std::unique_ptr<QTcpSocket>> clients;
     for (int i = 0; i < 5; ++i)
         clients.push_back(Connect());
@@ -105,14 +101,14 @@ TEST_F(MainWindowTest, CountsPeerClosesAndAgentDropsOnce)
     EXPECT_TRUE(Pane().contains(QStringLiteral("opClose")));
 }
 
-TEST_F(MainWindowTest, ReusesTheLowestFreeSlotWithItsRecordCleared)
-{
+TEST_F(MainWindowTest, ReusesTheLowestFreeSlotWithItsRecordCleared) {
     auto a = Connect();
     auto b = Connect();
     ASSERT_TRUE(WaitFor([&] { return Count() == 2; }));
     a->write(UpgradeRequest());
     b->write(UpgradeRequest());
-    ASSERT_TRUE(WaitFor([&] { return m_window->linkers().slotHandshaked(0) && m_window->linkers().slotHandshaked(1); }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return m_window->linkers().slotHandshaked(0) && m_window->linkers().slotHandshaked(1); }));
 
     auto c = Connect(); // a third creates slot 2 and keeps the records of 0 and 1
     ASSERT_TRUE(WaitFor([&] { return Count() == 3; }));
@@ -128,13 +124,13 @@ TEST_F(MainWindowTest, ReusesTheLowestFreeSlotWithItsRecordCleared)
     EXPECT_FALSE(m_window->linkers().slotHandshaked(0));
 }
 
-TEST_F(MainWindowTest, BroadcastReachesEveryConnectedPage)
-{
+TEST_F(MainWindowTest, BroadcastReachesEveryConnectedPage) {
     auto a = Connect();
     auto b = Connect();
     a->write(UpgradeRequest());
     b->write(UpgradeRequest());
-    ASSERT_TRUE(WaitFor([&] { return m_window->linkers().slotHandshaked(0) && m_window->linkers().slotHandshaked(1); }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return m_window->linkers().slotHandshaked(0) && m_window->linkers().slotHandshaked(1); }));
     ASSERT_TRUE(WaitFor([&] { return a->bytesAvailable() > 0 && b->bytesAvailable() > 0; }));
     a->readAll();
     b->readAll();
@@ -149,8 +145,7 @@ TEST_F(MainWindowTest, BroadcastReachesEveryConnectedPage)
     EXPECT_EQ(b->readAll(), expected);
 }
 
-TEST_F(MainWindowTest, TextOverOneFrameIsNotSent)
-{
+TEST_F(MainWindowTest, TextOverOneFrameIsNotSent) {
     auto a = Connect();
     ASSERT_TRUE(WaitFor([&] { return Count() == 1; }));
     m_window->txtSend->setPlainText(QString(65536, QLatin1Char('x')));
@@ -161,8 +156,7 @@ TEST_F(MainWindowTest, TextOverOneFrameIsNotSent)
     EXPECT_EQ(a->bytesAvailable(), 0);
 }
 
-TEST_F(MainWindowTest, PortInUseShowsTheReasonAndKeepsTheButton)
-{
+TEST_F(MainWindowTest, PortInUseShowsTheReasonAndKeepsTheButton) {
     frmServer::Options o;
     o.programFolder = m_dir.path().toStdString();
     o.initialPort = QString::number(m_port);
@@ -175,10 +169,9 @@ TEST_F(MainWindowTest, PortInUseShowsTheReasonAndKeepsTheButton)
     EXPECT_FALSE(m_window->cmdRunning->isEnabled());
 }
 
-TEST_F(MainWindowTest, ClosingHidesUntilExit)
-{
-    EXPECT_EQ(m_window->windowTitle(),
-              QStringLiteral("Web报表服务端 (") + QString::fromStdString(mMain::VersionText()) + QLatin1Char(')'));
+TEST_F(MainWindowTest, ClosingHidesUntilExit) {
+    EXPECT_EQ(m_window->windowTitle(), QStringLiteral("Web报表服务端 (") +
+                                           QString::fromStdString(verolux::VersionText()) + QLatin1Char(')'));
     m_window->ShowWindow();
     EXPECT_TRUE(m_window->isVisible());
     m_window->close();
@@ -188,8 +181,7 @@ TEST_F(MainWindowTest, ClosingHidesUntilExit)
 
 // The print procedure lets events run (its reply is a broadcast); bytes arriving meanwhile on the
 // same connection must wait their turn and come out whole and in order.
-TEST_F(MainWindowTest, ArrivalsDuringAPrintKeepTheirOrder)
-{
+TEST_F(MainWindowTest, ArrivalsDuringAPrintKeepTheirOrder) {
     std::vector<std::string> delivered;
     int depth = 0, maxDepth = 0;
     auto client = Connect();
@@ -225,8 +217,7 @@ TEST_F(MainWindowTest, ArrivalsDuringAPrintKeepTheirOrder)
 }
 
 // The test button runs the request stored in repdata.txt of the program folder.
-TEST_F(MainWindowTest, TestButtonRunsTheStoredRequest)
-{
+TEST_F(MainWindowTest, TestButtonRunsTheStoredRequest) {
     verolux::ServerPrintHost host(*m_window);
     m_window->setPrintProcedure([&](frmServer&, std::string text) { host.Run(std::move(text)); });
 
@@ -254,19 +245,16 @@ TEST_F(MainWindowTest, TestButtonRunsTheStoredRequest)
     EXPECT_TRUE(log.readAll().endsWith(QByteArray::fromStdString(" " + request + "\r\n")));
 }
 
-TEST_F(MainWindowTest, ListensOnIPv6Too)
-{
+TEST_F(MainWindowTest, ListensOnIPv6Too) {
     QTcpSocket v6;
     v6.connectToHost(QHostAddress::LocalHostIPv6, m_port);
-    if (!v6.waitForConnected(2000))
-        GTEST_SKIP() << "no IPv6 loopback here";
+    if (!v6.waitForConnected(2000)) GTEST_SKIP() << "no IPv6 loopback here";
     ASSERT_TRUE(WaitFor([&] { return Count() == 1; }));
     EXPECT_TRUE(Pane().contains(QStringLiteral("收到一个连接请求~::1:")));
 }
 
 // Exit ends the event loop even while other windows (a report left open) exist.
-TEST_F(MainWindowTest, ExitEndsTheAgentWithOtherWindowsOpen)
-{
+TEST_F(MainWindowTest, ExitEndsTheAgentWithOtherWindowsOpen) {
     QWidget reportLeftOpen;
     reportLeftOpen.show();
     m_window->ShowWindow();
@@ -285,11 +273,9 @@ TEST_F(MainWindowTest, ExitEndsTheAgentWithOtherWindowsOpen)
 }
 
 // With VEROLUX_SCREENSHOT_DIR set (under Xvfb), saves the window as the operator sees it.
-TEST_F(MainWindowTest, Screenshot)
-{
+TEST_F(MainWindowTest, Screenshot) {
     const QByteArray dir = qgetenv("VEROLUX_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        GTEST_SKIP() << "VEROLUX_SCREENSHOT_DIR not set";
+    if (dir.isEmpty()) GTEST_SKIP() << "VEROLUX_SCREENSHOT_DIR not set";
     auto a = Connect();
     auto b = Connect();
     ASSERT_TRUE(WaitFor([&] { return Count() == 2; }));
@@ -303,8 +289,7 @@ TEST_F(MainWindowTest, Screenshot)
 }
 
 // With every slot busy a further connection is closed at once and not counted.
-TEST(FullSlotArray, RefusesTheNextConnectionCleanly)
-{
+TEST(FullSlotArray, RefusesTheNextConnectionCleanly) {
     QStringList pane;
     int count = 0;
     verolux::LinkerPool::Hooks hooks;
@@ -336,8 +321,7 @@ TEST(FullSlotArray, RefusesTheNextConnectionCleanly)
     EXPECT_EQ(pool.slotCount(), 3);
 }
 
-TEST(TrayTip, CaptionWithLineBreakCutToTheTipField)
-{
+TEST(TrayTip, CaptionWithLineBreakCutToTheTipField) {
     EXPECT_EQ(mTray::TrayTip("  Web报表服务端 (1.0.0) "), "Web报表服务端 (1.0.0)\r\n");
     std::string longCaption(100, 'a');
     EXPECT_EQ(mTray::TrayTip(longCaption).size(), 63u);
@@ -345,8 +329,7 @@ TEST(TrayTip, CaptionWithLineBreakCutToTheTipField)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

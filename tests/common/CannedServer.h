@@ -17,9 +17,8 @@
 namespace testsupport {
 
 class CannedServer {
-public:
-    explicit CannedServer(std::vector<std::string> replies) : m_replies(std::move(replies))
-    {
+  public:
+    explicit CannedServer(std::vector<std::string> replies) : m_replies(std::move(replies)) {
         m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
@@ -31,30 +30,25 @@ public:
         ::listen(m_listen, 8);
         m_thread = std::thread([this] { serve(); });
     }
-    ~CannedServer()
-    {
+    ~CannedServer() {
         ::shutdown(m_listen, SHUT_RDWR);
         ::close(m_listen);
         m_thread.join();
     }
 
-    std::string url(const std::string& path = "/") const
-    {
+    std::string url(const std::string& path = "/") const {
         return "http://127.0.0.1:" + std::to_string(m_port) + path;
     }
-    std::vector<std::string> requests() const
-    {
+    std::vector<std::string> requests() const {
         std::lock_guard lock(m_mutex);
         return m_requests;
     }
 
-private:
-    void serve()
-    {
+  private:
+    void serve() {
         for (const std::string& reply : m_replies) {
             int fd = ::accept(m_listen, nullptr, nullptr);
-            if (fd < 0)
-                return;
+            if (fd < 0) return;
             std::string request = readRequest(fd);
             {
                 std::lock_guard lock(m_mutex);
@@ -63,8 +57,7 @@ private:
             std::size_t sent = 0;
             while (sent < reply.size()) {
                 ssize_t n = ::send(fd, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
-                if (n <= 0)
-                    break;
+                if (n <= 0) break;
                 sent += static_cast<std::size_t>(n);
             }
             ::shutdown(fd, SHUT_WR);
@@ -76,22 +69,19 @@ private:
     }
 
     // Head plus as much body as Content-Length announces.
-    static std::string readRequest(int fd)
-    {
+    static std::string readRequest(int fd) {
         std::string data;
         char buf[4096];
         std::size_t need = std::string::npos;
         while (data.size() < need) {
             ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-            if (n <= 0)
-                break;
+            if (n <= 0) break;
             data.append(buf, static_cast<std::size_t>(n));
             auto headEnd = data.find("\r\n\r\n");
             if (need == std::string::npos && headEnd != std::string::npos) {
                 std::size_t length = 0;
                 auto at = data.find("Content-Length: ");
-                if (at != std::string::npos && at < headEnd)
-                    length = std::stoul(data.substr(at + 16));
+                if (at != std::string::npos && at < headEnd) length = std::stoul(data.substr(at + 16));
                 need = headEnd + 4 + length;
             }
         }

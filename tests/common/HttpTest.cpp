@@ -1,5 +1,5 @@
-#include "CannedServer.h"
-#include "TempFolder.h"
+#include "tests/common/CannedServer.h"
+#include "tests/common/TempFolder.h"
 
 #include "common/Http.h"
 #include "common/SafeNames.h"
@@ -15,38 +15,31 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Reply(const std::string& status, const std::string& body, const std::string& extraHeaders = "")
-{
+std::string Reply(const std::string& status, const std::string& body, const std::string& extraHeaders = "") {
     return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) +
            "\r\nConnection: close\r\n" + extraHeaders + "\r\n" + body;
 }
 
 class HttpTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_dir = testsupport::FreshTempFolder("vx-http");
-    }
+  protected:
+    void SetUp() override { m_dir = testsupport::FreshTempFolder("vx-http"); }
     void TearDown() override { fs::remove_all(m_dir); }
-    fs::path file(const char* name, const char* content = nullptr)
-    {
-        if (content)
-            std::ofstream(m_dir / name, std::ios::binary) << content;
+    fs::path file(const char* name, const char* content = nullptr) {
+        if (content) std::ofstream(m_dir / name, std::ios::binary) << content;
         return m_dir / name;
     }
-    static mode_t Mode(const fs::path& p)
-    {
+    static mode_t Mode(const fs::path& p) {
         struct stat st {};
         ::stat(p.c_str(), &st);
         return st.st_mode & 07777;
     }
     // Files of the folder other than the named ones: no temporary file may stay behind.
-    std::vector<std::string> leftovers(std::initializer_list<const char*> expected)
-    {
+    std::vector<std::string> leftovers(std::initializer_list<const char*> expected) {
         std::vector<std::string> out;
         for (auto& e : fs::directory_iterator(m_dir)) {
             std::string n = e.path().filename().string();
-            if (std::find_if(expected.begin(), expected.end(), [&](const char* x) { return n == x; }) == expected.end())
+            if (std::find_if(expected.begin(), expected.end(), [&](const char* x) { return n == x; }) ==
+                expected.end())
                 out.push_back(n);
         }
         return out;
@@ -54,10 +47,10 @@ protected:
     fs::path m_dir;
 };
 
-TEST_F(HttpTest, PostSendsTheOneHeaderAndUtf8Body)
-{
+TEST_F(HttpTest, PostSendsTheOneHeaderAndUtf8Body) {
     CannedServer server({Reply("500 Internal Server Error", "{\"ver\":\"\"}")});
-    std::string answer = verolux::PostJson(server.url("/basedata/v1/update/getLastUpdate/1※1.0.0"), "{\"a\":\"中\"}");
+    std::string answer =
+        verolux::PostJson(server.url("/basedata/v1/update/getLastUpdate/1※1.0.0"), "{\"a\":\"中\"}");
     EXPECT_EQ(answer, "{\"ver\":\"\"}"); // an error status is still an answer
     auto req = server.requests().at(0);
     EXPECT_EQ(req.rfind("POST /basedata/v1/update/getLastUpdate/1%E2%80%BB1.0.0 HTTP/1.1\r\n", 0), 0u) << req;
@@ -67,20 +60,19 @@ TEST_F(HttpTest, PostSendsTheOneHeaderAndUtf8Body)
     EXPECT_EQ(req.substr(req.find("\r\n\r\n") + 4), "{\"a\":\"中\"}");
 }
 
-TEST_F(HttpTest, PostToClosedPortThrows)
-{
+TEST_F(HttpTest, PostToClosedPortThrows) {
     int port = 0;
     {
         CannedServer s({});
         port = std::stoi(s.url().substr(17));
     }
-    EXPECT_THROW(verolux::PostJson("http://127.0.0.1:" + std::to_string(port) + "/x", "{}"), verolux::HttpError);
+    EXPECT_THROW(verolux::PostJson("http://127.0.0.1:" + std::to_string(port) + "/x", "{}"),
+                 verolux::HttpError);
     EXPECT_THROW(verolux::PostJson("http://no-such-host.invalid/x", "{}"), verolux::HttpError);
     EXPECT_THROW(verolux::PostJson("file:///etc/passwd", "{}"), verolux::HttpError);
 }
 
-TEST_F(HttpTest, DownloadReplacesOnlyAfterCompleteSuccess)
-{
+TEST_F(HttpTest, DownloadReplacesOnlyAfterCompleteSuccess) {
     fs::path target = file("t.grf", "old");
     CannedServer server({Reply("404 Not Found", "<html>not found</html>"),
                          // announces 100 bytes, sends 3, then closes
@@ -98,16 +90,14 @@ TEST_F(HttpTest, DownloadReplacesOnlyAfterCompleteSuccess)
     EXPECT_TRUE(leftovers({"t.grf"}).empty());
 }
 
-TEST_F(HttpTest, DownloadFollowsHttpRedirects)
-{
+TEST_F(HttpTest, DownloadFollowsHttpRedirects) {
     CannedServer target({Reply("200 OK", "moved here")});
     CannedServer server({Reply("301 Moved Permanently", "", "Location: " + target.url("/x") + "\r\n")});
     EXPECT_TRUE(verolux::DownloadToFile(server.url("/t.grf"), file("t.grf")));
     EXPECT_EQ(verolux::ReadWholeFile(file("t.grf")), "moved here");
 }
 
-TEST_F(HttpTest, DownloadRefusesOtherSchemesAndMissingFolders)
-{
+TEST_F(HttpTest, DownloadRefusesOtherSchemesAndMissingFolders) {
     EXPECT_FALSE(verolux::DownloadToFile("file:///etc/hostname", file("h")));
     EXPECT_FALSE(verolux::DownloadToFile("ftp://127.0.0.1/x", file("h")));
     EXPECT_FALSE(fs::exists(file("h")));
@@ -115,9 +105,9 @@ TEST_F(HttpTest, DownloadRefusesOtherSchemesAndMissingFolders)
     EXPECT_FALSE(verolux::DownloadToFile(server.url("/x"), m_dir / "no-such-folder" / "x"));
 }
 
-TEST_F(HttpTest, DownloadKeepsOrGrantsRunPermission)
-{
-    CannedServer server({Reply("200 OK", "#!/bin/sh\n"), Reply("200 OK", "#!/bin/sh\n"), Reply("200 OK", "data")});
+TEST_F(HttpTest, DownloadKeepsOrGrantsRunPermission) {
+    CannedServer server(
+        {Reply("200 OK", "#!/bin/sh\n"), Reply("200 OK", "#!/bin/sh\n"), Reply("200 OK", "data")});
     fs::path existing = file("Verolux", "old");
     ::chmod(existing.c_str(), 0750);
     EXPECT_TRUE(verolux::DownloadToFile(server.url("/a"), existing, true));
@@ -128,8 +118,7 @@ TEST_F(HttpTest, DownloadKeepsOrGrantsRunPermission)
     EXPECT_EQ(Mode(file("plain.grf")), 0644);
 }
 
-TEST(WireUrl, NonAsciiIsPercentEncoded)
-{
+TEST(WireUrl, NonAsciiIsPercentEncoded) {
     EXPECT_EQ(verolux::EncodeUrlForWire("http://h/a※b c?x=%41"), "http://h/a%E2%80%BBb%20c?x=%41");
     EXPECT_EQ(verolux::EncodeUrlForWire("http://h/报表.grf"), "http://h/%E6%8A%A5%E8%A1%A8.grf");
 }
@@ -140,20 +129,18 @@ struct NameCase {
 };
 
 const NameCase kNames[] = {
-    {"report.grf", true},  {"报表 1.grf", true},   {"a..b.grf", true},  {"", false},
-    {".", false},          {"..", false},          {"../x", false},     {"a/b", false},
-    {"a\\b", false},       {"C:x.grf", false},     {"/abs", false},     {"\\\\server\\x", false},
-    {"tab\tname", false},  {"del\x7f", false},     {"Verolux", true},
+    {"report.grf", true}, {"报表 1.grf", true}, {"a..b.grf", true}, {"", false},
+    {".", false},         {"..", false},        {"../x", false},    {"a/b", false},
+    {"a\\b", false},      {"C:x.grf", false},   {"/abs", false},    {"\\\\server\\x", false},
+    {"tab\tname", false}, {"del\x7f", false},   {"Verolux", true},
 };
 
-TEST(SafeNames, PlainFileNames)
-{
+TEST(SafeNames, PlainFileNames) {
     for (const auto& c : kNames)
         EXPECT_EQ(verolux::IsPlainFileName(c.name), c.plain) << '"' << c.name << '"';
 }
 
-TEST(SafeNames, HttpUrls)
-{
+TEST(SafeNames, HttpUrls) {
     for (const char* good : {"http://h/x", "https://h:1/x?y", "HTTP://H/", "https://127.0.0.1"})
         EXPECT_TRUE(verolux::IsHttpUrl(good)) << good;
     for (const char* bad : {"", "http://", "https:///x", "file:///etc/passwd", "ftp://h/x", "//h/x", "h/x",

@@ -30,8 +30,7 @@ const EscapeCase kEscapes[] = {
 
 class JsonEscapeText : public ::testing::TestWithParam<EscapeCase> {};
 
-TEST_P(JsonEscapeText, EscapesOnlyWhatJsonRequires)
-{
+TEST_P(JsonEscapeText, EscapesOnlyWhatJsonRequires) {
     EXPECT_EQ(verolux::JsonEscape(GetParam().text), GetParam().escaped);
     EXPECT_EQ(verolux::JsonQuote(GetParam().text), "\"" + GetParam().escaped + "\"");
     std::string out = "x:";
@@ -39,8 +38,7 @@ TEST_P(JsonEscapeText, EscapesOnlyWhatJsonRequires)
     EXPECT_EQ(out, "x:\"" + GetParam().escaped + "\"");
 }
 
-TEST_P(JsonEscapeText, ReadsBackAsTheSameText)
-{
+TEST_P(JsonEscapeText, ReadsBackAsTheSameText) {
     simdjson::dom::parser parser;
     simdjson::dom::element root;
     ASSERT_EQ(parser.parse(verolux::JsonQuote(GetParam().text)).get(root), simdjson::SUCCESS);
@@ -50,11 +48,10 @@ TEST_P(JsonEscapeText, ReadsBackAsTheSameText)
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, JsonEscapeText, ::testing::ValuesIn(kEscapes),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // Bytes that are not UTF-8 are not the escaper's business: they pass as they are.
-TEST(JsonEscape, KeepsBytesThatAreNotUtf8)
-{
+TEST(JsonEscape, KeepsBytesThatAreNotUtf8) {
     EXPECT_EQ(verolux::JsonEscape("\xff\xfe\xc3"), "\xff\xfe\xc3");
 }
 

@@ -1,5 +1,5 @@
-#include "common/JsNumber.h"
 #include "common/JsonReader.h"
+#include "common/JsNumber.h"
 
 #include <gtest/gtest.h>
 
@@ -67,8 +67,7 @@ const NumberCase kNumbers[] = {
 
 class JsonNumberText : public ::testing::TestWithParam<NumberCase> {};
 
-TEST_P(JsonNumberText, MatchesScript)
-{
+TEST_P(JsonNumberText, MatchesScript) {
     const NumberCase& c = GetParam();
     JsonDocument doc = JsonDocument::Parse(std::string("{\"v\":") + c.token + "}");
     ScalarValue v = doc.root().value("v");
@@ -77,10 +76,9 @@ TEST_P(JsonNumberText, MatchesScript)
 }
 
 INSTANTIATE_TEST_SUITE_P(Numbers, JsonNumberText, ::testing::ValuesIn(kNumbers),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
-TEST(JsonValues, StringsBooleansNull)
-{
+TEST(JsonValues, StringsBooleansNull) {
     JsonDocument doc = JsonDocument::Parse(
         R"({"s":"1","u":"\u4e2d\u6587","raw":"中文 ※","esc":"a\"b\\c\n","t":true,"f":false,"n":null,"e":""})");
     auto root = doc.root();
@@ -95,23 +93,21 @@ TEST(JsonValues, StringsBooleansNull)
     EXPECT_TRUE(root.value("missing").isEmpty());
 }
 
-TEST(JsonValues, BooleanIsNeitherCommandValue)
-{
+TEST(JsonValues, BooleanIsNeitherCommandValue) {
     JsonDocument doc = JsonDocument::Parse(R"({"preview":true,"sdesign":false})");
     EXPECT_NE(doc.requiredText("preview"), "1");
     EXPECT_NE(doc.requiredText("preview"), "2");
     EXPECT_NE(doc.requiredText("sdesign"), "1");
 }
 
-TEST(JsonValues, NestedValuesGiveCompactJsonText)
-{
-    JsonDocument doc = JsonDocument::Parse(R"({"o": { "a" : 1, "b" : [ 2 , "x\"y" , null, true ] }, "a": [ ]})");
+TEST(JsonValues, NestedValuesGiveCompactJsonText) {
+    JsonDocument doc =
+        JsonDocument::Parse(R"({"o": { "a" : 1, "b" : [ 2 , "x\"y" , null, true ] }, "a": [ ]})");
     EXPECT_EQ(doc.root().value("o"), ScalarValue::fromText(R"({"a":1,"b":[2,"x\"y",null,true]})"));
     EXPECT_EQ(doc.root().value("a"), ScalarValue::fromText("[]"));
 }
 
-TEST(JsonValues, AnyKeyNameWorks)
-{
+TEST(JsonValues, AnyKeyNameWorks) {
     JsonDocument doc = JsonDocument::Parse(R"({"单价":"9.5","a b":1,"a.b":2,"":3,"1x":4,"a\"q":5})");
     auto root = doc.root();
     EXPECT_EQ(root.value("单价").text, "9.5");
@@ -122,15 +118,13 @@ TEST(JsonValues, AnyKeyNameWorks)
     EXPECT_EQ(root.value("a\"q").text, "5");
 }
 
-TEST(JsonValues, KeysAreCaseSensitiveAndLastDuplicateWins)
-{
+TEST(JsonValues, KeysAreCaseSensitiveAndLastDuplicateWins) {
     JsonDocument doc = JsonDocument::Parse(R"({"Preview":"1","k":"first","k":"second"})");
     EXPECT_TRUE(doc.root().value("preview").isEmpty());
     EXPECT_EQ(doc.root().value("k").text, "second");
 }
 
-TEST(JsonValues, RowsAreRandomAccess)
-{
+TEST(JsonValues, RowsAreRandomAccess) {
     JsonDocument doc = JsonDocument::Parse(R"({"repdata":[{"a":1,"b":"x"},{"b":"y"},7,null]})");
     auto rows = doc.requiredArray("repdata", 32767);
     ASSERT_EQ(rows.size(), 4u);
@@ -143,8 +137,7 @@ TEST(JsonValues, RowsAreRandomAccess)
     EXPECT_EQ(rows.element(0).memberName(1), "b");
 }
 
-TEST(JsonValues, ValuesSurviveMovingTheDocument)
-{
+TEST(JsonValues, ValuesSurviveMovingTheDocument) {
     JsonDocument doc = JsonDocument::Parse(R"({"repdata":[{"a":"kept"}]})");
     auto rows = doc.requiredArray("repdata", 10);
     JsonDocument moved = std::move(doc);
@@ -178,13 +171,14 @@ const BadText kBadTexts[] = {
 
 class JsonBadText : public ::testing::TestWithParam<BadText> {};
 
-TEST_P(JsonBadText, Throws) { EXPECT_THROW(JsonDocument::Parse(GetParam().text), JsonError); }
+TEST_P(JsonBadText, Throws) {
+    EXPECT_THROW(JsonDocument::Parse(GetParam().text), JsonError);
+}
 
 INSTANTIATE_TEST_SUITE_P(Invalid, JsonBadText, ::testing::ValuesIn(kBadTexts),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
-TEST(JsonRequired, MissingNullAndWrongArrays)
-{
+TEST(JsonRequired, MissingNullAndWrongArrays) {
     JsonDocument doc = JsonDocument::Parse(R"({"a":null,"b":0,"rows":{},"big":[1,2,3]})");
     EXPECT_THROW(doc.requiredText("a"), JsonError);
     EXPECT_THROW(doc.requiredText("x"), JsonError);
@@ -200,8 +194,7 @@ TEST(JsonRequired, MissingNullAndWrongArrays)
     }
 }
 
-TEST(JsNumber, Grammar)
-{
+TEST(JsNumber, Grammar) {
     for (const char* good : {"0", "-0", "1", "10", "1.5", "1e5", "1E+5", "1e-5", "-0.0e0"})
         EXPECT_TRUE(verolux::IsJsonNumberToken(good)) << good;
     for (const char* bad : {"", "-", "01", "1.", ".5", "+1", "1e", "1e+", "0x10", "1 ", "NaN", "Infinity"})

@@ -1,4 +1,4 @@
-#include "TempFolder.h"
+#include "tests/common/TempFolder.h"
 
 #include "common/AgentPresence.h"
 #include "common/Ini.h"
@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class Folder : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { fs::remove_all(m_dir); }
     void writeIni(const std::string& text) { std::ofstream(m_dir / "MyIni.ini", std::ios::binary) << text; }
     std::string iniText() const { return verolux::ReadWholeFile(m_dir / "MyIni.ini"); }
@@ -26,8 +26,7 @@ protected:
     mINI::Settings m_settings{m_dir};
 };
 
-TEST_F(Folder, MissingFileReadsEmptyAndFirstWriteCreatesIt)
-{
+TEST_F(Folder, MissingFileReadsEmptyAndFirstWriteCreatesIt) {
     EXPECT_EQ(m_settings.ReadIni("AppInfo", "PrintVer"), "");
     EXPECT_FALSE(fs::exists(m_settings.file()));
     m_settings.WriteIni("AppInfo", "PrintVer", "1.0.27");
@@ -35,21 +34,20 @@ TEST_F(Folder, MissingFileReadsEmptyAndFirstWriteCreatesIt)
     EXPECT_EQ(m_settings.file(), m_dir / "MyIni.ini");
 }
 
-TEST_F(Folder, LongValuesAreCutTo1024)
-{
+TEST_F(Folder, LongValuesAreCutTo1024) {
     m_settings.WriteIni("fileUrl", "t.grf", std::string(1100, 'u'));
     EXPECT_EQ(m_settings.ReadIni("fileUrl", "t.grf"), std::string(1024, 'u'));
 }
 
-TEST_F(Folder, ChineseValuesReadBackExactly)
-{
+TEST_F(Folder, ChineseValuesReadBackExactly) {
     m_settings.WriteIni("Verolux", "标题", "Web报表服务端 ※ 测试");
     EXPECT_EQ(m_settings.ReadIni("Verolux", "标题"), "Web报表服务端 ※ 测试");
 }
 
-TEST_F(Folder, ReplacingAKeyLeavesOtherLines)
-{
-    writeIni("; comment\r\n[AppInfo]\r\nWebsUrl=http://a\r\nPrintVer=1.0.0\r\nShellVer=1.0.0\r\n[Verolux]\r\nShow=1\r\n");
+TEST_F(Folder, ReplacingAKeyLeavesOtherLines) {
+    writeIni("; "
+             "comment\r\n[AppInfo]\r\nWebsUrl=http://"
+             "a\r\nPrintVer=1.0.0\r\nShellVer=1.0.0\r\n[Verolux]\r\nShow=1\r\n");
     m_settings.WriteIni("appinfo", "PRINTVER", "2.0.0");
     EXPECT_EQ(m_settings.ReadIni("AppInfo", "PrintVer"), "2.0.0");
     EXPECT_EQ(m_settings.ReadIni("AppInfo", "WebsUrl"), "http://a");
@@ -58,8 +56,7 @@ TEST_F(Folder, ReplacingAKeyLeavesOtherLines)
     EXPECT_NE(iniText().find("; comment\r\n"), std::string::npos);
 }
 
-TEST_F(Folder, NamesMatchWithoutCaseBlanksAreTrimmedFirstMatchWins)
-{
+TEST_F(Folder, NamesMatchWithoutCaseBlanksAreTrimmedFirstMatchWins) {
     writeIni("[verolux]\nshow = 1 \nShow=2\n[VEROLUX]\nFoceShow=x\n");
     EXPECT_EQ(m_settings.ReadIni("Verolux", "Show"), "1");
     EXPECT_EQ(m_settings.ReadIni("VeRoLuX", "SHOW"), "1");
@@ -69,8 +66,7 @@ TEST_F(Folder, NamesMatchWithoutCaseBlanksAreTrimmedFirstMatchWins)
 
 // Two processes each write 200 distinct keys at the same time: none may be lost, and a reader never
 // sees a half-written file.
-TEST_F(Folder, ConcurrentWritersFromTwoProcessesLoseNothing)
-{
+TEST_F(Folder, ConcurrentWritersFromTwoProcessesLoseNothing) {
     constexpr int kKeys = 200;
     pid_t children[2];
     for (int w = 0; w < 2; ++w) {
@@ -78,7 +74,8 @@ TEST_F(Folder, ConcurrentWritersFromTwoProcessesLoseNothing)
         if (children[w] == 0) {
             mINI::Settings s(m_dir);
             for (int i = 0; i < kKeys; ++i)
-                s.WriteIni("Load", "w" + std::to_string(w) + "k" + std::to_string(i), "v" + std::to_string(i));
+                s.WriteIni("Load", "w" + std::to_string(w) + "k" + std::to_string(i),
+                           "v" + std::to_string(i));
             ::_exit(0);
         }
     }
@@ -86,8 +83,7 @@ TEST_F(Folder, ConcurrentWritersFromTwoProcessesLoseNothing)
     int torn = 0;
     for (int i = 0; i < 200; ++i) {
         std::string text = iniText();
-        if (!text.empty() && (text.back() != '\n' || text.rfind("[Load]", 0) != 0))
-            ++torn;
+        if (!text.empty() && (text.back() != '\n' || text.rfind("[Load]", 0) != 0)) ++torn;
     }
     for (pid_t c : children) {
         int status = 0;
@@ -98,13 +94,13 @@ TEST_F(Folder, ConcurrentWritersFromTwoProcessesLoseNothing)
     int lost = 0;
     for (int w = 0; w < 2; ++w)
         for (int i = 0; i < kKeys; ++i)
-            if (m_settings.ReadIni("Load", "w" + std::to_string(w) + "k" + std::to_string(i)) != "v" + std::to_string(i))
+            if (m_settings.ReadIni("Load", "w" + std::to_string(w) + "k" + std::to_string(i)) !=
+                "v" + std::to_string(i))
                 ++lost;
     EXPECT_EQ(lost, 0);
 }
 
-TEST_F(Folder, LogLinesAreStampedAndAppended)
-{
+TEST_F(Folder, LogLinesAreStampedAndAppended) {
     verolux::LogFile log(m_dir);
     log.WriteLog("更新文件：t.grf");
     log.WriteLog("second");
@@ -123,8 +119,7 @@ TEST_F(Folder, LogLinesAreStampedAndAppended)
     EXPECT_EQ(messages, (std::vector<std::string>{"更新文件：t.grf", "second"}));
 }
 
-TEST_F(Folder, AgentLockIsFoundOnlyWhileHeldWithTheCaption)
-{
+TEST_F(Folder, AgentLockIsFoundOnlyWhileHeldWithTheCaption) {
     const std::string caption = verolux::AgentCaption("1.2.3");
     EXPECT_EQ(caption, "Web报表服务端 (1.2.3)");
     EXPECT_FALSE(verolux::FindAgentWindow(m_dir, caption)); // no file

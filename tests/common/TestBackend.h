@@ -18,8 +18,7 @@
 
 namespace testsupport {
 
-inline std::string CurlCall(const std::string& method, const std::string& url, const std::string& body = {})
-{
+inline std::string CurlCall(const std::string& method, const std::string& url, const std::string& body = {}) {
     CURL* c = curl_easy_init();
     std::string out;
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
@@ -28,10 +27,11 @@ inline std::string CurlCall(const std::string& method, const std::string& url, c
         curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.c_str());
         curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
     }
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, +[](char* d, size_t s, size_t n, void* u) {
-        static_cast<std::string*>(u)->append(d, s * n);
-        return s * n;
-    });
+    curl_easy_setopt(
+        c, CURLOPT_WRITEFUNCTION, +[](char* d, size_t s, size_t n, void* u) {
+            static_cast<std::string*>(u)->append(d, s * n);
+            return s * n;
+        });
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &out);
     curl_easy_perform(c);
     curl_easy_cleanup(c);
@@ -40,14 +40,12 @@ inline std::string CurlCall(const std::string& method, const std::string& url, c
 
 // The backend with its own folders under `root` (templates/, uploads/, releases/, web/).
 class TestBackend {
-public:
-    TestBackend(const std::filesystem::path& executable, const std::filesystem::path& root) : m_root(root)
-    {
+  public:
+    TestBackend(const std::filesystem::path& executable, const std::filesystem::path& root) : m_root(root) {
         for (const char* d : {"templates", "uploads", "releases", "web"})
             std::filesystem::create_directories(root / d);
         int fds[2];
-        if (::pipe(fds) != 0)
-            return;
+        if (::pipe(fds) != 0) return;
         m_pid = ::fork();
         if (m_pid == 0) {
             ::prctl(PR_SET_PDEATHSIG, SIGTERM); // never outlive a crashed test
@@ -56,8 +54,9 @@ public:
             ::close(fds[1]);
             std::string t = (root / "templates").string(), u = (root / "uploads").string(),
                         r = (root / "releases").string(), w = (root / "web").string();
-            ::execl(executable.c_str(), executable.c_str(), "--port", "0", "--templates", t.c_str(), "--uploads",
-                    u.c_str(), "--releases", r.c_str(), "--web", w.c_str(), static_cast<char*>(nullptr));
+            ::execl(executable.c_str(), executable.c_str(), "--port", "0", "--templates", t.c_str(),
+                    "--uploads", u.c_str(), "--releases", r.c_str(), "--web", w.c_str(),
+                    static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(fds[1]);
@@ -76,14 +75,12 @@ public:
         }
         m_out = out; // kept open so the backend never writes into a closed pipe
     }
-    ~TestBackend()
-    {
+    ~TestBackend() {
         if (m_pid > 0) {
             ::kill(m_pid, SIGTERM);
             ::waitpid(m_pid, nullptr, 0);
         }
-        if (m_out)
-            std::fclose(m_out);
+        if (m_out) std::fclose(m_out);
     }
     TestBackend(const TestBackend&) = delete;
     TestBackend& operator=(const TestBackend&) = delete;
@@ -96,12 +93,12 @@ public:
 
     std::string stats() const { return CurlCall("GET", m_base + "/api/stats"); }
     void reset() const { CurlCall("POST", m_base + "/api/reset"); }
-    void fail(const std::string& mode, const std::string& path, int count = 1) const
-    {
-        CurlCall("POST", m_base + "/api/fail?mode=" + mode + "&path=" + path + "&count=" + std::to_string(count));
+    void fail(const std::string& mode, const std::string& path, int count = 1) const {
+        CurlCall("POST",
+                 m_base + "/api/fail?mode=" + mode + "&path=" + path + "&count=" + std::to_string(count));
     }
 
-private:
+  private:
     std::filesystem::path m_root;
     pid_t m_pid = -1;
     std::string m_base;

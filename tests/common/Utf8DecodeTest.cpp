@@ -15,10 +15,13 @@ struct DecodeCase {
 
 const DecodeCase kDecodes[] = {
     {"ascii", "Ab1", {U'A', U'b', U'1'}},
-    {"twoBytes", "\xc3\xa9", {0xE9}},              // é
+    {"twoBytes", "\xc3\xa9", {0xE9}},                             // é
     {"threeBytes", "\xe6\x8a\xa5\xe8\xa1\xa8", {0x62A5, 0x8868}}, // 报表
-    {"fourBytes", "\xf0\x9f\x98\x80", {0x1F600}},  // 😀
-    {"mixed", "a\xe4\xb8\xad" "b", {U'a', 0x4E2D, U'b'}},
+    {"fourBytes", "\xf0\x9f\x98\x80", {0x1F600}},                 // 😀
+    {"mixed",
+     "a\xe4\xb8\xad"
+     "b",
+     {U'a', 0x4E2D, U'b'}},
     // Lenient: what cannot be read is one character per byte with the byte's value.
     {"cutAtEnd", "a\xe4\xb8", {U'a', 0xE4, 0xB8}},
     {"strayContinuation", "\x80z", {0x80, U'z'}},
@@ -27,8 +30,7 @@ const DecodeCase kDecodes[] = {
 
 class Utf8DecodeSteps : public ::testing::TestWithParam<DecodeCase> {};
 
-TEST_P(Utf8DecodeSteps, ReadsEachCharacterOnce)
-{
+TEST_P(Utf8DecodeSteps, ReadsEachCharacterOnce) {
     const std::string& s = GetParam().bytes;
     std::vector<char32_t> got;
     for (std::size_t i = 0; i < s.size();) {
@@ -43,6 +45,6 @@ TEST_P(Utf8DecodeSteps, ReadsEachCharacterOnce)
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, Utf8DecodeSteps, ::testing::ValuesIn(kDecodes),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace

@@ -1,6 +1,6 @@
-#include "FailureInjector.h"
-#include "FileNames.h"
-#include "UploadBody.h"
+#include "demo/backend/FailureInjector.h"
+#include "demo/backend/FileNames.h"
+#include "demo/backend/UploadBody.h"
 
 #include <gtest/gtest.h>
 
@@ -81,9 +81,12 @@ TEST(DemoUploadBody, RefusesWithAReasonWithoutTheSuccessWord) {
 
 TEST(DemoFileNames, PlainNamesOnly) {
     const std::vector<std::pair<std::string, bool>> cases = {
-        {"orders.grf", true}, {"报表.grf", true},   {"a..b", true},     {".hidden", true},
-        {"", false},          {".", false},         {"..", false},      {"../x", false},
-        {"a/b", false},       {"a\\b", false},      {"c:x", false},     {std::string("a\0b", 3), false},
+        {"orders.grf", true}, {"报表.grf", true},
+        {"a..b", true},       {".hidden", true},
+        {"", false},          {".", false},
+        {"..", false},        {"../x", false},
+        {"a/b", false},       {"a\\b", false},
+        {"c:x", false},       {std::string("a\0b", 3), false},
         {"a\tb", false},      {std::string(201, 'x'), false},
     };
     for (const auto& [name, plain] : cases) {
@@ -94,14 +97,16 @@ TEST(DemoFileNames, PlainNamesOnly) {
 
 TEST(DemoFileNames, SanitisedIdsAreAlwaysPlainNames) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"7", "7"},   {"../evil", ".._evil"}, {"a/b\\c", "a_b_c"}, {"x:y*?", "x_y__"},
-        {"..", ""},   {"...", ""},            {"", ""},            {"报表1", "报表1"},
+        {"7", "7"}, {"../evil", ".._evil"}, {"a/b\\c", "a_b_c"}, {"x:y*?", "x_y__"}, {"..", ""}, {"...", ""},
+        {"", ""},   {"报表1", "报表1"},
     };
     for (const auto& [id, expected] : cases) {
         SCOPED_TRACE(id);
         const auto name = sanitiseFileName(id);
         EXPECT_EQ(name, expected);
-        if (!name.empty()) EXPECT_TRUE(isPlainFileName(name + ".pdf"));
+        if (!name.empty()) {
+            EXPECT_TRUE(isPlainFileName(name + ".pdf"));
+        }
     }
 }
 
@@ -129,7 +134,8 @@ TEST(DemoFailureInjector, UnlimitedUntilClearedByNone) {
     FailureInjector injector;
     injector.arm({FailureMode::Slow, "/t", -1, 5});
     injector.arm({FailureMode::Garbage, "/u", -1, 0});
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(injector.take("/t/x"));
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(injector.take("/t/x"));
     injector.arm({FailureMode::None, "/t", 1, 0});
     EXPECT_FALSE(injector.take("/t/x"));
     EXPECT_TRUE(injector.take("/u/x"));

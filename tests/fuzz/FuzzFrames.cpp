@@ -3,6 +3,7 @@
 #include "agent/websocket/Frame.h"
 #include "agent/websocket/LinkerSession.h"
 #include "agent/websocket/UTF8.h"
+#include "tests/fuzz/FuzzTarget.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -19,7 +20,8 @@ void check(bool ok) {
     if (!ok) std::abort();
 }
 
-const std::string kRequest = "GET / HTTP/1.1\r\nHost: h\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n";
+const std::string kRequest =
+    "GET / HTTP/1.1\r\nHost: h\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n";
 
 // Non-log actions as text, up to and including a Drop.
 std::vector<std::string> feed(std::string_view stream, const std::vector<std::size_t>& cuts) {
@@ -76,12 +78,14 @@ std::vector<std::string> reference(std::string_view b) {
         std::uint8_t key[4] = {0, 0, 0, 0};
         if (masked) {
             if (pos + off + 4 > b.size()) break;
-            for (int i = 0; i < 4; ++i) key[i] = u(off + i);
+            for (int i = 0; i < 4; ++i)
+                key[i] = u(off + i);
             off += 4;
         }
         if (pos + off + len > b.size()) break;
         std::string payload(b.substr(pos + off, len));
-        for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>(payload[i] ^ key[i % 4]);
+        for (std::size_t i = 0; i < payload.size(); ++i)
+            payload[i] = static_cast<char>(payload[i] ^ key[i % 4]);
         pos += off + len;
 
         bool stop = false;
@@ -94,10 +98,14 @@ std::vector<std::string> reference(std::string_view b) {
             }
             break;
         case 1:
-            if (!fin) pending += payload;
-            else if (!payload.empty()) act(WsAction::Kind::Deliver, mUTF8::SanitizeUtf8(payload));
+            if (!fin)
+                pending += payload;
+            else if (!payload.empty())
+                act(WsAction::Kind::Deliver, mUTF8::SanitizeUtf8(payload));
             break;
-        case 2: act(WsAction::Kind::LogPane, "opBinary"); break;
+        case 2:
+            act(WsAction::Kind::LogPane, "opBinary");
+            break;
         case 8:
             act(WsAction::Kind::LogPane, "opClose");
             act(WsAction::Kind::Drop, "");
@@ -145,8 +153,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(mUTF8::SanitizeUtf8(std::string(stream)) == roundTrip);
 
     // The codec on its own: a complete frame at the start of the input unmasks to its length.
-    if (const auto h = mWSProtocol::AnalyzeHeader(stream); h && h->Payloadlen >= 1 &&
-                                                            h->frameLength() <= std::int64_t(stream.size())) {
+    if (const auto h = mWSProtocol::AnalyzeHeader(stream);
+        h && h->Payloadlen >= 1 && h->frameLength() <= std::int64_t(stream.size())) {
         std::string copy(stream);
         check(mWSProtocol::PickData(copy, *h).size() == std::size_t(h->Payloadlen));
     }

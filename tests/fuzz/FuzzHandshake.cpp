@@ -3,6 +3,7 @@
 #include "agent/websocket/Handshake.h"
 #include "agent/websocket/LinkerSession.h"
 #include "agent/websocket/WsLimits.h"
+#include "tests/fuzz/FuzzTarget.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -21,7 +22,8 @@ void check(bool ok) {
 
 std::size_t countCrLf(std::string_view s) {
     std::size_t n = 0;
-    for (std::size_t at = s.find("\r\n"); at != std::string_view::npos; at = s.find("\r\n", at + 2)) ++n;
+    for (std::size_t at = s.find("\r\n"); at != std::string_view::npos; at = s.find("\r\n", at + 2))
+        ++n;
     return n;
 }
 

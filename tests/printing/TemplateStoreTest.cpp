@@ -1,4 +1,4 @@
-#include "TempFolder.h"
+#include "tests/common/TempFolder.h"
 
 #include "agent/printing/Md5.h"
 #include "agent/printing/TemplateStore.h"
@@ -34,20 +34,23 @@ const PlanCase kPlans[] = {
     {"sameUrlNoDigest", {true, "ANYTHING", "http://b/t.grf", "http://b/t.grf", ""}, 0},
     {"otherUrlDigestMatches", {true, kAbcDigest, "http://b/old.grf", "http://b/t.grf", kAbcDigest}, 1},
     {"otherUrlDigestDiffers", {true, kAbcDigest, "http://b/old.grf", "http://b/t.grf", "0123"}, 2},
-    {"lowerCaseDigest", {true, kAbcDigest, "http://b/t.grf", "http://b/t.grf", "900150983cd24fb0d6963f7d28e17f72"}, 1},
+    {"lowerCaseDigest",
+     {true, kAbcDigest, "http://b/t.grf", "http://b/t.grf", "900150983cd24fb0d6963f7d28e17f72"},
+     1},
     {"sameUrlFileMissing", {false, "", "http://b/t.grf", "http://b/t.grf", ""}, 1},
     {"unreadableFileWithDigest", {true, "", "http://b/t.grf", "http://b/t.grf", kAbcDigest}, 1},
 };
 
 class Plan : public ::testing::TestWithParam<PlanCase> {};
 
-TEST_P(Plan, Downloads) { EXPECT_EQ(PlanRefresh(GetParam().facts).downloads(), GetParam().downloads); }
+TEST_P(Plan, Downloads) {
+    EXPECT_EQ(PlanRefresh(GetParam().facts).downloads(), GetParam().downloads);
+}
 
 INSTANTIATE_TEST_SUITE_P(Decisions, Plan, ::testing::ValuesIn(kPlans),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
-TEST(Md5, DigestsAndHex)
-{
+TEST(Md5, DigestsAndHex) {
     fs::path dir = testsupport::FreshTempFolder("vx-md5");
     auto write = [&](const char* name, const std::string& content) {
         std::ofstream(dir / name, std::ios::binary) << content;
@@ -68,23 +71,21 @@ TEST(Md5, DigestsAndHex)
 
 // The store with a counting fake downloader that writes `content` (or fails) in a temp program folder.
 class StoreTest : public ::testing::Test {
-protected:
-    static fs::path FreshFolder()
-    {
+  protected:
+    static fs::path FreshFolder() {
         fs::path dir = testsupport::FreshTempFolder("vx-store");
         fs::create_directories(dir / "report");
         return dir;
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    TemplateStore store()
-    {
+    TemplateStore store() {
         return TemplateStore(
-            verolux::TemplateFolder(m_dir), m_settings, [this](std::string_view line) { logs.emplace_back(line); },
+            verolux::TemplateFolder(m_dir), m_settings,
+            [this](std::string_view line) { logs.emplace_back(line); },
             [this](const std::string& url, const fs::path& path) {
                 urls.push_back(url);
-                if (failDownloads)
-                    return false;
+                if (failDownloads) return false;
                 std::ofstream(path, std::ios::binary) << content;
                 return true;
             });
@@ -98,8 +99,7 @@ protected:
     bool failDownloads = false;
 };
 
-TEST_F(StoreTest, FirstRequestWithDigestDownloadsTwice)
-{
+TEST_F(StoreTest, FirstRequestWithDigestDownloadsTwice) {
     auto r = store().Refresh("t.grf", "http://b/t.grf", kAbcDigest);
     EXPECT_TRUE(r.exists);
     EXPECT_EQ(r.path, m_dir / "report" / "t.grf");
@@ -113,8 +113,7 @@ TEST_F(StoreTest, FirstRequestWithDigestDownloadsTwice)
     EXPECT_EQ(logs.size(), 2u);
 }
 
-TEST_F(StoreTest, FirstRequestWithoutDigestDownloadsOnce)
-{
+TEST_F(StoreTest, FirstRequestWithoutDigestDownloadsOnce) {
     EXPECT_TRUE(store().Refresh("t.grf", "http://b/t.grf", "").exists);
     EXPECT_EQ(urls.size(), 1u);
     content = "changed on the server";
@@ -122,8 +121,7 @@ TEST_F(StoreTest, FirstRequestWithoutDigestDownloadsOnce)
     EXPECT_EQ(urls.size(), 1u);
 }
 
-TEST_F(StoreTest, OtherUrlDownloadsAgainAndOnceMoreForAnotherDigest)
-{
+TEST_F(StoreTest, OtherUrlDownloadsAgainAndOnceMoreForAnotherDigest) {
     store().Refresh("t.grf", "http://b/v1/t.grf", "");
     store().Refresh("t.grf", "http://b/v2/t.grf", kAbcDigest); // old copy "abc" matches
     EXPECT_EQ(urls.size(), 2u);
@@ -135,8 +133,7 @@ TEST_F(StoreTest, OtherUrlDownloadsAgainAndOnceMoreForAnotherDigest)
     EXPECT_EQ(m_settings.ReadIni("fileUrl", "t.grf"), "http://b/v4/t.grf");
 }
 
-TEST_F(StoreTest, LowerCaseDigestDownloadsEveryTime)
-{
+TEST_F(StoreTest, LowerCaseDigestDownloadsEveryTime) {
     const std::string lower = "900150983cd24fb0d6963f7d28e17f72";
     store().Refresh("t.grf", "http://b/t.grf", lower);
     store().Refresh("t.grf", "http://b/t.grf", lower);
@@ -144,16 +141,14 @@ TEST_F(StoreTest, LowerCaseDigestDownloadsEveryTime)
     EXPECT_EQ(urls.size(), 2u + 1u + 1u);
 }
 
-TEST_F(StoreTest, UrlOver1024CharactersDownloadsEveryTime)
-{
+TEST_F(StoreTest, UrlOver1024CharactersDownloadsEveryTime) {
     const std::string url = "http://b/" + std::string(1100, 'x') + ".grf";
     store().Refresh("t.grf", url, "");
     store().Refresh("t.grf", url, "");
     EXPECT_EQ(urls.size(), 2u); // the stored copy is cut to 1,024 bytes and never equals
 }
 
-TEST_F(StoreTest, FailedDownloadOfMissingFile)
-{
+TEST_F(StoreTest, FailedDownloadOfMissingFile) {
     failDownloads = true;
     auto r = store().Refresh("t.grf", "http://b/t.grf", "");
     EXPECT_FALSE(r.exists);
@@ -162,8 +157,7 @@ TEST_F(StoreTest, FailedDownloadOfMissingFile)
     EXPECT_EQ(urls.size(), 2u); // again, only because the file is missing
 }
 
-TEST_F(StoreTest, FailedDownloadOverExistingFileKeepsIt)
-{
+TEST_F(StoreTest, FailedDownloadOverExistingFileKeepsIt) {
     store().Refresh("t.grf", "http://b/t.grf", "");
     failDownloads = true;
     auto r = store().Refresh("t.grf", "http://b/new.grf", "");
@@ -171,8 +165,7 @@ TEST_F(StoreTest, FailedDownloadOverExistingFileKeepsIt)
     EXPECT_EQ(urls.size(), 2u);
 }
 
-TEST_F(StoreTest, UnreadableCopyWithDigestIsFetchedAgain)
-{
+TEST_F(StoreTest, UnreadableCopyWithDigestIsFetchedAgain) {
     fs::create_directories(m_dir / "report" / "dir.grf"); // exists, but no file to digest
     store().Refresh("dir.grf", "http://b/d.grf", kAbcDigest);
     EXPECT_EQ(urls.size(), 2u);
@@ -180,8 +173,7 @@ TEST_F(StoreTest, UnreadableCopyWithDigestIsFetchedAgain)
 
 class UnsafeName : public StoreTest, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(UnsafeName, ThrowsAndTouchesNothing)
-{
+TEST_P(UnsafeName, ThrowsAndTouchesNothing) {
     EXPECT_THROW(store().Refresh(GetParam(), "http://b/t.grf", ""), verolux::TemplateNameError);
     EXPECT_TRUE(urls.empty());
     EXPECT_TRUE(logs.empty());

@@ -1,10 +1,10 @@
-#include "CannedServer.h"
-#include "TempFolder.h"
+#include "tests/common/CannedServer.h"
+#include "tests/common/TempFolder.h"
 
 #include "agent/printing/PostReportFile.h"
+#include "agent/reports/encoder/clsB64.h"
+#include "agent/reports/encoder/modBase64.h"
 #include "common/Http.h"
-#include "encoder/clsB64.h"
-#include "encoder/modBase64.h"
 
 #include <gtest/gtest.h>
 #include <simdjson.h>
@@ -15,10 +15,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::uint8_t> Bytes(std::initializer_list<int> b) { return {b.begin(), b.end()}; }
+std::vector<std::uint8_t> Bytes(std::initializer_list<int> b) {
+    return {b.begin(), b.end()};
+}
 
-std::string Encoded(const std::vector<std::uint8_t>& in)
-{
+std::string Encoded(const std::vector<std::uint8_t>& in) {
     clsB64 b64;
     std::vector<std::uint8_t> out;
     std::string text;
@@ -27,8 +28,7 @@ std::string Encoded(const std::vector<std::uint8_t>& in)
     return text;
 }
 
-TEST(ClsB64, Encode)
-{
+TEST(ClsB64, Encode) {
     EXPECT_EQ(Encoded(Bytes({'a', 'b', 'c'})), "YWJj");
     EXPECT_EQ(Encoded(Bytes({'a', 'b'})), "YWI=");
     EXPECT_EQ(Encoded(Bytes({'a'})), "YQ==");
@@ -41,29 +41,23 @@ TEST(ClsB64, Encode)
     EXPECT_EQ(Encoded(Bytes({0xFF, 0xFF, 0xFF})), "////");
 }
 
-TEST(ClsB64, OutputLengths)
-{
+TEST(ClsB64, OutputLengths) {
     for (std::size_t n : {1u, 2u, 3u, 4u, 5u, 6u, 1000u})
         EXPECT_EQ(Encoded(std::vector<std::uint8_t>(n, 7)).size(), 4 * (n / 3) + (n % 3 ? 4 : 0)) << n;
 }
 
 class FileTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_dir = testsupport::FreshTempFolder("vx-upload");
-    }
+  protected:
+    void SetUp() override { m_dir = testsupport::FreshTempFolder("vx-upload"); }
     void TearDown() override { fs::remove_all(m_dir); }
-    fs::path file(const char* name, const std::string& content)
-    {
+    fs::path file(const char* name, const std::string& content) {
         std::ofstream(m_dir / name, std::ios::binary) << content;
         return m_dir / name;
     }
     fs::path m_dir;
 };
 
-TEST_F(FileTest, LoadFailsOnEmptyMissingAndFolders)
-{
+TEST_F(FileTest, LoadFailsOnEmptyMissingAndFolders) {
     clsB64 b64;
     std::vector<std::uint8_t> bytes;
     EXPECT_THROW(b64.Load(file("empty.pdf", "").string(), bytes), std::runtime_error);
@@ -73,8 +67,7 @@ TEST_F(FileTest, LoadFailsOnEmptyMissingAndFolders)
     EXPECT_EQ(bytes, Bytes({'a', 'b', 'c'}));
 }
 
-TEST_F(FileTest, SharedEncoderStartsFreshEachTime)
-{
+TEST_F(FileTest, SharedEncoderStartsFreshEachTime) {
     modBase64::Encoder& first = modBase64::CreateEncoder();
     first.fileBytes = Bytes({1, 2, 3});
     first.encodedText = "left over";
@@ -86,16 +79,14 @@ TEST_F(FileTest, SharedEncoderStartsFreshEachTime)
     EXPECT_EQ(modBase64::EncodeFile(file("b", "ab")), "YWI=");
 }
 
-TEST(UploadBody, ExactBytes)
-{
+TEST(UploadBody, ExactBytes) {
     EXPECT_EQ(verolux::ReportFileBody("YWJj", "7"), R"({ "st1":"YWJj","st0":"7","st2":""})");
     EXPECT_EQ(verolux::TemplateUploadBody("YWJj", "R-1", "900150983CD24FB0D6963F7D28E17F72"),
               R"({ "st1":"YWJj","st0":"R-1","st2":"900150983CD24FB0D6963F7D28E17F72"})");
     EXPECT_EQ(verolux::ReportFileBody("", "报表-1"), R"({ "st1":"","st0":"报表-1","st2":""})");
 }
 
-TEST(UploadBody, HostileIdsStayValidJson)
-{
+TEST(UploadBody, HostileIdsStayValidJson) {
     for (const char* id : {"a\"b", "a\\", "\"}", "line\nbreak", "\x01", "\",\"st2\":\"x"}) {
         std::string body = verolux::ReportFileBody("YWJj", id);
         simdjson::dom::parser parser;
@@ -109,9 +100,9 @@ TEST(UploadBody, HostileIdsStayValidJson)
     }
 }
 
-TEST_F(FileTest, PostReportFileSendsTheBody)
-{
-    testsupport::CannedServer server({"HTTP/1.1 500 Oops\r\nContent-Length: 4\r\nConnection: close\r\n\r\nfail"});
+TEST_F(FileTest, PostReportFileSendsTheBody) {
+    testsupport::CannedServer server(
+        {"HTTP/1.1 500 Oops\r\nContent-Length: 4\r\nConnection: close\r\n\r\nfail"});
     verolux::PostReportFile(file("7.pdf", "abc"), server.url("/upload/pdf"), "7");
     auto req = server.requests().at(0);
     EXPECT_EQ(req.rfind("POST /upload/pdf HTTP/1.1\r\n", 0), 0u);
@@ -119,11 +110,12 @@ TEST_F(FileTest, PostReportFileSendsTheBody)
     EXPECT_EQ(req.substr(req.find("\r\n\r\n") + 4), R"({ "st1":"YWJj","st0":"7","st2":""})");
 }
 
-TEST_F(FileTest, PostReportFileFailures)
-{
+TEST_F(FileTest, PostReportFileFailures) {
     EXPECT_THROW(verolux::PostReportFile(file("e.pdf", ""), "http://127.0.0.1:1/", "1"), std::runtime_error);
-    EXPECT_THROW(verolux::PostReportFile(m_dir / "missing.pdf", "http://127.0.0.1:1/", "1"), std::runtime_error);
-    EXPECT_THROW(verolux::PostReportFile(file("ok.pdf", "abc"), "http://127.0.0.1:1/", "1"), verolux::HttpError);
+    EXPECT_THROW(verolux::PostReportFile(m_dir / "missing.pdf", "http://127.0.0.1:1/", "1"),
+                 std::runtime_error);
+    EXPECT_THROW(verolux::PostReportFile(file("ok.pdf", "abc"), "http://127.0.0.1:1/", "1"),
+                 verolux::HttpError);
     EXPECT_TRUE(fs::exists(m_dir / "ok.pdf")); // the PDF stays
 }
 

@@ -31,8 +31,7 @@ struct LookupCase {
 
 class Lookup : public testing::TestWithParam<LookupCase> {};
 
-TEST_P(Lookup, ReadsAsTheProfileFunctionsDo)
-{
+TEST_P(Lookup, ReadsAsTheProfileFunctionsDo) {
     const auto& c = GetParam();
     EXPECT_EQ(LookupValue(kFile, c.section, c.key), c.expected);
 }
@@ -48,35 +47,33 @@ INSTANTIATE_TEST_SUITE_P(
                     LookupCase{"MissingKey", "Verolux", "Nothing", ""},
                     LookupCase{"MissingSection", "fileUrl", "orders.grf", ""},
                     LookupCase{"CommentIsNoKey", "AppInfo", "; agent settings", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
-TEST(Lookup, EmptyFileReadsEmpty) { EXPECT_EQ(LookupValue("", "AppInfo", "WebsUrl"), ""); }
+TEST(Lookup, EmptyFileReadsEmpty) {
+    EXPECT_EQ(LookupValue("", "AppInfo", "WebsUrl"), "");
+}
 
-TEST(Replace, KeepsEveryOtherLineByteForByte)
-{
+TEST(Replace, KeepsEveryOtherLineByteForByte) {
     std::string out = ReplaceValue(kFile, "appinfo", "PRINTVER", "1.0.28");
     std::string expected = kFile;
     expected.replace(expected.find("PrintVer=1.0.27"), 15, "PrintVer=1.0.28");
     EXPECT_EQ(out, expected);
 }
 
-TEST(Replace, AddsKeyAtTheEndOfItsSection)
-{
+TEST(Replace, AddsKeyAtTheEndOfItsSection) {
     std::string out = ReplaceValue(kFile, "AppInfo", "ShellVer", "1.0.3");
     EXPECT_NE(out.find("PrintVer=1.0.27\r\nShellVer=1.0.3\r\n\r\n[Verolux]"), std::string::npos) << out;
     EXPECT_EQ(LookupValue(out, "AppInfo", "ShellVer"), "1.0.3");
 }
 
-TEST(Replace, CreatesSectionAndFile)
-{
+TEST(Replace, CreatesSectionAndFile) {
     std::string out = ReplaceValue("", "fileUrl", "orders.grf", "http://h/orders.grf");
     EXPECT_EQ(out, "[fileUrl]\r\norders.grf=http://h/orders.grf\r\n");
     out = ReplaceValue("[A]\nx=1", "B", "y", "2"); // no final line break, LF lines
     EXPECT_EQ(out, "[A]\nx=1\n[B]\ny=2\n");
 }
 
-TEST(Replace, LineBreaksInAValueCannotAddKeys)
-{
+TEST(Replace, LineBreaksInAValueCannotAddKeys) {
     std::string out = ReplaceValue("", "fileUrl", "a.grf", "http://h/a\r\n[Verolux]\r\nShow=1");
     EXPECT_EQ(LookupValue(out, "Verolux", "Show"), "");
     EXPECT_EQ(LookupValue(out, "fileUrl", "a.grf"), "http://h/a  [Verolux]  Show=1");
@@ -84,8 +81,7 @@ TEST(Replace, LineBreaksInAValueCannotAddKeys)
 
 // Template names become keys of [fileUrl]; names with "=" or a leading bracket must be found again,
 // or every request would add one more line.
-TEST(Replace, KeysThatLookLikeSyntaxAreFoundAgain)
-{
+TEST(Replace, KeysThatLookLikeSyntaxAreFoundAgain) {
     for (const char* key : {"a=b.grf", "[x].grf", "=.grf", "a = b.grf"}) {
         SCOPED_TRACE(key);
         std::string text = ReplaceValue("", "fileUrl", key, "http://h/1");
@@ -97,8 +93,7 @@ TEST(Replace, KeysThatLookLikeSyntaxAreFoundAgain)
     }
 }
 
-TEST(Cut, LongValuesStopAt1024BytesOnACharacterBoundary)
-{
+TEST(Cut, LongValuesStopAt1024BytesOnACharacterBoundary) {
     std::string ascii(1100, 'x');
     EXPECT_EQ(LookupValue("[S]\r\nk=" + ascii + "\r\n", "S", "k"), ascii.substr(0, 1024));
 

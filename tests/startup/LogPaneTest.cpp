@@ -1,22 +1,21 @@
-#include "agent/startup/LogPane.h"
+#include "agent/desktop/LogPane.h"
 
 #include <gtest/gtest.h>
 
 using verolux::LogPane;
 
-TEST(LogPane, FirstEntryStandsOnTheSecondLine)
-{
+TEST(LogPane, FirstEntryStandsOnTheSecondLine) {
     LogPane pane;
     pane.AddLog(u"收到一个连接请求~127.0.0.1:5000", u"2026/12/6 13:05:09");
     EXPECT_EQ(pane.text(), u"\r\n2026/12/6 13:05:09 收到一个连接请求~127.0.0.1:5000");
     pane.AddLog(u"连接关闭", u"2026/12/6 13:05:10");
     // A line break before each entry, none after the last.
-    EXPECT_EQ(pane.text(), u"\r\n2026/12/6 13:05:09 收到一个连接请求~127.0.0.1:5000\r\n2026/12/6 13:05:10 连接关闭");
+    EXPECT_EQ(pane.text(),
+              u"\r\n2026/12/6 13:05:09 收到一个连接请求~127.0.0.1:5000\r\n2026/12/6 13:05:10 连接关闭");
 }
 
 // The pane is emptied only when it holds MORE than 15,000 characters before an entry.
-TEST(LogPane, EmptiedOnlyPastTheLimit)
-{
+TEST(LogPane, EmptiedOnlyPastTheLimit) {
     LogPane pane;
     const std::u16string stamp = u"2026/12/6 1:02:03"; // 17 characters
     // CR LF + stamp + blank = 20 characters around each message.
@@ -32,8 +31,7 @@ TEST(LogPane, EmptiedOnlyPastTheLimit)
     EXPECT_EQ(pane.text(), u"\r\n2026/12/6 1:02:03 alone");
 }
 
-TEST(LogPane, CountsUtf16UnitsNotBytes)
-{
+TEST(LogPane, CountsUtf16UnitsNotBytes) {
     LogPane pane;
     // 7,500 Chinese characters are 22,500 bytes of UTF-8 but 7,500 characters of the pane.
     pane.AddLog(std::u16string(7500, u'报'), u"s");

@@ -26,7 +26,8 @@ inline std::string frame(std::uint8_t opcode, std::string_view payload, FrameOpt
     const std::uint8_t maskBit = o.masked ? 0x80 : 0x00;
     const std::uint64_t n = payload.size();
     LengthForm form = o.form;
-    if (form == LengthForm::Shortest) form = n <= 125 ? LengthForm::Shortest : n <= 0xFFFF ? LengthForm::Len16 : LengthForm::Len64;
+    if (form == LengthForm::Shortest)
+        form = n <= 125 ? LengthForm::Shortest : n <= 0xFFFF ? LengthForm::Len16 : LengthForm::Len64;
     if (form == LengthForm::Shortest) {
         f += static_cast<char>(maskBit | n);
     } else if (form == LengthForm::Len16) {
@@ -35,10 +36,12 @@ inline std::string frame(std::uint8_t opcode, std::string_view payload, FrameOpt
         f += static_cast<char>(n & 0xFF);
     } else {
         f += static_cast<char>(maskBit | 127);
-        for (int shift = 56; shift >= 0; shift -= 8) f += static_cast<char>((n >> shift) & 0xFF);
+        for (int shift = 56; shift >= 0; shift -= 8)
+            f += static_cast<char>((n >> shift) & 0xFF);
     }
     if (o.masked) {
-        for (std::uint8_t k : o.key) f += static_cast<char>(k);
+        for (std::uint8_t k : o.key)
+            f += static_cast<char>(k);
         for (std::size_t i = 0; i < payload.size(); ++i)
             f += static_cast<char>(static_cast<std::uint8_t>(payload[i]) ^ o.key[i % 4]);
     } else {
@@ -47,7 +50,9 @@ inline std::string frame(std::uint8_t opcode, std::string_view payload, FrameOpt
     return f;
 }
 
-inline std::string text(std::string_view payload, FrameOptions o = {}) { return frame(0x1, payload, o); }
+inline std::string text(std::string_view payload, FrameOptions o = {}) {
+    return frame(0x1, payload, o);
+}
 
 inline std::string fragment(std::uint8_t opcode, std::string_view payload, bool fin) {
     FrameOptions o;
@@ -62,10 +67,14 @@ inline std::string hex(std::string_view spaced) {
     unsigned value = 0;
     for (char c : spaced) {
         int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else continue;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            continue;
         value = value * 16 + unsigned(d);
         if (++nibbles == 2) {
             out += static_cast<char>(value);

@@ -1,5 +1,5 @@
 #include "agent/websocket/Frame.h"
-#include "FrameBuilder.h"
+#include "tests/websocket/FrameBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -45,16 +45,18 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"len64HighWordSet", hex("81 FF 00 00 00 01 00 00 00 00"), true, 1, true, -1, 0},
         HeaderCase{"len64AboveInt32", hex("81 FF 00 00 00 00 80 00 00 00"), true, 1, true, -1, 0},
         HeaderCase{"len64Zero", hex("81 FF 00 00 00 00 00 00 00 00"), true, 1, true, -1, 0},
-        HeaderCase{"len64Int32Max", hex("81 FF 00 00 00 00 7F FF FF FF" + kKey), true, 1, true, 2147483647, 14},
+        HeaderCase{"len64Int32Max", hex("81 FF 00 00 00 00 7F FF FF FF" + kKey), true, 1, true, 2147483647,
+                   14},
         // RSV1 stays in the opcode: 0x41 = 65.
         HeaderCase{"rsv1", hex("C1 85" + kKey), true, 65, true, 5, 6},
         HeaderCase{"unmaskedNotFinal", hex("01 03 61 62 63"), false, 1, false, 3, 2},
         HeaderCase{"emptyClose", hex("88 80" + kKey), true, 8, true, 0, 6}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // A header cut off anywhere is "need more", never a decoded header.
 TEST(AnalyzeHeader, CutOffHeadersNeedMoreBytes) {
-    for (const std::string full : {hex("81 85" + kKey), hex("81 FE 01 00" + kKey), hex("82 FF 00 00 00 00 00 01 00 00" + kKey)}) {
+    for (const std::string& full :
+         {hex("81 85" + kKey), hex("81 FE 01 00" + kKey), hex("82 FF 00 00 00 00 00 01 00 00" + kKey)}) {
         for (std::size_t len = 0; len < full.size(); ++len)
             EXPECT_FALSE(AnalyzeHeader(std::string_view(full).substr(0, len)).has_value())
                 << toHex(full) << " cut at " << len;
@@ -102,7 +104,8 @@ TEST(UnmaskBytes, MatchesBytewiseXorAtEveryPhase) {
     for (std::size_t phase = 0; phase < 4; ++phase) {
         for (std::size_t len = 0; len < 40; ++len) {
             std::string data(len, '\0');
-            for (auto& c : data) c = static_cast<char>(rng());
+            for (auto& c : data)
+                c = static_cast<char>(rng());
             std::string expect = data;
             for (std::size_t i = 0; i < len; ++i)
                 expect[i] = static_cast<char>(static_cast<std::uint8_t>(expect[i]) ^ key[(phase + i) % 4]);
@@ -129,10 +132,11 @@ TEST_P(PackDataLengths, HeaderForm) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Boundaries, PackDataLengths,
-                         ::testing::Values(PackCase{"one", 1, hex("81 01")}, PackCase{"len125", 125, hex("81 7D")},
+                         ::testing::Values(PackCase{"one", 1, hex("81 01")},
+                                           PackCase{"len125", 125, hex("81 7D")},
                                            PackCase{"len126", 126, hex("81 7E 00 7E")},
                                            PackCase{"len65535", 65535, hex("81 7E FF FF")}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(PackData, RefusesEmptyAndOversizedPayloads) {
     EXPECT_THROW(PackData("", 1), std::length_error);
@@ -145,7 +149,9 @@ TEST(PackString, TextFrames) {
     EXPECT_EQ(toHex(PackString(u"你好", 1)), "81 06 E4 BD A0 E5 A5 BD");
 }
 
-TEST(PongFrame, AlwaysTwoBytes) { EXPECT_EQ(toHex(PongFrame()), "8A 00"); }
+TEST(PongFrame, AlwaysTwoBytes) {
+    EXPECT_EQ(toHex(PongFrame()), "8A 00");
+}
 
 TEST(ByteBuffers, SafeUBoundAndAppendBytes) {
     EXPECT_EQ(SafeUBound(""), -1);

@@ -1,5 +1,5 @@
 #include "agent/websocket/Handshake.h"
-#include "FrameBuilder.h"
+#include "tests/websocket/FrameBuilder.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
@@ -17,11 +17,14 @@ constexpr const char* kRfcAccept = "s3pPLMBiTxaQ9kYGzzhZRbK+xOo=";
 
 std::size_t countCrLf(const std::string& s) {
     std::size_t n = 0;
-    for (std::size_t at = s.find("\r\n"); at != std::string::npos; at = s.find("\r\n", at + 2)) ++n;
+    for (std::size_t at = s.find("\r\n"); at != std::string::npos; at = s.find("\r\n", at + 2))
+        ++n;
     return n;
 }
 
-TEST(AcceptKey, RfcSampleKey) { EXPECT_EQ(AcceptKey(kRfcKey), kRfcAccept); }
+TEST(AcceptKey, RfcSampleKey) {
+    EXPECT_EQ(AcceptKey(kRfcKey), kRfcAccept);
+}
 
 TEST(Handshake, ResponseBytesForABrowserRequest) {
     const std::string request = "GET /chat HTTP/1.1\r\n"
@@ -51,8 +54,12 @@ class HandshakeRequests : public ::testing::TestWithParam<RequestCase> {};
 
 TEST_P(HandshakeRequests, AcceptAndLocation) {
     const std::string r = Handshake(GetParam().request);
-    EXPECT_NE(r.find(std::string("\r\nSec-WebSocket-Accept: ") + GetParam().accept + "\r\n"), std::string::npos) << r;
-    EXPECT_NE(r.find(std::string("\r\nWebSocket-Location: ") + GetParam().location + "\r\n"), std::string::npos) << r;
+    EXPECT_NE(r.find(std::string("\r\nSec-WebSocket-Accept: ") + GetParam().accept + "\r\n"),
+              std::string::npos)
+        << r;
+    EXPECT_NE(r.find(std::string("\r\nWebSocket-Location: ") + GetParam().location + "\r\n"),
+              std::string::npos)
+        << r;
     // Seven lines, the last one empty.
     EXPECT_EQ(countCrLf(r), 7u);
     EXPECT_EQ(r.substr(r.size() - 4), "\r\n\r\n");
@@ -63,14 +70,17 @@ INSTANTIATE_TEST_SUITE_P(
     Requests, HandshakeRequests,
     ::testing::Values(
         RequestCase{"standard", wstest::upgradeRequest(), kRfcAccept, "127.0.0.1:28502"},
-        RequestCase{"lowerCaseNames",
-                    "GET / HTTP/1.1\r\nhost: localhost:28502\r\nsec-websocket-key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n",
-                    kRfcAccept, "localhost:28502"},
+        RequestCase{
+            "lowerCaseNames",
+            "GET / HTTP/1.1\r\nhost: localhost:28502\r\nsec-websocket-key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n",
+            kRfcAccept, "localhost:28502"},
         RequestCase{"extraBlanks",
-                    "GET / HTTP/1.1\r\nHost:    myhost:1234   \r\nSec-WebSocket-Key:    dGhlIHNhbXBsZSBub25jZQ==   \r\n\r\n",
+                    "GET / HTTP/1.1\r\nHost:    myhost:1234   \r\nSec-WebSocket-Key:    "
+                    "dGhlIHNhbXBsZSBub25jZQ==   \r\n\r\n",
                     kRfcAccept, "myhost:1234"},
-        RequestCase{"hostWithoutPort", wstest::upgradeRequest(kRfcKey, "example.org"), kRfcAccept, "example.org"}),
-    [](const auto& info) { return std::string(info.param.name); });
+        RequestCase{"hostWithoutPort", wstest::upgradeRequest(kRfcKey, "example.org"), kRfcAccept,
+                    "example.org"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(Handshake, MissingKeyHashesTheGuidAlone) {
     unsigned char digest[SHA_DIGEST_LENGTH];
@@ -104,7 +114,9 @@ struct HeaderCase {
 
 class HeaderValues : public ::testing::TestWithParam<HeaderCase> {};
 
-TEST_P(HeaderValues, Extracts) { EXPECT_EQ(GetHeaderValue(GetParam().request, GetParam().header), GetParam().value); }
+TEST_P(HeaderValues, Extracts) {
+    EXPECT_EQ(GetHeaderValue(GetParam().request, GetParam().header), GetParam().value);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HeaderValues,
@@ -117,6 +129,6 @@ INSTANTIATE_TEST_SUITE_P(
                       HeaderCase{"midLine", "X-Forwarded-Host: fwd\r\nHost: real\r\n", "Host:", "fwd"},
                       HeaderCase{"onlyBlanksTrimmed", "Host: \th \r\n", "Host:", "\th"},
                       HeaderCase{"emptyValue", "Host:\r\n", "Host:", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "SessionHarness.h"
+#include "tests/websocket/SessionHarness.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -22,7 +22,8 @@ TEST(SessionHandshake, AnsweredOnceTheEmptyLineArrives) {
     ASSERT_EQ(actions.size(), 1u);
     EXPECT_EQ(actions[0].kind, WsAction::Kind::Send);
     EXPECT_EQ(actions[0].data.rfind(kExpectedResponseStart, 0), 0u);
-    EXPECT_NE(actions[0].data.find("Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n"), std::string::npos);
+    EXPECT_NE(actions[0].data.find("Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n"),
+              std::string::npos);
     EXPECT_TRUE(s.handshaked());
 }
 
@@ -66,7 +67,8 @@ TEST(SessionHandshake, RequestLimit) {
         // Endless headers without an empty line: dropped once past the limit, not buffered forever.
         LinkerSession s;
         std::vector<WsAction> got;
-        for (int i = 0; i < 20 && got.empty(); ++i) got = s.feed(std::string(1000, 'h'));
+        for (int i = 0; i < 20 && got.empty(); ++i)
+            got = s.feed(std::string(1000, 'h'));
         EXPECT_THAT(outcome(got), ElementsAre("drop"));
         EXPECT_LE(s.feed("x").size(), 1u);
     }
@@ -125,41 +127,59 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"length64HighWord", hex("81 FF 00 00 00 01 00 00 00 00"), {"drop"}},
         FrameCase{"length64Zero", hex("81 FF 00 00 00 00 00 00 00 00"), {"drop"}},
         FrameCase{"emptyTextDeliversNothing", text(""), {}},
-        FrameCase{"unmaskedClientFrame", [] { FrameOptions o; o.masked = false; return text("plain", o); }(),
+        FrameCase{"unmaskedClientFrame",
+                  [] {
+                      FrameOptions o;
+                      o.masked = false;
+                      return text("plain", o);
+                  }(),
                   {"file opText 收到完整数据，打印报表 ", "deliver plain"}},
-        FrameCase{"invalidUtf8Replaced", text(hex("41 FF 42")),
-                  {"file opText 收到完整数据，打印报表 ", "deliver A\xEF\xBF\xBD" "B"}},
-        FrameCase{"fragmentsInOneArrival", text("ab", notFinal()) + fragment(0x0, "cd", true),
-                  {"file 分包数据,在 opText 中获取", "file ----多余数据=8----DataOffset=6----Payloadlen=2----Opcode=0",
-                   "file 1有沾包，tmp 放在 bytDat，bytDat=7", "file opContin 收到最后一个包，打印报表 ", "deliver abcd"}},
-        FrameCase{"twoMessagesBothDelivered", text("one") + text("two"),
+        FrameCase{"invalidUtf8Replaced",
+                  text(hex("41 FF 42")),
+                  {"file opText 收到完整数据，打印报表 ", "deliver A\xEF\xBF\xBD"
+                                                          "B"}},
+        FrameCase{"fragmentsInOneArrival",
+                  text("ab", notFinal()) + fragment(0x0, "cd", true),
+                  {"file 分包数据,在 opText 中获取",
+                   "file ----多余数据=8----DataOffset=6----Payloadlen=2----Opcode=0",
+                   "file 1有沾包，tmp 放在 bytDat，bytDat=7", "file opContin 收到最后一个包，打印报表 ",
+                   "deliver abcd"}},
+        FrameCase{"twoMessagesBothDelivered",
+                  text("one") + text("two"),
                   {"file opText 收到完整数据，打印报表 ", "deliver one",
                    "file ----多余数据=9----DataOffset=6----Payloadlen=3----Opcode=1",
-                   "file 1有沾包，tmp 放在 bytDat，bytDat=8", "file opText 收到完整数据，打印报表 ", "deliver two"}},
-        FrameCase{"binaryThenText", frame(0x2, "b") + text("t"),
+                   "file 1有沾包，tmp 放在 bytDat，bytDat=8", "file opText 收到完整数据，打印报表 ",
+                   "deliver two"}},
+        FrameCase{"binaryThenText",
+                  frame(0x2, "b") + text("t"),
                   {"pane opBinary", "file ----多余数据=7----DataOffset=6----Payloadlen=1----Opcode=1",
-                   "file 1有沾包，tmp 放在 bytDat，bytDat=6", "file opText 收到完整数据，打印报表 ", "deliver t"}},
+                   "file 1有沾包，tmp 放在 bytDat，bytDat=6", "file opText 收到完整数据，打印报表 ",
+                   "deliver t"}},
         FrameCase{"closeEndsTheArrival", frame(0x8, "") + text("late"), {"pane opClose", "drop"}},
-        FrameCase{"textThenOneByteOfNext", text("done") + hex("81"),
-                  {"file opText 收到完整数据，打印报表 ", "deliver done", "file 1退出过程，tmp 放在 tmp2，tmp2=0"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+        FrameCase{"textThenOneByteOfNext",
+                  text("done") + hex("81"),
+                  {"file opText 收到完整数据，打印报表 ", "deliver done",
+                   "file 1退出过程，tmp 放在 tmp2，tmp2=0"}}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 // ---- the traces of split frames ----
 
 TEST(SessionTraces, FrameSplitOverTwoArrivals) {
     LinkerSession s = handshakenSession();
     const std::string f = text("hello"); // 11 bytes
-    EXPECT_THAT(describeAll(s.feed(f.substr(0, 4))), ElementsAre("file 1数据不完整，bytDat 放在 tmp2，tmp2=3"));
+    EXPECT_THAT(describeAll(s.feed(f.substr(0, 4))),
+                ElementsAre("file 1数据不完整，bytDat 放在 tmp2，tmp2=3"));
     EXPECT_THAT(describeAll(s.feed(f.substr(4))),
-                ElementsAre("file 2合并数据---tmp2=10----bytesTotal=11", "file opText 收到完整数据，打印报表 ",
-                            "deliver hello"));
+                ElementsAre("file 2合并数据---tmp2=10----bytesTotal=11",
+                            "file opText 收到完整数据，打印报表 ", "deliver hello"));
     EXPECT_EQ(s.arrivalSerial(), 2);
 }
 
 TEST(SessionTraces, HeaderCutAfterOneByteIsKept) {
     LinkerSession s = handshakenSession();
     const std::string f = text("hello");
-    EXPECT_THAT(describeAll(s.feed(f.substr(0, 1))), ElementsAre("file 1数据不完整，bytDat 放在 tmp2，tmp2=0"));
+    EXPECT_THAT(describeAll(s.feed(f.substr(0, 1))),
+                ElementsAre("file 1数据不完整，bytDat 放在 tmp2，tmp2=0"));
     EXPECT_THAT(delivered(s.feed(f.substr(1))), ElementsAre("hello"));
 }
 
@@ -185,7 +205,8 @@ TEST(SessionMemory, HugeAnnouncedLengthIsNotReservedUpFront) {
     f += std::string(1000, 'z');
     const auto a = s.feed(f);
     EXPECT_TRUE(delivered(a).empty());
-    for (const auto& act : a) EXPECT_NE(act.kind, WsAction::Kind::Drop);
+    for (const auto& act : a)
+        EXPECT_NE(act.kind, WsAction::Kind::Drop);
 }
 
 } // namespace

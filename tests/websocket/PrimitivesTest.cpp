@@ -1,7 +1,7 @@
 #include "agent/websocket/Base64.h"
 #include "agent/websocket/SHA1.h"
 #include "agent/websocket/UTF8.h"
-#include "FrameBuilder.h"
+#include "tests/websocket/FrameBuilder.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
@@ -34,18 +34,21 @@ INSTANTIATE_TEST_SUITE_P(
                       HashCase{"abc", "abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
                       HashCase{"bits448", "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
                                "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
-                      HashCase{"millionA", std::string(1000000, 'a'), "34aa973cd4c4daa4f61eeb2bdbad27316534016f"}),
-    [](const auto& info) { return std::string(info.param.name); });
+                      HashCase{"millionA", std::string(1000000, 'a'),
+                               "34aa973cd4c4daa4f61eeb2bdbad27316534016f"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 // Padding boundaries (55/56/63/64/119/120 bytes) checked against OpenSSL.
 TEST(Sha1, AgreesWithOpenSslAcrossBlockBoundaries) {
     std::mt19937 rng(7);
     for (std::size_t len = 0; len <= 200; ++len) {
         std::string data(len, '\0');
-        for (auto& c : data) c = static_cast<char>(rng());
+        for (auto& c : data)
+            c = static_cast<char>(rng());
         unsigned char ref[SHA_DIGEST_LENGTH];
         ::SHA1(reinterpret_cast<const unsigned char*>(data.data()), data.size(), ref);
-        EXPECT_EQ(toHex(mSHA1::SHA1(data)), toHex(std::string(reinterpret_cast<char*>(ref), 20))) << "length " << len;
+        EXPECT_EQ(toHex(mSHA1::SHA1(data)), toHex(std::string(reinterpret_cast<char*>(ref), 20)))
+            << "length " << len;
     }
 }
 
@@ -64,7 +67,9 @@ struct B64Case {
 
 class Base64Vectors : public ::testing::TestWithParam<B64Case> {};
 
-TEST_P(Base64Vectors, MatchesRfc4648) { EXPECT_EQ(mBase64::EncodeBase64(GetParam().in), GetParam().out); }
+TEST_P(Base64Vectors, MatchesRfc4648) {
+    EXPECT_EQ(mBase64::EncodeBase64(GetParam().in), GetParam().out);
+}
 
 INSTANTIATE_TEST_SUITE_P(Rfc4648, Base64Vectors,
                          ::testing::Values(B64Case{"", ""}, B64Case{"f", "Zg=="}, B64Case{"fo", "Zm8="},
@@ -73,12 +78,14 @@ INSTANTIATE_TEST_SUITE_P(Rfc4648, Base64Vectors,
 
 TEST(Base64, AllByteValuesAgreeWithOpenSsl) {
     std::string all;
-    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+    for (int i = 0; i < 256; ++i)
+        all += static_cast<char>(i);
     for (std::size_t len : {1u, 2u, 3u, 20u, 255u, 256u}) {
         const std::string in = all.substr(0, len);
         std::string ref(4 * ((len + 2) / 3) + 1, '\0');
-        const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(ref.data()),
-                                      reinterpret_cast<const unsigned char*>(in.data()), static_cast<int>(len));
+        const int n =
+            EVP_EncodeBlock(reinterpret_cast<unsigned char*>(ref.data()),
+                            reinterpret_cast<const unsigned char*>(in.data()), static_cast<int>(len));
         ref.resize(static_cast<std::size_t>(n));
         EXPECT_EQ(mBase64::EncodeBase64(in), ref) << "length " << len;
     }
@@ -110,21 +117,21 @@ TEST_P(Utf8Decode, ReplacesIllFormedSequences) {
 // U+FFFD substitution), which the platform converters follow.
 INSTANTIATE_TEST_SUITE_P(
     Cases, Utf8Decode,
-    ::testing::Values(
-        Utf8Case{"empty", "", u""}, Utf8Case{"ascii", "hello", u"hello"},
-        Utf8Case{"nihao", hex("E4 BD A0 E5 A5 BD"), u"你好"},
-        Utf8Case{"astral", hex("F0 9F 98 80"), u"\U0001F600"},
-        Utf8Case{"unicodeTable3_8", hex("61 F1 80 80 E1 80 C2 62 80 63 80 BF 64"),
-                 u"a\uFFFD\uFFFD\uFFFDb\uFFFDc\uFFFD\uFFFDd"},
-        Utf8Case{"overlongNul", hex("C0 80"), u"\uFFFD\uFFFD"},
-        Utf8Case{"overlong3", hex("E0 80 AF"), u"\uFFFD\uFFFD\uFFFD"},
-        Utf8Case{"surrogate", hex("ED A0 80"), u"\uFFFD\uFFFD\uFFFD"},
-        Utf8Case{"aboveMax", hex("F4 90 80 80"), u"\uFFFD\uFFFD\uFFFD\uFFFD"},
-        Utf8Case{"truncatedAtEnd", hex("41 E4 BD"), u"A\uFFFD"},
-        Utf8Case{"strayFF", hex("FF 41"), u"\uFFFDA"},
-        Utf8Case{"literalReplacement", hex("EF BF BD"), u"\uFFFD"},
-        Utf8Case{"longAsciiThenBad", std::string(17, 'x') + hex("80"), std::u16string(17, u'x') + u"\uFFFD"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ::testing::Values(Utf8Case{"empty", "", u""}, Utf8Case{"ascii", "hello", u"hello"},
+                      Utf8Case{"nihao", hex("E4 BD A0 E5 A5 BD"), u"你好"},
+                      Utf8Case{"astral", hex("F0 9F 98 80"), u"\U0001F600"},
+                      Utf8Case{"unicodeTable3_8", hex("61 F1 80 80 E1 80 C2 62 80 63 80 BF 64"),
+                               u"a\uFFFD\uFFFD\uFFFDb\uFFFDc\uFFFD\uFFFDd"},
+                      Utf8Case{"overlongNul", hex("C0 80"), u"\uFFFD\uFFFD"},
+                      Utf8Case{"overlong3", hex("E0 80 AF"), u"\uFFFD\uFFFD\uFFFD"},
+                      Utf8Case{"surrogate", hex("ED A0 80"), u"\uFFFD\uFFFD\uFFFD"},
+                      Utf8Case{"aboveMax", hex("F4 90 80 80"), u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+                      Utf8Case{"truncatedAtEnd", hex("41 E4 BD"), u"A\uFFFD"},
+                      Utf8Case{"strayFF", hex("FF 41"), u"\uFFFDA"},
+                      Utf8Case{"literalReplacement", hex("EF BF BD"), u"\uFFFD"},
+                      Utf8Case{"longAsciiThenBad", std::string(17, 'x') + hex("80"),
+                               std::u16string(17, u'x') + u"\uFFFD"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(Utf8, StringToUtf8) {
     EXPECT_EQ(mUTF8::StringToUtf8(u""), "");

@@ -1,4 +1,4 @@
-#include "SessionHarness.h"
+#include "tests/websocket/SessionHarness.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -21,7 +21,8 @@ FrameOptions opts(bool fin, LengthForm form = LengthForm::Shortest) {
 std::string bigText(std::size_t n) {
     std::string s;
     s.reserve(n);
-    for (std::size_t i = 0; s.size() < n; ++i) s += static_cast<char>('a' + i % 26);
+    for (std::size_t i = 0; s.size() < n; ++i)
+        s += static_cast<char>('a' + i % 26);
     return s;
 }
 
@@ -33,7 +34,9 @@ struct StreamCase {
 
 const StreamCase kStreams[] = {
     {"singleText", text("hello"), {"deliver hello"}},
-    {"joinedFrames", text("one") + text("two") + text("three"), {"deliver one", "deliver two", "deliver three"}},
+    {"joinedFrames",
+     text("one") + text("two") + text("three"),
+     {"deliver one", "deliver two", "deliver three"}},
     {"fragmented",
      frame(0x1, "Hel", opts(false)) + frame(0x0, "lo, ", opts(false)) + frame(0x0, "world", opts(true)),
      {"deliver Hello, world"}},
@@ -45,7 +48,8 @@ const StreamCase kStreams[] = {
      frame(0x9, "") + text("a") + frame(0x2, "bin") + text("b") + frame(0xA, "p") + text("c"),
      {"pane opPing", "send 8A 00", "deliver a", "pane opBinary", "deliver b", "pane opPong", "send 8A 00",
       "deliver c"}},
-    {"message70000In64BitForm", text(bigText(70000), opts(true, LengthForm::Len64)) + text("next"),
+    {"message70000In64BitForm",
+     text(bigText(70000), opts(true, LengthForm::Len64)) + text("next"),
      {"deliver <70000 bytes>", "deliver next"}},
     {"lengthBoundaries",
      text(bigText(125)) + text(bigText(126)) + text(bigText(65535)) + text(bigText(65536)),
@@ -59,10 +63,13 @@ const StreamCase kStreams[] = {
     {"emptyFragmentsAroundText",
      frame(0x1, "", opts(false)) + frame(0x0, "mid", opts(false)) + frame(0x0, "", opts(true)),
      {"deliver mid"}},
-    {"closeInTheMiddle", text("before") + frame(0x8, hex("03 E8")) + text("after"),
+    {"closeInTheMiddle",
+     text("before") + frame(0x8, hex("03 E8")) + text("after"),
      {"deliver before", "pane opClose", "drop"}},
     {"unknownOpcodeAfterText", text("kept") + frame(0x3, "x") + text("lost"), {"deliver kept", "drop"}},
-    {"tooLongAfterText", text("kept") + hex("81 FF 00 00 00 01 00 00 00 00") + text("lost"), {"deliver kept", "drop"}},
+    {"tooLongAfterText",
+     text("kept") + hex("81 FF 00 00 00 01 00 00 00 00") + text("lost"),
+     {"deliver kept", "drop"}},
 };
 
 const std::size_t kChunks[] = {0, 1, 2, 3, 7, 997};
@@ -82,10 +89,11 @@ TEST_P(Reassembly, DeliversTheExactBytes) {
     EXPECT_EQ(delivered(feedChunked(chunked, c.stream, chunk)), delivered(feedChunked(whole, c.stream, 0)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Streams, Reassembly, ::testing::Combine(::testing::ValuesIn(kStreams), ::testing::ValuesIn(kChunks)),
-                         [](const auto& info) {
-                             const std::size_t chunk = std::get<1>(info.param);
-                             return std::string(std::get<0>(info.param).name) + "_" +
+INSTANTIATE_TEST_SUITE_P(Streams, Reassembly,
+                         ::testing::Combine(::testing::ValuesIn(kStreams), ::testing::ValuesIn(kChunks)),
+                         [](const auto& row) {
+                             const std::size_t chunk = std::get<1>(row.param);
+                             return std::string(std::get<0>(row.param).name) + "_" +
                                     (chunk == 0 ? std::string("whole") : "chunk" + std::to_string(chunk));
                          });
 
@@ -102,7 +110,8 @@ TEST(Reassembly, LargeMessageContentIsIntact) {
 
 // Two connections whose bytes arrive interleaved keep their own half frames and fragments.
 TEST(Reassembly, TwoSessionsInterleaving) {
-    const std::string a = frame(0x1, "alpha-", opts(false)) + frame(0x0, "one", opts(true)) + text("alpha-two");
+    const std::string a =
+        frame(0x1, "alpha-", opts(false)) + frame(0x0, "one", opts(true)) + text("alpha-two");
     const std::string b = frame(0x1, "beta-", opts(false)) + frame(0x9, "") + frame(0x0, "one", opts(true));
     for (std::size_t chunk : {1u, 2u, 3u, 7u, 997u}) {
         LinkerSession sa = handshakenSession();
@@ -110,9 +119,11 @@ TEST(Reassembly, TwoSessionsInterleaving) {
         std::vector<WsAction> ra, rb;
         for (std::size_t at = 0; at < std::max(a.size(), b.size()); at += chunk) {
             if (at < a.size())
-                for (auto& x : sa.feed(std::string_view(a).substr(at, chunk))) ra.push_back(x);
+                for (auto& x : sa.feed(std::string_view(a).substr(at, chunk)))
+                    ra.push_back(x);
             if (at < b.size())
-                for (auto& x : sb.feed(std::string_view(b).substr(at, chunk))) rb.push_back(x);
+                for (auto& x : sb.feed(std::string_view(b).substr(at, chunk)))
+                    rb.push_back(x);
         }
         EXPECT_EQ(outcome(ra), (V{"deliver alpha-one", "deliver alpha-two"})) << "chunk " << chunk;
         EXPECT_EQ(outcome(rb), (V{"pane opPing", "send 8A 00", "deliver beta-one"})) << "chunk " << chunk;
@@ -128,8 +139,10 @@ TEST(Reassembly, BigFrameTracesEachArrival) {
     std::vector<std::string> got;
     for (std::size_t at = 0; at < f.size(); at += 65536) {
         for (const auto& act : s.feed(std::string_view(f).substr(at, 65536))) {
-            if (act.kind == WsAction::Kind::LogFile && act.data.find("合并数据") != std::string::npos) ++merges;
-            if (act.kind == WsAction::Kind::LogFile && act.data.find("数据不完整") != std::string::npos) ++incomplete;
+            if (act.kind == WsAction::Kind::LogFile && act.data.find("合并数据") != std::string::npos)
+                ++merges;
+            if (act.kind == WsAction::Kind::LogFile && act.data.find("数据不完整") != std::string::npos)
+                ++incomplete;
             if (act.kind == WsAction::Kind::Deliver) got.push_back(act.data);
         }
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "agent/websocket/LinkerSession.h"
-#include "FrameBuilder.h"
+#include "tests/websocket/FrameBuilder.h"
 
 #include <algorithm>
 #include <string>
@@ -15,12 +15,17 @@ using mWSProtocol::WsAction;
 // One readable line per action: "deliver hello", "send 8A 00", "drop", "pane opPing", "file ...".
 inline std::string describe(const WsAction& a) {
     switch (a.kind) {
-    case WsAction::Kind::Send: return "send " + toHex(a.data.substr(0, 16)) + (a.data.size() > 16 ? " ..." : "");
+    case WsAction::Kind::Send:
+        return "send " + toHex(a.data.substr(0, 16)) + (a.data.size() > 16 ? " ..." : "");
     case WsAction::Kind::Deliver:
-        return a.data.size() > 64 ? "deliver <" + std::to_string(a.data.size()) + " bytes>" : "deliver " + a.data;
-    case WsAction::Kind::Drop: return "drop";
-    case WsAction::Kind::LogPane: return "pane " + a.data;
-    case WsAction::Kind::LogFile: return "file " + a.data;
+        return a.data.size() > 64 ? "deliver <" + std::to_string(a.data.size()) + " bytes>"
+                                  : "deliver " + a.data;
+    case WsAction::Kind::Drop:
+        return "drop";
+    case WsAction::Kind::LogPane:
+        return "pane " + a.data;
+    case WsAction::Kind::LogFile:
+        return "file " + a.data;
     }
     return "?";
 }
@@ -50,7 +55,8 @@ inline std::vector<std::string> outcome(const std::vector<WsAction>& actions) {
 
 inline std::vector<std::string> describeAll(const std::vector<WsAction>& actions) {
     std::vector<std::string> out;
-    for (const auto& a : actions) out.push_back(describe(a));
+    for (const auto& a : actions)
+        out.push_back(describe(a));
     return out;
 }
 

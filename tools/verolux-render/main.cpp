@@ -3,9 +3,9 @@
 // Parameters come from the request's top-level keys named like the template's parameters, rows from
 // `repdata` (at most 32,767), each value by the request value rules (strings unchanged, numbers as
 // their shortest decimal text, booleans, null or missing as empty).
+#include "agent/reports/engine/Report.h"
+#include "agent/reports/layout/PageLayout.h"
 #include "common/JsonReader.h"
-#include "engine/Report.h"
-#include "layout/PageLayout.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,16 +20,14 @@ namespace {
 
 constexpr std::size_t kMaxRows = 32767; // the row count is a 16-bit signed number in the windows
 
-int usage()
-{
+int usage() {
     std::fprintf(stderr, "usage: verolux-render [--dump] [--timing] TEMPLATE REQUEST.json OUT.pdf\n");
     return 2;
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // A command-line tool: no display needed, fonts come from fontconfig.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
@@ -38,9 +36,12 @@ int main(int argc, char** argv)
     QStringList args;
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
-        if (a == QStringLiteral("--dump")) dump = true;
-        else if (a == QStringLiteral("--timing")) timing = true;
-        else args << a;
+        if (a == QStringLiteral("--dump"))
+            dump = true;
+        else if (a == QStringLiteral("--timing"))
+            timing = true;
+        else
+            args << a;
     }
     if (args.size() != 3) return usage();
 
@@ -60,7 +61,8 @@ int main(int argc, char** argv)
     }
     const QByteArray requestText = requestFile.readAll();
     try {
-        JsonDocument doc = JsonDocument::Parse(std::string_view(requestText.constData(), size_t(requestText.size())));
+        JsonDocument doc =
+            JsonDocument::Parse(std::string_view(requestText.constData(), size_t(requestText.size())));
         JsonValue root = doc.root();
         for (int i = 1; i <= report.Parameters().count(); ++i) {
             ReportValue& p = report.Parameters().item(i);

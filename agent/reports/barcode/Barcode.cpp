@@ -1,4 +1,4 @@
-#include "barcode/Barcode.h"
+#include "agent/reports/barcode/Barcode.h"
 
 #include <zint.h>
 
@@ -26,30 +26,23 @@ constexpr std::array<Symbology, 5> kSymbologies{{
     {"pdf417", BARCODE_PDF417, false, DATA_MODE},
 }};
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
         char c = a[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != b[i])
-            return false;
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != b[i]) return false;
     }
     return true;
 }
 
-const Symbology* FindSymbology(std::string_view name)
-{
+const Symbology* FindSymbology(std::string_view name) {
     for (const Symbology& s : kSymbologies)
-        if (EqualsIgnoreCase(name, s.name))
-            return &s;
+        if (EqualsIgnoreCase(name, s.name)) return &s;
     return nullptr;
 }
 
-int Ean13CheckDigit(std::string_view twelveDigits)
-{
+int Ean13CheckDigit(std::string_view twelveDigits) {
     int sum = 0;
     for (size_t i = 0; i < 12; ++i)
         sum += (twelveDigits[i] - '0') * (i % 2 == 0 ? 1 : 3);
@@ -58,8 +51,7 @@ int Ean13CheckDigit(std::string_view twelveDigits)
 
 // EAN-13 input is checked here so that only a 12-digit body reaches zint (whose EAN entry
 // point would otherwise also take EAN-8, UPC and add-on forms).
-std::optional<std::string> Ean13Body(std::string_view data, std::string& error)
-{
+std::optional<std::string> Ean13Body(std::string_view data, std::string& error) {
     for (char c : data) {
         if (c < '0' || c > '9') {
             error = "EAN-13 takes digits only";
@@ -73,16 +65,15 @@ std::optional<std::string> Ean13Body(std::string_view data, std::string& error)
     if (data.size() == 13) {
         const int expected = Ean13CheckDigit(data);
         if (data[12] - '0' != expected) {
-            error = "Invalid EAN-13 check digit '" + std::string(1, data[12]) + "', expecting '"
-                + std::to_string(expected) + "'";
+            error = "Invalid EAN-13 check digit '" + std::string(1, data[12]) + "', expecting '" +
+                    std::to_string(expected) + "'";
             return std::nullopt;
         }
     }
     return std::string(data.substr(0, 12));
 }
 
-bool ModuleIsSet(const zint_symbol& symbol, int row, int column)
-{
+bool ModuleIsSet(const zint_symbol& symbol, int row, int column) {
     return (symbol.encoded_data[row][column >> 3] >> (column & 7)) & 1;
 }
 
@@ -91,13 +82,11 @@ struct SymbolDeleter {
 };
 } // namespace
 
-bool IsKnownSymbology(std::string_view symbology)
-{
+bool IsKnownSymbology(std::string_view symbology) {
     return FindSymbology(symbology) != nullptr;
 }
 
-BarcodeResult EncodeBarcode(std::string_view symbologyName, std::string_view data)
-{
+BarcodeResult EncodeBarcode(std::string_view symbologyName, std::string_view data) {
     BarcodeResult result;
     const Symbology* symbology = FindSymbology(symbologyName);
     if (!symbology) {
@@ -111,8 +100,7 @@ BarcodeResult EncodeBarcode(std::string_view symbologyName, std::string_view dat
     std::string input(data);
     if (symbology->zintId == BARCODE_EANX) {
         const auto body = Ean13Body(data, result.error);
-        if (!body)
-            return result;
+        if (!body) return result;
         input = *body;
     }
 
@@ -128,8 +116,7 @@ BarcodeResult EncodeBarcode(std::string_view symbologyName, std::string_view dat
                                      static_cast<int>(input.size()));
     if (code >= ZINT_ERROR) {
         result.error = symbol->errtxt;
-        if (result.error.empty())
-            result.error = "Barcode could not be encoded";
+        if (result.error.empty()) result.error = "Barcode could not be encoded";
         return result;
     }
 
@@ -142,8 +129,7 @@ BarcodeResult EncodeBarcode(std::string_view symbologyName, std::string_view dat
     result.ok = true;
     result.linear = symbology->linear;
     result.width = static_cast<float>(width);
-    if (symbology->linear)
-        result.humanText = reinterpret_cast<const char*>(symbol->text);
+    if (symbology->linear) result.humanText = reinterpret_cast<const char*>(symbol->text);
 
     // Row heights: linear symbols are one row of bars spanning 0..1; stacked ones keep zint's
     // relative row heights (PDF417 rows are several modules high); matrix modules are square.

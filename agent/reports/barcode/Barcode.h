@@ -17,12 +17,12 @@ struct BarcodeRect {
 
 struct BarcodeResult {
     bool ok = false;
-    std::string error;      // zint's message when !ok
-    float width = 0;        // modules
-    float height = 0;       // modules (linear symbols: 1, every bar spans 0..1)
-    bool linear = false;    // bars: stretch to the item's height; otherwise keep modules square
+    std::string error;              // zint's message when !ok
+    float width = 0;                // modules
+    float height = 0;               // modules (linear symbols: 1, every bar spans 0..1)
+    bool linear = false;            // bars: stretch to the item's height; otherwise keep modules square
     std::vector<BarcodeRect> rects; // horizontal runs merged
-    std::string humanText;  // text to print under a linear symbol (EAN-13 with check digit)
+    std::string humanText;          // text to print under a linear symbol (EAN-13 with check digit)
 };
 
 // Symbologies: "code128", "ean13", "qr", "datamatrix", "pdf417" (ASCII case-insensitive).

@@ -1,4 +1,4 @@
-#include "encoder/clsB64.h"
+#include "agent/reports/encoder/clsB64.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,8 +8,7 @@
 #include <cstring>
 #include <stdexcept>
 
-clsB64::clsB64()
-{
+clsB64::clsB64() {
     for (int i = 0; i < 26; ++i) {
         m_table[i] = static_cast<std::uint8_t>('A' + i);
         m_table[26 + i] = static_cast<std::uint8_t>('a' + i);
@@ -20,11 +19,9 @@ clsB64::clsB64()
     m_table[63] = '/';
 }
 
-void clsB64::Load(const std::string& strPathName, std::vector<std::uint8_t>& pbArrayOutput) const
-{
+void clsB64::Load(const std::string& strPathName, std::vector<std::uint8_t>& pbArrayOutput) const {
     int fd = ::open(strPathName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw std::runtime_error("cannot open " + strPathName + ": " + std::strerror(errno));
+    if (fd < 0) throw std::runtime_error("cannot open " + strPathName + ": " + std::strerror(errno));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -34,23 +31,22 @@ void clsB64::Load(const std::string& strPathName, std::vector<std::uint8_t>& pbA
     std::size_t got = 0;
     while (got < pbArrayOutput.size()) {
         ssize_t n = ::read(fd, pbArrayOutput.data() + got, pbArrayOutput.size() - got);
-        if (n < 0 && errno == EINTR)
-            continue;
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             int err = errno;
             ::close(fd);
             pbArrayOutput.clear();
-            throw std::runtime_error("cannot read " + strPathName + (n < 0 ? ": " + std::string(std::strerror(err)) : ""));
+            throw std::runtime_error("cannot read " + strPathName +
+                                     (n < 0 ? ": " + std::string(std::strerror(err)) : ""));
         }
         got += static_cast<std::size_t>(n);
     }
     ::close(fd);
-    if (pbArrayOutput.empty())
-        throw std::runtime_error("empty file: " + strPathName);
+    if (pbArrayOutput.empty()) throw std::runtime_error("empty file: " + strPathName);
 }
 
-void clsB64::Encode(const std::vector<std::uint8_t>& pbArrayInput, std::vector<std::uint8_t>& pbArrayOutput) const
-{
+void clsB64::Encode(const std::vector<std::uint8_t>& pbArrayInput,
+                    std::vector<std::uint8_t>& pbArrayOutput) const {
     const std::size_t n = pbArrayInput.size();
     const std::size_t full = n / 3;
     pbArrayOutput.resize(4 * full + (n % 3 ? 4 : 0));
@@ -77,7 +73,6 @@ void clsB64::Encode(const std::vector<std::uint8_t>& pbArrayInput, std::vector<s
     }
 }
 
-void clsB64::ByteArrayToString(const std::vector<std::uint8_t>& pbArrayInput, std::string& strOut)
-{
+void clsB64::ByteArrayToString(const std::vector<std::uint8_t>& pbArrayInput, std::string& strOut) {
     strOut.assign(pbArrayInput.begin(), pbArrayInput.end());
 }

@@ -1,4 +1,4 @@
-#include "encoder/modBase64.h"
+#include "agent/reports/encoder/modBase64.h"
 
 #include <memory>
 
@@ -9,16 +9,16 @@ thread_local std::unique_ptr<Encoder> g_encoder;
 
 } // namespace
 
-Encoder& CreateEncoder()
-{
+Encoder& CreateEncoder() {
     g_encoder = std::make_unique<Encoder>();
     return *g_encoder;
 }
 
-void ReleaseEncoder() { g_encoder.reset(); }
+void ReleaseEncoder() {
+    g_encoder.reset();
+}
 
-std::string EncodeFile(const std::filesystem::path& path)
-{
+std::string EncodeFile(const std::filesystem::path& path) {
     Encoder& enc = CreateEncoder();
     try {
         enc.b64.Load(path.string(), enc.fileBytes);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "encoder/clsB64.h"
+#include "agent/reports/encoder/clsB64.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -14,7 +14,7 @@ namespace verolux::reports {
 // PagePainter decides what goes where; a canvas only puts it on its device: QPainter (screen, printer,
 // Qt's PDF engine) or the direct PDF writer.
 class PageCanvas {
-public:
+  public:
     virtual ~PageCanvas() = default;
     virtual void fillRect(const QRectF& box, uint32_t color) = 0;
     virtual void fillRects(const QVector<QRectF>& boxes, uint32_t color) = 0;

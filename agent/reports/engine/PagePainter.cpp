@@ -1,4 +1,4 @@
-#include "engine/PagePainter.h"
+#include "agent/reports/engine/PagePainter.h"
 
 #include <algorithm>
 
@@ -10,8 +10,7 @@ constexpr double kMmPerPoint = 25.4 / 72;
 
 PagePainter::PagePainter(const Template& tmpl, QtTextMeasurer& measurer) : m_t(tmpl), m_measurer(measurer) {}
 
-void PagePainter::paint(const Page& page, PageCanvas& canvas)
-{
+void PagePainter::paint(const Page& page, PageCanvas& canvas) {
     m_lines.clear();
     // Fills and pictures first, then text, then all lines: a cell's background never hides a neighbour's
     // border, and a page costs a handful of line calls instead of one per cell side.
@@ -22,8 +21,10 @@ void PagePainter::paint(const Page& page, PageCanvas& canvas)
         if (it.kind == ItemKind::Image) drawImage(it, canvas);
     }
     for (const PageItem& it : page.items) {
-        if (it.kind == ItemKind::Text && it.textLength > 0) drawText(page, it, canvas);
-        else if (it.kind == ItemKind::Barcode) drawBarcode(page, it, canvas);
+        if (it.kind == ItemKind::Text && it.textLength > 0)
+            drawText(page, it, canvas);
+        else if (it.kind == ItemKind::Barcode)
+            drawBarcode(page, it, canvas);
     }
     for (const PageItem& it : page.items) {
         if (it.kind == ItemKind::Line) {
@@ -37,8 +38,7 @@ void PagePainter::paint(const Page& page, PageCanvas& canvas)
         if (key.width > 0) canvas.drawLines(lines, key.color, key.width);
 }
 
-void PagePainter::addBorders(const PageItem& it)
-{
+void PagePainter::addBorders(const PageItem& it) {
     const Borders& b = m_t.styles[size_t(it.style)].borders;
     if (!b.any() || b.width <= 0) return;
     QVector<QLineF>& v = m_lines[PenKey{b.color, float(b.width)}];
@@ -49,8 +49,7 @@ void PagePainter::addBorders(const PageItem& it)
     if (b.right) v.append(QLineF(r, t, r, bo));
 }
 
-void PagePainter::drawText(const Page& page, const PageItem& it, PageCanvas& canvas)
-{
+void PagePainter::drawText(const Page& page, const PageItem& it, PageCanvas& canvas) {
     const TextStyle& st = m_t.styles[size_t(it.style)];
     std::string_view text = page.textOf(it);
     const double pad = st.padding;
@@ -58,23 +57,29 @@ void PagePainter::drawText(const Page& page, const PageItem& it, PageCanvas& can
     const double lh = m_measurer.lineHeight(it.style);
     const double ascent = m_measurer.ascent(it.style);
     int lines = 1;
-    for (char c : text) lines += c == '\n';
+    for (char c : text)
+        lines += c == '\n';
     const double blockH = lines * lh;
     double top = it.y + pad;
-    if (st.vAlign == VAlign::Middle) top = it.y + (it.h - blockH) / 2;
-    else if (st.vAlign == VAlign::Bottom) top = it.y + it.h - pad - blockH;
+    if (st.vAlign == VAlign::Middle)
+        top = it.y + (it.h - blockH) / 2;
+    else if (st.vAlign == VAlign::Bottom)
+        top = it.y + it.h - pad - blockH;
 
     bool clipped = false;
     size_t start = 0;
     for (int i = 0; i < lines; ++i) {
         size_t nl = text.find('\n', start);
-        std::string_view line = text.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
+        std::string_view line =
+            text.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
         start = nl + 1;
         if (line.empty()) continue;
         double w = m_measurer.textWidth(it.style, line);
         double x = it.x + pad;
-        if (st.hAlign == HAlign::Center) x = it.x + (it.w - w) / 2;
-        else if (st.hAlign == HAlign::Right) x = it.x + it.w - pad - w;
+        if (st.hAlign == HAlign::Center)
+            x = it.x + (it.w - w) / 2;
+        else if (st.hAlign == HAlign::Right)
+            x = it.x + it.w - pad - w;
         // Text wider than its cell, or lines below it, are cut at the cell. The clip is set only then:
         // a clip per cell would cost as much as the text itself.
         if (!clipped && (w > innerW + 0.01 || top + (i + 1) * lh > it.y + it.h + 0.01)) {
@@ -93,8 +98,7 @@ void PagePainter::drawText(const Page& page, const PageItem& it, PageCanvas& can
     if (clipped) canvas.popClip();
 }
 
-void PagePainter::drawImage(const PageItem& it, PageCanvas& canvas)
-{
+void PagePainter::drawImage(const PageItem& it, PageCanvas& canvas) {
     if (!it.source || it.source->imageData.empty()) return;
     auto found = m_images.find(it.source);
     if (found == m_images.end()) {
@@ -114,8 +118,7 @@ void PagePainter::drawImage(const PageItem& it, PageCanvas& canvas)
     canvas.drawImage(box, img, it.source);
 }
 
-void PagePainter::drawBarcode(const Page& page, const PageItem& it, PageCanvas& canvas)
-{
+void PagePainter::drawBarcode(const Page& page, const PageItem& it, PageCanvas& canvas) {
     if (!it.source) return;
     std::string data(page.textOf(it));
     auto key = std::make_pair(it.source, data);
@@ -141,7 +144,8 @@ void PagePainter::drawBarcode(const Page& page, const PageItem& it, PageCanvas& 
         mh = std::max(0.0, it.h - textH) / bc.height;
         if (!bc.humanText.empty()) {
             double tw = m_measurer.textWidth(it.style, bc.humanText);
-            canvas.drawText(it.x + (it.w - tw) / 2, it.y + it.h - textH + ascent, it.style, bc.humanText, st.color);
+            canvas.drawText(it.x + (it.w - tw) / 2, it.y + it.h - textH + ascent, it.style, bc.humanText,
+                            st.color);
         }
     } else {
         mw = mh = std::min(it.w / bc.width, it.h / bc.height);
@@ -150,7 +154,8 @@ void PagePainter::drawBarcode(const Page& page, const PageItem& it, PageCanvas& 
     }
     QVector<QRectF> rects;
     rects.reserve(qsizetype(bc.rects.size()));
-    for (const auto& r : bc.rects) rects.append(QRectF(x0 + r.x * mw, y0 + r.y * mh, r.w * mw, r.h * mh));
+    for (const auto& r : bc.rects)
+        rects.append(QRectF(x0 + r.x * mw, y0 + r.y * mh, r.w * mw, r.h * mh));
     canvas.fillRects(rects, st.color);
 }
 

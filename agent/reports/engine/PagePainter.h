@@ -1,9 +1,9 @@
 #pragma once
 
-#include "barcode/Barcode.h"
-#include "engine/PageCanvas.h"
-#include "engine/QtTextMeasurer.h"
-#include "layout/PageLayout.h"
+#include "agent/reports/barcode/Barcode.h"
+#include "agent/reports/engine/PageCanvas.h"
+#include "agent/reports/engine/QtTextMeasurer.h"
+#include "agent/reports/layout/PageLayout.h"
 
 #include <QImage>
 
@@ -16,12 +16,12 @@ namespace verolux::reports {
 // Draws laid-out pages onto a canvas: the one place that decides how an item looks (fills, text
 // alignment, clipping, borders, underlines, barcodes, pictures), whatever the device.
 class PagePainter {
-public:
+  public:
     PagePainter(const Template& tmpl, QtTextMeasurer& measurer);
 
     void paint(const Page& page, PageCanvas& canvas);
 
-private:
+  private:
     struct PenKey {
         uint32_t color;
         float width;

@@ -1,26 +1,29 @@
-#include "engine/PainterCanvas.h"
+#include "agent/reports/engine/PainterCanvas.h"
 
 #include <QPaintDevice>
 
 namespace verolux::reports {
 
 PainterCanvas::PainterCanvas(QPainter& painter, const StyleFonts& fonts)
-    : m_p(painter), m_fonts(fonts), m_s((painter.device() ? painter.device()->logicalDpiX() : 96) / 25.4)
-{
+    : m_p(painter), m_fonts(fonts), m_s((painter.device() ? painter.device()->logicalDpiX() : 96) / 25.4) {
     m_p.save();
     m_p.setRenderHint(QPainter::Antialiasing, true);
     m_p.setRenderHint(QPainter::TextAntialiasing, true);
 }
 
-PainterCanvas::~PainterCanvas() { m_p.restore(); }
+PainterCanvas::~PainterCanvas() {
+    m_p.restore();
+}
 
-void PainterCanvas::fillRect(const QRectF& box, uint32_t color) { m_p.fillRect(px(box), QColor::fromRgba(color)); }
+void PainterCanvas::fillRect(const QRectF& box, uint32_t color) {
+    m_p.fillRect(px(box), QColor::fromRgba(color));
+}
 
-void PainterCanvas::fillRects(const QVector<QRectF>& boxes, uint32_t color)
-{
+void PainterCanvas::fillRects(const QVector<QRectF>& boxes, uint32_t color) {
     QVector<QRectF> scaled;
     scaled.reserve(boxes.size());
-    for (const QRectF& b : boxes) scaled.append(px(b));
+    for (const QRectF& b : boxes)
+        scaled.append(px(b));
     m_p.save();
     m_p.setRenderHint(QPainter::Antialiasing, false);
     m_p.setPen(Qt::NoPen);
@@ -29,11 +32,11 @@ void PainterCanvas::fillRects(const QVector<QRectF>& boxes, uint32_t color)
     m_p.restore();
 }
 
-void PainterCanvas::drawLines(const QVector<QLineF>& lines, uint32_t color, double width)
-{
+void PainterCanvas::drawLines(const QVector<QLineF>& lines, uint32_t color, double width) {
     QVector<QLineF> scaled;
     scaled.reserve(lines.size());
-    for (const QLineF& l : lines) scaled.append(QLineF(l.p1() * m_s, l.p2() * m_s));
+    for (const QLineF& l : lines)
+        scaled.append(QLineF(l.p1() * m_s, l.p2() * m_s));
     QPen pen(QColor::fromRgba(color));
     pen.setWidthF(width * m_s);
     pen.setCapStyle(Qt::SquareCap);
@@ -42,10 +45,11 @@ void PainterCanvas::drawLines(const QVector<QLineF>& lines, uint32_t color, doub
     m_style = -1; // the pen changed
 }
 
-void PainterCanvas::drawImage(const QRectF& box, const QImage& image, const void*) { m_p.drawImage(px(box), image); }
+void PainterCanvas::drawImage(const QRectF& box, const QImage& image, const void*) {
+    m_p.drawImage(px(box), image);
+}
 
-void PainterCanvas::drawText(double x, double baseline, int style, std::string_view text, uint32_t color)
-{
+void PainterCanvas::drawText(double x, double baseline, int style, std::string_view text, uint32_t color) {
     if (style != m_style) {
         m_style = style;
         m_p.setFont(m_fonts.font(style));
@@ -59,14 +63,12 @@ void PainterCanvas::drawText(double x, double baseline, int style, std::string_v
     m_p.drawText(QPointF(x * m_s, baseline * m_s), m_text);
 }
 
-void PainterCanvas::pushClip(const QRectF& box)
-{
+void PainterCanvas::pushClip(const QRectF& box) {
     m_p.save();
     m_p.setClipRect(px(box), Qt::IntersectClip);
 }
 
-void PainterCanvas::popClip()
-{
+void PainterCanvas::popClip() {
     m_p.restore();
     m_style = -1;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/PageCanvas.h"
-#include "engine/StyleFonts.h"
+#include "agent/reports/engine/PageCanvas.h"
+#include "agent/reports/engine/StyleFonts.h"
 
 #include <QPainter>
 #include <QString>
@@ -11,7 +11,7 @@ namespace verolux::reports {
 // Draws through a QPainter in the device's own pixels (device dpi / 25.4 per mm): screen, printer,
 // and Qt's PDF engine as a fallback.
 class PainterCanvas : public PageCanvas {
-public:
+  public:
     PainterCanvas(QPainter& painter, const StyleFonts& fonts);
     ~PainterCanvas() override;
 
@@ -23,8 +23,10 @@ public:
     void pushClip(const QRectF& box) override;
     void popClip() override;
 
-private:
-    QRectF px(const QRectF& mm) const { return QRectF(mm.x() * m_s, mm.y() * m_s, mm.width() * m_s, mm.height() * m_s); }
+  private:
+    QRectF px(const QRectF& mm) const {
+        return QRectF(mm.x() * m_s, mm.y() * m_s, mm.width() * m_s, mm.height() * m_s);
+    }
 
     QPainter& m_p;
     const StyleFonts& m_fonts;

@@ -1,4 +1,4 @@
-#include "engine/PdfCanvas.h"
+#include "agent/reports/engine/PdfCanvas.h"
 
 #include <QDateTime>
 
@@ -8,22 +8,23 @@ namespace {
 constexpr double kPointsPerMm = 72 / 25.4;
 constexpr double kMmPerPoint = 25.4 / 72;
 
-std::string ref(int n) { return std::to_string(n) + " 0 R"; }
+std::string ref(int n) {
+    return std::to_string(n) + " 0 R";
+}
 
-std::string textString(const QString& s)
-{
+std::string textString(const QString& s) {
     std::string out = "<FEFF";
     static const char digits[] = "0123456789ABCDEF";
     for (QChar c : s) {
         uint16_t u = c.unicode();
-        for (int shift = 12; shift >= 0; shift -= 4) out += digits[(u >> shift) & 15];
+        for (int shift = 12; shift >= 0; shift -= 4)
+            out += digits[(u >> shift) & 15];
     }
     return out + ">";
 }
 } // namespace
 
-PdfCanvas::PdfCanvas(QIODevice& out, const StyleFonts& fonts, int styleCount) : m_file(out)
-{
+PdfCanvas::PdfCanvas(QIODevice& out, const StyleFonts& fonts, int styleCount) : m_file(out) {
     m_catalog = m_file.reserve();
     m_pages = m_file.reserve();
     m_resources = m_file.reserve();
@@ -53,8 +54,7 @@ PdfCanvas::PdfCanvas(QIODevice& out, const StyleFonts& fonts, int styleCount) : 
     }
 }
 
-void PdfCanvas::resetState()
-{
+void PdfCanvas::resetState() {
     m_inText = false;
     m_textStyle = -1;
     m_textRender = 0;
@@ -62,8 +62,7 @@ void PdfCanvas::resetState()
     m_lineWidth = -1;
 }
 
-void PdfCanvas::beginPage(double widthMm, double heightMm)
-{
+void PdfCanvas::beginPage(double widthMm, double heightMm) {
     m_pageW = widthMm;
     m_pageH = heightMm;
     m_c.clear();
@@ -74,8 +73,7 @@ void PdfCanvas::beginPage(double widthMm, double heightMm)
     m_c += " 2 J 0 j\n";
 }
 
-void PdfCanvas::endPage()
-{
+void PdfCanvas::endPage() {
     endText();
     m_c += "Q\n";
     const int content = m_file.reserve();
@@ -94,21 +92,24 @@ void PdfCanvas::endPage()
     m_pageObjects.push_back(page);
 }
 
-bool PdfCanvas::finish(const QString& title, const QString& creator)
-{
-    for (size_t i = 0; i < m_fonts.size(); ++i) m_fonts[i]->write(m_file, m_fontObjects[i]);
+bool PdfCanvas::finish(const QString& title, const QString& creator) {
+    for (size_t i = 0; i < m_fonts.size(); ++i)
+        m_fonts[i]->write(m_file, m_fontObjects[i]);
 
     std::string t = "<</ProcSet [/PDF /Text /ImageC] /Font <<";
-    for (size_t i = 0; i < m_fontObjects.size(); ++i) t += "/F" + std::to_string(i + 1) + " " + ref(m_fontObjects[i]) + " ";
+    for (size_t i = 0; i < m_fontObjects.size(); ++i)
+        t += "/F" + std::to_string(i + 1) + " " + ref(m_fontObjects[i]) + " ";
     t += ">> /XObject <<";
-    for (const auto& [key, im] : m_images) t += "/Im" + std::to_string(im.second) + " " + ref(im.first) + " ";
+    for (const auto& [key, im] : m_images)
+        t += "/Im" + std::to_string(im.second) + " " + ref(im.first) + " ";
     t += ">>>>";
     m_file.beginObject(m_resources);
     m_file.write(t);
     m_file.endObject();
 
     t = "<</Type /Pages /Count " + std::to_string(m_pageObjects.size()) + " /Kids [";
-    for (int p : m_pageObjects) t += ref(p) + " ";
+    for (int p : m_pageObjects)
+        t += ref(p) + " ";
     t += "]>>";
     m_file.beginObject(m_pages);
     m_file.write(t);
@@ -127,22 +128,19 @@ bool PdfCanvas::finish(const QString& title, const QString& creator)
     return m_file.ok();
 }
 
-void PdfCanvas::pair(double a, double b)
-{
+void PdfCanvas::pair(double a, double b) {
     num(a);
     m_c += ' ';
     num(b);
 }
 
-void PdfCanvas::rect(const QRectF& b)
-{
+void PdfCanvas::rect(const QRectF& b) {
     pair(b.x(), b.y());
     m_c += ' ';
     pair(b.width(), b.height());
 }
 
-void PdfCanvas::scaleMove(double sx, double sy, double dx, double dy)
-{
+void PdfCanvas::scaleMove(double sx, double sy, double dx, double dy) {
     num(sx);
     m_c += " 0 0 ";
     num(sy);
@@ -151,15 +149,13 @@ void PdfCanvas::scaleMove(double sx, double sy, double dx, double dy)
     m_c += " cm";
 }
 
-void PdfCanvas::rgb(uint32_t c)
-{
+void PdfCanvas::rgb(uint32_t c) {
     pair(((c >> 16) & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0);
     m_c += ' ';
     num((c & 0xFF) / 255.0);
 }
 
-void PdfCanvas::fillColor(uint32_t c)
-{
+void PdfCanvas::fillColor(uint32_t c) {
     if (m_fillSet && c == m_fill) return;
     m_fill = c;
     m_fillSet = true;
@@ -167,8 +163,7 @@ void PdfCanvas::fillColor(uint32_t c)
     m_c += " rg\n";
 }
 
-void PdfCanvas::strokeColor(uint32_t c)
-{
+void PdfCanvas::strokeColor(uint32_t c) {
     if (m_strokeSet && c == m_stroke) return;
     m_stroke = c;
     m_strokeSet = true;
@@ -176,31 +171,27 @@ void PdfCanvas::strokeColor(uint32_t c)
     m_c += " RG\n";
 }
 
-void PdfCanvas::lineWidth(double w)
-{
+void PdfCanvas::lineWidth(double w) {
     if (w == m_lineWidth) return;
     m_lineWidth = w;
     num(w);
     m_c += " w\n";
 }
 
-void PdfCanvas::endText()
-{
+void PdfCanvas::endText() {
     if (!m_inText) return;
     m_c += "ET\n";
     m_inText = false;
 }
 
-void PdfCanvas::fillRect(const QRectF& b, uint32_t color)
-{
+void PdfCanvas::fillRect(const QRectF& b, uint32_t color) {
     endText();
     fillColor(color);
     rect(b);
     m_c += " re f\n";
 }
 
-void PdfCanvas::fillRects(const QVector<QRectF>& boxes, uint32_t color)
-{
+void PdfCanvas::fillRects(const QVector<QRectF>& boxes, uint32_t color) {
     if (boxes.isEmpty()) return;
     endText();
     fillColor(color);
@@ -211,8 +202,7 @@ void PdfCanvas::fillRects(const QVector<QRectF>& boxes, uint32_t color)
     m_c += "f\n";
 }
 
-void PdfCanvas::drawLines(const QVector<QLineF>& lines, uint32_t color, double width)
-{
+void PdfCanvas::drawLines(const QVector<QLineF>& lines, uint32_t color, double width) {
     if (lines.isEmpty()) return;
     endText();
     strokeColor(color);
@@ -226,8 +216,7 @@ void PdfCanvas::drawLines(const QVector<QLineF>& lines, uint32_t color, double w
     m_c += "S\n";
 }
 
-void PdfCanvas::drawImage(const QRectF& box, const QImage& image, const void* key)
-{
+void PdfCanvas::drawImage(const QRectF& box, const QImage& image, const void* key) {
     endText();
     auto found = m_images.find(key);
     if (found == m_images.end()) {
@@ -236,8 +225,8 @@ void PdfCanvas::drawImage(const QRectF& box, const QImage& image, const void* ke
         pixels.reserve(size_t(rgb.width()) * size_t(rgb.height()) * 3);
         for (int y = 0; y < rgb.height(); ++y)
             pixels.append(reinterpret_cast<const char*>(rgb.constScanLine(y)), size_t(rgb.width()) * 3);
-        std::string dims = " /Width " + std::to_string(rgb.width()) + " /Height " + std::to_string(rgb.height()) +
-                           " /BitsPerComponent 8";
+        std::string dims = " /Width " + std::to_string(rgb.width()) + " /Height " +
+                           std::to_string(rgb.height()) + " /BitsPerComponent 8";
         std::string dict = " /Type /XObject /Subtype /Image" + dims + " /ColorSpace /DeviceRGB";
         if (image.hasAlphaChannel()) {
             const QImage alpha = image.convertToFormat(QImage::Format_Alpha8);
@@ -245,7 +234,8 @@ void PdfCanvas::drawImage(const QRectF& box, const QImage& image, const void* ke
             for (int y = 0; y < alpha.height(); ++y)
                 a.append(reinterpret_cast<const char*>(alpha.constScanLine(y)), size_t(alpha.width()));
             const int mask = m_file.reserve();
-            m_file.writeStream(mask, " /Type /XObject /Subtype /Image" + dims + " /ColorSpace /DeviceGray", a, 6);
+            m_file.writeStream(mask, " /Type /XObject /Subtype /Image" + dims + " /ColorSpace /DeviceGray", a,
+                               6);
             dict += " /SMask " + ref(mask);
         }
         const int obj = m_file.reserve();
@@ -257,8 +247,7 @@ void PdfCanvas::drawImage(const QRectF& box, const QImage& image, const void* ke
     m_c += " /Im" + std::to_string(found->second.second) + " Do Q\n";
 }
 
-void PdfCanvas::drawText(double x, double baseline, int style, std::string_view text, uint32_t color)
-{
+void PdfCanvas::drawText(double x, double baseline, int style, std::string_view text, uint32_t color) {
     if (style < 0 || size_t(style) >= m_styles.size() || m_styles[size_t(style)].font < 0) return;
     const StyleFont& sf = m_styles[size_t(style)];
     if (!m_inText) {
@@ -292,16 +281,14 @@ void PdfCanvas::drawText(double x, double baseline, int style, std::string_view 
     m_c += "> Tj\n";
 }
 
-void PdfCanvas::pushClip(const QRectF& b)
-{
+void PdfCanvas::pushClip(const QRectF& b) {
     endText();
     m_c += "q ";
     rect(b);
     m_c += " re W n\n";
 }
 
-void PdfCanvas::popClip()
-{
+void PdfCanvas::popClip() {
     endText();
     m_c += "Q\n";
     // Q restores colours and line width to what they were before the clip: forget what we knew.

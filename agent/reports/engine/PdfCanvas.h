@@ -1,9 +1,9 @@
 #pragma once
 
-#include "engine/PageCanvas.h"
-#include "engine/PdfFile.h"
-#include "engine/PdfFont.h"
-#include "engine/StyleFonts.h"
+#include "agent/reports/engine/PageCanvas.h"
+#include "agent/reports/engine/PdfFile.h"
+#include "agent/reports/engine/PdfFont.h"
+#include "agent/reports/engine/StyleFonts.h"
 
 #include <QIODevice>
 #include <QString>
@@ -19,7 +19,7 @@ namespace verolux::reports {
 // line width) and subset CID fonts. Qt's own PDF engine writes one positioning operator per glyph and
 // spends most of a large report compressing it; this writer is an order of magnitude faster.
 class PdfCanvas : public PageCanvas {
-public:
+  public:
     PdfCanvas(QIODevice& out, const StyleFonts& fonts, int styleCount);
 
     // False if a style's font cannot be embedded by this writer (no TrueType outlines): use Qt's then.
@@ -37,17 +37,17 @@ public:
     void pushClip(const QRectF& box) override;
     void popClip() override;
 
-private:
+  private:
     struct StyleFont {
-        int font = -1;       // index into m_fonts
+        int font = -1; // index into m_fonts
         double sizeMm = 0;
         bool fakeBold = false, fakeItalic = false;
     };
     void num(double v) { AppendPdfNumber(m_c, v); }
-    void pair(double a, double b);                               // "a b"
-    void rect(const QRectF& b);                                  // "x y w h"
-    void scaleMove(double sx, double sy, double dx, double dy);  // "sx 0 0 sy dx dy cm"
-    void rgb(uint32_t c);                                        // "r g b", 0..1
+    void pair(double a, double b);                              // "a b"
+    void rect(const QRectF& b);                                 // "x y w h"
+    void scaleMove(double sx, double sy, double dx, double dy); // "sx 0 0 sy dx dy cm"
+    void rgb(uint32_t c);                                       // "r g b", 0..1
     void fillColor(uint32_t c);
     void strokeColor(uint32_t c);
     void lineWidth(double w);

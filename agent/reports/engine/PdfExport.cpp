@@ -1,8 +1,8 @@
-#include "engine/PdfExport.h"
+#include "agent/reports/engine/PdfExport.h"
 
-#include "engine/PdfCanvas.h"
-#include "engine/Report.h"
-#include "engine/StyleFonts.h"
+#include "agent/reports/engine/PdfCanvas.h"
+#include "agent/reports/engine/Report.h"
+#include "agent/reports/engine/StyleFonts.h"
 
 #include <QFileInfo>
 #include <QPageLayout>
@@ -15,23 +15,23 @@ namespace verolux::reports {
 
 namespace {
 
-QString documentTitle(Report& report)
-{
+QString documentTitle(Report& report) {
     return report.ReportTitle().isEmpty() ? QString::fromStdString(report.reportTemplate().title)
                                           : report.ReportTitle();
 }
 
 // Qt's PDF engine: slower, but takes any font Qt can draw.
-bool writeWithQt(Report& report, QIODevice& out)
-{
+bool writeWithQt(Report& report, QIODevice& out) {
     QPdfWriter writer(&out);
     writer.setResolution(1200);
     writer.setCreator(QStringLiteral("Verolux"));
     writer.setTitle(documentTitle(report));
     QSizeF size = report.pageSizeMm();
     bool wide = size.width() > size.height();
-    QPageSize pageSize(wide ? size.transposed() : size, QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
-    writer.setPageLayout(QPageLayout(pageSize, wide ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
+    QPageSize pageSize(wide ? size.transposed() : size, QPageSize::Millimeter, QString(),
+                       QPageSize::ExactMatch);
+    writer.setPageLayout(
+        QPageLayout(pageSize, wide ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
     QPainter painter;
     if (!painter.begin(&writer)) return false;
     for (int i = 0; i < report.pageCount(); ++i) {
@@ -43,8 +43,7 @@ bool writeWithQt(Report& report, QIODevice& out)
 
 } // namespace
 
-bool WritePdf(Report& report, const QString& path, QString* error)
-{
+bool WritePdf(Report& report, const QString& path, QString* error) {
     auto fail = [&](const QString& why) {
         if (error) *error = QFileInfo(path).fileName() + QStringLiteral(": ") + why;
         return false;

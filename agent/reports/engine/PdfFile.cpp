@@ -1,19 +1,17 @@
-#include "engine/PdfFile.h"
+#include "agent/reports/engine/PdfFile.h"
 
 #include <charconv>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 
 namespace verolux::reports {
 
-PdfFile::PdfFile(QIODevice& out) : m_out(out)
-{
+PdfFile::PdfFile(QIODevice& out) : m_out(out) {
     m_offsets.push_back(0); // object 0 is the free-list head
     write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
 }
 
-PdfFile::~PdfFile()
-{
+PdfFile::~PdfFile() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stop = true;
@@ -22,8 +20,7 @@ PdfFile::~PdfFile()
     if (m_worker.joinable()) m_worker.join();
 }
 
-void PdfFile::work()
-{
+void PdfFile::work() {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [&] {
@@ -43,7 +40,8 @@ void PdfFile::work()
         const std::string& data = job->data;
         const int level = job->level;
         lock.unlock();
-        QByteArray packed = qCompress(reinterpret_cast<const uchar*>(data.data()), qsizetype(data.size()), level);
+        QByteArray packed =
+            qCompress(reinterpret_cast<const uchar*>(data.data()), qsizetype(data.size()), level);
         lock.lock();
         job->packed = std::move(packed);
         job->done = true;
@@ -51,8 +49,7 @@ void PdfFile::work()
     }
 }
 
-void PdfFile::writeStreamLater(int number, std::string dict, std::string data, int level)
-{
+void PdfFile::writeStreamLater(int number, std::string dict, std::string data, int level) {
     if (data.empty() || level <= 0) {
         writeStream(number, dict, data, level);
         return;
@@ -70,12 +67,12 @@ void PdfFile::writeStreamLater(int number, std::string dict, std::string data, i
     m_wake.notify_one();
     drain(false);
     // Bound the memory held by pages waiting for the compressor.
-    while (m_jobs.size() > 8) drain(true);
+    while (m_jobs.size() > 8)
+        drain(true);
 }
 
 // Writes finished jobs in submission order; with `all`, waits for the oldest one at least.
-void PdfFile::drain(bool all)
-{
+void PdfFile::drain(bool all) {
     for (;;) {
         Job job;
         {
@@ -88,14 +85,13 @@ void PdfFile::drain(bool all)
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
         }
-        writePacked(job.number, job.dict, std::string_view(job.packed.constData() + 4, size_t(job.packed.size() - 4)),
-                    true);
+        writePacked(job.number, job.dict,
+                    std::string_view(job.packed.constData() + 4, size_t(job.packed.size() - 4)), true);
         if (all) return;
     }
 }
 
-void PdfFile::writePacked(int number, std::string_view dict, std::string_view body, bool compressed)
-{
+void PdfFile::writePacked(int number, std::string_view dict, std::string_view body, bool compressed) {
     beginObject(number);
     std::string head = "<<";
     head += dict;
@@ -108,29 +104,27 @@ void PdfFile::writePacked(int number, std::string_view dict, std::string_view bo
     endObject();
 }
 
-int PdfFile::reserve()
-{
+int PdfFile::reserve() {
     m_offsets.push_back(0);
     return static_cast<int>(m_offsets.size() - 1);
 }
 
-void PdfFile::write(std::string_view text)
-{
+void PdfFile::write(std::string_view text) {
     if (text.empty()) return;
     if (m_out.write(text.data(), qint64(text.size())) != qint64(text.size())) m_ok = false;
     m_pos += qint64(text.size());
 }
 
-void PdfFile::beginObject(int number)
-{
+void PdfFile::beginObject(int number) {
     m_offsets[size_t(number)] = m_pos;
     write(std::to_string(number) + " 0 obj\n");
 }
 
-void PdfFile::endObject() { write("\nendobj\n"); }
+void PdfFile::endObject() {
+    write("\nendobj\n");
+}
 
-void PdfFile::writeStream(int number, std::string_view dict, std::string_view data, int level)
-{
+void PdfFile::writeStream(int number, std::string_view dict, std::string_view data, int level) {
     if (level <= 0 || data.empty()) {
         writePacked(number, dict, data, false);
         return;
@@ -140,9 +134,9 @@ void PdfFile::writeStream(int number, std::string_view dict, std::string_view da
     writePacked(number, dict, std::string_view(packed.constData() + 4, size_t(packed.size() - 4)), true);
 }
 
-void PdfFile::finish(int catalog, int info)
-{
-    while (!m_jobs.empty()) drain(true);
+void PdfFile::finish(int catalog, int info) {
+    while (!m_jobs.empty())
+        drain(true);
     const qint64 xref = m_pos;
     std::string t = "xref\n0 " + std::to_string(m_offsets.size()) + "\n0000000000 65535 f \n";
     char line[24];
@@ -155,8 +149,7 @@ void PdfFile::finish(int catalog, int info)
     write(t);
 }
 
-void AppendPdfNumber(std::string& out, double v)
-{
+void AppendPdfNumber(std::string& out, double v) {
     long long scaled = std::llround(v * 1000);
     if (scaled < 0) {
         out += '-';

@@ -7,8 +7,8 @@
 #include <deque>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace verolux::reports {
@@ -17,7 +17,7 @@ namespace verolux::reports {
 // cross-reference table at the end. Objects may be numbered before they are written (pages refer
 // to fonts that are only complete at the end).
 class PdfFile {
-public:
+  public:
     explicit PdfFile(QIODevice& out);
     ~PdfFile();
 
@@ -34,7 +34,7 @@ public:
     void finish(int catalog, int info);
     bool ok() const { return m_ok; }
 
-private:
+  private:
     struct Job {
         int number = 0, level = 0;
         std::string dict, data;

@@ -1,4 +1,4 @@
-#include "engine/PdfFont.h"
+#include "agent/reports/engine/PdfFont.h"
 
 #include <map>
 #include <mutex>
@@ -15,43 +15,42 @@ namespace verolux::reports {
 
 namespace {
 
-uint16_t u16(const QByteArray& b, int at)
-{
+uint16_t u16(const QByteArray& b, int at) {
     if (at < 0 || at + 2 > b.size()) return 0;
     return uint16_t((uint8_t(b[at]) << 8) | uint8_t(b[at + 1]));
 }
-int16_t s16(const QByteArray& b, int at) { return int16_t(u16(b, at)); }
-uint32_t u32(const QByteArray& b, int at) { return (uint32_t(u16(b, at)) << 16) | u16(b, at + 2); }
+int16_t s16(const QByteArray& b, int at) {
+    return int16_t(u16(b, at));
+}
+uint32_t u32(const QByteArray& b, int at) {
+    return (uint32_t(u16(b, at)) << 16) | u16(b, at + 2);
+}
 
-void put16(QByteArray& b, uint16_t v)
-{
+void put16(QByteArray& b, uint16_t v) {
     b.append(char(v >> 8));
     b.append(char(v & 0xFF));
 }
-void put32(QByteArray& b, uint32_t v)
-{
+void put32(QByteArray& b, uint32_t v) {
     put16(b, uint16_t(v >> 16));
     put16(b, uint16_t(v & 0xFFFF));
 }
-void set16(QByteArray& b, int at, uint16_t v)
-{
+void set16(QByteArray& b, int at, uint16_t v) {
     b[at] = char(v >> 8);
     b[at + 1] = char(v & 0xFF);
 }
 
-uint32_t checksum(const QByteArray& t)
-{
+uint32_t checksum(const QByteArray& t) {
     uint32_t sum = 0;
     for (int i = 0; i < t.size(); i += 4) {
         uint32_t v = 0;
-        for (int k = 0; k < 4; ++k) v = (v << 8) | (i + k < t.size() ? uint8_t(t[i + k]) : 0);
+        for (int k = 0; k < 4; ++k)
+            v = (v << 8) | (i + k < t.size() ? uint8_t(t[i + k]) : 0);
         sum += v;
     }
     return sum;
 }
 
-void hex4(std::string& out, uint32_t v)
-{
+void hex4(std::string& out, uint32_t v) {
     static const char digits[] = "0123456789ABCDEF";
     out += digits[(v >> 12) & 15];
     out += digits[(v >> 8) & 15];
@@ -59,8 +58,7 @@ void hex4(std::string& out, uint32_t v)
     out += digits[v & 15];
 }
 
-std::string utf16Hex(char32_t cp)
-{
+std::string utf16Hex(char32_t cp) {
     std::string s;
     if (cp >= 0x10000) {
         cp -= 0x10000;
@@ -78,8 +76,7 @@ struct FontTables {
 
 // Copying a CJK font's tables out of Qt takes longer than writing a small report, and the agent
 // exports with the same few fonts all day: keep them (QByteArray shares, so each export costs nothing).
-const FontTables& CachedTables(const QRawFont& raw)
-{
+const FontTables& CachedTables(const QRawFont& raw) {
     static std::mutex mutex;
     static std::map<QString, FontTables> cache;
     const QString key = raw.familyName() + QLatin1Char('/') + raw.styleName() + QLatin1Char('/') +
@@ -97,8 +94,7 @@ const FontTables& CachedTables(const QRawFont& raw)
 
 } // namespace
 
-std::unique_ptr<PdfFont> PdfFont::create(const QFont& font)
-{
+std::unique_ptr<PdfFont> PdfFont::create(const QFont& font) {
     std::unique_ptr<PdfFont> f(new PdfFont());
     f->m_raw = QRawFont::fromFont(font);
     if (!f->m_raw.isValid()) return nullptr;
@@ -131,8 +127,9 @@ std::unique_ptr<PdfFont> PdfFont::create(const QFont& font)
     QString ps;
     for (QChar c : f->m_raw.familyName() + f->m_raw.styleName())
         if (c.unicode() > 32 && c.unicode() < 127 && c != QLatin1Char('/') && c != QLatin1Char('(') &&
-            c != QLatin1Char(')') && c != QLatin1Char('<') && c != QLatin1Char('>') && c != QLatin1Char('[') &&
-            c != QLatin1Char(']') && c != QLatin1Char('{') && c != QLatin1Char('}') && c != QLatin1Char('%'))
+            c != QLatin1Char(')') && c != QLatin1Char('<') && c != QLatin1Char('>') &&
+            c != QLatin1Char('[') && c != QLatin1Char(']') && c != QLatin1Char('{') &&
+            c != QLatin1Char('}') && c != QLatin1Char('%'))
             ps += c;
     f->m_postscriptName = ps.isEmpty() ? QStringLiteral("Font") : ps;
     f->m_ascii.fill(-1);
@@ -140,8 +137,7 @@ std::unique_ptr<PdfFont> PdfFont::create(const QFont& font)
     return f;
 }
 
-quint32 GlyphIndex(const QRawFont& font, char32_t cp)
-{
+quint32 GlyphIndex(const QRawFont& font, char32_t cp) {
     QChar chars[2];
     int n = 1;
     if (cp >= 0x10000) {
@@ -157,8 +153,7 @@ quint32 GlyphIndex(const QRawFont& font, char32_t cp)
     return glyphs[0];
 }
 
-uint16_t PdfFont::glyphFor(char32_t cp)
-{
+uint16_t PdfFont::glyphFor(char32_t cp) {
     if (cp < 128 && m_ascii[cp] >= 0) return uint16_t(m_ascii[cp]);
     if (cp >= 128) {
         auto it = m_cmap.find(cp);
@@ -166,13 +161,14 @@ uint16_t PdfFont::glyphFor(char32_t cp)
     }
     const quint32 glyph = GlyphIndex(m_raw, cp);
     uint16_t gid = glyph < uint32_t(m_numGlyphs) ? uint16_t(glyph) : 0;
-    if (cp < 128) m_ascii[cp] = gid;
-    else m_cmap.emplace(cp, gid);
+    if (cp < 128)
+        m_ascii[cp] = gid;
+    else
+        m_cmap.emplace(cp, gid);
     return gid;
 }
 
-void PdfFont::encode(std::string_view s, std::string& hex)
-{
+void PdfFont::encode(std::string_view s, std::string& hex) {
     for (size_t i = 0; i < s.size();) {
         char32_t cp;
         i += DecodeUtf8(s, i, cp);
@@ -182,22 +178,21 @@ void PdfFont::encode(std::string_view s, std::string& hex)
     }
 }
 
-int PdfFont::advance(uint16_t gid) const
-{
+int PdfFont::advance(uint16_t gid) const {
     int idx = std::min<int>(gid, m_numHMetrics - 1);
     return u16(m_hmtx, idx * 4);
 }
 
 // Keeps every glyph id (so the PDF can use the font's own ids) but drops the outlines of glyphs the
 // document does not show: an embedded CJK font shrinks from megabytes to the few glyphs used.
-QByteArray PdfFont::subsetFontFile() const
-{
+QByteArray PdfFont::subsetFontFile() const {
     auto locaAt = [&](int g) -> uint32_t {
         return m_longLoca ? u32(m_loca, g * 4) : uint32_t(u16(m_loca, g * 2)) * 2;
     };
     std::set<int> keep;
     std::vector<int> todo;
-    for (const auto& [gid, cp] : m_used) todo.push_back(gid);
+    for (const auto& [gid, cp] : m_used)
+        todo.push_back(gid);
     while (!todo.empty()) {
         int g = todo.back();
         todo.pop_back();
@@ -211,9 +206,12 @@ QByteArray PdfFont::subsetFontFile() const
             uint16_t flags = u16(m_glyf, at);
             todo.push_back(u16(m_glyf, at + 2));
             at += 4 + ((flags & 0x1) ? 4 : 2);
-            if (flags & 0x8) at += 2;
-            else if (flags & 0x40) at += 4;
-            else if (flags & 0x80) at += 8;
+            if (flags & 0x8)
+                at += 2;
+            else if (flags & 0x40)
+                at += 4;
+            else if (flags & 0x80)
+                at += 8;
             if (!(flags & 0x20)) break;
         }
     }
@@ -224,7 +222,8 @@ QByteArray PdfFont::subsetFontFile() const
         uint32_t start = locaAt(g), end = locaAt(g + 1);
         if (end > start && end <= uint32_t(m_glyf.size())) {
             glyf.append(m_glyf.constData() + start, qsizetype(end - start));
-            while (glyf.size() % 4) glyf.append('\0');
+            while (glyf.size() % 4)
+                glyf.append('\0');
         }
     }
     put32(loca, uint32_t(glyf.size()));
@@ -240,14 +239,16 @@ QByteArray PdfFont::subsetFontFile() const
         const char* tag;
         QByteArray data;
     };
-    std::vector<Table> tables = {{"cvt ", m_cvt}, {"fpgm", m_fpgm}, {"glyf", glyf}, {"head", head},
-                                 {"hhea", m_hhea}, {"hmtx", hmtx}, {"loca", loca}, {"maxp", m_maxp},
-                                 {"prep", m_prep}};
-    tables.erase(std::remove_if(tables.begin(), tables.end(), [](const Table& t) { return t.data.isEmpty(); }),
-                 tables.end());
+    std::vector<Table> tables = {{"cvt ", m_cvt}, {"fpgm", m_fpgm}, {"glyf", glyf},
+                                 {"head", head},  {"hhea", m_hhea}, {"hmtx", hmtx},
+                                 {"loca", loca},  {"maxp", m_maxp}, {"prep", m_prep}};
+    tables.erase(
+        std::remove_if(tables.begin(), tables.end(), [](const Table& t) { return t.data.isEmpty(); }),
+        tables.end());
     const uint16_t n = uint16_t(tables.size());
     uint16_t entrySelector = 0;
-    while ((2u << entrySelector) <= n) ++entrySelector;
+    while ((2u << entrySelector) <= n)
+        ++entrySelector;
     const uint16_t searchRange = uint16_t(16u << entrySelector);
     QByteArray out;
     put32(out, 0x00010000);
@@ -265,21 +266,23 @@ QByteArray PdfFont::subsetFontFile() const
     }
     for (const Table& t : tables) {
         out.append(t.data);
-        while (out.size() % 4) out.append('\0');
+        while (out.size() % 4)
+            out.append('\0');
     }
     return out;
 }
 
-void PdfFont::write(PdfFile& file, int type0)
-{
+void PdfFont::write(PdfFile& file, int type0) {
     const int cid = file.reserve(), descriptor = file.reserve(), fontFile = file.reserve(),
               toUnicode = file.reserve();
     const double scale = 1000.0 / m_unitsPerEm;
     // A subset tag in the name, as readers expect of subset fonts: six letters from the glyph set.
     uint32_t h = 2166136261u;
-    for (const auto& [gid, cp] : m_used) h = (h ^ gid) * 16777619u;
+    for (const auto& [gid, cp] : m_used)
+        h = (h ^ gid) * 16777619u;
     std::string tag;
-    for (int i = 0; i < 6; ++i, h /= 26) tag += char('A' + h % 26);
+    for (int i = 0; i < 6; ++i, h /= 26)
+        tag += char('A' + h % 26);
     const std::string name = tag + "+" + m_postscriptName.toStdString();
 
     std::string t = "<</Type /Font /Subtype /Type0 /BaseFont /" + name +
@@ -290,7 +293,8 @@ void PdfFont::write(PdfFile& file, int type0)
     file.endObject();
 
     std::vector<uint16_t> glyphs;
-    for (const auto& [gid, cp] : m_used) glyphs.push_back(gid);
+    for (const auto& [gid, cp] : m_used)
+        glyphs.push_back(gid);
     std::sort(glyphs.begin(), glyphs.end());
     t = "<</Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
         " /CIDSystemInfo <</Registry (Adobe) /Ordering (Identity) /Supplement 0>> /FontDescriptor " +

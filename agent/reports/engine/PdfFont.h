@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/PdfFile.h"
+#include "agent/reports/engine/PdfFile.h"
 
 #include <QByteArray>
 #include <QFont>
@@ -22,7 +22,7 @@ quint32 GlyphIndex(const QRawFont& font, char32_t cp);
 // One TrueType font as the PDF writer embeds it: a CID font (Identity-H, two bytes per glyph id),
 // only the glyphs used, with a ToUnicode map so text can be searched and copied.
 class PdfFont {
-public:
+  public:
     // nullptr when the font has no TrueType outlines (glyf table), which this writer cannot subset.
     static std::unique_ptr<PdfFont> create(const QFont& font);
 
@@ -36,7 +36,7 @@ public:
     bool isBold() const { return m_bold; }
     bool isItalic() const { return m_italic; }
 
-private:
+  private:
     PdfFont() = default;
     uint16_t glyphFor(char32_t cp);
     QByteArray subsetFontFile() const;

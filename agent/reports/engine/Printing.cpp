@@ -1,6 +1,6 @@
-#include "engine/Printing.h"
+#include "agent/reports/engine/Printing.h"
 
-#include "engine/Report.h"
+#include "agent/reports/engine/Report.h"
 
 #include <QPageLayout>
 #include <QPageSize>
@@ -14,21 +14,20 @@ namespace {
 
 // The template's paper as the printer should see it: a named size where there is one, so the driver
 // picks its own media entry (cups-pdf, real trays) instead of a custom size.
-QPageSize PaperOf(const Report& report)
-{
+QPageSize PaperOf(const Report& report) {
     const PageSetup& page = report.reportTemplate().page;
     static const struct {
         const char* name;
         QPageSize::PageSizeId id;
-    } named[] = {{"A3", QPageSize::A3},         {"A4", QPageSize::A4},       {"A5", QPageSize::A5},
-                 {"B5", QPageSize::B5},         {"Letter", QPageSize::Letter}, {"Legal", QPageSize::Legal}};
+    } named[] = {{"A3", QPageSize::A3}, {"A4", QPageSize::A4},         {"A5", QPageSize::A5},
+                 {"B5", QPageSize::B5}, {"Letter", QPageSize::Letter}, {"Legal", QPageSize::Legal}};
     for (const auto& n : named)
         if (page.paper == n.name) return QPageSize(n.id);
-    return QPageSize(QSizeF(page.width, page.height), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+    return QPageSize(QSizeF(page.width, page.height), QPageSize::Millimeter, QString(),
+                     QPageSize::ExactMatch);
 }
 
-QString PrinterToUse(const Report& report, const QString& requested)
-{
+QString PrinterToUse(const Report& report, const QString& requested) {
     if (!requested.isEmpty()) return requested;
     const QString fromTemplate = QString::fromStdString(report.reportTemplate().printer);
     if (!fromTemplate.isEmpty()) return fromTemplate;
@@ -37,8 +36,7 @@ QString PrinterToUse(const Report& report, const QString& requested)
 
 } // namespace
 
-bool PrintReportTo(Report& report, const QString& printerName, QString* error)
-{
+bool PrintReportTo(Report& report, const QString& printerName, QString* error) {
     auto fail = [&](const QString& why) {
         if (error) *error = why;
         return false;
@@ -59,9 +57,8 @@ bool PrintReportTo(Report& report, const QString& printerName, QString* error)
     printer.setColorMode(QPrinter::Color);
     // The engine places everything from the paper's corner and keeps to the template's margins itself.
     printer.setFullPage(true);
-    printer.setPageLayout(QPageLayout(PaperOf(report),
-                                      report.landscape() ? QPageLayout::Landscape : QPageLayout::Portrait,
-                                      QMarginsF()));
+    printer.setPageLayout(QPageLayout(
+        PaperOf(report), report.landscape() ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
     if (!printer.isValid()) return fail(QStringLiteral("printer \"%1\" cannot be opened").arg(name));
 
     QPainter painter;
@@ -73,7 +70,8 @@ bool PrintReportTo(Report& report, const QString& printerName, QString* error)
         }
         report.paintPage(i, painter);
     }
-    if (!painter.end()) return fail(QStringLiteral("printer \"%1\": the job could not be finished").arg(name));
+    if (!painter.end())
+        return fail(QStringLiteral("printer \"%1\": the job could not be finished").arg(name));
     return true;
 }
 

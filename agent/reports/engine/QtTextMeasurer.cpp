@@ -1,7 +1,7 @@
-#include "engine/QtTextMeasurer.h"
+#include "agent/reports/engine/QtTextMeasurer.h"
 
+#include "agent/reports/engine/PdfFont.h"
 #include "common/Utf8Decode.h"
-#include "engine/PdfFont.h"
 
 #include <QString>
 
@@ -11,8 +11,7 @@ namespace {
 constexpr double kDpi = 1200;
 constexpr double kMmPerPixel = 25.4 / kDpi;
 
-bool isAscii(std::string_view s)
-{
+bool isAscii(std::string_view s) {
     for (char c : s)
         if (static_cast<unsigned char>(c) >= 0x80) return false;
     return true;
@@ -20,16 +19,14 @@ bool isAscii(std::string_view s)
 } // namespace
 
 QtTextMeasurer::QtTextMeasurer(const Template& tmpl, const StyleFonts& fonts)
-    : m_fonts(fonts), m_device(1, 1, QImage::Format_Mono)
-{
+    : m_fonts(fonts), m_device(1, 1, QImage::Format_Mono) {
     const int dotsPerMeter = static_cast<int>(kDpi / 0.0254 + 0.5);
     m_device.setDotsPerMeterX(dotsPerMeter);
     m_device.setDotsPerMeterY(dotsPerMeter);
     m_metrics.resize(tmpl.styles.size());
 }
 
-QtTextMeasurer::Metrics& QtTextMeasurer::metrics(int style)
-{
+QtTextMeasurer::Metrics& QtTextMeasurer::metrics(int style) {
     Metrics& m = m_metrics[size_t(style)];
     if (!m.fm) {
         m.fm = std::make_unique<QFontMetricsF>(m_fonts.font(style), &m_device);
@@ -42,8 +39,7 @@ QtTextMeasurer::Metrics& QtTextMeasurer::metrics(int style)
     return m;
 }
 
-double QtTextMeasurer::advance(Metrics& m, char32_t cp)
-{
+double QtTextMeasurer::advance(Metrics& m, char32_t cp) {
     if (cp < 128 && m.ascii[cp] >= 0) return m.ascii[cp];
     if (cp >= 128) {
         auto it = m.advances.find(cp);
@@ -57,13 +53,14 @@ double QtTextMeasurer::advance(Metrics& m, char32_t cp)
                 w = adv.x() * kMmPerPixel;
         }
     }
-    if (cp < 128) m.ascii[cp] = w < 0 ? -2 : w; // -2: ask the fallback each time (rare)
-    else m.advances.emplace(cp, w);
+    if (cp < 128)
+        m.ascii[cp] = w < 0 ? -2 : w; // -2: ask the fallback each time (rare)
+    else
+        m.advances.emplace(cp, w);
     return w;
 }
 
-double QtTextMeasurer::textWidth(int style, std::string_view text)
-{
+double QtTextMeasurer::textWidth(int style, std::string_view text) {
     if (text.empty()) return 0;
     Metrics& m = metrics(style);
     double sum = 0;
@@ -72,8 +69,10 @@ double QtTextMeasurer::textWidth(int style, std::string_view text)
         char32_t cp;
         i += DecodeUtf8(text, i, cp);
         double a = advance(m, cp);
-        if (a < 0) missing = true;
-        else sum += a;
+        if (a < 0)
+            missing = true;
+        else
+            sum += a;
     }
     if (!missing) return sum;
     // A character the style's font lacks: Qt draws it from a fallback font, so measure as Qt does.

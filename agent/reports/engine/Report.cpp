@@ -1,13 +1,13 @@
-#include "engine/Report.h"
+#include "agent/reports/engine/Report.h"
 
-#include "engine/PagePainter.h"
-#include "engine/PainterCanvas.h"
-#include "engine/PdfExport.h"
-#include "engine/Printing.h"
-#include "engine/QtTextMeasurer.h"
-#include "engine/StyleFonts.h"
-#include "layout/Paginator.h"
-#include "model/TemplateFile.h"
+#include "agent/reports/engine/PagePainter.h"
+#include "agent/reports/engine/PainterCanvas.h"
+#include "agent/reports/engine/PdfExport.h"
+#include "agent/reports/engine/Printing.h"
+#include "agent/reports/engine/QtTextMeasurer.h"
+#include "agent/reports/engine/StyleFonts.h"
+#include "agent/reports/layout/Paginator.h"
+#include "agent/reports/model/TemplateFile.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -18,15 +18,14 @@ namespace verolux::reports {
 
 namespace {
 
-std::vector<std::string> names(const std::vector<Declared>& list)
-{
+std::vector<std::string> names(const std::vector<Declared>& list) {
     std::vector<std::string> out;
-    for (const auto& d : list) out.push_back(d.name);
+    for (const auto& d : list)
+        out.push_back(d.name);
     return out;
 }
 
-format::DateTime now()
-{
+format::DateTime now() {
     QDateTime t = QDateTime::currentDateTime();
     format::DateTime d;
     d.year = t.date().year();
@@ -40,15 +39,13 @@ format::DateTime now()
 
 } // namespace
 
-Report::Report(QObject* parent) : QObject(parent)
-{
+Report::Report(QObject* parent) : QObject(parent) {
     adoptTemplate(std::make_unique<Template>());
 }
 
 Report::~Report() = default;
 
-void Report::adoptTemplate(std::unique_ptr<Template> tmpl)
-{
+void Report::adoptTemplate(std::unique_ptr<Template> tmpl) {
     // Pages point into the old template: drop them before it goes.
     m_layout = LaidOutReport{};
     m_painter.reset();
@@ -66,8 +63,7 @@ void Report::adoptTemplate(std::unique_ptr<Template> tmpl)
     invalidate();
 }
 
-bool Report::LoadTemplate(const QString& path)
-{
+bool Report::LoadTemplate(const QString& path) {
     m_lastError.clear();
     QFile file(path);
     const QString name = QFileInfo(path).fileName();
@@ -87,8 +83,7 @@ bool Report::LoadTemplate(const QString& path)
     return true;
 }
 
-void Report::setTemplate(const Template& tmpl)
-{
+void Report::setTemplate(const Template& tmpl) {
     auto params = m_parameters.values();
     auto paramNames = names(m_template->parameters);
     auto oldFields = names(m_template->fields);
@@ -106,49 +101,46 @@ void Report::setTemplate(const Template& tmpl)
     }
     for (const auto& row : rows) {
         std::vector<ScalarValue> mapped;
-        for (int idx : from) mapped.push_back(idx >= 0 && size_t(idx) < row.size() ? row[size_t(idx)] : ScalarValue{});
+        for (int idx : from)
+            mapped.push_back(idx >= 0 && size_t(idx) < row.size() ? row[size_t(idx)] : ScalarValue{});
         m_data.rows.push_back(std::move(mapped));
     }
     invalidate();
 }
 
-void Report::PrepareRecords()
-{
+void Report::PrepareRecords() {
     m_data.rows.clear();
     m_inRecord = false;
     invalidate();
 }
 
-void Report::AppendRecord()
-{
+void Report::AppendRecord() {
     m_fields.clearValues();
     m_inRecord = true;
 }
 
-void Report::PostRecord()
-{
+void Report::PostRecord() {
     if (!m_inRecord) return;
     m_data.rows.push_back(m_fields.values());
     m_inRecord = false;
     invalidate();
 }
 
-void Report::ReportTitle(const QString& title)
-{
+void Report::ReportTitle(const QString& title) {
     m_title = title;
     invalidate();
 }
 
-void Report::PrinterName(const QString& name) { m_printerName = name; }
+void Report::PrinterName(const QString& name) {
+    m_printerName = name;
+}
 
-QString Report::effectivePrinterName() const
-{
+QString Report::effectivePrinterName() const {
     if (!m_printerName.isEmpty()) return m_printerName;
     return QString::fromStdString(m_template->printer);
 }
 
-bool Report::PrintDirect(int mode, int showDialog)
-{
+bool Report::PrintDirect(int mode, int showDialog) {
     Q_UNUSED(mode);
     Q_UNUSED(showDialog);
     m_lastError.clear();
@@ -160,8 +152,7 @@ bool Report::PrintDirect(int mode, int showDialog)
     return true;
 }
 
-bool Report::ExportToFile(int type, const QString& path, int showOptions, int openAfter)
-{
+bool Report::ExportToFile(int type, const QString& path, int showOptions, int openAfter) {
     Q_UNUSED(showOptions);
     Q_UNUSED(openAfter);
     m_lastError.clear();
@@ -182,23 +173,23 @@ bool Report::ExportToFile(int type, const QString& path, int showOptions, int op
     return true;
 }
 
-bool Report::SaveTemplate(const QString& path)
-{
+bool Report::SaveTemplate(const QString& path) {
     m_lastError.clear();
     const std::string json = WriteTemplate(*m_template);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(json.data(), qint64(json.size())) != qint64(json.size()) ||
-        !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(json.data(), qint64(json.size())) != qint64(json.size()) || !file.commit()) {
         m_lastError = QFileInfo(path).fileName() + QStringLiteral(": ") + file.errorString();
         return false;
     }
     return true;
 }
 
-void Report::ClearTemplate() { adoptTemplate(std::make_unique<Template>()); }
+void Report::ClearTemplate() {
+    adoptTemplate(std::make_unique<Template>());
+}
 
-void Report::ensureLayout()
-{
+void Report::ensureLayout() {
     if (m_laidOutGeneration == m_generation) return;
     if (!m_fonts) {
         m_fonts = std::make_unique<StyleFonts>(*m_template);
@@ -212,38 +203,37 @@ void Report::ensureLayout()
     m_laidOutGeneration = m_generation;
 }
 
-const LaidOutReport& Report::layout()
-{
+const LaidOutReport& Report::layout() {
     ensureLayout();
     return m_layout;
 }
 
-int Report::pageCount() { return static_cast<int>(layout().pages.size()); }
+int Report::pageCount() {
+    return static_cast<int>(layout().pages.size());
+}
 
-QSizeF Report::pageSizeMm() const
-{
+QSizeF Report::pageSizeMm() const {
     return QSizeF(m_template->page.pageWidth(), m_template->page.pageHeight());
 }
 
-bool Report::landscape() const { return m_template->page.landscape; }
+bool Report::landscape() const {
+    return m_template->page.landscape;
+}
 
-void Report::paintPage(int index, QPainter& painter)
-{
+void Report::paintPage(int index, QPainter& painter) {
     ensureLayout();
     if (index < 0 || index >= static_cast<int>(m_layout.pages.size())) return;
     PainterCanvas canvas(painter, *m_fonts);
     m_painter->paint(m_layout.pages[size_t(index)], canvas);
 }
 
-void Report::paintPage(int index, PageCanvas& canvas)
-{
+void Report::paintPage(int index, PageCanvas& canvas) {
     ensureLayout();
     if (index < 0 || index >= static_cast<int>(m_layout.pages.size())) return;
     m_painter->paint(m_layout.pages[size_t(index)], canvas);
 }
 
-const StyleFonts& Report::styleFonts()
-{
+const StyleFonts& Report::styleFonts() {
     ensureLayout();
     return *m_fonts;
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "engine/ValueCollection.h"
-#include "layout/PageLayout.h"
-#include "layout/ReportData.h"
-#include "model/Template.h"
+#include "agent/reports/engine/ValueCollection.h"
+#include "agent/reports/layout/PageLayout.h"
+#include "agent/reports/layout/ReportData.h"
+#include "agent/reports/model/Template.h"
 
 #include <QObject>
 #include <QPainter>
@@ -21,7 +21,7 @@ class PageCanvas;
 
 // What ExportBegin hands its handler before an export starts. Handlers may read or change it.
 struct ExportOptions {
-    int type = 5;  // 5 = PDF
+    int type = 5; // 5 = PDF
     QString path;
     QString title; // written as the PDF's document title
     QString creator = QStringLiteral("Verolux");
@@ -32,7 +32,7 @@ struct ExportOptions {
 // then ExportToFile, PrintDirect, or paint pages for a viewer.
 class Report : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr int kExportPdf = 5;
 
     explicit Report(QObject* parent = nullptr);
@@ -75,10 +75,10 @@ public:
     // The fonts of the template's styles (valid after layout()).
     const StyleFonts& styleFonts();
 
-signals:
+  signals:
     void ExportBegin(verolux::reports::ExportOptions* pOptionObject);
 
-private:
+  private:
     void adoptTemplate(std::unique_ptr<Template> tmpl);
     void invalidate() { ++m_generation; }
     void ensureLayout();

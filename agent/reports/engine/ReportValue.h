@@ -11,7 +11,7 @@ namespace verolux::reports {
 
 // A named value of the report object: one parameter, or one field of the record being appended.
 class ReportValue {
-public:
+  public:
     ReportValue() = default;
     ReportValue(std::string name, uint64_t* generation) : m_name(std::move(name)), m_generation(generation) {}
 
@@ -23,7 +23,7 @@ public:
     // Convenience for callers holding text: the value becomes Text (Empty for a null QString).
     void setValue(const QString& text);
 
-private:
+  private:
     std::string m_name;
     ScalarValue m_value;
     uint64_t* m_generation = nullptr; // bumped on writes so the report knows to lay out again

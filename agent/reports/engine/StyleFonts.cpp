@@ -1,9 +1,8 @@
-#include "engine/StyleFonts.h"
+#include "agent/reports/engine/StyleFonts.h"
 
 namespace verolux::reports {
 
-StyleFonts::StyleFonts(const Template& tmpl)
-{
+StyleFonts::StyleFonts(const Template& tmpl) {
     m_fonts.reserve(tmpl.styles.size());
     for (const TextStyle& st : tmpl.styles) {
         QFont f(QString::fromStdString(st.fontFamily));

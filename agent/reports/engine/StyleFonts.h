@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Template.h"
+#include "agent/reports/model/Template.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -11,12 +11,12 @@ namespace verolux::reports {
 
 // One QFont per template style, built once: creating fonts per cell is one of the slow paths.
 class StyleFonts {
-public:
+  public:
     explicit StyleFonts(const Template& tmpl);
     const QFont& font(int style) const { return m_fonts[size_t(style)]; }
     int count() const { return static_cast<int>(m_fonts.size()); }
 
-private:
+  private:
     std::vector<QFont> m_fonts;
 };
 

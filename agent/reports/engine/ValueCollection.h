@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/ReportValue.h"
+#include "agent/reports/engine/ReportValue.h"
 
 #include <string_view>
 #include <vector>
@@ -9,7 +9,7 @@ namespace verolux::reports {
 
 // `Parameters` and `Fields` of the report object: counted from 1, in template order.
 class ValueCollection {
-public:
+  public:
     int count() const { return static_cast<int>(m_items.size()); }
     // 1-based. Out of range gives a detached item whose writes go nowhere, so a caller's loop can
     // never corrupt the report.
@@ -21,7 +21,7 @@ public:
     void clearValues();
     std::vector<ScalarValue> values() const;
 
-private:
+  private:
     std::vector<ReportValue> m_items;
     ReportValue m_detached;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "format/TypedValue.h"
+#include "agent/reports/format/Int128.h"
+#include "agent/reports/format/TypedValue.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,7 +18,7 @@ std::optional<AggregateFunction> ParseAggregateFunction(std::string_view name);
 // skipped and not counted. Integer and currency sums are exact (128-bit accumulator);
 // decimal sums use compensated summation.
 class Aggregator {
-public:
+  public:
     void add(const TypedValue& value);
     void reset();
 
@@ -35,11 +36,11 @@ public:
     // count() as an Integer value for AggregateFunction::Count.
     TypedValue result(AggregateFunction function) const;
 
-private:
+  private:
     std::int64_t m_count = 0;
     std::int64_t m_numericCount = 0;
-    __int128 m_fixedSum = 0; // Integer/Boolean/Currency in kCurrencyScale units
-    double m_realSum = 0;    // Decimal, Neumaier-compensated
+    Int128 m_fixedSum = 0; // Integer/Boolean/Currency in kCurrencyScale units
+    double m_realSum = 0;  // Decimal, Neumaier-compensated
     double m_realCompensation = 0;
     bool m_anyCurrency = false;
     bool m_anyDecimal = false;

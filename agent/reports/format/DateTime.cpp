@@ -1,15 +1,16 @@
-#include "format/DateTime.h"
+#include "agent/reports/format/DateTime.h"
 
 #include <ctime>
 
 namespace verolux::reports::format {
 
 namespace {
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 // Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d)
-{
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
     const unsigned yoe = static_cast<unsigned>(y - era * 400);
@@ -18,8 +19,7 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d)
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
-void CivilFromDays(std::int64_t z, int& year, int& month, int& day)
-{
+void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
     z += 719468;
     const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
     const unsigned doe = static_cast<unsigned>(z - era * 146097);
@@ -32,47 +32,38 @@ void CivilFromDays(std::int64_t z, int& year, int& month, int& day)
     year = static_cast<int>(y + (month <= 2));
 }
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b)
-{
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
     std::int64_t q = a / b;
-    if ((a % b != 0) && ((a < 0) != (b < 0)))
-        --q;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
     return q;
 }
 } // namespace
 
-int DaysInMonth(int year, int month)
-{
+int DaysInMonth(int year, int month) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12)
-        return 0;
+    if (month < 1 || month > 12) return 0;
     return month == 2 && IsLeap(year) ? 29 : kDays[month - 1];
 }
 
-bool DateTime::isValid() const
-{
-    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month)
-        && hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0 && second <= 59
-        && millisecond >= 0 && millisecond <= 999;
+bool DateTime::isValid() const {
+    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
+           day <= DaysInMonth(year, month) && hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 &&
+           second >= 0 && second <= 59 && millisecond >= 0 && millisecond <= 999;
 }
 
-int DateTime::dayOfWeek() const
-{
+int DateTime::dayOfWeek() const {
     // 1970-01-01 was a Thursday (4).
     const std::int64_t days = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
     return static_cast<int>(((days % 7) + 7 + 3) % 7) + 1;
 }
 
-DateTime DateTimeFromUnixMs(std::int64_t ms, int utcOffsetMinutes)
-{
+DateTime DateTimeFromUnixMs(std::int64_t ms, int utcOffsetMinutes) {
     // Clamp to years 1..9999 so every result is a valid date.
     constexpr std::int64_t kMin = -62135596800000LL; // 0001-01-01T00:00:00Z
     constexpr std::int64_t kMax = 253402300799999LL; // 9999-12-31T23:59:59.999Z
     ms += static_cast<std::int64_t>(utcOffsetMinutes) * 60000;
-    if (ms < kMin)
-        ms = kMin;
-    if (ms > kMax)
-        ms = kMax;
+    if (ms < kMin) ms = kMin;
+    if (ms > kMax) ms = kMax;
     const std::int64_t days = FloorDiv(ms, 86400000);
     std::int64_t rest = ms - days * 86400000;
     DateTime dt;
@@ -86,12 +77,10 @@ DateTime DateTimeFromUnixMs(std::int64_t ms, int utcOffsetMinutes)
     return dt;
 }
 
-std::optional<DateTime> DateTimeFromUnixMsLocal(std::int64_t ms)
-{
+std::optional<DateTime> DateTimeFromUnixMsLocal(std::int64_t ms) {
     const std::time_t seconds = static_cast<std::time_t>(FloorDiv(ms, 1000));
     std::tm local{};
-    if (!localtime_r(&seconds, &local))
-        return std::nullopt;
+    if (!localtime_r(&seconds, &local)) return std::nullopt;
     return DateTimeFromUnixMs(ms, static_cast<int>(local.tm_gmtoff / 60));
 }
 

@@ -19,9 +19,9 @@ struct DecimalDigits {
 
 // A number rounded half away from zero to a fixed count of decimals.
 struct FixedDigits {
-    bool negative = false;      // never set for zero
-    std::string integerPart;    // no leading zeros; "0" for zero
-    std::string fractionPart;   // exactly the requested count of digits
+    bool negative = false;    // never set for zero
+    std::string integerPart;  // no leading zeros; "0" for zero
+    std::string fractionPart; // exactly the requested count of digits
 
     bool isZero() const;
 };

@@ -1,6 +1,6 @@
-#include "format/FieldType.h"
+#include "agent/reports/format/FieldType.h"
 
-#include "format/TextUtil.h"
+#include "agent/reports/format/TextUtil.h"
 
 #include <array>
 #include <utility>
@@ -18,19 +18,15 @@ constexpr std::array<std::pair<std::string_view, FieldType>, 6> kNames{{
 }};
 } // namespace
 
-std::optional<FieldType> ParseFieldType(std::string_view name)
-{
+std::optional<FieldType> ParseFieldType(std::string_view name) {
     for (const auto& [text, type] : kNames)
-        if (detail::EqualsIgnoreCase(name, text))
-            return type;
+        if (detail::EqualsIgnoreCase(name, text)) return type;
     return std::nullopt;
 }
 
-std::string_view FieldTypeName(FieldType type)
-{
+std::string_view FieldTypeName(FieldType type) {
     for (const auto& [text, t] : kNames)
-        if (t == type)
-            return text;
+        if (t == type) return text;
     return "text";
 }
 

@@ -1,4 +1,5 @@
-#include "format/NumberFormat.h"
+#include "agent/reports/format/NumberFormat.h"
+#include "agent/reports/format/Int128.h"
 
 #include <algorithm>
 #include <memory>
@@ -9,20 +10,15 @@ namespace verolux::reports::format::detail {
 namespace {
 constexpr int kMaxDecimals = 30;
 
-size_t Utf8Length(unsigned char lead)
-{
-    if (lead >= 0xF0)
-        return 4;
-    if (lead >= 0xE0)
-        return 3;
-    if (lead >= 0xC0)
-        return 2;
+size_t Utf8Length(unsigned char lead) {
+    if (lead >= 0xF0) return 4;
+    if (lead >= 0xE0) return 3;
+    if (lead >= 0xC0) return 2;
     return 1;
 }
 
 // Splits at ';' outside "quoted" text and not escaped by a backslash.
-std::vector<std::string_view> SplitSections(std::string_view format)
-{
+std::vector<std::string_view> SplitSections(std::string_view format) {
     std::vector<std::string_view> sections;
     bool quoted = false;
     size_t start = 0;
@@ -41,7 +37,9 @@ std::vector<std::string_view> SplitSections(std::string_view format)
     return sections;
 }
 
-bool IsPlaceholder(char c) { return c == '0' || c == '#'; }
+bool IsPlaceholder(char c) {
+    return c == '0' || c == '#';
+}
 
 struct Section {
     std::string prefix;
@@ -54,8 +52,7 @@ struct Section {
     int maxDecimals = 0;
 };
 
-Section ParseSection(std::string_view text)
-{
+Section ParseSection(std::string_view text) {
     Section section;
     enum class Part { Prefix, Pattern, Suffix } part = Part::Prefix;
     bool inFraction = false;
@@ -67,22 +64,21 @@ Section ParseSection(std::string_view text)
         if (c == '"') {
             const size_t end = text.find('"', i + 1);
             const size_t stop = end == std::string_view::npos ? text.size() : end;
-            if (part == Part::Pattern)
-                part = Part::Suffix;
+            if (part == Part::Pattern) part = Part::Suffix;
             literal(text.substr(i + 1, stop - i - 1));
             i = end == std::string_view::npos ? text.size() : end + 1;
             continue;
         }
         if (c == '\\' && i + 1 < text.size()) {
-            if (part == Part::Pattern)
-                part = Part::Suffix;
-            const size_t length = std::min(Utf8Length(static_cast<unsigned char>(text[i + 1])), text.size() - i - 1);
+            if (part == Part::Pattern) part = Part::Suffix;
+            const size_t length =
+                std::min(Utf8Length(static_cast<unsigned char>(text[i + 1])), text.size() - i - 1);
             literal(text.substr(i + 1, length));
             i += 1 + length;
             continue;
         }
-        const bool startsPattern = IsPlaceholder(c)
-            || ((c == '.' || c == ',') && i + 1 < text.size() && IsPlaceholder(text[i + 1]));
+        const bool startsPattern =
+            IsPlaceholder(c) || ((c == '.' || c == ',') && i + 1 < text.size() && IsPlaceholder(text[i + 1]));
         if (part == Part::Prefix && startsPattern) {
             part = Part::Pattern;
             section.hasPattern = true;
@@ -91,8 +87,7 @@ Section ParseSection(std::string_view text)
             if (IsPlaceholder(c)) {
                 if (inFraction) {
                     section.maxDecimals++;
-                    if (c == '0')
-                        section.minDecimals = section.maxDecimals;
+                    if (c == '0') section.minDecimals = section.maxDecimals;
                 } else if (c == '0') {
                     section.minInteger++;
                 }
@@ -111,8 +106,7 @@ Section ParseSection(std::string_view text)
             }
             part = Part::Suffix;
         }
-        if (c == '%')
-            section.percent = true;
+        if (c == '%') section.percent = true;
         const size_t length = std::min(Utf8Length(static_cast<unsigned char>(c)), text.size() - i);
         literal(text.substr(i, length));
         i += length;
@@ -125,35 +119,30 @@ Section ParseSection(std::string_view text)
 
 // The digits of a number, rounded on demand to a section's decimals.
 class DigitsSource {
-public:
+  public:
     explicit DigitsSource(const DecimalDigits& value) : m_magnitude(value) { m_magnitude.negative = false; }
 
-    FixedDigits round(int decimals, bool percent) const
-    {
+    FixedDigits round(int decimals, bool percent) const {
         DecimalDigits scaled = m_magnitude;
-        if (percent && !scaled.isZero())
-            scaled.exponent += 2;
+        if (percent && !scaled.isZero()) scaled.exponent += 2;
         return RoundToDecimals(scaled, decimals);
     }
 
-private:
+  private:
     DecimalDigits m_magnitude;
 };
 
 // An integer or currency amount (value / 10^scale): rounded in 128-bit arithmetic, no digit strings.
 class ScaledSource {
-public:
+  public:
     ScaledSource(std::int64_t value, int scaleDigits)
-        : m_value(value)
-        , m_scale(scaleDigits)
-        , m_magnitude(value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value))
-    {
+        : m_value(value), m_scale(scaleDigits),
+          m_magnitude(value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value)) {
     }
 
-    FixedDigits round(int decimals, bool percent) const
-    {
+    FixedDigits round(int decimals, bool percent) const {
         const int scale = percent ? m_scale - 2 : m_scale;
-        unsigned __int128 units = m_magnitude;
+        UInt128 units = m_magnitude;
         if (decimals >= scale) {
             if (decimals - scale > 19)
                 return DigitsSource(DecimalFromScaled(m_value, m_scale)).round(decimals, percent);
@@ -162,12 +151,12 @@ public:
             if (scale - decimals > 20)
                 units = 0;
             else {
-                const unsigned __int128 divisor = Power(scale - decimals);
+                const UInt128 divisor = Power(scale - decimals);
                 units = (units + divisor / 2) / divisor;
             }
         }
         FixedDigits out;
-        const unsigned __int128 one = Power(decimals);
+        const UInt128 one = Power(decimals);
         if (units <= UINT64_MAX) {
             const auto small = static_cast<std::uint64_t>(units);
             const auto smallOne = static_cast<std::uint64_t>(one);
@@ -185,20 +174,17 @@ public:
         return out;
     }
 
-private:
-    static unsigned __int128 Power(int exponent)
-    {
-        unsigned __int128 p = 1;
+  private:
+    static UInt128 Power(int exponent) {
+        UInt128 p = 1;
         for (int i = 0; i < exponent; ++i)
             p *= 10;
         return p;
     }
 
-    static std::string ToText(unsigned __int128 v)
-    {
+    static std::string ToText(UInt128 v) {
         // 128-bit division is slow: most amounts fit 64 bits.
-        if (v <= UINT64_MAX)
-            return std::to_string(static_cast<std::uint64_t>(v));
+        if (v <= UINT64_MAX) return std::to_string(static_cast<std::uint64_t>(v));
         char buffer[48];
         char* end = buffer + sizeof buffer;
         char* p = end;
@@ -220,15 +206,12 @@ struct ParsedFormat {
     std::vector<bool> blank; // the section's text is empty: prints nothing
 };
 
-const ParsedFormat& Parse(std::string_view format)
-{
+const ParsedFormat& Parse(std::string_view format) {
     constexpr size_t kCacheSize = 32;
     thread_local std::vector<std::pair<std::string, std::unique_ptr<ParsedFormat>>> cache;
     for (const auto& [text, parsed] : cache)
-        if (text == format)
-            return *parsed;
-    if (cache.size() >= kCacheSize)
-        cache.clear();
+        if (text == format) return *parsed;
+    if (cache.size() >= kCacheSize) cache.clear();
     auto parsed = std::make_unique<ParsedFormat>();
     for (std::string_view section : SplitSections(format)) {
         parsed->sections.push_back(ParseSection(section));
@@ -238,8 +221,7 @@ const ParsedFormat& Parse(std::string_view format)
     return *cache.back().second;
 }
 
-std::string Render(const FixedDigits& fixed, const Section& section)
-{
+std::string Render(const FixedDigits& fixed, const Section& section) {
     std::string fraction = fixed.fractionPart;
     while (static_cast<int>(fraction.size()) > section.minDecimals && fraction.back() == '0')
         fraction.pop_back();
@@ -251,24 +233,20 @@ std::string Render(const FixedDigits& fixed, const Section& section)
         grouped.reserve(integer.size() + integer.size() / 3);
         const size_t head = integer.size() % 3;
         for (size_t i = 0; i < integer.size(); ++i) {
-            if (i != 0 && (i - head) % 3 == 0 && i >= head)
-                grouped.push_back(',');
+            if (i != 0 && (i - head) % 3 == 0 && i >= head) grouped.push_back(',');
             grouped.push_back(integer[i]);
         }
         integer = std::move(grouped);
     }
     std::string out = section.prefix + integer;
-    if (!fraction.empty())
-        out += "." + fraction;
+    if (!fraction.empty()) out += "." + fraction;
     // "#" alone for zero would print nothing at all; show the zero.
-    if (section.hasPattern && integer.empty() && fraction.empty())
-        out += "0";
+    if (section.hasPattern && integer.empty() && fraction.empty()) out += "0";
     return out + section.suffix;
 }
 } // namespace
 
-bool IsNumberFormat(std::string_view format)
-{
+bool IsNumberFormat(std::string_view format) {
     bool quoted = false;
     for (size_t i = 0; i < format.size(); ++i) {
         const char c = format[i];
@@ -284,38 +262,32 @@ bool IsNumberFormat(std::string_view format)
 
 namespace {
 template <typename Source>
-std::string FormatWith(const Source& source, bool negativeValue, std::string_view format)
-{
+std::string FormatWith(const Source& source, bool negativeValue, std::string_view format) {
     const ParsedFormat& parsed = Parse(format);
     const Section& first = parsed.sections[0];
     const FixedDigits fixed = source.round(first.maxDecimals, first.percent);
     if (parsed.sections.size() >= 3 && fixed.isZero()) {
-        if (parsed.blank[2])
-            return {};
+        if (parsed.blank[2]) return {};
         const Section& zero = parsed.sections[2];
         return Render(source.round(zero.maxDecimals, zero.percent), zero);
     }
     if (negativeValue && parsed.sections.size() >= 2) {
-        if (parsed.blank[1])
-            return {};
+        if (parsed.blank[1]) return {};
         const Section& negative = parsed.sections[1];
         return Render(source.round(negative.maxDecimals, negative.percent), negative);
     }
     std::string out = Render(fixed, first);
     // A negative amount that rounds to zero prints without its sign.
-    if (negativeValue && !fixed.isZero())
-        out = "-" + out;
+    if (negativeValue && !fixed.isZero()) out = "-" + out;
     return out;
 }
 } // namespace
 
-std::string FormatNumber(const DecimalDigits& value, std::string_view format)
-{
+std::string FormatNumber(const DecimalDigits& value, std::string_view format) {
     return FormatWith(DigitsSource(value), value.negative && !value.isZero(), format);
 }
 
-std::string FormatScaledNumber(std::int64_t value, int scaleDigits, std::string_view format)
-{
+std::string FormatScaledNumber(std::int64_t value, int scaleDigits, std::string_view format) {
     return FormatWith(ScaledSource(value, scaleDigits), value < 0, format);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "format/DecimalDigits.h"
+#include "agent/reports/format/DecimalDigits.h"
 
 #include <cstdint>
 #include <string>

@@ -1,64 +1,57 @@
-#include "format/TypedValue.h"
+#include "agent/reports/format/TypedValue.h"
+#include "agent/reports/format/Int128.h"
 
-#include "format/DecimalDigits.h"
+#include "agent/reports/format/DecimalDigits.h"
 
 #include <cmath>
 #include <cstdio>
 
 namespace verolux::reports::format {
 
-TypedValue TypedValue::ofText(std::string s)
-{
+TypedValue TypedValue::ofText(std::string s) {
     TypedValue v;
     v.kind = Kind::Text;
     v.text = std::move(s);
     return v;
 }
 
-TypedValue TypedValue::ofInteger(std::int64_t x)
-{
+TypedValue TypedValue::ofInteger(std::int64_t x) {
     TypedValue v;
     v.kind = Kind::Integer;
     v.fixed = x;
     return v;
 }
 
-TypedValue TypedValue::ofCurrencyUnits(std::int64_t x)
-{
+TypedValue TypedValue::ofCurrencyUnits(std::int64_t x) {
     TypedValue v;
     v.kind = Kind::Currency;
     v.fixed = x;
     return v;
 }
 
-TypedValue TypedValue::ofDecimal(double x)
-{
-    if (!std::isfinite(x))
-        return {};
+TypedValue TypedValue::ofDecimal(double x) {
+    if (!std::isfinite(x)) return {};
     TypedValue v;
     v.kind = Kind::Decimal;
     v.real = x == 0 ? 0.0 : x; // no negative zero
     return v;
 }
 
-TypedValue TypedValue::ofBoolean(bool b)
-{
+TypedValue TypedValue::ofBoolean(bool b) {
     TypedValue v;
     v.kind = Kind::Boolean;
     v.boolean = b;
     return v;
 }
 
-TypedValue TypedValue::ofDateTime(const DateTime& d)
-{
+TypedValue TypedValue::ofDateTime(const DateTime& d) {
     TypedValue v;
     v.kind = Kind::DateTime;
     v.dateTime = d;
     return v;
 }
 
-double TypedValue::toDouble() const
-{
+double TypedValue::toDouble() const {
     switch (kind) {
     case Kind::Integer:
         return static_cast<double>(fixed);
@@ -73,8 +66,7 @@ double TypedValue::toDouble() const
     }
 }
 
-std::string TypedValue::toString() const
-{
+std::string TypedValue::toString() const {
     switch (kind) {
     case Kind::Empty:
         return {};
@@ -99,8 +91,7 @@ std::string TypedValue::toString() const
 }
 
 namespace {
-int Rank(TypedValue::Kind kind)
-{
+int Rank(TypedValue::Kind kind) {
     switch (kind) {
     case TypedValue::Kind::Empty:
         return 0;
@@ -118,11 +109,10 @@ int Rank(TypedValue::Kind kind)
 }
 
 // Integer, currency and boolean in exact ten-thousandths.
-__int128 ScaledUnits(const TypedValue& v)
-{
+Int128 ScaledUnits(const TypedValue& v) {
     switch (v.kind) {
     case TypedValue::Kind::Integer:
-        return static_cast<__int128>(v.fixed) * kCurrencyScale;
+        return static_cast<Int128>(v.fixed) * kCurrencyScale;
     case TypedValue::Kind::Currency:
         return v.fixed;
     case TypedValue::Kind::Boolean:
@@ -132,19 +122,15 @@ __int128 ScaledUnits(const TypedValue& v)
     }
 }
 
-template <typename T>
-int Sign(const T& a, const T& b)
-{
+template <typename T> int Sign(const T& a, const T& b) {
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 } // namespace
 
-int CompareValues(const TypedValue& a, const TypedValue& b)
-{
+int CompareValues(const TypedValue& a, const TypedValue& b) {
     const int rankA = Rank(a.kind);
     const int rankB = Rank(b.kind);
-    if (rankA != rankB)
-        return rankA < rankB ? -1 : 1;
+    if (rankA != rankB) return rankA < rankB ? -1 : 1;
     switch (rankA) {
     case 1:
         if (a.kind == TypedValue::Kind::Decimal || b.kind == TypedValue::Kind::Decimal)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "format/DateTime.h"
+#include "agent/reports/format/DateTime.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "agent/reports/format/FieldType.h"
+#include "agent/reports/format/TypedValue.h"
 #include "common/ScalarValue.h"
-#include "format/FieldType.h"
-#include "format/TypedValue.h"
 
 #include <optional>
 #include <string_view>

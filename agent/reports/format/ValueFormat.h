@@ -2,10 +2,10 @@
 
 // One include for the report engine: field types, typed values, conversion, aggregates
 // and display formats.
-#include "format/Aggregator.h"
-#include "format/FieldType.h"
-#include "format/TypedValue.h"
-#include "format/ValueConvert.h"
+#include "agent/reports/format/Aggregator.h"
+#include "agent/reports/format/FieldType.h"
+#include "agent/reports/format/TypedValue.h"
+#include "agent/reports/format/ValueConvert.h"
 
 #include <string>
 #include <string_view>

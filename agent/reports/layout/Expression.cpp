@@ -1,25 +1,24 @@
-#include "layout/Expression.h"
+#include "agent/reports/layout/Expression.h"
 
 namespace verolux::reports {
 
 namespace {
 
-int findDeclared(const std::vector<Declared>& list, std::string_view name)
-{
+int findDeclared(const std::vector<Declared>& list, std::string_view name) {
     for (size_t i = 0; i < list.size(); ++i)
         if (list[i].name == name) return static_cast<int>(i);
     return -1;
 }
 
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
     return s;
 }
 
-Segment reference(std::string_view body, const Template& tmpl)
-{
+Segment reference(std::string_view body, const Template& tmpl) {
     Segment seg;
     size_t bar = body.find('|');
     if (bar != std::string_view::npos) {
@@ -33,12 +32,18 @@ Segment reference(std::string_view body, const Template& tmpl)
 
     if (body.front() == '#') {
         std::string_view sys = body.substr(1);
-        if (sys == "page") seg.kind = Segment::Kind::PageNumber;
-        else if (sys == "pages") seg.kind = Segment::Kind::PageCount;
-        else if (sys == "row") seg.kind = Segment::Kind::RowNumber;
-        else if (sys == "grouprow") seg.kind = Segment::Kind::GroupRowNumber;
-        else if (sys == "now") seg.kind = Segment::Kind::Now;
-        else if (sys == "title") seg.kind = Segment::Kind::Title;
+        if (sys == "page")
+            seg.kind = Segment::Kind::PageNumber;
+        else if (sys == "pages")
+            seg.kind = Segment::Kind::PageCount;
+        else if (sys == "row")
+            seg.kind = Segment::Kind::RowNumber;
+        else if (sys == "grouprow")
+            seg.kind = Segment::Kind::GroupRowNumber;
+        else if (sys == "now")
+            seg.kind = Segment::Kind::Now;
+        else if (sys == "title")
+            seg.kind = Segment::Kind::Title;
         return seg;
     }
     if (body.front() == '$') {
@@ -59,10 +64,14 @@ Segment reference(std::string_view body, const Template& tmpl)
         }
         field = trim(field);
         seg.function = *fn;
-        if (scope == "group") seg.scope = AggregateScope::Group;
-        else if (scope == "page") seg.scope = AggregateScope::Page;
-        else if (scope == "report") seg.scope = AggregateScope::Report;
-        else if (!scope.empty()) return seg;
+        if (scope == "group")
+            seg.scope = AggregateScope::Group;
+        else if (scope == "page")
+            seg.scope = AggregateScope::Page;
+        else if (scope == "report")
+            seg.scope = AggregateScope::Report;
+        else if (!scope.empty())
+            return seg;
         if (field.empty()) {
             if (*fn != format::AggregateFunction::Count) return seg; // only count() goes without a field
             seg.index = -1;
@@ -85,8 +94,7 @@ Segment reference(std::string_view body, const Template& tmpl)
 
 } // namespace
 
-Expression CompileExpression(std::string_view text, const Template& tmpl)
-{
+Expression CompileExpression(std::string_view text, const Template& tmpl) {
     Expression expr;
     std::string literal;
     auto flush = [&] {
@@ -115,7 +123,8 @@ Expression CompileExpression(std::string_view text, const Template& tmpl)
             Segment seg = reference(text.substr(i + 1, close - i - 1), tmpl);
             expr.literalOnly = false;
             if (seg.kind == Segment::Kind::PageCount) expr.usesPageCount = true;
-            if (seg.kind == Segment::Kind::Aggregate && seg.scope == AggregateScope::Page) expr.usesPageScope = true;
+            if (seg.kind == Segment::Kind::Aggregate && seg.scope == AggregateScope::Page)
+                expr.usesPageScope = true;
             expr.segments.push_back(std::move(seg));
             i = close + 1;
         } else {

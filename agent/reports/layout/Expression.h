@@ -1,7 +1,7 @@
 #pragma once
 
-#include "format/Aggregator.h"
-#include "model/Template.h"
+#include "agent/reports/format/Aggregator.h"
+#include "agent/reports/model/Template.h"
 
 #include <string>
 #include <string_view>
@@ -13,12 +13,23 @@ enum class AggregateScope : uint8_t { Default, Group, Page, Report };
 
 // One piece of an item's text: literal text or a reference.
 struct Segment {
-    enum class Kind : uint8_t { Literal, Field, Parameter, PageNumber, PageCount, RowNumber, GroupRowNumber, Now,
-                                Title, Aggregate, Unknown };
+    enum class Kind : uint8_t {
+        Literal,
+        Field,
+        Parameter,
+        PageNumber,
+        PageCount,
+        RowNumber,
+        GroupRowNumber,
+        Now,
+        Title,
+        Aggregate,
+        Unknown
+    };
     Kind kind = Kind::Literal;
-    std::string text;   // literal text, or the display format written after '|'
+    std::string text; // literal text, or the display format written after '|'
     bool hasFormat = false;
-    int index = -1;     // field or parameter index; aggregate: field index, -1 for count()
+    int index = -1; // field or parameter index; aggregate: field index, -1 for count()
     format::AggregateFunction function = format::AggregateFunction::Sum;
     AggregateScope scope = AggregateScope::Default;
 };

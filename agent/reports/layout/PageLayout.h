@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Template.h"
+#include "agent/reports/model/Template.h"
 
 #include <cstdint>
 #include <string>
@@ -33,8 +33,7 @@ struct Page {
     std::vector<PageItem> items;
     std::string text;
     PageInfo info;
-    std::string_view textOf(const PageItem& item) const
-    {
+    std::string_view textOf(const PageItem& item) const {
         return std::string_view(text).substr(item.textOffset, item.textLength);
     }
 };

@@ -1,8 +1,8 @@
-#include "layout/Paginator.h"
+#include "agent/reports/layout/Paginator.h"
 
-#include "format/ValueFormat.h"
-#include "layout/Expression.h"
-#include "layout/TextWrap.h"
+#include "agent/reports/format/ValueFormat.h"
+#include "agent/reports/layout/Expression.h"
+#include "agent/reports/layout/TextWrap.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,8 +37,7 @@ struct Instance {
     std::vector<PageItem> items;
     std::string text;
     double height = 0;
-    void clear()
-    {
+    void clear() {
         items.clear();
         text.clear();
         height = 0;
@@ -53,17 +52,15 @@ struct Cell {
     Instance inst;
 };
 
-FieldType typeOf(const Declared& d)
-{
+FieldType typeOf(const Declared& d) {
     return format::ParseFieldType(d.type).value_or(FieldType::Text);
 }
 
 class Paginator {
-public:
+  public:
     Paginator(const Template& t, const ReportData& d, TextMeasurer& m) : m_t(t), m_d(d), m_m(m) {}
 
-    LaidOutReport run()
-    {
+    LaidOutReport run() {
         prepare();
         m_out.pageWidth = m_t.page.pageWidth();
         m_out.pageHeight = m_t.page.pageHeight();
@@ -76,18 +73,22 @@ public:
             int level = prev < 0 ? 0 : firstChange(prev, r);
             if (prev >= 0 && level < groups) flushCells(true); // a new group starts a new line of labels
             if (prev >= 0)
-                for (int l = groups - 1; l >= level; --l) closeGroup(l, prev);
-            for (int l = level; l < groups; ++l) openGroup(l, r);
+                for (int l = groups - 1; l >= level; --l)
+                    closeGroup(l, prev);
+            for (int l = level; l < groups; ++l)
+                openGroup(l, r);
             placeDetail(r);
             prev = r;
         }
         // Columns are balanced only when a band follows on the page; otherwise a partly used label
         // sheet keeps whole columns free.
         bool footers = m_reportFooter.present();
-        for (const auto& f : m_groupFooters) footers = footers || f.present();
+        for (const auto& f : m_groupFooters)
+            footers = footers || f.present();
         flushCells(footers);
         if (prev >= 0)
-            for (int l = groups - 1; l >= 0; --l) closeGroup(l, prev);
+            for (int l = groups - 1; l >= 0; --l)
+                closeGroup(l, prev);
         if (m_reportFooter.present()) {
             m_nextRow = -1;
             placeBand(m_reportFooter, Context{n - 1, -1, BandKind::ReportFooter}, 0, true);
@@ -98,13 +99,12 @@ public:
         return std::move(m_out);
     }
 
-private:
+  private:
     int rowCount() const { return static_cast<int>(m_d.rows.size()); }
 
     // ---- set-up ----
 
-    void compile(CompiledBand& cb, const Band& band, BandKind kind, int level)
-    {
+    void compile(CompiledBand& cb, const Band& band, BandKind kind, int level) {
         cb.band = &band;
         cb.kind = kind;
         cb.level = level;
@@ -117,17 +117,17 @@ private:
         }
     }
 
-    void useAggregate(int field)
-    {
+    void useAggregate(int field) {
         if (m_aggSlot[size_t(field)] >= 0) return;
         m_aggSlot[size_t(field)] = static_cast<int>(m_aggFields.size());
         m_aggFields.push_back(field);
     }
 
-    void prepare()
-    {
-        for (const auto& f : m_t.fields) m_fieldTypes.push_back(typeOf(f));
-        for (const auto& p : m_t.parameters) m_paramTypes.push_back(typeOf(p));
+    void prepare() {
+        for (const auto& f : m_t.fields)
+            m_fieldTypes.push_back(typeOf(f));
+        for (const auto& p : m_t.parameters)
+            m_paramTypes.push_back(typeOf(p));
         for (size_t i = 0; i < m_t.parameters.size(); ++i) {
             ScalarValue v = i < m_d.parameters.size() ? m_d.parameters[i] : ScalarValue{};
             m_paramValues.push_back(format::ConvertValue(v, m_paramTypes[i]));
@@ -164,7 +164,8 @@ private:
         }
         m_reportAgg.assign(m_aggFields.size(), Aggregator{});
         for (size_t k = 0; k < m_aggFields.size(); ++k)
-            for (const auto& v : m_typed[k]) m_reportAgg[k].add(v);
+            for (const auto& v : m_typed[k])
+                m_reportAgg[k].add(v);
         m_pageAgg.assign(m_aggFields.size(), Aggregator{});
         m_groupAgg.assign(size_t(groups), std::vector<Aggregator>(m_aggFields.size()));
         m_groupStart.assign(size_t(groups), 0);
@@ -178,13 +179,11 @@ private:
         m_nextRow = rowCount() > 0 ? 0 : -1;
     }
 
-    static const ScalarValue& cell(const std::vector<ScalarValue>& row, int field)
-    {
+    static const ScalarValue& cell(const std::vector<ScalarValue>& row, int field) {
         static const ScalarValue empty;
         return field >= 0 && size_t(field) < row.size() ? row[size_t(field)] : empty;
     }
-    const ScalarValue& cellAt(int row, int field) const
-    {
+    const ScalarValue& cellAt(int row, int field) const {
         static const ScalarValue empty;
         if (row < 0 || row >= rowCount()) return empty;
         return cell(m_d.rows[size_t(row)], field);
@@ -192,8 +191,7 @@ private:
 
     // ---- groups ----
 
-    int firstChange(int a, int b) const
-    {
+    int firstChange(int a, int b) const {
         for (size_t l = 0; l < m_groupFields.size(); ++l)
             for (int f : m_groupFields[l])
                 if (cellAt(a, f).text != cellAt(b, f).text || cellAt(a, f).kind != cellAt(b, f).kind)
@@ -201,8 +199,7 @@ private:
         return static_cast<int>(m_groupFields.size());
     }
 
-    std::string groupLabel(int level, int row) const
-    {
+    std::string groupLabel(int level, int row) const {
         std::string label;
         for (int f : m_groupFields[size_t(level)]) {
             if (!label.empty()) label += '/';
@@ -211,17 +208,18 @@ private:
         return "'" + label + "'";
     }
 
-    void openGroup(int level, int row)
-    {
+    void openGroup(int level, int row) {
         const Group& g = m_t.groups[size_t(level)];
         int end = row + 1;
-        while (end < rowCount() && firstChange(end - 1, end) > level) ++end;
+        while (end < rowCount() && firstChange(end - 1, end) > level)
+            ++end;
         m_groupStart[size_t(level)] = row;
         m_groupEnd[size_t(level)] = end;
         auto& aggs = m_groupAgg[size_t(level)];
         for (size_t k = 0; k < aggs.size(); ++k) {
             aggs[k].reset();
-            for (int r = row; r < end; ++r) aggs[k].add(m_typed[k][size_t(r)]);
+            for (int r = row; r < end; ++r)
+                aggs[k].add(m_typed[k][size_t(r)]);
         }
         m_nextRow = row;
         if (g.newPage && m_bodyUsed && row > 0) breakPage();
@@ -229,15 +227,15 @@ private:
         if (header.present()) {
             // Keep a header with the first row under it: inner headers and one detail row.
             double keep = m_detail.height();
-            for (size_t l = size_t(level) + 1; l < m_groupHeaders.size(); ++l) keep += m_groupHeaders[l].height();
+            for (size_t l = size_t(level) + 1; l < m_groupHeaders.size(); ++l)
+                keep += m_groupHeaders[l].height();
             placeBand(header, Context{row, level, BandKind::GroupHeader}, keep, true);
             m_page.info.events.push_back("header " + groupLabel(level, row));
         }
         m_openCount = level + 1;
     }
 
-    void closeGroup(int level, int lastRow)
-    {
+    void closeGroup(int level, int lastRow) {
         const CompiledBand& footer = m_groupFooters[size_t(level)];
         if (footer.present()) {
             m_nextRow = -1;
@@ -247,8 +245,7 @@ private:
         m_openCount = level;
     }
 
-    void placeDetail(int row)
-    {
+    void placeDetail(int row) {
         if (m_columns.any()) {
             if (m_columns.down)
                 addDown(row);
@@ -257,8 +254,10 @@ private:
             return;
         }
         m_nextRow = row;
-        if (m_detail.present()) placeBand(m_detail, Context{row, m_detail.level, BandKind::Detail}, 0, true, row);
-        for (size_t k = 0; k < m_pageAgg.size(); ++k) m_pageAgg[k].add(m_typed[k][size_t(row)]);
+        if (m_detail.present())
+            placeBand(m_detail, Context{row, m_detail.level, BandKind::Detail}, 0, true, row);
+        for (size_t k = 0; k < m_pageAgg.size(); ++k)
+            m_pageAgg[k].add(m_typed[k][size_t(row)]);
         ++m_pageRows;
         if (m_page.info.firstRow < 0) m_page.info.firstRow = row;
         m_page.info.lastRow = row;
@@ -268,15 +267,14 @@ private:
     // ---- detail columns ----
 
     // A row on the page: page totals, row range. Its band may still wait for its place.
-    void countRow(int row)
-    {
-        for (size_t k = 0; k < m_pageAgg.size(); ++k) m_pageAgg[k].add(m_typed[k][size_t(row)]);
+    void countRow(int row) {
+        for (size_t k = 0; k < m_pageAgg.size(); ++k)
+            m_pageAgg[k].add(m_typed[k][size_t(row)]);
         ++m_pageRows;
         m_lastRow = row;
     }
 
-    Cell& newCell(int row)
-    {
+    Cell& newCell(int row) {
         if (m_cellCount == m_cells.size()) m_cells.emplace_back();
         Cell& c = m_cells[m_cellCount++];
         c.row = row;
@@ -285,22 +283,19 @@ private:
         return c;
     }
 
-    void buildDetail(int row, Instance& into)
-    {
+    void buildDetail(int row, Instance& into) {
         m_nextRow = row;
         build(m_detail, Context{row, m_detail.level, BandKind::Detail});
         std::swap(into, m_inst);
     }
 
-    void noteRows(int first, int last)
-    {
+    void noteRows(int first, int last) {
         if (m_page.info.firstRow < 0) m_page.info.firstRow = first;
         m_page.info.lastRow = last;
     }
 
     // "across": rows fill a line left to right; the line is placed once it is full (or cut short).
-    void addAcross(int row)
-    {
+    void addAcross(int row) {
         if (m_cellCount == 0) { // page totals as they were before the line, should it move to a new page
             m_lineAgg = m_pageAgg;
             m_lineRows = m_pageRows;
@@ -312,17 +307,16 @@ private:
         if (m_cellCount == size_t(m_columns.count)) placeLine();
     }
 
-    double lineHeight() const
-    {
+    double lineHeight() const {
         double h = 0;
-        for (size_t i = 0; i < m_cellCount; ++i) h = std::max(h, m_cells[i].inst.height);
+        for (size_t i = 0; i < m_cellCount; ++i)
+            h = std::max(h, m_cells[i].inst.height);
         return h;
     }
 
     // Places the waiting cells side by side at m_y as one line: the line takes the height of its
     // tallest cell and never splits across pages unless it is taller than an empty page.
-    void placeLine()
-    {
+    void placeLine() {
         if (m_cellCount == 0) return;
         double h = lineHeight();
         if (m_y + h > m_bodyBottom + kEpsilon && m_bodyUsed) {
@@ -379,8 +373,7 @@ private:
 
     // Cells that reach the bottom of the detail band grow to the line's height, so the labels of a
     // line stay the same size.
-    void stretch(double height)
-    {
+    void stretch(double height) {
         if (height <= m_inst.height + kEpsilon) return;
         const Band& band = *m_detail.band;
         for (size_t i = 0; i < band.items.size() && i < m_inst.items.size(); ++i) {
@@ -394,8 +387,7 @@ private:
 
     // "down": rows fill a column from the top of the section to the bottom of the page, then the next
     // column; a full page is placed and the rows go on at the top of the next page.
-    void addDown(int row)
-    {
+    void addDown(int row) {
         Cell& c = newCell(row);
         buildDetail(row, c.inst);
         if (m_cellCount == 1) {
@@ -434,8 +426,7 @@ private:
 
     // Places the waiting "down" cells; `balance` first shares them out evenly over the columns, for a
     // section that ends before the page is full (a band follows below it).
-    void placeDown(bool balance)
-    {
+    void placeDown(bool balance) {
         if (m_cellCount == 0) return;
         if (balance) rebalance();
         double deepest = 0;
@@ -453,15 +444,15 @@ private:
 
     // The fewest rows per column that still fit the room below the section top; the columns as
     // filled stay if no even share fits (very uneven heights).
-    void rebalance()
-    {
+    void rebalance() {
         const size_t n = m_cellCount, cols = size_t(m_columns.count);
         const double room = m_bodyBottom - m_sectionTop;
         for (size_t k = (n + cols - 1) / cols; k < n; ++k) {
             bool fits = true;
             for (size_t start = 0; start < n && fits; start += k) {
                 double h = 0;
-                for (size_t i = start; i < std::min(n, start + k); ++i) h += m_cells[i].inst.height;
+                for (size_t i = start; i < std::min(n, start + k); ++i)
+                    h += m_cells[i].inst.height;
                 fits = h <= room + kEpsilon;
             }
             if (!fits) continue;
@@ -477,8 +468,7 @@ private:
     }
 
     // Ends the current line ("across") or section ("down") of detail rows.
-    void flushCells(bool balance)
-    {
+    void flushCells(bool balance) {
         if (!m_columns.any()) return;
         if (m_columns.down)
             placeDown(balance);
@@ -488,13 +478,13 @@ private:
 
     // ---- pages ----
 
-    void startPage(bool first)
-    {
+    void startPage(bool first) {
         m_page = Page{};
         m_y = m_bodyTop;
         m_bodyUsed = false;
         m_pageRows = 0;
-        for (auto& a : m_pageAgg) a.reset();
+        for (auto& a : m_pageAgg)
+            a.reset();
         int row = m_nextRow >= 0 ? m_nextRow : (m_lastRow >= 0 ? m_lastRow : -1);
         if (m_pageHeader.present()) placeFixed(m_pageHeader, Context{row, -1, BandKind::PageHeader});
         if (first && m_reportHeader.present()) {
@@ -518,8 +508,7 @@ private:
         }
     }
 
-    void finishPage()
-    {
+    void finishPage() {
         if (m_pageFooter.present()) {
             int row = m_page.info.lastRow >= 0 ? m_page.info.lastRow : m_lastRow;
             build(m_pageFooter, Context{row, -1, BandKind::PageFooter});
@@ -531,22 +520,19 @@ private:
         m_page = Page{};
     }
 
-    void breakPage()
-    {
+    void breakPage() {
         finishPage();
         startPage(false);
     }
 
     // Page header, column header and repeated group headers: no break checks, they open the page.
-    void placeFixed(const CompiledBand& cb, const Context& ctx)
-    {
+    void placeFixed(const CompiledBand& cb, const Context& ctx) {
         build(cb, ctx);
         put(m_y);
         m_y += m_inst.height;
     }
 
-    void placeBand(const CompiledBand& cb, const Context& ctx, double keep, bool body, int row = -1)
-    {
+    void placeBand(const CompiledBand& cb, const Context& ctx, double keep, bool body, int row = -1) {
         build(cb, ctx);
         if (m_y + m_inst.height + keep > m_bodyBottom + kEpsilon && m_bodyUsed) {
             breakPage();
@@ -554,7 +540,7 @@ private:
         }
         while (m_y + m_inst.height > m_bodyBottom + kEpsilon) {
             double room = m_bodyBottom - m_y;
-            if (room < 1) { // not even a line fits: nothing more to gain on this page
+            if (room < 1) {             // not even a line fits: nothing more to gain on this page
                 if (!m_bodyUsed) break; // the fixed bands fill the page: overflow rather than loop
                 breakPage();
                 continue;
@@ -584,8 +570,7 @@ private:
 
     // Cuts m_inst at `limit` mm: what lies above stays, the rest moves to `rest` (shifted up). Text that
     // crosses the cut is divided between its lines.
-    void splitInstance(double limit, Instance& rest)
-    {
+    void splitInstance(double limit, Instance& rest) {
         Instance first;
         for (const PageItem& item : m_inst.items) {
             std::string_view text = std::string_view(m_inst.text).substr(item.textOffset, item.textLength);
@@ -635,12 +620,12 @@ private:
         }
         first.height = limit;
         rest.height = m_inst.height - limit;
-        for (const PageItem& it : rest.items) rest.height = std::max(rest.height, double(it.y + it.h));
+        for (const PageItem& it : rest.items)
+            rest.height = std::max(rest.height, double(it.y + it.h));
         m_inst = std::move(first);
     }
 
-    void put(double y, double x = 0)
-    {
+    void put(double y, double x = 0) {
         for (PageItem it : m_inst.items) {
             it.y += float(y);
             it.x += float(x);
@@ -652,8 +637,7 @@ private:
 
     // ---- band instances ----
 
-    void build(const CompiledBand& cb, const Context& ctx)
-    {
+    void build(const CompiledBand& cb, const Context& ctx) {
         m_inst.clear();
         const Band& band = *cb.band;
         double height = band.height;
@@ -710,15 +694,14 @@ private:
         m_inst.height = height;
     }
 
-    const std::string& effectiveFormat(const Segment& seg, int style, const std::string& declared) const
-    {
+    const std::string& effectiveFormat(const Segment& seg, int style, const std::string& declared) const {
         if (seg.hasFormat) return seg.text;
         const std::string& sf = m_t.styles[size_t(style)].format;
         return sf.empty() ? declared : sf;
     }
 
-    void evaluate(const Expression& expr, int style, const CompiledBand& cb, const Context& ctx, std::string& out)
-    {
+    void evaluate(const Expression& expr, int style, const CompiledBand& cb, const Context& ctx,
+                  std::string& out) {
         static const std::string none;
         for (const Segment& seg : expr.segments) {
             switch (seg.kind) {
@@ -738,8 +721,9 @@ private:
                 break;
             }
             case Segment::Kind::Parameter:
-                out += format::FormatValue(m_paramValues[size_t(seg.index)], m_paramTypes[size_t(seg.index)],
-                                           effectiveFormat(seg, style, m_t.parameters[size_t(seg.index)].format));
+                out += format::FormatValue(
+                    m_paramValues[size_t(seg.index)], m_paramTypes[size_t(seg.index)],
+                    effectiveFormat(seg, style, m_t.parameters[size_t(seg.index)].format));
                 break;
             case Segment::Kind::PageNumber:
                 integer(static_cast<int64_t>(m_out.pages.size() + 1), seg, out);
@@ -771,16 +755,14 @@ private:
         (void)none;
     }
 
-    void integer(int64_t v, const Segment& seg, std::string& out)
-    {
+    void integer(int64_t v, const Segment& seg, std::string& out) {
         if (seg.hasFormat)
             out += format::FormatValue(TypedValue::ofInteger(v), FieldType::Integer, seg.text);
         else
             out += std::to_string(v);
     }
 
-    void aggregate(const Segment& seg, int style, const CompiledBand& cb, std::string& out)
-    {
+    void aggregate(const Segment& seg, int style, const CompiledBand& cb, std::string& out) {
         AggregateScope scope = seg.scope;
         int level = cb.level;
         if (scope == AggregateScope::Default) {
@@ -837,8 +819,7 @@ private:
 
     // ---- pass two ----
 
-    void fillPageCount()
-    {
+    void fillPageCount() {
         const std::string count = std::to_string(m_out.pages.size());
         for (Page& page : m_out.pages) {
             for (PageItem& it : page.items) {
@@ -865,8 +846,8 @@ private:
     std::vector<CompiledBand> m_groupHeaders, m_groupFooters;
     std::vector<std::vector<int>> m_groupFields;
 
-    std::vector<int> m_aggSlot;   // field index → slot, -1 if no aggregate uses the field
-    std::vector<int> m_aggFields; // slot → field index
+    std::vector<int> m_aggSlot;                   // field index → slot, -1 if no aggregate uses the field
+    std::vector<int> m_aggFields;                 // slot → field index
     std::vector<std::vector<TypedValue>> m_typed; // slot → value per row
     std::vector<Aggregator> m_reportAgg, m_pageAgg;
     std::vector<std::vector<Aggregator>> m_groupAgg;
@@ -893,13 +874,11 @@ private:
 
 } // namespace
 
-LaidOutReport Paginate(const Template& tmpl, const ReportData& data, TextMeasurer& measurer)
-{
+LaidOutReport Paginate(const Template& tmpl, const ReportData& data, TextMeasurer& measurer) {
     return Paginator(tmpl, data, measurer).run();
 }
 
-std::string DescribePages(const LaidOutReport& report)
-{
+std::string DescribePages(const LaidOutReport& report) {
     std::string out;
     for (size_t i = 0; i < report.pages.size(); ++i) {
         const PageInfo& info = report.pages[i].info;
@@ -908,7 +887,8 @@ std::string DescribePages(const LaidOutReport& report)
             out += " rows " + std::to_string(info.firstRow + 1) + "-" + std::to_string(info.lastRow + 1);
         else
             out += " no rows";
-        for (const auto& e : info.events) out += ", " + e;
+        for (const auto& e : info.events)
+            out += ", " + e;
         out += "\n";
     }
     return out;

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "layout/PageLayout.h"
-#include "layout/ReportData.h"
-#include "layout/TextMeasurer.h"
-#include "model/Template.h"
+#include "agent/reports/layout/PageLayout.h"
+#include "agent/reports/layout/ReportData.h"
+#include "agent/reports/layout/TextMeasurer.h"
+#include "agent/reports/model/Template.h"
 
 namespace verolux::reports {
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "agent/reports/format/DateTime.h"
 #include "common/ScalarValue.h"
-#include "format/DateTime.h"
 
 #include <string>
 #include <vector>

@@ -7,7 +7,7 @@ namespace verolux::reports {
 // How wide text is, asked by the pure pagination without knowing about fonts. The Qt implementation
 // measures with the real fonts and caches; tests use a simple deterministic one.
 class TextMeasurer {
-public:
+  public:
     virtual ~TextMeasurer() = default;
     // Advance width in mm of one line of UTF-8 text in the template style `style`.
     virtual double textWidth(int style, std::string_view text) = 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "layout/TextMeasurer.h"
+#include "agent/reports/layout/TextMeasurer.h"
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "model/Base64Data.h"
+#include "agent/reports/model/Base64Data.h"
 
 #include <cstdint>
 
@@ -7,8 +7,7 @@ namespace verolux::reports {
 namespace {
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-int sextet(char c)
-{
+int sextet(char c) {
     if (c >= 'A' && c <= 'Z') return c - 'A';
     if (c >= 'a' && c <= 'z') return c - 'a' + 26;
     if (c >= '0' && c <= '9') return c - '0' + 52;
@@ -18,8 +17,7 @@ int sextet(char c)
 }
 } // namespace
 
-std::string EncodeBase64(std::string_view bytes)
-{
+std::string EncodeBase64(std::string_view bytes) {
     std::string out;
     out.reserve((bytes.size() + 2) / 3 * 4);
     size_t i = 0;
@@ -41,8 +39,7 @@ std::string EncodeBase64(std::string_view bytes)
     return out;
 }
 
-std::optional<std::string> DecodeBase64(std::string_view text)
-{
+std::optional<std::string> DecodeBase64(std::string_view text) {
     std::string out;
     out.reserve(text.size() / 4 * 3);
     uint32_t acc = 0;

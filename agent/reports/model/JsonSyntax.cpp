@@ -1,4 +1,4 @@
-#include "model/JsonSyntax.h"
+#include "agent/reports/model/JsonSyntax.h"
 
 #include <cctype>
 
@@ -7,11 +7,10 @@ namespace verolux::reports {
 namespace {
 
 class Checker {
-public:
+  public:
     explicit Checker(std::string_view t) : m_t(t) {}
 
-    bool run(JsonSyntaxError& e)
-    {
+    bool run(JsonSyntaxError& e) {
         skipSpace();
         if (!value(0)) return fail(e);
         skipSpace();
@@ -22,11 +21,10 @@ public:
         return true;
     }
 
-private:
+  private:
     static constexpr int kMaxDepth = 512;
 
-    bool fail(JsonSyntaxError& e)
-    {
+    bool fail(JsonSyntaxError& e) {
         e.offset = m_pos;
         e.line = 1;
         e.column = 1;
@@ -41,31 +39,27 @@ private:
         e.reason = m_reason;
         return false;
     }
-    bool error(const char* why)
-    {
+    bool error(const char* why) {
         m_reason = why;
         return false;
     }
-    void skipSpace()
-    {
+    void skipSpace() {
         while (m_pos < m_t.size() &&
                (m_t[m_pos] == ' ' || m_t[m_pos] == '\n' || m_t[m_pos] == '\r' || m_t[m_pos] == '\t'))
             ++m_pos;
     }
-    bool literal(std::string_view word)
-    {
+    bool literal(std::string_view word) {
         if (m_t.substr(m_pos, word.size()) != word) return error("unknown literal");
         m_pos += word.size();
         return true;
     }
-    bool digits()
-    {
+    bool digits() {
         size_t start = m_pos;
-        while (m_pos < m_t.size() && m_t[m_pos] >= '0' && m_t[m_pos] <= '9') ++m_pos;
+        while (m_pos < m_t.size() && m_t[m_pos] >= '0' && m_t[m_pos] <= '9')
+            ++m_pos;
         return m_pos > start || error("digit expected");
     }
-    bool number()
-    {
+    bool number() {
         if (m_t[m_pos] == '-') ++m_pos;
         if (m_pos < m_t.size() && m_t[m_pos] == '0') {
             ++m_pos;
@@ -83,8 +77,7 @@ private:
         }
         return true;
     }
-    bool string()
-    {
+    bool string() {
         ++m_pos; // opening quote
         while (m_pos < m_t.size()) {
             unsigned char c = static_cast<unsigned char>(m_t[m_pos]);
@@ -111,8 +104,7 @@ private:
         }
         return error("string not closed");
     }
-    bool value(int depth)
-    {
+    bool value(int depth) {
         if (depth > kMaxDepth) return error("nested too deeply");
         if (m_pos >= m_t.size()) return error("value expected, text ends");
         char c = m_t[m_pos];
@@ -125,8 +117,7 @@ private:
         if (c == '-' || (c >= '0' && c <= '9')) return number();
         return error("value expected");
     }
-    bool object(int depth)
-    {
+    bool object(int depth) {
         return list('}', "',' or '}' expected", [&] {
             if (m_pos >= m_t.size() || m_t[m_pos] != '"') return error("member name expected");
             if (!string()) return false;
@@ -137,13 +128,11 @@ private:
             return value(depth + 1);
         });
     }
-    bool array(int depth)
-    {
+    bool array(int depth) {
         return list(']', "',' or ']' expected", [&] { return value(depth + 1); });
     }
     // The opening bracket at m_pos, then elements separated by commas up to `close`.
-    template <class Element> bool list(char close, const char* separatorExpected, Element element)
-    {
+    template <class Element> bool list(char close, const char* separatorExpected, Element element) {
         ++m_pos;
         skipSpace();
         if (m_pos < m_t.size() && m_t[m_pos] == close) {
@@ -173,8 +162,7 @@ private:
 
 } // namespace
 
-bool CheckJsonSyntax(std::string_view text, JsonSyntaxError& error)
-{
+bool CheckJsonSyntax(std::string_view text, JsonSyntaxError& error) {
     return Checker(text).run(error);
 }
 

@@ -49,7 +49,14 @@ struct Item {
 };
 
 enum class BandKind : uint8_t {
-    ReportHeader, PageHeader, ColumnHeader, GroupHeader, Detail, GroupFooter, ReportFooter, PageFooter
+    ReportHeader,
+    PageHeader,
+    ColumnHeader,
+    GroupHeader,
+    Detail,
+    GroupFooter,
+    ReportFooter,
+    PageFooter
 };
 
 // Several detail rows side by side (label sheets). Only the detail band has columns; every other band
@@ -86,7 +93,7 @@ struct Declared {
 };
 
 struct PageSetup {
-    std::string paper = "A4"; // A3, A4, A5, B5, Letter, Legal or Custom
+    std::string paper = "A4";         // A3, A4, A5, B5, Letter, Legal or Custom
     double width = 210, height = 297; // portrait size; landscape swaps on use
     bool landscape = false;
     double marginLeft = 15, marginTop = 15, marginRight = 15, marginBottom = 15;

@@ -1,9 +1,9 @@
-#include "model/TemplateFile.h"
+#include "agent/reports/model/TemplateFile.h"
 
 #include "common/JsonEscape.h"
 
-#include "model/Base64Data.h"
-#include "model/JsonSyntax.h"
+#include "agent/reports/model/Base64Data.h"
+#include "agent/reports/model/JsonSyntax.h"
 
 #include <simdjson.h>
 
@@ -23,78 +23,66 @@ struct LoadFailure {
     std::string message;
 };
 
-[[noreturn]] void fail(const std::string& path, const std::string& why)
-{
+[[noreturn]] void fail(const std::string& path, const std::string& why) {
     throw LoadFailure{path.empty() ? why : path + ": " + why};
 }
 
-std::string join(const std::string& path, std::string_view key)
-{
+std::string join(const std::string& path, std::string_view key) {
     return path.empty() ? std::string(key) : path + "." + std::string(key);
 }
 
-std::optional<element> member(object obj, std::string_view key)
-{
+std::optional<element> member(object obj, std::string_view key) {
     element e;
     if (obj.at_key(key).get(e) != simdjson::SUCCESS) return std::nullopt;
     return e;
 }
 
-object asObject(element e, const std::string& path)
-{
+object asObject(element e, const std::string& path) {
     object o;
     if (e.get_object().get(o) != simdjson::SUCCESS) fail(path, "expected an object");
     return o;
 }
 
-array asArray(element e, const std::string& path)
-{
+array asArray(element e, const std::string& path) {
     array a;
     if (e.get_array().get(a) != simdjson::SUCCESS) fail(path, "expected an array");
     return a;
 }
 
-double asNumber(element e, const std::string& path)
-{
+double asNumber(element e, const std::string& path) {
     double d;
     if (e.get_double().get(d) != simdjson::SUCCESS) fail(path, "expected a number");
     if (!std::isfinite(d)) fail(path, "number out of range");
     return d;
 }
 
-std::string asString(element e, const std::string& path)
-{
+std::string asString(element e, const std::string& path) {
     std::string_view s;
     if (e.get_string().get(s) != simdjson::SUCCESS) fail(path, "expected a string");
     return std::string(s);
 }
 
-bool asBool(element e, const std::string& path)
-{
+bool asBool(element e, const std::string& path) {
     bool b;
     if (e.get_bool().get(b) != simdjson::SUCCESS) fail(path, "expected true or false");
     return b;
 }
 
 void readNumber(object o, const std::string& path, std::string_view key, double& out, double min = -1e6,
-                double max = 1e6)
-{
+                double max = 1e6) {
     if (auto e = member(o, key)) {
         out = asNumber(*e, join(path, key));
         if (out < min || out > max) fail(join(path, key), "value out of range");
     }
 }
-void readString(object o, const std::string& path, std::string_view key, std::string& out)
-{
+void readString(object o, const std::string& path, std::string_view key, std::string& out) {
     if (auto e = member(o, key)) out = asString(*e, join(path, key));
 }
-void readBool(object o, const std::string& path, std::string_view key, bool& out)
-{
+void readBool(object o, const std::string& path, std::string_view key, bool& out) {
     if (auto e = member(o, key)) out = asBool(*e, join(path, key));
 }
 
-uint32_t parseColor(const std::string& s, const std::string& path)
-{
+uint32_t parseColor(const std::string& s, const std::string& path) {
     if (s.empty() || s == "none" || s == "transparent") return 0;
     auto hex = [&](std::string_view digits) {
         uint32_t v = 0;
@@ -108,11 +96,10 @@ uint32_t parseColor(const std::string& s, const std::string& path)
 }
 
 class Reader {
-public:
+  public:
     Template tmpl;
 
-    void document(object root)
-    {
+    void document(object root) {
         auto fmt = member(root, "format");
         if (!fmt) fail("", "missing key \"format\" (not a Verolux report template)");
         if (asString(*fmt, "format") != "verolux-report")
@@ -121,14 +108,16 @@ public:
         if (!ver) fail("", "missing key \"version\"");
         double v = asNumber(*ver, "version");
         if (v != kTemplateFormatVersion)
-            fail("version", "unsupported template version " + formatNumber(v) + " (this engine reads version " +
-                                std::to_string(kTemplateFormatVersion) + ")");
+            fail("version", "unsupported template version " + formatNumber(v) +
+                                " (this engine reads version " + std::to_string(kTemplateFormatVersion) +
+                                ")");
 
         readString(root, "", "title", tmpl.title);
         readString(root, "", "printer", tmpl.printer);
         if (auto e = member(root, "page")) page(asObject(*e, "page"));
         if (auto e = member(root, "styles")) styles(asObject(*e, "styles"));
-        if (auto e = member(root, "parameters")) declared(asArray(*e, "parameters"), "parameters", tmpl.parameters);
+        if (auto e = member(root, "parameters"))
+            declared(asArray(*e, "parameters"), "parameters", tmpl.parameters);
         if (auto e = member(root, "fields")) declared(asArray(*e, "fields"), "fields", tmpl.fields);
 
         auto b = member(root, "bands");
@@ -151,19 +140,18 @@ public:
         double fixed = (tmpl.pageHeader.present ? tmpl.pageHeader.height : 0) +
                        (tmpl.pageFooter.present ? tmpl.pageFooter.height : 0) +
                        (tmpl.columnHeader.present ? tmpl.columnHeader.height : 0);
-        if (fixed >= usable) fail("bands", "page header, column header and page footer leave no room for rows");
+        if (fixed >= usable)
+            fail("bands", "page header, column header and page footer leave no room for rows");
     }
 
-    static std::string formatNumber(double v)
-    {
+    static std::string formatNumber(double v) {
         char buf[64];
         auto [p, ec] = std::to_chars(buf, buf + sizeof buf, v);
         return std::string(buf, ec == std::errc() ? p : buf);
     }
 
-private:
-    void page(object o)
-    {
+  private:
+    void page(object o) {
         auto& p = tmpl.page;
         readString(o, "page", "paper", p.paper);
         if (p.paper != "Custom" && !PaperSize(p.paper, p.width, p.height))
@@ -188,8 +176,7 @@ private:
         }
     }
 
-    void columns(element e, const std::string& path)
-    {
+    void columns(element e, const std::string& path) {
         object o = asObject(e, path);
         Columns& c = tmpl.detail.columns;
         double count = 1;
@@ -200,7 +187,8 @@ private:
         readNumber(o, path, "spacing", c.spacing, 0, 5000);
         std::string order = "across";
         readString(o, path, "order", order);
-        if (order != "across" && order != "down") fail(join(path, "order"), "expected \"across\" or \"down\"");
+        if (order != "across" && order != "down")
+            fail(join(path, "order"), "expected \"across\" or \"down\"");
         c.down = order == "down";
         const PageSetup& p = tmpl.page;
         const double room = p.pageWidth() - p.marginLeft - p.marginRight;
@@ -209,14 +197,14 @@ private:
             fail(path, "the columns do not fit between the margins (" + formatNumber(room) + " mm)");
     }
 
-    void styles(object o)
-    {
+    void styles(object o) {
         // Named styles may build on each other through "base"; resolve in file order, bases first.
         for (auto field : o) {
             std::string name(field.key);
             std::string path = "styles." + name;
             if (name.empty()) fail("styles", "a style needs a name");
-            TextStyle st = style(field.value, path, name == "default" ? TextStyle(tmpl.styles[0]) : tmpl.styles[0]);
+            TextStyle st =
+                style(field.value, path, name == "default" ? TextStyle(tmpl.styles[0]) : tmpl.styles[0]);
             st.name = name;
             int existing = tmpl.findStyle(name);
             if (existing >= 0)
@@ -226,8 +214,7 @@ private:
         }
     }
 
-    TextStyle style(element e, const std::string& path, TextStyle st)
-    {
+    TextStyle style(element e, const std::string& path, TextStyle st) {
         object o = asObject(e, path);
         if (auto b = member(o, "base")) {
             std::string baseName = asString(*b, join(path, "base"));
@@ -241,23 +228,33 @@ private:
         readBool(o, path, "bold", st.bold);
         readBool(o, path, "italic", st.italic);
         readBool(o, path, "underline", st.underline);
-        if (auto c = member(o, "color")) st.color = parseColor(asString(*c, join(path, "color")), join(path, "color"));
+        if (auto c = member(o, "color"))
+            st.color = parseColor(asString(*c, join(path, "color")), join(path, "color"));
         if (auto c = member(o, "background"))
             st.background = parseColor(asString(*c, join(path, "background")), join(path, "background"));
         if (auto a = member(o, "align")) {
             std::string s = asString(*a, join(path, "align"));
-            if (s == "left") st.hAlign = HAlign::Left;
-            else if (s == "center") st.hAlign = HAlign::Center;
-            else if (s == "right") st.hAlign = HAlign::Right;
-            else if (s == "justify") st.hAlign = HAlign::Justify;
-            else fail(join(path, "align"), "expected left, center, right or justify");
+            if (s == "left")
+                st.hAlign = HAlign::Left;
+            else if (s == "center")
+                st.hAlign = HAlign::Center;
+            else if (s == "right")
+                st.hAlign = HAlign::Right;
+            else if (s == "justify")
+                st.hAlign = HAlign::Justify;
+            else
+                fail(join(path, "align"), "expected left, center, right or justify");
         }
         if (auto a = member(o, "valign")) {
             std::string s = asString(*a, join(path, "valign"));
-            if (s == "top") st.vAlign = VAlign::Top;
-            else if (s == "middle") st.vAlign = VAlign::Middle;
-            else if (s == "bottom") st.vAlign = VAlign::Bottom;
-            else fail(join(path, "valign"), "expected top, middle or bottom");
+            if (s == "top")
+                st.vAlign = VAlign::Top;
+            else if (s == "middle")
+                st.vAlign = VAlign::Middle;
+            else if (s == "bottom")
+                st.vAlign = VAlign::Bottom;
+            else
+                fail(join(path, "valign"), "expected top, middle or bottom");
         }
         readBool(o, path, "wrap", st.wordWrap);
         readBool(o, path, "canGrow", st.canGrow);
@@ -284,8 +281,7 @@ private:
         return st;
     }
 
-    void declared(array a, const std::string& path, std::vector<Declared>& out)
-    {
+    void declared(array a, const std::string& path, std::vector<Declared>& out) {
         size_t i = 0;
         for (element e : a) {
             std::string p = path + "[" + std::to_string(i++) + "]";
@@ -298,10 +294,11 @@ private:
             readString(o, p, "type", d.type);
             static const char* types[] = {"text", "integer", "decimal", "currency", "boolean", "datetime"};
             bool known = false;
-            for (const char* t : types) known = known || d.type == t;
+            for (const char* t : types)
+                known = known || d.type == t;
             if (!known)
-                fail(join(p, "type"),
-                     "unknown type \"" + d.type + "\" (text, integer, decimal, currency, boolean or datetime)");
+                fail(join(p, "type"), "unknown type \"" + d.type +
+                                          "\" (text, integer, decimal, currency, boolean or datetime)");
             readString(o, p, "format", d.format);
             readString(o, p, "default", d.defaultValue);
             for (const auto& other : out)
@@ -310,15 +307,13 @@ private:
         }
     }
 
-    void band(object bands, const std::string& path, std::string_view key, Band& out)
-    {
+    void band(object bands, const std::string& path, std::string_view key, Band& out) {
         auto e = member(bands, key);
         if (!e) return;
         bandBody(*e, join(path, key), out);
     }
 
-    void bandBody(element e, const std::string& path, Band& out)
-    {
+    void bandBody(element e, const std::string& path, Band& out) {
         object o = asObject(e, path);
         out.present = true;
         auto h = member(o, "height");
@@ -332,19 +327,25 @@ private:
         }
     }
 
-    Item item(element e, const std::string& path)
-    {
+    Item item(element e, const std::string& path) {
         object o = asObject(e, path);
         Item it;
         auto t = member(o, "type");
         if (!t) fail(path, "missing key \"type\"");
         std::string type = asString(*t, join(path, "type"));
-        if (type == "text") it.kind = ItemKind::Text;
-        else if (type == "line") it.kind = ItemKind::Line;
-        else if (type == "rect") it.kind = ItemKind::Rect;
-        else if (type == "image") it.kind = ItemKind::Image;
-        else if (type == "barcode") it.kind = ItemKind::Barcode;
-        else fail(join(path, "type"), "unknown item type \"" + type + "\" (text, line, rect, image or barcode)");
+        if (type == "text")
+            it.kind = ItemKind::Text;
+        else if (type == "line")
+            it.kind = ItemKind::Line;
+        else if (type == "rect")
+            it.kind = ItemKind::Rect;
+        else if (type == "image")
+            it.kind = ItemKind::Image;
+        else if (type == "barcode")
+            it.kind = ItemKind::Barcode;
+        else
+            fail(join(path, "type"),
+                 "unknown item type \"" + type + "\" (text, line, rect, image or barcode)");
         for (const char* k : {"x", "y", "w", "h"}) {
             if (!member(o, k)) fail(path, std::string("missing key \"") + k + "\"");
         }
@@ -383,8 +384,7 @@ private:
         return it;
     }
 
-    void groups(array a)
-    {
+    void groups(array a) {
         size_t i = 0;
         for (element e : a) {
             std::string p = "groups[" + std::to_string(i++) + "]";
@@ -414,12 +414,15 @@ private:
 
 // ---- writing ----
 
-void putString(std::string& out, std::string_view s) { verolux::AppendJsonString(out, s); }
+void putString(std::string& out, std::string_view s) {
+    verolux::AppendJsonString(out, s);
+}
 
-void putNumber(std::string& out, double v) { out += Reader::formatNumber(v); }
+void putNumber(std::string& out, double v) {
+    out += Reader::formatNumber(v);
+}
 
-std::string colorText(uint32_t c)
-{
+std::string colorText(uint32_t c) {
     char buf[16];
     if ((c >> 24) == 0xFF)
         std::snprintf(buf, sizeof buf, "#%06X", c & 0xFFFFFF);
@@ -431,11 +434,10 @@ std::string colorText(uint32_t c)
 }
 
 class Writer {
-public:
+  public:
     explicit Writer(const Template& t) : m_t(t) {}
 
-    std::string run()
-    {
+    std::string run() {
         std::string& o = m_out;
         o += "{\n  \"format\": \"verolux-report\",\n  \"version\": ";
         o += std::to_string(kTemplateFormatVersion);
@@ -521,9 +523,8 @@ public:
         return std::move(m_out);
     }
 
-private:
-    void style(const TextStyle& st)
-    {
+  private:
+    void style(const TextStyle& st) {
         std::string& o = m_out;
         o += "{\"font\": ";
         putString(o, st.fontFamily);
@@ -579,8 +580,7 @@ private:
         o += "}";
     }
 
-    void declared(const std::vector<Declared>& list, bool withDefault)
-    {
+    void declared(const std::vector<Declared>& list, bool withDefault) {
         std::string& o = m_out;
         if (list.empty()) {
             o += "[]";
@@ -605,8 +605,7 @@ private:
         o += "\n  ]";
     }
 
-    void band(const Band& b, const std::string& indent)
-    {
+    void band(const Band& b, const std::string& indent) {
         std::string& o = m_out;
         o += "{\"height\": ";
         putNumber(o, b.height);
@@ -630,8 +629,7 @@ private:
         o += b.items.empty() ? "]}" : "\n" + indent + "]}";
     }
 
-    void item(const Item& it)
-    {
+    void item(const Item& it) {
         std::string& o = m_out;
         static const char* kinds[] = {"text", "line", "rect", "image", "barcode"};
         o += "{\"type\": \"";
@@ -674,8 +672,7 @@ private:
 
 } // namespace
 
-TemplateLoadResult ParseTemplate(std::string_view json)
-{
+TemplateLoadResult ParseTemplate(std::string_view json) {
     TemplateLoadResult result;
     simdjson::dom::parser parser;
     simdjson::padded_string padded(json);
@@ -704,6 +701,8 @@ TemplateLoadResult ParseTemplate(std::string_view json)
     return result;
 }
 
-std::string WriteTemplate(const Template& tmpl) { return Writer(tmpl).run(); }
+std::string WriteTemplate(const Template& tmpl) {
+    return Writer(tmpl).run();
+}
 
 } // namespace verolux::reports

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/Template.h"
+#include "agent/reports/model/Template.h"
 
 #include <optional>
 #include <string>

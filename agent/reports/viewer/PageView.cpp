@@ -1,4 +1,4 @@
-#include "PageView.h"
+#include "agent/reports/viewer/PageView.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -21,7 +21,9 @@ constexpr qint64 kCachePixels = 48'000'000;
 // Pages larger than this are not cached whole: only their visible part is painted, on every repaint.
 constexpr qint64 kMaxCachedPagePixels = 12'000'000;
 
-qint64 PixelsOf(const QImage& image) { return qint64(image.width()) * image.height(); }
+qint64 PixelsOf(const QImage& image) {
+    return qint64(image.width()) * image.height();
+}
 } // namespace
 
 PageView::PageView(QWidget* parent) : QAbstractScrollArea(parent) {
@@ -32,7 +34,9 @@ PageView::PageView(QWidget* parent) : QAbstractScrollArea(parent) {
     horizontalScrollBar()->setSingleStep(24);
 }
 
-double PageView::dpi() const { return std::max(1, logicalDpiX()); }
+double PageView::dpi() const {
+    return std::max(1, logicalDpiX());
+}
 
 void PageView::setPages(std::vector<PageSizeMm> sizes, PagePainter painter) {
     m_sizes = std::move(sizes);
@@ -44,7 +48,9 @@ void PageView::setPages(std::vector<PageSizeMm> sizes, PagePainter painter) {
     emit currentPageChanged(m_current);
 }
 
-void PageView::clearPages() { setPages({}, {}); }
+void PageView::clearPages() {
+    setPages({}, {});
+}
 
 void PageView::setZoom(double zoom) {
     m_fit = Fit::None;
@@ -128,7 +134,8 @@ QImage PageView::renderPart(int index, const PageRect& rect, const QRect& part) 
     image.fill(Qt::white);
     if (m_painter) {
         QPainter p(&image);
-        p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+        p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                         QPainter::SmoothPixmapTransform);
         p.translate(-part.x(), -part.y());
         const PageSizeMm& size = m_sizes[index];
         p.scale(rect.w / size.width, rect.h / size.height);
@@ -142,7 +149,8 @@ const QImage& PageView::pageImage(int index, const PageRect& rect) {
     if (it != m_cache.end()) return *it;
     QImage image = renderPart(index, rect, QRect(0, 0, rect.w, rect.h));
     qint64 total = PixelsOf(image);
-    for (const QImage& cached : std::as_const(m_cache)) total += PixelsOf(cached);
+    for (const QImage& cached : std::as_const(m_cache))
+        total += PixelsOf(cached);
     while (!m_cache.isEmpty() && (m_cache.size() >= kCacheLimit || total > kCachePixels)) {
         // Drop the page farthest from the one being drawn.
         int farthest = m_cache.begin().key();
@@ -188,8 +196,10 @@ void PageView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     const int keep = m_current;
     relayout();
-    if (m_fit != Fit::None) applyFit();
-    else if (!m_sizes.empty()) goToPage(keep);
+    if (m_fit != Fit::None)
+        applyFit();
+    else if (!m_sizes.empty())
+        goToPage(keep);
 }
 
 void PageView::scrollContentsBy(int, int) {
@@ -225,12 +235,16 @@ void PageView::wheelEvent(QWheelEvent* event) {
 void PageView::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_PageDown:
-        if (m_mode == ViewMode::SinglePage) goToPage(m_current + 1);
-        else verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        if (m_mode == ViewMode::SinglePage)
+            goToPage(m_current + 1);
+        else
+            verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
         return;
     case Qt::Key_PageUp:
-        if (m_mode == ViewMode::SinglePage) goToPage(m_current - 1);
-        else verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+        if (m_mode == ViewMode::SinglePage)
+            goToPage(m_current - 1);
+        else
+            verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
         return;
     case Qt::Key_Home:
         goToPage(0);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ViewerGeometry.h"
+#include "agent/reports/viewer/ViewerGeometry.h"
 
 #include <QAbstractScrollArea>
 #include <QHash>
@@ -15,7 +15,7 @@ namespace verolux::reports {
 // callback into images at the current zoom; images of visible pages are cached until the zoom changes.
 class PageView : public QAbstractScrollArea {
     Q_OBJECT
-public:
+  public:
     // Paints page `index` into a painter whose unit is one millimetre.
     using PagePainter = std::function<void(int index, QPainter& painter)>;
 
@@ -39,18 +39,18 @@ public:
     double dpi() const;
     int cachedImageCount() const { return static_cast<int>(m_cache.size()); }
 
-signals:
+  signals:
     void currentPageChanged(int index);
     void zoomChanged(double zoom);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     enum class Fit { None, Width, Page };
 
     void relayout();

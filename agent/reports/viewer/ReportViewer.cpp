@@ -1,8 +1,8 @@
-#include "ReportViewer.h"
+#include "agent/reports/viewer/ReportViewer.h"
 
-#include "PageView.h"
-#include "ViewerIcons.h"
-#include "ViewerReportAccess.h"
+#include "agent/reports/viewer/PageView.h"
+#include "agent/reports/viewer/ViewerIcons.h"
+#include "agent/reports/viewer/ViewerReportAccess.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -26,9 +26,9 @@ ReportViewer::ReportViewer(QWidget* parent) : QWidget(parent) {
     m_toolBar->setObjectName(QStringLiteral("viewerToolBar"));
     m_toolBar->setIconSize(QSize(20, 20));
     m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    m_toolBar->setStyleSheet(QStringLiteral(
-        "QToolBar#viewerToolBar { background: #f3f4f6; border-bottom: 1px solid #d1d5db; spacing: 2px; padding: 3px; }"
-        "QLabel { color: #374151; padding: 0 6px; }"));
+    m_toolBar->setStyleSheet(QStringLiteral("QToolBar#viewerToolBar { background: #f3f4f6; border-bottom: "
+                                            "1px solid #d1d5db; spacing: 2px; padding: 3px; }"
+                                            "QLabel { color: #374151; padding: 0 6px; }"));
     layout->addWidget(m_toolBar);
 
     m_view = new PageView(this);
@@ -38,13 +38,15 @@ ReportViewer::ReportViewer(QWidget* parent) : QWidget(parent) {
     print->setShortcut(QKeySequence::Print);
     addCommand(CmdExportPdf, tr("Export PDF"), static_cast<int>(ViewerIcon::ExportPdf));
     m_toolBar->addSeparator();
-    addCommand(CmdZoomOut, tr("Zoom out"), static_cast<int>(ViewerIcon::ZoomOut))->setShortcut(QKeySequence::ZoomOut);
+    addCommand(CmdZoomOut, tr("Zoom out"), static_cast<int>(ViewerIcon::ZoomOut))
+        ->setShortcut(QKeySequence::ZoomOut);
     m_zoomLabel = new QLabel(this);
     m_zoomLabel->setObjectName(QStringLiteral("zoomLabel"));
     m_zoomLabel->setMinimumWidth(52);
     m_zoomLabel->setAlignment(Qt::AlignCenter);
     m_toolBar->addWidget(m_zoomLabel);
-    addCommand(CmdZoomIn, tr("Zoom in"), static_cast<int>(ViewerIcon::ZoomIn))->setShortcut(QKeySequence::ZoomIn);
+    addCommand(CmdZoomIn, tr("Zoom in"), static_cast<int>(ViewerIcon::ZoomIn))
+        ->setShortcut(QKeySequence::ZoomIn);
     addCommand(CmdFitWidth, tr("Fit width"), static_cast<int>(ViewerIcon::FitWidth));
     addCommand(CmdFitPage, tr("Fit page"), static_cast<int>(ViewerIcon::FitPage));
     m_toolBar->addSeparator();
@@ -151,25 +153,53 @@ bool ReportViewer::CallOperation(int operation, int argument) {
     return false;
 }
 
-int ReportViewer::pageCount() const { return m_view->pageCount(); }
+int ReportViewer::pageCount() const {
+    return m_view->pageCount();
+}
 
-int ReportViewer::currentPage() const { return pageCount() == 0 ? 0 : m_view->currentPage() + 1; }
+int ReportViewer::currentPage() const {
+    return pageCount() == 0 ? 0 : m_view->currentPage() + 1;
+}
 
-double ReportViewer::zoom() const { return m_view->zoom(); }
+double ReportViewer::zoom() const {
+    return m_view->zoom();
+}
 
-ViewMode ReportViewer::viewMode() const { return m_view->viewMode(); }
+ViewMode ReportViewer::viewMode() const {
+    return m_view->viewMode();
+}
 
-QString ReportViewer::pageCounterText() const { return m_pageCounter->text(); }
+QString ReportViewer::pageCounterText() const {
+    return m_pageCounter->text();
+}
 
-void ReportViewer::firstPage() { m_view->goToPage(0); }
-void ReportViewer::previousPage() { m_view->goToPage(m_view->currentPage() - 1); }
-void ReportViewer::nextPage() { m_view->goToPage(m_view->currentPage() + 1); }
-void ReportViewer::lastPage() { m_view->goToPage(m_view->pageCount() - 1); }
-void ReportViewer::goToPage(int page) { m_view->goToPage(page - 1); }
-void ReportViewer::zoomIn() { m_view->setZoom(ViewerGeometry::ZoomIn(m_view->zoom())); }
-void ReportViewer::zoomOut() { m_view->setZoom(ViewerGeometry::ZoomOut(m_view->zoom())); }
-void ReportViewer::fitWidth() { m_view->zoomToFitWidth(); }
-void ReportViewer::fitPage() { m_view->zoomToFitPage(); }
+void ReportViewer::firstPage() {
+    m_view->goToPage(0);
+}
+void ReportViewer::previousPage() {
+    m_view->goToPage(m_view->currentPage() - 1);
+}
+void ReportViewer::nextPage() {
+    m_view->goToPage(m_view->currentPage() + 1);
+}
+void ReportViewer::lastPage() {
+    m_view->goToPage(m_view->pageCount() - 1);
+}
+void ReportViewer::goToPage(int page) {
+    m_view->goToPage(page - 1);
+}
+void ReportViewer::zoomIn() {
+    m_view->setZoom(ViewerGeometry::ZoomIn(m_view->zoom()));
+}
+void ReportViewer::zoomOut() {
+    m_view->setZoom(ViewerGeometry::ZoomOut(m_view->zoom()));
+}
+void ReportViewer::fitWidth() {
+    m_view->zoomToFitWidth();
+}
+void ReportViewer::fitPage() {
+    m_view->zoomToFitPage();
+}
 
 void ReportViewer::printWithDialog() {
     if (!m_report || m_reportGuard.isNull() || pageCount() == 0) return;
@@ -180,8 +210,7 @@ void ReportViewer::printWithDialog() {
     dialog.setMinMax(1, pageCount());
     if (dialog.exec() != QDialog::Accepted) return;
     QString error;
-    if (!PrintReportOn(*m_report, printer, &error))
-        QMessageBox::warning(this, tr("Print"), error);
+    if (!PrintReportOn(*m_report, printer, &error)) QMessageBox::warning(this, tr("Print"), error);
 }
 
 void ReportViewer::exportPdfWithDialog() {
@@ -189,15 +218,16 @@ void ReportViewer::exportPdfWithDialog() {
     QString suggested = ReportTitleOf(*m_report);
     if (suggested.endsWith(QStringLiteral(".grf"), Qt::CaseInsensitive)) suggested.chop(4);
     if (suggested.isEmpty()) suggested = QStringLiteral("report");
-    const QString path = QFileDialog::getSaveFileName(this, tr("Export PDF"), suggested + QStringLiteral(".pdf"),
-                                                      tr("PDF files (*.pdf)"));
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Export PDF"), suggested + QStringLiteral(".pdf"), tr("PDF files (*.pdf)"));
     if (path.isEmpty()) return;
     QString error;
-    if (!ExportReportPdf(*m_report, path, &error))
-        QMessageBox::warning(this, tr("Export PDF"), error);
+    if (!ExportReportPdf(*m_report, path, &error)) QMessageBox::warning(this, tr("Export PDF"), error);
 }
 
-void ReportViewer::closePreview() { emit PreviewEnded(); }
+void ReportViewer::closePreview() {
+    emit PreviewEnded();
+}
 
 void ReportViewer::updateControls() {
     const int count = pageCount(), current = currentPage();

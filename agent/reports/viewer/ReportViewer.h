@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ViewerGeometry.h"
+#include "agent/reports/viewer/ViewerGeometry.h"
 
 #include <QPointer>
 #include <QVariant>
@@ -19,16 +19,25 @@ class PageView;
 // scrollable page view. The report object belongs to the caller and must outlive the binding.
 class ReportViewer : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Numbered settings and operations the agent applies before binding (see docs/viewer.md).
-    static constexpr int kSettingViewMode = 145;      // 1 single page, 2 continuous
-    static constexpr int kOperationShowCommand = 63;  // argument: a command id below
-    static constexpr int kOperationFitWidth = 67;     // no argument
+    static constexpr int kSettingViewMode = 145;     // 1 single page, 2 continuous
+    static constexpr int kOperationShowCommand = 63; // argument: a command id below
+    static constexpr int kOperationFitWidth = 67;    // no argument
 
     // Command ids of the toolbar, as operation 63 takes them.
     enum Command {
-        CmdPrint = 1, CmdZoomIn = 2, CmdZoomOut = 3, CmdFitWidth = 4, CmdFitPage = 5, CmdFirst = 6,
-        CmdPrevious = 7, CmdNext = 8, CmdLast = 9, CmdClose = 10, CmdExportPdf = 19
+        CmdPrint = 1,
+        CmdZoomIn = 2,
+        CmdZoomOut = 3,
+        CmdFitWidth = 4,
+        CmdFitPage = 5,
+        CmdFirst = 6,
+        CmdPrevious = 7,
+        CmdNext = 8,
+        CmdLast = 9,
+        CmdClose = 10,
+        CmdExportPdf = 19
     };
 
     explicit ReportViewer(QWidget* parent = nullptr);
@@ -52,7 +61,7 @@ public:
     QAction* action(Command command) const;
     PageView* pageView() const { return m_view; }
 
-public slots:
+  public slots:
     void firstPage();
     void previousPage();
     void nextPage();
@@ -66,10 +75,10 @@ public slots:
     void exportPdfWithDialog();
     void closePreview();
 
-signals:
+  signals:
     void PreviewEnded();
 
-private:
+  private:
     QAction* addCommand(Command command, const QString& text, int icon);
     void updateControls();
 

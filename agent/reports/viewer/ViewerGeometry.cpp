@@ -1,4 +1,4 @@
-#include "ViewerGeometry.h"
+#include "agent/reports/viewer/ViewerGeometry.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,7 +32,8 @@ double ViewerGeometry::ZoomOut(double zoom) {
 
 double ViewerGeometry::FitWidth(const std::vector<PageSizeMm>& pages, int viewportWidth, double dpi) {
     double widest = 0;
-    for (const auto& p : pages) widest = std::max(widest, p.width);
+    for (const auto& p : pages)
+        widest = std::max(widest, p.width);
     if (widest <= 0 || dpi <= 0) return 1.0;
     const int room = viewportWidth - 2 * kGap;
     if (room <= 0) return kMinZoom;
@@ -58,7 +59,8 @@ std::vector<PageRect> ViewerGeometry::Layout(const std::vector<PageSizeMm>& page
     std::vector<PageRect> rects(pages.size());
     const double ppm = PixelsPerMm(zoom, dpi);
     int widest = 0;
-    for (const auto& p : pages) widest = std::max(widest, static_cast<int>(std::lround(p.width * ppm)));
+    for (const auto& p : pages)
+        widest = std::max(widest, static_cast<int>(std::lround(p.width * ppm)));
     const int area = std::max(viewportWidth, widest + 2 * kGap);
     int y = kGap;
     for (size_t i = 0; i < pages.size(); ++i) {

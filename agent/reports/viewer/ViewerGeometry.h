@@ -18,9 +18,9 @@ struct PageRect {
 };
 
 struct ViewerGeometry {
-    static constexpr int kGap = 16;          // between pages and around them
-    static constexpr double kMinZoom = 0.1;  // 10 %
-    static constexpr double kMaxZoom = 8.0;  // 800 %
+    static constexpr int kGap = 16;         // between pages and around them
+    static constexpr double kMinZoom = 0.1; // 10 %
+    static constexpr double kMaxZoom = 8.0; // 800 %
 
     // Zoom steps offered by zoom in / zoom out (fractions of real size).
     static const std::vector<double>& ZoomSteps();

@@ -1,4 +1,4 @@
-#include "ViewerIcons.h"
+#include "agent/reports/viewer/ViewerIcons.h"
 
 #include <QPainter>
 #include <QPainterPath>

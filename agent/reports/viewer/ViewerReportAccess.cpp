@@ -1,6 +1,6 @@
-#include "ViewerReportAccess.h"
+#include "agent/reports/viewer/ViewerReportAccess.h"
 
-#include "engine/Report.h"
+#include "agent/reports/engine/Report.h"
 
 #include <QPageLayout>
 #include <QPageSize>
@@ -9,7 +9,9 @@
 
 namespace verolux::reports {
 
-QObject* ReportAsObject(Report* report) { return report; }
+QObject* ReportAsObject(Report* report) {
+    return report;
+}
 
 QString ReportTitleOf(Report& report) {
     return report.ReportTitle().isEmpty() ? QString::fromStdString(report.reportTemplate().title)
@@ -19,7 +21,8 @@ QString ReportTitleOf(Report& report) {
 std::vector<PageSizeMm> ReportPageSizes(Report& report) {
     const int count = report.pageCount();
     const QSizeF size = report.pageSizeMm();
-    return std::vector<PageSizeMm>(static_cast<size_t>(std::max(0, count)), PageSizeMm{size.width(), size.height()});
+    return std::vector<PageSizeMm>(static_cast<size_t>(std::max(0, count)),
+                                   PageSizeMm{size.width(), size.height()});
 }
 
 void PaintReportPage(Report& report, int index, QPainter& painter) {

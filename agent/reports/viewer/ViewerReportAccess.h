@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ViewerGeometry.h"
+#include "agent/reports/viewer/ViewerGeometry.h"
 
 #include <QString>
 

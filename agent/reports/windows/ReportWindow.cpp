@@ -1,4 +1,4 @@
-#include "windows/ReportWindow.h"
+#include "agent/reports/windows/ReportWindow.h"
 
 #include "agent/printing/PostReportFile.h"
 #include "agent/printing/TemplateStore.h"
@@ -11,10 +11,11 @@
 
 namespace verolux {
 
-void LoadingFailure(const QString& message) { throw std::runtime_error(message.toStdString()); }
+void LoadingFailure(const QString& message) {
+    throw std::runtime_error(message.toStdString());
+}
 
-ReportWindow::ReportWindow(std::filesystem::path programFolder) : m_programFolder(std::move(programFolder))
-{
+ReportWindow::ReportWindow(std::filesystem::path programFolder) : m_programFolder(std::move(programFolder)) {
     setWindowTitle(QStringLiteral("报表预览"));
     resize(900, 700);
     ReportViewer1 = new reports::ReportViewer(this);
@@ -25,13 +26,11 @@ ReportWindow::ReportWindow(std::filesystem::path programFolder) : m_programFolde
 
 ReportWindow::~ReportWindow() = default;
 
-void ReportWindow::Report_ExportBegin(reports::ExportOptions*)
-{
+void ReportWindow::Report_ExportBegin(reports::ExportOptions*) {
     // The export options stay as the engine set them.
 }
 
-void ReportWindow::RunLoadingSteps()
-{
+void ReportWindow::RunLoadingSteps() {
     // 2. The request, read again from its text: every window owns its copy.
     const PrintRequest request = PrintRequest::Read(reportFileData);
     m_repname = request.repname;
@@ -69,21 +68,18 @@ void ReportWindow::RunLoadingSteps()
     // 7. Pending events run once; a request arriving now opens its own window.
     QPointer<ReportWindow> self(this);
     QCoreApplication::processEvents();
-    if (!self)
-        return;
+    if (!self) return;
 
     // 8.
     m_report->ReportTitle(QString::fromStdString(request.repname));
-    if (!request.reprintname.empty())
-        m_report->PrinterName(QString::fromStdString(request.reprintname));
+    if (!request.reprintname.empty()) m_report->PrinterName(QString::fromStdString(request.reprintname));
 
     // 9.-10.
     showMinimized();
     output(request);
 }
 
-void ReportWindow::output(const PrintRequest& request)
-{
+void ReportWindow::output(const PrintRequest& request) {
     if (request.preview == "1") {
         showMaximized();
         setWindowTitle(QStringLiteral("报表预览-") + QString::fromStdString(request.repname));
@@ -99,15 +95,16 @@ void ReportWindow::output(const PrintRequest& request)
         // reportId names a file in the template folder: only a plain name may do that.
         const std::string pdfName = request.reportId + ".pdf";
         if (request.reportId.empty() || !IsPlainFileName(pdfName))
-            LoadingFailure(QStringLiteral("reportId 不能作为文件名: ") + QString::fromStdString(request.reportId));
+            LoadingFailure(QStringLiteral("reportId 不能作为文件名: ") +
+                           QString::fromStdString(request.reportId));
         const std::filesystem::path pdfPath = TemplateFolder(m_programFolder) / pdfName;
-        if (!m_report->ExportToFile(reports::Report::kExportPdf, QString::fromStdString(pdfPath.string()), 0, 0))
+        if (!m_report->ExportToFile(reports::Report::kExportPdf, QString::fromStdString(pdfPath.string()), 0,
+                                    0))
             LoadingFailure(m_report->lastError());
         PostReportFile(pdfPath, request.reportAdd, request.reportId);
         return;
     }
-    if (!m_report->PrintDirect(3, 0))
-        LoadingFailure(m_report->lastError());
+    if (!m_report->PrintDirect(3, 0)) LoadingFailure(m_report->lastError());
     hide();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "agent/printing/PrintRequest.h"
-#include "engine/Report.h"
-#include "viewer/ReportViewer.h"
+#include "agent/reports/engine/Report.h"
+#include "agent/reports/viewer/ReportViewer.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -19,7 +19,7 @@ namespace verolux {
 // produce the output its mode asks for.
 class ReportWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Public members set by the opener before the window is shown.
     std::string reportFileData; // the whole request text
     std::string reportPreview;  // the request's `preview`
@@ -28,7 +28,7 @@ public:
 
     const reports::Report* report() const { return m_report.get(); }
 
-protected:
+  protected:
     explicit ReportWindow(std::filesystem::path programFolder);
     ~ReportWindow() override;
 
@@ -43,7 +43,7 @@ protected:
 
     std::filesystem::path m_programFolder;
 
-private:
+  private:
     void output(const PrintRequest& request);
 
     std::unique_ptr<reports::Report> m_report;

@@ -1,12 +1,13 @@
-#include "windows/frmDesign.h"
+#include "agent/reports/windows/frmDesign.h"
 
 namespace verolux {
 namespace {
-QRect Twips(int l, int t, int w, int h) { return {l / 15, t / 15, w / 15, h / 15}; }
+QRect Twips(int l, int t, int w, int h) {
+    return {l / 15, t / 15, w / 15, h / 15};
+}
 } // namespace
 
-frmDesign::frmDesign()
-{
+frmDesign::frmDesign() {
     setWindowTitle(QStringLiteral("报表设计器"));
     resize(14145 / 15, 5565 / 15);
     Command1 = new QPushButton(QStringLiteral("退 出"), this);
@@ -22,8 +23,7 @@ frmDesign::frmDesign()
     connect(Command1, &QPushButton::clicked, this, &QWidget::close);
 }
 
-void frmDesign::Show()
-{
+void frmDesign::Show() {
     if (!m_loaded) {
         txtfile->setText(QString::fromStdString(reportFileName));
         m_loaded = true;

@@ -13,7 +13,7 @@ namespace verolux {
 // it shows which template a design request opened.
 class frmDesign : public QWidget {
     Q_OBJECT
-public:
+  public:
     frmDesign();
 
     // Public members set by the opener before the window is shown.
@@ -30,7 +30,7 @@ public:
     QLabel* labfile = nullptr;
     QLineEdit* txtfile = nullptr;
 
-private:
+  private:
     bool m_loaded = false;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "windows/ReportWindow.h"
+#include "agent/reports/windows/ReportWindow.h"
 
 namespace verolux {
 
@@ -8,13 +8,13 @@ namespace verolux {
 // reach the opener.
 class frmPdfFile : public ReportWindow {
     Q_OBJECT
-public:
+  public:
     explicit frmPdfFile(std::filesystem::path programFolder);
 
     // Runs the loading steps and produces the output; throws on failure.
     void Show();
 
-protected:
+  protected:
     void changeEvent(QEvent* event) override;
 };
 

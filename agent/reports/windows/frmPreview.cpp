@@ -1,18 +1,16 @@
-#include "windows/frmPreview.h"
+#include "agent/reports/windows/frmPreview.h"
 
 #include <exception>
 
 namespace verolux {
 
 frmPreview::frmPreview(std::filesystem::path programFolder)
-    : ReportWindow(programFolder), m_log(std::move(programFolder))
-{
+    : ReportWindow(programFolder), m_log(std::move(programFolder)) {
     // The viewer's close button ends the window, and with it the report object.
     connect(ReportViewer1, &reports::ReportViewer::PreviewEnded, this, &QWidget::close);
 }
 
-void frmPreview::Show()
-{
+void frmPreview::Show() {
     // 1. Not topmost.
     setWindowFlag(Qt::WindowStaysOnTopHint, false);
     show();
@@ -20,16 +18,14 @@ void frmPreview::Show()
     try {
         RunLoadingSteps();
     } catch (const std::exception& e) {
-        if (!self)
-            return;
+        if (!self) return;
         try {
             m_log.WriteLog(repname() + "   " + reporturl() + "\r" + "加载失败，原因：" + e.what());
         } catch (...) {
         }
     }
     // Only now may closing release the window: its loading steps are done.
-    if (self)
-        setAttribute(Qt::WA_DeleteOnClose);
+    if (self) setAttribute(Qt::WA_DeleteOnClose);
 }
 
 } // namespace verolux

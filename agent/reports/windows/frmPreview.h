@@ -1,6 +1,6 @@
 #pragma once
 
-#include "windows/ReportWindow.h"
+#include "agent/reports/windows/ReportWindow.h"
 
 #include "common/LogFile.h"
 
@@ -10,13 +10,13 @@ namespace verolux {
 // and the window stays as far as it got.
 class frmPreview : public ReportWindow {
     Q_OBJECT
-public:
+  public:
     explicit frmPreview(std::filesystem::path programFolder);
 
     // Shows the window modeless; the loading steps run inside this call.
     void Show();
 
-private:
+  private:
     LogFile m_log;
 };
 

@@ -2,7 +2,7 @@
 // 10 mm margins, a 10 mm page header and a 5 mm page footer leave rows the band from y=20 to y=85
 // (65 mm): six 10 mm lines of labels per page. Three 25 mm columns 2.5 mm apart fill the 80 mm
 // between the margins exactly, so the columns start at x = 10, 37.5 and 65.
-#include "PaginationHelpers.h"
+#include "tests/reports/engine/PaginationHelpers.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +16,8 @@ using namespace verolux::reports;
 
 namespace {
 
-std::string sheet(const std::string& columns, const std::string& extraBands = "", const std::string& groups = "[]")
-{
+std::string sheet(const std::string& columns, const std::string& extraBands = "",
+                  const std::string& groups = "[]") {
     return R"({"format": "verolux-report", "version": 1,
       "page": {"paper": "Custom", "width": 100, "height": 100, "margins": {"left": 10, "top": 10, "right": 10, "bottom": 10}},
       "styles": {"default": {"size": 10, "padding": 0.5}, "card": {"borders": "all"},
@@ -25,7 +25,8 @@ std::string sheet(const std::string& columns, const std::string& extraBands = ""
       "fields": [{"name": "customer"}, {"name": "item"}, {"name": "amount", "type": "integer"}, {"name": "note"}],
       "bands": {
         "pageHeader": {"height": 10, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 10, "text": "Labels"}]},
-        "detail": {"height": 10, )" + columns + R"( "items": [
+        "detail": {"height": 10, )" +
+           columns + R"( "items": [
           {"type": "rect", "x": 0, "y": 0, "w": 25, "h": 10, "style": "card"},
           {"type": "text", "x": 0, "y": 0, "w": 25, "h": 5, "text": "#{amount}"},
           {"type": "text", "x": 0, "y": 5, "w": 25, "h": 5, "style": "grow", "text": "{note}"}]},
@@ -33,15 +34,16 @@ std::string sheet(const std::string& columns, const std::string& extraBands = ""
           {"type": "text", "x": 0, "y": 0, "w": 40, "h": 5, "text": "n={count()} sum={sum(amount)}"},
           {"type": "text", "x": 40, "y": 0, "w": 40, "h": 5, "text": "{#page}/{#pages}"}]})" +
            extraBands + R"(},
-      "groups": )" + groups + "}";
+      "groups": )" +
+           groups + "}";
 }
 
 const std::string kAcross = R"("columns": {"count": 3, "width": 25, "spacing": 2.5, "order": "across"},)";
-const std::string kDown = R"("columns": {"count": 3, "spacing": 2.5, "order": "down"},)"; // width shared out: 25
+const std::string kDown =
+    R"("columns": {"count": 3, "spacing": 2.5, "order": "down"},)"; // width shared out: 25
 
 // Rows of (customer, item, amount = row number, note).
-ReportData rows(const std::vector<std::pair<std::string, int>>& customers)
-{
+ReportData rows(const std::vector<std::pair<std::string, int>>& customers) {
     ReportData d;
     int n = 0;
     for (const auto& [customer, count] : customers)
@@ -56,8 +58,7 @@ ReportData rows(const std::vector<std::pair<std::string, int>>& customers)
 // Where each label landed: "page 1 / 20: 1 2 3 / 30: 4 . ." — one entry per line of labels (its top
 // y in mm, then the row number in each of the three columns, "." for an empty place), and every
 // wider-than-a-label text of the page body (group and report bands) with its x and y.
-std::string grid(const LaidOutReport& r)
-{
+std::string grid(const LaidOutReport& r) {
     std::string out;
     for (size_t p = 0; p < r.pages.size(); ++p) {
         const Page& page = r.pages[p];
@@ -79,7 +80,8 @@ std::string grid(const LaidOutReport& r)
             char at[16];
             std::snprintf(at, sizeof at, "%g:", double(y));
             out += std::string(" / ") + at;
-            for (const auto& c : cells) out += " " + c;
+            for (const auto& c : cells)
+                out += " " + c;
         }
         out += "\n";
     }
@@ -95,13 +97,13 @@ const std::string kReportFooter = R"(, "reportFooter": {"height": 5, "items": [
 
 } // namespace
 
-TEST(Columns, AcrossFillsLinesLeftToRightThenDown)
-{
+TEST(Columns, AcrossFillsLinesLeftToRightThenDown) {
     Template t = LoadTemplateText(sheet(kAcross));
     LaidOutReport r = LayOut(t, rows({{"Acme", 20}}));
     // Six lines of three per page: 18 labels, the last page keeps the two left places of its line.
-    EXPECT_EQ(grid(r), "page 1 / 20: 1 2 3 / 30: 4 5 6 / 40: 7 8 9 / 50: 10 11 12 / 60: 13 14 15 / 70: 16 17 18\n"
-                       "page 2 / 20: 19 20 .\n");
+    EXPECT_EQ(grid(r),
+              "page 1 / 20: 1 2 3 / 30: 4 5 6 / 40: 7 8 9 / 50: 10 11 12 / 60: 13 14 15 / 70: 16 17 18\n"
+              "page 2 / 20: 19 20 .\n");
     EXPECT_EQ(DescribePages(r), "page 1: rows 1-18\npage 2: rows 19-20\n");
     // Page totals and page X of Y count the labels of each page: 1+..+18 = 171, 19+20 = 39.
     EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "n=18 sum=171"));
@@ -109,19 +111,18 @@ TEST(Columns, AcrossFillsLinesLeftToRightThenDown)
     EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "2/2"));
 }
 
-TEST(Columns, DownFillsAColumnThenTheNext)
-{
+TEST(Columns, DownFillsAColumnThenTheNext) {
     Template t = LoadTemplateText(sheet(kDown));
     LaidOutReport r = LayOut(t, rows({{"Acme", 20}}));
     // Nothing follows the last labels, so page 2 is not balanced: the sheet keeps whole columns free.
-    EXPECT_EQ(grid(r), "page 1 / 20: 1 7 13 / 30: 2 8 14 / 40: 3 9 15 / 50: 4 10 16 / 60: 5 11 17 / 70: 6 12 18\n"
-                       "page 2 / 20: 19 . . / 30: 20 . .\n");
+    EXPECT_EQ(grid(r),
+              "page 1 / 20: 1 7 13 / 30: 2 8 14 / 40: 3 9 15 / 50: 4 10 16 / 60: 5 11 17 / 70: 6 12 18\n"
+              "page 2 / 20: 19 . . / 30: 20 . .\n");
     EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "n=18 sum=171"));
     EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "n=2 sum=39"));
 }
 
-TEST(Columns, PartlyFilledLastLineAndBalancedDownColumns)
-{
+TEST(Columns, PartlyFilledLastLineAndBalancedDownColumns) {
     struct Case {
         const char* name;
         std::string columns, bands;
@@ -133,7 +134,8 @@ TEST(Columns, PartlyFilledLastLineAndBalancedDownColumns)
         {"across with footer", kAcross, kReportFooter, 7,
          "page 1 / 20: 1 2 3 / 30: 4 5 6 / 40: 7 . . / 50: [total 28 x=10]\n"},
         // Down with nothing after: column one first.
-        {"down", kDown, "", 7, "page 1 / 20: 1 7 . / 30: 2 . . / 40: 3 . . / 50: 4 . . / 60: 5 . . / 70: 6 . .\n"},
+        {"down", kDown, "", 7,
+         "page 1 / 20: 1 7 . / 30: 2 . . / 40: 3 . . / 50: 4 . . / 60: 5 . . / 70: 6 . .\n"},
         // Down with a footer below: ceil(7 / 3) = 3 labels per column, the footer under the deepest.
         {"down with footer", kDown, kReportFooter, 7,
          "page 1 / 20: 1 4 7 / 30: 2 5 . / 40: 3 6 . / 50: [total 28 x=10]\n"},
@@ -148,8 +150,7 @@ TEST(Columns, PartlyFilledLastLineAndBalancedDownColumns)
     }
 }
 
-TEST(Columns, CanGrowLabelMakesItsWholeLineTaller)
-{
+TEST(Columns, CanGrowLabelMakesItsWholeLineTaller) {
     Template t = LoadTemplateText(sheet(kAcross));
     ReportData d = rows({{"Acme", 9}});
     // The note cell is 25 mm wide without padding: 12 ASCII characters a line. Three 10-character
@@ -166,13 +167,14 @@ TEST(Columns, CanGrowLabelMakesItsWholeLineTaller)
             EXPECT_FLOAT_EQ(it.h, 20.f) << "x=" << it.x;
             ++frames;
         }
-        if (p.textOf(it) == "#4") EXPECT_FLOAT_EQ(it.h, 5.f);
+        if (p.textOf(it) == "#4") {
+            EXPECT_FLOAT_EQ(it.h, 5.f);
+        }
     }
     EXPECT_EQ(frames, 3);
 }
 
-TEST(Columns, ALineNeverSplitsAndTheFooterStaysFree)
-{
+TEST(Columns, ALineNeverSplitsAndTheFooterStaysFree) {
     Template t = LoadTemplateText(sheet(kAcross));
     ReportData d = rows({{"Acme", 18}});
     // Line 6 (rows 16-18) gets a 20 mm label: from y=70 it would end at 90, past the footer at 85.
@@ -186,11 +188,12 @@ TEST(Columns, ALineNeverSplitsAndTheFooterStaysFree)
     EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "n=3 sum=51"));
     for (const Page& p : r.pages)
         for (const auto& it : p.items)
-            if (it.y < 85.f) EXPECT_LE(it.y + it.h, 85.f + 1e-3f) << p.textOf(it);
+            if (it.y < 85.f) {
+                EXPECT_LE(it.y + it.h, 85.f + 1e-3f) << p.textOf(it);
+            }
 }
 
-TEST(Columns, DownColumnBreaksWhereTheNextLabelNoLongerFits)
-{
+TEST(Columns, DownColumnBreaksWhereTheNextLabelNoLongerFits) {
     Template t = LoadTemplateText(sheet(kDown));
     ReportData d = rows({{"Acme", 8}});
     // Label 5 is 20 mm high: after four labels (y=60) it ends at 80, inside the 85 mm limit;
@@ -200,31 +203,33 @@ TEST(Columns, DownColumnBreaksWhereTheNextLabelNoLongerFits)
     EXPECT_EQ(grid(r), "page 1 / 20: 1 6 . / 30: 2 7 . / 40: 3 8 . / 50: 4 . . / 60: 5 . .\n");
 }
 
-TEST(Columns, GroupsStayFullWidthAndStartANewLine)
-{
+TEST(Columns, GroupsStayFullWidthAndStartANewLine) {
     Template t = LoadTemplateText(sheet(kAcross, "", kGroup));
     LaidOutReport r = LayOut(t, rows({{"Acme", 4}, {"Beta", 2}}));
     EXPECT_EQ(grid(r), "page 1 / 20: [H Acme x=10] / 25: 1 2 3 / 35: 4 . . / 45: [F Acme 4 x=10] / "
                        "50: [H Beta x=10] / 55: 5 6 . / 65: [F Beta 2 x=10]\n");
     for (const auto& it : r.pages[0].items)
-        if (r.pages[0].textOf(it).rfind("H ", 0) == 0) EXPECT_FLOAT_EQ(it.w, 80.f);
+        if (r.pages[0].textOf(it).rfind("H ", 0) == 0) {
+            EXPECT_FLOAT_EQ(it.w, 80.f);
+        }
 }
 
-TEST(Columns, GroupContinuesOnTheNextPageWithItsHeader)
-{
+TEST(Columns, GroupContinuesOnTheNextPageWithItsHeader) {
     Template t = LoadTemplateText(sheet(kAcross, "", kGroup));
     // Header at 20, then six lines from 25 to 85: 18 labels on page 1; the 19th opens page 2 under
     // the repeated header.
     LaidOutReport r = LayOut(t, rows({{"Acme", 19}}));
-    EXPECT_EQ(grid(r), "page 1 / 20: [H Acme x=10] / 25: 1 2 3 / 35: 4 5 6 / 45: 7 8 9 / 55: 10 11 12 / 65: 13 14 15 / "
-                       "75: 16 17 18\n"
-                       "page 2 / 20: [H Acme x=10] / 25: 19 . . / 35: [F Acme 19 x=10]\n");
-    EXPECT_EQ(DescribePages(r), "page 1: rows 1-18, header 'Acme'\n"
-                                "page 2: rows 19-19, group 'Acme' continues (header repeated), footer 'Acme'\n");
+    EXPECT_EQ(
+        grid(r),
+        "page 1 / 20: [H Acme x=10] / 25: 1 2 3 / 35: 4 5 6 / 45: 7 8 9 / 55: 10 11 12 / 65: 13 14 15 / "
+        "75: 16 17 18\n"
+        "page 2 / 20: [H Acme x=10] / 25: 19 . . / 35: [F Acme 19 x=10]\n");
+    EXPECT_EQ(DescribePages(r),
+              "page 1: rows 1-18, header 'Acme'\n"
+              "page 2: rows 19-19, group 'Acme' continues (header repeated), footer 'Acme'\n");
 }
 
-TEST(Columns, DownColumnsAreBalancedBeforeAGroupFooter)
-{
+TEST(Columns, DownColumnsAreBalancedBeforeAGroupFooter) {
     Template t = LoadTemplateText(sheet(kDown, "", kGroup));
     LaidOutReport r = LayOut(t, rows({{"Acme", 5}, {"Beta", 2}}));
     // Acme: ceil(5 / 3) = 2 labels per column; Beta: one per column.
@@ -232,13 +237,13 @@ TEST(Columns, DownColumnsAreBalancedBeforeAGroupFooter)
                        "50: [H Beta x=10] / 55: 6 7 . / 65: [F Beta 2 x=10]\n");
 }
 
-TEST(Columns, LabelTallerThanAPageIsCutLikeARow)
-{
+TEST(Columns, LabelTallerThanAPageIsCutLikeARow) {
     Template t = LoadTemplateText(sheet(kAcross));
     ReportData d = rows({{"Acme", 4}});
     // 30 words = 30 lines = 150 mm of note: more than an empty page holds, so the line is cut.
     std::string longText;
-    for (int i = 0; i < 30; ++i) longText += (i ? " " : "") + std::string(10, char('a' + i % 26));
+    for (int i = 0; i < 30; ++i)
+        longText += (i ? " " : "") + std::string(10, char('a' + i % 26));
     d.rows[3][3] = ScalarValue::fromText(longText);
     LaidOutReport r = LayOut(t, d);
     // Row 4 opens page 2 (label place one); each page holds 65 mm: the 5 mm top cell and 12 note
@@ -249,11 +254,12 @@ TEST(Columns, LabelTallerThanAPageIsCutLikeARow)
                                 "page 4: rows 4-4, row 4 continues\n");
     for (const Page& p : r.pages)
         for (const auto& it : p.items)
-            if (it.y < 85.f) EXPECT_LE(it.y + it.h, 85.f + 1e-3f) << p.textOf(it);
+            if (it.y < 85.f) {
+                EXPECT_LE(it.y + it.h, 85.f + 1e-3f) << p.textOf(it);
+            }
 }
 
-TEST(Columns, ManyRowsStayLinearAndCompact)
-{
+TEST(Columns, ManyRowsStayLinearAndCompact) {
     for (const std::string& columns : {kAcross, kDown}) {
         Template t = LoadTemplateText(sheet(columns, kReportFooter, kGroup));
         ReportData d = rows({{"A", 10000}, {"B", 10000}, {"C", 12767}});

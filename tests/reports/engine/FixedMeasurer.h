@@ -1,29 +1,30 @@
 #pragma once
 
-#include "layout/TextMeasurer.h"
-#include "model/Template.h"
+#include "agent/reports/layout/TextMeasurer.h"
+#include "agent/reports/model/Template.h"
 
 #include <cstdint>
 
 // A measurer whose widths can be worked out by hand: at 10 pt an ASCII character is 2 mm wide, any
 // other character 4 mm; a line is 5 mm high. Everything scales with the style's font size.
 class FixedMeasurer : public verolux::reports::TextMeasurer {
-public:
+  public:
     explicit FixedMeasurer(const verolux::reports::Template& t) : m_t(t) {}
 
-    double textWidth(int style, std::string_view text) override
-    {
+    double textWidth(int style, std::string_view text) override {
         double units = 0;
         for (size_t i = 0; i < text.size(); ++i) {
             unsigned char c = static_cast<unsigned char>(text[i]);
-            if (c < 0x80) units += 2;
-            else if ((c & 0xC0) != 0x80) units += 4; // lead byte of a multi-byte character
+            if (c < 0x80)
+                units += 2;
+            else if ((c & 0xC0) != 0x80)
+                units += 4; // lead byte of a multi-byte character
         }
         return units * scale(style);
     }
     double lineHeight(int style) override { return 5 * scale(style); }
 
-private:
+  private:
     double scale(int style) const { return m_t.styles[size_t(style)].fontSize / 10.0; }
     const verolux::reports::Template& m_t;
 };

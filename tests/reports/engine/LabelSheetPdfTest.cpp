@@ -1,6 +1,6 @@
 // Label sheets in a real PDF read back with pdftotext -layout: labels that share a line of the sheet
 // come out side by side on one text line, in the order the sheet's columns ask for.
-#include "engine/Report.h"
+#include "agent/reports/engine/Report.h"
 
 #include <QFile>
 #include <QProcess>
@@ -14,18 +14,17 @@ using namespace verolux::reports;
 
 namespace {
 
-QString pageText(const QString& pdf, int page)
-{
+QString pageText(const QString& pdf, int page) {
     QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
-                                          QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-")});
+    p.start(QStringLiteral("pdftotext"),
+            {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+             QString::number(page), pdf, QStringLiteral("-")});
     if (!p.waitForFinished(60000)) return QString();
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
 // A4, three 60 mm labels 5 mm apart between 12.5 mm margins, 35 mm high; a report footer below.
-QByteArray sheet(const char* order)
-{
+QByteArray sheet(const char* order) {
     return QByteArray(R"({"format": "verolux-report", "version": 1,
       "page": {"paper": "A4", "margins": {"left": 12.5, "top": 10, "right": 12.5, "bottom": 10}},
       "styles": {"default": {"size": 10}, "card": {"borders": "all"}},
@@ -42,13 +41,13 @@ QByteArray sheet(const char* order)
 }
 
 // The label codes of each text line of page 1 that has any, e.g. {"L01 L02 L03", "L04 L05 L06", "L07"}.
-QStringList labelLines(const QString& text)
-{
+QStringList labelLines(const QString& text) {
     QStringList out;
     QRegularExpression code(QStringLiteral("\\bL\\d\\d\\b"));
     for (const QString& line : text.split(QLatin1Char('\n'))) {
         QStringList codes;
-        for (auto it = code.globalMatch(line); it.hasNext();) codes << it.next().captured(0);
+        for (auto it = code.globalMatch(line); it.hasNext();)
+            codes << it.next().captured(0);
         if (!codes.isEmpty()) out << codes.join(QLatin1Char(' '));
     }
     return out;
@@ -62,8 +61,7 @@ struct SheetCase {
 
 class LabelSheetPdf : public ::testing::TestWithParam<SheetCase> {};
 
-TEST_P(LabelSheetPdf, LabelsSideBySideInOrder)
-{
+TEST_P(LabelSheetPdf, LabelsSideBySideInOrder) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("sheet.grf"));
@@ -78,7 +76,8 @@ TEST_P(LabelSheetPdf, LabelsSideBySideInOrder)
     r.PrepareRecords();
     for (int i = 0; i < 7; ++i) {
         r.AppendRecord();
-        r.Fields().byName("code")->setValue(ScalarValue::fromText(QStringLiteral("L%1").arg(i + 1, 2, 10, QLatin1Char('0')).toStdString()));
+        r.Fields().byName("code")->setValue(
+            ScalarValue::fromText(QStringLiteral("L%1").arg(i + 1, 2, 10, QLatin1Char('0')).toStdString()));
         r.Fields().byName("name")->setValue(ScalarValue::fromText(names[i]));
         r.Fields().byName("price")->setValue(ScalarValue::fromNumber(std::to_string(i + 1) + ".5"));
         r.PostRecord();
@@ -107,9 +106,13 @@ INSTANTIATE_TEST_SUITE_P(
     Orders, LabelSheetPdf,
     ::testing::Values(
         // Left to right, then down; the last line holds one label at the left.
-        SheetCase{"across", "across", {QStringLiteral("L01 L02 L03"), QStringLiteral("L04 L05 L06"), QStringLiteral("L07")}},
+        SheetCase{"across",
+                  "across",
+                  {QStringLiteral("L01 L02 L03"), QStringLiteral("L04 L05 L06"), QStringLiteral("L07")}},
         // Down a column first; with the footer below, seven labels share out as 3, 3, 1.
-        SheetCase{"down", "down", {QStringLiteral("L01 L04 L07"), QStringLiteral("L02 L05"), QStringLiteral("L03 L06")}}),
-    [](const auto& info) { return std::string(info.param.name); });
+        SheetCase{"down",
+                  "down",
+                  {QStringLiteral("L01 L04 L07"), QStringLiteral("L02 L05"), QStringLiteral("L03 L06")}}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace

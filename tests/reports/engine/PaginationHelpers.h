@@ -2,10 +2,10 @@
 
 // What the pagination tests share: templates from JSON text, pages laid out with the hand-computable
 // measurer, and the texts placed on a page.
-#include "FixedMeasurer.h"
+#include "tests/reports/engine/FixedMeasurer.h"
 
-#include "layout/Paginator.h"
-#include "model/TemplateFile.h"
+#include "agent/reports/layout/Paginator.h"
+#include "agent/reports/model/TemplateFile.h"
 
 #include <gtest/gtest.h>
 
@@ -13,30 +13,26 @@
 #include <string>
 #include <vector>
 
-inline verolux::reports::Template LoadTemplateText(const std::string& json)
-{
+inline verolux::reports::Template LoadTemplateText(const std::string& json) {
     auto r = verolux::reports::ParseTemplate(json);
     EXPECT_TRUE(r) << r.error;
     return r ? *r.tmpl : verolux::reports::Template{};
 }
 
 inline verolux::reports::LaidOutReport LayOut(const verolux::reports::Template& t,
-                                              const verolux::reports::ReportData& d)
-{
+                                              const verolux::reports::ReportData& d) {
     FixedMeasurer m(t);
     return verolux::reports::Paginate(t, d, m);
 }
 
 // All texts of a page, in the order they were placed.
-inline std::vector<std::string> PageTexts(const verolux::reports::Page& p)
-{
+inline std::vector<std::string> PageTexts(const verolux::reports::Page& p) {
     std::vector<std::string> out;
     for (const auto& it : p.items)
         if (it.kind == verolux::reports::ItemKind::Text) out.emplace_back(p.textOf(it));
     return out;
 }
 
-inline bool Contains(const std::vector<std::string>& v, const std::string& s)
-{
+inline bool Contains(const std::vector<std::string>& v, const std::string& s) {
     return std::find(v.begin(), v.end(), s) != v.end();
 }

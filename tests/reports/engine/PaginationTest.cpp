@@ -1,7 +1,7 @@
 // Pagination on hand-computable pages: a 100 mm high custom paper with 10 mm margins, a 10 mm page
 // header, a 5 mm column header and a 5 mm page footer leave rows the band from y=25 to y=85 (60 mm).
 // With 6 mm detail rows that is exactly 10 rows per page.
-#include "PaginationHelpers.h"
+#include "tests/reports/engine/PaginationHelpers.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,7 @@ using namespace verolux::reports;
 namespace {
 
 std::string page(const std::string& extraBands, const std::string& groups = "[]",
-                 const std::string& detailStyle = "\"cell\"")
-{
+                 const std::string& detailStyle = "\"cell\"") {
     return R"({"format": "verolux-report", "version": 1,
       "page": {"paper": "Custom", "width": 100, "height": 100, "margins": {"left": 10, "top": 10, "right": 10, "bottom": 10}},
       "styles": {"default": {"size": 10, "padding": 0.5}, "cell": {"borders": "all"},
@@ -26,18 +25,19 @@ std::string page(const std::string& extraBands, const std::string& groups = "[]"
         "pageHeader": {"height": 10, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 10, "text": "{$title}"}]},
         "columnHeader": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "Item"}]},
         "detail": {"height": 6, "items": [
-          {"type": "text", "x": 0, "y": 0, "w": 30, "h": 6, "style": )" + detailStyle + R"(, "text": "{item}"},
+          {"type": "text", "x": 0, "y": 0, "w": 30, "h": 6, "style": )" +
+           detailStyle + R"(, "text": "{item}"},
           {"type": "text", "x": 30, "y": 0, "w": 20, "h": 6, "style": "cell", "text": "{amount}"}]},
         "pageFooter": {"height": 5, "items": [
           {"type": "text", "x": 0, "y": 0, "w": 40, "h": 5, "text": "{sum(amount)}"},
           {"type": "text", "x": 40, "y": 0, "w": 40, "h": 5, "text": "第 {#page} 页 / 共 {#pages} 页"}]})" +
            extraBands + R"(},
-      "groups": )" + groups + "}";
+      "groups": )" +
+           groups + "}";
 }
 
 // Rows of (customer, item, amount); amount = row number, so sums are easy to check.
-ReportData rows(const std::vector<std::pair<std::string, int>>& customers, const std::string& item = "")
-{
+ReportData rows(const std::vector<std::pair<std::string, int>>& customers, const std::string& item = "") {
     ReportData d;
     d.parameters = {ScalarValue::fromText("Orders"), ScalarValue::fromNumber("0.125")};
     int n = 0;
@@ -58,8 +58,7 @@ const std::string kCustomerGroup = R"([{"by": ["customer"], "repeatHeader": true
 
 } // namespace
 
-TEST(Pagination, PlainListTenRowsPerPageColumnHeaderRepeats)
-{
+TEST(Pagination, PlainListTenRowsPerPageColumnHeaderRepeats) {
     Template t = LoadTemplateText(page(""));
     LaidOutReport r = LayOut(t, rows({{"Acme", 25}}));
     EXPECT_EQ(DescribePages(r), "page 1: rows 1-10\n"
@@ -73,20 +72,20 @@ TEST(Pagination, PlainListTenRowsPerPageColumnHeaderRepeats)
         EXPECT_TRUE(Contains(PageTexts(r.pages[size_t(i)]), "第 " + std::to_string(i + 1) + " 页 / 共 3 页"));
 }
 
-TEST(Pagination, PageFooterStaysAtItsPlaceAndRowsNeverReachIt)
-{
+TEST(Pagination, PageFooterStaysAtItsPlaceAndRowsNeverReachIt) {
     Template t = LoadTemplateText(page(""));
     LaidOutReport r = LayOut(t, rows({{"Acme", 25}}));
     for (const Page& p : r.pages) {
         for (const auto& it : p.items) {
-            if (it.y >= 85.f) EXPECT_FLOAT_EQ(it.y, 85.f) << p.textOf(it); // the footer's own items
-            else EXPECT_LE(it.y + it.h, 85.f + 1e-3f) << p.textOf(it);
+            if (it.y >= 85.f)
+                EXPECT_FLOAT_EQ(it.y, 85.f) << p.textOf(it); // the footer's own items
+            else
+                EXPECT_LE(it.y + it.h, 85.f + 1e-3f) << p.textOf(it);
         }
     }
 }
 
-TEST(Pagination, GroupContinuesWithRepeatedHeaderAndKnownTotals)
-{
+TEST(Pagination, GroupContinuesWithRepeatedHeaderAndKnownTotals) {
     Template t = LoadTemplateText(page("", kCustomerGroup));
     LaidOutReport r = LayOut(t, rows({{"Acme", 12}, {"Beta", 3}}));
     // Page 1: header at 25-30, rows 1-9 fill 30-84. Page 2: column header, Acme's header again, rows
@@ -101,8 +100,7 @@ TEST(Pagination, GroupContinuesWithRepeatedHeaderAndKnownTotals)
     EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "Beta: 3 rows, 42"));
 }
 
-TEST(Pagination, GroupHeaderIsKeptWithItsFirstRow)
-{
+TEST(Pagination, GroupHeaderIsKeptWithItsFirstRow) {
     Template t = LoadTemplateText(page("", kCustomerGroup));
     // Acme: header 25-30, rows 1-8 to 78, footer to 83. Beta's header (5) plus one row (6) no longer
     // fits under 85, so it moves to page 2 rather than stand alone at the bottom.
@@ -111,8 +109,7 @@ TEST(Pagination, GroupHeaderIsKeptWithItsFirstRow)
                                 "page 2: rows 9-10, column header repeated, header 'Beta', footer 'Beta'\n");
 }
 
-TEST(Pagination, NewPagePerGroup)
-{
+TEST(Pagination, NewPagePerGroup) {
     std::string g = kCustomerGroup;
     g.replace(g.find("\"repeatHeader\""), 0, "\"newPage\": true, ");
     Template t = LoadTemplateText(page("", g));
@@ -123,8 +120,7 @@ TEST(Pagination, NewPagePerGroup)
     EXPECT_TRUE(Contains(PageTexts(r.pages[2]), "第 3 页 / 共 3 页"));
 }
 
-TEST(Pagination, TwoGroupLevelsRestartInnerOnOuterChange)
-{
+TEST(Pagination, TwoGroupLevelsRestartInnerOnOuterChange) {
     const std::string groups = R"([
       {"by": "customer", "header": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "C {customer}"}]}},
       {"by": ["item"], "footer": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "I {item} {count()} {sum(amount)} {sum(amount, report)}"}]}}])";
@@ -137,8 +133,7 @@ TEST(Pagination, TwoGroupLevelsRestartInnerOnOuterChange)
     EXPECT_TRUE(Contains(all, "I pen 2 9 15"));
 }
 
-TEST(Pagination, ReportAggregatesAndFormats)
-{
+TEST(Pagination, ReportAggregatesAndFormats) {
     const std::string footer = R"(, "reportFooter": {"height": 5, "items": [
         {"type": "text", "x": 0, "y": 0, "w": 80, "h": 5,
          "text": "n={count()} sum={sum(amount)} avg={avg(amount)} min={min(amount)} max={max(amount)} f={sum(amount)|#,##0.00} r={$rate} t={#title} {{x}}"}]})";
@@ -146,13 +141,13 @@ TEST(Pagination, ReportAggregatesAndFormats)
     ReportData d = rows({{"Acme", 4}});
     d.title = "Q1";
     LaidOutReport r = LayOut(t, d);
-    EXPECT_TRUE(Contains(PageTexts(r.pages.back()), "n=4 sum=10 avg=2.5 min=1 max=4 f=10.00 r=12.5% t=Q1 {x}"))
+    EXPECT_TRUE(
+        Contains(PageTexts(r.pages.back()), "n=4 sum=10 avg=2.5 min=1 max=4 f=10.00 r=12.5% t=Q1 {x}"))
         << ::testing::PrintToString(PageTexts(r.pages.back()));
     EXPECT_EQ(DescribePages(r), "page 1: rows 1-4, report footer\n");
 }
 
-TEST(Pagination, MissingValuesAndUnknownReferencesPrintEmpty)
-{
+TEST(Pagination, MissingValuesAndUnknownReferencesPrintEmpty) {
     const std::string header = R"(, "reportHeader": {"height": 5, "items": [
         {"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "[{nosuch}|{$nosuch}|{#nosuch}|{sum(nosuch)}|{item}]"}]})";
     Template t = LoadTemplateText(page(header));
@@ -162,9 +157,9 @@ TEST(Pagination, MissingValuesAndUnknownReferencesPrintEmpty)
     EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "[||||]"));
 }
 
-TEST(Pagination, NoRowsStillGivesOnePageWithHeadersAndFooters)
-{
-    const std::string bands = R"(, "reportHeader": {"height": 5, "items": []}, "reportFooter": {"height": 5, "items": [
+TEST(Pagination, NoRowsStillGivesOnePageWithHeadersAndFooters) {
+    const std::string bands =
+        R"(, "reportHeader": {"height": 5, "items": []}, "reportFooter": {"height": 5, "items": [
         {"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "total {sum(amount)}|{count()}"}]})";
     Template t = LoadTemplateText(page(bands, kCustomerGroup));
     LaidOutReport r = LayOut(t, ReportData{});
@@ -173,8 +168,7 @@ TEST(Pagination, NoRowsStillGivesOnePageWithHeadersAndFooters)
     EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "第 1 页 / 共 1 页"));
 }
 
-TEST(Pagination, CanGrowRowAtPageEndMovesWholeToNextPage)
-{
+TEST(Pagination, CanGrowRowAtPageEndMovesWholeToNextPage) {
     Template t = LoadTemplateText(page("", "[]", "\"wrap\""));
     // The item cell is 30 mm wide with 0.5 mm padding: 29 mm of text, 14 ASCII characters per line.
     // Row 10 gets four 9-character words (18 mm each, two never fit together): 4 lines = 20 mm + 1 mm
@@ -193,17 +187,19 @@ TEST(Pagination, CanGrowRowAtPageEndMovesWholeToNextPage)
             EXPECT_FLOAT_EQ(it.y, 25.f);
             EXPECT_FLOAT_EQ(it.h, 21.f);
         }
-        if (p2.textOf(it) == "10") EXPECT_FLOAT_EQ(it.h, 21.f);
+        if (p2.textOf(it) == "10") {
+            EXPECT_FLOAT_EQ(it.h, 21.f);
+        }
     }
     EXPECT_TRUE(found) << ::testing::PrintToString(PageTexts(p2));
 }
 
-TEST(Pagination, RowTallerThanAPageSplitsBetweenLines)
-{
+TEST(Pagination, RowTallerThanAPageSplitsBetweenLines) {
     Template t = LoadTemplateText(page("", "[]", "\"wrap\""));
     // 30 words of 9 characters: one word per line, 30 lines = 150 mm, more than the 60 mm a page holds.
     std::string longText;
-    for (int i = 0; i < 30; ++i) longText += (i ? " " : "") + std::string(9, char('a' + i % 26));
+    for (int i = 0; i < 30; ++i)
+        longText += (i ? " " : "") + std::string(9, char('a' + i % 26));
     ReportData d = rows({{"Acme", 2}});
     d.rows[1][1] = ScalarValue::fromText(longText);
     LaidOutReport r = LayOut(t, d);
@@ -216,7 +212,8 @@ TEST(Pagination, RowTallerThanAPageSplitsBetweenLines)
     std::string joined;
     for (const Page& p : r.pages)
         for (const auto& it : p.items)
-            if (p.textOf(it).size() >= 9 && p.textOf(it)[0] != 'i' && p.textOf(it).find("页") == std::string_view::npos) {
+            if (p.textOf(it).size() >= 9 && p.textOf(it)[0] != 'i' &&
+                p.textOf(it).find("页") == std::string_view::npos) {
                 if (!joined.empty()) joined += "\n";
                 joined += std::string(p.textOf(it));
             }
@@ -225,20 +222,19 @@ TEST(Pagination, RowTallerThanAPageSplitsBetweenLines)
     EXPECT_EQ(joined, expected);
 }
 
-TEST(Pagination, ScalesLinearlyAndKeepsItemsCompact)
-{
+TEST(Pagination, ScalesLinearlyAndKeepsItemsCompact) {
     Template t = LoadTemplateText(page("", kCustomerGroup));
     ReportData d = rows({{"A", 10000}, {"B", 10000}, {"C", 12767}});
     LaidOutReport r = LayOut(t, d);
     size_t items = 0;
-    for (const Page& p : r.pages) items += p.items.size();
+    for (const Page& p : r.pages)
+        items += p.items.size();
     EXPECT_GT(r.pages.size(), 3000u);
     EXPECT_LT(items, 32767u * 2 + r.pages.size() * 8);
     EXPECT_LE(sizeof(PageItem), 48u);
 }
 
-TEST(Pagination, PictureTallerThanAPageDoesNotLoop)
-{
+TEST(Pagination, PictureTallerThanAPageDoesNotLoop) {
     // A 480 mm picture cannot be cut: it gets a page of its own, cut off at the paper's edge, and the
     // rows go on after it.
     const std::string header = R"(, "reportHeader": {"height": 500, "items": [
@@ -251,11 +247,11 @@ TEST(Pagination, PictureTallerThanAPageDoesNotLoop)
                                 "page 3: rows 1-3, column header repeated\n");
 }
 
-TEST(Pagination, ItemsWithAStyleOutsideTheTemplateUseTheDefault)
-{
+TEST(Pagination, ItemsWithAStyleOutsideTheTemplateUseTheDefault) {
     Template t = LoadTemplateText(page(""));
     t.detail.items[0].style = 99;
     t.detail.items[1].style = -1;
     LaidOutReport r = LayOut(t, rows({{"Acme", 1}}));
-    for (const auto& it : r.pages[0].items) EXPECT_LT(size_t(it.style), t.styles.size());
+    for (const auto& it : r.pages[0].items)
+        EXPECT_LT(size_t(it.style), t.styles.size());
 }

@@ -1,10 +1,10 @@
 // PDF files read back with poppler-utils, as a user's viewer would read them: page count and size,
 // the right texts on the right pages in order, Chinese text that can be extracted, fonts embedded.
-#include "engine/Report.h"
+#include "agent/reports/engine/Report.h"
 
 #include <QProcess>
-#include <QSet>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -16,30 +16,28 @@ namespace {
 
 const QString kOrders = QStringLiteral(VEROLUX_SOURCE_DIR "/demo/templates/orders.grf");
 
-QString run(const QString& program, const QStringList& args)
-{
+QString run(const QString& program, const QStringList& args) {
     QProcess p;
     p.start(program, args);
     if (!p.waitForFinished(60000)) return QString();
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-QString pageText(const QString& pdf, int page)
-{
-    return run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page),
-                                             QStringLiteral("-l"), QString::number(page), pdf, QStringLiteral("-")});
+QString pageText(const QString& pdf, int page) {
+    return run(QStringLiteral("pdftotext"),
+               {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                QString::number(page), pdf, QStringLiteral("-")});
 }
 
-QString info(const QString& pdf, const QString& key)
-{
+QString info(const QString& pdf, const QString& key) {
     const QString out = run(QStringLiteral("pdfinfo"), {pdf});
-    QRegularExpression re(QStringLiteral("^") + key + QStringLiteral(":\\s*(.*)$"), QRegularExpression::MultilineOption);
+    QRegularExpression re(QStringLiteral("^") + key + QStringLiteral(":\\s*(.*)$"),
+                          QRegularExpression::MultilineOption);
     return re.match(out).captured(1).trimmed();
 }
 
 // Orders of three customers, 30 rows each; amount = 1.50 × row number.
-void fillOrders(Report& r, int perCustomer)
-{
+void fillOrders(Report& r, int perCustomer) {
     const char* customers[] = {"上海华东贸易有限公司", "Acme Industrial GmbH", "重庆山城汽配"};
     r.Parameters().byName("company")->setValue(ScalarValue::fromText("维罗勒克斯演示公司"));
     r.PrepareRecords();
@@ -65,9 +63,8 @@ void fillOrders(Report& r, int perCustomer)
 }
 
 class PdfOutput : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         ASSERT_TRUE(m_report.LoadTemplate(kOrders)) << m_report.lastError().toStdString();
     }
@@ -75,8 +72,7 @@ protected:
     Report m_report;
 };
 
-TEST_F(PdfOutput, OrderListPagesTextsInOrderAndPageXOfY)
-{
+TEST_F(PdfOutput, OrderListPagesTextsInOrderAndPageXOfY) {
     fillOrders(m_report, 30);
     const QString pdf = m_dir.filePath(QStringLiteral("orders.pdf"));
     ASSERT_TRUE(m_report.ExportToFile(5, pdf, 0, 0)) << m_report.lastError().toStdString();
@@ -93,7 +89,8 @@ TEST_F(PdfOutput, OrderListPagesTextsInOrderAndPageXOfY)
         EXPECT_TRUE(text.contains(QStringLiteral("订单明细表")));
         EXPECT_TRUE(text.contains(QStringLiteral("订单号")));
         // pdftotext's layout mode drops the blanks between CJK characters: compare without blanks.
-        EXPECT_TRUE(QString(text).remove(QRegularExpression(QStringLiteral("\\s")))
+        EXPECT_TRUE(QString(text)
+                        .remove(QRegularExpression(QStringLiteral("\\s")))
                         .contains(QStringLiteral("第%1页/共%2页").arg(p).arg(pages)))
             << text.toStdString();
         // Order numbers continue from page to page without gaps or repeats.
@@ -114,15 +111,16 @@ TEST_F(PdfOutput, OrderListPagesTextsInOrderAndPageXOfY)
     EXPECT_TRUE(last.contains(QStringLiteral("陆仟壹佰肆拾贰元伍角")));
 }
 
-TEST_F(PdfOutput, FontsAreEmbeddedSubsets)
-{
+TEST_F(PdfOutput, FontsAreEmbeddedSubsets) {
     fillOrders(m_report, 5);
     const QString pdf = m_dir.filePath(QStringLiteral("fonts.pdf"));
     ASSERT_TRUE(m_report.ExportToFile(5, pdf, 0, 0));
-    const QStringList lines = run(QStringLiteral("pdffonts"), {pdf}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines =
+        run(QStringLiteral("pdffonts"), {pdf}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 3) << "no fonts listed";
     for (int i = 2; i < lines.size(); ++i) {
-        const QStringList cols = lines[i].split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        const QStringList cols =
+            lines[i].split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
         ASSERT_GE(cols.size(), 7);
         EXPECT_EQ(cols[cols.size() - 5], QStringLiteral("yes")) << lines[i].toStdString(); // emb
         EXPECT_EQ(cols[cols.size() - 4], QStringLiteral("yes")) << lines[i].toStdString(); // sub
@@ -132,8 +130,7 @@ TEST_F(PdfOutput, FontsAreEmbeddedSubsets)
     EXPECT_LT(QFileInfo(pdf).size(), 200 * 1024);
 }
 
-TEST_F(PdfOutput, ExistingFileIsReplaced)
-{
+TEST_F(PdfOutput, ExistingFileIsReplaced) {
     const QString pdf = m_dir.filePath(QStringLiteral("same.pdf"));
     fillOrders(m_report, 40);
     ASSERT_TRUE(m_report.ExportToFile(5, pdf, 0, 0));
@@ -144,8 +141,7 @@ TEST_F(PdfOutput, ExistingFileIsReplaced)
     EXPECT_EQ(info(pdf, QStringLiteral("Pages")).toInt(), 1);
 }
 
-TEST_F(PdfOutput, LandscapeCustomPaperImageAndBarcodes)
-{
+TEST_F(PdfOutput, LandscapeCustomPaperImageAndBarcodes) {
     // A 1×1 red PNG, and barcodes of each kind with a reference in their data.
     const char* tmpl = R"({"format": "verolux-report", "version": 1,
       "page": {"paper": "Custom", "width": 100, "height": 150, "orientation": "landscape",

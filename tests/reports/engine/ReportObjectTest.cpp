@@ -1,7 +1,7 @@
 // The report object as the report windows drive it: collections counted from 1, values by name,
 // records in order, templates loaded, saved and cleared, failures reported and survived.
-#include "engine/Report.h"
-#include "layout/PageLayout.h"
+#include "agent/reports/engine/Report.h"
+#include "agent/reports/layout/PageLayout.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,8 +15,7 @@ namespace {
 
 const QString kOrders = QStringLiteral(VEROLUX_SOURCE_DIR "/demo/templates/orders.grf");
 
-std::string allText(Report& r)
-{
+std::string allText(Report& r) {
     std::string out;
     for (const Page& p : r.layout().pages)
         for (const PageItem& it : p.items) {
@@ -26,15 +25,13 @@ std::string allText(Report& r)
     return out;
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
+void writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
 }
 
-TEST(ReportObject, CollectionsCountFromOneInTemplateOrder)
-{
+TEST(ReportObject, CollectionsCountFromOneInTemplateOrder) {
     Report r;
     ASSERT_TRUE(r.LoadTemplate(kOrders)) << r.lastError().toStdString();
     ASSERT_EQ(r.Parameters().count(), 2);
@@ -47,8 +44,7 @@ TEST(ReportObject, CollectionsCountFromOneInTemplateOrder)
     EXPECT_EQ(r.Parameters().item(2).Value(), ScalarValue::fromText("订单明细表"));
 }
 
-TEST(ReportObject, OutOfRangeItemsAndUnknownNamesAreIgnored)
-{
+TEST(ReportObject, OutOfRangeItemsAndUnknownNamesAreIgnored) {
     Report r;
     ASSERT_TRUE(r.LoadTemplate(kOrders));
     r.Parameters().item(0).setValue(ScalarValue::fromText("x"));
@@ -60,8 +56,7 @@ TEST(ReportObject, OutOfRangeItemsAndUnknownNamesAreIgnored)
     EXPECT_EQ(r.pageCount(), 1);
 }
 
-TEST(ReportObject, RecordsKeepOrderAndMissingFieldsStayEmpty)
-{
+TEST(ReportObject, RecordsKeepOrderAndMissingFieldsStayEmpty) {
     Report r;
     ASSERT_TRUE(r.LoadTemplate(kOrders));
     r.Parameters().byName("company")->setValue(ScalarValue::fromText("测试公司"));
@@ -100,14 +95,15 @@ struct BadFile {
     const char* reason;
 };
 
-TEST(ReportObject, BrokenTemplatesFailWithReasonAndLeaveAnEmptyReport)
-{
+TEST(ReportObject, BrokenTemplatesFailWithReasonAndLeaveAnEmptyReport) {
     QTemporaryDir dir;
     const BadFile cases[] = {
-        {"bad.grf", "{\"format\": \"verolux-report\", \"version\": 1,", "bad.grf: not valid JSON: line 1, column 43"},
+        {"bad.grf", "{\"format\": \"verolux-report\", \"version\": 1,",
+         "bad.grf: not valid JSON: line 1, column 43"},
         {"v9.grf", "{\"format\": \"verolux-report\", \"version\": 9, \"bands\": {}}",
          "v9.grf: version: unsupported template version 9"},
-        {"nobands.grf", "{\"format\": \"verolux-report\", \"version\": 1}", "nobands.grf: missing key \"bands\""},
+        {"nobands.grf", "{\"format\": \"verolux-report\", \"version\": 1}",
+         "nobands.grf: missing key \"bands\""},
         {"binary.grf", QByteArray("\x00\xFF\xFE{", 4), "binary.grf: not valid JSON"},
     };
     for (const BadFile& c : cases) {
@@ -127,8 +123,7 @@ TEST(ReportObject, BrokenTemplatesFailWithReasonAndLeaveAnEmptyReport)
     EXPECT_TRUE(r.lastError().startsWith(QStringLiteral("missing.grf: "))) << r.lastError().toStdString();
 }
 
-TEST(ReportObject, SaveLoadAndClearTemplate)
-{
+TEST(ReportObject, SaveLoadAndClearTemplate) {
     QTemporaryDir dir;
     Report r;
     ASSERT_TRUE(r.LoadTemplate(kOrders));
@@ -145,8 +140,7 @@ TEST(ReportObject, SaveLoadAndClearTemplate)
     EXPECT_FALSE(r.lastError().isEmpty());
 }
 
-TEST(ReportObject, ExportBeginSeesTheExportAndUnknownTypesFail)
-{
+TEST(ReportObject, ExportBeginSeesTheExportAndUnknownTypesFail) {
     QTemporaryDir dir;
     Report r;
     ASSERT_TRUE(r.LoadTemplate(kOrders));

@@ -1,4 +1,4 @@
-#include "model/TemplateFile.h"
+#include "agent/reports/model/TemplateFile.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,7 @@ using namespace verolux::reports;
 
 namespace {
 
-std::string readFile(const std::string& path)
-{
+std::string readFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     std::stringstream ss;
     ss << f.rdbuf();
@@ -27,8 +26,7 @@ struct BrokenCase {
 
 class BrokenTemplate : public ::testing::TestWithParam<BrokenCase> {};
 
-TEST_P(BrokenTemplate, FailsWithReason)
-{
+TEST_P(BrokenTemplate, FailsWithReason) {
     auto r = ParseTemplate(GetParam().json);
     EXPECT_FALSE(r);
     EXPECT_EQ(r.error, GetParam().error);
@@ -43,14 +41,17 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenCase{"blanksOnly", "  \n ", "the file is empty"},
         BrokenCase{"badJsonPointsAtPlace", "{\"format\": \"verolux-report\",\n  \"version\": 1,,}",
                    "not valid JSON: line 2, column 16: member name expected"},
-        BrokenCase{"unclosedString", "{\"format\": \"verolux-rep", "not valid JSON: line 1, column 24: string not closed"},
-        BrokenCase{"trailingText", "{} x", "not valid JSON: line 1, column 4: unexpected text after the end of the document"},
+        BrokenCase{"unclosedString", "{\"format\": \"verolux-rep",
+                   "not valid JSON: line 1, column 24: string not closed"},
+        BrokenCase{"trailingText", "{} x",
+                   "not valid JSON: line 1, column 4: unexpected text after the end of the document"},
         BrokenCase{"notAnObject", "[1, 2]", "the template must be a JSON object"},
         BrokenCase{"missingFormat", R"({"version": 1, "bands": {}})",
                    "missing key \"format\" (not a Verolux report template)"},
         BrokenCase{"otherFormat", R"({"format": "other", "version": 1, "bands": {}})",
                    "format: not a Verolux report template (expected \"verolux-report\")"},
-        BrokenCase{"missingVersion", R"({"format": "verolux-report", "bands": {}})", "missing key \"version\""},
+        BrokenCase{"missingVersion", R"({"format": "verolux-report", "bands": {}})",
+                   "missing key \"version\""},
         BrokenCase{"unknownVersion", R"({"format": "verolux-report", "version": 2, "bands": {}})",
                    "version: unsupported template version 2 (this engine reads version 1)"},
         BrokenCase{"versionAsText", R"({"format": "verolux-report", "version": "1", "bands": {}})",
@@ -58,51 +59,77 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenCase{"missingBands", "{" HEAD R"("title": "x"})", "missing key \"bands\""},
         BrokenCase{"bandWithoutHeight", "{" HEAD R"("bands": {"detail": {"items": []}}})",
                    "bands.detail: missing key \"height\""},
-        BrokenCase{"itemWithoutY", "{" HEAD R"("bands": {"detail": {"height": 5, "items": [{"type": "text", "x": 1, "w": 1, "h": 1}]}}})",
-                   "bands.detail.items[0]: missing key \"y\""},
-        BrokenCase{"itemBadType", "{" HEAD R"("bands": {"detail": {"height": 5, "items": [{"type": "circle", "x": 1, "y": 1, "w": 1, "h": 1}]}}})",
-                   "bands.detail.items[0].type: unknown item type \"circle\" (text, line, rect, image or barcode)"},
-        BrokenCase{"numberAsText", "{" HEAD R"("bands": {"detail": {"height": "5"}}})", "bands.detail.height: expected a number"},
-        BrokenCase{"negativeHeight", "{" HEAD R"("bands": {"detail": {"height": -5}}})", "bands.detail.height: value out of range"},
-        BrokenCase{"unknownStyle", "{" HEAD R"("bands": {"detail": {"height": 5, "items": [{"type": "text", "x": 1, "y": 1, "w": 1, "h": 1, "style": "big"}]}}})",
-                   "bands.detail.items[0].style: unknown style \"big\""},
+        BrokenCase{
+            "itemWithoutY",
+            "{" HEAD
+            R"("bands": {"detail": {"height": 5, "items": [{"type": "text", "x": 1, "w": 1, "h": 1}]}}})",
+            "bands.detail.items[0]: missing key \"y\""},
+        BrokenCase{
+            "itemBadType",
+            "{" HEAD
+            R"("bands": {"detail": {"height": 5, "items": [{"type": "circle", "x": 1, "y": 1, "w": 1, "h": 1}]}}})",
+            "bands.detail.items[0].type: unknown item type \"circle\" (text, line, rect, image or barcode)"},
+        BrokenCase{"numberAsText", "{" HEAD R"("bands": {"detail": {"height": "5"}}})",
+                   "bands.detail.height: expected a number"},
+        BrokenCase{"negativeHeight", "{" HEAD R"("bands": {"detail": {"height": -5}}})",
+                   "bands.detail.height: value out of range"},
+        BrokenCase{
+            "unknownStyle",
+            "{" HEAD
+            R"("bands": {"detail": {"height": 5, "items": [{"type": "text", "x": 1, "y": 1, "w": 1, "h": 1, "style": "big"}]}}})",
+            "bands.detail.items[0].style: unknown style \"big\""},
         BrokenCase{"badColour", "{" HEAD R"("styles": {"a": {"color": "red"}}, "bands": {}})",
                    "styles.a.color: bad colour \"red\" (use #RRGGBB or #AARRGGBB)"},
         BrokenCase{"baseDefinedLater", "{" HEAD R"("styles": {"a": {"base": "b"}, "b": {}}, "bands": {}})",
                    "styles.a.base: unknown style \"b\" (define it earlier)"},
         BrokenCase{"unknownPaper", "{" HEAD R"("page": {"paper": "A7"}, "bands": {}})",
                    "page.paper: unknown paper \"A7\" (A3, A4, A5, B5, Letter, Legal or Custom)"},
-        BrokenCase{"customPaperWithoutSize", "{" HEAD R"("page": {"paper": "Custom", "width": 50}, "bands": {}})",
+        BrokenCase{"customPaperWithoutSize",
+                   "{" HEAD R"("page": {"paper": "Custom", "width": 50}, "bands": {}})",
                    "page: a Custom paper needs \"width\" and \"height\""},
-        BrokenCase{"marginsEatThePage", "{" HEAD R"("page": {"margins": {"left": 150, "right": 150}}, "bands": {}})",
+        BrokenCase{"marginsEatThePage",
+                   "{" HEAD R"("page": {"margins": {"left": 150, "right": 150}}, "bands": {}})",
                    "page: margins leave no room on the page"},
-        BrokenCase{"fixedBandsEatThePage", "{" HEAD R"("bands": {"pageHeader": {"height": 200}, "pageFooter": {"height": 100}}})",
+        BrokenCase{"fixedBandsEatThePage",
+                   "{" HEAD R"("bands": {"pageHeader": {"height": 200}, "pageFooter": {"height": 100}}})",
                    "bands: page header, column header and page footer leave no room for rows"},
-        BrokenCase{"fieldWithoutName", "{" HEAD R"("fields": [{"type": "text"}], "bands": {}})", "fields[0]: missing key \"name\""},
+        BrokenCase{"fieldWithoutName", "{" HEAD R"("fields": [{"type": "text"}], "bands": {}})",
+                   "fields[0]: missing key \"name\""},
         BrokenCase{"fieldTwice", "{" HEAD R"("fields": [{"name": "a"}, {"name": "a"}], "bands": {}})",
                    "fields[1].name: \"a\" declared twice"},
-        BrokenCase{"unknownFieldType", "{" HEAD R"("fields": [{"name": "a", "type": "money"}], "bands": {}})",
-                   "fields[0].type: unknown type \"money\" (text, integer, decimal, currency, boolean or datetime)"},
-        BrokenCase{"groupWithoutBy", "{" HEAD R"("bands": {}, "groups": [{"name": "g"}]})", "groups[0]: missing key \"by\""},
+        BrokenCase{
+            "unknownFieldType", "{" HEAD R"("fields": [{"name": "a", "type": "money"}], "bands": {}})",
+            "fields[0].type: unknown type \"money\" (text, integer, decimal, currency, boolean or datetime)"},
+        BrokenCase{"groupWithoutBy", "{" HEAD R"("bands": {}, "groups": [{"name": "g"}]})",
+                   "groups[0]: missing key \"by\""},
         BrokenCase{"columnsZero", "{" HEAD R"("bands": {"detail": {"height": 5, "columns": {"count": 0}}}})",
                    "bands.detail.columns.count: value out of range"},
-        BrokenCase{"columnsHalf", "{" HEAD R"("bands": {"detail": {"height": 5, "columns": {"count": 2.5}}}})",
+        BrokenCase{"columnsHalf",
+                   "{" HEAD R"("bands": {"detail": {"height": 5, "columns": {"count": 2.5}}}})",
                    "bands.detail.columns.count: expected a whole number"},
-        BrokenCase{"columnsOrder", "{" HEAD R"("bands": {"detail": {"height": 5, "columns": {"count": 2, "order": "diagonal"}}}})",
+        BrokenCase{"columnsOrder",
+                   "{" HEAD
+                   R"("bands": {"detail": {"height": 5, "columns": {"count": 2, "order": "diagonal"}}}})",
                    "bands.detail.columns.order: expected \"across\" or \"down\""},
         // A4 with the default 15 mm margins: 180 mm between them; 3 × 60 + 2 × 1 = 182.
-        BrokenCase{"columnsTooWide", "{" HEAD R"("bands": {"detail": {"height": 5, "columns": {"count": 3, "width": 60, "spacing": 1}}}})",
-                   "bands.detail.columns: the columns do not fit between the margins (180 mm)"},
-        BrokenCase{"columnsSpacingEatsWidth", "{" HEAD R"("bands": {"detail": {"height": 5, "columns": {"count": 3, "spacing": 90}}}})",
+        BrokenCase{
+            "columnsTooWide",
+            "{" HEAD
+            R"("bands": {"detail": {"height": 5, "columns": {"count": 3, "width": 60, "spacing": 1}}}})",
+            "bands.detail.columns: the columns do not fit between the margins (180 mm)"},
+        BrokenCase{"columnsSpacingEatsWidth",
+                   "{" HEAD R"("bands": {"detail": {"height": 5, "columns": {"count": 3, "spacing": 90}}}})",
                    "bands.detail.columns: the columns do not fit between the margins (180 mm)"},
         BrokenCase{"columnsNotObject", "{" HEAD R"("bands": {"detail": {"height": 5, "columns": 3}}})",
                    "bands.detail.columns: expected an object"},
-        BrokenCase{"imageNotBase64", "{" HEAD R"("bands": {"detail": {"height": 5, "items": [{"type": "image", "x": 1, "y": 1, "w": 1, "h": 1, "data": "***"}]}}})",
-                   "bands.detail.items[0].data: not valid Base64"}),
-    [](const auto& info) { return std::string(info.param.name); });
+        BrokenCase{
+            "imageNotBase64",
+            "{" HEAD
+            R"("bands": {"detail": {"height": 5, "items": [{"type": "image", "x": 1, "y": 1, "w": 1, "h": 1, "data": "***"}]}}})",
+            "bands.detail.items[0].data: not valid Base64"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
-TEST(TemplateFile, OrdersSampleLoadsAndRoundTrips)
-{
+TEST(TemplateFile, OrdersSampleLoadsAndRoundTrips) {
     std::string json = readFile(kOrders);
     auto r = ParseTemplate(json);
     ASSERT_TRUE(r) << r.error;
@@ -120,8 +147,7 @@ TEST(TemplateFile, OrdersSampleLoadsAndRoundTrips)
     EXPECT_EQ(WriteTemplate(*again.tmpl), written);
 }
 
-TEST(TemplateFile, DetailColumnsAreOptionalAndSurviveSaving)
-{
+TEST(TemplateFile, DetailColumnsAreOptionalAndSurviveSaving) {
     // Without "columns" a template is a one-column list, as before the key existed.
     auto plain = ParseTemplate(readFile(kOrders));
     ASSERT_TRUE(plain) << plain.error;
@@ -136,11 +162,13 @@ TEST(TemplateFile, DetailColumnsAreOptionalAndSurviveSaving)
     } cases[] = {
         {"defaults", R"({})", Columns{}, 180},
         {"shared out", R"({"count": 3, "spacing": 3})", Columns{3, 0, 3, false}, 58},
-        {"fixed width, down", R"({"count": 2, "width": 70, "spacing": 5, "order": "down"})", Columns{2, 70, 5, true}, 70},
+        {"fixed width, down", R"({"count": 2, "width": 70, "spacing": 5, "order": "down"})",
+         Columns{2, 70, 5, true}, 70},
         {"exactly the room", R"({"count": 4, "width": 45})", Columns{4, 45, 0, false}, 45},
     };
     for (const auto& c : cases) {
-        std::string json = std::string("{" HEAD R"("bands": {"detail": {"height": 5, "columns": )") + c.columns + "}}}";
+        std::string json =
+            std::string("{" HEAD R"("bands": {"detail": {"height": 5, "columns": )") + c.columns + "}}}";
         auto r = ParseTemplate(json);
         ASSERT_TRUE(r) << c.name << ": " << r.error;
         EXPECT_EQ(r.tmpl->detail.columns, c.expected) << c.name;
@@ -151,8 +179,7 @@ TEST(TemplateFile, DetailColumnsAreOptionalAndSurviveSaving)
     }
 }
 
-TEST(TemplateFile, ImagesAndInlineStylesSurviveSaving)
-{
+TEST(TemplateFile, ImagesAndInlineStylesSurviveSaving) {
     const std::string png("\x89PNG\r\n\x1a\n\0\0\0", 11);
     Template t;
     t.detail.present = true;
@@ -183,8 +210,7 @@ TEST(TemplateFile, ImagesAndInlineStylesSurviveSaving)
 
 // Every prefix of a real template, and every single-byte corruption of its first part, either loads
 // or fails with a reason; nothing may crash (the address sanitizer build checks the memory side).
-TEST(TemplateFile, TruncatedAndCorruptedFilesNeverCrash)
-{
+TEST(TemplateFile, TruncatedAndCorruptedFilesNeverCrash) {
     std::string json = readFile(kOrders);
     ASSERT_FALSE(json.empty());
     for (size_t n = 0; n < json.size(); n += 7) {
@@ -196,7 +222,9 @@ TEST(TemplateFile, TruncatedAndCorruptedFilesNeverCrash)
         std::string bad = json;
         bad[i] = bad[i] == '"' ? '}' : '"';
         auto r = ParseTemplate(bad);
-        if (!r) EXPECT_FALSE(r.error.empty());
+        if (!r) {
+            EXPECT_FALSE(r.error.empty());
+        }
     }
     std::string deep(100000, '[');
     EXPECT_FALSE(ParseTemplate(deep));

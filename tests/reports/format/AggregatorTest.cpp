@@ -1,6 +1,6 @@
-#include "ValueDump.h"
+#include "tests/reports/format/ValueDump.h"
 
-#include "format/ValueFormat.h"
+#include "agent/reports/format/ValueFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -9,21 +9,18 @@ using verolux::ScalarValue;
 
 namespace {
 
-std::string Summary(const Aggregator& a)
-{
-    return "count=" + std::to_string(a.count()) + " sum=" + Dump(a.sum()) + " avg=" + Dump(a.avg())
-        + " min=" + Dump(a.min()) + " max=" + Dump(a.max());
+std::string Summary(const Aggregator& a) {
+    return "count=" + std::to_string(a.count()) + " sum=" + Dump(a.sum()) + " avg=" + Dump(a.avg()) +
+           " min=" + Dump(a.min()) + " max=" + Dump(a.max());
 }
 
-TEST(Aggregator, NothingAdded)
-{
+TEST(Aggregator, NothingAdded) {
     Aggregator a;
     EXPECT_EQ(Summary(a), "count=0 sum=Empty avg=Empty min=Empty max=Empty");
     EXPECT_EQ(Dump(a.result(AggregateFunction::Count)), "Integer 0");
 }
 
-TEST(Aggregator, EmptyValuesAreSkipped)
-{
+TEST(Aggregator, EmptyValuesAreSkipped) {
     Aggregator a;
     a.add(TypedValue::ofInteger(1));
     a.add(TypedValue::empty());
@@ -31,8 +28,7 @@ TEST(Aggregator, EmptyValuesAreSkipped)
     EXPECT_EQ(Summary(a), "count=2 sum=Integer 3 avg=Decimal 1.5 min=Integer 1 max=Integer 2");
 }
 
-TEST(Aggregator, CurrencyOver32767RowsIsExactToTheCent)
-{
+TEST(Aggregator, CurrencyOver32767RowsIsExactToTheCent) {
     // Rows of 19.99 as a page sends them (number text), the report's maximum row count.
     // 32767 × 19.99 = 655,012.33 exactly; a double running sum would print 655012.33 only by luck.
     Aggregator a;
@@ -43,20 +39,18 @@ TEST(Aggregator, CurrencyOver32767RowsIsExactToTheCent)
     EXPECT_EQ(FormatValue(a.sum(), FieldType::Currency, "大写金额"), "陆拾伍万伍仟零壹拾贰元叁角叁分");
 }
 
-TEST(Aggregator, CurrencyRampSum)
-{
+TEST(Aggregator, CurrencyRampSum) {
     // 0.01 + 0.02 + … + 327.67 = 0.01 × 32767 × 32768 / 2 = 5,368,545.28.
     Aggregator a;
     for (int i = 1; i <= 32767; ++i)
-        a.add(ConvertValue(ScalarValue::fromText(std::to_string(i / 100) + "." + (i % 100 < 10 ? "0" : "")
-                                                 + std::to_string(i % 100)),
+        a.add(ConvertValue(ScalarValue::fromText(std::to_string(i / 100) + "." + (i % 100 < 10 ? "0" : "") +
+                                                 std::to_string(i % 100)),
                            FieldType::Currency));
     EXPECT_EQ(FormatValue(a.sum(), FieldType::Currency, "#,##0.00"), "5,368,545.28");
     EXPECT_EQ(a.count(), 32767);
 }
 
-TEST(Aggregator, CurrencyAverageRoundsHalfAwayFromZero)
-{
+TEST(Aggregator, CurrencyAverageRoundsHalfAwayFromZero) {
     Aggregator a;
     for (const char* v : {"1", "2", "2"})
         a.add(ConvertValue(ScalarValue::fromText(v), FieldType::Currency));
@@ -67,8 +61,7 @@ TEST(Aggregator, CurrencyAverageRoundsHalfAwayFromZero)
     EXPECT_EQ(Dump(b.avg()), "Currency -1.6667");
 }
 
-TEST(Aggregator, DecimalSumIsCompensated)
-{
+TEST(Aggregator, DecimalSumIsCompensated) {
     // Ten times 0.1 summed naively is 0.9999999999999999.
     Aggregator a;
     for (int i = 0; i < 10; ++i)
@@ -76,8 +69,7 @@ TEST(Aggregator, DecimalSumIsCompensated)
     EXPECT_EQ(Dump(a.sum()), "Decimal 1");
 }
 
-TEST(Aggregator, MixedKindsWiden)
-{
+TEST(Aggregator, MixedKindsWiden) {
     Aggregator intAndCurrency;
     intAndCurrency.add(TypedValue::ofInteger(2));
     intAndCurrency.add(TypedValue::ofCurrencyUnits(5000)); // 0.5
@@ -94,8 +86,7 @@ TEST(Aggregator, MixedKindsWiden)
     EXPECT_EQ(Summary(booleans), "count=4 sum=Integer 3 avg=Decimal 0.75 min=Boolean false max=Boolean true");
 }
 
-TEST(Aggregator, IntegerOverflowFallsBackToDecimal)
-{
+TEST(Aggregator, IntegerOverflowFallsBackToDecimal) {
     Aggregator a;
     a.add(TypedValue::ofInteger(INT64_MAX));
     a.add(TypedValue::ofInteger(1));
@@ -106,8 +97,7 @@ TEST(Aggregator, IntegerOverflowFallsBackToDecimal)
     EXPECT_EQ(Dump(b.sum()), "Integer 9223372036854775806");
 }
 
-TEST(Aggregator, TextsAndDatesHaveMinMaxButNoSum)
-{
+TEST(Aggregator, TextsAndDatesHaveMinMaxButNoSum) {
     Aggregator texts;
     for (const char* s : {"pear", "apple", "zebra"})
         texts.add(TypedValue::ofText(s));
@@ -121,8 +111,7 @@ TEST(Aggregator, TextsAndDatesHaveMinMaxButNoSum)
                               "max=DateTime 2024-03-05 00:00:01.000");
 }
 
-TEST(Aggregator, ResultAndReset)
-{
+TEST(Aggregator, ResultAndReset) {
     Aggregator a;
     a.add(TypedValue::ofInteger(4));
     a.add(TypedValue::ofInteger(-6));
@@ -135,8 +124,7 @@ TEST(Aggregator, ResultAndReset)
     EXPECT_EQ(Summary(a), "count=0 sum=Empty avg=Empty min=Empty max=Empty");
 }
 
-TEST(Aggregator, FunctionNames)
-{
+TEST(Aggregator, FunctionNames) {
     EXPECT_EQ(ParseAggregateFunction("sum"), AggregateFunction::Sum);
     EXPECT_EQ(ParseAggregateFunction("COUNT"), AggregateFunction::Count);
     EXPECT_EQ(ParseAggregateFunction("Avg"), AggregateFunction::Avg);
@@ -145,8 +133,7 @@ TEST(Aggregator, FunctionNames)
     EXPECT_EQ(ParseAggregateFunction("average"), std::nullopt);
 }
 
-TEST(CompareValues, OrderAcrossKinds)
-{
+TEST(CompareValues, OrderAcrossKinds) {
     const TypedValue two = TypedValue::ofInteger(2);
     EXPECT_EQ(CompareValues(two, TypedValue::ofCurrencyUnits(20000)), 0);
     EXPECT_LT(CompareValues(two, TypedValue::ofDecimal(2.5)), 0);
@@ -156,7 +143,8 @@ TEST(CompareValues, OrderAcrossKinds)
     EXPECT_LT(CompareValues(TypedValue::ofDateTime({2024, 1, 1}), TypedValue::ofText("")), 0);
     EXPECT_EQ(CompareValues(TypedValue::empty(), TypedValue::empty()), 0);
     // Exact: these two differ by one ten-thousandth beyond double precision of the integer.
-    EXPECT_LT(CompareValues(TypedValue::ofCurrencyUnits(INT64_MAX - 1), TypedValue::ofCurrencyUnits(INT64_MAX)), 0);
+    EXPECT_LT(
+        CompareValues(TypedValue::ofCurrencyUnits(INT64_MAX - 1), TypedValue::ofCurrencyUnits(INT64_MAX)), 0);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "barcode/Barcode.h"
+#include "agent/reports/barcode/Barcode.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,7 @@ using namespace verolux::reports::barcode;
 namespace {
 
 // Module rows rebuilt from the rectangles: '1' dark, '0' light. Row heights are taken as whole modules.
-std::vector<std::string> Grid(const BarcodeResult& r)
-{
+std::vector<std::string> Grid(const BarcodeResult& r) {
     const int width = static_cast<int>(std::lround(r.width));
     const int height = r.linear ? 1 : static_cast<int>(std::lround(r.height));
     std::vector<std::string> rows(static_cast<size_t>(height), std::string(static_cast<size_t>(width), '0'));
@@ -27,8 +26,7 @@ std::vector<std::string> Grid(const BarcodeResult& r)
 }
 
 // EAN-13 written out from the published code tables, independently of zint.
-std::string Ean13Modules(const std::string& thirteen)
-{
+std::string Ean13Modules(const std::string& thirteen) {
     static const char* kL[] = {"0001101", "0011001", "0010011", "0111101", "0100011",
                                "0110001", "0101111", "0111011", "0110111", "0001011"};
     static const char* kG[] = {"0100111", "0110011", "0011011", "0100001", "0011101",
@@ -49,8 +47,7 @@ std::string Ean13Modules(const std::string& thirteen)
     return out + "101";
 }
 
-TEST(Ean13, AddsCheckDigitAndMatchesCodeTables)
-{
+TEST(Ean13, AddsCheckDigitAndMatchesCodeTables) {
     const BarcodeResult r = EncodeBarcode("ean13", "690123456789");
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_TRUE(r.linear);
@@ -62,8 +59,7 @@ TEST(Ean13, AddsCheckDigitAndMatchesCodeTables)
     EXPECT_EQ(Grid(r)[0], Ean13Modules("6901234567892"));
 }
 
-TEST(Ean13, KnownCheckDigits)
-{
+TEST(Ean13, KnownCheckDigits) {
     struct Case {
         const char* body;
         const char* full;
@@ -78,8 +74,7 @@ TEST(Ean13, KnownCheckDigits)
     }
 }
 
-TEST(Ean13, ThirteenDigitsAreVerified)
-{
+TEST(Ean13, ThirteenDigitsAreVerified) {
     const BarcodeResult good = EncodeBarcode("ean13", "6901234567892");
     ASSERT_TRUE(good.ok) << good.error;
     EXPECT_EQ(good.humanText, "6901234567892");
@@ -90,56 +85,51 @@ TEST(Ean13, ThirteenDigitsAreVerified)
     EXPECT_TRUE(bad.rects.empty());
 }
 
-TEST(Ean13, BadInputFailsCleanly)
-{
-    for (const char* data : {"12345", "69012345678a", "69012345678901", "", "+1234567890123", "690123 456789"}) {
+TEST(Ean13, BadInputFailsCleanly) {
+    for (const char* data :
+         {"12345", "69012345678a", "69012345678901", "", "+1234567890123", "690123 456789"}) {
         const BarcodeResult r = EncodeBarcode("ean13", data);
         EXPECT_FALSE(r.ok) << data;
         EXPECT_FALSE(r.error.empty()) << data;
     }
 }
 
-TEST(Code128, WidthFollowsTheSymbolFormula)
-{
+TEST(Code128, WidthFollowsTheSymbolFormula) {
     // Start (11) + 11 per symbol character + check (11) + stop (13).
     const BarcodeResult text = EncodeBarcode("code128", "Hello");
     ASSERT_TRUE(text.ok) << text.error;
     EXPECT_EQ(text.width, 11 + 5 * 11 + 11 + 13); // code set B, one character each
     EXPECT_EQ(text.humanText, "Hello");
     const std::string modules = Grid(text)[0];
-    EXPECT_EQ(modules.substr(0, 11), "11010010000");         // Start B
+    EXPECT_EQ(modules.substr(0, 11), "11010010000");                 // Start B
     EXPECT_EQ(modules.substr(modules.size() - 13), "1100011101011"); // Stop
 
     const BarcodeResult digits = EncodeBarcode("code128", "123456");
     ASSERT_TRUE(digits.ok) << digits.error;
-    EXPECT_EQ(digits.width, 11 + 3 * 11 + 11 + 13); // code set C packs two digits per character
+    EXPECT_EQ(digits.width, 11 + 3 * 11 + 11 + 13);          // code set C packs two digits per character
     EXPECT_EQ(Grid(digits)[0].substr(0, 11), "11010011100"); // Start C
 }
 
-TEST(Code128, LatinOneWorksChineseIsRefused)
-{
+TEST(Code128, LatinOneWorksChineseIsRefused) {
     EXPECT_TRUE(EncodeBarcode("code128", "Caf\xC3\xA9").ok);
     const BarcodeResult r = EncodeBarcode("code128", "中文");
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.error.empty());
 }
 
-bool FinderAt(const std::vector<std::string>& g, int x0, int y0)
-{
+bool FinderAt(const std::vector<std::string>& g, int x0, int y0) {
     for (int y = 0; y < 7; ++y) {
         for (int x = 0; x < 7; ++x) {
             const bool ring = x == 0 || x == 6 || y == 0 || y == 6;
             const bool core = x >= 2 && x <= 4 && y >= 2 && y <= 4;
             const char expected = ring || core ? '1' : '0';
-            if (g[static_cast<size_t>(y0 + y)][static_cast<size_t>(x0 + x)] != expected)
-                return false;
+            if (g[static_cast<size_t>(y0 + y)][static_cast<size_t>(x0 + x)] != expected) return false;
         }
     }
     return true;
 }
 
-TEST(QrCode, ShortDataIsVersionOne)
-{
+TEST(QrCode, ShortDataIsVersionOne) {
     const BarcodeResult r = EncodeBarcode("qr", "hello");
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_FALSE(r.linear);
@@ -154,8 +144,7 @@ TEST(QrCode, ShortDataIsVersionOne)
     EXPECT_TRUE(r.humanText.empty());
 }
 
-TEST(QrCode, ChineseTextAndSizes)
-{
+TEST(QrCode, ChineseTextAndSizes) {
     const BarcodeResult chinese = EncodeBarcode("QR", "发票号码：12345678");
     ASSERT_TRUE(chinese.ok) << chinese.error;
     EXPECT_EQ(static_cast<int>(chinese.width - 17) % 4, 0); // 17 + 4 × version
@@ -168,8 +157,7 @@ TEST(QrCode, ChineseTextAndSizes)
     EXPECT_FALSE(tooLong.error.empty());
 }
 
-TEST(DataMatrix, SmallestSymbolAndFinder)
-{
+TEST(DataMatrix, SmallestSymbolAndFinder) {
     const BarcodeResult r = EncodeBarcode("datamatrix", "A");
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.width, 10);
@@ -183,8 +171,7 @@ TEST(DataMatrix, SmallestSymbolAndFinder)
     }
 }
 
-TEST(Pdf417, StartPatternRunsDownEveryRow)
-{
+TEST(Pdf417, StartPatternRunsDownEveryRow) {
     const BarcodeResult r = EncodeBarcode("pdf417", "Verolux 报表 12345");
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_FALSE(r.linear);
@@ -199,11 +186,13 @@ TEST(Pdf417, StartPatternRunsDownEveryRow)
     EXPECT_TRUE(found);
 }
 
-TEST(Barcode, RectsStayInsideAndRunsAreMerged)
-{
-    for (const auto& [symbology, data] : std::vector<std::pair<std::string, std::string>>{
-             {"code128", "ABC-123"}, {"ean13", "690123456789"}, {"qr", "https://example.com/x?y=1"},
-             {"datamatrix", "Verolux"}, {"pdf417", "12345"}}) {
+TEST(Barcode, RectsStayInsideAndRunsAreMerged) {
+    for (const auto& [symbology, data] :
+         std::vector<std::pair<std::string, std::string>>{{"code128", "ABC-123"},
+                                                          {"ean13", "690123456789"},
+                                                          {"qr", "https://example.com/x?y=1"},
+                                                          {"datamatrix", "Verolux"},
+                                                          {"pdf417", "12345"}}) {
         const BarcodeResult r = EncodeBarcode(symbology, data);
         ASSERT_TRUE(r.ok) << symbology << ": " << r.error;
         for (const BarcodeRect& rect : r.rects) {
@@ -223,8 +212,7 @@ TEST(Barcode, RectsStayInsideAndRunsAreMerged)
     }
 }
 
-TEST(Barcode, UnknownTypeAndEmptyData)
-{
+TEST(Barcode, UnknownTypeAndEmptyData) {
     EXPECT_FALSE(EncodeBarcode("code39", "ABC").ok);
     EXPECT_FALSE(EncodeBarcode("", "ABC").ok);
     for (const char* s : {"code128", "ean13", "qr", "datamatrix", "pdf417"}) {

@@ -1,7 +1,7 @@
-#include "ValueDump.h"
+#include "tests/reports/format/ValueDump.h"
 
-#include "format/ChineseAmount.h"
-#include "format/ValueFormat.h"
+#include "agent/reports/format/ChineseAmount.h"
+#include "agent/reports/format/ValueFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@ using namespace verolux::reports::format;
 namespace {
 
 struct AmountCase {
-    std::string decimal; // the amount as a cashier would key it in
+    std::string decimal;  // the amount as a cashier would key it in
     std::string expected; // written out by hand, bank style
 };
 
@@ -84,28 +84,25 @@ const AmountCase kAmounts[] = {
 
 class ChineseAmountTest : public ::testing::TestWithParam<AmountCase> {};
 
-TEST_P(ChineseAmountTest, OfDecimalText)
-{
+TEST_P(ChineseAmountTest, OfDecimalText) {
     EXPECT_EQ(ChineseUppercaseAmountOfDecimalText(GetParam().decimal), GetParam().expected);
 }
 
-TEST_P(ChineseAmountTest, AsTextFormattedWithDaxie)
-{
-    EXPECT_EQ(FormatValue(TypedValue::ofText(GetParam().decimal), FieldType::Text, "大写金额"), GetParam().expected);
+TEST_P(ChineseAmountTest, AsTextFormattedWithDaxie) {
+    EXPECT_EQ(FormatValue(TypedValue::ofText(GetParam().decimal), FieldType::Text, "大写金额"),
+              GetParam().expected);
 }
 
-TEST_P(ChineseAmountTest, AsCurrencyValue)
-{
+TEST_P(ChineseAmountTest, AsCurrencyValue) {
     const auto value = ParseNumberText(GetParam().decimal, FieldType::Currency);
     ASSERT_TRUE(value.has_value());
     EXPECT_EQ(FormatValue(*value, FieldType::Currency, "大写金额"), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Bank, ChineseAmountTest, ::testing::ValuesIn(kAmounts),
-                         [](const auto& info) { return SafeTestName(info.param.decimal); });
+                         [](const auto& row) { return SafeTestName(row.param.decimal); });
 
-TEST(ChineseAmountKinds, EveryNumberKind)
-{
+TEST(ChineseAmountKinds, EveryNumberKind) {
     EXPECT_EQ(FormatValue(TypedValue::ofInteger(10300), FieldType::Integer, "大写"), "壹万零叁佰元整");
     EXPECT_EQ(FormatValue(TypedValue::ofDecimal(1.05), FieldType::Decimal, "CNY"), "壹元零伍分");
     // 1.005 is stored just below the half, but was written 1.005: rounds to 壹元零壹分.
@@ -115,18 +112,17 @@ TEST(ChineseAmountKinds, EveryNumberKind)
     EXPECT_EQ(ChineseUppercaseAmount(TypedValue::empty()), "");
 }
 
-TEST(ChineseAmountKinds, LargestCurrency)
-{
+TEST(ChineseAmountKinds, LargestCurrency) {
     // INT64_MAX ten-thousandths = 922,337,203,685,477.5807 → rounded to 分: .58.
-    // 9223372|03685477: 玖佰贰拾贰万叁仟叁佰柒拾贰 亿, then 零 for the leading zero of the lower eight digits.
+    // 9223372|03685477: 玖佰贰拾贰万叁仟叁佰柒拾贰 亿, then 零 for the leading zero of the lower eight
+    // digits.
     EXPECT_EQ(FormatValue(TypedValue::ofCurrencyUnits(INT64_MAX), FieldType::Currency, "大写金额"),
               "玖佰贰拾贰万叁仟叁佰柒拾贰亿零叁佰陆拾捌万伍仟肆佰柒拾柒元伍角捌分");
     EXPECT_EQ(FormatValue(TypedValue::ofCurrencyUnits(INT64_MIN), FieldType::Currency, "大写金额"),
               "负玖佰贰拾贰万叁仟叁佰柒拾贰亿零叁佰陆拾捌万伍仟肆佰柒拾柒元伍角捌分");
 }
 
-TEST(ChineseAmountKinds, NotAnAmount)
-{
+TEST(ChineseAmountKinds, NotAnAmount) {
     EXPECT_EQ(ChineseUppercaseAmountOfDecimalText(""), "");
     EXPECT_EQ(ChineseUppercaseAmountOfDecimalText("abc"), "");
     EXPECT_EQ(ChineseUppercaseAmountOfDecimalText("1e5"), "");

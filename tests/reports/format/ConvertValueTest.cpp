@@ -1,6 +1,6 @@
-#include "ValueDump.h"
+#include "tests/reports/format/ValueDump.h"
 
-#include "format/ValueConvert.h"
+#include "agent/reports/format/ValueConvert.h"
 
 #include <gtest/gtest.h>
 
@@ -19,23 +19,29 @@ struct ConvertCase {
     std::string expected; // Dump() of the converted value
 };
 
-ScalarValue T(std::string s) { return ScalarValue::fromText(std::move(s)); }
-ScalarValue N(std::string s) { return ScalarValue::fromNumber(std::move(s)); }
-ScalarValue B(bool b) { return ScalarValue::fromBool(b); }
-ScalarValue E() { return ScalarValue::empty(); }
+ScalarValue T(std::string s) {
+    return ScalarValue::fromText(std::move(s));
+}
+ScalarValue N(std::string s) {
+    return ScalarValue::fromNumber(std::move(s));
+}
+ScalarValue B(bool b) {
+    return ScalarValue::fromBool(b);
+}
+ScalarValue E() {
+    return ScalarValue::empty();
+}
 
 class ConvertValueTest : public ::testing::TestWithParam<ConvertCase> {
-protected:
+  protected:
     // Numbers become date-times as Unix milliseconds on the local clock: pin the zone.
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         setenv("TZ", "Asia/Shanghai", 1);
         tzset();
     }
 };
 
-TEST_P(ConvertValueTest, Converts)
-{
+TEST_P(ConvertValueTest, Converts) {
     const ConvertCase& c = GetParam();
     EXPECT_EQ(Dump(ConvertValue(c.input, c.type)), c.expected);
 }
@@ -79,13 +85,22 @@ const ConvertCase kCases[] = {
     {"int_double_comma", T("1,,234"), FieldType::Integer, "Empty"},
     {"int_text_true", T("true"), FieldType::Integer, "Empty"},
     {"int_empty_string", T(""), FieldType::Integer, "Empty"},
-    {"int_fullwidth_blank_trimmed", T("\xE3\x80\x80" "7"), FieldType::Integer, "Integer 7"},
+    {"int_fullwidth_blank_trimmed",
+     T("\xE3\x80\x80"
+       "7"),
+     FieldType::Integer, "Integer 7"},
 
     // Currency: exact ten-thousandths; currency symbols allowed before the digits.
     {"cur_plain", T("12.5"), FieldType::Currency, "Currency 12.5000"},
     {"cur_number", N("0.1"), FieldType::Currency, "Currency 0.1000"},
-    {"cur_yuan_sign", T("\xC2\xA5" "1,234.56"), FieldType::Currency, "Currency 1234.5600"},
-    {"cur_fullwidth_yuan", T("\xEF\xBF\xA5" "8"), FieldType::Currency, "Currency 8.0000"},
+    {"cur_yuan_sign",
+     T("\xC2\xA5"
+       "1,234.56"),
+     FieldType::Currency, "Currency 1234.5600"},
+    {"cur_fullwidth_yuan",
+     T("\xEF\xBF\xA5"
+       "8"),
+     FieldType::Currency, "Currency 8.0000"},
     {"cur_dollar_negative", T("-$3.10"), FieldType::Currency, "Currency -3.1000"},
     {"cur_sign_after_symbol", T("$-3.10"), FieldType::Currency, "Currency -3.1000"},
     {"cur_rounds_fifth_decimal", T("1.23455"), FieldType::Currency, "Currency 1.2346"},
@@ -133,11 +148,15 @@ const ConvertCase kCases[] = {
     {"dt_seconds", T("2024-03-05 8:05:09"), FieldType::DateTime, "DateTime 2024-03-05 08:05:09.000"},
     {"dt_iso_t", T("2024-03-05T08:05:09"), FieldType::DateTime, "DateTime 2024-03-05 08:05:09.000"},
     {"dt_iso_ms_z", T("2024-03-05T08:05:09.123Z"), FieldType::DateTime, "DateTime 2024-03-05 08:05:09.123"},
-    {"dt_iso_offset_ignored", T("2024-03-05T23:59:59+08:00"), FieldType::DateTime, "DateTime 2024-03-05 23:59:59.000"},
-    {"dt_iso_offset_compact", T("2024-03-05T08:05-0500"), FieldType::DateTime, "DateTime 2024-03-05 08:05:00.000"},
-    {"dt_iso_offset_hours", T("2024-03-05 08:05:09 +08"), FieldType::DateTime, "DateTime 2024-03-05 08:05:09.000"},
+    {"dt_iso_offset_ignored", T("2024-03-05T23:59:59+08:00"), FieldType::DateTime,
+     "DateTime 2024-03-05 23:59:59.000"},
+    {"dt_iso_offset_compact", T("2024-03-05T08:05-0500"), FieldType::DateTime,
+     "DateTime 2024-03-05 08:05:00.000"},
+    {"dt_iso_offset_hours", T("2024-03-05 08:05:09 +08"), FieldType::DateTime,
+     "DateTime 2024-03-05 08:05:09.000"},
     {"dt_iso_offset_bad", T("2024-03-05T08:05+8"), FieldType::DateTime, "Empty"},
-    {"dt_iso_fraction_short", T("2024-03-05T08:05:09.5"), FieldType::DateTime, "DateTime 2024-03-05 08:05:09.500"},
+    {"dt_iso_fraction_short", T("2024-03-05T08:05:09.5"), FieldType::DateTime,
+     "DateTime 2024-03-05 08:05:09.500"},
     {"dt_chinese", T("2024年3月5日"), FieldType::DateTime, "DateTime 2024-03-05 00:00:00.000"},
     {"dt_chinese_time", T("2024年03月05日 14:30"), FieldType::DateTime, "DateTime 2024-03-05 14:30:00.000"},
     {"dt_compact", T("20240305"), FieldType::DateTime, "DateTime 2024-03-05 00:00:00.000"},
@@ -163,10 +182,9 @@ const ConvertCase kCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Rules, ConvertValueTest, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return SafeTestName(info.param.name); });
+                         [](const auto& row) { return SafeTestName(row.param.name); });
 
-TEST(FieldTypeNames, ParseAndName)
-{
+TEST(FieldTypeNames, ParseAndName) {
     EXPECT_EQ(ParseFieldType("text"), FieldType::Text);
     EXPECT_EQ(ParseFieldType("Integer"), FieldType::Integer);
     EXPECT_EQ(ParseFieldType("DECIMAL"), FieldType::Decimal);
@@ -181,21 +199,21 @@ TEST(FieldTypeNames, ParseAndName)
         EXPECT_EQ(ParseFieldType(FieldTypeName(t)), t);
 }
 
-TEST(UnixTime, FixedOffsets)
-{
+TEST(UnixTime, FixedOffsets) {
     // 951782400000 ms = 2000-02-29 00:00:00 UTC: a leap day of a century year.
-    EXPECT_EQ(Dump(TypedValue::ofDateTime(DateTimeFromUnixMs(951782400000LL, 0))), "DateTime 2000-02-29 00:00:00.000");
-    EXPECT_EQ(Dump(TypedValue::ofDateTime(DateTimeFromUnixMs(951782400000LL, -60))), "DateTime 2000-02-28 23:00:00.000");
+    EXPECT_EQ(Dump(TypedValue::ofDateTime(DateTimeFromUnixMs(951782400000LL, 0))),
+              "DateTime 2000-02-29 00:00:00.000");
+    EXPECT_EQ(Dump(TypedValue::ofDateTime(DateTimeFromUnixMs(951782400000LL, -60))),
+              "DateTime 2000-02-28 23:00:00.000");
     // Far outside years 1..9999 clamps instead of producing an impossible date.
     EXPECT_TRUE(DateTimeFromUnixMs(INT64_MAX, 0).isValid());
     EXPECT_TRUE(DateTimeFromUnixMs(INT64_MIN, 0).isValid());
 }
 
-TEST(DayOfWeek, KnownDates)
-{
-    EXPECT_EQ((DateTime{2024, 3, 5}).dayOfWeek(), 2);  // a Tuesday
-    EXPECT_EQ((DateTime{2000, 1, 1}).dayOfWeek(), 6);  // a Saturday
-    EXPECT_EQ((DateTime{1970, 1, 1}).dayOfWeek(), 4);  // a Thursday
+TEST(DayOfWeek, KnownDates) {
+    EXPECT_EQ((DateTime{2024, 3, 5}).dayOfWeek(), 2);   // a Tuesday
+    EXPECT_EQ((DateTime{2000, 1, 1}).dayOfWeek(), 6);   // a Saturday
+    EXPECT_EQ((DateTime{1970, 1, 1}).dayOfWeek(), 4);   // a Thursday
     EXPECT_EQ((DateTime{1969, 12, 28}).dayOfWeek(), 7); // a Sunday, before the epoch
 }
 

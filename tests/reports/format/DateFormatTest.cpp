@@ -1,6 +1,6 @@
-#include "format/ValueFormat.h"
+#include "agent/reports/format/ValueFormat.h"
 
-#include "ValueDump.h"
+#include "tests/reports/format/ValueDump.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +24,7 @@ constexpr DateTime kDateOnly{2024, 3, 5, 0, 0, 0, 0};
 
 class DateFormatTest : public ::testing::TestWithParam<DateCase> {};
 
-TEST_P(DateFormatTest, Formats)
-{
+TEST_P(DateFormatTest, Formats) {
     const DateCase& c = GetParam();
     EXPECT_EQ(FormatValue(TypedValue::ofDateTime(c.value), FieldType::DateTime, c.format), c.expected)
         << "format \"" << c.format << "\"";
@@ -64,10 +63,9 @@ const DateCase kCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Dates, DateFormatTest, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return SafeTestName(info.param.name); });
+                         [](const auto& row) { return SafeTestName(row.param.name); });
 
-TEST(DateFormatGuards, InvalidDateTimePrintsNothing)
-{
+TEST(DateFormatGuards, InvalidDateTimePrintsNothing) {
     // A value built by hand with impossible fields must not index past the month names.
     EXPECT_EQ(FormatValue(TypedValue::ofDateTime(DateTime{2024, 13, 1}), FieldType::DateTime, "MMMM"), "");
     EXPECT_EQ(FormatValue(TypedValue::ofDateTime(DateTime{2024, 2, 30}), FieldType::DateTime, "dddd"), "");

@@ -1,6 +1,6 @@
-#include "ValueDump.h"
+#include "tests/reports/format/ValueDump.h"
 
-#include "format/ValueFormat.h"
+#include "agent/reports/format/ValueFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -16,19 +16,29 @@ struct FormatCase {
     std::string expected;
 };
 
-TypedValue Int(std::int64_t v) { return TypedValue::ofInteger(v); }
+TypedValue Int(std::int64_t v) {
+    return TypedValue::ofInteger(v);
+}
 // Currency from whole ten-thousandths, so the test states the exact amount.
-TypedValue Cur(std::int64_t tenThousandths) { return TypedValue::ofCurrencyUnits(tenThousandths); }
-TypedValue Dec(double v) { return TypedValue::ofDecimal(v); }
-TypedValue Txt(std::string s) { return TypedValue::ofText(std::move(s)); }
-TypedValue Bool(bool b) { return TypedValue::ofBoolean(b); }
+TypedValue Cur(std::int64_t tenThousandths) {
+    return TypedValue::ofCurrencyUnits(tenThousandths);
+}
+TypedValue Dec(double v) {
+    return TypedValue::ofDecimal(v);
+}
+TypedValue Txt(std::string s) {
+    return TypedValue::ofText(std::move(s));
+}
+TypedValue Bool(bool b) {
+    return TypedValue::ofBoolean(b);
+}
 
 class NumberFormatTest : public ::testing::TestWithParam<FormatCase> {};
 
-TEST_P(NumberFormatTest, Formats)
-{
+TEST_P(NumberFormatTest, Formats) {
     const FormatCase& c = GetParam();
-    EXPECT_EQ(FormatValue(c.value, c.type, c.format), c.expected) << Dump(c.value) << " with \"" << c.format << "\"";
+    EXPECT_EQ(FormatValue(c.value, c.type, c.format), c.expected)
+        << Dump(c.value) << " with \"" << c.format << "\"";
 }
 
 const FormatCase kCases[] = {
@@ -46,8 +56,12 @@ const FormatCase kCases[] = {
     {"hash_fraction_only", Dec(0.5), FieldType::Decimal, "#.##", ".5"},
 
     // Currency symbols and literal text around the digits.
-    {"cur_yuan", Cur(12345000), FieldType::Currency, "\xC2\xA5#,##0.00", "\xC2\xA5" "1,234.50"},
-    {"cur_yuan_negative", Cur(-12345000), FieldType::Currency, "\xC2\xA5#,##0.00", "-\xC2\xA5" "1,234.50"},
+    {"cur_yuan", Cur(12345000), FieldType::Currency, "\xC2\xA5#,##0.00",
+     "\xC2\xA5"
+     "1,234.50"},
+    {"cur_yuan_negative", Cur(-12345000), FieldType::Currency, "\xC2\xA5#,##0.00",
+     "-\xC2\xA5"
+     "1,234.50"},
     {"cur_dollar", Cur(12345000), FieldType::Currency, "$#,##0.00", "$1,234.50"},
     {"cur_suffix", Cur(12345000), FieldType::Currency, "#,##0.00 元", "1,234.50 元"},
     {"cur_suffix_tight", Cur(50000), FieldType::Currency, "0.00元/kg", "5.00元/kg"},
@@ -111,7 +125,10 @@ const FormatCase kCases[] = {
 
     // Text holding a number is formatted exactly, without a detour through double.
     {"text_number", Txt("1234.5"), FieldType::Text, "#,##0.00", "1,234.50"},
-    {"text_with_symbol", Txt("\xC2\xA5" "1,234.5"), FieldType::Text, "#,##0.00", "1,234.50"},
+    {"text_with_symbol",
+     Txt("\xC2\xA5"
+         "1,234.5"),
+     FieldType::Text, "#,##0.00", "1,234.50"},
     {"text_long_exact", Txt("12345678901234567890.125"), FieldType::Text, "0.00", "12345678901234567890.13"},
     {"text_not_number", Txt("abc"), FieldType::Text, "#,##0.00", "abc"},
     {"text_date", Txt("2024-03-05"), FieldType::Text, "yyyy年M月d日", "2024年3月5日"},
@@ -138,10 +155,9 @@ const FormatCase kCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Numbers, NumberFormatTest, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return SafeTestName(info.param.name); });
+                         [](const auto& row) { return SafeTestName(row.param.name); });
 
-TEST(ChineseAmountFormatNames, Aliases)
-{
+TEST(ChineseAmountFormatNames, Aliases) {
     EXPECT_TRUE(IsChineseAmountFormat("大写金额"));
     EXPECT_TRUE(IsChineseAmountFormat(" 大写金额 "));
     EXPECT_TRUE(IsChineseAmountFormat("大写"));

@@ -1,7 +1,7 @@
-#include "barcode/Barcode.h"
-#include "format/ChineseAmount.h"
-#include "format/DecimalDigits.h"
-#include "format/ValueFormat.h"
+#include "agent/reports/barcode/Barcode.h"
+#include "agent/reports/format/ChineseAmount.h"
+#include "agent/reports/format/DecimalDigits.h"
+#include "agent/reports/format/ValueFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -14,13 +14,55 @@ using verolux::ScalarValue;
 namespace {
 
 // Pieces that steer random strings into the parsers' interesting corners.
-const char* const kPieces[] = {"0", "1", "9", "5", ".", ",", "-", "+", "e", "E", "#", "%", ";", "\"", "'", "\\",
-                               " ", ":", "/", "T", "Z", "y", "M", "d", "H", "h", "m", "s", "z", "a", "AP",
-                               "年", "月", "日", "¥", "$", "大写金额", "上午/下午", "是", "否", "\xE3\x80\x80",
-                               "\xFF", "\xC3", "\x80", "999999999999999999999", "e99999", "0000000000"};
+const char* const kPieces[] = {"0",
+                               "1",
+                               "9",
+                               "5",
+                               ".",
+                               ",",
+                               "-",
+                               "+",
+                               "e",
+                               "E",
+                               "#",
+                               "%",
+                               ";",
+                               "\"",
+                               "'",
+                               "\\",
+                               " ",
+                               ":",
+                               "/",
+                               "T",
+                               "Z",
+                               "y",
+                               "M",
+                               "d",
+                               "H",
+                               "h",
+                               "m",
+                               "s",
+                               "z",
+                               "a",
+                               "AP",
+                               "年",
+                               "月",
+                               "日",
+                               "¥",
+                               "$",
+                               "大写金额",
+                               "上午/下午",
+                               "是",
+                               "否",
+                               "\xE3\x80\x80",
+                               "\xFF",
+                               "\xC3",
+                               "\x80",
+                               "999999999999999999999",
+                               "e99999",
+                               "0000000000"};
 
-std::string RandomText(std::mt19937& rng)
-{
+std::string RandomText(std::mt19937& rng) {
     std::uniform_int_distribution<int> length(0, 12);
     std::uniform_int_distribution<size_t> piece(0, std::size(kPieces) - 1);
     std::uniform_int_distribution<int> byte(0, 255);
@@ -35,10 +77,9 @@ std::string RandomText(std::mt19937& rng)
     return out;
 }
 
-TEST(Robustness, RandomTextThroughConvertAndFormat)
-{
+TEST(Robustness, RandomTextThroughConvertAndFormat) {
     std::mt19937 rng(20240305);
-    const FieldType types[] = {FieldType::Text, FieldType::Integer, FieldType::Decimal,
+    const FieldType types[] = {FieldType::Text,     FieldType::Integer, FieldType::Decimal,
                                FieldType::Currency, FieldType::Boolean, FieldType::DateTime};
     for (int i = 0; i < 20000; ++i) {
         const std::string text = RandomText(rng);
@@ -64,11 +105,11 @@ TEST(Robustness, RandomTextThroughConvertAndFormat)
     }
 }
 
-TEST(Robustness, ExtremeValuesWithRandomFormats)
-{
+TEST(Robustness, ExtremeValuesWithRandomFormats) {
     std::mt19937 rng(7);
     const TypedValue values[] = {TypedValue::ofInteger(INT64_MIN), TypedValue::ofCurrencyUnits(INT64_MIN),
-                                 TypedValue::ofDecimal(1.7976931348623157e308), TypedValue::ofDecimal(-4.9e-324),
+                                 TypedValue::ofDecimal(1.7976931348623157e308),
+                                 TypedValue::ofDecimal(-4.9e-324),
                                  TypedValue::ofDateTime({-5, 0, 40, 99, -1, 70})};
     for (int i = 0; i < 2000; ++i) {
         const std::string format = RandomText(rng);
@@ -77,11 +118,11 @@ TEST(Robustness, ExtremeValuesWithRandomFormats)
     }
     // The largest double prints all of its 309 digits; a thousand decimals are capped, not obeyed.
     EXPECT_EQ(FormatValue(values[2], FieldType::Decimal, "0").size(), 309u);
-    EXPECT_LE(FormatValue(TypedValue::ofDecimal(1), FieldType::Decimal, "0." + std::string(1000, '0')).size(), 40u);
+    EXPECT_LE(FormatValue(TypedValue::ofDecimal(1), FieldType::Decimal, "0." + std::string(1000, '0')).size(),
+              40u);
 }
 
-TEST(Robustness, RandomBarcodeData)
-{
+TEST(Robustness, RandomBarcodeData) {
     std::mt19937 rng(42);
     const char* symbologies[] = {"code128", "ean13", "qr", "datamatrix", "pdf417"};
     for (int i = 0; i < 300; ++i) {
@@ -96,8 +137,7 @@ TEST(Robustness, RandomBarcodeData)
 }
 
 // The fast plain-number path must agree with the general parser wherever it answers.
-TEST(Robustness, PlainNumberFastPathAgreesWithGeneralParser)
-{
+TEST(Robustness, PlainNumberFastPathAgreesWithGeneralParser) {
     using namespace verolux::reports::format::detail;
     std::mt19937 rng(99);
     const char alphabet[] = "0123456789,.-+5e9";
@@ -111,8 +151,7 @@ TEST(Robustness, PlainNumberFastPathAgreesWithGeneralParser)
             s.push_back(alphabet[pick(rng)]);
         for (int scale : {0, 4}) {
             const auto fast = ParsePlainScaled(s, scale);
-            if (!fast)
-                continue;
+            if (!fast) continue;
             ++answered;
             const auto digits = ParseDecimal(s);
             ASSERT_TRUE(digits.has_value()) << s;

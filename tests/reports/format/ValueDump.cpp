@@ -1,11 +1,10 @@
-#include "ValueDump.h"
+#include "tests/reports/format/ValueDump.h"
 
 #include <cstdio>
 
 using verolux::reports::format::TypedValue;
 
-std::string Dump(const TypedValue& v)
-{
+std::string Dump(const TypedValue& v) {
     switch (v.kind) {
     case TypedValue::Kind::Empty:
         return "Empty";
@@ -33,16 +32,15 @@ std::string Dump(const TypedValue& v)
     case TypedValue::Kind::DateTime: {
         const auto& d = v.dateTime;
         char buffer[64];
-        std::snprintf(buffer, sizeof buffer, "DateTime %04d-%02d-%02d %02d:%02d:%02d.%03d", d.year, d.month, d.day,
-                      d.hour, d.minute, d.second, d.millisecond);
+        std::snprintf(buffer, sizeof buffer, "DateTime %04d-%02d-%02d %02d:%02d:%02d.%03d", d.year, d.month,
+                      d.day, d.hour, d.minute, d.second, d.millisecond);
         return buffer;
     }
     }
     return "?";
 }
 
-std::string SafeTestName(const std::string& name)
-{
+std::string SafeTestName(const std::string& name) {
     std::string out;
     for (char c : name)
         out.push_back((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ? c : '_');

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "format/TypedValue.h"
+#include "agent/reports/format/TypedValue.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "agent/reports/engine/Report.h"
 #include "common/JsonReader.h"
-#include "engine/Report.h"
 
 #include <QFile>
 #include <QString>

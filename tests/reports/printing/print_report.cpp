@@ -3,7 +3,7 @@
 // Fills a template from a print request and prints it with PrintDirect(3, 0), as the output window
 // does for a request that is neither a preview nor an export. --pdf also exports the same report, so a
 // test can compare the printed job with the direct PDF. Exit 0 on success, 1 with the reason on stderr.
-#include "FillFromRequest.h"
+#include "tests/reports/printing/FillFromRequest.h"
 
 #include <QGuiApplication>
 
@@ -21,13 +21,19 @@ int main(int argc, char** argv) {
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (a == QStringLiteral("--printer") && hasValue) printer = args[++i];
-        else if (a == QStringLiteral("--title") && hasValue) title = args[++i];
-        else if (a == QStringLiteral("--pdf") && hasValue) pdf = args[++i];
-        else files << a;
+        if (a == QStringLiteral("--printer") && hasValue)
+            printer = args[++i];
+        else if (a == QStringLiteral("--title") && hasValue)
+            title = args[++i];
+        else if (a == QStringLiteral("--pdf") && hasValue)
+            pdf = args[++i];
+        else
+            files << a;
     }
     if (files.size() != 2) {
-        std::fprintf(stderr, "usage: print_report [--printer NAME] [--title TITLE] [--pdf OUT.pdf] TEMPLATE REQUEST.json\n");
+        std::fprintf(
+            stderr,
+            "usage: print_report [--printer NAME] [--title TITLE] [--pdf OUT.pdf] TEMPLATE REQUEST.json\n");
         return 2;
     }
 
@@ -49,6 +55,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "print_report: %s\n", report.lastError().toUtf8().constData());
         return 1;
     }
-    std::printf("printed %d pages to %s\n", report.pageCount(), report.effectivePrinterName().toUtf8().constData());
+    std::printf("printed %d pages to %s\n", report.pageCount(),
+                report.effectivePrinterName().toUtf8().constData());
     return 0;
 }

@@ -1,9 +1,9 @@
-#include "FillFromRequest.h"
-#include "viewer/PageView.h"
-#include "viewer/ReportViewer.h"
-#include "viewer/ViewerReportAccess.h"
+#include "agent/reports/viewer/ReportViewer.h"
+#include "agent/reports/viewer/PageView.h"
+#include "agent/reports/viewer/ViewerReportAccess.h"
+#include "tests/reports/printing/FillFromRequest.h"
 
-#include "engine/Report.h"
+#include "agent/reports/engine/Report.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,8 +12,8 @@
 #include <QPageLayout>
 #include <QPrinter>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
@@ -25,15 +25,16 @@ using namespace verolux::reports;
 namespace {
 
 QString Sample(const char* name, const char* kind) {
-    return QStringLiteral(VEROLUX_SOURCE_DIR "/demo/%1/%2").arg(QString::fromLatin1(kind), QString::fromLatin1(name));
+    return QStringLiteral(VEROLUX_SOURCE_DIR "/demo/%1/%2")
+        .arg(QString::fromLatin1(kind), QString::fromLatin1(name));
 }
 
 // A viewer showing the order list sample (80 rows, several pages), sized like a small window.
 class ViewerWithOrders : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const QString error = testfill::LoadAndFill(report, Sample("orders.grf", "templates"),
-                                                   Sample("orders.json", "requests"));
+                                                    Sample("orders.json", "requests"));
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
         pages = report.pageCount();
         ASSERT_GE(pages, 3) << "the sample must span several pages for paging tests";
@@ -65,7 +66,9 @@ protected:
     int pages = 0;
 };
 
-QString Counter(int current, int count) { return QStringLiteral("%1 / %2").arg(current).arg(count); }
+QString Counter(int current, int count) {
+    return QStringLiteral("%1 / %2").arg(current).arg(count);
+}
 
 } // namespace
 
@@ -228,7 +231,7 @@ TEST_F(ViewerWithOrders, RebindingShowsTheNewReport) {
     viewer.lastPage();
     Report invoice;
     const QString error = testfill::LoadAndFill(invoice, Sample("invoice.grf", "templates"),
-                                               Sample("invoice.json", "requests"));
+                                                Sample("invoice.json", "requests"));
     ASSERT_TRUE(error.isEmpty()) << error.toStdString();
     viewer.BindReport(&invoice);
     viewer.StartPreview();
@@ -242,7 +245,7 @@ TEST(ReportViewerLifetime, ReportDestroyedBeforeTheViewerIsNotPainted) {
     {
         auto report = std::make_unique<Report>();
         ASSERT_TRUE(testfill::LoadAndFill(*report, Sample("labels.grf", "templates"),
-                                         Sample("labels.json", "requests"))
+                                          Sample("labels.json", "requests"))
                         .isEmpty());
         viewer.BindReport(report.get());
         viewer.StartPreview();
@@ -321,7 +324,8 @@ TEST_F(ViewerWithOrders, DeepZoomPaintsOnlyTheVisiblePart) {
     start();
     viewer.grab();
     EXPECT_GE(viewer.pageView()->cachedImageCount(), 1);
-    for (int i = 0; i < 20; ++i) viewer.zoomIn();
+    for (int i = 0; i < 20; ++i)
+        viewer.zoomIn();
     ASSERT_DOUBLE_EQ(viewer.zoom(), ViewerGeometry::kMaxZoom);
     EXPECT_FALSE(viewer.action(ReportViewer::CmdZoomIn)->isEnabled());
     const QImage shot = viewer.pageView()->viewport()->grab().toImage();

@@ -1,4 +1,4 @@
-#include "viewer/ViewerGeometry.h"
+#include "agent/reports/viewer/ViewerGeometry.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +16,10 @@ std::string Dump(const std::vector<PageRect>& rects) {
     std::ostringstream out;
     for (size_t i = 0; i < rects.size(); ++i) {
         const auto& r = rects[i];
-        if (r.w == 0) out << "page " << i + 1 << ": hidden\n";
-        else out << "page " << i + 1 << ": " << r.x << "," << r.y << " " << r.w << "x" << r.h << "\n";
+        if (r.w == 0)
+            out << "page " << i + 1 << ": hidden\n";
+        else
+            out << "page " << i + 1 << ": " << r.x << "," << r.y << " " << r.w << "x" << r.h << "\n";
     }
     return out.str();
 }
@@ -30,7 +32,9 @@ struct ZoomStepCase {
     double in, out;
 };
 
-void PrintTo(const ZoomStepCase& c, std::ostream* os) { *os << c.name; }
+static void PrintTo(const ZoomStepCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ZoomSteps : public testing::TestWithParam<ZoomStepCase> {};
 
@@ -45,11 +49,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ZoomStepCase{"OnAStep", 1.0, 1.25, 0.75},
         // A fitted zoom between steps goes to the next step in either direction, never back to itself.
-        ZoomStepCase{"BetweenSteps", 0.83, 1.0, 0.75},
-        ZoomStepCase{"JustBelowAStep", 0.9999999, 1.25, 0.75},
-        ZoomStepCase{"Smallest", 0.1, 0.25, 0.1},
-        ZoomStepCase{"Largest", 8.0, 8.0, 6.0}),
-    [](const auto& info) { return std::string(info.param.name); });
+        ZoomStepCase{"BetweenSteps", 0.83, 1.0, 0.75}, ZoomStepCase{"JustBelowAStep", 0.9999999, 1.25, 0.75},
+        ZoomStepCase{"Smallest", 0.1, 0.25, 0.1}, ZoomStepCase{"Largest", 8.0, 8.0, 6.0}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ViewerZoom, ClampKeepsZoomUsable) {
     EXPECT_DOUBLE_EQ(ViewerGeometry::Clamp(0.01), 0.1);
@@ -116,7 +118,7 @@ TEST(ViewerLayout, CurrentPageIsTheOneUnderTheUpperThird) {
     const std::vector<PageSizeMm> pages(4, PageSizeMm{127, 254}); // 960 px tall, pitch 976
     const auto rects = ViewerGeometry::Layout(pages, 1.0, kDpi, 800, ViewMode::Continuous, 0);
     EXPECT_EQ(ViewerGeometry::PageAt(rects, 0, 600), 0);
-    EXPECT_EQ(ViewerGeometry::PageAt(rects, 780, 600), 0);  // probe at 980: still page 1 plus its gap
-    EXPECT_EQ(ViewerGeometry::PageAt(rects, 800, 600), 1);  // probe at 1000: page 2
+    EXPECT_EQ(ViewerGeometry::PageAt(rects, 780, 600), 0);    // probe at 980: still page 1 plus its gap
+    EXPECT_EQ(ViewerGeometry::PageAt(rects, 800, 600), 1);    // probe at 1000: page 2
     EXPECT_EQ(ViewerGeometry::PageAt(rects, 100000, 600), 3); // beyond the end: the last page
 }

@@ -2,10 +2,10 @@
 //
 // Shows the viewer with each sample template filled from its sample request, set up as the preview
 // window sets it up, and saves viewer-<name>.png in OUTDIR. Run under a display: xvfb-run -a.
-#include "FillFromRequest.h"
-#include "viewer/ReportViewer.h"
+#include "agent/reports/viewer/ReportViewer.h"
+#include "tests/reports/printing/FillFromRequest.h"
 
-#include "engine/Report.h"
+#include "agent/reports/engine/Report.h"
 
 #include <QApplication>
 #include <QDir>
@@ -44,8 +44,9 @@ int main(int argc, char** argv) {
     for (const char* name : {"orders", "invoice", "labels"}) {
         const QString n = QString::fromLatin1(name);
         Report report;
-        const QString error = testfill::LoadAndFill(report, source + QStringLiteral("/demo/templates/") + n + QStringLiteral(".grf"),
-                                                    source + QStringLiteral("/demo/requests/") + n + QStringLiteral(".json"));
+        const QString error = testfill::LoadAndFill(
+            report, source + QStringLiteral("/demo/templates/") + n + QStringLiteral(".grf"),
+            source + QStringLiteral("/demo/requests/") + n + QStringLiteral(".json"));
         if (!error.isEmpty()) {
             std::fprintf(stderr, "%s: %s\n", name, error.toUtf8().constData());
             ++failures;

@@ -9,7 +9,7 @@ namespace verolux {
 // CR LF + stamp + " " + message, and a pane holding more than kLimit characters is emptied before the
 // next entry. Characters are UTF-16 units, as the pane counts them.
 class LogPane {
-public:
+  public:
     static constexpr std::size_t kLimit = 15000;
 
     struct Update {
@@ -21,7 +21,7 @@ public:
 
     const std::u16string& text() const { return m_text; }
 
-private:
+  private:
     std::u16string m_text;
 };
 

@@ -1,9 +1,8 @@
-#include "agent/startup/LogPane.h"
+#include "agent/desktop/LogPane.h"
 
 namespace verolux {
 
-LogPane::Update LogPane::AddLog(std::u16string_view message, std::u16string_view stamp)
-{
+LogPane::Update LogPane::AddLog(std::u16string_view message, std::u16string_view stamp) {
     Update u;
     if (m_text.size() > kLimit) {
         m_text.clear();

@@ -1,11 +1,10 @@
-#include "agent/startup/StartDecision.h"
+#include "common/Version.h"
 
-namespace mMain {
+namespace verolux {
 
-std::string VersionText()
-{
+std::string VersionText() {
     return std::to_string(VEROLUX_VERSION_MAJOR) + "." + std::to_string(VEROLUX_VERSION_MINOR) + "." +
            std::to_string(VEROLUX_VERSION_PATCH);
 }
 
-} // namespace mMain
+} // namespace verolux
