@@ -1,5 +1,7 @@
 #include "agent/printing/PrintRequest.h"
 
+#include "common/RequestLimits.h"
+
 namespace verolux {
 
 PrintRequest PrintRequest::Read(std::string_view text) {
@@ -17,7 +19,7 @@ PrintRequest PrintRequest::Read(std::string_view text) {
     req.reportmd5 = doc.requiredText("reportmd5");
     req.reportId = doc.requiredText("reportId");
     req.reportAdd = doc.requiredText("reportAdd");
-    req.m_rows = doc.requiredArray("repdata", kMaxRows);
+    req.m_rows = doc.requiredArray("repdata", kMaxRequestRows);
     return req;
 }
 

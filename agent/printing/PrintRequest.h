@@ -1,7 +1,6 @@
 #pragma once
 
 #include "common/JsonReader.h"
-#include "common/ScalarValue.h"
 
 #include <memory>
 #include <string>
@@ -13,11 +12,9 @@ namespace verolux {
 // (a number gives its script text, a boolean "true"/"false", so neither equals "1" or "2"); rows and
 // parameters are looked up in the parsed text on demand. Copies share the parsed text.
 struct PrintRequest {
-    // Each window may keep at most this many rows (the row count is a 16-bit signed number).
-    static constexpr std::size_t kMaxRows = 32767;
-
     // Reads the ten keys in this order, then `repdata`. Throws JsonError when the text is not a JSON
-    // object, a key is missing or null, or `repdata` is missing, no array or too long.
+    // object, a key is missing or null, or `repdata` is missing, no array or longer than
+    // kMaxRequestRows.
     static PrintRequest Read(std::string_view text);
 
     std::string preview;
@@ -36,8 +33,8 @@ struct PrintRequest {
     JsonValue rows() const { return m_rows; }
     std::size_t rowCount() const { return m_rows.size(); }
 
-    // A top-level key as a template parameter value, unchanged; Empty when there is no such key.
-    ScalarValue parameter(std::string_view name) const { return m_document->root().value(name); }
+    // The parsed text, for filling a report from it.
+    const JsonDocument& document() const { return *m_document; }
 
   private:
     std::shared_ptr<const JsonDocument> m_document;

@@ -5,7 +5,6 @@ Run: VEROLUX_DEMO_BACKEND=build/bin/verolux-demo-backend /usr/bin/python3 test_d
 """
 import base64
 import hashlib
-import http.client
 import json
 import os
 import random
@@ -107,18 +106,14 @@ class TemplateServing(BackendCase):
         self.assertEqual(self.backend.get(url.path)[2], self.binary)
 
     def test_names_that_leave_the_folder_are_refused(self):
+        # The full name rules are a unit test (DemoBackendUnitTest); here, each served folder refuses.
         targets = {
-            "dot-dot slash encoded": "/templates/..%2Fsecret.txt",
-            "all encoded": "/templates/%2E%2E%2Fsecret.txt",
-            "raw dot-dot": "/templates/../secret.txt",
-            "backslash": "/templates/..%5Csecret.txt",
-            "dot-dot alone": "/templates/..",
-            "sub folder": "/templates/x%2F..%2F..%2Fsecret.txt",
-            "empty name": "/templates/",
-            "absolute": "/templates/%2Fetc%2Fpasswd",
-            "uploads dot-dot": "/uploads/..%2Fsecret.txt",
-            "releases dot-dot": "/releases/..%2Fsecret.txt",
-            "web dot-dot": "/..%2Fsecret.txt",
+            "templates, encoded dot-dot": "/templates/..%2Fsecret.txt",
+            "templates, raw dot-dot": "/templates/../secret.txt",
+            "templates, absolute": "/templates/%2Fetc%2Fpasswd",
+            "uploads": "/uploads/..%2Fsecret.txt",
+            "releases": "/releases/..%2Fsecret.txt",
+            "web": "/..%2Fsecret.txt",
         }
         for name, target in targets.items():
             with self.subTest(name):
@@ -155,7 +150,7 @@ class Uploads(BackendCase):
 
     def test_binary_contents_of_every_padding_length_come_back_unchanged(self):
         rng = random.Random(3)
-        for size in (1, 2, 3, 4, 5, 255, 256, 65537, 300001):
+        for size in (1, 2, 3, 300001):  # every padding length; the decoder's table is a unit test
             with self.subTest(size=size):
                 content = bytes(rng.randrange(256) for _ in range(size))
                 status, _, _ = self.backend.post_json("/upload/pdf", upload_body(content, "bin%d" % size))
@@ -179,13 +174,11 @@ class Uploads(BackendCase):
         self.assertEqual(status, 200)
         self.assertEqual(self.stored("form.pdf"), content)
 
-    def test_report_ids_that_are_no_plain_name_stay_in_the_uploads_folder(self):
-        cases = {"../evil": ".._evil.pdf", "a/b\\c": "a_b_c.pdf", "x:y": "x_y.pdf", "报表1": "报表1.pdf"}
-        for report_id, expected in cases.items():
-            with self.subTest(report_id):
-                status, _, _ = self.backend.post_json("/upload/pdf", upload_body(b"%PDF", report_id))
-                self.assertEqual(status, 200)
-                self.assertEqual(self.stored(expected), b"%PDF")
+    def test_report_id_that_is_no_plain_name_stays_in_the_uploads_folder(self):
+        # How ids are made plain is a unit test; here the file lands inside the uploads folder.
+        status, _, _ = self.backend.post_json("/upload/pdf", upload_body(b"%PDF", "../evil"))
+        self.assertEqual(status, 200)
+        self.assertEqual(self.stored(".._evil.pdf"), b"%PDF")
         self.assertEqual(sorted(os.listdir(self.tmp)), ["backend.log", "releases", "secret.txt", "templates",
                                                         "uploads", "web"])
 
@@ -195,11 +188,8 @@ class Uploads(BackendCase):
         good = base64.b64encode(b"abcd").decode()
         bodies = {
             "not json": "st1=YWJj",
-            "array": '["YWJj","7",""]',
-            "st0 null": '{ "st1":"YWJj","st0":null,"st2":""}',
             "padding inside": '{ "st1":"YW==YWJj","st0":"7","st2":""}',
             "id of dots": '{ "st1":"%s","st0":"..","st2":""}' % good,
-            "empty id": '{ "st1":"%s","st0":"","st2":""}' % good,
             "empty body": "",
         }
         for name, text in bodies.items():
@@ -262,12 +252,6 @@ class UpdateQuery(BackendCase):
     def test_no_latest_file_gives_empty_answer(self):
         self.assertEqual(json.loads(self.query("1", "1.0.0")), {"ver": "", "url": "", "file": ""})
 
-    def test_empty_version_leaves_the_url_ending_in_the_separator(self):
-        self.query("1", "")
-        (query,) = self.backend.stats()["updateQueries"]
-        self.assertEqual((query["kind"], query["version"], query["separator"]), ("1", "", True))
-        self.assertTrue(query["target"].endswith("%E2%80%BB"))
-
     def test_separator_sent_as_raw_utf8_is_understood(self):
         request = ("POST /basedata/v1/update/getLastUpdate/1" + SEPARATOR + "9.8.7 HTTP/1.1\r\n"
                    "Host: 127.0.0.1\r\nContent-Type: application/json; charset=UTF-8\r\n"
@@ -296,13 +280,6 @@ class FailureInjection(BackendCase):
         self.assertEqual(self.backend.get("/templates/orders.grf")[2], self.orders)
         self.assertEqual(self.backend.stats()["downloads"], {"orders.grf": 3})
 
-    def test_500_on_upload_stores_nothing(self):
-        self.backend.arm(mode="500", path="/upload")
-        status, _, body = self.backend.post_json("/upload/pdf", upload_body(b"abc", "x500"))
-        self.assertEqual(status, 500)
-        self.assertNotIn(b"success", body)
-        self.assertFalse(os.path.exists(os.path.join(self.backend.uploads, "x500.pdf")))
-
     def test_slow_answers_after_the_delay(self):
         self.backend.arm(mode="slow", path="/templates/orders", delay_ms=700)
         start = time.monotonic()
@@ -320,23 +297,11 @@ class FailureInjection(BackendCase):
         self.assertTrue(self.backend.raw(b"GET /templates/orders.grf HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
                         .startswith(b"HTTP/1.1 200"))
 
-    def test_drop_after_an_upload_body(self):
-        self.backend.arm(mode="drop", path="/upload")
-        with self.assertRaises((http.client.RemoteDisconnected, ConnectionResetError)):
-            self.backend.post_json("/upload/pdf", upload_body(os.urandom(200000), "dropped"))
-
     def test_garbage_has_the_length_but_not_the_bytes(self):
         self.backend.arm(mode="garbage", path="/templates/labels")
         status, _, body = self.backend.get("/templates/labels.grf")
         self.assertEqual((status, len(body)), (200, len(self.binary)))
         self.assertNotEqual(md5_upper(body), md5_upper(self.binary))
-
-    def test_garbage_update_answer_is_no_json(self):
-        self.backend.arm(mode="garbage", path="/basedata/")
-        status, _, body = self.backend.post_json("/basedata/v1/update/getLastUpdate/1%E2%80%BB1", "{}")
-        self.assertEqual(status, 200)
-        with self.assertRaises(ValueError):
-            json.loads(body.decode("utf-8", errors="strict"))
 
     def test_json_body_arms_too_and_none_or_reset_clears(self):
         status, _, body = self.backend.post_json("/api/fail", json.dumps({"mode": "500", "path": "/templates/", "count": -1}))
@@ -345,22 +310,12 @@ class FailureInjection(BackendCase):
             self.assertEqual(self.backend.get("/templates/orders.grf")[0], 500)
         self.backend.arm(mode="none", path="/templates/")
         self.assertEqual(self.backend.get("/templates/orders.grf")[0], 200)
-        self.backend.arm(mode="500", path="", count=-1)
+        self.backend.arm(mode="drop", path="", count=-1)
+        self.assertEqual(self.backend.get("/api/stats")[0], 200)  # control paths never fail
         self.backend.reset()
         self.assertEqual(self.backend.get("/templates/orders.grf")[0], 200)
-
-    def test_control_paths_never_fail(self):
-        self.backend.arm(mode="drop", path="", count=-1)
-        self.assertEqual(self.backend.get("/api/stats")[0], 200)
-        self.assertEqual(self.backend.get("/api/fail")[0], 200)
-        self.backend.reset()
-
-    def test_bad_arming_requests_are_refused(self):
         for query in ("mode=explode", "mode=500&count=x", "mode=slow&delay_ms=-5"):
-            with self.subTest(query):
-                self.assertEqual(self.backend.request("POST", "/api/fail?" + query, b"")[0], 400)
-        self.assertEqual(self.backend.get("/api/fail")[2], b"[]")
-
+            self.assertEqual(self.backend.request("POST", "/api/fail?" + query, b"")[0], 400, query)
 
 class DemoPage(BackendCase):
     web_dir = os.path.abspath(WEB_DIR)

@@ -188,10 +188,6 @@ class AgentCase(unittest.TestCase):
             result.append(got[:got.index(marker)])
         return result
 
-    def expect_no_reply(self):
-        before = self.settle()
-        self.assertEqual([[], []], before, "the agent should have sent nothing")
-
 
 class XServer:
     """A virtual X display (Xvfb) of its own; Xvfb picks a free display number and reports it."""

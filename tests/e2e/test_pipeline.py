@@ -44,23 +44,22 @@ class PdfOutput(AgentCase):
         self.assertEqual(read_bytes(uploaded), read_bytes(os.path.join(self.agent.report_dir, request["reportId"] + ".pdf")))
         self.assertEqual([[], []], self.settle(), "success is not reported")
 
-    def test_empty_repdata_gives_parameters_only(self):
-        request = make_request(self.backend, "orders.grf", rows=[], company="只有参数的公司", title="空明细")
-        text = pdf_text(self.send_pdf(request))
-        self.assertIn("只有参数的公司", text)
-        self.assertIn("空明细", text)
-        self.assertNotIn("E2E0", text)
-
-    def test_preview_as_the_number_2_exports(self):
-        # preview as the number 2 exports just like the text "2".
-        request = make_request(self.backend, "orders.grf", preview=2)
-        self.send_pdf(request)
-
-    def test_report_id_with_a_quote_reaches_the_backend_unchanged(self):
-        # The id is escaped inside the upload body, so the backend can read it back.
-        request = make_request(self.backend, "orders.grf", report_id=unique('say"hi'))
-        self.send_pdf(request)
-        self.assertEqual(request["reportId"], self.backend.uploads_for(request["reportId"])[-1]["st0"])
+    def test_report_ids_reach_the_backend_as_sent(self):
+        # Numbers read as a browser prints them (preview 2.0 is "2"); a quote is escaped in the body.
+        base = 7000000 + os.getpid() % 100000
+        cases = {
+            "integer": (base, str(base)),
+            "beyond 2^53, digits as written": (12345678901234567890123, "12345678901234567890123"),
+            "exponent": (1.5e21, "1.5e+21"),
+            "quote": (unique('say"hi'), None),
+        }
+        for label, (report_id, text) in cases.items():
+            with self.subTest(label):
+                text = text or report_id
+                self.send(make_request(self.backend, "orders.grf", preview=2.0, report_id=report_id))
+                record = self.backend.wait_upload(text, 30)
+                self.assertIsNotNone(record, "no upload with st0 %r; replies %r" % (text, self.clients.messages(0)))
+                self.assertTrue(os.path.exists(os.path.join(self.agent.report_dir, text + ".pdf")))
 
     def test_two_requests_with_one_id_both_upload(self):
         report_id = unique("twice")
@@ -77,65 +76,19 @@ class PdfOutput(AgentCase):
         self.assertIn("SECOND000001", local)
         self.assertNotIn("FIRST000001", local)
 
-    def test_number_values_read_as_a_browser_prints_them(self):
-        # A number is taken as its shortest decimal text: 2.0 is "2", so it exports.
-        base = 7000000 + os.getpid() % 100000
-        cases = {
-            "integer id": (base, str(base)),
-            "id beyond 2^53, digits as written": (12345678901234567890123, "12345678901234567890123"),
-            "id with exponent": (1.5e21, "1.5e+21"),
-            "fraction": (base + 0.25, str(base) + ".25"),
-        }
-        for label, (report_id, text) in cases.items():
-            with self.subTest(label):
-                request = make_request(self.backend, "orders.grf", preview=2.0, report_id=report_id)
-                self.send(request)
-                record = self.backend.wait_upload(text, 30)
-                self.assertIsNotNone(record, "no upload with st0 %r; replies %r" % (text, self.clients.messages(0)))
-                self.assertTrue(os.path.exists(os.path.join(self.agent.report_dir, text + ".pdf")))
-
-    def test_parameters_come_from_top_level_keys_only(self):
-        rows = order_rows(3, prefix="PARAM")
-        rows[0]["company"] = "行内的公司名"
-        rows[0]["product"] = "ONLYONCE-PRODUCT"
-        del rows[1]["product"]  # a row without a field leaves it empty
-        request = make_request(self.backend, "orders.grf", rows=rows)
-        text = pdf_text(self.send_pdf(request))
-        self.assertNotIn("行内的公司名", text)
-        self.assertEqual(1, text.count("ONLYONCE-PRODUCT"))
-        self.assertIn("PARAM000001", text)
-        # "title" is not in the request: it is empty, not the template's default.
-        self.assertNotIn("订单明细表", text)
-
-    def test_request_split_over_several_frames(self):
-        request = make_request(self.backend, "orders.grf", rows=order_rows(40, prefix="FRAG"))
-        text = json.dumps(request, ensure_ascii=False)
-        fragments = [text[i:i + 700] for i in range(0, len(text), 700)]
-        self.clients.send(fragments)
-        record = self.backend.wait_upload(request["reportId"], 30)
-        self.assertIsNotNone(record)
-        self.assertIn("FRAG000039", pdf_text(self.backend.uploaded_file(request["reportId"])))
-
-    def test_requests_from_both_clients_at_once(self):
-        # The second request arrives while the first window is still working.
+    def test_second_request_while_the_first_works_and_its_sender_gone(self):
+        # The second request arrives while the first window is still working; its page closes right
+        # after sending: both are carried out, and nobody is told.
+        from wsclients import Clients
         big = make_request(self.backend, "orders.grf", rows=order_rows(2000, prefix="BIG"))
         small = make_request(self.backend, "orders.grf", rows=order_rows(2, prefix="SMALL"))
-        self.send(big, client=0)
-        self.send(small, client=1)
+        self.send(big)
+        short_lived = Clients(self.agent.port, 1)
+        short_lived.send(json.dumps(small))
+        short_lived.close()
         for request, last in ((big, "BIG001999"), (small, "SMALL000001")):
             self.assertIsNotNone(self.backend.wait_upload(request["reportId"], 60), request["reportId"])
             self.assertIn(last, pdf_text(self.backend.uploaded_file(request["reportId"])))
-        self.assertEqual([[], []], self.settle())
-
-    def test_sender_gone_before_the_work_is_done(self):
-        # The page may close right after sending: the request is still carried out.
-        from wsclients import Clients
-        request = make_request(self.backend, "orders.grf", rows=order_rows(500))
-        short_lived = Clients(self.agent.port, 1)
-        short_lived.send(json.dumps(request))
-        short_lived.close()
-        self.assertIsNotNone(self.backend.wait_upload(request["reportId"], 60))
-        self.assertTrue(self.agent.alive())
         self.assertEqual([[], []], self.settle())
 
 
@@ -143,17 +96,14 @@ class Replies(AgentCase):
     """Problems go to every connected client, whoever sent the request."""
 
     def test_missing_template_reaches_both_clients(self):
-        for sender in (0, 1):
-            with self.subTest(sender=sender):
-                self.clients.clear()
-                name = unique("missing") + ".grf"
-                request = make_request(self.backend, name)
-                self.send(request, client=sender)
-                self.expect_reply(NOT_FOUND + name)
-                self.assertEqual([NOT_FOUND + name], self.clients.messages(1 - sender))
-                self.assertIn(name + "   " + request["reporturl"] + "\r下载失败", self.agent.log_file())
-                self.assertNotIn(name, os.listdir(self.agent.report_dir))
-                self.assertEqual([], self.backend.uploads_for(request["reportId"]))
+        name = unique("missing") + ".grf"
+        request = make_request(self.backend, name)
+        self.send(request, client=1)
+        self.expect_reply(NOT_FOUND + name)
+        self.assertEqual([NOT_FOUND + name], self.clients.messages(0))
+        self.assertIn(name + "   " + request["reporturl"] + "\r下载失败", self.agent.log_file())
+        self.assertNotIn(name, os.listdir(self.agent.report_dir))
+        self.assertEqual([], self.backend.uploads_for(request["reportId"]))
 
     def test_design_requests(self):
         # A template that cannot be fetched: the not-found reply, and no designer.
@@ -180,25 +130,6 @@ class Replies(AgentCase):
         self.expect_reply(FAILED)
         self.assertIn(text, self.agent.log_file())
 
-    def test_incomplete_requests_fail(self):
-        # Every named key is required, also those without effect; key names are case-sensitive.
-        # The full rule table is a unit test (tests/printing); here the failure reaches the clients.
-        base = make_request(self.backend, "orders.grf")
-        cases = {
-            "no reptype": {k: v for k, v in base.items() if k != "reptype"},
-            "Preview spelled with a capital": {("Preview" if k == "preview" else k): v for k, v in base.items()},
-            "repdata too long": dict(base, repdata=[{}] * 32768),
-        }
-        for label, request in cases.items():
-            with self.subTest(label):
-                self.clients.clear()
-                marker = unique("incomplete")
-                request = dict(request, marker=marker)
-                self.send(request)
-                self.expect_reply(FAILED)
-                self.assertIn(marker, self.agent.log_file())
-        self.assertEqual([], self.backend.stats()["uploads"])
-
 
 class TemplateStore(AgentCase):
     """The download decisions, counted by the backend. Lower-case digests and addresses too long to
@@ -210,52 +141,35 @@ class TemplateStore(AgentCase):
         self.send_pdf(request)
         return self.backend.downloads(name)
 
-    def test_digest_given(self):
-        name = self.backend.add_template(unique("store-md5") + ".grf")
+    def test_downloads_over_a_templates_life(self):
+        name = self.backend.add_template(unique("store") + ".grf")
         md5 = self.backend.template_md5(name)
-        # Missing file: once for the source, once more for the digest.
+        # Missing file: once for the source, once more for the digest; then the copy is current.
         self.assertEqual(2, self.request_and_count(name, md5))
         self.assertEqual(self.backend.template_url(name), file_url_record(self.folder, name))
-        # Same URL, matching digest: the copy is current.
         self.assertEqual(0, self.request_and_count(name, md5))
-        self.assertEqual(0, self.request_and_count(name, md5))
-
-    def test_no_digest(self):
-        name = self.backend.add_template(unique("store-plain") + ".grf")
-        self.assertEqual(1, self.request_and_count(name))
         self.assertEqual(0, self.request_and_count(name))
-        # Another URL for the same name fetches again; a digest of the same file then matches.
+        # Another URL for the same name fetches again; the digest of the same file then matches.
         other = self.backend.template_url(name) + "?v=2"
-        self.assertEqual(1, self.request_and_count(name, self.backend.template_md5(name), other))
+        self.assertEqual(1, self.request_and_count(name, md5, other))
         self.assertEqual(other, file_url_record(self.folder, name))
+        # The backend's copy changes: its new digest no longer matches the local file.
+        self.backend.add_template(name, source="invoice.grf")
+        self.assertEqual(1, self.request_and_count(name, self.backend.template_md5(name), other))
+        self.assertEqual(read_bytes(os.path.join(self.backend.templates, name)),
+                         read_bytes(os.path.join(self.agent.report_dir, name)))
 
     def test_names_that_look_like_settings_syntax(self):
-        # Plain file names may contain "=" or begin with "[": their [fileUrl] record still reads
-        # back, so the second request downloads nothing.
+        # "=" and a leading "[" in a plain file name: the [fileUrl] record reads back and is replaced,
+        # so later requests download nothing and the settings file keeps one line per name.
         for stem in ("a=b", "[x]"):
             with self.subTest(stem):
                 name = self.backend.add_template(unique(stem) + ".grf")
                 self.assertEqual(1, self.request_and_count(name))
                 self.assertEqual(0, self.request_and_count(name))
                 self.assertEqual(self.backend.template_url(name), file_url_record(self.folder, name))
-
-    # Template names with "=" become keys of [fileUrl]: the record is found and replaced, so the
-    # settings file does not grow with every print of such a template.
-    def test_one_record_per_template_name(self):
-        name = self.backend.add_template(unique("a=b") + ".grf")
-        for _ in range(3):
-            self.request_and_count(name)
-        lines = read_bytes(os.path.join(self.folder, "MyIni.ini")).decode("utf-8").splitlines()
-        self.assertEqual(1, sum(1 for line in lines if line.startswith(name + "=")))
-
-    def test_changed_template_is_fetched_for_its_new_digest(self):
-        name = self.backend.add_template(unique("store-changed") + ".grf")
-        self.assertEqual(1, self.request_and_count(name))
-        # The backend's copy changes: its new digest no longer matches the local file.
-        self.backend.add_template(name, source="invoice.grf")
-        self.assertEqual(1, self.request_and_count(name, self.backend.template_md5(name)))
-        self.assertEqual(read_bytes(os.path.join(self.backend.templates, name)),
-                         read_bytes(os.path.join(self.agent.report_dir, name)))
+                lines = read_bytes(os.path.join(self.folder, "MyIni.ini")).decode("utf-8").splitlines()
+                self.assertEqual(1, sum(1 for line in lines if line.startswith(name + "=")))
 
 
 class PathNames(AgentCase):
@@ -282,16 +196,8 @@ class PathNames(AgentCase):
 
     def test_template_names(self):
         absolute = os.path.join(self.outside, "abs.grf")
-        names = {
-            "parent": "../x.grf",
-            "parent, Windows separator": "..\\x.grf",
-            "subfolder": "a/b.grf",
-            "absolute": absolute,
-            "drive": "C:x.grf",
-            "dot dot": "..",
-            "control character": "x\x01.grf",
-            "empty": "",
-        }
+        # The full table of names is a unit test of the store (tests/printing).
+        names = {"parent": "../x.grf", "subfolder": "a/b.grf", "absolute": absolute, "empty": ""}
         for label, name in names.items():
             with self.subTest(label):
                 self.clients.clear()
@@ -319,8 +225,7 @@ class PathNames(AgentCase):
         self.assertFalse(os.path.exists(target))
 
     def test_report_ids(self):
-        for label, report_id in {"parent": "../../evil", "subfolder": "a/evil", "backslash": "..\\evil",
-                                 "empty": ""}.items():
+        for label, report_id in {"parent": "../../evil", "empty": ""}.items():
             with self.subTest(label):
                 self.clients.clear()
                 before = tree(self.work)
@@ -338,49 +243,34 @@ class BackendFailures(AgentCase):
     def leftovers(self, name):
         return [f for f in os.listdir(self.agent.report_dir) if name in f]
 
+    # A 500 and a dropped connection are the same failed download (tests/common); one each here.
     def test_failed_download_of_a_missing_template(self):
-        for mode in ("500", "drop"):
-            with self.subTest(mode):
-                self.clients.clear()
-                name = self.backend.add_template(unique("fail-" + mode) + ".grf")
-                self.backend.fail(mode, "/templates/" + name, count=-1)
-                request = make_request(self.backend, name, md5=self.backend.template_md5(name))
-                self.send(request)
-                self.expect_reply(NOT_FOUND + name)
-                self.assertEqual(2, self.backend.downloads(name))
-                self.assertEqual([], self.leftovers(name), "no partial or temporary file stays")
-                # The source is recorded all the same.
-                self.assertEqual(request["reporturl"], file_url_record(self.folder, name))
-                self.backend.fail("none")
-
-    def test_garbage_for_a_missing_template(self):
-        # A complete 200 answer is a download; its bytes are no template, so the request fails.
-        name = self.backend.add_template(unique("fail-garbage") + ".grf")
-        self.backend.fail("garbage", "/templates/" + name, count=-1)
-        request = make_request(self.backend, name)
+        name = self.backend.add_template(unique("fail-drop") + ".grf")
+        self.backend.fail("drop", "/templates/" + name, count=-1)
+        request = make_request(self.backend, name, md5=self.backend.template_md5(name))
         self.send(request)
-        self.expect_reply(FAILED)
-        self.assertEqual([], self.backend.uploads_for(request["reportId"]))
-        self.assertEqual([name], self.leftovers(name), "only the downloaded file, no temporary one")
+        self.expect_reply(NOT_FOUND + name)
+        self.assertEqual(2, self.backend.downloads(name))
+        self.assertEqual([], self.leftovers(name), "no partial or temporary file stays")
+        # The source is recorded all the same.
+        self.assertEqual(request["reporturl"], file_url_record(self.folder, name))
+        self.backend.fail("none")
 
     def test_failed_download_keeps_the_old_template(self):
-        for mode in ("500", "drop"):
-            with self.subTest(mode):
-                self.clients.clear()
-                name = self.backend.add_template(unique("keep-" + mode) + ".grf")
-                self.send_pdf(make_request(self.backend, name))
-                local = os.path.join(self.agent.report_dir, name)
-                original = read_bytes(local)
-                self.backend.reset()
-                self.backend.fail(mode, "/templates/" + name, count=-1)
-                # A digest the file does not have forces a download, which fails.
-                request = make_request(self.backend, name, md5="0" * 32, rows=order_rows(2, "KEPT"))
-                uploaded = self.send_pdf(request)
-                self.assertEqual(1, self.backend.downloads(name))
-                self.assertEqual(original, read_bytes(local))
-                self.assertIn("KEPT000001", pdf_text(uploaded))
-                self.assertEqual([name], self.leftovers(name))
-                self.backend.fail("none")
+        name = self.backend.add_template(unique("keep-500") + ".grf")
+        self.send_pdf(make_request(self.backend, name))
+        local = os.path.join(self.agent.report_dir, name)
+        original = read_bytes(local)
+        self.backend.reset()
+        self.backend.fail("500", "/templates/" + name, count=-1)
+        # A digest the file does not have forces a download, which fails.
+        request = make_request(self.backend, name, md5="0" * 32, rows=order_rows(2, "KEPT"))
+        uploaded = self.send_pdf(request)
+        self.assertEqual(1, self.backend.downloads(name))
+        self.assertEqual(original, read_bytes(local))
+        self.assertIn("KEPT000001", pdf_text(uploaded))
+        self.assertEqual([name], self.leftovers(name))
+        self.backend.fail("none")
 
     def test_garbage_over_an_existing_template(self):
         # A complete 200 answer replaces the copy (the digest of a fresh download is not checked);
@@ -397,6 +287,7 @@ class BackendFailures(AgentCase):
         self.assertEqual(1, self.backend.downloads(name))
         self.assertNotEqual(original, read_bytes(local))
         self.assertEqual(len(original), len(read_bytes(local)))
+        self.assertEqual([name], self.leftovers(name), "only the downloaded file, no temporary one")
         self.assertEqual([], self.backend.uploads_for(request["reportId"]))
         self.backend.fail("none")
 

@@ -6,7 +6,6 @@
 
 using verolux::JsonError;
 using verolux::PrintRequest;
-using verolux::ScalarValue;
 
 namespace {
 
@@ -97,18 +96,6 @@ TEST(PrintRequestRows, AtMost32767) {
     EXPECT_EQ(r.rowCount(), 32767u);
     EXPECT_EQ(r.rows().element(32766).value("i").text, "32766");
     EXPECT_THROW(PrintRequest::Read(Request("\"1\"", "", Rows(32768))), JsonError);
-}
-
-TEST(PrintRequestRows, ParametersAreTopLevelOnly) {
-    PrintRequest r = PrintRequest::Read(Request("\"1\"", "\"title\":\"月报\",\"total\":12.50,\"flag\":true,",
-                                                R"([{"title":"row","x":1},{"y":2}])"));
-    EXPECT_EQ(r.parameter("title"), ScalarValue::fromText("月报"));
-    EXPECT_EQ(r.parameter("total"), ScalarValue::fromNumber("12.5"));
-    EXPECT_EQ(r.parameter("flag"), ScalarValue::fromBool(true));
-    EXPECT_TRUE(r.parameter("x").isEmpty()); // a row key is no parameter
-    EXPECT_TRUE(r.parameter("nothing").isEmpty());
-    EXPECT_EQ(r.rows().element(0).value("title").text, "row");
-    EXPECT_TRUE(r.rows().element(1).value("x").isEmpty()); // row lacking the field
 }
 
 TEST(PrintRequestRows, CopiesShareTheParsedText) {

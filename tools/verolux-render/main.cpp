@@ -1,9 +1,9 @@
 // verolux-render [--dump] [--timing] TEMPLATE REQUEST.json OUT.pdf
 //
-// Parameters come from the request's top-level keys named like the template's parameters, rows from
-// `repdata` (at most 32,767), each value by the request value rules (strings unchanged, numbers as
-// their shortest decimal text, booleans, null or missing as empty).
+// Fills the template from the request as the agent's report windows do (FillFromRequest) and writes
+// the PDF.
 #include "agent/reports/engine/Report.h"
+#include "agent/reports/engine/RequestFill.h"
 #include "agent/reports/layout/PageLayout.h"
 #include "common/JsonReader.h"
 
@@ -17,8 +17,6 @@ using namespace verolux;
 using namespace verolux::reports;
 
 namespace {
-
-constexpr std::size_t kMaxRows = 32767; // the row count is a 16-bit signed number in the windows
 
 int usage() {
     std::fprintf(stderr, "usage: verolux-render [--dump] [--timing] TEMPLATE REQUEST.json OUT.pdf\n");
@@ -61,27 +59,8 @@ int main(int argc, char** argv) {
     }
     const QByteArray requestText = requestFile.readAll();
     try {
-        JsonDocument doc =
-            JsonDocument::Parse(std::string_view(requestText.constData(), size_t(requestText.size())));
-        JsonValue root = doc.root();
-        for (int i = 1; i <= report.Parameters().count(); ++i) {
-            ReportValue& p = report.Parameters().item(i);
-            p.setValue(root.value(p.name()));
-        }
-        report.PrepareRecords();
-        JsonValue rows = doc.requiredArray("repdata", kMaxRows);
-        const int fields = report.Fields().count();
-        for (std::size_t m = 0; m < rows.size(); ++m) {
-            JsonValue row = rows.element(m);
-            report.AppendRecord();
-            for (int j = 1; j <= fields; ++j) {
-                ReportValue& f = report.Fields().item(j);
-                f.setValue(row.value(f.name()));
-            }
-            report.PostRecord();
-        }
-        ScalarValue title = root.value("repname");
-        if (!title.text.empty()) report.ReportTitle(QString::fromStdString(title.text));
+        FillFromRequest(report, JsonDocument::Parse(
+                                    std::string_view(requestText.constData(), size_t(requestText.size()))));
     } catch (const JsonError& e) {
         std::fprintf(stderr, "verolux-render: %s: %s\n", args[1].toUtf8().constData(), e.what());
         return 1;

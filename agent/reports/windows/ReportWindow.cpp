@@ -2,6 +2,7 @@
 
 #include "agent/printing/PostReportFile.h"
 #include "agent/printing/TemplateStore.h"
+#include "agent/reports/engine/RequestFill.h"
 #include "common/SafeNames.h"
 
 #include <QCoreApplication>
@@ -35,7 +36,6 @@ void ReportWindow::RunLoadingSteps() {
     const PrintRequest request = PrintRequest::Read(reportFileData);
     m_repname = request.repname;
     m_reporturl = request.reporturl;
-    const std::size_t rowCount = request.rowCount();
 
     // 3. The window's own report object and the template the store has put in place.
     if (!IsPlainFileName(request.repname))
@@ -48,22 +48,8 @@ void ReportWindow::RunLoadingSteps() {
     if (!m_report->LoadTemplate(QString::fromStdString(templatePath.string())))
         LoadingFailure(m_report->lastError());
 
-    // 4. Parameters from the top-level keys of their names.
-    auto& parameters = m_report->Parameters();
-    for (int i = 1; i <= parameters.count(); ++i)
-        parameters.item(i).setValue(request.parameter(parameters.item(i).name()));
-
-    // 5.-6. One record per row, fields by name, in the order of `repdata`.
-    m_report->PrepareRecords();
-    auto& fields = m_report->Fields();
-    const JsonValue rows = request.rows();
-    for (std::size_t m = 0; m < rowCount; ++m) {
-        const JsonValue row = rows.element(m);
-        m_report->AppendRecord();
-        for (int j = 1; j <= fields.count(); ++j)
-            fields.item(j).setValue(row.value(fields.item(j).name()));
-        m_report->PostRecord();
-    }
+    // 4.-6. and the title of 8.
+    reports::FillFromRequest(*m_report, request.document());
 
     // 7. Pending events run once; a request arriving now opens its own window.
     QPointer<ReportWindow> self(this);
@@ -71,17 +57,15 @@ void ReportWindow::RunLoadingSteps() {
     if (!self) return;
 
     // 8.
-    m_report->ReportTitle(QString::fromStdString(request.repname));
     if (!request.reprintname.empty()) m_report->PrinterName(QString::fromStdString(request.reprintname));
 
-    // 9.-10.
-    showMinimized();
+    // 9.-10. Nothing is shown before the output is ready: the preview appears once, maximised and
+    // filled; the output window works unseen.
     output(request);
 }
 
 void ReportWindow::output(const PrintRequest& request) {
     if (request.preview == "1") {
-        showMaximized();
         setWindowTitle(QStringLiteral("报表预览-") + QString::fromStdString(request.repname));
         ReportViewer1->SetSetting(145, 2);
         ReportViewer1->CallOperation(63, 1);
@@ -89,6 +73,7 @@ void ReportWindow::output(const PrintRequest& request) {
         ReportViewer1->CallOperation(67);
         ReportViewer1->BindReport(m_report.get());
         ReportViewer1->StartPreview();
+        showMaximized();
         return;
     }
     if (request.preview == "2") {
@@ -105,7 +90,6 @@ void ReportWindow::output(const PrintRequest& request) {
         return;
     }
     if (!m_report->PrintDirect(3, 0)) LoadingFailure(m_report->lastError());
-    hide();
 }
 
 } // namespace verolux

@@ -4,8 +4,8 @@
 
 namespace verolux {
 
-// Prints a filled report, or exports it to PDF and uploads it, without showing it. Its failures
-// reach the opener.
+// Prints a filled report, or exports it to PDF and uploads it, without ever showing it. Its
+// failures reach the opener.
 class frmPdfFile : public ReportWindow {
     Q_OBJECT
   public:
@@ -13,9 +13,6 @@ class frmPdfFile : public ReportWindow {
 
     // Runs the loading steps and produces the output; throws on failure.
     void Show();
-
-  protected:
-    void changeEvent(QEvent* event) override;
 };
 
 } // namespace verolux

@@ -11,9 +11,8 @@ frmPreview::frmPreview(std::filesystem::path programFolder)
 }
 
 void frmPreview::Show() {
-    // 1. Not topmost.
+    // 1. Not topmost. The window shows itself once its report is ready (or its loading failed).
     setWindowFlag(Qt::WindowStaysOnTopHint, false);
-    show();
     QPointer<frmPreview> self(this);
     try {
         RunLoadingSteps();
@@ -23,6 +22,8 @@ void frmPreview::Show() {
             m_log.WriteLog(repname() + "   " + reporturl() + "\r" + "加载失败，原因：" + e.what());
         } catch (...) {
         }
+        // Left as far as it got: the bare caption and an empty viewer, for the user to close.
+        show();
     }
     // Only now may closing release the window: its loading steps are done.
     if (self) setAttribute(Qt::WA_DeleteOnClose);
