@@ -1,19 +1,93 @@
 #include "agent/reports/model/Template.h"
 
-#include <cctype>
+#include <unordered_map>
 
 namespace verolux::reports {
 
+TextStyle BuiltInStyle() {
+    TextStyle st;
+    st.fontFamily = "WenQuanYi Micro Hei";
+    return st;
+}
+
 Template::Template() {
-    TextStyle base;
-    base.name = "default";
-    base.fontFamily = "WenQuanYi Micro Hei";
-    styles.push_back(base);
+    styles.push_back(BuiltInStyle());
+    styles[0].name = "default";
 }
 
 int Template::findStyle(const std::string& name) const {
     for (size_t i = 0; i < styles.size(); ++i)
         if (!styles[i].name.empty() && styles[i].name == name) return static_cast<int>(i);
+    return -1;
+}
+
+void CopyStyleKeys(uint32_t keys, const TextStyle& from, TextStyle& to) {
+    if (keys & kStyleFont) to.fontFamily = from.fontFamily;
+    if (keys & kStyleSize) to.fontSize = from.fontSize;
+    if (keys & kStyleBold) to.bold = from.bold;
+    if (keys & kStyleItalic) to.italic = from.italic;
+    if (keys & kStyleUnderline) to.underline = from.underline;
+    if (keys & kStyleColor) to.color = from.color;
+    if (keys & kStyleBackground) to.background = from.background;
+    if (keys & kStyleAlign) to.hAlign = from.hAlign;
+    if (keys & kStyleVAlign) to.vAlign = from.vAlign;
+    if (keys & kStyleWrap) to.wordWrap = from.wordWrap;
+    if (keys & kStyleCanGrow) to.canGrow = from.canGrow;
+    if (keys & kStylePadding) to.padding = from.padding;
+    if (keys & kStyleFormat) to.format = from.format;
+    if (keys & kStyleBorderLeft) to.borders.left = from.borders.left;
+    if (keys & kStyleBorderTop) to.borders.top = from.borders.top;
+    if (keys & kStyleBorderRight) to.borders.right = from.borders.right;
+    if (keys & kStyleBorderBottom) to.borders.bottom = from.borders.bottom;
+    if (keys & kStyleBorderWidth) to.borders.width = from.borders.width;
+    if (keys & kStyleBorderColor) to.borders.color = from.borders.color;
+}
+
+int ResolveStyles(Template& tmpl) {
+    auto& styles = tmpl.styles;
+    std::unordered_map<std::string_view, int> byName;
+    for (size_t i = 0; i < styles.size(); ++i)
+        if (!styles[i].name.empty()) byName.emplace(styles[i].name, int(i));
+    enum State : uint8_t { Todo, Busy, Done };
+    std::vector<State> state(styles.size(), Todo);
+    constexpr int kBuiltIn = -1;
+    const TextStyle builtIn = BuiltInStyle();
+
+    // Walks up the chain of `first` to a resolved style (or the built-in one), then resolves back down.
+    // Iterative: a chain may be as long as the file has styles.
+    auto resolve = [&](size_t first, bool fromBuiltIn) -> int {
+        std::vector<size_t> chain;
+        int top = kBuiltIn;
+        for (size_t i = first;;) {
+            if (state[i] == Done) {
+                top = int(i);
+                break;
+            }
+            if (state[i] == Busy) return int(i);
+            state[i] = Busy;
+            chain.push_back(i);
+            const std::string& base = styles[i].base;
+            if (base.empty()) {
+                if (i == 0 || fromBuiltIn) break;
+                i = 0;
+                continue;
+            }
+            auto at = byName.find(base);
+            if (at == byName.end()) return int(i);
+            i = size_t(at->second);
+        }
+        for (auto k = chain.rbegin(); k != chain.rend(); ++k) {
+            TextStyle& st = styles[*k];
+            CopyStyleKeys(~st.own, top == kBuiltIn ? builtIn : styles[size_t(top)], st);
+            state[*k] = Done;
+            top = int(*k);
+        }
+        return -1;
+    };
+    if (styles.empty()) return -1;
+    if (int bad = resolve(0, true); bad >= 0) return bad;
+    for (size_t i = 1; i < styles.size(); ++i)
+        if (int bad = resolve(i, false); bad >= 0) return bad;
     return -1;
 }
 

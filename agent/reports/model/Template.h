@@ -1,5 +1,7 @@
 #pragma once
 
+#include "agent/reports/model/FileKeys.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,8 +21,36 @@ struct Borders {
     friend bool operator==(const Borders&, const Borders&) = default;
 };
 
+// The keys of a style, as bits of TextStyle::own.
+enum StyleKey : uint32_t {
+    kStyleFont = 1u << 0,
+    kStyleSize = 1u << 1,
+    kStyleBold = 1u << 2,
+    kStyleItalic = 1u << 3,
+    kStyleUnderline = 1u << 4,
+    kStyleColor = 1u << 5,
+    kStyleBackground = 1u << 6,
+    kStyleAlign = 1u << 7,
+    kStyleVAlign = 1u << 8,
+    kStyleWrap = 1u << 9,
+    kStyleCanGrow = 1u << 10,
+    kStylePadding = 1u << 11,
+    kStyleFormat = 1u << 12,
+    kStyleBorderLeft = 1u << 13,
+    kStyleBorderTop = 1u << 14,
+    kStyleBorderRight = 1u << 15,
+    kStyleBorderBottom = 1u << 16,
+    kStyleBorderWidth = 1u << 17,
+    kStyleBorderColor = 1u << 18,
+    kStyleBorderSides = kStyleBorderLeft | kStyleBorderTop | kStyleBorderRight | kStyleBorderBottom,
+};
+
+// A style holds its resolved values (what the layout and the painter use), and remembers which of
+// them it sets itself (`own`); the others come from `base`, or from "default" when it names none.
 struct TextStyle {
     std::string name; // empty for a style written inline on one item
+    std::string base; // the style this one builds on; empty = "default"
+    uint32_t own = 0; // StyleKey bits this style sets itself
     std::string fontFamily;
     double fontSize = 10; // points
     bool bold = false, italic = false, underline = false;
@@ -33,6 +63,7 @@ struct TextStyle {
     Borders borders;
     double padding = 0.5;
     std::string format; // display format applied to every reference of the item
+    FileKeys keys, borderKeys;
     friend bool operator==(const TextStyle&, const TextStyle&) = default;
 };
 
@@ -46,6 +77,7 @@ struct Item {
     std::string symbology;             // barcodes: code128, ean13, qr, datamatrix, pdf417
     std::string imageData;             // images: the file bytes (PNG or JPEG)
     bool keepAspect = true;            // images
+    FileKeys keys;
 };
 
 enum class BandKind : uint8_t {
@@ -75,6 +107,7 @@ struct Band {
     double height = 0;
     std::vector<Item> items;
     Columns columns; // detail band only
+    FileKeys keys, columnKeys;
 };
 
 struct Group {
@@ -83,6 +116,7 @@ struct Group {
     bool newPage = false;            // each group after the first starts on a new page
     bool repeatHeader = true;        // header printed again at the top of a page the group continues on
     Band header, footer;
+    FileKeys keys;
 };
 
 struct Declared {
@@ -90,6 +124,7 @@ struct Declared {
     std::string type = "text"; // text, integer, decimal, currency, boolean, datetime
     std::string format;        // default display format
     std::string defaultValue;  // parameters only
+    FileKeys keys;
 };
 
 struct PageSetup {
@@ -97,6 +132,7 @@ struct PageSetup {
     double width = 210, height = 297; // portrait size; landscape swaps on use
     bool landscape = false;
     double marginLeft = 15, marginTop = 15, marginRight = 15, marginBottom = 15;
+    FileKeys keys, marginKeys;
     double pageWidth() const { return landscape ? height : width; }
     double pageHeight() const { return landscape ? width : height; }
 };
@@ -111,11 +147,24 @@ struct Template {
     std::vector<Declared> parameters;
     std::vector<Declared> fields;
     Band reportHeader, pageHeader, columnHeader, detail, reportFooter, pageFooter;
-    std::vector<Group> groups; // outermost first
+    std::vector<Group> groups;          // outermost first
+    FileKeys keys, styleKeys, bandKeys; // the top level, "styles" and "bands" objects
 
     Template();
     int findStyle(const std::string& name) const; // -1 if unknown
 };
+
+// The style every template starts from, before its "default" style changes anything.
+TextStyle BuiltInStyle();
+
+// Copies the keys named by `keys` (StyleKey bits) from one style to another.
+void CopyStyleKeys(uint32_t keys, const TextStyle& from, TextStyle& to);
+
+// Recomputes the inherited values of every style from its base chain (call it after changing a style
+// that others build on). "default" and the styles in its own chain start from BuiltInStyle(), every other
+// chain from "default". Linear in the number of styles. Returns the index of a style whose base is unknown
+// or whose chain comes back to itself (those styles are left as they were), else -1.
+int ResolveStyles(Template& tmpl);
 
 // Width of one detail column: the declared width, or the room between the margins shared out evenly.
 double ColumnWidth(const Columns& columns, const PageSetup& page);
