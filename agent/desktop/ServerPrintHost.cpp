@@ -6,7 +6,25 @@
 #include "agent/reports/windows/frmPreview.h"
 #include "common/Http.h"
 
+#include <QScopeGuard>
+
+#include <malloc.h>
+
 namespace verolux {
+namespace {
+
+// A request text from this size on leaves enough behind to be worth handing back.
+constexpr std::size_t kLargeRequestBytes = 256 * 1024;
+
+// A large request leaves many small pieces (its parsed rows, its report's values) freed among
+// the allocator's pages; hand those pages back once the request is done with.
+void ReturnFreedMemory() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+} // namespace
 
 ServerPrintHost::ServerPrintHost(frmServer& window)
     : m_window(window), m_store(
@@ -21,7 +39,9 @@ ServerPrintHost::~ServerPrintHost() {
 }
 
 void ServerPrintHost::Run(std::string text) {
+    const bool large = text.size() >= kLargeRequestBytes;
     RepPrint(*this, m_store, std::move(text));
+    if (large) ReturnFreedMemory();
 }
 
 void ServerPrintHost::AddLog(std::string_view line) {
@@ -60,18 +80,14 @@ void ServerPrintHost::OpenPreview(const std::string& reportFileData, const std::
 }
 
 void ServerPrintHost::OpenOutput(const std::string& reportFileData, const std::string& reportPreview) {
-    // An output window has done all it will do when Show() returns: release it and its report
-    // object then, so an agent running for weeks does not grow with every print.
+    // An output window has done all it will do when Show() returns: it and its report go right
+    // then, not at a later turn of the event loop, so a burst of large jobs does not pile up.
+    // The window may already be gone if the agent ended while it let events run.
     QPointer<frmPdfFile> w = new frmPdfFile(m_window.programFolder());
+    const auto release = qScopeGuard([&w] { delete w.data(); });
     w->reportFileData = reportFileData;
     w->reportPreview = reportPreview;
-    try {
-        w->Show();
-    } catch (...) {
-        if (w) w->deleteLater();
-        throw;
-    }
-    if (w) w->deleteLater();
+    w->Show();
 }
 
 } // namespace verolux

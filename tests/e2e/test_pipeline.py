@@ -92,6 +92,35 @@ class PdfOutput(AgentCase):
         self.assertEqual([[], []], self.settle())
 
 
+def rss_mb(pid):
+    with open("/proc/%d/status" % pid) as f:
+        return next(int(line.split()[1]) / 1024.0 for line in f if line.startswith("VmRSS:"))
+
+
+class Memory(AgentCase):
+    """After a burst of large requests the agent's memory returns near its idle level."""
+
+    def test_burst_of_large_requests(self):
+        # A first job loads what stays for good (fonts, caches); its level is the idle one.
+        self.send_pdf(make_request(self.backend, "orders.grf", rows=order_rows(2000)))
+        self.settle()
+        pid = self.agent.proc.pid
+        idle = peak = rss_mb(pid)
+        burst = [make_request(self.backend, "orders.grf", rows=order_rows(20000, prefix="M%d" % i)) for i in range(4)]
+        for request in burst:
+            self.send(request)
+        for request in burst:
+            end = time.time() + 120
+            while not self.backend.uploads_for(request["reportId"]) and time.time() < end:
+                peak = max(peak, rss_mb(pid))
+                time.sleep(0.01)
+        self.settle()
+        after = rss_mb(pid)
+        print("\nagent RSS: idle %.0f MB, peak %.0f MB, after %.0f MB" % (idle, peak, after))
+        self.assertGreater(peak - idle, 50, "the burst did not use the memory it is meant to")
+        self.assertLess(after - idle, 30)
+
+
 class Replies(AgentCase):
     """Problems go to every connected client, whoever sent the request."""
 
