@@ -10,7 +10,8 @@ import subprocess
 import sys
 from pathlib import Path
 
-ENGINE = ["agent/reports/format", "agent/reports/barcode", "agent/reports/model", "agent/reports/layout"]
+ENGINE = ["agent/reports/format", "agent/reports/barcode", "agent/reports/model", "agent/reports/layout",
+          "agent/reports/cups"]
 
 # folder: folders it may include (besides itself)
 ALLOWED = {
@@ -22,6 +23,7 @@ ALLOWED = {
     "agent/reports/barcode": ["common", "agent/reports/format"],
     "agent/reports/model": ["common", "agent/reports/format"],
     "agent/reports/layout": ["common", "agent/reports/format", "agent/reports/model"],
+    "agent/reports/cups": [],
     "agent/reports/engine": ["common"] + ENGINE,
     "agent/reports/viewer": ["common", "agent/reports/engine"] + ENGINE,
     "agent/reports/design": ["common", "agent/reports/engine"] + ENGINE,
@@ -43,7 +45,7 @@ ALLOWED = {
 # Folders whose code is pure: no Qt, no widgets.
 PURE = {"common", "agent/websocket", "agent/printing", "agent/reports/encoder", "agent/reports/format",
         "agent/reports/barcode", "agent/reports/model", "agent/reports/layout", "agent/reports/design",
-        "launcher", "demo/backend"}
+        "agent/reports/cups", "launcher", "demo/backend"}
 
 FREE = ("tests/", "bench/")
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The printers of the local CUPS scheduler, read through libcups. No Qt: callers convert at their edge.
+namespace verolux::cups {
+
+enum class PrinterState { Idle, Printing, Stopped };
+
+struct MediaSize {
+    std::string name; // PWG media name, e.g. "iso_a4_210x297mm"
+    double widthMm = 0, heightMm = 0;
+};
+
+struct PrinterInfo {
+    std::string name; // the queue name that jobs are sent to
+    std::string description, location;
+    bool isDefault = false;
+    PrinterState state = PrinterState::Idle;
+    std::vector<std::string> stateReasons; // CUPS keywords ("paused", "media-empty-error"); "none" left out
+    std::string stateMessage;              // CUPS's own text about the state, often empty
+    bool acceptingJobs = false;
+    bool color = false, duplex = false;
+    std::vector<MediaSize> media; // sizes the printer offers, without custom ranges
+};
+
+// Every queue of the scheduler, in the scheduler's order. False with a reason when it cannot be asked
+// (scheduler down); an empty list with true means it has no printers.
+bool ListPrinters(std::vector<PrinterInfo>* printers, std::string* error);
+
+// One queue, as ListPrinters describes it. False with a reason when there is no such queue.
+bool QueryPrinter(const std::string& name, PrinterInfo* printer, std::string* error);
+
+// The printer a job for `requested` goes to: that queue when it exists, the default printer when
+// `requested` is empty. False with a reason when the queue does not exist or there is no default;
+// never another printer than the one asked for.
+bool ResolvePrinter(const std::string& requested, std::string* name, std::string* error);
+
+} // namespace verolux::cups

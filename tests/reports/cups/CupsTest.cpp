@@ -1,0 +1,241 @@
+// The CUPS layer: the options a job carries (pure), and printers and jobs on the real scheduler with
+// the cups-pdf queue (skipped where tests/support/cups_setup.sh cannot set it up).
+#include "agent/reports/cups/CupsJob.h"
+#include "agent/reports/cups/CupsPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+using namespace verolux::cups;
+
+namespace {
+
+std::string Options(const JobOptions& o) {
+    std::string out;
+    for (const auto& [name, value] : JobOptionList(o))
+        out += (out.empty() ? "" : " ") + name + "=" + value;
+    return out;
+}
+
+TEST(CupsJobOptions, Table) {
+    struct Row {
+        const char* name;
+        JobOptions options;
+        const char* expected;
+    };
+    auto with = [](auto change) {
+        JobOptions o;
+        o.paperWidthMm = 210;
+        o.paperHeightMm = 297;
+        change(o);
+        return o;
+    };
+    const Row rows[] = {
+        {"a4 defaults", with([](JobOptions&) {}),
+         "media=iso_a4_210x297mm orientation-requested=3 copies=1 collate=true "
+         "multiple-document-handling=separate-documents-collated-copies sides=one-sided"},
+        // The sheet is named as fed, portrait, whichever way round the caller gives it.
+        {"landscape named as portrait sheet", with([](JobOptions& o) {
+             o.paperWidthMm = 297;
+             o.paperHeightMm = 210;
+             o.landscape = true;
+         }),
+         "media=iso_a4_210x297mm orientation-requested=4 copies=1 collate=true "
+         "multiple-document-handling=separate-documents-collated-copies sides=one-sided"},
+        // Within a fraction of a millimetre of a standard size: that size's name.
+        {"near a4", with([](JobOptions& o) { o.paperWidthMm = 210.2; }), "media=iso_a4_210x297mm"},
+        {"label size with a name", with([](JobOptions& o) {
+             o.paperWidthMm = 100;
+             o.paperHeightMm = 150;
+         }),
+         "media=om_small-photo_100x150mm"},
+        {"custom size", with([](JobOptions& o) {
+             o.paperWidthMm = 80.5;
+             o.paperHeightMm = 50;
+         }),
+         "media=custom_50x80.5mm_50x80.5mm"},
+        {"no paper: the printer's own", with([](JobOptions& o) { o.paperWidthMm = 0; }),
+         "orientation-requested=3"},
+        {"copies uncollated, long edge, ranges", with([](JobOptions& o) {
+             o.copies = 3;
+             o.collate = false;
+             o.sides = Sides::TwoSidedLongEdge;
+             o.pageRanges = "1-3,5";
+         }),
+         "media=iso_a4_210x297mm orientation-requested=3 copies=3 collate=false "
+         "multiple-document-handling=separate-documents-uncollated-copies sides=two-sided-long-edge "
+         "page-ranges=1-3,5"},
+        {"short edge", with([](JobOptions& o) { o.sides = Sides::TwoSidedShortEdge; }),
+         "sides=two-sided-short-edge"},
+        {"copies below one", with([](JobOptions& o) { o.copies = 0; }), "copies=1 "},
+    };
+    for (const Row& row : rows) {
+        const std::string got = Options(row.options);
+        EXPECT_NE(got.find(row.expected), std::string::npos) << row.name << ": " << got;
+    }
+}
+
+// --- the real scheduler ---
+
+const char* const kQueue = "VXPDF";
+const char* const kStoppedQueue = "VXPDF_STOPPED";
+
+std::string Shell(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[512];
+        while (size_t n = fread(buf, 1, sizeof buf, p))
+            out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+// A one-page PDF written by hand, with its cross-reference offsets counted.
+std::string TinyPdf() {
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<size_t> at;
+    auto object = [&](const std::string& body) {
+        at.push_back(pdf.size());
+        pdf += std::to_string(at.size()) + " 0 obj\n" + body + "\nendobj\n";
+    };
+    object("<</Type /Catalog /Pages 2 0 R>>");
+    object("<</Type /Pages /Count 1 /Kids [3 0 R]>>");
+    object("<</Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R>>");
+    const std::string content = "0 0 0 rg 100 600 200 100 re f\n";
+    object("<</Length " + std::to_string(content.size()) + ">>\nstream\n" + content + "endstream");
+    const size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(at.size() + 1) + "\n0000000000 65535 f \n";
+    for (size_t offset : at) {
+        char line[24];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        pdf += line;
+    }
+    pdf += "trailer\n<</Size " + std::to_string(at.size() + 1) + " /Root 1 0 R>>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+JobStatus WaitForFinalState(int jobId) {
+    JobStatus status;
+    std::string error;
+    for (int i = 0; i < 600; ++i) {
+        if (!QueryJob(jobId, &status, &error)) ADD_FAILURE() << error;
+        if (IsFinal(status.state)) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return status;
+}
+
+class CupsScheduler : public testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        const std::string setup = std::string(VEROLUX_SOURCE_DIR) + "/tests/support/cups_setup.sh";
+        s_available =
+            std::system((setup + " " + kQueue + " >/dev/null").c_str()) == 0 &&
+            std::system(
+                (setup + " " + kStoppedQueue + " >/dev/null && cupsdisable " + kStoppedQueue).c_str()) == 0;
+    }
+    void SetUp() override {
+        if (!s_available) GTEST_SKIP() << "no CUPS scheduler with a cups-pdf queue here";
+    }
+    static inline bool s_available = false;
+};
+
+TEST_F(CupsScheduler, ListsTheQueuesWithTheirState) {
+    std::vector<PrinterInfo> printers;
+    std::string error;
+    ASSERT_TRUE(ListPrinters(&printers, &error)) << error;
+    const PrinterInfo *ready = nullptr, *stopped = nullptr;
+    for (const PrinterInfo& p : printers) {
+        if (p.name == kQueue) ready = &p;
+        if (p.name == kStoppedQueue) stopped = &p;
+    }
+    ASSERT_TRUE(ready && stopped);
+    EXPECT_NE(ready->state, PrinterState::Stopped);
+    EXPECT_TRUE(ready->acceptingJobs);
+    EXPECT_TRUE(ready->color); // the cups-pdf driver says so
+    bool a4 = false;
+    for (const MediaSize& m : ready->media)
+        a4 |= m.name == "iso_a4_210x297mm" && m.widthMm == 210 && m.heightMm == 297;
+    EXPECT_TRUE(a4);
+    EXPECT_EQ(stopped->state, PrinterState::Stopped);
+    EXPECT_EQ(stopped->stateReasons, std::vector<std::string>{"paused"});
+}
+
+TEST_F(CupsScheduler, ResolvesOnlyQueuesThatExist) {
+    std::string name, error;
+    EXPECT_TRUE(ResolvePrinter(kQueue, &name, &error)) << error;
+    EXPECT_EQ(name, kQueue);
+    EXPECT_FALSE(ResolvePrinter("NoSuchPrinter-42", &name, &error));
+    EXPECT_EQ(error, "printer \"NoSuchPrinter-42\" does not exist");
+}
+
+TEST_F(CupsScheduler, JobIdIsTheSchedulersAndTheJobCompletes) {
+    const std::string pdf = TinyPdf();
+    PdfJob job;
+    std::string error;
+    JobOptions options;
+    options.paperWidthMm = 210;
+    options.paperHeightMm = 297;
+    ASSERT_TRUE(job.open(kQueue, "vx-cups-layer", options, &error)) << error;
+    // In pieces, as the PDF writer streams it.
+    for (size_t at = 0; at < pdf.size(); at += 100)
+        ASSERT_TRUE(job.write(pdf.data() + at, std::min<size_t>(100, pdf.size() - at), &error)) << error;
+    ASSERT_TRUE(job.finish(&error)) << error;
+    const int id = job.jobId();
+    ASSERT_GT(id, 0);
+    // lpstat names every job as QUEUE-ID.
+    EXPECT_NE(Shell("lpstat -W all -o " + std::string(kQueue))
+                  .find(std::string(kQueue) + "-" + std::to_string(id) + " "),
+              std::string::npos);
+    const JobStatus status = WaitForFinalState(id);
+    EXPECT_EQ(status.state, JobState::Completed);
+    EXPECT_EQ(status.printer, kQueue);
+}
+
+TEST_F(CupsScheduler, JobOnAStoppedQueueWaitsUntilCancelled) {
+    const std::string pdf = TinyPdf();
+    PdfJob job;
+    std::string error;
+    ASSERT_TRUE(job.open(kStoppedQueue, "vx-cups-stopped", JobOptions{}, &error)) << error;
+    ASSERT_TRUE(job.write(pdf.data(), pdf.size(), &error));
+    ASSERT_TRUE(job.finish(&error)) << error;
+    JobStatus status;
+    ASSERT_TRUE(QueryJob(job.jobId(), &status, &error)) << error;
+    EXPECT_EQ(status.state, JobState::Pending);
+    EXPECT_EQ(status.printerState, PrinterState::Stopped);
+    EXPECT_EQ(status.printerReasons, std::vector<std::string>{"paused"});
+    ASSERT_TRUE(CancelJob(job.jobId(), &error)) << error;
+    ASSERT_TRUE(QueryJob(job.jobId(), &status, &error)) << error;
+    EXPECT_EQ(status.state, JobState::Cancelled);
+    EXPECT_FALSE(CancelJob(job.jobId(), &error)) << "a finished job cannot be cancelled again";
+}
+
+// A job whose document never completes is cancelled, so half a report never prints.
+TEST_F(CupsScheduler, UnfinishedJobIsCancelled) {
+    const std::string pdf = TinyPdf();
+    int id = 0;
+    {
+        PdfJob job;
+        std::string error;
+        ASSERT_TRUE(job.open(kQueue, "vx-cups-unfinished", JobOptions{}, &error)) << error;
+        ASSERT_TRUE(job.write(pdf.data(), pdf.size() / 2, &error));
+        id = job.jobId();
+    }
+    EXPECT_EQ(WaitForFinalState(id).state, JobState::Cancelled);
+}
+
+TEST_F(CupsScheduler, UnknownJob) {
+    JobStatus status;
+    std::string error;
+    EXPECT_FALSE(QueryJob(999999, &status, &error));
+    EXPECT_NE(error.find("999999"), std::string::npos);
+}
+
+} // namespace
