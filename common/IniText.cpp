@@ -12,14 +12,18 @@ struct Line {
     std::size_t end = 0;      // offset just past its line ending
 };
 
+// Lines end in CR LF, LF or a bare CR: a file whose last line ends in a bare CR must not have the
+// next key glued onto that line.
 std::vector<Line> SplitLines(std::string_view text) {
     std::vector<Line> lines;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t nl = text.find('\n', pos);
-        std::size_t next = nl == std::string_view::npos ? text.size() : nl + 1;
-        std::size_t stop = nl == std::string_view::npos ? text.size() : nl;
-        if (stop > pos && text[stop - 1] == '\r') --stop;
+        std::size_t stop = text.find_first_of("\r\n", pos);
+        std::size_t next = text.size();
+        if (stop == std::string_view::npos)
+            stop = text.size();
+        else
+            next = stop + ((text[stop] == '\r' && stop + 1 < text.size() && text[stop + 1] == '\n') ? 2 : 1);
         lines.push_back({text.substr(pos, stop - pos), pos, next});
         pos = next;
     }
@@ -46,11 +50,13 @@ bool SameName(std::string_view a, std::string_view b) {
            });
 }
 
-// "[name]" → name. A line that goes on after its closing bracket ("[x].grf=url") is a key line:
-// template names may begin with a bracket.
+// "[name]" → name. A line holding "=" is a key line even when it is bracketed at both ends
+// ("[x].grf=http://h/t?a=[1]"): template names may begin with a bracket and URLs end with one. The
+// sections the programs write never hold "=".
 bool SectionName(std::string_view line, std::string_view& name) {
     std::string_view t = Trim(line);
     if (t.size() < 2 || t.front() != '[' || t.back() != ']') return false;
+    if (t.find('=') != std::string_view::npos) return false;
     name = Trim(t.substr(1, t.size() - 2));
     return true;
 }
@@ -181,7 +187,7 @@ std::string ReplaceValue(std::string_view iniText, std::string_view section, std
         return out;
     }
     out.append(iniText);
-    if (!out.empty() && out.back() != '\n') out.append(eol);
+    if (!out.empty() && out.back() != '\n' && out.back() != '\r') out.append(eol);
     out.append("[").append(Trim(section)).append("]").append(eol);
     out.append(keyLine).append(eol);
     return out;

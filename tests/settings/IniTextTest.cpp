@@ -73,6 +73,15 @@ TEST(Replace, CreatesSectionAndFile) {
     EXPECT_EQ(out, "[A]\nx=1\n[B]\ny=2\n");
 }
 
+// A bare CR ends a line as CR LF does: a key added after it stands on a line of its own.
+TEST(Replace, BareCrEndsALine) {
+    EXPECT_EQ(ReplaceValue("[AppInfo]\rWebsUrl=http://a\r", "AppInfo", "ShellVer", "1.0.0"),
+              "[AppInfo]\rWebsUrl=http://a\rShellVer=1.0.0\r\n");
+    std::string out = ReplaceValue("[A]\rx=1\r", "Verolux", "Show", "1");
+    EXPECT_EQ(LookupValue(out, "A", "x"), "1");
+    EXPECT_EQ(LookupValue(out, "Verolux", "Show"), "1");
+}
+
 TEST(Replace, LineBreaksInAValueCannotAddKeys) {
     std::string out = ReplaceValue("", "fileUrl", "a.grf", "http://h/a\r\n[Verolux]\r\nShow=1");
     EXPECT_EQ(LookupValue(out, "Verolux", "Show"), "");
@@ -80,14 +89,15 @@ TEST(Replace, LineBreaksInAValueCannotAddKeys) {
 }
 
 // Template names become keys of [fileUrl]; names with "=" or a leading bracket must be found again,
-// or every request would add one more line.
+// or every request would add one more line. A URL may end in "]", so "[x].grf=...a=[2]" is bracketed
+// at both ends and still no section header.
 TEST(Replace, KeysThatLookLikeSyntaxAreFoundAgain) {
-    for (const char* key : {"a=b.grf", "[x].grf", "=.grf", "a = b.grf"}) {
+    for (const char* key : {"a=b.grf", "[x].grf", "=.grf", "a = b.grf", "[x"}) {
         SCOPED_TRACE(key);
-        std::string text = ReplaceValue("", "fileUrl", key, "http://h/1");
-        text = ReplaceValue(text, "fileUrl", key, "http://h/2");
+        std::string text = ReplaceValue("", "fileUrl", key, "http://h/t?a=[1]");
+        text = ReplaceValue(text, "fileUrl", key, "http://h/t?a=[2]");
         text = ReplaceValue(text, "fileUrl", "plain.grf", "http://h/3");
-        EXPECT_EQ(LookupValue(text, "fileUrl", key), "http://h/2");
+        EXPECT_EQ(LookupValue(text, "fileUrl", key), "http://h/t?a=[2]");
         EXPECT_EQ(LookupValue(text, "fileUrl", "plain.grf"), "http://h/3");
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << text;
     }
