@@ -78,7 +78,8 @@ class TreeBuilder {
   public:
     explicit TreeBuilder(JsonTree& tree) : m_tree(tree) {}
 
-    error_code object(od::object obj, std::uint32_t& out) {
+    error_code object(od::object obj, std::uint32_t& out, std::size_t depth) {
+        if (depth > kMaxJsonNesting) return simdjson::DEPTH_ERROR;
         out = newNode(JsonValue::Type::Object);
         const std::size_t mark = m_memberStack.size();
         for (auto fieldResult : obj) {
@@ -86,7 +87,7 @@ class TreeBuilder {
             if (auto e = std::move(fieldResult).get(field)) return e;
             JsonMember member{};
             if (auto e = name(field, member)) return e;
-            if (auto e = value(field.value(), member.node)) return e;
+            if (auto e = value(field.value(), member.node, depth)) return e;
             m_memberStack.push_back(member);
         }
         JsonNode& node = m_tree.nodes[out];
@@ -98,14 +99,15 @@ class TreeBuilder {
         return simdjson::SUCCESS;
     }
 
-    error_code array(od::array arr, std::uint32_t& out) {
+    error_code array(od::array arr, std::uint32_t& out, std::size_t depth) {
+        if (depth > kMaxJsonNesting) return simdjson::DEPTH_ERROR;
         out = newNode(JsonValue::Type::Array);
         const std::size_t mark = m_elementStack.size();
         for (auto elementResult : arr) {
             od::value element;
             if (auto e = std::move(elementResult).get(element)) return e;
             std::uint32_t child = 0;
-            if (auto e = value(element, child)) return e;
+            if (auto e = value(element, child, depth)) return e;
             m_elementStack.push_back(child);
         }
         JsonNode& node = m_tree.nodes[out];
@@ -118,19 +120,20 @@ class TreeBuilder {
         return simdjson::SUCCESS;
     }
 
-    error_code value(od::value v, std::uint32_t& out) {
+    // depth: the nesting of the container holding v (the root object is at 1).
+    error_code value(od::value v, std::uint32_t& out, std::size_t depth) {
         od::json_type type;
         if (auto e = v.type().get(type)) return e;
         switch (type) {
         case od::json_type::object: {
             od::object obj;
             if (auto e = v.get_object().get(obj)) return e;
-            return object(obj, out);
+            return object(obj, out, depth + 1);
         }
         case od::json_type::array: {
             od::array arr;
             if (auto e = v.get_array().get(arr)) return e;
-            return array(arr, out);
+            return array(arr, out, depth + 1);
         }
         case od::json_type::number: {
             std::string_view token = TrimToken(v.raw_json_token());
@@ -354,7 +357,11 @@ JsonDocument JsonDocument::Parse(std::string_view text) {
 
     TreeBuilder builder(*tree);
     std::uint32_t rootIndex = 0;
-    if (auto e = builder.object(root, rootIndex)) throw JsonError("not a JSON text: " + Describe(e));
+    if (auto e = builder.object(root, rootIndex, 1)) {
+        if (e == simdjson::DEPTH_ERROR)
+            throw JsonError("nested deeper than " + std::to_string(kMaxJsonNesting) + " levels");
+        throw JsonError("not a JSON text: " + Describe(e));
+    }
     // Anything after the root object leaves the iterator in bounds.
     if (doc.current_location().error() != simdjson::OUT_OF_BOUNDS)
         throw JsonError("not a JSON text: content after the object");

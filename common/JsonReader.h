@@ -10,6 +10,10 @@
 
 namespace verolux {
 
+// Objects and arrays nested deeper than this make a text unreadable (a request nests three levels;
+// the limit keeps the reader's recursion far from the end of the stack).
+inline constexpr std::size_t kMaxJsonNesting = 512;
+
 // A JSON text that cannot be read as asked: syntax error, root not an object, a required key
 // missing or null, an array of the wrong kind or size.
 class JsonError : public std::runtime_error {

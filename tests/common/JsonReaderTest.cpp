@@ -29,7 +29,6 @@ const NumberCase kNumbers[] = {
     {"trailingZeros", "1.50", "1.5"},
     {"oneDotZero", "1.0", "1"},
     {"negative", "-42", "-42"},
-    {"negativeFraction", "-0.25", "-0.25"},
     {"exponentInteger", "1E3", "1000"},
     {"tenPow20", "1e20", "100000000000000000000"},
     {"tenPow21", "1e21", "1e+21"},
@@ -52,17 +51,10 @@ const NumberCase kNumbers[] = {
     {"minDenormal", "5e-324", "5e-324"},
     {"overflow", "1e400", "Infinity"},
     {"underflow", "1e-400", "0"},
-    {"price", "12.34", "12.34"},
-    {"thirdLike", "0.3333333333333333", "0.3333333333333333"},
     {"e20Fraction", "123456789.125e12", "123456789125000000000"},
-    {"fractionZeros", "100.000", "100"},
-    {"negativeZeroFraction", "-0.000", "0"},
-    {"microTrailingZero", "0.0000010", "0.000001"},
     {"tenthMicroPlain", "0.00000010", "1e-7"},
-    {"pointOneZeros", "0.1000", "0.1"},
     {"sixteenDigits", "123456789012345.6", "123456789012345.6"},
     {"seventeenDigits", "0.12345678901234567", "0.12345678901234566"},
-    {"fifteenDigits", "-98765.4321098765", "-98765.4321098765"},
 };
 
 class JsonNumberText : public ::testing::TestWithParam<NumberCase> {};
@@ -91,13 +83,6 @@ TEST(JsonValues, StringsBooleansNull) {
     EXPECT_TRUE(root.value("n").isEmpty());
     EXPECT_EQ(root.value("e"), ScalarValue::fromText(""));
     EXPECT_TRUE(root.value("missing").isEmpty());
-}
-
-TEST(JsonValues, BooleanIsNeitherCommandValue) {
-    JsonDocument doc = JsonDocument::Parse(R"({"preview":true,"sdesign":false})");
-    EXPECT_NE(doc.requiredText("preview"), "1");
-    EXPECT_NE(doc.requiredText("preview"), "2");
-    EXPECT_NE(doc.requiredText("sdesign"), "1");
 }
 
 TEST(JsonValues, NestedValuesGiveCompactJsonText) {
@@ -179,10 +164,11 @@ INSTANTIATE_TEST_SUITE_P(Invalid, JsonBadText, ::testing::ValuesIn(kBadTexts),
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST(JsonRequired, MissingNullAndWrongArrays) {
-    JsonDocument doc = JsonDocument::Parse(R"({"a":null,"b":0,"rows":{},"big":[1,2,3]})");
+    JsonDocument doc = JsonDocument::Parse(R"({"a":null,"b":0,"t":true,"rows":{},"big":[1,2,3]})");
     EXPECT_THROW(doc.requiredText("a"), JsonError);
     EXPECT_THROW(doc.requiredText("x"), JsonError);
     EXPECT_EQ(doc.requiredText("b"), "0");
+    EXPECT_EQ(doc.requiredText("t"), "true"); // neither command value "1" nor "2"
     EXPECT_THROW(doc.requiredArray("rows", 10), JsonError);
     EXPECT_THROW(doc.requiredArray("none", 10), JsonError);
     EXPECT_THROW(doc.requiredArray("big", 2), JsonError);
@@ -192,6 +178,27 @@ TEST(JsonRequired, MissingNullAndWrongArrays) {
     } catch (const JsonError& e) {
         EXPECT_NE(std::string(e.what()).find("\"x\""), std::string::npos) << e.what();
     }
+}
+
+// The root object is level 1. 80,000 levels (160 KB) once overflowed the stack.
+TEST(JsonNesting, BoundedByTheLimit) {
+    auto nested = [](std::size_t levels, char open, char close) {
+        return "{\"v\":" + std::string(levels - 1, open) + std::string(levels - 1, close) + "}";
+    };
+    const std::size_t limit = verolux::kMaxJsonNesting;
+    EXPECT_NO_THROW(JsonDocument::Parse(nested(limit, '[', ']')));
+    EXPECT_EQ(JsonDocument::Parse(nested(3, '[', ']')).root().value("v").text, "[[]]");
+    EXPECT_THROW(JsonDocument::Parse(nested(limit + 1, '[', ']')), JsonError);
+    try {
+        JsonDocument::Parse(nested(80000, '[', ']'));
+        ADD_FAILURE() << "80,000 levels parsed";
+    } catch (const JsonError& e) {
+        EXPECT_NE(std::string(e.what()).find("nested deeper"), std::string::npos) << e.what();
+    }
+    std::string objects = "{";
+    for (std::size_t i = 0; i < 80000; ++i)
+        objects += "\"a\":{";
+    EXPECT_THROW(JsonDocument::Parse(objects + std::string(80001, '}')), JsonError);
 }
 
 TEST(JsNumber, Grammar) {
