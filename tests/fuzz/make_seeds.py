@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Writes the seed corpus of the WebSocket fuzz targets (run once; the files are committed)."""
+"""Writes the seed corpora of the fuzz targets (run once; the files are committed)."""
 import os
 import struct
 
@@ -63,3 +63,22 @@ write("frames", "utf8_split", b"\x15" + frame(1, b"x\xf0\x9f", fin=False) + fram
 write("frames", "invalid_utf8", b"\x17" + frame(1, b"A\xff\xc0\x80B"))
 write("frames", "unmasked", b"\x19" + frame(1, b"plain", masked=False))
 write("frames", "cut_header", b"\x1b" + frame(1, b"done") + b"\x81")
+
+# Request texts for the JSON reader.
+with open(os.path.join(HERE, "..", "..", "demo", "requests", "invoice.json"), "rb") as f:
+    write("json_reader", "invoice_request", f.read())
+write("json_reader", "values", b'{"n":[0,-0.0,1e21,1E-7,12345678901234567890],"s":"\\u4e2d\\"\\n","t":true,"z":null}')
+write("json_reader", "update_answer", b'{"ver":"2.0.0","url":"http://h/releases/Verolux","file":"Verolux"}')
+write("json_reader", "duplicate_keys", b'{"k":1,"k":{"k":[{}]},"":[]}')
+write("json_reader", "deep_arrays_80000", b'{"v":' + b"[" * 80000 + b"]" * 80000 + b"}")
+write("json_reader", "deep_objects_600", b'{"a":' * 600 + b"1" + b"}" * 600)
+write("json_reader", "not_json", b"<html>502</html>")
+
+# Settings texts: "key\0value\0file text".
+SETTINGS = b"[AppInfo]\r\nWebsUrl=http://h\r\nPrintVer=1.0.0\r\n[fileUrl]\r\norders.grf=http://h/o\r\n"
+write("ini_text", "plain", b"orders.grf\0http://h/orders.grf\0" + SETTINGS)
+write("ini_text", "bracket_key", b"[x].grf\0http://h/t?a=[1]\0" + SETTINGS)
+write("ini_text", "equals_key", b"a = b.grf\0 'quoted' \0" + SETTINGS)
+write("ini_text", "bare_cr", b"t.grf\0v\0[fileUrl]\rx=1\r")
+write("ini_text", "chinese_long", "报表.grf\0".encode() + "报".encode() * 400 + b"\0" + SETTINGS)
+write("ini_text", "empty_file", b"k\0v\0")
