@@ -1,164 +1,116 @@
-// The update check against the demo backend, which answers from releases/latest-<kind>.json.
+// The update check against canned backend answers: what it writes, what it fetches, what it leaves.
 #include "tests/common/CannedServer.h"
 #include "tests/common/TempFolder.h"
-#include "tests/common/TestBackend.h"
 
 #include "common/CheckUpdate.h"
 #include "common/Ini.h"
-#include "common/JsonReader.h"
 #include "common/TextFile.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 
+using testsupport::CannedServer;
 namespace fs = std::filesystem;
 
 namespace {
 
+std::string Ok(const std::string& body, const std::string& status = "200 OK") {
+    return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
+std::string Answer(const std::string& ver, const std::string& url, const std::string& file) {
+    return Ok(R"({"ver":")" + ver + R"(","url":")" + url + R"(","file":")" + file + R"("})");
+}
+
 class CheckUpdateTest : public ::testing::Test {
   protected:
-    static fs::path Fresh() {
-        fs::path d = testsupport::FreshTempFolder("vx-upd");
-        fs::create_directories(d / "app");
-        return d;
-    }
-    void SetUp() override {
-        ASSERT_TRUE(m_backend.ok());
-        m_settings.WriteIni("AppInfo", "WebsUrl", m_backend.base());
-        write(m_backend.releases() / "Verolux", "#!/bin/sh\necho new agent\n");
-    }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    static void write(const fs::path& p, const std::string& content) {
-        std::ofstream(p, std::ios::binary) << content;
+    // The agent's check against a backend giving `reply`; the raw requests the backend got.
+    std::vector<std::string> check(const std::string& reply, const std::string& current = "1.0.0") {
+        CannedServer backend({reply});
+        m_settings.WriteIni("AppInfo", "WebsUrl", backend.url(""));
+        mINI::CheckUpdate(m_settings, m_dir, "PrintVer", mINI::kKindAgent, current);
+        return backend.requests();
     }
-    void answer(const std::string& kind, const std::string& json) {
-        write(m_backend.releases() / ("latest-" + kind + ".json"), json);
-    }
-    void check(const std::string& current = "1.0.0") {
-        mINI::CheckUpdate(m_settings, app(), "PrintVer", mINI::kKindAgent, current);
-    }
-    fs::path app() const { return m_dir / "app"; }
-    verolux::JsonDocument stats() { return verolux::JsonDocument::Parse(m_backend.stats()); }
-    int releaseDownloads(const std::string& name) {
-        auto v = stats().root().member("releaseDownloads").value(name);
-        return v.isEmpty() ? 0 : std::stoi(v.text);
-    }
-    static mode_t Mode(const fs::path& p) {
-        struct stat st {};
-        ::stat(p.c_str(), &st);
-        return st.st_mode & 07777;
-    }
+    std::string version() const { return m_settings.ReadIni("AppInfo", "PrintVer"); }
+    std::string agentFile() const { return verolux::ReadWholeFile(m_dir / "Verolux"); }
+    void writeAgent(const std::string& content) { std::ofstream(m_dir / "Verolux") << content; }
 
-    fs::path m_dir = Fresh();
-    testsupport::TestBackend m_backend{VEROLUX_DEMO_BACKEND, m_dir / "backend"};
-    mINI::Settings m_settings{m_dir / "app"};
+    fs::path m_dir = testsupport::FreshTempFolder("vx-upd");
+    mINI::Settings m_settings{m_dir};
 };
 
-TEST_F(CheckUpdateTest, EmptyVersionWritesAndDownloadsNothing) {
-    answer("1", R"({"ver":"","url":"${BASE}/releases/Verolux","file":"Verolux"})");
-    check();
-    EXPECT_EQ(m_settings.ReadIni("AppInfo", "PrintVer"), "");
-    EXPECT_FALSE(fs::exists(app() / "Verolux"));
-    EXPECT_EQ(releaseDownloads("Verolux"), 0);
+TEST_F(CheckUpdateTest, NewVersionIsRecordedThenTheFileReplaced) {
+    CannedServer files({Ok("#!/bin/sh\necho new agent\n")});
+    writeAgent("old agent");
+    const auto requests = check(Answer("2.0.0", files.url("/Verolux"), "Verolux"));
+    EXPECT_EQ(version(), "2.0.0");
+    EXPECT_EQ(agentFile(), "#!/bin/sh\necho new agent\n");
+    EXPECT_EQ(::access((m_dir / "Verolux").c_str(), X_OK), 0);
+    // The query: kind, separator, version; body "{}" with the JSON content type.
+    const std::string& q = requests.at(0);
+    EXPECT_EQ(q.rfind("POST /basedata/v1/update/getLastUpdate/1%E2%80%BB1.0.0 HTTP/1.1\r\n", 0), 0u) << q;
+    EXPECT_NE(q.find("\r\nContent-Type: application/json; charset=UTF-8\r\n"), std::string::npos) << q;
+    EXPECT_EQ(q.substr(q.find("\r\n\r\n") + 4), "{}");
 }
 
-TEST_F(CheckUpdateTest, NewVersionIsRecordedAndTheFileReplaced) {
-    answer("1", R"({"ver":"2.0.0","url":"${BASE}/releases/Verolux","file":"Verolux"})");
-    write(app() / "Verolux", "old agent");
-    ::chmod((app() / "Verolux").c_str(), 0755);
-    check();
-    EXPECT_EQ(m_settings.ReadIni("AppInfo", "PrintVer"), "2.0.0");
-    EXPECT_EQ(verolux::ReadWholeFile(app() / "Verolux"), "#!/bin/sh\necho new agent\n");
-    EXPECT_EQ(Mode(app() / "Verolux"), 0755);
-    EXPECT_EQ(releaseDownloads("Verolux"), 1);
-    // The query: kind, separator, version, body "{}", JSON content type.
-    auto doc = stats();
-    auto q = doc.root().member("updateQueries").element(0);
-    EXPECT_EQ(q.value("kind").text, "1");
-    EXPECT_EQ(q.value("version").text, "1.0.0");
-    EXPECT_EQ(q.value("body").text, "{}");
-    EXPECT_EQ(q.value("contentType").text, "application/json; charset=UTF-8");
-    EXPECT_NE(q.value("target").text.find("/basedata/v1/update/getLastUpdate/1%E2%80%BB1.0.0"),
-              std::string::npos)
-        << q.value("target").text;
-}
-
-TEST_F(CheckUpdateTest, NewProgramFileGetsRunPermission) {
-    answer("2", R"({"ver":"3.1.4","url":"${BASE}/releases/Verolux","file":"Kestrane"})");
-    mINI::CheckUpdate(m_settings, app(), "ShellVer", mINI::kKindLauncher, "");
-    EXPECT_EQ(m_settings.ReadIni("AppInfo", "ShellVer"), "3.1.4");
-    EXPECT_EQ(Mode(app() / "Kestrane") & 0111, 0111);
-}
-
-TEST_F(CheckUpdateTest, EmptyCurrentVersionEndsTheUrlWithTheSeparator) {
-    answer("1", R"({"ver":""})");
-    check("");
-    auto doc = stats();
-    auto q = doc.root().member("updateQueries").element(0);
-    EXPECT_EQ(q.value("separator"), verolux::ScalarValue::fromBool(true));
-    EXPECT_EQ(q.value("version").text, "");
-    const std::string target = q.value("target").text;
-    EXPECT_EQ(target.substr(target.size() - 9), "%E2%80%BB") << target;
-}
-
-TEST_F(CheckUpdateTest, NonJsonAnswerChangesNothing) {
-    answer("1", "<html><body>502 Bad Gateway</body></html>");
-    write(app() / "Verolux", "old agent");
-    check();
-    EXPECT_EQ(m_settings.ReadIni("AppInfo", "PrintVer"), "");
-    EXPECT_EQ(verolux::ReadWholeFile(app() / "Verolux"), "old agent");
-}
-
-TEST_F(CheckUpdateTest, AnswerWithoutVerChangesNothing) {
-    answer("1", R"({"url":"${BASE}/releases/Verolux","file":"Verolux"})");
-    check();
-    EXPECT_EQ(m_settings.ReadIni("AppInfo", "PrintVer"), "");
-    EXPECT_FALSE(fs::exists(app() / "Verolux"));
+// Nothing is written and nothing fetched: the files server would count a download. An empty current
+// version leaves the URL ending in the separator.
+TEST_F(CheckUpdateTest, AnswersWithoutAVersionChangeNothing) {
+    CannedServer files({Ok("new agent")});
+    const std::string url = files.url("/Verolux");
+    for (const std::string& reply : {Answer("", url, "Verolux"), Ok(R"({"url":")" + url + R"(","file":"x"})"),
+                                     Ok("<html><body>502 Bad Gateway</body></html>", "502 Bad Gateway")}) {
+        const auto requests = check(reply, "");
+        EXPECT_EQ(requests.at(0).rfind("POST /basedata/v1/update/getLastUpdate/1%E2%80%BB HTTP/1.1\r\n", 0),
+                  0u);
+        EXPECT_EQ(version(), "") << reply;
+    }
+    EXPECT_TRUE(files.requests().empty());
+    EXPECT_FALSE(fs::exists(m_dir / "Verolux"));
 }
 
 TEST_F(CheckUpdateTest, BackendUnreachableIsSilent) {
-    int port = 0;
+    std::string closed;
     {
-        testsupport::CannedServer closed({});
-        port = std::stoi(closed.url().substr(17));
+        CannedServer gone({});
+        closed = gone.url("");
     }
-    m_settings.WriteIni("AppInfo", "WebsUrl", "http://127.0.0.1:" + std::to_string(port));
-    check();
-    EXPECT_EQ(m_settings.ReadIni("AppInfo", "PrintVer"), "");
+    m_settings.WriteIni("AppInfo", "WebsUrl", closed);
+    mINI::CheckUpdate(m_settings, m_dir, "PrintVer", mINI::kKindAgent, "1.0.0");
+    EXPECT_EQ(version(), "");
 }
 
+// The version is written before the download, so a failed download still records it.
 TEST_F(CheckUpdateTest, FailedDownloadKeepsTheOldFileButNotTheOldVersion) {
-    answer("1", R"({"ver":"2.0.0","url":"${BASE}/releases/Verolux","file":"Verolux"})");
-    write(app() / "Verolux", "old agent");
-    for (const char* mode : {"500", "drop"}) {
+    writeAgent("old agent");
+    CannedServer files({Ok("<html>error</html>", "500 Internal Server Error"),
+                        "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\ncut"});
+    for (int i = 0; i < 2; ++i) {
         m_settings.WriteIni("AppInfo", "PrintVer", "1.0.0");
-        m_backend.fail(mode, "/releases/Verolux");
-        check();
-        EXPECT_EQ(m_settings.ReadIni("AppInfo", "PrintVer"), "2.0.0") << mode; // written before the download
-        EXPECT_EQ(verolux::ReadWholeFile(app() / "Verolux"), "old agent") << mode;
+        check(Answer("2.0.0", files.url("/Verolux"), "Verolux"));
+        EXPECT_EQ(version(), "2.0.0");
+        EXPECT_EQ(agentFile(), "old agent");
     }
-    for (auto& e : fs::directory_iterator(app()))
+    for (auto& e : fs::directory_iterator(m_dir)) // no temporary file left
         EXPECT_TRUE(e.path().filename() == "Verolux" || e.path().filename() == "MyIni.ini" ||
                     e.path().filename() == ".MyIni.ini.lock")
-            << e.path(); // no temporary file left
+            << e.path();
 }
 
 TEST_F(CheckUpdateTest, FileNamesOutsideTheFolderAreIgnored) {
-    for (const char* file : {"../escaped", "/tmp/escaped", "sub/escaped", "..", ""}) {
-        answer("1",
-               std::string(R"({"ver":"2.0.0","url":"${BASE}/releases/Verolux","file":")") + file + "\"}");
-        check();
-    }
-    EXPECT_FALSE(fs::exists(m_dir / "escaped"));
-    EXPECT_FALSE(fs::exists(app() / "sub"));
-    EXPECT_EQ(releaseDownloads("Verolux"), 0);
+    CannedServer files({Ok("x")});
+    for (const char* file : {"../escaped", "/tmp/escaped", "sub/escaped", "..", ""})
+        check(Answer("2.0.0", files.url("/Verolux"), file));
+    EXPECT_TRUE(files.requests().empty());
 }
 
 TEST(WebsUrl, DefaultIsHttpsAndWrittenOnlyWhenEmpty) {
-    fs::path d = testsupport::FreshTempFolder("vx-webs");
+    const fs::path d = testsupport::FreshTempFolder("vx-webs");
     mINI::Settings s(d);
     EXPECT_EQ(mINI::DefaultWebsUrl().rfind("https://", 0), 0u);
     EXPECT_EQ(mINI::EnsureWebsUrl(s), mINI::DefaultWebsUrl());

@@ -1,101 +1,170 @@
-#!/usr/bin/python3
-"""Kestrane with a stand-in agent (fake_agent.py), for what the real agent cannot show: a lock file
-left by a dead agent, an agent file that cannot run, and a new agent fetched from the backend.
-The ordinary start cases run against the real agent in test_launcher_real_agent.py.
+"""Kestrane starting the real Verolux in throw-away program folders (both programs copied in), with
+the demo backend offering a new agent where a test needs one.
 
-usage: test_launcher.py KESTRANE [DEMO_BACKEND]
+usage: test_launcher.py KESTRANE VEROLUX DEMO_BACKEND
 """
+import fcntl
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "support"))
-from agentproc import free_port, read_ini, write_ini  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from agentproc import read_ini, write_ini  # noqa: E402
 from backendproc import Backend  # noqa: E402
 
-KESTRANE = None
-BACKEND = None
+KESTRANE, VEROLUX, BACKEND = None, None, None
+OFFLINE = "http://127.0.0.1:9"  # the update check fails at once
 
 
-def wait_for(predicate, timeout=5.0):
+def wait_for(cond, timeout=10.0):
     end = time.time() + timeout
     while time.time() < end:
-        if predicate():
+        if cond():
             return True
-        time.sleep(0.02)
-    return predicate()
+        time.sleep(0.05)
+    return cond()
 
 
-class LauncherTest(unittest.TestCase):
+class Launcher(unittest.TestCase):
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="vx-launcher-")
-        self.addCleanup(shutil.rmtree, self.dir, True)
-        self.addCleanup(self.stop_agents)
-        # A closed local port: the update check fails at once.
-        write_ini(self.dir, {"AppInfo": {"WebsUrl": "http://127.0.0.1:%d" % free_port()}})
+        self.dir = tempfile.mkdtemp(prefix="kestrane-")
+        self.addCleanup(self.cleanup)
+        shutil.copy(KESTRANE, os.path.join(self.dir, "Kestrane"))
+        shutil.copy(VEROLUX, os.path.join(self.dir, "Verolux"))
+        os.makedirs(os.path.join(self.dir, "report"))
 
-    def stop_agents(self):
-        for pid in self.started_pids():
+    def cleanup(self):
+        for pid in self.agent_pids():
             try:
-                os.kill(pid, signal.SIGTERM)
+                os.kill(pid, 15)
             except ProcessLookupError:
                 pass
+        wait_for(lambda: not self.agent_pids(), 5)
+        shutil.rmtree(self.dir, ignore_errors=True)
 
-    def started_pids(self):
-        """Process ids the stand-in agent wrote at its start."""
-        path = os.path.join(self.dir, "agent-starts.txt")
-        return [int(x) for x in open(path).read().split()] if os.path.exists(path) else []
+    def agent_pids(self):
+        """Live processes of this folder's Verolux (also after the file was replaced)."""
+        mine = os.path.join(self.dir, "Verolux")
+        pids = []
+        for entry in os.listdir("/proc"):
+            if entry.isdigit():
+                try:
+                    if os.readlink(f"/proc/{entry}/exe").split(" (deleted)")[0] == mine:
+                        with open(f"/proc/{entry}/stat") as f:
+                            if f.read().split(") ")[1][0] != "Z":
+                                pids.append(int(entry))
+                except OSError:
+                    pass
+        return pids
 
-    def run_kestrane(self, agent_version="1.0.0"):
-        env = dict(os.environ, VEROLUX_HOME=self.dir, FAKE_AGENT_VERSION=agent_version)
-        return subprocess.run([KESTRANE], env=env, capture_output=True, text=True, timeout=30)
+    def agent_holds_lock(self):
+        path = os.path.join(self.dir, "Verolux.lock")
+        if not os.path.exists(path):
+            return False
+        with open(path) as f:
+            try:
+                fcntl.flock(f, fcntl.LOCK_SH | fcntl.LOCK_NB)
+                return False
+            except OSError:
+                return True
 
-    def test_stale_lock_file_is_no_running_agent(self):
-        shutil.copy(os.path.join(HERE, "fake_agent.py"), os.path.join(self.dir, "Verolux"))
-        os.chmod(os.path.join(self.dir, "Verolux"), 0o755)
-        with open(os.path.join(self.dir, "Verolux.lock"), "wb") as f:
-            f.write("Web报表服务端 ()".encode())  # left by an agent that is gone
-        r = self.run_kestrane()
-        self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertTrue(wait_for(lambda: len(self.started_pids()) == 1))
+    def launch(self):
+        return subprocess.run([os.path.join(self.dir, "Kestrane")], capture_output=True, text=True, timeout=60)
 
-    def test_agent_that_cannot_start_is_reported(self):
-        target = os.path.join(self.dir, "Verolux")
-        with open(target, "w") as f:
-            f.write("not a program")
-        os.chmod(target, 0o644)
-        r = self.run_kestrane()
-        self.assertNotEqual(r.returncode, 0)
-        self.assertIn("cannot start", r.stderr)
-        self.assertEqual(read_ini(self.dir).get("Verolux", {}).get("Show"), "1")
-        self.assertIsNone(read_ini(self.dir)["AppInfo"].get("ShellVer"))
+    def set_ini(self, old, new):
+        path = os.path.join(self.dir, "MyIni.ini")
+        text = open(path, encoding="utf-8").read()
+        self.assertIn(old, text)
+        open(path, "w", encoding="utf-8").write(text.replace(old, new))
 
-    @unittest.skipUnless(len(sys.argv) > 2, "needs the demo backend")
-    def test_new_agent_is_fetched_then_started(self):
+    def start_agent_through_launcher(self):
+        write_ini(self.dir, {"AppInfo": {"WebsUrl": OFFLINE}})
+        self.assertEqual(self.launch().returncode, 0)
+        self.assertTrue(wait_for(self.agent_holds_lock), "the launcher started the agent")
+        self.assertTrue(wait_for(lambda: read_ini(self.dir).get("Verolux", {}).get("Show") == "0"))
+        self.assertTrue(wait_for(lambda: "PrintVer" in read_ini(self.dir)["AppInfo"]))
+        return read_ini(self.dir)
+
+    def offer_release(self):
+        """The demo backend offering agent 2.0.0 (a copy of the real one)."""
         backend = Backend(BACKEND, os.path.join(self.dir, "backend"))
         self.addCleanup(backend.stop)
-        releases = os.path.join(self.dir, "backend", "releases")
-        shutil.copy(os.path.join(HERE, "fake_agent.py"), os.path.join(releases, "Verolux"))
-        with open(os.path.join(releases, "latest-1.json"), "w") as f:
+        shutil.copy(VEROLUX, os.path.join(backend.releases, "Verolux"))
+        with open(os.path.join(backend.releases, "latest-1.json"), "w") as f:
             f.write('{"ver":"2.0.0","url":"${BASE}/releases/Verolux","file":"Verolux"}')
-        write_ini(self.dir, {"AppInfo": {"WebsUrl": backend.base, "PrintVer": "1.0.0"}})
-        r = self.run_kestrane("2.0.0")
-        self.assertEqual(r.returncode, 0, r.stderr)
+        return backend
+
+    def test_agent_started_once_then_left_alone_while_its_version_is_recorded(self):
+        ini = self.start_agent_through_launcher()
+        pids = self.agent_pids()
+        self.assertEqual(len(pids), 1)
+        version = ini["AppInfo"]["PrintVer"]
+        self.assertEqual(ini["AppInfo"]["ShellVer"], version, "built together")
+        caption = open(os.path.join(self.dir, "Verolux.lock"), encoding="utf-8").read()
+        self.assertEqual(caption, "Web报表服务端 (%s)" % version)
+
+        # Found running: neither the start request nor the launcher's version is written.
+        self.set_ini("ShellVer=", "ShellVer=marker-")
+        self.assertEqual(self.launch().returncode, 0)
+        ini = read_ini(self.dir)
+        self.assertEqual(ini["Verolux"]["Show"], "0")
+        self.assertTrue(ini["AppInfo"]["ShellVer"].startswith("marker-"))
+        self.assertEqual(self.agent_pids(), pids)
+
+        # Another recorded version: a second agent starts, sees the first, ends, leaves the request.
+        self.set_ini("PrintVer=" + version, "PrintVer=0.9.1")
+        self.assertEqual(self.launch().returncode, 0)
+        self.assertTrue(wait_for(lambda: read_ini(self.dir)["AppInfo"]["PrintVer"] == version))
+        self.assertTrue(wait_for(lambda: self.agent_pids() == pids))
+        self.assertEqual(read_ini(self.dir)["Verolux"]["Show"], "1")
+
+    def test_running_agent_is_found_by_the_version_read_before_the_update(self):
+        # The check records 2.0.0, yet the running agent's caption holds the version read before it.
+        self.start_agent_through_launcher()
+        pids = self.agent_pids()
+        backend = self.offer_release()
+        self.set_ini("WebsUrl=" + OFFLINE, "WebsUrl=" + backend.base)
+        self.set_ini("ShellVer=", "ShellVer=marker-")
+        self.assertEqual(self.launch().returncode, 0)
         ini = read_ini(self.dir)
         self.assertEqual(ini["AppInfo"]["PrintVer"], "2.0.0")
-        self.assertEqual(ini["Verolux"]["Show"], "1")
+        self.assertEqual(ini["Verolux"]["Show"], "0", "no start request for an agent that runs")
+        self.assertTrue(ini["AppInfo"]["ShellVer"].startswith("marker-"))
+        self.assertEqual(self.agent_pids(), pids)
+
+    def test_new_agent_is_fetched_then_started(self):
+        backend = self.offer_release()
+        os.remove(os.path.join(self.dir, "Verolux"))
+        write_ini(self.dir, {"AppInfo": {"WebsUrl": backend.base, "PrintVer": "1.0.0"}})
+        r = self.launch()
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(backend.stats()["releaseDownloads"], {"Verolux": 1})
         self.assertTrue(os.access(os.path.join(self.dir, "Verolux"), os.X_OK))
-        self.assertTrue(wait_for(lambda: len(self.started_pids()) == 1), "downloaded agent not started")
+        self.assertTrue(wait_for(self.agent_holds_lock), "downloaded agent not started")
+
+    def test_agent_file_missing_starts_nothing_but_records_the_launcher(self):
+        os.remove(os.path.join(self.dir, "Verolux"))
+        write_ini(self.dir, {"AppInfo": {"WebsUrl": OFFLINE}})
+        self.assertEqual(self.launch().returncode, 0)
+        ini = read_ini(self.dir)
+        self.assertRegex(ini["AppInfo"]["ShellVer"], r"^\d+\.\d+\.\d+$")
+        self.assertNotIn("Verolux", ini, "no start request without an agent to start")
+
+    def test_agent_that_cannot_start_is_reported(self):
+        with open(os.path.join(self.dir, "Verolux"), "w") as f:
+            f.write("not a program")
+        write_ini(self.dir, {"AppInfo": {"WebsUrl": OFFLINE}})
+        r = self.launch()
+        self.assertNotEqual(r.returncode, 0)
+        self.assertIn("cannot start", r.stderr)
+        self.assertEqual(read_ini(self.dir)["Verolux"]["Show"], "1")
+        self.assertNotIn("ShellVer", read_ini(self.dir)["AppInfo"])
 
 
 if __name__ == "__main__":
-    KESTRANE = sys.argv[1]
-    if len(sys.argv) > 2:
-        BACKEND = sys.argv[2]
-    unittest.main(argv=[sys.argv[0], "-v"])
+    KESTRANE, VEROLUX, BACKEND = sys.argv[1:4]
+    unittest.main(argv=sys.argv[:1], verbosity=2)
