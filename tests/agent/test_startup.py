@@ -6,7 +6,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
-from agentproc import Agent, free_port, read_ini, temp_folder, wait_port, write_ini  # noqa: E402
+from agentproc import Agent, free_port, read_ini, temp_folder, wait_for, wait_port, write_ini  # noqa: E402
 
 BIN = None
 # A closed local port: the start-up update check fails at once instead of waiting on the network.
@@ -24,6 +24,8 @@ class StartConditions(unittest.TestCase):
         write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}})
         agent = self.start(folder)
         self.assertTrue(wait_port(agent.port), "the started agent listens on its port")
+        # The version is recorded once the window has loaded, just after it listens.
+        self.assertTrue(wait_for(lambda: "PrintVer" in read_ini(folder)["AppInfo"]))
         ini = read_ini(folder)
         self.assertEqual(ini["Verolux"]["Show"], "0")
         self.assertRegex(ini["AppInfo"]["PrintVer"], r"^\d+\.\d+\.\d+$")

@@ -9,24 +9,14 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from agentproc import read_ini, write_ini  # noqa: E402
+from agentproc import read_ini, wait_for, write_ini  # noqa: E402
 from backendproc import Backend  # noqa: E402
 
 KESTRANE, VEROLUX, BACKEND = None, None, None
 OFFLINE = "http://127.0.0.1:9"  # the update check fails at once
-
-
-def wait_for(cond, timeout=10.0):
-    end = time.time() + timeout
-    while time.time() < end:
-        if cond():
-            return True
-        time.sleep(0.05)
-    return cond()
 
 
 class Launcher(unittest.TestCase):

@@ -38,6 +38,16 @@ def read_ini(folder):
     return result
 
 
+def wait_for(cond, timeout=10.0, poll=0.05):
+    """Polls cond until it holds; its last result after timeout seconds."""
+    end = time.time() + timeout
+    while time.time() < end:
+        if cond():
+            return True
+        time.sleep(poll)
+    return cond()
+
+
 def wait_port(port, timeout=10.0):
     end = time.time() + timeout
     while time.time() < end:
