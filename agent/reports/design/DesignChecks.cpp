@@ -1,0 +1,76 @@
+#include "agent/reports/design/DesignChecks.h"
+
+#include "agent/reports/design/DesignLayout.h"
+#include "agent/reports/design/References.h"
+
+namespace verolux::reports::design {
+
+namespace {
+
+constexpr double kEpsilon = 0.01; // mm: below this, edges that touch are not overlaps
+
+std::string describe(const Template& t, ItemRef ref) {
+    return BandLabel(t, ref.band) + " 第 " + std::to_string(ref.index + 1) + " 项";
+}
+
+std::string mm(double v) {
+    std::string s = std::to_string(RoundMm(v));
+    s.erase(s.find_last_not_of('0') + 1);
+    if (!s.empty() && s.back() == '.') s.pop_back();
+    return s;
+}
+
+} // namespace
+
+std::vector<DesignProblem> CheckDesign(const Template& tmpl) {
+    std::vector<DesignProblem> out;
+    const PageSetup& page = tmpl.page;
+    const double width = page.pageWidth() - page.marginLeft - page.marginRight;
+    const double room = page.pageHeight() - page.marginTop - page.marginBottom -
+                        (tmpl.pageHeader.present ? tmpl.pageHeader.height : 0) -
+                        (tmpl.pageFooter.present ? tmpl.pageFooter.height : 0) -
+                        (tmpl.columnHeader.present ? tmpl.columnHeader.height : 0);
+    if (tmpl.detail.present && tmpl.detail.height > room + kEpsilon)
+        out.push_back(
+            {DesignProblem::Kind::DetailTooTall, BandRef{BandSlot::Detail}, std::nullopt,
+             "明细带区高 " + mm(tmpl.detail.height) + " 毫米，超过页面上留给明细的 " + mm(room) + " 毫米"});
+    const double columnWidth = tmpl.detail.columns.any() ? ColumnWidth(tmpl.detail.columns, page) : width;
+
+    for (BandRef bref : PresentBands(tmpl)) {
+        const Band& band = *FindBand(tmpl, bref);
+        const double bandWidth = bref.slot == BandSlot::Detail ? columnWidth : width;
+        for (size_t i = 0; i < band.items.size(); ++i) {
+            const Item& it = band.items[i];
+            const ItemRef ref{bref, int(i)};
+            const RectMm box = ItemBox(it);
+            if (box.right() > width + kEpsilon)
+                out.push_back(
+                    {DesignProblem::Kind::OutsidePage, bref, ref, describe(tmpl, ref) + "超出页面右边距"});
+            else if (bref.slot == BandSlot::Detail && box.right() > bandWidth + kEpsilon)
+                out.push_back({DesignProblem::Kind::OutsideBand, bref, ref,
+                               describe(tmpl, ref) + "超出明细分栏的宽度"});
+            if (box.bottom() > band.height + kEpsilon)
+                out.push_back(
+                    {DesignProblem::Kind::OutsideBand, bref, ref, describe(tmpl, ref) + "超出带区底部"});
+            if (it.kind == ItemKind::Text || it.kind == ItemKind::Barcode)
+                for (const std::string& name : UndeclaredNames(it.text, tmpl))
+                    out.push_back({DesignProblem::Kind::UnknownName, bref, ref,
+                                   describe(tmpl, ref) + "引用了未声明的名称“" + name + "”"});
+            if (it.kind != ItemKind::Text) continue;
+            for (size_t j = i + 1; j < band.items.size(); ++j) {
+                const Item& other = band.items[j];
+                if (other.kind != ItemKind::Text) continue;
+                const RectMm o = ItemBox(other);
+                const bool overlap = box.x < o.right() - kEpsilon && o.x < box.right() - kEpsilon &&
+                                     box.y < o.bottom() - kEpsilon && o.y < box.bottom() - kEpsilon;
+                if (overlap)
+                    out.push_back(
+                        {DesignProblem::Kind::Overlap, bref, ItemRef{bref, int(j)},
+                         describe(tmpl, {bref, int(j)}) + "与第 " + std::to_string(i + 1) + " 项重叠"});
+            }
+        }
+    }
+    return out;
+}
+
+} // namespace verolux::reports::design

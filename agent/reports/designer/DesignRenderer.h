@@ -1,0 +1,48 @@
+#pragma once
+
+#include "agent/reports/design/DesignLayout.h"
+
+#include <QPainter>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace verolux::reports {
+
+class StyleFonts;
+class QtTextMeasurer;
+class PagePainter;
+
+// Draws design items with the engine's own page painter, so the design looks exactly as the report
+// prints: the same fonts, wrapping, borders, pictures and barcodes. References are shown as written.
+class DesignRenderer {
+  public:
+    // One item where it is drawn, in page mm (x, y, w, h as in the file: a line may run left or up).
+    struct Placed {
+        const Item* item;
+        double x, y, w, h;
+    };
+
+    DesignRenderer();
+    ~DesignRenderer();
+
+    // Call before painting: rebuilds fonts and the painter when the template changed. The items
+    // painted must belong to this template and generation.
+    void sync(const Template& tmpl, uint64_t generation);
+
+    // The painter's unit is one millimetre with the paper's top-left corner at the origin.
+    void paint(QPainter& painter, const std::vector<Placed>& items);
+
+    // Every item of the present bands where the layout puts them.
+    static std::vector<Placed> PlaceAll(const Template& tmpl, const design::DesignLayout& layout);
+
+  private:
+    const Template* m_t = nullptr;
+    uint64_t m_generation = 0;
+    std::unique_ptr<StyleFonts> m_fonts;
+    std::unique_ptr<QtTextMeasurer> m_measurer;
+    std::unique_ptr<PagePainter> m_painter;
+};
+
+} // namespace verolux::reports

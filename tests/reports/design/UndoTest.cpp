@@ -1,0 +1,60 @@
+#include "agent/reports/design/ItemEdits.h"
+#include "agent/reports/design/StructureEdits.h"
+#include "tests/reports/design/DesignTestSupport.h"
+
+using namespace verolux::reports;
+using namespace verolux::reports::design;
+using designtest::LoadSample;
+using designtest::Written;
+
+namespace {
+
+const ItemRef kFirstDetailItem{BandRef{BandSlot::Detail}, 0};
+
+} // namespace
+
+TEST(DesignUndo, AStepThatChangesNothingIsNotRecorded) {
+    DesignDocument doc(LoadSample("orders.grf"));
+    EXPECT_FALSE(MoveItems(doc, {kFirstDetailItem}, 0, 0));
+    EXPECT_FALSE(SetBandHeight(doc, BandRef{BandSlot::Detail}, doc.tmpl().detail.height));
+    EXPECT_FALSE(doc.steps().canUndo());
+    EXPECT_FALSE(doc.modified());
+}
+
+TEST(DesignUndo, RedoAfterUndoAndANewStepDropsTheRedo) {
+    DesignDocument doc(LoadSample("orders.grf"));
+    const std::string original = Written(doc);
+    ASSERT_TRUE(MoveItems(doc, {kFirstDetailItem}, 1, 0));
+    const std::string moved = Written(doc);
+    ASSERT_TRUE(doc.undo());
+    EXPECT_EQ(Written(doc), original);
+    ASSERT_TRUE(doc.redo());
+    EXPECT_EQ(Written(doc), moved);
+    ASSERT_TRUE(doc.undo());
+    ASSERT_TRUE(SetBandHeight(doc, BandRef{BandSlot::Detail}, 9));
+    EXPECT_FALSE(doc.steps().canRedo()) << "a new step ends the branch that was undone";
+}
+
+TEST(DesignUndo, ModifiedFollowsTheSavedStep) {
+    DesignDocument doc(LoadSample("orders.grf"));
+    ASSERT_TRUE(MoveItems(doc, {kFirstDetailItem}, 1, 0));
+    EXPECT_TRUE(doc.modified());
+    doc.setModified(false); // saved here
+    ASSERT_TRUE(doc.undo());
+    EXPECT_TRUE(doc.modified()) << "undoing past the save differs from the file";
+    ASSERT_TRUE(doc.redo());
+    EXPECT_FALSE(doc.modified());
+    ASSERT_TRUE(doc.undo());
+    ASSERT_TRUE(MoveItems(doc, {kFirstDetailItem}, 0, 1));
+    ASSERT_TRUE(doc.undo());
+    EXPECT_TRUE(doc.modified()) << "the saved state was dropped with the redo branch";
+}
+
+TEST(DesignUndo, UndoRestoresTheSelectionOfTheStep) {
+    DesignDocument doc(LoadSample("orders.grf"));
+    doc.select({kFirstDetailItem});
+    ASSERT_TRUE(DeleteItems(doc, doc.selection()));
+    EXPECT_TRUE(doc.selection().empty());
+    ASSERT_TRUE(doc.undo());
+    EXPECT_EQ(doc.selection(), std::vector<ItemRef>{kFirstDetailItem});
+}
