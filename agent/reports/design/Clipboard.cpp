@@ -21,11 +21,18 @@ std::string CopyItems(const Template& tmpl, const std::vector<ItemRef>& items) {
             clip.detail.height = std::max(clip.detail.height, ItemBox(*it).bottom());
         }
     }
-    // Only the named styles the items use travel along.
+    // Only the styles the items use travel along, with the styles they build on.
     std::vector<bool> used(clip.styles.size(), false);
     used[0] = true;
+    auto use = [&](int s) {
+        for (size_t steps = 0; s >= 0 && size_t(s) < used.size() && steps <= used.size(); ++steps) {
+            used[size_t(s)] = true;
+            const std::string& base = clip.styles[size_t(s)].base;
+            s = base.empty() ? -1 : clip.findStyle(base);
+        }
+    };
     for (const Item& it : clip.detail.items)
-        if (it.style >= 0 && size_t(it.style) < used.size()) used[size_t(it.style)] = true;
+        use(it.style);
     std::vector<int> remap(clip.styles.size(), 0);
     std::vector<TextStyle> kept;
     for (size_t i = 0; i < clip.styles.size(); ++i) {
@@ -79,6 +86,8 @@ PasteResult PasteItems(DesignDocument& doc, std::string_view json, BandRef band,
             it.style = remap[s];
         }
     }
+    // A style brought along builds on the document's style of its base's name.
+    if (!b.empty()) ResolveStyles(b.tmpl()); // only styles are recorded so far
     // Pasting where the originals still are would hide them: step aside until nothing coincides.
     const std::vector<Item>& existing = FindBand(b.tmpl(), band)->items;
     auto coincides = [&] {

@@ -5,12 +5,14 @@
 namespace verolux::reports::design {
 
 bool Same(const Item& a, const Item& b) {
-    return std::tie(a.kind, a.x, a.y, a.w, a.h, a.style, a.text, a.symbology, a.imageData, a.keepAspect) ==
-           std::tie(b.kind, b.x, b.y, b.w, b.h, b.style, b.text, b.symbology, b.imageData, b.keepAspect);
+    return std::tie(a.kind, a.x, a.y, a.w, a.h, a.style, a.text, a.symbology, a.imageData, a.keepAspect,
+                    a.keys) == std::tie(b.kind, b.x, b.y, b.w, b.h, b.style, b.text, b.symbology, b.imageData,
+                                        b.keepAspect, b.keys);
 }
 
 bool Same(const Band& a, const Band& b) {
-    return a.present == b.present && a.height == b.height && a.columns == b.columns && Same(a.items, b.items);
+    return a.present == b.present && a.height == b.height && a.columns == b.columns && a.keys == b.keys &&
+           a.columnKeys == b.columnKeys && Same(a.items, b.items);
 }
 
 bool Same(const Declared& a, const Declared& b) {
@@ -19,15 +21,16 @@ bool Same(const Declared& a, const Declared& b) {
 }
 
 bool Same(const Group& a, const Group& b) {
-    return std::tie(a.name, a.fields, a.newPage, a.repeatHeader) ==
-               std::tie(b.name, b.fields, b.newPage, b.repeatHeader) &&
+    return std::tie(a.name, a.fields, a.newPage, a.repeatHeader, a.keys) ==
+               std::tie(b.name, b.fields, b.newPage, b.repeatHeader, b.keys) &&
            Same(a.header, b.header) && Same(a.footer, b.footer);
 }
 
 bool Same(const PageSetup& a, const PageSetup& b) {
     return std::tie(a.paper, a.width, a.height, a.landscape, a.marginLeft, a.marginTop, a.marginRight,
-                    a.marginBottom) == std::tie(b.paper, b.width, b.height, b.landscape, b.marginLeft,
-                                                b.marginTop, b.marginRight, b.marginBottom);
+                    a.marginBottom, a.keys, a.marginKeys) ==
+           std::tie(b.paper, b.width, b.height, b.landscape, b.marginLeft, b.marginTop, b.marginRight,
+                    b.marginBottom, b.keys, b.marginKeys);
 }
 
 bool Same(const TextStyle& a, const TextStyle& b) {

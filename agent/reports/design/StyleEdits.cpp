@@ -17,7 +17,43 @@ std::string nameProblem(const Template& t, const std::string& name, int except) 
     return {};
 }
 
+// The value a style would have for keys it does not set: its base's, after the change.
+void giveBack(uint32_t keys, const Template& t, TextStyle& st) {
+    if (!keys) return;
+    // Without a base a style starts from "default"; "default" itself from the built-in values.
+    const int base = st.base.empty() ? 0 : t.findStyle(st.base);
+    const TextStyle from =
+        base >= 0 && &t.styles[size_t(base)] != &st ? t.styles[size_t(base)] : BuiltInStyle();
+    CopyStyleKeys(keys, from, st);
+    st.own &= ~keys;
+}
+
 } // namespace
+
+uint32_t DifferingKeys(const TextStyle& a, const TextStyle& b) {
+    uint32_t k = 0;
+    auto mark = [&](uint32_t key, bool differs) { k |= differs ? key : 0; };
+    mark(kStyleFont, a.fontFamily != b.fontFamily);
+    mark(kStyleSize, a.fontSize != b.fontSize);
+    mark(kStyleBold, a.bold != b.bold);
+    mark(kStyleItalic, a.italic != b.italic);
+    mark(kStyleUnderline, a.underline != b.underline);
+    mark(kStyleColor, a.color != b.color);
+    mark(kStyleBackground, a.background != b.background);
+    mark(kStyleAlign, a.hAlign != b.hAlign);
+    mark(kStyleVAlign, a.vAlign != b.vAlign);
+    mark(kStyleWrap, a.wordWrap != b.wordWrap);
+    mark(kStyleCanGrow, a.canGrow != b.canGrow);
+    mark(kStylePadding, a.padding != b.padding);
+    mark(kStyleFormat, a.format != b.format);
+    mark(kStyleBorderLeft, a.borders.left != b.borders.left);
+    mark(kStyleBorderTop, a.borders.top != b.borders.top);
+    mark(kStyleBorderRight, a.borders.right != b.borders.right);
+    mark(kStyleBorderBottom, a.borders.bottom != b.borders.bottom);
+    mark(kStyleBorderWidth, a.borders.width != b.borders.width);
+    mark(kStyleBorderColor, a.borders.color != b.borders.color);
+    return k;
+}
 
 int StyleUsers(const Template& tmpl, int style) {
     int n = 0;
@@ -27,12 +63,24 @@ int StyleUsers(const Template& tmpl, int style) {
     return n;
 }
 
+int NamedStyleOf(const Template& tmpl, const Item& item) {
+    if (named(tmpl, item.style)) return item.style;
+    if (item.style < 0 || size_t(item.style) >= tmpl.styles.size()) return 0;
+    const std::string& base = tmpl.styles[size_t(item.style)].base;
+    const int found = base.empty() ? 0 : tmpl.findStyle(base);
+    return found >= 0 ? found : 0;
+}
+
 EditResult AddStyle(DesignDocument& doc, const std::string& name, int base) {
     if (std::string why = nameProblem(doc.tmpl(), name, -1); !why.empty()) return EditResult::refused(why);
     EditBuilder b = doc.begin();
     auto& styles = b.styles();
-    TextStyle st = styles[named(doc.tmpl(), base) ? size_t(base) : 0];
+    const size_t from = named(doc.tmpl(), base) ? size_t(base) : 0;
+    TextStyle st = styles[from];
     st.name = name;
+    st.base = from == 0 ? std::string() : styles[from].name;
+    st.own = 0;
+    st.keys = st.borderKeys = FileKeys{};
     styles.push_back(std::move(st));
     return {doc.commit(b, "添加样式"), {}};
 }
@@ -42,17 +90,45 @@ EditResult RenameStyle(DesignDocument& doc, int index, const std::string& name) 
     if (index == 0) return EditResult::refused("默认样式不能改名");
     if (std::string why = nameProblem(doc.tmpl(), name, index); !why.empty()) return EditResult::refused(why);
     EditBuilder b = doc.begin();
-    b.styles()[size_t(index)].name = name;
+    auto& styles = b.styles();
+    const std::string old = styles[size_t(index)].name;
+    for (TextStyle& st : styles)
+        if (st.base == old) st.base = name;
+    styles[size_t(index)].name = name;
     return {doc.commit(b, "重命名样式"), {}};
 }
 
-bool UpdateStyle(DesignDocument& doc, int index, const std::function<void(TextStyle&)>& change) {
+EditResult SetStyleBase(DesignDocument& doc, int index, const std::string& base) {
+    if (!named(doc.tmpl(), index) || index == 0) return {};
+    const std::string target = base == "default" ? std::string() : base;
+    const auto& styles = doc.tmpl().styles;
+    // Follow the new base's chain: it must not come back to this style.
+    std::string at = target;
+    for (size_t steps = 0; !at.empty() && steps <= styles.size(); ++steps) {
+        const int i = doc.tmpl().findStyle(at);
+        if (i < 0) return EditResult::refused("没有样式“" + at + "”");
+        if (i == index) return EditResult::refused("样式的基础样式不能绕回到它自己");
+        at = styles[size_t(i)].base;
+    }
+    EditBuilder b = doc.begin();
+    b.styles()[size_t(index)].base = target;
+    ResolveStyles(b.tmpl());
+    return {doc.commit(b, "修改基础样式"), {}};
+}
+
+bool UpdateStyle(DesignDocument& doc, int index, const std::function<void(TextStyle&)>& change,
+                 uint32_t clear) {
     if (!named(doc.tmpl(), index)) return false;
     EditBuilder b = doc.begin();
-    TextStyle& st = b.styles()[size_t(index)];
-    const std::string name = st.name;
+    auto& styles = b.styles();
+    TextStyle& st = styles[size_t(index)];
+    const TextStyle before = st;
     change(st);
-    st.name = name;
+    st.name = before.name;
+    st.base = before.base;
+    st.own |= DifferingKeys(before, st);
+    giveBack(clear, b.tmpl(), st);
+    ResolveStyles(b.tmpl()); // the styles and items building on it follow
     return doc.commit(b, "修改样式");
 }
 
@@ -60,7 +136,15 @@ bool DeleteStyle(DesignDocument& doc, int index) {
     if (index <= 0 || !named(doc.tmpl(), index)) return false;
     EditBuilder b = doc.begin();
     b.allBandsAndStyles();
-    b.styles().erase(b.styles().begin() + index);
+    auto& styles = b.styles();
+    const TextStyle gone = styles[size_t(index)];
+    for (TextStyle& st : styles) {
+        if (st.base != gone.name || &st == &styles[size_t(index)]) continue;
+        // It keeps its look: what it took from the deleted style becomes its own.
+        st.own |= gone.own;
+        st.base = gone.base;
+    }
+    styles.erase(styles.begin() + index);
     for (BandRef ref : AllBands(b.tmpl()))
         for (Item& it : FindBand(b.tmpl(), ref)->items) {
             if (it.style == index)
@@ -68,6 +152,7 @@ bool DeleteStyle(DesignDocument& doc, int index) {
             else if (it.style > index)
                 --it.style;
         }
+    ResolveStyles(b.tmpl());
     return doc.commit(b, "删除样式");
 }
 
@@ -80,7 +165,7 @@ bool SetItemsStyle(DesignDocument& doc, const std::vector<ItemRef>& items, int s
 }
 
 bool OverrideItemsStyle(DesignDocument& doc, const std::vector<ItemRef>& items, const std::string& name,
-                        const std::function<void(TextStyle&)>& change) {
+                        const std::function<void(TextStyle&)>& change, uint32_t clear) {
     EditBuilder b = doc.begin();
     for (const ItemRef& ref : items) {
         if (!FindItem(doc.tmpl(), ref)) continue;
@@ -88,12 +173,19 @@ bool OverrideItemsStyle(DesignDocument& doc, const std::vector<ItemRef>& items, 
         auto& styles = b.styles();
         const size_t from = it.style >= 0 && size_t(it.style) < styles.size() ? size_t(it.style) : 0;
         TextStyle st = styles[from];
-        st.name.clear();
-        const TextStyle unchanged = st;
+        if (!st.name.empty()) {
+            // A new inline style building on the named one, setting nothing of its own yet.
+            st.base = from == 0 ? std::string() : st.name;
+            st.name.clear();
+            st.own = 0;
+            st.keys = st.borderKeys = FileKeys{};
+        }
+        const TextStyle before = st;
         change(st);
-        st.name.clear();
-        if (st == unchanged) continue;
-        // A fresh inline style per item: items never share one, so each keeps its own overrides.
+        st.own |= DifferingKeys(before, st);
+        giveBack(clear, b.tmpl(), st);
+        if (st == styles[from]) continue;
+        // Items never share an inline style, so each keeps its own overrides.
         if (styles[from].name.empty() && StyleUsers(b.tmpl(), int(from)) == 1) {
             styles[from] = std::move(st);
         } else {
