@@ -32,8 +32,7 @@ bool FindAgentWindow(const std::filesystem::path& programFolder, std::string_vie
     return found;
 }
 
-AgentLock::AgentLock(std::filesystem::path programFolder)
-    : m_file(std::move(programFolder) / kAgentLockFile) {}
+AgentLock::AgentLock(const std::filesystem::path& programFolder) : m_file(programFolder / kAgentLockFile) {}
 
 AgentLock::~AgentLock() {
     if (m_fd >= 0) {

@@ -19,7 +19,7 @@ bool FindAgentWindow(const std::filesystem::path& programFolder, std::string_vie
 // The agent's side: the lock it holds while it runs. Closing (destruction or process end) releases it.
 class AgentLock {
   public:
-    explicit AgentLock(std::filesystem::path programFolder);
+    explicit AgentLock(const std::filesystem::path& programFolder);
     ~AgentLock();
     AgentLock(const AgentLock&) = delete;
     AgentLock& operator=(const AgentLock&) = delete;

@@ -32,7 +32,7 @@ class WriteLock {
 
 } // namespace
 
-Settings::Settings(std::filesystem::path programFolder) : m_file(std::move(programFolder) / "MyIni.ini") {}
+Settings::Settings(const std::filesystem::path& programFolder) : m_file(programFolder / "MyIni.ini") {}
 
 std::string Settings::ReadIni(std::string_view section, std::string_view key) const {
     return LookupValue(verolux::ReadWholeFile(m_file), section, key);

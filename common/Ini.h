@@ -11,7 +11,7 @@ namespace mINI {
 // two programs never lose each other's keys and a crash never leaves a half-written file.
 class Settings {
   public:
-    explicit Settings(std::filesystem::path programFolder);
+    explicit Settings(const std::filesystem::path& programFolder);
 
     std::string ReadIni(std::string_view section, std::string_view key) const;
     void WriteIni(std::string_view section, std::string_view key, std::string_view value) const;

@@ -105,7 +105,7 @@ class TreeBuilder {
         const std::size_t mark = m_elementStack.size();
         for (auto elementResult : arr) {
             od::value element;
-            if (auto e = std::move(elementResult).get(element)) return e;
+            if (auto e = elementResult.get(element)) return e;
             std::uint32_t child = 0;
             if (auto e = value(element, child, depth)) return e;
             m_elementStack.push_back(child);

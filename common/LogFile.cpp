@@ -18,7 +18,7 @@ std::string GeneralDateTimeNow() {
     return GeneralDateTime(std::time(nullptr));
 }
 
-LogFile::LogFile(std::filesystem::path programFolder) : m_file(std::move(programFolder) / "MyLog.txt") {}
+LogFile::LogFile(const std::filesystem::path& programFolder) : m_file(programFolder / "MyLog.txt") {}
 
 void LogFile::WriteLog(std::string_view message) const {
     WriteLines({message});

@@ -15,7 +15,7 @@ std::string GeneralDateTimeNow();
 // MyLog.txt of the agent's program folder: only ever appended to, one CR LF line per entry.
 class LogFile {
   public:
-    explicit LogFile(std::filesystem::path programFolder);
+    explicit LogFile(const std::filesystem::path& programFolder);
 
     // Appends "<date time> <message>\r\n". Throws std::runtime_error when the file cannot be written,
     // so the calling procedure's own failure handling applies.

@@ -30,9 +30,9 @@ class DemoBackend(Backend):
     def get(self, target):
         return self.exchange("GET", target)
 
-    def post_json(self, target, text):
+    def post_json(self, target, text, timeout=30):
         data = text.encode("utf-8") if isinstance(text, str) else text
-        return self.exchange("POST", target, data, {"Content-Type": "application/json; charset=UTF-8"})
+        return self.exchange("POST", target, data, {"Content-Type": "application/json; charset=UTF-8"}, timeout)
 
     def arm(self, **params):
         status, _, body = self.exchange("POST", "/api/fail?" + urllib.parse.urlencode(params), b"")
@@ -162,7 +162,8 @@ class Uploads(BackendCase):
 
     def test_large_upload(self):
         content = os.urandom(40 * 1024 * 1024)
-        status, _, body = self.backend.post_json("/upload/pdf", upload_body(content, "big"))
+        # 40 MiB of Base64 to decode: give a sanitizer build on a busy machine time.
+        status, _, body = self.backend.post_json("/upload/pdf", upload_body(content, "big"), timeout=300)
         self.assertEqual(status, 200, body)
         self.assertEqual(md5_upper(self.stored("big.pdf")), md5_upper(content))
 

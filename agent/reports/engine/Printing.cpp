@@ -29,7 +29,7 @@ QPageSize PaperOf(const Report& report) {
 
 QString PrinterToUse(const Report& report, const QString& requested) {
     if (!requested.isEmpty()) return requested;
-    const QString fromTemplate = QString::fromStdString(report.reportTemplate().printer);
+    QString fromTemplate = QString::fromStdString(report.reportTemplate().printer);
     if (!fromTemplate.isEmpty()) return fromTemplate;
     return QPrinterInfo::defaultPrinterName();
 }

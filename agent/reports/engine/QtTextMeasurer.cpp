@@ -4,6 +4,7 @@
 #include "common/Utf8Decode.h"
 
 #include <QString>
+#include <cmath>
 
 namespace verolux::reports {
 
@@ -20,7 +21,7 @@ bool isAscii(std::string_view s) {
 
 QtTextMeasurer::QtTextMeasurer(const Template& tmpl, const StyleFonts& fonts)
     : m_fonts(fonts), m_device(1, 1, QImage::Format_Mono) {
-    const int dotsPerMeter = static_cast<int>(kDpi / 0.0254 + 0.5);
+    const int dotsPerMeter = static_cast<int>(std::lround(kDpi / 0.0254));
     m_device.setDotsPerMeterX(dotsPerMeter);
     m_device.setDotsPerMeterY(dotsPerMeter);
     m_metrics.resize(tmpl.styles.size());

@@ -159,7 +159,7 @@ const QImage& PageView::pageImage(int index, const PageRect& rect) {
         total -= PixelsOf(m_cache.value(farthest));
         m_cache.remove(farthest);
     }
-    return *m_cache.insert(index, std::move(image));
+    return *m_cache.insert(index, image); // QImage shares its pixels: no copy
 }
 
 void PageView::paintEvent(QPaintEvent*) {
