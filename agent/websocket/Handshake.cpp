@@ -1,7 +1,7 @@
 #include "agent/websocket/Handshake.h"
 
-#include "agent/websocket/Base64.h"
 #include "agent/websocket/SHA1.h"
+#include "common/Base64.h"
 
 #include <algorithm>
 

@@ -1,10 +1,8 @@
-#include "agent/websocket/Base64.h"
 #include "agent/websocket/SHA1.h"
 #include "agent/websocket/UTF8.h"
 #include "tests/websocket/FrameBuilder.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 #include <openssl/sha.h>
 
 #include <random>
@@ -58,44 +56,6 @@ TEST(HexToWord, ReadsUnsignedHex) {
     EXPECT_EQ(mSHA1::HexToWord("ca62c1d6"), 0xCA62C1D6u);
     EXPECT_THROW(mSHA1::HexToWord("1234"), std::invalid_argument);
     EXPECT_THROW(mSHA1::HexToWord("1234567G"), std::invalid_argument);
-}
-
-struct B64Case {
-    const char* in;
-    const char* out; // RFC 4648 section 10
-};
-
-class Base64Vectors : public ::testing::TestWithParam<B64Case> {};
-
-TEST_P(Base64Vectors, MatchesRfc4648) {
-    EXPECT_EQ(mBase64::EncodeBase64(GetParam().in), GetParam().out);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rfc4648, Base64Vectors,
-                         ::testing::Values(B64Case{"", ""}, B64Case{"f", "Zg=="}, B64Case{"fo", "Zm8="},
-                                           B64Case{"foo", "Zm9v"}, B64Case{"foob", "Zm9vYg=="},
-                                           B64Case{"fooba", "Zm9vYmE="}, B64Case{"foobar", "Zm9vYmFy"}));
-
-TEST(Base64, AllByteValuesAgreeWithOpenSsl) {
-    std::string all;
-    for (int i = 0; i < 256; ++i)
-        all += static_cast<char>(i);
-    for (std::size_t len : {1u, 2u, 3u, 20u, 255u, 256u}) {
-        const std::string in = all.substr(0, len);
-        std::string ref(4 * ((len + 2) / 3) + 1, '\0');
-        const int n =
-            EVP_EncodeBlock(reinterpret_cast<unsigned char*>(ref.data()),
-                            reinterpret_cast<const unsigned char*>(in.data()), static_cast<int>(len));
-        ref.resize(static_cast<std::size_t>(n));
-        EXPECT_EQ(mBase64::EncodeBase64(in), ref) << "length " << len;
-    }
-}
-
-TEST(Base64, SHA1DigestGivesTwentyEightCharactersEndingInOnePad) {
-    const std::string b = mBase64::EncodeBase64(mSHA1::SHA1("x"));
-    EXPECT_EQ(b.size(), 28u);
-    EXPECT_EQ(b.back(), '=');
-    EXPECT_NE(b[26], '=');
 }
 
 struct Utf8Case {

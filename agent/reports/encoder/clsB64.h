@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,8 +8,6 @@
 // padded, no line breaks) for the upload bodies.
 class clsB64 {
   public:
-    clsB64();
-
     // The whole file, byte for byte. Throws std::runtime_error when the file is missing, cannot be
     // read, or is empty (an empty upload is never meant).
     void Load(const std::string& strPathName, std::vector<std::uint8_t>& pbArrayOutput) const;
@@ -21,7 +18,4 @@ class clsB64 {
 
     // The encoded bytes as text (they are ASCII).
     static void ByteArrayToString(const std::vector<std::uint8_t>& pbArrayInput, std::string& strOut);
-
-  private:
-    std::array<std::uint8_t, 64> m_table;
 };

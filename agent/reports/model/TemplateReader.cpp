@@ -1,10 +1,10 @@
 #include "agent/reports/model/TemplateFile.h"
 
-#include "agent/reports/model/Base64Data.h"
 #include "agent/reports/model/JsonOut.h"
 #include "agent/reports/model/JsonSyntax.h"
 #include "agent/reports/model/TemplateNames.h"
 #include "agent/reports/model/TemplateWriter.h"
+#include "common/Base64.h"
 
 #include <simdjson.h>
 
@@ -435,7 +435,7 @@ class Reader {
             it.symbology = asString(r.require("symbology"), r.at("symbology"));
         }
         if (it.kind == ItemKind::Image) {
-            auto bytes = DecodeBase64(asString(r.require("data"), r.at("data")));
+            auto bytes = mBase64::DecodeBase64(asString(r.require("data"), r.at("data")));
             if (!bytes) fail(r.at("data"), "not valid Base64");
             it.imageData = std::move(*bytes);
             r.boolean("keepAspect", it.keepAspect);

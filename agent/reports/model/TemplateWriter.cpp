@@ -1,9 +1,9 @@
 #include "agent/reports/model/TemplateWriter.h"
 
-#include "agent/reports/model/Base64Data.h"
 #include "agent/reports/model/JsonOut.h"
 #include "agent/reports/model/TemplateFile.h"
 #include "agent/reports/model/TemplateNames.h"
+#include "common/Base64.h"
 
 #include <cstdio>
 #include <type_traits>
@@ -271,7 +271,7 @@ template <bool Learn> class Emitter {
             break;
         case ItemKind::Image:
             put(o, k, "keepAspect", !it.keepAspect, JsonOut::Bool(it.keepAspect));
-            o.add("data", JsonOut::String(EncodeBase64(it.imageData)));
+            o.add("data", JsonOut::String(mBase64::EncodeBase64(it.imageData)));
             break;
         case ItemKind::Line:
         case ItemKind::Rect:
