@@ -14,9 +14,22 @@ std::uint8_t byteAt(std::string_view b, std::size_t i) {
 }
 } // namespace
 
-std::optional<FrameHeader> AnalyzeHeader(std::string_view b) {
-    if (b.size() < 2) return std::nullopt;
-    FrameHeader h;
+const char* ViolationText(FrameViolation v) {
+    switch (v) {
+    case FrameViolation::LengthAbove32Bits:
+        return "frame length above 32 bits";
+    case FrameViolation::LengthAboveInt32:
+        return "frame length above 2147483647";
+    case FrameViolation::LengthZero64:
+        return "64-bit frame length of zero";
+    }
+    return "frame violation";
+}
+
+HeaderResult AnalyzeHeader(std::string_view b) {
+    HeaderResult r;
+    if (b.size() < 2) return r;
+    FrameHeader& h = r.header;
     const std::uint8_t b0 = byteAt(b, 0), b1 = byteAt(b, 1);
     h.FIN = (b0 & 0x80) != 0;
     h.RSV1 = (b0 & 0x40) != 0;
@@ -25,42 +38,42 @@ std::optional<FrameHeader> AnalyzeHeader(std::string_view b) {
     h.Opcode = b0 & 0x7F;
     h.MASK = (b1 & 0x80) != 0;
     const std::uint8_t len = b1 & 0x7F;
+    const auto violation = [&r](FrameViolation v) {
+        r.outcome = HeaderResult::Outcome::Violation;
+        r.violation = v;
+        return r;
+    };
 
     std::size_t keyAt;
     if (len <= 125) {
         h.Payloadlen = len;
         keyAt = 2;
     } else if (len == 126) {
-        if (b.size() < 4) return std::nullopt;
+        if (b.size() < 4) return r;
         h.Payloadlen = byteAt(b, 2) * 256 + byteAt(b, 3);
         keyAt = 4;
     } else {
-        if (b.size() < 6) return std::nullopt;
-        if (byteAt(b, 2) | byteAt(b, 3) | byteAt(b, 4) | byteAt(b, 5)) {
-            h.Payloadlen = -1;
-            h.DataOffset = 0;
-            return h;
-        }
-        if (b.size() < 10) return std::nullopt;
+        if (b.size() < 6) return r;
+        if (byteAt(b, 2) | byteAt(b, 3) | byteAt(b, 4) | byteAt(b, 5))
+            return violation(FrameViolation::LengthAbove32Bits);
+        if (b.size() < 10) return r;
         const std::uint32_t low = (std::uint32_t(byteAt(b, 6)) << 24) | (std::uint32_t(byteAt(b, 7)) << 16) |
                                   (std::uint32_t(byteAt(b, 8)) << 8) | std::uint32_t(byteAt(b, 9));
-        if (low == 0 || low > std::uint32_t(kMaxFramePayload)) {
-            h.Payloadlen = -1;
-            h.DataOffset = 0;
-            return h;
-        }
+        if (low == 0) return violation(FrameViolation::LengthZero64);
+        if (low > std::uint32_t(kMaxFramePayload)) return violation(FrameViolation::LengthAboveInt32);
         h.Payloadlen = static_cast<std::int32_t>(low);
         keyAt = 10;
     }
     if (h.MASK) {
-        if (b.size() < keyAt + 4) return std::nullopt;
+        if (b.size() < keyAt + 4) return r;
         for (std::size_t i = 0; i < 4; ++i)
             h.MaskingKey[i] = byteAt(b, keyAt + i);
         h.DataOffset = static_cast<std::int32_t>(keyAt + 4);
     } else {
         h.DataOffset = static_cast<std::int32_t>(keyAt);
     }
-    return h;
+    r.outcome = HeaderResult::Outcome::Header;
+    return r;
 }
 
 void UnmaskBytes(char* p, std::size_t n, const std::array<std::uint8_t, 4>& key, std::size_t phase) {
@@ -79,18 +92,6 @@ void UnmaskBytes(char* p, std::size_t n, const std::array<std::uint8_t, 4>& key,
     }
     for (; i < n; ++i)
         p[i] = static_cast<char>(static_cast<std::uint8_t>(p[i]) ^ rotated[i & 7]);
-}
-
-void UnmaskData(std::string& b, const FrameHeader& h) {
-    if (!h.MASK || h.Payloadlen < 0 || std::int64_t(b.size()) < h.frameLength()) return;
-    UnmaskBytes(b.data() + h.DataOffset, static_cast<std::size_t>(h.Payloadlen), h.MaskingKey, 0);
-}
-
-std::string PickData(std::string& b, const FrameHeader& h) {
-    if (h.Payloadlen < 1) throw std::invalid_argument("PickData: no payload");
-    if (std::int64_t(b.size()) < h.frameLength()) throw std::invalid_argument("PickData: frame incomplete");
-    UnmaskData(b, h);
-    return b.substr(static_cast<std::size_t>(h.DataOffset), static_cast<std::size_t>(h.Payloadlen));
 }
 
 std::string PackData(std::string_view payload, std::int32_t opcode) {
@@ -121,14 +122,6 @@ std::string PackString(std::string_view utf8Text, std::int32_t opcode) {
 
 std::string PongFrame() {
     return std::string("\x8A\x00", 2);
-}
-
-std::int64_t SafeUBound(std::string_view buffer) {
-    return static_cast<std::int64_t>(buffer.size()) - 1;
-}
-
-void AppendBytes(std::string& dest, std::string_view src) {
-    if (!src.empty()) dest.append(src);
 }
 
 } // namespace mWSProtocol

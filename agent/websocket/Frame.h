@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,28 +25,36 @@ struct FrameHeader {
     std::int32_t Opcode = 0;
     bool MASK = false;
     std::array<std::uint8_t, 4> MaskingKey{};
-    std::int32_t Payloadlen = 0; // -1: too large to handle (or a 64-bit length of zero)
-    std::int32_t DataOffset = 0; // 0 when Payloadlen is -1
+    std::int32_t Payloadlen = 0;
+    std::int32_t DataOffset = 0; // index of the first payload byte
 
     // Header plus payload: the bytes the whole frame occupies.
     std::int64_t frameLength() const { return std::int64_t(DataOffset) + Payloadlen; }
 };
 
-// Decodes the header at the start of `b`. Empty when `b` ends inside the header it announces
-// (the caller waits for more bytes). A length that cannot be handled yields Payloadlen -1 as
-// soon as that is known.
-std::optional<FrameHeader> AnalyzeHeader(std::string_view b);
+// Why a frame header cannot be taken; the connection ends.
+enum class FrameViolation {
+    LengthAbove32Bits, // 64-bit length with any of its high four bytes set
+    LengthAboveInt32,  // 64-bit length that does not fit a signed 32-bit value
+    LengthZero64,      // 64-bit length form announcing nothing
+};
+
+const char* ViolationText(FrameViolation v);
+
+// One of three outcomes of decoding the header at the start of a buffer.
+struct HeaderResult {
+    enum class Outcome { NeedMore, Header, Violation };
+    Outcome outcome = Outcome::NeedMore;
+    FrameHeader header;                                      // Header; for a Violation, FIN and Opcode
+    FrameViolation violation = FrameViolation::LengthZero64; // Violation
+};
+
+// Decodes the header at the start of `b`: NeedMore while `b` ends inside the header it announces, a
+// Violation as soon as the length shows one (possibly before the whole header has arrived).
+HeaderResult AnalyzeHeader(std::string_view b);
 
 // XORs n bytes with the masking key, starting at key position `phase` (mod 4).
 void UnmaskBytes(char* p, std::size_t n, const std::array<std::uint8_t, 4>& key, std::size_t phase);
-
-// Unmasks the frame's payload in place; leaves `b` alone when MASK is clear or the frame is
-// not complete in `b`.
-void UnmaskData(std::string& b, const FrameHeader& h);
-
-// Unmasks `b` in place and returns a copy of the payload. Throws std::invalid_argument when
-// Payloadlen is below 1 or `b` does not hold the whole frame.
-std::string PickData(std::string& b, const FrameHeader& h);
 
 // An unmasked final frame. Throws std::length_error for an empty payload or one above
 // kMaxPackedPayload bytes (the 64-bit length form is never produced).
@@ -59,11 +66,5 @@ std::string PackString(std::string_view utf8Text, std::int32_t opcode);
 
 // The answer to every ping and pong: 8A 00, whatever the ping carried.
 std::string PongFrame();
-
-// Highest index of a buffer, -1 when empty.
-std::int64_t SafeUBound(std::string_view buffer);
-
-// Appends src to dest (nothing happens for an empty src).
-void AppendBytes(std::string& dest, std::string_view src);
 
 } // namespace mWSProtocol

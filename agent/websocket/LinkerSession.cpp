@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 namespace mWSProtocol {
 
@@ -32,18 +33,23 @@ struct Piece {
 };
 
 std::string line(std::initializer_list<Piece> pieces) {
-    char buf[256];
-    char* p = buf;
-    char* const end = buf + sizeof buf;
+    constexpr std::size_t kNumberRoom = 20; // "-9223372036854775808"
+    std::size_t room = 0;
+    for (const Piece& piece : pieces)
+        room += piece.isNumber ? kNumberRoom : piece.text.size();
+    std::string text(room, '\0');
+    char* p = text.data();
+    char* const end = p + room;
     for (const Piece& piece : pieces) {
         if (piece.isNumber) {
-            p = std::to_chars(p, end, piece.number).ptr; // 20 digits at most: the texts are short
+            p = std::to_chars(p, end, piece.number).ptr;
         } else {
             std::memcpy(p, piece.text.data(), piece.text.size());
             p += piece.text.size();
         }
     }
-    return std::string(buf, p);
+    text.resize(static_cast<std::size_t>(p - text.data()));
+    return text;
 }
 
 // The delivered text is an exact-size copy: the buffer keeps its capacity for the next message
@@ -52,6 +58,27 @@ std::string takeMessage(std::string& buffer) {
     std::string message = buffer.capacity() > kRetainedBufferBytes ? std::move(buffer) : std::string(buffer);
     buffer.clear();
     return mUTF8::SanitizeUtf8(std::move(message));
+}
+
+// The trace of the bytes that follow a completed frame in the same arrival: the next header as far
+// as it decodes, then whether that frame is whole here (sticky frames) or waits for more bytes.
+void traceFollowing(std::string_view rest, std::int64_t serial, std::vector<WsAction>& out) {
+    const std::int64_t n = static_cast<std::int64_t>(rest.size());
+    const HeaderResult next = AnalyzeHeader(rest);
+    bool whole = false;
+    if (next.outcome != HeaderResult::Outcome::NeedMore) {
+        const bool ok = next.outcome == HeaderResult::Outcome::Header;
+        // A length that cannot be taken shows as -1 at offset 0, and its frame as already whole.
+        const std::int64_t offset = ok ? next.header.DataOffset : 0;
+        const std::int64_t length = ok ? next.header.Payloadlen : -1;
+        logFile(out, line({"----多余数据=", n, "----DataOffset=", offset, "----Payloadlen=", length,
+                           "----Opcode=", std::int64_t(next.header.Opcode)}));
+        whole = n >= offset + length;
+    }
+    if (whole)
+        logFile(out, line({serial, "有沾包，tmp 放在 bytDat，bytDat=", n - 1}));
+    else
+        logFile(out, line({serial, "退出过程，tmp 放在 tmp2，tmp2=", n - 1}));
 }
 
 } // namespace
@@ -63,7 +90,7 @@ void LinkerSession::reset() {
 std::vector<WsAction> LinkerSession::feed(std::string_view arrival) {
     std::vector<WsAction> out;
     if (m_dropped) {
-        out.push_back({WsAction::Kind::Drop, {}});
+        out.push_back({WsAction::Kind::Drop, "already dropped"});
         return out;
     }
     if (arrival.empty()) return out;
@@ -74,21 +101,21 @@ std::vector<WsAction> LinkerSession::feed(std::string_view arrival) {
     return out;
 }
 
-void LinkerSession::drop(std::vector<WsAction>& out) {
+void LinkerSession::drop(std::vector<WsAction>& out, std::string_view why) {
     m_dropped = true;
-    out.push_back({WsAction::Kind::Drop, {}});
+    out.push_back({WsAction::Kind::Drop, std::string(why)});
 }
 
 void LinkerSession::feedHandshake(std::string_view arrival, std::vector<WsAction>& out) {
     m_request.append(arrival);
     const std::size_t end = m_request.find("\r\n\r\n", m_requestScan);
     if (end == std::string::npos) {
-        if (m_request.size() > kMaxHandshakeBytes) return drop(out);
+        if (m_request.size() > kMaxHandshakeBytes) return drop(out, "upgrade request too long");
         m_requestScan = m_request.size() >= 3 ? m_request.size() - 3 : 0;
         return;
     }
     const std::size_t requestLength = end + 4;
-    if (requestLength > kMaxHandshakeBytes) return drop(out);
+    if (requestLength > kMaxHandshakeBytes) return drop(out, "upgrade request too long");
 
     out.push_back({WsAction::Kind::Send, Handshake(std::string_view(m_request).substr(0, requestLength))});
     m_handshaked = true;
@@ -100,7 +127,7 @@ void LinkerSession::feedHandshake(std::string_view arrival, std::vector<WsAction
 }
 
 std::int64_t LinkerSession::heldBytes() const {
-    if (m_frame) return m_frame->DataOffset + m_frameGot;
+    if (m_inFrame) return m_frame.DataOffset + m_frameGot;
     return static_cast<std::int64_t>(m_headerBytes.size());
 }
 
@@ -113,75 +140,76 @@ void LinkerSession::feedFrames(std::string_view data, std::vector<WsAction>& out
     if (held > 0) logFile(out, line({serial, "合并数据---tmp2=", total - 1, "----bytesTotal=", total}));
 
     std::size_t pos = 0;
-    bool first = true;
+    bool completedOne = false;
     for (;;) {
-        if (!m_frame) {
-            if (m_headerBytes.empty() && pos == data.size()) return;
-            std::optional<FrameHeader> h;
-            if (!m_headerBytes.empty()) {
-                // Complete the header kept from the last arrival; bytes it does not need go back.
-                const std::size_t old = m_headerBytes.size();
-                const std::size_t take = std::min(kMaxFrameHeaderBytes - old, data.size() - pos);
-                m_headerBytes.append(data.substr(pos, take));
-                h = AnalyzeHeader(m_headerBytes);
-                if (!h) {
-                    pos += take;
-                    break;
-                }
-                if (h->Payloadlen >= 0) pos += static_cast<std::size_t>(h->DataOffset) - old;
-                m_headerBytes.clear();
-            } else {
-                h = AnalyzeHeader(data.substr(pos));
-                if (!h) {
-                    m_headerBytes.assign(data.substr(pos));
-                    pos = data.size();
-                    break;
-                }
-                if (h->Payloadlen >= 0) pos += static_cast<std::size_t>(h->DataOffset);
-            }
-            if (h->Payloadlen < 0) return drop(out);
-            m_frame = h;
-            m_frameGot = 0;
+        if (!m_inFrame) {
+            const Step header = takeHeader(data, pos, out);
+            if (header == Step::Dropped) return;
+            if (header == Step::NeedMore) break;
         }
-
-        const FrameHeader& f = *m_frame;
-        const std::size_t take = static_cast<std::size_t>(
-            std::min<std::int64_t>(f.Payloadlen - m_frameGot, static_cast<std::int64_t>(data.size() - pos)));
-        if (take > 0 && (f.Opcode == opText || f.Opcode == opContin)) {
-            // Text is kept incrementally, never sized by the announced length.
-            std::string& target = (f.Opcode == opText && f.FIN) ? m_payload : m_pendingText;
-            const std::size_t start = target.size();
-            target.append(data.substr(pos, take));
-            if (f.MASK)
-                UnmaskBytes(target.data() + start, take, f.MaskingKey,
-                            static_cast<std::size_t>(m_frameGot & 3));
-        }
-        m_frameGot += static_cast<std::int64_t>(take);
-        pos += take;
-        if (m_frameGot < f.Payloadlen) break;
-
-        const FrameHeader done = f;
-        m_frame.reset();
-        m_frameGot = 0;
+        if (takePayload(data, pos) == Step::NeedMore) break;
+        m_inFrame = false;
+        const FrameHeader done = m_frame;
         if (!dispatch(done, out)) return;
-        first = false;
-
-        const std::size_t rest = data.size() - pos;
-        if (rest == 0) return;
-        const std::optional<FrameHeader> next = AnalyzeHeader(data.substr(pos));
-        if (next) {
-            logFile(out, line({"----多余数据=", std::int64_t(rest),
-                               "----DataOffset=", std::int64_t(next->DataOffset), "----Payloadlen=",
-                               std::int64_t(next->Payloadlen), "----Opcode=", std::int64_t(next->Opcode)}));
-        }
-        if (next && std::int64_t(rest) >= next->frameLength())
-            logFile(out, line({serial, "有沾包，tmp 放在 bytDat，bytDat=", std::int64_t(rest) - 1}));
-        else
-            logFile(out, line({serial, "退出过程，tmp 放在 tmp2，tmp2=", std::int64_t(rest) - 1}));
+        completedOne = true;
+        if (pos == data.size()) return;
+        traceFollowing(data.substr(pos), serial, out);
     }
 
     // The frame at hand is incomplete; its bytes wait for the next arrival.
-    if (first) logFile(out, line({serial, "数据不完整，bytDat 放在 tmp2，tmp2=", total - 1}));
+    if (!completedOne) logFile(out, line({serial, "数据不完整，bytDat 放在 tmp2，tmp2=", total - 1}));
+}
+
+LinkerSession::Step LinkerSession::takeHeader(std::string_view data, std::size_t& pos,
+                                              std::vector<WsAction>& out) {
+    HeaderResult r;
+    if (!m_headerBytes.empty()) {
+        // Complete the header kept from the last arrival; bytes it does not need go back.
+        const std::size_t old = m_headerBytes.size();
+        const std::size_t take = std::min(kMaxFrameHeaderBytes - old, data.size() - pos);
+        m_headerBytes.append(data.substr(pos, take));
+        r = AnalyzeHeader(m_headerBytes);
+        if (r.outcome == HeaderResult::Outcome::NeedMore) {
+            pos += take;
+            return Step::NeedMore;
+        }
+        if (r.outcome == HeaderResult::Outcome::Header)
+            pos += static_cast<std::size_t>(r.header.DataOffset) - old;
+        m_headerBytes.clear();
+    } else {
+        r = AnalyzeHeader(data.substr(pos));
+        if (r.outcome == HeaderResult::Outcome::NeedMore) {
+            m_headerBytes.assign(data.substr(pos));
+            pos = data.size();
+            return Step::NeedMore;
+        }
+        if (r.outcome == HeaderResult::Outcome::Header) pos += static_cast<std::size_t>(r.header.DataOffset);
+    }
+    if (r.outcome == HeaderResult::Outcome::Violation) {
+        drop(out, ViolationText(r.violation));
+        return Step::Dropped;
+    }
+    m_frame = r.header;
+    m_inFrame = true;
+    m_frameGot = 0;
+    return Step::Complete;
+}
+
+LinkerSession::Step LinkerSession::takePayload(std::string_view data, std::size_t& pos) {
+    const FrameHeader& f = m_frame;
+    const std::size_t take = static_cast<std::size_t>(
+        std::min<std::int64_t>(f.Payloadlen - m_frameGot, static_cast<std::int64_t>(data.size() - pos)));
+    if (take > 0 && (f.Opcode == opText || f.Opcode == opContin)) {
+        // Text is kept incrementally, never sized by the announced length.
+        std::string& target = (f.Opcode == opText && f.FIN) ? m_payload : m_pendingText;
+        const std::size_t start = target.size();
+        target.append(data.substr(pos, take));
+        if (f.MASK)
+            UnmaskBytes(target.data() + start, take, f.MaskingKey, static_cast<std::size_t>(m_frameGot & 3));
+    }
+    m_frameGot += static_cast<std::int64_t>(take);
+    pos += take;
+    return m_frameGot < f.Payloadlen ? Step::NeedMore : Step::Complete;
 }
 
 bool LinkerSession::dispatch(const FrameHeader& h, std::vector<WsAction>& out) {
@@ -211,7 +239,7 @@ bool LinkerSession::dispatch(const FrameHeader& h, std::vector<WsAction>& out) {
         return true;
     case opClose:
         logPane(out, "opClose");
-        drop(out);
+        drop(out, "close frame");
         return false;
     case opPing:
         logPane(out, "opPing");
@@ -222,7 +250,7 @@ bool LinkerSession::dispatch(const FrameHeader& h, std::vector<WsAction>& out) {
         out.push_back({WsAction::Kind::Send, PongFrame()});
         return true;
     default:
-        drop(out);
+        drop(out, "unknown opcode " + std::to_string(h.Opcode));
         return false;
     }
 }

@@ -3,7 +3,6 @@
 #include "agent/websocket/Frame.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,7 +14,8 @@ struct WsAction {
     enum class Kind { Send, Deliver, Drop, LogPane, LogFile };
     Kind kind;
     std::string data; // Send: bytes to write; Deliver: the complete message text (valid UTF-8);
-                      // LogPane/LogFile: the line text (UTF-8), without timestamp
+                      // LogPane/LogFile: the line text (UTF-8), without timestamp;
+                      // Drop: why the connection ends (not shown to anyone)
 };
 
 // The state of one connection slot: its handshake, the frame cut off at the end of the last
@@ -34,11 +34,18 @@ class LinkerSession {
     std::vector<WsAction> feed(std::string_view arrival);
 
   private:
+    // Where the frame at hand stands after taking bytes of an arrival.
+    enum class Step { NeedMore, Complete, Dropped };
+
     void feedHandshake(std::string_view arrival, std::vector<WsAction>& out);
     void feedFrames(std::string_view data, std::vector<WsAction>& out);
+    // Completes the header of the next frame from the held bytes and data[pos...].
+    Step takeHeader(std::string_view data, std::size_t& pos, std::vector<WsAction>& out);
+    // Takes the payload bytes of the frame at hand that data[pos...] holds.
+    Step takePayload(std::string_view data, std::size_t& pos);
     // Acts on a frame whose payload is complete; false when the connection is dropped.
     bool dispatch(const FrameHeader& h, std::vector<WsAction>& out);
-    void drop(std::vector<WsAction>& out);
+    void drop(std::vector<WsAction>& out, std::string_view why);
     // Bytes kept from earlier arrivals: header bytes and payload so far of the frame in progress.
     std::int64_t heldBytes() const;
 
@@ -48,11 +55,12 @@ class LinkerSession {
     std::size_t m_requestScan = 0; // where to resume looking for the empty line
     std::int32_t m_arrivalSerial = 0;
 
-    std::string m_headerBytes;          // a frame header cut off at the end of an arrival
-    std::optional<FrameHeader> m_frame; // the frame whose payload is arriving
-    std::int64_t m_frameGot = 0;        // its payload bytes received so far
-    std::string m_payload;              // payload of a final text frame
-    std::string m_pendingText;          // bytes of the fragments of an unfinished message
+    std::string m_headerBytes;   // a frame header cut off at the end of an arrival
+    bool m_inFrame = false;      // m_frame's header is complete, its payload is arriving
+    FrameHeader m_frame;         // the frame whose payload is arriving
+    std::int64_t m_frameGot = 0; // its payload bytes received so far
+    std::string m_payload;       // payload of a final text frame
+    std::string m_pendingText;   // bytes of the fragments of an unfinished message
 };
 
 } // namespace mWSProtocol

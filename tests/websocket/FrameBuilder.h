@@ -4,6 +4,7 @@
 // production encoder.
 
 #include <array>
+#include <cctype>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -60,28 +61,13 @@ inline std::string fragment(std::uint8_t opcode, std::string_view payload, bool 
     return frame(opcode, payload, o);
 }
 
-// "81 85 37 FA" -> bytes.
-inline std::string hex(std::string_view spaced) {
-    std::string out;
-    int nibbles = 0;
-    unsigned value = 0;
-    for (char c : spaced) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            continue;
-        value = value * 16 + unsigned(d);
-        if (++nibbles == 2) {
-            out += static_cast<char>(value);
-            nibbles = 0;
-            value = 0;
-        }
-    }
+// "81 85 37 FA" (or "818537FA") -> bytes.
+inline std::string hex(std::string_view digits) {
+    std::string packed, out;
+    for (char c : digits)
+        if (std::isxdigit(static_cast<unsigned char>(c))) packed += c;
+    for (std::size_t i = 0; i + 1 < packed.size(); i += 2)
+        out += static_cast<char>(std::stoi(packed.substr(i, 2), nullptr, 16));
     return out;
 }
 

@@ -13,6 +13,8 @@ using wstest::toHex;
 
 const std::string kKey = "37 FA 21 3D ";
 
+using Outcome = HeaderResult::Outcome;
+
 struct HeaderCase {
     const char* name;
     std::string bytes;
@@ -27,74 +29,38 @@ class AnalyzeHeaderCases : public ::testing::TestWithParam<HeaderCase> {};
 
 TEST_P(AnalyzeHeaderCases, Decodes) {
     const auto& c = GetParam();
-    const auto h = AnalyzeHeader(c.bytes);
-    ASSERT_TRUE(h.has_value());
-    EXPECT_EQ(h->FIN, c.fin);
-    EXPECT_EQ(h->Opcode, c.opcode);
-    EXPECT_EQ(h->MASK, c.mask);
-    EXPECT_EQ(h->Payloadlen, c.payloadlen);
-    EXPECT_EQ(h->DataOffset, c.dataOffset);
+    const HeaderResult r = AnalyzeHeader(c.bytes);
+    ASSERT_EQ(r.outcome, Outcome::Header);
+    EXPECT_EQ(r.header.FIN, c.fin);
+    EXPECT_EQ(r.header.Opcode, c.opcode);
+    EXPECT_EQ(r.header.MASK, c.mask);
+    EXPECT_EQ(r.header.Payloadlen, c.payloadlen);
+    EXPECT_EQ(r.header.DataOffset, c.dataOffset);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Frames, AnalyzeHeaderCases,
-    ::testing::Values(
-        HeaderCase{"maskedText5", hex("81 85" + kKey + "00 00 00 00 00"), true, 1, true, 5, 6},
-        HeaderCase{"len16", hex("81 FE 01 00" + kKey), true, 1, true, 256, 8},
-        HeaderCase{"len64", hex("82 FF 00 00 00 00 00 01 00 00" + kKey), true, 2, true, 65536, 14},
-        HeaderCase{"len64HighWordSet", hex("81 FF 00 00 00 01 00 00 00 00"), true, 1, true, -1, 0},
-        HeaderCase{"len64AboveInt32", hex("81 FF 00 00 00 00 80 00 00 00"), true, 1, true, -1, 0},
-        HeaderCase{"len64Zero", hex("81 FF 00 00 00 00 00 00 00 00"), true, 1, true, -1, 0},
-        HeaderCase{"len64Int32Max", hex("81 FF 00 00 00 00 7F FF FF FF" + kKey), true, 1, true, 2147483647,
-                   14},
-        // RSV1 stays in the opcode: 0x41 = 65.
-        HeaderCase{"rsv1", hex("C1 85" + kKey), true, 65, true, 5, 6},
-        HeaderCase{"unmaskedNotFinal", hex("01 03 61 62 63"), false, 1, false, 3, 2},
-        HeaderCase{"emptyClose", hex("88 80" + kKey), true, 8, true, 0, 6}),
+    ::testing::Values(HeaderCase{"maskedText5", hex("81 85" + kKey + "00 00 00 00 00"), true, 1, true, 5, 6},
+                      HeaderCase{"len16", hex("81 FE 01 00" + kKey), true, 1, true, 256, 8},
+                      HeaderCase{"len64", hex("82 FF 00 00 00 00 00 01 00 00" + kKey), true, 2, true, 65536,
+                                 14},
+                      HeaderCase{"len64Int32Max", hex("81 FF 00 00 00 00 7F FF FF FF" + kKey), true, 1, true,
+                                 2147483647, 14},
+                      // RSV1 stays in the opcode: 0x41 = 65.
+                      HeaderCase{"rsv1", hex("C1 85" + kKey), true, 65, true, 5, 6},
+                      HeaderCase{"unmaskedNotFinal", hex("01 03 61 62 63"), false, 1, false, 3, 2},
+                      HeaderCase{"emptyClose", hex("88 80" + kKey), true, 8, true, 0, 6}),
     [](const auto& row) { return std::string(row.param.name); });
 
-// A header cut off anywhere is "need more", never a decoded header.
+// A header cut off anywhere needs more bytes; it is never decoded from what is there.
 TEST(AnalyzeHeader, CutOffHeadersNeedMoreBytes) {
     for (const std::string& full :
          {hex("81 85" + kKey), hex("81 FE 01 00" + kKey), hex("82 FF 00 00 00 00 00 01 00 00" + kKey)}) {
         for (std::size_t len = 0; len < full.size(); ++len)
-            EXPECT_FALSE(AnalyzeHeader(std::string_view(full).substr(0, len)).has_value())
+            EXPECT_EQ(AnalyzeHeader(std::string_view(full).substr(0, len)).outcome, Outcome::NeedMore)
                 << toHex(full) << " cut at " << len;
-        EXPECT_TRUE(AnalyzeHeader(full).has_value());
+        EXPECT_EQ(AnalyzeHeader(full).outcome, Outcome::Header);
     }
-}
-
-TEST(AnalyzeHeader, TooLongKnownBeforeTheWholeHeaderArrives) {
-    const auto h = AnalyzeHeader(hex("81 FF 00 00 00 01"));
-    ASSERT_TRUE(h.has_value());
-    EXPECT_EQ(h->Payloadlen, -1);
-}
-
-TEST(PickData, UnmasksPayload) {
-    std::string b = wstest::text("Hello");
-    const auto h = AnalyzeHeader(b);
-    ASSERT_TRUE(h);
-    EXPECT_EQ(PickData(b, *h), "Hello");
-    EXPECT_EQ(b.substr(6), "Hello"); // unmasked in place
-}
-
-TEST(PickData, RefusesEmptyOrIncompleteFrames) {
-    std::string empty = wstest::text("");
-    EXPECT_THROW(PickData(empty, *AnalyzeHeader(empty)), std::invalid_argument);
-    std::string cut = wstest::text("Hello").substr(0, 9);
-    EXPECT_THROW(PickData(cut, *AnalyzeHeader(cut)), std::invalid_argument);
-}
-
-TEST(UnmaskData, LeavesIncompleteOrUnmaskedFramesAlone) {
-    std::string cut = wstest::text("Hello").substr(0, 9);
-    const std::string before = cut;
-    UnmaskData(cut, *AnalyzeHeader(cut));
-    EXPECT_EQ(cut, before);
-    wstest::FrameOptions plain;
-    plain.masked = false;
-    std::string unmasked = wstest::text("Hello", plain);
-    UnmaskData(unmasked, *AnalyzeHeader(unmasked));
-    EXPECT_EQ(unmasked.substr(2), "Hello");
 }
 
 // The word-at-a-time path against the byte-by-byte definition, at every phase and length.
@@ -151,16 +117,6 @@ TEST(PackString, TextFrames) {
 
 TEST(PongFrame, AlwaysTwoBytes) {
     EXPECT_EQ(toHex(PongFrame()), "8A 00");
-}
-
-TEST(ByteBuffers, SafeUBoundAndAppendBytes) {
-    EXPECT_EQ(SafeUBound(""), -1);
-    EXPECT_EQ(SafeUBound("abc"), 2);
-    std::string d = "ab";
-    AppendBytes(d, "");
-    EXPECT_EQ(d, "ab");
-    AppendBytes(d, "cd");
-    EXPECT_EQ(d, "abcd");
 }
 
 } // namespace

@@ -12,16 +12,26 @@ namespace wstest {
 using mWSProtocol::LinkerSession;
 using mWSProtocol::WsAction;
 
-// One readable line per action: "deliver hello", "send 8A 00", "drop", "pane opPing", "file ...".
+// FNV-1a: stands for the exact bytes of a long delivery in a readable line.
+inline std::string digest(std::string_view bytes) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (char c : bytes)
+        h = (h ^ static_cast<std::uint8_t>(c)) * 1099511628211ull;
+    return toHex(std::string(reinterpret_cast<const char*>(&h), 8));
+}
+
+// One readable line per action: "deliver hello", "send 8A 00", "drop: close frame", "pane opPing",
+// "file ...".
 inline std::string describe(const WsAction& a) {
     switch (a.kind) {
     case WsAction::Kind::Send:
         return "send " + toHex(a.data.substr(0, 16)) + (a.data.size() > 16 ? " ..." : "");
     case WsAction::Kind::Deliver:
-        return a.data.size() > 64 ? "deliver <" + std::to_string(a.data.size()) + " bytes>"
-                                  : "deliver " + a.data;
+        return a.data.size() > 64
+                   ? "deliver <" + std::to_string(a.data.size()) + " bytes " + digest(a.data) + ">"
+                   : "deliver " + a.data;
     case WsAction::Kind::Drop:
-        return "drop";
+        return "drop: " + a.data;
     case WsAction::Kind::LogPane:
         return "pane " + a.data;
     case WsAction::Kind::LogFile:
@@ -57,13 +67,6 @@ inline std::vector<std::string> describeAll(const std::vector<WsAction>& actions
     std::vector<std::string> out;
     for (const auto& a : actions)
         out.push_back(describe(a));
-    return out;
-}
-
-inline std::vector<std::string> delivered(const std::vector<WsAction>& actions) {
-    std::vector<std::string> out;
-    for (const auto& a : actions)
-        if (a.kind == WsAction::Kind::Deliver) out.push_back(a.data);
     return out;
 }
 

@@ -1,0 +1,321 @@
+#include "tests/websocket/SessionHarness.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+// What operator new hands out in this test program, so a test can tell what feeding a session
+// allocates (allocator statistics say nothing under the sanitizers).
+namespace {
+std::atomic<std::size_t> g_allocated{0};
+} // namespace
+
+// Out of line, so the compiler does not pair a free() it can see with a new it cannot.
+[[gnu::noinline]] void* operator new(std::size_t n) {
+    g_allocated += n;
+    if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+using namespace wstest;
+using ::testing::ElementsAre;
+using V = std::vector<std::string>;
+
+FrameOptions opts(bool fin, LengthForm form = LengthForm::Shortest, bool masked = true) {
+    FrameOptions o;
+    o.fin = fin;
+    o.form = form;
+    o.masked = masked;
+    return o;
+}
+
+std::string bigText(std::size_t n) {
+    std::string s;
+    s.reserve(n);
+    for (std::size_t i = 0; s.size() < n; ++i)
+        s += static_cast<char>('a' + i % 26);
+    return s;
+}
+
+// ---- the opening handshake ----
+
+TEST(SessionHandshake, AnsweredOnceTheEmptyLineArrivesInAnyChunking) {
+    const std::string req = upgradeRequest();
+    for (std::size_t chunk : {1u, 2u, 3u, 7u, 997u}) {
+        LinkerSession s;
+        EXPECT_THAT(feedChunked(s, std::string_view(req).substr(0, req.size() - 2), chunk), ElementsAre());
+        EXPECT_FALSE(s.handshaked());
+        const auto a = s.feed(std::string_view(req).substr(req.size() - 2));
+        ASSERT_EQ(a.size(), 1u) << "chunk " << chunk;
+        EXPECT_EQ(a[0].kind, WsAction::Kind::Send);
+        EXPECT_EQ(a[0].data.rfind("HTTP/1.1 101 Web Socket Protocol Handshake\r\n", 0), 0u);
+        EXPECT_NE(a[0].data.find("Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n"),
+                  std::string::npos);
+        EXPECT_TRUE(s.handshaked());
+    }
+}
+
+TEST(SessionHandshake, BytesAfterTheEmptyLineAreFrames) {
+    LinkerSession s;
+    const auto a = outcome(s.feed(upgradeRequest() + text("first") + text("second")));
+    ASSERT_EQ(a.size(), 3u);
+    EXPECT_EQ(a[0].substr(0, 8), "send 48 ");
+    EXPECT_EQ(a[1], "deliver first");
+    EXPECT_EQ(a[2], "deliver second");
+}
+
+TEST(SessionHandshake, RequestLimit) {
+    // Exactly 16 KiB including the empty line is answered; one byte more is dropped.
+    auto padded = [](std::size_t total) {
+        std::string r = "GET / HTTP/1.1\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nX-Pad: ";
+        r += std::string(total - r.size() - 4, 'p');
+        r += "\r\n\r\n";
+        return r;
+    };
+    LinkerSession atLimit;
+    const auto a = feedChunked(atLimit, padded(16384), 1000);
+    ASSERT_EQ(a.size(), 1u);
+    EXPECT_EQ(a[0].kind, WsAction::Kind::Send);
+
+    LinkerSession over;
+    EXPECT_THAT(outcome(over.feed(padded(16385))), ElementsAre("drop: upgrade request too long"));
+
+    // Endless headers without an empty line: dropped once past the limit, not buffered forever.
+    LinkerSession endless;
+    std::vector<WsAction> got;
+    for (int i = 0; i < 20 && got.empty(); ++i)
+        got = endless.feed(std::string(1000, 'h'));
+    EXPECT_THAT(outcome(got), ElementsAre("drop: upgrade request too long"));
+    EXPECT_THAT(outcome(endless.feed("x")), ElementsAre("drop: already dropped"));
+}
+
+TEST(SessionHandshake, ResetGivesAFreshConnection) {
+    LinkerSession s = handshakenSession();
+    s.feed(text("partial").substr(0, 5));
+    s.reset();
+    EXPECT_FALSE(s.handshaked());
+    EXPECT_EQ(s.arrivalSerial(), 0);
+    const auto a = outcome(s.feed(upgradeRequest() + text("fresh")));
+    EXPECT_EQ(a.back(), "deliver fresh");
+}
+
+// ---- the trace lines of the log file, for whole and split arrivals ----
+
+struct TraceCase {
+    const char* name;
+    std::string stream;
+    V actions; // every action, log lines included
+};
+
+class SessionTraces : public ::testing::TestWithParam<TraceCase> {};
+
+TEST_P(SessionTraces, Actions) {
+    LinkerSession s = handshakenSession();
+    EXPECT_EQ(describeAll(feedChunked(s, GetParam().stream, 0)), GetParam().actions);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WholeArrivals, SessionTraces,
+    ::testing::Values(
+        TraceCase{"text", text("hello"), {"file opText 收到完整数据，打印报表 ", "deliver hello"}},
+        TraceCase{"fragmentsInOneArrival",
+                  text("ab", opts(false)) + fragment(0x0, "cd", true),
+                  {"file 分包数据,在 opText 中获取",
+                   "file ----多余数据=8----DataOffset=6----Payloadlen=2----Opcode=0",
+                   "file 1有沾包，tmp 放在 bytDat，bytDat=7", "file opContin 收到最后一个包，打印报表 ",
+                   "deliver abcd"}},
+        TraceCase{"twoMessagesBothDelivered",
+                  text("one") + text("two"),
+                  {"file opText 收到完整数据，打印报表 ", "deliver one",
+                   "file ----多余数据=9----DataOffset=6----Payloadlen=3----Opcode=1",
+                   "file 1有沾包，tmp 放在 bytDat，bytDat=8", "file opText 收到完整数据，打印报表 ",
+                   "deliver two"}},
+        TraceCase{"binaryThenText",
+                  frame(0x2, "b") + text("t"),
+                  {"pane opBinary", "file ----多余数据=7----DataOffset=6----Payloadlen=1----Opcode=1",
+                   "file 1有沾包，tmp 放在 bytDat，bytDat=6", "file opText 收到完整数据，打印报表 ",
+                   "deliver t"}},
+        TraceCase{
+            "textThenOneByteOfNext",
+            text("done") + hex("81"),
+            {"file opText 收到完整数据，打印报表 ", "deliver done", "file 1退出过程，tmp 放在 tmp2，tmp2=0"}},
+        // A length that cannot be taken is traced as -1, as a frame already whole, then dropped.
+        TraceCase{"tooLongAfterText",
+                  text("kept") + hex("81 FF 00 00 00 01 00 00 00 00"),
+                  {"file opText 收到完整数据，打印报表 ", "deliver kept",
+                   "file ----多余数据=10----DataOffset=0----Payloadlen=-1----Opcode=1",
+                   "file 1有沾包，tmp 放在 bytDat，bytDat=9", "drop: frame length above 32 bits"}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(SessionTraces, FrameSplitOverTwoArrivals) {
+    LinkerSession s = handshakenSession();
+    const std::string f = text("hello"); // 11 bytes
+    EXPECT_THAT(describeAll(s.feed(f.substr(0, 4))),
+                ElementsAre("file 1数据不完整，bytDat 放在 tmp2，tmp2=3"));
+    EXPECT_THAT(describeAll(s.feed(f.substr(4))),
+                ElementsAre("file 2合并数据---tmp2=10----bytesTotal=11",
+                            "file opText 收到完整数据，打印报表 ", "deliver hello"));
+    EXPECT_EQ(s.arrivalSerial(), 2);
+
+    LinkerSession oneByte = handshakenSession();
+    EXPECT_THAT(describeAll(oneByte.feed(f.substr(0, 1))),
+                ElementsAre("file 1数据不完整，bytDat 放在 tmp2，tmp2=0"));
+    EXPECT_THAT(outcome(oneByte.feed(f.substr(1))), ElementsAre("deliver hello"));
+}
+
+TEST(SessionTraces, NotFinalTextFollowedByOneByte) {
+    // Once a fault that dropped the connection: the byte now waits for the rest of its frame.
+    LinkerSession s = handshakenSession();
+    const std::string cont = fragment(0x0, "cd", true);
+    EXPECT_THAT(describeAll(s.feed(text("ab", opts(false)) + cont.substr(0, 1))),
+                ElementsAre("file 分包数据,在 opText 中获取", "file 1退出过程，tmp 放在 tmp2，tmp2=0"));
+    EXPECT_THAT(outcome(s.feed(cont.substr(1))), ElementsAre("deliver abcd"));
+}
+
+// ---- the same byte stream, split into arrivals of 1, 2, 3, 7 and 997 bytes or fed whole, gives
+// the same sends, deliveries (exact bytes), pane lines and drop: TCP may split or join bytes anywhere.
+
+struct StreamCase {
+    const char* name;
+    std::string stream;
+    V outcome;
+};
+
+std::string deliveredBig(const std::string& text) {
+    return "deliver <" + std::to_string(text.size()) + " bytes " + digest(text) + ">";
+}
+
+const StreamCase kStreams[] = {
+    {"pingWithPayload", frame(0x9, "abcd"), {"pane opPing", "send 8A 00"}},
+    {"pongAnsweredToo", frame(0xA, "xy"), {"pane opPong", "send 8A 00"}},
+    {"closeWithStatus", frame(0x8, hex("03 E8")), {"pane opClose", "drop: close frame"}},
+    {"emptyClose", frame(0x8, ""), {"pane opClose", "drop: close frame"}},
+    {"opcode3", frame(0x3, "x"), {"drop: unknown opcode 3"}},
+    {"opcode11", frame(0xB, ""), {"drop: unknown opcode 11"}},
+    {"reservedBitKeptInOpcode",
+     text("hello",
+          [] {
+              FrameOptions o;
+              o.rsv = 0x40;
+              return o;
+          }()),
+     {"drop: unknown opcode 65"}},
+    // Known from the length alone, before the rest of the header has arrived.
+    {"length64HighWord", hex("81 FF 00 00 00 01"), {"drop: frame length above 32 bits"}},
+    {"length64AboveInt32", hex("81 FF 00 00 00 00 80 00 00 00"), {"drop: frame length above 2147483647"}},
+    {"length64Zero", hex("81 FF 00 00 00 00 00 00 00 00"), {"drop: 64-bit frame length of zero"}},
+    {"unmaskedClientFrame", text("plain", opts(true, LengthForm::Shortest, false)), {"deliver plain"}},
+    {"invalidUtf8Replaced",
+     text(hex("41 FF 42")),
+     {"deliver A\xEF\xBF\xBD"
+      "B"}},
+    {"joinedFrames",
+     text("one") + text("two") + text("three"),
+     {"deliver one", "deliver two", "deliver three"}},
+    {"fragmented",
+     frame(0x1, "Hel", opts(false)) + frame(0x0, "lo, ", opts(false)) + frame(0x0, "world", opts(true)),
+     {"deliver Hello, world"}},
+    {"controlBetweenFragments",
+     frame(0x1, "ab", opts(false)) + frame(0x9, "ping") + frame(0x0, "cd", opts(false)) + frame(0xA, "") +
+         frame(0x0, "ef", opts(true)),
+     {"pane opPing", "send 8A 00", "pane opPong", "send 8A 00", "deliver abcdef"}},
+    {"messagesAfterControlAndBinary",
+     frame(0x9, "") + text("a") + frame(0x2, "bin") + text("b") + frame(0xA, "p") + text("c"),
+     {"pane opPing", "send 8A 00", "deliver a", "pane opBinary", "deliver b", "pane opPong", "send 8A 00",
+      "deliver c"}},
+    {"message70000In64BitForm",
+     text(bigText(70000), opts(true, LengthForm::Len64)) + text("next"),
+     {deliveredBig(bigText(70000)), "deliver next"}},
+    {"lengthBoundaries",
+     text(bigText(125)) + text(bigText(126)) + text(bigText(65535)) + text(bigText(65536)),
+     {deliveredBig(bigText(125)), deliveredBig(bigText(126)), deliveredBig(bigText(65535)),
+      deliveredBig(bigText(65536))}},
+    {"fourByteCharSplitAcrossFragments",
+     frame(0x1, "x" + hex("F0 9F"), opts(false)) + frame(0x0, hex("98 80") + "y", opts(true)),
+     {"deliver x\xF0\x9F\x98\x80y"}},
+    {"emptyFramesDeliverNothing",
+     text("") + frame(0x1, "", opts(false)) + frame(0x0, "", opts(true)) + frame(0x9, "") + text("after"),
+     {"pane opPing", "send 8A 00", "deliver after"}},
+    {"emptyFragmentsAroundText",
+     frame(0x1, "", opts(false)) + frame(0x0, "mid", opts(false)) + frame(0x0, "", opts(true)),
+     {"deliver mid"}},
+    {"closeInTheMiddle",
+     text("before") + frame(0x8, hex("03 E8")) + text("after"),
+     {"deliver before", "pane opClose", "drop: close frame"}},
+    {"unknownOpcodeAfterText",
+     text("kept") + frame(0x3, "x") + text("lost"),
+     {"deliver kept", "drop: unknown opcode 3"}},
+};
+
+const std::size_t kChunks[] = {0, 1, 2, 3, 7, 997};
+
+class Reassembly : public ::testing::TestWithParam<std::tuple<StreamCase, std::size_t>> {};
+
+TEST_P(Reassembly, SameOutcomeForEveryChunking) {
+    const auto& [c, chunk] = GetParam();
+    LinkerSession s = handshakenSession();
+    EXPECT_EQ(outcome(feedChunked(s, c.stream, chunk)), c.outcome);
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, Reassembly,
+                         ::testing::Combine(::testing::ValuesIn(kStreams), ::testing::ValuesIn(kChunks)),
+                         [](const auto& row) {
+                             const std::size_t chunk = std::get<1>(row.param);
+                             return std::string(std::get<0>(row.param).name) + "_" +
+                                    (chunk == 0 ? std::string("whole") : "chunk" + std::to_string(chunk));
+                         });
+
+// Two connections whose bytes arrive interleaved keep their own half frames and fragments.
+TEST(Reassembly, TwoSessionsInterleaving) {
+    const std::string a =
+        frame(0x1, "alpha-", opts(false)) + frame(0x0, "one", opts(true)) + text("alpha-two");
+    const std::string b = frame(0x1, "beta-", opts(false)) + frame(0x9, "") + frame(0x0, "one", opts(true));
+    for (std::size_t chunk : {1u, 2u, 3u, 7u, 997u}) {
+        LinkerSession sa = handshakenSession();
+        LinkerSession sb = handshakenSession();
+        std::vector<WsAction> ra, rb;
+        for (std::size_t at = 0; at < std::max(a.size(), b.size()); at += chunk) {
+            if (at < a.size())
+                for (auto& x : sa.feed(std::string_view(a).substr(at, chunk)))
+                    ra.push_back(x);
+            if (at < b.size())
+                for (auto& x : sb.feed(std::string_view(b).substr(at, chunk)))
+                    rb.push_back(x);
+        }
+        EXPECT_EQ(outcome(ra), (V{"deliver alpha-one", "deliver alpha-two"})) << "chunk " << chunk;
+        EXPECT_EQ(outcome(rb), (V{"pane opPing", "send 8A 00", "deliver beta-one"})) << "chunk " << chunk;
+    }
+}
+
+TEST(SessionMemory, HugeAnnouncedLengthIsNotReservedUpFront) {
+    // 2 GiB - 1 announced: the session allocates for what arrives, not for what is announced.
+    LinkerSession s = handshakenSession();
+    std::string head = hex("81 FF 00 00 00 00 7F FF FF FF 01 02 03 04");
+    const std::string chunk(64 * 1024, 'z');
+    const std::size_t before = g_allocated;
+    EXPECT_THAT(outcome(s.feed(head + std::string(1000, 'z'))), ElementsAre());
+    EXPECT_LT(g_allocated - before, 16u * 1024) << "1,000 bytes arrived";
+    for (int i = 0; i < 16; ++i)
+        EXPECT_THAT(outcome(s.feed(chunk)), ElementsAre());
+    // A growing buffer takes at most about twice what it holds, in total over its doublings.
+    EXPECT_LT(g_allocated - before, 4u * 16 * chunk.size()) << "1 MiB arrived";
+}
+
+TEST(SessionMemory, DroppedSessionStaysDropped) {
+    LinkerSession s = handshakenSession();
+    EXPECT_THAT(outcome(s.feed(frame(0x3, ""))), ElementsAre("drop: unknown opcode 3"));
+    EXPECT_THAT(outcome(s.feed(text("after"))), ElementsAre("drop: already dropped"));
+}
+
+} // namespace
