@@ -4,6 +4,7 @@
 #include <QHostAddress>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace verolux {
 namespace {
@@ -49,6 +50,12 @@ bool LinkerPool::busy(int index) const {
 
 bool LinkerPool::slotHandshaked(int index) const {
     return index >= 0 && index < slotCount() && m_slots[size_t(index)]->session.handshaked();
+}
+
+std::size_t LinkerPool::unreadBytes(int index) const {
+    if (index < 0 || index >= slotCount()) return 0;
+    const Linker& l = *m_slots[size_t(index)];
+    return l.queued.size() + (l.socket ? std::size_t(l.socket->bytesAvailable()) : 0);
 }
 
 int LinkerPool::takeSlot() {
@@ -134,9 +141,36 @@ void LinkerPool::DropConnection(int index) {
     }
 }
 
+LinkerPool::IoFault LinkerPool::faultAt(int index, IoStep step) const {
+    return m_hooks.fault ? m_hooks.fault(index, step) : IoFault::None;
+}
+
+void LinkerPool::breakConnection(int index) {
+    Linker& l = *m_slots[size_t(index)];
+    onSocketError(index, l.generation, QAbstractSocket::NetworkError);
+    if (l.socket) l.socket->abort(); // emits disconnected: the peer-close path counts it down
+}
+
+bool LinkerPool::sendAll(int index, IoFault fault, const std::string& bytes) {
+    Linker& l = *m_slots[size_t(index)];
+    if (fault == IoFault::SocketError) {
+        breakConnection(index);
+        return false;
+    }
+    const qint64 size = qint64(bytes.size());
+    const qint64 asked = fault == IoFault::StepFails ? size / 2 : size;
+    if (l.socket->write(bytes.data(), asked) != size) {
+        // A frame cut short would garble everything after it on this connection.
+        DropConnection(index);
+        return false;
+    }
+    return true;
+}
+
 void LinkerPool::onReadyRead(int index, quint64 generation) {
     Linker* l = m_slots[size_t(index)].get();
     if (l->generation != generation || !l->socket) return;
+    if (faultAt(index, IoStep::Read) != IoFault::None) return breakConnection(index);
     QByteArray data = l->socket->readAll();
     if (l->feeding) {
         // An outer call on this slot is still carrying out actions; it takes these bytes next.
@@ -178,12 +212,13 @@ bool LinkerPool::runActions(int index, quint64 generation,
         if (l.generation != generation || !l.counted || !l.socket) return false;
         switch (a.kind) {
         case Kind::Send:
-            if (l.socket->write(a.data.data(), qint64(a.data.size())) != qint64(a.data.size())) {
-                DropConnection(index);
-                return false;
-            }
+            if (!sendAll(index, faultAt(index, IoStep::Write), a.data)) return false;
             break;
         case Kind::Deliver:
+            if (faultAt(index, IoStep::Deliver) != IoFault::None) {
+                breakConnection(index);
+                return false;
+            }
             m_hooks.deliver(a.data);
             break;
         case Kind::Drop:
@@ -199,6 +234,12 @@ bool LinkerPool::runActions(int index, quint64 generation,
                 lines.emplace_back(actions[n].data);
             --n;
             try {
+                const IoFault fault = faultAt(index, IoStep::LogWrite);
+                if (fault == IoFault::SocketError) {
+                    breakConnection(index);
+                    return false;
+                }
+                if (fault == IoFault::StepFails) throw std::runtime_error("log file not writable");
                 m_hooks.writeLog(lines);
             } catch (...) {
                 // A log file that cannot be written ends the arrival like any other error here.
@@ -219,7 +260,7 @@ void LinkerPool::Broadcast(const std::string& frame) {
         // answer's status line and fail.
         if (!l.socket || l.socket->state() != QAbstractSocket::ConnectedState || !l.session.handshaked())
             continue;
-        l.socket->write(frame.data(), qint64(frame.size()));
+        if (!sendAll(i, faultAt(i, IoStep::Write), frame)) continue;
         l.socket->flush();
         QCoreApplication::processEvents();
     }

@@ -26,12 +26,22 @@ class LinkerPool : public QObject {
     // closed at once and not counted.
     static constexpr int kMaxSlots = 32768;
 
+    // The glue's I/O steps on a connection, and how a test makes one fail.
+    enum class IoStep { Read, Write, LogWrite, Deliver };
+    enum class IoFault {
+        None,
+        StepFails,  // a short write, a log file that cannot be written (a read or delivery: as SocketError)
+        SocketError // the connection breaks just before the step
+    };
+
     struct Hooks {
         std::function<void(const QString&)> addLog; // log pane
         // Log file lines of one arrival that follow each other (may throw).
         std::function<void(const std::vector<std::string_view>&)> writeLog;
         std::function<void(const std::string&)> deliver; // a complete text message
         std::function<void(int)> connectedCountChanged;
+        // Tests only: asked before each I/O step of a slot, to walk every error path of the glue.
+        std::function<IoFault(int slot, IoStep step)> fault;
     };
 
     // maxSlots below kMaxSlots only where a smaller array is wanted (tests of the full array).
@@ -52,6 +62,8 @@ class LinkerPool : public QObject {
     int ConnectedCount() const { return m_connectedCount; }
     int slotCount() const { return static_cast<int>(m_slots.size()); }
     bool slotHandshaked(int index) const;
+    // Bytes that arrived on a slot and wait until it has carried out the earlier ones.
+    std::size_t unreadBytes(int index) const;
 
     void CloseAll();
 
@@ -73,6 +85,11 @@ class LinkerPool : public QObject {
     bool busy(int index) const;
     void countDown(int index);
     bool runActions(int index, quint64 generation, const std::vector<mWSProtocol::WsAction>& actions);
+    // Writes the whole frame or drops the connection; false when it was dropped.
+    bool sendAll(int index, IoFault fault, const std::string& bytes);
+    IoFault faultAt(int index, IoStep step) const;
+    // What Qt reports when a connection breaks: the error, then the close.
+    void breakConnection(int index);
 
     Hooks m_hooks;
     QTcpServer m_listener;

@@ -4,6 +4,7 @@
 #include "agent/desktop/TrayIcon.h"
 #include "agent/startup/StartDecision.h"
 #include "common/Version.h"
+#include "tests/agent/AgentTestSupport.h"
 
 #include <QApplication>
 #include <QFile>
@@ -21,32 +22,11 @@
 
 using verolux::frmServer;
 
+using agenttest::ClientFrame;
+using agenttest::UpgradeRequest;
+using agenttest::WaitFor;
+
 namespace {
-
-// Runs the event loop until cond holds or two seconds pass.
-template <class F> bool WaitFor(F cond) {
-    for (int i = 0; i < 200 && !cond(); ++i)
-        QTest::qWait(10);
-    return cond();
-}
-
-QByteArray UpgradeRequest() {
-    return QByteArrayLiteral(
-        "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-        "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
-}
-
-// A masked client frame, built here and not by the agent's encoder.
-QByteArray ClientFrame(quint8 opcode, const QByteArray& payload) {
-    QByteArray f;
-    f.append(char(0x80 | opcode));
-    f.append(char(0x80 | payload.size())); // short payloads only
-    const char key[4] = {0x11, 0x22, 0x33, 0x44};
-    f.append(key, 4);
-    for (int i = 0; i < payload.size(); ++i)
-        f.append(char(payload[i] ^ key[i % 4]));
-    return f;
-}
 
 class MainWindowTest : public testing::Test {
   protected:
@@ -95,8 +75,11 @@ TEST_F(MainWindowTest, CountsPeerClosesAndAgentDropsOnce) {
     clients[4]->write(ClientFrame(8, QByteArray("\x03\xe8", 2)));
     ASSERT_TRUE(WaitFor([&] { return Count() == 2; }));
     ASSERT_TRUE(WaitFor([&] { return clients[4]->state() == QAbstractSocket::UnconnectedState; }));
-    QTest::qWait(50);
-    EXPECT_EQ(Count(), 2) << "the drop must not be counted again by the close that follows";
+    // Events are taken in order: once a new connection is counted, the close that followed the
+    // drop has been handled too.
+    auto marker = Connect();
+    ASSERT_TRUE(WaitFor([&] { return Pane().count(QStringLiteral("收到一个连接请求~")) == 6; }));
+    EXPECT_EQ(Count(), 3) << "the drop must not be counted again by the close that follows";
     EXPECT_EQ(Pane().count(QStringLiteral("连接关闭")), 2);
     EXPECT_TRUE(Pane().contains(QStringLiteral("opClose")));
 }
@@ -147,13 +130,17 @@ TEST_F(MainWindowTest, BroadcastReachesEveryConnectedPage) {
 
 TEST_F(MainWindowTest, TextOverOneFrameIsNotSent) {
     auto a = Connect();
-    ASSERT_TRUE(WaitFor([&] { return Count() == 1; }));
+    a->write(UpgradeRequest());
+    ASSERT_TRUE(WaitFor([&] { return m_window->linkers().slotHandshaked(0) && a->bytesAvailable() > 0; }));
+    a->readAll();
     m_window->txtSend->setPlainText(QString(65536, QLatin1Char('x')));
     m_window->cmdSend_Click();
     EXPECT_TRUE(Pane().contains(QStringLiteral("发送内容超过 65535 字节，未发送")));
     EXPECT_FALSE(Pane().contains(QStringLiteral("发送<")));
-    QTest::qWait(50);
-    EXPECT_EQ(a->bytesAvailable(), 0);
+    // The pong to a later ping is the first thing the page receives.
+    a->write(ClientFrame(9, ""));
+    ASSERT_TRUE(WaitFor([&] { return a->bytesAvailable() >= 2; }));
+    EXPECT_EQ(a->readAll(), QByteArray("\x8A\x00", 2));
 }
 
 TEST_F(MainWindowTest, PortInUseShowsTheReasonAndKeepsTheButton) {
@@ -194,16 +181,20 @@ TEST_F(MainWindowTest, ArrivalsDuringAPrintKeepTheirOrder) {
             QByteArray rest;
             for (int i = 1; i < 50; ++i)
                 rest += ClientFrame(1, "m" + QByteArray::number(i));
-            client->write(rest.left(37)); // cut inside a frame
+            // Replies yield to the event loop after each send: keep replying until the agent has
+            // read the bytes, cut inside a frame, that arrived meanwhile.
+            client->write(rest.left(37));
             client->flush();
-            for (int i = 0; i < 20; ++i) {
-                w.Reply(QStringLiteral("busy")); // yields to the event loop after each send
-                QTest::qWait(2);
-            }
+            EXPECT_TRUE(WaitFor([&] {
+                w.Reply(QStringLiteral("busy"));
+                return w.linkers().unreadBytes(0) == 37;
+            }));
             client->write(rest.mid(37));
             client->flush();
-            for (int i = 0; i < 20; ++i)
+            EXPECT_TRUE(WaitFor([&] {
                 w.Reply(QStringLiteral("busy"));
+                return w.linkers().unreadBytes(0) == std::size_t(rest.size());
+            }));
         }
         --depth;
     });
@@ -279,46 +270,12 @@ TEST_F(MainWindowTest, Screenshot) {
     auto a = Connect();
     auto b = Connect();
     ASSERT_TRUE(WaitFor([&] { return Count() == 2; }));
-    a->write(UpgradeRequest());
-    QTest::qWait(50);
-    a->write(ClientFrame(9, QByteArray("ping")));
+    a->write(UpgradeRequest() + ClientFrame(9, QByteArray("ping")));
+    ASSERT_TRUE(WaitFor([&] { return Pane().contains(QStringLiteral("opPing")); }));
     m_window->txtSend->setPlainText(QStringLiteral("找不到报表文件:orders.grf"));
     m_window->ShowWindow();
-    QTest::qWait(300);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
     ASSERT_TRUE(m_window->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/main-window.png")));
-}
-
-// With every slot busy a further connection is closed at once and not counted.
-TEST(FullSlotArray, RefusesTheNextConnectionCleanly) {
-    QStringList pane;
-    int count = 0;
-    verolux::LinkerPool::Hooks hooks;
-    hooks.addLog = [&](const QString& line) { pane << line; };
-    hooks.writeLog = [](const std::vector<std::string_view>&) {};
-    hooks.deliver = [](const std::string&) {};
-    hooks.connectedCountChanged = [&](int n) { count = n; };
-    verolux::LinkerPool pool(hooks, 3);
-    ASSERT_TRUE(pool.StartListening(0, nullptr));
-
-    std::vector<std::unique_ptr<QTcpSocket>> clients;
-    for (int i = 0; i < 4; ++i) {
-        clients.push_back(std::make_unique<QTcpSocket>());
-        clients.back()->connectToHost(QStringLiteral("127.0.0.1"), pool.listeningPort());
-        ASSERT_TRUE(clients.back()->waitForConnected(2000));
-        ASSERT_TRUE(WaitFor([&] { return pane.size() == i + 1; })); // one line per request
-    }
-    EXPECT_EQ(count, 3);
-    EXPECT_EQ(pool.slotCount(), 3);
-    ASSERT_TRUE(WaitFor([&] { return clients[3]->state() == QAbstractSocket::UnconnectedState; }));
-    EXPECT_TRUE(pane.last().startsWith(QStringLiteral("连接数已满，拒绝连接请求~127.0.0.1:")));
-
-    clients[0]->disconnectFromHost(); // a slot frees up and the next request gets it
-    ASSERT_TRUE(WaitFor([&] { return count == 2; }));
-    QTcpSocket again;
-    again.connectToHost(QStringLiteral("127.0.0.1"), pool.listeningPort());
-    ASSERT_TRUE(again.waitForConnected(2000));
-    ASSERT_TRUE(WaitFor([&] { return count == 3; }));
-    EXPECT_EQ(pool.slotCount(), 3);
 }
 
 TEST(TrayTip, CaptionWithLineBreakCutToTheTipField) {
