@@ -54,6 +54,8 @@ class StartConditions(unittest.TestCase):
         write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}})
         first = self.start(folder)
         self.assertTrue(wait_port(first.port))
+        # The first copy's last start-up write (its version) must not race the rewrite below.
+        self.assertTrue(wait_for(lambda: "PrintVer" in read_ini(folder)["AppInfo"]))
         write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}})
         second = self.start(folder)
         self.assertTrue(second.exited_within(10))
