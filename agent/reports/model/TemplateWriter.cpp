@@ -23,8 +23,10 @@ std::string colorText(uint32_t c) {
     return buf;
 }
 
-// Writes a key when the file had it or its value is not what a reader assumes without it.
-void put(JsonOut& o, const FileKeys& keys, std::string_view key, bool notDefault, JsonOut value) {
+// Writes a key when the file had it or its value is not what a reader assumes without it. The value is
+// taken by reference: callers test `!value.empty()` in the same call, which a by-value parameter could
+// find already moved from (arguments are evaluated in any order).
+void put(JsonOut& o, const FileKeys& keys, std::string_view key, bool notDefault, JsonOut&& value) {
     if (notDefault || keys.has(key)) o.add(std::string(key), std::move(value));
 }
 
