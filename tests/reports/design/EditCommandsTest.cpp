@@ -50,29 +50,48 @@ struct EditCase {
 
 // On the order list sample (orders.grf). Indices: detail [0] {orderNo} 0,0 24x6 ... [6] {amount}.
 const EditCase kOrdersCases[] = {
-    {"move", [](DesignDocument& d) { return MoveItems(d, {D(0), D(1)}, 2.5, 0.1); },
+    {"move",
+     [](DesignDocument& d) {
+         return MoveItems(d, {D(0), D(1)}, 2.5, 0.1);
+     },
      {"  [0] text 2.5,0.1 24x6 cell \"{orderNo}\"", "  [1] text 26.5,0.1 22x6 cell \"{orderDate}\""}},
     // Nothing goes above or left of its band.
-    {"move clamps at the band's corner", [](DesignDocument& d) { return MoveItems(d, {D(1)}, -30, -1); },
+    {"move clamps at the band's corner",
+     [](DesignDocument& d) { return MoveItems(d, {D(1)}, -30, -1); },
      {"  [1] text 0,0 22x6 cell \"{orderDate}\""}},
-    {"resize", [](DesignDocument& d) { return SetItemGeometry(d, {{D(6), {160, 0, 30, 5.5}}}, "调整大小"); },
+    {"resize",
+     [](DesignDocument& d) {
+         return SetItemGeometry(d, {{D(6), {160, 0, 30, 5.5}}}, "调整大小");
+     },
      {"  [6] text 160,0 30x5.5 cellMoney \"{amount}\""}},
-    {"insert", [](DesignDocument& d) { return InsertItem(d, kDetail, NewItem(ItemKind::Rect, 1, 1)).index == 7; },
+    {"insert",
+     [](DesignDocument& d) { return InsertItem(d, kDetail, NewItem(ItemKind::Rect, 1, 1)).index == 7; },
      {"  [7] rect 1,1 30x15 default"}},
-    {"delete", [](DesignDocument& d) { return DeleteItems(d, {D(5), D(0)}); }, {}},
-    {"duplicate", [](DesignDocument& d) { return DuplicateItems(d, {D(0)}, 2); },
+    {"delete",
+     [](DesignDocument& d) {
+         return DeleteItems(d, {D(5), D(0)});
+     },
+     {}},
+    {"duplicate",
+     [](DesignDocument& d) { return DuplicateItems(d, {D(0)}, 2); },
      {"  [7] text 2,2 24x6 cell \"{orderNo}\""}},
     {"paste into another band",
-     [](DesignDocument& d) { return !PasteItems(d, CopyItems(d.tmpl(), {D(6)}), kGroupFooter, 2).items.empty(); },
+     [](DesignDocument& d) {
+         return !PasteItems(d, CopyItems(d.tmpl(), {D(6)}), kGroupFooter, 2).items.empty();
+     },
      {"  [3] text 164,0 26x6 cellMoney \"{amount}\""}},
     {"paste onto its original steps aside",
      [](DesignDocument& d) { return !PasteItems(d, CopyItems(d.tmpl(), {D(6)}), kDetail, 2).items.empty(); },
      {"  [7] text 166,2 26x6 cellMoney \"{amount}\""}},
     {"align bottoms",
-     [](DesignDocument& d) { return MoveItems(d, {D(2)}, 0, 3) && AlignItems(d, {D(1), D(2)}, Alignment::Bottoms); },
+     [](DesignDocument& d) {
+         return MoveItems(d, {D(2)}, 0, 3) && AlignItems(d, {D(1), D(2)}, Alignment::Bottoms);
+     },
      {"  [1] text 24,3 22x6 cell \"{orderDate}\"", "  [2] text 46,3 40x6 cellWrap \"{customer}\""}},
     {"align rights",
-     [](DesignDocument& d) { return AlignItems(d, {D(0), D(1)}, Alignment::Rights); },
+     [](DesignDocument& d) {
+         return AlignItems(d, {D(0), D(1)}, Alignment::Rights);
+     },
      {"  [0] text 22,0 24x6 cell \"{orderNo}\""}},
     {"same width as the primary item",
      [](DesignDocument& d) {
@@ -82,14 +101,18 @@ const EditCase kOrdersCases[] = {
      {"  [0] text 0,0 14x6 cell \"{orderNo}\""}},
     // 0..24, 22 wide, 164..190: a gap of (190 - 72) / 2 = 59 after each.
     {"distribute",
-     [](DesignDocument& d) { return Distribute(d, {D(0), D(1), D(6)}, true); },
+     [](DesignDocument& d) {
+         return Distribute(d, {D(0), D(1), D(6)}, true);
+     },
      {"  [1] text 83,0 22x6 cell \"{orderDate}\""}},
-    {"bring to front", [](DesignDocument& d) { return BringToFront(d, {D(0)}); },
+    {"bring to front",
+     [](DesignDocument& d) { return BringToFront(d, {D(0)}); },
      {"  [0] text 24,0 22x6 cell \"{orderDate}\"", "  [1] text 46,0 40x6 cellWrap \"{customer}\"",
       "  [2] text 86,0 44x6 cellWrap \"{product}\"", "  [3] text 130,0 14x6 cellNum \"{quantity}\"",
       "  [4] text 144,0 20x6 cellMoney \"{price}\"", "  [5] text 164,0 26x6 cellMoney \"{amount}\"",
       "  [6] text 0,0 24x6 cell \"{orderNo}\""}},
-    {"item style", [](DesignDocument& d) { return SetItemsStyle(d, {D(0)}, d.tmpl().findStyle("cellNum")); },
+    {"item style",
+     [](DesignDocument& d) { return SetItemsStyle(d, {D(0)}, d.tmpl().findStyle("cellNum")); },
      {"  [0] text 0,0 24x6 cellNum \"{orderNo}\""}},
     {"item style override",
      [](DesignDocument& d) {
@@ -97,8 +120,13 @@ const EditCase kOrdersCases[] = {
      },
      {"  [0] text 0,0 24x6 (inline) \"{orderNo}\""}},
     {"band height", [](DesignDocument& d) { return SetBandHeight(d, kDetail, 7.5); }, {"detail 7.5 mm"}},
-    {"band off takes its items", [](DesignDocument& d) { return SetBandPresent(d, kColumnHeader, false); }, {}},
-    {"detail columns", [](DesignDocument& d) { return bool(SetColumns(d, Columns{2, 90, 10, false})); },
+    {"band off takes its items",
+     [](DesignDocument& d) { return SetBandPresent(d, kColumnHeader, false); },
+     {}},
+    {"detail columns",
+     [](DesignDocument& d) {
+         return bool(SetColumns(d, Columns{2, 90, 10, false}));
+     },
      {"detail 6 mm columns 2"}},
     {"page set-up",
      [](DesignDocument& d) {
@@ -110,12 +138,15 @@ const EditCase kOrdersCases[] = {
      {"page A5 landscape 210x148 margins 10,10,10,10"}},
     {"title", [](DesignDocument& d) { return SetTitle(d, "订单"); }, {"title 订单"}},
     {"add field",
-     [](DesignDocument& d) { return bool(AddDeclared(d, DeclaredKind::Field, Declared{"memo", "text", "", "", {}})); },
+     [](DesignDocument& d) {
+         return bool(AddDeclared(d, DeclaredKind::Field, Declared{"memo", "text", "", "", {}}));
+     },
      {"fields customer:text orderNo:text orderDate:datetime|yyyy-MM-dd product:text quantity:integer "
       "price:currency|#,##0.00 amount:currency|#,##0.00 memo:text"}},
     {"parameter default",
      [](DesignDocument& d) {
-         return bool(UpdateDeclared(d, DeclaredKind::Parameter, 0, Declared{"company", "text", "", "维罗", {}}));
+         return bool(
+             UpdateDeclared(d, DeclaredKind::Parameter, 0, Declared{"company", "text", "", "维罗", {}}));
      },
      {"parameters company:text=维罗 title:text=订单明细表"}},
     {"rename a field with its references",
@@ -126,14 +157,18 @@ const EditCase kOrdersCases[] = {
       "  [2] text 144,1 46x7 totalMoney \"{sum(total)}\"",
       "  [3] text 0,9 190x6 smallRight \"金额大写：{sum(total)|大写金额}\"",
       "  [1] text 0,2 95x5 small \"本页金额：{sum(total, page)|#,##0.00}\""}},
-    {"rename a group key field", [](DesignDocument& d) { return bool(RenameDeclared(d, DeclaredKind::Field, 0, "client", true)); },
+    {"rename a group key field",
+     [](DesignDocument& d) { return bool(RenameDeclared(d, DeclaredKind::Field, 0, "client", true)); },
      {"fields client:text orderNo:text orderDate:datetime|yyyy-MM-dd product:text quantity:integer "
       "price:currency|#,##0.00 amount:currency|#,##0.00",
       "group customer by client", "  [0] text 0,1 190x7 group \"客户：{client}\"",
-      "  [2] text 46,0 40x6 cellWrap \"{client}\"", "  [0] text 0,0 130x7 sub \"{client} 小计（{count()} 笔）\""}},
-    {"delete parameter", [](DesignDocument& d) { return DeleteDeclared(d, DeclaredKind::Parameter, 0); },
+      "  [2] text 46,0 40x6 cellWrap \"{client}\"",
+      "  [0] text 0,0 130x7 sub \"{client} 小计（{count()} 笔）\""}},
+    {"delete parameter",
+     [](DesignDocument& d) { return DeleteDeclared(d, DeclaredKind::Parameter, 0); },
      {"parameters title:text=订单明细表"}},
-    {"add group", [](DesignDocument& d) { return bool(AddGroup(d, 1, "", "orderDate")); },
+    {"add group",
+     [](DesignDocument& d) { return bool(AddGroup(d, 1, "", "orderDate")); },
      {"group orderDate by orderDate", "groups[1].header 8 mm", "groups[1].footer 8 mm"}},
     {"group options",
      [](DesignDocument& d) {
@@ -144,8 +179,10 @@ const EditCase kOrdersCases[] = {
      },
      {"group customer by customer newPage"}},
     {"remove group", [](DesignDocument& d) { return RemoveGroup(d, 0); }, {}},
-    {"add style", [](DesignDocument& d) { return bool(AddStyle(d, "note", d.tmpl().findStyle("small"))); },
-     {"styles default title small smallRight head cell cellWrap cellNum cellMoney group sub subNum subMoney total "
+    {"add style",
+     [](DesignDocument& d) { return bool(AddStyle(d, "note", d.tmpl().findStyle("small"))); },
+     {"styles default title small smallRight head cell cellWrap cellNum cellMoney group sub subNum subMoney "
+      "total "
       "totalNum totalMoney rule note"}},
     {"delete a style in use",
      [](DesignDocument& d) { return DeleteStyle(d, d.tmpl().findStyle("head")); },
@@ -214,11 +251,13 @@ TEST(DesignEdits, RefusedEditsSayWhyAndChangeNothing) {
     tooWide.marginLeft = 150;
     tooWide.marginRight = 80;
     EXPECT_EQ(SetPage(doc, tooWide).error, "页边距太大，页面上没有空间");
-    EXPECT_EQ(AddDeclared(doc, DeclaredKind::Field, Declared{"amount", "text", "", "", {}}).error, "名称“amount”已经存在");
+    EXPECT_EQ(AddDeclared(doc, DeclaredKind::Field, Declared{"amount", "text", "", "", {}}).error,
+              "名称“amount”已经存在");
     EXPECT_EQ(RenameDeclared(doc, DeclaredKind::Parameter, 0, "", true).error, "名称不能为空");
     EXPECT_EQ(SetColumns(doc, Columns{3, 70, 0, false}).error, "明细分栏放不下");
     EXPECT_EQ(RenameStyle(doc, 0, "base").error, "默认样式不能改名");
-    EXPECT_EQ(SetStyleBase(doc, doc.tmpl().findStyle("cell"), "cellMoney").error, "样式的基础样式不能绕回到它自己");
+    EXPECT_EQ(SetStyleBase(doc, doc.tmpl().findStyle("cell"), "cellMoney").error,
+              "样式的基础样式不能绕回到它自己");
     EXPECT_EQ(UpdateGroup(doc, 0, [](Group& g) { g.fields.clear(); }).error, "分组需要至少一个字段");
     EXPECT_EQ(PasteItems(doc, "not json", kDetail, 2).items.size(), 0u);
     EXPECT_EQ(Written(doc), file);
