@@ -16,6 +16,7 @@ jobs=$(nproc)
 
 cmake --preset dev -DVEROLUX_WERROR=ON
 cmake --build --preset dev -j "$jobs"
+bash scripts/tidy.sh build/dev
 ctest --preset dev -j "$jobs" --timeout 600
 
 cmake --preset asan -DVEROLUX_WERROR=ON
