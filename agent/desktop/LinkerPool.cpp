@@ -1,5 +1,7 @@
 #include "agent/desktop/LinkerPool.h"
 
+#include "agent/desktop/FreedMemory.h"
+
 #include <QCoreApplication>
 #include <QHostAddress>
 
@@ -35,6 +37,7 @@ LinkerPool::~LinkerPool() {
 }
 
 bool LinkerPool::StartListening(quint16 port, QString* error) {
+    m_listener.setListenBacklogSize(kListenBacklog);
     if (m_listener.listen(QHostAddress::Any, port)) return true;
     if (error) *error = m_listener.errorString();
     return false;
@@ -91,6 +94,7 @@ void LinkerPool::onNewConnection() {
         l.counted = true;
         quint64 gen = ++l.generation;
         incoming->setParent(this);
+        incoming->setReadBufferSize(kSocketReadBuffer);
         connect(incoming, &QTcpSocket::readyRead, this, [this, i, gen] { onReadyRead(i, gen); });
         connect(incoming, &QTcpSocket::disconnected, this, [this, i, gen] { onDisconnected(i, gen); });
         connect(incoming, &QTcpSocket::errorOccurred, this,
@@ -117,6 +121,16 @@ void LinkerPool::onDisconnected(int index, quint64 generation) {
         return; // the agent dropped it: already counted down, no close event
     m_hooks.addLog(QStringLiteral("连接关闭"));
     countDown(index);
+    releaseBuffers(index);
+}
+
+void LinkerPool::releaseBuffers(int index) {
+    Linker& l = *m_slots[size_t(index)];
+    std::size_t freed = l.queued.capacity();
+    std::string().swap(l.queued);
+    freed += l.session.release();
+    // A big unfinished message leaves freed pages inside the heap; hand them back to the system.
+    if (freed >= kTrimAfterBytes) ReturnFreedMemory();
 }
 
 void LinkerPool::onSocketError(int index, quint64 generation, QAbstractSocket::SocketError error) {
@@ -133,8 +147,11 @@ void LinkerPool::DropConnection(int index) {
     Linker& l = *m_slots[size_t(index)];
     bool wasCounted = l.counted;
     l.counted = false; // before close(): the disconnected signal it emits must not count again
-    l.queued.clear();
-    if (l.socket) l.socket->abort();
+    if (l.socket) {
+        l.socket->flush(); // a refusal written just before goes out first
+        l.socket->abort();
+    }
+    releaseBuffers(index);
     if (wasCounted) {
         --m_connectedCount;
         m_hooks.connectedCountChanged(m_connectedCount);

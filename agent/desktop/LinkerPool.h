@@ -25,6 +25,14 @@ class LinkerPool : public QObject {
     // The slot array never grows past 16-bit indices 0..32767; a request finding every slot busy is
     // closed at once and not counted.
     static constexpr int kMaxSlots = 32768;
+    // Connections the system queues before the agent takes them: a page opening many at once (or
+    // many pages at once) is not turned away.
+    static constexpr int kListenBacklog = 4096;
+    // Bytes a connection may have read but not yet taken while the agent is busy with its last
+    // message; beyond that the peer waits (TCP flow control) instead of filling memory.
+    static constexpr qint64 kSocketReadBuffer = 1024 * 1024;
+    // Freeing this much at once is worth giving the pages back to the system.
+    static constexpr std::size_t kTrimAfterBytes = 4 * 1024 * 1024;
 
     // The glue's I/O steps on a connection, and how a test makes one fail.
     enum class IoStep { Read, Write, LogWrite, Deliver };
@@ -84,6 +92,8 @@ class LinkerPool : public QObject {
     int takeSlot();
     bool busy(int index) const;
     void countDown(int index);
+    // The connection of a slot has ended: what it had buffered goes now.
+    void releaseBuffers(int index);
     bool runActions(int index, quint64 generation, const std::vector<mWSProtocol::WsAction>& actions);
     // Writes the whole frame or drops the connection; false when it was dropped.
     bool sendAll(int index, IoFault fault, const std::string& bytes);

@@ -1,5 +1,6 @@
 #include "agent/desktop/ServerPrintHost.h"
 
+#include "agent/desktop/FreedMemory.h"
 #include "agent/desktop/frmServer.h"
 #include "agent/reports/windows/frmDesign.h"
 #include "agent/reports/windows/frmPdfFile.h"
@@ -8,21 +9,11 @@
 
 #include <QScopeGuard>
 
-#include <malloc.h>
-
 namespace verolux {
 namespace {
 
 // A request text from this size on leaves enough behind to be worth handing back.
 constexpr std::size_t kLargeRequestBytes = 256 * 1024;
-
-// A large request leaves many small pieces (its parsed rows, its report's values) freed among
-// the allocator's pages; hand those pages back once the request is done with.
-void ReturnFreedMemory() {
-#ifdef __GLIBC__
-    malloc_trim(0);
-#endif
-}
 
 } // namespace
 

@@ -84,7 +84,21 @@ void traceFollowing(std::string_view rest, std::int64_t serial, std::vector<WsAc
 } // namespace
 
 void LinkerSession::reset() {
+    release(); // assigning a fresh session would keep the old buffers' capacity
     *this = LinkerSession();
+}
+
+std::size_t LinkerSession::release() {
+    std::size_t freed = 0;
+    for (std::string* buffer : {&m_request, &m_headerBytes, &m_payload, &m_pendingText}) {
+        freed += buffer->capacity();
+        std::string().swap(*buffer);
+    }
+    m_requestScan = 0;
+    m_inFrame = false;
+    m_frameGot = 0;
+    m_dropped = true;
+    return freed;
 }
 
 std::vector<WsAction> LinkerSession::feed(std::string_view arrival) {
@@ -102,7 +116,7 @@ std::vector<WsAction> LinkerSession::feed(std::string_view arrival) {
 }
 
 void LinkerSession::drop(std::vector<WsAction>& out, std::string_view why) {
-    m_dropped = true;
+    release();
     out.push_back({WsAction::Kind::Drop, std::string(why)});
 }
 
@@ -189,10 +203,21 @@ LinkerSession::Step LinkerSession::takeHeader(std::string_view data, std::size_t
         drop(out, ViolationText(r.violation));
         return Step::Dropped;
     }
+    if (messageBytesWith(r.header) > kMaxMessageBytes) {
+        drop(out, "message above the size limit");
+        return Step::Dropped;
+    }
     m_frame = r.header;
     m_inFrame = true;
     m_frameGot = 0;
     return Step::Complete;
+}
+
+std::size_t LinkerSession::messageBytesWith(const FrameHeader& h) const {
+    const auto payload = static_cast<std::size_t>(h.Payloadlen);
+    if (h.Opcode == opText && h.FIN) return payload; // a whole message in one frame
+    if (h.Opcode == opText || h.Opcode == opContin) return m_pendingText.size() + payload;
+    return 0; // control and binary frames are not kept
 }
 
 LinkerSession::Step LinkerSession::takePayload(std::string_view data, std::size_t& pos) {

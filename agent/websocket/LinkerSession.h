@@ -30,6 +30,10 @@ class LinkerSession {
     // The slot is given to a new connection.
     void reset();
 
+    // The connection has ended: the buffers of an unfinished message go at once, the record (its
+    // Handshaked flag) stays until the slot is given again. Returns the bytes freed.
+    std::size_t release();
+
     // All bytes of one data arrival.
     std::vector<WsAction> feed(std::string_view arrival);
 
@@ -41,6 +45,8 @@ class LinkerSession {
     void feedFrames(std::string_view data, std::vector<WsAction>& out);
     // Completes the header of the next frame from the held bytes and data[pos...].
     Step takeHeader(std::string_view data, std::size_t& pos, std::vector<WsAction>& out);
+    // The size of the message a frame belongs to once its payload is in.
+    std::size_t messageBytesWith(const FrameHeader& h) const;
     // Takes the payload bytes of the frame at hand that data[pos...] holds.
     Step takePayload(std::string_view data, std::size_t& pos);
     // Acts on a frame whose payload is complete; false when the connection is dropped.

@@ -299,9 +299,9 @@ TEST(Reassembly, TwoSessionsInterleaving) {
 }
 
 TEST(SessionMemory, HugeAnnouncedLengthIsNotReservedUpFront) {
-    // 2 GiB - 1 announced: the session allocates for what arrives, not for what is announced.
+    // 64 MiB announced: the session allocates for what arrives, not for what is announced.
     LinkerSession s = handshakenSession();
-    std::string head = hex("81 FF 00 00 00 00 7F FF FF FF 01 02 03 04");
+    const std::string head = hex("81 FF 00 00 00 00 04 00 00 00 01 02 03 04");
     const std::string chunk(64 * 1024, 'z');
     const std::size_t before = g_allocated;
     EXPECT_THAT(outcome(s.feed(head + std::string(1000, 'z'))), ElementsAre());
@@ -310,6 +310,24 @@ TEST(SessionMemory, HugeAnnouncedLengthIsNotReservedUpFront) {
         EXPECT_THAT(outcome(s.feed(chunk)), ElementsAre());
     // A growing buffer takes at most about twice what it holds, in total over its doublings.
     EXPECT_LT(g_allocated - before, 4u * 16 * chunk.size()) << "1 MiB arrived";
+}
+
+// The limit counts every fragment of a message; the frame that would pass it ends the connection as
+// soon as its header is in, before any of its bytes are kept. Control and binary frames are not kept.
+TEST(SessionMemory, MessageSizeLimit) {
+    const std::string key = " 37 FA 21 3D";
+    auto announce = [&](const char* head) { return hex(std::string(head) + key); }; // 64-bit length form
+    auto after = [](std::string stream) {
+        LinkerSession s = handshakenSession();
+        return outcome(s.feed(stream));
+    };
+    const V none, over{"drop: message above the size limit"};
+    EXPECT_EQ(after(announce("81 FF 00 00 00 00 04 00 00 00")), none) << "exactly 64 MiB";
+    EXPECT_EQ(after(announce("81 FF 00 00 00 00 04 00 00 01")), over);
+    const std::string first = text(std::string(1000, 'f'), opts(false));
+    EXPECT_EQ(after(first + announce("00 FF 00 00 00 00 03 FF FC 18")), none) << "1,000 + 64 MiB - 1,000";
+    EXPECT_EQ(after(first + announce("00 FF 00 00 00 00 03 FF FC 19")), over);
+    EXPECT_EQ(after(announce("82 FF 00 00 00 00 7F FF FF FF")), none) << "binary, 2 GiB - 1";
 }
 
 TEST(SessionMemory, DroppedSessionStaysDropped) {
