@@ -182,12 +182,17 @@ std::string ReplaceValue(std::string_view iniText, std::string_view section, std
         out.append(iniText.substr(0, last.end));
         if (last.end == last.begin + last.content.size()) // last line had no line ending
             out.append(eol);
+        else if (iniText[last.end - 1] == '\r') // a bare CR becomes CR LF, which every reader takes as one
+            out.append("\n");
         out.append(keyLine).append(eol);
         out.append(iniText.substr(last.end));
         return out;
     }
     out.append(iniText);
-    if (!out.empty() && out.back() != '\n' && out.back() != '\r') out.append(eol);
+    if (!out.empty() && out.back() == '\r')
+        out.append("\n");
+    else if (!out.empty() && out.back() != '\n')
+        out.append(eol);
     out.append("[").append(Trim(section)).append("]").append(eol);
     out.append(keyLine).append(eol);
     return out;

@@ -73,10 +73,12 @@ TEST(Replace, CreatesSectionAndFile) {
     EXPECT_EQ(out, "[A]\nx=1\n[B]\ny=2\n");
 }
 
-// A bare CR ends a line as CR LF does: a key added after it stands on a line of its own.
+// A bare CR ends a line as CR LF does; a key added after it stands on a line of its own, and the CR
+// it follows becomes CR LF, so no reader glues the two.
 TEST(Replace, BareCrEndsALine) {
     EXPECT_EQ(ReplaceValue("[AppInfo]\rWebsUrl=http://a\r", "AppInfo", "ShellVer", "1.0.0"),
-              "[AppInfo]\rWebsUrl=http://a\rShellVer=1.0.0\r\n");
+              "[AppInfo]\rWebsUrl=http://a\r\nShellVer=1.0.0\r\n");
+    EXPECT_EQ(ReplaceValue("[A]\rx=1\r", "B", "y", "2"), "[A]\rx=1\r\n[B]\r\ny=2\r\n");
     std::string out = ReplaceValue("[A]\rx=1\r", "Verolux", "Show", "1");
     EXPECT_EQ(LookupValue(out, "A", "x"), "1");
     EXPECT_EQ(LookupValue(out, "Verolux", "Show"), "1");
