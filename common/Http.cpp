@@ -30,7 +30,44 @@ struct SlistDeleter {
 using CurlPtr = std::unique_ptr<CURL, CurlDeleter>;
 using SlistPtr = std::unique_ptr<curl_slist, SlistDeleter>;
 
-CurlPtr NewHandle(const std::string& wireUrl, char* errorBuffer) {
+// Where an answer's body goes and how much of it may come: a file or a string.
+struct BodySink {
+    std::uint64_t maxBytes = 0;
+    std::uint64_t received = 0;
+    bool overLimit = false;
+    int fd = -1;
+    std::string* text = nullptr;
+};
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Returning less than it was given makes curl end the transfer, which is how a body past its limit
+// stops being read.
+size_t WriteBody(char* data, size_t size, size_t count, void* user) {
+    BodySink& sink = *static_cast<BodySink*>(user);
+    const std::size_t total = size * count;
+    const std::uint64_t room = sink.maxBytes - sink.received;
+    const std::size_t take = total <= room ? total : static_cast<std::size_t>(room);
+    if (sink.text) sink.text->append(data, take);
+    if (sink.fd >= 0 && !WriteAll(sink.fd, data, take)) return 0;
+    sink.received += take;
+    if (take < total) {
+        sink.overLimit = true;
+        return 0;
+    }
+    return total;
+}
+
+CurlPtr NewHandle(const std::string& wireUrl, char* errorBuffer, const TransferPace& pace, BodySink& sink) {
     GlobalInit();
     CurlPtr curl(curl_easy_init());
     if (!curl) throw HttpError("cannot create an HTTP handle");
@@ -39,11 +76,13 @@ CurlPtr NewHandle(const std::string& wireUrl, char* errorBuffer) {
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    // Less than one byte per second for 30 s, sending or receiving: the stalled call fails.
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, kStallTimeoutSeconds);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, pace.minBytesPerSecond);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, pace.slowSeconds);
+    curl_easy_setopt(c, CURLOPT_TIMEOUT, pace.totalSeconds);
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, WriteBody);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
     return curl;
 }
 
@@ -53,26 +92,28 @@ std::string Describe(CURLcode rc, const char* errorBuffer) {
     return text;
 }
 
-size_t AppendToString(char* data, size_t size, size_t count, void* user) {
-    static_cast<std::string*>(user)->append(data, size * count);
-    return size * count;
-}
-
-size_t WriteToFd(char* data, size_t size, size_t count, void* user) {
-    const int fd = *static_cast<int*>(user);
-    size_t total = size * count;
-    size_t done = 0;
-    while (done < total) {
-        ssize_t n = ::write(fd, data + done, total - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return 0; // makes curl fail the transfer
-        done += static_cast<size_t>(n);
-    }
-    return total;
-}
-
 bool IsUnreserved(unsigned char c) {
     return c > 0x20 && c < 0x7f && c != '"' && c != '<' && c != '>';
+}
+
+// GET with redirects into sink: true after a complete 2xx answer within the sink's limit.
+bool Get(const std::string& url, BodySink& sink, const TransferPace& pace) {
+    if (!IsHttpUrl(url)) return false;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    try {
+        CurlPtr curl = NewHandle(EncodeUrlForWire(url), errorBuffer, pace, sink);
+        CURL* c = curl.get();
+        curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(c, CURLOPT_MAXREDIRS, 20L);
+        // An announced length past the limit is refused before a byte of it is read.
+        curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sink.maxBytes));
+        long status = 0;
+        return curl_easy_perform(c) == CURLE_OK && !sink.overLimit &&
+               curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status >= 200 &&
+               status < 300;
+    } catch (const HttpError&) {
+        return false;
+    }
 }
 
 } // namespace
@@ -93,10 +134,14 @@ std::string EncodeUrlForWire(std::string_view url) {
     return out;
 }
 
-std::string PostJson(const std::string& url, std::string_view body) {
+std::string PostJson(const std::string& url, std::string_view body, std::size_t maxAnswerBytes,
+                     const TransferPace& pace) {
     char errorBuffer[CURL_ERROR_SIZE] = {};
-    const std::string wireUrl = EncodeUrlForWire(url);
-    CurlPtr curl = NewHandle(wireUrl, errorBuffer);
+    std::string answer;
+    BodySink sink;
+    sink.maxBytes = maxAnswerBytes;
+    sink.text = &answer;
+    CurlPtr curl = NewHandle(EncodeUrlForWire(url), errorBuffer, pace, sink);
     CURL* c = curl.get();
 
     // The one header the backend expects; curl's own Accept and Expect are dropped.
@@ -105,43 +150,29 @@ std::string PostJson(const std::string& url, std::string_view body) {
     raw = curl_slist_append(raw, "Expect:");
     SlistPtr headers(raw);
 
-    std::string answer;
     curl_easy_setopt(c, CURLOPT_POST, 1L);
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
     curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, AppendToString);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &answer);
 
     CURLcode rc = curl_easy_perform(c);
-    if (rc != CURLE_OK) throw HttpError("POST " + url + " failed: " + Describe(rc, errorBuffer));
+    // An answer cut at its limit is an answer: the backend got the request and began to reply.
+    if (rc != CURLE_OK && !(rc == CURLE_WRITE_ERROR && sink.overLimit))
+        throw HttpError("POST " + url + " failed: " + Describe(rc, errorBuffer));
     return answer;
 }
 
-bool DownloadToFile(const std::string& url, const std::filesystem::path& path, bool executable) {
+bool DownloadToFile(const std::string& url, const std::filesystem::path& path, std::uint64_t maxBytes,
+                    bool executable, const std::function<bool(int fd)>& accept, const TransferPace& pace) {
     if (!IsHttpUrl(url)) return false;
 
     const Replacement replacement = BeginReplacement(path);
-    int fd = replacement.fd;
-    if (fd < 0) return false;
-
-    char errorBuffer[CURL_ERROR_SIZE] = {};
-    bool ok = false;
-    try {
-        CurlPtr curl = NewHandle(EncodeUrlForWire(url), errorBuffer);
-        CURL* c = curl.get();
-        curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(c, CURLOPT_MAXREDIRS, 20L);
-        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, WriteToFd);
-        curl_easy_setopt(c, CURLOPT_WRITEDATA, &fd);
-        long status = 0;
-        if (curl_easy_perform(c) == CURLE_OK &&
-            curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK)
-            ok = status >= 200 && status < 300;
-    } catch (const HttpError&) {
-        ok = false;
-    }
-
+    if (replacement.fd < 0) return false;
+    BodySink sink;
+    sink.maxBytes = maxBytes;
+    sink.fd = replacement.fd;
+    bool ok = Get(url, sink, pace) && ::fsync(replacement.fd) == 0;
+    if (ok && accept) ok = accept(replacement.fd);
     if (ok) {
         struct stat old {};
         mode_t mode = 0644;
@@ -151,9 +182,18 @@ bool DownloadToFile(const std::string& url, const std::filesystem::path& path, b
             mode = 0755;
         if (executable) // execute wherever it may be read
             mode |= (mode & 0444) >> 2;
-        ok = ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+        ok = ::fchmod(replacement.fd, mode) == 0;
     }
     return CommitReplacement(replacement, ok, path);
+}
+
+bool DownloadToString(const std::string& url, std::size_t maxBytes, std::string& body,
+                      const TransferPace& pace) {
+    body.clear();
+    BodySink sink;
+    sink.maxBytes = maxBytes;
+    sink.text = &body;
+    return Get(url, sink, pace);
 }
 
 } // namespace verolux

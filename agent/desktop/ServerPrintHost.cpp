@@ -22,7 +22,7 @@ ServerPrintHost::ServerPrintHost(frmServer& window)
                             TemplateFolder(window.programFolder()), window.settings(),
                             [this](std::string_view line) { AddLog(line); },
                             [](const std::string& url, const std::filesystem::path& path) {
-                                return DownloadToFile(url, path);
+                                return DownloadToFile(url, path, kMaxTemplateBytes);
                             }) {}
 
 ServerPrintHost::~ServerPrintHost() {

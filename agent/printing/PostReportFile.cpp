@@ -31,7 +31,7 @@ std::string TemplateUploadBody(std::string_view base64, std::string_view reportI
 void PostReportFile(const std::filesystem::path& filePath, const std::string& address,
                     const std::string& reportId) {
     std::string body = ReportFileBody(modBase64::EncodeFile(filePath), reportId);
-    PostJson(address, body);
+    PostJson(address, body, /*maxAnswerBytes=*/0); // the answer is not read
 }
 
 } // namespace verolux

@@ -2,13 +2,17 @@
 
 // A loopback HTTP server that answers each connection with the next canned reply, byte for byte,
 // and keeps the raw requests it got: for tests of how the client behaves on answers a real server
-// would rarely give (cut bodies, redirects to other schemes).
+// would rarely give (cut bodies, redirects to other schemes). With bytesPerTick it trickles each reply,
+// that many bytes every 100 ms, until the client goes away.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -18,7 +22,8 @@ namespace testsupport {
 
 class CannedServer {
   public:
-    explicit CannedServer(std::vector<std::string> replies) : m_replies(std::move(replies)) {
+    explicit CannedServer(std::vector<std::string> replies, std::size_t bytesPerTick = 0)
+        : m_replies(std::move(replies)), m_bytesPerTick(bytesPerTick) {
         m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
@@ -31,6 +36,7 @@ class CannedServer {
         m_thread = std::thread([this] { serve(); });
     }
     ~CannedServer() {
+        m_stop = true;
         ::shutdown(m_listen, SHUT_RDWR);
         ::close(m_listen);
         m_thread.join();
@@ -55,10 +61,13 @@ class CannedServer {
                 m_requests.push_back(request);
             }
             std::size_t sent = 0;
-            while (sent < reply.size()) {
-                ssize_t n = ::send(fd, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
+            while (sent < reply.size() && !m_stop) {
+                const std::size_t part =
+                    m_bytesPerTick ? std::min(m_bytesPerTick, reply.size() - sent) : reply.size() - sent;
+                ssize_t n = ::send(fd, reply.data() + sent, part, MSG_NOSIGNAL);
                 if (n <= 0) break;
                 sent += static_cast<std::size_t>(n);
+                if (m_bytesPerTick) std::this_thread::sleep_for(std::chrono::milliseconds(100));
             }
             ::shutdown(fd, SHUT_WR);
             char sink[256];
@@ -89,6 +98,8 @@ class CannedServer {
     }
 
     std::vector<std::string> m_replies;
+    std::size_t m_bytesPerTick;
+    std::atomic<bool> m_stop{false};
     int m_listen = -1;
     int m_port = 0;
     std::thread m_thread;

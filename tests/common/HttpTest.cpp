@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <fstream>
 
 using testsupport::CannedServer;
@@ -68,32 +69,39 @@ TEST_F(HttpTest, PostToClosedPortThrows) {
     EXPECT_THROW(verolux::PostJson("file:///etc/passwd", "{}"), verolux::HttpError);
 }
 
+// Each failure leaves the old file: an error status, a body cut short, a redirect to another scheme,
+// a body past the limit whether its length is announced or not.
 TEST_F(HttpTest, DownloadReplacesOnlyAfterCompleteSuccess) {
     const fs::path target = file("t.grf", "old");
     CannedServer moved({Reply("200 OK", "new content")});
     const std::vector<std::string> failures = {
         Reply("404 Not Found", "<html>not found</html>"),
-        "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\nnew", // cut short
+        "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\nnew",
         Reply("302 Found", "", "Location: file:///etc/passwd\r\n"),
+        Reply("200 OK", std::string(21, 'x')),
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n15\r\n" +
+            std::string(21, 'x') + "\r\n0\r\n\r\n",
     };
     std::vector<std::string> replies = failures;
     replies.push_back(Reply("301 Moved Permanently", "", "Location: " + moved.url("/x") + "\r\n"));
     CannedServer server(replies);
     for (const auto& reply : failures) {
-        EXPECT_FALSE(verolux::DownloadToFile(server.url("/t.grf"), target)) << reply;
+        EXPECT_FALSE(verolux::DownloadToFile(server.url("/t.grf"), target, 20)) << reply;
         EXPECT_EQ(verolux::ReadWholeFile(target), "old");
     }
-    EXPECT_TRUE(verolux::DownloadToFile(server.url("/t.grf"), target));
+    EXPECT_TRUE(verolux::DownloadToFile(server.url("/t.grf"), target, 20));
     EXPECT_EQ(verolux::ReadWholeFile(target), "new content");
     EXPECT_EQ(names(), std::vector<std::string>{"t.grf"});
 }
 
-TEST_F(HttpTest, DownloadRefusesOtherSchemesAndMissingFolders) {
-    EXPECT_FALSE(verolux::DownloadToFile("file:///etc/hostname", file("h")));
-    EXPECT_FALSE(verolux::DownloadToFile("ftp://127.0.0.1/x", file("h")));
+TEST_F(HttpTest, DownloadRefusesOtherSchemesMissingFoldersAndWhatAcceptRefuses) {
+    EXPECT_FALSE(verolux::DownloadToFile("file:///etc/hostname", file("h"), 100));
+    EXPECT_FALSE(verolux::DownloadToFile("ftp://127.0.0.1/x", file("h"), 100));
     EXPECT_FALSE(fs::exists(file("h")));
-    CannedServer server({Reply("200 OK", "x")});
-    EXPECT_FALSE(verolux::DownloadToFile(server.url("/x"), m_dir / "no-such-folder" / "x"));
+    CannedServer server({Reply("200 OK", "x"), Reply("200 OK", "refused")});
+    EXPECT_FALSE(verolux::DownloadToFile(server.url("/x"), m_dir / "no-such-folder" / "x", 100));
+    EXPECT_FALSE(verolux::DownloadToFile(server.url("/x"), file("h"), 100, false, [](int) { return false; }));
+    EXPECT_TRUE(names().empty());
 }
 
 TEST_F(HttpTest, DownloadKeepsOrGrantsRunPermission) {
@@ -101,12 +109,43 @@ TEST_F(HttpTest, DownloadKeepsOrGrantsRunPermission) {
         {Reply("200 OK", "#!/bin/sh\n"), Reply("200 OK", "#!/bin/sh\n"), Reply("200 OK", "data")});
     fs::path existing = file("Verolux", "old");
     ::chmod(existing.c_str(), 0750);
-    EXPECT_TRUE(verolux::DownloadToFile(server.url("/a"), existing, true));
+    EXPECT_TRUE(verolux::DownloadToFile(server.url("/a"), existing, 100, true));
     EXPECT_EQ(Mode(existing), 0750);
-    EXPECT_TRUE(verolux::DownloadToFile(server.url("/b"), file("Kestrane"), true));
+    EXPECT_TRUE(verolux::DownloadToFile(server.url("/b"), file("Kestrane"), 100, true));
     EXPECT_EQ(Mode(file("Kestrane")), 0755);
-    EXPECT_TRUE(verolux::DownloadToFile(server.url("/c"), file("plain.grf"), false));
+    EXPECT_TRUE(verolux::DownloadToFile(server.url("/c"), file("plain.grf"), 100, false));
     EXPECT_EQ(Mode(file("plain.grf")), 0644);
+}
+
+// A 1 GB answer is read only as far as the caller needs; the rest never crosses the wire.
+TEST_F(HttpTest, AnswerIsReadOnlyUpToItsLimit) {
+    const std::string huge =
+        "HTTP/1.1 200 OK\r\nContent-Length: 1000000000\r\n\r\n" + std::string(2 << 20, 'a');
+    CannedServer server({huge, huge});
+    EXPECT_EQ(verolux::PostJson(server.url("/upload"), "{}", 1024), std::string(1024, 'a'));
+    EXPECT_EQ(verolux::PostJson(server.url("/upload"), "{}", 0), "");
+}
+
+// Under 1 KiB/s for the slow time, or past the total time, fails; short times keep the test quick.
+TEST_F(HttpTest, SlowOrEndlessTransfersFail) {
+    const verolux::TransferPace pace{1024, 2, 3};
+    const std::string body(1 << 20, 'b');
+    const std::string reply = Reply("200 OK", body);
+    struct Case {
+        const char* name;
+        std::size_t bytesPerTick; // every 100 ms
+    };
+    for (const Case c : {Case{"200 B/s", 20}, Case{"40 KiB/s, 25 s in all", 4096}}) {
+        CannedServer server({reply, reply}, c.bytesPerTick);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(
+            verolux::DownloadToFile(server.url("/t.grf"), file("t.grf"), body.size(), false, {}, pace))
+            << c.name;
+        EXPECT_THROW(verolux::PostJson(server.url("/upload"), "{}", body.size(), pace), verolux::HttpError)
+            << c.name;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15)) << c.name;
+    }
+    EXPECT_TRUE(names().empty());
 }
 
 TEST(WireUrl, NonAsciiIsPercentEncoded) {
