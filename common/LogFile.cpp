@@ -1,5 +1,9 @@
 #include "common/LogFile.h"
 
+#include "common/IniText.h"
+
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <stdexcept>
 
@@ -18,7 +22,13 @@ std::string GeneralDateTimeNow() {
     return GeneralDateTime(std::time(nullptr));
 }
 
-LogFile::LogFile(const std::filesystem::path& programFolder) : m_file(programFolder / "MyLog.txt") {}
+std::string LogExcerpt(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) return std::string(text);
+    return mINI::CutUtf8(text, maxBytes) + "... (" + std::to_string(text.size()) + " bytes)";
+}
+
+LogFile::LogFile(const std::filesystem::path& programFolder, std::uintmax_t maxBytes)
+    : m_file(programFolder / "MyLog.txt"), m_maxBytes(maxBytes) {}
 
 void LogFile::WriteLog(std::string_view message) const {
     WriteLines({message});
@@ -33,6 +43,16 @@ void LogFile::WriteLines(const std::vector<std::string_view>& messages) const {
     // One write call in append mode, so lines of two writers never interleave.
     std::FILE* f = std::fopen(m_file.c_str(), "ab");
     if (!f) throw std::runtime_error("cannot open " + m_file.string());
+    struct stat st {};
+    if (::fstat(::fileno(f), &st) == 0 && st.st_size > 0 &&
+        static_cast<std::uintmax_t>(st.st_size) + text.size() > m_maxBytes) {
+        std::fclose(f);
+        std::filesystem::path previous = m_file;
+        previous.replace_filename("MyLog.1.txt");
+        std::rename(m_file.c_str(), previous.c_str()); // when it fails, the file simply goes on growing
+        f = std::fopen(m_file.c_str(), "ab");
+        if (!f) throw std::runtime_error("cannot open " + m_file.string());
+    }
     bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
     ok = (std::fclose(f) == 0) && ok;
     if (!ok) throw std::runtime_error("cannot write " + m_file.string());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -12,10 +13,19 @@ namespace verolux {
 std::string GeneralDateTime(std::time_t when);
 std::string GeneralDateTimeNow();
 
-// MyLog.txt of the agent's program folder: only ever appended to, one CR LF line per entry.
+// Past this size MyLog.txt becomes MyLog.1.txt (replacing the one before) and a new file begins.
+inline constexpr std::uintmax_t kMaxLogBytes = 10u << 20;
+// A request written to the log for an error keeps this much of its text.
+inline constexpr std::size_t kMaxLoggedRequestBytes = 16u << 10;
+
+// text, or its first maxBytes (whole UTF-8 characters) followed by "... (N bytes)".
+std::string LogExcerpt(std::string_view text, std::size_t maxBytes = kMaxLoggedRequestBytes);
+
+// MyLog.txt of the agent's program folder: appended to, one CR LF line per entry, rotated once it
+// would grow past maxBytes.
 class LogFile {
   public:
-    explicit LogFile(const std::filesystem::path& programFolder);
+    explicit LogFile(const std::filesystem::path& programFolder, std::uintmax_t maxBytes = kMaxLogBytes);
 
     // Appends "<date time> <message>\r\n". Throws std::runtime_error when the file cannot be written,
     // so the calling procedure's own failure handling applies.
@@ -27,6 +37,7 @@ class LogFile {
 
   private:
     std::filesystem::path m_file;
+    std::uintmax_t m_maxBytes;
 };
 
 } // namespace verolux

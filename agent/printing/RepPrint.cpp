@@ -1,6 +1,7 @@
 #include "agent/printing/RepPrint.h"
 
 #include "agent/printing/PrintRequest.h"
+#include "common/LogFile.h"
 
 #include <exception>
 
@@ -13,7 +14,7 @@ void ErrorPath(PrintHost& host, const std::string& requestText, std::string_view
     line.append(description);
     host.AddLog(line);
     try {
-        host.WriteLog(requestText);
+        host.WriteLog(LogExcerpt(requestText)); // a request of any size, a log line of bounded size
     } catch (...) {
     }
     host.Reply(kRepPrintFailed);

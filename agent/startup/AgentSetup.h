@@ -11,6 +11,10 @@ class frmServer;
 // The agent's update check for the launcher (a failure of any kind is silent).
 void CheckLauncherUpdate(const mINI::Settings& settings, const std::filesystem::path& programFolder);
 
+// Removes the temporary files of downloads and settings writes that a killed agent left in the program
+// and template folders (files a live writer holds stay).
+void RemoveStaleTemporaryFiles(const std::filesystem::path& programFolder);
+
 // Connects the main window to the print pipeline.
 void InstallPrintProcedure(frmServer& window);
 

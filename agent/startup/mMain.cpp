@@ -64,6 +64,7 @@ int Main(int argc, char** argv) {
 
     // 5. Take up the request and load the main window hidden.
     settings.WriteIni(kVerolux, "Show", "0");
+    verolux::RemoveStaleTemporaryFiles(folder);
     ChooseHeadlessPlatformIfNeeded();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false); // the main window is hidden; only Exit ends us

@@ -87,6 +87,18 @@ class StartConditions(unittest.TestCase):
         second = self.start(folder)
         self.assertTrue(wait_port(second.port))
 
+    def test_temporary_files_left_by_a_killed_agent_are_removed(self):
+        folder = temp_folder(self)
+        report = os.path.join(folder, "report")
+        os.makedirs(report)
+        write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}})
+        stale = [os.path.join(folder, ".MyIni.ini.a1B2c3"), os.path.join(report, ".t.grf.Zz9Yy8")]
+        kept = [os.path.join(folder, ".keep"), os.path.join(report, "t.grf")]
+        for path in stale + kept:
+            open(path, "w").close()
+        self.assertTrue(wait_port(self.start(folder).port))
+        self.assertEqual([False, False, True, True], [os.path.exists(p) for p in stale + kept])
+
     def test_backend_url_written_only_when_empty(self):
         folder = temp_folder(self)
         write_ini(folder, {"AppInfo": {"WebsUrl": "not a url at all"}})

@@ -89,6 +89,50 @@ TEST_F(Folder, LogLinesAreStampedAndAppended) {
     EXPECT_EQ(messages, (std::vector<std::string>{"更新文件：t.grf", "second"}));
 }
 
+// Rotated when a write would pass the limit: the older lines move to MyLog.1.txt, replacing the one
+// before; a single entry longer than the limit still gets written whole.
+TEST_F(Folder, LogIsRotatedPastItsLimit) {
+    const verolux::LogFile log(m_dir, 100); // a stamped line is 20 to 22 bytes longer than its message
+    auto log0 = [&] { return verolux::ReadWholeFile(m_dir / "MyLog.txt"); };
+    auto log1 = [&] { return verolux::ReadWholeFile(m_dir / "MyLog.1.txt"); };
+    log.WriteLog(std::string(50, 'a'));
+    log.WriteLog("b");
+    EXPECT_FALSE(fs::exists(m_dir / "MyLog.1.txt"));
+    log.WriteLog("c"); // 50 + 1 + 1 and three stamps: past 100
+    EXPECT_NE(log1().find(std::string(50, 'a')), std::string::npos);
+    EXPECT_NE(log1().find(" b\r\n"), std::string::npos);
+    EXPECT_EQ(log0().substr(log0().size() - 4), " c\r\n");
+    log.WriteLines({std::string(200, 'd'), "e"});
+    EXPECT_EQ(log1().substr(log1().size() - 4), " c\r\n");
+    EXPECT_NE(log0().find(std::string(200, 'd')), std::string::npos);
+}
+
+TEST(LogExcerpt, CutsLongTextsAndNotesTheirSize) {
+    EXPECT_EQ(verolux::LogExcerpt("abc", 3), "abc");
+    EXPECT_EQ(verolux::LogExcerpt("abcd", 3), "abc... (4 bytes)");
+    EXPECT_EQ(verolux::LogExcerpt("a报表", 3), "a... (7 bytes)"); // whole characters only
+    const std::string request(100000, 'r');
+    EXPECT_EQ(verolux::LogExcerpt(request).size(), verolux::kMaxLoggedRequestBytes + 18);
+}
+
+// Temporary files of replacements that nobody holds are left-overs of a killed program.
+TEST_F(Folder, StaleTemporariesGoLiveOnesStay) {
+    const fs::path report = m_dir / "report";
+    fs::create_directories(report);
+    for (const fs::path& p : {m_dir / ".MyIni.ini.Ab12Cd", report / ".orders.grf.XyZ123", m_dir / ".keep.txt",
+                              m_dir / ".Verolux.12345", report / "orders.grf"})
+        verolux::ReplaceFileAtomically(p, "x");
+    const verolux::Replacement live = verolux::BeginReplacement(m_dir / "Verolux");
+    ASSERT_GE(live.fd, 0);
+    EXPECT_EQ(verolux::RemoveStaleTemporaries(m_dir) + verolux::RemoveStaleTemporaries(report), 2);
+    EXPECT_FALSE(fs::exists(m_dir / ".MyIni.ini.Ab12Cd"));
+    EXPECT_FALSE(fs::exists(report / ".orders.grf.XyZ123"));
+    for (const fs::path& p :
+         {m_dir / ".keep.txt", m_dir / ".Verolux.12345", report / "orders.grf", fs::path(live.temporary)})
+        EXPECT_TRUE(fs::exists(p)) << p;
+    EXPECT_TRUE(verolux::CommitReplacement(live, true, m_dir / "Verolux"));
+}
+
 TEST_F(Folder, AgentLockIsFoundOnlyWhileHeldWithTheCaption) {
     const std::string caption = verolux::AgentCaption("1.2.3");
     EXPECT_EQ(caption, "Web报表服务端 (1.2.3)");
