@@ -2,9 +2,10 @@
 
 #include "common/Http.h"
 #include "common/JsonReader.h"
-#include "common/SafeNames.h"
+#include "common/UpdateSignature.h"
 
 #include <exception>
+#include <functional>
 
 namespace mINI {
 
@@ -27,6 +28,10 @@ std::string UpdateQueryUrl(std::string_view websUrl, std::string_view kind, std:
     return url;
 }
 
+bool IsProgramFileName(std::string_view file) {
+    return file == kAgentProgram || file == kLauncherProgram;
+}
+
 void CheckUpdate(const Settings& settings, const std::filesystem::path& programFolder, std::string_view key,
                  std::string_view kind, std::string_view current) {
     try {
@@ -35,12 +40,21 @@ void CheckUpdate(const Settings& settings, const std::filesystem::path& programF
         const verolux::JsonDocument doc = verolux::JsonDocument::Parse(answer);
         const std::string ver = doc.requiredText("ver");
         if (ver.empty()) return;
-        settings.WriteIni("AppInfo", key, ver); // before the download, as the other program expects
         const std::string url = doc.requiredText("url");
         const std::string file = doc.requiredText("file");
-        // A backend answer never writes outside the program folder.
-        if (!verolux::IsPlainFileName(file)) return;
-        verolux::DownloadToFile(url, programFolder / file, /*executable=*/true);
+        // Only the two program files: an answer naming MyIni.ini or anything else changes nothing.
+        if (!IsProgramFileName(file)) return;
+        settings.WriteIni("AppInfo", key, ver); // before the download, as the other program expects
+
+        const std::string updateKey = settings.ReadIni("AppInfo", "UpdateKey");
+        std::string signature;
+        std::function<bool(int)> signedByKey;
+        if (!updateKey.empty()) {
+            if (!verolux::DownloadToString(url + ".sig", verolux::kMaxSignatureBytes, signature)) return;
+            signedByKey = [&](int fd) { return verolux::VerifyFileSignature(fd, signature, updateKey); };
+        }
+        verolux::DownloadToFile(url, programFolder / file, verolux::kMaxProgramFileBytes, /*executable=*/true,
+                                signedByKey);
     } catch (const std::exception&) {
         // Silent by design: start-up goes on whatever happened here.
     }

@@ -21,10 +21,16 @@ std::string EnsureWebsUrl(const Settings& settings);
 // WebsUrl + "/basedata/v1/update/getLastUpdate/" + kind + "※" + current.
 std::string UpdateQueryUrl(std::string_view websUrl, std::string_view kind, std::string_view current);
 
-// Asks the backend for the latest release of the other program. A non-empty `ver` in the answer is
-// written to [AppInfo] key first, then `url` is downloaded to programFolder/`file` (a plain file name
-// only; the file is replaced only after a complete 2xx answer and keeps or gets its run permission).
-// Every failure is silent; the download's outcome is not looked at.
+// The program files an update may replace; no other name in an update answer is written.
+inline constexpr std::string_view kAgentProgram = "Verolux";
+inline constexpr std::string_view kLauncherProgram = "Kestrane";
+bool IsProgramFileName(std::string_view file);
+
+// Asks the backend for the latest release of the other program. An answer with a non-empty `ver` and a
+// `file` that is one of the two program files has its version written to [AppInfo] key first; then
+// `url` is downloaded to programFolder/`file` (replaced only after a complete 2xx answer, with its run
+// permission). With [AppInfo] UpdateKey set, the file is installed only when url + ".sig" holds that
+// key's valid signature of it. Every failure is silent; the download's outcome is not looked at.
 void CheckUpdate(const Settings& settings, const std::filesystem::path& programFolder, std::string_view key,
                  std::string_view kind, std::string_view current);
 

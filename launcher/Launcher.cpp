@@ -42,7 +42,7 @@ int RunLauncher(const std::filesystem::path& programFolder, std::ostream& err) {
     // The caption is the one of the version read before the check.
     if (verolux::FindAgentWindow(programFolder, verolux::AgentCaption(printVer))) return 0;
 
-    const std::filesystem::path agent = programFolder / "Verolux";
+    const std::filesystem::path agent = programFolder / mINI::kAgentProgram;
     std::error_code ec;
     if (std::filesystem::is_regular_file(agent, ec)) {
         settings.WriteIni("Verolux", "Show", "1");

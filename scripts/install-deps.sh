@@ -14,7 +14,7 @@ TEST_PKGS=(
   cups cups-client cups-bsd printer-driver-cups-pdf
   poppler-utils xvfb xauth imagemagick x11-utils
   chromium nodejs node-ws python3 python3-websockets python3-reportlab
-  wkhtmltopdf curl procps psmisc
+  wkhtmltopdf curl procps psmisc openssl
 )
 
 DEMO_PKGS=(python3 python3-websockets)

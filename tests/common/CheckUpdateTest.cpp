@@ -7,6 +7,8 @@
 #include "common/TextFile.h"
 
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -102,11 +104,72 @@ TEST_F(CheckUpdateTest, FailedDownloadKeepsTheOldFileButNotTheOldVersion) {
             << e.path();
 }
 
-TEST_F(CheckUpdateTest, FileNamesOutsideTheFolderAreIgnored) {
+// Only the two program files: an answer naming the settings, the log or anything else changes nothing.
+TEST_F(CheckUpdateTest, OnlyTheProgramFilesAreWritten) {
     CannedServer files({Ok("x")});
-    for (const char* file : {"../escaped", "/tmp/escaped", "sub/escaped", "..", ""})
+    for (const char* file : {"MyIni.ini", "MyLog.txt", "Verolux.lock", "report", "verolux", "../Verolux", ""})
         check(Answer("2.0.0", files.url("/Verolux"), file));
+    EXPECT_EQ(version(), "");
     EXPECT_TRUE(files.requests().empty());
+}
+
+// An Ed25519 key of the test's own, as an administrator would make one with openssl.
+class SigningKey {
+  public:
+    SigningKey() : m_key(EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519")) {}
+    ~SigningKey() { EVP_PKEY_free(m_key); }
+    SigningKey(const SigningKey&) = delete;
+    SigningKey& operator=(const SigningKey&) = delete;
+
+    // Base64 of the DER public key: the middle line of "openssl pkey -pubout".
+    std::string publicKey() const {
+        unsigned char* der = nullptr;
+        const int n = i2d_PUBKEY(m_key, &der);
+        std::string text(4 * ((n + 2) / 3) + 1, '\0');
+        text.resize(EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), der, n));
+        OPENSSL_free(der);
+        return text;
+    }
+    std::string sign(const std::string& data) const {
+        std::string signature(64, '\0');
+        std::size_t size = signature.size();
+        EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+        EVP_DigestSignInit(ctx, nullptr, nullptr, nullptr, m_key);
+        EVP_DigestSign(ctx, reinterpret_cast<unsigned char*>(signature.data()), &size,
+                       reinterpret_cast<const unsigned char*>(data.data()), data.size());
+        EVP_MD_CTX_free(ctx);
+        return signature;
+    }
+
+  private:
+    EVP_PKEY* m_key;
+};
+
+// With an update key the new file is installed only with its valid signature at url + ".sig".
+TEST_F(CheckUpdateTest, WithAnUpdateKeyOnlySignedFilesAreInstalled) {
+    const SigningKey key, otherKey;
+    const std::string release = "#!/bin/sh\necho signed agent\n";
+    struct Case {
+        const char* name;
+        std::string keyText;
+        std::string sigReply;
+        bool installed;
+    };
+    const Case cases[] = {
+        {"signed", key.publicKey(), Ok(key.sign(release)), true},
+        {"signedByAnotherKey", key.publicKey(), Ok(otherKey.sign(release)), false},
+        {"signatureOfOtherContent", key.publicKey(), Ok(key.sign(release + " ")), false},
+        {"noSignature", key.publicKey(), Ok("not found", "404 Not Found"), false},
+        {"keyUnreadable", "not a key", Ok(key.sign(release)), false},
+    };
+    for (const Case& c : cases) {
+        writeAgent("old agent");
+        m_settings.WriteIni("AppInfo", "UpdateKey", c.keyText);
+        CannedServer files({c.sigReply, Ok(release)});
+        check(Answer("2.0.0", files.url("/Verolux"), "Verolux"));
+        EXPECT_EQ(agentFile(), c.installed ? release : "old agent") << c.name;
+        EXPECT_EQ(files.requests().at(0).rfind("GET /Verolux.sig ", 0), 0u) << c.name;
+    }
 }
 
 TEST(WebsUrl, DefaultIsHttpsAndWrittenOnlyWhenEmpty) {
