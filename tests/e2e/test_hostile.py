@@ -1,0 +1,98 @@
+#!/usr/bin/python3
+"""Hostile requests and slow peers against the real agent: it answers as usual, within its bounds, and
+goes on serving the other pages.
+
+Run: VEROLUX_BIN_DIR=build/bin /usr/bin/python3 tests/e2e/test_hostile.py -v
+"""
+import os
+import socket
+import threading
+import time
+import unittest
+
+from harness import FAILED, NOT_FOUND, AgentCase, make_request, read_bytes, unique
+
+
+class TrickleServer:
+    """Answers every GET with a 200 whose body comes at 2 bytes a second, until the client leaves."""
+
+    def __init__(self):
+        self.sock = socket.create_server(("127.0.0.1", 0))
+        self.url = "http://127.0.0.1:%d/" % self.sock.getsockname()[1]
+        self.stopped = threading.Event()
+        threading.Thread(target=self.serve, daemon=True).start()
+
+    def serve(self):
+        while not self.stopped.is_set():
+            try:
+                conn, _ = self.sock.accept()
+            except OSError:
+                return
+            with conn:
+                conn.recv(65536)
+                try:
+                    conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n")
+                    while not self.stopped.wait(0.5):
+                        conn.sendall(b"x")
+                except OSError:
+                    pass  # the agent gave up
+
+    def stop(self):
+        self.stopped.set()
+        self.sock.close()
+
+
+class HostilePeers(AgentCase):
+    def test_deeply_nested_request_gets_the_error_reply(self):
+        # 80,000 nested arrays, 160 KB: refused like any unreadable request, cut short in the log.
+        text = '{"repdata":' + "[" * 80000 + "]" * 80000 + "}"
+        self.send(text)
+        self.expect_reply(FAILED)
+        self.assertIn("... (%d bytes)" % len(text.encode()), self.agent.log_file())
+        self.send_pdf(make_request(self.backend, "orders.grf"))
+
+    def test_trickling_template_server_fails_within_the_bound(self):
+        # Under 1 KiB/s for 30 s ends the download; the page that asked next is served after it.
+        trickle = TrickleServer()
+        self.addCleanup(trickle.stop)
+        name = unique("trickle") + ".grf"
+        start = time.time()
+        self.send(make_request(self.backend, name, reporturl=trickle.url + name))
+        served = make_request(self.backend, "orders.grf")
+        self.send(served, client=1)
+        self.expect_reply(NOT_FOUND + name, timeout=60)
+        self.assertLess(time.time() - start, 45)
+        self.assertIsNotNone(self.backend.wait_upload(served["reportId"], 30))
+        self.assertEqual([], [f for f in os.listdir(self.agent.report_dir) if name in f], "no temporary file stays")
+
+    def test_template_past_its_size_limit_is_refused(self):
+        name = unique("huge") + ".grf"
+        with open(os.path.join(self.backend.templates, name), "wb") as f:
+            f.truncate((64 << 20) + 1)
+        self.send(make_request(self.backend, name))
+        self.expect_reply(NOT_FOUND + name)
+        self.assertEqual([], [f for f in os.listdir(self.agent.report_dir) if name in f])
+
+    def test_log_is_rotated_past_its_limit(self):
+        log = os.path.join(self.folder, "MyLog.txt")
+        with open(log, "ab") as f:
+            f.write(b"old line\r\n" * (1 << 20))  # 10 MiB
+        self.send("{not json")
+        self.expect_reply(FAILED)
+        self.assertTrue(read_bytes(os.path.join(self.folder, "MyLog.1.txt")).endswith(b"old line\r\n"))
+        self.assertLess(os.path.getsize(log), 1 << 20)
+        self.assertIn("{not json", self.agent.log_file())
+
+    def test_source_url_ending_in_a_bracket_is_recorded_once(self):
+        # "[x].grf=http://…?a=[1]" is a key line, not a section: the second request downloads nothing.
+        name = self.backend.add_template("[x]" + unique("bracket") + ".grf")
+        url = self.backend.template_url(name) + "?a=[1]"
+        for _ in range(2):
+            self.send_pdf(make_request(self.backend, name, reporturl=url))
+        self.assertEqual(1, self.backend.downloads(name))
+        lines = read_bytes(os.path.join(self.folder, "MyIni.ini")).decode("utf-8").splitlines()
+        self.assertEqual(1, sum(1 for line in lines if line.startswith(name + "=")))
+
+
+if __name__ == "__main__":
+    unittest.main()
