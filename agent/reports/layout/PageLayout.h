@@ -12,10 +12,7 @@ namespace verolux::reports {
 // One positioned thing on a page, in mm from the paper's top-left corner. Kept small: a 32,767-row
 // report has a few hundred thousand of these.
 struct PageItem {
-    static constexpr uint8_t kPageCountPending = 1; // text holds '\x01' for the page count until pass two
-
     ItemKind kind = ItemKind::Text;
-    uint8_t flags = 0;
     int32_t style = 0;
     float x = 0, y = 0, w = 0, h = 0;
     uint32_t textOffset = 0, textLength = 0; // into Page::text; lines separated by '\n'

@@ -81,82 +81,120 @@ size_t nextToken(std::string_view s, size_t i) {
     return j;
 }
 
-void wrapParagraph(std::string_view para, double width, int style, TextMeasurer& m, std::string& out,
-                   int& lines) {
-    if (para.empty() || m.textWidth(style, para) <= width) {
-        out.append(para);
-        ++lines;
-        return;
+// Wraps one paragraph after another into `out`, moving the marks along with the text they stand in.
+// Linear in the length of the text: every character is decoded and measured a bounded number of times.
+class Wrapper {
+  public:
+    Wrapper(std::string_view text, double width, int style, TextMeasurer& m, std::string& out,
+            std::vector<uint32_t>* marks)
+        : m_text(text), m_width(width), m_style(style), m_m(m), m_out(out), m_base(out.size()),
+          m_marks(marks) {}
+
+    int run() {
+        size_t start = 0;
+        for (;;) {
+            const size_t nl = m_text.find('\n', start);
+            const size_t end = nl == std::string_view::npos ? m_text.size() : nl;
+            if (m_lines > 0) m_out += '\n';
+            paragraph(start, end);
+            if (nl == std::string_view::npos) break;
+            start = nl + 1;
+        }
+        if (m_marks)
+            for (; m_mark < m_marks->size(); ++m_mark)
+                (*m_marks)[m_mark] = static_cast<uint32_t>(m_out.size() - m_base);
+        return m_lines;
     }
-    size_t lineStart = 0;
-    double lineWidth = 0;
-    auto emit = [&](size_t end) {
-        std::string_view l = para.substr(lineStart, end - lineStart);
-        while (!l.empty() && l.back() == ' ')
-            l.remove_suffix(1);
-        if (lines > 0 || !out.empty()) out += '\n';
-        out.append(l);
-        ++lines;
-    };
-    size_t i = 0;
-    while (i < para.size()) {
-        size_t end = nextToken(para, i);
-        std::string_view tok = para.substr(i, end - i);
-        bool blank = tok.front() == ' ';
-        if (blank && i == lineStart) { // blanks at the start of a wrapped line are dropped
-            lineStart = i = end;
-            continue;
+
+  private:
+    // Appends text[from, to) as it stands; a mark up to `to` lands in it (one in dropped blanks before
+    // `from` at its start), so a mark stays with the word before it.
+    void copy(size_t from, size_t to) {
+        const size_t at = m_out.size() - m_base;
+        if (m_marks) {
+            auto& marks = *m_marks;
+            for (; m_mark < marks.size() && marks[m_mark] <= to; ++m_mark)
+                marks[m_mark] = static_cast<uint32_t>(at + (marks[m_mark] > from ? marks[m_mark] - from : 0));
         }
-        double w = m.textWidth(style, tok);
-        if (lineWidth + w <= width || blank) {
-            lineWidth += w;
-            i = end;
-            continue;
-        }
-        if (i > lineStart) { // break before this token
-            emit(i);
-            lineStart = i;
-            lineWidth = 0;
-            continue;
-        }
-        // A single token wider than the line: cut it between characters.
-        size_t j = i;
-        double acc = 0;
-        while (j < end) {
-            uint32_t cp;
-            size_t n = decode(para, j, cp);
-            double cw = m.textWidth(style, para.substr(j, n));
-            if (acc + cw > width && j > i) break;
-            acc += cw;
-            j += n;
-        }
-        emit(j);
-        lineStart = i = j;
-        lineWidth = 0;
+        m_out.append(m_text.substr(from, to - from));
     }
-    if (lineStart < para.size()) emit(para.size());
-}
+
+    // A line from `start` to `end`, without the blanks at its end.
+    void line(size_t start, size_t end) {
+        while (end > start && m_text[end - 1] == ' ')
+            --end;
+        if (m_lineInParagraph++ > 0) m_out += '\n';
+        copy(start, end);
+        ++m_lines;
+    }
+
+    void paragraph(size_t begin, size_t end) {
+        m_lineInParagraph = 0;
+        const std::string_view para = m_text.substr(begin, end - begin);
+        if (para.empty() || m_m.textWidth(m_style, para) <= m_width) {
+            copy(begin, end);
+            ++m_lines;
+            return;
+        }
+        size_t lineStart = begin;
+        double lineWidth = 0;
+        for (size_t i = begin; i < end;) {
+            const size_t tokenEnd = begin + nextToken(para, i - begin);
+            const std::string_view token = m_text.substr(i, tokenEnd - i);
+            const bool blank = token.front() == ' ';
+            if (blank && i == lineStart) { // blanks at the start of a wrapped line are dropped
+                lineStart = i = tokenEnd;
+                continue;
+            }
+            const double w = m_m.textWidth(m_style, token);
+            if (lineWidth + w <= m_width || blank) {
+                lineWidth += w;
+                i = tokenEnd;
+                continue;
+            }
+            if (i > lineStart) { // break before this token
+                line(lineStart, i);
+                lineStart = i;
+                lineWidth = 0;
+                continue;
+            }
+            // A single token wider than a line: cut it between characters, as often as it takes; what is
+            // left of it begins the next line.
+            double acc = 0;
+            for (size_t j = i; j < tokenEnd;) {
+                uint32_t cp;
+                const size_t n = decode(m_text, j, cp);
+                const double cw = m_m.textWidth(m_style, m_text.substr(j, n));
+                if (acc + cw > m_width && j > lineStart) {
+                    line(lineStart, j);
+                    lineStart = j;
+                    acc = 0;
+                }
+                acc += cw;
+                j += n;
+            }
+            lineWidth = acc;
+            i = tokenEnd;
+        }
+        if (lineStart < end) line(lineStart, end);
+    }
+
+    std::string_view m_text;
+    double m_width;
+    int m_style;
+    TextMeasurer& m_m;
+    std::string& m_out;
+    size_t m_base;
+    std::vector<uint32_t>* m_marks;
+    size_t m_mark = 0;
+    int m_lines = 0, m_lineInParagraph = 0;
+};
 
 } // namespace
 
-int WrapText(std::string_view text, double width, int style, TextMeasurer& measurer, std::string& out) {
-    int lines = 0;
-    size_t start = 0;
-    for (;;) {
-        size_t nl = text.find('\n', start);
-        std::string_view para =
-            text.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
-        if (lines > 0) out += '\n';
-        int before = lines;
-        std::string piece;
-        int n = 0;
-        wrapParagraph(para, width, style, measurer, piece, n);
-        out += piece;
-        lines = before + n;
-        if (nl == std::string_view::npos) break;
-        start = nl + 1;
-    }
-    return lines;
+int WrapText(std::string_view text, double width, int style, TextMeasurer& measurer, std::string& out,
+             std::vector<uint32_t>* marks) {
+    return Wrapper(text, width, style, measurer, out, marks).run();
 }
 
 int CountLines(std::string_view text) {

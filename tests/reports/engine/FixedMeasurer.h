@@ -3,6 +3,7 @@
 #include "agent/reports/layout/TextMeasurer.h"
 #include "agent/reports/model/Template.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // A measurer whose widths can be worked out by hand: at 10 pt an ASCII character is 2 mm wide, any
@@ -12,6 +13,7 @@ class FixedMeasurer : public verolux::reports::TextMeasurer {
     explicit FixedMeasurer(const verolux::reports::Template& t) : m_t(t) {}
 
     double textWidth(int style, std::string_view text) override {
+        measuredBytes += text.size();
         double units = 0;
         for (size_t i = 0; i < text.size(); ++i) {
             unsigned char c = static_cast<unsigned char>(text[i]);
@@ -23,6 +25,8 @@ class FixedMeasurer : public verolux::reports::TextMeasurer {
         return units * scale(style);
     }
     double lineHeight(int style) override { return 5 * scale(style); }
+
+    size_t measuredBytes = 0; // the work done, for tests of how it grows
 
   private:
     double scale(int style) const { return m_t.styles[size_t(style)].fontSize / 10.0; }

@@ -222,16 +222,44 @@ TEST(Pagination, RowTallerThanAPageSplitsBetweenLines) {
     EXPECT_EQ(joined, expected);
 }
 
-TEST(Pagination, ScalesLinearlyAndKeepsItemsCompact) {
-    Template t = LoadTemplateText(page("", kCustomerGroup));
-    ReportData d = rows({{"A", 10000}, {"B", 10000}, {"C", 12767}});
+// Twice the rows, twice the work (text measured) and twice the items: no step looks back over the pages.
+TEST(Pagination, WorkAndItemsGrowLinearlyWithRows) {
+    Template t = LoadTemplateText(page("", kCustomerGroup, "\"wrap\""));
+    auto measure = [&](int n) {
+        FixedMeasurer m(t);
+        LaidOutReport r =
+            Paginate(t, rows({{"A", n / 2}, {"B", n - n / 2}}, "some words to wrap in the cell"), m);
+        size_t items = 0;
+        for (const Page& p : r.pages)
+            items += p.items.size();
+        return std::pair<double, double>(double(m.measuredBytes), double(items));
+    };
+    const auto [work1, items1] = measure(10000);
+    const auto [work2, items2] = measure(20000);
+    EXPECT_NEAR(work2 / work1, 2.0, 0.05);
+    EXPECT_NEAR(items2 / items1, 2.0, 0.05);
+    EXPECT_LT(items1, 10000 * 3 + 10000 / 8 * 10); // a row: 2 cells and its wrapped lines; a page: ~8 more
+    EXPECT_LE(sizeof(PageItem), 40u);
+}
+
+// The page count is filled in where {#pages} stood, also in text that wraps and breaks across pages; a
+// value that holds the control character U+0001 prints as it is.
+TEST(Pagination, PageCountGoesWhereItsReferenceStood) {
+    const std::string header = R"(, "reportHeader": {"height": 6, "items": [
+        {"type": "text", "x": 0, "y": 0, "w": 30, "h": 6, "style": "wrap",
+         "text": "{$title} {#pages} aaaaaaaaa bbbbbbbbb ccccccccc ddddddddd eeeeeeeee fffffffff ggggggggg hhhhhhhhh iiiiiiiii jjjjjjjjj kkkkkkkkk lllllllll mmmmmmmmm nnnnnnnnn/{#pages}"}]})";
+    Template t = LoadTemplateText(page(header));
+    ReportData d = rows({{"Acme", 12}});
+    d.parameters[0] = ScalarValue::fromText("x\x01y");
     LaidOutReport r = LayOut(t, d);
-    size_t items = 0;
-    for (const Page& p : r.pages)
-        items += p.items.size();
-    EXPECT_GT(r.pages.size(), 3000u);
-    EXPECT_LT(items, 32767u * 2 + r.pages.size() * 8);
-    EXPECT_LE(sizeof(PageItem), 48u);
+    ASSERT_EQ(r.pages.size(), 3u) << DescribePages(r);
+    // Below the page header 65 mm are left: 12 of the header's 14 lines fit inside its padding, 2 go on.
+    EXPECT_EQ(r.pages[0].textOf(r.pages[0].items[1]).substr(0, 26), "x\x01y 3 aaaaaaaaa\nbbbbbbbbb\n");
+    // Page 2: page header, the column header once, the rest of the report header, the rows.
+    const std::vector<std::string> second = PageTexts(r.pages[1]);
+    ASSERT_GT(second.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(second.begin(), second.begin() + 4),
+              (std::vector<std::string>{"x\x01y", "Item", "mmmmmmmmm\nnnnnnnnnn/3", "item 1"}));
 }
 
 TEST(Pagination, PictureTallerThanAPageDoesNotLoop) {

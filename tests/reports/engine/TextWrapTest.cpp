@@ -42,3 +42,42 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
+
+// Marks stand for text filled in later (the page count), written '|' here: each keeps to the text
+// before it, wherever the lines break.
+TEST(TextWrap, MarksKeepToTheTextBeforeThem) {
+    const struct {
+        const char* text;
+        double width;
+        const char* lines;
+    } cases[] = {
+        {"ab|c", 100, "ab|c"},       {"aaa| bbb", 6, "aaa|\nbbb"}, {"aaa |bbb", 6, "aaa\n|bbb"},
+        {"abcdef|", 8, "abcd\nef|"}, {"aa  | bb", 4, "aa\n|bb"},   {"a|\nb||", 100, "a|\nb||"},
+    };
+    Template t;
+    FixedMeasurer m(t);
+    for (const auto& c : cases) {
+        std::string text;
+        std::vector<uint32_t> marks;
+        for (const char* p = c.text; *p; ++p)
+            *p == '|' ? marks.push_back(uint32_t(text.size())) : text.push_back(*p);
+        std::string out = ">";
+        WrapText(text, c.width, 0, m, out, &marks);
+        for (size_t i = marks.size(); i-- > 0;)
+            out.insert(1 + marks[i], "|");
+        EXPECT_EQ(out, ">" + std::string(c.lines)) << c.text;
+    }
+}
+
+// A long value without blanks in a narrow column is measured a bounded number of times per character:
+// twice the text, twice the work.
+TEST(TextWrap, WorkGrowsLinearlyWithTheText) {
+    Template t;
+    auto work = [&](size_t bytes) {
+        FixedMeasurer m(t);
+        std::string out;
+        WrapText(std::string(bytes, 'x'), 10, 0, m, out);
+        return double(m.measuredBytes);
+    };
+    EXPECT_NEAR(work(128 * 1024) / work(64 * 1024), 2.0, 0.01);
+}

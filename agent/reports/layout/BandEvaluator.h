@@ -1,0 +1,109 @@
+#pragma once
+
+#include "agent/reports/format/Aggregator.h"
+#include "agent/reports/format/FieldType.h"
+#include "agent/reports/format/TypedValue.h"
+#include "agent/reports/layout/BandInstance.h"
+#include "agent/reports/layout/Expression.h"
+#include "agent/reports/layout/ReportData.h"
+#include "agent/reports/layout/TextMeasurer.h"
+#include "agent/reports/model/Template.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace verolux::reports {
+
+// A band of the template with the texts of its items compiled once per report.
+struct CompiledBand {
+    const Band* band = nullptr;
+    BandKind kind = BandKind::Detail;
+    int level = -1; // group level of group bands; the innermost level for the detail band
+    std::vector<Expression> exprs;
+    bool present() const { return band && band->present; }
+    double height() const { return present() ? band->height : 0; }
+};
+
+struct ReportBands {
+    CompiledBand reportHeader, pageHeader, columnHeader, detail, reportFooter, pageFooter;
+    std::vector<CompiledBand> groupHeaders, groupFooters; // by group level
+};
+
+// Which row a band instance shows.
+struct BandContext {
+    int row = -1; // 0-based; -1 when there is none
+    int level = -1;
+    BandKind kind = BandKind::Detail;
+};
+
+// The totals of the rows placed on the current page so far.
+struct PageTotals {
+    std::vector<format::Aggregator> aggregates; // by aggregate slot
+    int64_t rows = 0;
+};
+
+// Fills bands with values: references, formats, row numbers, and the totals of each scope (report,
+// the open groups, the page so far). Knows the group ranges; where bands go is not its business.
+class BandEvaluator {
+  public:
+    BandEvaluator(const Template& tmpl, const ReportData& data, TextMeasurer& measurer);
+
+    const ReportBands& bands() const { return m_bands; }
+    int rowCount() const { return static_cast<int>(m_data.rows.size()); }
+    int groupCount() const { return static_cast<int>(m_tmpl.groups.size()); }
+
+    // The outermost group level whose fields differ between two rows; groupCount() if none does.
+    int firstChange(int a, int b) const;
+    // "'Acme'", the group's field values at a row, for page descriptions.
+    std::string groupLabel(int level, int row) const;
+
+    // A group at `level` begins at row `first`: its range and totals are known from here on.
+    void beginGroup(int level, int first);
+    // The groups that a band placed now belongs to: levels 0 .. count-1.
+    void setOpenGroups(int count) { m_openGroups = count; }
+    int openGroups() const { return m_openGroups; }
+    int groupStart(int level) const { return m_groupStart[size_t(level)]; }
+
+    void resetPageTotals();
+    void countOnPage(int row);
+    const PageTotals& pageTotals() const { return m_page; }
+    void setPageTotals(const PageTotals& totals) { m_page = totals; }
+
+    // Lays out one instance of a band: texts filled in (page count left to the marks), wrapped, and the
+    // band grown for text that may grow.
+    void evaluate(const CompiledBand& band, const BandContext& ctx, int pageNumber, BandInstance& out);
+
+  private:
+    CompiledBand compile(const Band& band, BandKind kind, int level);
+    const ScalarValue& cellAt(int row, int field) const;
+    void evaluateText(const Expression& expr, int style, const CompiledBand& band, const BandContext& ctx,
+                      int pageNumber);
+    void appendInteger(int64_t v, const Segment& seg);
+    void appendAggregate(const Segment& seg, int style, const CompiledBand& band);
+    const std::string& effectiveFormat(const Segment& seg, int style, const std::string& declared) const;
+
+    const Template& m_tmpl;
+    const ReportData& m_data;
+    TextMeasurer& m_measurer;
+    ReportBands m_bands;
+
+    std::vector<format::FieldType> m_fieldTypes, m_paramTypes;
+    std::vector<format::TypedValue> m_paramValues;
+    std::vector<std::vector<int>> m_groupFields; // by level: field indexes
+
+    std::vector<int> m_aggSlot;                           // field index → slot, -1 if no aggregate uses it
+    std::vector<int> m_aggFields;                         // slot → field index
+    std::vector<std::vector<format::TypedValue>> m_typed; // slot → value per row, converted once
+    std::vector<format::Aggregator> m_report;
+    std::vector<std::vector<format::Aggregator>> m_group; // by level, then slot
+    std::vector<int> m_groupStart, m_groupEnd;            // by level: the rows of the current group
+    int m_openGroups = 0;
+    PageTotals m_page;
+
+    std::string m_text; // the text being filled, before wrapping
+    std::vector<uint32_t> m_countsAt;
+    std::string m_wrapped;
+};
+
+} // namespace verolux::reports

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "agent/reports/layout/PageLayout.h"
+#include "agent/reports/layout/TextMeasurer.h"
+#include "agent/reports/model/Template.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace verolux::reports {
+
+// Where the page count goes in the text of an item: known only once the last page is laid out.
+struct PageCountMark {
+    uint32_t item = 0;   // index into the items
+    uint32_t offset = 0; // byte offset into that item's text
+};
+
+// One band laid out for one place in the report: its items relative to the band's top-left corner,
+// their texts (lines separated by '\n') and the height it takes.
+struct BandInstance {
+    std::vector<PageItem> items;
+    std::string text;
+    std::vector<PageCountMark> pageCounts; // in item order, then offset order
+    double height = 0;
+
+    std::string_view textOf(const PageItem& item) const {
+        return std::string_view(text).substr(item.textOffset, item.textLength);
+    }
+    void clear();
+    // Appends an item with its text; `counts` are offsets into `itemText`.
+    void add(PageItem item, std::string_view itemText, const PageCountMark* counts = nullptr,
+             size_t countCount = 0);
+};
+
+struct BandSplit {
+    BandInstance head; // what lies above the cut; exactly `limit` high
+    BandInstance rest; // the remainder, moved up so that the cut is its top
+};
+
+// Cuts a band that does not fit at `limit` mm below its top. Items above the cut stay, items below it
+// move to the rest. Text and rectangles that cross the cut are divided between two lines of their text:
+// the head keeps as many whole lines as fit above the cut inside the item's padding (top and bottom).
+// Images, barcodes and lines are never cut: they go whole to the rest.
+BandSplit SplitBand(const BandInstance& band, double limit, const Template& tmpl, TextMeasurer& measurer);
+
+} // namespace verolux::reports
