@@ -85,28 +85,46 @@ TEST(Pagination, PageFooterStaysAtItsPlaceAndRowsNeverReachIt) {
     }
 }
 
-TEST(Pagination, GroupContinuesWithRepeatedHeaderAndKnownTotals) {
-    Template t = LoadTemplateText(page("", kCustomerGroup));
-    LaidOutReport r = LayOut(t, rows({{"Acme", 12}, {"Beta", 3}}));
-    // Page 1: header at 25-30, rows 1-9 fill 30-84. Page 2: column header, Acme's header again, rows
-    // 10-12, Acme's footer, Beta's header, rows 13-15, Beta's footer.
-    EXPECT_EQ(DescribePages(r), "page 1: rows 1-9, header 'Acme'\n"
-                                "page 2: rows 10-15, column header repeated, group 'Acme' continues (header "
-                                "repeated), footer 'Acme', header 'Beta', footer 'Beta'\n");
-    // Group totals are known in the header already: 1+..+12 = 78, 13+14+15 = 42.
-    EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "Acme total 78"));
-    EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "Acme total 78"));
-    EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "Acme: 12 rows, 78"));
-    EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "Beta: 3 rows, 42"));
+// A group that goes on over a page break: its header again at the top of the next page only with
+// repeatHeader; its totals are known in its header from the start.
+TEST(Pagination, GroupContinuesOnTheNextPage) {
+    for (const bool repeat : {true, false}) {
+        std::string g = kCustomerGroup;
+        if (!repeat) g.replace(g.find("true"), 4, "false");
+        Template t = LoadTemplateText(page("", g));
+        LaidOutReport r = LayOut(t, rows({{"Acme", 12}, {"Beta", 3}}));
+        // Page 1: header at 25-30, rows 1-9 fill 30-84. Page 2: column header, (Acme's header again), rows
+        // 10-12, Acme's footer, Beta's header, rows 13-15, Beta's footer.
+        EXPECT_EQ(DescribePages(r), "page 1: rows 1-9, header 'Acme'\n"
+                                    "page 2: rows 10-15, column header repeated, group 'Acme' continues" +
+                                        std::string(repeat ? " (header repeated)" : "") +
+                                        ", footer 'Acme', header 'Beta', footer 'Beta'\n");
+        // 1+..+12 = 78, 13+14+15 = 42.
+        EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "Acme total 78"));
+        EXPECT_EQ(Contains(PageTexts(r.pages[1]), "Acme total 78"), repeat);
+        EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "Acme: 12 rows, 78"));
+        EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "Beta: 3 rows, 42"));
+    }
 }
 
+// A group header stays with the first row under it: Beta's header (5 mm) and its first row (6 mm) need
+// 11 mm below Acme's footer, which ends at 35 + 6 × (Acme's rows) mm; the body ends at 85 mm.
 TEST(Pagination, GroupHeaderIsKeptWithItsFirstRow) {
+    const struct {
+        int acme;
+        const char* pages;
+    } cases[] = {
+        {6, "page 1: rows 1-7, header 'Acme', footer 'Acme', header 'Beta'\n" // 14 mm left: they stay
+            "page 2: rows 8-8, column header repeated, group 'Beta' continues (header repeated), footer "
+            "'Beta'\n"},
+        {7, "page 1: rows 1-7, header 'Acme', footer 'Acme'\n" // 8 mm: the header alone would fit
+            "page 2: rows 8-9, column header repeated, header 'Beta', footer 'Beta'\n"},
+        {8, "page 1: rows 1-8, header 'Acme', footer 'Acme'\n" // 2 mm: not even the header fits
+            "page 2: rows 9-10, column header repeated, header 'Beta', footer 'Beta'\n"},
+    };
     Template t = LoadTemplateText(page("", kCustomerGroup));
-    // Acme: header 25-30, rows 1-8 to 78, footer to 83. Beta's header (5) plus one row (6) no longer
-    // fits under 85, so it moves to page 2 rather than stand alone at the bottom.
-    LaidOutReport r = LayOut(t, rows({{"Acme", 8}, {"Beta", 2}}));
-    EXPECT_EQ(DescribePages(r), "page 1: rows 1-8, header 'Acme', footer 'Acme'\n"
-                                "page 2: rows 9-10, column header repeated, header 'Beta', footer 'Beta'\n");
+    for (const auto& c : cases)
+        EXPECT_EQ(DescribePages(LayOut(t, rows({{"Acme", c.acme}, {"Beta", 2}}))), c.pages) << c.acme;
 }
 
 TEST(Pagination, NewPagePerGroup) {
@@ -120,17 +138,53 @@ TEST(Pagination, NewPagePerGroup) {
     EXPECT_TRUE(Contains(PageTexts(r.pages[2]), "第 3 页 / 共 3 页"));
 }
 
-TEST(Pagination, TwoGroupLevelsRestartInnerOnOuterChange) {
+// {#row} counts the report's rows from 1; {#grouprow} counts from 1 in the innermost group, which
+// restarts whenever an outer group changes, even if its own field does not.
+TEST(Pagination, RowNumbersInsideAndAcrossTwoGroupLevels) {
     const std::string groups = R"([
       {"by": "customer", "header": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "C {customer}"}]}},
       {"by": ["item"], "footer": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "I {item} {count()} {sum(amount)} {sum(amount, report)}"}]}}])";
-    Template t = LoadTemplateText(page("", groups));
     ReportData d = rows({{"Acme", 3}, {"Beta", 2}}, "pen");
-    LaidOutReport r = LayOut(t, d);
-    auto all = PageTexts(r.pages[0]);
-    // Same item "pen" in both customers: the inner group still breaks where the outer one does.
-    EXPECT_TRUE(Contains(all, "I pen 3 6 15"));
-    EXPECT_TRUE(Contains(all, "I pen 2 9 15"));
+    d.rows[2][1] = ScalarValue::fromText("ink");
+    for (const bool grouped : {true, false}) {
+        Template t = LoadTemplateText(page("", grouped ? groups : "[]"));
+        t.detail.items[0].text = "{#row}/{#grouprow} {item}";
+        std::vector<std::string> numbers;
+        for (const std::string& text : PageTexts(LayOut(t, d).pages[0]))
+            if (text.find('/') != std::string::npos && text[0] != '\xE7') numbers.push_back(text);
+        EXPECT_EQ(numbers,
+                  grouped
+                      ? (std::vector<std::string>{"1/1 pen", "2/2 pen", "3/1 ink", "4/1 pen", "5/2 pen"})
+                      : (std::vector<std::string>{"1/1 pen", "2/2 pen", "3/3 ink", "4/4 pen", "5/5 pen"}));
+        if (!grouped) continue;
+        // Same item "pen" in both customers: the inner group still breaks where the outer one does.
+        const auto all = PageTexts(LayOut(t, d).pages[0]);
+        EXPECT_TRUE(Contains(all, "I pen 2 3 15"));
+        EXPECT_TRUE(Contains(all, "I pen 2 9 15"));
+    }
+}
+
+// Each aggregate over a text field, a number field and a field without values. Empty values are
+// skipped; count(f) counts the values that are there, whatever their kind; text does not add up.
+TEST(Pagination, EveryAggregateOverTextNumbersAndEmptyValues) {
+    std::string cells;
+    for (const char* f : {"t", "n", "e"})
+        for (const char* fn : {"count", "sum", "avg", "min", "max"})
+            cells += std::string(cells.empty() ? "" : " ") + fn + "(" + f + ")={" + fn + "(" + f + ")}";
+    Template t = LoadTemplateText(R"({"format": "verolux-report", "version": 1,
+        "fields": [{"name": "t"}, {"name": "n", "type": "decimal"}, {"name": "e", "type": "integer"}],
+        "bands": {"reportFooter": {"height": 5, "items": [
+            {"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": ")" +
+                                  cells + R"( count()={count()}"}]}}})");
+    ReportData d;
+    for (const auto& [text, number] :
+         std::vector<std::pair<const char*, const char*>>{{"a", "1.5"}, {"", ""}, {"7", "2"}})
+        d.rows.push_back({ScalarValue::fromText(text), ScalarValue::fromNumber(number), ScalarValue{}});
+    d.rows[1][1] = ScalarValue{};
+    EXPECT_EQ(PageTexts(LayOut(t, d).pages[0]),
+              std::vector<std::string>{"count(t)=2 sum(t)= avg(t)= min(t)=7 max(t)=a "
+                                       "count(n)=2 sum(n)=3.5 avg(n)=1.75 min(n)=1.5 max(n)=2 "
+                                       "count(e)=0 sum(e)= avg(e)= min(e)= max(e)= count()=3"});
 }
 
 TEST(Pagination, ReportAggregatesAndFormats) {
@@ -194,32 +248,35 @@ TEST(Pagination, CanGrowRowAtPageEndMovesWholeToNextPage) {
     EXPECT_TRUE(found) << ::testing::PrintToString(PageTexts(p2));
 }
 
+// A row taller than an empty page is cut between lines: each page keeps the lines that fit inside the
+// cell's padding at its top and at its bottom, floor((60 mm - 2 × padding) / 5 mm).
 TEST(Pagination, RowTallerThanAPageSplitsBetweenLines) {
-    Template t = LoadTemplateText(page("", "[]", "\"wrap\""));
-    // 30 words of 9 characters: one word per line, 30 lines = 150 mm, more than the 60 mm a page holds.
-    std::string longText;
+    std::string longText; // 30 words of 9 characters: one word per line, 150 mm
     for (int i = 0; i < 30; ++i)
         longText += (i ? " " : "") + std::string(9, char('a' + i % 26));
-    ReportData d = rows({{"Acme", 2}});
-    d.rows[1][1] = ScalarValue::fromText(longText);
-    LaidOutReport r = LayOut(t, d);
-    // Row 2 starts on a fresh page; each page holds floor((60 - 1) / 5) = 11 of its lines: 11, 11, 8.
-    EXPECT_EQ(DescribePages(r), "page 1: rows 1-1\n"
-                                "page 2: rows 2-2, column header repeated\n"
-                                "page 3: rows 2-2, column header repeated, row 2 continues\n"
-                                "page 4: rows 2-2, column header repeated, row 2 continues\n");
-    // Every line is printed exactly once, in order.
-    std::string joined;
-    for (const Page& p : r.pages)
-        for (const auto& it : p.items)
-            if (p.textOf(it).size() >= 9 && p.textOf(it)[0] != 'i' &&
-                p.textOf(it).find("页") == std::string_view::npos) {
-                if (!joined.empty()) joined += "\n";
-                joined += std::string(p.textOf(it));
-            }
-    std::string expected = longText;
-    std::replace(expected.begin(), expected.end(), ' ', '\n');
-    EXPECT_EQ(joined, expected);
+    for (const auto& [padding, perPage] : std::vector<std::pair<const char*, std::vector<size_t>>>{
+             {"0.5", {11, 11, 8}},
+             {"3", {10, 10, 10}},
+             {"2.5", {11, 11, 8}} /* 11 lines fill the page exactly */}) {
+        std::string json = page("", "[]", "\"wrap\"");
+        json.replace(json.find(R"("wrap": {"wrap": true)"), 9,
+                     R"("wrap": {"padding": )" + std::string(padding) + ", ");
+        Template t = LoadTemplateText(json);
+        ReportData d = rows({{"Acme", 1}});
+        d.rows[0][1] = ScalarValue::fromText(longText);
+        LaidOutReport r = LayOut(t, d);
+        std::vector<size_t> lines;
+        std::string joined;
+        for (const Page& p : r.pages) {
+            const std::string cell = PageTexts(p)[2]; // page header, column header, then the cell
+            lines.push_back(size_t(std::count(cell.begin(), cell.end(), '\n') + 1));
+            joined += (joined.empty() ? "" : "\n") + cell;
+        }
+        EXPECT_EQ(lines, perPage) << "padding " << padding;
+        std::string expected = longText; // every line printed once, in order
+        std::replace(expected.begin(), expected.end(), ' ', '\n');
+        EXPECT_EQ(joined, expected);
+    }
 }
 
 // Twice the rows, twice the work (text measured) and twice the items: no step looks back over the pages.

@@ -1,8 +1,11 @@
 // PDF files read back with poppler-utils, as a user's viewer would read them: page count and size,
 // the right texts on the right pages in order, Chinese text that can be extracted, fonts embedded.
+#include "agent/reports/engine/PdfFont.h"
 #include "agent/reports/engine/Report.h"
 
+#include <QFont>
 #include <QProcess>
+#include <QRawFont>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -189,6 +192,24 @@ TEST_F(PdfOutput, LandscapeCustomPaperImageAndBarcodes) {
     }
     EXPECT_EQ(drawn, 2) << images.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(objects.size(), 2); // one image, one smask
+}
+
+} // namespace
+
+namespace {
+
+// Characters beyond U+FFFF go to Qt as surrogate pairs: the glyph lookup agrees with Qt's own lookup of
+// the same character as a string, on both sides of the boundary.
+TEST(GlyphLookup, AgreesWithQtAroundTheSurrogateBoundary) {
+    for (const char* family : {"DejaVu Sans", "WenQuanYi Micro Hei"}) {
+        const QRawFont font = QRawFont::fromFont(QFont(QString::fromUtf8(family)));
+        ASSERT_TRUE(font.isValid()) << family;
+        for (const char32_t cp : {U'A', U'\uFFFD', U'\uFFFF', U'\U00010000', U'\U00010001', U'\U0001D400',
+                                  U'\U0001F600', U'\U00020000'}) {
+            const QList<quint32> qt = font.glyphIndexesForString(QString::fromUcs4(&cp, 1));
+            EXPECT_EQ(GlyphIndex(font, cp), qt.value(0)) << family << " U+" << std::hex << uint32_t(cp);
+        }
+    }
 }
 
 } // namespace

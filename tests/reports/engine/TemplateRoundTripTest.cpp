@@ -175,9 +175,9 @@ TEST(TemplateRoundTrip, AnEditChangesOnlyItsLines) {
         std::vector<std::string> lines;
     } cases[] = {
         {"move an item",
-         [](Template& t) { t.pageFooter.items[1].x = 96.5; },
+         [](Template& t) { t.pageFooter.items[1].x = 0.1 + 0.2; }, // written 0.3, not 0.30000000000000004
          {R"(-      {"type": "text", "x": 0, "y": 2, "w": 95, "h": 5, "style": "small", "text": "本页金额：{sum(amount, page)|#,##0.00}"},)",
-          R"(+      {"type": "text", "x": 96.5, "y": 2, "w": 95, "h": 5, "style": "small", "text": "本页金额：{sum(amount, page)|#,##0.00}"},)"}},
+          R"(+      {"type": "text", "x": 0.3, "y": 2, "w": 95, "h": 5, "style": "small", "text": "本页金额：{sum(amount, page)|#,##0.00}"},)"}},
         {"a value changes in place",
          [](Template& t) { t.page.landscape = true; },
          {R"(-  "page": {"paper": "A4", "orientation": "portrait", "margins": {"left": 10, "top": 10, "right": 10, "bottom": 10}},)",

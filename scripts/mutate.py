@@ -1,0 +1,153 @@
+#!/usr/bin/env python3
+"""Mutation check: do the tests notice a fault put into the code?
+
+For each row of a list (file, original text, replacement), puts the replacement in place of the one
+occurrence of the original, builds the test programs of the row's group, runs their tests with ctest
+and notes whether any test failed (the fault is killed) or none did (it survived). The file is always
+restored. The default list covers the report engine's core: template file, layout, values and formats.
+
+usage: scripts/mutate.py [--build-dir build/dev] [--list rows.py] [--only SUBSTRING] [--timeout 120]
+A list file defines ROWS like the default below: (group, file, original, replacement).
+"""
+import argparse
+import re
+import signal
+import subprocess
+import sys
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+
+# group: the test programs that build and run for a mutation in it.
+GROUPS = {
+    "core": ["test_report_core", "test_report_format"],
+    "engine": ["test_report_core", "test_report_engine"],
+}
+
+M = "agent/reports/model/"
+L = "agent/reports/layout/"
+F = "agent/reports/format/"
+ROWS = [
+    # What users see on paper.
+    ("core", L + "BandEvaluator.cpp", "appendInteger(ctx.row + 1, seg)", "appendInteger(ctx.row, seg)"),
+    ("core", L + "BandEvaluator.cpp", "m_groupStart[size_t(m_openGroups - 1)]", "m_groupStart[0]"),
+    ("core", L + "BandEvaluator.cpp", "scope = AggregateScope::Page;", "scope = AggregateScope::Report;"),
+    ("core", L + "BandEvaluator.cpp", "if (need > it.h + kLayoutEpsilon)", "if (need > it.h + 1)"),
+    ("core", L + "BandEvaluator.cpp", "std::abs(it.y + it.h - band.height) < kLayoutEpsilon",
+     "std::abs(it.y + it.h - band.height) < 0"),
+    ("core", L + "Paginator.cpp", "double keep = bands.detail.height();", "double keep = 0;"),
+    ("core", L + "Paginator.cpp", "m_values.setOpenGroups(level + 1);", "m_values.setOpenGroups(level);"),
+    ("core", L + "Paginator.cpp", "newPage && m_pages.bodyUsed()", "newPage && false"),
+    ("core", L + "PageFlow.cpp", "m_tmpl.groups[size_t(level)].repeatHeader && header.present()",
+     "header.present()"),
+    ("core", L + "PageFlow.cpp", "put(m_band, m_bodyBottom);", "put(m_band, m_y);"),
+    ("core", L + "PageFlow.cpp", "keep > m_bodyBottom + kLayoutEpsilon && m_bodyUsed",
+     "keep > m_bodyBottom + kLayoutEpsilon"),
+    ("core", L + "PageFlow.cpp", "text += count;", "text += \"0\";"),
+    ("core", L + "BandInstance.cpp", "(limit - item.y - 2 * padding)", "(limit - item.y - padding)"),
+    ("core", L + "BandInstance.cpp", "if (fit > 0 && counts[k].offset <= cut)", "if (counts[k].offset < cut)"),
+    ("core", L + "ColumnFlow.cpp", "if (m_cellCount == size_t(m_columns.count)) placeLine();",
+     "if (m_cellCount == size_t(m_columns.count) + 1) placeLine();"),
+    ("core", L + "ColumnFlow.cpp", "k = (n + cols - 1) / cols;", "k = n / cols + 1;"),
+    ("core", L + "ColumnFlow.cpp", "if (whole) stretch(", "if (false) stretch("),
+    ("core", L + "ColumnFlow.cpp", "m_values.setPageTotals(m_beforeLine);", ";"),
+    ("core", L + "TextWrap.cpp", "if (blank && i == lineStart)", "if (false)"),
+    ("core", L + "TextWrap.cpp", "if (acc + cw > m_width && j > lineStart)", "if (acc + cw >= m_width && j > lineStart)"),
+    ("core", L + "TextWrap.cpp", "    case 0x3002:\n", ""),
+    ("core", L + "Expression.cpp", 'else if (sys == "pages")', 'else if (sys == "pagez")'),
+    ("core", F + "Aggregator.cpp", "return TypedValue::ofInteger(m_count);",
+     "return TypedValue::ofInteger(m_numericCount);"),
+    ("core", F + "DecimalDigits.cpp", "roundUp = s[i] >= '5';", "roundUp = s[i] > '5';"),
+    ("core", F + "ChineseAmount.cpp", 'return "零元整";', 'return "零元";'),
+    # The template file.
+    ("core", M + "TemplateReader.cpp", "if (fixed >= usable)", "if (fixed > usable)"),
+    ("core", M + "TemplateReader.cpp", "if (count != std::floor(count))", "if (false)"),
+    ("core", M + "TemplateReader.cpp", "if (!r || r->keepText) k.text", "if (!r) k.text"),
+    ("core", M + "TemplateReader.cpp", "if (own(\"padding\", kStylePadding))", "if (own(\"padding\", 0))"),
+    ("core", M + "TemplateWriter.cpp", "previous = placed[i];", ";"),
+    ("core", M + "TemplateWriter.cpp", "if (!k.text.empty() && CompactJson(m.value) == k.canonical)", "if (false)"),
+    ("core", M + "TemplateWriter.cpp", "} else if (!k.known && at == index.end()) {", "} else if (false) {"),
+    ("core", M + "TemplateWriter.cpp", "put(o, k, \"style\", s != 0,", "put(o, k, \"style\", false,"),
+    ("core", M + "Template.cpp", "if (i == 0 || fromBuiltIn) break;", "if (i == 0) break;"),
+    ("core", M + "Template.cpp", "CopyStyleKeys(~st.own,", "CopyStyleKeys(~0u,"),
+    ("core", M + "JsonOut.cpp", "v = std::round(v * 1e6) / 1e6;", ";"),
+    # Text on its way to Qt.
+    ("engine", "agent/reports/engine/PdfFont.cpp", "if (cp >= 0x10000) {", "if (cp > 0x10000) {"),
+]
+
+
+def run(cmd, **kw):
+    return subprocess.run(cmd, cwd=ROOT, capture_output=True, text=True, **kw)
+
+
+def suites(build, programs):
+    """The gtest suites of the group's programs, as a ctest name filter."""
+    names = set()
+    for p in programs:
+        out = run([str(build / "bin" / p), "--gtest_list_tests"]).stdout
+        names.update(line.strip() for line in out.splitlines() if line and not line.startswith(" ")
+                     and line.strip().endswith("."))
+    return "^(" + "|".join(re.escape(n) for n in sorted(names)) + ")"
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--build-dir", default="build/dev")
+    ap.add_argument("--list", help="a Python file defining ROWS")
+    ap.add_argument("--only", help="run only the rows whose replacement or original holds this text")
+    ap.add_argument("--timeout", type=int, default=120, help="seconds per test (a hanging mutant is killed)")
+    args = ap.parse_args()
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("stopped"))  # so that the file in hand is restored
+    build = (ROOT / args.build_dir).resolve()
+    rows = ROWS
+    if args.list:
+        scope = {}
+        exec(Path(args.list).read_text(), scope)
+        rows = scope["ROWS"]
+    if args.only:
+        rows = [r for r in rows if args.only in r[2] or args.only in r[3] or args.only in r[1]]
+
+    filters = {}
+    results = []
+    for group, rel, original, replacement in rows:
+        programs = GROUPS[group]
+        path = ROOT / rel
+        text = path.read_text()
+        label = f"{rel}: {original.strip()!r} -> {replacement.strip()!r}"
+        if text.count(original) != 1:
+            results.append(("missing", label))
+            print(f"missing   {label}", flush=True)
+            continue
+        if group not in filters:
+            if run(["cmake", "--build", str(build), "--target", *programs]).returncode != 0:
+                sys.exit(f"the unchanged code does not build ({group})")
+            filters[group] = suites(build, programs)
+        try:
+            path.write_text(text.replace(original, replacement))
+            built = run(["cmake", "--build", str(build), "--target", *programs])
+            if built.returncode != 0:
+                outcome = "not built"
+            else:
+                tested = run(["ctest", "--test-dir", str(build), "-R", filters[group], "-j2", "--timeout",
+                              str(args.timeout), "--stop-on-failure", "-Q"])
+                outcome = "killed" if tested.returncode != 0 else "SURVIVED"
+        finally:
+            path.write_text(text)
+        results.append((outcome, label))
+        print(f"{outcome:9} {label}", flush=True)
+
+    for group in filters:  # leave the programs built from the unchanged code
+        run(["cmake", "--build", str(build), "--target", *GROUPS[group]])
+    counted = [r for r in results if r[0] in ("killed", "SURVIVED")]
+    killed = sum(1 for r in counted if r[0] == "killed")
+    print(f"\n{killed} of {len(counted)} faults killed"
+          + "".join(f"; {sum(1 for r in results if r[0] == k)} {k}" for k in ("not built", "missing")
+                    if any(r[0] == k for r in results)))
+    for outcome, label in results:
+        if outcome == "SURVIVED":
+            print(f"survived: {label}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
