@@ -454,3 +454,51 @@ TEST(TemplateRoundTrip, GeneratedTemplatesKeepValuesKeysAndPages) {
 }
 
 } // namespace
+
+namespace {
+
+// A template made in code has no file keys: every value that differs from what a reader assumes is
+// written, at every level.
+TEST(TemplateRoundTrip, ValuesSetInCodeAreWritten) {
+    Template t;
+    t.page.marginLeft = 20;
+    t.page.landscape = true;
+    TextStyle cell = t.styles[0];
+    cell.name = "cell";
+    cell.borders.left = true;
+    cell.padding = 1;
+    t.styles.push_back(cell);
+    t.detail.present = true;
+    t.detail.height = 30;
+    t.detail.columns = Columns{2, 0, 4, true};
+    Item text;
+    text.style = 1;
+    text.text = "{a}";
+    t.detail.items.push_back(text);
+    t.fields.push_back(Declared{"a", "integer", "0.0", "", {}});
+    Group g;
+    g.name = "by a";
+    g.fields = {"a"};
+    g.repeatHeader = false;
+    g.footer.present = true;
+    g.footer.height = 5;
+    t.groups.push_back(g);
+    auto r = ParseTemplate(WriteTemplate(t));
+    ASSERT_TRUE(r) << r.error;
+    const Template& back = *r.tmpl;
+    EXPECT_EQ(back.page.marginLeft, 20);
+    EXPECT_TRUE(back.page.landscape);
+    ASSERT_EQ(back.findStyle("cell"), 1);
+    EXPECT_TRUE(back.styles[1].borders.left);
+    EXPECT_EQ(back.styles[1].padding, 1);
+    EXPECT_EQ(back.detail.columns, (Columns{2, 0, 4, true}));
+    ASSERT_EQ(back.detail.items.size(), 1u);
+    EXPECT_EQ(back.detail.items[0].style, 1);
+    EXPECT_EQ(back.fields[0].format, "0.0");
+    ASSERT_EQ(back.groups.size(), 1u);
+    EXPECT_EQ(back.groups[0].name, "by a");
+    EXPECT_FALSE(back.groups[0].repeatHeader);
+    EXPECT_TRUE(back.groups[0].footer.present);
+}
+
+} // namespace
