@@ -53,7 +53,7 @@ std::string ServerPrintHost::ReadRequestFile() {
 
 void ServerPrintHost::OpenDesigner(const DesignHandOver& h) {
     if (!m_designer) {
-        m_designer = new frmDesign();
+        m_designer = new frmDesign(m_window.programFolder());
         m_designer->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_designer->reportFileName = h.reportFileName;

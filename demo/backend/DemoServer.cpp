@@ -3,6 +3,7 @@
 #include "common/JsonEscape.h"
 #include "demo/backend/ConnectionDrop.h"
 #include "demo/backend/FileNames.h"
+#include "demo/backend/TemplateUpload.h"
 #include "demo/backend/UploadBody.h"
 
 #include <simdjson.h>
@@ -357,14 +358,26 @@ void DemoServer::postUpload(const httplib::Request& req, httplib::Response& res,
         return;
     }
     UploadBody& body = *parsed.body;
+    const auto named = namedTemplateUpload(req.path, body, m_options.templatesDir);
     // The agent sends the template's MD5 in st2 with a designer save and nothing with a PDF.
-    const bool isTemplate = !body.extra.empty() || req.path.find("template") != std::string::npos;
-    const std::string stem = sanitiseFileName(body.reportId);
-    if (stem.empty()) {
-        sendJson(res, "{\"code\":1,\"msg\":\"refused: st0 is no usable file name\"}", 400);
-        return;
+    const bool isTemplate = named || !body.extra.empty() || req.path.find("template") != std::string::npos;
+    std::string file;
+    if (named) {
+        if (!named->error.empty()) {
+            std::fprintf(stderr, "refused upload on %s: %s\n", req.path.c_str(), named->error.c_str());
+            sendJson(res, "{\"code\":1,\"msg\":" + JsonQuote("refused: " + named->error) + "}",
+                     named->status);
+            return;
+        }
+        file = named->name;
+    } else {
+        const std::string stem = sanitiseFileName(body.reportId);
+        if (stem.empty()) {
+            sendJson(res, "{\"code\":1,\"msg\":\"refused: st0 is no usable file name\"}", 400);
+            return;
+        }
+        file = stem + (isTemplate ? ".grf" : ".pdf");
     }
-    const std::string file = stem + (isTemplate ? ".grf" : ".pdf");
     if (!writeFileAtomically(m_options.uploadsDir + "/" + file, body.content)) {
         sendJson(res, "{\"code\":1,\"msg\":\"refused: cannot store the file\"}", 500);
         return;

@@ -138,7 +138,9 @@
             params: sampleParams(template),
             printer: printer,
             reportId: id,
-            uploadUrl: location.origin + (mode === "design" ? "/upload/template" : "/upload/pdf")
+            // 保存 in the designer posts the template to an address that names it.
+            uploadUrl: location.origin + (mode === "design" ? "/upload/template/" + encodeURIComponent(template.name)
+                                                            : "/upload/pdf")
         });
         showLastRequest(text);
         if (agent.send(text)) {
@@ -268,6 +270,9 @@
                     ]));
                     if (isNew) log("info", "后端收到上传 / backend received " + u.name + " (" + formatSize(u.size) + ")");
                 });
+                // A template saved in the designer: show its new MD5, which the next print sends.
+                if (knownUploads && list.some(function (u) { return /\.grf$/.test(u.name) && !knownUploads[u.name + u.timeMs]; }))
+                    loadTemplates();
                 knownUploads = {};
                 list.forEach(function (u) { knownUploads[u.name + u.timeMs] = true; });
                 $("uploads-empty").hidden = list.length > 0;

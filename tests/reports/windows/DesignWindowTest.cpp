@@ -1,0 +1,360 @@
+// The designer window against the demo backend (in this process) and a canned HTTP server, offscreen;
+// its file dialogs and message boxes are answered by the test.
+#include "agent/reports/designer/DesignCanvas.h"
+#include "agent/reports/windows/frmDesign.h"
+#include "common/Http.h"
+#include "demo/backend/DemoServer.h"
+#include "tests/common/CannedServer.h"
+
+#include <httplib.h>
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <deque>
+#include <fstream>
+#include <thread>
+
+using namespace verolux;
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString kSamples = QStringLiteral(VEROLUX_SOURCE_DIR "/demo/templates/");
+const reports::design::ItemRef kTitle{{reports::design::BandSlot::PageHeader, -1}, 0};
+
+QByteArray ReadFile(const fs::path& path) {
+    QFile f(QString::fromStdString(path.string()));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+std::string Md5(const QByteArray& bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex().toUpper().toStdString();
+}
+// The raw request's body and whether it carried the one content type.
+std::string BodyOf(const std::string& request) {
+    return request.substr(request.find("\r\n\r\n") + 4);
+}
+std::string Reply(const std::string& text) {
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(text.size()) + "\r\n\r\n" + text;
+}
+
+class DesignWindow : public testing::Test {
+  protected:
+    void SetUp() override {
+        root = fs::path(m_dir.path().toStdString());
+        fs::create_directories(root / "prog" / "report");
+        fs::create_directories(root / "templates");
+        for (const char* name : {"orders.grf", "invoice.grf"}) {
+            fs::copy_file((kSamples + QLatin1String(name)).toStdString(), templateFolder() / name);
+            fs::copy_file((kSamples + QLatin1String(name)).toStdString(), root / "templates" / name);
+        }
+        demo::BackendOptions options;
+        options.port = 0;
+        options.templatesDir = (root / "templates").string();
+        options.uploadsDir = (root / "uploads").string();
+        options.releasesDir = options.webDir = root.string();
+        m_backend = std::make_unique<demo::DemoServer>(options);
+        std::string error;
+        ASSERT_TRUE(m_backend->bind(error)) << error;
+        m_serving = std::thread([this] {
+            m_backend->run();
+            m_stopped = true;
+        });
+    }
+    void TearDown() override {
+        delete window.data();
+        // stop() only ends a server that is already listening: repeat until it has.
+        while (!m_stopped) {
+            m_backend->stop();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        m_serving.join();
+        EXPECT_TRUE(answers.empty()) << answers.size() << " dialogs expected but not shown";
+    }
+
+    fs::path templateFolder() const { return root / "prog" / "report"; }
+    std::string backend(const std::string& path) const { return m_backend->baseUrl() + path; }
+    fs::path orders() const { return templateFolder() / "orders.grf"; }
+
+    // A designer request as the opener hands it over.
+    void request(const fs::path& file, const std::string& add, const std::string& id = "SO-1",
+                 const std::string& downurl = "http://x/orders.grf") {
+        if (!window) {
+            window = new frmDesign(root / "prog");
+            window->setAttribute(Qt::WA_DeleteOnClose);
+            window->setDialogRunner([this](QDialog& d) { return answer(d); });
+        }
+        window->reportFileName = file.string();
+        window->reportId = id;
+        window->reportAdd = add;
+        window->reportDownurl = downurl;
+        window->Show();
+    }
+
+    int answer(QDialog& dialog) {
+        if (auto* box = qobject_cast<QMessageBox*>(&dialog)) {
+            EXPECT_EQ(box->windowTitle(), QStringLiteral("提示"));
+            boxes.push_back(box->text());
+        }
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected dialog";
+            return QDialog::Rejected;
+        }
+        auto next = std::move(answers.front());
+        answers.pop_front();
+        return next(dialog);
+    }
+    void expectBox(int button = QMessageBox::Ok) {
+        answers.push_back([button](QDialog&) { return button; });
+    }
+    void expectFile(const fs::path& path) {
+        answers.push_back([path](QDialog& d) {
+            static_cast<QFileDialog&>(d).selectFile(QString::fromStdString(path.string()));
+            return int(QDialog::Accepted);
+        });
+    }
+
+    // An edit through the control: the title's text, typed in place.
+    void editTitle(const QString& text) {
+        auto* canvas = window->ReportDesigner1->canvas();
+        canvas->editText(kTitle);
+        ASSERT_NE(canvas->textEditor(), nullptr);
+        canvas->textEditor()->setPlainText(text);
+        QTest::keyClick(canvas->textEditor(), Qt::Key_Return);
+        ASSERT_TRUE(window->ReportDesigner1->editsPending());
+    }
+    std::string shownTitle() const {
+        const auto* item = reports::design::FindItem(window->ReportDesigner1->document().tmpl(), kTitle);
+        return item ? item->text : std::string();
+    }
+
+    QTemporaryDir m_dir;
+    fs::path root;
+    QPointer<frmDesign> window;
+    std::deque<std::function<int(QDialog&)>> answers;
+    std::vector<QString> boxes;
+
+  private:
+    std::unique_ptr<demo::DemoServer> m_backend;
+    std::thread m_serving;
+    std::atomic<bool> m_stopped{false};
+};
+
+TEST_F(DesignWindow, FormAndResizeRule) {
+    request(orders(), "");
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("报表设计器"));
+    EXPECT_EQ(window->size(), QSize(943, 371)); // 14145 x 5565 twips
+    struct Row {
+        QWidget* control;
+        const char* caption;
+        QRect twipsRect; // as designed; the row keeps it, labfile and txtfile keep top and height
+    };
+    const Row rows[] = {{window->cmdOpen, "打开", {120, 120, 1215, 550}},
+                        {window->cmdSave, "保存", {1440, 120, 1095, 550}},
+                        {window->cmdSaveAs, "另存为...", {2640, 120, 1455, 550}},
+                        {window->Command1, "退 出", {4200, 120, 1215, 550}},
+                        {window->Label1, "报表修改保存，客户重打生效。", {6120, 150, 2655, 375}},
+                        {window->labfile, "文件位置：", {0, 150, 975, 375}},
+                        {window->cmdNew, "新建", {9840, 1200, 1215, 550}}};
+    for (const Row& r : rows) {
+        const QString caption = r.control->property("text").toString();
+        EXPECT_EQ(caption, QString::fromUtf8(r.caption));
+        const QRect& t = r.twipsRect;
+        const QRect px(std::lround(t.x() / 15.0), std::lround(t.y() / 15.0), std::lround(t.width() / 15.0),
+                       std::lround(t.height() / 15.0));
+        if (t.x()) {
+            EXPECT_EQ(r.control->geometry(), px) << caption.toStdString();
+        }
+        EXPECT_EQ(r.control->y(), px.y()) << caption.toStdString();
+    }
+    EXPECT_TRUE(window->Label1->styleSheet().contains(QStringLiteral("color: red")));
+    EXPECT_TRUE(window->Label1->styleSheet().contains(QStringLiteral("bold")));
+
+    // txtfile width = inner width / 3.9, 100 twips from the right; labfile just left of it; the
+    // designer below its top across the whole width. Pixels at 15 twips each.
+    struct Size {
+        int w, h;
+        QRect txtfile, labfile, designer;
+    };
+    for (const Size& s : {Size{943, 371, {695, 8, 242, 25}, {630, 10, 65, 25}, {0, 56, 943, 315}},
+                          Size{1500, 900, {1109, 8, 385, 25}, {1044, 10, 65, 25}, {0, 56, 1500, 844}}}) {
+        window->resize(s.w, s.h);
+        QApplication::processEvents();
+        EXPECT_EQ(window->txtfile->geometry(), s.txtfile) << s.w;
+        EXPECT_EQ(window->labfile->geometry(), s.labfile) << s.w;
+        EXPECT_EQ(window->ReportDesigner1->geometry(), s.designer) << s.w;
+    }
+}
+
+TEST_F(DesignWindow, UploadsTheDesignOnScreenWithTheExactBodyAndHeader) {
+    // The id is escaped as in PDF uploads; an ordinary one goes as it is.
+    for (const auto& [id, sent] :
+         {std::pair<std::string, std::string>{"SO-2026-0042", "SO-2026-0042"}, {R"(a"b\c)", R"(a\"b\\c)"}}) {
+        testsupport::CannedServer server({Reply(R"({"code":0,"msg":"success"})")});
+        request(orders(), server.url("/api/report/upload"), id);
+        const QString edit = QStringLiteral("改版 {$title} ") + QString::number(id.size());
+        editTitle(edit);
+        expectBox();
+        window->cmdSave->click();
+        EXPECT_EQ(boxes.back(), QStringLiteral("保存成功"));
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(window.isNull()) << "a successful save closes the window";
+
+        const QByteArray file = ReadFile(orders());
+        EXPECT_TRUE(file.contains(edit.toUtf8())) << "the edit is in the template file";
+        const std::string raw = server.requests().at(0);
+        EXPECT_TRUE(raw.starts_with("POST /api/report/upload HTTP/1.1\r\n"));
+        EXPECT_NE(raw.find("\r\nContent-Type: application/json; charset=UTF-8\r\n"), std::string::npos);
+        EXPECT_EQ(BodyOf(raw), R"({ "st1":")" + file.toBase64().toStdString() + R"(","st0":")" + sent +
+                                   R"(","st2":")" + Md5(file) + R"("})");
+    }
+}
+
+TEST_F(DesignWindow, OnlyTheLowercaseWordCountsAsSuccess) {
+    testsupport::CannedServer server({Reply(R"({"msg":"Success"})"), Reply("saved: successful")});
+    request(orders(), server.url("/up"));
+    expectBox();
+    window->cmdSave->click();
+    ASSERT_FALSE(window.isNull());
+    EXPECT_TRUE(window->isVisible());
+    expectBox();
+    window->cmdSave->click();
+    EXPECT_EQ(boxes, (std::vector<QString>{QStringLiteral("保存失败，请重试"), QStringLiteral("保存成功")}));
+}
+
+TEST_F(DesignWindow, BackendDownOr500ShowsTheFailureAndTheWindowStays) {
+    request(orders(), "http://127.0.0.1:9/upload/template/orders.grf");
+    expectBox();
+    window->cmdSave->click();
+    // 500 with an HTML page: no "success" in it.
+    PostJson(backend("/api/fail?mode=500&path=/upload"), "{}");
+    window->reportAdd = backend("/upload/template/orders.grf");
+    expectBox();
+    window->cmdSave->click();
+    EXPECT_EQ(boxes, std::vector<QString>(2, QStringLiteral("保存失败，请重试")));
+    ASSERT_FALSE(window.isNull());
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(DesignWindow, SavedTemplateIsServedWithItsNewMd5) {
+    request(orders(), backend("/upload/template/orders.grf"), "any-id");
+    editTitle(QStringLiteral("LOOP-EDIT"));
+    expectBox();
+    window->cmdSave->click();
+    EXPECT_EQ(boxes.back(), QStringLiteral("保存成功"));
+    const QByteArray saved = ReadFile(orders());
+    ASSERT_TRUE(saved.contains("LOOP-EDIT"));
+    httplib::Client http(backend(""));
+    EXPECT_EQ(http.Get("/templates/orders.grf")->body, saved.toStdString());
+    EXPECT_NE(http.Get("/api/templates")->body.find(R"("md5":")" + Md5(saved) + '"'), std::string::npos);
+    // Refused: an MD5 that is not the file's, a template the backend does not have.
+    const std::string body = R"({ "st1":"e30=","st0":"x","st2":")";
+    EXPECT_EQ(PostJson(backend("/upload/template/orders.grf"), body + R"(0123"})").find("success"),
+              std::string::npos);
+    EXPECT_EQ(PostJson(backend("/upload/template/nothing.grf"), body + Md5("{}") + R"("})").find("success"),
+              std::string::npos);
+    EXPECT_EQ(http.Get("/templates/orders.grf")->body, saved.toStdString());
+}
+
+TEST_F(DesignWindow, LoadFailureLineAndNothingToSave) {
+    for (const std::string downurl : {"http://x/t/missing.grf", ""}) {
+        request(templateFolder() / "missing.grf", "http://127.0.0.1:9/", "SO-1", downurl);
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_TRUE(window->txtfile->text().isEmpty());
+        window->cmdSave->click(); // the dialog's file name is empty: nothing happens
+        const QByteArray log = ReadFile(root / "prog" / "MyLog.txt");
+        EXPECT_TRUE(
+            log.endsWith(QByteArray::fromStdString(" missing.grf   " + downurl + "\r设计报表加载失败\r\n")))
+            << log.toStdString();
+        window->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+TEST_F(DesignWindow, SaveAsThenSaveUploadsTheEditedDesign) {
+    testsupport::CannedServer server({Reply("success")});
+    request(orders(), server.url("/up"));
+    editTitle(QStringLiteral("COPY-AND-SAVE"));
+    const fs::path copy = root / "copy.grf";
+    answers.push_back([&](QDialog& d) {
+        auto& fd = static_cast<QFileDialog&>(d);
+        EXPECT_EQ(fd.acceptMode(), QFileDialog::AcceptSave);
+        fd.selectFile(QString::fromStdString(copy.string()));
+        return int(QDialog::Accepted);
+    });
+    window->cmdSaveAs->click();
+    EXPECT_TRUE(ReadFile(copy).contains("COPY-AND-SAVE"));
+    EXPECT_EQ(window->reportFileName, orders().string());
+    EXPECT_EQ(window->txtfile->text().toStdString(), orders().string());
+    expectBox();
+    window->cmdSave->click();
+    EXPECT_NE(BodyOf(server.requests().at(0)).find(ReadFile(orders()).toBase64().toStdString()),
+              std::string::npos);
+    EXPECT_TRUE(ReadFile(orders()).contains("COPY-AND-SAVE"));
+}
+
+TEST_F(DesignWindow, FileDialogsAndOpen) {
+    request(orders(), "");
+    editTitle(QStringLiteral("KEEP"));
+    answers.push_back([&](QDialog& d) {
+        auto& fd = static_cast<QFileDialog&>(d);
+        EXPECT_EQ(fd.acceptMode(), QFileDialog::AcceptOpen);
+        EXPECT_EQ(fd.nameFilters(),
+                  (QStringList{QStringLiteral("All Files (*.*)"), QStringLiteral("grf Files(*.grf)")}));
+        EXPECT_EQ(fd.selectedNameFilter(), QStringLiteral("grf Files(*.grf)"));
+        EXPECT_EQ(fd.directory().absolutePath().toStdString(), templateFolder().string());
+        return int(QDialog::Rejected);
+    });
+    window->cmdOpen->click(); // cancelled: nothing changes, nothing is said
+    EXPECT_EQ(shownTitle(), "KEEP");
+    EXPECT_TRUE(window->ReportDesigner1->editsPending());
+
+    expectFile(templateFolder() / "invoice.grf");
+    window->cmdOpen->click();
+    EXPECT_EQ(window->reportFileName, (templateFolder() / "invoice.grf").string());
+    EXPECT_EQ(window->txtfile->text().toStdString(), window->reportFileName);
+    EXPECT_EQ(window->report()->reportTemplate().title, "销售发票");
+}
+
+TEST_F(DesignWindow, SecondRequestWithAndWithoutUnsavedEdits) {
+    const fs::path invoice = templateFolder() / "invoice.grf";
+    request(invoice, "http://a/", "A");
+    // No edits: the new request's template replaces the one shown.
+    request(orders(), "http://b/", "B");
+    EXPECT_EQ(window->txtfile->text().toStdString(), orders().string());
+    EXPECT_EQ(window->report()->reportTemplate().title, "订单明细表");
+
+    editTitle(QStringLiteral("EDIT"));
+    expectBox(QMessageBox::No);
+    request(invoice, "http://c/", "C");
+    EXPECT_EQ(boxes.back(), QStringLiteral("当前报表有未保存的修改，放弃修改并打开新的报表？"));
+    EXPECT_EQ(shownTitle(), "EDIT");
+    EXPECT_EQ(window->reportFileName, orders().string());
+    EXPECT_EQ(window->reportId, "B");
+    EXPECT_EQ(window->reportAdd, "http://b/");
+
+    expectBox(QMessageBox::Yes);
+    request(invoice, "http://c/", "C");
+    EXPECT_EQ(window->txtfile->text().toStdString(), invoice.string());
+    EXPECT_EQ(window->report()->reportTemplate().title, "销售发票");
+    EXPECT_NE(shownTitle(), "EDIT");
+    EXPECT_EQ(window->reportId, "C");
+}
+
+TEST_F(DesignWindow, SaveRequestedWritesMyGrf) {
+    request(orders(), "");
+    editTitle(QStringLiteral("FIXED-FILE"));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    window->ReportDesigner1->canvas()->setFocus();
+    QTest::keyClick(window->ReportDesigner1->canvas(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(ReadFile(root / "prog" / "my.grf").contains("FIXED-FILE"));
+    EXPECT_FALSE(window->ReportDesigner1->editsPending());
+    EXPECT_FALSE(ReadFile(orders()).contains("FIXED-FILE"));
+}
+
+} // namespace
