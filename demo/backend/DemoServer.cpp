@@ -40,7 +40,7 @@ bool sendFile(httplib::Response& res, const std::string& path, const std::string
     auto bytes = readWholeFile(path);
     if (!bytes) return false;
     res.status = 200;
-    res.set_content(std::move(*bytes), contentTypeFor(name).c_str());
+    res.set_content(*bytes, contentTypeFor(name));
     return true;
 }
 
@@ -190,16 +190,17 @@ void DemoServer::install(httplib::Server& server) {
             sendText(res, res.status, std::to_string(res.status) + " for " + req.path + "\n");
             return httplib::Server::HandlerResponse::Handled;
         }));
-    server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
-        std::string what = "unknown error";
-        try {
-            if (ep) std::rethrow_exception(ep);
-        } catch (const std::exception& e) {
-            what = e.what();
-        } catch (...) {
-        }
-        sendText(res, 500, "internal error: " + what + "\n");
-    });
+    server.set_exception_handler(
+        [](const httplib::Request&, httplib::Response& res, const std::exception_ptr& ep) {
+            std::string what = "unknown error";
+            try {
+                if (ep) std::rethrow_exception(ep);
+            } catch (const std::exception& e) {
+                what = e.what();
+            } catch (...) {
+            }
+            sendText(res, 500, "internal error: " + what + "\n");
+        });
 
     auto bindHandler = [this](void (DemoServer::*method)(const httplib::Request&, httplib::Response&)) {
         return guarded([this, method](const httplib::Request& req, httplib::Response& res) {
