@@ -135,7 +135,7 @@ std::string EncodeUrlForWire(std::string_view url) {
 }
 
 std::string PostJson(const std::string& url, std::string_view body, std::size_t maxAnswerBytes,
-                     const TransferPace& pace) {
+                     const TransferPace& pace, long* status) {
     char errorBuffer[CURL_ERROR_SIZE] = {};
     std::string answer;
     BodySink sink;
@@ -159,6 +159,7 @@ std::string PostJson(const std::string& url, std::string_view body, std::size_t 
     // An answer cut at its limit is an answer: the backend got the request and began to reply.
     if (rc != CURLE_OK && !(rc == CURLE_WRITE_ERROR && sink.overLimit))
         throw HttpError("POST " + url + " failed: " + Describe(rc, errorBuffer));
+    if (status) curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, status);
     return answer;
 }
 

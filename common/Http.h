@@ -35,10 +35,12 @@ struct TransferPace {
 };
 
 // POSTs body (UTF-8 JSON) to url with the one header "Content-Type: application/json; charset=UTF-8"
-// and returns the answer text, whatever its status. At most maxAnswerBytes of the answer are read;
-// a longer answer comes back cut there (0: the answer is not read at all). Blocks. Throws HttpError.
+// and returns the answer text, whatever its status (put into *status when given). At most
+// maxAnswerBytes of the answer are read; a longer answer comes back cut there (0: the answer is not
+// read at all). Blocks. Throws HttpError.
 std::string PostJson(const std::string& url, std::string_view body,
-                     std::size_t maxAnswerBytes = kMaxAnswerBytes, const TransferPace& pace = {});
+                     std::size_t maxAnswerBytes = kMaxAnswerBytes, const TransferPace& pace = {},
+                     long* status = nullptr);
 
 // Downloads an http(s) URL (redirects followed, to http(s) only) into path. The body streams into a
 // temporary file beside path, which replaces path only after a complete 2xx answer of at most maxBytes

@@ -33,7 +33,9 @@ ALLOWED = {
     "agent/reports/windows": ["common", "agent/printing", "agent/reports/encoder", "agent/reports/engine",
                               "agent/reports/viewer", "agent/reports/design", "agent/reports/designer"]
                              + ENGINE,
-    "agent/desktop": ["common", "agent/websocket", "agent/printing", "agent/reports/windows"],
+    # The desktop lists printers and follows print jobs in CUPS for the pages that ask.
+    "agent/desktop": ["common", "agent/websocket", "agent/printing", "agent/reports/windows",
+                      "agent/reports/cups"],
     "agent/startup": ["common", "agent/desktop", "agent/websocket", "agent/printing"],
     "launcher": ["common"],
     "tools/verolux-render": ["common", "agent/reports/engine"] + ENGINE,

@@ -231,13 +231,18 @@ bool LinkerPool::runActions(int index, quint64 generation,
         case Kind::Send:
             if (!sendAll(index, faultAt(index, IoStep::Write), a.data)) return false;
             break;
-        case Kind::Deliver:
+        case Kind::Deliver: {
             if (faultAt(index, IoStep::Deliver) != IoFault::None) {
                 breakConnection(index);
                 return false;
             }
+            // Deliveries nest when a print lets events run; each sees its own sender.
+            const Peer outer = m_delivering;
+            m_delivering = {index, generation};
             m_hooks.deliver(a.data);
+            m_delivering = outer;
             break;
+        }
         case Kind::Drop:
             DropConnection(index);
             return false;
@@ -281,6 +286,18 @@ void LinkerPool::Broadcast(const std::string& frame) {
         l.socket->flush();
         QCoreApplication::processEvents();
     }
+}
+
+bool LinkerPool::SendTo(Peer peer, const std::string& frame) {
+    if (peer.index < 0 || peer.index >= slotCount()) return false;
+    Linker& l = *m_slots[size_t(peer.index)];
+    if (l.generation != peer.generation || !l.counted || !l.socket ||
+        l.socket->state() != QAbstractSocket::ConnectedState)
+        return false;
+    if (!sendAll(peer.index, faultAt(peer.index, IoStep::Write), frame)) return false;
+    // Out now, not when the event loop next turns: the sender is told while the work goes on.
+    l.socket->flush();
+    return true;
 }
 
 void LinkerPool::CloseAll() {

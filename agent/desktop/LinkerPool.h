@@ -67,6 +67,16 @@ class LinkerPool : public QObject {
     // Sends frame to every connected slot in ascending order, letting events run after each send.
     void Broadcast(const std::string& frame);
 
+    // One connection, as long as it is the same one (a slot is reused by later connections).
+    struct Peer {
+        int index = -1;
+        quint64 generation = 0;
+    };
+    // The connection whose message is being delivered now; index -1 outside a delivery.
+    Peer deliveringPeer() const { return m_delivering; }
+    // Sends frame to that connection alone, at once; false when it has gone meanwhile.
+    bool SendTo(Peer peer, const std::string& frame);
+
     int ConnectedCount() const { return m_connectedCount; }
     int slotCount() const { return static_cast<int>(m_slots.size()); }
     bool slotHandshaked(int index) const;
@@ -106,6 +116,7 @@ class LinkerPool : public QObject {
     std::vector<std::unique_ptr<Linker>> m_slots;
     int m_connectedCount = 0;
     int m_maxSlots = kMaxSlots;
+    Peer m_delivering;
 };
 
 } // namespace verolux

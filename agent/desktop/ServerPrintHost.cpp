@@ -2,18 +2,70 @@
 
 #include "agent/desktop/FreedMemory.h"
 #include "agent/desktop/frmServer.h"
+#include "agent/printing/AgentAnswers.h"
+#include "agent/reports/cups/CupsJob.h"
+#include "agent/reports/cups/CupsPrinters.h"
 #include "agent/reports/windows/frmDesign.h"
 #include "agent/reports/windows/frmPdfFile.h"
 #include "agent/reports/windows/frmPreview.h"
+#include "agent/websocket/Frame.h"
+#include "agent/websocket/WsLimits.h"
 #include "common/Http.h"
+#include "common/Version.h"
 
 #include <QScopeGuard>
+#include <QSysInfo>
+
+#include <algorithm>
+#include <map>
 
 namespace verolux {
 namespace {
 
 // A request text from this size on leaves enough behind to be worth handing back.
 constexpr std::size_t kLargeRequestBytes = 256 * 1024;
+
+std::string Joined(const std::vector<std::string>& words) {
+    std::string out;
+    for (const std::string& w : words)
+        out += (out.empty() ? "" : ", ") + w;
+    return out;
+}
+
+// What CUPS says of a job now, as a step for its tracker; nullopt when it cannot say.
+std::optional<JobStep> QueryCupsJob(int cupsJobId) {
+    cups::JobStatus status;
+    if (!cups::QueryJob(cupsJobId, &status, nullptr)) return std::nullopt;
+    using C = JobStep::Cups;
+    static const std::map<cups::JobState, C> kStates = {
+        {cups::JobState::Pending, C::Pending},       {cups::JobState::Held, C::Held},
+        {cups::JobState::Processing, C::Processing}, {cups::JobState::Stopped, C::Stopped},
+        {cups::JobState::Cancelled, C::Cancelled},   {cups::JobState::Aborted, C::Aborted},
+        {cups::JobState::Completed, C::Completed}};
+    JobStep step(JobStep::Kind::CupsState);
+    step.cups = kStates.at(status.state);
+    step.printerStopped =
+        std::find(status.reasons.begin(), status.reasons.end(), "printer-stopped") != status.reasons.end();
+    step.message = status.message.empty() ? Joined(status.reasons) : status.message;
+    return step;
+}
+
+// The print queues as a page sees them; false with the reason when CUPS cannot be asked.
+bool ListPrinterFacts(std::vector<PrinterFacts>* printers, std::string* error) {
+    std::vector<cups::PrinterInfo> queues;
+    if (!cups::ListPrinters(&queues, error)) return false;
+    for (const cups::PrinterInfo& q : queues) {
+        PrinterFacts p{q.name, q.description,   q.location, q.isDefault, "idle",
+                       {},     q.acceptingJobs, q.color,    q.duplex,    {}};
+        if (q.state == cups::PrinterState::Printing) p.state = "printing";
+        if (q.state == cups::PrinterState::Stopped) p.state = "stopped";
+        p.stateReason = q.stateMessage.empty() ? Joined(q.stateReasons) : q.stateMessage;
+        for (const cups::MediaSize& m : q.media)
+            p.media.push_back(m.name);
+        printers->push_back(std::move(p));
+    }
+    return true;
+}
 
 } // namespace
 
@@ -23,7 +75,8 @@ ServerPrintHost::ServerPrintHost(frmServer& window)
                             [this](std::string_view line) { AddLog(line); },
                             [](const std::string& url, const std::filesystem::path& path) {
                                 return DownloadToFile(url, path, kMaxTemplateBytes);
-                            }) {}
+                            }),
+      m_follower(QueryCupsJob) {}
 
 ServerPrintHost::~ServerPrintHost() {
     delete m_designer.data();
@@ -31,8 +84,73 @@ ServerPrintHost::~ServerPrintHost() {
 
 void ServerPrintHost::Run(std::string text) {
     const bool large = text.size() >= kLargeRequestBytes;
-    RepPrint(*this, m_store, std::move(text));
+    dispatch(m_window.linkers().deliveringPeer(), std::move(text));
     if (large) ReturnFreedMemory();
+}
+
+void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
+    const PageMessage m = ReadPageMessage(text);
+    const auto send = [this, sender](const std::string& answer) { sendTo(sender, answer); };
+    switch (m.kind) {
+    case PageMessage::Kind::Request:
+        RepPrint(*this, m_store, std::move(text));
+        return;
+    case PageMessage::Kind::Hello:
+        send(HelloAnswer(
+            {VersionText(), m_window.linkers().listeningPort(), QSysInfo::kernelType().toStdString()}));
+        return;
+    case PageMessage::Kind::Printers:
+        send(printersAnswer());
+        return;
+    case PageMessage::Kind::Unknown:
+        send(ErrorAnswer("unknown-question", m.error));
+        return;
+    case PageMessage::Kind::BadJob: {
+        JobTracker tracker(m.jobId, m.reportId);
+        JobStep step(JobStep::Kind::Failed);
+        step.code = failure::kBadRequest;
+        step.message = m.error;
+        for (const std::string& event : tracker.feed(step))
+            send(event);
+        return;
+    }
+    case PageMessage::Kind::Job:
+        break;
+    }
+    // The tracker outlives this call when CUPS still has the job.
+    auto tracker = std::make_shared<JobTracker>(m.jobId, m.reportId);
+    const JobRun job{m.options, [this, tracker, send](const JobStep& step) {
+                         for (const std::string& event : tracker->feed(step))
+                             send(event);
+                         if (step.kind == JobStep::Kind::Spooled && !tracker->finished())
+                             m_follower.follow(tracker, send);
+                     }};
+    RepPrint(*this, m_store, std::move(text), &job);
+}
+
+void ServerPrintHost::sendTo(LinkerPool::Peer peer, const std::string& text) {
+    std::string frame;
+    try {
+        frame = mWSProtocol::PackString(text, 1);
+    } catch (const std::exception&) {
+        frame =
+            mWSProtocol::PackString(ErrorAnswer("answer-too-large", "the answer does not fit one frame"), 1);
+    }
+    m_window.linkers().SendTo(peer, frame);
+}
+
+std::string ServerPrintHost::printersAnswer() {
+    std::vector<PrinterFacts> printers;
+    std::string error;
+    if (!ListPrinterFacts(&printers, &error)) return ErrorAnswer("printers-unavailable", error);
+    std::string answer = PrintersAnswer(printers);
+    // Media lists are what can grow; a machine with very many queues gets the list without them.
+    if (answer.size() > mWSProtocol::kMaxPackedPayload) {
+        for (PrinterFacts& p : printers)
+            p.media.clear();
+        answer = PrintersAnswer(printers);
+    }
+    return answer;
 }
 
 void ServerPrintHost::AddLog(std::string_view line) {
@@ -63,14 +181,16 @@ void ServerPrintHost::OpenDesigner(const DesignHandOver& h) {
     m_designer->Show();
 }
 
-void ServerPrintHost::OpenPreview(const std::string& reportFileData, const std::string& reportPreview) {
+std::optional<JobFailure> ServerPrintHost::OpenPreview(const std::string& reportFileData,
+                                                       const std::string& reportPreview) {
     auto* w = new frmPreview(m_window.programFolder());
     w->reportFileData = reportFileData;
     w->reportPreview = reportPreview;
-    w->Show(); // stays until the user closes it; then it releases itself
+    return w->Show(); // stays until the user closes it; then it releases itself
 }
 
-void ServerPrintHost::OpenOutput(const std::string& reportFileData, const std::string& reportPreview) {
+OutputResult ServerPrintHost::OpenOutput(const std::string& reportFileData, const std::string& reportPreview,
+                                         const JobOptions& options) {
     // An output window has done all it will do when Show() returns: it and its report go right
     // then, not at a later turn of the event loop, so a burst of large jobs does not pile up.
     // The window may already be gone if the agent ended while it let events run.
@@ -78,7 +198,7 @@ void ServerPrintHost::OpenOutput(const std::string& reportFileData, const std::s
     const auto release = qScopeGuard([&w] { delete w.data(); });
     w->reportFileData = reportFileData;
     w->reportPreview = reportPreview;
-    w->Show();
+    return w->Show(options);
 }
 
 } // namespace verolux

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "agent/desktop/JobFollower.h"
+#include "agent/desktop/LinkerPool.h"
+#include "agent/printing/PageMessage.h"
 #include "agent/printing/RepPrint.h"
 #include "agent/printing/TemplateStore.h"
 
@@ -12,12 +15,14 @@ class frmServer;
 class frmDesign;
 
 // The print procedure's view of the main window: its log pane and file, the send box, the test
-// file, and the report windows it opens.
+// file, and the report windows it opens. It also answers what a page asks with the `verolux` key, to
+// that page alone: its questions, and the events of the jobs it follows.
 class ServerPrintHost : public PrintHost {
   public:
     explicit ServerPrintHost(frmServer& window);
     ~ServerPrintHost() override;
 
+    // One complete message of the connection delivering now (or the test button's empty text).
     void Run(std::string text);
 
     void AddLog(std::string_view line) override;
@@ -25,12 +30,19 @@ class ServerPrintHost : public PrintHost {
     void Reply(std::string_view text) override;
     std::string ReadRequestFile() override;
     void OpenDesigner(const DesignHandOver& handOver) override;
-    void OpenPreview(const std::string& reportFileData, const std::string& reportPreview) override;
-    void OpenOutput(const std::string& reportFileData, const std::string& reportPreview) override;
+    std::optional<JobFailure> OpenPreview(const std::string& reportFileData,
+                                          const std::string& reportPreview) override;
+    OutputResult OpenOutput(const std::string& reportFileData, const std::string& reportPreview,
+                            const JobOptions& options) override;
 
   private:
+    void dispatch(LinkerPool::Peer sender, std::string text);
+    void sendTo(LinkerPool::Peer peer, const std::string& text);
+    std::string printersAnswer();
+
     frmServer& m_window;
     TemplateStore m_store;
+    JobFollower m_follower;
     QPointer<frmDesign> m_designer; // one designer for the agent, made anew after it closed
 };
 

@@ -28,10 +28,12 @@ std::string TemplateUploadBody(std::string_view base64, std::string_view reportI
     return UploadBody(base64, reportId, md5);
 }
 
-void PostReportFile(const std::filesystem::path& filePath, const std::string& address,
+long PostReportFile(const std::filesystem::path& filePath, const std::string& address,
                     const std::string& reportId) {
     std::string body = ReportFileBody(modBase64::EncodeFile(filePath), reportId);
-    PostJson(address, body, /*maxAnswerBytes=*/0); // the answer is not read
+    long status = 0;
+    PostJson(address, body, /*maxAnswerBytes=*/0, {}, &status); // only the status is read
+    return status;
 }
 
 } // namespace verolux

@@ -1,6 +1,6 @@
 #include "agent/printing/PrintRequest.h"
 
-#include "common/RequestLimits.h"
+#include "common/RequestRules.h"
 
 namespace verolux {
 

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "agent/printing/JobError.h"
+#include "agent/printing/JobTracker.h"
+#include "agent/printing/PageMessage.h"
 #include "agent/printing/TemplateStore.h"
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +18,12 @@ struct DesignHandOver {
     std::string reportId;
     std::string reportAdd;
     std::string reportDownurl;
+};
+
+// What an output window reports once its work is done.
+struct OutputResult {
+    int cupsJobId = 0;   // printed: the job CUPS took (0 when it named none)
+    long httpStatus = 0; // PDF: the backend's answer to the upload
 };
 
 // The main window as the print procedure sees it: its log pane, log file, reply channel, test file
@@ -27,10 +38,18 @@ class PrintHost {
     // "repdata.txt" of the program folder, "" when missing.
     virtual std::string ReadRequestFile() = 0;
     virtual void OpenDesigner(const DesignHandOver& handOver) = 0;
-    // The preview window handles its own failures.
-    virtual void OpenPreview(const std::string& reportFileData, const std::string& reportPreview) = 0;
+    // The preview window handles its own failures; the one it logged, if any, is returned.
+    virtual std::optional<JobFailure> OpenPreview(const std::string& reportFileData,
+                                                  const std::string& reportPreview) = 0;
     // The output window has no failure handling of its own: it throws, and the request fails.
-    virtual void OpenOutput(const std::string& reportFileData, const std::string& reportPreview) = 0;
+    virtual OutputResult OpenOutput(const std::string& reportFileData, const std::string& reportPreview,
+                                    const JobOptions& options) = 0;
+};
+
+// A request whose page follows it: its print options, and where each step of it is told.
+struct JobRun {
+    JobOptions options;
+    std::function<void(const JobStep&)> report;
 };
 
 inline constexpr std::string_view kNoJsonData = "没有 Json 数据";
@@ -38,7 +57,8 @@ inline constexpr std::string_view kNotFoundReply = "找不到报表文件:";
 inline constexpr std::string_view kRepPrintFailed = "RepPrint 过程出错！";
 
 // The print procedure: reads one request, refreshes its template and hands it to the window its
-// mode asks for. Only problems travel back to the pages. Never throws.
-void RepPrint(PrintHost& host, const TemplateStore& store, std::string text);
+// mode asks for. Only problems travel back to the pages, to all of them. With a job, its page also
+// hears each step (accepted, then how it ended). Never throws.
+void RepPrint(PrintHost& host, const TemplateStore& store, std::string text, const JobRun* job = nullptr);
 
 } // namespace verolux

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Print pipeline timings: a WebSocket client sends PDF requests to the real agent and waits until the
-demo backend has stored the upload.
+demo backend has stored the upload; and a 10-row PDF job that follows its events, timed from sending to
+the "accepted" and to the final event.
 
 usage: bench.py BIN_DIR [--runs 5] [--rows 10,1000,32767] [--seconds 5] [--perf perf.data]
 Latency is the backend's time stamp of the stored upload minus the client's time of sending (same
@@ -29,6 +30,7 @@ from backendproc import Backend  # noqa: E402
 import harness  # noqa: E402
 
 TARGETS_MS = {10: 30, 32767: 2000}
+JOB_TARGETS_MS = {"accepted": 2, "final": 15}
 
 
 def rows(count):
@@ -70,6 +72,27 @@ class Bench:
             await asyncio.sleep(0.005)
         raise RuntimeError("upload of %s not in the stats" % report_id)
 
+    async def job(self, ws, row_data):
+        """Sends a request as a job and returns milliseconds until its "accepted" and its final event."""
+        report_id, text = self.request_text(row_data)
+        job = json.loads(text)
+        job["verolux"] = {"jobId": report_id}
+        text = json.dumps(job, ensure_ascii=False)
+        start = time.perf_counter()
+        await ws.send(text)
+        accepted = None
+        while True:
+            event = json.loads(await asyncio.wait_for(ws.recv(), 60))
+            if event.get("jobId") != report_id:
+                continue
+            now = (time.perf_counter() - start) * 1000.0
+            if event["state"] == "accepted":
+                accepted = now
+            elif event["state"] in ("uploaded", "failed"):
+                if event["state"] == "failed":
+                    raise RuntimeError("job failed: %r" % event)
+                return accepted, now
+
     def start_perf(self, out):
         perf = subprocess.Popen(["perf", "record", "-F", "499", "--call-graph", "dwarf,16384", "-o", out,
                                  "-p", str(self.agent.proc.pid)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -98,6 +121,8 @@ class Bench:
                 size = len(text.encode("utf-8"))
                 pdf = os.path.getsize(self.backend.uploaded_file(rid))
                 results[count] = (times, size, pdf)
+            # A followed 10-row job: its events come back on this connection.
+            jobs = [await self.job(ws, rows(10)) for _ in range(runs + 1)][1:]
             # Sequential small requests: each waits for its upload before the next is sent.
             data = rows(10)
             done, start = 0, time.time()
@@ -110,7 +135,7 @@ class Bench:
         if perf:
             perf.send_signal(2)
             perf.wait()
-        return results, rate
+        return results, rate, jobs
 
 
 def main():
@@ -128,7 +153,7 @@ def main():
     try:
         counts = [int(x) for x in args.rows.split(",")]
         perf_out = os.path.abspath(args.perf) if args.perf else None
-        results, rate = asyncio.run(bench.run(counts, args.runs, args.seconds, perf_out))
+        results, rate, jobs = asyncio.run(bench.run(counts, args.runs, args.seconds, perf_out))
     finally:
         bench.stop()
         if args.keep:
@@ -146,6 +171,11 @@ def main():
             verdict = "<= %d ms: %s (%.2fx)" % (target, "met" if med <= target else "MISSED", med / target)
         print("%8d %12d %10d %10.1f %10.1f %10.1f  %s" % (count, size, pdf, med, min(times), max(times), verdict))
     print("sequential 10-row PDF requests: %.1f per second (%.1f ms each)" % (rate, 1000.0 / rate))
+    for i, label in enumerate(("accepted", "final")):
+        med = statistics.median(j[i] for j in jobs)
+        target = JOB_TARGETS_MS[label]
+        print("10-row PDF job, send -> %-8s median %6.2f ms (min %.2f, max %.2f)  <= %d ms: %s" % (
+            label, med, min(j[i] for j in jobs), max(j[i] for j in jobs), target, "met" if med <= target else "MISSED"))
     if args.perf:
         print("agent profile:", args.perf)
 

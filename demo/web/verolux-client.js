@@ -1,33 +1,53 @@
 /*
- * Verolux client: how a web page talks to the Verolux print agent.
+ * Verolux client: how a web page talks to the Verolux print agent. An ES module with no build step;
+ * copy it into your page's scripts and import it:
  *
- * The agent runs on the user's machine and listens for WebSocket connections on port 28502. A page
- * sends it one JSON text per job; the agent downloads the template (reporturl, checked against
- * reportmd5), fills it with the rows and parameters, and then prints, previews, exports a PDF that it
- * uploads to reportAdd, or opens the template in its designer. It answers only when something goes
- * wrong, with a plain text such as "找不到报表文件:orders.grf" or "RepPrint 过程出错！".
+ *   import { connect, buildPrintRequest } from "./verolux-client.js";
  *
- * Copy these two functions into your own page:
+ *   const agent = connect();                       // ws://127.0.0.1:28502/, reconnects by itself
+ *   agent.addEventListener("state", e => console.log(e.detail.state));   // connecting | open | closed
  *
- *   var text = buildPrintRequest({
- *       mode: "pdf",                      // "print" | "preview" | "pdf" | "design"
- *       template: { name: "orders.grf",   // file name in the agent's template folder
- *                   url: "https://example.com/templates/orders.grf",
- *                   md5: "4588FF3797B78D819D858FA3BDD82B09" },  // 32 upper-case hex digits, or ""
- *       rows: [{ customer: "…", orderNo: "SO0001", quantity: 2, price: "9.50", amount: "19.00" }],
- *       params: { company: "…", title: "订单明细表" },           // template parameters
- *       printer: "",                      // printer name for "print"; "" keeps the report's own
- *       reportId: "SO0001",               // the PDF is uploaded as reportId + ".pdf"
- *       uploadUrl: "https://example.com/upload/pdf"             // where PDFs and designs are posted
+ *   const request = buildPrintRequest({
+ *       mode: "pdf",                               // "print" | "preview" | "pdf" | "design"
+ *       template: { name: "orders.grf", url: "https://example.com/templates/orders.grf",
+ *                   md5: "4588FF3797B78D819D858FA3BDD82B09" },   // 32 upper-case hex digits, or ""
+ *       rows: [{ orderNo: "SO0001", quantity: 2, price: "9.50" }],
+ *       params: { company: "…" },                  // template parameters
+ *       printer: "",                               // for "print": "" keeps the report's own printer
+ *       reportId: "SO0001",                        // the PDF is uploaded as reportId + ".pdf"
+ *       uploadUrl: "https://example.com/upload/pdf"
  *   });
- *   sendToAgent(text);                    // opens ws://127.0.0.1:28502 on first use
+ *   try {
+ *       const done = await agent.print(request, { copies: 1, onState: e => console.log(e.state) });
+ *       console.log("finished:", done.state);      // "uploaded", "completed", "shown" or "opened"
+ *   } catch (e) {
+ *       console.error(e.code, e.message);          // e.g. "printer-not-found", "upload-rejected"
+ *   }
  *
- * Every key below must be present, also those a mode does not use: the agent refuses a request that
- * lacks one. Parameters go at the top level of the request, next to the fixed keys.
+ *   const hello = await agent.info();              // { version, protocol, features, port, platform }
+ *   const printers = await agent.printers();       // [{ name, isDefault, state, media, … }]
+ *
+ * The agent answers questions and job events to the asking page only; a page that never uses the
+ * "verolux" key sees the agent exactly as before (problems as plain texts, sent to every page).
  */
 
-function buildPrintRequest(opts) {
-    var request = {
+export const DEFAULT_URL = "ws://127.0.0.1:28502/";
+
+const FINAL_OK = new Set(["uploaded", "completed", "shown", "opened"]);
+
+/** A job or question that did not succeed: `code` is stable, `message` says why. */
+export class VeroluxError extends Error {
+    constructor(code, message, event) {
+        super(message);
+        this.name = "VeroluxError";
+        this.code = code;
+        this.event = event || null;
+    }
+}
+
+/** The JSON text of a print request: every key the agent requires, rows, then parameters. */
+export function buildPrintRequest(opts) {
+    const request = {
         preview: opts.mode === "preview" ? "1" : opts.mode === "pdf" ? "2" : "",
         repname: opts.template.name,
         reptype: "",
@@ -36,88 +56,163 @@ function buildPrintRequest(opts) {
         sdesign: opts.mode === "design" ? "1" : "0",
         reporturl: opts.template.url,
         reportmd5: opts.template.md5 || "",
-        reportId: String(opts.reportId || ""),
+        reportId: String(opts.reportId ?? ""),
         reportAdd: opts.uploadUrl || "",
         repdata: opts.rows || []
     };
-    var params = opts.params || {};
-    for (var key in params) {
-        if (Object.prototype.hasOwnProperty.call(params, key) && !(key in request)) request[key] = params[key];
+    for (const [key, value] of Object.entries(opts.params || {})) {
+        if (!(key in request) && key !== "verolux") request[key] = value;
     }
     return JSON.stringify(request);
 }
 
-var verolux = { socket: null, url: "ws://127.0.0.1:28502", queue: [] };
+let jobSerial = 0;
 
-function sendToAgent(text) {
-    var ws = verolux.socket;
-    if (ws && ws.readyState === WebSocket.OPEN) {
-        ws.send(text);
-        return;
+class VeroluxAgent extends EventTarget {
+    constructor({ url = DEFAULT_URL, reconnectDelay = 2000, connectTimeout = 5000 } = {}) {
+        super();
+        this.url = url;
+        this.reconnectDelay = reconnectDelay;
+        this.connectTimeout = connectTimeout;
+        this.state = "closed";
+        this.socket = null;
+        this.questions = []; // answers come back in the order the questions went out
+        this.jobs = new Map(); // jobId -> { resolve, reject, onState }
+        this.stopped = false;
+        this.timer = null;
+        // After the caller's own code has run, so its listeners hear "connecting" too.
+        queueMicrotask(() => this.open());
     }
-    verolux.queue.push(text);
-    if (!ws || ws.readyState > WebSocket.OPEN) {
-        ws = verolux.socket = new WebSocket(verolux.url);
-        ws.onopen = function () {
-            while (verolux.queue.length) ws.send(verolux.queue.shift());
+
+    /** Agent version, protocol version, features, port and platform. */
+    info() {
+        return this.ask("hello");
+    }
+
+    /** The print queues the agent sees, with their state and media. */
+    async printers() {
+        return (await this.ask("printers")).printers;
+    }
+
+    /**
+     * Sends a print request (its text or object) as a job. Resolves with the final event, rejects with a
+     * VeroluxError. options: jobId, copies (1–999), duplex ("none" | "long" | "short"), pages ("1-3,5"),
+     * onState(event) for every event on the way.
+     */
+    async print(request, options = {}) {
+        const { onState, ...rest } = options;
+        const jobId = String(rest.jobId ?? `job-${Date.now().toString(36)}-${++jobSerial}`);
+        const body = typeof request === "string" ? JSON.parse(request) : { ...request };
+        body.verolux = { ...rest, jobId };
+        await this.ready();
+        return new Promise((resolve, reject) => {
+            this.jobs.set(jobId, { resolve, reject, onState });
+            this.socket.send(JSON.stringify(body));
+        });
+    }
+
+    /** Closes the connection for good. */
+    close() {
+        this.stopped = true;
+        clearTimeout(this.timer);
+        if (this.socket) this.socket.close();
+        this.setState("closed", "closed by the page");
+    }
+
+    async ask(question) {
+        await this.ready();
+        return new Promise((resolve, reject) => {
+            this.questions.push({ resolve, reject });
+            this.socket.send(JSON.stringify({ verolux: question }));
+        });
+    }
+
+    // Waits for an open connection, at most connectTimeout.
+    ready() {
+        if (this.state === "open") return Promise.resolve();
+        return new Promise((resolve, reject) => {
+            const onState = () => {
+                if (this.state !== "open") return;
+                clearTimeout(timer);
+                this.removeEventListener("state", onState);
+                resolve();
+            };
+            const timer = setTimeout(() => {
+                this.removeEventListener("state", onState);
+                reject(new VeroluxError("agent-unavailable", `no Verolux agent answers at ${this.url}`));
+            }, this.connectTimeout);
+            this.addEventListener("state", onState);
+        });
+    }
+
+    open() {
+        if (this.stopped) return;
+        this.setState("connecting");
+        let ws;
+        try {
+            ws = new WebSocket(this.url);
+        } catch (e) {
+            this.lost(String(e));
+            return;
+        }
+        this.socket = ws;
+        ws.onopen = () => this.setState("open");
+        ws.onmessage = (e) => this.receive(String(e.data));
+        ws.onclose = (e) => {
+            if (this.socket === ws) this.lost(`connection closed (${e.code})`);
         };
-        ws.onmessage = function (event) {
-            console.log("Verolux:", event.data); // only problems are reported
-        };
+    }
+
+    lost(reason) {
+        this.socket = null;
+        const error = new VeroluxError("connection-lost", `the connection to the agent was lost: ${reason}`);
+        for (const q of this.questions.splice(0)) q.reject(error);
+        for (const job of this.jobs.values()) job.reject(error);
+        this.jobs.clear();
+        this.setState("closed", reason);
+        if (!this.stopped) this.timer = setTimeout(() => this.open(), this.reconnectDelay);
+    }
+
+    receive(text) {
+        let message = null;
+        try {
+            message = JSON.parse(text);
+        } catch (e) {
+            // not one of ours
+        }
+        if (!message || typeof message.verolux !== "string") {
+            // The agent's own replies ("找不到报表文件:…", "RepPrint 过程出错！") go to every page.
+            this.dispatchEvent(new CustomEvent("reply", { detail: text }));
+            return;
+        }
+        if (message.verolux === "job") {
+            this.dispatchEvent(new CustomEvent("job", { detail: message }));
+            const job = this.jobs.get(message.jobId);
+            if (!job) return;
+            if (job.onState) job.onState(message);
+            if (message.state === "failed") {
+                this.jobs.delete(message.jobId);
+                job.reject(new VeroluxError(message.code, message.message, message));
+            } else if (FINAL_OK.has(message.state)) {
+                this.jobs.delete(message.jobId);
+                job.resolve(message);
+            }
+            return;
+        }
+        const question = this.questions.shift();
+        if (!question) return;
+        if (message.verolux === "error") question.reject(new VeroluxError(message.code, message.message, message));
+        else question.resolve(message);
+    }
+
+    setState(state, reason = "") {
+        if (this.state === state && state !== "closed") return;
+        this.state = state;
+        this.dispatchEvent(new CustomEvent("state", { detail: { state, reason } }));
     }
 }
 
-/* ---- Below: what the demo page adds (connection state, reconnects); not needed in your page. ---- */
-
-// Keeps one connection to the agent, reconnecting after a pause, and reports its state and texts.
-function VeroluxAgent(url, handlers) {
-    this.url = url;
-    this.handlers = handlers || {};
-    this.socket = null;
-    this.timer = null;
-    this.state = "closed";
+/** Opens (and keeps reopening) a connection to the local agent. */
+export function connect(options) {
+    return new VeroluxAgent(options);
 }
-
-VeroluxAgent.prototype.connect = function () {
-    var self = this;
-    clearTimeout(this.timer);
-    if (this.socket && this.socket.readyState <= WebSocket.OPEN) return;
-    this.setState("connecting");
-    var ws;
-    try {
-        ws = new WebSocket(this.url);
-    } catch (e) {
-        this.setState("closed", String(e));
-        return;
-    }
-    this.socket = ws;
-    verolux.socket = ws;
-    verolux.url = this.url;
-    ws.onopen = function () {
-        self.setState("open");
-        while (verolux.queue.length) ws.send(verolux.queue.shift());
-    };
-    ws.onmessage = function (event) {
-        if (self.handlers.message) self.handlers.message(String(event.data));
-    };
-    ws.onerror = function () {
-        if (self.handlers.error) self.handlers.error();
-    };
-    ws.onclose = function (event) {
-        if (self.socket !== ws) return;
-        self.setState("closed", "code " + event.code);
-        self.timer = setTimeout(function () { self.connect(); }, 3000);
-    };
-};
-
-VeroluxAgent.prototype.setState = function (state, detail) {
-    this.state = state;
-    if (this.handlers.state) this.handlers.state(state, detail || "");
-};
-
-// Sends a request text; false when the agent is not connected.
-VeroluxAgent.prototype.send = function (text) {
-    if (!this.socket || this.socket.readyState !== WebSocket.OPEN) return false;
-    this.socket.send(text);
-    return true;
-};

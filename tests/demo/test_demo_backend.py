@@ -8,6 +8,7 @@ import hashlib
 import json
 import os
 import random
+import re
 import shutil
 import subprocess
 import sys
@@ -327,38 +328,13 @@ class DemoPage(BackendCase):
         self.assertTrue(headers["Content-Type"].startswith("text/html"))
         self.assertIn(b"verolux-client.js", body)
         status, headers, body = self.backend.get("/verolux-client.js")
-        self.assertEqual(status, 200)
-        self.assertIn(b"function buildPrintRequest", body)
-
-    @unittest.skipUnless(shutil.which("node"), "node not installed")
-    def test_request_builder_gives_every_key_in_order(self):
-        script = """
-            const vm = require('vm'), fs = require('fs');
-            const ctx = {}; vm.createContext(ctx);
-            vm.runInContext(fs.readFileSync(process.argv[1], 'utf8'), ctx);
-            const t = {name: 'orders.grf', url: 'http://b/templates/orders.grf', md5: 'ABC'};
-            const out = {};
-            for (const mode of ['print', 'preview', 'pdf', 'design'])
-                out[mode] = ctx.buildPrintRequest({mode, template: t, rows: [{qty: 1}], reportId: 7,
-                    params: {company: 'X', preview: 'must not win'}, printer: 'P', uploadUrl: 'http://b/upload/pdf'});
-            console.log(JSON.stringify(out));
-        """
-        result = subprocess.run(["node", "-e", script, os.path.join(WEB_DIR, "verolux-client.js")],
-                                capture_output=True, timeout=30, check=True)
-        texts = json.loads(result.stdout)
-        keys = ["preview", "repname", "reptype", "reguserno", "reprintname", "sdesign", "reporturl", "reportmd5",
-                "reportId", "reportAdd", "repdata", "company"]
-        expected = {"print": ("", "0"), "preview": ("1", "0"), "pdf": ("2", "0"), "design": ("", "1")}
-        for mode, (preview, sdesign) in expected.items():
-            with self.subTest(mode):
-                request = json.loads(texts[mode])
-                self.assertEqual(list(request), keys)  # the ten named keys, rows, then parameters
-                self.assertEqual((request["preview"], request["sdesign"]), (preview, sdesign))
-                self.assertEqual((request["reportId"], request["reprintname"], request["reportmd5"]), ("7", "P", "ABC"))
-                self.assertEqual(request["repdata"], [{"qty": 1}])
+        self.assertEqual((status, headers["Content-Type"].split(";")[0]), (200, "text/javascript"))
+        self.assertIn(b"export function connect", body)
+        self.assertEqual(200, self.backend.get("/verolux-client.d.ts")[0])
+        self.assertEqual(200, self.backend.get("/install.html")[0])
 
     @unittest.skipUnless(shutil.which("chromium"), "chromium not installed")
-    def test_page_builds_buttons_from_the_template_list(self):
+    def test_page_builds_buttons_and_points_to_the_install_steps_without_an_agent(self):
         profile = tempfile.mkdtemp(prefix="vx-chromium-")
         try:
             dom = subprocess.run(
@@ -374,6 +350,10 @@ class DemoPage(BackendCase):
             self.assertIn('data-template="%s"' % name, dom)
         self.assertEqual(dom.count('data-action="pdf"'), 2)
         self.assertEqual(dom.count('data-action="design"'), 2)
+        # Nothing listens on port 1: the hint shows, with its link.
+        hint = re.search(r'<p id="no-agent"[^>]*>', dom).group(0)
+        self.assertNotIn("hidden", hint)
+        self.assertIn('href="install.html"', dom)
 
 
 if __name__ == "__main__":

@@ -112,6 +112,17 @@ def tree(root):
     return found
 
 
+def setup_cups(queue):
+    """Makes sure the scheduler runs and the cups-pdf queue accepts jobs; returns where its output
+    lands. Skips the test class where that cannot be done (not root, no cups-pdf)."""
+    setup = subprocess.run([os.path.join(HERE, "..", "support", "cups_setup.sh"), queue], capture_output=True, text=True)
+    if setup.returncode == 77:
+        raise unittest.SkipTest(setup.stderr.strip())
+    if setup.returncode != 0:
+        raise RuntimeError("CUPS setup failed: " + setup.stderr)
+    return setup.stdout.strip().splitlines()[-1]
+
+
 class AgentCase(unittest.TestCase):
     """One backend, one agent and two connected clients per test class; stats and inboxes are
     cleared before each test. Tests that need a fresh template use a name of their own."""

@@ -4,6 +4,8 @@ preview window of the agent on a virtual X display.
 
 usage: screenshots.py BIN_DIR OUT_DIR      writes OUT_DIR/demo-page.png and OUT_DIR/preview-window.png
 """
+import asyncio
+import base64
 import json
 import os
 import shutil
@@ -12,11 +14,14 @@ import sys
 import tempfile
 import time
 import urllib.parse
+import urllib.request
+
+import websockets
 
 import harness
 from harness import AgentRun, XServer, free_port, make_program_folder, make_request, order_rows
 from backendproc import Backend
-from test_browser import chromium_command
+from test_browser import chromium
 from wsclients import Clients
 
 
@@ -34,25 +39,56 @@ def shrink(src, dst):
     subprocess.run(["convert", src, "-strip", "-colors", "128", "PNG8:" + dst], check=True)
 
 
+async def capture_when(debug_port, condition, path, timeout=120):
+    """Through Chromium's DevTools protocol: waits until the page's script `condition` is true, then
+    saves the page as PNG. Real time, not virtual: the agent's answers take as long as they take."""
+    targets = json.load(urllib.request.urlopen("http://127.0.0.1:%d/json/list" % debug_port))
+    url = next(t["webSocketDebuggerUrl"] for t in targets if t["type"] == "page")
+    async with websockets.connect(url, max_size=None) as ws:
+        serial = 0
+
+        async def call(method, **params):
+            nonlocal serial
+            serial += 1
+            await ws.send(json.dumps({"id": serial, "method": method, "params": params}))
+            while True:
+                reply = json.loads(await ws.recv())
+                if reply.get("id") == serial:
+                    return reply["result"]
+
+        end = time.time() + timeout
+        while not (await call("Runtime.evaluate", expression=condition))["result"].get("value"):
+            if time.time() > end:
+                raise RuntimeError("the page never got to " + condition)
+            await asyncio.sleep(0.2)
+        shot = await call("Page.captureScreenshot", format="png")
+        with open(path, "wb") as f:
+            f.write(base64.b64decode(shot["data"]))
+
+
 def demo_page(backend, agent_port, work, out):
-    profile = tempfile.mkdtemp(prefix="verolux-chromium-", dir=work)
     raw = os.path.join(work, "demo-page-raw.png")
-
-    def shoot(**auto):
-        query = urllib.parse.urlencode(dict(agent=agent_port, rows=8, **auto))
-        # Virtual time lets the page connect, send and show what came back before the picture is taken.
-        subprocess.run(chromium_command(profile, "%s/?%s" % (backend.base, query), "--screenshot=" + raw,
-                                        "--window-size=1400,1000", "--hide-scrollbars",
-                                        "--virtual-time-budget=8000"),
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120, check=True)
-
-    # First visit: the page exports one PDF, so the upload list has an entry on the second visit.
-    shoot(auto="pdf", template="orders.grf", reportId="orders-demo")
-    wait_for(lambda: backend.uploads_for("orders-demo"), 30, "the page's upload")
-    # Second visit: a template the backend fails to deliver, so the agent's reply shows too.
+    # One visit sends a job per template named: two that upload, one the backend cannot deliver, and
+    # one whose upload the backend refuses; the page shows the printers and every job's states.
     backend.fail("500", "/templates/labels.grf", count=-1)
-    shoot(auto="pdf", template="labels.grf", reportId="labels-demo")
+    backend.fail("500", "/upload/pdf", count=1)
+    query = urllib.parse.urlencode(dict(agent=agent_port, rows=8, auto="pdf",
+                                        template="invoice.grf,orders.grf,labels.grf,orders.grf"))
+    port = free_port()
+    with chromium("%s/?%s" % (backend.base, query), os.path.join(work, "chromium.log"),
+                  "--remote-debugging-port=%d" % port, "--window-size=1400,1100", "--hide-scrollbars"):
+        wait_for(lambda: probe(port), 30, "the browser's debugging port")
+        asyncio.run(capture_when(port, "document.body.dataset.auto === 'done' && document.querySelectorAll('#uploads tr').length >= 2", raw))
+    backend.fail("none")
     shrink(raw, os.path.join(out, "demo-page.png"))
+
+
+def probe(port):
+    try:
+        urllib.request.urlopen("http://127.0.0.1:%d/json/version" % port, timeout=1)
+        return True
+    except OSError:
+        return False
 
 
 def preview_window(x, backend, agent_port, work, out):

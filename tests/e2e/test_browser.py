@@ -1,18 +1,24 @@
 #!/usr/bin/python3
 """A real browser end to end: headless Chromium loads the demo page from the backend, the page
-connects to the agent and sends a PDF request, the backend receives the PDF.
+connects to the agent and sends a PDF request, the backend receives the PDF; and the client module
+itself, driven by a test page against the real agent.
 
-Run: VEROLUX_BIN_DIR=build/bin /usr/bin/python3 tests/e2e/test_browser.py -v
+Run: VEROLUX_BIN_DIR=build/bin /usr/bin/python3 tests/e2e/test_browser.py -v [Class]
 """
+import contextlib
+import http.server
+import json
 import os
 import shutil
 import signal
 import subprocess
 import tempfile
+import threading
 import unittest
 import urllib.parse
 
-from harness import AgentCase, pdf_text, unique
+from harness import HERE, AgentCase, pdf_text, unique
+from agentproc import free_port
 
 CHROMIUM = os.environ.get("VEROLUX_CHROMIUM", "/usr/bin/chromium")
 
@@ -21,6 +27,72 @@ def chromium_command(profile, url, *extra):
     return [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
             "--disable-background-networking", "--disable-component-update", "--disable-sync",
             "--user-data-dir=" + profile, *extra, url]
+
+
+@contextlib.contextmanager
+def chromium(url, log_path, *extra):
+    """Headless Chromium on url until the block ends; a debugging port keeps it running meanwhile."""
+    profile = tempfile.mkdtemp(prefix="verolux-chromium-")
+    log = open(log_path, "wb")
+    extra = extra or ("--remote-debugging-port=0",)
+    browser = subprocess.Popen(chromium_command(profile, url, *extra), stdout=log,
+                               stderr=subprocess.STDOUT, start_new_session=True)
+    try:
+        yield browser
+    finally:
+        # The browser and its helper processes share the session we started it in.
+        try:
+            os.killpg(browser.pid, signal.SIGTERM)
+            browser.wait(10)
+        except (ProcessLookupError, subprocess.TimeoutExpired):
+            if browser.poll() is None:
+                os.killpg(browser.pid, signal.SIGKILL)
+                browser.wait()
+        log.close()
+        shutil.rmtree(profile, ignore_errors=True)
+
+
+class PageServer:
+    """Serves the client module and its test page; keeps what the page posts to /report."""
+
+    FILES = {"/client_page.html": os.path.join(HERE, "client_page.html"),
+             "/verolux-client.js": os.path.join(HERE, "..", "..", "demo", "web", "verolux-client.js")}
+
+    def __init__(self):
+        self.report = None
+        self.done = threading.Event()
+        owner = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def log_message(self, *args):
+                pass
+
+            def do_GET(self):
+                path = self.FILES_.get(urllib.parse.urlsplit(self.path).path)
+                body = open(path, "rb").read() if path else b""
+                kind = "text/javascript" if self.path.endswith(".js") else "text/html; charset=utf-8"
+                self.answer(200 if path else 404, kind, body)
+
+            def do_POST(self):
+                owner.report = json.loads(self.rfile.read(int(self.headers["Content-Length"])))
+                owner.done.set()
+                self.answer(204, "text/plain", b"")
+
+            def answer(self, status, kind, body):
+                self.send_response(status)
+                self.send_header("Content-Type", kind)
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+        Handler.FILES_ = self.FILES
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", free_port()), Handler)
+        self.base = "http://127.0.0.1:%d" % self.httpd.server_address[1]
+        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
+
+    def close(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
 
 
 class Browser(AgentCase):
@@ -35,38 +107,45 @@ class Browser(AgentCase):
         report_id = unique("browser")
         query = urllib.parse.urlencode({"agent": self.agent.port, "auto": "pdf", "template": "orders.grf",
                                         "rows": 5, "reportId": report_id})
-        profile = tempfile.mkdtemp(prefix="verolux-chromium-")
-        self.addCleanup(shutil.rmtree, profile, True)
-        log = open(os.path.join(self.work, "chromium.log"), "wb")
-        self.addCleanup(log.close)
-        # A debugging port keeps the headless browser running until we end it.
-        browser = subprocess.Popen(chromium_command(profile, "%s/?%s" % (self.backend.base, query),
-                                                    "--remote-debugging-port=0"),
-                                   stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
-
-        def stop():
-            # The browser and its helper processes share the session we started it in.
-            try:
-                os.killpg(browser.pid, signal.SIGTERM)
-                browser.wait(10)
-            except (ProcessLookupError, subprocess.TimeoutExpired):
-                if browser.poll() is None:
-                    os.killpg(browser.pid, signal.SIGKILL)
-                    browser.wait()
-        self.addCleanup(stop)
-
-        record = self.backend.wait_upload(report_id, timeout=90)
+        with chromium("%s/?%s" % (self.backend.base, query), os.path.join(self.work, "chromium.log")):
+            record = self.backend.wait_upload(report_id, timeout=90)
         self.assertIsNotNone(record, "the page's request never produced an upload (agent replies: %r)"
                              % self.clients.messages(0))
-        self.assertEqual("pdf", record["kind"])
         self.assertEqual("/upload/pdf", record["path"])
         text = pdf_text(self.backend.uploaded_file(report_id))
         # The page's sample rows: order numbers SO0100000 … SO0100004.
         for i in range(5):
             self.assertIn("SO%07d" % (100000 + i), text)
         self.assertNotIn("SO0100005", text)
-        # The page only sends; nothing comes back to the other clients.
+        # The page's job is its own: nothing comes back to the other clients.
         self.assertEqual([[], []], self.settle())
+
+    def test_client_module(self):
+        pages = PageServer()
+        self.addCleanup(pages.close)
+        report_id = unique("client")
+        query = urllib.parse.urlencode({"agent": self.agent.port, "backend": self.backend.base, "reportId": report_id})
+        with chromium("%s/client_page.html?%s" % (pages.base, query), os.path.join(self.work, "client.log")):
+            self.assertTrue(pages.done.wait(90), "the test page never reported")
+        r = pages.report
+        keys = ["preview", "repname", "reptype", "reguserno", "reprintname", "sdesign", "reporturl", "reportmd5",
+                "reportId", "reportAdd", "repdata", "company"]
+        for mode, (preview, sdesign) in {"print": ("", "0"), "preview": ("1", "0"), "pdf": ("2", "0"),
+                                         "design": ("", "1")}.items():
+            built = r["built"][mode]
+            self.assertEqual(keys, list(built), mode)  # the ten named keys, rows, then parameters
+            self.assertEqual((preview, sdesign, "7", "P", "ABC"), (built["preview"], built["sdesign"], built["reportId"],
+                                                                    built["reprintname"], built["reportmd5"]))
+        self.assertEqual(["connecting", "open", "closed"], r["connection"])
+        self.assertEqual("Verolux", r["info"]["value"]["agent"])
+        self.assertIsInstance(r["printers"]["value"], list)
+        self.assertEqual(("uploaded", 200, report_id),
+                         (r["pdf"]["value"]["state"], r["pdf"]["value"]["httpStatus"], r["pdf"]["value"]["reportId"]))
+        self.assertEqual(["accepted", "uploaded"], r["pdfStates"])
+        self.assertIsNotNone(self.backend.uploads_for(report_id))
+        self.assertEqual({"code": "template-not-found", "message": "找不到报表文件:no-such-template.grf",
+                          "isVeroluxError": True}, r["missing"]["error"])
+        self.assertEqual("bad-request", r["badCopies"]["error"]["code"])
 
 
 if __name__ == "__main__":

@@ -11,7 +11,7 @@ import subprocess
 import time
 import unittest
 
-from harness import (HERE, AgentCase, XServer, make_request, order_rows, pdf_info, unique)
+from harness import AgentCase, XServer, make_request, order_rows, pdf_info, setup_cups, unique
 
 def first_page_gray(pdf, stem):
     subprocess.run(["pdftoppm", "-r", "40", "-gray", "-f", "1", "-l", "1", "-singlefile", pdf, stem], check=True,
@@ -79,13 +79,7 @@ class CupsPrint(AgentCase):
 
     @classmethod
     def setUpClass(cls):
-        setup = subprocess.run([os.path.join(HERE, "..", "support", "cups_setup.sh"), cls.queue],
-                               capture_output=True, text=True)
-        if setup.returncode == 77:
-            raise unittest.SkipTest(setup.stderr.strip())
-        if setup.returncode != 0:
-            raise RuntimeError("CUPS setup failed: " + setup.stderr)
-        cls.out_dir = setup.stdout.strip().splitlines()[-1]
+        cls.out_dir = setup_cups(cls.queue)
         super().setUpClass()
 
     def printed_files(self, stem):

@@ -98,7 +98,7 @@ TEST(UploadBody, HostileIdsStayValidJson) {
 TEST_F(FileTest, PostReportFileSendsTheBody) {
     testsupport::CannedServer server(
         {"HTTP/1.1 500 Oops\r\nContent-Length: 4\r\nConnection: close\r\n\r\nfail"});
-    verolux::PostReportFile(file("7.pdf", "abc"), server.url("/upload/pdf"), "7");
+    EXPECT_EQ(verolux::PostReportFile(file("7.pdf", "abc"), server.url("/upload/pdf"), "7"), 500);
     auto req = server.requests().at(0);
     EXPECT_EQ(req.rfind("POST /upload/pdf HTTP/1.1\r\n", 0), 0u);
     EXPECT_NE(req.find("\r\nContent-Type: application/json; charset=UTF-8\r\n"), std::string::npos);

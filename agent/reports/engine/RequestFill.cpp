@@ -1,7 +1,7 @@
 #include "agent/reports/engine/RequestFill.h"
 
 #include "agent/reports/engine/Report.h"
-#include "common/RequestLimits.h"
+#include "common/RequestRules.h"
 
 namespace verolux::reports {
 
@@ -10,8 +10,10 @@ void FillFromRequest(Report& report, const JsonDocument& request) {
     const JsonValue rows = request.requiredArray("repdata", kMaxRequestRows);
 
     ValueCollection& parameters = report.Parameters();
-    for (int i = 1; i <= parameters.count(); ++i)
-        parameters.item(i).setValue(root.value(parameters.item(i).name()));
+    for (int i = 1; i <= parameters.count(); ++i) {
+        ReportValue& p = parameters.item(i);
+        if (p.name() != kExtensionKey) p.setValue(root.value(p.name()));
+    }
 
     report.PrepareRecords();
     ValueCollection& fields = report.Fields();

@@ -2,18 +2,17 @@
 
 #include "agent/printing/PostReportFile.h"
 #include "agent/printing/TemplateStore.h"
+#include "agent/reports/cups/CupsPrinters.h"
 #include "agent/reports/engine/RequestFill.h"
 #include "common/SafeNames.h"
 
 #include <QCoreApplication>
 #include <QVBoxLayout>
 
-#include <stdexcept>
-
 namespace verolux {
 
-void LoadingFailure(const QString& message) {
-    throw std::runtime_error(message.toStdString());
+void LoadingFailure(const char* code, const QString& message) {
+    throw JobError(code, message.toStdString());
 }
 
 ReportWindow::ReportWindow(std::filesystem::path programFolder) : m_programFolder(std::move(programFolder)) {
@@ -31,7 +30,7 @@ void ReportWindow::Report_ExportBegin(reports::ExportOptions*) {
     // The export options stay as the engine set them.
 }
 
-void ReportWindow::RunLoadingSteps() {
+OutputResult ReportWindow::RunLoadingSteps(const JobOptions& options) {
     // 2. The request, read again from its text: every window owns its copy.
     const PrintRequest request = PrintRequest::Read(reportFileData);
     m_repname = request.repname;
@@ -39,14 +38,15 @@ void ReportWindow::RunLoadingSteps() {
 
     // 3. The window's own report object and the template the store has put in place.
     if (!IsPlainFileName(request.repname))
-        LoadingFailure(QStringLiteral("报表文件名无效: ") + QString::fromStdString(request.repname));
+        LoadingFailure(failure::kBadRequest,
+                       QStringLiteral("报表文件名无效: ") + QString::fromStdString(request.repname));
     m_report = std::make_unique<reports::Report>();
     connect(m_report.get(), &reports::Report::ExportBegin, this, &ReportWindow::Report_ExportBegin);
     const std::filesystem::path templatePath = TemplateFolder(m_programFolder) / request.repname;
     // A template that does not load is a failure: an empty report must not be printed or uploaded
     // as if it were the one asked for.
     if (!m_report->LoadTemplate(QString::fromStdString(templatePath.string())))
-        LoadingFailure(m_report->lastError());
+        LoadingFailure(failure::kTemplateInvalid, m_report->lastError());
 
     // 4.-6. and the title of 8.
     reports::FillFromRequest(*m_report, request.document());
@@ -54,17 +54,17 @@ void ReportWindow::RunLoadingSteps() {
     // 7. Pending events run once; a request arriving now opens its own window.
     QPointer<ReportWindow> self(this);
     QCoreApplication::processEvents();
-    if (!self) return;
+    if (!self) return {};
 
     // 8.
     if (!request.reprintname.empty()) m_report->PrinterName(QString::fromStdString(request.reprintname));
 
     // 9.-10. Nothing is shown before the output is ready: the preview appears once, maximised and
     // filled; the output window works unseen.
-    output(request);
+    return output(request, options);
 }
 
-void ReportWindow::output(const PrintRequest& request) {
+OutputResult ReportWindow::output(const PrintRequest& request, const JobOptions& options) {
     if (request.preview == "1") {
         setWindowTitle(QStringLiteral("报表预览-") + QString::fromStdString(request.repname));
         ReportViewer1->SetSetting(145, 2);
@@ -74,22 +74,29 @@ void ReportWindow::output(const PrintRequest& request) {
         ReportViewer1->BindReport(m_report.get());
         ReportViewer1->StartPreview();
         showMaximized();
-        return;
+        return {};
     }
     if (request.preview == "2") {
         // reportId names a file in the template folder: only a plain name may do that.
         const std::string pdfName = request.reportId + ".pdf";
         if (request.reportId.empty() || !IsPlainFileName(pdfName))
-            LoadingFailure(QStringLiteral("reportId 不能作为文件名: ") +
-                           QString::fromStdString(request.reportId));
+            LoadingFailure(failure::kBadRequest, QStringLiteral("reportId 不能作为文件名: ") +
+                                                     QString::fromStdString(request.reportId));
         const std::filesystem::path pdfPath = TemplateFolder(m_programFolder) / pdfName;
         if (!m_report->ExportToFile(reports::Report::kExportPdf, QString::fromStdString(pdfPath.string()), 0,
                                     0))
-            LoadingFailure(m_report->lastError());
-        PostReportFile(pdfPath, request.reportAdd, request.reportId);
-        return;
+            LoadingFailure(failure::kExportFailed, m_report->lastError());
+        return {0, PostReportFile(pdfPath, request.reportAdd, request.reportId)};
     }
-    if (!m_report->PrintDirect(3, 0)) LoadingFailure(m_report->lastError());
+    // Which printer, if any, decides the code a followed job fails with; nothing prints elsewhere.
+    const std::string printer = m_report->effectivePrinterName().toStdString();
+    std::string queue, error;
+    if (!cups::ResolvePrinter(printer, &queue, &error))
+        LoadingFailure(printer.empty() ? failure::kNoDefaultPrinter : failure::kPrinterNotFound,
+                       QString::fromStdString(error));
+    (void)options;
+    if (!m_report->PrintDirect(3, 0)) LoadingFailure(failure::kPrintFailed, m_report->lastError());
+    return {};
 }
 
 } // namespace verolux

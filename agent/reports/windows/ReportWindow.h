@@ -1,6 +1,7 @@
 #pragma once
 
 #include "agent/printing/PrintRequest.h"
+#include "agent/printing/RepPrint.h"
 #include "agent/reports/engine/Report.h"
 #include "agent/reports/viewer/ReportViewer.h"
 
@@ -32,8 +33,9 @@ class ReportWindow : public QWidget {
     explicit ReportWindow(std::filesystem::path programFolder);
     ~ReportWindow() override;
 
-    // Steps 2 to 10 of loading. Throws on the first failure, with what the failing part said.
-    void RunLoadingSteps();
+    // Steps 2 to 10 of loading; a print takes the options. Throws on the first failure, with what the
+    // failing part said (a JobError carries its code).
+    OutputResult RunLoadingSteps(const JobOptions& options = {});
 
     // The request as read in step 2 (empty texts before that).
     const std::string& repname() const { return m_repname; }
@@ -44,13 +46,13 @@ class ReportWindow : public QWidget {
     std::filesystem::path m_programFolder;
 
   private:
-    void output(const PrintRequest& request);
+    OutputResult output(const PrintRequest& request, const JobOptions& options);
 
     std::unique_ptr<reports::Report> m_report;
     std::string m_repname, m_reporturl;
 };
 
-// Throws std::runtime_error(message) — the loading steps stop at the first failure.
-[[noreturn]] void LoadingFailure(const QString& message);
+// Throws JobError(code, message) — the loading steps stop at the first failure.
+[[noreturn]] void LoadingFailure(const char* code, const QString& message);
 
 } // namespace verolux

@@ -4,8 +4,8 @@ namespace verolux {
 
 frmPdfFile::frmPdfFile(std::filesystem::path programFolder) : ReportWindow(std::move(programFolder)) {}
 
-void frmPdfFile::Show() {
-    RunLoadingSteps();
+OutputResult frmPdfFile::Show(const JobOptions& options) {
+    return RunLoadingSteps(options);
 }
 
 } // namespace verolux

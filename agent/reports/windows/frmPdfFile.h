@@ -11,8 +11,9 @@ class frmPdfFile : public ReportWindow {
   public:
     explicit frmPdfFile(std::filesystem::path programFolder);
 
-    // Runs the loading steps and produces the output; throws on failure.
-    void Show();
+    // Runs the loading steps and produces the output (a print with the job's options); throws on
+    // failure.
+    OutputResult Show(const JobOptions& options = {});
 };
 
 } // namespace verolux

@@ -11,10 +11,11 @@ namespace verolux {
 class frmPreview : public ReportWindow {
     Q_OBJECT
   public:
-    explicit frmPreview(std::filesystem::path programFolder);
+    explicit frmPreview(const std::filesystem::path& programFolder);
 
-    // Shows the window modeless; the loading steps run inside this call.
-    void Show();
+    // Shows the window modeless; the loading steps run inside this call. Returns the failure it
+    // logged, if any.
+    std::optional<JobFailure> Show();
 
   private:
     LogFile m_log;

@@ -4,7 +4,7 @@
 #include "agent/reports/engine/RequestFill.h"
 #include "agent/reports/layout/PageLayout.h"
 #include "agent/reports/windows/frmPreview.h"
-#include "common/RequestLimits.h"
+#include "common/RequestRules.h"
 
 #include <QApplication>
 #include <QFile>
@@ -55,6 +55,21 @@ TEST(FillFromRequest, ParametersComeFromTopLevelKeysOnly) {
     // No top-level "title": empty, not the template's default; the row's "title" is no parameter.
     EXPECT_EQ(f.parameter("title"), ScalarValue::empty());
     EXPECT_EQ(f.report.ReportTitle(), QStringLiteral("orders.grf"));
+}
+
+TEST(FillFromRequest, AParameterNamedLikeTheAgentsKeyStaysEmpty) {
+    QFile orders(kOrders);
+    ASSERT_TRUE(orders.open(QIODevice::ReadOnly));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("v.grf"));
+    QFile copy(path);
+    ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+    copy.write(orders.readAll().replace(R"("name": "company")", R"("name": "verolux")"));
+    copy.close();
+    Report r;
+    ASSERT_TRUE(r.LoadTemplate(path)) << r.lastError().toStdString();
+    FillFromRequest(r, JsonDocument::Parse(Request("2", R"("verolux":"hello",)", "[]")));
+    EXPECT_EQ(r.Parameters().byName("verolux")->Value(), ScalarValue::empty());
 }
 
 TEST(FillFromRequest, OneRecordPerRowInOrderWithMissingFieldsEmpty) {

@@ -1,0 +1,113 @@
+#include "agent/printing/PageMessage.h"
+
+#include "common/JsonReader.h"
+
+#include <charconv>
+
+namespace verolux {
+namespace {
+
+bool ParsePositive(std::string_view digits, int* value) {
+    if (digits.empty() || digits.size() > 6) return false;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), *value);
+    return ec == std::errc() && end == digits.data() + digits.size() && *value >= 1;
+}
+
+// Fills options from the `verolux` object; "" or the reason it cannot be honoured. The job id is
+// taken first, so that even a refusal names the job.
+std::string ReadOptions(const JsonValue& object, PageMessage& m) {
+    const JsonValue id = object.member("jobId");
+    if (id.valid() && (id.type() == JsonValue::Type::String || id.type() == JsonValue::Type::Number))
+        m.jobId = id.scalar().text;
+    for (std::size_t i = 0; i < object.size(); ++i) {
+        const std::string_view name = object.memberName(i);
+        const JsonValue member = object.member(name);
+        const bool isText = member.type() == JsonValue::Type::String;
+        const bool isNumber = member.type() == JsonValue::Type::Number;
+        const std::string value = member.scalar().text;
+        if (name == "jobId") {
+            if (!isText && !isNumber) return "jobId must be a string or a number";
+        } else if (name == "copies") {
+            int copies = 0;
+            if (!isNumber || !ParsePositive(value, &copies) || copies > kMaxCopies)
+                return "copies must be a whole number from 1 to " + std::to_string(kMaxCopies);
+            m.options.copies = copies;
+        } else if (name == "duplex") {
+            if (isText && value == "none")
+                m.options.duplex = Duplex::None;
+            else if (isText && value == "long")
+                m.options.duplex = Duplex::Long;
+            else if (isText && value == "short")
+                m.options.duplex = Duplex::Short;
+            else
+                return "duplex must be \"none\", \"long\" or \"short\"";
+        } else if (name == "pages") {
+            if (!isText || value.size() > kMaxPageRangesLength || !ValidPageRanges(value))
+                return "pages must list pages and ranges such as \"1-3,5\"";
+            m.options.pages = value;
+        } else {
+            return "unknown option \"" + std::string(name) + "\"";
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+bool ValidPageRanges(std::string_view pages) {
+    if (pages.empty()) return false;
+    std::size_t start = 0;
+    while (start <= pages.size()) {
+        std::size_t comma = pages.find(',', start);
+        if (comma == std::string_view::npos) comma = pages.size();
+        const std::string_view range = pages.substr(start, comma - start);
+        const std::size_t dash = range.find('-');
+        int first = 0, last = 0;
+        if (dash == std::string_view::npos) {
+            if (!ParsePositive(range, &first)) return false;
+        } else {
+            if (!ParsePositive(range.substr(0, dash), &first)) return false;
+            const std::string_view tail = range.substr(dash + 1);
+            if (!tail.empty() && (!ParsePositive(tail, &last) || last < first)) return false;
+        }
+        start = comma + 1;
+    }
+    return true;
+}
+
+PageMessage ReadPageMessage(std::string_view text) {
+    PageMessage m;
+    // Print requests are most of the traffic and can be large: read them only when the key can be
+    // there at all.
+    if (text.find("\"verolux\"") == std::string_view::npos) return m;
+    JsonValue key;
+    std::optional<JsonDocument> doc;
+    try {
+        doc.emplace(JsonDocument::Parse(text));
+        key = doc->root().member(kExtensionKey);
+    } catch (const JsonError&) {
+        return m;
+    }
+    if (!key.valid()) return m;
+
+    if (key.isObject()) {
+        m.reportId = doc->root().value("reportId").text;
+        const std::string error = ReadOptions(key, m);
+        m.kind = error.empty() ? PageMessage::Kind::Job : PageMessage::Kind::BadJob;
+        m.error = error;
+        return m;
+    }
+    const ScalarValue question = key.scalar();
+    if (question.kind == ScalarValue::Kind::Text && question.text == "hello") {
+        m.kind = PageMessage::Kind::Hello;
+    } else if (question.kind == ScalarValue::Kind::Text && question.text == "printers") {
+        m.kind = PageMessage::Kind::Printers;
+    } else {
+        m.kind = PageMessage::Kind::Unknown;
+        m.error = "unknown question " + key.jsonText() + "; ask \"hello\" or \"printers\", or send " +
+                  "print options as an object";
+    }
+    return m;
+}
+
+} // namespace verolux

@@ -1,0 +1,166 @@
+// The print procedure against a fake main window: which window each request reaches, what every page
+// is told, and what the sender of a followed job hears. The same request without a job must give the
+// same calls and replies, and no events.
+#include "tests/common/TempFolder.h"
+
+#include "agent/printing/RepPrint.h"
+#include "common/Http.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+using namespace verolux;
+namespace fs = std::filesystem;
+
+namespace {
+
+// What the window does when asked to open one.
+enum class Outcome { Fine, PreviewFails, ExportFails, UploadUnreachable, Upload500 };
+
+class FakeHost : public PrintHost {
+  public:
+    Outcome outcome = Outcome::Fine;
+    std::vector<std::string> calls; // in order: "log:…", "reply:…", "designer", "preview", "output:copies"
+
+    void AddLog(std::string_view line) override { calls.push_back("log:" + std::string(line)); }
+    void WriteLog(std::string_view) override {}
+    void Reply(std::string_view text) override { calls.push_back("reply:" + std::string(text)); }
+    std::string ReadRequestFile() override { return {}; }
+    void OpenDesigner(const DesignHandOver&) override { calls.push_back("designer"); }
+    std::optional<JobFailure> OpenPreview(const std::string&, const std::string&) override {
+        calls.push_back("preview");
+        if (outcome == Outcome::PreviewFails)
+            return JobFailure{failure::kTemplateInvalid, "line 3: not JSON"};
+        return std::nullopt;
+    }
+    OutputResult OpenOutput(const std::string&, const std::string& preview,
+                            const JobOptions& options) override {
+        calls.push_back("output:" + std::to_string(options.copies));
+        if (outcome == Outcome::ExportFails) throw JobError(failure::kExportFailed, "disk full");
+        if (outcome == Outcome::UploadUnreachable) throw HttpError("POST failed: refused");
+        if (preview == "2") return {0, outcome == Outcome::Upload500 ? 500 : 200};
+        return {42, 0};
+    }
+};
+
+struct Case {
+    const char* name;
+    std::string request; // "" for the default with the fields below
+    const char* preview;
+    const char* sdesign;
+    bool templateThere;
+    Outcome outcome;
+    const char* calls;  // the host's calls, joined by " | "
+    const char* events; // what the job's page hears: state[:code], joined by " "
+};
+
+const Case kCases[] = {
+    {"pdfUploaded", "", "2", "0", true, Outcome::Fine, "output:2", "accepted uploaded"},
+    {"uploadRejectedChangesNothingElse", "", "2", "0", true, Outcome::Upload500, "output:2",
+     "accepted failed:upload-rejected"},
+    {"uploadUnreachable", "", "2", "0", true, Outcome::UploadUnreachable,
+     "output:2 | log:RepPrint 过程出错！POST failed: refused | reply:RepPrint 过程出错！",
+     "accepted failed:upload-failed"},
+    {"exportFails", "", "2", "0", true, Outcome::ExportFails,
+     "output:2 | log:RepPrint 过程出错！disk full | reply:RepPrint 过程出错！",
+     "accepted failed:export-failed"},
+    {"printSpooled", "", "", "0", true, Outcome::Fine, "output:2", "accepted spooled"},
+    {"previewShown", "", "1", "0", true, Outcome::Fine, "preview", "accepted shown"},
+    {"previewFailsQuietly", "", "1", "0", true, Outcome::PreviewFails, "preview",
+     "accepted failed:template-invalid"},
+    {"designerWinsOverPdf", "", "2", "1", true, Outcome::Fine, "designer", "accepted opened"},
+    {"templateMissing", "", "2", "0", false, Outcome::Fine,
+     "log:更新文件：t.grf | log:找不到报表文件:t.grf | reply:找不到报表文件:t.grf",
+     "accepted failed:template-not-found"},
+    {"notJson", "{", "", "", true, Outcome::Fine, "log:RepPrint 过程出错！", "failed:bad-request"},
+    {"keyMissing", R"({"preview":"2"})", "", "", true, Outcome::Fine, "log:RepPrint 过程出错！the key",
+     "failed:bad-request"},
+    {"nameNotPlain", "", "2", "0", true, Outcome::Fine, "log:RepPrint 过程出错！",
+     "accepted failed:bad-request"},
+};
+
+std::string Request(const Case& c, const std::string& repname) {
+    if (!c.request.empty()) return c.request;
+    return std::string(R"({"preview":")") + c.preview + R"(","repname":")" + repname +
+           R"(","reptype":"","reguserno":"","reprintname":"","sdesign":")" + c.sdesign +
+           R"(","reporturl":"http://b/t.grf","reportmd5":"","reportId":"R1","reportAdd":"http://b/up","repdata":[]})";
+}
+
+// "state[:code]" of each event.
+std::string Summary(const std::vector<JobStep>& steps) {
+    std::string out;
+    JobTracker tracker("j", "R1");
+    for (const JobStep& s : steps)
+        for (const std::string& e : tracker.feed(s)) {
+            const auto state = e.find("\"state\":\"") + 9;
+            out += (out.empty() ? "" : " ") + e.substr(state, e.find('"', state) - state);
+            const auto code = e.find("\"code\":\"");
+            if (code != std::string::npos) out += ":" + e.substr(code + 8, e.find('"', code + 8) - code - 8);
+        }
+    return out;
+}
+
+std::string Joined(const std::vector<std::string>& calls) {
+    std::string out;
+    for (const std::string& c : calls)
+        out += (out.empty() ? "" : " | ") + c;
+    return out;
+}
+
+class Procedure : public ::testing::TestWithParam<Case> {
+  protected:
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    // Runs the request once, with or without a job, and returns the host's calls.
+    std::string Run(const std::string& text, const JobRun* job) {
+        FakeHost host;
+        host.outcome = GetParam().outcome;
+        mINI::Settings settings(m_dir);
+        settings.WriteIni("fileUrl", "t.grf", "http://b/t.grf");
+        const TemplateStore store(
+            TemplateFolder(m_dir), settings, [&host](std::string_view line) { host.AddLog(line); },
+            [](const std::string&, const fs::path&) { return false; });
+        RepPrint(host, store, text, job);
+        return Joined(host.calls);
+    }
+
+    fs::path m_dir = testsupport::FreshTempFolder("vx-repprint");
+};
+
+TEST_P(Procedure, CallsRepliesAndEvents) {
+    const Case& c = GetParam();
+    fs::create_directories(m_dir / "report");
+    if (c.templateThere) std::ofstream(m_dir / "report" / "t.grf") << "x";
+    const std::string text = Request(c, std::string(c.name) == "nameNotPlain" ? "../t.grf" : "t.grf");
+
+    std::vector<JobStep> steps;
+    const JobRun job{{2, std::nullopt, ""}, [&steps](const JobStep& s) { steps.push_back(s); }};
+    const std::string calls = Run(text, &job);
+    EXPECT_EQ(calls.substr(0, std::string(c.calls).size()), c.calls) << calls;
+    EXPECT_EQ(Summary(steps), c.events);
+
+    // Without a job: the same calls and replies, the template's own copies.
+    std::string expected = calls;
+    for (std::size_t at; (at = expected.find("output:2")) != std::string::npos;)
+        expected.replace(at, 8, "output:1");
+    EXPECT_EQ(Run(text, nullptr), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Procedure, ::testing::ValuesIn(kCases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(Procedure, EmptyTextIsNotAnswered) {
+    FakeHost host;
+    const fs::path dir = testsupport::FreshTempFolder("vx-repprint");
+    mINI::Settings settings(dir);
+    const TemplateStore store(
+        dir, settings, [](std::string_view) {}, [](const std::string&, const fs::path&) { return false; });
+    RepPrint(host, store, "");
+    EXPECT_EQ(host.calls, std::vector<std::string>{"log:没有 Json 数据"});
+    fs::remove_all(dir);
+}
+
+} // namespace
