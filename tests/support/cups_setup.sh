@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Makes sure a CUPS scheduler runs and a PDF queue (cups-pdf) accepts jobs; prints the folder where
 # the queue's output lands. Leaves both in place for the next test.
-# usage: cups_setup.sh [QUEUE]   (default VXPDF)   exit 77: cannot be set up here (skip)
+# usage: cups_setup.sh [QUEUE [duplex]]   (default VXPDF)   exit 77: cannot be set up here (skip)
+#   duplex: the queue offers two-sided printing (cups-pdf itself ignores it), for print dialogs and
+#   job options that need a duplex printer.
 set -uo pipefail
 
 queue="${1:-VXPDF}"
+duplex="${2:-}"
 ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
 
 skip() { echo "cups_setup: skipped: $*" >&2; exit 77; }
@@ -23,7 +26,22 @@ if ! running; then
 fi
 
 if ! lpstat -p "$queue" >/dev/null 2>&1; then
-    lpadmin -p "$queue" -E -v cups-pdf:/ -P "$ppd" || { echo "cups_setup: lpadmin failed" >&2; exit 1; }
+    queue_ppd="$ppd"
+    if [[ -n "$duplex" ]]; then
+        queue_ppd="$(mktemp /tmp/vx-duplex-XXXXXX.ppd)"
+        { cat "$ppd"; cat <<'PPD'
+*OpenUI *Duplex/2-Sided Printing: PickOne
+*OrderDependency: 10 AnySetup *Duplex
+*DefaultDuplex: None
+*Duplex None/Off: "<</Duplex false>>setpagedevice"
+*Duplex DuplexNoTumble/Long Edge: "<</Duplex true/Tumble false>>setpagedevice"
+*Duplex DuplexTumble/Short Edge: "<</Duplex true/Tumble true>>setpagedevice"
+*CloseUI: *Duplex
+PPD
+        } >"$queue_ppd"
+    fi
+    lpadmin -p "$queue" -E -v cups-pdf:/ -P "$queue_ppd" || { echo "cups_setup: lpadmin failed" >&2; exit 1; }
+    [[ "$queue_ppd" == "$ppd" ]] || rm -f "$queue_ppd"
 fi
 cupsenable "$queue" && cupsaccept "$queue" || { echo "cups_setup: cannot enable $queue" >&2; exit 1; }
 

@@ -15,17 +15,12 @@ namespace verolux::reports {
 
 namespace {
 
-QString documentTitle(Report& report) {
-    return report.ReportTitle().isEmpty() ? QString::fromStdString(report.reportTemplate().title)
-                                          : report.ReportTitle();
-}
-
 // Qt's PDF engine: slower, but takes any font Qt can draw.
 bool writeWithQt(Report& report, QIODevice& out) {
     QPdfWriter writer(&out);
     writer.setResolution(1200);
     writer.setCreator(QStringLiteral("Verolux"));
-    writer.setTitle(documentTitle(report));
+    writer.setTitle(report.documentTitle());
     QSizeF size = report.pageSizeMm();
     bool wide = size.width() > size.height();
     QPageSize pageSize(wide ? size.transposed() : size, QPageSize::Millimeter, QString(),
@@ -43,33 +38,36 @@ bool writeWithQt(Report& report, QIODevice& out) {
 
 } // namespace
 
-bool WritePdf(Report& report, const QString& path, QString* error) {
-    auto fail = [&](const QString& why) {
-        if (error) *error = QFileInfo(path).fileName() + QStringLiteral(": ") + why;
-        return false;
-    };
+bool WritePdf(Report& report, QIODevice& out, QString* error) {
     const int pages = report.pageCount();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
-
     const QSizeF size = report.pageSizeMm();
-    PdfCanvas canvas(file, report.styleFonts(), report.styleFonts().count());
+    PdfCanvas canvas(out, report.styleFonts(), report.styleFonts().count());
+    // A canvas that cannot embed a font gives up before writing anything: Qt's engine takes over.
+    bool ok = false;
     if (canvas.supported()) {
         for (int i = 0; i < pages; ++i) {
             canvas.beginPage(size.width(), size.height());
             report.paintPage(i, canvas);
             canvas.endPage();
         }
-        if (!canvas.finish(documentTitle(report), QStringLiteral("Verolux"))) return fail(file.errorString());
+        ok = canvas.finish(report.documentTitle(), QStringLiteral("Verolux"));
     } else {
-        // Nothing was written yet: the direct writer gives up before its first page.
-        file.cancelWriting();
-        QSaveFile again(path);
-        if (!again.open(QIODevice::WriteOnly)) return fail(again.errorString());
-        if (!writeWithQt(report, again)) return fail(QStringLiteral("cannot write the PDF"));
-        if (!again.commit()) return fail(again.errorString());
-        return true;
+        ok = writeWithQt(report, out);
     }
+    if (!ok && error)
+        *error = out.errorString().isEmpty() ? QStringLiteral("cannot write the PDF") : out.errorString();
+    return ok;
+}
+
+bool WritePdf(Report& report, const QString& path, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error) *error = QFileInfo(path).fileName() + QStringLiteral(": ") + why;
+        return false;
+    };
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
+    QString why;
+    if (!WritePdf(report, file, &why)) return fail(why);
     if (!file.commit()) return fail(file.errorString());
     return true;
 }

@@ -8,7 +8,6 @@ namespace verolux::reports {
 
 PdfFile::PdfFile(QIODevice& out) : m_out(out) {
     m_offsets.push_back(0); // object 0 is the free-list head
-    write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
 }
 
 PdfFile::~PdfFile() {
@@ -111,11 +110,23 @@ int PdfFile::reserve() {
 
 void PdfFile::write(std::string_view text) {
     if (text.empty()) return;
+    startFile();
+    put(text);
+}
+
+// The header goes out with the first object: a writer that gives up before that leaves the device
+// untouched, for another writer to take over.
+void PdfFile::startFile() {
+    if (m_pos == 0) put("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+}
+
+void PdfFile::put(std::string_view text) {
     if (m_out.write(text.data(), qint64(text.size())) != qint64(text.size())) m_ok = false;
     m_pos += qint64(text.size());
 }
 
 void PdfFile::beginObject(int number) {
+    startFile();
     m_offsets[size_t(number)] = m_pos;
     write(std::to_string(number) + " 0 obj\n");
 }

@@ -41,6 +41,8 @@ class PdfFile {
         QByteArray packed;
         bool done = false;
     };
+    void startFile();
+    void put(std::string_view text);
     void writePacked(int number, std::string_view dict, std::string_view body, bool compressed);
     void drain(bool all);
     void work();

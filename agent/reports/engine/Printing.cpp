@@ -1,78 +1,89 @@
 #include "agent/reports/engine/Printing.h"
 
+#include "agent/reports/cups/CupsPrinters.h"
+#include "agent/reports/engine/PdfExport.h"
 #include "agent/reports/engine/Report.h"
 
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPainter>
-#include <QPrinter>
-#include <QPrinterInfo>
+#include <QIODevice>
 
 namespace verolux::reports {
 
 namespace {
 
-// The template's paper as the printer should see it: a named size where there is one, so the driver
-// picks its own media entry (cups-pdf, real trays) instead of a custom size.
-QPageSize PaperOf(const Report& report) {
-    const PageSetup& page = report.reportTemplate().page;
-    static const struct {
-        const char* name;
-        QPageSize::PageSizeId id;
-    } named[] = {{"A3", QPageSize::A3}, {"A4", QPageSize::A4},         {"A5", QPageSize::A5},
-                 {"B5", QPageSize::B5}, {"Letter", QPageSize::Letter}, {"Legal", QPageSize::Legal}};
-    for (const auto& n : named)
-        if (page.paper == n.name) return QPageSize(n.id);
-    return QPageSize(QSizeF(page.width, page.height), QPageSize::Millimeter, QString(),
-                     QPageSize::ExactMatch);
-}
+// Bytes gathered before they go to the scheduler in one write.
+constexpr qint64 kJobChunkBytes = 256 * 1024;
 
-QString PrinterToUse(const Report& report, const QString& requested) {
-    if (!requested.isEmpty()) return requested;
-    QString fromTemplate = QString::fromStdString(report.reportTemplate().printer);
-    if (!fromTemplate.isEmpty()) return fromTemplate;
-    return QPrinterInfo::defaultPrinterName();
+// The PDF writer's device for a print job: what it writes goes, in chunks, into the job's document.
+class JobDevice : public QIODevice {
+  public:
+    explicit JobDevice(cups::PdfJob& job) : m_job(job) {
+        m_buffer.reserve(kJobChunkBytes);
+        open(QIODevice::WriteOnly);
+    }
+    bool isSequential() const override { return true; }
+    bool flushChunk() {
+        if (m_failed) return false;
+        if (m_buffer.empty()) return true;
+        std::string why;
+        if (!m_job.write(m_buffer.data(), m_buffer.size(), &why)) {
+            m_failed = true;
+            setErrorString(QString::fromStdString(why));
+        }
+        m_buffer.clear();
+        return !m_failed;
+    }
+
+  protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        if (m_failed) return -1;
+        m_buffer.append(data, size_t(size));
+        if (qint64(m_buffer.size()) >= kJobChunkBytes && !flushChunk()) return -1;
+        return size;
+    }
+
+  private:
+    cups::PdfJob& m_job;
+    std::string m_buffer;
+    bool m_failed = false;
+};
+
+// The paper as it is fed: portrait, whatever the template's orientation.
+cups::JobOptions JobOptionsFor(const Report& report, const PrintOptions& options) {
+    const PageSetup& page = report.reportTemplate().page;
+    cups::JobOptions o;
+    o.paperWidthMm = std::min(page.width, page.height);
+    o.paperHeightMm = std::max(page.width, page.height);
+    o.landscape = report.landscape();
+    o.copies = options.copies;
+    o.collate = options.collate;
+    o.sides = options.sides;
+    o.pageRanges = options.pageRanges.toStdString();
+    return o;
 }
 
 } // namespace
 
-bool PrintReportTo(Report& report, const QString& printerName, QString* error) {
-    auto fail = [&](const QString& why) {
-        if (error) *error = why;
-        return false;
+int PrintReportTo(Report& report, const QString& printerName, const PrintOptions& options, QString* error) {
+    auto fail = [&](const std::string& why) {
+        if (error) *error = QString::fromStdString(why);
+        return 0;
     };
+    std::string printer, why;
+    if (!cups::ResolvePrinter(printerName.toStdString(), &printer, &why)) return fail(why);
 
-    const QString name = PrinterToUse(report, printerName);
-    if (name.isEmpty()) return fail(QStringLiteral("no printer: none named and no system default printer"));
-    // QPrinter silently falls back to another printer for an unknown name; a print job must not
-    // land on the wrong device.
-    if (QPrinterInfo::printerInfo(name).isNull())
-        return fail(QStringLiteral("printer \"%1\" does not exist").arg(name));
-
-    const int pages = report.pageCount();
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPrinterName(name);
-    printer.setDocName(report.ReportTitle().isEmpty() ? QString::fromStdString(report.reportTemplate().title)
-                                                      : report.ReportTitle());
-    printer.setColorMode(QPrinter::Color);
-    // The engine places everything from the paper's corner and keeps to the template's margins itself.
-    printer.setFullPage(true);
-    printer.setPageLayout(QPageLayout(
-        PaperOf(report), report.landscape() ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
-    if (!printer.isValid()) return fail(QStringLiteral("printer \"%1\" cannot be opened").arg(name));
-
-    QPainter painter;
-    if (!painter.begin(&printer)) return fail(QStringLiteral("printer \"%1\" refused the job").arg(name));
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0 && !printer.newPage()) {
-            painter.end();
-            return fail(QStringLiteral("printer \"%1\": cannot start page %2").arg(name).arg(i + 1));
-        }
-        report.paintPage(i, painter);
-    }
-    if (!painter.end())
-        return fail(QStringLiteral("printer \"%1\": the job could not be finished").arg(name));
-    return true;
+    // Lay out before the job exists, so a long layout does not hold a half-open job.
+    report.pageCount();
+    cups::PdfJob job;
+    if (!job.open(printer, report.documentTitle().toStdString(), JobOptionsFor(report, options), &why))
+        return fail(why);
+    JobDevice device(job);
+    QString writeError;
+    if (!WritePdf(report, device, &writeError) || !device.flushChunk())
+        return fail("printer \"" + printer + "\": " +
+                    (device.errorString().isEmpty() ? writeError : device.errorString()).toStdString());
+    if (!job.finish(&why)) return fail(why);
+    return job.jobId();
 }
 
 } // namespace verolux::reports

@@ -1,13 +1,27 @@
 #pragma once
 
+#include "agent/reports/cups/CupsJob.h"
+
 #include <QString>
 
 namespace verolux::reports {
 
 class Report;
 
-// Prints every page of the report with QPrinter to `printerName` (the system default printer when
-// empty). False with a reason in `error` when no printer can be opened or painting fails.
-bool PrintReportTo(Report& report, const QString& printerName, QString* error);
+// What a print asks of the printer beyond the report itself; paper and orientation come from the
+// template.
+struct PrintOptions {
+    int copies = 1;
+    bool collate = true;
+    cups::Sides sides = cups::Sides::OneSided;
+    QString pageRanges; // "1-3,5"; empty = every page
+};
+
+// Prints the report through CUPS on `printerName`, or the system default printer when it is empty
+// (Report::effectivePrinterName() gives the name a report asks for): the engine's own PDF is streamed into a
+// new job, with the template's paper as `media` and `orientation-requested`. Returns the CUPS job id, or 0
+// with a reason in `error` when there is no such printer (never another one), the scheduler refuses the job,
+// or writing fails (then the job is cancelled).
+int PrintReportTo(Report& report, const QString& printerName, const PrintOptions& options, QString* error);
 
 } // namespace verolux::reports

@@ -140,16 +140,21 @@ QString Report::effectivePrinterName() const {
     return QString::fromStdString(m_template->printer);
 }
 
+QString Report::documentTitle() const {
+    return m_title.isEmpty() ? QString::fromStdString(m_template->title) : m_title;
+}
+
 bool Report::PrintDirect(int mode, int showDialog) {
-    Q_UNUSED(mode);
     Q_UNUSED(showDialog);
+    PrintOptions options = m_printOptions;
+    options.collate = options.collate && (mode & 2);
+    return print(effectivePrinterName(), options);
+}
+
+bool Report::print(const QString& printerName, const PrintOptions& options) {
     m_lastError.clear();
-    QString error;
-    if (!PrintReportTo(*this, effectivePrinterName(), &error)) {
-        m_lastError = error;
-        return false;
-    }
-    return true;
+    m_lastJobId = PrintReportTo(*this, printerName, options, &m_lastError);
+    return m_lastJobId != 0;
 }
 
 bool Report::ExportToFile(int type, const QString& path, int showOptions, int openAfter) {
@@ -159,7 +164,7 @@ bool Report::ExportToFile(int type, const QString& path, int showOptions, int op
     ExportOptions options;
     options.type = type;
     options.path = path;
-    options.title = m_title.isEmpty() ? QString::fromStdString(m_template->title) : m_title;
+    options.title = documentTitle();
     emit ExportBegin(&options);
     if (options.type != kExportPdf) {
         m_lastError = QStringLiteral("export type %1 is not supported (5 = PDF)").arg(options.type);
@@ -197,7 +202,7 @@ void Report::ensureLayout() {
         m_painter = std::make_unique<PagePainter>(*m_template, *m_measurer);
     }
     m_data.parameters = m_parameters.values();
-    m_data.title = (m_title.isEmpty() ? QString::fromStdString(m_template->title) : m_title).toStdString();
+    m_data.title = documentTitle().toStdString();
     m_data.now = now();
     m_layout = Paginate(*m_template, m_data, *m_measurer);
     m_laidOutGeneration = m_generation;

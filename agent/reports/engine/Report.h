@@ -1,5 +1,6 @@
 #pragma once
 
+#include "agent/reports/engine/Printing.h"
 #include "agent/reports/engine/ValueCollection.h"
 #include "agent/reports/layout/PageLayout.h"
 #include "agent/reports/layout/ReportData.h"
@@ -49,7 +50,8 @@ class Report : public QObject {
     QString ReportTitle() const { return m_title; }
     void PrinterName(const QString& name);
     QString PrinterName() const { return m_printerName; }
-    // mode: bit 0 all pages, bit 1 collate (3 = both); showDialog: 0 (the engine shows no dialogs).
+    // Prints through CUPS with printOptions(); mode: bit 0 all pages, bit 1 collate copies (3 = both);
+    // showDialog: 0 (the engine shows no dialogs). The job's id is lastJobId() afterwards.
     bool PrintDirect(int mode, int showDialog);
     // type 5 = PDF; showOptions and openAfter: 0 (accepted and ignored otherwise).
     bool ExportToFile(int type, const QString& path, int showOptions, int openAfter);
@@ -58,6 +60,16 @@ class Report : public QObject {
 
     // --- for viewers, printing and tests ---
     QString lastError() const { return m_lastError; }
+    // Prints on `printerName` (the system default when empty) with `options`: the one print path,
+    // behind PrintDirect and the viewer's print dialog. Sets lastJobId() or lastError().
+    bool print(const QString& printerName, const PrintOptions& options);
+    // Copies, duplex and page ranges of the next PrintDirect.
+    void setPrintOptions(const PrintOptions& options) { m_printOptions = options; }
+    const PrintOptions& printOptions() const { return m_printOptions; }
+    // The CUPS job id of the last PrintDirect that succeeded; 0 before, and after a failed one.
+    int lastJobId() const { return m_lastJobId; }
+    // What names the report in the PDF, the print job and the dialogs: ReportTitle, else the template's.
+    QString documentTitle() const;
     int recordCount() const { return static_cast<int>(m_data.rows.size()); }
     const Template& reportTemplate() const { return *m_template; }
     void setTemplate(const Template& tmpl); // keeps parameter values and records whose names still exist
@@ -88,6 +100,8 @@ class Report : public QObject {
     ReportData m_data;
     bool m_inRecord = false;
     QString m_title, m_printerName, m_lastError;
+    PrintOptions m_printOptions;
+    int m_lastJobId = 0;
 
     uint64_t m_generation = 1, m_laidOutGeneration = 0;
     std::unique_ptr<StyleFonts> m_fonts;

@@ -208,6 +208,9 @@ void ReportViewer::printWithDialog() {
     QPrintDialog dialog(&printer, this);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
     dialog.setMinMax(1, pageCount());
+    // Qt 6.4's free-form "Pages" box refuses every entry it is given: offer the from-to range only.
+    for (const char* name : {"pagesRadioButton", "pagesLineEdit"})
+        if (auto* w = dialog.findChild<QWidget*>(QString::fromLatin1(name))) w->hide();
     if (dialog.exec() != QDialog::Accepted) return;
     QString error;
     if (!PrintReportOn(*m_report, printer, &error)) QMessageBox::warning(this, tr("Print"), error);

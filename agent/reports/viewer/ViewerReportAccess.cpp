@@ -9,13 +9,42 @@
 
 namespace verolux::reports {
 
+namespace {
+
+cups::Sides SidesOf(const QPrinter& printer) {
+    switch (printer.duplex()) {
+    case QPrinter::DuplexLongSide:
+        return cups::Sides::TwoSidedLongEdge;
+    case QPrinter::DuplexShortSide:
+        return cups::Sides::TwoSidedShortEdge;
+    case QPrinter::DuplexAuto:
+        // Bound along the page's long side, as the page is read.
+        return printer.pageLayout().orientation() == QPageLayout::Landscape ? cups::Sides::TwoSidedShortEdge
+                                                                            : cups::Sides::TwoSidedLongEdge;
+    case QPrinter::DuplexNone:
+        break;
+    }
+    return cups::Sides::OneSided;
+}
+
+QString PageRangesOf(const QPrinter& printer) {
+    if (printer.printRange() != QPrinter::PageRange) return QString();
+    const QPageRanges ranges = printer.pageRanges();
+    if (!ranges.isEmpty()) return ranges.toString();
+    if (printer.fromPage() <= 0) return QString();
+    return QStringLiteral("%1-%2")
+        .arg(printer.fromPage())
+        .arg(std::max(printer.fromPage(), printer.toPage()));
+}
+
+} // namespace
+
 QObject* ReportAsObject(Report* report) {
     return report;
 }
 
 QString ReportTitleOf(Report& report) {
-    return report.ReportTitle().isEmpty() ? QString::fromStdString(report.reportTemplate().title)
-                                          : report.ReportTitle();
+    return report.documentTitle();
 }
 
 std::vector<PageSizeMm> ReportPageSizes(Report& report) {
@@ -36,7 +65,7 @@ void PaintReportPage(Report& report, int index, QPainter& painter) {
 
 void PreparePrinterFor(Report& report, QPrinter& printer) {
     const PageSetup& page = report.reportTemplate().page;
-    printer.setDocName(ReportTitleOf(report));
+    printer.setDocName(report.documentTitle());
     if (!report.effectivePrinterName().isEmpty()) printer.setPrinterName(report.effectivePrinterName());
     printer.setFullPage(true);
     const QPageSize size(QSizeF(page.width, page.height), QPageSize::Millimeter, QString(),
@@ -45,28 +74,17 @@ void PreparePrinterFor(Report& report, QPrinter& printer) {
         QPageLayout(size, report.landscape() ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
 }
 
-bool PrintReportOn(Report& report, QPrinter& printer, QString* error) {
-    const int count = report.pageCount();
-    int from = 1, to = count;
-    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
-        from = std::max(1, printer.fromPage());
-        to = std::min(count, printer.toPage() > 0 ? printer.toPage() : count);
-    }
-    if (from > to) {
-        if (error) *error = QStringLiteral("no pages in the chosen range");
-        return false;
-    }
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        if (error) *error = QStringLiteral("printer \"%1\" refused the job").arg(printer.printerName());
-        return false;
-    }
-    for (int page = from; page <= to; ++page) {
-        if (page > from) printer.newPage();
-        report.paintPage(page - 1, painter);
-    }
-    painter.end();
-    return true;
+bool PrintReportOn(Report& report, const QPrinter& printer, QString* error) {
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        return ExportReportPdf(report, printer.outputFileName(), error);
+    PrintOptions options;
+    options.copies = printer.copyCount();
+    options.collate = printer.collateCopies();
+    options.sides = SidesOf(printer);
+    options.pageRanges = PageRangesOf(printer);
+    if (report.print(printer.printerName(), options)) return true;
+    if (error) *error = report.lastError();
+    return false;
 }
 
 bool ExportReportPdf(Report& report, const QString& path, QString* error) {

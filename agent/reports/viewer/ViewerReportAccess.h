@@ -22,10 +22,11 @@ QString ReportTitleOf(Report& report);
 std::vector<PageSizeMm> ReportPageSizes(Report& report);
 // The painter's unit is one millimetre, origin at the page's top-left corner.
 void PaintReportPage(Report& report, int index, QPainter& painter);
-// Page size, orientation and document name of the report, before a print dialog shows the printer.
+// Printer, paper, orientation and document name of the report, for the print dialog to start from.
 void PreparePrinterFor(Report& report, QPrinter& printer);
-// Prints the pages the printer's range selects (all by default).
-bool PrintReportOn(Report& report, QPrinter& printer, QString* error);
+// Prints what the print dialog chose (printer, copies, collation, duplex, page range) through the
+// report's own print path; "print to file" exports the PDF to the chosen file instead.
+bool PrintReportOn(Report& report, const QPrinter& printer, QString* error);
 bool ExportReportPdf(Report& report, const QString& path, QString* error);
 
 } // namespace verolux::reports

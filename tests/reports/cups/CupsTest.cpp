@@ -174,6 +174,16 @@ TEST_F(CupsScheduler, ResolvesOnlyQueuesThatExist) {
     EXPECT_EQ(name, kQueue);
     EXPECT_FALSE(ResolvePrinter("NoSuchPrinter-42", &name, &error));
     EXPECT_EQ(error, "printer \"NoSuchPrinter-42\" does not exist");
+    // None named: the default printer, or a failure when the machine has none (as lpstat says).
+    const std::string lpstatDefault = Shell("lpstat -d");
+    const auto colon = lpstatDefault.find(": ");
+    if (colon == std::string::npos) {
+        EXPECT_FALSE(ResolvePrinter("", &name, &error));
+        EXPECT_EQ(error, "no printer: none named and no system default printer");
+    } else {
+        EXPECT_TRUE(ResolvePrinter("", &name, &error)) << error;
+        EXPECT_EQ(name + "\n", lpstatDefault.substr(colon + 2));
+    }
 }
 
 TEST_F(CupsScheduler, JobIdIsTheSchedulersAndTheJobCompletes) {

@@ -1,23 +1,34 @@
 #!/usr/bin/env bash
 # Prints a report through the engine to a real CUPS queue backed by cups-pdf, then checks what came out:
-# page count and page size (pdfinfo) and the pages' pixels against the same report exported directly.
-# usage: cups_print_test.sh [--landscape] [--template-printer] PRINT_REPORT_EXE TEMPLATE REQUEST.json
+# the job id against the scheduler's, page count and page size (pdfinfo), and each printed page's pixels
+# against the page of the same report exported directly that it should show.
+# usage: cups_print_test.sh [options] PRINT_REPORT_EXE TEMPLATE REQUEST.json
 #   --landscape          print a copy of the template turned to landscape
 #   --template-printer   name the queue in a copy of the template instead of passing PrinterName
+#   --copies N --pages R print N copies / only the pages R ("2-3")
+#   --viewer [--duplex]  print from the preview, answering its print dialog (and choose long-edge duplex,
+#                        on a second queue that offers it)
+#   --expect "P1 P2 ..." the direct pages the printed pages show, in order (default: every page once)
 # Scheduler and queue come from tests/support/cups_setup.sh and stay for the next test. Exit 77 = skipped.
 set -uo pipefail
 
-landscape=""; template_printer=""
+landscape=""; template_printer=""; expect=""; duplex=""
+report_args=()
 while [[ "${1:-}" == --* ]]; do
     case "$1" in
         --landscape) landscape=1 ;;
         --template-printer) template_printer=1 ;;
+        --copies|--pages) report_args+=("$1" "$2"); shift ;;
+        --viewer) report_args+=("$1") ;;
+        --duplex) report_args+=("$1"); duplex=duplex ;;
+        --expect) expect="$2"; shift ;;
         *) echo "unknown option $1" >&2; exit 2 ;;
     esac
     shift
 done
 exe="$1"; template="$2"; request="$3"
 queue="${VX_CUPS_QUEUE:-VXPDF}"
+[[ -n "$duplex" ]] && queue="${queue}_DUPLEX"
 title="vxprint-$$-$(date +%s)"
 work="$(mktemp -d /tmp/vx-cups-XXXXXX)"
 
@@ -33,7 +44,7 @@ trap cleanup EXIT
 for tool in pdfinfo pdftoppm compare identify convert; do
     command -v "$tool" >/dev/null || { log "skipped: $tool missing"; exit 77; }
 done
-setup_out="$("$(dirname "$0")/../../support/cups_setup.sh" "$queue")"
+setup_out="$("$(dirname "$0")/../../support/cups_setup.sh" "$queue" $duplex)"
 case $? in
     0) outdir="${VX_CUPS_PDF_DIR:-$(tail -n1 <<<"$setup_out")}" ;;
     77) log "skipped: CUPS cannot be set up here"; exit 77 ;;
@@ -66,8 +77,10 @@ fi
 grep -q "NoSuchPrinter-$$" "$work/unknown.txt" || fail "error does not name the printer: $(cat "$work/unknown.txt")"
 
 # 2. The real job, plus the same report exported straight to PDF for comparison.
-QT_QPA_PLATFORM=offscreen "$exe" "${printer_args[@]}" --title "$title" --pdf "$work/direct.pdf" \
+QT_QPA_PLATFORM=offscreen "$exe" "${printer_args[@]}" "${report_args[@]}" --title "$title" --pdf "$work/direct.pdf" \
     "$template" "$request" >"$work/print.txt" 2>&1 || fail "print_report failed: $(cat "$work/print.txt")"
+job="$(sed -n 's/^job \([0-9]*\)$/\1/p' "$work/print.txt")"
+[[ -n "$job" ]] || fail "no job id reported: $(cat "$work/print.txt")"
 
 printed=""
 for _ in $(seq 600); do
@@ -77,14 +90,27 @@ for _ in $(seq 600); do
     sleep 0.1
 done
 [[ -n "$printed" ]] || fail "no job output in $outdir after 60 s (lpstat: $(lpstat -o "$queue" 2>&1))"
-log "job landed as $printed"
+log "job $job landed as $printed"
 cp "$printed" "$work/printed.pdf"
 
-info() { pdfinfo "$1" | sed -n "s/^$2: *//p"; }
+# The id reported is the scheduler's: lpstat lists the finished job as QUEUE-ID with our title's file.
+lpstat -W completed -o "$queue" | grep -q "^$queue-$job " || fail "lpstat knows no completed job $queue-$job"
+[[ "$printed" == *"job_$job.pdf" ]] || fail "job $job printed as $printed"
+if [[ -n "$duplex" ]]; then
+    # The job's attributes as the scheduler keeps them (written a moment after the job): the dialog's
+    # duplex choice reached CUPS.
+    control="/var/spool/cups/c$(printf %05d "$job")"
+    for _ in $(seq 300); do [[ -f "$control" ]] && break; sleep 0.1; done
+    strings "$control" 2>/dev/null | grep -q two-sided-long-edge || fail "job $job was not sent two-sided"
+fi
+
+info() { pdfinfo "$1" 2>/dev/null | sed -n "s/^$2: *//p"; }
 direct_pages="$(info "$work/direct.pdf" Pages)"
 printed_pages="$(info "$printed" Pages)"
 [[ "$direct_pages" -ge 1 ]] || fail "direct export has no pages"
-[[ "$printed_pages" == "$direct_pages" ]] || fail "printed $printed_pages pages, direct export has $direct_pages"
+[[ -n "$expect" ]] || expect="$(seq -s ' ' 1 "$direct_pages")"
+read -r -a expected <<<"$expect"
+[[ "$printed_pages" == "${#expected[@]}" ]] || fail "printed $printed_pages pages, expected ${#expected[@]} ($expect)"
 
 # Page size in points, within a point (cups-pdf rounds the media box). A landscape job may come out
 # as the printer feeds paper: a portrait sheet with the content turned a quarter, which is right.
@@ -102,12 +128,12 @@ fi
 if [[ -n "$landscape" ]]; then
     awk -v w="$dw" -v h="$dh" 'BEGIN { exit !(w > h) }' || fail "landscape report exported as ${dw}x${dh} pt"
 fi
-log "$printed_pages pages of ${pw}x${ph} pt${turn:+ (landscape content turned onto portrait paper)}, as exported"
+log "$printed_pages pages of ${pw}x${ph} pt${turn:+ (landscape content turned onto portrait paper)}: $expect"
 
 # Pixels: each printed page against the direct pages at 40 dpi, grey. Ghostscript re-renders the
 # glyphs a little heavier (normalised RMSE about 0.12 on a dense page), while a page with other content
-# in the same layout scores 0.30 and more; so a printed page must stay below 0.2 and match its own
-# direct page better than any other one (pages in order, none lost or repeated).
+# in the same layout scores 0.30 and more; so a printed page must stay below 0.2 and match the direct
+# page it should show better than any other one (pages in order, none lost or repeated).
 pdftoppm -r 40 -gray "$work/direct.pdf" "$work/d" 2>/dev/null
 pdftoppm -r 40 -gray "$printed" "$work/p" 2>/dev/null
 if [[ -n "$turn" ]]; then
@@ -116,19 +142,20 @@ if [[ -n "$turn" ]]; then
 fi
 rmse() { compare -metric RMSE "$1" "$2" null: 2>&1 | sed -n 's/.*(\([0-9.e-]*\)).*/\1/p'; }
 directs=("$work"/d-*.pgm)
-for d in "${directs[@]}"; do
-    p="$work/p-${d##*/d-}"
-    [[ -f "$p" ]] || fail "no printed render for ${d##*/}"
+printeds=("$work"/p-*.pgm)
+for i in "${!expected[@]}"; do
+    d="${directs[$((expected[i] - 1))]}"
+    p="${printeds[$i]}"
     own="$(rmse "$d" "$p")"
-    [[ -n "$own" ]] || fail "compare failed on ${d##*/}"
-    awk -v e="$own" 'BEGIN { exit !(e < 0.2) }' || fail "printed page ${p##*/p-} differs: normalised RMSE $own"
+    [[ -n "$own" ]] || fail "compare failed on ${p##*/}"
+    awk -v e="$own" 'BEGIN { exit !(e < 0.2) }' || fail "printed page $((i + 1)) differs from page ${expected[i]}: normalised RMSE $own"
     for other in "${directs[@]:0:6}"; do
         [[ "$other" == "$d" ]] && continue
         e="$(rmse "$other" "$p")"
         awk -v a="$own" -v b="$e" 'BEGIN { exit !(a < b) }' \
-            || fail "printed page ${p##*/p-} looks more like ${other##*/} ($e) than its own page ($own)"
+            || fail "printed page $((i + 1)) looks more like ${other##*/} ($e) than page ${expected[i]} ($own)"
     done
-    log "page ${d##*/d-}: RMSE $own"
+    log "printed page $((i + 1)) = page ${expected[i]}: RMSE $own"
 done
 
 # A blank page would match a blank page: make sure the direct pages carry ink.

@@ -1,21 +1,112 @@
-// print_report [--printer NAME] [--title TITLE] [--pdf OUT.pdf] TEMPLATE REQUEST.json
+// print_report [--printer NAME] [--title TITLE] [--pdf OUT.pdf] [--copies N] [--pages RANGES]
+//              [--viewer [--duplex]] TEMPLATE REQUEST.json
 //
 // Fills a template from a print request and prints it with PrintDirect(3, 0), as the output window
-// does for a request that is neither a preview nor an export. --pdf also exports the same report, so a
-// test can compare the printed job with the direct PDF. Exit 0 on success, 1 with the reason on stderr.
+// does for a request that is neither a preview nor an export. --viewer prints from a preview instead:
+// the print button opens the print dialog, which this program answers as a user would (printer,
+// copies, page range, long-edge duplex with --duplex). --pdf also exports the same report, so a test
+// can compare the printed job with the direct PDF. Prints "job N" (the CUPS job id) and exits 0 on
+// success; exit 1 with the reason on stderr.
+#include "agent/reports/viewer/ReportViewer.h"
 #include "tests/reports/printing/FillFromRequest.h"
 
-#include <QGuiApplication>
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QSpinBox>
+#include <QTimer>
 
 #include <cstdio>
 
 using namespace verolux::reports;
 
+namespace {
+
+struct Choices {
+    QString printer, pages;
+    int copies = 1;
+    bool duplex = false;
+};
+
+template <typename T> T* Child(QWidget* dialog, const char* name) {
+    return dialog->findChild<T*>(QString::fromLatin1(name));
+}
+
+// Fills in Qt's own print dialog by its widgets' names, then presses Print.
+bool Answer(QPrintDialog* dialog, const Choices& c, QString* error) {
+    auto* printers = Child<QComboBox>(dialog, "printers");
+    auto* copies = Child<QSpinBox>(dialog, "copies");
+    auto* rangeButton = Child<QAbstractButton>(dialog, "printRange");
+    auto* from = Child<QSpinBox>(dialog, "from");
+    auto* to = Child<QSpinBox>(dialog, "to");
+    auto* duplexLong = Child<QAbstractButton>(dialog, "duplexLong");
+    if (!printers || !copies || !rangeButton || !from || !to || !duplexLong) {
+        *error = QStringLiteral("the print dialog lacks an expected control");
+        return false;
+    }
+    const int index = printers->findText(c.printer);
+    if (index < 0) {
+        *error = QStringLiteral("the print dialog does not offer \"%1\"").arg(c.printer);
+        return false;
+    }
+    printers->setCurrentIndex(index);
+    copies->setValue(c.copies);
+    if (!c.pages.isEmpty()) {
+        rangeButton->setChecked(true);
+        from->setValue(c.pages.section(QLatin1Char('-'), 0, 0).toInt());
+        to->setValue(c.pages.section(QLatin1Char('-'), -1).toInt());
+    }
+    if (c.duplex) duplexLong->setChecked(true);
+    // Accepting may open a message box of its own: not inside this timer's call.
+    QTimer::singleShot(0, dialog, &QDialog::accept);
+    return true;
+}
+
+int PrintFromViewer(Report& report, const Choices& choices) {
+    ReportViewer viewer;
+    viewer.resize(800, 600);
+    viewer.BindReport(&report);
+    viewer.StartPreview();
+    viewer.show();
+    QString error;
+    bool answered = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            // A warning of the dialog or of the viewer after a failed print: keep its text, close it.
+            error = box->text();
+            box->accept();
+        } else if (auto* dialog = qobject_cast<QPrintDialog*>(modal)) {
+            if (!answered && error.isEmpty())
+                answered = Answer(dialog, choices, &error);
+            else
+                dialog->reject(); // the dialog refused what it was given
+        }
+    });
+    poll.start(20);
+    viewer.action(ReportViewer::CmdPrint)->trigger(); // returns when the dialog and the print are done
+    if (!answered || !error.isEmpty()) {
+        std::fprintf(stderr, "print_report: %s\n",
+                     qPrintable(error.isEmpty() ? QStringLiteral("no dialog") : error));
+        return 0;
+    }
+    return report.lastJobId();
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
 
-    QString printer, title, pdf;
+    QString printer, title, pdf, pages;
+    int copies = 1;
+    bool viewer = false, duplex = false;
     QStringList files;
     const QStringList args = app.arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
@@ -27,13 +118,21 @@ int main(int argc, char** argv) {
             title = args[++i];
         else if (a == QStringLiteral("--pdf") && hasValue)
             pdf = args[++i];
+        else if (a == QStringLiteral("--copies") && hasValue)
+            copies = args[++i].toInt();
+        else if (a == QStringLiteral("--pages") && hasValue)
+            pages = args[++i];
+        else if (a == QStringLiteral("--viewer"))
+            viewer = true;
+        else if (a == QStringLiteral("--duplex"))
+            duplex = true;
         else
             files << a;
     }
     if (files.size() != 2) {
-        std::fprintf(
-            stderr,
-            "usage: print_report [--printer NAME] [--title TITLE] [--pdf OUT.pdf] TEMPLATE REQUEST.json\n");
+        std::fprintf(stderr,
+                     "usage: print_report [--printer NAME] [--title TITLE] [--pdf OUT.pdf] [--copies N] "
+                     "[--pages RANGES] [--viewer [--duplex]] TEMPLATE REQUEST.json\n");
         return 2;
     }
 
@@ -51,11 +150,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "print_report: export: %s\n", report.lastError().toUtf8().constData());
         return 1;
     }
-    if (!report.PrintDirect(3, 0)) {
+    int job = 0;
+    if (viewer) {
+        job = PrintFromViewer(report, {printer, pages, copies, duplex});
+    } else {
+        PrintOptions options;
+        options.copies = copies;
+        options.pageRanges = pages;
+        report.setPrintOptions(options);
+        if (report.PrintDirect(3, 0)) job = report.lastJobId();
+    }
+    if (job <= 0) {
         std::fprintf(stderr, "print_report: %s\n", report.lastError().toUtf8().constData());
         return 1;
     }
-    std::printf("printed %d pages to %s\n", report.pageCount(),
-                report.effectivePrinterName().toUtf8().constData());
+    std::printf("job %d\n", job);
     return 0;
 }

@@ -9,11 +9,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
-#include <QPageLayout>
-#include <QPrinter>
-#include <QProcess>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
@@ -265,57 +261,6 @@ TEST(ReportViewerLifetime, ReportWithoutRowsStillHasAPage) {
     viewer.BindReport(&report);
     viewer.StartPreview();
     EXPECT_EQ(viewer.pageCounterText(), QStringLiteral("1 / 1"));
-}
-
-namespace {
-
-int PdfPages(const QString& path) {
-    QProcess info;
-    info.start(QStringLiteral("pdfinfo"), {path});
-    if (!info.waitForFinished(20000)) return -1;
-    const QString out = QString::fromUtf8(info.readAllStandardOutput());
-    for (const QString& line : out.split(QLatin1Char('\n')))
-        if (line.startsWith(QStringLiteral("Pages:"))) return line.mid(6).trimmed().toInt();
-    return -1;
-}
-
-} // namespace
-
-// What the print dialog hands back (a page range, the report's paper) reaches the printer: printed
-// here to Qt's PDF printer output and counted with poppler.
-TEST_F(ViewerWithOrders, PrintingHonoursTheDialogsPageRange) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    struct Case {
-        const char* name;
-        int from, to;
-        int expected;
-    };
-    const Case cases[] = {
-        {"all", 0, 0, pages},
-        {"second to last", 2, pages, pages - 1},
-        {"one page", 3, 3, 1},
-        {"range past the end is cut", pages, pages + 5, 1},
-    };
-    for (const Case& c : cases) {
-        QPrinter printer(QPrinter::HighResolution);
-        PreparePrinterFor(report, printer);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        const QString path = dir.filePath(QString::fromLatin1(c.name) + QStringLiteral(".pdf"));
-        printer.setOutputFileName(path);
-        if (c.from > 0) {
-            printer.setPrintRange(QPrinter::PageRange);
-            printer.setFromTo(c.from, c.to);
-        }
-        QString error;
-        ASSERT_TRUE(PrintReportOn(report, printer, &error)) << c.name << ": " << error.toStdString();
-        EXPECT_EQ(PdfPages(path), c.expected) << c.name;
-    }
-    // The document name is the report title, as a print queue shows it.
-    QPrinter printer;
-    PreparePrinterFor(report, printer);
-    EXPECT_EQ(printer.docName(), QStringLiteral("orders.grf"));
-    EXPECT_EQ(printer.pageLayout().pageSize().id(), QPageSize::A4);
 }
 
 // An A4 page at 800 % is 57 million pixels: such pages are painted in the visible part only and never
