@@ -96,7 +96,8 @@ class Designer(AgentCase):
         self.assertEqual(request["reportId"], upload["st0"])
         self.assertEqual(upload["md5"], upload["st2"])
         self.assertEqual(upload["st2"], self.backend.template_md5(name))
-        self.assertIn(EDIT.encode(), read_bytes(os.path.join(self.backend.uploads, name)))
+        self.assertIn(EDIT.encode(), read_bytes(os.path.join(self.backend.uploads, name)),
+                      "the double-click at the title's place did not open its editor")
 
         # Another desk still holds the old copy: the next print with the new MD5 fetches the new one.
         with open(os.path.join(self.agent.report_dir, name), "wb") as f:
