@@ -1,5 +1,6 @@
 #include "common/Ini.h"
 
+#include "common/IniDefaults.h"
 #include "common/IniText.h"
 #include "common/TextFile.h"
 
@@ -43,6 +44,13 @@ void Settings::WriteIni(std::string_view section, std::string_view key, std::str
     WriteLock lock(m_file.parent_path() / ".MyIni.ini.lock");
     std::string updated = ReplaceValue(verolux::ReadWholeFile(m_file), section, key, value);
     verolux::ReplaceFileAtomically(m_file, updated);
+}
+
+bool Settings::MergeDefaults(std::string_view defaultsText) const {
+    WriteLock lock(m_file.parent_path() / ".MyIni.ini.lock");
+    const std::string current = verolux::ReadWholeFile(m_file);
+    const std::string merged = mINI::MergeDefaults(current, defaultsText);
+    return merged == current || verolux::ReplaceFileAtomically(m_file, merged);
 }
 
 } // namespace mINI

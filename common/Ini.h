@@ -16,6 +16,10 @@ class Settings {
     std::string ReadIni(std::string_view section, std::string_view key) const;
     void WriteIni(std::string_view section, std::string_view key, std::string_view value) const;
 
+    // Writes the keys of an administrator's defaults that this file lacks (see MergeDefaults), in one
+    // locked write; false when the file had to change and could not be written.
+    bool MergeDefaults(std::string_view defaultsText) const;
+
     const std::filesystem::path& file() const { return m_file; }
 
   private:

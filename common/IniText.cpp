@@ -156,6 +156,26 @@ std::string LookupValue(std::string_view iniText, std::string_view section, std:
     return CutUtf8(Unquote(f.value), kMaxValueBytes);
 }
 
+std::vector<IniName> ListNames(std::string_view iniText) {
+    std::vector<IniName> names;
+    std::string_view section;
+    bool inSection = false;
+    for (const Line& line : SplitLines(iniText)) {
+        std::string_view name;
+        if (SectionName(line.content, name)) {
+            section = name;
+            inSection = true;
+            continue;
+        }
+        std::string_view t = Trim(line.content);
+        std::size_t eq = t.find('=');
+        if (!inSection || eq == std::string_view::npos || t.front() == ';' || t.front() == '#') continue;
+        std::string_view key = Trim(t.substr(0, eq));
+        if (!key.empty()) names.push_back({std::string(section), std::string(key)});
+    }
+    return names;
+}
+
 std::string ReplaceValue(std::string_view iniText, std::string_view section, std::string_view key,
                          std::string_view value) {
     // A line break inside a value would end the line and inject further keys: keep one line.

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Reading and editing the text of an INI file the way the platform's profile-string functions do:
 // section and key names match without regard to letter case, blanks around names and values are
@@ -18,6 +19,14 @@ std::string LookupValue(std::string_view iniText, std::string_view section, std:
 // byte for byte as it was.
 std::string ReplaceValue(std::string_view iniText, std::string_view section, std::string_view key,
                          std::string_view value);
+
+// Every (section, key) named in the text, in file order, as the lines spell them. Lines before the
+// first section, lines without "=" and comment lines (";" or "#") name nothing.
+struct IniName {
+    std::string section;
+    std::string key;
+};
+std::vector<IniName> ListNames(std::string_view iniText);
 
 // Cuts text to at most maxBytes without splitting a UTF-8 character.
 std::string CutUtf8(std::string_view text, std::size_t maxBytes);

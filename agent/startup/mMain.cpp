@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QPointer>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -19,10 +20,31 @@
 namespace mMain {
 namespace {
 
+constexpr const char* kUsage =
+    "usage: Verolux [--port N]\n"
+    "\n"
+    "The Verolux print agent: a WebSocket server for print requests from web pages, with an icon in\n"
+    "the notification area. It runs only when asked: the launcher Kestrane (or the starter\n"
+    "'verolux' of an installed package) writes a start request into MyIni.ini and starts it;\n"
+    "[Verolux] FoceShow=1 starts it always. Otherwise it ends at once.\n"
+    "The program folder (MyIni.ini, MyLog.txt, report/) is the one holding this program, or\n"
+    "$VEROLUX_HOME. Without a display it runs offscreen and shows no windows.\n"
+    "\n"
+    "  --port N   the port to listen on (default 28502, or $VEROLUX_PORT)\n"
+    "  --help     show this text\n"
+    "  --version  show the version\n"
+    "Other arguments go to Qt (for example -platform xcb).\n";
+
 Arguments ParseArguments(int argc, char** argv) {
     Arguments a;
+    // Lets a launcher-started agent listen elsewhere (the demo, a second desktop session).
+    if (const char* port = std::getenv("VEROLUX_PORT"); port && *port) a.port = QString::fromLocal8Bit(port);
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc)
+        if (std::strcmp(argv[i], "--help") == 0)
+            a.help = true;
+        else if (std::strcmp(argv[i], "--version") == 0)
+            a.version = true;
+        else if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc)
             a.port = QString::fromLocal8Bit(argv[++i]);
         else if (std::strncmp(argv[i], "--port=", 7) == 0)
             a.port = QString::fromLocal8Bit(argv[i] + 7);
@@ -42,6 +64,14 @@ void ChooseHeadlessPlatformIfNeeded() {
 
 int Main(int argc, char** argv) {
     const Arguments args = ParseArguments(argc, argv);
+    // Answered before the settings are touched: the starter asks copies it may replace.
+    if (args.help || args.version) {
+        if (args.help)
+            std::fputs(kUsage, stdout);
+        else
+            std::printf("Verolux %s\n", verolux::VersionText().c_str());
+        return 0;
+    }
     const std::filesystem::path folder = verolux::ProgramFolder();
     const mINI::Settings settings(folder);
 
@@ -59,6 +89,12 @@ int Main(int argc, char** argv) {
 
     if (!start) {
         settings.WriteIni(kAppInfo, "PrintVer", verolux::VersionText());
+        // Only a person starting the program by hand sees this: the launcher's agent has no stderr.
+        std::fputs(previous && IsYes(show)
+                       ? "Verolux: another Verolux already runs from this folder; ending.\n"
+                       : "Verolux: no start request, ending; start it through the launcher Kestrane "
+                         "(or 'verolux' when installed), or see Verolux --help.\n",
+                   stderr);
         return 0;
     }
 

@@ -8,6 +8,8 @@ namespace mMain {
 
 struct Arguments {
     QString port = QStringLiteral("28502"); // initial text of the port box
+    bool help = false;
+    bool version = false;
 };
 
 // The agent's entry procedure: returns the process exit code. Ends at once unless the settings ask

@@ -6,26 +6,49 @@
 #include "agent/reports/engine/RequestFill.h"
 #include "agent/reports/layout/PageLayout.h"
 #include "common/JsonReader.h"
+#include "common/Version.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 
 #include <cstdio>
+#include <cstring>
 
 using namespace verolux;
 using namespace verolux::reports;
 
 namespace {
 
+constexpr const char* kUsage = "usage: verolux-render [--dump] [--timing] TEMPLATE REQUEST.json OUT.pdf\n";
+
 int usage() {
-    std::fprintf(stderr, "usage: verolux-render [--dump] [--timing] TEMPLATE REQUEST.json OUT.pdf\n");
+    std::fputs(kUsage, stderr);
     return 2;
+}
+
+int help() {
+    std::fputs(kUsage, stdout);
+    std::fputs("\nFills the template with the parameters and rows of a print request (JSON, as a web page\n"
+               "sends it to the agent) and writes the report as a PDF file.\n\n"
+               "  --dump     print the pages' layout\n"
+               "  --timing   print the time taken by each step on stderr\n"
+               "  --help     show this text\n"
+               "  --version  show the version\n",
+               stdout);
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) return help();
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("verolux-render %s\n", VersionText().c_str());
+            return 0;
+        }
+    }
     // A command-line tool: no display needed, fonts come from fontconfig.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

@@ -1,0 +1,98 @@
+"""What a person typing the programs' names sees: --help and --version of each program, the agent's
+one-line reason when it is started by hand, its port from the environment, and the launcher's mode
+that applies an administrator's defaults."""
+import argparse
+import os
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
+from agentproc import Agent, free_port, read_ini, stop_process, temp_folder, wait_port, write_ini  # noqa: E402
+
+BIN = VERSION = None
+OFFLINE = "http://127.0.0.1:9"  # a closed port: update checks fail at once
+
+
+def run(program, *args, folder, env=None):
+    env = dict(os.environ, VEROLUX_HOME=folder, QT_QPA_PLATFORM="offscreen", **(env or {}))
+    return subprocess.run([os.path.join(BIN, program), *args], env=env, capture_output=True, text=True,
+                          timeout=60)
+
+
+class HelpAndVersion(unittest.TestCase):
+    def test_each_program_answers_and_touches_nothing(self):
+        for program in ("Verolux", "Kestrane", "verolux-render"):
+            with self.subTest(program=program):
+                folder = temp_folder(self)
+                helped = run(program, "--help", folder=folder)
+                self.assertEqual((helped.returncode, helped.stderr), (0, ""))
+                self.assertTrue(helped.stdout.startswith("usage: " + program), helped.stdout)
+                version = run(program, "--version", folder=folder)
+                self.assertEqual((version.returncode, version.stdout), (0, "%s %s\n" % (program, VERSION)))
+                # The starter asks copies it may replace: no settings written, no agent started.
+                self.assertEqual(os.listdir(folder), [])
+
+
+class AgentStartedByHand(unittest.TestCase):
+    def test_without_a_start_request_it_says_why_in_one_line(self):
+        folder = temp_folder(self)
+        write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}})
+        ended = run("Verolux", folder=folder)
+        self.assertEqual(ended.returncode, 0)
+        self.assertEqual(ended.stderr.count("\n"), 1, ended.stderr)
+        self.assertIn("no start request", ended.stderr)
+        self.assertIn("Kestrane", ended.stderr)
+
+    def test_second_copy_says_another_runs(self):
+        folder = temp_folder(self)
+        write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}})
+        first = Agent(BIN, folder, free_port())
+        self.addCleanup(first.stop)
+        self.assertTrue(wait_port(first.port))
+        write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}})
+        second = run("Verolux", folder=folder)
+        self.assertEqual(second.returncode, 0)
+        self.assertIn("already runs", second.stderr)
+        self.assertEqual(second.stderr.count("\n"), 1, second.stderr)
+
+    def test_port_from_the_environment(self):
+        # The launcher passes no arguments; the environment reaches the agent through it.
+        folder = temp_folder(self)
+        write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}})
+        port = free_port()
+        env = dict(os.environ, VEROLUX_HOME=folder, QT_QPA_PLATFORM="offscreen", VEROLUX_PORT=str(port))
+        agent = subprocess.Popen([os.path.join(BIN, "Verolux")], env=env, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+        self.addCleanup(stop_process, agent)
+        self.assertTrue(wait_port(port), "the agent listens on VEROLUX_PORT")
+
+
+class AdministratorDefaults(unittest.TestCase):
+    def test_fill_what_the_user_lacks_and_start_nothing(self):
+        folder = temp_folder(self)
+        write_ini(folder, {"AppInfo": {"WebsUrl": "https://mine.example", "PrintVer": ""}})
+        defaults = os.path.join(temp_folder(self), "verolux.ini")
+        write_ini(os.path.dirname(defaults), {"AppInfo": {"WebsUrl": "https://erp.example", "PrintVer": "7.7.7"},
+                                              "Trust": {"Origins": "https://erp.example"}})
+        os.rename(os.path.join(os.path.dirname(defaults), "MyIni.ini"), defaults)
+        done = run("Kestrane", "--defaults", defaults, folder=folder)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(read_ini(folder), {"AppInfo": {"WebsUrl": "https://mine.example", "PrintVer": "7.7.7"},
+                                            "Trust": {"Origins": "https://erp.example"}})
+
+    def test_missing_defaults_file_fails_and_changes_nothing(self):
+        folder = temp_folder(self)
+        done = run("Kestrane", "--defaults", os.path.join(folder, "absent.ini"), folder=folder)
+        self.assertEqual(done.returncode, 1)
+        self.assertIn("absent.ini", done.stderr)
+        self.assertEqual(os.listdir(folder), [])
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True)
+    parser.add_argument("--version", required=True)
+    args, rest = parser.parse_known_args()
+    BIN, VERSION = args.bin, args.version
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
