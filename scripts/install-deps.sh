@@ -8,6 +8,7 @@ BUILD_PKGS=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev libssl-dev libsimdjson-dev libzint-dev libcpp-httplib-dev libcups2-dev
   fonts-wqy-microhei
+  librsvg2-bin file
 )
 TEST_PKGS=(
   libgtest-dev googletest clang libclang-rt-14-dev clang-format clang-tidy
@@ -15,6 +16,7 @@ TEST_PKGS=(
   poppler-utils xvfb xauth imagemagick x11-utils openbox xdotool
   chromium nodejs node-ws python3 python3-websockets python3-reportlab
   wkhtmltopdf curl procps psmisc openssl
+  lintian iproute2 trayer rofi openbox xdotool
 )
 
 DEMO_PKGS=(python3 python3-websockets)

@@ -25,8 +25,8 @@ std::string TrayTip(const std::string& caption) {
 namespace verolux {
 namespace {
 
-// A small printer drawn in code, so the agent needs no image files.
-QIcon AgentIcon() {
+// A small printer drawn in code: the icon where the package's icon is not installed.
+QIcon DrawnIcon() {
     QPixmap pm(32, 32);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -42,6 +42,11 @@ QIcon AgentIcon() {
     p.drawLine(QPointF(11, 23), QPointF(21, 23));
     p.drawLine(QPointF(11, 26), QPointF(19, 26));
     return QIcon(pm);
+}
+
+// An installed agent shows the package's icon (hicolor theme), the same as its menu entry.
+QIcon AgentIcon() {
+    return QIcon::fromTheme(QStringLiteral("verolux"), DrawnIcon());
 }
 
 } // namespace

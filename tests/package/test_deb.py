@@ -1,0 +1,287 @@
+"""The Debian package from build to removal: contents, metadata and lintian; then installed, the
+starter run for a new user (temporary HOME and XDG_DATA_HOME, offscreen) with the demo backend as the
+administrator's backend: the program folder, the agent on port 28502 answering a WebSocket print
+request, a second start that copies nothing, a newer agent left in place; then removed.
+
+Runs as root in a network namespace of its own (port 28502 may be taken by a running agent), under a
+machine-wide lock (the package is installed system-wide). Skips when not root."""
+import argparse
+import fcntl
+import filecmp
+import glob
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
+from agentproc import read_ini, wait_port  # noqa: E402
+from backendproc import SOURCE_DIR, Backend  # noqa: E402
+
+ARGS = None
+SKIP = 77
+PORT = 28502
+LIB = "/usr/lib/verolux"
+DEFAULTS = "/etc/verolux/verolux.ini"
+AUTOSTART = "/etc/xdg/autostart/verolux.desktop"
+SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+APT = ["apt-get", "-y", "-q", "-o", "DPkg::Lock::Timeout=600"]
+
+
+def read(path, mode="r"):
+    with open(path, mode) as f:
+        return f.read()
+
+
+def designer_built():
+    return os.path.exists(os.path.join(ARGS.bin, "verolux-designer"))
+
+
+def expected_files():
+    """Every file the package must hold, without the leading "."."""
+    programs = ["Verolux", "Kestrane", "verolux-render"] + (["verolux-designer"] if designer_built() else [])
+    icons = ["verolux"] + (["verolux-designer"] if designer_built() else [])
+    files = ["%s/%s" % (LIB, p) for p in programs]
+    files += ["/usr/bin/verolux", "/usr/share/applications/verolux.desktop", AUTOSTART, DEFAULTS,
+              "/usr/share/doc/verolux/copyright", "/usr/share/doc/verolux/changelog.gz",
+              "/usr/share/man/man1/verolux.1.gz"]
+    if designer_built():
+        files.append("/usr/share/applications/verolux-designer.desktop")
+    for icon in icons:
+        files.append("/usr/share/icons/hicolor/scalable/apps/%s.svg" % icon)
+        files += ["/usr/share/icons/hicolor/%dx%d/apps/%s.png" % (s, s, icon) for s in SIZES]
+    return programs, files
+
+
+def agents_in(folder):
+    """Pids of agents running from the folder (also when their file was replaced since)."""
+    pids = []
+    for entry in os.listdir("/proc"):
+        try:
+            exe = os.readlink("/proc/%s/exe" % entry)
+        except OSError:
+            continue
+        if exe.startswith(os.path.join(folder, "Verolux")):
+            pids.append(int(entry))
+    return pids
+
+
+def stop_agents(folder):
+    for pid in agents_in(folder):
+        try:
+            os.kill(pid, 15)
+        except ProcessLookupError:
+            pass
+    end = time.time() + 10
+    while agents_in(folder) and time.time() < end:
+        time.sleep(0.05)
+    for pid in agents_in(folder):
+        os.kill(pid, 9)
+
+
+def installed_state():
+    out = subprocess.run(["dpkg-query", "-W", "-f=${db:Status-Status}", "verolux"], capture_output=True, text=True)
+    return out.stdout.strip() if out.returncode == 0 else "not-installed"
+
+
+class Package(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="verolux-package-")
+        built = subprocess.run(["cpack", "--config", ARGS.cpack_config, "-B", cls.work], capture_output=True,
+                               text=True)
+        if built.returncode != 0:
+            raise RuntimeError("cpack failed:\n" + built.stdout + built.stderr)
+        debs = glob.glob(os.path.join(cls.work, "*.deb"))
+        if len(debs) != 1:
+            raise RuntimeError("cpack wrote %r" % debs)
+        cls.deb = debs[0]
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def test_contents(self):
+        listing = subprocess.run(["dpkg-deb", "-c", self.deb], capture_output=True, text=True, check=True).stdout
+        entries = {}
+        for line in listing.splitlines():
+            fields = line.split()
+            entries[fields[5].lstrip(".")] = (fields[0], fields[1])
+        programs, files = expected_files()
+        for path in files:
+            with self.subTest(path=path):
+                self.assertIn(path, entries)
+                self.assertEqual(entries[path][1], "root/root")
+        for path in ["%s/%s" % (LIB, p) for p in programs] + ["/usr/bin/verolux"]:
+            self.assertEqual(entries[path][0], "-rwxr-xr-x", path)
+        self.assertEqual(os.path.basename(self.deb), "verolux_%s_%s.deb" % (ARGS.version, self.arch()))
+        # The demo backend and the tests stay out.
+        self.assertEqual(sorted(p for p in entries if p.startswith(LIB + "/") and p != LIB + "/"), sorted("%s/%s" % (LIB, p)
+                                                                                      for p in programs))
+
+    def arch(self):
+        return subprocess.run(["dpkg", "--print-architecture"], capture_output=True, text=True).stdout.strip()
+
+    def test_metadata(self):
+        info = subprocess.run(["dpkg-deb", "-I", self.deb], capture_output=True, text=True, check=True).stdout
+        fields = {}
+        for line in info.splitlines():
+            if line.startswith(" ") and ":" in line and not line.startswith("  "):
+                key, value = line.strip().split(":", 1)
+                fields[key] = value.strip()
+        self.assertEqual(fields["Package"], "verolux")
+        self.assertEqual(fields["Version"], ARGS.version)
+        self.assertEqual(fields["Architecture"], self.arch())
+        depends = [d.strip() for d in fields["Depends"].split(",")]
+        for wanted in ("fonts-noto-cjk | fonts-wqy-microhei", "libcups2"):
+            self.assertIn(wanted, depends)
+        # From the binaries (shlibdeps), with versions.
+        for library in ("libqt6widgets6", "libqt6printsupport6", "libcurl4", "libc6"):
+            self.assertTrue(any(d.startswith(library + " (>=") for d in depends), (library, depends))
+        control = os.path.join(self.work, "control")
+        subprocess.run(["dpkg-deb", "-e", self.deb, control], check=True)
+        self.assertEqual(read(os.path.join(control, "conffiles")).split(), [DEFAULTS, AUTOSTART])
+
+    def test_lintian_finds_no_error(self):
+        checked = subprocess.run(["lintian", "--fail-on", "error", self.deb], capture_output=True, text=True)
+        print(checked.stdout, end="")
+        self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
+        self.assertNotIn("E: ", checked.stdout)
+
+    def test_installed_for_a_new_user_then_removed(self):
+        if installed_state() != "not-installed":  # a run that was cut short
+            subprocess.run(APT + ["purge", "verolux"], check=True, capture_output=True)
+        self.addCleanup(lambda: subprocess.run(APT + ["purge", "verolux"], capture_output=True))
+        subprocess.run(APT + ["install", "--no-install-recommends", "-o", "Dpkg::Options::=--force-confnew",
+                              self.deb], check=True, capture_output=True)
+        self.assertEqual(installed_state(), "installed")
+
+        backend = Backend(ARGS.backend, os.path.join(self.work, "backend"))
+        self.addCleanup(backend.stop)
+        # The administrator points every new user at the company's backend.
+        with open(DEFAULTS, "w") as f:
+            f.write("[AppInfo]\nWebsUrl=%s\n" % backend.base)
+
+        home = os.path.join(self.work, "home")
+        data = os.path.join(self.work, "data")
+        folder = os.path.join(data, "verolux")
+        os.makedirs(home)
+        self.addCleanup(stop_agents, folder)
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "VEROLUX_HOME", "VEROLUX_PORT")}
+        env.update(HOME=home, XDG_DATA_HOME=data, QT_QPA_PLATFORM="offscreen")
+
+        def start():
+            done = subprocess.run(["/usr/bin/verolux"], env=env, capture_output=True, text=True, timeout=60)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            return done.stderr
+
+        # A new user: the folder is made, both programs copied, the administrator's backend set.
+        said = start()
+        self.assertIn("Verolux %s copied" % ARGS.version, said)
+        self.assertIn("Kestrane %s copied" % ARGS.version, said)
+        self.assertTrue(os.path.isdir(os.path.join(folder, "report")))
+        for program in ("Verolux", "Kestrane"):
+            self.assertTrue(filecmp.cmp(os.path.join(LIB, program), os.path.join(folder, program), shallow=False))
+        self.assertEqual(read_ini(folder)["AppInfo"]["WebsUrl"], backend.base)
+        self.assertTrue(wait_port(PORT, 30), "the agent listens on %d" % PORT)
+
+        # A page's request: exported to PDF and uploaded to the backend.
+        sent = subprocess.run(["/usr/bin/python3", os.path.join(SOURCE_DIR, "demo", "send-request.py"),
+                               os.path.join(SOURCE_DIR, "demo", "requests", "orders.json"),
+                               "--agent", "ws://127.0.0.1:%d" % PORT, "--backend", backend.base,
+                               "--report-id", "package-orders", "--wait", "1"],
+                              capture_output=True, text=True, timeout=60)
+        self.assertEqual(sent.returncode, 0, sent.stderr)
+        self.assertNotIn("agent replied", sent.stdout)
+        upload = os.path.join(backend.uploads, "package-orders.pdf")
+        end = time.time() + 60
+        while not (os.path.exists(upload) and read(upload, "rb").startswith(b"%PDF-")) and time.time() < end:
+            time.sleep(0.1)
+        self.assertTrue(read(upload, "rb").startswith(b"%PDF-"))
+
+        # The next login: nothing copied, the running agent left alone.
+        before = {p: os.stat(os.path.join(folder, p)) for p in ("Verolux", "Kestrane")}
+        running = agents_in(folder)
+        self.assertEqual(len(running), 1)
+        self.assertNotIn("copied", start())
+        for p, st in before.items():
+            now = os.stat(os.path.join(folder, p))
+            self.assertEqual((now.st_ino, now.st_mtime_ns), (st.st_ino, st.st_mtime_ns), p)
+        self.assertEqual(agents_in(folder), running)
+
+        # Whatever the user's folder holds: a newer agent (fetched by the launcher) stays; an older
+        # one, or one that cannot tell its version, is replaced by the installed one.
+        for row, version, kept in (("newer", "99.0.0", True), ("older", "0.9.9", False), ("silent", None, False)):
+            with self.subTest(row=row):
+                stop_agents(folder)
+                stand_in = "#!/bin/sh\n" + ('[ "$1" = --version ] && echo "Verolux %s"\n' % version
+                                            if version else "") + "exit 0\n"
+                agent = os.path.join(folder, "Verolux")
+                os.remove(agent)
+                with open(agent, "w") as f:
+                    f.write(stand_in)
+                os.chmod(agent, 0o755)
+                said = start()
+                if kept:
+                    self.assertEqual(read(agent), stand_in)
+                    self.assertNotIn("copied", said)
+                else:
+                    self.assertTrue(filecmp.cmp(os.path.join(LIB, "Verolux"), agent, shallow=False))
+                    self.assertIn("Verolux %s copied" % ARGS.version, said)
+                    self.assertNotIn("Kestrane", said)
+        stop_agents(folder)
+
+        # Removed: programs and entries go, the user's folder stays; purged: the administrator's too.
+        subprocess.run(APT + ["remove", "verolux"], check=True, capture_output=True)
+        _, files = expected_files()
+        for path in files:
+            if path not in (DEFAULTS, AUTOSTART):
+                self.assertFalse(os.path.exists(path), path)
+        self.assertFalse(os.path.exists(LIB))
+        # The autostart entry is a conffile kept until purge; its TryExec makes it inert meanwhile.
+        self.assertIn("TryExec=verolux\n", read(AUTOSTART))
+        for kept in ("MyIni.ini", "Verolux", "Kestrane", "report"):
+            self.assertTrue(os.path.exists(os.path.join(folder, kept)), kept)
+        subprocess.run(APT + ["purge", "verolux"], check=True, capture_output=True)
+        self.assertFalse(os.path.exists(AUTOSTART))
+        self.assertFalse(os.path.exists(os.path.dirname(DEFAULTS)))
+        self.assertEqual(installed_state(), "not-installed")
+
+
+def in_own_network(argv):
+    """Runs argv in a new network namespace with only loopback up; returns its exit code."""
+    name = "vxpkg%d" % os.getpid()
+    subprocess.run(["ip", "netns", "add", name], check=True)
+    try:
+        subprocess.run(["ip", "netns", "exec", name, "ip", "link", "set", "lo", "up"], check=True)
+        return subprocess.run(["ip", "netns", "exec", name] + argv,
+                              env=dict(os.environ, VEROLUX_PACKAGE_TEST_INSIDE="1")).returncode
+    finally:
+        subprocess.run(["ip", "netns", "del", name])
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cpack-config", required=True)
+    parser.add_argument("--bin", required=True)
+    parser.add_argument("--backend", required=True)
+    parser.add_argument("--version", required=True)
+    ARGS, rest = parser.parse_known_args()
+    if os.geteuid() != 0 or not shutil.which("dpkg") or not shutil.which("ip"):
+        print("skipped: needs root, dpkg and ip")
+        return SKIP
+    if not os.environ.get("VEROLUX_PACKAGE_TEST_INSIDE"):
+        with open("/tmp/verolux-package.lock", "w") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)
+            return in_own_network([sys.executable] + sys.argv)
+    program = unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, exit=False)
+    return 0 if program.result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
