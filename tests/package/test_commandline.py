@@ -8,7 +8,7 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
-from agentproc import Agent, free_port, read_ini, stop_process, temp_folder, wait_port, write_ini  # noqa: E402
+from agentproc import Agent, free_port, read_ini, stop_process, temp_folder, wait_for, wait_port, write_ini  # noqa: E402
 
 BIN = VERSION = None
 OFFLINE = "http://127.0.0.1:9"  # a closed port: update checks fail at once
@@ -50,6 +50,8 @@ class AgentStartedByHand(unittest.TestCase):
         first = Agent(BIN, folder, free_port())
         self.addCleanup(first.stop)
         self.assertTrue(wait_port(first.port))
+        # Its last start-up write (the version) comes after it listens; this write takes no lock.
+        self.assertTrue(wait_for(lambda: "PrintVer" in read_ini(folder).get("AppInfo", {})))
         write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}})
         second = run("Verolux", folder=folder)
         self.assertEqual(second.returncode, 0)
