@@ -158,6 +158,8 @@ class Package(unittest.TestCase):
         subprocess.run(APT + ["install", "--no-install-recommends", "-o", "Dpkg::Options::=--force-confnew",
                               self.deb], check=True, capture_output=True)
         self.assertEqual(installed_state(), "installed")
+        version = subprocess.run(["/usr/bin/verolux", "--version"], capture_output=True, text=True)
+        self.assertEqual((version.returncode, version.stdout), (0, "verolux %s\n" % ARGS.version))
 
         backend = Backend(ARGS.backend, os.path.join(self.work, "backend"))
         self.addCleanup(backend.stop)
