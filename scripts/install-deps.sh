@@ -16,7 +16,7 @@ TEST_PKGS=(
   poppler-utils xvfb xauth imagemagick x11-utils openbox xdotool
   chromium nodejs node-ws python3 python3-websockets python3-reportlab
   wkhtmltopdf curl procps psmisc openssl
-  lintian iproute2 trayer rofi openbox xdotool
+  lintian iproute2 trayer rofi
 )
 
 DEMO_PKGS=(python3 python3-websockets)
