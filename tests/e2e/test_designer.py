@@ -13,6 +13,7 @@ import unittest
 import urllib.parse
 
 from harness import AgentCase, XServer, make_request, pdf_text, read_bytes, unique
+from agentproc import wait_for  # noqa: E402  (harness puts it on the path)
 
 CAPTION = "报表设计器"
 EDIT = "Edited in the designer 42"
@@ -23,9 +24,13 @@ class Designer(AgentCase):
     def setUpClass(cls):
         cls.x = XServer()
         cls.display = cls.x.display
-        cls.wm = subprocess.Popen(["openbox"], env=dict(os.environ, DISPLAY=cls.display),
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        env = dict(os.environ, DISPLAY=cls.display)
+        cls.wm = subprocess.Popen(["openbox"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
+            # A window mapped while the window manager still starts up may never be shown.
+            if not wait_for(lambda: b"window id" in subprocess.run(
+                    ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env, capture_output=True).stdout, 30):
+                raise RuntimeError("openbox did not start")
             super().setUpClass()
         except Exception:
             cls._stop_display()
@@ -54,7 +59,8 @@ class Designer(AgentCase):
             if found:
                 return found[0]
             time.sleep(0.05)
-        self.fail("no window %r" % caption)
+        self.fail("no window %r among %r; the agent said %r" % (caption, self.x.window_names(),
+                                                                 self.clients.messages(0)))
 
     def wait_gone(self, window, timeout=30):
         end = time.time() + timeout
