@@ -153,6 +153,8 @@ bool Report::PrintDirect(int mode, int showDialog) {
 
 bool Report::print(const QString& printerName, const PrintOptions& options) {
     m_lastError.clear();
+    m_lastJobId = 0;
+    if (!layoutFits()) return false;
     m_lastJobId = PrintReportTo(*this, printerName, options, &m_lastError);
     return m_lastJobId != 0;
 }
@@ -171,6 +173,7 @@ bool Report::ExportToFile(int type, const QString& path, int showOptions, int op
         return false;
     }
     QString error;
+    if (!layoutFits()) return false;
     if (!WritePdf(*this, options.path, &error)) {
         m_lastError = error;
         return false;
@@ -206,6 +209,12 @@ void Report::ensureLayout() {
     m_data.now = now();
     m_layout = Paginate(*m_template, m_data, *m_measurer);
     m_laidOutGeneration = m_generation;
+}
+
+bool Report::layoutFits() {
+    if (layout().error.empty()) return true;
+    m_lastError = QString::fromStdString(layout().error);
+    return false;
 }
 
 const LaidOutReport& Report::layout() {

@@ -94,6 +94,7 @@ class Report : public QObject {
     void adoptTemplate(std::unique_ptr<Template> tmpl);
     void invalidate() { ++m_generation; }
     void ensureLayout();
+    bool layoutFits(); // false, with lastError, for a report beyond a layout limit
 
     std::unique_ptr<Template> m_template;
     ValueCollection m_parameters, m_fields;

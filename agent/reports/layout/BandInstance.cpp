@@ -24,11 +24,34 @@ void BandInstance::add(PageItem item, std::string_view itemText, const PageCount
     items.push_back(item);
 }
 
-BandSplit SplitBand(const BandInstance& band, double limit, const Template& tmpl, TextMeasurer& measurer) {
+namespace {
+
+bool cuttable(const PageItem& item) {
+    return item.kind == ItemKind::Text || item.kind == ItemKind::Rect;
+}
+
+} // namespace
+
+double SplitRestHeight(const BandInstance& band, double limit) {
+    double height = band.height - limit;
+    for (const PageItem& item : band.items)
+        if (item.y < limit - kLayoutEpsilon && item.y + item.h > limit + kLayoutEpsilon && !cuttable(item))
+            height = std::max(height, double(item.h)); // goes whole to the top of the rest
+    return height;
+}
+
+BandSplit SplitBand(BandInstance band, double limit, const Template& tmpl, TextMeasurer& measurer) {
     BandSplit split;
     BandInstance &head = split.head, &rest = split.rest;
+    std::vector<PageCountMark> headCounts;
+    // The rest keeps the band's text: its items point into it.
+    auto toRest = [&](PageItem item, const PageCountMark* counts, size_t countCount, uint32_t dropped) {
+        for (size_t k = 0; k < countCount; ++k)
+            rest.pageCounts.push_back(
+                PageCountMark{static_cast<uint32_t>(rest.items.size()), counts[k].offset - dropped});
+        rest.items.push_back(item);
+    };
     size_t mark = 0;
-    std::vector<PageCountMark> headCounts, restCounts;
     for (size_t i = 0; i < band.items.size(); ++i) {
         const PageItem& item = band.items[i];
         const std::string_view text = band.textOf(item);
@@ -42,8 +65,8 @@ BandSplit SplitBand(const BandInstance& band, double limit, const Template& tmpl
         } else if (item.y >= limit - kLayoutEpsilon) {
             PageItem moved = item;
             moved.y -= float(limit);
-            rest.add(moved, text, counts, countCount);
-        } else if (item.kind == ItemKind::Text || item.kind == ItemKind::Rect) {
+            toRest(moved, counts, countCount, 0);
+        } else if (cuttable(item)) {
             const double padding = tmpl.styles[size_t(item.style)].padding;
             const double lineHeight = measurer.lineHeight(item.style);
             const int fit =
@@ -60,31 +83,27 @@ BandSplit SplitBand(const BandInstance& band, double limit, const Template& tmpl
                     pos = nl + 1;
                 }
             }
+            size_t k = 0;
             headCounts.clear();
-            restCounts.clear();
-            for (size_t k = 0; k < countCount; ++k) {
-                if (fit > 0 && counts[k].offset <= cut)
-                    headCounts.push_back(counts[k]);
-                else
-                    restCounts.push_back(PageCountMark{0, uint32_t(counts[k].offset - restStart)});
-            }
+            for (; k < countCount && fit > 0 && counts[k].offset <= cut; ++k)
+                headCounts.push_back(counts[k]);
             PageItem top = item, bottom = item;
             top.h = float(limit - item.y);
             bottom.y = 0;
             bottom.h = float(item.y + item.h - limit);
+            bottom.textOffset = item.textOffset + uint32_t(std::min(restStart, text.size()));
+            bottom.textLength = item.textLength - uint32_t(std::min(restStart, text.size()));
             head.add(top, text.substr(0, cut), headCounts.data(), headCounts.size());
-            rest.add(bottom, text.substr(std::min(restStart, text.size())), restCounts.data(),
-                     restCounts.size());
+            toRest(bottom, counts + k, countCount - k, uint32_t(restStart));
         } else {
             PageItem moved = item;
             moved.y = 0;
-            rest.add(moved, text, counts, countCount);
+            toRest(moved, counts, countCount, 0);
         }
     }
     head.height = limit;
-    rest.height = band.height - limit;
-    for (const PageItem& it : rest.items)
-        rest.height = std::max(rest.height, double(it.y + it.h));
+    rest.height = SplitRestHeight(band, limit);
+    rest.text = std::move(band.text);
     return split;
 }
 

@@ -21,7 +21,7 @@ struct PageCountMark {
 // their texts (lines separated by '\n') and the height it takes.
 struct BandInstance {
     std::vector<PageItem> items;
-    std::string text;
+    std::string text;                      // may hold text no item points to (the part a split took away)
     std::vector<PageCountMark> pageCounts; // in item order, then offset order
     double height = 0;
 
@@ -39,10 +39,14 @@ struct BandSplit {
     BandInstance rest; // the remainder, moved up so that the cut is its top
 };
 
-// Cuts a band that does not fit at `limit` mm below its top. Items above the cut stay, items below it
+// Cuts a band that does not fit at `limit` mm below its top. The rest keeps the band's text buffer, so
+// cutting a long text page after page copies each line once. Items above the cut stay, items below it
 // move to the rest. Text and rectangles that cross the cut are divided between two lines of their text:
 // the head keeps as many whole lines as fit above the cut inside the item's padding (top and bottom).
 // Images, barcodes and lines are never cut: they go whole to the rest.
-BandSplit SplitBand(const BandInstance& band, double limit, const Template& tmpl, TextMeasurer& measurer);
+BandSplit SplitBand(BandInstance band, double limit, const Template& tmpl, TextMeasurer& measurer);
+
+// The height of what SplitBand leaves below the cut: no less than the band if nothing can be cut.
+double SplitRestHeight(const BandInstance& band, double limit);
 
 } // namespace verolux::reports

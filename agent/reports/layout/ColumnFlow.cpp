@@ -76,16 +76,14 @@ void ColumnFlow::placeLine() {
     while (m_pages.y() + h > m_pages.bodyBottom() + kLayoutEpsilon) {
         const double room = m_pages.bodyBottom() - m_pages.y();
         if (room < 1) break; // the fixed bands fill the page: overflow rather than loop
-        std::vector<BandSplit> parts;
         bool cut = false;
+        for (size_t i = 0; i < m_cellCount; ++i)
+            cut = cut || SplitRestHeight(m_cells[i].band, room) < m_cells[i].band.height - kLayoutEpsilon;
+        if (!cut) break; // nothing can be cut (pictures taller than a page)
         for (size_t i = 0; i < m_cellCount; ++i) {
-            parts.push_back(SplitBand(m_cells[i].band, room, m_tmpl, m_measurer));
-            cut = cut || parts.back().rest.height < m_cells[i].band.height - kLayoutEpsilon;
-        }
-        if (!cut) break; // nothing could be cut (pictures taller than a page)
-        for (size_t i = 0; i < m_cellCount; ++i) {
-            m_pages.put(parts[i].head, m_pages.y(), m_cells[i].column * m_step);
-            m_cells[i].band = std::move(parts[i].rest);
+            BandSplit parts = SplitBand(std::move(m_cells[i].band), room, m_tmpl, m_measurer);
+            m_pages.put(parts.head, m_pages.y(), m_cells[i].column * m_step);
+            m_cells[i].band = std::move(parts.rest);
         }
         m_pages.noteRows(first, last);
         m_pages.useBody();

@@ -1,6 +1,7 @@
 #include "agent/reports/layout/PageFlow.h"
 
 #include "agent/reports/layout/LayoutConstants.h"
+#include "agent/reports/layout/LayoutLimits.h"
 
 namespace verolux::reports {
 
@@ -57,6 +58,8 @@ void PageFlow::startPage(bool first) {
 }
 
 void PageFlow::finishPage() {
+    if (m_out.pages.size() == kMaxReportPages)
+        throw LayoutLimitReached{"the report has more than " + std::to_string(kMaxReportPages) + " pages"};
     const CompiledBand& footer = m_values.bands().pageFooter;
     if (footer.present()) {
         const int row = m_page.info.lastRow >= 0 ? m_page.info.lastRow : m_lastRow;
@@ -105,8 +108,9 @@ void PageFlow::placeBand(const CompiledBand& band, const BandContext& ctx, doubl
             breakPage();
             continue;
         }
-        BandSplit parts = SplitBand(m_band, room, m_tmpl, m_measurer);
-        if (parts.rest.height >= m_band.height - kLayoutEpsilon) { // nothing could be cut (a tall picture)
+        const bool cuttable = SplitRestHeight(m_band, room) < m_band.height - kLayoutEpsilon;
+        BandSplit parts = SplitBand(std::move(m_band), room, m_tmpl, m_measurer);
+        if (!cuttable) { // nothing can be cut (a picture taller than a page): the rest goes here
             m_band = std::move(parts.rest);
             break;
         }
@@ -125,16 +129,23 @@ void PageFlow::placeBand(const CompiledBand& band, const BandContext& ctx, doubl
 
 void PageFlow::put(const BandInstance& band, double y, double x) {
     const auto firstItem = static_cast<uint32_t>(m_page.items.size());
-    const auto textBase = static_cast<uint32_t>(m_page.text.size());
     for (PageItem it : band.items) {
+        const std::string_view text = band.textOf(it);
         it.y += float(y);
         it.x += float(x);
-        it.textOffset += textBase;
+        it.textOffset = static_cast<uint32_t>(m_page.text.size());
+        m_page.text.append(text);
         m_page.items.push_back(it);
+        m_textBytes += text.size();
     }
-    m_page.text += band.text;
     for (const PageCountMark& mark : band.pageCounts)
         m_counts.push_back(PageCountMark{firstItem + mark.item, mark.offset});
+    m_items += band.items.size();
+    if (m_items > kMaxReportItems)
+        throw LayoutLimitReached{"the report places more than " + std::to_string(kMaxReportItems) + " items"};
+    if (m_textBytes > kMaxReportTextBytes)
+        throw LayoutLimitReached{"the report places more than " + std::to_string(kMaxReportTextBytes >> 20) +
+                                 " MB of text"};
 }
 
 // Pass two: the texts that show the page count get it now that the last page is known.

@@ -6,9 +6,15 @@
 #include "agent/reports/layout/TextMeasurer.h"
 #include "agent/reports/model/Template.h"
 
+#include <string>
 #include <vector>
 
 namespace verolux::reports {
+
+// Thrown when the report reaches a limit of LayoutLimits.h; Paginate turns it into the report's error.
+struct LayoutLimitReached {
+    std::string reason;
+};
 
 // The pages one after the other. Each page opens with the page header, on the first page the report
 // header, the column header and the headers of the groups that go on; bands follow below each other
@@ -59,6 +65,7 @@ class PageFlow {
     Page m_page;
     std::vector<PageCountMark> m_counts; // of the current page
     BandInstance m_band;                 // kept between bands so that its buffers are reused
+    size_t m_items = 0, m_textBytes = 0; // placed so far, on all pages
     double m_bodyTop = 0, m_bodyBottom = 0, m_y = 0;
     bool m_bodyUsed = false;
     int m_nextRow = -1, m_lastRow = -1;

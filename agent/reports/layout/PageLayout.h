@@ -38,6 +38,7 @@ struct Page {
 struct LaidOutReport {
     double pageWidth = 210, pageHeight = 297; // mm, orientation applied
     std::vector<Page> pages;
+    std::string error; // why the report cannot be laid out (a limit of LayoutLimits.h); no pages then
 };
 
 // "page 1: rows 1-30, column header, footer 'Acme'\npage 2: ..." (rows counted from 1).

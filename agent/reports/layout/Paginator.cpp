@@ -2,7 +2,9 @@
 
 #include "agent/reports/layout/BandEvaluator.h"
 #include "agent/reports/layout/ColumnFlow.h"
+#include "agent/reports/layout/LayoutLimits.h"
 #include "agent/reports/layout/PageFlow.h"
+#include "agent/reports/model/TemplateNames.h"
 
 #include <optional>
 
@@ -100,10 +102,36 @@ class Paginator {
     std::optional<ColumnFlow> m_columns;
 };
 
+// The limits a template must keep to be laid out at all; "" if it does.
+std::string TemplateOverLimits(const Template& tmpl) {
+    size_t items = 0;
+    for (const auto& b : kBandNames)
+        items += (tmpl.*(b.value)).items.size();
+    for (const Group& g : tmpl.groups)
+        items += g.header.items.size() + g.footer.items.size();
+    auto over = [](size_t limit, const char* what) {
+        return "the template has more than " + std::to_string(limit) + " " + what;
+    };
+    if (items > kMaxTemplateItems) return over(kMaxTemplateItems, "items");
+    if (tmpl.styles.size() > kMaxTemplateStyles) return over(kMaxTemplateStyles, "styles");
+    if (tmpl.groups.size() > kMaxGroupLevels) return over(kMaxGroupLevels, "group levels");
+    return "";
+}
+
 } // namespace
 
 LaidOutReport Paginate(const Template& tmpl, const ReportData& data, TextMeasurer& measurer) {
-    return Paginator(tmpl, data, measurer).run();
+    LaidOutReport failed;
+    failed.pageWidth = tmpl.page.pageWidth();
+    failed.pageHeight = tmpl.page.pageHeight();
+    failed.error = TemplateOverLimits(tmpl);
+    if (!failed.error.empty()) return failed;
+    try {
+        return Paginator(tmpl, data, measurer).run();
+    } catch (const LayoutLimitReached& limit) {
+        failed.error = limit.reason;
+        return failed;
+    }
 }
 
 std::string DescribePages(const LaidOutReport& report) {

@@ -1,6 +1,7 @@
 #include "agent/reports/model/JsonSyntax.h"
 
 #include <cctype>
+#include <utility>
 
 namespace verolux::reports {
 
@@ -8,7 +9,7 @@ namespace {
 
 class Checker {
   public:
-    explicit Checker(std::string_view t) : m_t(t) {}
+    Checker(std::string_view t, int maxDepth) : m_t(t), m_maxDepth(maxDepth) {}
 
     bool run(JsonSyntaxError& e) {
         skipSpace();
@@ -22,8 +23,6 @@ class Checker {
     }
 
   private:
-    static constexpr int kMaxDepth = 512;
-
     bool fail(JsonSyntaxError& e) {
         e.offset = m_pos;
         e.line = 1;
@@ -37,10 +36,11 @@ class Checker {
             }
         }
         e.reason = m_reason;
+        e.tooDeep = m_tooDeep;
         return false;
     }
-    bool error(const char* why) {
-        m_reason = why;
+    bool error(std::string why) {
+        m_reason = std::move(why);
         return false;
     }
     void skipSpace() {
@@ -104,10 +104,14 @@ class Checker {
         }
         return error("string not closed");
     }
+    // `depth`: the arrays and objects around this value.
     bool value(int depth) {
-        if (depth > kMaxDepth) return error("nested too deeply");
         if (m_pos >= m_t.size()) return error("value expected, text ends");
         char c = m_t[m_pos];
+        if ((c == '{' || c == '[') && depth >= m_maxDepth) {
+            m_tooDeep = true;
+            return error("nested deeper than " + std::to_string(m_maxDepth) + " levels");
+        }
         if (c == '{') return object(depth);
         if (c == '[') return array(depth);
         if (c == '"') return string();
@@ -156,14 +160,16 @@ class Checker {
     }
 
     std::string_view m_t;
+    int m_maxDepth;
     size_t m_pos = 0;
     std::string m_reason;
+    bool m_tooDeep = false;
 };
 
 } // namespace
 
-bool CheckJsonSyntax(std::string_view text, JsonSyntaxError& error) {
-    return Checker(text).run(error);
+bool CheckJsonSyntax(std::string_view text, JsonSyntaxError& error, int maxDepth) {
+    return Checker(text, maxDepth).run(error);
 }
 
 } // namespace verolux::reports

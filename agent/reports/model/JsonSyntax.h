@@ -12,9 +12,11 @@ struct JsonSyntaxError {
     size_t offset = 0;
     int line = 1, column = 1; // 1-based; column counts bytes
     std::string reason;
+    bool tooDeep = false; // valid JSON, but more arrays and objects inside each other than allowed
 };
 
-// Returns false and fills `error` when `text` is not one valid JSON value.
-bool CheckJsonSyntax(std::string_view text, JsonSyntaxError& error);
+// Returns false and fills `error` when `text` is not one valid JSON value, or when it opens an array or
+// object inside `maxDepth` others (simdjson's max_depth counts alike).
+bool CheckJsonSyntax(std::string_view text, JsonSyntaxError& error, int maxDepth);
 
 } // namespace verolux::reports

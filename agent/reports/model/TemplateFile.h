@@ -8,6 +8,10 @@
 
 namespace verolux::reports {
 
+// Arrays and objects inside each other in a template file, at most: the format itself needs 8, the rest
+// is room for keys of newer writers. Deeper files fail like broken ones, with the place.
+inline constexpr int kMaxTemplateNesting = 64;
+
 // The .grf file: a JSON object {"format": "verolux-report", "version": 1, ...}; see docs/template-format.md.
 struct TemplateLoadResult {
     std::optional<Template> tmpl;

@@ -482,14 +482,16 @@ TemplateLoadResult ParseTemplate(std::string_view json) {
     simdjson::dom::parser parser;
     simdjson::padded_string padded(json);
     element root;
-    auto err = parser.parse(padded).get(root);
+    auto err = parser.allocate(json.size(), kMaxTemplateNesting);
+    if (err == simdjson::SUCCESS) err = parser.parse(padded).get(root);
     if (err != simdjson::SUCCESS) {
         JsonSyntaxError where;
         if (json.find_first_not_of(" \t\r\n") == std::string_view::npos)
             result.error = "the file is empty";
-        else if (!CheckJsonSyntax(json, where))
-            result.error = "not valid JSON: line " + std::to_string(where.line) + ", column " +
-                           std::to_string(where.column) + ": " + where.reason;
+        else if (!CheckJsonSyntax(json, where, kMaxTemplateNesting))
+            result.error = std::string(where.tooDeep ? "" : "not valid JSON: ") + "line " +
+                           std::to_string(where.line) + ", column " + std::to_string(where.column) + ": " +
+                           where.reason;
         else
             result.error = std::string("not valid JSON: ") + simdjson::error_message(err);
         return result;

@@ -3,6 +3,8 @@
 // With 6 mm detail rows that is exactly 10 rows per page.
 #include "tests/reports/engine/PaginationHelpers.h"
 
+#include "agent/reports/layout/LayoutLimits.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -317,6 +319,40 @@ TEST(Pagination, PageCountGoesWhereItsReferenceStood) {
     ASSERT_GT(second.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(second.begin(), second.begin() + 4),
               (std::vector<std::string>{"x\x01y", "Item", "mmmmmmmmm\nnnnnnnnnn/3", "item 1"}));
+}
+
+// A report stops at its limits with the reason instead of taking the machine's memory: here a 5 m band
+// on 10 mm pages, cut a page at a time, 500 pages a row (200 rows once made a million pages).
+TEST(Pagination, LimitsStopAHostileReportWithTheReason) {
+    Template t = LoadTemplateText(R"({"format": "verolux-report", "version": 1,
+      "page": {"paper": "Custom", "width": 10, "height": 10, "margins": {"left": 0, "top": 0, "right": 0, "bottom": 0}},
+      "bands": {"detail": {"height": 5000, "items": [{"type": "rect", "x": 0, "y": 0, "w": 5, "h": 5000}]}}})");
+    ReportData d;
+    d.rows.resize(201);
+    LaidOutReport r = LayOut(t, d);
+    EXPECT_EQ(r.error, "the report has more than 100000 pages");
+    EXPECT_TRUE(r.pages.empty());
+    d.rows.resize(200); // exactly the limit
+    EXPECT_EQ(LayOut(t, d).pages.size(), kMaxReportPages);
+
+    const struct {
+        void (*grow)(Template&);
+        const char* error;
+    } templates[] = {
+        {[](Template& tt) { tt.detail.items.resize(kMaxTemplateItems + 1); },
+         "the template has more than 100000 items"},
+        {[](Template& tt) { tt.styles.resize(kMaxTemplateStyles + 1); },
+         "the template has more than 100000 styles"},
+        {[](Template& tt) {
+             tt.groups.resize(kMaxGroupLevels + 1, Group{"g", {"item"}, false, true, {}, {}, {}});
+         },
+         "the template has more than 100 group levels"},
+    };
+    for (const auto& c : templates) {
+        Template big = LoadTemplateText(page(""));
+        c.grow(big);
+        EXPECT_EQ(LayOut(big, rows({{"Acme", 1}})).error, c.error);
+    }
 }
 
 TEST(Pagination, PictureTallerThanAPageDoesNotLoop) {

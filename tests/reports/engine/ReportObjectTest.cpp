@@ -123,6 +123,27 @@ TEST(ReportObject, BrokenTemplatesFailWithReasonAndLeaveAnEmptyReport) {
     EXPECT_TRUE(r.lastError().startsWith(QStringLiteral("missing.grf: "))) << r.lastError().toStdString();
 }
 
+// A report past a layout limit is neither exported nor printed; the reason is the report's error.
+TEST(ReportObject, AReportPastALimitFailsWithTheReason) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tall.grf"));
+    writeFile(path, R"({"format": "verolux-report", "version": 1, "page": {"paper": "Custom", "width": 10,
+        "height": 10, "margins": {"left": 0, "top": 0, "right": 0, "bottom": 0}}, "bands": {"detail":
+        {"height": 5000, "items": [{"type": "rect", "x": 0, "y": 0, "w": 5, "h": 5000}]}}})");
+    Report r;
+    ASSERT_TRUE(r.LoadTemplate(path));
+    r.PrepareRecords();
+    for (int i = 0; i < 201; ++i) { // 500 pages a row
+        r.AppendRecord();
+        r.PostRecord();
+    }
+    EXPECT_FALSE(r.ExportToFile(5, dir.filePath(QStringLiteral("tall.pdf")), 0, 0));
+    EXPECT_EQ(r.lastError().toStdString(), "the report has more than 100000 pages");
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("tall.pdf"))));
+    EXPECT_FALSE(r.PrintDirect(3, 0));
+    EXPECT_EQ(r.lastError().toStdString(), "the report has more than 100000 pages");
+}
+
 TEST(ReportObject, SaveLoadAndClearTemplate) {
     QTemporaryDir dir;
     Report r;

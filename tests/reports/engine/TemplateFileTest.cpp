@@ -188,6 +188,34 @@ TEST(TemplateFile, ImagesAndInlineStylesSurviveSaving) {
     EXPECT_EQ(st.background, 0x80FF0000u);
 }
 
+// Arrays and objects may nest kMaxTemplateNesting deep (counting the template's own braces); one more
+// fails, saying where.
+TEST(TemplateFile, NestingIsBoundedAndTheErrorSaysWhere) {
+    const std::string head = "{" HEAD R"("bands": {}, "x": )";
+    auto nested = [&](int arrays) {
+        return head + std::string(size_t(arrays), '[') + std::string(size_t(arrays), ']') + "}";
+    };
+    EXPECT_TRUE(ParseTemplate(nested(kMaxTemplateNesting - 1)));
+    EXPECT_EQ(ParseTemplate(nested(kMaxTemplateNesting)).error,
+              "line 1, column " + std::to_string(head.size() + kMaxTemplateNesting) +
+                  ": nested deeper than 64 levels");
+}
+
+// Styles that build on each other are resolved in one pass, whatever the order of the file: here each
+// of 80,000 styles builds on the one after it.
+TEST(TemplateFile, LongStyleChainsLoadInOnePass) {
+    std::string json = "{" HEAD R"("bands": {}, "styles": {)";
+    const int n = 80000;
+    for (int i = n - 1; i > 0; --i)
+        json += "\"s" + std::to_string(i) + "\": {\"base\": \"s" + std::to_string(i - 1) + "\"}, ";
+    json += R"("s0": {"size": 7, "bold": true}}})";
+    auto r = ParseTemplate(json);
+    ASSERT_TRUE(r) << r.error;
+    const TextStyle& last = r.tmpl->styles[size_t(r.tmpl->findStyle("s79999"))];
+    EXPECT_EQ(last.fontSize, 7);
+    EXPECT_TRUE(last.bold);
+}
+
 // Every prefix of a real template, and every single-byte corruption of its first part, either loads
 // or fails with a reason; nothing may crash (the address sanitizer build checks the memory side).
 TEST(TemplateFile, TruncatedAndCorruptedFilesNeverCrash) {
