@@ -36,7 +36,7 @@ ALLOWED = {
     # The desktop lists printers and follows print jobs in CUPS for the pages that ask.
     "agent/desktop": ["common", "agent/websocket", "agent/printing", "agent/reports/windows",
                       "agent/reports/cups"],
-    "agent/startup": ["common", "agent/desktop", "agent/websocket", "agent/printing"],
+    "agent/startup": ["common", "agent/desktop", "agent/websocket", "agent/printing", "agent/reports/viewer"],
     "launcher": ["common"],
     "tools/verolux-render": ["common", "agent/reports/engine"] + ENGINE,
     "tools/verolux-designer": ["common", "agent/reports/engine", "agent/reports/viewer",

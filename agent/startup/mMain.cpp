@@ -1,6 +1,7 @@
 #include "agent/startup/mMain.h"
 
 #include "agent/desktop/frmServer.h"
+#include "agent/reports/viewer/UiLanguage.h"
 #include "agent/startup/AgentSetup.h"
 #include "agent/startup/StartDecision.h"
 #include "common/AgentPresence.h"
@@ -105,6 +106,8 @@ int Main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false); // the main window is hidden; only Exit ends us
     QApplication::setApplicationName(QStringLiteral("Verolux"));
+    // Qt's own dialogs (print, file, message boxes) in the language of the agent's windows.
+    verolux::reports::InstallQtTranslations(app);
 
     verolux::frmServer::Options options;
     options.programFolder = folder;

@@ -65,6 +65,8 @@ std::vector<std::pair<std::string, std::string>> JobOptionList(const JobOptions&
                                                               : "separate-documents-uncollated-copies");
     list.emplace_back("sides", SidesKeyword(o.sides));
     if (!o.pageRanges.empty()) list.emplace_back("page-ranges", o.pageRanges);
+    if (o.reverse) list.emplace_back("outputorder", "reverse");
+    if (o.monochrome) list.emplace_back("print-color-mode", "monochrome");
     return list;
 }
 

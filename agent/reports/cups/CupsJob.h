@@ -19,7 +19,9 @@ struct JobOptions {
     int copies = 1;
     bool collate = true;
     Sides sides = Sides::OneSided;
-    std::string pageRanges; // "1-3,5"; empty = every page
+    std::string pageRanges;  // "1-3,5"; empty = every page
+    bool reverse = false;    // last page first
+    bool monochrome = false; // grey on a colour printer
 };
 
 // The CUPS options of a job, as name/value pairs in the order they are sent.

@@ -59,6 +59,8 @@ cups::JobOptions JobOptionsFor(const Report& report, const PrintOptions& options
     o.collate = options.collate;
     o.sides = options.sides;
     o.pageRanges = options.pageRanges.toStdString();
+    o.reverse = options.reverse;
+    o.monochrome = options.grayscale;
     return o;
 }
 

@@ -14,7 +14,9 @@ struct PrintOptions {
     int copies = 1;
     bool collate = true;
     cups::Sides sides = cups::Sides::OneSided;
-    QString pageRanges; // "1-3,5"; empty = every page
+    QString pageRanges;     // "1-3,5"; empty = every page
+    bool reverse = false;   // last page first
+    bool grayscale = false; // grey on a colour printer
 };
 
 // Prints the report through CUPS on `printerName`, or the system default printer when it is empty

@@ -1,6 +1,5 @@
 #include "agent/reports/viewer/PageView.h"
 
-#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
@@ -230,31 +229,6 @@ void PageView::wheelEvent(QWheelEvent* event) {
         }
     }
     QAbstractScrollArea::wheelEvent(event);
-}
-
-void PageView::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_PageDown:
-        if (m_mode == ViewMode::SinglePage)
-            goToPage(m_current + 1);
-        else
-            verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
-        return;
-    case Qt::Key_PageUp:
-        if (m_mode == ViewMode::SinglePage)
-            goToPage(m_current - 1);
-        else
-            verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
-        return;
-    case Qt::Key_Home:
-        goToPage(0);
-        return;
-    case Qt::Key_End:
-        goToPage(pageCount() - 1);
-        return;
-    default:
-        QAbstractScrollArea::keyPressEvent(event);
-    }
 }
 
 } // namespace verolux::reports

@@ -48,7 +48,6 @@ class PageView : public QAbstractScrollArea {
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void wheelEvent(QWheelEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     enum class Fit { None, Width, Page };

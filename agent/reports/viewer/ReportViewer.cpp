@@ -5,17 +5,41 @@
 #include "agent/reports/viewer/ViewerReportAccess.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QStandardPaths>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <cmath>
 
 namespace verolux::reports {
+
+namespace {
+
+// Hides widgets and hides them again whenever their owner shows them.
+class KeepHidden : public QObject {
+  public:
+    void watch(QWidget* w) {
+        w->hide();
+        w->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show)
+            QMetaObject::invokeMethod(static_cast<QWidget*>(watched), &QWidget::hide, Qt::QueuedConnection);
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
 
 ReportViewer::ReportViewer(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
@@ -28,42 +52,60 @@ ReportViewer::ReportViewer(QWidget* parent) : QWidget(parent) {
     m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     m_toolBar->setStyleSheet(QStringLiteral("QToolBar#viewerToolBar { background: #f3f4f6; border-bottom: "
                                             "1px solid #d1d5db; spacing: 2px; padding: 3px; }"
-                                            "QLabel { color: #374151; padding: 0 6px; }"));
+                                            "QLabel { color: #374151; padding: 0 6px 0 2px; }"));
     layout->addWidget(m_toolBar);
 
     m_view = new PageView(this);
     layout->addWidget(m_view, 1);
+    // Keys reach the toolbar's commands from anywhere in the viewer; the page view has them first.
+    setFocusProxy(m_view);
 
-    auto* print = addCommand(CmdPrint, tr("Print"), static_cast<int>(ViewerIcon::Print));
-    print->setShortcut(QKeySequence::Print);
-    addCommand(CmdExportPdf, tr("Export PDF"), static_cast<int>(ViewerIcon::ExportPdf));
+    addCommand(CmdPrint, QStringLiteral("打印"), int(ViewerIcon::Print), {QKeySequence::Print});
+    addCommand(CmdExportPdf, QStringLiteral("导出 PDF"), int(ViewerIcon::ExportPdf));
     m_toolBar->addSeparator();
-    addCommand(CmdZoomOut, tr("Zoom out"), static_cast<int>(ViewerIcon::ZoomOut))
-        ->setShortcut(QKeySequence::ZoomOut);
-    m_zoomLabel = new QLabel(this);
-    m_zoomLabel->setObjectName(QStringLiteral("zoomLabel"));
-    m_zoomLabel->setMinimumWidth(52);
-    m_zoomLabel->setAlignment(Qt::AlignCenter);
-    m_toolBar->addWidget(m_zoomLabel);
-    addCommand(CmdZoomIn, tr("Zoom in"), static_cast<int>(ViewerIcon::ZoomIn))
-        ->setShortcut(QKeySequence::ZoomIn);
-    addCommand(CmdFitWidth, tr("Fit width"), static_cast<int>(ViewerIcon::FitWidth));
-    addCommand(CmdFitPage, tr("Fit page"), static_cast<int>(ViewerIcon::FitPage));
+    // Ctrl+= is Ctrl++ without Shift on most keyboards; the keypad's keys count too.
+    addCommand(CmdZoomOut, QStringLiteral("缩小"), int(ViewerIcon::ZoomOut),
+               {QKeySequence(Qt::CTRL | Qt::Key_Minus),
+                QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Minus)});
+    m_zoomBox = new QComboBox(this);
+    m_zoomBox->setObjectName(QStringLiteral("zoomBox"));
+    m_zoomBox->setEditable(true);
+    m_zoomBox->setInsertPolicy(QComboBox::NoInsert);
+    m_zoomBox->setMinimumContentsLength(5);
+    m_zoomBox->setToolTip(QStringLiteral("缩放比例"));
+    for (double step : ViewerGeometry::ZoomSteps())
+        m_zoomBox->addItem(QStringLiteral("%1%").arg(std::lround(step * 100)));
+    m_toolBar->addWidget(m_zoomBox);
+    addCommand(CmdZoomIn, QStringLiteral("放大"), int(ViewerIcon::ZoomIn),
+               {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
+                QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Plus)});
+    addCommand(CmdFitWidth, QStringLiteral("适合宽度"), int(ViewerIcon::FitWidth));
+    addCommand(CmdFitPage, QStringLiteral("适合页面"), int(ViewerIcon::FitPage));
     m_toolBar->addSeparator();
-    addCommand(CmdFirst, tr("First page"), static_cast<int>(ViewerIcon::First));
-    addCommand(CmdPrevious, tr("Previous page"), static_cast<int>(ViewerIcon::Previous));
-    m_pageCounter = new QLabel(this);
-    m_pageCounter->setObjectName(QStringLiteral("pageCounter"));
-    m_pageCounter->setMinimumWidth(70);
-    m_pageCounter->setAlignment(Qt::AlignCenter);
-    m_toolBar->addWidget(m_pageCounter);
-    addCommand(CmdNext, tr("Next page"), static_cast<int>(ViewerIcon::Next));
-    addCommand(CmdLast, tr("Last page"), static_cast<int>(ViewerIcon::Last));
+    addCommand(CmdFirst, QStringLiteral("首页"), int(ViewerIcon::First), {QKeySequence(Qt::Key_Home)});
+    addCommand(CmdPrevious, QStringLiteral("上一页"), int(ViewerIcon::Previous),
+               {QKeySequence(Qt::Key_PageUp)});
+    m_pageEdit = new QLineEdit(this);
+    m_pageEdit->setObjectName(QStringLiteral("pageCounter"));
+    m_pageEdit->setAlignment(Qt::AlignCenter);
+    m_pageEdit->setFixedWidth(56);
+    m_pageEdit->setToolTip(QStringLiteral("输入页码后按回车跳转"));
+    m_pageEdit->setMaxLength(6);
+    m_toolBar->addWidget(m_pageEdit);
+    m_pageTotal = new QLabel(this);
+    m_pageTotal->setObjectName(QStringLiteral("pageTotal"));
+    m_toolBar->addWidget(m_pageTotal);
+    addCommand(CmdNext, QStringLiteral("下一页"), int(ViewerIcon::Next), {QKeySequence(Qt::Key_PageDown)});
+    addCommand(CmdLast, QStringLiteral("末页"), int(ViewerIcon::Last), {QKeySequence(Qt::Key_End)});
     auto* spacer = new QWidget(this);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     m_toolBar->addWidget(spacer);
-    auto* close = addCommand(CmdClose, tr("Close"), static_cast<int>(ViewerIcon::Close));
-    close->setShortcut(QKeySequence(Qt::Key_Escape));
+    addCommand(CmdClose, QStringLiteral("关闭"), int(ViewerIcon::Close), {QKeySequence(Qt::Key_Escape)});
+
+    // Toolbar widgets keep the wheel to themselves: watch them for Ctrl+wheel.
+    m_toolBar->installEventFilter(this);
+    for (QWidget* w : m_toolBar->findChildren<QWidget*>())
+        w->installEventFilter(this);
 
     connect(action(CmdPrint), &QAction::triggered, this, &ReportViewer::printWithDialog);
     connect(action(CmdExportPdf), &QAction::triggered, this, &ReportViewer::exportPdfWithDialog);
@@ -75,7 +117,10 @@ ReportViewer::ReportViewer(QWidget* parent) : QWidget(parent) {
     connect(action(CmdPrevious), &QAction::triggered, this, &ReportViewer::previousPage);
     connect(action(CmdNext), &QAction::triggered, this, &ReportViewer::nextPage);
     connect(action(CmdLast), &QAction::triggered, this, &ReportViewer::lastPage);
-    connect(close, &QAction::triggered, this, &ReportViewer::closePreview);
+    connect(action(CmdClose), &QAction::triggered, this, &ReportViewer::closePreview);
+    connect(m_pageEdit, &QLineEdit::returnPressed, this, &ReportViewer::pageTyped);
+    connect(m_zoomBox, &QComboBox::activated, this, &ReportViewer::zoomTyped);
+    connect(m_zoomBox->lineEdit(), &QLineEdit::returnPressed, this, &ReportViewer::zoomTyped);
     connect(m_view, &PageView::currentPageChanged, this, &ReportViewer::updateControls);
     connect(m_view, &PageView::zoomChanged, this, &ReportViewer::updateControls);
     updateControls();
@@ -83,10 +128,17 @@ ReportViewer::ReportViewer(QWidget* parent) : QWidget(parent) {
 
 ReportViewer::~ReportViewer() = default;
 
-QAction* ReportViewer::addCommand(Command command, const QString& text, int icon) {
+QAction* ReportViewer::addCommand(Command command, const QString& text, int icon,
+                                  const QList<QKeySequence>& keys) {
     auto* a = m_toolBar->addAction(MakeViewerIcon(static_cast<ViewerIcon>(icon)), text);
-    a->setToolTip(text);
+    a->setShortcuts(keys);
+    // The viewer holds the action too, so its keys work wherever the focus is inside the viewer,
+    // not only on the toolbar.
+    addAction(a);
     a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    a->setToolTip(keys.isEmpty()
+                      ? text
+                      : QStringLiteral("%1 (%2)").arg(text, keys.first().toString(QKeySequence::NativeText)));
     m_commands.append({command, a});
     return a;
 }
@@ -119,6 +171,7 @@ void ReportViewer::StartPreview() {
     });
     m_started = true;
     if (m_fitWidthOnStart) m_view->zoomToFitWidth();
+    m_view->setFocus(Qt::OtherFocusReason); // the keys work at once, before any click
     updateControls();
 }
 
@@ -170,7 +223,40 @@ ViewMode ReportViewer::viewMode() const {
 }
 
 QString ReportViewer::pageCounterText() const {
-    return m_pageCounter->text();
+    return QStringLiteral("%1 / %2").arg(currentPage()).arg(pageCount());
+}
+
+QString ReportViewer::zoomText() const {
+    return m_zoomBox->currentText();
+}
+
+// A page number past either end goes to that end; any other text gives way to the page in view.
+void ReportViewer::pageTyped() {
+    bool ok = false;
+    const int page = m_pageEdit->text().trimmed().toInt(&ok);
+    if (ok) goToPage(page);
+    updateControls();
+}
+
+void ReportViewer::zoomTyped() {
+    const auto zoom = ViewerGeometry::ParseZoomPercent(m_zoomBox->currentText().toStdString());
+    // The box shows whole percents: its own text read back must not round the zoom in force.
+    if (zoom && std::lround(*zoom * 100) != std::lround(m_view->zoom() * 100)) m_view->setZoom(*zoom);
+    updateControls(); // a refused text gives way to the zoom in force
+}
+
+bool ReportViewer::eventFilter(QObject* watched, QEvent* event) {
+    // Ctrl+wheel over the toolbar zooms as it does over the pages.
+    if (event->type() == QEvent::Wheel) {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if (wheel->modifiers() & Qt::ControlModifier) {
+            const int delta = wheel->angleDelta().y();
+            if (delta > 0) zoomIn();
+            if (delta < 0) zoomOut();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ReportViewer::firstPage() {
@@ -208,24 +294,39 @@ void ReportViewer::printWithDialog() {
     QPrintDialog dialog(&printer, this);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
     dialog.setMinMax(1, pageCount());
-    // Qt 6.4's free-form "Pages" box refuses every entry it is given: offer the from-to range only.
-    for (const char* name : {"pagesRadioButton", "pagesLineEdit"})
-        if (auto* w = dialog.findChild<QWidget*>(QString::fromLatin1(name))) w->hide();
+    // Only what reaches the job is offered. Qt 6.4's free-form "Pages" box refuses every entry it is
+    // given (the from-to range stays); the page set and the printer's own properties (paper, trays)
+    // would be kept by Qt for its own print engine, not by ours. The dialog shows its controls again
+    // as printers are chosen, so they are kept hidden.
+    KeepHidden keepHidden;
+    for (const char* name :
+         {"pagesRadioButton", "pagesLineEdit", "pageSetCombo", "pageSetLabel", "properties"})
+        if (auto* w = dialog.findChild<QWidget*>(QString::fromLatin1(name))) keepHidden.watch(w);
     if (dialog.exec() != QDialog::Accepted) return;
     QString error;
-    if (!PrintReportOn(*m_report, printer, &error)) QMessageBox::warning(this, tr("Print"), error);
+    if (!PrintReportOn(*m_report, printer, &error)) QMessageBox::warning(this, QStringLiteral("打印"), error);
 }
+
+QString ReportViewer::s_lastPdfFolder;
 
 void ReportViewer::exportPdfWithDialog() {
     if (!m_report || m_reportGuard.isNull()) return;
     QString suggested = ReportTitleOf(*m_report);
     if (suggested.endsWith(QStringLiteral(".grf"), Qt::CaseInsensitive)) suggested.chop(4);
     if (suggested.isEmpty()) suggested = QStringLiteral("report");
+    // The user's documents (or the folder of the last export), never the agent's working directory.
+    QString folder = s_lastPdfFolder;
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
     const QString path = QFileDialog::getSaveFileName(
-        this, tr("Export PDF"), suggested + QStringLiteral(".pdf"), tr("PDF files (*.pdf)"));
+        this, QStringLiteral("导出 PDF"), QDir(folder).filePath(suggested + QStringLiteral(".pdf")),
+        QStringLiteral("PDF 文件 (*.pdf)"));
     if (path.isEmpty()) return;
+    s_lastPdfFolder = QFileInfo(path).absolutePath();
     QString error;
-    if (!ExportReportPdf(*m_report, path, &error)) QMessageBox::warning(this, tr("Export PDF"), error);
+    if (!ExportReportPdf(*m_report, path, &error))
+        QMessageBox::warning(this, QStringLiteral("导出 PDF"), error);
 }
 
 void ReportViewer::closePreview() {
@@ -234,8 +335,11 @@ void ReportViewer::closePreview() {
 
 void ReportViewer::updateControls() {
     const int count = pageCount(), current = currentPage();
-    m_pageCounter->setText(QStringLiteral("%1 / %2").arg(current).arg(count));
-    m_zoomLabel->setText(QStringLiteral("%1%").arg(std::lround(m_view->zoom() * 100)));
+    m_pageEdit->setText(QString::number(current));
+    m_pageEdit->setEnabled(count > 0);
+    m_pageTotal->setText(QStringLiteral("/ %1").arg(count));
+    m_zoomBox->setEditText(QStringLiteral("%1%").arg(std::lround(m_view->zoom() * 100)));
+    m_zoomBox->setEnabled(count > 0);
     const bool hasPages = count > 0;
     action(CmdFirst)->setEnabled(hasPages && current > 1);
     action(CmdPrevious)->setEnabled(hasPages && current > 1);

@@ -7,7 +7,9 @@
 #include <QWidget>
 
 class QAction;
+class QComboBox;
 class QLabel;
+class QLineEdit;
 class QToolBar;
 
 namespace verolux::reports {
@@ -56,7 +58,8 @@ class ReportViewer : public QWidget {
     int currentPage() const; // 1-based; 0 when there are no pages
     double zoom() const;
     ViewMode viewMode() const;
-    QString pageCounterText() const;
+    QString pageCounterText() const; // "current / count"
+    QString zoomText() const;        // "75%"
     QToolBar* toolBar() const { return m_toolBar; }
     QAction* action(Command command) const;
     PageView* pageView() const { return m_view; }
@@ -78,17 +81,24 @@ class ReportViewer : public QWidget {
   signals:
     void PreviewEnded();
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
-    QAction* addCommand(Command command, const QString& text, int icon);
+    QAction* addCommand(Command command, const QString& text, int icon, const QList<QKeySequence>& keys = {});
     void updateControls();
+    void pageTyped();
+    void zoomTyped();
 
     QPointer<QObject> m_reportGuard; // clears the binding if the report is destroyed first
     Report* m_report = nullptr;
     QToolBar* m_toolBar = nullptr;
     PageView* m_view = nullptr;
-    QLabel* m_pageCounter = nullptr;
-    QLabel* m_zoomLabel = nullptr;
+    QLineEdit* m_pageEdit = nullptr;
+    QLabel* m_pageTotal = nullptr;
+    QComboBox* m_zoomBox = nullptr;
     QList<QPair<int, QAction*>> m_commands;
+    static QString s_lastPdfFolder; // for the next export dialog, while the program runs
     bool m_fitWidthOnStart = false;
     bool m_started = false;
 };

@@ -1,6 +1,7 @@
 #include "agent/reports/viewer/ViewerGeometry.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -14,6 +15,24 @@ const std::vector<double>& ViewerGeometry::ZoomSteps() {
 double ViewerGeometry::Clamp(double zoom) {
     if (!(zoom > 0)) return 1.0; // NaN or non-positive: back to real size
     return std::clamp(zoom, kMinZoom, kMaxZoom);
+}
+
+std::optional<double> ViewerGeometry::ParseZoomPercent(std::string_view text) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    if (!text.empty() && text.back() == '%') text.remove_suffix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    if (text.empty() || !(text.front() >= '0' && text.front() <= '9')) return std::nullopt;
+    double percent = 0;
+    const auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), percent, std::chars_format::fixed);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(percent) || percent <= 0)
+        return std::nullopt;
+    return Clamp(percent / 100);
 }
 
 // The next step strictly above the current zoom, so a fitted zoom of 83 % goes to 100 %.

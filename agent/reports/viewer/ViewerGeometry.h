@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+#include <string_view>
 #include <vector>
 
 namespace verolux::reports {
@@ -27,6 +29,9 @@ struct ViewerGeometry {
     static double ZoomIn(double zoom);
     static double ZoomOut(double zoom);
     static double Clamp(double zoom);
+    // A zoom typed as a percentage ("135", "135%", " 62.5 % "), clamped to the zoom range; nothing for
+    // any other text.
+    static std::optional<double> ParseZoomPercent(std::string_view text);
 
     // Pixels of one millimetre at a zoom on a screen of `dpi` dots per inch.
     static double PixelsPerMm(double zoom, double dpi) { return zoom * dpi / 25.4; }

@@ -82,6 +82,8 @@ bool PrintReportOn(Report& report, const QPrinter& printer, QString* error) {
     options.collate = printer.collateCopies();
     options.sides = SidesOf(printer);
     options.pageRanges = PageRangesOf(printer);
+    options.reverse = printer.pageOrder() == QPrinter::LastPageFirst;
+    options.grayscale = printer.colorMode() == QPrinter::GrayScale;
     if (report.print(printer.printerName(), options)) return true;
     if (error) *error = report.lastError();
     return false;

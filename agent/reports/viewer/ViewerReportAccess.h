@@ -24,8 +24,8 @@ std::vector<PageSizeMm> ReportPageSizes(Report& report);
 void PaintReportPage(Report& report, int index, QPainter& painter);
 // Printer, paper, orientation and document name of the report, for the print dialog to start from.
 void PreparePrinterFor(Report& report, QPrinter& printer);
-// Prints what the print dialog chose (printer, copies, collation, duplex, page range) through the
-// report's own print path; "print to file" exports the PDF to the chosen file instead.
+// Prints what the print dialog chose (printer, copies, collation, order, colour, duplex, page range) through
+// the report's own print path; "print to file" exports the PDF to the chosen file instead.
 bool PrintReportOn(Report& report, const QPrinter& printer, QString* error);
 bool ExportReportPdf(Report& report, const QString& path, QString* error);
 

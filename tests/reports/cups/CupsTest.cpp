@@ -72,6 +72,11 @@ TEST(CupsJobOptions, Table) {
          "page-ranges=1-3,5"},
         {"short edge", with([](JobOptions& o) { o.sides = Sides::TwoSidedShortEdge; }),
          "sides=two-sided-short-edge"},
+        {"reverse, grey", with([](JobOptions& o) {
+             o.reverse = true;
+             o.monochrome = true;
+         }),
+         "sides=one-sided outputorder=reverse print-color-mode=monochrome"},
         {"copies below one", with([](JobOptions& o) { o.copies = 0; }), "copies=1 "},
     };
     for (const Row& row : rows) {

@@ -61,6 +61,26 @@ TEST(ViewerZoom, ClampKeepsZoomUsable) {
     EXPECT_DOUBLE_EQ(ViewerGeometry::Clamp(std::numeric_limits<double>::quiet_NaN()), 1.0);
 }
 
+// What the zoom box accepts when the user types into it.
+TEST(ViewerZoom, TypedPercentages) {
+    const struct {
+        const char* text;
+        double zoom; // 0: refused
+    } rows[] = {
+        {"135", 1.35}, {"135%", 1.35}, {" 62.5 % ", 0.625}, {"100", 1.0},
+        {"5", 0.1},    {"5000%", 8.0}, // clamped to the zoom range
+        {"", 0},       {"%", 0},       {"abc", 0},          {"-50", 0},
+        {"0", 0},      {"1e3", 0},     {"12 3", 0},         {"135%%", 0},
+    };
+    for (const auto& r : rows) {
+        const auto got = ViewerGeometry::ParseZoomPercent(r.text);
+        if (r.zoom == 0)
+            EXPECT_FALSE(got) << "\"" << r.text << "\"";
+        else
+            EXPECT_DOUBLE_EQ(got.value_or(-1), r.zoom) << "\"" << r.text << "\"";
+    }
+}
+
 TEST(ViewerZoom, FitWidthFillsTheViewportLessTheMargins) {
     // A4 is 210 mm = 793.7 px at 96 dpi; a viewport of 793.7 + 2 gaps is exactly real size.
     const double z = ViewerGeometry::FitWidth({kA4}, 794 + 2 * ViewerGeometry::kGap, kDpi);

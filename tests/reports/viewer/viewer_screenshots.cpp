@@ -1,16 +1,22 @@
 // viewer_screenshots OUTDIR [SOURCE_DIR]
 //
 // Shows the viewer with each sample template filled from its sample request, set up as the preview
-// window sets it up, and saves viewer-<name>.png in OUTDIR. Run under a display: xvfb-run -a.
+// window sets it up, and saves viewer-<name>.png in OUTDIR; then its print dialog as the Print button
+// opens it, as print-dialog.png. Run under a display: xvfb-run -a.
 #include "agent/reports/viewer/ReportViewer.h"
+#include "agent/reports/viewer/UiLanguage.h"
 #include "tests/reports/printing/FillFromRequest.h"
 
 #include "agent/reports/engine/Report.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QPrintDialog>
+#include <QPushButton>
 #include <QThread>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -31,6 +37,7 @@ void settle() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    InstallQtTranslations(app);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: viewer_screenshots OUTDIR [SOURCE_DIR]\n");
@@ -74,6 +81,30 @@ int main(int argc, char** argv) {
         }
         std::printf("%s: %d pages, zoom %.0f%% -> %s\n", name, viewer.pageCount(), viewer.zoom() * 100,
                     path.toUtf8().constData());
+        if (n != QStringLiteral("orders")) continue;
+        // The print dialog over the preview, grabbed once it has settled, then cancelled.
+        const QString dialogPath = out.filePath(QStringLiteral("print-dialog.png"));
+        bool grabbed = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            poll.stop();
+            // With its options shown: copies, page range, duplex.
+            for (auto* b : dialog->findChildren<QPushButton*>())
+                if (b->text().contains(QStringLiteral(">>"))) b->click();
+            settle();
+            grabbed = dialog->grab().save(dialogPath);
+            dialog->reject();
+        });
+        poll.start(20);
+        viewer.action(ReportViewer::CmdPrint)->trigger();
+        if (!grabbed) {
+            std::fprintf(stderr, "print dialog: not grabbed\n");
+            ++failures;
+        } else {
+            std::printf("print dialog -> %s\n", dialogPath.toUtf8().constData());
+        }
     }
     return failures ? 1 : 0;
 }
