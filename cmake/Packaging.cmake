@@ -78,8 +78,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Chinese report texts need a CJK font (Debian's default first); Qt prints through CUPS.
+# Chinese report texts need a CJK font (Debian's default first); the agent prints through libcups.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk | fonts-wqy-microhei, libcups2")
+# Qt's own dialogs (print, file, message boxes) in Chinese, like the agent's windows.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${out}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
