@@ -45,7 +45,8 @@ ROWS = [
      "keep > m_bodyBottom + kLayoutEpsilon"),
     ("core", L + "PageFlow.cpp", "text += count;", "text += \"0\";"),
     ("core", L + "BandInstance.cpp", "(limit - item.y - 2 * padding)", "(limit - item.y - padding)"),
-    ("core", L + "BandInstance.cpp", "if (fit > 0 && counts[k].offset <= cut)", "if (counts[k].offset < cut)"),
+    ("core", L + "BandInstance.cpp", "fit > 0 && counts[k].offset <= cut", "counts[k].offset < cut"),
+    ("core", L + "BandInstance.cpp", "&& !cuttable(item)", ""),
     ("core", L + "ColumnFlow.cpp", "if (m_cellCount == size_t(m_columns.count)) placeLine();",
      "if (m_cellCount == size_t(m_columns.count) + 1) placeLine();"),
     ("core", L + "ColumnFlow.cpp", "k = (n + cols - 1) / cols;", "k = n / cols + 1;"),
@@ -59,6 +60,11 @@ ROWS = [
      "return TypedValue::ofInteger(m_numericCount);"),
     ("core", F + "DecimalDigits.cpp", "roundUp = s[i] >= '5';", "roundUp = s[i] > '5';"),
     ("core", F + "ChineseAmount.cpp", 'return "零元整";', 'return "零元";'),
+    # Limits.
+    ("core", L + "PageFlow.cpp", "if (m_out.pages.size() == kMaxReportPages)",
+     "if (m_out.pages.size() == kMaxReportPages + 1)"),
+    ("core", L + "Paginator.cpp", "if (tmpl.groups.size() > kMaxGroupLevels)", "if (false)"),
+    ("core", M + "JsonSyntax.cpp", "depth >= m_maxDepth", "depth > m_maxDepth"),
     # The template file.
     ("core", M + "TemplateReader.cpp", "if (fixed >= usable)", "if (fixed > usable)"),
     ("core", M + "TemplateReader.cpp", "if (count != std::floor(count))", "if (false)"),
@@ -94,7 +100,8 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build-dir", default="build/dev")
     ap.add_argument("--list", help="a Python file defining ROWS")
-    ap.add_argument("--only", help="run only the rows whose replacement or original holds this text")
+    ap.add_argument("--only", help="run only the rows whose file, original or replacement holds this text")
+    ap.add_argument("--group", choices=sorted(GROUPS), help="run only the rows of this group")
     ap.add_argument("--timeout", type=int, default=120, help="seconds per test (a hanging mutant is killed)")
     args = ap.parse_args()
     signal.signal(signal.SIGTERM, lambda *_: sys.exit("stopped"))  # so that the file in hand is restored
@@ -104,6 +111,8 @@ def main():
         scope = {}
         exec(Path(args.list).read_text(), scope)
         rows = scope["ROWS"]
+    if args.group:
+        rows = [r for r in rows if r[0] == args.group]
     if args.only:
         rows = [r for r in rows if args.only in r[2] or args.only in r[3] or args.only in r[1]]
 

@@ -153,39 +153,7 @@ TEST(TemplateFile, DetailColumnsAreOptionalAndSurviveSaving) {
         ASSERT_TRUE(r) << c.name << ": " << r.error;
         EXPECT_EQ(r.tmpl->detail.columns, c.expected) << c.name;
         EXPECT_DOUBLE_EQ(ColumnWidth(r.tmpl->detail.columns, r.tmpl->page), c.width) << c.name;
-        auto again = ParseTemplate(WriteTemplate(*r.tmpl));
-        ASSERT_TRUE(again) << c.name << ": " << again.error;
-        EXPECT_EQ(again.tmpl->detail.columns, c.expected) << c.name;
     }
-}
-
-TEST(TemplateFile, ImagesAndInlineStylesSurviveSaving) {
-    const std::string png("\x89PNG\r\n\x1a\n\0\0\0", 11);
-    Template t;
-    t.detail.present = true;
-    t.detail.height = 10;
-    Item img;
-    img.kind = ItemKind::Image;
-    img.w = img.h = 5;
-    img.imageData = png;
-    t.detail.items.push_back(img);
-    TextStyle inlineStyle = t.styles[0];
-    inlineStyle.name.clear();
-    inlineStyle.bold = true;
-    inlineStyle.background = 0x80FF0000;
-    t.styles.push_back(inlineStyle);
-    Item text;
-    text.style = 1;
-    text.text = "a \"quoted\"\nline\t{x}";
-    t.detail.items.push_back(text);
-    auto r = ParseTemplate(WriteTemplate(t));
-    ASSERT_TRUE(r) << r.error;
-    ASSERT_EQ(r.tmpl->detail.items.size(), 2u);
-    EXPECT_EQ(r.tmpl->detail.items[0].imageData, png);
-    EXPECT_EQ(r.tmpl->detail.items[1].text, text.text);
-    const TextStyle& st = r.tmpl->styles[size_t(r.tmpl->detail.items[1].style)];
-    EXPECT_TRUE(st.bold);
-    EXPECT_EQ(st.background, 0x80FF0000u);
 }
 
 // Arrays and objects may nest kMaxTemplateNesting deep (counting the template's own braces); one more
@@ -214,28 +182,6 @@ TEST(TemplateFile, LongStyleChainsLoadInOnePass) {
     const TextStyle& last = r.tmpl->styles[size_t(r.tmpl->findStyle("s79999"))];
     EXPECT_EQ(last.fontSize, 7);
     EXPECT_TRUE(last.bold);
-}
-
-// Every prefix of a real template, and every single-byte corruption of its first part, either loads
-// or fails with a reason; nothing may crash (the address sanitizer build checks the memory side).
-TEST(TemplateFile, TruncatedAndCorruptedFilesNeverCrash) {
-    std::string json = verolux::ReadWholeFile(kOrders);
-    ASSERT_FALSE(json.empty());
-    for (size_t n = 0; n < json.size(); n += 7) {
-        auto r = ParseTemplate(std::string_view(json).substr(0, n));
-        EXPECT_FALSE(r);
-        EXPECT_FALSE(r.error.empty());
-    }
-    for (size_t i = 0; i < 600 && i < json.size(); ++i) {
-        std::string bad = json;
-        bad[i] = bad[i] == '"' ? '}' : '"';
-        auto r = ParseTemplate(bad);
-        if (!r) {
-            EXPECT_FALSE(r.error.empty());
-        }
-    }
-    std::string deep(100000, '[');
-    EXPECT_FALSE(ParseTemplate(deep));
 }
 
 } // namespace

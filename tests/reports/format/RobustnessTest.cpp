@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <random>
+#include <string>
+#include <vector>
 
 using namespace verolux::reports::format;
 using verolux::ScalarValue;
@@ -14,57 +16,57 @@ using verolux::ScalarValue;
 namespace {
 
 // Pieces that steer random strings into the parsers' interesting corners.
-const char* const kPieces[] = {"0",
-                               "1",
-                               "9",
-                               "5",
-                               ".",
-                               ",",
-                               "-",
-                               "+",
-                               "e",
-                               "E",
-                               "#",
-                               "%",
-                               ";",
-                               "\"",
-                               "'",
-                               "\\",
-                               " ",
-                               ":",
-                               "/",
-                               "T",
-                               "Z",
-                               "y",
-                               "M",
-                               "d",
-                               "H",
-                               "h",
-                               "m",
-                               "s",
-                               "z",
-                               "a",
-                               "AP",
-                               "年",
-                               "月",
-                               "日",
-                               "¥",
-                               "$",
-                               "大写金额",
-                               "上午/下午",
-                               "是",
-                               "否",
-                               "\xE3\x80\x80",
-                               "\xFF",
-                               "\xC3",
-                               "\x80",
-                               "999999999999999999999",
-                               "e99999",
-                               "0000000000"};
+const std::vector<std::string> kPieces = {"0",
+                                          "1",
+                                          "9",
+                                          "5",
+                                          ".",
+                                          ",",
+                                          "-",
+                                          "+",
+                                          "e",
+                                          "E",
+                                          "#",
+                                          "%",
+                                          ";",
+                                          "\"",
+                                          "'",
+                                          "\\",
+                                          " ",
+                                          ":",
+                                          "/",
+                                          "T",
+                                          "Z",
+                                          "y",
+                                          "M",
+                                          "d",
+                                          "H",
+                                          "h",
+                                          "m",
+                                          "s",
+                                          "z",
+                                          "a",
+                                          "AP",
+                                          "年",
+                                          "月",
+                                          "日",
+                                          "¥",
+                                          "$",
+                                          "大写金额",
+                                          "上午/下午",
+                                          "是",
+                                          "否",
+                                          "\xE3\x80\x80",
+                                          "\xFF",
+                                          "\xC3",
+                                          "\x80",
+                                          "999999999999999999999",
+                                          "e99999",
+                                          "0000000000"};
 
 std::string RandomText(std::mt19937& rng) {
     std::uniform_int_distribution<int> length(0, 12);
-    std::uniform_int_distribution<size_t> piece(0, std::size(kPieces) - 1);
+    std::uniform_int_distribution<size_t> piece(0, kPieces.size() - 1);
     std::uniform_int_distribution<int> byte(0, 255);
     std::string out;
     const int n = length(rng);
