@@ -95,6 +95,9 @@ void LinkerPool::onNewConnection() {
         quint64 gen = ++l.generation;
         incoming->setParent(this);
         incoming->setReadBufferSize(kSocketReadBuffer);
+        // Small frames go out at once: a job's events follow each other faster than the page's
+        // delayed acknowledgement, and would otherwise wait for it.
+        incoming->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(incoming, &QTcpSocket::readyRead, this, [this, i, gen] { onReadyRead(i, gen); });
         connect(incoming, &QTcpSocket::disconnected, this, [this, i, gen] { onDisconnected(i, gen); });
         connect(incoming, &QTcpSocket::errorOccurred, this,

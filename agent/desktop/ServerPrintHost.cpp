@@ -16,7 +16,6 @@
 #include <QScopeGuard>
 #include <QSysInfo>
 
-#include <algorithm>
 #include <map>
 
 namespace verolux {
@@ -44,9 +43,11 @@ std::optional<JobStep> QueryCupsJob(int cupsJobId) {
         {cups::JobState::Completed, C::Completed}};
     JobStep step(JobStep::Kind::CupsState);
     step.cups = kStates.at(status.state);
-    step.printerStopped =
-        std::find(status.reasons.begin(), status.reasons.end(), "printer-stopped") != status.reasons.end();
-    step.message = status.message.empty() ? Joined(status.reasons) : status.message;
+    // A job waiting on a stopped queue says nothing itself; its printer does.
+    step.printerStopped = status.printerState == cups::PrinterState::Stopped;
+    step.message = !status.message.empty() ? status.message
+                   : step.printerStopped   ? Joined(status.printerReasons)
+                                           : Joined(status.reasons);
     return step;
 }
 

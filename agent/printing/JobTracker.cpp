@@ -14,6 +14,10 @@ std::string Bounded(const std::string& message) {
     return message.substr(0, end) + "…";
 }
 
+std::string WithReason(const std::string& what, const std::string& reason) {
+    return reason.empty() ? what : what + " (" + reason + ")";
+}
+
 } // namespace
 
 JobTracker::JobTracker(std::string jobId, std::string reportId)
@@ -80,11 +84,10 @@ std::vector<std::string> JobTracker::feed(const JobStep& step) {
         m_finished = true;
         return {event("completed", cupsId)};
     case C::Cancelled:
-        return {failed(failure::kPrintCanceled, step.message.empty() ? "the job was canceled" : step.message,
+        return {failed(failure::kPrintCanceled, WithReason("the job was cancelled in CUPS", step.message),
                        cupsId)};
     case C::Aborted:
-        return {failed(failure::kPrintFailed, step.message.empty() ? "CUPS aborted the job" : step.message,
-                       cupsId)};
+        return {failed(failure::kPrintFailed, WithReason("CUPS aborted the job", step.message), cupsId)};
     case C::Pending:
         // Queued behind other jobs is no news; queued on a queue that does not print is.
         if (!step.printerStopped) return {};

@@ -17,7 +17,7 @@ enum class Duplex { None, Long, Short };
 // What a print request's `verolux` object asks of the print.
 struct JobOptions {
     int copies = 1;
-    std::optional<Duplex> duplex; // absent: as the printer is set up
+    std::optional<Duplex> duplex; // absent: as the report's print options have it (one-sided)
     std::string pages;            // "1-3,5"; empty: every page
     friend bool operator==(const JobOptions&, const JobOptions&) = default;
 };

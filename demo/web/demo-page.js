@@ -2,7 +2,7 @@
 // verolux-client.js and shows their states as the agent reports them, plus the client code of the
 // last job. URL options: ?agent=PORT (or a full ws:// URL), and for unattended runs
 // ?auto=print|preview|pdf|design&template=NAME&rows=N&printer=NAME&reportId=ID (sent once connected;
-// several templates separated by commas send one job each).
+// several templates separated by commas send one job each, with one mode each if `auto` lists them).
 import { buildPrintRequest, connect } from "./verolux-client.js";
 
 const query = new URLSearchParams(location.search);
@@ -347,17 +347,19 @@ function pollUploads() {
         .then(() => setTimeout(pollUploads, 2000));
 }
 
-// Unattended runs: one job per template named, one after the other.
+// Unattended runs: one job per template named, one after the other; `auto` may name one mode for
+// all of them or one each ("print,pdf").
 async function maybeAuto() {
-    const mode = query.get("auto");
-    if (autoSent || !mode || agent.state !== "open" || !templates.length) return;
+    const modes = (query.get("auto") || "").split(",").filter(Boolean);
+    if (autoSent || !modes.length || agent.state !== "open" || !templates.length) return;
     autoSent = true;
     const names = (query.get("template") || templates[0].name).split(",");
-    for (const name of names) {
+    for (const [i, name] of names.entries()) {
         const t = templates.find((x) => x.name === name) ||
                   { name, url: location.origin + "/templates/" + encodeURIComponent(name), md5: "", fields: [] };
-        await sendJob(t, mode, parseInt(query.get("rows") || "5", 10), query.get("printer") || "",
-                      parseInt(query.get("copies") || "1", 10), names.length > 1 ? "" : query.get("reportId") || "");
+        await sendJob(t, modes[Math.min(i, modes.length - 1)], parseInt(query.get("rows") || "5", 10),
+                      query.get("printer") || "", parseInt(query.get("copies") || "1", 10),
+                      names.length > 1 ? "" : query.get("reportId") || "");
     }
     document.body.setAttribute("data-auto", "done");
 }

@@ -168,14 +168,6 @@ class Uploads(BackendCase):
         self.assertEqual(status, 200, body)
         self.assertEqual(md5_upper(self.stored("big.pdf")), md5_upper(content))
 
-    def test_form_typed_body_is_accepted_too(self):
-        # cpp-httplib caps form bodies at 8 KiB unless read by hand; the upload route does.
-        content = os.urandom(100000)
-        status, _, _ = self.backend.exchange("POST", "/upload/pdf", upload_body(content, "form").encode(),
-                                            {"Content-Type": "application/x-www-form-urlencoded"})
-        self.assertEqual(status, 200)
-        self.assertEqual(self.stored("form.pdf"), content)
-
     def test_report_id_that_is_no_plain_name_stays_in_the_uploads_folder(self):
         # How ids are made plain is a unit test; here the file lands inside the uploads folder.
         status, _, _ = self.backend.post_json("/upload/pdf", upload_body(b"%PDF", "../evil"))

@@ -68,17 +68,18 @@ async def capture_when(debug_port, condition, path, timeout=120):
 
 def demo_page(backend, agent_port, work, out):
     raw = os.path.join(work, "demo-page-raw.png")
-    # One visit sends a job per template named: two that upload, one the backend cannot deliver, and
-    # one whose upload the backend refuses; the page shows the printers and every job's states.
+    # One visit sends a job per template named: a print on the cups-pdf queue, a PDF whose upload the
+    # backend refuses, one it stores, and a template it cannot deliver; the page shows the printers and
+    # every job's states.
     backend.fail("500", "/templates/labels.grf", count=-1)
+    query = urllib.parse.urlencode(dict(agent=agent_port, rows=8, auto="print,pdf,pdf,pdf", printer="VXPDF",
+                                        template="orders.grf,invoice.grf,orders.grf,labels.grf"))
     backend.fail("500", "/upload/pdf", count=1)
-    query = urllib.parse.urlencode(dict(agent=agent_port, rows=8, auto="pdf",
-                                        template="invoice.grf,orders.grf,labels.grf,orders.grf"))
     port = free_port()
     with chromium("%s/?%s" % (backend.base, query), os.path.join(work, "chromium.log"),
                   "--remote-debugging-port=%d" % port, "--window-size=1400,1100", "--hide-scrollbars"):
         wait_for(lambda: probe(port), 30, "the browser's debugging port")
-        asyncio.run(capture_when(port, "document.body.dataset.auto === 'done' && document.querySelectorAll('#uploads tr').length >= 2", raw))
+        asyncio.run(capture_when(port, "document.body.dataset.auto === 'done' && document.querySelectorAll('#uploads tr').length >= 1", raw))
     backend.fail("none")
     shrink(raw, os.path.join(out, "demo-page.png"))
 
@@ -109,6 +110,7 @@ def preview_window(x, backend, agent_port, work, out):
 
 def main():
     bin_dir, out = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    harness.setup_cups("VXPDF")  # the demo page lists it and prints on it: run under the cups lock
     harness.BIN_DIR = bin_dir
     os.makedirs(out, exist_ok=True)
     work = tempfile.mkdtemp(prefix="verolux-shots-")

@@ -137,6 +137,32 @@ class CupsJobs(PageCase):
         self.assertEqual(("idle", True), (vxpdf["state"], vxpdf["acceptingJobs"]))
         self.assertIn("iso_a4_210x297mm", vxpdf["media"])
 
+    def test_job_completes_with_its_options(self):
+        events = self.print_job(copies=2, duplex="long", pages="1")
+        self.assertEqual(["accepted", "spooled", "completed"], [e["state"] for e in events])
+        job = events[1]["cupsJobId"]
+        self.assertEqual(job, events[2]["cupsJobId"])
+        done = subprocess.run(["lpstat", "-W", "completed", "-o", self.queue], capture_output=True, text=True).stdout
+        self.assertIn("%s-%d " % (self.queue, job), done)
+        attributes = subprocess.run(["ipptool", "-tv", "ipp://localhost/jobs/%d" % job, "get-job-attributes.test"],
+                                    capture_output=True, text=True).stdout
+        for line in ("copies (integer) = 2", "sides (keyword) = two-sided-long-edge", "page-ranges (rangeOfInteger) = 1-1"):
+            self.assertIn(line, attributes)
+
+    def test_stopped_queue_waits_and_fails_when_cancelled(self):
+        subprocess.run(["cupsdisable", self.queue], check=True)
+        self.addCleanup(subprocess.run, ["cupsenable", self.queue], check=True)
+        job_id = unique("stopped")
+        self.send(dict(make_request(self.backend, "orders.grf", preview="", printer=self.queue),
+                       verolux={"jobId": job_id}))
+        waiting = self.wait_json(lambda m: m.get("jobId") == job_id and m.get("state") == "waiting")
+        self.assertTrue(waiting["reason"])
+        subprocess.run(["cancel", str(waiting["cupsJobId"])], check=True)
+        failed = self.wait_json(lambda m: m.get("jobId") == job_id and m.get("state") == "failed")
+        self.assertEqual("print-canceled", failed["code"])
+        states = [m["state"] for m in self.json_messages(0) if m.get("jobId") == job_id]
+        self.assertEqual(["accepted", "spooled", "waiting", "failed"], states)
+
     def test_printer_not_found(self):
         events = self.print_job(printer="NoSuchQueue-" + unique("p"))
         self.assertEqual(("failed", "printer-not-found"), (events[-1]["state"], events[-1]["code"]))

@@ -121,45 +121,6 @@ class Memory(AgentCase):
         self.assertLess(after - idle, 30)
 
 
-class Replies(AgentCase):
-    """Problems go to every connected client, whoever sent the request."""
-
-    def test_missing_template_reaches_both_clients(self):
-        name = unique("missing") + ".grf"
-        request = make_request(self.backend, name)
-        self.send(request, client=1)
-        self.expect_reply(NOT_FOUND + name)
-        self.assertEqual([NOT_FOUND + name], self.clients.messages(0))
-        self.assertIn(name + "   " + request["reporturl"] + "\r下载失败", self.agent.log_file())
-        self.assertNotIn(name, os.listdir(self.agent.report_dir))
-        self.assertEqual([], self.backend.uploads_for(request["reportId"]))
-
-    def test_design_requests(self):
-        # A template that cannot be fetched: the not-found reply, and no designer.
-        name = unique("design-missing") + ".grf"
-        self.send(make_request(self.backend, name, sdesign="1"))
-        self.expect_reply(NOT_FOUND + name)
-        # sdesign "1" wins over preview "2": the designer opens, nothing is exported.
-        self.clients.clear()
-        request = make_request(self.backend, "orders.grf", preview="2", sdesign="1")
-        self.send(request)
-        self.assertEqual([[], []], self.settle())
-        self.assertEqual([], self.backend.stats()["uploads"])
-        self.assertFalse(os.path.exists(os.path.join(self.agent.report_dir, request["reportId"] + ".pdf")))
-
-    def test_empty_message_is_not_answered(self):
-        self.send("")
-        self.assertEqual([[], []], self.settle())
-        self.assertTrue(self.agent.alive())
-
-    def test_invalid_json_reaches_both_clients_and_the_log(self):
-        marker = unique("broken")
-        text = '{"preview": "2", "repname": "orders.grf", "note": "%s", ' % marker
-        self.send(text)
-        self.expect_reply(FAILED)
-        self.assertIn(text, self.agent.log_file())
-
-
 class TemplateStore(AgentCase):
     """The download decisions, counted by the backend. Lower-case digests and addresses too long to
     record are decided the same way and run as unit tests (tests/printing)."""

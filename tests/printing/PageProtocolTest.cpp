@@ -1,4 +1,6 @@
 // The `verolux` extension's decisions: what a message is, and which events a page hears, in order.
+#include "tests/printing/EventSummary.h"
+
 #include "agent/printing/AgentAnswers.h"
 #include "agent/printing/JobTracker.h"
 #include "agent/printing/PageMessage.h"
@@ -115,28 +117,10 @@ JobStep Uploaded(long status) {
     return s;
 }
 
-// "state" of each event text, with its code or reason after a colon.
-std::string Summary(const std::vector<std::string>& events) {
-    std::string out;
-    for (const std::string& e : events) {
-        const auto field = [&e](const char* name) {
-            const std::string key = std::string("\"") + name + "\":";
-            const auto at = e.find(key);
-            if (at == std::string::npos) return std::string();
-            const auto start = at + key.size() + (e[at + key.size()] == '"' ? 1 : 0);
-            return e.substr(start, e.find_first_of("\",}", start) - start);
-        };
-        out += (out.empty() ? "" : " ") + field("state");
-        for (const char* extra : {"code", "reason", "cupsJobId", "httpStatus"})
-            if (!field(extra).empty()) out += ":" + field(extra);
-    }
-    return out;
-}
-
 void RunSteps(const std::vector<Step>& steps) {
     JobTracker tracker("j1", "R7");
     for (std::size_t i = 0; i < steps.size(); ++i)
-        EXPECT_EQ(Summary(tracker.feed(steps[i].step)), steps[i].events) << "step " << i;
+        EXPECT_EQ(testsupport::EventSummary(tracker.feed(steps[i].step)), steps[i].events) << "step " << i;
     EXPECT_TRUE(tracker.finished());
 }
 

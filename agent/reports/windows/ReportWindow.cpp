@@ -15,6 +15,15 @@ void LoadingFailure(const char* code, const QString& message) {
     throw JobError(code, message.toStdString());
 }
 
+reports::PrintOptions WithJobOptions(reports::PrintOptions print, const JobOptions& job) {
+    print.copies = job.copies;
+    if (job.duplex == Duplex::None) print.sides = cups::Sides::OneSided;
+    if (job.duplex == Duplex::Long) print.sides = cups::Sides::TwoSidedLongEdge;
+    if (job.duplex == Duplex::Short) print.sides = cups::Sides::TwoSidedShortEdge;
+    if (!job.pages.empty()) print.pageRanges = QString::fromStdString(job.pages);
+    return print;
+}
+
 ReportWindow::ReportWindow(std::filesystem::path programFolder) : m_programFolder(std::move(programFolder)) {
     setWindowTitle(QStringLiteral("报表预览"));
     resize(900, 700);
@@ -94,9 +103,9 @@ OutputResult ReportWindow::output(const PrintRequest& request, const JobOptions&
     if (!cups::ResolvePrinter(printer, &queue, &error))
         LoadingFailure(printer.empty() ? failure::kNoDefaultPrinter : failure::kPrinterNotFound,
                        QString::fromStdString(error));
-    (void)options;
+    m_report->setPrintOptions(WithJobOptions(m_report->printOptions(), options));
     if (!m_report->PrintDirect(3, 0)) LoadingFailure(failure::kPrintFailed, m_report->lastError());
-    return {};
+    return {m_report->lastJobId(), 0};
 }
 
 } // namespace verolux

@@ -55,4 +55,8 @@ class ReportWindow : public QWidget {
 // Throws JobError(code, message) — the loading steps stop at the first failure.
 [[noreturn]] void LoadingFailure(const char* code, const QString& message);
 
+// A page's copies, duplex and page ranges over the report's own print options (a request without
+// options leaves them as they are).
+reports::PrintOptions WithJobOptions(reports::PrintOptions print, const JobOptions& job);
+
 } // namespace verolux
