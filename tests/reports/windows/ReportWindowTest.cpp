@@ -110,10 +110,11 @@ class ShowRecorder : public QObject {
 
   protected:
     bool eventFilter(QObject*, QEvent* e) override {
+        // Only these two: other events also come while the window is being destroyed.
+        if (e->type() != QEvent::Show && e->type() != QEvent::WindowStateChange) return false;
         const Seen seen{m_window->windowTitle(), m_window->windowState(),
                         m_window->ReportViewer1->pageCount()};
-        if (e->type() == QEvent::Show) shows.push_back(seen);
-        if (e->type() == QEvent::WindowStateChange) stateChanges.push_back(seen);
+        (e->type() == QEvent::Show ? shows : stateChanges).push_back(seen);
         return false;
     }
 
