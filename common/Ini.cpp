@@ -53,4 +53,11 @@ bool Settings::MergeDefaults(std::string_view defaultsText) const {
     return merged == current || verolux::ReplaceFileAtomically(m_file, merged);
 }
 
+void Settings::DeleteIni(std::string_view section, std::string_view key) const {
+    WriteLock lock(m_file.parent_path() / ".MyIni.ini.lock");
+    const std::string text = verolux::ReadWholeFile(m_file);
+    const std::string updated = RemoveKey(text, section, key);
+    if (updated != text) verolux::ReplaceFileAtomically(m_file, updated);
+}
+
 } // namespace mINI

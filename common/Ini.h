@@ -15,6 +15,8 @@ class Settings {
 
     std::string ReadIni(std::string_view section, std::string_view key) const;
     void WriteIni(std::string_view section, std::string_view key, std::string_view value) const;
+    // Removes the key (written like WriteIni; a failure is not reported).
+    void DeleteIni(std::string_view section, std::string_view key) const;
 
     // Writes the keys of an administrator's defaults that this file lacks (see MergeDefaults), in one
     // locked write; false when the file had to change and could not be written.

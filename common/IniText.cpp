@@ -1,5 +1,7 @@
 #include "common/IniText.h"
 
+#include "common/TextTrim.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -35,11 +37,7 @@ bool IsBlank(char c) {
 }
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
+    return verolux::TrimBlanks(s);
 }
 
 // ASCII-only case folding, as the profile functions compare names.
@@ -174,6 +172,27 @@ std::vector<IniName> ListNames(std::string_view iniText) {
         if (!key.empty()) names.push_back({std::string(section), std::string(key)});
     }
     return names;
+}
+
+std::vector<std::pair<std::string, std::string>> SectionEntries(std::string_view iniText,
+                                                                std::string_view section) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (const IniName& n : ListNames(iniText)) {
+        if (!SameName(n.section, Trim(section)) ||
+            std::any_of(entries.begin(), entries.end(),
+                        [&](const auto& e) { return SameName(e.first, n.key); }))
+            continue;
+        entries.emplace_back(n.key, LookupValue(iniText, section, n.key));
+    }
+    return entries;
+}
+
+std::string RemoveKey(std::string_view iniText, std::string_view section, std::string_view key) {
+    const auto lines = SplitLines(iniText);
+    const Found f = Find(lines, section, key);
+    if (!f.key) return std::string(iniText);
+    const Line& l = lines[f.keyLine];
+    return std::string(iniText.substr(0, l.begin)) + std::string(iniText.substr(l.end));
 }
 
 std::string ReplaceValue(std::string_view iniText, std::string_view section, std::string_view key,

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Reading and editing the text of an INI file the way the platform's profile-string functions do:
@@ -27,6 +28,14 @@ struct IniName {
     std::string key;
 };
 std::vector<IniName> ListNames(std::string_view iniText);
+
+// Every key of [section] with its value as LookupValue reads it, in file order; a repeated key
+// counts once, with its first value. Lines without "=" and comment lines (";", "#") are skipped.
+std::vector<std::pair<std::string, std::string>> SectionEntries(std::string_view iniText,
+                                                                std::string_view section);
+
+// The text without the line of [section] key; every other line stays byte for byte.
+std::string RemoveKey(std::string_view iniText, std::string_view section, std::string_view key);
 
 // Cuts text to at most maxBytes without splitting a UTF-8 character.
 std::string CutUtf8(std::string_view text, std::size_t maxBytes);

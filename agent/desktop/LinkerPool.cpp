@@ -25,22 +25,44 @@ LinkerPool::LinkerPool(Hooks hooks, int maxSlots, QObject* parent)
     // Element 0 exists from the start and the load step creates element 1; both start closed.
     m_slots.push_back(std::make_unique<Linker>());
     m_slots.push_back(std::make_unique<Linker>());
-    connect(&m_listener, &QTcpServer::newConnection, this, &LinkerPool::onNewConnection);
-    connect(&m_listener, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError e) {
-        m_hooks.addLog(QStringLiteral("监听器发生错误:") + QString::number(int(e)) + QLatin1Char(',') +
-                       m_listener.errorString());
-    });
 }
 
 LinkerPool::~LinkerPool() {
     CloseAll();
 }
 
-bool LinkerPool::StartListening(quint16 port, QString* error) {
-    m_listener.setListenBacklogSize(kListenBacklog);
-    if (m_listener.listen(QHostAddress::Any, port)) return true;
-    if (error) *error = m_listener.errorString();
-    return false;
+bool LinkerPool::StartListening(quint16 port, bool allAddresses, QString* error) {
+    const QHostAddress addresses[] = {allAddresses ? QHostAddress(QHostAddress::Any)
+                                                   : QHostAddress::LocalHost,
+                                      QHostAddress::LocalHostIPv6};
+    for (const QHostAddress& address : addresses) {
+        if (allAddresses && address == QHostAddress::LocalHostIPv6) break; // Any takes IPv6 too
+        auto listener = std::make_unique<QTcpServer>();
+        listener->setListenBacklogSize(kListenBacklog);
+        // Both loopback addresses share one port (the first one's, when any free port was asked for).
+        const quint16 at = m_listeners.empty() ? port : m_listeners.front()->serverPort();
+        if (!listener->listen(address, at)) {
+            if (!m_listeners.empty()) break; // a machine without IPv6 loopback listens on IPv4 alone
+            if (error) *error = listener->errorString();
+            return false;
+        }
+        QTcpServer* server = listener.get();
+        connect(server, &QTcpServer::newConnection, this, [this, server] { onNewConnection(*server); });
+        connect(server, &QTcpServer::acceptError, this, [this, server](QAbstractSocket::SocketError e) {
+            m_hooks.addLog(QStringLiteral("监听器发生错误:") + QString::number(int(e)) + QLatin1Char(',') +
+                           server->errorString());
+        });
+        m_listeners.push_back(std::move(listener));
+    }
+    return true;
+}
+
+bool LinkerPool::isListening() const {
+    return !m_listeners.empty() && m_listeners.front()->isListening();
+}
+
+quint16 LinkerPool::listeningPort() const {
+    return m_listeners.empty() ? 0 : m_listeners.front()->serverPort();
 }
 
 bool LinkerPool::busy(int index) const {
@@ -69,8 +91,8 @@ int LinkerPool::takeSlot() {
     return slotCount() - 1;
 }
 
-void LinkerPool::onNewConnection() {
-    while (QTcpSocket* incoming = m_listener.nextPendingConnection()) {
+void LinkerPool::onNewConnection(QTcpServer& listener) {
+    while (QTcpSocket* incoming = listener.nextPendingConnection()) {
         int i = takeSlot();
         if (i < 0) {
             m_hooks.addLog(QStringLiteral("连接数已满，拒绝连接请求~") + PeerAddressText(*incoming) +
@@ -88,7 +110,7 @@ void LinkerPool::onNewConnection() {
         if (l.counted) // closed without a close event reaching us: it stops counting now
             countDown(i);
         l.socket = incoming;
-        l.session.reset();
+        l.session.reset(m_hooks.accessRules ? m_hooks.accessRules() : nullptr);
         l.queued.clear();
         l.feeding = false;
         l.counted = true;
@@ -188,38 +210,71 @@ bool LinkerPool::sendAll(int index, IoFault fault, const std::string& bytes) {
 }
 
 void LinkerPool::onReadyRead(int index, quint64 generation) {
-    Linker* l = m_slots[size_t(index)].get();
-    if (l->generation != generation || !l->socket) return;
+    Linker& l = *m_slots[size_t(index)];
+    if (l.generation != generation || !l.socket) return;
     if (faultAt(index, IoStep::Read) != IoFault::None) return breakConnection(index);
-    QByteArray data = l->socket->readAll();
-    if (l->feeding) {
+    QByteArray data = l.socket->readAll();
+    if (l.feeding) {
         // An outer call on this slot is still carrying out actions; it takes these bytes next.
-        l->queued.append(data.constData(), size_t(data.size()));
+        l.queued.append(data.constData(), size_t(data.size()));
         return;
     }
-
-    l->feeding = true;
-    // The common case has nothing queued: the session reads the socket's buffer as it is.
-    bool fresh = l->queued.empty();
-    if (!fresh) l->queued.append(data.constData(), size_t(data.size()));
-    while (fresh || !l->queued.empty()) {
+    l.feeding = true;
+    if (l.queued.empty()) {
+        // The common case: the session reads the socket's buffer as it is.
+        carryOut(index, generation, l.session.feed(std::string_view(data.constData(), size_t(data.size()))));
+    } else {
+        l.queued.append(data.constData(), size_t(data.size()));
         std::string arrival;
-        if (!fresh) arrival.swap(l->queued);
-        const std::string_view bytes =
-            fresh ? std::string_view(data.constData(), size_t(data.size())) : arrival;
-        fresh = false;
-        auto actions = l->session.feed(bytes);
-        if (!runActions(index, generation, actions)) break;
-        l = m_slots[size_t(index)].get(); // the array may have grown meanwhile
-        if (l->generation != generation || !l->socket) return;
-        // Qt does not signal readyRead again for bytes that came while its handler was running.
-        if (l->socket->bytesAvailable() > 0) {
-            QByteArray more = l->socket->readAll();
-            l->queued.append(more.constData(), size_t(more.size()));
-        }
+        arrival.swap(l.queued);
+        carryOut(index, generation, l.session.feed(arrival));
     }
-    l = m_slots[size_t(index)].get();
-    if (l->generation == generation) l->feeding = false;
+}
+
+void LinkerPool::carryOut(int index, quint64 generation, std::vector<mWSProtocol::WsAction> actions) {
+    while (runActions(index, generation, actions)) {
+        Linker& l = *m_slots[size_t(index)]; // the array may have grown meanwhile
+        if (l.generation != generation || !l.socket) return;
+        // Qt does not signal readyRead again for bytes that came while its handler was running.
+        if (l.socket->bytesAvailable() > 0) {
+            const QByteArray more = l.socket->readAll();
+            l.queued.append(more.constData(), size_t(more.size()));
+        }
+        if (l.queued.empty()) break;
+        std::string arrival;
+        arrival.swap(l.queued);
+        actions = l.session.feed(arrival);
+    }
+    Linker& l = *m_slots[size_t(index)];
+    if (l.generation == generation) l.feeding = false;
+}
+
+void LinkerPool::askUser(int index, quint64 generation, const std::string& origin) {
+    QPointer<LinkerPool> self(this);
+    auto answer = [self, index, generation](bool allowed) {
+        // Carried out from the event loop, never inside the call that asked.
+        if (self)
+            QMetaObject::invokeMethod(
+                self, [self, index, generation, allowed] { self->onAnswer(index, generation, allowed); },
+                Qt::QueuedConnection);
+    };
+    if (m_hooks.ask)
+        m_hooks.ask(origin, std::move(answer));
+    else
+        answer(false);
+}
+
+void LinkerPool::onAnswer(int index, quint64 generation, bool allowed) {
+    Linker& l = *m_slots[size_t(index)];
+    if (l.generation != generation || !l.counted || !l.socket) return; // the page has gone meanwhile
+    if (l.feeding) {
+        QMetaObject::invokeMethod(
+            this, [this, index, generation, allowed] { onAnswer(index, generation, allowed); },
+            Qt::QueuedConnection);
+        return;
+    }
+    l.feeding = true;
+    carryOut(index, generation, l.session.answer(allowed));
 }
 
 bool LinkerPool::runActions(int index, quint64 generation,
@@ -251,6 +306,9 @@ bool LinkerPool::runActions(int index, quint64 generation,
             return false;
         case Kind::LogPane:
             m_hooks.addLog(QString::fromStdString(a.data));
+            break;
+        case Kind::Ask:
+            askUser(index, generation, a.data);
             break;
         case Kind::LogFile:
             // Trace lines that follow each other go out with one open of the log file.
@@ -304,7 +362,8 @@ bool LinkerPool::SendTo(Peer peer, const std::string& frame) {
 }
 
 void LinkerPool::CloseAll() {
-    m_listener.close();
+    for (auto& listener : m_listeners)
+        listener->close();
     for (auto& l : m_slots) {
         if (l->socket) {
             l->socket->disconnect(this);

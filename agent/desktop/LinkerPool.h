@@ -15,7 +15,8 @@
 
 namespace verolux {
 
-// The agent's network side: one listening socket (`Listener`) and the growing array of connection
+// The agent's network side: the listening socket (`Listener`; one per loopback address) and the
+// growing array of connection
 // slots (`Linker`), each with its record (`LinkerInfo`: the WebSocket session with its `Handshaked`
 // flag). Everything runs on the UI thread; handlers may be re-entered while a delivered message is
 // being printed, so a slot never feeds its session twice at once.
@@ -48,6 +49,11 @@ class LinkerPool : public QObject {
         std::function<void(const std::vector<std::string_view>&)> writeLog;
         std::function<void(const std::string&)> deliver; // a complete text message
         std::function<void(int)> connectedCountChanged;
+        // The rules a new connection is admitted by (none: loopback only, trusted pages only).
+        std::function<std::shared_ptr<const mWSProtocol::AccessRules>()> accessRules;
+        // Asks the desktop user whether a site's page may connect; answer is called once, later.
+        // None: the answer is no.
+        std::function<void(const std::string& origin, std::function<void(bool)> answer)> ask;
         // Tests only: asked before each I/O step of a slot, to walk every error path of the glue.
         std::function<IoFault(int slot, IoStep step)> fault;
     };
@@ -56,10 +62,11 @@ class LinkerPool : public QObject {
     explicit LinkerPool(Hooks hooks, int maxSlots = kMaxSlots, QObject* parent = nullptr);
     ~LinkerPool() override;
 
-    // Listens on every local address (IPv4 and IPv6) of the port; false with the reason on failure.
-    bool StartListening(quint16 port, QString* error);
-    bool isListening() const { return m_listener.isListening(); }
-    quint16 listeningPort() const { return m_listener.serverPort(); }
+    // Listens on the port of the loopback addresses (127.0.0.1 and, where there is one, ::1), or of
+    // every local address; false with the reason on failure.
+    bool StartListening(quint16 port, bool allAddresses, QString* error);
+    bool isListening() const;
+    quint16 listeningPort() const;
 
     // Closes slot index and counts it down (once, whoever closes first).
     void DropConnection(int index);
@@ -95,7 +102,7 @@ class LinkerPool : public QObject {
         quint64 generation = 0;             // changes whenever the slot takes a new connection
     };
 
-    void onNewConnection();
+    void onNewConnection(QTcpServer& listener);
     void onReadyRead(int index, quint64 generation);
     void onDisconnected(int index, quint64 generation);
     void onSocketError(int index, quint64 generation, QAbstractSocket::SocketError error);
@@ -105,6 +112,10 @@ class LinkerPool : public QObject {
     // The connection of a slot has ended: what it had buffered goes now.
     void releaseBuffers(int index);
     bool runActions(int index, quint64 generation, const std::vector<mWSProtocol::WsAction>& actions);
+    // Carries out the actions of an arrival or an answer, then the bytes that came meanwhile.
+    void carryOut(int index, quint64 generation, std::vector<mWSProtocol::WsAction> actions);
+    void askUser(int index, quint64 generation, const std::string& origin);
+    void onAnswer(int index, quint64 generation, bool allowed);
     // Writes the whole frame or drops the connection; false when it was dropped.
     bool sendAll(int index, IoFault fault, const std::string& bytes);
     IoFault faultAt(int index, IoStep step) const;
@@ -112,7 +123,7 @@ class LinkerPool : public QObject {
     void breakConnection(int index);
 
     Hooks m_hooks;
-    QTcpServer m_listener;
+    std::vector<std::unique_ptr<QTcpServer>> m_listeners;
     std::vector<std::unique_ptr<Linker>> m_slots;
     int m_connectedCount = 0;
     int m_maxSlots = kMaxSlots;

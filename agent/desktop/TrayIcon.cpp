@@ -58,8 +58,10 @@ TrayIcon::TrayIcon(frmServer& window, const QString& caption) : QObject(&window)
     mnuAutoRun = mnuTray->addAction(QStringLiteral("开机启动"));
     mnuAutoRun->setEnabled(false);
     mnuShow = mnuTray->addAction(QStringLiteral("显示窗口"));
+    mnuSites = mnuTray->addAction(QStringLiteral("已授权的网站"));
     mnuExit = mnuTray->addAction(QStringLiteral("退出"));
     connect(mnuShow, &QAction::triggered, &window, &frmServer::ShowWindow);
+    connect(mnuSites, &QAction::triggered, &window, &frmServer::ShowSites);
     connect(mnuExit, &QAction::triggered, &window, &frmServer::ExitAgent);
 
     if (!QSystemTrayIcon::isSystemTrayAvailable()) return;

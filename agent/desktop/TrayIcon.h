@@ -17,7 +17,8 @@ std::string TrayTip(const std::string& caption);
 namespace verolux {
 class frmServer;
 
-// The agent's icon in the notification area with its menu 菜单: 开机启动 (greyed), 显示窗口, 退出.
+// The agent's icon in the notification area with its menu 菜单: 开机启动 (greyed), 显示窗口,
+// 已授权的网站, 退出.
 // Without a system tray (no display, offscreen) there is simply no icon.
 class TrayIcon : public QObject {
     Q_OBJECT
@@ -31,6 +32,7 @@ class TrayIcon : public QObject {
     QMenu* mnuTray = nullptr;
     QAction* mnuAutoRun = nullptr;
     QAction* mnuShow = nullptr;
+    QAction* mnuSites = nullptr;
     QAction* mnuExit = nullptr;
 
   private:

@@ -1,8 +1,11 @@
 #include "agent/desktop/frmServer.h"
 
 #include "agent/desktop/LinkerPool.h"
+#include "agent/desktop/SiteQuestions.h"
 #include "agent/desktop/TrayIcon.h"
+#include "agent/desktop/frmSites.h"
 #include "agent/websocket/Frame.h"
+#include "agent/websocket/SiteAccess.h"
 #include "common/TextFile.h"
 #include "common/Version.h"
 
@@ -44,6 +47,11 @@ frmServer::frmServer(Options options)
     hooks.writeLog = [this](const std::vector<std::string_view>& lines) { m_logFile.WriteLines(lines); };
     hooks.deliver = [this](const std::string& text) { RepPrint(text); };
     hooks.connectedCountChanged = [this](int n) { lbConnectedCount->setText(QString::number(n)); };
+    hooks.accessRules = [this] { return AccessRulesNow(); };
+    hooks.ask = [this](const std::string& origin, std::function<void(bool)> answer) {
+        m_siteQuestions->Ask(origin, std::move(answer));
+    };
+    m_siteQuestions = new SiteQuestions(m_settings, this);
     m_linkers = std::make_unique<LinkerPool>(std::move(hooks));
 }
 
@@ -133,7 +141,8 @@ void frmServer::cmdRunning_Click() {
     QString error;
     if (!ok || port < 0 || port > 65535)
         error = QStringLiteral("端口无效");
-    else if (m_linkers->StartListening(quint16(port), &error)) {
+    else if (m_linkers->StartListening(
+                 quint16(port), m_listenAll = m_settings.ReadIni("Verolux", "ListenAll") == "1", &error)) {
         cmdRunning->setEnabled(false);
         return;
     }
@@ -179,6 +188,29 @@ void frmServer::ShowWindow() {
     show();
     raise();
     activateWindow();
+}
+
+std::shared_ptr<const mWSProtocol::AccessRules> frmServer::AccessRulesNow() const {
+    auto rules = std::make_shared<mWSProtocol::AccessRules>(
+        mWSProtocol::AccessRulesFromIni(ReadWholeFile(m_settings.file()), !m_listenAll));
+    for (const auto& [origin, allowed] : m_siteQuestions->answers())
+        rules->sites.insert_or_assign(origin, allowed);
+    return rules;
+}
+
+void frmServer::ShowSites() {
+    if (!m_sites) {
+        frmSites::Source source;
+        source.sites = [this] { return AccessRulesNow()->sites; };
+        source.forget = [this](const std::string& origin) { m_siteQuestions->Forget(origin); };
+        m_sites = new frmSites(std::move(source), this);
+        m_sites->setAttribute(Qt::WA_DeleteOnClose);
+        m_sites->setWindowFlag(Qt::Window);
+    }
+    m_sites->Refresh();
+    m_sites->show();
+    m_sites->raise();
+    m_sites->activateWindow();
 }
 
 void frmServer::ExitAgent() {

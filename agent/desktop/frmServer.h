@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QWidget>
 
@@ -15,9 +16,15 @@
 #include <memory>
 #include <string>
 
+namespace mWSProtocol {
+struct AccessRules;
+}
+
 namespace verolux {
 class LinkerPool;
+class SiteQuestions;
 class TrayIcon;
+class frmSites;
 
 // The agent's main window: listening socket and connections, log pane, the send box that reaches
 // every connected page, and the tray icon. Loaded hidden; the tray brings it up.
@@ -52,6 +59,9 @@ class frmServer : public QWidget {
     const std::filesystem::path& programFolder() const { return m_options.programFolder; }
     const mINI::Settings& settings() const { return m_settings; }
     LinkerPool& linkers() { return *m_linkers; }
+    SiteQuestions& siteQuestions() { return *m_siteQuestions; }
+    // Which pages may connect now: the settings and this run's answers.
+    std::shared_ptr<const mWSProtocol::AccessRules> AccessRulesNow() const;
     const LogPane& logPane() const { return m_logPane; }
 
     // Exit from the tray menu: closes for real and ends the whole process.
@@ -72,6 +82,8 @@ class frmServer : public QWidget {
     void cmdSend_Click();
     void cmdPrint_Click();
     void ShowWindow();
+    // The tray's 已授权的网站.
+    void ShowSites();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -86,6 +98,9 @@ class frmServer : public QWidget {
     LogFile m_logFile;
     LogPane m_logPane;
     std::unique_ptr<LinkerPool> m_linkers;
+    SiteQuestions* m_siteQuestions = nullptr;
+    QPointer<frmSites> m_sites;
+    bool m_listenAll = false; // [Verolux] ListenAll = "1": every address, not loopback only
     TrayIcon* m_tray = nullptr;
     PrintProcedure m_printProcedure;
     bool m_exitRequested = false;

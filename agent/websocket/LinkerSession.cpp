@@ -83,9 +83,9 @@ void traceFollowing(std::string_view rest, std::int64_t serial, std::vector<WsAc
 
 } // namespace
 
-void LinkerSession::reset() {
+void LinkerSession::reset(std::shared_ptr<const AccessRules> rules) {
     release(); // assigning a fresh session would keep the old buffers' capacity
-    *this = LinkerSession();
+    *this = LinkerSession(std::move(rules));
 }
 
 std::size_t LinkerSession::release() {
@@ -95,6 +95,7 @@ std::size_t LinkerSession::release() {
         std::string().swap(*buffer);
     }
     m_requestScan = 0;
+    m_requestLength = 0;
     m_inFrame = false;
     m_frameGot = 0;
     m_dropped = true;
@@ -122,22 +123,62 @@ void LinkerSession::drop(std::vector<WsAction>& out, std::string_view why) {
 
 void LinkerSession::feedHandshake(std::string_view arrival, std::vector<WsAction>& out) {
     m_request.append(arrival);
+    if (m_requestLength > 0) {
+        // Waiting for the desktop user: a page sends nothing before its 101, so keep little.
+        if (m_request.size() > 2 * kMaxHandshakeBytes) drop(out, "too much sent before the answer");
+        return;
+    }
     const std::size_t end = m_request.find("\r\n\r\n", m_requestScan);
     if (end == std::string::npos) {
         if (m_request.size() > kMaxHandshakeBytes) return drop(out, "upgrade request too long");
         m_requestScan = m_request.size() >= 3 ? m_request.size() - 3 : 0;
         return;
     }
-    const std::size_t requestLength = end + 4;
-    if (requestLength > kMaxHandshakeBytes) return drop(out, "upgrade request too long");
+    m_requestLength = end + 4;
+    if (m_requestLength > kMaxHandshakeBytes) return drop(out, "upgrade request too long");
 
-    out.push_back({WsAction::Kind::Send, Handshake(std::string_view(m_request).substr(0, requestLength))});
+    static const AccessRules kDefaultRules;
+    const AccessDecision d =
+        DecideAccess(ReadUpgradeRequest(std::string_view(m_request).substr(0, m_requestLength)),
+                     m_rules ? *m_rules : kDefaultRules);
+    switch (d.kind) {
+    case AccessDecision::Kind::Upgrade:
+        return upgrade(out);
+    case AccessDecision::Kind::BadRequest:
+        return refuse(out, kBadRequestAnswer, d.reason);
+    case AccessDecision::Kind::Forbidden:
+        return refuse(out, kForbiddenAnswer, d.reason);
+    case AccessDecision::Kind::Ask:
+        m_askedOrigin = d.origin;
+        out.push_back({WsAction::Kind::Ask, d.origin});
+        return;
+    }
+}
+
+std::vector<WsAction> LinkerSession::answer(bool allowed) {
+    std::vector<WsAction> out;
+    if (m_dropped || m_handshaked || m_askedOrigin.empty()) return out; // nothing was asked
+    if (allowed)
+        upgrade(out);
+    else
+        refuse(out, kForbiddenAnswer, "网站未获允许:" + m_askedOrigin);
+    return out;
+}
+
+void LinkerSession::upgrade(std::vector<WsAction>& out) {
+    out.push_back({WsAction::Kind::Send, Handshake(std::string_view(m_request).substr(0, m_requestLength))});
     m_handshaked = true;
     // Whatever follows the empty line is the first frame data of the connection.
-    std::string rest = m_request.substr(requestLength);
-    m_request = std::string();
-    m_requestScan = 0;
+    std::string rest = m_request.substr(m_requestLength);
+    std::string().swap(m_request);
+    m_requestScan = m_requestLength = 0;
     if (!rest.empty()) feedFrames(rest, out);
+}
+
+void LinkerSession::refuse(std::vector<WsAction>& out, std::string_view answer, const std::string& why) {
+    logPane(out, "拒绝连接:" + why);
+    out.push_back({WsAction::Kind::Send, std::string(answer)});
+    drop(out, why);
 }
 
 std::int64_t LinkerSession::heldBytes() const {
@@ -201,6 +242,11 @@ LinkerSession::Step LinkerSession::takeHeader(std::string_view data, std::size_t
     }
     if (r.outcome == HeaderResult::Outcome::Violation) {
         drop(out, ViolationText(r.violation));
+        return Step::Dropped;
+    }
+    // A page's frames are masked so that it cannot shape the bytes a proxy sees (RFC 6455 10.3).
+    if (!r.header.MASK) {
+        drop(out, "client frame not masked");
         return Step::Dropped;
     }
     if (messageBytesWith(r.header) > kMaxMessageBytes) {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "agent/websocket/Frame.h"
+#include "agent/websocket/SiteAccess.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,11 +13,12 @@ namespace mWSProtocol {
 
 // What the socket glue does after an arrival, in order; it stops at Drop.
 struct WsAction {
-    enum class Kind { Send, Deliver, Drop, LogPane, LogFile };
+    enum class Kind { Send, Deliver, Drop, LogPane, LogFile, Ask };
     Kind kind;
     std::string data; // Send: bytes to write; Deliver: the complete message text (valid UTF-8);
                       // LogPane/LogFile: the line text (UTF-8), without timestamp;
-                      // Drop: why the connection ends (not shown to anyone)
+                      // Drop: why the connection ends (not shown to anyone);
+                      // Ask: the site whose page asks to connect (the answer goes to answer())
 };
 
 // The state of one connection slot: its handshake, the frame cut off at the end of the last
@@ -24,11 +27,14 @@ struct WsAction {
 // into arrivals, the same messages are delivered.
 class LinkerSession {
   public:
+    // Without rules: loopback only, asking about any site that is not trusted without asking.
+    explicit LinkerSession(std::shared_ptr<const AccessRules> rules = nullptr) : m_rules(std::move(rules)) {}
+
     bool handshaked() const { return m_handshaked; }
     std::int32_t arrivalSerial() const { return m_arrivalSerial; }
 
-    // The slot is given to a new connection.
-    void reset();
+    // The slot is given to a new connection, which the rules admit or not.
+    void reset(std::shared_ptr<const AccessRules> rules = nullptr);
 
     // The connection has ended: the buffers of an unfinished message go at once, the record (its
     // Handshaked flag) stays until the slot is given again. Returns the bytes freed.
@@ -37,11 +43,18 @@ class LinkerSession {
     // All bytes of one data arrival.
     std::vector<WsAction> feed(std::string_view arrival);
 
+    // The desktop user's answer to an Ask action: the upgrade goes on (with any bytes that came
+    // meanwhile) or is refused.
+    std::vector<WsAction> answer(bool allowed);
+
   private:
     // Where the frame at hand stands after taking bytes of an arrival.
     enum class Step { NeedMore, Complete, Dropped };
 
     void feedHandshake(std::string_view arrival, std::vector<WsAction>& out);
+    // Answers the complete request with 101 and takes what followed it as frames.
+    void upgrade(std::vector<WsAction>& out);
+    void refuse(std::vector<WsAction>& out, std::string_view answer, const std::string& why);
     void feedFrames(std::string_view data, std::vector<WsAction>& out);
     // Completes the header of the next frame from the held bytes and data[pos...].
     Step takeHeader(std::string_view data, std::size_t& pos, std::vector<WsAction>& out);
@@ -55,10 +68,13 @@ class LinkerSession {
     // Bytes kept from earlier arrivals: header bytes and payload so far of the frame in progress.
     std::int64_t heldBytes() const;
 
+    std::shared_ptr<const AccessRules> m_rules;
     bool m_handshaked = false;
     bool m_dropped = false;
-    std::string m_request;         // upgrade request until its empty line has arrived
-    std::size_t m_requestScan = 0; // where to resume looking for the empty line
+    std::string m_request;           // upgrade request until it is answered, and what followed it
+    std::size_t m_requestScan = 0;   // where to resume looking for the empty line
+    std::size_t m_requestLength = 0; // the request's length once its empty line is in
+    std::string m_askedOrigin;       // the site the desktop user is being asked about
     std::int32_t m_arrivalSerial = 0;
 
     std::string m_headerBytes;   // a frame header cut off at the end of an arrival

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     verolux::LinkerPool linkers(std::move(hooks));
     pool = &linkers;
     QString error;
-    if (!linkers.StartListening(port, &error)) {
+    if (!linkers.StartListening(port, false, &error)) {
         std::fprintf(stderr, "cannot listen: %s\n", error.toStdString().c_str());
         return 1;
     }

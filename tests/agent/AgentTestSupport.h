@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QTcpSocket>
 #include <QTest>
+
+#include <memory>
 
 // Helpers shared by the main window's and the connection glue's tests.
 namespace agenttest {
@@ -11,6 +14,13 @@ template <class F> bool WaitFor(F cond) {
     for (int i = 0; i < 500 && !cond(); ++i)
         QTest::qWait(10);
     return cond();
+}
+
+inline std::unique_ptr<QTcpSocket> Connect(quint16 port) {
+    auto s = std::make_unique<QTcpSocket>();
+    s->connectToHost(QStringLiteral("127.0.0.1"), port);
+    s->waitForConnected(2000);
+    return s;
 }
 
 inline QByteArray UpgradeRequest() {

@@ -1,18 +1,20 @@
 #include "agent/desktop/frmServer.h"
 #include "agent/desktop/LinkerPool.h"
 #include "agent/desktop/ServerPrintHost.h"
+#include "agent/desktop/SiteQuestions.h"
 #include "agent/desktop/TrayIcon.h"
+#include "agent/desktop/frmSites.h"
 #include "agent/startup/StartDecision.h"
 #include "common/Version.h"
 #include "tests/agent/AgentTestSupport.h"
 
 #include <QApplication>
 #include <QFile>
-#include <QHostAddress>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -41,10 +43,14 @@ class MainWindowTest : public testing::Test {
         m_port = m_window->linkers().listeningPort();
     }
 
-    std::unique_ptr<QTcpSocket> Connect() {
-        auto s = std::make_unique<QTcpSocket>();
-        s->connectToHost(QStringLiteral("127.0.0.1"), m_port);
-        EXPECT_TRUE(s->waitForConnected(2000));
+    std::unique_ptr<QTcpSocket> Connect() { return agenttest::Connect(m_port); }
+
+    // Connects and completes the opening handshake.
+    std::unique_ptr<QTcpSocket> Page() {
+        auto s = Connect();
+        s->write(UpgradeRequest());
+        EXPECT_TRUE(WaitFor([&] { return s->bytesAvailable() > 0; }));
+        s->readAll();
         return s;
     }
 
@@ -56,68 +62,42 @@ class MainWindowTest : public testing::Test {
     quint16 m_port = 0;
 };
 
-TEST_F(MainWindowTest, CountsPeerClosesAndAgentDropsOnce) {
-    std::vector<std::unique_ptr<QTcpSocket>> clients;
-    for (int i = 0; i < 5; ++i)
-        clients.push_back(Connect());
+// Slots: the lowest free one is taken, with its record cleared; a new one is created only when all
+// are busy, keeping the others' records. The count: five connections, two peer closes and one drop
+// by the agent leave two.
+TEST_F(MainWindowTest, SlotsAndTheirCount) {
+    auto& pool = m_window->linkers();
+    auto a = Page(), b = Page(); // slots 0 and 1
+    auto c = Connect();          // creates slot 2
+    ASSERT_TRUE(WaitFor([&] { return Count() == 3; }));
+    EXPECT_TRUE(pool.slotHandshaked(0) && pool.slotHandshaked(1) && !pool.slotHandshaked(2));
+    auto d = Connect(), e = Connect();
     ASSERT_TRUE(WaitFor([&] { return Count() == 5; }));
-    EXPECT_EQ(m_window->linkers().slotCount(), 5); // slots 0 and 1 exist; 2, 3, 4 were created
+    EXPECT_EQ(pool.slotCount(), 5);
     EXPECT_EQ(Pane().count(QStringLiteral("收到一个连接请求~127.0.0.1:")), 5);
 
-    clients[1]->disconnectFromHost(); // two peer closes
-    clients[3]->disconnectFromHost();
+    a->disconnectFromHost();
+    d->disconnectFromHost();
     ASSERT_TRUE(WaitFor([&] { return Count() == 3; }));
-    EXPECT_EQ(Pane().count(QStringLiteral("连接关闭")), 2);
-
-    // The agent drops the connection on a close frame; the peer then sees the socket closed.
-    clients[4]->write(UpgradeRequest());
-    ASSERT_TRUE(WaitFor([&] { return m_window->linkers().slotHandshaked(4); }));
-    clients[4]->write(ClientFrame(8, QByteArray("\x03\xe8", 2)));
-    ASSERT_TRUE(WaitFor([&] { return Count() == 2; }));
-    ASSERT_TRUE(WaitFor([&] { return clients[4]->state() == QAbstractSocket::UnconnectedState; }));
-    // Events are taken in order: once a new connection is counted, the close that followed the
+    b->write(ClientFrame(8, QByteArray("\x03\xe8", 2))); // a close frame: the agent drops it
+    ASSERT_TRUE(WaitFor([&] { return b->state() == QAbstractSocket::UnconnectedState; }));
+    // Events are taken in order: once the next connection is counted, the close that followed the
     // drop has been handled too.
-    auto marker = Connect();
+    auto f = Connect();
     ASSERT_TRUE(WaitFor([&] { return Pane().count(QStringLiteral("收到一个连接请求~")) == 6; }));
     EXPECT_EQ(Count(), 3) << "the drop must not be counted again by the close that follows";
     EXPECT_EQ(Pane().count(QStringLiteral("连接关闭")), 2);
     EXPECT_TRUE(Pane().contains(QStringLiteral("opClose")));
+    EXPECT_EQ(pool.slotCount(), 5);
+    EXPECT_FALSE(pool.slotHandshaked(0)) << "slot 0 taken again, its record cleared";
 }
 
-TEST_F(MainWindowTest, ReusesTheLowestFreeSlotWithItsRecordCleared) {
-    auto a = Connect();
-    auto b = Connect();
-    ASSERT_TRUE(WaitFor([&] { return Count() == 2; }));
-    a->write(UpgradeRequest());
-    b->write(UpgradeRequest());
-    ASSERT_TRUE(WaitFor(
-        [&] { return m_window->linkers().slotHandshaked(0) && m_window->linkers().slotHandshaked(1); }));
-
-    auto c = Connect(); // a third creates slot 2 and keeps the records of 0 and 1
-    ASSERT_TRUE(WaitFor([&] { return Count() == 3; }));
-    EXPECT_TRUE(m_window->linkers().slotHandshaked(0));
-    EXPECT_TRUE(m_window->linkers().slotHandshaked(1));
-    EXPECT_FALSE(m_window->linkers().slotHandshaked(2));
-
-    a->disconnectFromHost();
-    ASSERT_TRUE(WaitFor([&] { return Count() == 2; }));
-    auto d = Connect(); // takes slot 0 again, not a new one
-    ASSERT_TRUE(WaitFor([&] { return Count() == 3; }));
-    EXPECT_EQ(m_window->linkers().slotCount(), 3);
-    EXPECT_FALSE(m_window->linkers().slotHandshaked(0));
-}
-
+// Every handshaken page gets the frame; a connection whose upgrade is not answered yet gets nothing,
+// which it would read as the answer's status line.
 TEST_F(MainWindowTest, BroadcastReachesEveryConnectedPage) {
-    auto a = Connect();
-    auto b = Connect();
-    a->write(UpgradeRequest());
-    b->write(UpgradeRequest());
-    ASSERT_TRUE(WaitFor(
-        [&] { return m_window->linkers().slotHandshaked(0) && m_window->linkers().slotHandshaked(1); }));
-    ASSERT_TRUE(WaitFor([&] { return a->bytesAvailable() > 0 && b->bytesAvailable() > 0; }));
-    a->readAll();
-    b->readAll();
-
+    auto a = Page(), b = Page();
+    auto late = Connect();
+    ASSERT_TRUE(WaitFor([&] { return Count() == 3; }));
     m_window->txtSend->setPlainText(QStringLiteral("hello"));
     EXPECT_EQ(m_window->lbChrCount->text(), QStringLiteral("5"));
     m_window->cmdSend_Click();
@@ -126,13 +106,13 @@ TEST_F(MainWindowTest, BroadcastReachesEveryConnectedPage) {
     ASSERT_TRUE(WaitFor([&] { return a->bytesAvailable() >= 7 && b->bytesAvailable() >= 7; }));
     EXPECT_EQ(a->readAll(), expected);
     EXPECT_EQ(b->readAll(), expected);
+    late->write(UpgradeRequest());
+    ASSERT_TRUE(WaitFor([&] { return late->bytesAvailable() > 0; }));
+    EXPECT_TRUE(late->readAll().startsWith("HTTP/1.1 101 "));
 }
 
 TEST_F(MainWindowTest, TextOverOneFrameIsNotSent) {
-    auto a = Connect();
-    a->write(UpgradeRequest());
-    ASSERT_TRUE(WaitFor([&] { return m_window->linkers().slotHandshaked(0) && a->bytesAvailable() > 0; }));
-    a->readAll();
+    auto a = Page();
     m_window->txtSend->setPlainText(QString(65536, QLatin1Char('x')));
     m_window->cmdSend_Click();
     EXPECT_TRUE(Pane().contains(QStringLiteral("发送内容超过 65535 字节，未发送")));
@@ -198,9 +178,7 @@ TEST_F(MainWindowTest, ArrivalsDuringAPrintKeepTheirOrder) {
         }
         --depth;
     });
-    client->write(UpgradeRequest());
-    ASSERT_TRUE(WaitFor([&] { return m_window->linkers().slotHandshaked(0); }));
-    client->write(ClientFrame(1, "m0"));
+    client->write(UpgradeRequest() + ClientFrame(1, "m0"));
     ASSERT_TRUE(WaitFor([&] { return delivered.size() == 50; }));
     for (int i = 0; i < 50; ++i)
         EXPECT_EQ(delivered[size_t(i)], "m" + std::to_string(i));
@@ -215,11 +193,7 @@ TEST_F(MainWindowTest, TestButtonRunsTheStoredRequest) {
     m_window->cmdPrint_Click(); // no file: nothing to do, nothing sent
     EXPECT_TRUE(Pane().endsWith(QStringLiteral(" 没有 Json 数据")));
 
-    auto client = Connect();
-    client->write(UpgradeRequest());
-    ASSERT_TRUE(WaitFor([&] { return client->bytesAvailable() > 0; }));
-    client->readAll();
-
+    auto client = Page();
     const std::string request = "{\"preview\":\"1\", \"repname\": 42"; // cut off
     QFile file(m_dir.filePath(QStringLiteral("repdata.txt")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -236,12 +210,35 @@ TEST_F(MainWindowTest, TestButtonRunsTheStoredRequest) {
     EXPECT_TRUE(log.readAll().endsWith(QByteArray::fromStdString(" " + request + "\r\n")));
 }
 
-TEST_F(MainWindowTest, ListensOnIPv6Too) {
-    QTcpSocket v6;
-    v6.connectToHost(QHostAddress::LocalHostIPv6, m_port);
-    if (!v6.waitForConnected(2000)) GTEST_SKIP() << "no IPv6 loopback here";
-    ASSERT_TRUE(WaitFor([&] { return Count() == 1; }));
-    EXPECT_TRUE(Pane().contains(QStringLiteral("收到一个连接请求~::1:")));
+// The sites list shows what is remembered in the settings and what was answered in this run; 删除
+// forgets a site in both. Without a desktop nobody is asked: the answer is no, and not kept.
+TEST_F(MainWindowTest, SitesListAndRemove) {
+    m_window->settings().WriteIni("Sites", "https://erp.example.com", "1");
+    m_window->settings().WriteIni("Sites", "http://old.example:8080", "0");
+    if (!verolux::HasDesktop()) {
+        bool answer = true;
+        m_window->siteQuestions().Ask("https://asked.example", [&](bool allowed) { answer = allowed; });
+        EXPECT_FALSE(answer);
+    }
+    m_window->ShowSites();
+    auto* sites = m_window->findChild<verolux::frmSites*>();
+    ASSERT_NE(sites, nullptr);
+    auto rows = [&] {
+        QStringList r;
+        for (int i = 0; i < sites->lstSites->topLevelItemCount(); ++i)
+            r << sites->lstSites->topLevelItem(i)->text(0) + QLatin1Char(' ') +
+                     sites->lstSites->topLevelItem(i)->text(1);
+        return r.join(QStringLiteral(", "));
+    };
+    EXPECT_EQ(rows(), QStringLiteral("http://old.example:8080 拒绝, https://erp.example.com 允许"));
+    if (const QByteArray dir = qgetenv("VEROLUX_SCREENSHOT_DIR"); !dir.isEmpty()) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sites));
+        ASSERT_TRUE(sites->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/site-list.png")));
+    }
+    sites->lstSites->topLevelItem(1)->setSelected(true);
+    sites->cmdRemove->click();
+    EXPECT_EQ(rows(), QStringLiteral("http://old.example:8080 拒绝"));
+    EXPECT_EQ(m_window->settings().ReadIni("Sites", "https://erp.example.com"), "");
 }
 
 // Exit ends the event loop even while other windows (a report left open) exist.

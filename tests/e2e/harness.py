@@ -20,7 +20,7 @@ from wsclients import Clients  # noqa: E402
 BIN_DIR = os.environ.get("VEROLUX_BIN_DIR", "")
 NOT_FOUND = "找不到报表文件:"
 FAILED = "RepPrint 过程出错！"
-INI = "[AppInfo]\r\nWebsUrl=http://127.0.0.1:9\r\n[Verolux]\r\nShow=1\r\n"
+INI = "[AppInfo]\r\nWebsUrl=%s\r\n[Verolux]\r\nShow=1\r\n"
 
 _ids = itertools.count(1)
 
@@ -29,13 +29,14 @@ def unique(prefix):
     return "%s-%d-%d" % (prefix, os.getpid(), next(_ids))
 
 
-def make_program_folder(work):
-    """work/prog with report/ (the agent never creates it) and the settings file; the rest of `work`
-    stays empty, so anything written beside the program folder shows."""
+def make_program_folder(work, backend):
+    """work/prog with report/ (the agent never creates it) and the settings file, whose backend is
+    the demo backend (so the demo page's site is trusted); the rest of `work` stays empty, so
+    anything written beside the program folder shows."""
     folder = os.path.join(work, "prog")
     os.makedirs(os.path.join(folder, "report"))
     with open(os.path.join(folder, "MyIni.ini"), "wb") as f:
-        f.write(INI.encode("utf-8"))
+        f.write((INI % backend.base).encode("utf-8"))
     return folder
 
 
@@ -136,7 +137,7 @@ class AgentCase(unittest.TestCase):
         cls.work = tempfile.mkdtemp(prefix="verolux-e2e-")
         try:
             cls.backend = Backend(os.path.join(BIN_DIR, "verolux-demo-backend"), os.path.join(cls.work, "backend"))
-            cls.folder = make_program_folder(os.path.join(cls.work, "agent"))
+            cls.folder = make_program_folder(os.path.join(cls.work, "agent"), cls.backend)
             cls.agent = AgentRun(cls.folder, free_port(), cls.display, os.path.join(cls.work, "agent.stderr"))
             cls.clients = Clients(cls.agent.port, 2)
         except Exception:
@@ -165,6 +166,14 @@ class AgentCase(unittest.TestCase):
         self.assertTrue(self.agent.alive(), "the agent has exited")
         self.clients.clear()
         self.backend.reset()
+
+    def allow_site(self, origin):
+        """Lets the pages of a site other than the backend's in, as a [Sites] line of the settings does."""
+        path = os.path.join(self.folder, "MyIni.ini")
+        text = read_bytes(path) + ("\r\n[Sites]\r\n%s=1\r\n" % origin).encode()
+        with open(path + ".test", "wb") as f:
+            f.write(text)
+        os.replace(path + ".test", path)  # the agent reads the file whole or not at all
 
     # ---- sending ------------------------------------------------------------------------------
 

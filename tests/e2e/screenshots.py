@@ -118,7 +118,7 @@ def main():
     backend = agent = None
     try:
         backend = Backend(os.path.join(bin_dir, "verolux-demo-backend"), os.path.join(work, "backend"))
-        folder = make_program_folder(os.path.join(work, "agent"))
+        folder = make_program_folder(os.path.join(work, "agent"), backend)
         agent = AgentRun(folder, free_port(), x.display, os.path.join(work, "agent.stderr"))
         demo_page(backend, agent.port, work, out)
         preview_window(x, backend, agent.port, work, out)

@@ -123,6 +123,7 @@ class Browser(AgentCase):
     def test_client_module(self):
         pages = PageServer()
         self.addCleanup(pages.close)
+        self.allow_site(pages.base)  # the test page's own site, not the backend's
         report_id = unique("client")
         query = urllib.parse.urlencode({"agent": self.agent.port, "backend": self.backend.base, "reportId": report_id})
         with chromium("%s/client_page.html?%s" % (pages.base, query), os.path.join(self.work, "client.log")):

@@ -21,7 +21,8 @@ void check(bool ok) {
 }
 
 const std::string kRequest =
-    "GET / HTTP/1.1\r\nHost: h\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n";
+    "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+    "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
 
 // Non-log actions as text, up to and including a Drop.
 std::vector<std::string> feed(std::string_view stream, const std::vector<std::size_t>& cuts) {
@@ -76,6 +77,10 @@ std::vector<std::string> reference(std::string_view b) {
                 break;
             }
             off = 10;
+        }
+        if (!masked) { // a page's frames are always masked
+            act(WsAction::Kind::Drop, "");
+            break;
         }
         std::uint8_t key[4] = {0, 0, 0, 0};
         if (masked) {

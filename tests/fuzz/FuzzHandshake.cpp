@@ -1,7 +1,8 @@
-// Upgrade requests: the response is always well formed, and a session answers the same way
-// however the request is split.
+// Upgrade requests: the 101 answer is always well formed, and a session decides the same way
+// however the request is split, as the access rules say.
 #include "agent/websocket/Handshake.h"
 #include "agent/websocket/LinkerSession.h"
+#include "agent/websocket/SiteAccess.h"
 #include "agent/websocket/WsLimits.h"
 #include "tests/fuzz/FuzzTarget.h"
 
@@ -63,11 +64,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto chunked = run(input, chunk);
     check(whole == chunked);
 
-    // Answered exactly when the empty line lies within the limit.
+    // Decided exactly when the empty line lies within the limit, as the access rules say.
     const std::size_t end = input.find("\r\n\r\n");
-    const bool answerable = end != std::string_view::npos && end + 4 <= mWSProtocol::kMaxHandshakeBytes;
-    if (answerable) {
-        check(!whole.empty() && whole[0] == "0:" + mWSProtocol::Handshake(input.substr(0, end + 4)));
+    const bool complete = end != std::string_view::npos && end + 4 <= mWSProtocol::kMaxHandshakeBytes;
+    if (complete) {
+        using Kind = mWSProtocol::AccessDecision::Kind;
+        const std::string_view request = input.substr(0, end + 4);
+        const auto d = mWSProtocol::DecideAccess(mWSProtocol::ReadUpgradeRequest(request), {});
+        check(!whole.empty());
+        if (d.kind == Kind::Upgrade) check(whole[0] == "0:" + mWSProtocol::Handshake(request));
+        if (d.kind == Kind::Ask) check(whole.size() == 1 && whole[0] == "5:" + d.origin);
+        if (d.kind == Kind::BadRequest || d.kind == Kind::Forbidden)
+            check(whole.size() == 3 && whole[2] == "2:" &&
+                  whole[1] == "0:" + std::string(d.kind == Kind::BadRequest ? mWSProtocol::kBadRequestAnswer
+                                                                            : mWSProtocol::kForbiddenAnswer));
     } else if (input.size() > mWSProtocol::kMaxHandshakeBytes) {
         check(whole.size() == 1 && whole[0] == "2:");
     } else {

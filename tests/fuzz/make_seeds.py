@@ -41,6 +41,9 @@ write("handshake", "blanks", b"\x03GET / HTTP/1.1\r\nHost:   h:1  \r\nSec-WebSoc
 write("handshake", "no_key", b"\x02GET / HTTP/1.1\r\nHost: h\r\n\r\n")
 write("handshake", "origin", b"\x05GET / HTTP/1.1\r\nSec-WebSocket-Origin: http://a\r\nHost: h\r\n\r\n")
 write("handshake", "with_frame", b"\x3f" + REQ + frame(1, b"hello"))
+write("handshake", "post", b"\x09" + REQ.replace(b"GET", b"POST") + frame(1, b"{}"))
+write("handshake", "local_program", b"\x0b" + REQ.replace(b"Origin: http://localhost\r\n", b"") + frame(1, b"hi"))
+write("handshake", "foreign_host", b"\x0d" + REQ.replace(b"127.0.0.1:28502", b"evil.example"))
 write("handshake", "no_empty_line", b"\x10GET / HTTP/1.1\r\nHost: h\r\n")
 write("handshake", "over_limit", b"\x40GET / HTTP/1.1\r\nX: " + b"p" * 16400 + b"\r\n\r\n")
 

@@ -105,6 +105,21 @@ TEST(Replace, KeysThatLookLikeSyntaxAreFoundAgain) {
     }
 }
 
+TEST(Section, EntriesInFileOrderFirstOneWins) {
+    using Entries = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(mINI::SectionEntries(kFile, "verolux"), (Entries{{"Show", "1"}, {"FoceShow", " 1"}}));
+    EXPECT_EQ(mINI::SectionEntries("[Sites]\n; note\nhttps://a.example = 1\n[x]\nb=2\n", "Sites"),
+              (Entries{{"https://a.example", "1"}}));
+    EXPECT_TRUE(mINI::SectionEntries(kFile, "Missing").empty());
+}
+
+TEST(Section, RemoveKeyTakesOnlyItsLine) {
+    const std::string removed = mINI::RemoveKey(kFile, "AppInfo", "webSURL");
+    EXPECT_EQ(removed,
+              "; agent settings\r\n[AppInfo]\r\nPrintVer=1.0.27\r\n" + std::string(kFile).substr(82));
+    EXPECT_EQ(mINI::RemoveKey(kFile, "AppInfo", "Nothing"), kFile);
+}
+
 TEST(Cut, LongValuesStopAt1024BytesOnACharacterBoundary) {
     std::string ascii(1100, 'x');
     EXPECT_EQ(LookupValue("[S]\r\nk=" + ascii + "\r\n", "S", "k"), ascii.substr(0, 1024));

@@ -55,12 +55,6 @@ inline std::string text(std::string_view payload, FrameOptions o = {}) {
     return frame(0x1, payload, o);
 }
 
-inline std::string fragment(std::uint8_t opcode, std::string_view payload, bool fin) {
-    FrameOptions o;
-    o.fin = fin;
-    return frame(opcode, payload, o);
-}
-
 // "81 85 37 FA" (or "818537FA") -> bytes.
 inline std::string hex(std::string_view digits) {
     std::string packed, out;
@@ -83,14 +77,14 @@ inline std::string toHex(std::string_view bytes) {
     return out;
 }
 
-// A typical browser upgrade request.
+// An upgrade request as a local program sends it (no Origin).
 inline std::string upgradeRequest(std::string_view key = "dGhlIHNhbXBsZSBub25jZQ==",
                                   std::string_view host = "127.0.0.1:28502") {
     std::string r = "GET / HTTP/1.1\r\nHost: ";
     r += host;
     r += "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: ";
     r += key;
-    r += "\r\nSec-WebSocket-Version: 13\r\nOrigin: http://localhost\r\n\r\n";
+    r += "\r\nSec-WebSocket-Version: 13\r\n\r\n";
     return r;
 }
 

@@ -81,41 +81,19 @@ TEST(UnmaskBytes, MatchesBytewiseXorAtEveryPhase) {
     }
 }
 
-struct PackCase {
-    const char* name;
-    std::size_t length;
-    std::string prefix;
-};
-
-class PackDataLengths : public ::testing::TestWithParam<PackCase> {};
-
-TEST_P(PackDataLengths, HeaderForm) {
-    const std::string payload(GetParam().length, 'x');
-    const std::string f = PackData(payload, 1);
-    EXPECT_EQ(toHex(f.substr(0, GetParam().prefix.size())), toHex(GetParam().prefix));
-    EXPECT_EQ(f.size(), GetParam().prefix.size() + GetParam().length);
-    EXPECT_EQ(f.substr(GetParam().prefix.size()), payload);
-}
-
-INSTANTIATE_TEST_SUITE_P(Boundaries, PackDataLengths,
-                         ::testing::Values(PackCase{"one", 1, hex("81 01")},
-                                           PackCase{"len125", 125, hex("81 7D")},
-                                           PackCase{"len126", 126, hex("81 7E 00 7E")},
-                                           PackCase{"len65535", 65535, hex("81 7E FF FF")}),
-                         [](const auto& row) { return std::string(row.param.name); });
-
-TEST(PackData, RefusesEmptyAndOversizedPayloads) {
+// The outbound frames: final, unmasked, in the shortest of the two length forms up to 65,535 bytes.
+TEST(PackData, HeaderFormsAndLimits) {
+    const std::pair<std::size_t, const char*> forms[] = {
+        {1, "81 01"}, {125, "81 7D"}, {126, "81 7E 00 7E"}, {65535, "81 7E FF FF"}};
+    for (const auto& [length, prefix] : forms) {
+        const std::string payload(length, 'x');
+        EXPECT_EQ(PackData(payload, 1), hex(prefix) + payload) << length;
+    }
     EXPECT_THROW(PackData("", 1), std::length_error);
     EXPECT_THROW(PackData(std::string(65536, 'x'), 1), std::length_error);
     EXPECT_THROW(PackString(u"", 1), std::length_error);
-}
-
-TEST(PackString, TextFrames) {
     EXPECT_EQ(toHex(PackString(std::string_view("hello"), 1)), "81 05 68 65 6C 6C 6F");
     EXPECT_EQ(toHex(PackString(u"你好", 1)), "81 06 E4 BD A0 E5 A5 BD");
-}
-
-TEST(PongFrame, AlwaysTwoBytes) {
     EXPECT_EQ(toHex(PongFrame()), "8A 00");
 }
 

@@ -1,4 +1,5 @@
 #include "agent/websocket/Handshake.h"
+#include "agent/websocket/SiteAccess.h"
 #include "tests/websocket/FrameBuilder.h"
 
 #include <gtest/gtest.h>
@@ -7,33 +8,16 @@
 
 namespace {
 
-using mWSProtocol::AcceptKey;
-using mWSProtocol::GetHeaderValue;
-using mWSProtocol::Handshake;
+using namespace mWSProtocol;
 
-// RFC 6455 section 1.3.
-constexpr const char* kRfcKey = "dGhlIHNhbXBsZSBub25jZQ==";
-constexpr const char* kRfcAccept = "s3pPLMBiTxaQ9kYGzzhZRbK+xOo=";
-
-std::size_t countCrLf(const std::string& s) {
-    std::size_t n = 0;
-    for (std::size_t at = s.find("\r\n"); at != std::string::npos; at = s.find("\r\n", at + 2))
-        ++n;
-    return n;
-}
-
-TEST(AcceptKey, RfcSampleKey) {
-    EXPECT_EQ(AcceptKey(kRfcKey), kRfcAccept);
-}
+// ---- the 101 answer, byte for byte ----
 
 TEST(Handshake, ResponseBytesForABrowserRequest) {
-    const std::string request = "GET /chat HTTP/1.1\r\n"
-                                "Host: 127.0.0.1:28502\r\n"
-                                "Upgrade: websocket\r\n"
-                                "Connection: Upgrade\r\n"
-                                "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
-                                "Sec-WebSocket-Origin: http://example.com\r\n"
-                                "Sec-WebSocket-Version: 13\r\n\r\n";
+    // The key and accept value are RFC 6455's sample (section 1.3).
+    const std::string request =
+        "GET /chat HTTP/1.1\r\nHost: 127.0.0.1:28502\r\nUpgrade: websocket\r\n"
+        "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+        "Sec-WebSocket-Origin: http://example.com\r\nSec-WebSocket-Version: 13\r\n\r\n";
     EXPECT_EQ(Handshake(request), "HTTP/1.1 101 Web Socket Protocol Handshake\r\n"
                                   "Upgrade: WebSocket\r\n"
                                   "Connection: Upgrade\r\n"
@@ -41,46 +25,14 @@ TEST(Handshake, ResponseBytesForABrowserRequest) {
                                   "WebSocket-Origin: http://example.com\r\n"
                                   "WebSocket-Location: 127.0.0.1:28502\r\n"
                                   "\r\n");
+    // Names in lower case, blanks around values, a plain Origin header (the origin line stays empty).
+    EXPECT_EQ(
+        Handshake("GET / HTTP/1.1\r\nhost:   myhost:1234  \r\nsec-websocket-key:   dGhlIHNhbXBsZSBub25jZQ==  "
+                  "\r\nOrigin: http://a.example\r\nSec-WebSocket-Extensions: permessage-deflate\r\n\r\n"),
+        "HTTP/1.1 101 Web Socket Protocol Handshake\r\nUpgrade: WebSocket\r\nConnection: Upgrade\r\n"
+        "Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\nWebSocket-Origin: \r\n"
+        "WebSocket-Location: myhost:1234\r\n\r\n");
 }
-
-struct RequestCase {
-    const char* name;
-    std::string request;
-    const char* accept;
-    const char* location;
-};
-
-class HandshakeRequests : public ::testing::TestWithParam<RequestCase> {};
-
-TEST_P(HandshakeRequests, AcceptAndLocation) {
-    const std::string r = Handshake(GetParam().request);
-    EXPECT_NE(r.find(std::string("\r\nSec-WebSocket-Accept: ") + GetParam().accept + "\r\n"),
-              std::string::npos)
-        << r;
-    EXPECT_NE(r.find(std::string("\r\nWebSocket-Location: ") + GetParam().location + "\r\n"),
-              std::string::npos)
-        << r;
-    // Seven lines, the last one empty.
-    EXPECT_EQ(countCrLf(r), 7u);
-    EXPECT_EQ(r.substr(r.size() - 4), "\r\n\r\n");
-    EXPECT_EQ(r.find("\r\n\r\n"), r.size() - 4);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Requests, HandshakeRequests,
-    ::testing::Values(
-        RequestCase{"standard", wstest::upgradeRequest(), kRfcAccept, "127.0.0.1:28502"},
-        RequestCase{
-            "lowerCaseNames",
-            "GET / HTTP/1.1\r\nhost: localhost:28502\r\nsec-websocket-key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n",
-            kRfcAccept, "localhost:28502"},
-        RequestCase{"extraBlanks",
-                    "GET / HTTP/1.1\r\nHost:    myhost:1234   \r\nSec-WebSocket-Key:    "
-                    "dGhlIHNhbXBsZSBub25jZQ==   \r\n\r\n",
-                    kRfcAccept, "myhost:1234"},
-        RequestCase{"hostWithoutPort", wstest::upgradeRequest(kRfcKey, "example.org"), kRfcAccept,
-                    "example.org"}),
-    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(Handshake, MissingKeyHashesTheGuidAlone) {
     unsigned char digest[SHA_DIGEST_LENGTH];
@@ -88,47 +40,151 @@ TEST(Handshake, MissingKeyHashesTheGuidAlone) {
     ::SHA1(reinterpret_cast<const unsigned char*>(guid.data()), guid.size(), digest);
     char b64[64];
     EVP_EncodeBlock(reinterpret_cast<unsigned char*>(b64), digest, SHA_DIGEST_LENGTH);
-    const std::string r = Handshake("GET / HTTP/1.1\r\nHost: h\r\n\r\n");
-    EXPECT_NE(r.find(std::string("Sec-WebSocket-Accept: ") + b64 + "\r\n"), std::string::npos) << r;
-}
-
-TEST(Handshake, PlainOriginLeavesOriginLineEmpty) {
-    const std::string r = Handshake(wstest::upgradeRequest()); // sends "Origin:", not "Sec-WebSocket-Origin:"
-    EXPECT_NE(r.find("\r\nWebSocket-Origin: \r\nWebSocket-Location: "), std::string::npos) << r;
-}
-
-TEST(Handshake, NoNegotiationHeaders) {
-    const std::string r = Handshake("GET / HTTP/1.1\r\nSec-WebSocket-Key: x\r\nSec-WebSocket-Extensions: "
-                                    "permessage-deflate\r\nSec-WebSocket-Protocol: chat\r\n\r\n");
-    EXPECT_EQ(r.find("Extensions"), std::string::npos);
-    EXPECT_EQ(r.find("Protocol:"), std::string::npos);
-    EXPECT_EQ(r.find("Version"), std::string::npos);
+    EXPECT_EQ(AcceptKey(""), b64);
 }
 
 struct HeaderCase {
     const char* name;
     std::string request;
-    std::string header;
     std::string value;
 };
 
 class HeaderValues : public ::testing::TestWithParam<HeaderCase> {};
 
-TEST_P(HeaderValues, Extracts) {
-    EXPECT_EQ(GetHeaderValue(GetParam().request, GetParam().header), GetParam().value);
+TEST_P(HeaderValues, OfHost) {
+    EXPECT_EQ(GetHeaderValue(GetParam().request, "Host:"), GetParam().value);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HeaderValues,
-    ::testing::Values(HeaderCase{"simple", "A: 1\r\nHost: h:1\r\n", "Host:", "h:1"},
-                      HeaderCase{"caseInsensitive", "HOST: h\r\n", "Host:", "h"},
-                      HeaderCase{"missing", "A: 1\r\n", "Host:", ""},
-                      HeaderCase{"noCrLfAfter", "Host: h", "Host:", ""},
-                      HeaderCase{"firstOccurrenceWins", "Host: a\r\nHost: b\r\n", "Host:", "a"},
+    ::testing::Values(HeaderCase{"simple", "A: 1\r\nHost: h:1\r\n", "h:1"},
+                      HeaderCase{"caseInsensitive", "HOST: h\r\n", "h"},
+                      HeaderCase{"missing", "A: 1\r\n", ""}, HeaderCase{"noCrLfAfter", "Host: h", ""},
+                      HeaderCase{"firstOccurrenceWins", "Host: a\r\nHost: b\r\n", "a"},
                       // The name may sit anywhere in the text, not only at a line start.
-                      HeaderCase{"midLine", "X-Forwarded-Host: fwd\r\nHost: real\r\n", "Host:", "fwd"},
-                      HeaderCase{"onlyBlanksTrimmed", "Host: \th \r\n", "Host:", "\th"},
-                      HeaderCase{"emptyValue", "Host:\r\n", "Host:", ""}),
+                      HeaderCase{"midLine", "X-Forwarded-Host: fwd\r\nHost: real\r\n", "fwd"},
+                      HeaderCase{"onlyBlanksTrimmed", "Host: \th \r\n", "\th"},
+                      HeaderCase{"emptyValue", "Host:\r\n", ""}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// ---- who may connect ----
+
+// A browser's request from `origin` (none: a local program), changed by `edit` ("Name: value" replaces
+// that header, "Name:" removes it; "POST" replaces the method).
+std::string request(const char* origin, std::vector<std::string> edits = {}) {
+    std::vector<std::pair<std::string, std::string>> headers = {
+        {"Host", "127.0.0.1:28502"},
+        {"Upgrade", "websocket"},
+        {"Connection", "keep-alive, Upgrade"},
+        {"Sec-WebSocket-Key", "dGhlIHNhbXBsZSBub25jZQ=="},
+        {"Sec-WebSocket-Version", "13"}};
+    if (origin) headers.emplace_back("Origin", origin);
+    std::string method = "GET";
+    for (const std::string& e : edits) {
+        if (e.find(':') == std::string::npos) {
+            method = e;
+            continue;
+        }
+        const std::string name = e.substr(0, e.find(':'));
+        std::erase_if(headers, [&](const auto& h) { return h.first == name; });
+        if (e.size() > name.size() + 1) headers.emplace_back(name, e.substr(name.size() + 2));
+    }
+    std::string r = method + " / HTTP/1.1\r\n";
+    for (const auto& [name, value] : headers)
+        r += name + ": " + value + "\r\n";
+    return r + "\r\n";
+}
+
+struct AccessCase {
+    const char* name;
+    std::string request;
+    const char* expected; // "101", "400 <reason>", "403 <reason>", "ask <origin>"
+    SitePolicy policy = SitePolicy::Ask;
+    bool loopbackOnly = true;
+};
+
+class Access : public ::testing::TestWithParam<AccessCase> {};
+
+TEST_P(Access, Decides) {
+    AccessRules rules;
+    rules.loopbackOnly = GetParam().loopbackOnly;
+    rules.policy = GetParam().policy;
+    rules.backendOrigin = "https://erp.example.com";
+    rules.sites = {{"https://allowed.example", true}, {"http://refused.example:8080", false}};
+    const AccessDecision d = DecideAccess(ReadUpgradeRequest(GetParam().request), rules);
+    const char* kinds[] = {"101", "400", "403", "ask"};
+    std::string got = kinds[int(d.kind)];
+    if (!d.reason.empty() || !d.origin.empty()) got += " " + d.reason + d.origin;
+    EXPECT_EQ(got, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, Access,
+    ::testing::Values(
+        // A real upgrade request only.
+        AccessCase{"localProgram", request(nullptr), "101"},
+        AccessCase{"crossSitePost", request("https://evil.example", {"POST"}), "400 不是 GET 请求"},
+        AccessCase{"noUpgrade", request(nullptr, {"Upgrade:"}), "400 缺少 Upgrade: websocket"},
+        AccessCase{"upgradeToOther", request(nullptr, {"Upgrade: h2c"}), "400 缺少 Upgrade: websocket"},
+        AccessCase{"noConnectionUpgrade", request(nullptr, {"Connection: keep-alive"}),
+                   "400 缺少 Connection: Upgrade"},
+        AccessCase{"noKey", request(nullptr, {"Sec-WebSocket-Key:"}), "400 Sec-WebSocket-Key 无效"},
+        AccessCase{"keyOf15Bytes", request(nullptr, {"Sec-WebSocket-Key: AAAAAAAAAAAAAAAAAAAA"}),
+                   "400 Sec-WebSocket-Key 无效"},
+        AccessCase{"keyNotCanonical", request(nullptr, {"Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZR=="}),
+                   "400 Sec-WebSocket-Key 无效"},
+        AccessCase{"version8", request(nullptr, {"Sec-WebSocket-Version: 8"}),
+                   "400 Sec-WebSocket-Version 不是 13"},
+        // The Host names this machine while the agent listens on loopback only (DNS rebinding).
+        AccessCase{"hostLocalhost", request(nullptr, {"Host: LOCALHOST"}), "101"},
+        AccessCase{"hostIPv6", request(nullptr, {"Host: [::1]:28502"}), "101"},
+        AccessCase{"hostForeign", request(nullptr, {"Host: evil.example:28502"}),
+                   "403 Host 不是本机:evil.example:28502"},
+        AccessCase{"hostLookalike", request(nullptr, {"Host: 127.0.0.1.evil.example"}),
+                   "403 Host 不是本机:127.0.0.1.evil.example"},
+        AccessCase{"hostMissing", request(nullptr, {"Host:"}), "403 Host 不是本机:"},
+        AccessCase{"hostForeignListeningEverywhere", request(nullptr, {"Host: 192.0.2.2:28502"}), "101",
+                   SitePolicy::Ask, false},
+        // The page's origin.
+        AccessCase{"backendOrigin", request("https://ERP.example.com:443"), "101"},
+        AccessCase{"allowedSite", request("https://allowed.example"), "101"},
+        AccessCase{"refusedSite", request("http://refused.example:8080"),
+                   "403 网站已被拒绝:http://refused.example:8080"},
+        AccessCase{"unknownSiteAsked", request("https://erp.other.example"), "ask https://erp.other.example"},
+        AccessCase{"unknownSiteListedOnly", request("https://erp.other.example"),
+                   "403 网站未授权:https://erp.other.example", SitePolicy::ListedOnly},
+        AccessCase{"allowedSiteListedOnly", request("https://allowed.example"), "101",
+                   SitePolicy::ListedOnly},
+        AccessCase{"anySite", request("https://erp.other.example"), "101", SitePolicy::Any},
+        AccessCase{"refusedSiteWhenAny", request("http://refused.example:8080"), "101", SitePolicy::Any},
+        AccessCase{"opaqueOrigin", request("null"), "403 来源无效:null"},
+        AccessCase{"fileOrigin", request("file://"), "403 来源无效:file://"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(Access, OriginsAsBrowsersSendThem) {
+    EXPECT_EQ(NormalizeOrigin("HTTPS://Erp.Example.com:443"), "https://erp.example.com");
+    EXPECT_EQ(NormalizeOrigin("http://erp.example.com:80"), "http://erp.example.com");
+    EXPECT_EQ(NormalizeOrigin("http://127.0.0.1:8080"), "http://127.0.0.1:8080");
+    EXPECT_EQ(NormalizeOrigin("http://[::1]:8080"), "http://[::1]:8080");
+    EXPECT_EQ(NormalizeOrigin("http://a.example/path"), "");
+    EXPECT_EQ(NormalizeOrigin("http://user@a.example"), "");
+    EXPECT_EQ(NormalizeOrigin("http://a.example:99999"), "");
+    EXPECT_EQ(NormalizeOrigin("ftp://a.example"), "");
+    EXPECT_EQ(OriginOfUrl("https://print.verolux.app/api?x=1"), "https://print.verolux.app");
+}
+
+TEST(Access, RulesFromTheSettingsFile) {
+    const AccessRules r = AccessRulesFromIni(
+        "[AppInfo]\r\nWebsUrl=http://127.0.0.1:8000\r\n[Verolux]\r\nSitePolicy=listed\r\n"
+        "[Sites]\r\nhttps://A.example=1\r\nhttps://b.example=0\r\nnot a site=1\r\nhttps://c.example=\r\n",
+        false);
+    EXPECT_FALSE(r.loopbackOnly);
+    EXPECT_EQ(r.policy, SitePolicy::ListedOnly);
+    EXPECT_EQ(r.backendOrigin, "http://127.0.0.1:8000");
+    EXPECT_EQ(r.sites,
+              (std::map<std::string, bool>{{"https://a.example", true}, {"https://b.example", false}}));
+    EXPECT_EQ(ParseSitePolicy(""), SitePolicy::Ask);
+    EXPECT_EQ(ParseSitePolicy("ANY"), SitePolicy::Any);
+}
 
 } // namespace

@@ -36,6 +36,8 @@ inline std::string describe(const WsAction& a) {
         return "pane " + a.data;
     case WsAction::Kind::LogFile:
         return "file " + a.data;
+    case WsAction::Kind::Ask:
+        return "ask " + a.data;
     }
     return "?";
 }

@@ -1,4 +1,4 @@
-"""Headless Chromium: a page connects to the real agent, sends a message and shows the reply."""
+"""Headless Chromium: a page of the backend's site talks to the real agent; another site's is refused."""
 import http.server
 import os
 import re
@@ -7,7 +7,6 @@ import tempfile
 import threading
 import unittest
 import urllib.parse
-
 
 from wsagent import DELIVERED_TEXT, REPLY, AgentCase, free_port
 
@@ -61,28 +60,45 @@ class PageServer:
 
 
 class ChromiumPage(AgentCase):
-    def dump_page(self):
-        server = PageServer()
-        self.addCleanup(server.close)
+    """Pages served from 127.0.0.1:P, which is the backend's site (WebsUrl), or from localhost:P,
+    which is another site: it is refused without a desktop to ask on."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.server = PageServer()
+        cls.settings = {"AppInfo": {"WebsUrl": "http://127.0.0.1:%d" % cls.server.port}}
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.close()
+
+    def dump_page(self, host):
+        self.server.reports.clear()
+        self.server.done.clear()
         profile = tempfile.TemporaryDirectory(prefix="verolux-chromium-")
         self.addCleanup(profile.cleanup)
-        url = "http://127.0.0.1:%d/page.html?port=%d" % (server.port, self.port)
+        url = "http://%s:%d/page.html?port=%d" % (host, self.server.port, self.port)
         p = subprocess.run([CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
                             "--disable-background-networking", "--disable-component-update", "--disable-sync",
                             "--user-data-dir=" + profile.name, "--dump-dom", url],
                            capture_output=True, timeout=120)
         self.assertEqual(p.returncode, 0, p.stderr.decode("utf-8", "replace")[-2000:])
-        return p.stdout.decode("utf-8"), server.reports
+        return p.stdout.decode("utf-8"), self.server.reports
 
-    def test_page_sends_and_gets_the_reply(self):
-        dom, reports = self.dump_page()
+    def test_page_of_the_backends_site_sends_and_gets_the_reply(self):
+        dom, reports = self.dump_page("127.0.0.1")
         self.assertEqual(reports, [{"reply": [REPLY]}], "the page reported the agent's reply")
-        self.assertIn("<title>reply:%s</title>" % REPLY, dom)
         self.assertRegex(dom, r'<p id="reply">%s</p>' % re.escape(REPLY))
         # The page's message, and the one it sent back with the reply it got, arrived whole.
         lines = self.wait_log(lambda ls: ("chromium page got:" + REPLY) in ls, what="the page's second message")
         self.assert_delivered_once(lines, [PAGE_MESSAGE, "chromium page got:" + REPLY])
         self.assertEqual(lines.count(DELIVERED_TEXT), 2)
+
+    def test_page_of_another_site_is_refused(self):
+        dom, reports = self.dump_page("localhost")
+        self.assertEqual(reports, [{"error": ["1"]}], "the page could not connect")
+        self.assertNotIn(PAGE_MESSAGE, self.log_lines())
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -6,7 +6,7 @@ import struct
 import time
 import unittest
 
-from wsagent import REPLY, AgentCase, RawClient, mask_frame
+from wsagent import AgentCase, RawClient, wait_for
 
 MIB = 1024 * 1024
 LIMIT = 64 * MIB  # the agent's largest message, all fragments together
@@ -28,24 +28,11 @@ class Limits(AgentCase):
 
     def idle_rss(self):
         """The agent's memory once it has served a message."""
-        raw = RawClient(self.port)
-        raw.send(mask_frame(0x1, b"warm up"))
-        self.assertEqual(raw.read_frame(), (0x81, REPLY.encode()))
-        raw.close()
+        self.assert_served()
         return self.rss_mib()
 
     def wait_rss(self, holds, what):
-        end = time.time() + 30
-        while time.time() < end and not holds(self.rss_mib()):
-            time.sleep(0.1)
-        self.assertTrue(holds(self.rss_mib()), "%s (now %.0f MiB)" % (what, self.rss_mib()))
-
-    def assert_serving(self):
-        raw = RawClient(self.port)
-        raw.send(mask_frame(0x1, b"still serving"))
-        self.assertEqual(raw.read_frame(), (0x81, REPLY.encode()))
-        raw.close()
-        self.assert_agent_alive()
+        self.assertTrue(wait_for(lambda: holds(self.rss_mib()), 30), "%s (now %.0f MiB)" % (what, self.rss_mib()))
 
     def test_thousand_simultaneous_connections_are_answered(self):
         count = 1000
@@ -89,7 +76,7 @@ class Limits(AgentCase):
         for s in socks:
             s.close()
         self.assertEqual((answered, failed[:3]), (count, []))
-        self.assert_serving()
+        self.assert_served()
 
     def test_unfinished_message_is_freed_when_its_connection_closes(self):
         idle = self.idle_rss()
@@ -104,7 +91,7 @@ class Limits(AgentCase):
         self.wait_rss(lambda rss: rss > idle + 50, "the agent holds the unfinished message")
         raw.close()
         self.wait_rss(lambda rss: rss < idle + 20, "memory back near idle (%.0f MiB) after the close" % idle)
-        self.assert_serving()
+        self.assert_served()
 
     def test_message_above_the_limit_drops_its_connection(self):
         idle = self.idle_rss()
@@ -127,7 +114,7 @@ class Limits(AgentCase):
             pass  # closed with our bytes still unread: a reset, equally without a word
         raw.close()
         self.wait_rss(lambda rss: rss < idle + 20, "memory back near idle (%.0f MiB) after the drop" % idle)
-        self.assert_serving()
+        self.assert_served()
 
 
 if __name__ == "__main__":

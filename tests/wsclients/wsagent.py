@@ -1,9 +1,9 @@
 """The real agent for WebSocket client tests: start it, read what it logged, talk raw frames to it.
 
 Every text message the agent receives goes to its print procedure; a text that is no print request
-fails there, so the agent writes the message as one line into MyLog.txt (a long one cut at 16 KiB,
-with its size) and sends "RepPrint 过程出错！" to every connected client. Each delivered message is
-therefore visible exactly once in the log file, and each one earns every client one reply frame.
+fails there, so the agent writes the message as one line into MyLog.txt and sends "RepPrint 过程出错！"
+to every connected client. Each delivered message is therefore visible exactly once in the log file,
+and each one earns every client one reply frame.
 """
 import base64
 import os
@@ -11,11 +11,10 @@ import re
 import socket
 import struct
 import sys
-import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from agentproc import Agent, free_port, temp_folder, wait_port, write_ini  # noqa: E402,F401
+from agentproc import Agent, free_port, read_ini, temp_folder, wait_for, wait_port, write_ini  # noqa: E402,F401
 
 # A closed local port: the start-up update check fails at once instead of waiting on the network.
 OFFLINE = "http://127.0.0.1:9"
@@ -24,20 +23,6 @@ DELIVERED_TEXT = "opText 收到完整数据，打印报表 "
 DELIVERED_CONTIN = "opContin 收到最后一个包，打印报表 "
 FRAGMENT_TEXT = "分包数据,在 opText 中获取"
 FRAGMENT_CONTIN = "分包数据,在 opContin 中获取"
-
-# A failed request is logged whole up to 16 KiB, else cut there (whole characters) with its size.
-LOGGED_REQUEST_BYTES = 16 * 1024
-
-
-def logged(message):
-    data = message.encode()
-    if len(data) <= LOGGED_REQUEST_BYTES:
-        return message
-    cut = LOGGED_REQUEST_BYTES
-    while cut > 0 and data[cut] & 0xC0 == 0x80:
-        cut -= 1
-    return data[:cut].decode() + "... (%d bytes)" % len(data)
-
 
 _STAMP = re.compile(r"^\d{4}/\d{1,2}/\d{1,2} \d{1,2}:\d{2}:\d{2} ")
 
@@ -49,11 +34,17 @@ def bin_dir():
 class AgentCase(unittest.TestCase):
     """Each test gets its own agent in a fresh program folder."""
 
+    settings = {}  # more of MyIni.ini for a test class: {"Verolux": {"ListenAll": "1"}}
+    display = None  # an X display for a test class; offscreen without
+
     def setUp(self):
         self.folder = temp_folder(self)
-        write_ini(self.folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}})
+        sections = {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}}
+        for name, keys in self.settings.items():
+            sections.setdefault(name, {}).update(keys)
+        write_ini(self.folder, sections)
         self.port = free_port()
-        self.agent = Agent(bin_dir(), self.folder, self.port)
+        self.agent = Agent(bin_dir(), self.folder, self.port, display=self.display)
         self.addCleanup(self.agent.proc.stderr.close)
         self.addCleanup(self.agent.stop)
         self.assertTrue(wait_port(self.port), "the agent listens")
@@ -78,27 +69,30 @@ class AgentCase(unittest.TestCase):
             out.append(line[m.end():])
         return out
 
-    def wait_log(self, predicate, timeout=30.0, what="log file condition"):
-        end = time.time() + timeout
-        lines = []
-        while time.time() < end:
-            lines = self.log_lines()
-            if predicate(lines):
-                return lines
-            time.sleep(0.05)
-        self.fail("timed out waiting for %s; last lines: %r" % (what, [l[:100] for l in lines[-10:]]))
+    def wait_log(self, predicate, what, timeout=30.0):
+        self.assertTrue(wait_for(lambda: predicate(self.log_lines()), timeout), "timed out waiting for " + what)
+        return self.log_lines()
 
     def assert_delivered_once(self, lines, messages):
         """Each message is one log line, exactly once, in the order sent."""
         positions = []
         for m in messages:
-            found = [i for i, l in enumerate(lines) if l == logged(m)]
+            found = [i for i, line in enumerate(lines) if line == m]
             self.assertEqual(len(found), 1, "delivered exactly once: %r" % m[:80])
             positions.append(found[0])
         self.assertEqual(positions, sorted(positions), "delivered in the order sent")
 
     def assert_agent_alive(self):
         self.assertIsNone(self.agent.proc.poll(), "the agent is still running")
+
+    def assert_served(self, **client):
+        """A new connection is answered with 101 and its message with the reply; it also marks that
+        the agent has handled whatever came before."""
+        raw = RawClient(self.port, **client)
+        self.assertTrue(raw.response.startswith(b"HTTP/1.1 101 "), raw.response[:40])
+        raw.send(mask_frame(0x1, b"served"))
+        self.assertEqual(raw.read_frame(), (0x81, REPLY.encode()))
+        raw.close()
 
 
 # --- raw frames, for what the client libraries hide --------------------------------------------
@@ -121,12 +115,16 @@ def mask_frame(opcode, payload, fin=True, key=b"\x11\x22\x33\x44"):
 class RawClient:
     """A plain TCP socket that does the opening handshake and reads server frames."""
 
-    def __init__(self, port, timeout=10.0):
-        self.sock = socket.create_connection(("127.0.0.1", port), timeout=timeout)
+    def __init__(self, port, timeout=10.0, origin=None, address="127.0.0.1", after=b""):
+        """after: bytes sent right behind the request, before any answer."""
+        self.sock = socket.create_connection((address, port), timeout=timeout)
         key = base64.b64encode(os.urandom(16)).decode()
-        req = ("GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-               "Sec-WebSocket-Key: %s\r\nSec-WebSocket-Version: 13\r\n\r\n" % (port, key))
-        self.sock.sendall(req.encode())
+        req = ("GET / HTTP/1.1\r\nHost: %s:%d\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+               "Sec-WebSocket-Key: %s\r\nSec-WebSocket-Version: 13\r\n"
+               % ("[%s]" % address if ":" in address else address, port, key))
+        if origin:
+            req += "Origin: %s\r\n" % origin
+        self.sock.sendall(req.encode() + b"\r\n" + after)
         self.buf = b""
         while b"\r\n\r\n" not in self.buf:
             chunk = self.sock.recv(4096)

@@ -1,0 +1,58 @@
+#include "agent/desktop/frmSites.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace verolux {
+
+frmSites::frmSites(Source source, QWidget* parent) : QDialog(parent), m_source(std::move(source)) {
+    setWindowTitle(QStringLiteral("已授权的网站"));
+    auto* note =
+        new QLabel(QStringLiteral("这些网站的网页是否可以使用本机打印服务。删除后，下次将重新询问。"), this);
+    note->setWordWrap(true);
+    lstSites = new QTreeWidget(this);
+    lstSites->setColumnCount(2);
+    lstSites->setHeaderLabels({QStringLiteral("网站"), QStringLiteral("选择")});
+    lstSites->setRootIsDecorated(false);
+    lstSites->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    lstSites->header()->setStretchLastSection(false);
+    cmdRemove = new QPushButton(QStringLiteral("删除"), this);
+    cmdClose = new QPushButton(QStringLiteral("关闭"), this);
+    connect(cmdRemove, &QPushButton::clicked, this, &frmSites::cmdRemove_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::close);
+    connect(lstSites, &QTreeWidget::itemSelectionChanged, this,
+            [this] { cmdRemove->setEnabled(!lstSites->selectedItems().isEmpty()); });
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdRemove);
+    buttons->addWidget(cmdClose);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(note);
+    layout->addWidget(lstSites);
+    layout->addLayout(buttons);
+    resize(520, 320);
+    Refresh();
+}
+
+void frmSites::Refresh() {
+    lstSites->clear();
+    for (const auto& [origin, allowed] : m_source.sites()) {
+        auto* item = new QTreeWidgetItem(lstSites);
+        item->setText(0, QString::fromStdString(origin));
+        item->setText(1, allowed ? QStringLiteral("允许") : QStringLiteral("拒绝"));
+    }
+    cmdRemove->setEnabled(false);
+}
+
+void frmSites::cmdRemove_Click() {
+    for (QTreeWidgetItem* item : lstSites->selectedItems())
+        m_source.forget(item->text(0).toStdString());
+    Refresh();
+}
+
+} // namespace verolux

@@ -1,0 +1,161 @@
+"""Who may drive the real agent: it listens on loopback only, answers real upgrade requests only,
+takes masked frames only, wants this machine's name as Host, and lets a page in by its site: trusted
+without asking, allow-listed, asked about on the desktop, or refused."""
+import os
+import socket
+import subprocess
+import sys
+import time
+import unittest
+
+from wsagent import OFFLINE, REPLY, AgentCase, RawClient, mask_frame, read_ini
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from harness import XServer  # noqa: E402
+
+MARK = "must not be carried out"
+SITE = "https://erp.example.com"
+
+
+def lan_address():
+    """A non-loopback IPv4 address of this machine, or None."""
+    out = subprocess.run(["ip", "-o", "-4", "addr", "show", "scope", "global"], capture_output=True, text=True).stdout
+    return out.split()[3].split("/")[0] if out.strip() else None
+
+
+def exchange(port, data, address="127.0.0.1"):
+    """Everything the agent answers to data, until it closes the connection."""
+    with socket.create_connection((address, port), timeout=10) as s:
+        s.sendall(data)
+        got = b""
+        try:
+            while chunk := s.recv(4096):
+                got += chunk
+        except ConnectionResetError:
+            pass  # closed with bytes of ours unread
+        return got
+
+
+class AccessCase(AgentCase):
+    def assert_refused(self, status, **client):
+        raw = RawClient(self.port, after=mask_frame(0x1, MARK.encode()), **client)
+        self.assertTrue(raw.response.startswith(b"HTTP/1.1 %d " % status), raw.response[:40])
+        self.assertEqual(raw.read_until_eof(), b"", "nothing but the refusal, then the close")
+        raw.close()
+
+    def assert_nothing_carried_out(self):
+        self.assert_served()
+        self.assertNotIn(MARK, self.log_lines())
+
+
+class Refusals(AccessCase):
+    def test_cross_site_post_gets_400_and_prints_nothing(self):
+        # What any web page can send without a WebSocket: a form post whose body holds a frame.
+        body = mask_frame(0x1, MARK.encode())
+        post = ("POST / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nOrigin: https://evil.example\r\n"
+                "Content-Type: text/plain\r\nContent-Length: %d\r\n\r\n" % (self.port, len(body))).encode()
+        self.assertTrue(exchange(self.port, post + body).startswith(b"HTTP/1.1 400 "))
+        self.assert_nothing_carried_out()
+
+    def test_unmasked_frame_closes_the_connection_before_it_is_carried_out(self):
+        raw = RawClient(self.port)
+        raw.send(bytes([0x81, len(MARK)]) + MARK.encode())
+        self.assertEqual(raw.read_until_eof(), b"")
+        raw.close()
+        self.assert_nothing_carried_out()
+
+    def test_foreign_host_gets_403(self):
+        request = ("GET / HTTP/1.1\r\nHost: rebound.example:%d\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n" % self.port)
+        answer = exchange(self.port, request.encode() + mask_frame(0x1, MARK.encode()))
+        self.assertTrue(answer.startswith(b"HTTP/1.1 403 "), answer[:40])
+        self.assert_nothing_carried_out()
+
+    def test_foreign_site_without_a_desktop_gets_403(self):
+        self.assert_refused(403, origin="https://evil.example")
+        self.assert_nothing_carried_out()
+
+    def test_trusted_without_asking(self):
+        self.assert_served(origin=OFFLINE)  # the backend's own site (WebsUrl)
+        self.assert_served()  # a local program sends no Origin
+
+
+class AllowListedOnly(AccessCase):
+    settings = {"Verolux": {"SitePolicy": "listed"}, "Sites": {SITE: "1", "https://old.example": "0"}}
+
+    def test_only_listed_sites(self):
+        self.assert_served(origin=SITE)
+        self.assert_refused(403, origin="https://old.example")
+        self.assert_refused(403, origin="https://unknown.example")
+
+
+@unittest.skipUnless(lan_address(), "no non-loopback address on this machine")
+class Listening(AccessCase):
+    def test_loopback_only(self):
+        with self.assertRaises(ConnectionRefusedError):
+            socket.create_connection((lan_address(), self.port), timeout=5)
+        self.assert_served()
+        if socket.has_ipv6:
+            self.assert_served(address="::1")
+
+
+@unittest.skipUnless(lan_address(), "no non-loopback address on this machine")
+class ListeningEverywhere(AccessCase):
+    settings = {"Verolux": {"ListenAll": "1"}}
+
+    def test_lan_address_answers(self):
+        self.assert_served(address=lan_address())
+
+
+class DesktopQuestion(AccessCase):
+    """The agent on an X display asks the user; the test answers as the user would, with the keys."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.x = XServer("1024x768x24")
+        cls.env = dict(os.environ, DISPLAY=cls.x.display)
+        cls.wm = subprocess.Popen(["openbox"], env=cls.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        cls.display = cls.x.display
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wm.terminate()
+        cls.wm.wait()
+        cls.x.stop()
+
+    def question_window(self, timeout=20):
+        end = time.time() + timeout
+        while time.time() < end:
+            found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "网站授权"], env=self.env,
+                                   capture_output=True, text=True).stdout.split()
+            if found:
+                return found[0]
+            time.sleep(0.1)
+        self.fail("no question on the desktop")
+
+    def test_allowed_and_remembered(self):
+        page = socket.create_connection(("127.0.0.1", self.port), timeout=20)
+        self.addCleanup(page.close)
+        page.sendall(("GET / HTTP/1.1\r\nHost: localhost:%d\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                      "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\nOrigin: %s\r\n\r\n"
+                      % (self.port, SITE)).encode() + mask_frame(0x1, b"sent before the answer"))
+        window = self.question_window()
+        shots = os.environ.get("VEROLUX_SCREENSHOT_DIR")
+        if shots:
+            self.x.screenshot(os.path.join(shots, "site-question.png"))
+        subprocess.run(["xdotool", "windowactivate", "--sync", window], env=self.env, check=True)
+        for key in ("alt+r", "alt+a"):  # 记住我的选择, 允许
+            subprocess.run(["xdotool", "key", "--clearmodifiers", key], env=self.env, check=True)
+        got = b""
+        while REPLY.encode() not in got:
+            chunk = page.recv(4096)
+            self.assertTrue(chunk, "closed: %r" % got[:40])
+            got += chunk
+        self.assertTrue(got.startswith(b"HTTP/1.1 101 "), got[:40])
+        self.assertEqual(read_ini(self.folder)["Sites"], {SITE: "1"})
+        # Remembered: the next page of the site is let in without a question.
+        self.assert_served(origin=SITE)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
