@@ -139,6 +139,9 @@ TEST(Columns, PartlyFilledLastLineAndBalancedDownColumns) {
         // Down with a footer below: ceil(7 / 3) = 3 labels per column, the footer under the deepest.
         {"down with footer", kDown, kReportFooter, 7,
          "page 1 / 20: 1 4 7 / 30: 2 5 . / 40: 3 6 . / 50: [total 28 x=10]\n"},
+        // 6 labels: exactly two per column.
+        {"down with footer, columns even", kDown, kReportFooter, 6,
+         "page 1 / 20: 1 3 5 / 30: 2 4 6 / 40: [total 21 x=10]\n"},
         {"down, one label", kDown, kReportFooter, 1, "page 1 / 20: 1 . . / 30: [total 1 x=10]\n"},
         {"down, a full page and one", kDown, kReportFooter, 19,
          "page 1 / 20: 1 7 13 / 30: 2 8 14 / 40: 3 9 15 / 50: 4 10 16 / 60: 5 11 17 / 70: 6 12 18\n"

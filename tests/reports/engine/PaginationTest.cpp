@@ -250,6 +250,19 @@ TEST(Pagination, CanGrowRowAtPageEndMovesWholeToNextPage) {
     EXPECT_TRUE(found) << ::testing::PrintToString(PageTexts(p2));
 }
 
+// A cell that can grow takes the height its lines and padding need, even a fraction of a millimetre more
+// than the band: one 5 mm line with 0.75 mm of padding above and below needs 6.5 mm of a 6 mm band.
+TEST(Pagination, CanGrowCellGrowsByWhatItsTextNeeds) {
+    std::string json = page("", "[]", "\"wrap\"");
+    json.replace(json.find(R"("wrap": {"wrap": true)"), 9, R"("wrap": {"padding": 0.75, )");
+    Template t = LoadTemplateText(json);
+    LaidOutReport r = LayOut(t, rows({{"Acme", 2}}, "ab"));
+    std::vector<float> heights;
+    for (const auto& it : r.pages[0].items)
+        if (r.pages[0].textOf(it) == "ab" || r.pages[0].textOf(it) == "2") heights.push_back(it.h);
+    EXPECT_EQ(heights, (std::vector<float>{6.5f, 6.5f, 6.5f})); // the row's neighbour cell grows with it
+}
+
 // A row taller than an empty page is cut between lines: each page keeps the lines that fit inside the
 // cell's padding at its top and at its bottom, floor((60 mm - 2 × padding) / 5 mm).
 TEST(Pagination, RowTallerThanAPageSplitsBetweenLines) {
@@ -334,6 +347,9 @@ TEST(Pagination, LimitsStopAHostileReportWithTheReason) {
     EXPECT_TRUE(r.pages.empty());
     d.rows.resize(200); // exactly the limit
     EXPECT_EQ(LayOut(t, d).pages.size(), kMaxReportPages);
+    t.reportFooter.present = true; // one page more
+    t.reportFooter.height = 5;
+    EXPECT_EQ(LayOut(t, d).error, "the report has more than 100000 pages");
 
     const struct {
         void (*grow)(Template&);

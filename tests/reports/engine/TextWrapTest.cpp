@@ -31,6 +31,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(WrapCase{"fits", "hello world", 22, "hello world"},
                       WrapCase{"breaksAtBlank", "hello world", 20, "hello\nworld"},
                       WrapCase{"blanksAtBreakDropped", "aa   bb", 6, "aa\nbb"},
+                      WrapCase{"blanksOpeningAWrappedLineDropped", "  aaa bbb", 6, "aaa\nbbb"},
                       WrapCase{"longWordCut", "abcdefghij", 8, "abcd\nefgh\nij"},
                       // Chinese breaks between any two characters: 4 mm each, 3 per 12 mm line.
                       WrapCase{"cjkAnywhere", "上海华东贸易有限公司", 12, "上海华\n东贸易\n有限公\n司"},
