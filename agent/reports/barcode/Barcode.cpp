@@ -2,6 +2,7 @@
 
 #include <zint.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <optional>
@@ -16,15 +17,35 @@ struct Symbology {
     // 2D symbols carry the UTF-8 bytes as they are (byte mode, what phone readers expect);
     // Code 128 takes its text as Unicode so zint maps it to Latin-1 or refuses it.
     int inputMode;
+    // Quiet zones the standards ask for, in modules: left/right, and top/bottom for 2D symbols.
+    float quietSide, quietRight, quietEnds;
 };
 
+// Code 128: 10X each side (ISO/IEC 15417); EAN-13: 11X left, 7X right (GS1); QR: 4X all round
+// (ISO/IEC 18004); Data Matrix: 1X (ISO/IEC 16022); PDF417: 2X (ISO/IEC 15438).
 constexpr std::array<Symbology, 5> kSymbologies{{
-    {"code128", BARCODE_CODE128, true, UNICODE_MODE},
-    {"ean13", BARCODE_EANX, true, DATA_MODE},
-    {"qr", BARCODE_QRCODE, false, DATA_MODE},
-    {"datamatrix", BARCODE_DATAMATRIX, false, DATA_MODE},
-    {"pdf417", BARCODE_PDF417, false, DATA_MODE},
+    {"code128", BARCODE_CODE128, true, UNICODE_MODE, 10, 10, 0},
+    {"ean13", BARCODE_EANX, true, DATA_MODE, 11, 7, 0},
+    {"qr", BARCODE_QRCODE, false, DATA_MODE, 4, 4, 4},
+    {"datamatrix", BARCODE_DATAMATRIX, false, DATA_MODE, 1, 1, 1},
+    {"pdf417", BARCODE_PDF417, false, DATA_MODE, 2, 2, 2},
 }};
+
+// EAN-13's guard patterns (start, centre, end) as module ranges; their bars reach into the digits.
+bool InEanGuard(float x) {
+    return x < 3 || (x >= 45 && x < 50) || x >= 92;
+}
+
+// The thirteen digits as GS1 prints them: the first left of the symbol, then six under each half,
+// one under the middle of each seven-module character.
+std::vector<BarcodeText> Ean13Texts(const std::string& digits) {
+    std::vector<BarcodeText> texts{{digits.substr(0, 1), -4.5f}};
+    for (int i = 0; i < 12; ++i) {
+        const float start = i < 6 ? 3 + 7.0f * float(i) : 50 + 7.0f * float(i - 6);
+        texts.push_back({digits.substr(size_t(i) + 1, 1), start + 3.5f});
+    }
+    return texts;
+}
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -129,7 +150,16 @@ BarcodeResult EncodeBarcode(std::string_view symbologyName, std::string_view dat
     result.ok = true;
     result.linear = symbology->linear;
     result.width = static_cast<float>(width);
-    if (symbology->linear) result.humanText = reinterpret_cast<const char*>(symbol->text);
+    result.quietLeft = symbology->quietSide;
+    result.quietRight = symbology->quietRight;
+    result.quietTop = result.quietBottom = symbology->quietEnds;
+    if (symbology->zintId == BARCODE_EANX) {
+        result.humanText = input + std::to_string(Ean13CheckDigit(input));
+        result.texts = Ean13Texts(result.humanText);
+    } else if (symbology->linear) {
+        result.humanText = reinterpret_cast<const char*>(symbol->text);
+        if (!result.humanText.empty()) result.texts.push_back({result.humanText, result.width / 2});
+    }
 
     // Row heights: linear symbols are one row of bars spanning 0..1; stacked ones keep zint's
     // relative row heights (PDF417 rows are several modules high); matrix modules are square.
@@ -176,7 +206,48 @@ BarcodeResult EncodeBarcode(std::string_view symbologyName, std::string_view dat
         y += h;
     }
     result.height = y;
+    if (symbology->zintId == BARCODE_EANX)
+        for (BarcodeRect& r : result.rects)
+            r.guard = InEanGuard(r.x);
     return result;
+}
+
+PlacedBarcode PlaceBarcode(const BarcodeResult& symbol, double x, double y, double w, double h,
+                           double textHeight) {
+    PlacedBarcode out;
+    if (!symbol.ok || symbol.width <= 0 || symbol.height <= 0 || w <= 0 || h <= 0) return out;
+    const double wideModules = double(symbol.quietLeft) + symbol.width + symbol.quietRight;
+    double module = 0, barH = 0, left = x, top = y;
+    if (symbol.linear) {
+        module = w / wideModules;
+        left = x + symbol.quietLeft * module;
+        if (symbol.texts.empty()) textHeight = 0;
+        barH = std::max(0.0, h - textHeight); // bars span the symbol's one row: 0..height
+    } else {
+        const double tallModules = double(symbol.quietTop) + symbol.height + symbol.quietBottom;
+        module = std::min(w / wideModules, h / tallModules);
+        left = x + (w - module * wideModules) / 2 + symbol.quietLeft * module;
+        top = y + (h - module * tallModules) / 2 + symbol.quietTop * module;
+    }
+    const double guardExtra = std::min(5 * module, textHeight);
+    out.bars.reserve(symbol.rects.size());
+    for (const BarcodeRect& r : symbol.rects) {
+        BarcodeRect b;
+        b.x = float(left + r.x * module);
+        b.w = float(r.w * module);
+        if (symbol.linear) {
+            b.y = float(top + r.y / symbol.height * barH);
+            b.h = float(r.h / symbol.height * barH + (r.guard ? guardExtra : 0));
+        } else {
+            b.y = float(top + r.y * module);
+            b.h = float(r.h * module);
+        }
+        b.guard = r.guard;
+        out.bars.push_back(b);
+    }
+    for (const BarcodeText& t : symbol.texts)
+        out.texts.push_back({t.text, left + t.centre * module, y + barH});
+    return out;
 }
 
 } // namespace verolux::reports::barcode

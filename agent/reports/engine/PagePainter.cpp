@@ -137,25 +137,14 @@ void PagePainter::drawBarcode(const Page& page, const PageItem& it, PageCanvas& 
         canvas.popClip();
         return;
     }
-    double x0 = it.x, y0 = it.y, mw, mh;
-    if (bc.linear) {
-        double textH = bc.humanText.empty() ? 0 : lh;
-        mw = it.w / bc.width;
-        mh = std::max(0.0, it.h - textH) / bc.height;
-        if (!bc.humanText.empty()) {
-            double tw = m_measurer.textWidth(it.style, bc.humanText);
-            canvas.drawText(it.x + (it.w - tw) / 2, it.y + it.h - textH + ascent, it.style, bc.humanText,
-                            st.color);
-        }
-    } else {
-        mw = mh = std::min(it.w / bc.width, it.h / bc.height);
-        x0 = it.x + (it.w - mw * bc.width) / 2;
-        y0 = it.y + (it.h - mh * bc.height) / 2;
-    }
+    const barcode::PlacedBarcode placed = barcode::PlaceBarcode(bc, it.x, it.y, it.w, it.h, lh);
+    for (const barcode::PlacedText& t : placed.texts)
+        canvas.drawText(t.centreX - m_measurer.textWidth(it.style, t.text) / 2, t.top + ascent, it.style,
+                        t.text, st.color);
     QVector<QRectF> rects;
-    rects.reserve(qsizetype(bc.rects.size()));
-    for (const auto& r : bc.rects)
-        rects.append(QRectF(x0 + r.x * mw, y0 + r.y * mh, r.w * mw, r.h * mh));
+    rects.reserve(qsizetype(placed.bars.size()));
+    for (const auto& r : placed.bars)
+        rects.append(QRectF(r.x, r.y, r.w, r.h));
     canvas.fillRects(rects, st.color);
 }
 

@@ -26,7 +26,8 @@ pages=$(pdfinfo "$work/l.pdf" | sed -n 's/^Pages: *//p')
 p1=$(pdftotext -layout -f 1 -l 1 "$work/l.pdf" -)
 grep -qE "农夫山泉 饮用天然水 +康师傅 红烧牛肉面 +伊利 纯牛奶" <<<"$p1" || fail "first line of labels not side by side: $p1"
 grep -qE "¥2\.00 +¥4\.50 +¥69\.90" <<<"$p1" || fail "prices of the first line: $p1"
-grep -qE "SKU-100231 +6921168509256 +SKU-100487" <<<"$p1" || fail "barcode texts of the first line: $p1"
+# EAN-13 digits as GS1 groups them: the first, then six and six.
+grep -qE "SKU-100231 +6 921168 509256 +SKU-100487" <<<"$p1" || fail "barcode texts of the first line: $p1"
 grep -qE "公牛 插线板 五孔 1\.8m" <<<"$p1" && fail "label 23 on page 1"
 p2=$(pdftotext -layout -f 2 -l 2 "$work/l.pdf" - | tr -d ' ')
 grep -qF "良品铺子猪肉脯公牛插线板五孔1.8m心相印湿巾家庭装" <<<"$p2" || fail "last line of labels: $p2"

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -210,6 +211,96 @@ TEST(Barcode, RectsStayInsideAndRunsAreMerged) {
             EXPECT_FALSE(a.y == b.y && a.h == b.h && a.x + a.w == b.x) << symbology << " rect " << i;
         }
     }
+}
+
+// Quiet zones as the standards ask: Code 128 10X each side (ISO/IEC 15417), EAN-13 11X left and 7X right
+// (GS1), QR 4X all round (ISO/IEC 18004), Data Matrix 1X (ISO/IEC 16022), PDF417 2X (ISO/IEC 15438).
+TEST(Barcode, QuietZones) {
+    const struct {
+        const char* symbology;
+        const char* data;
+        float left, right, top;
+    } rows[] = {{"code128", "A1", 10, 10, 0},
+                {"ean13", "690123456789", 11, 7, 0},
+                {"qr", "x", 4, 4, 4},
+                {"datamatrix", "x", 1, 1, 1},
+                {"pdf417", "x", 2, 2, 2}};
+    for (const auto& r : rows) {
+        const BarcodeResult b = EncodeBarcode(r.symbology, r.data);
+        ASSERT_TRUE(b.ok) << r.symbology;
+        EXPECT_EQ(b.quietLeft, r.left) << r.symbology;
+        EXPECT_EQ(b.quietRight, r.right) << r.symbology;
+        EXPECT_EQ(b.quietTop, r.top) << r.symbology;
+        EXPECT_EQ(b.quietBottom, r.top) << r.symbology;
+    }
+}
+
+// GS1's EAN-13: the first digit left of the start guard, six digits under each half, each centred
+// under its seven-module character; the three guard patterns' bars (two each) reach into the digits.
+TEST(Ean13, DigitsGroupedUnderTheHalvesAndLongerGuards) {
+    const BarcodeResult r = EncodeBarcode("ean13", "690123456789");
+    ASSERT_TRUE(r.ok);
+    std::string dump;
+    for (const BarcodeText& t : r.texts)
+        dump +=
+            t.text + "@" + std::to_string(t.centre).substr(0, std::to_string(t.centre).find('.') + 2) + " ";
+    EXPECT_EQ(dump, "6@-4.5 9@6.5 0@13.5 1@20.5 2@27.5 3@34.5 4@41.5 "
+                    "5@53.5 6@60.5 7@67.5 8@74.5 9@81.5 2@88.5 ");
+    std::string guards;
+    for (const BarcodeRect& b : r.rects)
+        if (b.guard) guards += std::to_string(int(b.x)) + " ";
+    EXPECT_EQ(guards, "0 2 46 48 92 94 ");
+    // Code 128: one line of text, centred under the bars.
+    const BarcodeResult c = EncodeBarcode("code128", "SKU-1");
+    ASSERT_EQ(c.texts.size(), 1u);
+    EXPECT_EQ(c.texts[0].text, "SKU-1");
+    EXPECT_EQ(c.texts[0].centre, c.width / 2);
+}
+
+// Where the bars and the text land in an item's box (mm).
+TEST(Barcode, PlacedInTheBoxWithItsQuietZones) {
+    // EAN-13 in a 113 mm box: 11 + 95 + 7 modules, so one module is 1 mm; 20 mm high with a 3 mm text band.
+    const PlacedBarcode ean = PlaceBarcode(EncodeBarcode("ean13", "690123456789"), 10, 100, 113, 20, 3);
+    ASSERT_FALSE(ean.bars.empty());
+    EXPECT_FLOAT_EQ(ean.bars.front().x, 10 + 11); // start guard after the left quiet zone
+    EXPECT_FLOAT_EQ(ean.bars.back().x + ean.bars.back().w, 10 + 11 + 95);
+    for (const BarcodeRect& b : ean.bars) {
+        EXPECT_FLOAT_EQ(b.y, 100);
+        // Normal bars stop above the text band; guard bars go 3 mm further (5 modules, cut to the band).
+        EXPECT_FLOAT_EQ(b.h, b.guard ? 20 : 17) << b.x;
+    }
+    ASSERT_EQ(ean.texts.size(), 13u);
+    EXPECT_DOUBLE_EQ(ean.texts[0].centreX, 10 + 11 - 4.5); // in the left quiet zone
+    EXPECT_DOUBLE_EQ(ean.texts[0].top, 117);
+    EXPECT_DOUBLE_EQ(ean.texts[12].centreX, 10 + 11 + 88.5);
+
+    // Code 128 "A1": 10 + 57 + 10 modules over 77 mm; its text centred in the box.
+    const BarcodeResult c = EncodeBarcode("code128", "A1");
+    ASSERT_EQ(c.width, 57);
+    const PlacedBarcode code = PlaceBarcode(c, 0, 0, 77, 10, 4);
+    EXPECT_FLOAT_EQ(code.bars.front().x, 10);
+    EXPECT_FLOAT_EQ(code.bars.back().x + code.bars.back().w, 67);
+    EXPECT_FLOAT_EQ(code.bars.front().h, 6);
+    EXPECT_DOUBLE_EQ(code.texts.at(0).centreX, 38.5);
+
+    // QR version 1 (21 modules + 4 + 4) in a wide box: square modules, the symbol with its quiet zone
+    // centred; no text band.
+    const PlacedBarcode qr = PlaceBarcode(EncodeBarcode("qr", "hello"), 0, 0, 100, 29, 5);
+    EXPECT_TRUE(qr.texts.empty());
+    float minX = 1e9f, minY = 1e9f, maxX = 0, maxY = 0;
+    for (const BarcodeRect& b : qr.bars) {
+        minX = std::min(minX, b.x);
+        minY = std::min(minY, b.y);
+        maxX = std::max(maxX, b.x + b.w);
+        maxY = std::max(maxY, b.y + b.h);
+    }
+    EXPECT_FLOAT_EQ(minX, (100 - 29) / 2.0f + 4);
+    EXPECT_FLOAT_EQ(maxX, (100 - 29) / 2.0f + 25);
+    EXPECT_FLOAT_EQ(minY, 4);
+    EXPECT_FLOAT_EQ(maxY, 25);
+    // Nothing to place for a failed symbol or an empty box.
+    EXPECT_TRUE(PlaceBarcode(EncodeBarcode("ean13", "1"), 0, 0, 10, 10, 1).bars.empty());
+    EXPECT_TRUE(PlaceBarcode(EncodeBarcode("qr", "x"), 0, 0, 0, 10, 1).bars.empty());
 }
 
 TEST(Barcode, UnknownTypeAndEmptyData) {
