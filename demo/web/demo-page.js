@@ -218,6 +218,7 @@ function logMessage(text) {
     $("messages-empty").hidden = true;
 }
 
+let hintTimer = null;
 const STATE_TEXT = { connecting: "连接中 connecting", open: "已连接 connected", closed: "未连接 disconnected" };
 
 agent.addEventListener("state", (e) => {
@@ -225,7 +226,11 @@ agent.addEventListener("state", (e) => {
     pill.className = "pill " + e.detail.state;
     pill.textContent = STATE_TEXT[e.detail.state] || e.detail.state;
     pill.setAttribute("data-state", e.detail.state);
-    $("no-agent").hidden = e.detail.state !== "closed";
+    // No agent: the connection fails at once, or (a firewall) hangs; say so in either case.
+    clearTimeout(hintTimer);
+    if (e.detail.state === "closed") $("no-agent").hidden = false;
+    if (e.detail.state === "open") $("no-agent").hidden = true;
+    if (e.detail.state === "connecting") hintTimer = setTimeout(() => { $("no-agent").hidden = false; }, 1500);
     if (e.detail.state === "open") {
         agent.info().then((hello) => { $("agent-version").textContent = `Verolux ${hello.version}`; }, () => {});
         loadPrinters();
