@@ -11,8 +11,9 @@ base=${2:-HEAD~30}
 if [[ "$base" == --all ]] || ! git rev-parse -q --verify "$base^{commit}" >/dev/null; then
   files=$(git ls-files '*.cpp')
 else
-  files=$(git diff --name-only --diff-filter=AM "$base" -- '*.cpp' '*.h' |
-          sed 's/\.h$/.cpp/' | sort -u | while read -r f; do [[ -f "$f" ]] && echo "$f"; done)
+  # A changed header is checked through its source file, where it has one.
+  files=$(git diff --name-only --diff-filter=AM "$base" -- '*.cpp' '*.h' | sed 's/\.h$/.cpp/' | sort -u |
+          while read -r f; do if [[ -f "$f" ]]; then echo "$f"; fi; done)
 fi
 files=$(grep -Ev '^(tests|bench)/' <<<"$files" || true)
 [[ -n "$files" ]] || { echo "tidy: no sources changed"; exit 0; }
