@@ -1,5 +1,7 @@
 #include "agent/reports/design/SampleData.h"
 
+#include "agent/reports/format/ValueFormat.h"
+
 #include <algorithm>
 #include <string>
 
@@ -20,6 +22,27 @@ ScalarValue sample(const Declared& d, int n) {
     return ScalarValue::fromText(d.name + " " + std::to_string(n + 1));
 }
 
+// Thirteen digits with a valid check digit, different for each n.
+std::string ean13(int n) {
+    std::string d = "690" + std::to_string(100000000 + n % 900000000);
+    int sum = 0;
+    for (size_t i = 0; i < 12; ++i)
+        sum += (d[i] - '0') * (i % 2 ? 3 : 1);
+    return d + char('0' + (10 - sum % 10) % 10);
+}
+
+// Fields that an EAN-13 barcode shows on its own: their samples must be valid codes.
+std::vector<bool> eanFields(const Template& tmpl) {
+    std::vector<bool> out(tmpl.fields.size(), false);
+    for (const Band* band : {&tmpl.reportHeader, &tmpl.pageHeader, &tmpl.columnHeader, &tmpl.detail,
+                             &tmpl.reportFooter, &tmpl.pageFooter})
+        for (const Item& it : band->items)
+            if (it.kind == ItemKind::Barcode && it.symbology == "ean13")
+                for (size_t f = 0; f < tmpl.fields.size(); ++f)
+                    if (it.text == "{" + tmpl.fields[f].name + "}") out[f] = true;
+    return out;
+}
+
 } // namespace
 
 std::vector<std::vector<ScalarValue>> SampleRows(const Template& tmpl, int count) {
@@ -30,12 +53,14 @@ std::vector<std::vector<ScalarValue>> SampleRows(const Template& tmpl, int count
         for (const std::string& key : g->fields)
             for (size_t f = 0; f < tmpl.fields.size(); ++f)
                 if (tmpl.fields[f].name == key) every[f] = std::max(every[f], span);
+    const std::vector<bool> ean = eanFields(tmpl);
     std::vector<std::vector<ScalarValue>> rows;
     rows.reserve(size_t(std::max(0, count)));
     for (int r = 0; r < count; ++r) {
         std::vector<ScalarValue> row;
         for (size_t f = 0; f < tmpl.fields.size(); ++f)
-            row.push_back(sample(tmpl.fields[f], r / every[f]));
+            row.push_back(ean[f] ? ScalarValue::fromText(ean13(r / every[f]))
+                                 : sample(tmpl.fields[f], r / every[f]));
         rows.push_back(std::move(row));
     }
     return rows;
@@ -46,6 +71,42 @@ std::vector<ScalarValue> SampleParameters(const Template& tmpl) {
     for (const Declared& p : tmpl.parameters)
         out.push_back(p.defaultValue.empty() ? sample(p, 0) : ScalarValue::fromText(p.defaultValue));
     return out;
+}
+
+std::string FormatSample(const std::string& format, const std::string& type) {
+    using format::FieldType;
+    std::optional<FieldType> t = format::ParseFieldType(type);
+    if (!t) {
+        const bool date = format.find_first_of("yMdHhms") != std::string::npos &&
+                          format.find('#') == std::string::npos && format.find('0') == std::string::npos;
+        t = date ? FieldType::DateTime
+            : format.find(';') != std::string::npos && format.find_first_of("#0") == std::string::npos
+                ? FieldType::Boolean
+                : FieldType::Currency;
+    }
+    ScalarValue sample = ScalarValue::fromNumber("12345.678");
+    if (*t == FieldType::DateTime) sample = ScalarValue::fromText("2024-03-05 08:05:09");
+    if (*t == FieldType::Boolean) sample = ScalarValue::fromBool(true);
+    if (*t == FieldType::Text) sample = ScalarValue::fromText("示例文字");
+    return format::FormatValue(format::ConvertValue(sample, *t), *t, format);
+}
+
+std::vector<std::string> CommonFormats(const std::string& type) {
+    static const std::vector<std::string> numbers{"#,##0.00", "0.00", "#,##0", "0", "0.0%"};
+    static const std::vector<std::string> money{"#,##0.00", "¥#,##0.00", "#,##0.00 元", "大写金额"};
+    static const std::vector<std::string> dates{"yyyy-MM-dd", "yyyy-MM-dd HH:mm", "yyyy年M月d日", "HH:mm:ss",
+                                                "MM/dd/yyyy"};
+    static const std::vector<std::string> yesNo{"是;否", "✓;", "Yes;No"};
+    if (type == "integer" || type == "decimal") return numbers;
+    if (type == "currency") return money;
+    if (type == "datetime") return dates;
+    if (type == "boolean") return yesNo;
+    if (type == "text") return {};
+    std::vector<std::string> all = numbers;
+    for (const auto* list : {&money, &dates, &yesNo})
+        for (const std::string& f : *list)
+            if (std::find(all.begin(), all.end(), f) == all.end()) all.push_back(f);
+    return all;
 }
 
 } // namespace verolux::reports::design

@@ -179,6 +179,10 @@ QPointF DesignCanvas::toPage(const QPointF& viewPoint) const {
     return QPointF(d.x() / ppm, d.y() / ppm);
 }
 
+double DesignCanvas::edgeSlopMm() const {
+    return 2.5 / pixelsPerMm();
+}
+
 design::SnapSettings DesignCanvas::snapSettings() const {
     // Edges catch each other within a few pixels, whatever the zoom.
     design::SnapSettings s = m_snap;
@@ -242,7 +246,7 @@ void DesignCanvas::paintEvent(QPaintEvent*) {
     }
     paintSelection(p);
     paintGuides(p);
-    if (m_drag == Drag::Rubber) {
+    if (m_drag == Drag::Rubber || m_drag == Drag::Placing) {
         p.setPen(QPen(kSelect, 1, Qt::DashLine));
         p.setBrush(QColor(0x25, 0x63, 0xeb, 30));
         p.drawRect(m_rubber.normalized());
@@ -297,9 +301,15 @@ void DesignCanvas::paintBands(QPainter& p) {
         p.fillRect(label, fill);
         p.fillRect(QRectF(label.right() - 3, label.top(), 3, label.height()), c);
         p.setPen(c.darker(130));
-        p.drawText(label.adjusted(5, 1, -6, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                   p.fontMetrics().elidedText(QString::fromStdString(design::BandLabel(m_doc.tmpl(), b.ref)),
-                                              Qt::ElideRight, int(label.width()) - 11));
+        // "分组头：customer" on two lines when the band is tall enough, else cut short.
+        QString text = QString::fromStdString(design::BandLabel(m_doc.tmpl(), b.ref));
+        const int lineH = p.fontMetrics().height();
+        const bool twoLines = label.height() >= 2 * lineH + 2 && text.contains(QStringLiteral("："));
+        const QStringList lines = twoLines ? text.split(QStringLiteral("：")) : QStringList{text};
+        for (int i = 0; i < lines.size(); ++i)
+            p.drawText(label.adjusted(5, 1 + i * lineH, -6, 0),
+                       Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                       p.fontMetrics().elidedText(lines[i], Qt::ElideRight, int(label.width()) - 11));
         // The lower edge, which is dragged to change the height.
         const bool dragged = m_drag == Drag::BandEdge && b.ref == m_edgeBand;
         p.setPen(QPen(dragged ? kSelect : kBandEdge, 1, dragged ? Qt::SolidLine : Qt::DashLine));
@@ -505,13 +515,52 @@ void DesignCanvas::updateCursor(const QPointF& v) {
         return;
     }
     const QPointF pt = toPage(v);
-    if (design::ItemAt(m_doc.tmpl(), m_layout, pt.x(), pt.y(), slopMm())) {
-        viewport()->setCursor(Qt::SizeAllCursor);
+    const bool onEdge = pt.x() >= m_layout.left && pt.x() <= m_layout.left + m_layout.contentWidth &&
+                        design::BandEdgeAt(m_layout, pt.y(), edgeSlopMm());
+    if (onEdge) {
+        viewport()->setCursor(Qt::SplitVCursor);
         return;
     }
-    const bool onEdge = pt.x() >= m_layout.left && pt.x() <= m_layout.left + m_layout.contentWidth &&
-                        design::BandEdgeAt(m_layout, pt.y(), slopMm());
-    viewport()->setCursor(onEdge ? Qt::SplitVCursor : Qt::ArrowCursor);
+    const bool onItem = design::ItemAt(m_doc.tmpl(), m_layout, pt.x(), pt.y(), slopMm()).has_value();
+    viewport()->setCursor(onItem ? Qt::SizeAllCursor : Qt::ArrowCursor);
+}
+
+void DesignCanvas::startPlacing(const Item& prototype) {
+    closeEditor();
+    m_placing = prototype;
+    viewport()->setCursor(Qt::CrossCursor);
+    setFocus();
+}
+
+void DesignCanvas::stopPlacing() {
+    if (!m_placing) return;
+    m_placing.reset();
+    if (m_drag == Drag::Placing) m_drag = Drag::None;
+    viewport()->unsetCursor();
+    viewport()->update();
+    emit placingEnded();
+}
+
+void DesignCanvas::place(const QRectF& viewRect) {
+    const QPointF a = toPage(viewRect.topLeft()), b = toPage(viewRect.bottomRight());
+    const std::optional<BandRef> band = m_layout.bandAt(a.y());
+    Item item = *m_placing;
+    stopPlacing();
+    const design::PlacedBand* pb = band ? m_layout.find(*band) : nullptr;
+    if (!pb) return;
+    const double step = m_snap.grid ? m_snap.gridStep : 0;
+    item.x = design::SnapToGrid(std::max(0.0, a.x() - m_layout.left), step);
+    item.y = design::SnapToGrid(std::max(0.0, a.y() - pb->top), step);
+    // A drag of a few millimetres gives the size; a click keeps the usual one.
+    if (b.x() - a.x() > 2 && b.y() - a.y() > 1) {
+        item.w = design::SnapToGrid(b.x() - a.x(), step);
+        item.h = item.kind == ItemKind::Line ? 0 : design::SnapToGrid(b.y() - a.y(), step);
+    }
+    if (item.kind != ItemKind::Line && pb->height > 0)
+        item.h = std::min(item.h, std::max(1.0, pb->height - item.y));
+    design::InsertItems(m_doc, *band, {item}, "插入");
+    notifyEdited();
+    documentChanged();
 }
 
 void DesignCanvas::mousePressEvent(QMouseEvent* event) {
@@ -521,6 +570,11 @@ void DesignCanvas::mousePressEvent(QMouseEvent* event) {
     m_pressView = event->position();
     const QPointF pt = toPage(m_pressView);
     m_pressPage = {pt.x(), pt.y()};
+    if (m_placing) {
+        m_drag = Drag::Placing;
+        m_rubber = QRectF(m_pressView, m_pressView);
+        return;
+    }
     const bool add = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier);
 
     ItemRef ref;
@@ -531,6 +585,16 @@ void DesignCanvas::mousePressEvent(QMouseEvent* event) {
         return;
     }
     m_handle = Handle::None;
+    // A band's lower edge is caught before the items that end on it: grab those a little higher.
+    if (!add && pt.x() >= m_layout.left && pt.x() <= m_layout.left + m_layout.contentWidth) {
+        if (auto edge = design::BandEdgeAt(m_layout, pt.y(), edgeSlopMm())) {
+            m_drag = Drag::BandEdge;
+            m_edgeBand = *edge;
+            m_edgeHeight = design::FindBand(m_doc.tmpl(), *edge)->height;
+            m_guides.clear();
+            return;
+        }
+    }
     if (auto hit = design::ItemAt(m_doc.tmpl(), m_layout, pt.x(), pt.y(), slopMm())) {
         std::vector<ItemRef> sel = m_doc.selection();
         if (add) {
@@ -554,15 +618,6 @@ void DesignCanvas::mousePressEvent(QMouseEvent* event) {
         m_vRuler->update();
         return;
     }
-    if (pt.x() >= m_layout.left && pt.x() <= m_layout.left + m_layout.contentWidth) {
-        if (auto edge = design::BandEdgeAt(m_layout, pt.y(), slopMm())) {
-            m_drag = Drag::BandEdge;
-            m_edgeBand = *edge;
-            m_edgeHeight = design::FindBand(m_doc.tmpl(), *edge)->height;
-            m_guides.clear();
-            return;
-        }
-    }
     m_rubberBase = add ? m_doc.selection() : std::vector<ItemRef>{};
     if (!add && !m_doc.selection().empty()) {
         m_doc.clearSelection();
@@ -577,7 +632,11 @@ void DesignCanvas::mouseMoveEvent(QMouseEvent* event) {
     const QPointF v = event->position();
     switch (m_drag) {
     case Drag::None:
-        updateCursor(v);
+        if (!m_placing) updateCursor(v);
+        return;
+    case Drag::Placing:
+        m_rubber = QRectF(m_pressView, v);
+        viewport()->update();
         return;
     case Drag::Pressed:
         if ((v - m_pressView).manhattanLength() < QApplication::startDragDistance()) return;
@@ -730,6 +789,11 @@ void DesignCanvas::resizeStep(const QPointF& v) {
 
 void DesignCanvas::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    if (m_drag == Drag::Placing) {
+        m_drag = Drag::None;
+        place(QRectF(m_pressView, event->position()).normalized());
+        return;
+    }
     finishDrag();
     updateCursor(event->position());
 }
@@ -836,7 +900,9 @@ void DesignCanvas::keyPressEvent(QKeyEvent* event) {
         nudge(0, step);
         return;
     case Qt::Key_Escape:
-        if (m_drag != Drag::None) {
+        if (m_placing) {
+            stopPlacing();
+        } else if (m_drag != Drag::None) {
             cancelDrag();
         } else if (!m_doc.selection().empty()) {
             m_doc.clearSelection();

@@ -50,6 +50,12 @@ class DesignCanvas : public QAbstractScrollArea {
     // The selection's extent as drawn now (page mm), for the rulers.
     std::optional<design::RectMm> selectionBox() const;
 
+    // The next press on the page places a copy of `prototype` there (a drag gives its size). Esc or a
+    // placement ends it.
+    void startPlacing(const Item& prototype);
+    void stopPlacing();
+    bool placing() const { return m_placing.has_value(); }
+
     // The in-place text editor while it is open (tests).
     QPlainTextEdit* textEditor() const { return m_editor; }
     void editText(design::ItemRef ref);
@@ -64,6 +70,7 @@ class DesignCanvas : public QAbstractScrollArea {
     void zoomChanged(double zoom);
     // A double-click on a band's label: the user wants the band's settings.
     void bandActivated(design::BandRef band);
+    void placingEnded();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -81,7 +88,7 @@ class DesignCanvas : public QAbstractScrollArea {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    enum class Drag { None, Pressed, Moving, Resizing, BandEdge, Rubber };
+    enum class Drag { None, Pressed, Moving, Resizing, BandEdge, Rubber, Placing };
 
     void syncLayout();
     void updateScrollBars();
@@ -103,12 +110,14 @@ class DesignCanvas : public QAbstractScrollArea {
     void moveStep(const QPointF& viewPoint);
     void resizeStep(const QPointF& viewPoint);
     void finishDrag();
+    void place(const QRectF& viewRect);
     void cancelDrag();
     void nudge(double dx, double dy);
     void commitEditor();
     void closeEditor();
     void notifyEdited();
     double slopMm() const; // a few pixels, in mm
+    double edgeSlopMm() const;
     design::SnapSettings snapSettings() const;
 
     design::DesignDocument& m_doc;
@@ -119,7 +128,7 @@ class DesignCanvas : public QAbstractScrollArea {
     DesignRuler* m_vRuler = nullptr;
 
     double m_zoom = 1.0;
-    bool m_fitWidth = false;
+    bool m_fitWidth = true; // follows the window until the user picks a zoom
     bool m_gridVisible = true;
     design::SnapSettings m_snap;
 
@@ -137,6 +146,7 @@ class DesignCanvas : public QAbstractScrollArea {
     QRectF m_rubber;                               // viewport rectangle
     std::vector<std::pair<bool, double>> m_guides; // vertical?, page position
     QImage m_backdrop;                             // everything that does not move, while a drag lasts
+    std::optional<Item> m_placing;
     QPointer<QPlainTextEdit> m_editor;
     design::ItemRef m_editing;
 };

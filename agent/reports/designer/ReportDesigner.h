@@ -1,18 +1,25 @@
 #pragma once
 
 #include "agent/reports/design/DesignDocument.h"
+#include "agent/reports/designer/DesignSubject.h"
 
 #include <QPointer>
 #include <QVariant>
 #include <QWidget>
 
 class QAction;
+class QComboBox;
+class QSplitter;
 class QToolBar;
 
 namespace verolux::reports {
 
 class Report;
 class DesignCanvas;
+class ExplorerTree;
+class Inspector;
+class PreviewPane;
+class ChecksList;
 
 // The report designer control: edits the template of a bound report object. The window that holds it
 // loads and saves through the report object (LoadTemplate / SaveTemplate) and tells the designer with
@@ -23,6 +30,8 @@ class ReportDesigner : public QWidget {
     // Setting 7: edits pending, true while the design differs from the template last loaded or saved.
     // The window sets it to false once it has saved (or before it opens another template).
     static constexpr int kSettingEditsPending = 7;
+    // MIME type of items on the clipboard (a small template, also offered as plain text).
+    static constexpr const char* kItemsMime = "application/x-verolux-report-items";
 
     explicit ReportDesigner(QWidget* parent = nullptr);
     ~ReportDesigner() override;
@@ -40,9 +49,35 @@ class ReportDesigner : public QWidget {
     bool editsPending() const;
     void setEditsPending(bool pending);
 
+    // --- design-time settings: which panels show ---
+    void setToolbarVisible(bool on);
+    void setExplorerVisible(bool on);
+    void setInspectorVisible(bool on);
+    void setPreviewVisible(bool on);
+    void setChecksVisible(bool on);
+
+    // Fills the live preview with the parameters and rows of a print request file instead of made-up rows.
+    bool loadPreviewData(const QString& path, QString* error);
+
+    // --- commands (toolbar, keys, menus of a program around it) ---
+    void undo();
+    void redo();
+    void cut();
+    void copy();
+    void paste();
+    void duplicate();
+    void deleteSelection();
+    void selectAll();
+    // Asks for a PNG or JPEG file and places it; with `path` given, uses that file.
+    void insertImage(const QString& path = QString());
+
     // --- for the designer program and tests ---
     design::DesignDocument& document() { return m_doc; }
     DesignCanvas* canvas() const { return m_canvas; }
+    ExplorerTree* explorer() const { return m_explorer; }
+    Inspector* inspector() const { return m_inspector; }
+    PreviewPane* preview() const { return m_preview; }
+    ChecksList* checks() const { return m_checks; }
     QToolBar* toolBar() const { return m_toolBar; }
     QAction* undoAction() const { return m_undo; }
     QAction* redoAction() const { return m_redo; }
@@ -53,21 +88,39 @@ class ReportDesigner : public QWidget {
     void SaveRequested();
     // Edits pending changed (window titles show it).
     void editsPendingChanged(bool pending);
+    // A change was made (or undone): for hosts that show more than the title.
+    void designChanged();
 
   private:
-    QAction* addAction(const QString& text, const QKeySequence& key, const QString& tip);
+    QAction* addAction(const QString& text, int icon, const QKeySequence& key = {});
+    void buildToolBar();
     void afterEdit();
+    void afterSelection();
+    void showSubject(const DesignSubject& subject);
     void refreshActions();
+    void placeItem(ItemKind kind);
+    void replaceImages(const QString& path);
+    std::string readImage(const QString& path);
 
     design::DesignDocument m_doc;
     QPointer<QObject> m_reportGuard; // clears the binding if the report goes first
     Report* m_report = nullptr;
     DesignCanvas* m_canvas = nullptr;
+    ExplorerTree* m_explorer = nullptr;
+    Inspector* m_inspector = nullptr;
+    PreviewPane* m_preview = nullptr;
+    ChecksList* m_checks = nullptr;
+    QSplitter* m_split = nullptr;
+    QSplitter* m_centre = nullptr;
     QToolBar* m_toolBar = nullptr;
+    QComboBox* m_zoom = nullptr;
     QAction* m_open = nullptr;
     QAction* m_save = nullptr;
     QAction* m_undo = nullptr;
     QAction* m_redo = nullptr;
+    QList<QAction*> m_needSelection, m_needTwo, m_needThree;
+    QList<QAction*> m_tools;
+    QAction* m_previewToggle = nullptr;
     bool m_lastPending = false;
 };
 

@@ -109,4 +109,8 @@ TEST(DesignSampleData, RowsFollowTypesAndGroupKeysRepeat) {
     EXPECT_EQ(rows[0][2].text, "2024-03-01 09:30");
     EXPECT_EQ(rows[0][4].kind, verolux::ScalarValue::Kind::Number);
     EXPECT_EQ(SampleParameters(t)[1].text, "订单明细表") << "a parameter's default";
+    // labels.grf draws {ean} as an EAN-13 barcode: its samples are valid codes. For 690100000000 the
+    // weighted sum is 6 + 9·3 + 1·3 = 36, so the check digit is 4.
+    const Template labels = LoadSample("labels.grf");
+    EXPECT_EQ(SampleRows(labels, 1)[0][4].text, "6901000000004");
 }

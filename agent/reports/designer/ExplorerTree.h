@@ -1,0 +1,43 @@
+#pragma once
+
+#include "agent/reports/design/DesignDocument.h"
+#include "agent/reports/design/References.h"
+#include "agent/reports/designer/DesignSubject.h"
+
+#include <QTreeWidget>
+
+namespace verolux::reports {
+
+// The report's outline: parameters, fields and system values (dragged onto a band they become text
+// items referring to them), bands, groups and styles. Picking a node shows it in the inspector; the
+// context menu adds, removes and reorders.
+class ExplorerTree : public QTreeWidget {
+    Q_OBJECT
+  public:
+    explicit ExplorerTree(design::DesignDocument& doc, QWidget* parent = nullptr);
+
+    // Rebuilds from the document, keeping what was open and picked.
+    void refresh();
+    void pick(const DesignSubject& subject);
+
+  signals:
+    void subjectPicked(const DesignSubject& subject);
+    void edited();
+
+  protected:
+    QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;
+    QStringList mimeTypes() const override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    QTreeWidgetItem* section(const QString& title, const QString& key);
+    QTreeWidgetItem* node(QTreeWidgetItem* parent, const QString& text, const DesignSubject& subject,
+                          const QString& reference = QString());
+    void addDeclared(design::DeclaredKind kind);
+    void after(bool changed, const DesignSubject& pickAfter);
+
+    design::DesignDocument& m_doc;
+    uint64_t m_shown = 0;
+};
+
+} // namespace verolux::reports
