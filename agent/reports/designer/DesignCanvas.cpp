@@ -5,6 +5,7 @@
 #include "agent/reports/designer/DesignRuler.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -856,6 +857,21 @@ void DesignCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
         const Item* it = design::FindItem(m_doc.tmpl(), *hit);
         if (it->kind == ItemKind::Text) editText(*hit);
     }
+}
+
+void DesignCanvas::contextMenuEvent(QContextMenuEvent* event) {
+    if (m_placing) {
+        stopPlacing();
+        return;
+    }
+    const QPointF pt = toPage(viewport()->mapFrom(this, QPointF(event->pos())));
+    if (auto hit = design::ItemAt(m_doc.tmpl(), m_layout, pt.x(), pt.y(), slopMm());
+        hit && !m_doc.isSelected(*hit)) {
+        m_doc.select({*hit}, *hit);
+        emit selectionChanged();
+        viewport()->update();
+    }
+    emit menuRequested(event->globalPos());
 }
 
 void DesignCanvas::wheelEvent(QWheelEvent* event) {

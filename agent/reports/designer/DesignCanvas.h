@@ -71,6 +71,8 @@ class DesignCanvas : public QAbstractScrollArea {
     // A double-click on a band's label: the user wants the band's settings.
     void bandActivated(design::BandRef band);
     void placingEnded();
+    // A right click: the host shows its menu (what was clicked is selected by then).
+    void menuRequested(const QPoint& globalPos);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -86,6 +88,7 @@ class DesignCanvas : public QAbstractScrollArea {
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     enum class Drag { None, Pressed, Moving, Resizing, BandEdge, Rubber, Placing };

@@ -68,6 +68,8 @@ Inspector::Inspector(design::DesignDocument& doc, QWidget* parent) : QScrollArea
     setObjectName(QStringLiteral("inspector"));
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
+    // The form fits the panel's width: editors shrink rather than scroll sideways.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     rebuild();
 }
 
@@ -116,6 +118,11 @@ QLabel* Inspector::label(const QString& text) {
 void Inspector::addRow(const QString& text, QWidget* editor, std::function<void()> refresh,
                        std::function<bool()> overridden) {
     QLabel* l = label(text);
+    editor->setMinimumWidth(60);
+    if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(4);
+    }
     m_layout->addRow(l, editor);
     m_rows.push_back({[l, refresh = std::move(refresh), overridden = std::move(overridden)] {
         if (refresh) refresh();
@@ -245,7 +252,7 @@ void Inspector::buildReport() {
         printer->setEditText(Q(m_doc.tmpl().printer));
     });
 
-    heading(QStringLiteral("页面"));
+    heading(QStringLiteral("页面（毫米）"));
     auto setPage = [this](const std::function<void(PageSetup&)>& change) {
         PageSetup p = m_doc.tmpl().page;
         change(p);
@@ -272,10 +279,10 @@ void Inspector::buildReport() {
         setCombo(paper, at);
     });
     addNumber(
-        QStringLiteral("宽（毫米）"), 10, 5000, 1, [this] { return std::optional(m_doc.tmpl().page.width); },
+        QStringLiteral("纸宽"), 10, 5000, 1, [this] { return std::optional(m_doc.tmpl().page.width); },
         [setPage](double v) { return setPage([v](PageSetup& p) { p.paper = "Custom", p.width = v; }); });
     addNumber(
-        QStringLiteral("高（毫米）"), 10, 5000, 1, [this] { return std::optional(m_doc.tmpl().page.height); },
+        QStringLiteral("纸高"), 10, 5000, 1, [this] { return std::optional(m_doc.tmpl().page.height); },
         [setPage](double v) { return setPage([v](PageSetup& p) { p.paper = "Custom", p.height = v; }); });
     auto* orientation = new QComboBox;
     orientation->addItems({QStringLiteral("纵向"), QStringLiteral("横向")});
@@ -312,8 +319,9 @@ void Inspector::buildItems() {
         return std::all_of(now.begin(), now.end(), [k](const Item* i) { return i->kind == k; });
     };
     static const char* const kKindNames[] = {"文本", "线条", "矩形", "图片", "条码"};
-    heading(now.size() == 1 ? QString::fromUtf8(kKindNames[int(now.front()->kind)])
-                            : QStringLiteral("%1 个项目").arg(now.size()));
+    heading((now.size() == 1 ? QString::fromUtf8(kKindNames[int(now.front()->kind)])
+                             : QStringLiteral("%1 个项目").arg(now.size())) +
+            QStringLiteral("（位置和大小以毫米计）"));
 
     // Position and size.
     struct Coord {
@@ -325,7 +333,7 @@ void Inspector::buildItems() {
         const auto member = c.member;
         const bool size = member == &Item::w || member == &Item::h;
         addNumber(
-            QString::fromUtf8(c.label) + QStringLiteral("（毫米）"), size ? -5000 : 0, 5000, 2,
+            QString::fromUtf8(c.label), size ? -5000 : 0, 5000, 2,
             [items, member] {
                 return shared<double>(items(), [member](const Item* i) { return i->*member; });
             },
@@ -394,7 +402,7 @@ void Inspector::buildItems() {
         m_layout->addRow(QString(), pick);
     }
 
-    heading(QStringLiteral("样式"));
+    heading(QStringLiteral("样式（字号以磅、其余以毫米计）"));
     auto* style = new QComboBox;
     auto fillStyles = [this, style] {
         const QSignalBlocker block(style);
@@ -476,7 +484,7 @@ void Inspector::buildStyleKeys(const StyleTarget& target, bool withText, bool fo
             },
             overridden(kStyleFont));
         addNumber(
-            QStringLiteral("字号（磅）"), 1, 500, 1, get([](const TextStyle& s) { return s.fontSize; }),
+            QStringLiteral("字号"), 1, 500, 1, get([](const TextStyle& s) { return s.fontSize; }),
             [this, target](double v) {
                 return target.change(
                     QStringLiteral("字号"), [v](TextStyle& s) { s.fontSize = v; }, 0);
@@ -574,7 +582,7 @@ void Inspector::buildStyleKeys(const StyleTarget& target, bool withText, bool fo
             },
             overridden(kStyleWrap | kStyleCanGrow));
         addNumber(
-            QStringLiteral("内边距（毫米）"), 0, 100, 2, get([](const TextStyle& s) { return s.padding; }),
+            QStringLiteral("内边距"), 0, 100, 2, get([](const TextStyle& s) { return s.padding; }),
             [this, target](double v) {
                 return target.change(
                     QStringLiteral("内边距"), [v](TextStyle& s) { s.padding = v; }, 0);
@@ -641,7 +649,7 @@ void Inspector::buildStyleKeys(const StyleTarget& target, bool withText, bool fo
         },
         overridden(kStyleBorderSides));
     addNumber(
-        QStringLiteral("线宽（毫米）"), 0, 20, 2, get([](const TextStyle& s) { return s.borders.width; }),
+        QStringLiteral("线宽"), 0, 20, 2, get([](const TextStyle& s) { return s.borders.width; }),
         [this, target](double v) {
             return target.change(
                 QStringLiteral("线宽"), [v](TextStyle& s) { s.borders.width = v; }, 0);
@@ -663,7 +671,7 @@ void Inspector::buildStyleKeys(const StyleTarget& target, bool withText, bool fo
 
 void Inspector::buildBand(BandRef band) {
     const Template& t = m_doc.tmpl();
-    heading(QStringLiteral("带区：") + Q(design::BandLabel(t, band)));
+    heading(QStringLiteral("带区：") + Q(design::BandLabel(t, band)) + QStringLiteral("（毫米）"));
     const Band* b = design::FindBand(t, band);
     if (!b->present) {
         auto* add = new QPushButton(QStringLiteral("添加此带区"));
@@ -676,7 +684,7 @@ void Inspector::buildBand(BandRef band) {
         return;
     }
     addNumber(
-        QStringLiteral("高度（毫米）"), 0, 5000, 2,
+        QStringLiteral("高度"), 0, 5000, 2,
         [this, band] { return std::optional(design::FindBand(m_doc.tmpl(), band)->height); },
         [this, band](double v) { return design::SetBandHeight(m_doc, band, v); });
     if (band.slot == BandSlot::Detail) {
@@ -694,11 +702,11 @@ void Inspector::buildBand(BandRef band) {
             [this] { return std::optional<double>(m_doc.tmpl().detail.columns.count); },
             [setColumns](double v) { return setColumns([v](Columns& c) { c.count = int(v); }); });
         addNumber(
-            QStringLiteral("栏宽（毫米）"), 0, 5000, 2,
+            QStringLiteral("栏宽"), 0, 5000, 2,
             [this] { return std::optional(m_doc.tmpl().detail.columns.width); },
             [setColumns](double v) { return setColumns([v](Columns& c) { c.width = v; }); });
         addNumber(
-            QStringLiteral("栏距（毫米）"), 0, 5000, 2,
+            QStringLiteral("栏距"), 0, 5000, 2,
             [this] { return std::optional(m_doc.tmpl().detail.columns.spacing); },
             [setColumns](double v) { return setColumns([v](Columns& c) { c.spacing = v; }); });
         auto* order = new QComboBox;

@@ -97,6 +97,16 @@ ReportDesigner::ReportDesigner(QWidget* parent) : QWidget(parent) {
     connect(m_canvas, &DesignCanvas::bandActivated, this, [this](design::BandRef band) {
         showSubject({DesignSubject::Kind::Band, band, -1});
     });
+    connect(m_canvas, &DesignCanvas::menuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        for (QAction* a : m_itemMenu) {
+            if (a)
+                menu.addAction(a);
+            else
+                menu.addSeparator();
+        }
+        menu.exec(at);
+    });
     connect(m_canvas, &DesignCanvas::placingEnded, this, [this] {
         for (QAction* a : m_tools)
             a->setChecked(false);
@@ -170,6 +180,7 @@ void ReportDesigner::buildToolBar() {
     connect(delA, &QAction::triggered, this, &ReportDesigner::deleteSelection);
     connect(allA, &QAction::triggered, this, &ReportDesigner::selectAll);
     m_needSelection << cutA << copyA << dupA << delA;
+    m_itemMenu << cutA << copyA << pasteA << dupA << delA << nullptr;
     for (QAction* a : {cutA, copyA, pasteA, delA})
         m_toolBar->addAction(a);
     m_toolBar->addSeparator();
@@ -236,6 +247,7 @@ void ReportDesigner::buildToolBar() {
             if (run(m_doc)) afterEdit();
         });
         (r.needs == 3 ? m_needThree : r.needs == 2 ? m_needTwo : m_needSelection) << a;
+        if (r.needs == 1) m_itemMenu << a;
         m_toolBar->addAction(a);
         if (std::string(r.text) == "底端对齐" || std::string(r.text) == "垂直均匀分布")
             m_toolBar->addSeparator();
@@ -422,6 +434,12 @@ void ReportDesigner::deleteSelection() {
 
 void ReportDesigner::selectAll() {
     m_doc.selectAll();
+    m_canvas->documentChanged();
+    afterSelection();
+}
+
+void ReportDesigner::select(const std::vector<ItemRef>& items) {
+    m_doc.select(items, items.empty() ? ItemRef{} : items.front());
     m_canvas->documentChanged();
     afterSelection();
 }

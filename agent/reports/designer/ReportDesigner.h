@@ -68,6 +68,7 @@ class ReportDesigner : public QWidget {
     void duplicate();
     void deleteSelection();
     void selectAll();
+    void select(const std::vector<design::ItemRef>& items);
     // Asks for a PNG or JPEG file and places it; with `path` given, uses that file.
     void insertImage(const QString& path = QString());
 
@@ -120,6 +121,7 @@ class ReportDesigner : public QWidget {
     QAction* m_redo = nullptr;
     QList<QAction*> m_needSelection, m_needTwo, m_needThree;
     QList<QAction*> m_tools;
+    QList<QAction*> m_itemMenu; // the canvas's right-click menu; nullptr for a separator
     QAction* m_previewToggle = nullptr;
     bool m_lastPending = false;
 };

@@ -61,8 +61,7 @@ int main(int argc, char** argv) {
         const int n0 = std::min<int>(3, int(doc.tmpl().detail.items.size()));
         for (int i = 0; i < n0; ++i)
             sel.push_back({design::BandRef{design::BandSlot::Detail}, i});
-        doc.select(sel);
-        designer.canvas()->documentChanged();
+        designer.select(sel);
         settle();
         const QString file = out.filePath(QStringLiteral("designer-") + n + QStringLiteral(".png"));
         if (!designer.grab().save(file)) {
