@@ -86,9 +86,10 @@ class Designer(AgentCase):
             time.sleep(1)  # the canvas paints
             self.x.screenshot(os.path.join(shots, "designer-window.png"), window=CAPTION)
 
-        # The window opens at its designed size and the designer fits the page to its width: the
-        # title, centred at the top of the page header, is here. Typing replaces it; Enter ends the edit.
-        self.click(window, 548, 182, count=2)
+        # The page has the keys when the template opens: Tab picks its first item (the title at the top
+        # of the page header), Enter edits its text in place, typing replaces it, Enter ends the edit.
+        self.xdotool("windowactivate", "--sync", window)
+        self.xdotool("key", "--delay", 80, "Tab", "Return")
         self.xdotool("type", "--delay", 20, EDIT)
         self.xdotool("key", "Return")
         self.click(window, 132, 26)  # 保存

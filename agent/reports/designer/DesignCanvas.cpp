@@ -900,9 +900,37 @@ void DesignCanvas::nudge(double dx, double dy) {
     }
 }
 
+void DesignCanvas::stepSelection(bool forward) {
+    // Items in the order the page shows them: band by band, each band's items in its own order.
+    std::vector<ItemRef> all;
+    for (const design::PlacedBand& b : m_layout.bands) {
+        const int n = int(design::FindBand(m_doc.tmpl(), b.ref)->items.size());
+        for (int i = 0; i < n; ++i)
+            all.push_back({b.ref, i});
+    }
+    if (all.empty()) return;
+    auto at = std::find(all.begin(), all.end(), m_doc.primary());
+    size_t next = 0;
+    if (at == all.end() || m_doc.selection().empty())
+        next = forward ? 0 : all.size() - 1;
+    else
+        next = (size_t(at - all.begin()) + (forward ? 1 : all.size() - 1)) % all.size();
+    m_doc.select({all[next]}, all[next]);
+    emit selectionChanged();
+    viewport()->update();
+    m_hRuler->update();
+    m_vRuler->update();
+}
+
 void DesignCanvas::keyPressEvent(QKeyEvent* event) {
     const double step = event->modifiers() & Qt::ShiftModifier ? 1.0 : 0.1;
     switch (event->key()) {
+    case Qt::Key_Tab:
+        stepSelection(true);
+        return;
+    case Qt::Key_Backtab:
+        stepSelection(false);
+        return;
     case Qt::Key_Left:
         nudge(-step, 0);
         return;

@@ -89,6 +89,8 @@ class DesignCanvas : public QAbstractScrollArea {
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // Tab and Shift+Tab step through the items instead of leaving the canvas.
+    bool focusNextPrevChild(bool) override { return false; }
 
   private:
     enum class Drag { None, Pressed, Moving, Resizing, BandEdge, Rubber, Placing };
@@ -116,6 +118,7 @@ class DesignCanvas : public QAbstractScrollArea {
     void place(const QRectF& viewRect);
     void cancelDrag();
     void nudge(double dx, double dy);
+    void stepSelection(bool forward);
     void commitEditor();
     void closeEditor();
     void notifyEdited();

@@ -308,30 +308,53 @@ void ReportDesigner::buildToolBar() {
         a->setCheckable(true);
         a->setChecked(true);
         QObject::connect(a, &QAction::toggled, menu, std::move(show));
+        return a;
     };
-    panel(QStringLiteral("报表结构"), [this](bool on) { setExplorerVisible(on); });
-    panel(QStringLiteral("属性"), [this](bool on) { setInspectorVisible(on); });
-    panel(QStringLiteral("检查"), [this](bool on) { setChecksVisible(on); });
+    m_explorerToggle = panel(QStringLiteral("报表结构"), [this](bool on) { setExplorerVisible(on); });
+    m_inspectorToggle = panel(QStringLiteral("属性"), [this](bool on) { setInspectorVisible(on); });
+    m_checksToggle = panel(QStringLiteral("检查"), [this](bool on) { setChecksVisible(on); });
     panels->setMenu(menu);
     m_toolBar->addWidget(panels);
+}
+
+void ReportDesigner::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_shownOnce) return;
+    m_shownOnce = true;
+    // In a small window the page gets the room: the preview is one click (F5) away, the checks a
+    // menu entry; the checks take a few lines at the bottom.
+    if (width() < kPreviewMinWidth && !m_split->widget(2)->isHidden()) setPreviewVisible(false);
+    if (height() < kChecksMinHeight) setChecksVisible(false);
+    const int total = m_centre->height();
+    m_centre->setSizes({std::max(100, total - kChecksHeight), kChecksHeight});
 }
 
 void ReportDesigner::setToolbarVisible(bool on) {
     m_toolBar->setVisible(on);
 }
+namespace {
+void showChecked(QAction* a, bool on) {
+    const QSignalBlocker block(a);
+    a->setChecked(on);
+}
+} // namespace
+
 void ReportDesigner::setExplorerVisible(bool on) {
     m_split->widget(0)->setVisible(on);
+    showChecked(m_explorerToggle, on);
 }
 void ReportDesigner::setInspectorVisible(bool on) {
     m_split->widget(3)->setVisible(on);
+    showChecked(m_inspectorToggle, on);
 }
 void ReportDesigner::setPreviewVisible(bool on) {
     m_split->widget(2)->setVisible(on);
-    if (m_previewToggle->isChecked() != on) m_previewToggle->setChecked(on);
+    showChecked(m_previewToggle, on);
     if (on) m_preview->scheduleRefresh();
 }
 void ReportDesigner::setChecksVisible(bool on) {
     m_centre->widget(1)->setVisible(on);
+    showChecked(m_checksToggle, on);
 }
 
 bool ReportDesigner::loadPreviewData(const QString& path, QString* error) {
@@ -352,6 +375,8 @@ void ReportDesigner::ReloadDesign() {
     m_inspector->setSubject({});
     m_explorer->refresh();
     afterEdit();
+    // Keys go to the page from the start (Tab picks the first item, arrows move it).
+    m_canvas->setFocus();
 }
 
 bool ReportDesigner::CommitDesign() {

@@ -32,6 +32,11 @@ class ReportDesigner : public QWidget {
     static constexpr int kSettingEditsPending = 7;
     // MIME type of items on the clipboard (a small template, also offered as plain text).
     static constexpr const char* kItemsMime = "application/x-verolux-report-items";
+    // Narrower than this when first shown, the designer starts with its preview hidden.
+    static constexpr int kPreviewMinWidth = 1200;
+    // Lower than this, it starts with the checks hidden; they take this many pixels otherwise.
+    static constexpr int kChecksMinHeight = 560;
+    static constexpr int kChecksHeight = 90;
 
     explicit ReportDesigner(QWidget* parent = nullptr);
     ~ReportDesigner() override;
@@ -92,6 +97,9 @@ class ReportDesigner : public QWidget {
     // A change was made (or undone): for hosts that show more than the title.
     void designChanged();
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
     QAction* addAction(const QString& text, int icon, const QKeySequence& key = {});
     void buildToolBar();
@@ -123,7 +131,11 @@ class ReportDesigner : public QWidget {
     QList<QAction*> m_tools;
     QList<QAction*> m_itemMenu; // the canvas's right-click menu; nullptr for a separator
     QAction* m_previewToggle = nullptr;
+    QAction* m_explorerToggle = nullptr;
+    QAction* m_inspectorToggle = nullptr;
+    QAction* m_checksToggle = nullptr;
     bool m_lastPending = false;
+    bool m_shownOnce = false;
 };
 
 } // namespace verolux::reports

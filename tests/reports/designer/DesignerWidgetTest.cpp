@@ -184,6 +184,17 @@ TEST_F(DesignerWithOrders, DoubleClickEditsTheTextInPlace) {
     EXPECT_EQ(item(kOrderNo).text, "{orderNo}");
 }
 
+TEST_F(DesignerWithOrders, TabStepsThroughTheItemsInPageOrder) {
+    ASSERT_TRUE(designer.canvas()->hasFocus()) << "the page has the keys once a template is shown";
+    QTest::keyClick(designer.canvas(), Qt::Key_Tab);
+    EXPECT_EQ(doc().selection(), (std::vector<ItemRef>{{{BandSlot::PageHeader}, 0}}))
+        << "the title comes first";
+    QTest::keyClick(designer.canvas(), Qt::Key_Backtab);
+    QTest::keyClick(designer.canvas(), Qt::Key_Backtab);
+    EXPECT_EQ(doc().selection(), (std::vector<ItemRef>{{{BandSlot::PageFooter}, 1}}))
+        << "round to the last and back";
+}
+
 TEST_F(DesignerWithOrders, ArrowKeysNudgeByATenthAndShiftByOneMillimetre) {
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, at(kDetail, 2, 2));
     QTest::keyClick(designer.canvas(), Qt::Key_Right);
