@@ -84,8 +84,14 @@ void PreviewPane::fill() {
     }
 }
 
+void PreviewPane::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_shown != m_doc.generation()) scheduleRefresh();
+}
+
 void PreviewPane::refreshNow() {
     m_timer.stop();
+    if (isHidden() || (parentWidget() && parentWidget()->isHidden())) return; // again when it shows
     m_shown = m_doc.generation();
     QScrollBar* bar = m_viewer->pageView()->verticalScrollBar();
     const int keep = bar->value();

@@ -40,6 +40,9 @@ class PreviewPane : public QWidget {
     ReportViewer* viewer() const { return m_viewer; }
     Report& report() { return m_report; }
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
     void fill();
 

@@ -171,7 +171,10 @@ void ReportViewer::StartPreview() {
     });
     m_started = true;
     if (m_fitWidthOnStart) m_view->zoomToFitWidth();
-    m_view->setFocus(Qt::OtherFocusReason); // the keys work at once, before any click
+    // The keys work at once, before any click; a viewer inside a larger window (the designer's live
+    // preview) leaves the focus where the user has it.
+    QWidget* focus = window()->focusWidget();
+    if (!focus || focus == this || isAncestorOf(focus)) m_view->setFocus(Qt::OtherFocusReason);
     updateControls();
 }
 

@@ -265,6 +265,7 @@ TEST_F(DesignerWithOrders, ThePreviewFollowsAnEditShortlyAfter) {
     EXPECT_TRUE(preview->pending());
     QTRY_VERIFY_WITH_TIMEOUT(!preview->pending(), 5000);
     EXPECT_GT(preview->viewer()->pageCount(), pages);
+    EXPECT_TRUE(designer.canvas()->hasFocus()) << "a refresh leaves the keys with the page";
 }
 
 TEST_F(DesignerWithOrders, OpenAndSaveKeysRaiseTheirSignals) {
