@@ -3,6 +3,7 @@
 #include "agent/websocket/Frame.h"
 #include "agent/websocket/LinkerSession.h"
 #include "agent/websocket/UTF8.h"
+#include "agent/websocket/WsLimits.h"
 #include "tests/fuzz/FuzzTarget.h"
 
 #include <cstdint>
@@ -88,6 +89,12 @@ std::vector<std::string> reference(std::string_view b) {
             for (int i = 0; i < 4; ++i)
                 key[i] = u(off + i);
             off += 4;
+        }
+        // A text message, all its fragments together, is limited; other frames are not kept.
+        const std::size_t kept = opcode == 1 && fin ? 0 : pending.size();
+        if ((opcode == 0 || opcode == 1) && kept + len > mWSProtocol::kMaxMessageBytes) {
+            act(WsAction::Kind::Drop, "");
+            break;
         }
         if (pos + off + len > b.size()) break;
         std::string payload(b.substr(pos + off, len));
