@@ -8,7 +8,7 @@ namespace {
 constexpr double kMmPerPoint = 25.4 / 72;
 }
 
-PagePainter::PagePainter(const Template& tmpl, QtTextMeasurer& measurer) : m_t(tmpl), m_measurer(measurer) {}
+PagePainter::PagePainter(const Template& tmpl, TextMeasurer& measurer) : m_t(tmpl), m_measurer(measurer) {}
 
 void PagePainter::paint(const Page& page, PageCanvas& canvas) {
     m_lines.clear();
@@ -80,9 +80,10 @@ void PagePainter::drawText(const Page& page, const PageItem& it, PageCanvas& can
             x = it.x + (it.w - w) / 2;
         else if (st.hAlign == HAlign::Right)
             x = it.x + it.w - pad - w;
-        // Text wider than its cell, or lines below it, are cut at the cell. The clip is set only then:
-        // a clip per cell would cost as much as the text itself.
-        if (!clipped && (w > innerW + 0.01 || top + (i + 1) * lh > it.y + it.h + 0.01)) {
+        // Text wider than its cell, or lines above or below it, are cut at the cell. The clip is set only
+        // then: a clip per cell would cost as much as the text itself.
+        const double lineTop = top + i * lh;
+        if (!clipped && (w > innerW + 0.01 || lineTop < it.y - 0.01 || lineTop + lh > it.y + it.h + 0.01)) {
             canvas.pushClip(QRectF(it.x, it.y, it.w, it.h));
             clipped = true;
         }

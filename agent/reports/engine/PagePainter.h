@@ -2,8 +2,8 @@
 
 #include "agent/reports/barcode/Barcode.h"
 #include "agent/reports/engine/PageCanvas.h"
-#include "agent/reports/engine/QtTextMeasurer.h"
 #include "agent/reports/layout/PageLayout.h"
+#include "agent/reports/layout/TextMeasurer.h"
 
 #include <QImage>
 
@@ -17,7 +17,7 @@ namespace verolux::reports {
 // alignment, clipping, borders, underlines, barcodes, pictures), whatever the device.
 class PagePainter {
   public:
-    PagePainter(const Template& tmpl, QtTextMeasurer& measurer);
+    PagePainter(const Template& tmpl, TextMeasurer& measurer);
 
     void paint(const Page& page, PageCanvas& canvas);
 
@@ -34,7 +34,7 @@ class PagePainter {
     void addBorders(const PageItem& item);
 
     const Template& m_t;
-    QtTextMeasurer& m_measurer;
+    TextMeasurer& m_measurer;
     std::unordered_map<const Item*, QImage> m_images;
     std::map<std::pair<const Item*, std::string>, barcode::BarcodeResult> m_barcodes;
     std::map<PenKey, QVector<QLineF>> m_lines; // borders, lines and underlines: one call per pen

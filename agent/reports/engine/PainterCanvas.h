@@ -4,7 +4,10 @@
 #include "agent/reports/engine/StyleFonts.h"
 
 #include <QPainter>
+#include <QRawFont>
 #include <QString>
+
+#include <vector>
 
 namespace verolux::reports {
 
@@ -24,6 +27,7 @@ class PainterCanvas : public PageCanvas {
     void popClip() override;
 
   private:
+    const QRawFont& rawFont(int style);
     QRectF px(const QRectF& mm) const {
         return QRectF(mm.x() * m_s, mm.y() * m_s, mm.width() * m_s, mm.height() * m_s);
     }
@@ -34,6 +38,8 @@ class PainterCanvas : public PageCanvas {
     int m_style = -1;
     uint32_t m_textColor = 0;
     QString m_text;
+    std::vector<QRawFont> m_raw; // by style, at the device's exact pixel size; invalid until needed
+    QList<QPointF> m_positions;
 };
 
 } // namespace verolux::reports

@@ -24,7 +24,7 @@ class QtTextMeasurer : public TextMeasurer {
 
     double textWidth(int style, std::string_view text) override;
     double lineHeight(int style) override { return metrics(style).lineHeight; }
-    double ascent(int style) { return metrics(style).ascent; }
+    double ascent(int style) override { return metrics(style).ascent; }
 
   private:
     struct Metrics {

@@ -13,6 +13,8 @@ class TextMeasurer {
     virtual double textWidth(int style, std::string_view text) = 0;
     // Distance between the baselines of two lines, in mm.
     virtual double lineHeight(int style) = 0;
+    // From the top of a line to its baseline, in mm (for drawing; pagination does not need it).
+    virtual double ascent(int style) { return 0.8 * lineHeight(style); }
 };
 
 } // namespace verolux::reports

@@ -114,25 +114,6 @@ TEST_F(PdfOutput, OrderListPagesTextsInOrderAndPageXOfY) {
     EXPECT_TRUE(last.contains(QStringLiteral("陆仟壹佰肆拾贰元伍角")));
 }
 
-TEST_F(PdfOutput, FontsAreEmbeddedSubsets) {
-    fillOrders(m_report, 5);
-    const QString pdf = m_dir.filePath(QStringLiteral("fonts.pdf"));
-    ASSERT_TRUE(m_report.ExportToFile(5, pdf, 0, 0));
-    const QStringList lines =
-        run(QStringLiteral("pdffonts"), {pdf}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_GE(lines.size(), 3) << "no fonts listed";
-    for (int i = 2; i < lines.size(); ++i) {
-        const QStringList cols =
-            lines[i].split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-        ASSERT_GE(cols.size(), 7);
-        EXPECT_EQ(cols[cols.size() - 5], QStringLiteral("yes")) << lines[i].toStdString(); // emb
-        EXPECT_EQ(cols[cols.size() - 4], QStringLiteral("yes")) << lines[i].toStdString(); // sub
-        EXPECT_EQ(cols[cols.size() - 3], QStringLiteral("yes")) << lines[i].toStdString(); // uni
-    }
-    // A subset of the CJK font, not the whole multi-megabyte file.
-    EXPECT_LT(QFileInfo(pdf).size(), 200 * 1024);
-}
-
 TEST_F(PdfOutput, ExistingFileIsReplaced) {
     const QString pdf = m_dir.filePath(QStringLiteral("same.pdf"));
     fillOrders(m_report, 40);
