@@ -152,7 +152,7 @@ void DesignerWindow::rebuildRecentMenu() {
     m_recent->clear();
     const QStringList list = recentFiles();
     for (int i = 0; i < list.size(); ++i) {
-        const QString path = list[i];
+        const QString& path = list[i];
         m_recent->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(path), this, [this, path] {
             if (!maybeSave()) return;
             QString error;

@@ -178,14 +178,15 @@ bool reorder(DesignDocument& doc, const std::vector<ItemRef>& items, bool front)
         for (size_t i = 0; i < band.items.size(); ++i)
             (std::binary_search(list.begin(), list.end(), int(i)) ? picked : rest)
                 .push_back(std::move(band.items[i]));
+        // Front: the others first, then the picked ones; back: the other way round.
+        std::vector<Item>& first = front ? rest : picked;
+        std::vector<Item>& second = front ? picked : rest;
+        const int start = front ? static_cast<int>(rest.size()) : 0;
         band.items.clear();
-        if (!front) band.items = std::move(picked);
-        for (auto& it : rest)
+        for (auto& it : first)
             band.items.push_back(std::move(it));
-        const int start = front ? static_cast<int>(band.items.size()) : 0;
-        if (front)
-            for (auto& it : picked)
-                band.items.push_back(std::move(it));
+        for (auto& it : second)
+            band.items.push_back(std::move(it));
         for (size_t k = 0; k < list.size(); ++k)
             after.push_back({ref, start + static_cast<int>(k)});
     }

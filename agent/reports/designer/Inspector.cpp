@@ -176,8 +176,8 @@ void Inspector::rebuild() {
 }
 
 void Inspector::addNumber(const QString& text, double min, double max, int decimals,
-                          std::function<std::optional<double>()> get, std::function<bool(double)> set,
-                          std::function<bool()> overridden) {
+                          const std::function<std::optional<double>()>& get,
+                          const std::function<bool(double)>& set, std::function<bool()> overridden) {
     auto* e = new NumberEdit(min, max, decimals);
     connect(e, &NumberEdit::committed, this, [this, set](double v) { done(set(v)); });
     addRow(
@@ -185,8 +185,9 @@ void Inspector::addNumber(const QString& text, double min, double max, int decim
 }
 
 void Inspector::addFormat(const QString& text, const std::string& type,
-                          std::function<std::optional<std::string>()> get,
-                          std::function<bool(const std::string&)> set, std::function<bool()> overridden) {
+                          const std::function<std::optional<std::string>()>& get,
+                          const std::function<bool(const std::string&)>& set,
+                          std::function<bool()> overridden) {
     auto* box = new QWidget;
     auto* v = new QVBoxLayout(box);
     v->setContentsMargins(0, 0, 0, 0);
@@ -421,7 +422,7 @@ void Inspector::buildItems() {
     });
     auto* clear = new QPushButton(QStringLiteral("清除覆盖"));
     clear->setToolTip(QStringLiteral("去掉项目自己设置的样式值，完全使用所选样式"));
-    connect(clear, &QPushButton::clicked, this, [this, items] {
+    connect(clear, &QPushButton::clicked, this, [this] {
         bool changed = false;
         for (const ItemRef& r : m_items)
             if (const Item* it = design::FindItem(m_doc.tmpl(), r))
@@ -485,7 +486,7 @@ void Inspector::buildStyleKeys(const StyleTarget& target, bool withText, bool fo
             overridden(kStyleFont));
         addNumber(
             QStringLiteral("字号"), 1, 500, 1, get([](const TextStyle& s) { return s.fontSize; }),
-            [this, target](double v) {
+            [target](double v) {
                 return target.change(
                     QStringLiteral("字号"), [v](TextStyle& s) { s.fontSize = v; }, 0);
             },
@@ -583,14 +584,14 @@ void Inspector::buildStyleKeys(const StyleTarget& target, bool withText, bool fo
             overridden(kStyleWrap | kStyleCanGrow));
         addNumber(
             QStringLiteral("内边距"), 0, 100, 2, get([](const TextStyle& s) { return s.padding; }),
-            [this, target](double v) {
+            [target](double v) {
                 return target.change(
                     QStringLiteral("内边距"), [v](TextStyle& s) { s.padding = v; }, 0);
             },
             overridden(kStylePadding));
         addFormat(
             QStringLiteral("显示格式"), std::string(), get([](const TextStyle& s) { return s.format; }),
-            [this, target](const std::string& f) {
+            [target](const std::string& f) {
                 return target.change(
                     QStringLiteral("显示格式"), [f](TextStyle& s) { s.format = f; }, 0);
             },
@@ -650,7 +651,7 @@ void Inspector::buildStyleKeys(const StyleTarget& target, bool withText, bool fo
         overridden(kStyleBorderSides));
     addNumber(
         QStringLiteral("线宽"), 0, 20, 2, get([](const TextStyle& s) { return s.borders.width; }),
-        [this, target](double v) {
+        [target](double v) {
             return target.change(
                 QStringLiteral("线宽"), [v](TextStyle& s) { s.borders.width = v; }, 0);
         },

@@ -65,11 +65,11 @@ class Inspector : public QScrollArea {
     void buildStyle(int index);
     void buildStyleKeys(const StyleTarget& target, bool withText, bool forItems);
     void addNumber(const QString& text, double min, double max, int decimals,
-                   std::function<std::optional<double>()> get, std::function<bool(double)> set,
+                   const std::function<std::optional<double>()>& get, const std::function<bool(double)>& set,
                    std::function<bool()> overridden = {});
     void addFormat(const QString& text, const std::string& type,
-                   std::function<std::optional<std::string>()> get,
-                   std::function<bool(const std::string&)> set, std::function<bool()> overridden = {});
+                   const std::function<std::optional<std::string>()>& get,
+                   const std::function<bool(const std::string&)>& set, std::function<bool()> overridden = {});
 
     design::DesignDocument& m_doc;
     DesignSubject m_subject;

@@ -88,7 +88,7 @@ TextBlockEdit::TextBlockEdit(QWidget* parent) : QPlainTextEdit(parent) {
     setFixedHeight(fontMetrics().lineSpacing() * 3 + 10);
 }
 
-void TextBlockEdit::setText(std::optional<QString> text) {
+void TextBlockEdit::setText(const std::optional<QString>& text) {
     m_mixed = !text;
     m_shown = text.value_or(QString());
     setPlaceholderText(text ? QString() : QStringLiteral("（多个值）"));

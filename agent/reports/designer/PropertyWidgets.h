@@ -51,7 +51,7 @@ class TextBlockEdit : public QPlainTextEdit {
     Q_OBJECT
   public:
     explicit TextBlockEdit(QWidget* parent = nullptr);
-    void setText(std::optional<QString> text);
+    void setText(const std::optional<QString>& text);
 
   signals:
     void committed(const QString& text);
