@@ -111,17 +111,6 @@ TEST(Columns, AcrossFillsLinesLeftToRightThenDown) {
     EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "2/2"));
 }
 
-TEST(Columns, DownFillsAColumnThenTheNext) {
-    Template t = LoadTemplateText(sheet(kDown));
-    LaidOutReport r = LayOut(t, rows({{"Acme", 20}}));
-    // Nothing follows the last labels, so page 2 is not balanced: the sheet keeps whole columns free.
-    EXPECT_EQ(grid(r),
-              "page 1 / 20: 1 7 13 / 30: 2 8 14 / 40: 3 9 15 / 50: 4 10 16 / 60: 5 11 17 / 70: 6 12 18\n"
-              "page 2 / 20: 19 . . / 30: 20 . .\n");
-    EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "n=18 sum=171"));
-    EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "n=2 sum=39"));
-}
-
 TEST(Columns, PartlyFilledLastLineAndBalancedDownColumns) {
     struct Case {
         const char* name;
@@ -133,9 +122,13 @@ TEST(Columns, PartlyFilledLastLineAndBalancedDownColumns) {
         {"across", kAcross, "", 7, "page 1 / 20: 1 2 3 / 30: 4 5 6 / 40: 7 . .\n"},
         {"across with footer", kAcross, kReportFooter, 7,
          "page 1 / 20: 1 2 3 / 30: 4 5 6 / 40: 7 . . / 50: [total 28 x=10]\n"},
-        // Down with nothing after: column one first.
+        // Down with nothing after: column one first, and a last page that is not balanced (the sheet
+        // keeps whole columns free).
         {"down", kDown, "", 7,
          "page 1 / 20: 1 7 . / 30: 2 . . / 40: 3 . . / 50: 4 . . / 60: 5 . . / 70: 6 . .\n"},
+        {"down, two pages", kDown, "", 20,
+         "page 1 / 20: 1 7 13 / 30: 2 8 14 / 40: 3 9 15 / 50: 4 10 16 / 60: 5 11 17 / 70: 6 12 18\n"
+         "page 2 / 20: 19 . . / 30: 20 . .\n"},
         // Down with a footer below: ceil(7 / 3) = 3 labels per column, the footer under the deepest.
         {"down with footer", kDown, kReportFooter, 7,
          "page 1 / 20: 1 4 7 / 30: 2 5 . / 40: 3 6 . / 50: [total 28 x=10]\n"},
@@ -189,11 +182,7 @@ TEST(Columns, ALineNeverSplitsAndTheFooterStaysFree) {
     // The moved line counts on page 2: 16+17+18 = 51.
     EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "n=15 sum=120"));
     EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "n=3 sum=51"));
-    for (const Page& p : r.pages)
-        for (const auto& it : p.items)
-            if (it.y < 85.f) {
-                EXPECT_LE(it.y + it.h, 85.f + 1e-3f) << p.textOf(it);
-            }
+    ExpectBodyAbove(r, 85);
 }
 
 TEST(Columns, DownColumnBreaksWhereTheNextLabelNoLongerFits) {
@@ -255,11 +244,7 @@ TEST(Columns, LabelTallerThanAPageIsCutLikeARow) {
                                 "page 2: rows 4-4\n"
                                 "page 3: rows 4-4, row 4 continues\n"
                                 "page 4: rows 4-4, row 4 continues\n");
-    for (const Page& p : r.pages)
-        for (const auto& it : p.items)
-            if (it.y < 85.f) {
-                EXPECT_LE(it.y + it.h, 85.f + 1e-3f) << p.textOf(it);
-            }
+    ExpectBodyAbove(r, 85);
 }
 
 TEST(Columns, ManyRowsStayLinearAndCompact) {

@@ -36,3 +36,10 @@ inline std::vector<std::string> PageTexts(const verolux::reports::Page& p) {
 inline bool Contains(const std::vector<std::string>& v, const std::string& s) {
     return std::find(v.begin(), v.end(), s) != v.end();
 }
+
+// Nothing of a page's body reaches below `bottom`, where the page footer stands.
+inline void ExpectBodyAbove(const verolux::reports::LaidOutReport& r, float bottom) {
+    for (const auto& p : r.pages)
+        for (const auto& it : p.items)
+            EXPECT_TRUE(it.y >= bottom || it.y + it.h <= bottom + 1e-3f) << p.textOf(it);
+}

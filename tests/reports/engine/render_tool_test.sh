@@ -7,17 +7,12 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 "$tool" "$src/demo/templates/orders.grf" "$src/tests/reports/engine/data/orders-request.json" "$work/o.pdf" \
   || fail "render failed"
+# The report's own texts are PdfOutputTest's; here the request reaches it (the fill is shared with the
+# windows and tested there).
 text=$(pdftotext -raw "$work/o.pdf" -)
-for want in "维罗勒克斯演示公司" "SO0000001" "SO0000004" \
-            "上海华东贸易有限公司 小计（2 笔）" "991.00" "Acme Industrial GmbH 小计（2 笔）" "0.10" \
-            "合计（4 笔）" "¥991.10" "玖佰玖拾壹元壹角" "第 1 页 / 共 1 页"; do
+for want in "维罗勒克斯演示公司" "SO0000004" "合计（4 笔）" "¥991.10" "第 1 页 / 共 1 页"; do
   grep -qF -- "$want" <<<"$text" || fail "missing '$want' in: $text"
 done
-# The request has no "title": like the windows, the tool sets it empty, so the template's default
-# title does not show.
-grep -qF "订单明细表" <<<"$text" && fail "missing parameter not empty"
-# A boolean sent for a text field prints as the script would show it.
-grep -qF "true" <<<"$text" || fail "boolean value not printed"
 
 # The label sheet sample: three labels across, seven lines a sheet; 24 labels make two pages.
 "$tool" "$src/demo/templates/labels.grf" "$src/demo/requests/labels.json" "$work/l.pdf" || fail "labels render failed"
