@@ -20,6 +20,13 @@
 
 namespace testsupport {
 
+// A whole HTTP/1.1 answer with its length announced.
+inline std::string HttpReply(const std::string& status, const std::string& body,
+                             const std::string& extraHeaders = "") {
+    return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n" + extraHeaders + "\r\n" + body;
+}
+
 class CannedServer {
   public:
     explicit CannedServer(std::vector<std::string> replies, std::size_t bytesPerTick = 0)
@@ -45,6 +52,8 @@ class CannedServer {
     std::string url(const std::string& path = "/") const {
         return "http://127.0.0.1:" + std::to_string(m_port) + path;
     }
+    // The address of a port that just closed: connecting fails at once.
+    static std::string closedUrl(const std::string& path = "/") { return CannedServer({}).url(path); }
     std::vector<std::string> requests() const {
         std::lock_guard lock(m_mutex);
         return m_requests;

@@ -12,14 +12,10 @@
 #include <fstream>
 
 using testsupport::CannedServer;
+using testsupport::HttpReply;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Reply(const std::string& status, const std::string& body, const std::string& extraHeaders = "") {
-    return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\nConnection: close\r\n" + extraHeaders + "\r\n" + body;
-}
 
 class HttpTest : public ::testing::Test {
   protected:
@@ -45,7 +41,7 @@ class HttpTest : public ::testing::Test {
 };
 
 TEST_F(HttpTest, PostSendsTheOneHeaderAndUtf8Body) {
-    CannedServer server({Reply("500 Internal Server Error", "{\"ver\":\"\"}")});
+    CannedServer server({HttpReply("500 Internal Server Error", "{\"ver\":\"\"}")});
     std::string answer =
         verolux::PostJson(server.url("/basedata/v1/update/getLastUpdate/1※1.0.0"), "{\"a\":\"中\"}");
     EXPECT_EQ(answer, "{\"ver\":\"\"}"); // an error status is still an answer
@@ -58,13 +54,7 @@ TEST_F(HttpTest, PostSendsTheOneHeaderAndUtf8Body) {
 }
 
 TEST_F(HttpTest, PostToClosedPortThrows) {
-    int port = 0;
-    {
-        CannedServer s({});
-        port = std::stoi(s.url().substr(17));
-    }
-    EXPECT_THROW(verolux::PostJson("http://127.0.0.1:" + std::to_string(port) + "/x", "{}"),
-                 verolux::HttpError);
+    EXPECT_THROW(verolux::PostJson(CannedServer::closedUrl("/x"), "{}"), verolux::HttpError);
     EXPECT_THROW(verolux::PostJson("http://no-such-host.invalid/x", "{}"), verolux::HttpError);
     EXPECT_THROW(verolux::PostJson("file:///etc/passwd", "{}"), verolux::HttpError);
 }
@@ -73,17 +63,17 @@ TEST_F(HttpTest, PostToClosedPortThrows) {
 // a body past the limit whether its length is announced or not.
 TEST_F(HttpTest, DownloadReplacesOnlyAfterCompleteSuccess) {
     const fs::path target = file("t.grf", "old");
-    CannedServer moved({Reply("200 OK", "new content")});
+    CannedServer moved({HttpReply("200 OK", "new content")});
     const std::vector<std::string> failures = {
-        Reply("404 Not Found", "<html>not found</html>"),
+        HttpReply("404 Not Found", "<html>not found</html>"),
         "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\nnew",
-        Reply("302 Found", "", "Location: file:///etc/passwd\r\n"),
-        Reply("200 OK", std::string(21, 'x')),
+        HttpReply("302 Found", "", "Location: file:///etc/passwd\r\n"),
+        HttpReply("200 OK", std::string(21, 'x')),
         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n15\r\n" +
             std::string(21, 'x') + "\r\n0\r\n\r\n",
     };
     std::vector<std::string> replies = failures;
-    replies.push_back(Reply("301 Moved Permanently", "", "Location: " + moved.url("/x") + "\r\n"));
+    replies.push_back(HttpReply("301 Moved Permanently", "", "Location: " + moved.url("/x") + "\r\n"));
     CannedServer server(replies);
     for (const auto& reply : failures) {
         EXPECT_FALSE(verolux::DownloadToFile(server.url("/t.grf"), target, 20)) << reply;
@@ -98,15 +88,15 @@ TEST_F(HttpTest, DownloadRefusesOtherSchemesMissingFoldersAndWhatAcceptRefuses) 
     EXPECT_FALSE(verolux::DownloadToFile("file:///etc/hostname", file("h"), 100));
     EXPECT_FALSE(verolux::DownloadToFile("ftp://127.0.0.1/x", file("h"), 100));
     EXPECT_FALSE(fs::exists(file("h")));
-    CannedServer server({Reply("200 OK", "x"), Reply("200 OK", "refused")});
+    CannedServer server({HttpReply("200 OK", "x"), HttpReply("200 OK", "refused")});
     EXPECT_FALSE(verolux::DownloadToFile(server.url("/x"), m_dir / "no-such-folder" / "x", 100));
     EXPECT_FALSE(verolux::DownloadToFile(server.url("/x"), file("h"), 100, false, [](int) { return false; }));
     EXPECT_TRUE(names().empty());
 }
 
 TEST_F(HttpTest, DownloadKeepsOrGrantsRunPermission) {
-    CannedServer server(
-        {Reply("200 OK", "#!/bin/sh\n"), Reply("200 OK", "#!/bin/sh\n"), Reply("200 OK", "data")});
+    CannedServer server({HttpReply("200 OK", "#!/bin/sh\n"), HttpReply("200 OK", "#!/bin/sh\n"),
+                         HttpReply("200 OK", "data")});
     fs::path existing = file("Verolux", "old");
     ::chmod(existing.c_str(), 0750);
     EXPECT_TRUE(verolux::DownloadToFile(server.url("/a"), existing, 100, true));
@@ -130,7 +120,7 @@ TEST_F(HttpTest, AnswerIsReadOnlyUpToItsLimit) {
 TEST_F(HttpTest, SlowOrEndlessTransfersFail) {
     const verolux::TransferPace pace{1024, 2, 3};
     const std::string body(1 << 20, 'b');
-    const std::string reply = Reply("200 OK", body);
+    const std::string reply = HttpReply("200 OK", body);
     struct Case {
         const char* name;
         std::size_t bytesPerTick; // every 100 ms

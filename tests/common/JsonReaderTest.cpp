@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 
 using verolux::JsonDocument;
@@ -21,11 +20,9 @@ struct NumberCase {
 // Expected texts follow Number.prototype.toString: plain notation while the decimal exponent is
 // in [-7, 21), otherwise one digit, optional fraction, "e", sign, exponent.
 const NumberCase kNumbers[] = {
-    {"one", "1", "1"},
     {"zero", "0", "0"},
     {"minusZero", "-0", "0"},
     {"minusZeroFloat", "-0.0", "0"},
-    {"onePointFive", "1.5", "1.5"},
     {"trailingZeros", "1.50", "1.5"},
     {"oneDotZero", "1.0", "1"},
     {"negative", "-42", "-42"},
@@ -34,13 +31,9 @@ const NumberCase kNumbers[] = {
     {"tenPow21", "1e21", "1e+21"},
     {"bigWithFraction", "1.5e21", "1.5e+21"},
     {"micro", "0.000001", "0.000001"},
-    {"microExp", "1e-6", "0.000001"},
     {"tenthMicro", "1e-7", "1e-7"},
     {"tenthMicroFraction", "1.25e-7", "1.25e-7"},
-    {"pointOne", "0.1", "0.1"},
     {"sumLike", "0.30000000000000004", "0.30000000000000004"},
-    {"maxSafe", "9007199254740991", "9007199254740991"},
-    {"twoPow53", "9007199254740992", "9007199254740992"},
     // beyond 2^53 integers keep the digits the page wrote
     {"twoPow53Plus1", "9007199254740993", "9007199254740993"},
     {"negativeBig", "-12345678901234567890", "-12345678901234567890"},
@@ -94,13 +87,9 @@ TEST(JsonValues, NestedValuesGiveCompactJsonText) {
 
 TEST(JsonValues, AnyKeyNameWorks) {
     JsonDocument doc = JsonDocument::Parse(R"({"单价":"9.5","a b":1,"a.b":2,"":3,"1x":4,"a\"q":5})");
-    auto root = doc.root();
-    EXPECT_EQ(root.value("单价").text, "9.5");
-    EXPECT_EQ(root.value("a b").text, "1");
-    EXPECT_EQ(root.value("a.b").text, "2");
-    EXPECT_EQ(root.value("").text, "3");
-    EXPECT_EQ(root.value("1x").text, "4");
-    EXPECT_EQ(root.value("a\"q").text, "5");
+    for (const auto& [key, value] : std::vector<std::pair<const char*, const char*>>{
+             {"单价", "9.5"}, {"a b", "1"}, {"a.b", "2"}, {"", "3"}, {"1x", "4"}, {"a\"q", "5"}})
+        EXPECT_EQ(doc.root().value(key).text, value) << key;
 }
 
 TEST(JsonValues, KeysAreCaseSensitiveAndLastDuplicateWins) {
@@ -109,9 +98,11 @@ TEST(JsonValues, KeysAreCaseSensitiveAndLastDuplicateWins) {
     EXPECT_EQ(doc.root().value("k").text, "second");
 }
 
+// Rows are views into the document: they stay valid when the document moves.
 TEST(JsonValues, RowsAreRandomAccess) {
     JsonDocument doc = JsonDocument::Parse(R"({"repdata":[{"a":1,"b":"x"},{"b":"y"},7,null]})");
     auto rows = doc.requiredArray("repdata", 32767);
+    JsonDocument moved = std::move(doc);
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows.element(1).value("b").text, "y");
     EXPECT_TRUE(rows.element(1).value("a").isEmpty()); // a row lacking a field leaves it empty
@@ -120,13 +111,6 @@ TEST(JsonValues, RowsAreRandomAccess) {
     EXPECT_TRUE(rows.element(3).value("a").isEmpty());
     EXPECT_FALSE(rows.element(4).valid());
     EXPECT_EQ(rows.element(0).memberName(1), "b");
-}
-
-TEST(JsonValues, ValuesSurviveMovingTheDocument) {
-    JsonDocument doc = JsonDocument::Parse(R"({"repdata":[{"a":"kept"}]})");
-    auto rows = doc.requiredArray("repdata", 10);
-    JsonDocument moved = std::move(doc);
-    EXPECT_EQ(rows.element(0).value("a").text, "kept");
 }
 
 struct BadText {
@@ -139,16 +123,11 @@ const BadText kBadTexts[] = {
     {"blank", "   "},
     {"truncated", R"({"a":1)"},
     {"trailingGarbage", R"({"a":1} x)"},
-    {"secondObject", R"({"a":1}{"b":2})"},
     {"singleQuotes", R"({'a':1})"},
     {"unquotedKey", R"({a:1})"},
     {"array", R"([1,2])"},
-    {"number", "5"},
-    {"string", R"("text")"},
     {"badNumber", R"({"a":01})"},
-    {"badNumberDot", R"({"a":1.})"},
     {"badLiteral", R"({"a":tru})"},
-    {"badNull", R"({"a":nul})"},
     {"htmlPage", "<html><body>502 Bad Gateway</body></html>"},
     {"missingColon", R"({"a" 1})"},
     {"invalidUtf8", "{\"a\":\"\xff\"}"},
@@ -180,25 +159,20 @@ TEST(JsonRequired, MissingNullAndWrongArrays) {
     }
 }
 
-// The root object is level 1. 80,000 levels (160 KB) once overflowed the stack.
+// The root object is level 1. 80,000 levels (160 KB) once overflowed the stack: the fuzz corpus holds
+// them, arrays and objects; here the boundary and the reason.
 TEST(JsonNesting, BoundedByTheLimit) {
-    auto nested = [](std::size_t levels, char open, char close) {
-        return "{\"v\":" + std::string(levels - 1, open) + std::string(levels - 1, close) + "}";
+    auto nested = [](std::size_t levels) {
+        return "{\"v\":" + std::string(levels - 1, '[') + std::string(levels - 1, ']') + "}";
     };
-    const std::size_t limit = verolux::kMaxJsonNesting;
-    EXPECT_NO_THROW(JsonDocument::Parse(nested(limit, '[', ']')));
-    EXPECT_EQ(JsonDocument::Parse(nested(3, '[', ']')).root().value("v").text, "[[]]");
-    EXPECT_THROW(JsonDocument::Parse(nested(limit + 1, '[', ']')), JsonError);
+    EXPECT_EQ(JsonDocument::Parse(nested(3)).root().value("v").text, "[[]]");
+    EXPECT_NO_THROW(JsonDocument::Parse(nested(verolux::kMaxJsonNesting)));
     try {
-        JsonDocument::Parse(nested(80000, '[', ']'));
-        ADD_FAILURE() << "80,000 levels parsed";
+        JsonDocument::Parse(nested(verolux::kMaxJsonNesting + 1));
+        ADD_FAILURE() << "parsed past the limit";
     } catch (const JsonError& e) {
         EXPECT_NE(std::string(e.what()).find("nested deeper"), std::string::npos) << e.what();
     }
-    std::string objects = "{";
-    for (std::size_t i = 0; i < 80000; ++i)
-        objects += "\"a\":{";
-    EXPECT_THROW(JsonDocument::Parse(objects + std::string(80001, '}')), JsonError);
 }
 
 TEST(JsNumber, Grammar) {

@@ -7,7 +7,7 @@
 #include "tests/fuzz/FuzzTarget.h"
 
 #include <cstdint>
-#include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,23 +17,21 @@ using mWSProtocol::WsAction;
 
 namespace {
 
-void check(bool ok) {
-    if (!ok) std::abort();
-}
-
 const std::string kRequest =
     "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
     "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
 
-// Non-log actions as text, up to and including a Drop.
-std::vector<std::string> feed(std::string_view stream, const std::vector<std::size_t>& cuts) {
+// Non-log actions as text, up to and including a Drop. The stream arrives whole, or with a seed in
+// pieces of pseudo-random sizes (an odd seed: small pieces).
+std::vector<std::string> feed(std::string_view stream, std::optional<std::uint8_t> seed) {
     LinkerSession s;
     s.feed(kRequest);
     check(s.handshaked());
     std::vector<std::string> seen;
-    std::size_t at = 0;
-    for (std::size_t i = 0; at < stream.size(); ++i) {
-        const std::size_t n = i < cuts.size() ? cuts[i] : stream.size() - at;
+    std::uint32_t state = 0x9E3779B9u ^ seed.value_or(0);
+    for (std::size_t at = 0, n = 0; at < stream.size(); at += n) {
+        state = state * 1664525u + 1013904223u;
+        n = seed ? 1 + (state >> 16) % ((*seed & 1) ? 7 : 300) : stream.size();
         for (const auto& a : s.feed(stream.substr(at, n))) {
             if (a.kind == WsAction::Kind::LogFile) continue;
             if (a.kind == WsAction::Kind::Deliver) check(!a.data.empty() && mUTF8::IsValidUtf8(a.data));
@@ -43,7 +41,6 @@ std::vector<std::string> feed(std::string_view stream, const std::vector<std::si
                            (a.kind == WsAction::Kind::Drop ? "" : a.data));
             if (a.kind == WsAction::Kind::Drop) return seen;
         }
-        at += n;
     }
     return seen;
 }
@@ -52,13 +49,15 @@ std::vector<std::string> feed(std::string_view stream, const std::vector<std::si
 std::vector<std::string> reference(std::string_view b) {
     std::vector<std::string> out;
     auto act = [&](WsAction::Kind k, std::string d) { out.push_back(std::to_string(int(k)) + ":" + d); };
+    auto drop = [&] {
+        act(WsAction::Kind::Drop, "");
+        return out;
+    };
     std::string pending;
-    std::size_t pos = 0;
-    while (pos + 2 <= b.size()) {
+    for (std::size_t pos = 0; pos + 2 <= b.size();) {
         const auto u = [&](std::size_t i) { return static_cast<std::uint8_t>(b[pos + i]); };
         const bool fin = u(0) & 0x80;
         const int opcode = u(0) & 0x7F;
-        const bool masked = u(1) & 0x80;
         std::uint64_t len = u(1) & 0x7F;
         std::size_t off = 2;
         if (len == 126) {
@@ -67,42 +66,23 @@ std::vector<std::string> reference(std::string_view b) {
             off = 4;
         } else if (len == 127) {
             if (pos + 6 > b.size()) break;
-            if (u(2) | u(3) | u(4) | u(5)) {
-                act(WsAction::Kind::Drop, "");
-                break;
-            }
+            if (u(2) | u(3) | u(4) | u(5)) return drop();
             if (pos + 10 > b.size()) break;
             len = (std::uint64_t(u(6)) << 24) | (u(7) << 16) | (u(8) << 8) | u(9);
-            if (len == 0 || len > 0x7FFFFFFF) {
-                act(WsAction::Kind::Drop, "");
-                break;
-            }
+            if (len == 0 || len > 0x7FFFFFFF) return drop();
             off = 10;
         }
-        if (!masked) { // a page's frames are always masked
-            act(WsAction::Kind::Drop, "");
-            break;
-        }
-        std::uint8_t key[4] = {0, 0, 0, 0};
-        if (masked) {
-            if (pos + off + 4 > b.size()) break;
-            for (int i = 0; i < 4; ++i)
-                key[i] = u(off + i);
-            off += 4;
-        }
+        if (!(u(1) & 0x80)) return drop(); // a page's frames are always masked
+        if (pos + off + 4 > b.size()) break;
         // A text message, all its fragments together, is limited; other frames are not kept.
         const std::size_t kept = opcode == 1 && fin ? 0 : pending.size();
-        if ((opcode == 0 || opcode == 1) && kept + len > mWSProtocol::kMaxMessageBytes) {
-            act(WsAction::Kind::Drop, "");
-            break;
-        }
-        if (pos + off + len > b.size()) break;
-        std::string payload(b.substr(pos + off, len));
+        if ((opcode == 0 || opcode == 1) && kept + len > mWSProtocol::kMaxMessageBytes) return drop();
+        if (pos + off + 4 + len > b.size()) break;
+        std::string payload(b.substr(pos + off + 4, len));
         for (std::size_t i = 0; i < payload.size(); ++i)
-            payload[i] = static_cast<char>(payload[i] ^ key[i % 4]);
-        pos += off + len;
+            payload[i] = static_cast<char>(payload[i] ^ u(off + i % 4));
+        pos += off + 4 + len;
 
-        bool stop = false;
         switch (opcode) {
         case 0:
             pending += payload;
@@ -122,22 +102,15 @@ std::vector<std::string> reference(std::string_view b) {
             break;
         case 8:
             act(WsAction::Kind::LogPane, "opClose");
-            act(WsAction::Kind::Drop, "");
-            stop = true;
-            break;
+            return drop();
         case 9:
-            act(WsAction::Kind::LogPane, "opPing");
-            act(WsAction::Kind::Send, std::string("\x8A\x00", 2));
-            break;
         case 10:
-            act(WsAction::Kind::LogPane, "opPong");
+            act(WsAction::Kind::LogPane, opcode == 9 ? "opPing" : "opPong");
             act(WsAction::Kind::Send, std::string("\x8A\x00", 2));
             break;
         default:
-            act(WsAction::Kind::Drop, "");
-            stop = true;
+            return drop();
         }
-        if (stop) break;
     }
     return out;
 }
@@ -147,19 +120,10 @@ std::vector<std::string> reference(std::string_view b) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
     // The first byte seeds the arrival sizes; the rest is the byte stream of the connection.
-    std::uint32_t state = 0x9E3779B9u ^ data[0];
     const std::string_view stream(reinterpret_cast<const char*>(data) + 1, size - 1);
-    std::vector<std::size_t> cuts;
-    for (std::size_t total = 0; total < stream.size();) {
-        state = state * 1664525u + 1013904223u;
-        const std::size_t n = 1 + (state >> 16) % ((data[0] & 1) ? 7 : 300);
-        cuts.push_back(n);
-        total += n;
-    }
-
-    const auto whole = feed(stream, {});
+    const auto whole = feed(stream, std::nullopt);
     check(whole == reference(stream));
-    check(feed(stream, cuts) == whole);
+    check(feed(stream, data[0]) == whole);
 
     // The fast UTF-8 checks agree with the code-point decoder.
     const std::string roundTrip = mUTF8::StringToUtf8(mUTF8::Utf8ToString(stream));

@@ -7,7 +7,6 @@
 #include "tests/fuzz/FuzzTarget.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,10 +15,6 @@ using mWSProtocol::LinkerSession;
 using mWSProtocol::WsAction;
 
 namespace {
-
-void check(bool ok) {
-    if (!ok) std::abort();
-}
 
 std::size_t countCrLf(std::string_view s) {
     std::size_t n = 0;

@@ -6,15 +6,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 namespace {
-
-void check(bool ok) {
-    if (!ok) std::abort();
-}
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))

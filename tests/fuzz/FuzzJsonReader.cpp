@@ -4,15 +4,10 @@
 #include "tests/fuzz/FuzzTarget.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 namespace {
-
-void check(bool ok) {
-    if (!ok) std::abort();
-}
 
 // Touches every value the way the print pipeline does: named keys as text, rows by index, fields by name.
 void walk(const verolux::JsonValue& v, std::size_t depth) {

@@ -6,7 +6,6 @@
 #include "tests/fuzz/FuzzTarget.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -14,10 +13,6 @@ using namespace verolux;
 using namespace verolux::reports;
 
 namespace {
-
-void check(bool ok) {
-    if (!ok) std::abort();
-}
 
 // 2 mm a byte, 5 mm a line: enough to wrap and split.
 class ByteMeasurer : public TextMeasurer {

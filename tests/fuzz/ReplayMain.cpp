@@ -1,7 +1,7 @@
 // Runs LLVMFuzzerTestOneInput over files and directories of inputs, for builds without libFuzzer.
+#include "tests/fuzz/FuzzTarget.h"
+
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,41 +9,26 @@
 #include <string>
 #include <vector>
 
-#include "tests/fuzz/FuzzTarget.h"
-
-namespace {
-
-int runFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "cannot read %s\n", p.c_str());
-        return 1;
-    }
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    return 0;
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
-    int failures = 0;
-    std::size_t count = 0;
+    std::vector<std::filesystem::path> files;
     for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path arg(argv[i]);
-        std::vector<std::filesystem::path> files;
-        if (std::filesystem::is_directory(arg)) {
-            for (const auto& e : std::filesystem::directory_iterator(arg))
+        if (std::filesystem::is_directory(argv[i])) {
+            for (const auto& e : std::filesystem::directory_iterator(argv[i]))
                 if (e.is_regular_file()) files.push_back(e.path());
         } else {
-            files.push_back(arg);
-        }
-        std::sort(files.begin(), files.end());
-        for (const auto& f : files) {
-            failures += runFile(f);
-            ++count;
+            files.emplace_back(argv[i]);
         }
     }
-    std::printf("replayed %zu inputs\n", count);
-    return (failures || count == 0) ? 1 : 0;
+    std::sort(files.begin(), files.end());
+    for (const auto& f : files) {
+        std::ifstream in(f, std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "cannot read %s\n", f.c_str());
+            return 1;
+        }
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    }
+    std::printf("replayed %zu inputs\n", files.size());
+    return files.empty() ? 1 : 0;
 }

@@ -8,19 +8,12 @@ KEY = bytes([0x37, 0xFA, 0x21, 0x3D])
 
 
 def frame(opcode, payload=b"", fin=True, masked=True, form=None, rsv=0):
-    b0 = (0x80 if fin else 0) | rsv | opcode
     n = len(payload)
-    mask = 0x80 if masked else 0
     form = form or ("short" if n <= 125 else "16" if n <= 0xFFFF else "64")
-    if form == "short":
-        head = bytes([b0, mask | n])
-    elif form == "16":
-        head = bytes([b0, mask | 126]) + struct.pack(">H", n)
-    else:
-        head = bytes([b0, mask | 127]) + struct.pack(">Q", n)
-    if not masked:
-        return head + payload
-    return head + KEY + bytes(c ^ KEY[i % 4] for i, c in enumerate(payload))
+    size = (bytes([n]) if form == "short" else b"\x7e" + struct.pack(">H", n) if form == "16"
+            else b"\x7f" + struct.pack(">Q", n))
+    head = bytes([(0x80 if fin else 0) | rsv | opcode, size[0] | (0x80 if masked else 0)]) + size[1:]
+    return head + (KEY + bytes(c ^ KEY[i % 4] for i, c in enumerate(payload)) if masked else payload)
 
 
 def write(target, name, data):
