@@ -3,7 +3,7 @@
 # launcher's listing (rofi) and the agent's icon in a tray (trayer). Installs the build into a staging
 # folder (nothing system-wide) and points XDG_DATA_DIRS at it.
 #
-# usage: tests/package/screenshots.sh BUILD_DIR OUT_DIR    writes OUT_DIR/launcher.png, OUT_DIR/tray.png
+# usage: tools/package-screenshots.sh BUILD_DIR OUT_DIR    writes OUT_DIR/launcher.png, OUT_DIR/tray.png
 set -euo pipefail
 build=$(realpath "$1")
 mkdir -p "$2"

@@ -12,7 +12,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from agentproc import read_ini, wait_for, write_ini  # noqa: E402
+from agentproc import agent_pids, read_ini, stop_agents, wait_for, write_ini  # noqa: E402
 from backendproc import Backend  # noqa: E402
 
 KESTRANE, VEROLUX, BACKEND = None, None, None
@@ -22,34 +22,14 @@ OFFLINE = "http://127.0.0.1:9"  # the update check fails at once
 class Launcher(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="kestrane-")
-        self.addCleanup(self.cleanup)
+        self.addCleanup(shutil.rmtree, self.dir, True)
+        self.addCleanup(stop_agents, self.dir, 5)
         shutil.copy(KESTRANE, os.path.join(self.dir, "Kestrane"))
         shutil.copy(VEROLUX, os.path.join(self.dir, "Verolux"))
         os.makedirs(os.path.join(self.dir, "report"))
 
-    def cleanup(self):
-        for pid in self.agent_pids():
-            try:
-                os.kill(pid, 15)
-            except ProcessLookupError:
-                pass
-        wait_for(lambda: not self.agent_pids(), 5)
-        shutil.rmtree(self.dir, ignore_errors=True)
-
     def agent_pids(self):
-        """Live processes of this folder's Verolux (also after the file was replaced)."""
-        mine = os.path.join(self.dir, "Verolux")
-        pids = []
-        for entry in os.listdir("/proc"):
-            if entry.isdigit():
-                try:
-                    if os.readlink(f"/proc/{entry}/exe").split(" (deleted)")[0] == mine:
-                        with open(f"/proc/{entry}/stat") as f:
-                            if f.read().split(") ")[1][0] != "Z":
-                                pids.append(int(entry))
-                except OSError:
-                    pass
-        return pids
+        return agent_pids(self.dir)
 
     def agent_holds_lock(self):
         path = os.path.join(self.dir, "Verolux.lock")
@@ -79,14 +59,17 @@ class Launcher(unittest.TestCase):
         self.assertTrue(wait_for(lambda: "PrintVer" in read_ini(self.dir)["AppInfo"]))
         return read_ini(self.dir)
 
-    def offer_release(self):
-        """The demo backend offering agent 2.0.0 (a copy of the real one)."""
+    def offer_release(self, file="Verolux"):
+        """The demo backend offering agent 2.0.0 (a copy of the real one) as `file`."""
         backend = Backend(BACKEND, os.path.join(self.dir, "backend"))
         self.addCleanup(backend.stop)
         shutil.copy(VEROLUX, os.path.join(backend.releases, "Verolux"))
-        with open(os.path.join(backend.releases, "latest-1.json"), "w") as f:
-            f.write('{"ver":"2.0.0","url":"${BASE}/releases/Verolux","file":"Verolux"}')
+        self.offer(backend, file)
         return backend
+
+    def offer(self, backend, file):
+        with open(os.path.join(backend.releases, "latest-1.json"), "w") as f:
+            f.write('{"ver":"2.0.0","url":"${BASE}/releases/%s","file":"%s"}' % (file, file))
 
     def test_agent_started_once_then_left_alone_while_its_version_is_recorded(self):
         ini = self.start_agent_through_launcher()
@@ -126,22 +109,11 @@ class Launcher(unittest.TestCase):
         self.assertTrue(ini["AppInfo"]["ShellVer"].startswith("marker-"))
         self.assertEqual(self.agent_pids(), pids)
 
-    def test_new_agent_is_fetched_then_started(self):
-        backend = self.offer_release()
-        os.remove(os.path.join(self.dir, "Verolux"))
-        write_ini(self.dir, {"AppInfo": {"WebsUrl": backend.base, "PrintVer": "1.0.0"}})
-        r = self.launch()
-        self.assertEqual(r.returncode, 0, r.stderr)
-        self.assertEqual(backend.stats()["releaseDownloads"], {"Verolux": 1})
-        self.assertTrue(os.access(os.path.join(self.dir, "Verolux"), os.X_OK))
-        self.assertTrue(wait_for(self.agent_holds_lock), "downloaded agent not started")
-
-    def test_update_naming_another_file_is_ignored(self):
-        backend = self.offer_release()
+    def test_only_the_agent_file_is_fetched_then_started(self):
+        # An answer naming the settings file is ignored like any other failure.
+        backend = self.offer_release("MyIni.ini")
         with open(os.path.join(backend.releases, "MyIni.ini"), "wb") as f:
             f.write(b"[Verolux]\r\nFoceShow=1\r\n")
-        with open(os.path.join(backend.releases, "latest-1.json"), "w") as f:
-            f.write('{"ver":"2.0.0","url":"${BASE}/releases/MyIni.ini","file":"MyIni.ini"}')
         os.remove(os.path.join(self.dir, "Verolux"))
         write_ini(self.dir, {"AppInfo": {"WebsUrl": backend.base, "PrintVer": "1.0.0"}})
         self.assertEqual(self.launch().returncode, 0)
@@ -149,6 +121,13 @@ class Launcher(unittest.TestCase):
         self.assertEqual(ini["AppInfo"]["PrintVer"], "1.0.0")
         self.assertNotIn("FoceShow", ini.get("Verolux", {}))
         self.assertEqual(backend.stats()["releaseDownloads"], {})
+        # The agent: fetched once, made runnable, started.
+        self.offer(backend, "Verolux")
+        r = self.launch()
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertEqual(backend.stats()["releaseDownloads"], {"Verolux": 1})
+        self.assertTrue(os.access(os.path.join(self.dir, "Verolux"), os.X_OK))
+        self.assertTrue(wait_for(self.agent_holds_lock), "downloaded agent not started")
 
     def test_with_an_update_key_only_a_signed_agent_is_installed(self):
         backend = self.offer_release()

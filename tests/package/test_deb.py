@@ -15,11 +15,10 @@ import socket
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
-from agentproc import read_ini, wait_port  # noqa: E402
+from agentproc import agent_pids, read_ini, stop_agents, wait_port  # noqa: E402
 from backendproc import SOURCE_DIR, Backend  # noqa: E402
 
 ARGS = None
@@ -55,32 +54,6 @@ def expected_files():
         files.append("/usr/share/icons/hicolor/scalable/apps/%s.svg" % icon)
         files += ["/usr/share/icons/hicolor/%dx%d/apps/%s.png" % (s, s, icon) for s in SIZES]
     return programs, files
-
-
-def agents_in(folder):
-    """Pids of agents running from the folder (also when their file was replaced since)."""
-    pids = []
-    for entry in os.listdir("/proc"):
-        try:
-            exe = os.readlink("/proc/%s/exe" % entry)
-        except OSError:
-            continue
-        if exe.startswith(os.path.join(folder, "Verolux")):
-            pids.append(int(entry))
-    return pids
-
-
-def stop_agents(folder):
-    for pid in agents_in(folder):
-        try:
-            os.kill(pid, 15)
-        except ProcessLookupError:
-            pass
-    end = time.time() + 10
-    while agents_in(folder) and time.time() < end:
-        time.sleep(0.05)
-    for pid in agents_in(folder):
-        os.kill(pid, 9)
 
 
 def installed_state():
@@ -200,21 +173,18 @@ class Package(unittest.TestCase):
                               capture_output=True, text=True, timeout=60)
         self.assertEqual(sent.returncode, 0, sent.stderr)
         self.assertNotIn("agent replied", sent.stdout)
-        upload = os.path.join(backend.uploads, "package-orders.pdf")
-        end = time.time() + 60
-        while not (os.path.exists(upload) and read(upload, "rb").startswith(b"%PDF-")) and time.time() < end:
-            time.sleep(0.1)
-        self.assertTrue(read(upload, "rb").startswith(b"%PDF-"))
+        self.assertTrue(backend.wait_upload("package-orders", 60), "the PDF reached the backend")
+        self.assertTrue(read(backend.uploaded_file("package-orders"), "rb").startswith(b"%PDF-"))
 
         # The next login: nothing copied, the running agent left alone.
         before = {p: os.stat(os.path.join(folder, p)) for p in ("Verolux", "Kestrane")}
-        running = agents_in(folder)
+        running = agent_pids(folder)
         self.assertEqual(len(running), 1)
         self.assertNotIn("copied", start())
         for p, st in before.items():
             now = os.stat(os.path.join(folder, p))
             self.assertEqual((now.st_ino, now.st_mtime_ns), (st.st_ino, st.st_mtime_ns), p)
-        self.assertEqual(agents_in(folder), running)
+        self.assertEqual(agent_pids(folder), running)
 
         # Whatever the user's folder holds: a newer agent (fetched by the launcher) stays; an older
         # one, or one that cannot tell its version, is replaced by the installed one.

@@ -1,10 +1,8 @@
 """scripts/run-demo.sh as a person runs it: it comes up on the ports given in the environment, says
 where windows appear, and stops at once on Ctrl-C (SIGINT to its process group) and on a plain kill."""
 import os
-import queue
 import shutil
 import signal
-import socket
 import subprocess
 import sys
 import threading
@@ -12,20 +10,9 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "support"))
-from agentproc import free_port, stop_process, wait_port  # noqa: E402
+from agentproc import free_port, stop_process, wait_for, wait_port, wait_port_closed  # noqa: E402
 
 SCRIPT = os.path.join(os.path.dirname(__file__), "..", "..", "scripts", "run-demo.sh")
-
-
-def port_closed(port, timeout=10.0):
-    end = time.time() + timeout
-    while time.time() < end:
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
-            time.sleep(0.1)
-        except OSError:
-            return True
-    return False
 
 
 class Demo:
@@ -37,28 +24,14 @@ class Demo:
         self.proc = subprocess.Popen(["bash", SCRIPT], env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                      stdin=subprocess.DEVNULL, start_new_session=True, text=True)
         test.addCleanup(self.cleanup)
-        self.lines, self.output = queue.Queue(), []
-        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.output = []
+        self.reader = threading.Thread(target=lambda: self.output.extend(self.proc.stdout), daemon=True)
         self.reader.start()
 
-    def _read(self):
-        for line in self.proc.stdout:
-            self.lines.put(line)
-        self.lines.put(None)
-
-    def wait_for(self, text, timeout):
-        end = time.time() + timeout
-        while time.time() < end:
-            try:
-                line = self.lines.get(timeout=max(0.1, end - time.time()))
-            except queue.Empty:
-                break
-            if line is None:
-                break
-            self.output.append(line)
-            if text in line:
-                return True
-        return False
+    def says(self, text, timeout):
+        """Whether the output holds the text within timeout seconds (false at once when it has ended)."""
+        wait_for(lambda: any(text in line for line in self.output) or not self.reader.is_alive(), timeout)
+        return any(text in line for line in self.output)
 
     def cleanup(self):
         stop_process(self.proc)
@@ -73,19 +46,20 @@ class Stopping(unittest.TestCase):
     def check_stops(self, send):
         demo = Demo(self)
         # The first run may build the programs.
-        self.assertTrue(demo.wait_for("Press Ctrl-C to stop.", 900), "".join(demo.output))
+        self.assertTrue(demo.says("Press Ctrl-C to stop.", 900), "".join(demo.output))
         text = "".join(demo.output)
         self.assertIn("?agent=%d" % demo.agent_port, text)
         self.assertIn("no display, so the agent runs offscreen", text)
+        # The port reaches the agent through the launcher, as VEROLUX_PORT.
         self.assertTrue(wait_port(demo.agent_port, 1), "the agent listens on VEROLUX_DEMO_AGENT_PORT")
         started = time.time()
         send(demo.proc)
         demo.proc.wait(timeout=15)
         self.assertLess(time.time() - started, 10)
         self.assertEqual(demo.proc.returncode, 0)
-        demo.wait_for("stopped;", 5)
-        self.assertTrue(port_closed(demo.agent_port), "the agent ended with the demo")
-        self.assertTrue(port_closed(demo.backend_port), "the backend ended with the demo")
+        demo.says("stopped;", 5)
+        self.assertTrue(wait_port_closed(demo.agent_port), "the agent ended with the demo")
+        self.assertTrue(wait_port_closed(demo.backend_port), "the backend ended with the demo")
 
     def test_ctrl_c(self):
         self.check_stops(lambda p: os.killpg(p.pid, signal.SIGINT))

@@ -59,6 +59,43 @@ def wait_port(port, timeout=10.0):
     return False
 
 
+def wait_port_closed(port, timeout=10.0):
+    end = time.time() + timeout
+    while time.time() < end:
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
+            time.sleep(0.1)
+        except OSError:
+            return True
+    return False
+
+
+def agent_pids(folder):
+    """Live processes of the folder's Verolux (also after the file was replaced)."""
+    mine, pids = os.path.join(folder, "Verolux"), []
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            if os.readlink(f"/proc/{entry}/exe").split(" (deleted)")[0] == mine:
+                with open(f"/proc/{entry}/stat") as f:
+                    if f.read().rsplit(") ", 1)[1][0] != "Z":
+                        pids.append(int(entry))
+        except OSError:
+            pass
+    return pids
+
+
+def stop_agents(folder, timeout=10.0):
+    """Asks the folder's agents to end, and kills those that do not within timeout seconds."""
+    for sig in (15, 9):
+        for pid in agent_pids(folder):
+            try:
+                os.kill(pid, sig)
+            except ProcessLookupError:
+                pass
+        if wait_for(lambda: not agent_pids(folder), timeout):
+            return
+
+
 def temp_folder(test):
     d = tempfile.TemporaryDirectory(prefix="verolux-")
     test.addCleanup(d.cleanup)
