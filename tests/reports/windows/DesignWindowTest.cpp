@@ -39,7 +39,7 @@ std::string BodyOf(const std::string& request) {
     return request.substr(request.find("\r\n\r\n") + 4);
 }
 std::string Reply(const std::string& text) {
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(text.size()) + "\r\n\r\n" + text;
+    return testsupport::HttpReply("200 OK", text);
 }
 
 class DesignWindow : public testing::Test {
@@ -210,15 +210,8 @@ TEST_F(DesignWindow, DemoBackendDown500AndServingTheNewVersion) {
     EXPECT_EQ(boxes.back(), QStringLiteral("保存成功"));
     const QByteArray saved = ReadFile(orders());
     ASSERT_TRUE(saved.contains("LOOP-EDIT"));
+    // The backend serves the new version (what it accepts and refuses is the backend's own test).
     httplib::Client http(backend(""));
-    EXPECT_EQ(http.Get("/templates/orders.grf")->body, saved.toStdString());
-    EXPECT_NE(http.Get("/api/templates")->body.find(R"("md5":")" + Md5(saved) + '"'), std::string::npos);
-    // Refused: an MD5 that is not the file's, a template the backend does not have.
-    const std::string body = R"({ "st1":"e30=","st0":"x","st2":")";
-    EXPECT_EQ(PostJson(backend("/upload/template/orders.grf"), body + R"(0123"})").find("success"),
-              std::string::npos);
-    EXPECT_EQ(PostJson(backend("/upload/template/nothing.grf"), body + Md5("{}") + R"("})").find("success"),
-              std::string::npos);
     EXPECT_EQ(http.Get("/templates/orders.grf")->body, saved.toStdString());
 }
 

@@ -58,12 +58,10 @@ TEST(FillFromRequest, ParametersComeFromTopLevelKeysOnly) {
 }
 
 TEST(FillFromRequest, AParameterNamedLikeTheAgentsKeyStaysEmpty) {
-    QFile orders(kOrders);
-    ASSERT_TRUE(orders.open(QIODevice::ReadOnly));
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("v.grf"));
-    QFile copy(path);
-    ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+    QFile orders(kOrders), copy(path);
+    ASSERT_TRUE(orders.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly));
     copy.write(orders.readAll().replace(R"("name": "company")", R"("name": "verolux")"));
     copy.close();
     Report r;
