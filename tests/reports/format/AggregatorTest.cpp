@@ -14,12 +14,6 @@ std::string Summary(const Aggregator& a) {
            " min=" + Dump(a.min()) + " max=" + Dump(a.max());
 }
 
-TEST(Aggregator, NothingAdded) {
-    Aggregator a;
-    EXPECT_EQ(Summary(a), "count=0 sum=Empty avg=Empty min=Empty max=Empty");
-    EXPECT_EQ(Dump(a.result(AggregateFunction::Count)), "Integer 0");
-}
-
 TEST(Aggregator, EmptyValuesAreSkipped) {
     Aggregator a;
     a.add(TypedValue::ofInteger(1));
@@ -37,17 +31,6 @@ TEST(Aggregator, CurrencyOver32767RowsIsExactToTheCent) {
     EXPECT_EQ(Dump(a.sum()), "Currency 655012.3300");
     EXPECT_EQ(FormatValue(a.sum(), FieldType::Currency, "#,##0.00"), "655,012.33");
     EXPECT_EQ(FormatValue(a.sum(), FieldType::Currency, "大写金额"), "陆拾伍万伍仟零壹拾贰元叁角叁分");
-}
-
-TEST(Aggregator, CurrencyRampSum) {
-    // 0.01 + 0.02 + … + 327.67 = 0.01 × 32767 × 32768 / 2 = 5,368,545.28.
-    Aggregator a;
-    for (int i = 1; i <= 32767; ++i)
-        a.add(ConvertValue(ScalarValue::fromText(std::to_string(i / 100) + "." + (i % 100 < 10 ? "0" : "") +
-                                                 std::to_string(i % 100)),
-                           FieldType::Currency));
-    EXPECT_EQ(FormatValue(a.sum(), FieldType::Currency, "#,##0.00"), "5,368,545.28");
-    EXPECT_EQ(a.count(), 32767);
 }
 
 TEST(Aggregator, CurrencyAverageRoundsHalfAwayFromZero) {
@@ -120,8 +103,9 @@ TEST(Aggregator, ResultAndReset) {
     EXPECT_EQ(Dump(a.result(AggregateFunction::Avg)), "Decimal -1");
     EXPECT_EQ(Dump(a.result(AggregateFunction::Min)), "Integer -6");
     EXPECT_EQ(Dump(a.result(AggregateFunction::Max)), "Integer 4");
-    a.reset();
+    a.reset(); // as nothing added
     EXPECT_EQ(Summary(a), "count=0 sum=Empty avg=Empty min=Empty max=Empty");
+    EXPECT_EQ(Dump(a.result(AggregateFunction::Count)), "Integer 0");
 }
 
 TEST(Aggregator, FunctionNames) {

@@ -15,54 +15,18 @@ using verolux::ScalarValue;
 
 namespace {
 
-// Pieces that steer random strings into the parsers' interesting corners.
-const std::vector<std::string> kPieces = {"0",
-                                          "1",
-                                          "9",
-                                          "5",
-                                          ".",
-                                          ",",
-                                          "-",
-                                          "+",
-                                          "e",
-                                          "E",
-                                          "#",
-                                          "%",
-                                          ";",
-                                          "\"",
-                                          "'",
-                                          "\\",
-                                          " ",
-                                          ":",
-                                          "/",
-                                          "T",
-                                          "Z",
-                                          "y",
-                                          "M",
-                                          "d",
-                                          "H",
-                                          "h",
-                                          "m",
-                                          "s",
-                                          "z",
-                                          "a",
-                                          "AP",
-                                          "年",
-                                          "月",
-                                          "日",
-                                          "¥",
-                                          "$",
-                                          "大写金额",
-                                          "上午/下午",
-                                          "是",
-                                          "否",
-                                          "\xE3\x80\x80",
-                                          "\xFF",
-                                          "\xC3",
-                                          "\x80",
-                                          "999999999999999999999",
-                                          "e99999",
-                                          "0000000000"};
+// Pieces that steer random strings into the parsers' interesting corners, split at the tabs.
+std::vector<std::string> Pieces() {
+    const std::string all =
+        "0\t1\t9\t5\t.\t,\t-\t+\te\tE\t#\t%\t;\t\"\t'\t\\\t \t:\t/\tT\tZ\ty\tM\td\tH\th\tm\t"
+        "s\tz\ta\tAP\t年\t月\t日\t¥\t$\t大写金额\t上午/下午\t是\t否\t\xE3\x80\x80\t\xFF\t\xC3\t"
+        "\x80\t999999999999999999999\te99999\t0000000000";
+    std::vector<std::string> out;
+    for (std::size_t at = 0, tab = 0; tab != std::string::npos; at = tab + 1)
+        out.push_back(all.substr(at, (tab = all.find('\t', at)) - at));
+    return out;
+}
+const std::vector<std::string> kPieces = Pieces();
 
 std::string RandomText(std::mt19937& rng) {
     std::uniform_int_distribution<int> length(0, 12);
