@@ -196,14 +196,19 @@ TEST(Pagination, ReportFooterFormatsParametersAndTitle) {
     EXPECT_EQ(DescribePages(r), "page 1: rows 1-4, report footer\n");
 }
 
+// Items that name a style outside the template are drawn with the default.
 TEST(Pagination, MissingValuesAndUnknownReferencesPrintEmpty) {
     const std::string header = R"(, "reportHeader": {"height": 5, "items": [
         {"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "[{nosuch}|{$nosuch}|{#nosuch}|{sum(nosuch)}|{item}]"}]})";
     Template t = LoadTemplateText(page(header));
+    t.detail.items[0].style = 99;
+    t.detail.items[1].style = -1;
     ReportData d;
     d.rows.push_back({}); // a row without any value
     LaidOutReport r = LayOut(t, d);
     EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "[||||]"));
+    for (const auto& it : r.pages[0].items)
+        EXPECT_LT(size_t(it.style), t.styles.size());
 }
 
 TEST(Pagination, NoRowsStillGivesOnePageWithHeadersAndFooters) {
@@ -375,13 +380,4 @@ TEST(Pagination, PictureTallerThanAPageDoesNotLoop) {
     EXPECT_EQ(DescribePages(r), "page 1: no rows, report header\n"
                                 "page 2: no rows, column header repeated\n"
                                 "page 3: rows 1-3, column header repeated\n");
-}
-
-TEST(Pagination, ItemsWithAStyleOutsideTheTemplateUseTheDefault) {
-    Template t = LoadTemplateText(page(""));
-    t.detail.items[0].style = 99;
-    t.detail.items[1].style = -1;
-    LaidOutReport r = LayOut(t, rows({{"Acme", 1}}));
-    for (const auto& it : r.pages[0].items)
-        EXPECT_LT(size_t(it.style), t.styles.size());
 }

@@ -11,8 +11,8 @@
 #include <simdjson.h>
 
 #include <algorithm>
-#include <map>
 #include <iostream>
+#include <map>
 #include <random>
 #include <set>
 #include <sstream>
