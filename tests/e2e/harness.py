@@ -8,12 +8,13 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
 
-from agentproc import Agent, free_port, stop_process, wait_port  # noqa: E402
+from agentproc import Agent, free_port, stop_process, wait_for, wait_port  # noqa: E402
 from backendproc import Backend  # noqa: E402
 from wsclients import Clients  # noqa: E402
 
@@ -96,12 +97,7 @@ def pdf_text(path):
 
 def pdf_info(path):
     out = subprocess.run(["pdfinfo", path], check=True, capture_output=True).stdout.decode()
-    info = {}
-    for line in out.splitlines():
-        if ":" in line:
-            k, v = line.split(":", 1)
-            info[k.strip()] = v.strip()
-    return info
+    return {k.strip(): v.strip() for k, v in (line.split(":", 1) for line in out.splitlines() if ":" in line)}
 
 
 def tree(root):
@@ -128,7 +124,7 @@ class AgentCase(unittest.TestCase):
     """One backend, one agent and two connected clients per test class; stats and inboxes are
     cleared before each test. Tests that need a fresh template use a name of their own."""
 
-    display = None
+    display = None  # "x": a virtual X display of its own; "wm": with a window manager on it
 
     @classmethod
     def setUpClass(cls):
@@ -136,9 +132,10 @@ class AgentCase(unittest.TestCase):
             raise unittest.SkipTest("VEROLUX_BIN_DIR does not hold Verolux")
         cls.work = tempfile.mkdtemp(prefix="verolux-e2e-")
         try:
+            cls.x = XServer(wm=cls.display == "wm") if cls.display else None
             cls.backend = Backend(os.path.join(BIN_DIR, "verolux-demo-backend"), os.path.join(cls.work, "backend"))
             cls.folder = make_program_folder(os.path.join(cls.work, "agent"), cls.backend)
-            cls.agent = AgentRun(cls.folder, free_port(), cls.display, os.path.join(cls.work, "agent.stderr"))
+            cls.agent = AgentRun(cls.folder, free_port(), cls.x and cls.x.display, os.path.join(cls.work, "agent.stderr"))
             cls.clients = Clients(cls.agent.port, 2)
         except Exception:
             cls._teardown()
@@ -146,7 +143,7 @@ class AgentCase(unittest.TestCase):
 
     @classmethod
     def _teardown(cls):
-        for name in ("clients", "agent", "backend"):
+        for name in ("clients", "agent", "backend", "x"):
             part = cls.__dict__.get(name)
             if part is not None:
                 try:
@@ -174,6 +171,25 @@ class AgentCase(unittest.TestCase):
         with open(path + ".test", "wb") as f:
             f.write(text)
         os.replace(path + ".test", path)  # the agent reads the file whole or not at all
+
+    def leftovers(self, name):
+        """Files in the template folder whose names hold `name`."""
+        return [f for f in os.listdir(self.agent.report_dir) if name in f]
+
+    def wait_until(self, probe, what, timeout=30):
+        """probe's first true result within timeout seconds; fails the test naming `what` after that."""
+        end = time.time() + timeout
+        while True:
+            found = probe()
+            if found or time.time() > end:
+                break
+            time.sleep(0.02)
+        self.assertTrue(found, "no %s within %ds; the agent said %r" % (what, timeout, self.clients.messages(0)))
+        return found
+
+    def wait_window(self, caption, timeout=30):
+        """The id of the visible window of that caption."""
+        return self.wait_until(lambda: self.x.find(caption), "window %r" % caption, timeout)[0]
 
     # ---- sending ------------------------------------------------------------------------------
 
@@ -210,9 +226,10 @@ class AgentCase(unittest.TestCase):
 
 
 class XServer:
-    """A virtual X display (Xvfb) of its own; Xvfb picks a free display number and reports it."""
+    """A virtual X display (Xvfb) of its own, optionally with openbox on it; Xvfb picks a free display
+    number and reports it."""
 
-    def __init__(self, screen="1400x1000x24"):
+    def __init__(self, screen="1400x1000x24", wm=False):
         read_end, write_end = os.pipe()
         self.proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen,
                                       "-nolisten", "tcp"], pass_fds=(write_end,),
@@ -220,24 +237,36 @@ class XServer:
         os.close(write_end)
         with os.fdopen(read_end) as f:
             number = f.readline().strip()
+        self.wm = None
         if not number:
             self.stop()
             raise RuntimeError("Xvfb did not start")
         self.display = ":" + number
+        self.env = dict(os.environ, DISPLAY=self.display)
+        if wm:
+            self.wm = subprocess.Popen(["openbox"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            # A window mapped while the window manager still starts up may never be shown.
+            if not wait_for(lambda: b"window id" in subprocess.run(
+                    ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env, capture_output=True).stdout, 30):
+                self.stop()
+                raise RuntimeError("openbox did not start")
 
-    def window_names(self):
-        """The names of all windows on the display, as xwininfo lists them."""
-        out = subprocess.run(["xwininfo", "-root", "-tree"], env=dict(os.environ, DISPLAY=self.display),
-                             capture_output=True, check=True).stdout.decode("utf-8", "replace")
-        return re.findall(r'^\s*0x[0-9a-f]+ "(.*)":', out, re.M)
+    def xdotool(self, *args):
+        return subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env, capture_output=True,
+                              text=True).stdout.split()
+
+    def find(self, caption):
+        """Ids of the visible windows of exactly that caption."""
+        pattern = "^%s$" % re.sub(r"([][.()*+?^$|{}\\])", r"\\\1", caption)
+        return self.xdotool("search", "--onlyvisible", "--name", pattern)
 
     def screenshot(self, path, window="root"):
         """The whole screen, or the window of that name."""
-        env = dict(os.environ, DISPLAY=self.display)
         if window != "root":
-            info = subprocess.run(["xwininfo", "-name", window], env=env, capture_output=True, check=True).stdout
-            window = re.search(rb"Window id: (0x[0-9a-f]+)", info).group(1).decode()
-        subprocess.run(["import", "-window", window, path], env=env, check=True)
+            window = self.find(window)[0]
+        subprocess.run(["import", "-window", window, path], env=self.env, check=True)
 
     def stop(self):
+        if self.wm:
+            stop_process(self.wm, 10)
         stop_process(self.proc, 10)

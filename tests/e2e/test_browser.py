@@ -18,7 +18,7 @@ import unittest
 import urllib.parse
 
 from harness import HERE, AgentCase, pdf_text, unique
-from agentproc import free_port
+from backendproc import DEMO_WEB
 
 CHROMIUM = os.environ.get("VEROLUX_CHROMIUM", "/usr/bin/chromium")
 
@@ -52,47 +52,35 @@ def chromium(url, log_path, *extra):
         shutil.rmtree(profile, ignore_errors=True)
 
 
-class PageServer:
-    """Serves the client module and its test page; keeps what the page posts to /report."""
+class PageServer(http.server.ThreadingHTTPServer):
+    """Serves the client module and its test page from a folder of their own; keeps what the page posts."""
 
-    FILES = {"/client_page.html": os.path.join(HERE, "client_page.html"),
-             "/verolux-client.js": os.path.join(HERE, "..", "..", "demo", "web", "verolux-client.js")}
-
-    def __init__(self):
-        self.report = None
-        self.done = threading.Event()
+    def __init__(self, root):
+        for path in (os.path.join(HERE, "client_page.html"), os.path.join(DEMO_WEB, "verolux-client.js")):
+            shutil.copy(path, root)
+        self.report, self.done = None, threading.Event()
         owner = self
 
-        class Handler(http.server.BaseHTTPRequestHandler):
+        class Handler(http.server.SimpleHTTPRequestHandler):
+            def __init__(self, *args, **kwargs):
+                super().__init__(*args, directory=root, **kwargs)
+
             def log_message(self, *args):
                 pass
-
-            def do_GET(self):
-                path = self.FILES_.get(urllib.parse.urlsplit(self.path).path)
-                body = open(path, "rb").read() if path else b""
-                kind = "text/javascript" if self.path.endswith(".js") else "text/html; charset=utf-8"
-                self.answer(200 if path else 404, kind, body)
 
             def do_POST(self):
                 owner.report = json.loads(self.rfile.read(int(self.headers["Content-Length"])))
                 owner.done.set()
-                self.answer(204, "text/plain", b"")
-
-            def answer(self, status, kind, body):
-                self.send_response(status)
-                self.send_header("Content-Type", kind)
-                self.send_header("Content-Length", str(len(body)))
+                self.send_response(204)
                 self.end_headers()
-                self.wfile.write(body)
 
-        Handler.FILES_ = self.FILES
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", free_port()), Handler)
-        self.base = "http://127.0.0.1:%d" % self.httpd.server_address[1]
-        threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
+        super().__init__(("127.0.0.1", 0), Handler)
+        self.base = "http://127.0.0.1:%d" % self.server_address[1]
+        threading.Thread(target=self.serve_forever, daemon=True).start()
 
     def close(self):
-        self.httpd.shutdown()
-        self.httpd.server_close()
+        self.shutdown()
+        self.server_close()
 
 
 class Browser(AgentCase):
@@ -121,7 +109,8 @@ class Browser(AgentCase):
         self.assertEqual([[], []], self.settle())
 
     def test_client_module(self):
-        pages = PageServer()
+        os.makedirs(os.path.join(self.work, "pages"))
+        pages = PageServer(os.path.join(self.work, "pages"))
         self.addCleanup(pages.close)
         self.allow_site(pages.base)  # the test page's own site, not the backend's
         report_id = unique("client")
@@ -139,7 +128,7 @@ class Browser(AgentCase):
                                                                     built["reprintname"], built["reportmd5"]))
         self.assertEqual(["connecting", "open", "closed"], r["connection"])
         self.assertEqual("Verolux", r["info"]["value"]["agent"])
-        self.assertIsInstance(r["printers"]["value"], list)
+        self.assertIsInstance(r["printers"].get("value"), list, r["printers"])
         self.assertEqual(("uploaded", 200, report_id),
                          (r["pdf"]["value"]["state"], r["pdf"]["value"]["httpStatus"], r["pdf"]["value"]["reportId"]))
         self.assertEqual(["accepted", "uploaded"], r["pdfStates"])

@@ -2,7 +2,8 @@
 """Screenshots for the docs: the demo page connected to a running agent (headless Chromium) and a
 preview window of the agent on a virtual X display.
 
-usage: screenshots.py BIN_DIR OUT_DIR      writes OUT_DIR/demo-page.png and OUT_DIR/preview-window.png
+usage: e2e-screenshots.py BIN_DIR OUT_DIR      writes OUT_DIR/demo-page.png and OUT_DIR/preview-window.png
+It runs the parts the end-to-end tests use (tests/e2e, tests/support).
 """
 import asyncio
 import base64
@@ -18,11 +19,12 @@ import urllib.request
 
 import websockets
 
-import harness
-from harness import AgentRun, XServer, free_port, make_program_folder, make_request, order_rows
-from backendproc import Backend
-from test_browser import chromium
-from wsclients import Clients
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+import harness  # noqa: E402  (puts tests/support on the path too)
+from harness import AgentRun, XServer, free_port, make_program_folder, make_request, order_rows  # noqa: E402
+from backendproc import Backend  # noqa: E402
+from test_browser import chromium  # noqa: E402
+from wsclients import Clients  # noqa: E402
 
 
 def wait_for(predicate, timeout, what):
@@ -98,7 +100,7 @@ def preview_window(x, backend, agent_port, work, out):
         request = make_request(backend, "orders.grf", preview="1", rows=order_rows(40, prefix="SO24"),
                                company="维罗勒克斯演示公司", title="订单明细表")
         clients.send(json.dumps(request, ensure_ascii=False))
-        wait_for(lambda: "报表预览-orders.grf" in x.window_names(), 30, "the preview window")
+        wait_for(lambda: x.find("报表预览-orders.grf"), 30, "the preview window")
         time.sleep(1.5)  # the viewer paints its first pages
         raw = os.path.join(work, "preview-raw.png")
         # No window manager on the display: the window keeps its own size, so take just the window.
