@@ -6,7 +6,6 @@ backend, and (class CupsJobs) the cups-pdf queue.
 Run: VEROLUX_BIN_DIR=build/bin /usr/bin/python3 tests/e2e/test_extension.py -v [Class]
 """
 import json
-import os
 import subprocess
 import unittest
 

@@ -8,7 +8,6 @@ import glob
 import os
 import re
 import subprocess
-import time
 import unittest
 
 from harness import AgentCase, make_request, order_rows, pdf_info, setup_cups, unique
