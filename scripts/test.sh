@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tests need, checks the code's shape, builds everything and runs every test: the
-# full build under the `dev` preset (warnings are errors), then the pure-logic tests again under
-# AddressSanitizer + UndefinedBehaviorSanitizer.
+# full build under the `dev` preset (warnings are errors), then every test again under
+# AddressSanitizer + UndefinedBehaviorSanitizer (Qt offscreen).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
