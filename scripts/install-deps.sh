@@ -12,7 +12,7 @@ BUILD_PKGS=(
 )
 TEST_PKGS=(
   libgtest-dev googletest clang libclang-rt-14-dev clang-format clang-tidy
-  cups cups-client cups-bsd cups-ipp-utils printer-driver-cups-pdf
+  cups cups-client cups-bsd cups-ipp-utils printer-driver-cups-pdf ghostscript
   poppler-utils xvfb xauth imagemagick x11-utils openbox xdotool
   chromium nodejs node-ws python3 python3-websockets python3-reportlab
   wkhtmltopdf curl procps psmisc openssl
