@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QCommandLineParser>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -104,37 +105,26 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    QString printer, title, pdf, pages;
-    int copies = 1;
-    bool viewer = false, duplex = false;
-    QStringList files;
-    const QStringList args = app.arguments().mid(1);
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == QStringLiteral("--printer") && hasValue)
-            printer = args[++i];
-        else if (a == QStringLiteral("--title") && hasValue)
-            title = args[++i];
-        else if (a == QStringLiteral("--pdf") && hasValue)
-            pdf = args[++i];
-        else if (a == QStringLiteral("--copies") && hasValue)
-            copies = args[++i].toInt();
-        else if (a == QStringLiteral("--pages") && hasValue)
-            pages = args[++i];
-        else if (a == QStringLiteral("--viewer"))
-            viewer = true;
-        else if (a == QStringLiteral("--duplex"))
-            duplex = true;
-        else
-            files << a;
-    }
-    if (files.size() != 2) {
+    // Options with a value name take one; the others are switches.
+    const auto option = [](const char* name, const char* value = "") {
+        return QCommandLineOption(QString::fromLatin1(name), QString(), QString::fromLatin1(value));
+    };
+    const QCommandLineOption printerOpt = option("printer", "NAME"), titleOpt = option("title", "TITLE"),
+                             pdfOpt = option("pdf", "OUT.pdf"), copiesOpt = option("copies", "N"),
+                             pagesOpt = option("pages", "RANGES"), viewerOpt = option("viewer"),
+                             duplexOpt = option("duplex");
+    QCommandLineParser cli;
+    cli.addOptions({printerOpt, titleOpt, pdfOpt, copiesOpt, pagesOpt, viewerOpt, duplexOpt});
+    if (!cli.parse(app.arguments()) || cli.positionalArguments().size() != 2) {
         std::fprintf(stderr,
                      "usage: print_report [--printer NAME] [--title TITLE] [--pdf OUT.pdf] [--copies N] "
                      "[--pages RANGES] [--viewer [--duplex]] TEMPLATE REQUEST.json\n");
         return 2;
     }
+    const QStringList files = cli.positionalArguments();
+    const QString printer = cli.value(printerOpt), title = cli.value(titleOpt), pdf = cli.value(pdfOpt),
+                  pages = cli.value(pagesOpt);
+    const int copies = cli.isSet(copiesOpt) ? cli.value(copiesOpt).toInt() : 1;
 
     Report report;
     const QString error = testfill::LoadAndFill(report, files[0], files[1]);
@@ -151,8 +141,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     int job = 0;
-    if (viewer) {
-        job = PrintFromViewer(report, {printer, pages, copies, duplex});
+    if (cli.isSet(viewerOpt)) {
+        job = PrintFromViewer(report, {printer, pages, copies, cli.isSet(duplexOpt)});
     } else {
         PrintOptions options;
         options.copies = copies;
