@@ -41,6 +41,7 @@ ALLOWED = {
     "tools/verolux-render": ["common", "agent/reports/engine"] + ENGINE,
     "tools/verolux-designer": ["common", "agent/reports/engine", "agent/reports/viewer",
                                "agent/reports/design", "agent/reports/designer"] + ENGINE,
+    "tools/viewer-screenshots": ["common", "agent/reports/engine", "agent/reports/viewer"] + ENGINE,
     "demo/backend": ["common"],
 }
 

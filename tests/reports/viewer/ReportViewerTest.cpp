@@ -127,6 +127,10 @@ TEST_F(ViewerWithOrders, StartPreviewShowsTheFirstOfAllPages) {
     EXPECT_TRUE(viewer.action(ReportViewer::CmdNext)->isEnabled());
     EXPECT_TRUE(viewer.action(ReportViewer::CmdPrint)->isEnabled());
     EXPECT_TRUE(viewer.action(ReportViewer::CmdExportPdf)->isEnabled());
+    // Tooltips speak Chinese and name their key.
+    EXPECT_EQ(viewer.action(ReportViewer::CmdPrint)->toolTip(), QStringLiteral("打印 (Ctrl+P)"));
+    EXPECT_EQ(viewer.action(ReportViewer::CmdNext)->toolTip(), QStringLiteral("下一页 (PgDown)"));
+    EXPECT_EQ(viewer.action(ReportViewer::CmdExportPdf)->toolTip(), QStringLiteral("导出 PDF"));
     // The page is really painted by the engine: dark text and rules on the white page.
     EXPECT_GT(inkOnFirstPage(), 0.01);
     EXPECT_GE(viewer.pageView()->cachedImageCount(), 1);
@@ -201,16 +205,16 @@ TEST_F(ViewerWithOrders, SinglePageModePagesOneAtATime) {
     EXPECT_EQ(viewer.currentPage(), pages);
 }
 
-TEST_F(ViewerWithOrders, RebindingShowsTheNewReport) {
+// Rebinding shows the new report; one without rows still has its page.
+TEST_F(ViewerWithOrders, RebindingShowsTheNewReportEvenWithoutRows) {
     start();
     viewer.lastPage();
     Report invoice;
-    const QString error = testfill::LoadAndFill(invoice, Sample("invoice.grf", "templates"),
-                                                Sample("invoice.json", "requests"));
-    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    ASSERT_TRUE(invoice.LoadTemplate(Sample("invoice.grf", "templates")));
+    invoice.PrepareRecords();
     viewer.BindReport(&invoice);
     viewer.StartPreview();
-    EXPECT_EQ(viewer.pageCounterText(), Counter(1, invoice.pageCount()));
+    EXPECT_EQ(viewer.pageCounterText(), QStringLiteral("1 / 1"));
 }
 
 TEST(ReportViewerLifetime, ReportDestroyedBeforeTheViewerIsNotPainted) {
@@ -230,16 +234,6 @@ TEST(ReportViewerLifetime, ReportDestroyedBeforeTheViewerIsNotPainted) {
     viewer.grab();
     viewer.StartPreview();
     EXPECT_EQ(viewer.pageCounterText(), QStringLiteral("0 / 0"));
-}
-
-TEST(ReportViewerLifetime, ReportWithoutRowsStillHasAPage) {
-    Report report;
-    ASSERT_TRUE(report.LoadTemplate(Sample("invoice.grf", "templates")));
-    report.PrepareRecords();
-    ReportViewer viewer;
-    viewer.BindReport(&report);
-    viewer.StartPreview();
-    EXPECT_EQ(viewer.pageCounterText(), QStringLiteral("1 / 1"));
 }
 
 // An A4 page at 800 % is 57 million pixels: such pages are painted in the visible part only and never
@@ -346,36 +340,23 @@ TEST_F(ViewerWithOrders, PageCounterAndZoomCanBeTypedInto) {
         QTest::keyClicks(w, text);
         QTest::keyClick(w, Qt::Key_Return);
     };
-    type(page, QStringLiteral("3"));
-    EXPECT_EQ(viewer.pageCounterText(), QStringLiteral("3 / %1").arg(pages));
-    type(page, QStringLiteral("1"));
-    EXPECT_EQ(viewer.currentPage(), 1);
+    type(page, QStringLiteral("2"));
+    EXPECT_EQ(viewer.pageCounterText(), Counter(2, pages));
     // Past the last page: the last page; no number: the counter shows the page in view again.
     type(page, QStringLiteral("99"));
     EXPECT_EQ(viewer.currentPage(), pages);
     type(page, QStringLiteral("x"));
-    EXPECT_EQ(viewer.currentPage(), pages);
     EXPECT_EQ(page->text(), QString::number(pages));
 
-    type(zoom->lineEdit(), QStringLiteral("135%"));
-    EXPECT_DOUBLE_EQ(viewer.zoom(), 1.35);
+    // Which texts the zoom box takes is the geometry's table; here, that it is heard and shown.
     type(zoom->lineEdit(), QStringLiteral("62.5"));
     EXPECT_DOUBLE_EQ(viewer.zoom(), 0.625);
-    EXPECT_EQ(viewer.zoomText(), QStringLiteral("63%"));
     type(zoom->lineEdit(), QStringLiteral("abc"));
-    EXPECT_DOUBLE_EQ(viewer.zoom(), 0.625);
     EXPECT_EQ(viewer.zoomText(), QStringLiteral("63%"));
     // A step picked from the list.
     zoom->setCurrentIndex(zoom->findText(QStringLiteral("200%")));
     emit zoom->activated(zoom->currentIndex());
     EXPECT_DOUBLE_EQ(viewer.zoom(), 2.0);
-}
-
-TEST_F(ViewerWithOrders, TooltipsSpeakChineseAndNameTheirKey) {
-    startActive();
-    EXPECT_EQ(viewer.action(ReportViewer::CmdPrint)->toolTip(), QStringLiteral("打印 (Ctrl+P)"));
-    EXPECT_EQ(viewer.action(ReportViewer::CmdNext)->toolTip(), QStringLiteral("下一页 (PgDown)"));
-    EXPECT_EQ(viewer.action(ReportViewer::CmdExportPdf)->toolTip(), QStringLiteral("导出 PDF"));
 }
 
 // The export dialog opens in the documents folder (or the home folder without one), then where the

@@ -32,10 +32,6 @@ struct ZoomStepCase {
     double in, out;
 };
 
-static void PrintTo(const ZoomStepCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class ZoomSteps : public testing::TestWithParam<ZoomStepCase> {};
 
 TEST_P(ZoomSteps, MoveToTheNeighbouringStep) {

@@ -1,18 +1,19 @@
-// viewer_screenshots OUTDIR [SOURCE_DIR]
+// viewer-screenshots OUTDIR [SOURCE_DIR]
 //
 // Shows the viewer with each sample template filled from its sample request, set up as the preview
 // window sets it up, and saves viewer-<name>.png in OUTDIR; then its print dialog as the Print button
 // opens it, as print-dialog.png. Run under a display: xvfb-run -a.
 #include "agent/reports/viewer/ReportViewer.h"
 #include "agent/reports/viewer/UiLanguage.h"
-#include "tests/reports/printing/FillFromRequest.h"
 
 #include "agent/reports/engine/Report.h"
+#include "agent/reports/engine/RequestFill.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QThread>
@@ -33,6 +34,21 @@ void settle() {
     }
 }
 
+// Loads a template and fills it from a print-request file as the report windows do; the reason when not.
+QString LoadAndFill(Report& report, const QString& templatePath, const QString& requestPath) {
+    if (!report.LoadTemplate(templatePath)) return report.lastError();
+    QFile file(requestPath);
+    if (!file.open(QIODevice::ReadOnly)) return requestPath + QStringLiteral(": ") + file.errorString();
+    const QByteArray text = file.readAll();
+    try {
+        FillFromRequest(
+            report, verolux::JsonDocument::Parse(std::string_view(text.constData(), size_t(text.size()))));
+    } catch (const verolux::JsonError& e) {
+        return requestPath + QStringLiteral(": ") + QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -40,7 +56,7 @@ int main(int argc, char** argv) {
     InstallQtTranslations(app);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: viewer_screenshots OUTDIR [SOURCE_DIR]\n");
+        std::fprintf(stderr, "usage: viewer-screenshots OUTDIR [SOURCE_DIR]\n");
         return 2;
     }
     const QDir out(args[1]);
@@ -51,9 +67,9 @@ int main(int argc, char** argv) {
     for (const char* name : {"orders", "invoice", "labels"}) {
         const QString n = QString::fromLatin1(name);
         Report report;
-        const QString error = testfill::LoadAndFill(
-            report, source + QStringLiteral("/demo/templates/") + n + QStringLiteral(".grf"),
-            source + QStringLiteral("/demo/requests/") + n + QStringLiteral(".json"));
+        const QString error =
+            LoadAndFill(report, source + QStringLiteral("/demo/templates/") + n + QStringLiteral(".grf"),
+                        source + QStringLiteral("/demo/requests/") + n + QStringLiteral(".json"));
         if (!error.isEmpty()) {
             std::fprintf(stderr, "%s: %s\n", name, error.toUtf8().constData());
             ++failures;
