@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace verolux::reports::format;
 using verolux::ScalarValue;
 
@@ -14,12 +16,73 @@ std::string Summary(const Aggregator& a) {
            " min=" + Dump(a.min()) + " max=" + Dump(a.max());
 }
 
-TEST(Aggregator, EmptyValuesAreSkipped) {
-    Aggregator a;
-    a.add(TypedValue::ofInteger(1));
-    a.add(TypedValue::empty());
-    a.add(TypedValue::ofInteger(2));
-    EXPECT_EQ(Summary(a), "count=2 sum=Integer 3 avg=Decimal 1.5 min=Integer 1 max=Integer 2");
+TypedValue Money(const char* text) {
+    return ConvertValue(ScalarValue::fromText(text), FieldType::Currency);
+}
+
+// Each row: the values added, and what the aggregates give.
+TEST(Aggregator, ValuesOfEachKind) {
+    using V = TypedValue;
+    const struct {
+        const char* name;
+        std::vector<TypedValue> values;
+        const char* expected;
+    } rows[] = {
+        {"empty values skipped",
+         {V::ofInteger(1), V::empty(), V::ofInteger(2)},
+         "count=2 sum=Integer 3 avg=Decimal 1.5 min=Integer 1 max=Integer 2"},
+        {"nothing added", {}, "count=0 sum=Empty avg=Empty min=Empty max=Empty"},
+        // Currency averages round half away from zero, on both sides of it.
+        {"currency average",
+         {Money("1"), Money("2"), Money("2")},
+         "count=3 sum=Currency 5.0000 avg=Currency 1.6667 min=Currency 1.0000 max=Currency 2.0000"},
+        {"negative currency average",
+         {Money("-1"), Money("-2"), Money("-2")},
+         "count=3 sum=Currency -5.0000 avg=Currency -1.6667 min=Currency -2.0000 max=Currency -1.0000"},
+        // Ten times 0.1 summed naively is 0.9999999999999999.
+        {"compensated decimal sum", std::vector<TypedValue>(10, V::ofDecimal(0.1)),
+         "count=10 sum=Decimal 1 avg=Decimal 0.10000000000000001 min=Decimal 0.10000000000000001 "
+         "max=Decimal 0.10000000000000001"},
+        {"integer and currency widen",
+         {V::ofInteger(2), V::ofCurrencyUnits(5000)},
+         "count=2 sum=Currency 2.5000 avg=Currency 1.2500 min=Currency 0.5000 max=Integer 2"},
+        {"integer and decimal widen",
+         {V::ofInteger(2), V::ofDecimal(0.25)},
+         "count=2 sum=Decimal 2.25 avg=Decimal 1.125 min=Decimal 0.25 max=Integer 2"},
+        {"booleans",
+         {V::ofBoolean(true), V::ofBoolean(false), V::ofBoolean(true), V::ofBoolean(true)},
+         "count=4 sum=Integer 3 avg=Decimal 0.75 min=Boolean false max=Boolean true"},
+        {"integer overflow",
+         {V::ofInteger(INT64_MAX), V::ofInteger(1)},
+         "count=2 sum=Decimal 9.2233720368547758e+18 avg=Decimal 4.6116860184273879e+18 min=Integer 1 "
+         "max=Integer 9223372036854775807"},
+        {"near overflow",
+         {V::ofInteger(INT64_MAX), V::ofInteger(-1)},
+         "count=2 sum=Integer 9223372036854775806 avg=Decimal 4.6116860184273879e+18 min=Integer -1 "
+         "max=Integer 9223372036854775807"},
+        {"texts",
+         {V::ofText("pear"), V::ofText("apple"), V::ofText("zebra")},
+         "count=3 sum=Empty avg=Empty min=Text apple max=Text zebra"},
+        {"dates",
+         {V::ofDateTime({2024, 3, 5}), V::ofDateTime({2023, 12, 31, 23, 59, 59}),
+          V::ofDateTime({2024, 3, 5, 0, 0, 1})},
+         "count=3 sum=Empty avg=Empty min=DateTime 2023-12-31 23:59:59.000 max=DateTime 2024-03-05 "
+         "00:00:01.000"},
+    };
+    for (const auto& r : rows) {
+        Aggregator a;
+        for (const TypedValue& v : r.values)
+            a.add(v);
+        EXPECT_EQ(Summary(a), r.expected) << r.name;
+        for (const auto& [fn, value] : {std::pair{AggregateFunction::Sum, a.sum()},
+                                        {AggregateFunction::Avg, a.avg()},
+                                        {AggregateFunction::Min, a.min()},
+                                        {AggregateFunction::Max, a.max()},
+                                        {AggregateFunction::Count, TypedValue::ofInteger(a.count())}})
+            EXPECT_EQ(Dump(a.result(fn)), Dump(value)) << r.name;
+        a.reset();
+        EXPECT_EQ(Summary(a), "count=0 sum=Empty avg=Empty min=Empty max=Empty") << r.name;
+    }
 }
 
 TEST(Aggregator, CurrencyOver32767RowsIsExactToTheCent) {
@@ -33,87 +96,13 @@ TEST(Aggregator, CurrencyOver32767RowsIsExactToTheCent) {
     EXPECT_EQ(FormatValue(a.sum(), FieldType::Currency, "大写金额"), "陆拾伍万伍仟零壹拾贰元叁角叁分");
 }
 
-TEST(Aggregator, CurrencyAverageRoundsHalfAwayFromZero) {
-    Aggregator a;
-    for (const char* v : {"1", "2", "2"})
-        a.add(ConvertValue(ScalarValue::fromText(v), FieldType::Currency));
-    EXPECT_EQ(Dump(a.avg()), "Currency 1.6667"); // 5/3
-    Aggregator b;
-    for (const char* v : {"-1", "-2", "-2"})
-        b.add(ConvertValue(ScalarValue::fromText(v), FieldType::Currency));
-    EXPECT_EQ(Dump(b.avg()), "Currency -1.6667");
-}
-
-TEST(Aggregator, DecimalSumIsCompensated) {
-    // Ten times 0.1 summed naively is 0.9999999999999999.
-    Aggregator a;
-    for (int i = 0; i < 10; ++i)
-        a.add(TypedValue::ofDecimal(0.1));
-    EXPECT_EQ(Dump(a.sum()), "Decimal 1");
-}
-
-TEST(Aggregator, MixedKindsWiden) {
-    Aggregator intAndCurrency;
-    intAndCurrency.add(TypedValue::ofInteger(2));
-    intAndCurrency.add(TypedValue::ofCurrencyUnits(5000)); // 0.5
-    EXPECT_EQ(Dump(intAndCurrency.sum()), "Currency 2.5000");
-
-    Aggregator intAndDecimal;
-    intAndDecimal.add(TypedValue::ofInteger(2));
-    intAndDecimal.add(TypedValue::ofDecimal(0.25));
-    EXPECT_EQ(Dump(intAndDecimal.sum()), "Decimal 2.25");
-
-    Aggregator booleans;
-    for (bool b : {true, false, true, true})
-        booleans.add(TypedValue::ofBoolean(b));
-    EXPECT_EQ(Summary(booleans), "count=4 sum=Integer 3 avg=Decimal 0.75 min=Boolean false max=Boolean true");
-}
-
-TEST(Aggregator, IntegerOverflowFallsBackToDecimal) {
-    Aggregator a;
-    a.add(TypedValue::ofInteger(INT64_MAX));
-    a.add(TypedValue::ofInteger(1));
-    EXPECT_EQ(Dump(a.sum()), "Decimal 9.2233720368547758e+18");
-    Aggregator b;
-    b.add(TypedValue::ofInteger(INT64_MAX));
-    b.add(TypedValue::ofInteger(-1));
-    EXPECT_EQ(Dump(b.sum()), "Integer 9223372036854775806");
-}
-
-TEST(Aggregator, TextsAndDatesHaveMinMaxButNoSum) {
-    Aggregator texts;
-    for (const char* s : {"pear", "apple", "zebra"})
-        texts.add(TypedValue::ofText(s));
-    EXPECT_EQ(Summary(texts), "count=3 sum=Empty avg=Empty min=Text apple max=Text zebra");
-
-    Aggregator dates;
-    dates.add(TypedValue::ofDateTime({2024, 3, 5}));
-    dates.add(TypedValue::ofDateTime({2023, 12, 31, 23, 59, 59}));
-    dates.add(TypedValue::ofDateTime({2024, 3, 5, 0, 0, 1}));
-    EXPECT_EQ(Summary(dates), "count=3 sum=Empty avg=Empty min=DateTime 2023-12-31 23:59:59.000 "
-                              "max=DateTime 2024-03-05 00:00:01.000");
-}
-
-TEST(Aggregator, ResultAndReset) {
-    Aggregator a;
-    a.add(TypedValue::ofInteger(4));
-    a.add(TypedValue::ofInteger(-6));
-    EXPECT_EQ(Dump(a.result(AggregateFunction::Sum)), "Integer -2");
-    EXPECT_EQ(Dump(a.result(AggregateFunction::Count)), "Integer 2");
-    EXPECT_EQ(Dump(a.result(AggregateFunction::Avg)), "Decimal -1");
-    EXPECT_EQ(Dump(a.result(AggregateFunction::Min)), "Integer -6");
-    EXPECT_EQ(Dump(a.result(AggregateFunction::Max)), "Integer 4");
-    a.reset(); // as nothing added
-    EXPECT_EQ(Summary(a), "count=0 sum=Empty avg=Empty min=Empty max=Empty");
-    EXPECT_EQ(Dump(a.result(AggregateFunction::Count)), "Integer 0");
-}
-
 TEST(Aggregator, FunctionNames) {
-    EXPECT_EQ(ParseAggregateFunction("sum"), AggregateFunction::Sum);
-    EXPECT_EQ(ParseAggregateFunction("COUNT"), AggregateFunction::Count);
-    EXPECT_EQ(ParseAggregateFunction("Avg"), AggregateFunction::Avg);
-    EXPECT_EQ(ParseAggregateFunction("min"), AggregateFunction::Min);
-    EXPECT_EQ(ParseAggregateFunction("max"), AggregateFunction::Max);
+    for (const auto& [name, fn] : {std::pair{"sum", AggregateFunction::Sum},
+                                   {"COUNT", AggregateFunction::Count},
+                                   {"Avg", AggregateFunction::Avg},
+                                   {"min", AggregateFunction::Min},
+                                   {"max", AggregateFunction::Max}})
+        EXPECT_EQ(ParseAggregateFunction(name), fn);
     EXPECT_EQ(ParseAggregateFunction("average"), std::nullopt);
 }
 

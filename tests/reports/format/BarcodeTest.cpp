@@ -96,7 +96,7 @@ bool FinderAt(const std::vector<std::string>& g, int x0, int y0) {
     return true;
 }
 
-TEST(QrCode, ShortDataIsVersionOne) {
+TEST(QrCode, ShortDataIsVersionOneAndLongerDataGrows) {
     const BarcodeResult r = EncodeBarcode("qr", "hello");
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_FALSE(r.linear);
@@ -109,16 +109,14 @@ TEST(QrCode, ShortDataIsVersionOne) {
     // Timing pattern on row 6 between the finders: dark on even columns.
     EXPECT_EQ(g[6].substr(8, 5), "10101");
     EXPECT_TRUE(r.humanText.empty());
-}
-
-TEST(QrCode, ChineseTextAndSizes) {
-    const BarcodeResult chinese = EncodeBarcode("QR", "发票号码：12345678");
-    ASSERT_TRUE(chinese.ok) << chinese.error;
-    EXPECT_EQ(static_cast<int>(chinese.width - 17) % 4, 0); // 17 + 4 × version
-    const BarcodeResult longer = EncodeBarcode("qr", std::string(500, 'x'));
-    ASSERT_TRUE(longer.ok) << longer.error;
-    EXPECT_GT(longer.width, 21);
-    EXPECT_EQ(longer.width, longer.height);
+    // Chinese text, and 500 characters: a larger version, 17 + 4 × version modules square.
+    for (const std::string& data : {std::string("发票号码：12345678"), std::string(500, 'x')}) {
+        const BarcodeResult more = EncodeBarcode("QR", data);
+        ASSERT_TRUE(more.ok) << more.error;
+        EXPECT_GT(more.width, 21);
+        EXPECT_EQ(static_cast<int>(more.width - 17) % 4, 0);
+        EXPECT_EQ(more.width, more.height);
+    }
 }
 
 TEST(DataMatrix, SmallestSymbolAndFinder) {

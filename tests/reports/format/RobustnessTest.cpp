@@ -43,7 +43,7 @@ std::string RandomText(std::mt19937& rng) {
     return out;
 }
 
-TEST(Robustness, RandomTextThroughConvertAndFormat) {
+TEST(Robustness, RandomTextThroughConvertFormatAndBarcodes) {
     std::mt19937 rng(20240305);
     const FieldType types[] = {FieldType::Text,     FieldType::Integer, FieldType::Decimal,
                                FieldType::Currency, FieldType::Boolean, FieldType::DateTime};
@@ -68,6 +68,11 @@ TEST(Robustness, RandomTextThroughConvertAndFormat) {
         }
         (void)ChineseUppercaseAmountOfDecimalText(text);
         (void)FormatValue(TypedValue::ofText(text), FieldType::Text, format);
+        if (i % 64) continue; // the barcode encoders are slower: a few hundred texts
+        for (const char* s : {"code128", "ean13", "qr", "datamatrix", "pdf417"}) {
+            const auto r = verolux::reports::barcode::EncodeBarcode(s, text);
+            ASSERT_TRUE(r.ok || (!r.error.empty() && r.rects.empty())) << s;
+        }
     }
 }
 
@@ -86,20 +91,6 @@ TEST(Robustness, ExtremeValuesWithRandomFormats) {
     EXPECT_EQ(FormatValue(values[2], FieldType::Decimal, "0").size(), 309u);
     EXPECT_LE(FormatValue(TypedValue::ofDecimal(1), FieldType::Decimal, "0." + std::string(1000, '0')).size(),
               40u);
-}
-
-TEST(Robustness, RandomBarcodeData) {
-    std::mt19937 rng(42);
-    const char* symbologies[] = {"code128", "ean13", "qr", "datamatrix", "pdf417"};
-    for (int i = 0; i < 300; ++i) {
-        const std::string data = RandomText(rng);
-        for (const char* s : symbologies) {
-            const auto r = verolux::reports::barcode::EncodeBarcode(s, data);
-            if (!r.ok) {
-                EXPECT_FALSE(r.error.empty()) << s;
-            }
-        }
-    }
 }
 
 // The fast plain-number path must agree with the general parser wherever it answers.
