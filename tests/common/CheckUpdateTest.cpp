@@ -78,21 +78,15 @@ TEST_F(CheckUpdateTest, AnswersWithoutAVersionChangeNothing) {
     EXPECT_FALSE(fs::exists(m_dir / "Verolux"));
 }
 
-// The version is written before the download, so a failed download still records it.
+// The version is written before the download, so a failed download still records it. (Which
+// answers fail a download, and that none leaves a temporary file, is the HTTP client's test.)
 TEST_F(CheckUpdateTest, FailedDownloadKeepsTheOldFileButNotTheOldVersion) {
     writeAgent("old agent");
-    CannedServer files({HttpReply("500 Internal Server Error", "<html>error</html>"),
-                        "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\ncut"});
-    for (int i = 0; i < 2; ++i) {
-        m_settings.WriteIni("AppInfo", "PrintVer", "1.0.0");
-        check(Answer("2.0.0", files.url("/Verolux"), "Verolux"));
-        EXPECT_EQ(version(), "2.0.0");
-        EXPECT_EQ(agentFile(), "old agent");
-    }
-    for (auto& e : fs::directory_iterator(m_dir)) // no temporary file left
-        EXPECT_TRUE(e.path().filename() == "Verolux" || e.path().filename() == "MyIni.ini" ||
-                    e.path().filename() == ".MyIni.ini.lock")
-            << e.path();
+    CannedServer files({HttpReply("500 Internal Server Error", "<html>error</html>")});
+    m_settings.WriteIni("AppInfo", "PrintVer", "1.0.0");
+    check(Answer("2.0.0", files.url("/Verolux"), "Verolux"));
+    EXPECT_EQ(version(), "2.0.0");
+    EXPECT_EQ(agentFile(), "old agent");
 }
 
 // Only the two program files: an answer naming the settings, the log or anything else changes nothing.

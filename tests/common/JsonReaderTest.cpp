@@ -63,9 +63,13 @@ TEST_P(JsonNumberText, MatchesScript) {
 INSTANTIATE_TEST_SUITE_P(Numbers, JsonNumberText, ::testing::ValuesIn(kNumbers),
                          [](const auto& row) { return std::string(row.param.name); });
 
-TEST(JsonValues, StringsBooleansNull) {
+// Scalars as sent, nested values as compact JSON text; any key name, case-sensitive, the last
+// duplicate winning.
+TEST(JsonValues, ScalarsNestedValuesAndKeys) {
     JsonDocument doc = JsonDocument::Parse(
-        R"({"s":"1","u":"\u4e2d\u6587","raw":"中文 ※","esc":"a\"b\\c\n","t":true,"f":false,"n":null,"e":""})");
+        R"({"s":"1","u":"\u4e2d\u6587","raw":"中文 ※","esc":"a\"b\\c\n","t":true,"f":false,"n":null,"e":"",)"
+        R"("o": { "a" : 1, "b" : [ 2 , "x\"y" , null, true ] }, "a": [ ],)"
+        R"("单价":"9.5","a b":1,"a.b":2,"":3,"1x":4,"a\"q":5,"Preview":"1","k":"first","k":"second"})");
     auto root = doc.root();
     EXPECT_EQ(root.value("s"), ScalarValue::fromText("1"));
     EXPECT_EQ(root.value("u").text, "中文");
@@ -76,26 +80,17 @@ TEST(JsonValues, StringsBooleansNull) {
     EXPECT_TRUE(root.value("n").isEmpty());
     EXPECT_EQ(root.value("e"), ScalarValue::fromText(""));
     EXPECT_TRUE(root.value("missing").isEmpty());
-}
-
-TEST(JsonValues, NestedValuesGiveCompactJsonText) {
-    JsonDocument doc =
-        JsonDocument::Parse(R"({"o": { "a" : 1, "b" : [ 2 , "x\"y" , null, true ] }, "a": [ ]})");
-    EXPECT_EQ(doc.root().value("o"), ScalarValue::fromText(R"({"a":1,"b":[2,"x\"y",null,true]})"));
-    EXPECT_EQ(doc.root().value("a"), ScalarValue::fromText("[]"));
-}
-
-TEST(JsonValues, AnyKeyNameWorks) {
-    JsonDocument doc = JsonDocument::Parse(R"({"单价":"9.5","a b":1,"a.b":2,"":3,"1x":4,"a\"q":5})");
-    for (const auto& [key, value] : std::vector<std::pair<const char*, const char*>>{
-             {"单价", "9.5"}, {"a b", "1"}, {"a.b", "2"}, {"", "3"}, {"1x", "4"}, {"a\"q", "5"}})
-        EXPECT_EQ(doc.root().value(key).text, value) << key;
-}
-
-TEST(JsonValues, KeysAreCaseSensitiveAndLastDuplicateWins) {
-    JsonDocument doc = JsonDocument::Parse(R"({"Preview":"1","k":"first","k":"second"})");
-    EXPECT_TRUE(doc.root().value("preview").isEmpty());
-    EXPECT_EQ(doc.root().value("k").text, "second");
+    EXPECT_EQ(root.value("o"), ScalarValue::fromText(R"({"a":1,"b":[2,"x\"y",null,true]})"));
+    EXPECT_EQ(root.value("a"), ScalarValue::fromText("[]"));
+    for (const auto& [key, value] : std::vector<std::pair<const char*, const char*>>{{"单价", "9.5"},
+                                                                                     {"a b", "1"},
+                                                                                     {"a.b", "2"},
+                                                                                     {"", "3"},
+                                                                                     {"1x", "4"},
+                                                                                     {"a\"q", "5"},
+                                                                                     {"k", "second"}})
+        EXPECT_EQ(root.value(key).text, value) << key;
+    EXPECT_TRUE(root.value("preview").isEmpty());
 }
 
 // Rows are views into the document: they stay valid when the document moves.

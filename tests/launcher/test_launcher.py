@@ -129,30 +129,6 @@ class Launcher(unittest.TestCase):
         self.assertTrue(os.access(os.path.join(self.dir, "Verolux"), os.X_OK))
         self.assertTrue(wait_for(self.agent_holds_lock), "downloaded agent not started")
 
-    def test_with_an_update_key_only_a_signed_agent_is_installed(self):
-        backend = self.offer_release()
-        key = os.path.join(self.dir, "key.pem")
-        subprocess.run(["openssl", "genpkey", "-algorithm", "ed25519", "-out", key], check=True)
-        public = subprocess.run(["openssl", "pkey", "-in", key, "-pubout"], check=True, capture_output=True,
-                                text=True).stdout.splitlines()[1]
-        release = os.path.join(backend.releases, "Verolux")
-        with open(release, "ab") as f:
-            f.write(b"\0signed build")  # differs from the agent in the folder, and still runs
-        original = open(os.path.join(self.dir, "Verolux"), "rb").read()
-
-        def sign(path):
-            subprocess.run(["openssl", "pkeyutl", "-sign", "-inkey", key, "-rawin", "-in", path,
-                            "-out", release + ".sig"], check=True)
-
-        write_ini(self.dir, {"AppInfo": {"WebsUrl": backend.base, "PrintVer": "1.0.0", "UpdateKey": public}})
-        sign(KESTRANE)  # a valid signature, of another file
-        self.assertEqual(self.launch().returncode, 0)
-        self.assertEqual(open(os.path.join(self.dir, "Verolux"), "rb").read(), original)
-
-        sign(release)
-        self.assertEqual(self.launch().returncode, 0)
-        self.assertEqual(open(os.path.join(self.dir, "Verolux"), "rb").read(), open(release, "rb").read())
-
     def test_agent_file_missing_starts_nothing_but_records_the_launcher(self):
         os.remove(os.path.join(self.dir, "Verolux"))
         # The last line ends in a bare CR: the launcher's key goes on a line of its own.
