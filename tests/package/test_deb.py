@@ -78,12 +78,9 @@ class Package(unittest.TestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.work, ignore_errors=True)
 
-    def test_contents(self):
+    def test_contents_and_metadata(self):
         listing = subprocess.run(["dpkg-deb", "-c", self.deb], capture_output=True, text=True, check=True).stdout
-        entries = {}
-        for line in listing.splitlines():
-            fields = line.split()
-            entries[fields[5].lstrip(".")] = (fields[0], fields[1])
+        entries = {f[5].lstrip("."): (f[0], f[1]) for f in map(str.split, listing.splitlines())}
         programs, files = expected_files()
         for path in files:
             with self.subTest(path=path):
@@ -91,24 +88,18 @@ class Package(unittest.TestCase):
                 self.assertEqual(entries[path][1], "root/root")
         for path in ["%s/%s" % (LIB, p) for p in programs] + ["/usr/bin/verolux"]:
             self.assertEqual(entries[path][0], "-rwxr-xr-x", path)
-        self.assertEqual(os.path.basename(self.deb), "verolux_%s_%s.deb" % (ARGS.version, self.arch()))
-        # The demo backend and the tests stay out.
-        self.assertEqual(sorted(p for p in entries if p.startswith(LIB + "/") and p != LIB + "/"), sorted("%s/%s" % (LIB, p)
-                                                                                      for p in programs))
+        arch = subprocess.run(["dpkg", "--print-architecture"], capture_output=True, text=True).stdout.strip()
+        self.assertEqual(os.path.basename(self.deb), "verolux_%s_%s.deb" % (ARGS.version, arch))
+        # Only the programs: the demo backend and the tests stay out.
+        self.assertEqual(sorted(p for p in entries if p.startswith(LIB + "/") and p != LIB + "/"),
+                         sorted("%s/%s" % (LIB, p) for p in programs))
 
-    def arch(self):
-        return subprocess.run(["dpkg", "--print-architecture"], capture_output=True, text=True).stdout.strip()
-
-    def test_metadata(self):
         info = subprocess.run(["dpkg-deb", "-I", self.deb], capture_output=True, text=True, check=True).stdout
-        fields = {}
-        for line in info.splitlines():
-            if line.startswith(" ") and ":" in line and not line.startswith("  "):
-                key, value = line.strip().split(":", 1)
-                fields[key] = value.strip()
+        fields = dict((part.strip() for part in line.split(":", 1)) for line in info.splitlines()
+                      if line.startswith(" ") and ":" in line and not line.startswith("  "))
         self.assertEqual(fields["Package"], "verolux")
         self.assertEqual(fields["Version"], ARGS.version)
-        self.assertEqual(fields["Architecture"], self.arch())
+        self.assertEqual(fields["Architecture"], arch)
         depends = [d.strip() for d in fields["Depends"].split(",")]
         for wanted in ("fonts-noto-cjk | fonts-wqy-microhei", "libcups2"):
             self.assertIn(wanted, depends)
