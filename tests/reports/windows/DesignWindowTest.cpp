@@ -230,29 +230,7 @@ TEST_F(DesignWindow, LoadFailureLineAndNothingToSave) {
     }
 }
 
-TEST_F(DesignWindow, SaveAsThenSaveUploadsTheEditedDesign) {
-    testsupport::CannedServer server({Reply("success")});
-    request(orders(), server.url("/up"));
-    editTitle(QStringLiteral("COPY-AND-SAVE"));
-    const fs::path copy = root / "copy.grf";
-    answers.push_back([&](QDialog& d) {
-        auto& fd = static_cast<QFileDialog&>(d);
-        EXPECT_EQ(fd.acceptMode(), QFileDialog::AcceptSave);
-        fd.selectFile(QString::fromStdString(copy.string()));
-        return int(QDialog::Accepted);
-    });
-    window->cmdSaveAs->click();
-    EXPECT_TRUE(ReadFile(copy).contains("COPY-AND-SAVE"));
-    EXPECT_EQ(window->reportFileName, orders().string());
-    EXPECT_EQ(window->txtfile->text().toStdString(), orders().string());
-    expectBox();
-    window->cmdSave->click();
-    EXPECT_NE(BodyOf(server.requests().at(0)).find(ReadFile(orders()).toBase64().toStdString()),
-              std::string::npos);
-    EXPECT_TRUE(ReadFile(orders()).contains("COPY-AND-SAVE"));
-}
-
-TEST_F(DesignWindow, FileDialogsAndOpen) {
+TEST_F(DesignWindow, FileDialogsSaveAsAndOpen) {
     request(orders(), "");
     editTitle(QStringLiteral("KEEP"));
     answers.push_back([&](QDialog& d) {
@@ -267,6 +245,19 @@ TEST_F(DesignWindow, FileDialogsAndOpen) {
     window->cmdOpen->click(); // cancelled: nothing changes, nothing is said
     EXPECT_EQ(shownTitle(), "KEEP");
     EXPECT_TRUE(window->ReportDesigner1->editsPending());
+
+    // Save As writes a copy; the request's own file stays the one a save uploads.
+    const fs::path copy = root / "copy.grf";
+    answers.push_back([&](QDialog& d) {
+        auto& fd = static_cast<QFileDialog&>(d);
+        EXPECT_EQ(fd.acceptMode(), QFileDialog::AcceptSave);
+        fd.selectFile(QString::fromStdString(copy.string()));
+        return int(QDialog::Accepted);
+    });
+    window->cmdSaveAs->click();
+    EXPECT_TRUE(ReadFile(copy).contains("KEEP"));
+    EXPECT_EQ(window->reportFileName, orders().string());
+    EXPECT_EQ(window->txtfile->text().toStdString(), orders().string());
 
     expectFile(templateFolder() / "invoice.grf");
     window->cmdOpen->click();

@@ -49,12 +49,23 @@ struct Filled {
     ScalarValue parameter(const char* name) { return report.Parameters().byName(name)->Value(); }
 };
 
-TEST(FillFromRequest, ParametersComeFromTopLevelKeysOnly) {
-    Filled f(Request("2", R"("company":12.50,)", R"([{"title":"行内","orderNo":"A"}])"));
+// Parameters come from top-level keys only; one record per row, in order, missing fields empty.
+TEST(FillFromRequest, ParametersAndRecords) {
+    Filled f(Request("2", R"("company":12.50,)",
+                     R"([{"orderNo":"SO-1","amount":1,"title":"行内"},{"orderNo":"SO-2"},)"
+                     R"({"orderNo":"SO-3","amount":3}])"));
     EXPECT_EQ(f.parameter("company"), ScalarValue::fromNumber("12.5")); // unchanged, as a number
     // No top-level "title": empty, not the template's default; the row's "title" is no parameter.
     EXPECT_EQ(f.parameter("title"), ScalarValue::empty());
     EXPECT_EQ(f.report.ReportTitle(), QStringLiteral("orders.grf"));
+    EXPECT_EQ(f.report.recordCount(), 3);
+    const std::string text = AllText(f.report);
+    const auto a = text.find("SO-1|"), b = text.find("SO-2|"), c = text.find("SO-3|");
+    ASSERT_NE(a, std::string::npos) << text;
+    EXPECT_LT(a, b);
+    EXPECT_LT(b, c);
+    // Row 2 lacks `amount`: the total counts rows 1 and 3 only.
+    EXPECT_NE(text.find("4.00"), std::string::npos) << text;
 }
 
 TEST(FillFromRequest, AParameterNamedLikeTheAgentsKeyStaysEmpty) {
@@ -68,19 +79,6 @@ TEST(FillFromRequest, AParameterNamedLikeTheAgentsKeyStaysEmpty) {
     ASSERT_TRUE(r.LoadTemplate(path)) << r.lastError().toStdString();
     FillFromRequest(r, JsonDocument::Parse(Request("2", R"("verolux":"hello",)", "[]")));
     EXPECT_EQ(r.Parameters().byName("verolux")->Value(), ScalarValue::empty());
-}
-
-TEST(FillFromRequest, OneRecordPerRowInOrderWithMissingFieldsEmpty) {
-    Filled f(Request("2", "",
-                     R"([{"orderNo":"SO-1","amount":1},{"orderNo":"SO-2"},{"orderNo":"SO-3","amount":3}])"));
-    EXPECT_EQ(f.report.recordCount(), 3);
-    const std::string text = AllText(f.report);
-    const auto a = text.find("SO-1|"), b = text.find("SO-2|"), c = text.find("SO-3|");
-    ASSERT_NE(a, std::string::npos) << text;
-    EXPECT_LT(a, b);
-    EXPECT_LT(b, c);
-    // Row 2 lacks `amount`: the total counts rows 1 and 3 only.
-    EXPECT_NE(text.find("4.00"), std::string::npos) << text;
 }
 
 TEST(FillFromRequest, RowLimits) {
