@@ -78,7 +78,8 @@ ROWS = [
     ("core", M + "Template.cpp", "CopyStyleKeys(~st.own,", "CopyStyleKeys(~0u,"),
     ("core", M + "JsonOut.cpp", "v = std::round(v * 1e6) / 1e6;", ";"),
     # Text on its way to Qt.
-    ("engine", "agent/reports/engine/PdfFont.cpp", "if (cp >= 0x10000) {", "if (cp > 0x10000) {"),
+    ("engine", "agent/reports/engine/PdfFont.cpp", "if (cp >= 0x10000) {\n        chars[0]",
+     "if (cp > 0x10000) {\n        chars[0]"),
 ]
 
 
