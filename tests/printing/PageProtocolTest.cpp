@@ -124,40 +124,31 @@ void RunSteps(const std::vector<Step>& steps) {
 using K = JobStep::Kind;
 using C = JobStep::Cups;
 
-TEST(JobEvents, PrintCompletes) {
+TEST(JobEvents, Sequences) {
+    // A print completes; queued and processing are no news, and nothing comes after the end.
     RunSteps({{S(K::Accepted), "accepted"},
               {Spooled(42), "spooled:42"},
-              {Cups(C::Pending), ""}, // queued: no news
+              {Cups(C::Pending), ""},
               {Cups(C::Processing), ""},
               {Cups(C::Completed), "completed:42"},
-              {Cups(C::Completed), ""}}); // nothing after the end
-}
-
-TEST(JobEvents, StoppedQueueWaitsOncePerReasonThenCancelled) {
+              {Cups(C::Completed), ""}});
+    // A stopped queue waits once per reason, then the job is cancelled.
     RunSteps({{S(K::Accepted), "accepted"},
               {Spooled(7), "spooled:7"},
               {Cups(C::Pending, true, "Paused"), "waiting:Paused:7"},
               {Cups(C::Pending, true, "Paused"), ""},
               {Cups(C::Held, false, "job held"), "waiting:job held:7"},
               {Cups(C::Cancelled), "failed:print-canceled:7"}});
-}
-
-TEST(JobEvents, AbortedAndGivenUpFailWithTheirCodes) {
     RunSteps({{S(K::Accepted), "accepted"},
               {Spooled(3), "spooled:3"},
               {Cups(C::Aborted), "failed:print-failed:3"}});
     RunSteps({{S(K::Accepted), "accepted"},
               {Spooled(3), "spooled:3"},
               {S(K::GaveUp), "failed:print-unconfirmed:3"}});
-}
-
-TEST(JobEvents, UploadStatus) {
+    // Only a 2xx answer is an upload.
     RunSteps({{S(K::Accepted), "accepted"}, {Uploaded(200), "uploaded:200"}});
     RunSteps({{S(K::Accepted), "accepted"}, {Uploaded(500), "failed:upload-rejected:500"}});
     RunSteps({{S(K::Accepted), "accepted"}, {Uploaded(302), "failed:upload-rejected:302"}});
-}
-
-TEST(JobEvents, OtherEnds) {
     RunSteps({{S(K::Accepted), "accepted"}, {S(K::Shown), "shown"}, {Failed("x"), ""}});
     RunSteps({{S(K::Accepted), "accepted"}, {S(K::Opened), "opened"}});
     // A request that cannot be read is never accepted.

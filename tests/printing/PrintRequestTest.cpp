@@ -28,16 +28,10 @@ std::string Request(const std::string& previewValue = "\"1\"", const std::string
 
 TEST(PrintRequestRead, ReadsTheTenKeysAsText) {
     PrintRequest r = PrintRequest::Read(Request());
-    EXPECT_EQ(r.preview, "1");
-    EXPECT_EQ(r.repname, "repname-v");
-    EXPECT_EQ(r.reptype, "reptype-v");
-    EXPECT_EQ(r.reguserno, "reguserno-v");
-    EXPECT_EQ(r.reprintname, "reprintname-v");
-    EXPECT_EQ(r.sdesign, "sdesign-v");
-    EXPECT_EQ(r.reporturl, "reporturl-v");
-    EXPECT_EQ(r.reportmd5, "reportmd5-v");
-    EXPECT_EQ(r.reportId, "reportId-v");
-    EXPECT_EQ(r.reportAdd, "reportAdd-v");
+    EXPECT_EQ(r.preview + " " + r.repname + " " + r.reptype + " " + r.reguserno + " " + r.reprintname + " " +
+                  r.sdesign + " " + r.reporturl + " " + r.reportmd5 + " " + r.reportId + " " + r.reportAdd,
+              "1 repname-v reptype-v reguserno-v reprintname-v sdesign-v reporturl-v reportmd5-v reportId-v "
+              "reportAdd-v");
     EXPECT_EQ(r.rowCount(), 0u);
 }
 

@@ -121,21 +121,18 @@ TEST_F(StoreTest, UrlOver1024CharactersDownloadsEveryTime) {
     EXPECT_EQ(urls.size(), 2u); // the stored copy is cut to 1,024 bytes and never equals
 }
 
-TEST_F(StoreTest, FailedDownloadOfMissingFile) {
+TEST_F(StoreTest, FailedDownloads) {
     failDownloads = true;
-    auto r = store().Refresh("t.grf", "http://b/t.grf", "");
-    EXPECT_FALSE(r.exists);
+    EXPECT_FALSE(store().Refresh("t.grf", "http://b/t.grf", "").exists);
     EXPECT_EQ(m_settings.ReadIni("fileUrl", "t.grf"), "http://b/t.grf"); // recorded all the same
     store().Refresh("t.grf", "http://b/t.grf", "");
     EXPECT_EQ(urls.size(), 2u); // again, only because the file is missing
-}
-
-TEST_F(StoreTest, FailedDownloadOverExistingFileKeepsIt) {
+    // Over an existing file: the old copy stays in use.
+    failDownloads = false;
     store().Refresh("t.grf", "http://b/t.grf", "");
     failDownloads = true;
-    auto r = store().Refresh("t.grf", "http://b/new.grf", "");
-    EXPECT_TRUE(r.exists);
-    EXPECT_EQ(urls.size(), 2u);
+    EXPECT_TRUE(store().Refresh("t.grf", "http://b/new.grf", "").exists);
+    EXPECT_EQ(urls.size(), 4u);
 }
 
 class UnsafeName : public StoreTest, public ::testing::WithParamInterface<const char*> {};
