@@ -29,29 +29,24 @@ class PdfOutput(AgentCase):
     """preview "2": the report is exported, uploaded with st0 = reportId, and nobody is told."""
 
     def test_upload_holds_the_rows_and_parameters(self):
+        # A number id and preview read as a browser prints them (2.0 is "2", big integers digit for
+        # digit); the full tables of number texts and escaped ids are the reader's and the body's tests.
+        report_id = "1234567890123456789%04d" % (os.getpid() % 10000)
         rows = order_rows(5, prefix="PDFROW")
-        request = make_request(self.backend, "orders.grf", rows=rows, company="维罗勒克斯端到端公司")
-        uploaded = self.send_pdf(request)
-        record = self.backend.uploads_for(request["reportId"])[-1]
-        self.assertEqual(request["reportId"], record["st0"])
-        self.assertEqual("", record["st2"])
-        self.assertEqual("/upload/pdf", record["path"])
+        self.send(make_request(self.backend, "orders.grf", preview=2.0, report_id=int(report_id), rows=rows,
+                               company="维罗勒克斯端到端公司"))
+        record = self.backend.wait_upload(report_id, 30)
+        self.assertIsNotNone(record, "replies %r" % self.clients.messages(0))
+        self.assertEqual(("pdf", "", "/upload/pdf"), (record["kind"], record["st2"], record["path"]))
         self.assertTrue(record["contentType"].startswith("application/json"), record["contentType"])
+        uploaded = self.backend.uploaded_file(report_id)
         text = pdf_text(uploaded)
         for row in rows:
             self.assertIn(row["orderNo"], text)
         self.assertIn("维罗勒克斯端到端公司", text)
         # The export stays in the template folder under the report's id.
-        self.assertEqual(read_bytes(uploaded), read_bytes(os.path.join(self.agent.report_dir, request["reportId"] + ".pdf")))
+        self.assertEqual(read_bytes(uploaded), read_bytes(os.path.join(self.agent.report_dir, report_id + ".pdf")))
         self.assertEqual([[], []], self.settle(), "success is not reported")
-
-    def test_number_id_reaches_the_backend_as_written(self):
-        # Numbers read as a browser prints them (preview 2.0 is "2"); the full table of number texts
-        # and of escaped ids is decided by the reader and the body's unit tests.
-        text = "1234567890123456789%04d" % (os.getpid() % 10000)
-        self.send(make_request(self.backend, "orders.grf", preview=2.0, report_id=int(text)))
-        self.assertIsNotNone(self.backend.wait_upload(text, 30), "replies %r" % self.clients.messages(0))
-        self.assertTrue(os.path.exists(os.path.join(self.agent.report_dir, text + ".pdf")))
 
     def test_same_id_again_while_the_first_works_and_its_sender_gone(self):
         # The second request, with the same id, arrives while the first window still works, and its page

@@ -1,9 +1,9 @@
 #!/usr/bin/python3
-"""The designer loop with the real agent on a virtual X display: a design request opens the window, the
-user edits the template and presses 保存, the backend serves the new template with the MD5 it was sent,
-and the next print with that MD5 fetches it and shows the edit.
+"""The agent's windows on a virtual X display: a preview, and the designer loop (a design request opens
+the window, the user edits the template and presses 保存, the backend serves the new template with the
+MD5 it was sent, and the next print with that MD5 fetches it and shows the edit).
 
-Run: VEROLUX_BIN_DIR=build/bin /usr/bin/python3 tests/e2e/test_designer.py -v Designer
+Run: VEROLUX_BIN_DIR=build/bin /usr/bin/python3 tests/e2e/test_windows.py -v Windows
 VEROLUX_SCREENSHOTS=DIR keeps a picture of the window with the template loaded.
 """
 import os
@@ -11,14 +11,25 @@ import time
 import unittest
 import urllib.parse
 
-from harness import AgentCase, make_request, pdf_text, read_bytes, unique
+from harness import AgentCase, make_request, order_rows, pdf_text, read_bytes, unique
 
 CAPTION = "报表设计器"
 EDIT = "Edited in the designer 42"
 
 
-class Designer(AgentCase):
+class Windows(AgentCase):
     display = "wm"
+
+    def test_preview_window_and_nothing_else(self):
+        # preview "1" opens a window captioned with the template name; nothing is sent or uploaded. How
+        # the window loads and what it shows on failure are widget tests (tests/reports/windows).
+        name = self.backend.add_template(unique("preview") + ".grf")
+        request = make_request(self.backend, name, preview="1", rows=order_rows(4))
+        self.send(request)
+        self.wait_window("报表预览-" + name)
+        self.assertEqual([[], []], self.settle())
+        self.assertEqual([], self.backend.stats()["uploads"])
+        self.assertFalse(os.path.exists(os.path.join(self.agent.report_dir, request["reportId"] + ".pdf")))
 
     def test_save_reaches_the_next_print(self):
         name = self.backend.add_template(unique("design") + ".grf")
