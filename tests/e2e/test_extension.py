@@ -1,17 +1,38 @@
 #!/usr/bin/python3
 """The `verolux` key end to end: questions and job events reach the asking page alone, while a page
-that does not use the key gets exactly the specified replies. Two real pages, the real agent, the demo
-backend, and (class CupsJobs) the cups-pdf queue.
+that does not use the key gets exactly the protocol's plain replies. Two real pages, the real agent, the demo
+backend, and (class CupsJobs, which needs root) the cups-pdf queue, whose output is compared with the
+same report exported.
 
 Run: VEROLUX_BIN_DIR=build/bin /usr/bin/python3 tests/e2e/test_extension.py -v [Class]
 """
+import glob
 import json
+import os
+import re
 import subprocess
 import unittest
 
-from harness import FAILED, NOT_FOUND, AgentCase, make_request, order_rows, setup_cups, unique
+from harness import FAILED, NOT_FOUND, AgentCase, make_request, order_rows, pdf_info, setup_cups, unique
 
 FINAL = {"completed", "failed", "uploaded", "shown", "opened"}
+
+
+def first_page_gray(pdf, stem):
+    subprocess.run(["pdftoppm", "-r", "40", "-gray", "-f", "1", "-l", "1", "-singlefile", pdf, stem], check=True,
+                   stderr=subprocess.DEVNULL)
+    return stem + ".pgm"
+
+
+def rmse(a, b):
+    """Normalised RMSE of two images of one size (0 equal, 1 opposite)."""
+    out = subprocess.run(["compare", "-metric", "RMSE", a, b, "null:"], capture_output=True, text=True).stderr
+    return float(re.search(r"\(([0-9.e-]+)\)", out).group(1))
+
+
+def mean_gray(image):
+    return float(subprocess.run(["identify", "-format", "%[fx:mean]", image], capture_output=True, text=True,
+                                check=True).stdout)
 
 
 class PageCase(AgentCase):
@@ -36,7 +57,7 @@ class PageCase(AgentCase):
             try:
                 found.append(json.loads(text))
             except ValueError:
-                pass  # the specified replies are plain texts
+                pass  # the protocol's own replies are plain texts
         return found
 
     def wait_json(self, match, client=0, timeout=30):
@@ -96,14 +117,20 @@ class CupsJobs(PageCase):
 
     @classmethod
     def setUpClass(cls):
-        setup_cups(cls.queue)
+        cls.out_dir = setup_cups(cls.queue)
         super().setUpClass()
 
-    def test_job_completes_with_its_options(self):
-        # How the scheduler lists queues is the CUPS layer's test; which events each answer gives, the
-        # job tracker's table.
+    def test_job_completes_with_its_options_and_prints_the_report(self):
+        # Any value but "1" and "2" prints (the mode rule is a unit table): a JSON true reaches CUPS. How the
+        # scheduler lists queues is the CUPS layer's test; which events each answer gives, the job tracker's
+        # table; that every page of a long report prints, the engine's CUPS print tests.
         self.assertIn(self.queue, [p["name"] for p in self.ask("printers")["printers"]])
-        request = make_request(self.backend, "orders.grf", preview="", printer=self.queue, rows=order_rows(3))
+        name = self.backend.add_template(unique("vxe2e") + ".grf")
+        # cups-pdf names the file after the job title (the template name), with some characters replaced.
+        printed_files = lambda: glob.glob(os.path.join(self.out_dir, "*%s*.pdf" % name[:-4].replace("-", "?")))
+        self.addCleanup(lambda: [os.remove(p) for p in printed_files()])
+        rows = order_rows(120)
+        request = make_request(self.backend, name, preview=True, printer=self.queue, rows=rows)
         events = self.job(request, copies=2, duplex="long", pages="1")
         self.assertEqual(["accepted", "spooled", "completed"], [e["state"] for e in events])
         job = events[1]["cupsJobId"]
@@ -114,6 +141,22 @@ class CupsJobs(PageCase):
                                     capture_output=True, text=True).stdout
         for line in ("copies (integer) = 2", "sides (keyword) = two-sided-long-edge", "page-ranges (rangeOfInteger) = 1-1"):
             self.assertIn(line, attributes)
+        self.assertEqual([], self.backend.uploads_for(request["reportId"]))
+        self.assertFalse(os.path.exists(os.path.join(self.agent.report_dir, request["reportId"] + ".pdf")))
+
+        # The printed page is the report's: against the same report exported, and with other rows.
+        printed = self.wait_until(printed_files, "the job's output in " + self.out_dir)[0]
+        exported = self.send_pdf(make_request(self.backend, name, rows=rows))
+        other = self.send_pdf(make_request(self.backend, name, rows=[]))
+        for p, e in zip(pdf_info(printed)["Page size"].split()[0:3:2], pdf_info(exported)["Page size"].split()[0:3:2]):
+            self.assertAlmostEqual(float(e), float(p), delta=1.5)
+        pages = [first_page_gray(pdf, os.path.join(self.work, name + "-" + kind))
+                 for pdf, kind in ((printed, "printed"), (exported, "exported"), (other, "other"))]
+        self.assertLess(mean_gray(pages[1]), 0.995, "the exported page is blank")
+        # Ghostscript in cups-pdf redraws the glyphs a little heavier (up to about 0.13 on a dense page).
+        own = rmse(pages[0], pages[1])
+        self.assertLess(own, 0.2)
+        self.assertLess(own, rmse(pages[0], pages[2]))
 
     def test_stopped_queue_waits_and_fails_when_cancelled(self):
         # The stopped queue's reason reaches the page through the agent's own reading of the job.
