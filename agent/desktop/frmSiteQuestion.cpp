@@ -6,12 +6,16 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace verolux {
 
 frmSiteQuestion::frmSiteQuestion(const QString& origin, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("网站授权"));
     // A page waits for this answer: the question comes to the front, over whatever the user does.
-    setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
+    // Closing it is a no; there is nothing to minimize or maximize.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::WindowStaysOnTopHint);
 
     auto* head = new QLabel(QStringLiteral("允许"), this);
     // A long name wraps after its dots rather than widening the window: its end matters most
@@ -45,7 +49,8 @@ frmSiteQuestion::frmSiteQuestion(const QString& origin, QWidget* parent) : QDial
     layout->addWidget(tail);
     layout->addSpacing(12);
     layout->addLayout(buttons);
-    setFixedWidth(560);
+    // Fixed in both directions: the window manager offers no resizing for a yes-or-no question.
+    setFixedSize(560, std::max(sizeHint().height(), layout->totalHeightForWidth(560)));
 }
 
 bool frmSiteQuestion::remember() const {

@@ -11,14 +11,11 @@
 
 namespace wstest {
 
-enum class LengthForm { Shortest, Len16, Len64 };
-
 struct FrameOptions {
     bool fin = true;
     bool masked = true;
     std::uint8_t rsv = 0; // bits 6..4 of byte 0, already shifted (e.g. 0x40 for RSV1)
     std::array<std::uint8_t, 4> key{0x37, 0xFA, 0x21, 0x3D};
-    LengthForm form = LengthForm::Shortest;
 };
 
 inline std::string frame(std::uint8_t opcode, std::string_view payload, FrameOptions o = {}) {
@@ -26,12 +23,9 @@ inline std::string frame(std::uint8_t opcode, std::string_view payload, FrameOpt
     f += static_cast<char>((o.fin ? 0x80 : 0x00) | o.rsv | (opcode & 0x0F));
     const std::uint8_t maskBit = o.masked ? 0x80 : 0x00;
     const std::uint64_t n = payload.size();
-    LengthForm form = o.form;
-    if (form == LengthForm::Shortest)
-        form = n <= 125 ? LengthForm::Shortest : n <= 0xFFFF ? LengthForm::Len16 : LengthForm::Len64;
-    if (form == LengthForm::Shortest) {
+    if (n <= 125) {
         f += static_cast<char>(maskBit | n);
-    } else if (form == LengthForm::Len16) {
+    } else if (n <= 0xFFFF) {
         f += static_cast<char>(maskBit | 126);
         f += static_cast<char>((n >> 8) & 0xFF);
         f += static_cast<char>(n & 0xFF);
@@ -78,14 +72,9 @@ inline std::string toHex(std::string_view bytes) {
 }
 
 // An upgrade request as a local program sends it (no Origin).
-inline std::string upgradeRequest(std::string_view key = "dGhlIHNhbXBsZSBub25jZQ==",
-                                  std::string_view host = "127.0.0.1:28502") {
-    std::string r = "GET / HTTP/1.1\r\nHost: ";
-    r += host;
-    r += "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: ";
-    r += key;
-    r += "\r\nSec-WebSocket-Version: 13\r\n\r\n";
-    return r;
+inline std::string upgradeRequest() {
+    return "GET / HTTP/1.1\r\nHost: 127.0.0.1:28502\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+           "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
 }
 
 } // namespace wstest

@@ -6,47 +6,27 @@
 #include <openssl/sha.h>
 
 #include <random>
+#include <vector>
 
 using wstest::hex;
 using wstest::toHex;
 
 namespace {
 
-struct HashCase {
-    const char* name;
-    std::string input;
-    const char* digest; // FIPS 180 example digests
-};
-
-class Sha1Vectors : public ::testing::TestWithParam<HashCase> {};
-
-TEST_P(Sha1Vectors, MatchesPublishedDigest) {
-    const std::string d = mSHA1::SHA1(GetParam().input);
-    ASSERT_EQ(d.size(), 20u);
-    EXPECT_EQ(toHex(d), toHex(hex(GetParam().digest)));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Fips, Sha1Vectors,
-    ::testing::Values(HashCase{"empty", "", "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
-                      HashCase{"abc", "abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
-                      HashCase{"bits448", "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
-                               "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
-                      HashCase{"millionA", std::string(1000000, 'a'),
-                               "34aa973cd4c4daa4f61eeb2bdbad27316534016f"}),
-    [](const auto& row) { return std::string(row.param.name); });
-
-// Padding boundaries (55/56/63/64/119/120 bytes) checked against OpenSSL.
-TEST(Sha1, AgreesWithOpenSslAcrossBlockBoundaries) {
+// Padding boundaries (55/56/63/64/119/120 bytes) and a long input, checked against OpenSSL.
+TEST(Sha1, AgreesWithOpenSsl) {
     std::mt19937 rng(7);
+    std::vector<std::string> inputs{std::string(1000000, 'a')};
     for (std::size_t len = 0; len <= 200; ++len) {
-        std::string data(len, '\0');
-        for (auto& c : data)
+        inputs.emplace_back(len, '\0');
+        for (auto& c : inputs.back())
             c = static_cast<char>(rng());
+    }
+    for (const std::string& data : inputs) {
         unsigned char ref[SHA_DIGEST_LENGTH];
         ::SHA1(reinterpret_cast<const unsigned char*>(data.data()), data.size(), ref);
         EXPECT_EQ(toHex(mSHA1::SHA1(data)), toHex(std::string(reinterpret_cast<char*>(ref), 20)))
-            << "length " << len;
+            << "length " << data.size();
     }
 }
 

@@ -67,9 +67,11 @@ class ChromiumPage(AgentCase):
     def setUpClass(cls):
         cls.server = PageServer()
         cls.settings = {"AppInfo": {"WebsUrl": "http://127.0.0.1:%d" % cls.server.port}}
+        super().setUpClass()
 
     @classmethod
     def tearDownClass(cls):
+        super().tearDownClass()
         cls.server.close()
 
     def dump_page(self, host):

@@ -11,6 +11,7 @@ import re
 import socket
 import struct
 import sys
+import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
@@ -32,28 +33,41 @@ def bin_dir():
 
 
 class AgentCase(unittest.TestCase):
-    """Each test gets its own agent in a fresh program folder."""
+    """One agent per test class in a fresh program folder; each test reads the log from where it began."""
 
     settings = {}  # more of MyIni.ini for a test class: {"Verolux": {"ListenAll": "1"}}
     display = None  # an X display for a test class; offscreen without
 
-    def setUp(self):
-        self.folder = temp_folder(self)
+    @classmethod
+    def setUpClass(cls):
+        cls.home = tempfile.TemporaryDirectory(prefix="verolux-")
+        cls.folder = cls.home.name
         sections = {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}}
-        for name, keys in self.settings.items():
+        for name, keys in cls.settings.items():
             sections.setdefault(name, {}).update(keys)
-        write_ini(self.folder, sections)
-        self.port = free_port()
-        self.agent = Agent(bin_dir(), self.folder, self.port, display=self.display)
-        self.addCleanup(self.agent.proc.stderr.close)
-        self.addCleanup(self.agent.stop)
-        self.assertTrue(wait_port(self.port), "the agent listens")
-        self.url = "ws://127.0.0.1:%d/" % self.port
+        write_ini(cls.folder, sections)
+        cls.port = free_port()
+        cls.url = "ws://127.0.0.1:%d/" % cls.port
+        cls.agent = Agent(bin_dir(), cls.folder, cls.port, display=cls.display,
+                          stderr_path=os.path.join(cls.folder, "stderr.txt"))
+        if not wait_port(cls.port):
+            cls.tearDownClass()
+            raise AssertionError("the agent does not listen")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.agent.stop()
+        cls.home.cleanup()
+
+    def setUp(self):
+        self.assert_agent_alive()
+        self.log_start = 0
+        self.log_start = len(self.log_lines())
 
     # --- the log file ---------------------------------------------------------------------------
 
     def log_lines(self):
-        """The entries of MyLog.txt without their time stamps (CR LF separated)."""
+        """This test's entries of MyLog.txt without their time stamps (CR LF separated)."""
         path = os.path.join(self.folder, "MyLog.txt")
         if not os.path.exists(path):
             return []
@@ -67,7 +81,7 @@ class AgentCase(unittest.TestCase):
             m = _STAMP.match(line)
             self.assertIsNotNone(m, "every log entry is stamped: %r" % line[:80])
             out.append(line[m.end():])
-        return out
+        return out[self.log_start:]
 
     def wait_log(self, predicate, what, timeout=30.0):
         self.assertTrue(wait_for(lambda: predicate(self.log_lines()), timeout), "timed out waiting for " + what)
