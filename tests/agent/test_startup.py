@@ -1,4 +1,5 @@
-"""The agent's start conditions, run with the real binary in throw-away program folders."""
+"""The agent's start conditions, run with the real binary in throw-away program folders (which start
+leads where is decided in a table at a lower layer; here: the lock, the settings file, the leftovers)."""
 import argparse
 import os
 import signal
@@ -19,22 +20,57 @@ class StartConditions(unittest.TestCase):
         self.addCleanup(agent.stop)
         return agent
 
-    def test_start_request_starts_hidden_agent_and_is_consumed(self):
-        folder = temp_folder(self)
-        write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}})
+    def request(self, folder, **verolux):
+        write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": dict(Show="1", **verolux)})
+
+    def started(self, folder):
         agent = self.start(folder)
         self.assertTrue(wait_port(agent.port), "the started agent listens on its port")
         # The version is recorded once the window has loaded, just after it listens.
         self.assertTrue(wait_for(lambda: "PrintVer" in read_ini(folder)["AppInfo"]))
+        return agent
+
+    def test_start_request_lock_and_second_copies(self):
+        folder = temp_folder(self)
+        report = os.path.join(folder, "report")
+        os.makedirs(report)
+        stale = [os.path.join(folder, ".MyIni.ini.a1B2c3"), os.path.join(report, ".t.grf.Zz9Yy8")]
+        kept = [os.path.join(folder, ".keep"), os.path.join(report, "t.grf")]
+        for path in stale + kept:
+            open(path, "w").close()
+        self.request(folder)
+        first = self.started(folder)
         ini = read_ini(folder)
-        self.assertEqual(ini["Verolux"]["Show"], "0")
+        self.assertEqual(ini["Verolux"]["Show"], "0", "the request is consumed")
         self.assertRegex(ini["AppInfo"]["PrintVer"], r"^\d+\.\d+\.\d+$")
-        caption = open(os.path.join(folder, "Verolux.lock"), encoding="utf-8").read()
-        self.assertEqual(caption, "Web报表服务端 (%s)" % ini["AppInfo"]["PrintVer"])
+        with open(os.path.join(folder, "Verolux.lock"), encoding="utf-8") as f:
+            self.assertEqual(f.read(), "Web报表服务端 (%s)" % ini["AppInfo"]["PrintVer"])
+        self.assertEqual([False, False, True, True], [os.path.exists(p) for p in stale + kept],
+                         "temporary files a killed agent left are removed")
+
+        # A second copy ends and leaves the request for the running one.
+        self.request(folder)
+        self.assertTrue(self.start(folder).exited_within(10))
+        self.assertEqual(read_ini(folder)["Verolux"]["Show"], "1")
+        self.assertTrue(first.alive(), "the first agent keeps running")
+
+        # A forced start runs beside it: it takes the request; on the same port it cannot listen but stays.
+        self.request(folder, FoceShow="1")
+        forced = self.start(folder, port=first.port)
+        self.assertTrue(wait_for(lambda: read_ini(folder)["Verolux"]["Show"] == "0"))
+        self.assertTrue(forced.alive())
+        self.assertEqual(read_ini(folder)["Verolux"]["FoceShow"], "1", "the agent never writes FoceShow")
+        forced.stop()
+
+        # A crashed agent does not block the next start.
+        first.proc.send_signal(signal.SIGKILL)
+        first.proc.wait()
+        self.request(folder)
+        self.started(folder)
 
     def test_no_request_ends_at_once_but_records_version(self):
         # Blanks around a value are dropped when it is read, so a value keeps them only in quotes.
-        for show in (None, "0", '" 1"', '"1 "', "true"):
+        for show in (None, '" 1"'):
             with self.subTest(show=show):
                 folder = temp_folder(self)
                 sections = {"AppInfo": {"WebsUrl": OFFLINE}}
@@ -48,56 +84,6 @@ class StartConditions(unittest.TestCase):
                 self.assertRegex(ini["AppInfo"]["PrintVer"], r"^\d+\.\d+\.\d+$")
                 self.assertEqual(ini.get("Verolux", {}).get("Show"), show)
                 self.assertFalse(os.path.exists(os.path.join(folder, "MyLog.txt")))
-
-    def test_second_copy_ends_and_leaves_the_request(self):
-        folder = temp_folder(self)
-        write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}})
-        first = self.start(folder)
-        self.assertTrue(wait_port(first.port))
-        # The first copy's last start-up write (its version) must not race the rewrite below.
-        self.assertTrue(wait_for(lambda: "PrintVer" in read_ini(folder)["AppInfo"]))
-        write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}})
-        second = self.start(folder)
-        self.assertTrue(second.exited_within(10))
-        ini = read_ini(folder)
-        self.assertEqual(ini["Verolux"]["Show"], "1")
-        self.assertIn("PrintVer", ini["AppInfo"])
-        self.assertIsNone(first.proc.poll(), "the first agent keeps running")
-
-    def test_forced_start_runs_beside_another_copy(self):
-        folder = temp_folder(self)
-        write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1", "FoceShow": "1"}})
-        first = self.start(folder)
-        self.assertTrue(wait_port(first.port))
-        # The second one starts although a copy runs; on the same port it cannot listen but stays.
-        second = self.start(folder, port=first.port)
-        self.assertFalse(second.exited_within(2))
-        ini = read_ini(folder)
-        self.assertEqual(ini["Verolux"]["Show"], "0")
-        self.assertEqual(ini["Verolux"]["FoceShow"], "1", "the agent never writes FoceShow")
-
-    def test_crashed_agent_does_not_block_the_next_start(self):
-        folder = temp_folder(self)
-        write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}})
-        first = self.start(folder)
-        self.assertTrue(wait_port(first.port))
-        first.proc.send_signal(signal.SIGKILL)
-        first.proc.wait()
-        write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}})
-        second = self.start(folder)
-        self.assertTrue(wait_port(second.port))
-
-    def test_temporary_files_left_by_a_killed_agent_are_removed(self):
-        folder = temp_folder(self)
-        report = os.path.join(folder, "report")
-        os.makedirs(report)
-        write_ini(folder, {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}})
-        stale = [os.path.join(folder, ".MyIni.ini.a1B2c3"), os.path.join(report, ".t.grf.Zz9Yy8")]
-        kept = [os.path.join(folder, ".keep"), os.path.join(report, "t.grf")]
-        for path in stale + kept:
-            open(path, "w").close()
-        self.assertTrue(wait_port(self.start(folder).port))
-        self.assertEqual([False, False, True, True], [os.path.exists(p) for p in stale + kept])
 
     def test_backend_url_written_only_when_empty(self):
         folder = temp_folder(self)

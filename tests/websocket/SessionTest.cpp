@@ -271,27 +271,6 @@ INSTANTIATE_TEST_SUITE_P(Streams, Reassembly,
                                     (chunk == 0 ? std::string("whole") : "chunk" + std::to_string(chunk));
                          });
 
-// Two connections whose bytes arrive interleaved keep their own half frames and fragments.
-TEST(Reassembly, TwoSessionsInterleaving) {
-    const std::string a = frame(0x1, "alpha-", opts(false)) + frame(0x0, "one") + text("alpha-two");
-    const std::string b = frame(0x1, "beta-", opts(false)) + frame(0x9, "") + frame(0x0, "one");
-    for (std::size_t chunk : {1u, 2u, 3u, 7u, 997u}) {
-        LinkerSession sa = handshakenSession();
-        LinkerSession sb = handshakenSession();
-        std::vector<WsAction> ra, rb;
-        for (std::size_t at = 0; at < std::max(a.size(), b.size()); at += chunk) {
-            if (at < a.size())
-                for (auto& x : sa.feed(std::string_view(a).substr(at, chunk)))
-                    ra.push_back(x);
-            if (at < b.size())
-                for (auto& x : sb.feed(std::string_view(b).substr(at, chunk)))
-                    rb.push_back(x);
-        }
-        EXPECT_EQ(outcome(ra), (V{"deliver alpha-one", "deliver alpha-two"})) << "chunk " << chunk;
-        EXPECT_EQ(outcome(rb), (V{"pane opPing", "send 8A 00", "deliver beta-one"})) << "chunk " << chunk;
-    }
-}
-
 TEST(SessionMemory, HugeAnnouncedLengthIsNotReservedUpFront) {
     // 64 MiB announced: the session allocates for what arrives, not for what is announced.
     LinkerSession s = handshakenSession();

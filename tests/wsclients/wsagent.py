@@ -129,13 +129,13 @@ def mask_frame(opcode, payload, fin=True, key=b"\x11\x22\x33\x44"):
 class RawClient:
     """A plain TCP socket that does the opening handshake and reads server frames."""
 
-    def __init__(self, port, timeout=10.0, origin=None, address="127.0.0.1", after=b""):
-        """after: bytes sent right behind the request, before any answer."""
+    def __init__(self, port, timeout=10.0, origin=None, address="127.0.0.1", after=b"", host=None):
+        """after: bytes sent right behind the request, before any answer; host: the Host's name."""
         self.sock = socket.create_connection((address, port), timeout=timeout)
         key = base64.b64encode(os.urandom(16)).decode()
         req = ("GET / HTTP/1.1\r\nHost: %s:%d\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                "Sec-WebSocket-Key: %s\r\nSec-WebSocket-Version: 13\r\n"
-               % ("[%s]" % address if ":" in address else address, port, key))
+               % (host or ("[%s]" % address if ":" in address else address), port, key))
         if origin:
             req += "Origin: %s\r\n" % origin
         self.sock.sendall(req.encode() + b"\r\n" + after)
