@@ -62,36 +62,6 @@ class MainWindowTest : public testing::Test {
     quint16 m_port = 0;
 };
 
-// Slots: the lowest free one is taken, with its record cleared; a new one is created only when all
-// are busy, keeping the others' records. The count: five connections, two peer closes and one drop
-// by the agent leave two.
-TEST_F(MainWindowTest, SlotsAndTheirCount) {
-    auto& pool = m_window->linkers();
-    auto a = Page(), b = Page(); // slots 0 and 1
-    auto c = Connect();          // creates slot 2
-    ASSERT_TRUE(WaitFor([&] { return Count() == 3; }));
-    EXPECT_TRUE(pool.slotHandshaked(0) && pool.slotHandshaked(1) && !pool.slotHandshaked(2));
-    auto d = Connect(), e = Connect();
-    ASSERT_TRUE(WaitFor([&] { return Count() == 5; }));
-    EXPECT_EQ(pool.slotCount(), 5);
-    EXPECT_EQ(Pane().count(QStringLiteral("收到一个连接请求~127.0.0.1:")), 5);
-
-    a->disconnectFromHost();
-    d->disconnectFromHost();
-    ASSERT_TRUE(WaitFor([&] { return Count() == 3; }));
-    b->write(ClientFrame(8, QByteArray("\x03\xe8", 2))); // a close frame: the agent drops it
-    ASSERT_TRUE(WaitFor([&] { return b->state() == QAbstractSocket::UnconnectedState; }));
-    // Events are taken in order: once the next connection is counted, the close that followed the
-    // drop has been handled too.
-    auto f = Connect();
-    ASSERT_TRUE(WaitFor([&] { return Pane().count(QStringLiteral("收到一个连接请求~")) == 6; }));
-    EXPECT_EQ(Count(), 3) << "the drop must not be counted again by the close that follows";
-    EXPECT_EQ(Pane().count(QStringLiteral("连接关闭")), 2);
-    EXPECT_TRUE(Pane().contains(QStringLiteral("opClose")));
-    EXPECT_EQ(pool.slotCount(), 5);
-    EXPECT_FALSE(pool.slotHandshaked(0)) << "slot 0 taken again, its record cleared";
-}
-
 // Every handshaken page gets the frame; a connection whose upgrade is not answered yet gets nothing,
 // which it would read as the answer's status line. A text over one frame is not sent at all.
 TEST_F(MainWindowTest, BroadcastReachesEveryConnectedPage) {

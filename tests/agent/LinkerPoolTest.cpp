@@ -29,26 +29,48 @@ struct Recorder {
     }
 };
 
-// With every slot busy a further connection is closed at once and not counted.
-TEST(LinkerPool, FullSlotArrayRefusesTheNextConnectionCleanly) {
+// Slots: the lowest free one is taken, with its record cleared; a new one is created only when all
+// are busy, up to the limit; beyond it a connection is closed at once and not counted. The count:
+// five connections, two peer closes and one drop by the agent leave two.
+TEST(LinkerPool, SlotsAndTheirCount) {
     Recorder r;
-    LinkerPool pool(r.hooks(), 3);
+    LinkerPool pool(r.hooks(), 5);
     ASSERT_TRUE(pool.StartListening(0, false, nullptr));
-    std::vector<std::unique_ptr<QTcpSocket>> clients;
-    for (int i = 0; i < 4; ++i) {
-        clients.push_back(Connect(pool.listeningPort()));
-        ASSERT_TRUE(WaitFor([&] { return r.pane.size() == i + 1; })); // one line per request
-    }
-    EXPECT_EQ(r.count, 3);
-    EXPECT_EQ(pool.slotCount(), 3);
-    ASSERT_TRUE(WaitFor([&] { return clients[3]->state() == QAbstractSocket::UnconnectedState; }));
-    EXPECT_TRUE(r.pane.last().startsWith(QStringLiteral("连接数已满，拒绝连接请求~127.0.0.1:")));
-
-    clients[0]->disconnectFromHost(); // a slot frees up and the next request gets it
-    ASSERT_TRUE(WaitFor([&] { return r.count == 2; }));
-    auto again = Connect(pool.listeningPort());
+    auto lines = [&](const QString& part) { return r.pane.filter(part).size(); };
+    auto connect = [&] { return Connect(pool.listeningPort()); };
+    auto page = [&] {
+        auto s = connect();
+        s->write(UpgradeRequest());
+        EXPECT_TRUE(WaitFor([&] { return s->bytesAvailable() > 0; }));
+        s->readAll();
+        return s;
+    };
+    auto a = page(), b = page(); // slots 0 and 1
+    auto c = connect();          // creates slot 2
     ASSERT_TRUE(WaitFor([&] { return r.count == 3; }));
-    EXPECT_EQ(pool.slotCount(), 3);
+    EXPECT_TRUE(pool.slotHandshaked(0) && pool.slotHandshaked(1) && !pool.slotHandshaked(2));
+    auto d = connect(), e = connect();
+    ASSERT_TRUE(WaitFor([&] { return r.count == 5; }));
+    auto refused = connect();
+    ASSERT_TRUE(WaitFor([&] { return refused->state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_TRUE(r.pane.last().startsWith(QStringLiteral("连接数已满，拒绝连接请求~127.0.0.1:")));
+    EXPECT_EQ(lines(QStringLiteral("收到一个连接请求~127.0.0.1:")), 5);
+    EXPECT_EQ(r.count, 5);
+
+    a->disconnectFromHost();
+    d->disconnectFromHost();
+    ASSERT_TRUE(WaitFor([&] { return r.count == 3; }));
+    b->write(ClientFrame(8, QByteArray("\x03\xe8", 2))); // a close frame: the agent drops it
+    ASSERT_TRUE(WaitFor([&] { return b->state() == QAbstractSocket::UnconnectedState; }));
+    // Events are taken in order: once the next connection is counted, the close that followed the
+    // drop has been handled too.
+    auto f = connect();
+    ASSERT_TRUE(WaitFor([&] { return lines(QStringLiteral("收到一个连接请求~")) == 6; }));
+    EXPECT_EQ(r.count, 3) << "the drop must not be counted again by the close that follows";
+    EXPECT_EQ(lines(QStringLiteral("连接关闭")), 2);
+    EXPECT_EQ(lines(QStringLiteral("opClose")), 1);
+    EXPECT_EQ(pool.slotCount(), 5);
+    EXPECT_FALSE(pool.slotHandshaked(0)) << "slot 0 taken again, its record cleared";
 }
 
 // What a client received after the 101 answer, frame by frame: "pong", "ok", or "garbled".

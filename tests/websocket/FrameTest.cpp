@@ -11,22 +11,6 @@ using namespace mWSProtocol;
 using wstest::hex;
 using wstest::toHex;
 
-const std::string kKey = "37 FA 21 3D ";
-
-using Outcome = HeaderResult::Outcome;
-
-// A header cut off anywhere needs more bytes; it is never decoded from what is there. (What the
-// decoded headers mean is decided in the session's tables.)
-TEST(AnalyzeHeader, CutOffHeadersNeedMoreBytes) {
-    for (const std::string& full :
-         {hex("81 85" + kKey), hex("81 FE 01 00" + kKey), hex("82 FF 00 00 00 00 00 01 00 00" + kKey)}) {
-        for (std::size_t len = 0; len < full.size(); ++len)
-            EXPECT_EQ(AnalyzeHeader(std::string_view(full).substr(0, len)).outcome, Outcome::NeedMore)
-                << toHex(full) << " cut at " << len;
-        EXPECT_EQ(AnalyzeHeader(full).outcome, Outcome::Header);
-    }
-}
-
 // The word-at-a-time path against the byte-by-byte definition, at every phase and length.
 TEST(UnmaskBytes, MatchesBytewiseXorAtEveryPhase) {
     std::mt19937 rng(3);
@@ -58,6 +42,7 @@ TEST(PackData, HeaderFormsAndLimits) {
     EXPECT_THROW(PackString(u"", 1), std::length_error);
     EXPECT_EQ(toHex(PackString(std::string_view("hello"), 1)), "81 05 68 65 6C 6C 6F");
     EXPECT_EQ(toHex(PackString(u"你好", 1)), "81 06 E4 BD A0 E5 A5 BD");
+    EXPECT_EQ(toHex(PackString(std::u16string(1, char16_t(0xD800)), 1)), "81 03 EF BF BD"); // lone surrogate
     EXPECT_EQ(toHex(PongFrame()), "8A 00");
 }
 

@@ -30,14 +30,6 @@ TEST(Sha1, AgreesWithOpenSsl) {
     }
 }
 
-TEST(HexToWord, ReadsUnsignedHex) {
-    EXPECT_EQ(mSHA1::HexToWord("67452301"), 0x67452301u);
-    EXPECT_EQ(mSHA1::HexToWord("C3D2E1F0"), 0xC3D2E1F0u); // above 0x7FFFFFFF stays positive
-    EXPECT_EQ(mSHA1::HexToWord("ca62c1d6"), 0xCA62C1D6u);
-    EXPECT_THROW(mSHA1::HexToWord("1234"), std::invalid_argument);
-    EXPECT_THROW(mSHA1::HexToWord("1234567G"), std::invalid_argument);
-}
-
 struct Utf8Case {
     const char* name;
     std::string bytes;
@@ -72,12 +64,5 @@ INSTANTIATE_TEST_SUITE_P(
                       Utf8Case{"longAsciiThenBad", std::string(17, 'x') + hex("80"),
                                std::u16string(17, u'x') + u"\uFFFD"}),
     [](const auto& row) { return std::string(row.param.name); });
-
-TEST(Utf8, StringToUtf8) {
-    EXPECT_EQ(mUTF8::StringToUtf8(u""), "");
-    EXPECT_EQ(mUTF8::StringToUtf8(u"你好"), hex("E4 BD A0 E5 A5 BD"));
-    EXPECT_EQ(mUTF8::StringToUtf8(u"\U0001F600"), hex("F0 9F 98 80"));
-    EXPECT_EQ(mUTF8::StringToUtf8(std::u16string(1, char16_t(0xD800))), hex("EF BF BD")); // lone surrogate
-}
 
 } // namespace

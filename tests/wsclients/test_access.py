@@ -7,7 +7,7 @@ import subprocess
 import sys
 import unittest
 
-from wsagent import OFFLINE, REPLY, AgentCase, RawClient, mask_frame, read_ini, wait_for
+from wsagent import OFFLINE, REPLY, AgentCase, RawClient, mask_frame, read_ini, upgrade_request, wait_for
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from harness import XServer  # noqa: E402
@@ -119,9 +119,7 @@ class DesktopQuestion(AccessCase):
     def test_allowed_and_remembered(self):
         page = socket.create_connection(("127.0.0.1", self.port), timeout=20)
         self.addCleanup(page.close)
-        page.sendall(("GET / HTTP/1.1\r\nHost: localhost:%d\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                      "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\nOrigin: %s\r\n\r\n"
-                      % (self.port, SITE)).encode() + mask_frame(0x1, b"sent before the answer"))
+        page.sendall(upgrade_request(self.port, "localhost", SITE) + mask_frame(0x1, b"sent before the answer"))
         window = self.question_window()
         shots = os.environ.get("VEROLUX_SCREENSHOT_DIR")
         if shots:

@@ -4,7 +4,7 @@ import asyncio
 import struct
 import unittest
 
-from wsagent import AgentCase, RawClient, wait_for
+from wsagent import AgentCase, RawClient, upgrade_request, wait_for
 
 MIB = 1024 * 1024
 LIMIT = 64 * MIB  # the agent's largest message, all fragments together
@@ -33,9 +33,7 @@ class Limits(AgentCase):
         self.assertTrue(wait_for(lambda: holds(self.rss_mib()), 30), "%s (now %.0f MiB)" % (what, self.rss_mib()))
 
     def test_thousand_simultaneous_connections_are_answered(self):
-        request = ("GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n"
-                   % self.port).encode()
+        request = upgrade_request(self.port)
 
         async def burst():
             conns = await asyncio.gather(*(asyncio.open_connection("127.0.0.1", self.port) for _ in range(1000)),

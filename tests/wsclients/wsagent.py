@@ -9,7 +9,6 @@ import base64
 import os
 import re
 import socket
-import struct
 import sys
 import tempfile
 import unittest
@@ -21,9 +20,6 @@ from agentproc import Agent, free_port, read_ini, temp_folder, wait_for, wait_po
 OFFLINE = "http://127.0.0.1:9"
 REPLY = "RepPrint 过程出错！"
 DELIVERED_TEXT = "opText 收到完整数据，打印报表 "
-DELIVERED_CONTIN = "opContin 收到最后一个包，打印报表 "
-FRAGMENT_TEXT = "分包数据,在 opText 中获取"
-FRAGMENT_CONTIN = "分包数据,在 opContin 中获取"
 
 _STAMP = re.compile(r"^\d{4}/\d{1,2}/\d{1,2} \d{1,2}:\d{2}:\d{2} ")
 
@@ -113,17 +109,16 @@ class AgentCase(unittest.TestCase):
 
 
 def mask_frame(opcode, payload, fin=True, key=b"\x11\x22\x33\x44"):
-    """A masked client frame, built here and not by the agent's encoder."""
-    b0 = (0x80 if fin else 0) | opcode
-    n = len(payload)
-    if n <= 125:
-        head = bytes([b0, 0x80 | n])
-    elif n <= 0xFFFF:
-        head = bytes([b0, 0x80 | 126]) + struct.pack(">H", n)
-    else:
-        head = bytes([b0, 0x80 | 127]) + struct.pack(">Q", n)
-    masked = bytes(c ^ key[i % 4] for i, c in enumerate(payload))
-    return head + key + masked
+    """A short masked client frame, built here and not by the agent's encoder."""
+    assert len(payload) <= 125
+    return bytes([(0x80 if fin else 0) | opcode, 0x80 | len(payload)]) + key + bytes(
+        c ^ key[i % 4] for i, c in enumerate(payload))
+
+
+def upgrade_request(port, host="127.0.0.1", origin=None):
+    return ("GET / HTTP/1.1\r\nHost: %s:%d\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: %s\r\n"
+            "Sec-WebSocket-Version: 13\r\n%s\r\n" % (host, port, base64.b64encode(os.urandom(16)).decode(),
+                                                    "Origin: %s\r\n" % origin if origin else "")).encode()
 
 
 class RawClient:
@@ -132,57 +127,38 @@ class RawClient:
     def __init__(self, port, timeout=10.0, origin=None, address="127.0.0.1", after=b"", host=None):
         """after: bytes sent right behind the request, before any answer; host: the Host's name."""
         self.sock = socket.create_connection((address, port), timeout=timeout)
-        key = base64.b64encode(os.urandom(16)).decode()
-        req = ("GET / HTTP/1.1\r\nHost: %s:%d\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-               "Sec-WebSocket-Key: %s\r\nSec-WebSocket-Version: 13\r\n"
-               % (host or ("[%s]" % address if ":" in address else address), port, key))
-        if origin:
-            req += "Origin: %s\r\n" % origin
-        self.sock.sendall(req.encode() + b"\r\n" + after)
+        host = host or ("[%s]" % address if ":" in address else address)
+        self.sock.sendall(upgrade_request(port, host, origin) + after)
         self.buf = b""
         while b"\r\n\r\n" not in self.buf:
-            chunk = self.sock.recv(4096)
-            if not chunk:
-                raise ConnectionError("closed during the handshake")
-            self.buf += chunk
+            self.buf += self.recv()
         end = self.buf.index(b"\r\n\r\n") + 4
         self.response, self.buf = self.buf[:end], self.buf[end:]
 
     def send(self, data):
         self.sock.sendall(data)
 
-    def _need(self, n):
-        while len(self.buf) < n:
-            chunk = self.sock.recv(65536)
-            if not chunk:
-                raise EOFError("connection closed")
-            self.buf += chunk
-
-    def read_raw(self, n):
-        self._need(n)
-        out, self.buf = self.buf[:n], self.buf[n:]
-        return out
+    def recv(self):
+        chunk = self.sock.recv(65536)
+        if not chunk:
+            raise EOFError("connection closed")
+        return chunk
 
     def read_frame(self):
-        """(first byte, payload) of one unmasked server frame."""
-        head = self.read_raw(2)
-        n = head[1] & 0x7F
-        if n == 126:
-            n = struct.unpack(">H", self.read_raw(2))[0]
-        elif n == 127:
-            n = struct.unpack(">Q", self.read_raw(8))[0]
-        return head[0], self.read_raw(n)
+        """(first byte, payload) of one short unmasked server frame."""
+        while len(self.buf) < 2 or len(self.buf) < 2 + self.buf[1]:
+            self.buf += self.recv()
+        head, n = self.buf[0], self.buf[1]
+        payload, self.buf = self.buf[2:2 + n], self.buf[2 + n:]
+        return head, payload
 
     def read_until_eof(self, timeout=5.0):
         """All bytes the agent sends until it closes the connection."""
         self.sock.settimeout(timeout)
-        data = self.buf
-        self.buf = b""
-        while True:
-            chunk = self.sock.recv(65536)
-            if not chunk:
-                return data
+        data, self.buf = self.buf, b""
+        while chunk := self.sock.recv(65536):
             data += chunk
+        return data
 
     def close(self):
         self.sock.close()
