@@ -1,8 +1,12 @@
 #pragma once
 
+#include "tests/websocket/FrameBuilder.h"
+
 #include <QByteArray>
 #include <QTcpSocket>
 #include <QTest>
+
+#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -24,21 +28,22 @@ inline std::unique_ptr<QTcpSocket> Connect(quint16 port) {
 }
 
 inline QByteArray UpgradeRequest() {
-    return QByteArrayLiteral(
-        "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-        "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n");
+    return QByteArray::fromStdString(wstest::upgradeRequest());
 }
 
-// A masked client frame of up to 125 payload bytes, built here and not by the agent's encoder.
+// Connects and completes the opening handshake.
+inline std::unique_ptr<QTcpSocket> Page(quint16 port) {
+    auto s = Connect(port);
+    s->write(UpgradeRequest());
+    EXPECT_TRUE(WaitFor([&] { return s->bytesAvailable() > 0; }));
+    s->readAll();
+    return s;
+}
+
 inline QByteArray ClientFrame(quint8 opcode, const QByteArray& payload, bool fin = true) {
-    QByteArray f;
-    f.append(char((fin ? 0x80 : 0) | opcode));
-    f.append(char(0x80 | payload.size()));
-    const char key[4] = {0x11, 0x22, 0x33, 0x44};
-    f.append(key, 4);
-    for (int i = 0; i < payload.size(); ++i)
-        f.append(char(payload[i] ^ key[i % 4]));
-    return f;
+    wstest::FrameOptions o;
+    o.fin = fin;
+    return QByteArray::fromStdString(wstest::frame(opcode, payload.toStdString(), o));
 }
 
 } // namespace agenttest

@@ -45,14 +45,7 @@ class MainWindowTest : public testing::Test {
 
     std::unique_ptr<QTcpSocket> Connect() { return agenttest::Connect(m_port); }
 
-    // Connects and completes the opening handshake.
-    std::unique_ptr<QTcpSocket> Page() {
-        auto s = Connect();
-        s->write(UpgradeRequest());
-        EXPECT_TRUE(WaitFor([&] { return s->bytesAvailable() > 0; }));
-        s->readAll();
-        return s;
-    }
+    std::unique_ptr<QTcpSocket> Page() { return agenttest::Page(m_port); }
 
     int Count() const { return m_window->lbConnectedCount->text().toInt(); }
     QString Pane() const { return QString::fromStdU16String(m_window->logPane().text()); }
@@ -81,7 +74,8 @@ TEST_F(MainWindowTest, BroadcastReachesEveryConnectedPage) {
     EXPECT_EQ(a->readAll(), expected);
     EXPECT_EQ(b->readAll(), expected);
     late->write(UpgradeRequest() + ClientFrame(9, QByteArray("ping")));
-    ASSERT_TRUE(WaitFor([&] { return Pane().contains(QStringLiteral("opPing")) && late->bytesAvailable() > 0; }));
+    ASSERT_TRUE(
+        WaitFor([&] { return Pane().contains(QStringLiteral("opPing")) && late->bytesAvailable() > 0; }));
     EXPECT_TRUE(late->readAll().startsWith("HTTP/1.1 101 "));
     // With VEROLUX_SCREENSHOT_DIR set (under Xvfb), saves the window as the operator sees it.
     if (const QByteArray dir = qgetenv("VEROLUX_SCREENSHOT_DIR"); !dir.isEmpty()) {

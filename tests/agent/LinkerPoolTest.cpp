@@ -38,15 +38,8 @@ TEST(LinkerPool, SlotsAndTheirCount) {
     ASSERT_TRUE(pool.StartListening(0, false, nullptr));
     auto lines = [&](const QString& part) { return r.pane.filter(part).size(); };
     auto connect = [&] { return Connect(pool.listeningPort()); };
-    auto page = [&] {
-        auto s = connect();
-        s->write(UpgradeRequest());
-        EXPECT_TRUE(WaitFor([&] { return s->bytesAvailable() > 0; }));
-        s->readAll();
-        return s;
-    };
-    auto a = page(), b = page(); // slots 0 and 1
-    auto c = connect();          // creates slot 2
+    auto a = agenttest::Page(pool.listeningPort()), b = agenttest::Page(pool.listeningPort()); // slots 0, 1
+    auto c = connect(); // creates slot 2
     ASSERT_TRUE(WaitFor([&] { return r.count == 3; }));
     EXPECT_TRUE(pool.slotHandshaked(0) && pool.slotHandshaked(1) && !pool.slotHandshaked(2));
     auto d = connect(), e = connect();

@@ -65,13 +65,6 @@ inline std::vector<std::string> outcome(const std::vector<WsAction>& actions) {
     return out;
 }
 
-inline std::vector<std::string> describeAll(const std::vector<WsAction>& actions) {
-    std::vector<std::string> out;
-    for (const auto& a : actions)
-        out.push_back(describe(a));
-    return out;
-}
-
 inline LinkerSession handshakenSession() {
     LinkerSession s;
     s.feed(upgradeRequest());
