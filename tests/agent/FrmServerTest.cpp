@@ -1,10 +1,8 @@
 #include "agent/desktop/frmServer.h"
 #include "agent/desktop/LinkerPool.h"
 #include "agent/desktop/ServerPrintHost.h"
-#include "agent/desktop/SiteQuestions.h"
 #include "agent/desktop/TrayIcon.h"
 #include "agent/desktop/frmSites.h"
-#include "agent/startup/StartDecision.h"
 #include "common/Version.h"
 #include "tests/agent/AgentTestSupport.h"
 
@@ -163,16 +161,10 @@ TEST_F(MainWindowTest, TestButtonRunsTheStoredRequest) {
     EXPECT_TRUE(log.readAll().endsWith(QByteArray::fromStdString(" " + request + "\r\n")));
 }
 
-// The sites list shows what is remembered in the settings and what was answered in this run; 删除
-// forgets a site in both. Without a desktop nobody is asked: the answer is no, and not kept.
+// The sites list shows what is remembered in the settings; 删除 forgets a site.
 TEST_F(MainWindowTest, SitesListAndRemove) {
     m_window->settings().WriteIni("Sites", "https://erp.example.com", "1");
     m_window->settings().WriteIni("Sites", "http://old.example:8080", "0");
-    if (!verolux::HasDesktop()) {
-        bool answer = true;
-        m_window->siteQuestions().Ask("https://asked.example", [&](bool allowed) { answer = allowed; });
-        EXPECT_FALSE(answer);
-    }
     m_window->ShowSites();
     auto* sites = m_window->findChild<verolux::frmSites*>();
     ASSERT_NE(sites, nullptr);

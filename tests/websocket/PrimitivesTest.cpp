@@ -30,39 +30,29 @@ TEST(Sha1, AgreesWithOpenSsl) {
     }
 }
 
-struct Utf8Case {
-    const char* name;
-    std::string bytes;
-    std::u16string text;
-};
-
-class Utf8Decode : public ::testing::TestWithParam<Utf8Case> {};
-
-TEST_P(Utf8Decode, ReplacesIllFormedSequences) {
-    EXPECT_EQ(mUTF8::Utf8ToString(GetParam().bytes), GetParam().text);
-    // The UTF-8 that is delivered is the same text.
-    EXPECT_EQ(mUTF8::SanitizeUtf8(GetParam().bytes), mUTF8::StringToUtf8(GetParam().text));
-    EXPECT_TRUE(mUTF8::IsValidUtf8(mUTF8::SanitizeUtf8(GetParam().bytes)));
-}
-
 // Expected replacements follow the Unicode standard's "maximal subpart" practice (chapter 3,
 // U+FFFD substitution), which the platform converters follow.
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Utf8Decode,
-    ::testing::Values(Utf8Case{"empty", "", u""}, Utf8Case{"ascii", "hello", u"hello"},
-                      Utf8Case{"nihao", hex("E4 BD A0 E5 A5 BD"), u"你好"},
-                      Utf8Case{"astral", hex("F0 9F 98 80"), u"\U0001F600"},
-                      Utf8Case{"unicodeTable3_8", hex("61 F1 80 80 E1 80 C2 62 80 63 80 BF 64"),
-                               u"a\uFFFD\uFFFD\uFFFDb\uFFFDc\uFFFD\uFFFDd"},
-                      Utf8Case{"overlongNul", hex("C0 80"), u"\uFFFD\uFFFD"},
-                      Utf8Case{"overlong3", hex("E0 80 AF"), u"\uFFFD\uFFFD\uFFFD"},
-                      Utf8Case{"surrogate", hex("ED A0 80"), u"\uFFFD\uFFFD\uFFFD"},
-                      Utf8Case{"aboveMax", hex("F4 90 80 80"), u"\uFFFD\uFFFD\uFFFD\uFFFD"},
-                      Utf8Case{"truncatedAtEnd", hex("41 E4 BD"), u"A\uFFFD"},
-                      Utf8Case{"strayFF", hex("FF 41"), u"\uFFFDA"},
-                      Utf8Case{"literalReplacement", hex("EF BF BD"), u"\uFFFD"},
-                      Utf8Case{"longAsciiThenBad", std::string(17, 'x') + hex("80"),
-                               std::u16string(17, u'x') + u"\uFFFD"}),
-    [](const auto& row) { return std::string(row.param.name); });
+TEST(Utf8Decode, ReplacesIllFormedSequences) {
+    const std::pair<std::string, std::u16string> cases[] = {
+        {"", u""},
+        {hex("E4 BD A0 E5 A5 BD"), u"你好"},
+        {hex("F0 9F 98 80"), u"\U0001F600"},
+        {hex("61 F1 80 80 E1 80 C2 62 80 63 80 BF 64"),
+         u"a\uFFFD\uFFFD\uFFFDb\uFFFDc\uFFFD\uFFFDd"},     // table 3-8
+        {hex("C0 80"), u"\uFFFD\uFFFD"},                   // overlong NUL
+        {hex("E0 80 AF"), u"\uFFFD\uFFFD\uFFFD"},          // overlong, three bytes
+        {hex("ED A0 80"), u"\uFFFD\uFFFD\uFFFD"},          // surrogate
+        {hex("F4 90 80 80"), u"\uFFFD\uFFFD\uFFFD\uFFFD"}, // above U+10FFFF
+        {hex("41 E4 BD"), u"A\uFFFD"},                     // cut off at the end
+        {hex("FF 41"), u"\uFFFDA"},
+        {hex("EF BF BD"), u"\uFFFD"}, // a literal replacement character
+        {std::string(17, 'x') + hex("80"), std::u16string(17, u'x') + u"\uFFFD"}};
+    for (const auto& [bytes, text] : cases) {
+        EXPECT_EQ(mUTF8::Utf8ToString(bytes), text) << toHex(bytes);
+        // The UTF-8 that is delivered is the same text.
+        EXPECT_EQ(mUTF8::SanitizeUtf8(bytes), mUTF8::StringToUtf8(text)) << toHex(bytes);
+        EXPECT_TRUE(mUTF8::IsValidUtf8(mUTF8::SanitizeUtf8(bytes))) << toHex(bytes);
+    }
+}
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "tests/websocket/FrameBuilder.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,12 +13,9 @@ namespace wstest {
 using mWSProtocol::LinkerSession;
 using mWSProtocol::WsAction;
 
-// FNV-1a: stands for the exact bytes of a long delivery in a readable line.
+// Stands for the exact bytes of a long delivery in a readable line.
 inline std::string digest(std::string_view bytes) {
-    std::uint64_t h = 14695981039346656037ull;
-    for (char c : bytes)
-        h = (h ^ static_cast<std::uint8_t>(c)) * 1099511628211ull;
-    return toHex(std::string(reinterpret_cast<const char*>(&h), 8));
+    return std::to_string(std::hash<std::string_view>{}(bytes));
 }
 
 // One readable line per action: "deliver hello", "send 8A 00", "drop: close frame", "pane opPing",
