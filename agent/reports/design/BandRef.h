@@ -9,16 +9,7 @@
 namespace verolux::reports::design {
 
 // Which band: one of the report's own bands, or a group's header or footer (then `group` is its index).
-enum class BandSlot : uint8_t {
-    ReportHeader,
-    PageHeader,
-    ColumnHeader,
-    GroupHeader,
-    Detail,
-    GroupFooter,
-    ReportFooter,
-    PageFooter
-};
+using BandSlot = BandKind;
 
 struct BandRef {
     BandSlot slot = BandSlot::Detail;

@@ -1,8 +1,9 @@
 #include "agent/reports/designer/DesignerIcons.h"
 
+#include "agent/reports/viewer/ViewerIcons.h"
+
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmap>
 
 namespace verolux::reports {
 
@@ -198,19 +199,7 @@ void draw(QPainter& p, DesignerIcon icon) {
 } // namespace
 
 QIcon MakeDesignerIcon(DesignerIcon icon) {
-    QIcon result;
-    for (int scale : {1, 2}) {
-        QPixmap pm(24 * scale, 24 * scale);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(scale, scale);
-        draw(p, icon);
-        p.end();
-        pm.setDevicePixelRatio(scale);
-        result.addPixmap(pm);
-    }
-    return result;
+    return MakePaintedIcon([icon](QPainter& p) { draw(p, icon); });
 }
 
 } // namespace verolux::reports

@@ -122,7 +122,7 @@ void draw(QPainter& p, ViewerIcon icon) {
 
 } // namespace
 
-QIcon MakeViewerIcon(ViewerIcon icon) {
+QIcon MakePaintedIcon(const std::function<void(QPainter&)>& draw) {
     QIcon result;
     for (int scale : {1, 2}) {
         QPixmap pm(24 * scale, 24 * scale);
@@ -130,12 +130,16 @@ QIcon MakeViewerIcon(ViewerIcon icon) {
         QPainter p(&pm);
         p.setRenderHint(QPainter::Antialiasing);
         p.scale(scale, scale);
-        draw(p, icon);
+        draw(p);
         p.end();
         pm.setDevicePixelRatio(scale);
         result.addPixmap(pm);
     }
     return result;
+}
+
+QIcon MakeViewerIcon(ViewerIcon icon) {
+    return MakePaintedIcon([icon](QPainter& p) { draw(p, icon); });
 }
 
 } // namespace verolux::reports

@@ -2,6 +2,10 @@
 
 #include <QIcon>
 
+#include <functional>
+
+class QPainter;
+
 namespace verolux::reports {
 
 // Toolbar icons drawn in code, so the viewer looks the same on every platform theme.
@@ -20,5 +24,8 @@ enum class ViewerIcon {
 };
 
 QIcon MakeViewerIcon(ViewerIcon icon);
+
+// A 24-unit icon drawn by `draw`, at single and double pixel density.
+QIcon MakePaintedIcon(const std::function<void(QPainter&)>& draw);
 
 } // namespace verolux::reports
