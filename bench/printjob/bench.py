@@ -54,7 +54,7 @@ class Bench:
         harness.BIN_DIR = bin_dir
         self.queue = queue
         self.backend = Backend(os.path.join(bin_dir, "verolux-demo-backend"), os.path.join(work, "backend"))
-        folder = harness.make_program_folder(os.path.join(work, "agent"))
+        folder = harness.make_program_folder(os.path.join(work, "agent"), self.backend)
         self.agent = harness.AgentRun(folder, harness.free_port(), None, os.path.join(work, "agent.stderr"))
 
     def stop(self):

@@ -62,7 +62,7 @@ class Soak:
     def __init__(self, bin_dir, work):
         harness.BIN_DIR = bin_dir
         self.backend = Backend(os.path.join(bin_dir, "verolux-demo-backend"), os.path.join(work, "backend"))
-        self.folder = harness.make_program_folder(os.path.join(work, "agent"))
+        self.folder = harness.make_program_folder(os.path.join(work, "agent"), self.backend)
         self.agent = harness.AgentRun(self.folder, harness.free_port(), None, os.path.join(work, "agent.stderr"))
         self.pid = self.agent.proc.pid
         self.sent = self.received = 0
