@@ -114,18 +114,14 @@ TEST_F(MainWindowTest, ArrivalsDuringAPrintKeepTheirOrder) {
                 rest += ClientFrame(1, "m" + QByteArray::number(i));
             // Replies yield to the event loop after each send: keep replying until the agent has
             // read the bytes, cut inside a frame, that arrived meanwhile.
-            client->write(rest.left(37));
-            client->flush();
-            EXPECT_TRUE(WaitFor([&] {
-                w.Reply(QStringLiteral("busy"));
-                return w.linkers().unreadBytes(0) == 37;
-            }));
-            client->write(rest.mid(37));
-            client->flush();
-            EXPECT_TRUE(WaitFor([&] {
-                w.Reply(QStringLiteral("busy"));
-                return w.linkers().unreadBytes(0) == std::size_t(rest.size());
-            }));
+            for (const qsizetype upTo : {qsizetype(37), rest.size()}) {
+                client->write(rest.mid(w.linkers().unreadBytes(0), upTo - w.linkers().unreadBytes(0)));
+                client->flush();
+                EXPECT_TRUE(WaitFor([&] {
+                    w.Reply(QStringLiteral("busy"));
+                    return w.linkers().unreadBytes(0) == std::size_t(upTo);
+                }));
+            }
         }
         --depth;
     });

@@ -24,10 +24,6 @@ DELIVERED_TEXT = "opText 收到完整数据，打印报表 "
 _STAMP = re.compile(r"^\d{4}/\d{1,2}/\d{1,2} \d{1,2}:\d{2}:\d{2} ")
 
 
-def bin_dir():
-    return os.environ["VEROLUX_BIN_DIR"]
-
-
 class AgentCase(unittest.TestCase):
     """One agent per test class in a fresh program folder; each test reads the log from where it began."""
 
@@ -44,7 +40,7 @@ class AgentCase(unittest.TestCase):
         write_ini(cls.folder, sections)
         cls.port = free_port()
         cls.url = "ws://127.0.0.1:%d/" % cls.port
-        cls.agent = Agent(bin_dir(), cls.folder, cls.port, display=cls.display,
+        cls.agent = Agent(os.environ["VEROLUX_BIN_DIR"], cls.folder, cls.port, display=cls.display,
                           stderr_path=os.path.join(cls.folder, "stderr.txt"))
         if not wait_port(cls.port):
             cls.tearDownClass()
