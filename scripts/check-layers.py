@@ -41,6 +41,8 @@ ALLOWED = {
     "tools/verolux-render": ["common", "agent/reports/engine"] + ENGINE,
     "tools/verolux-designer": ["common", "agent/reports/engine", "agent/reports/viewer",
                                "agent/reports/design", "agent/reports/designer"] + ENGINE,
+    "tools/designer-screenshots": ["common", "agent/reports/engine", "agent/reports/viewer",
+                                   "agent/reports/design", "agent/reports/designer"] + ENGINE,
     "tools/viewer-screenshots": ["common", "agent/reports/engine", "agent/reports/viewer"] + ENGINE,
     "demo/backend": ["common"],
 }

@@ -27,7 +27,7 @@ using design::RectMm;
 
 namespace {
 
-constexpr int kGutter = 112; // band labels, left of the paper
+constexpr int kGutter = 132; // band labels, left of the paper
 constexpr int kPad = 18;     // desk around the paper
 constexpr double kHandle = 7;
 constexpr double kGuidePixels = 5;

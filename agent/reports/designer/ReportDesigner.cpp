@@ -83,7 +83,7 @@ ReportDesigner::ReportDesigner(QWidget* parent) : QWidget(parent) {
     m_split->addWidget(titled(QStringLiteral("预览"), m_preview));
     m_split->addWidget(titled(QStringLiteral("属性"), m_inspector));
     m_split->setStretchFactor(1, 1);
-    m_split->setSizes({180, 760, 300, 270});
+    m_split->setSizes({210, 730, 300, 270});
     m_split->setChildrenCollapsible(false);
     layout->addWidget(m_split, 1);
     buildToolBar();

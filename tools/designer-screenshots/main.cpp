@@ -1,39 +1,24 @@
-// designer_screenshots OUTDIR [SOURCE_DIR]
+// designer-screenshots OUTDIR [SOURCE_DIR]
 //
 // Shows the designer with each sample template, a few items selected, and saves designer-<name>.png
 // in OUTDIR. Run under a display: xvfb-run -a.
-#include "agent/reports/designer/DesignCanvas.h"
+#include "agent/reports/designer/PreviewPane.h"
 #include "agent/reports/designer/ReportDesigner.h"
 
 #include "agent/reports/engine/Report.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QThread>
 
 #include <cstdio>
 
 using namespace verolux::reports;
 
-namespace {
-
-void settle() {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 400) {
-        QApplication::processEvents();
-        QThread::msleep(10);
-    }
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: designer_screenshots OUTDIR [SOURCE_DIR]\n");
+        std::fprintf(stderr, "usage: designer-screenshots OUTDIR [SOURCE_DIR]\n");
         return 2;
     }
     const QDir out(args[1]);
@@ -54,7 +39,7 @@ int main(int argc, char** argv) {
         designer.BindReport(&report);
         designer.ReloadDesign();
         designer.show();
-        settle();
+        QApplication::processEvents();
         // Select the first few items of the detail band, as a user would before editing them.
         auto& doc = designer.document();
         std::vector<design::ItemRef> sel;
@@ -62,7 +47,8 @@ int main(int argc, char** argv) {
         for (int i = 0; i < n0; ++i)
             sel.push_back({design::BandRef{design::BandSlot::Detail}, i});
         designer.select(sel);
-        settle();
+        designer.preview()->refreshNow(); // rather than waiting for its delay after an edit
+        QApplication::processEvents();
         const QString file = out.filePath(QStringLiteral("designer-") + n + QStringLiteral(".png"));
         if (!designer.grab().save(file)) {
             std::fprintf(stderr, "%s: cannot write %s\n", name, file.toUtf8().constData());
