@@ -16,55 +16,43 @@ std::string Summary(const Aggregator& a) {
            " min=" + Dump(a.min()) + " max=" + Dump(a.max());
 }
 
-TypedValue Money(const char* text) {
-    return ConvertValue(ScalarValue::fromText(text), FieldType::Currency);
-}
-
 // Each row: the values added, and what the aggregates give.
 TEST(Aggregator, ValuesOfEachKind) {
     using V = TypedValue;
+    const auto Money = [](const char* text) {
+        return ConvertValue(ScalarValue::fromText(text), FieldType::Currency);
+    };
     const struct {
-        const char* name;
         std::vector<TypedValue> values;
         const char* expected;
     } rows[] = {
-        {"empty values skipped",
-         {V::ofInteger(1), V::empty(), V::ofInteger(2)},
+        {{V::ofInteger(1), V::empty(), V::ofInteger(2)},
          "count=2 sum=Integer 3 avg=Decimal 1.5 min=Integer 1 max=Integer 2"},
-        {"nothing added", {}, "count=0 sum=Empty avg=Empty min=Empty max=Empty"},
+        {{}, "count=0 sum=Empty avg=Empty min=Empty max=Empty"},
         // Currency averages round half away from zero, on both sides of it.
-        {"currency average",
-         {Money("1"), Money("2"), Money("2")},
+        {{Money("1"), Money("2"), Money("2")},
          "count=3 sum=Currency 5.0000 avg=Currency 1.6667 min=Currency 1.0000 max=Currency 2.0000"},
-        {"negative currency average",
-         {Money("-1"), Money("-2"), Money("-2")},
+        {{Money("-1"), Money("-2"), Money("-2")},
          "count=3 sum=Currency -5.0000 avg=Currency -1.6667 min=Currency -2.0000 max=Currency -1.0000"},
         // Ten times 0.1 summed naively is 0.9999999999999999.
-        {"compensated decimal sum", std::vector<TypedValue>(10, V::ofDecimal(0.1)),
+        {std::vector<TypedValue>(10, V::ofDecimal(0.1)),
          "count=10 sum=Decimal 1 avg=Decimal 0.10000000000000001 min=Decimal 0.10000000000000001 "
          "max=Decimal 0.10000000000000001"},
-        {"integer and currency widen",
-         {V::ofInteger(2), V::ofCurrencyUnits(5000)},
+        {{V::ofInteger(2), V::ofCurrencyUnits(5000)},
          "count=2 sum=Currency 2.5000 avg=Currency 1.2500 min=Currency 0.5000 max=Integer 2"},
-        {"integer and decimal widen",
-         {V::ofInteger(2), V::ofDecimal(0.25)},
+        {{V::ofInteger(2), V::ofDecimal(0.25)},
          "count=2 sum=Decimal 2.25 avg=Decimal 1.125 min=Decimal 0.25 max=Integer 2"},
-        {"booleans",
-         {V::ofBoolean(true), V::ofBoolean(false), V::ofBoolean(true), V::ofBoolean(true)},
+        {{V::ofBoolean(true), V::ofBoolean(false), V::ofBoolean(true), V::ofBoolean(true)},
          "count=4 sum=Integer 3 avg=Decimal 0.75 min=Boolean false max=Boolean true"},
-        {"integer overflow",
-         {V::ofInteger(INT64_MAX), V::ofInteger(1)},
+        {{V::ofInteger(INT64_MAX), V::ofInteger(1)},
          "count=2 sum=Decimal 9.2233720368547758e+18 avg=Decimal 4.6116860184273879e+18 min=Integer 1 "
          "max=Integer 9223372036854775807"},
-        {"near overflow",
-         {V::ofInteger(INT64_MAX), V::ofInteger(-1)},
+        {{V::ofInteger(INT64_MAX), V::ofInteger(-1)},
          "count=2 sum=Integer 9223372036854775806 avg=Decimal 4.6116860184273879e+18 min=Integer -1 "
          "max=Integer 9223372036854775807"},
-        {"texts",
-         {V::ofText("pear"), V::ofText("apple"), V::ofText("zebra")},
+        {{V::ofText("pear"), V::ofText("apple"), V::ofText("zebra")},
          "count=3 sum=Empty avg=Empty min=Text apple max=Text zebra"},
-        {"dates",
-         {V::ofDateTime({2024, 3, 5}), V::ofDateTime({2023, 12, 31, 23, 59, 59}),
+        {{V::ofDateTime({2024, 3, 5}), V::ofDateTime({2023, 12, 31, 23, 59, 59}),
           V::ofDateTime({2024, 3, 5, 0, 0, 1})},
          "count=3 sum=Empty avg=Empty min=DateTime 2023-12-31 23:59:59.000 max=DateTime 2024-03-05 "
          "00:00:01.000"},
@@ -73,15 +61,15 @@ TEST(Aggregator, ValuesOfEachKind) {
         Aggregator a;
         for (const TypedValue& v : r.values)
             a.add(v);
-        EXPECT_EQ(Summary(a), r.expected) << r.name;
+        EXPECT_EQ(Summary(a), r.expected) << r.expected;
         for (const auto& [fn, value] : {std::pair{AggregateFunction::Sum, a.sum()},
                                         {AggregateFunction::Avg, a.avg()},
                                         {AggregateFunction::Min, a.min()},
                                         {AggregateFunction::Max, a.max()},
                                         {AggregateFunction::Count, TypedValue::ofInteger(a.count())}})
-            EXPECT_EQ(Dump(a.result(fn)), Dump(value)) << r.name;
+            EXPECT_EQ(Dump(a.result(fn)), Dump(value)) << r.expected;
         a.reset();
-        EXPECT_EQ(Summary(a), "count=0 sum=Empty avg=Empty min=Empty max=Empty") << r.name;
+        EXPECT_EQ(Summary(a), "count=0 sum=Empty avg=Empty min=Empty max=Empty") << r.expected;
     }
 }
 

@@ -13,38 +13,32 @@ namespace {
 
 // Module rows rebuilt from the rectangles: '1' dark, '0' light. Row heights are taken as whole modules.
 std::vector<std::string> Grid(const BarcodeResult& r) {
-    const int width = static_cast<int>(std::lround(r.width));
-    const int height = r.linear ? 1 : static_cast<int>(std::lround(r.height));
-    std::vector<std::string> rows(static_cast<size_t>(height), std::string(static_cast<size_t>(width), '0'));
-    for (const BarcodeRect& rect : r.rects) {
-        const int y0 = r.linear ? 0 : static_cast<int>(std::lround(rect.y));
-        const int y1 = r.linear ? 1 : static_cast<int>(std::lround(rect.y + rect.h));
-        for (int y = y0; y < y1; ++y)
-            for (int x = static_cast<int>(rect.x); x < static_cast<int>(rect.x + rect.w); ++x)
-                rows.at(static_cast<size_t>(y)).at(static_cast<size_t>(x)) = '1';
-    }
+    const auto at = [](float v) { return size_t(std::lround(v)); };
+    std::vector<std::string> rows(r.linear ? 1 : at(r.height), std::string(at(r.width), '0'));
+    for (const BarcodeRect& rect : r.rects)
+        for (size_t y = r.linear ? 0 : at(rect.y); y < (r.linear ? 1 : at(rect.y + rect.h)); ++y)
+            for (size_t x = size_t(rect.x); x < size_t(rect.x + rect.w); ++x)
+                rows.at(y).at(x) = '1';
     return rows;
 }
 
-// EAN-13 written out from the published code tables, independently of zint.
+// EAN-13 written out from the published code tables, independently of zint: the right-hand codes are the
+// left-hand ones inverted, the G codes the right-hand ones reversed.
 std::string Ean13Modules(const std::string& thirteen) {
     static const char* kL[] = {"0001101", "0011001", "0010011", "0111101", "0100011",
                                "0110001", "0101111", "0111011", "0110111", "0001011"};
-    static const char* kG[] = {"0100111", "0110011", "0011011", "0100001", "0011101",
-                               "0111001", "0000101", "0010001", "0001001", "0010111"};
-    static const char* kR[] = {"1110010", "1100110", "1101100", "1000010", "1011100",
-                               "1001110", "1010000", "1000100", "1001000", "1110100"};
     static const char* kParity[] = {"LLLLLL", "LLGLGG", "LLGGLG", "LLGGGL", "LGLLGG",
                                     "LGGLLG", "LGGGLL", "LGLGLG", "LGLGGL", "LGGLGL"};
-    const int first = thirteen[0] - '0';
     std::string out = "101";
-    for (int i = 1; i <= 6; ++i) {
-        const int d = thirteen[static_cast<size_t>(i)] - '0';
-        out += kParity[first][i - 1] == 'L' ? kL[d] : kG[d];
+    for (size_t i = 1; i <= 12; ++i) {
+        std::string code = kL[thirteen[i] - '0'];
+        const bool g = i <= 6 && kParity[thirteen[0] - '0'][i - 1] == 'G';
+        if (i > 6 || g)
+            for (char& c : code)
+                c ^= 1; // '0' <-> '1'
+        if (g) std::reverse(code.begin(), code.end());
+        out += code + (i == 6 ? "01010" : "");
     }
-    out += "01010";
-    for (int i = 7; i <= 12; ++i)
-        out += kR[thirteen[static_cast<size_t>(i)] - '0'];
     return out + "101";
 }
 
@@ -122,15 +116,13 @@ TEST(QrCode, ShortDataIsVersionOneAndLongerDataGrows) {
 TEST(DataMatrix, SmallestSymbolAndFinder) {
     const BarcodeResult r = EncodeBarcode("datamatrix", "A");
     ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(r.width, 10);
-    EXPECT_EQ(r.height, 10);
     const auto g = Grid(r);
-    for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(g[static_cast<size_t>(i)][0], '1') << "left edge row " << i;
-        EXPECT_EQ(g[9][static_cast<size_t>(i)], '1') << "bottom edge column " << i;
-        EXPECT_EQ(g[0][static_cast<size_t>(i)], i % 2 == 0 ? '1' : '0') << "top clock column " << i;
-        EXPECT_EQ(g[static_cast<size_t>(i)][9], i % 2 == 1 ? '1' : '0') << "right clock row " << i;
-    }
+    ASSERT_EQ(g.size(), 10u);
+    std::string left, right;
+    for (const std::string& row : g)
+        left += row.at(0), right += row.at(9);
+    // The finder: solid left edge and bottom row, clock tracks along the top and the right.
+    EXPECT_EQ(left + " " + g[9] + " " + g[0] + " " + right, "1111111111 1111111111 1010101010 0101010101");
 }
 
 TEST(Pdf417, StartPatternRunsDownEveryRow) {
@@ -148,96 +140,63 @@ TEST(Pdf417, StartPatternRunsDownEveryRow) {
     EXPECT_TRUE(found);
 }
 
-TEST(Barcode, RectsStayInsideAndRunsAreMerged) {
-    for (const auto& [symbology, data] :
-         std::vector<std::pair<std::string, std::string>>{{"code128", "ABC-123"},
-                                                          {"ean13", "690123456789"},
-                                                          {"qr", "https://example.com/x?y=1"},
-                                                          {"datamatrix", "Verolux"},
-                                                          {"pdf417", "12345"}}) {
-        const BarcodeResult r = EncodeBarcode(symbology, data);
-        ASSERT_TRUE(r.ok) << symbology << ": " << r.error;
-        for (const BarcodeRect& rect : r.rects) {
-            EXPECT_GE(rect.x, 0);
-            EXPECT_GE(rect.y, 0);
-            EXPECT_GT(rect.w, 0);
-            EXPECT_GT(rect.h, 0);
-            EXPECT_LE(rect.x + rect.w, r.width) << symbology;
-            EXPECT_LE(rect.y + rect.h, r.height + 1e-4f) << symbology;
-        }
-        // Merging: no two rects side by side on the same rows (those would be one run).
-        for (size_t i = 0; i + 1 < r.rects.size(); ++i) {
-            const BarcodeRect& a = r.rects[i];
-            const BarcodeRect& b = r.rects[i + 1];
-            EXPECT_FALSE(a.y == b.y && a.h == b.h && a.x + a.w == b.x) << symbology << " rect " << i;
-        }
-    }
-}
-
-// Quiet zones as the standards ask: Code 128 10X each side (ISO/IEC 15417), EAN-13 11X left and 7X right
-// (GS1), QR 4X all round (ISO/IEC 18004), Data Matrix 1X (ISO/IEC 16022), PDF417 2X (ISO/IEC 15438).
-TEST(Barcode, QuietZones) {
+// Every symbology: rectangles inside the symbol, runs merged (no two rects side by side on the same rows),
+// and quiet zones as the standards ask: Code 128 10X each side (ISO/IEC 15417), EAN-13 11X left and 7X
+// right (GS1), QR 4X all round (ISO/IEC 18004), Data Matrix 1X (ISO/IEC 16022), PDF417 2X (ISO/IEC 15438).
+TEST(Barcode, RectsInsideRunsMergedAndQuietZones) {
     const struct {
-        const char* symbology;
-        const char* data;
+        const char *symbology, *data;
         float left, right, top;
-    } rows[] = {{"code128", "A1", 10, 10, 0},
+    } rows[] = {{"code128", "ABC-123", 10, 10, 0},
                 {"ean13", "690123456789", 11, 7, 0},
-                {"qr", "x", 4, 4, 4},
-                {"datamatrix", "x", 1, 1, 1},
-                {"pdf417", "x", 2, 2, 2}};
-    for (const auto& r : rows) {
-        const BarcodeResult b = EncodeBarcode(r.symbology, r.data);
-        ASSERT_TRUE(b.ok) << r.symbology;
-        EXPECT_EQ(b.quietLeft, r.left) << r.symbology;
-        EXPECT_EQ(b.quietRight, r.right) << r.symbology;
-        EXPECT_EQ(b.quietTop, r.top) << r.symbology;
-        EXPECT_EQ(b.quietBottom, r.top) << r.symbology;
+                {"qr", "https://example.com/x?y=1", 4, 4, 4},
+                {"datamatrix", "Verolux", 1, 1, 1},
+                {"pdf417", "12345", 2, 2, 2}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.symbology);
+        const BarcodeResult r = EncodeBarcode(row.symbology, row.data);
+        ASSERT_TRUE(r.ok) << r.error;
+        EXPECT_EQ(r.quietLeft, row.left);
+        EXPECT_EQ(r.quietRight, row.right);
+        EXPECT_EQ(r.quietTop, row.top);
+        EXPECT_EQ(r.quietBottom, row.top);
+        for (size_t i = 0; i < r.rects.size(); ++i) {
+            const BarcodeRect& a = r.rects[i];
+            EXPECT_TRUE(a.x >= 0 && a.y >= 0 && a.w > 0 && a.h > 0) << "rect " << i;
+            EXPECT_LE(a.x + a.w, r.width);
+            EXPECT_LE(a.y + a.h, r.height + 1e-4f);
+            if (i + 1 == r.rects.size()) continue;
+            const BarcodeRect& b = r.rects[i + 1];
+            EXPECT_FALSE(a.y == b.y && a.h == b.h && a.x + a.w == b.x) << "rect " << i;
+        }
     }
 }
 
-// GS1's EAN-13: the first digit left of the start guard, six digits under each half, each centred
-// under its seven-module character; the three guard patterns' bars (two each) reach into the digits.
-TEST(Ean13, DigitsGroupedUnderTheHalvesAndLongerGuards) {
-    const BarcodeResult r = EncodeBarcode("ean13", "690123456789");
-    ASSERT_TRUE(r.ok);
-    std::string dump;
-    for (const BarcodeText& t : r.texts)
-        dump +=
-            t.text + "@" + std::to_string(t.centre).substr(0, std::to_string(t.centre).find('.') + 2) + " ";
-    EXPECT_EQ(dump, "6@-4.5 9@6.5 0@13.5 1@20.5 2@27.5 3@34.5 4@41.5 "
-                    "5@53.5 6@60.5 7@67.5 8@74.5 9@81.5 2@88.5 ");
-    std::string guards;
-    for (const BarcodeRect& b : r.rects)
-        if (b.guard) guards += std::to_string(int(b.x)) + " ";
-    EXPECT_EQ(guards, "0 2 46 48 92 94 ");
-    // Code 128: one line of text, centred under the bars.
-    const BarcodeResult c = EncodeBarcode("code128", "SKU-1");
-    ASSERT_EQ(c.texts.size(), 1u);
-    EXPECT_EQ(c.texts[0].text, "SKU-1");
-    EXPECT_EQ(c.texts[0].centre, c.width / 2);
-}
-
-// Where the bars and the text land in an item's box (mm).
+// GS1's EAN-13 in a 113 mm box: 11 + 95 + 7 modules, so one module is 1 mm; 20 mm high with a 3 mm text
+// band. The first digit left of the start guard, six digits under each half, each centred under its
+// seven-module character; the three guard patterns' bars (two each) reach into the text band.
 TEST(Barcode, PlacedInTheBoxWithItsQuietZones) {
-    // EAN-13 in a 113 mm box: 11 + 95 + 7 modules, so one module is 1 mm; 20 mm high with a 3 mm text band.
     const PlacedBarcode ean = PlaceBarcode(EncodeBarcode("ean13", "690123456789"), 10, 100, 113, 20, 3);
-    ASSERT_FALSE(ean.bars.empty());
-    EXPECT_FLOAT_EQ(ean.bars.front().x, 10 + 11); // start guard after the left quiet zone
-    EXPECT_FLOAT_EQ(ean.bars.back().x + ean.bars.back().w, 10 + 11 + 95);
+    std::string texts, guards; // in mm from the start guard, 21 mm into the box
+    for (const PlacedText& t : ean.texts) {
+        texts += t.text + "@" +
+                 std::to_string(t.centreX - 21).substr(0, std::to_string(t.centreX - 21).find('.') + 2) + " ";
+        EXPECT_DOUBLE_EQ(t.top, 117);
+    }
+    EXPECT_EQ(texts, "6@-4.5 9@6.5 0@13.5 1@20.5 2@27.5 3@34.5 4@41.5 "
+                     "5@53.5 6@60.5 7@67.5 8@74.5 9@81.5 2@88.5 ");
     for (const BarcodeRect& b : ean.bars) {
         EXPECT_FLOAT_EQ(b.y, 100);
-        // Normal bars stop above the text band; guard bars go 3 mm further (5 modules, cut to the band).
-        EXPECT_FLOAT_EQ(b.h, b.guard ? 20 : 17) << b.x;
+        EXPECT_FLOAT_EQ(b.h, b.guard ? 20 : 17) << b.x; // guard bars 5 modules further, cut to the band
+        if (b.guard) guards += std::to_string(int(b.x) - 21) + " ";
     }
-    ASSERT_EQ(ean.texts.size(), 13u);
-    EXPECT_DOUBLE_EQ(ean.texts[0].centreX, 10 + 11 - 4.5); // in the left quiet zone
-    EXPECT_DOUBLE_EQ(ean.texts[0].top, 117);
-    EXPECT_DOUBLE_EQ(ean.texts[12].centreX, 10 + 11 + 88.5);
+    EXPECT_EQ(guards, "0 2 46 48 92 94 ");
+    EXPECT_FLOAT_EQ(ean.bars.back().x + ean.bars.back().w, 10 + 11 + 95);
 
-    // Code 128 "A1": 10 + 57 + 10 modules over 77 mm; its text centred in the box.
+    // Code 128 "A1": 10 + 57 + 10 modules over 77 mm; its one line of text centred in the box.
     const BarcodeResult c = EncodeBarcode("code128", "A1");
     ASSERT_EQ(c.width, 57);
+    ASSERT_EQ(c.texts.size(), 1u);
     const PlacedBarcode code = PlaceBarcode(c, 0, 0, 77, 10, 4);
     EXPECT_FLOAT_EQ(code.bars.front().x, 10);
     EXPECT_FLOAT_EQ(code.bars.back().x + code.bars.back().w, 67);

@@ -39,10 +39,3 @@ std::string Dump(const TypedValue& v) {
     }
     return "?";
 }
-
-std::string SafeTestName(const std::string& name) {
-    std::string out;
-    for (char c : name)
-        out.push_back((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ? c : '_');
-    return out;
-}

@@ -6,6 +6,3 @@
 
 // "Integer 5", "Currency 1.2345", "DateTime 2024-03-05 08:05:09.123", "Empty": one readable line per value.
 std::string Dump(const verolux::reports::format::TypedValue& value);
-
-// gtest parameter names may hold only [A-Za-z0-9_].
-std::string SafeTestName(const std::string& name);
