@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace verolux;
 using namespace verolux::reports;
 using namespace verolux::reports::roundtrip;
