@@ -5,7 +5,7 @@
 using namespace verolux::reports;
 using namespace verolux::reports::design;
 
-TEST(DesignLayout, BandsStackFromTheTopMarginAndThePageFooterSitsAtTheBottom) {
+TEST(DesignLayout, BandsStackFromTheTopMarginAndThePageFooterSitsAtTheBottomOrAfterATallDesign) {
     const DesignLayout l = LayOutDesign(designtest::LoadSample("orders.grf"));
     std::string stack;
     for (const PlacedBand& b : l.bands)
@@ -15,14 +15,12 @@ TEST(DesignLayout, BandsStackFromTheTopMarginAndThePageFooterSitsAtTheBottom) {
     EXPECT_EQ(stack, "pageHeader@10 columnHeader@26 groups[0].header@33 detail@41 groups[0].footer@47 "
                      "reportFooter@54 pageFooter@279 ");
     EXPECT_EQ(l.sheetHeight, 297);
-}
-
-TEST(DesignLayout, ADesignTallerThanThePaperMakesTheSheetLonger) {
+    // A design taller than the paper makes the sheet longer: the page footer right after the report footer.
     Template t = designtest::LoadSample("orders.grf");
     t.reportFooter.height = 300;
-    const DesignLayout l = LayOutDesign(t);
-    EXPECT_EQ(l.find({BandSlot::PageFooter})->top, 354) << "right after the report footer";
-    EXPECT_EQ(l.sheetHeight, 372);
+    const DesignLayout tall = LayOutDesign(t);
+    EXPECT_EQ(tall.find({BandSlot::PageFooter})->top, 354);
+    EXPECT_EQ(tall.sheetHeight, 372);
 }
 
 TEST(DesignLayout, HitsFindTheTopmostItemLinesNearbyAndBandEdges) {
@@ -63,12 +61,7 @@ TEST_P(SnapAxisRow, Shifts) {
     EXPECT_EQ(s.guide, r.guide);
 }
 
-INSTANTIATE_TEST_SUITE_P(Snap, SnapAxisRow, testing::ValuesIn(kSnaps), [](const auto& row) {
-    std::string n;
-    for (char ch : std::string(row.param.name))
-        n += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-    return n;
-});
+INSTANTIATE_TEST_SUITE_P(Snap, SnapAxisRow, testing::ValuesIn(kSnaps), designtest::RowName<SnapRow>);
 
 TEST(Snap, HandlesResizeAndFlipBoxesButLetLinesRun) {
     const RectMm box{10, 10, 20, 10};

@@ -5,7 +5,6 @@
 using namespace verolux::reports;
 using namespace verolux::reports::design;
 using designtest::LoadSample;
-using designtest::Written;
 
 namespace {
 
@@ -21,20 +20,6 @@ TEST(DesignUndo, AStepThatChangesNothingIsNotRecorded) {
     EXPECT_FALSE(doc.modified());
 }
 
-TEST(DesignUndo, RedoAfterUndoAndANewStepDropsTheRedo) {
-    DesignDocument doc(LoadSample("orders.grf"));
-    const std::string original = Written(doc);
-    ASSERT_TRUE(MoveItems(doc, {kFirstDetailItem}, 1, 0));
-    const std::string moved = Written(doc);
-    ASSERT_TRUE(doc.undo());
-    EXPECT_EQ(Written(doc), original);
-    ASSERT_TRUE(doc.redo());
-    EXPECT_EQ(Written(doc), moved);
-    ASSERT_TRUE(doc.undo());
-    ASSERT_TRUE(SetBandHeight(doc, BandRef{BandSlot::Detail}, 9));
-    EXPECT_FALSE(doc.steps().canRedo()) << "a new step ends the branch that was undone";
-}
-
 TEST(DesignUndo, ModifiedFollowsTheSavedStep) {
     DesignDocument doc(LoadSample("orders.grf"));
     ASSERT_TRUE(MoveItems(doc, {kFirstDetailItem}, 1, 0));
@@ -46,6 +31,7 @@ TEST(DesignUndo, ModifiedFollowsTheSavedStep) {
     EXPECT_FALSE(doc.modified());
     ASSERT_TRUE(doc.undo());
     ASSERT_TRUE(MoveItems(doc, {kFirstDetailItem}, 0, 1));
+    EXPECT_FALSE(doc.steps().canRedo()) << "a new step ends the branch that was undone";
     ASSERT_TRUE(doc.undo());
     EXPECT_TRUE(doc.modified()) << "the saved state was dropped with the redo branch";
 }

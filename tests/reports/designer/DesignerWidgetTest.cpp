@@ -184,7 +184,7 @@ TEST_F(DesignerWithOrders, DoubleClickEditsTheTextInPlace) {
     EXPECT_EQ(item(kOrderNo).text, "{orderNo}");
 }
 
-TEST_F(DesignerWithOrders, TabStepsThroughTheItemsInPageOrder) {
+TEST_F(DesignerWithOrders, TabStepsThroughTheItemsInPageOrderAndArrowsNudge) {
     ASSERT_TRUE(designer.canvas()->hasFocus()) << "the page has the keys once a template is shown";
     QTest::keyClick(designer.canvas(), Qt::Key_Tab);
     EXPECT_EQ(doc().selection(), (std::vector<ItemRef>{{{BandSlot::PageHeader}, 0}}))
@@ -193,9 +193,7 @@ TEST_F(DesignerWithOrders, TabStepsThroughTheItemsInPageOrder) {
     QTest::keyClick(designer.canvas(), Qt::Key_Backtab);
     EXPECT_EQ(doc().selection(), (std::vector<ItemRef>{{{BandSlot::PageFooter}, 1}}))
         << "round to the last and back";
-}
-
-TEST_F(DesignerWithOrders, ArrowKeysNudgeByATenthAndShiftByOneMillimetre) {
+    // Arrows nudge by a tenth of a millimetre, with Shift by one.
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, at(kDetail, 2, 2));
     QTest::keyClick(designer.canvas(), Qt::Key_Right);
     QTest::keyClick(designer.canvas(), Qt::Key_Right);
@@ -268,7 +266,7 @@ TEST_F(DesignerWithOrders, ThePreviewFollowsAnEditShortlyAfter) {
     EXPECT_TRUE(designer.canvas()->hasFocus()) << "a refresh leaves the keys with the page";
 }
 
-TEST_F(DesignerWithOrders, OpenAndSaveKeysRaiseTheirSignals) {
+TEST_F(DesignerWithOrders, OpenAndSaveKeysRaiseTheirSignalsAndSettingSevenIsEditsPending) {
     QSignalSpy open(&designer, &ReportDesigner::OpenRequested);
     QSignalSpy save(&designer, &ReportDesigner::SaveRequested);
     designer.canvas()->setFocus();
@@ -276,14 +274,12 @@ TEST_F(DesignerWithOrders, OpenAndSaveKeysRaiseTheirSignals) {
     QTest::keyClick(designer.canvas(), Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(open.count(), 1);
     EXPECT_EQ(save.count(), 1);
-}
-
-TEST_F(DesignerWithOrders, SettingSevenIsTheEditsPendingFlag) {
+    // Setting 7 is the edits-pending flag, a boolean; other settings are refused.
     EXPECT_TRUE(designer.SetSetting(7, true));
     EXPECT_TRUE(designer.editsPending());
     EXPECT_TRUE(designer.SetSetting(7, false));
     EXPECT_FALSE(designer.editsPending());
-    EXPECT_FALSE(designer.SetSetting(8, true)) << "unknown settings are refused";
-    EXPECT_FALSE(designer.SetSetting(7, QStringLiteral("no"))) << "only a boolean";
+    EXPECT_FALSE(designer.SetSetting(8, true));
+    EXPECT_FALSE(designer.SetSetting(7, QStringLiteral("no")));
     EXPECT_FALSE(designer.Setting(8).isValid());
 }
