@@ -92,70 +92,105 @@ const std::string kGroup = R"([{"by": ["customer"], "repeatHeader": true,
     "header": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "H {customer}"}]},
     "footer": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "F {customer} {count()}"}]}}])";
 
+// The note cell is 25 mm wide without padding: 12 ASCII characters a line. Three 10-character words take
+// three lines = 15 mm; from y=5 the label is 20 mm high.
+const char* const kThreeLines = "aaaaaaaaaa bbbbbbbbbb cccccccccc";
+
 const std::string kReportFooter = R"(, "reportFooter": {"height": 5, "items": [
     {"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "total {sum(amount)}"}]})";
 
 } // namespace
 
-TEST(Columns, AcrossFillsLinesLeftToRightThenDown) {
-    Template t = LoadTemplateText(sheet(kAcross));
-    LaidOutReport r = LayOut(t, rows({{"Acme", 20}}));
-    // Six lines of three per page: 18 labels, the last page keeps the two left places of its line.
-    EXPECT_EQ(grid(r),
-              "page 1 / 20: 1 2 3 / 30: 4 5 6 / 40: 7 8 9 / 50: 10 11 12 / 60: 13 14 15 / 70: 16 17 18\n"
-              "page 2 / 20: 19 20 .\n");
-    EXPECT_EQ(DescribePages(r), "page 1: rows 1-18\npage 2: rows 19-20\n");
-    // Page totals and page X of Y count the labels of each page: 1+..+18 = 171, 19+20 = 39.
-    EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "n=18 sum=171"));
-    EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "n=2 sum=39"));
-    EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "2/2"));
-}
-
-TEST(Columns, PartlyFilledLastLineAndBalancedDownColumns) {
-    struct Case {
+// Each row: the columns, bands after the detail, groups, the labels (rows per customer; one row may get a
+// three-line note, which makes its label 20 mm high) and where they landed; with the page totals and page
+// X of Y of each page where they are the point.
+TEST(Columns, WhereTheLabelsLand) {
+    const struct {
         const char* name;
-        std::string columns, bands;
-        int rows;
-        std::string expected;
+        std::string columns, bands, groups;
+        std::vector<std::pair<std::string, int>> customers;
+        int tallRow; // from 1; 0: none
+        std::string grid, footers;
     } cases[] = {
-        // 7 labels three across: two full lines and one label at the left.
-        {"across", kAcross, "", 7, "page 1 / 20: 1 2 3 / 30: 4 5 6 / 40: 7 . .\n"},
-        {"across with footer", kAcross, kReportFooter, 7,
-         "page 1 / 20: 1 2 3 / 30: 4 5 6 / 40: 7 . . / 50: [total 28 x=10]\n"},
+        // clang-format off
+        // Six lines of three per page: 18 labels, the last page keeps the two left places of its line.
+        {"across", kAcross, "", "[]", {{"Acme", 20}}, 0,
+         "page 1 / 20: 1 2 3 / 30: 4 5 6 / 40: 7 8 9 / 50: 10 11 12 / 60: 13 14 15 / 70: 16 17 18\n"
+         "page 2 / 20: 19 20 .\n", "n=18 sum=171 1/2; n=2 sum=39 2/2"},
+        {"across, a partly filled line", kAcross, "", "[]", {{"Acme", 7}}, 0,
+         "page 1 / 20: 1 2 3 / 30: 4 5 6 / 40: 7 . .\n", ""},
+        {"across with footer", kAcross, kReportFooter, "[]", {{"Acme", 7}}, 0,
+         "page 1 / 20: 1 2 3 / 30: 4 5 6 / 40: 7 . . / 50: [total 28 x=10]\n", ""},
         // Down with nothing after: column one first, and a last page that is not balanced (the sheet
         // keeps whole columns free).
-        {"down", kDown, "", 7,
-         "page 1 / 20: 1 7 . / 30: 2 . . / 40: 3 . . / 50: 4 . . / 60: 5 . . / 70: 6 . .\n"},
-        {"down, two pages", kDown, "", 20,
+        {"down", kDown, "", "[]", {{"Acme", 7}}, 0,
+         "page 1 / 20: 1 7 . / 30: 2 . . / 40: 3 . . / 50: 4 . . / 60: 5 . . / 70: 6 . .\n", ""},
+        {"down, two pages", kDown, "", "[]", {{"Acme", 20}}, 0,
          "page 1 / 20: 1 7 13 / 30: 2 8 14 / 40: 3 9 15 / 50: 4 10 16 / 60: 5 11 17 / 70: 6 12 18\n"
-         "page 2 / 20: 19 . . / 30: 20 . .\n"},
+         "page 2 / 20: 19 . . / 30: 20 . .\n", ""},
         // Down with a footer below: ceil(7 / 3) = 3 labels per column, the footer under the deepest.
-        {"down with footer", kDown, kReportFooter, 7,
-         "page 1 / 20: 1 4 7 / 30: 2 5 . / 40: 3 6 . / 50: [total 28 x=10]\n"},
-        // 6 labels: exactly two per column.
-        {"down with footer, columns even", kDown, kReportFooter, 6,
-         "page 1 / 20: 1 3 5 / 30: 2 4 6 / 40: [total 21 x=10]\n"},
-        {"down, one label", kDown, kReportFooter, 1, "page 1 / 20: 1 . . / 30: [total 1 x=10]\n"},
-        {"down, a full page and one", kDown, kReportFooter, 19,
+        {"down with footer", kDown, kReportFooter, "[]", {{"Acme", 7}}, 0,
+         "page 1 / 20: 1 4 7 / 30: 2 5 . / 40: 3 6 . / 50: [total 28 x=10]\n", ""},
+        {"down with footer, columns even", kDown, kReportFooter, "[]", {{"Acme", 6}}, 0,
+         "page 1 / 20: 1 3 5 / 30: 2 4 6 / 40: [total 21 x=10]\n", ""},
+        {"down, one label", kDown, kReportFooter, "[]", {{"Acme", 1}}, 0,
+         "page 1 / 20: 1 . . / 30: [total 1 x=10]\n", ""},
+        {"down, a full page and one", kDown, kReportFooter, "[]", {{"Acme", 19}}, 0,
          "page 1 / 20: 1 7 13 / 30: 2 8 14 / 40: 3 9 15 / 50: 4 10 16 / 60: 5 11 17 / 70: 6 12 18\n"
-         "page 2 / 20: 19 . . / 30: [total 190 x=10]\n"},
+         "page 2 / 20: 19 . . / 30: [total 190 x=10]\n", ""},
+        // Line 6 (rows 16-18) with a 20 mm label would end at 90, past the footer at 85: the whole line
+        // moves, and counts on page 2 (16+17+18 = 51).
+        {"a line never splits", kAcross, "", "[]", {{"Acme", 18}}, 17,
+         "page 1 / 20: 1 2 3 / 30: 4 5 6 / 40: 7 8 9 / 50: 10 11 12 / 60: 13 14 15\n"
+         "page 2 / 20: 16 17 18\n", "n=15 sum=120 1/2; n=3 sum=51 2/2"},
+        // Label 5 is 20 mm high: after four labels (y=60) it ends at 80, inside the 85 mm limit; label 6
+        // would then end at 90, so column two begins with it.
+        {"down column breaks where the next label no longer fits", kDown, "", "[]", {{"Acme", 8}}, 5,
+         "page 1 / 20: 1 6 . / 30: 2 7 . / 40: 3 8 . / 50: 4 . . / 60: 5 . .\n", ""},
+        // Group bands stay full width and start a new line.
+        {"groups", kAcross, "", kGroup, {{"Acme", 4}, {"Beta", 2}}, 0,
+         "page 1 / 20: [H Acme x=10] / 25: 1 2 3 / 35: 4 . . / 45: [F Acme 4 x=10] / "
+         "50: [H Beta x=10] / 55: 5 6 . / 65: [F Beta 2 x=10]\n", ""},
+        // Header at 20, then six lines from 25 to 85: 18 labels on page 1; the 19th opens page 2 under the
+        // repeated header.
+        {"a group goes on on the next page", kAcross, "", kGroup, {{"Acme", 19}}, 0,
+         "page 1 / 20: [H Acme x=10] / 25: 1 2 3 / 35: 4 5 6 / 45: 7 8 9 / 55: 10 11 12 / 65: 13 14 15 / "
+         "75: 16 17 18\n"
+         "page 2 / 20: [H Acme x=10] / 25: 19 . . / 35: [F Acme 19 x=10]\n", ""},
+        // Acme: ceil(5 / 3) = 2 labels per column before its footer; Beta: one per column.
+        {"down columns balanced before a group footer", kDown, "", kGroup, {{"Acme", 5}, {"Beta", 2}}, 0,
+         "page 1 / 20: [H Acme x=10] / 25: 1 3 5 / 35: 2 4 . / 45: [F Acme 5 x=10] / "
+         "50: [H Beta x=10] / 55: 6 7 . / 65: [F Beta 2 x=10]\n", ""},
+        // clang-format on
     };
     for (const auto& c : cases) {
-        Template t = LoadTemplateText(sheet(c.columns, c.bands));
-        EXPECT_EQ(grid(LayOut(t, rows({{"Acme", c.rows}}))), c.expected) << c.name;
+        SCOPED_TRACE(c.name);
+        ReportData d = rows(c.customers);
+        if (c.tallRow) d.rows[size_t(c.tallRow - 1)][3] = ScalarValue::fromText(kThreeLines);
+        LaidOutReport r = LayOut(LoadTemplateText(sheet(c.columns, c.bands, c.groups)), d);
+        EXPECT_EQ(grid(r), c.grid);
+        ExpectBodyAbove(r, 85);
+        if (c.footers.empty()) continue;
+        std::string footers;
+        for (const Page& p : r.pages)
+            for (const auto& it : p.items)
+                if (it.y >= 85)
+                    footers += std::string(footers.empty() ? ""
+                                           : it.x < 50     ? "; "
+                                                           : " ") +
+                               std::string(p.textOf(it));
+        EXPECT_EQ(footers, c.footers);
     }
 }
 
+// The frames of a line's other labels grow with its tallest, so the line stays even; a cell not at the
+// band's bottom keeps its size.
 TEST(Columns, CanGrowLabelMakesItsWholeLineTaller) {
     Template t = LoadTemplateText(sheet(kAcross));
     ReportData d = rows({{"Acme", 9}});
-    // The note cell is 25 mm wide without padding: 12 ASCII characters a line. Three 10-character
-    // words take three lines = 15 mm; from y=5 the label is 20 mm high.
-    d.rows[4][3] = ScalarValue::fromText("aaaaaaaaaa bbbbbbbbbb cccccccccc");
+    d.rows[4][3] = ScalarValue::fromText(kThreeLines);
     LaidOutReport r = LayOut(t, d);
     EXPECT_EQ(grid(r), "page 1 / 20: 1 2 3 / 30: 4 5 6 / 50: 7 8 9\n");
-    // The frames of the line's other labels grow with it, so the line stays even; the top cell
-    // (not at the band's bottom) keeps its size.
     const Page& p = r.pages[0];
     int frames = 0;
     for (const auto& it : p.items) {
@@ -168,65 +203,6 @@ TEST(Columns, CanGrowLabelMakesItsWholeLineTaller) {
         }
     }
     EXPECT_EQ(frames, 3);
-}
-
-TEST(Columns, ALineNeverSplitsAndTheFooterStaysFree) {
-    Template t = LoadTemplateText(sheet(kAcross));
-    ReportData d = rows({{"Acme", 18}});
-    // Line 6 (rows 16-18) gets a 20 mm label: from y=70 it would end at 90, past the footer at 85.
-    d.rows[16][3] = ScalarValue::fromText("aaaaaaaaaa bbbbbbbbbb cccccccccc");
-    LaidOutReport r = LayOut(t, d);
-    EXPECT_EQ(grid(r), "page 1 / 20: 1 2 3 / 30: 4 5 6 / 40: 7 8 9 / 50: 10 11 12 / 60: 13 14 15\n"
-                       "page 2 / 20: 16 17 18\n");
-    EXPECT_EQ(DescribePages(r), "page 1: rows 1-15\npage 2: rows 16-18\n");
-    // The moved line counts on page 2: 16+17+18 = 51.
-    EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "n=15 sum=120"));
-    EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "n=3 sum=51"));
-    ExpectBodyAbove(r, 85);
-}
-
-TEST(Columns, DownColumnBreaksWhereTheNextLabelNoLongerFits) {
-    Template t = LoadTemplateText(sheet(kDown));
-    ReportData d = rows({{"Acme", 8}});
-    // Label 5 is 20 mm high: after four labels (y=60) it ends at 80, inside the 85 mm limit;
-    // label 6 would then end at 90, so column two begins with it.
-    d.rows[4][3] = ScalarValue::fromText("aaaaaaaaaa bbbbbbbbbb cccccccccc");
-    LaidOutReport r = LayOut(t, d);
-    EXPECT_EQ(grid(r), "page 1 / 20: 1 6 . / 30: 2 7 . / 40: 3 8 . / 50: 4 . . / 60: 5 . .\n");
-}
-
-TEST(Columns, GroupsStayFullWidthAndStartANewLine) {
-    Template t = LoadTemplateText(sheet(kAcross, "", kGroup));
-    LaidOutReport r = LayOut(t, rows({{"Acme", 4}, {"Beta", 2}}));
-    EXPECT_EQ(grid(r), "page 1 / 20: [H Acme x=10] / 25: 1 2 3 / 35: 4 . . / 45: [F Acme 4 x=10] / "
-                       "50: [H Beta x=10] / 55: 5 6 . / 65: [F Beta 2 x=10]\n");
-    for (const auto& it : r.pages[0].items)
-        if (r.pages[0].textOf(it).rfind("H ", 0) == 0) {
-            EXPECT_FLOAT_EQ(it.w, 80.f);
-        }
-}
-
-TEST(Columns, GroupContinuesOnTheNextPageWithItsHeader) {
-    Template t = LoadTemplateText(sheet(kAcross, "", kGroup));
-    // Header at 20, then six lines from 25 to 85: 18 labels on page 1; the 19th opens page 2 under
-    // the repeated header.
-    LaidOutReport r = LayOut(t, rows({{"Acme", 19}}));
-    EXPECT_EQ(
-        grid(r),
-        "page 1 / 20: [H Acme x=10] / 25: 1 2 3 / 35: 4 5 6 / 45: 7 8 9 / 55: 10 11 12 / 65: 13 14 15 / "
-        "75: 16 17 18\n"
-        "page 2 / 20: [H Acme x=10] / 25: 19 . . / 35: [F Acme 19 x=10]\n");
-    EXPECT_EQ(DescribePages(r),
-              "page 1: rows 1-18, header 'Acme'\n"
-              "page 2: rows 19-19, group 'Acme' continues (header repeated), footer 'Acme'\n");
-}
-
-TEST(Columns, DownColumnsAreBalancedBeforeAGroupFooter) {
-    Template t = LoadTemplateText(sheet(kDown, "", kGroup));
-    LaidOutReport r = LayOut(t, rows({{"Acme", 5}, {"Beta", 2}}));
-    // Acme: ceil(5 / 3) = 2 labels per column; Beta: one per column.
-    EXPECT_EQ(grid(r), "page 1 / 20: [H Acme x=10] / 25: 1 3 5 / 35: 2 4 . / 45: [F Acme 5 x=10] / "
-                       "50: [H Beta x=10] / 55: 6 7 . / 65: [F Beta 2 x=10]\n");
 }
 
 TEST(Columns, LabelTallerThanAPageIsCutLikeARow) {

@@ -28,22 +28,20 @@ std::string Box(const QRectF& r) {
 
 std::string Color(uint32_t c) {
     char buf[12];
-    std::snprintf(buf, sizeof buf, "#%08X", c);
+    std::snprintf(buf, sizeof buf, " #%08X\n", c);
     return buf;
 }
 
+// Writes down each call, one line each.
 class RecordingCanvas : public PageCanvas {
   public:
     std::string log;
-    void fillRect(const QRectF& box, uint32_t color) override {
-        log += "fill " + Box(box) + " " + Color(color) + "\n";
-    }
+    void fillRect(const QRectF& box, uint32_t color) override { log += "fill " + Box(box) + Color(color); }
     void fillRects(const QVector<QRectF>& boxes, uint32_t color) override {
-        log += "bars " + std::to_string(boxes.size()) + " from " + Box(boxes.front()) + " " + Color(color) +
-               "\n";
+        log += "bars " + std::to_string(boxes.size()) + " from " + Box(boxes.front()) + Color(color);
     }
     void drawLines(const QVector<QLineF>& lines, uint32_t color, double width) override {
-        log += "lines " + N(width) + " " + Color(color) + ":";
+        log += "lines " + N(width) + Color(color).substr(0, 10) + ":";
         for (const QLineF& l : lines)
             log += " " + N(l.x1()) + "," + N(l.y1()) + "-" + N(l.x2()) + "," + N(l.y2());
         log += "\n";
@@ -53,7 +51,7 @@ class RecordingCanvas : public PageCanvas {
     }
     void drawText(double x, double baseline, int style, std::string_view text, uint32_t color) override {
         log += "text " + N(x) + "," + N(baseline) + " s" + std::to_string(style) + " '" + std::string(text) +
-               "' " + Color(color) + "\n";
+               "'" + Color(color);
     }
     void pushClip(const QRectF& box) override { log += "clip " + Box(box) + "\n"; }
     void popClip() override { log += "unclip\n"; }

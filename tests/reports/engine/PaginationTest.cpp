@@ -129,7 +129,6 @@ TEST(Pagination, NewPagePerGroup) {
     EXPECT_EQ(DescribePages(r), "page 1: rows 1-2, header 'Acme', footer 'Acme'\n"
                                 "page 2: rows 3-4, column header repeated, header 'Beta', footer 'Beta'\n"
                                 "page 3: rows 5-5, column header repeated, header 'Cato', footer 'Cato'\n");
-    EXPECT_TRUE(Contains(PageTexts(r.pages[2]), "第 3 页 / 共 3 页"));
 }
 
 // {#row} counts the report's rows from 1; {#grouprow} counts from 1 in the innermost group, which
@@ -232,20 +231,12 @@ TEST(Pagination, CanGrowRowAtPageEndMovesWholeToNextPage) {
     LaidOutReport r = LayOut(t, d);
     EXPECT_EQ(DescribePages(r), "page 1: rows 1-9\n"
                                 "page 2: rows 10-12, column header repeated\n");
-    // The grown row: item cell and its neighbour (bottom-aligned with the band) both 21 mm high.
-    const Page& p2 = r.pages[1];
-    bool found = false;
-    for (const auto& it : p2.items) {
-        if (p2.textOf(it) == "aaaaaaaaa\nbbbbbbbbb\nccccccccc\nddddddddd") {
-            found = true;
-            EXPECT_FLOAT_EQ(it.y, 25.f);
-            EXPECT_FLOAT_EQ(it.h, 21.f);
-        }
-        if (p2.textOf(it) == "10") {
-            EXPECT_FLOAT_EQ(it.h, 21.f);
-        }
-    }
-    EXPECT_TRUE(found) << ::testing::PrintToString(PageTexts(p2));
+    // The grown row at the top of the body: item cell and its neighbour (bottom-aligned with the band) both
+    // 21 mm high.
+    std::string top;
+    for (const auto& it : r.pages[1].items)
+        if (it.y == 25.f) top += std::string(r.pages[1].textOf(it)) + " h=" + std::to_string(it.h) + "; ";
+    EXPECT_EQ(top, "aaaaaaaaa\nbbbbbbbbb\nccccccccc\nddddddddd h=21.000000; 10 h=21.000000; ");
 }
 
 // A cell that can grow takes the height its lines and padding need, even a fraction of a millimetre more

@@ -9,6 +9,7 @@ fail() { echo "FAIL: $*"; exit 1; }
   || fail "render failed"
 # The report's own texts are PdfOutputTest's; here the request reaches it (the fill is shared with the
 # windows and tested there).
+pdfinfo "$work/o.pdf" | grep -q "595.276 x 841.89 pts (A4)" || fail "orders not on A4"
 text=$(pdftotext -raw "$work/o.pdf" -)
 for want in "维罗勒克斯演示公司" "SO0000004" "合计（4 笔）" "¥991.10" "第 1 页 / 共 1 页"; do
   grep -qF -- "$want" <<<"$text" || fail "missing '$want' in: $text"
