@@ -40,11 +40,13 @@ int main(int argc, char** argv) {
         designer.ReloadDesign();
         designer.show();
         QApplication::processEvents();
-        // Select the first few items of the detail band, as a user would before editing them.
+        // Select items of the detail band, as a user would before editing them: one on the invoice
+        // (its handles and the whole form show), the first three elsewhere (shared values only).
         auto& doc = designer.document();
         std::vector<design::ItemRef> sel;
-        const int n0 = std::min<int>(3, int(doc.tmpl().detail.items.size()));
-        for (int i = 0; i < n0; ++i)
+        const int count =
+            std::min<int>(n == QStringLiteral("invoice") ? 1 : 3, int(doc.tmpl().detail.items.size()));
+        for (int i = 0; i < count; ++i)
             sel.push_back({design::BandRef{design::BandSlot::Detail}, i});
         designer.select(sel);
         designer.preview()->refreshNow(); // rather than waiting for its delay after an edit

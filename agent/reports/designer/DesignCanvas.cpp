@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <vector>
 
 namespace verolux::reports {
 
@@ -58,6 +60,19 @@ QColor bandColour(BandSlot slot) {
 const Handle kBoxHandles[] = {Handle::TopLeft,     Handle::Top,    Handle::TopRight,   Handle::Right,
                               Handle::BottomRight, Handle::Bottom, Handle::BottomLeft, Handle::Left};
 const Handle kLineHandles[] = {Handle::LineStart, Handle::LineEnd};
+
+// The handles an item shows: a line's two ends; a box's corners, and a side's middle one only where the
+// side has room for it between the corners, so that a small item stays visible under its handles.
+std::vector<Handle> ShownHandles(const Item& it, const RectMm& g, double ppm) {
+    if (it.kind == ItemKind::Line) return {std::begin(kLineHandles), std::end(kLineHandles)};
+    const bool across = std::abs(g.w) * ppm >= 3 * kHandle, down = std::abs(g.h) * ppm >= 3 * kHandle;
+    std::vector<Handle> out;
+    for (Handle h : kBoxHandles)
+        if (((h != Handle::Top && h != Handle::Bottom) || across) &&
+            ((h != Handle::Left && h != Handle::Right) || down))
+            out.push_back(h);
+    return out;
+}
 
 Qt::CursorShape handleCursor(Handle h) {
     switch (h) {
@@ -456,12 +471,8 @@ void DesignCanvas::paintSelection(QPainter& p) {
             const QPointF c = toView(m_layout.left + pt.x, b->top + pt.y);
             p.drawRect(QRectF(c.x() - kHandle / 2, c.y() - kHandle / 2, kHandle, kHandle));
         };
-        if (it->kind == ItemKind::Line)
-            for (Handle h : kLineHandles)
-                drawHandle(h);
-        else
-            for (Handle h : kBoxHandles)
-                drawHandle(h);
+        for (Handle h : ShownHandles(*it, g, ppm))
+            drawHandle(h);
     }
     p.restore();
 }
@@ -498,13 +509,8 @@ Handle DesignCanvas::handleAt(const QPointF& v, ItemRef* which) const {
         const QPointF c = toView(m_layout.left + pt.x, b->top + pt.y);
         return std::abs(c.x() - v.x()) <= kHandle / 2 + 1 && std::abs(c.y() - v.y()) <= kHandle / 2 + 1;
     };
-    if (it->kind == ItemKind::Line) {
-        for (Handle h : kLineHandles)
-            if (hit(h)) return *which = ref, h;
-    } else {
-        for (Handle h : kBoxHandles)
-            if (hit(h)) return *which = ref, h;
-    }
+    for (Handle h : ShownHandles(*it, g, pixelsPerMm()))
+        if (hit(h)) return *which = ref, h;
     return Handle::None;
 }
 
