@@ -33,8 +33,8 @@ void DesignRuler::paintScale(QPainter& p, double zeroPx, double fromMm, double t
             const QString label = QString::number(mm);
             if (across)
                 p.drawText(QPointF(at + 2, 10), label);
-            else
-                p.drawText(QRectF(0, at + 1, kThickness - 2, 10), Qt::AlignRight | Qt::AlignTop, label);
+            else // at the left edge, clear of the shorter ticks below the number
+                p.drawText(QRectF(1, at + 1, kThickness - 2, 10), Qt::AlignLeft | Qt::AlignTop, label);
         }
     }
 }
