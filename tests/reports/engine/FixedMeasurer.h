@@ -15,13 +15,8 @@ class FixedMeasurer : public verolux::reports::TextMeasurer {
     double textWidth(int style, std::string_view text) override {
         measuredBytes += text.size();
         double units = 0;
-        for (size_t i = 0; i < text.size(); ++i) {
-            unsigned char c = static_cast<unsigned char>(text[i]);
-            if (c < 0x80)
-                units += 2;
-            else if ((c & 0xC0) != 0x80)
-                units += 4; // lead byte of a multi-byte character
-        }
+        for (const char c : text) // 2 for ASCII, 4 on the lead byte of any other character
+            units += (c & 0x80) == 0 ? 2 : (c & 0xC0) != 0x80 ? 4 : 0;
         return units * scale(style);
     }
     double lineHeight(int style) override { return 5 * scale(style); }

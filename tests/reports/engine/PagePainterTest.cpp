@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <deque>
 #include <sstream>
 
 using namespace verolux::reports;
@@ -60,7 +61,7 @@ class RecordingCanvas : public PageCanvas {
 struct Painted {
     Template t;
     Page page;
-    std::vector<std::unique_ptr<Item>> sources;
+    std::deque<Item> sources; // the template items of pictures and barcodes, at fixed addresses
 
     int style(const std::function<void(TextStyle&)>& change) {
         TextStyle s = t.styles[0];
@@ -80,10 +81,10 @@ struct Painted {
         page.text += text;
         page.items.push_back(it);
     }
-    Item* source(const std::function<void(Item&)>& fill) {
-        sources.push_back(std::make_unique<Item>());
-        fill(*sources.back());
-        return sources.back().get();
+    Item* source(const std::string& imageData, const std::string& symbology = {}, bool keepAspect = true) {
+        Item& i = sources.emplace_back();
+        i.imageData = imageData, i.symbology = symbology, i.keepAspect = keepAspect;
+        return &i;
     }
     std::string paint() {
         FixedMeasurer measurer(t);
@@ -160,17 +161,10 @@ TEST(PagePainter, PicturesKeepTheirAspectAndBarcodesTheirText) {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     png.save(&buffer, "PNG");
-    Item* picture = p.source([&](Item& i) { i.imageData = bytes.toStdString(); });
-    Item* stretched = p.source([&](Item& i) {
-        i.imageData = bytes.toStdString();
-        i.keepAspect = false;
-    });
-    Item* code = p.source([](Item& i) { i.symbology = "code128"; });
-    Item* bad = p.source([](Item& i) { i.symbology = "ean13"; });
-    p.add(ItemKind::Image, 0, 0, 0, 30, 30, {}, picture);
-    p.add(ItemKind::Image, 0, 0, 40, 30, 30, {}, stretched);
-    p.add(ItemKind::Barcode, 0, 0, 80, 77, 20, "A1", code);
-    p.add(ItemKind::Barcode, 0, 0, 110, 40, 10, "12", bad);
+    p.add(ItemKind::Image, 0, 0, 0, 30, 30, {}, p.source(bytes.toStdString()));
+    p.add(ItemKind::Image, 0, 0, 40, 30, 30, {}, p.source(bytes.toStdString(), {}, false));
+    p.add(ItemKind::Barcode, 0, 0, 80, 77, 20, "A1", p.source({}, "code128"));
+    p.add(ItemKind::Barcode, 0, 0, 110, 40, 10, "12", p.source({}, "ean13"));
     EXPECT_EQ(p.paint(),
               "image 0,7.5 30x15 40px\n" // 2:1 centred in the square
               "image 0,40 30x30 40px\n"

@@ -79,56 +79,75 @@ TEST(Pagination, PlainListTenRowsPerPageColumnHeaderRepeats) {
             EXPECT_LE(it.y, 85.f + 1e-3f) << p.textOf(it);
 }
 
-// A group that goes on over a page break: its header again at the top of the next page only with
-// repeatHeader; its totals are known in its header from the start.
-TEST(Pagination, GroupContinuesOnTheNextPage) {
-    for (const bool repeat : {true, false}) {
-        std::string g = kCustomerGroup;
-        if (!repeat) g.replace(g.find("true"), 4, "false");
-        Template t = LoadTemplateText(page("", g));
-        LaidOutReport r = LayOut(t, rows({{"Acme", 12}, {"Beta", 3}}));
-        // Page 1: header at 25-30, rows 1-9 fill 30-84. Page 2: column header, (Acme's header again), rows
-        // 10-12, Acme's footer, Beta's header, rows 13-15, Beta's footer.
-        EXPECT_EQ(DescribePages(r), "page 1: rows 1-9, header 'Acme'\n"
-                                    "page 2: rows 10-15, column header repeated, group 'Acme' continues" +
-                                        std::string(repeat ? " (header repeated)" : "") +
-                                        ", footer 'Acme', header 'Beta', footer 'Beta'\n");
-        // 1+..+12 = 78, 13+14+15 = 42.
-        EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "Acme total 78"));
-        EXPECT_EQ(Contains(PageTexts(r.pages[1]), "Acme total 78"), repeat);
-        EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "Acme: 12 rows, 78"));
-        EXPECT_TRUE(Contains(PageTexts(r.pages[1]), "Beta: 3 rows, 42"));
-    }
-}
-
-// A group header stays with the first row under it: Beta's header (5 mm) and its first row (6 mm) need
-// 11 mm below Acme's footer, which ends at 35 + 6 × (Acme's rows) mm; the body ends at 85 mm.
-TEST(Pagination, GroupHeaderIsKeptWithItsFirstRow) {
+// Pages of groups and report bands, one row per case: the pages, and texts a page shows ("2:text") or
+// does not ("2!text"). A group goes on on the next page with its header again only with repeatHeader; its
+// totals are known in its header from the start (1+..+12 = 78, 13+14+15 = 42). A group header stays with
+// the first row under it: Beta's header (5 mm) and its first row (6 mm) need 11 mm below Acme's footer,
+// which ends at 35 + 6 × (Acme's rows) mm; the body ends at 85 mm. A 480 mm picture cannot be cut: it gets
+// a page of its own, cut off at the paper's edge, and the rows go on after it.
+TEST(Pagination, PagesOfGroupsAndReportBands) {
+    std::string noRepeat = kCustomerGroup, newPage = kCustomerGroup;
+    noRepeat.replace(noRepeat.find("true"), 4, "false");
+    newPage.replace(newPage.find("\"repeatHeader\""), 0, "\"newPage\": true, ");
+    const std::string footer = R"(, "reportFooter": {"height": 5, "items": [{"type": "text", "x": 0, "y": 0,
+        "w": 80, "h": 5, "text": "n={count()} f={sum(amount)|#,##0.00} r={$rate} t={#title} {{x}}"}]})";
+    const std::string headerAndFooter = R"(, "reportHeader": {"height": 5, "items": []}, "reportFooter":
+        {"height": 5, "items": [{"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "total {sum(amount)}|{count()}"}]})";
+    const std::string picture = R"(, "reportHeader": {"height": 500, "items": [
+        {"type": "rect", "x": 0, "y": 0, "w": 10, "h": 10},
+        {"type": "image", "x": 0, "y": 20, "w": 80, "h": 480, "data": ""}]})";
     const struct {
-        int acme;
+        std::string bands, groups;
+        std::vector<std::pair<std::string, int>> customers;
         const char* pages;
+        std::vector<std::string> texts;
     } cases[] = {
-        {6, "page 1: rows 1-7, header 'Acme', footer 'Acme', header 'Beta'\n" // 14 mm left: they stay
-            "page 2: rows 8-8, column header repeated, group 'Beta' continues (header repeated), footer "
-            "'Beta'\n"},
-        {7, "page 1: rows 1-7, header 'Acme', footer 'Acme'\n" // 8 mm: the header alone would fit
-            "page 2: rows 8-9, column header repeated, header 'Beta', footer 'Beta'\n"},
-        {8, "page 1: rows 1-8, header 'Acme', footer 'Acme'\n" // 2 mm: not even the header fits
-            "page 2: rows 9-10, column header repeated, header 'Beta', footer 'Beta'\n"},
+        // clang-format off
+        {"", kCustomerGroup, {{"Acme", 12}, {"Beta", 3}},
+         "page 1: rows 1-9, header 'Acme'\n"
+         "page 2: rows 10-15, column header repeated, group 'Acme' continues (header repeated), footer 'Acme', "
+         "header 'Beta', footer 'Beta'\n",
+         {"1:Acme total 78", "2:Acme total 78", "2:Acme: 12 rows, 78", "2:Beta: 3 rows, 42"}},
+        {"", noRepeat, {{"Acme", 12}, {"Beta", 3}},
+         "page 1: rows 1-9, header 'Acme'\n"
+         "page 2: rows 10-15, column header repeated, group 'Acme' continues, footer 'Acme', header 'Beta', "
+         "footer 'Beta'\n",
+         {"1:Acme total 78", "2!Acme total 78", "2:Acme: 12 rows, 78", "2:Beta: 3 rows, 42"}},
+        {"", kCustomerGroup, {{"Acme", 6}, {"Beta", 2}}, // 14 mm left: they stay
+         "page 1: rows 1-7, header 'Acme', footer 'Acme', header 'Beta'\n"
+         "page 2: rows 8-8, column header repeated, group 'Beta' continues (header repeated), footer 'Beta'\n", {}},
+        {"", kCustomerGroup, {{"Acme", 7}, {"Beta", 2}}, // 8 mm: the header alone would fit
+         "page 1: rows 1-7, header 'Acme', footer 'Acme'\n"
+         "page 2: rows 8-9, column header repeated, header 'Beta', footer 'Beta'\n", {}},
+        {"", kCustomerGroup, {{"Acme", 8}, {"Beta", 2}}, // 2 mm: not even the header fits
+         "page 1: rows 1-8, header 'Acme', footer 'Acme'\n"
+         "page 2: rows 9-10, column header repeated, header 'Beta', footer 'Beta'\n", {}},
+        {"", newPage, {{"Acme", 2}, {"Beta", 2}, {"Cato", 1}},
+         "page 1: rows 1-2, header 'Acme', footer 'Acme'\n"
+         "page 2: rows 3-4, column header repeated, header 'Beta', footer 'Beta'\n"
+         "page 3: rows 5-5, column header repeated, header 'Cato', footer 'Cato'\n", {}},
+        // Formats, parameters, the title and an escaped brace (the aggregates are the test above).
+        {footer, "[]", {{"Acme", 4}}, "page 1: rows 1-4, report footer\n", {"1:n=4 f=10.00 r=12.5% t=Q1 {x}"}},
+        {headerAndFooter, kCustomerGroup, {}, "page 1: no rows, report header, report footer\n",
+         {"1:total |0", "1:第 1 页 / 共 1 页"}},
+        {picture, "[]", {{"Acme", 3}},
+         "page 1: no rows, report header\n"
+         "page 2: no rows, column header repeated\n"
+         "page 3: rows 1-3, column header repeated\n", {}},
+        // clang-format on
     };
-    Template t = LoadTemplateText(page("", kCustomerGroup));
-    for (const auto& c : cases)
-        EXPECT_EQ(DescribePages(LayOut(t, rows({{"Acme", c.acme}, {"Beta", 2}}))), c.pages) << c.acme;
-}
-
-TEST(Pagination, NewPagePerGroup) {
-    std::string g = kCustomerGroup;
-    g.replace(g.find("\"repeatHeader\""), 0, "\"newPage\": true, ");
-    Template t = LoadTemplateText(page("", g));
-    LaidOutReport r = LayOut(t, rows({{"Acme", 2}, {"Beta", 2}, {"Cato", 1}}));
-    EXPECT_EQ(DescribePages(r), "page 1: rows 1-2, header 'Acme', footer 'Acme'\n"
-                                "page 2: rows 3-4, column header repeated, header 'Beta', footer 'Beta'\n"
-                                "page 3: rows 5-5, column header repeated, header 'Cato', footer 'Cato'\n");
+    for (const auto& c : cases) {
+        ReportData d = rows(c.customers);
+        d.title = "Q1";
+        const LaidOutReport r = LayOut(LoadTemplateText(page(c.bands, c.groups)), d);
+        EXPECT_EQ(DescribePages(r), c.pages);
+        for (const std::string& text : c.texts) {
+            const size_t n = size_t(text[0] - '1');
+            ASSERT_LT(n, r.pages.size()) << text;
+            EXPECT_EQ(Contains(PageTexts(r.pages[n]), text.substr(2)), text[1] == ':') << text << "\n"
+                                                                                       << c.pages;
+        }
+    }
 }
 
 // {#row} counts the report's rows from 1; {#grouprow} counts from 1 in the innermost group, which
@@ -180,21 +199,6 @@ TEST(Pagination, EveryAggregateOverTextNumbersAndEmptyValues) {
                                        "count(e)=0 sum(e)= avg(e)= min(e)= max(e)= count()=3"});
 }
 
-// Formats, parameters, the title and an escaped brace in a report footer (the aggregates themselves
-// are the test above).
-TEST(Pagination, ReportFooterFormatsParametersAndTitle) {
-    const std::string footer = R"(, "reportFooter": {"height": 5, "items": [
-        {"type": "text", "x": 0, "y": 0, "w": 80, "h": 5,
-         "text": "n={count()} f={sum(amount)|#,##0.00} r={$rate} t={#title} {{x}}"}]})";
-    Template t = LoadTemplateText(page(footer));
-    ReportData d = rows({{"Acme", 4}});
-    d.title = "Q1";
-    LaidOutReport r = LayOut(t, d);
-    EXPECT_TRUE(Contains(PageTexts(r.pages.back()), "n=4 f=10.00 r=12.5% t=Q1 {x}"))
-        << ::testing::PrintToString(PageTexts(r.pages.back()));
-    EXPECT_EQ(DescribePages(r), "page 1: rows 1-4, report footer\n");
-}
-
 // Items that name a style outside the template are drawn with the default.
 TEST(Pagination, MissingValuesAndUnknownReferencesPrintEmpty) {
     const std::string header = R"(, "reportHeader": {"height": 5, "items": [
@@ -208,17 +212,6 @@ TEST(Pagination, MissingValuesAndUnknownReferencesPrintEmpty) {
     EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "[||||]"));
     for (const auto& it : r.pages[0].items)
         EXPECT_LT(size_t(it.style), t.styles.size());
-}
-
-TEST(Pagination, NoRowsStillGivesOnePageWithHeadersAndFooters) {
-    const std::string bands =
-        R"(, "reportHeader": {"height": 5, "items": []}, "reportFooter": {"height": 5, "items": [
-        {"type": "text", "x": 0, "y": 0, "w": 80, "h": 5, "text": "total {sum(amount)}|{count()}"}]})";
-    Template t = LoadTemplateText(page(bands, kCustomerGroup));
-    LaidOutReport r = LayOut(t, ReportData{});
-    EXPECT_EQ(DescribePages(r), "page 1: no rows, report header, report footer\n");
-    EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "total |0"));
-    EXPECT_TRUE(Contains(PageTexts(r.pages[0]), "第 1 页 / 共 1 页"));
 }
 
 TEST(Pagination, CanGrowRowAtPageEndMovesWholeToNextPage) {
@@ -358,17 +351,4 @@ TEST(Pagination, LimitsStopAHostileReportWithTheReason) {
         c.grow(big);
         EXPECT_EQ(LayOut(big, rows({{"Acme", 1}})).error, c.error);
     }
-}
-
-TEST(Pagination, PictureTallerThanAPageDoesNotLoop) {
-    // A 480 mm picture cannot be cut: it gets a page of its own, cut off at the paper's edge, and the
-    // rows go on after it.
-    const std::string header = R"(, "reportHeader": {"height": 500, "items": [
-        {"type": "rect", "x": 0, "y": 0, "w": 10, "h": 10},
-        {"type": "image", "x": 0, "y": 20, "w": 80, "h": 480, "data": ""}]})";
-    Template t = LoadTemplateText(page(header));
-    LaidOutReport r = LayOut(t, rows({{"Acme", 3}}));
-    EXPECT_EQ(DescribePages(r), "page 1: no rows, report header\n"
-                                "page 2: no rows, column header repeated\n"
-                                "page 3: rows 1-3, column header repeated\n");
 }
