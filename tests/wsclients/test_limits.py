@@ -1,6 +1,7 @@
 """The real agent under load it must bear: a burst of connections, a message left unfinished, a
 message above the size limit."""
 import asyncio
+import os
 import struct
 import unittest
 
@@ -30,6 +31,8 @@ class Limits(AgentCase):
         return self.rss_mib()
 
     def wait_rss(self, holds, what):
+        if os.environ.get("VEROLUX_SANITIZED"):
+            return  # a sanitizer's allocator keeps freed memory by design: only the behaviour is checked
         self.assertTrue(wait_for(lambda: holds(self.rss_mib()), 30), "%s (now %.0f MiB)" % (what, self.rss_mib()))
 
     def test_thousand_simultaneous_connections_are_answered(self):
