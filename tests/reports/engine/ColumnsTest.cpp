@@ -171,14 +171,11 @@ TEST(Columns, WhereTheLabelsLand) {
         EXPECT_EQ(grid(r), c.grid);
         ExpectBodyAbove(r, 85);
         if (c.footers.empty()) continue;
-        std::string footers;
+        std::string footers; // "n=.. sum=.. X/Y" a page, "; " between pages
         for (const Page& p : r.pages)
             for (const auto& it : p.items)
                 if (it.y >= 85)
-                    footers += std::string(footers.empty() ? ""
-                                           : it.x < 50     ? "; "
-                                                           : " ") +
-                               std::string(p.textOf(it));
+                    footers += (it.x >= 50 ? " " : footers.empty() ? "" : "; ") + std::string(p.textOf(it));
         EXPECT_EQ(footers, c.footers);
     }
 }
