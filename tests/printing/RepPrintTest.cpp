@@ -26,23 +26,25 @@ enum class Outcome { Fine, PreviewFails, ExportFails, UploadUnreachable, Upload5
 class FakeHost : public PrintHost {
   public:
     Outcome outcome = Outcome::Fine;
-    // In order: "log:…" (pane), "file:…" (log file), "reply:…", "designer", "preview", "output:copies".
-    std::vector<std::string> calls;
+    // In order, joined by " | ": "log:…" (pane), "file:…" (log file), "reply:…", "designer", "preview",
+    // "output:copies".
+    std::string calls;
+    void call(const std::string& c) { calls += (calls.empty() ? "" : " | ") + c; }
 
-    void AddLog(std::string_view line) override { calls.push_back("log:" + std::string(line)); }
-    void WriteLog(std::string_view line) override { calls.push_back("file:" + std::string(line)); }
-    void Reply(std::string_view text) override { calls.push_back("reply:" + std::string(text)); }
+    void AddLog(std::string_view line) override { call("log:" + std::string(line)); }
+    void WriteLog(std::string_view line) override { call("file:" + std::string(line)); }
+    void Reply(std::string_view text) override { call("reply:" + std::string(text)); }
     std::string ReadRequestFile() override { return {}; }
-    void OpenDesigner(const DesignHandOver&) override { calls.push_back("designer"); }
+    void OpenDesigner(const DesignHandOver&) override { call("designer"); }
     std::optional<JobFailure> OpenPreview(const std::string&, const std::string&) override {
-        calls.push_back("preview");
+        call("preview");
         if (outcome == Outcome::PreviewFails)
             return JobFailure{failure::kTemplateInvalid, "line 3: not JSON"};
         return std::nullopt;
     }
     OutputResult OpenOutput(const std::string&, const std::string& preview,
                             const JobOptions& options) override {
-        calls.push_back("output:" + std::to_string(options.copies));
+        call("output:" + std::to_string(options.copies));
         if (outcome == Outcome::ExportFails) throw JobError(failure::kExportFailed, "disk full");
         if (outcome == Outcome::UploadUnreachable) throw HttpError("POST failed: refused");
         if (preview == "2") return {0, outcome == Outcome::Upload500 ? 500 : 200};
@@ -52,7 +54,7 @@ class FakeHost : public PrintHost {
 
 struct Case {
     const char* name;
-    std::string request; // "" for the default with the fields below
+    const char* request; // nullptr for the default with the fields below
     const char* preview;
     const char* sdesign;
     bool templateThere;
@@ -63,57 +65,41 @@ struct Case {
 
 // A call ending in "…" matches any call it begins.
 const Case kCases[] = {
-    {"pdfUploaded", "", "2", "0", true, Outcome::Fine, "output:2", "accepted uploaded:200"},
-    {"uploadRejectedChangesNothingElse", "", "2", "0", true, Outcome::Upload500, "output:2",
+    {"pdfUploaded", nullptr, "2", "0", true, Outcome::Fine, "output:2", "accepted uploaded:200"},
+    {"uploadRejectedChangesNothingElse", nullptr, "2", "0", true, Outcome::Upload500, "output:2",
      "accepted failed:upload-rejected:500"},
-    {"uploadUnreachable", "", "2", "0", true, Outcome::UploadUnreachable,
+    {"uploadUnreachable", nullptr, "2", "0", true, Outcome::UploadUnreachable,
      "output:2 | log:RepPrint 过程出错！POST failed: refused | file:{\"preview\":\"2\"… | reply:RepPrint "
      "过程出错！",
      "accepted failed:upload-failed"},
-    {"exportFails", "", "2", "0", true, Outcome::ExportFails,
+    {"exportFails", nullptr, "2", "0", true, Outcome::ExportFails,
      "output:2 | log:RepPrint 过程出错！disk full | file:{\"preview\":\"2\"… | reply:RepPrint 过程出错！",
      "accepted failed:export-failed"},
-    {"printSpooled", "", "", "0", true, Outcome::Fine, "output:2", "accepted spooled:42"},
-    {"previewShown", "", "1", "0", true, Outcome::Fine, "preview", "accepted shown"},
-    {"previewFailsQuietly", "", "1", "0", true, Outcome::PreviewFails, "preview",
+    {"printSpooled", nullptr, "", "0", true, Outcome::Fine, "output:2", "accepted spooled:42"},
+    {"previewShown", nullptr, "1", "0", true, Outcome::Fine, "preview", "accepted shown"},
+    {"previewFailsQuietly", nullptr, "1", "0", true, Outcome::PreviewFails, "preview",
      "accepted failed:template-invalid"},
-    {"designerWinsOverPdf", "", "2", "1", true, Outcome::Fine, "designer", "accepted opened"},
-    {"templateMissing", "", "2", "0", false, Outcome::Fine,
+    {"designerWinsOverPdf", nullptr, "2", "1", true, Outcome::Fine, "designer", "accepted opened"},
+    {"templateMissing", nullptr, "2", "0", false, Outcome::Fine,
      "log:更新文件：t.grf | log:找不到报表文件:t.grf | file:t.grf   http://b/t.grf\r下载失败 | "
      "reply:找不到报表文件:t.grf",
      "accepted failed:template-not-found"},
+    {"emptyText", "", "", "", true, Outcome::Fine, "log:没有 Json 数据", ""}, // not answered
     {"notJson", "{", "", "", true, Outcome::Fine,
      "log:RepPrint 过程出错！not a JSON text… | file:{ | reply:RepPrint 过程出错！", "failed:bad-request"},
     {"keyMissing", R"({"preview":"2"})", "", "", true, Outcome::Fine,
      "log:RepPrint 过程出错！the key \"repname\" is missing | file:{\"preview\":\"2\"} | reply:RepPrint "
      "过程出错！",
      "failed:bad-request"},
-    {"nameNotPlain", "", "2", "0", true, Outcome::Fine,
+    {"nameNotPlain", nullptr, "2", "0", true, Outcome::Fine,
      "log:RepPrint 过程出错！… | file:… | reply:RepPrint 过程出错！", "accepted failed:bad-request"},
 };
 
 std::string Request(const Case& c, const std::string& repname) {
-    if (!c.request.empty()) return c.request;
+    if (c.request) return c.request;
     return std::string(R"({"preview":")") + c.preview + R"(","repname":")" + repname +
            R"(","reptype":"","reguserno":"","reprintname":"","sdesign":")" + c.sdesign +
            R"(","reporturl":"http://b/t.grf","reportmd5":"","reportId":"R1","reportAdd":"http://b/up","repdata":[]})";
-}
-
-// What the job's page hears of the steps.
-std::string Summary(const std::vector<JobStep>& steps) {
-    JobTracker tracker("j", "R1");
-    std::vector<std::string> events;
-    for (const JobStep& s : steps)
-        for (std::string& e : tracker.feed(s))
-            events.push_back(std::move(e));
-    return testsupport::EventSummary(events);
-}
-
-std::string Joined(const std::vector<std::string>& calls) {
-    std::string out;
-    for (const std::string& c : calls)
-        out += (out.empty() ? "" : " | ") + c;
-    return out;
 }
 
 // `expected` with each "…" standing for any text up to the next " | " or the end.
@@ -140,7 +126,7 @@ class Procedure : public ::testing::TestWithParam<Case> {
             TemplateFolder(m_dir), settings, [&host](std::string_view line) { host.AddLog(line); },
             [](const std::string&, const fs::path&) { return false; });
         RepPrint(host, store, text, job);
-        return Joined(host.calls);
+        return host.calls;
     }
 
     fs::path m_dir = testsupport::FreshTempFolder("vx-repprint");
@@ -152,11 +138,15 @@ TEST_P(Procedure, CallsRepliesAndEvents) {
     if (c.templateThere) std::ofstream(m_dir / "report" / "t.grf") << "x";
     const std::string text = Request(c, std::string(c.name) == "nameNotPlain" ? "../t.grf" : "t.grf");
 
-    std::vector<JobStep> steps;
-    const JobRun job{{2, std::nullopt, ""}, [&steps](const JobStep& s) { steps.push_back(s); }};
+    JobTracker tracker("j", "R1");
+    std::vector<std::string> events;
+    const JobRun job{{2, std::nullopt, ""}, [&](const JobStep& s) {
+                         for (std::string& e : tracker.feed(s))
+                             events.push_back(std::move(e));
+                     }};
     const std::string calls = Run(text, &job);
     EXPECT_TRUE(Matches(calls, c.calls)) << calls;
-    EXPECT_EQ(Summary(steps), c.events);
+    EXPECT_EQ(testsupport::EventSummary(events), c.events);
 
     // Without a job: the same calls and replies, the template's own copies.
     std::string expected = calls;
@@ -167,16 +157,5 @@ TEST_P(Procedure, CallsRepliesAndEvents) {
 
 INSTANTIATE_TEST_SUITE_P(Table, Procedure, ::testing::ValuesIn(kCases),
                          [](const auto& row) { return std::string(row.param.name); });
-
-TEST(Procedure, EmptyTextIsNotAnswered) {
-    FakeHost host;
-    const fs::path dir = testsupport::FreshTempFolder("vx-repprint");
-    mINI::Settings settings(dir);
-    const TemplateStore store(
-        dir, settings, [](std::string_view) {}, [](const std::string&, const fs::path&) { return false; });
-    RepPrint(host, store, "");
-    EXPECT_EQ(host.calls, std::vector<std::string>{"log:没有 Json 数据"});
-    fs::remove_all(dir);
-}
 
 } // namespace

@@ -52,18 +52,18 @@ INSTANTIATE_TEST_SUITE_P(Decisions, Plan, ::testing::ValuesIn(kPlans),
 
 TEST(Md5, DigestsAndHex) {
     fs::path dir = testsupport::FreshTempFolder("vx-md5");
-    auto write = [&](const char* name, const std::string& content) {
-        std::ofstream(dir / name, std::ios::binary) << content;
-        return dir / name;
+    const auto write = [&dir](const std::string& content) {
+        std::ofstream(dir / "f", std::ios::binary) << content;
+        return dir / "f";
     };
-    EXPECT_EQ(mMD5::MD5Hex(*mMD5::FileMD5(write("abc", "abc"))), kAbcDigest);
-    EXPECT_EQ(mMD5::MD5Hex(*mMD5::FileMD5(write("empty", ""))), "D41D8CD98F00B204E9800998ECF8427E");
     // One chunk exactly, and two chunks plus one byte: chunking must not change the digest
     // (values from md5sum over the same bytes).
-    EXPECT_EQ(mMD5::MD5Hex(*mMD5::FileMD5(write("chunk", std::string(mMD5::kChunkSize, 'a')))),
-              "30C2557E8302A5BEB290C71520D87F42");
-    EXPECT_EQ(mMD5::MD5Hex(*mMD5::FileMD5(write("chunks", std::string(2 * mMD5::kChunkSize + 1, 'a')))),
-              "6F0555AC53CECBF068D354C08863805A");
+    for (const auto& [content, digest] :
+         {std::pair{std::string("abc"), kAbcDigest},
+          {std::string(), "D41D8CD98F00B204E9800998ECF8427E"},
+          {std::string(mMD5::kChunkSize, 'a'), "30C2557E8302A5BEB290C71520D87F42"},
+          {std::string(2 * mMD5::kChunkSize + 1, 'a'), "6F0555AC53CECBF068D354C08863805A"}})
+        EXPECT_EQ(mMD5::MD5Hex(*mMD5::FileMD5(write(content))), digest) << content.size();
     EXPECT_FALSE(mMD5::FileMD5(dir / "missing").has_value());
     EXPECT_FALSE(mMD5::FileMD5(dir).has_value()); // a folder reads as unreadable
     fs::remove_all(dir);
@@ -73,11 +73,7 @@ TEST(Md5, DigestsAndHex) {
 // what the store does about them) that writes `content` (or fails) in a temp program folder.
 class StoreTest : public ::testing::Test {
   protected:
-    static fs::path FreshFolder() {
-        fs::path dir = testsupport::FreshTempFolder("vx-store");
-        fs::create_directories(dir / "report");
-        return dir;
-    }
+    void SetUp() override { fs::create_directories(m_dir / "report"); }
     void TearDown() override { fs::remove_all(m_dir); }
 
     TemplateStore store() {
@@ -92,7 +88,7 @@ class StoreTest : public ::testing::Test {
             });
     }
 
-    fs::path m_dir = FreshFolder();
+    fs::path m_dir = testsupport::FreshTempFolder("vx-store");
     mINI::Settings m_settings{m_dir};
     std::vector<std::string> logs;
     std::vector<std::string> urls;
