@@ -10,18 +10,12 @@ namespace {
 using mBase64::DecodeBase64;
 using mBase64::EncodeBase64;
 
-// RFC 4648 section 10, both ways.
+// RFC 4648 section 10, both ways: the prefixes of "foobar".
 TEST(Base64, Rfc4648Vectors) {
-    const std::pair<const char*, const char*> vectors[] = {{"", ""},
-                                                           {"f", "Zg=="},
-                                                           {"fo", "Zm8="},
-                                                           {"foo", "Zm9v"},
-                                                           {"foob", "Zm9vYg=="},
-                                                           {"fooba", "Zm9vYmE="},
-                                                           {"foobar", "Zm9vYmFy"}};
-    for (const auto& [plain, coded] : vectors) {
-        EXPECT_EQ(EncodeBase64(plain), coded);
-        EXPECT_EQ(DecodeBase64(coded), std::optional<std::string>(plain));
+    const char* coded[] = {"", "Zg==", "Zm8=", "Zm9v", "Zm9vYg==", "Zm9vYmE=", "Zm9vYmFy"};
+    for (std::size_t n = 0; n < std::size(coded); ++n) {
+        EXPECT_EQ(EncodeBase64(std::string("foobar", n)), coded[n]);
+        EXPECT_EQ(DecodeBase64(coded[n]), std::string("foobar", n));
     }
 }
 
