@@ -31,15 +31,6 @@ std::string Request(const std::string& preview, const std::string& extra, const 
            extra + R"("repdata":)" + repdata + "}";
 }
 
-// Every laid-out text of the report, "|" after each.
-std::string AllText(Report& r) {
-    std::string out;
-    for (const Page& p : r.layout().pages)
-        for (const PageItem& it : p.items)
-            out.append(p.textOf(it)).push_back('|');
-    return out;
-}
-
 struct Filled {
     Report report;
     explicit Filled(const std::string& request) {
@@ -59,7 +50,10 @@ TEST(FillFromRequest, ParametersAndRecords) {
     EXPECT_EQ(f.parameter("title"), ScalarValue::empty());
     EXPECT_EQ(f.report.ReportTitle(), QStringLiteral("orders.grf"));
     EXPECT_EQ(f.report.recordCount(), 3);
-    const std::string text = AllText(f.report);
+    std::string text; // every laid-out text, "|" after each
+    for (const Page& p : f.report.layout().pages)
+        for (const PageItem& it : p.items)
+            text.append(p.textOf(it)).push_back('|');
     const auto a = text.find("SO-1|"), b = text.find("SO-2|"), c = text.find("SO-3|");
     ASSERT_NE(a, std::string::npos) << text;
     EXPECT_LT(a, b);
@@ -93,7 +87,7 @@ TEST(FillFromRequest, RowLimits) {
     EXPECT_THROW(FillFromRequest(r, JsonDocument::Parse(R"({"repname":"x"})")), JsonError);
 }
 
-// Records what the window looked like each time it was shown or changed state.
+// What the window looked like each time it was shown, and whether it was ever minimised.
 class ShowRecorder : public QObject {
   public:
     struct Seen {
@@ -102,15 +96,17 @@ class ShowRecorder : public QObject {
         int pages;
     };
     explicit ShowRecorder(frmPreview* w) : m_window(w) { w->installEventFilter(this); }
-    std::vector<Seen> shows, stateChanges;
+    std::vector<Seen> shows;
+    bool minimised = false;
 
   protected:
     bool eventFilter(QObject*, QEvent* e) override {
         // Only these two: other events also come while the window is being destroyed.
-        if (e->type() != QEvent::Show && e->type() != QEvent::WindowStateChange) return false;
-        const Seen seen{m_window->windowTitle(), m_window->windowState(),
-                        m_window->ReportViewer1->pageCount()};
-        (e->type() == QEvent::Show ? shows : stateChanges).push_back(seen);
+        if (e->type() == QEvent::WindowStateChange)
+            minimised = minimised || m_window->windowState() & Qt::WindowMinimized;
+        if (e->type() == QEvent::Show)
+            shows.push_back(
+                {m_window->windowTitle(), m_window->windowState(), m_window->ReportViewer1->pageCount()});
         return false;
     }
 
@@ -118,50 +114,34 @@ class ShowRecorder : public QObject {
     frmPreview* m_window;
 };
 
-class PreviewWindow : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_dir.isValid());
-        m_folder = m_dir.path().toStdString();
-        std::filesystem::create_directory(m_folder / "report");
-        ASSERT_TRUE(
-            QFile::copy(kOrders, QString::fromStdString((m_folder / "report" / "orders.grf").string())));
+// One showing, once ready: maximised, captioned and filled (no normal-size or minimised flash); a
+// request that cannot be read shows the bare window, and the log says why. Closing releases it.
+TEST(PreviewWindow, AppearsOnceReady) {
+    QTemporaryDir dir;
+    const std::filesystem::path folder = dir.path().toStdString();
+    std::filesystem::create_directory(folder / "report");
+    ASSERT_TRUE(QFile::copy(kOrders, QString::fromStdString((folder / "report" / "orders.grf").string())));
+    for (const auto& [data, title] :
+         {std::pair{Request("1", "", R"([{"orderNo":"SO-1"}])"), "报表预览-orders.grf"},
+          {std::string("{ not json"), "报表预览"}}) {
+        const bool ok = data[0] == '{' && data[1] == '"';
+        QPointer<frmPreview> w = new frmPreview(folder);
+        ShowRecorder seen(w);
+        w->reportFileData = data;
+        w->reportPreview = "1";
+        w->Show();
+        ASSERT_EQ(seen.shows.size(), 1u) << title;
+        EXPECT_EQ(seen.shows[0].title, QString::fromUtf8(title));
+        EXPECT_EQ(seen.shows[0].pages > 0, ok) << title;
+        EXPECT_TRUE(!ok || seen.shows[0].state & Qt::WindowMaximized);
+        EXPECT_FALSE(seen.minimised) << title;
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(w.isNull()) << title;
     }
-    QTemporaryDir m_dir;
-    std::filesystem::path m_folder;
-};
-
-TEST_F(PreviewWindow, AppearsOnceReadyMaximisedWithItsPages) {
-    auto* w = new frmPreview(m_folder);
-    ShowRecorder seen(w);
-    w->reportFileData = Request("1", "", R"([{"orderNo":"SO-1"}])");
-    w->reportPreview = "1";
-    w->Show();
-    // One showing, already maximised, captioned and filled: no normal-size or minimised flash.
-    ASSERT_EQ(seen.shows.size(), 1u);
-    EXPECT_EQ(seen.shows[0].title, QStringLiteral("报表预览-orders.grf"));
-    EXPECT_TRUE(seen.shows[0].state & Qt::WindowMaximized);
-    EXPECT_GE(seen.shows[0].pages, 1);
-    for (const auto& s : seen.stateChanges)
-        EXPECT_FALSE(s.state & Qt::WindowMinimized);
-    w->close(); // releases itself
-}
-
-TEST_F(PreviewWindow, FailureShowsTheBareWindowOnce) {
-    QPointer<frmPreview> w = new frmPreview(m_folder);
-    ShowRecorder seen(w);
-    w->reportFileData = "{ not json";
-    w->reportPreview = "1";
-    w->Show();
-    ASSERT_EQ(seen.shows.size(), 1u);
-    EXPECT_EQ(seen.shows[0].title, QStringLiteral("报表预览"));
-    EXPECT_EQ(seen.shows[0].pages, 0);
-    QFile log(QString::fromStdString((m_folder / "MyLog.txt").string()));
+    QFile log(QString::fromStdString((folder / "MyLog.txt").string()));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().contains("\r加载失败，原因："));
-    w->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(w.isNull());
 }
 
 } // namespace
