@@ -14,13 +14,12 @@ inline QString LoadAndFill(Report& report, const QString& templatePath, const QS
     if (!report.LoadTemplate(templatePath)) return report.lastError();
     QFile file(requestPath);
     if (!file.open(QIODevice::ReadOnly)) return requestPath + QStringLiteral(": ") + file.errorString();
-    const QByteArray text = file.readAll();
     try {
-        FillFromRequest(report, JsonDocument::Parse(std::string_view(text.constData(), size_t(text.size()))));
+        FillFromRequest(report, JsonDocument::Parse(file.readAll().toStdString()));
+        return {};
     } catch (const JsonError& e) {
         return requestPath + QStringLiteral(": ") + QString::fromUtf8(e.what());
     }
-    return {};
 }
 
 } // namespace verolux::reports::testfill
