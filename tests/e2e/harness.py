@@ -8,20 +8,18 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
 
-from agentproc import Agent, free_port, stop_process, wait_for, wait_port  # noqa: E402
+from agentproc import Agent, free_port, stop_process, wait_for, wait_port, write_ini  # noqa: E402
 from backendproc import Backend  # noqa: E402
 from wsclients import Clients  # noqa: E402
 
 BIN_DIR = os.environ.get("VEROLUX_BIN_DIR", "")
 NOT_FOUND = "找不到报表文件:"
 FAILED = "RepPrint 过程出错！"
-INI = "[AppInfo]\r\nWebsUrl=%s\r\n[Verolux]\r\nShow=1\r\n"
 
 _ids = itertools.count(1)
 
@@ -36,8 +34,7 @@ def make_program_folder(work, backend):
     anything written beside the program folder shows."""
     folder = os.path.join(work, "prog")
     os.makedirs(os.path.join(folder, "report"))
-    with open(os.path.join(folder, "MyIni.ini"), "wb") as f:
-        f.write((INI % backend.base).encode("utf-8"))
+    write_ini(folder, {"AppInfo": {"WebsUrl": backend.base}, "Verolux": {"Show": "1"}})
     return folder
 
 
@@ -74,16 +71,11 @@ def order_rows(count, prefix="E2E"):
 def make_request(backend, repname, preview="2", report_id=None, rows=None, md5="", printer="",
                  reporturl=None, report_add=None, **params):
     """A print request with all ten named keys, rows and top-level parameters."""
-    request = {
-        "preview": preview, "repname": repname, "reptype": "", "reguserno": "",
-        "reprintname": printer, "sdesign": "0",
-        "reporturl": backend.template_url(repname) if reporturl is None else reporturl,
-        "reportmd5": md5, "reportId": unique("rep") if report_id is None else report_id,
-        "reportAdd": backend.upload_url if report_add is None else report_add,
-        "repdata": order_rows(3) if rows is None else rows,
-    }
-    request.update(params)
-    return request
+    return dict({"preview": preview, "repname": repname, "reptype": "", "reguserno": "", "reprintname": printer,
+                 "sdesign": "0", "reporturl": backend.template_url(repname) if reporturl is None else reporturl,
+                 "reportmd5": md5, "reportId": unique("rep") if report_id is None else report_id,
+                 "reportAdd": backend.upload_url if report_add is None else report_add,
+                 "repdata": order_rows(3) if rows is None else rows}, **params)
 
 
 def read_bytes(path):
@@ -95,18 +87,9 @@ def pdf_text(path):
     return subprocess.run(["pdftotext", "-layout", path, "-"], check=True, capture_output=True).stdout.decode()
 
 
-def pdf_info(path):
-    out = subprocess.run(["pdfinfo", path], check=True, capture_output=True).stdout.decode()
-    return {k.strip(): v.strip() for k, v in (line.split(":", 1) for line in out.splitlines() if ":" in line)}
-
-
 def tree(root):
     """Every file and folder below root, as relative paths."""
-    found = set()
-    for base, dirs, files in os.walk(root):
-        for name in dirs + files:
-            found.add(os.path.relpath(os.path.join(base, name), root))
-    return found
+    return {os.path.relpath(os.path.join(base, name), root) for base, dirs, files in os.walk(root) for name in dirs + files}
 
 
 def setup_cups(queue):
@@ -178,12 +161,9 @@ class AgentCase(unittest.TestCase):
 
     def wait_until(self, probe, what, timeout=30):
         """probe's first true result within timeout seconds; fails the test naming `what` after that."""
-        end = time.time() + timeout
-        while True:
-            found = probe()
-            if found or time.time() > end:
-                break
-            time.sleep(0.02)
+        found = []
+        wait_for(lambda: found.append(probe()) or found[-1], timeout, 0.02)
+        found = found[-1]
         self.assertTrue(found, "no %s within %ds; the agent said %r" % (what, timeout, self.clients.messages(0)))
         return found
 

@@ -6,6 +6,7 @@ itself, driven by a test page against the real agent.
 Run: VEROLUX_BIN_DIR=build/bin /usr/bin/python3 tests/e2e/test_browser.py -v [Class]
 """
 import contextlib
+import functools
 import http.server
 import json
 import os
@@ -23,20 +24,16 @@ from backendproc import DEMO_WEB
 CHROMIUM = os.environ.get("VEROLUX_CHROMIUM", "/usr/bin/chromium")
 
 
-def chromium_command(profile, url, *extra):
-    return [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
-            "--disable-background-networking", "--disable-component-update", "--disable-sync",
-            "--user-data-dir=" + profile, *extra, url]
-
-
 @contextlib.contextmanager
 def chromium(url, log_path, *extra):
     """Headless Chromium on url until the block ends; a debugging port keeps it running meanwhile."""
     profile = tempfile.mkdtemp(prefix="verolux-chromium-")
     log = open(log_path, "wb")
     extra = extra or ("--remote-debugging-port=0",)
-    browser = subprocess.Popen(chromium_command(profile, url, *extra), stdout=log,
-                               stderr=subprocess.STDOUT, start_new_session=True)
+    browser = subprocess.Popen([CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                                "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                                "--user-data-dir=" + profile, *extra, url],
+                               stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
     try:
         yield browser
     finally:
@@ -62,9 +59,6 @@ class PageServer(http.server.ThreadingHTTPServer):
         owner = self
 
         class Handler(http.server.SimpleHTTPRequestHandler):
-            def __init__(self, *args, **kwargs):
-                super().__init__(*args, directory=root, **kwargs)
-
             def log_message(self, *args):
                 pass
 
@@ -74,7 +68,7 @@ class PageServer(http.server.ThreadingHTTPServer):
                 self.send_response(204)
                 self.end_headers()
 
-        super().__init__(("127.0.0.1", 0), Handler)
+        super().__init__(("127.0.0.1", 0), functools.partial(Handler, directory=root))
         self.base = "http://127.0.0.1:%d" % self.server_address[1]
         threading.Thread(target=self.serve_forever, daemon=True).start()
 

@@ -5,24 +5,17 @@ Run: VEROLUX_BIN_DIR=build/bin /usr/bin/python3 tests/e2e/test_pipeline.py -v [C
 """
 import json
 import os
-import re
+import shutil
 import time
 import unittest
 
-from harness import (FAILED, NOT_FOUND, AgentCase, make_request, order_rows, pdf_text, read_bytes, tree,
-                     unique)
+from harness import FAILED, NOT_FOUND, AgentCase, make_request, order_rows, pdf_text, read_bytes, tree, unique
+from agentproc import read_ini  # found through the path the harness sets
 
 
 def file_url_record(folder, name):
-    """[fileUrl] name of the agent's settings file, None when there is none."""
-    text = read_bytes(os.path.join(folder, "MyIni.ini")).decode("utf-8")
-    inside = False
-    for line in text.splitlines():
-        if re.fullmatch(r"\[[^=]*\]", line):  # "[x].grf=url]" is a key line
-            inside = line == "[fileUrl]"
-        elif inside and line.startswith(name + "="):
-            return line[len(name) + 1:]
-    return None
+    """The address recorded for a template (plain names only: the settings file's syntax is a unit table)."""
+    return read_ini(folder).get("fileUrl", {}).get(name)
 
 
 class PdfOutput(AgentCase):
@@ -123,20 +116,6 @@ class TemplateStore(AgentCase):
         self.assertEqual(read_bytes(os.path.join(self.backend.templates, name)),
                          read_bytes(os.path.join(self.agent.report_dir, name)))
 
-    def test_names_and_sources_that_look_like_settings_syntax(self):
-        # "=" and a leading "[" in a plain file name, a source ending in "]": "[x].grf=…?a=[1]" is a
-        # key line, not a section. The record reads back and is replaced: later requests download
-        # nothing and the settings file keeps one line per name.
-        for stem, query in (("a=b", ""), ("[x]", "?a=[1]")):
-            with self.subTest(stem):
-                name = self.backend.add_template(unique(stem) + ".grf")
-                url = self.backend.template_url(name) + query
-                self.assertEqual(1, self.request_and_count(name, url=url))
-                self.assertEqual(0, self.request_and_count(name, url=url))
-                self.assertEqual(url, file_url_record(self.folder, name))
-                lines = read_bytes(os.path.join(self.folder, "MyIni.ini")).decode("utf-8").splitlines()
-                self.assertEqual(1, sum(1 for line in lines if line.startswith(name + "=")))
-
 
 class PathNames(AgentCase):
     """repname and reportId become file names: anything but a plain name fails, and nothing is read
@@ -156,96 +135,40 @@ class PathNames(AgentCase):
         # The full tables of names are unit tests of the store (tests/printing); here, nothing is written.
         absolute = os.path.join(self.outside, "abs.grf")
         orders = self.backend.template_url("orders.grf")  # a real template: only the name can stop it
-        cases = {"template parent": dict(repname="../x.grf"), "template absolute": dict(repname=absolute),
-                 "id parent": dict(report_id="../../evil"), "id empty": dict(report_id="")}
-        for label, names in cases.items():
-            with self.subTest(label):
+        for repname, report_id in (("../x.grf", None), (absolute, None), ("orders.grf", "../../evil"), ("orders.grf", "")):
+            with self.subTest(repname=repname, report_id=report_id):
                 self.clients.clear()
                 self.backend.reset()
                 before = tree(self.work)
-                request = make_request(self.backend, names.get("repname", "orders.grf"), reporturl=orders,
-                                       report_id=names.get("report_id"))
-                self.send(request)
+                self.send(make_request(self.backend, repname, reporturl=orders, report_id=report_id))
                 self.expect_reply(FAILED)
                 # With a plain template name the template itself may be fetched into its folder.
-                if "repname" in names:
+                if report_id is None:
                     self.assertEqual(0, self.backend.downloads("orders.grf"), "the template was fetched")
-                    self.assertEqual(set(), self.added_files(before))
-                else:
-                    self.assertLessEqual(self.added_files(before), {os.path.join("agent", "prog", "report", "orders.grf")})
+                fetched = {os.path.join("agent", "prog", "report", "orders.grf")} if report_id is not None else set()
+                self.assertLessEqual(self.added_files(before), fetched)
                 self.assertEqual([], self.backend.stats()["uploads"])
         self.assertFalse(os.path.exists(absolute))
 
     def test_addresses_other_than_http(self):
-        # A template only comes over http(s): a file URL is not read, whatever it names.
-        secret = os.path.join(self.outside, "secret.grf")
-        with open(secret, "w") as f:
-            f.write(read_bytes(os.path.join(self.backend.templates, "orders.grf")).decode())
+        # Templates only come and uploads only go over http(s): a file URL, whatever it names, is neither
+        # read (a real template lies there) nor written.
+        secret, target = os.path.join(self.outside, "secret.grf"), os.path.join(self.outside, "posted.json")
+        shutil.copy(os.path.join(self.backend.templates, "orders.grf"), secret)
         name = unique("file-url") + ".grf"
         self.send(make_request(self.backend, name, reporturl="file://" + secret))
         self.expect_reply(NOT_FOUND + name)
         self.assertEqual([], self.leftovers(name))
-        # Nor does an upload go anywhere but http(s): a file URL as reportAdd fails and writes nothing.
         self.clients.clear()
-        target = os.path.join(self.outside, "posted.json")
-        request = make_request(self.backend, "orders.grf", report_add="file://" + target)
-        self.send(request)
+        self.send(make_request(self.backend, "orders.grf", report_add="file://" + target))
         self.expect_reply(FAILED)
         self.assertFalse(os.path.exists(target))
 
-
-class BackendFailures(AgentCase):
-    """Template downloads that fail at the backend (a 500 and a dropped connection are the same failed
-    download: tests/common). Failed uploads: the print procedure's unit table."""
-
-    def test_failed_download_of_a_missing_template(self):
-        name = self.backend.add_template(unique("fail-drop") + ".grf")
-        self.backend.fail("drop", "/templates/" + name, count=-1)
-        request = make_request(self.backend, name, md5=self.backend.template_md5(name))
-        self.send(request)
-        self.expect_reply(NOT_FOUND + name)
-        self.assertEqual(2, self.backend.downloads(name))
-        self.assertEqual([], self.leftovers(name), "no partial or temporary file stays")
-        self.assertEqual(request["reporturl"], file_url_record(self.folder, name))  # recorded all the same
-        self.backend.fail("none")
-
-    def test_download_over_an_existing_template(self):
-        # A digest the file does not have forces a download. A 500 keeps the old copy, which prints;
-        # a complete 200 replaces it (a fresh download's digest is not checked), and bytes that are no
-        # template fail the request. Either way no temporary file stays.
-        for mode in ("500", "garbage"):
-            with self.subTest(mode):
-                name = self.backend.add_template(unique("over-" + mode) + ".grf")
-                self.send_pdf(make_request(self.backend, name))
-                local = os.path.join(self.agent.report_dir, name)
-                original = read_bytes(local)
-                self.backend.reset()
-                self.backend.fail(mode, "/templates/" + name, count=-1)
-                request = make_request(self.backend, name, md5="0" * 32, rows=order_rows(2, "KEPT"))
-                if mode == "500":
-                    self.assertIn("KEPT000001", pdf_text(self.send_pdf(request)))
-                    self.assertEqual(original, read_bytes(local))
-                else:
-                    self.clients.clear()
-                    self.send(request)
-                    self.expect_reply(FAILED)
-                    self.assertNotEqual(original, read_bytes(local))
-                    self.assertEqual([], self.backend.uploads_for(request["reportId"]))
-                self.assertEqual(1, self.backend.downloads(name))
-                self.assertEqual([name], self.leftovers(name))
-                self.backend.fail("none")
-
-
-class TemplateFolderMissing(AgentCase):
-    """The agent never creates its template folder: without it no template can be fetched."""
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        os.rmdir(cls.agent.report_dir)
-
-    def test_every_request_ends_not_found(self):
-        # The template is looked after before the mode: a PDF and a print end alike.
+    def test_without_the_template_folder_every_request_ends_not_found(self):
+        # The agent never creates its template folder; the template is looked after before the mode, so
+        # a PDF and a print end alike.
+        os.rename(self.agent.report_dir, self.agent.report_dir + ".away")
+        self.addCleanup(os.rename, self.agent.report_dir + ".away", self.agent.report_dir)
         for preview in ("2", ""):
             with self.subTest(preview=preview):
                 self.clients.clear()
@@ -253,6 +176,31 @@ class TemplateFolderMissing(AgentCase):
                 self.expect_reply(NOT_FOUND + "orders.grf")
                 self.assertFalse(os.path.exists(self.agent.report_dir))
                 self.assertEqual([], [f for f in os.listdir(self.folder) if "orders" in f])
+
+
+class BackendFailures(AgentCase):
+    """A template download that fails at the backend. What a failed download leaves (the old copy in use,
+    the address recorded all the same, the counts) is the store's unit test (tests/printing), that no
+    temporary file stays the HTTP client's (tests/common); failed uploads, the print procedure's table."""
+
+    def test_garbage_over_an_existing_template(self):
+        # A digest the file does not have forces a download; a complete 200 replaces the copy (a fresh
+        # download's digest is not checked), and bytes that are no template fail the request.
+        name = self.backend.add_template(unique("over-garbage") + ".grf")
+        self.send_pdf(make_request(self.backend, name))
+        local = os.path.join(self.agent.report_dir, name)
+        original = read_bytes(local)
+        self.backend.reset()
+        self.backend.fail("garbage", "/templates/" + name, count=-1)
+        self.addCleanup(self.backend.fail, "none")
+        self.clients.clear()
+        request = make_request(self.backend, name, md5="0" * 32)
+        self.send(request)
+        self.expect_reply(FAILED)
+        self.assertNotEqual(original, read_bytes(local))
+        self.assertEqual([], self.backend.uploads_for(request["reportId"]))
+        self.assertEqual(1, self.backend.downloads(name))
+        self.assertEqual([name], self.leftovers(name))
 
 
 if __name__ == "__main__":

@@ -34,8 +34,7 @@ class Windows(AgentCase):
     def test_save_reaches_the_next_print(self):
         name = self.backend.add_template(unique("design") + ".grf")
         original = read_bytes(os.path.join(self.backend.templates, name))
-        request = make_request(self.backend, name, preview="", sdesign="1",
-                               md5=self.backend.template_md5(name),
+        request = make_request(self.backend, name, preview="", sdesign="1", md5=self.backend.template_md5(name),
                                report_add=self.backend.base + "/upload/template/" + urllib.parse.quote(name))
         self.send(request)
         window = self.wait_window(CAPTION)
@@ -57,10 +56,8 @@ class Windows(AgentCase):
 
         # The backend holds the template with the MD5 it was sent, and serves it as that version.
         upload, = self.backend.stats()["uploads"]
-        self.assertEqual("/upload/template/" + name, upload["path"])
-        self.assertEqual(request["reportId"], upload["st0"])
-        self.assertEqual(upload["md5"], upload["st2"])
-        self.assertEqual(upload["st2"], self.backend.template_md5(name))
+        self.assertEqual(("/upload/template/" + name, request["reportId"], upload["md5"], self.backend.template_md5(name)),
+                         (upload["path"], upload["st0"], upload["st2"], upload["st2"]))
         self.assertIn(EDIT.encode(), read_bytes(os.path.join(self.backend.uploads, name)),
                       "the double-click at the title's place did not open its editor")
 

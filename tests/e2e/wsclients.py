@@ -5,9 +5,9 @@ test thread sends and waits through the methods below.
 """
 import asyncio
 import threading
-import time
 
 import websockets
+from agentproc import wait_for
 
 
 class Clients:
@@ -20,7 +20,6 @@ class Clients:
         self._thread.start()
         self._lock = threading.Lock()
         self.received = [[] for _ in range(count)]
-        self.closed = [False] * count
         self._conns = [self._call(self._connect(i), timeout) for i in range(count)]
 
     def _call(self, coro, timeout):
@@ -40,8 +39,6 @@ class Clients:
                     self.received[index].append(message)
         except websockets.ConnectionClosed:
             pass
-        finally:
-            self.closed[index] = True
 
     def send(self, text, client=0, timeout=60.0):
         self._call(self._conns[client].send(text), timeout)
@@ -57,13 +54,7 @@ class Clients:
 
     def wait_all(self, text, timeout=30.0):
         """True once every client has received `text`."""
-        end = time.time() + timeout
-        while time.time() < end:
-            with self._lock:
-                if all(text in r for r in self.received):
-                    return True
-            time.sleep(0.01)
-        return False
+        return wait_for(lambda: all(text in self.messages(i) for i in range(len(self.received))), timeout, 0.01)
 
     def close(self):
         for ws in self._conns:
