@@ -108,7 +108,7 @@ const std::pair<const char*, const char*> kSequences[] = {
     {"accepted spooled:42 pending processing completed completed", "accepted spooled:42 - - completed:42 -"},
     // A stopped queue waits once per reason, then the job is cancelled.
     {"accepted spooled:7 !pending:Paused !pending:Paused held:held cancelled",
-     "accepted spooled:7 waiting:Paused:7 - waiting:held:7 failed:print-canceled:7"},
+     "accepted spooled:7 waiting:7:Paused - waiting:7:held failed:print-canceled:7"},
     {"accepted spooled:3 aborted", "accepted spooled:3 failed:print-failed:3"},
     {"accepted spooled:3 gaveup", "accepted spooled:3 failed:print-unconfirmed:3"},
     // Only a 2xx answer is an upload.

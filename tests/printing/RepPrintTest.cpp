@@ -87,10 +87,6 @@ const Case kCases[] = {
     {"emptyText", "", "", "", true, Outcome::Fine, "log:没有 Json 数据", ""}, // not answered
     {"notJson", "{", "", "", true, Outcome::Fine,
      "log:RepPrint 过程出错！not a JSON text… | file:{ | reply:RepPrint 过程出错！", "failed:bad-request"},
-    {"keyMissing", R"({"preview":"2"})", "", "", true, Outcome::Fine,
-     "log:RepPrint 过程出错！the key \"repname\" is missing | file:{\"preview\":\"2\"} | reply:RepPrint "
-     "过程出错！",
-     "failed:bad-request"},
     {"nameNotPlain", nullptr, "2", "0", true, Outcome::Fine,
      "log:RepPrint 过程出错！… | file:… | reply:RepPrint 过程出错！", "accepted failed:bad-request"},
 };
