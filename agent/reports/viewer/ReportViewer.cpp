@@ -45,67 +45,29 @@ ReportViewer::ReportViewer(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-
-    m_toolBar = new QToolBar(this);
-    m_toolBar->setObjectName(QStringLiteral("viewerToolBar"));
-    m_toolBar->setIconSize(QSize(20, 20));
-    m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    m_toolBar->setStyleSheet(QStringLiteral("QToolBar#viewerToolBar { background: #f3f4f6; border-bottom: "
-                                            "1px solid #d1d5db; spacing: 2px; padding: 3px; }"
-                                            "QLabel { color: #374151; padding: 0 6px 0 2px; }"));
-    layout->addWidget(m_toolBar);
-
     m_view = new PageView(this);
     layout->addWidget(m_view, 1);
     // Keys reach the toolbar's commands from anywhere in the viewer; the page view has them first.
     setFocusProxy(m_view);
 
-    addCommand(CmdPrint, QStringLiteral("打印"), int(ViewerIcon::Print), {QKeySequence::Print});
-    addCommand(CmdExportPdf, QStringLiteral("导出 PDF"), int(ViewerIcon::ExportPdf));
-    m_toolBar->addSeparator();
+    // The commands and their keys exist from the start; the toolbar that shows them is built when the
+    // viewer first shows (the output windows of silent prints and PDF exports never do).
+    addCommand(CmdPrint, QStringLiteral("打印"), {QKeySequence::Print});
+    addCommand(CmdExportPdf, QStringLiteral("导出 PDF"));
     // Ctrl+= is Ctrl++ without Shift on most keyboards; the keypad's keys count too.
-    addCommand(CmdZoomOut, QStringLiteral("缩小"), int(ViewerIcon::ZoomOut),
+    addCommand(CmdZoomOut, QStringLiteral("缩小"),
                {QKeySequence(Qt::CTRL | Qt::Key_Minus),
                 QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Minus)});
-    m_zoomBox = new QComboBox(this);
-    m_zoomBox->setObjectName(QStringLiteral("zoomBox"));
-    m_zoomBox->setEditable(true);
-    m_zoomBox->setInsertPolicy(QComboBox::NoInsert);
-    m_zoomBox->setMinimumContentsLength(5);
-    m_zoomBox->setToolTip(QStringLiteral("缩放比例"));
-    for (double step : ViewerGeometry::ZoomSteps())
-        m_zoomBox->addItem(QStringLiteral("%1%").arg(std::lround(step * 100)));
-    m_toolBar->addWidget(m_zoomBox);
-    addCommand(CmdZoomIn, QStringLiteral("放大"), int(ViewerIcon::ZoomIn),
+    addCommand(CmdZoomIn, QStringLiteral("放大"),
                {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
                 QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Plus)});
-    addCommand(CmdFitWidth, QStringLiteral("适合宽度"), int(ViewerIcon::FitWidth));
-    addCommand(CmdFitPage, QStringLiteral("适合页面"), int(ViewerIcon::FitPage));
-    m_toolBar->addSeparator();
-    addCommand(CmdFirst, QStringLiteral("首页"), int(ViewerIcon::First), {QKeySequence(Qt::Key_Home)});
-    addCommand(CmdPrevious, QStringLiteral("上一页"), int(ViewerIcon::Previous),
-               {QKeySequence(Qt::Key_PageUp)});
-    m_pageEdit = new QLineEdit(this);
-    m_pageEdit->setObjectName(QStringLiteral("pageCounter"));
-    m_pageEdit->setAlignment(Qt::AlignCenter);
-    m_pageEdit->setFixedWidth(56);
-    m_pageEdit->setToolTip(QStringLiteral("输入页码后按回车跳转"));
-    m_pageEdit->setMaxLength(6);
-    m_toolBar->addWidget(m_pageEdit);
-    m_pageTotal = new QLabel(this);
-    m_pageTotal->setObjectName(QStringLiteral("pageTotal"));
-    m_toolBar->addWidget(m_pageTotal);
-    addCommand(CmdNext, QStringLiteral("下一页"), int(ViewerIcon::Next), {QKeySequence(Qt::Key_PageDown)});
-    addCommand(CmdLast, QStringLiteral("末页"), int(ViewerIcon::Last), {QKeySequence(Qt::Key_End)});
-    auto* spacer = new QWidget(this);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    m_toolBar->addWidget(spacer);
-    addCommand(CmdClose, QStringLiteral("关闭"), int(ViewerIcon::Close), {QKeySequence(Qt::Key_Escape)});
-
-    // Toolbar widgets keep the wheel to themselves: watch them for Ctrl+wheel.
-    m_toolBar->installEventFilter(this);
-    for (QWidget* w : m_toolBar->findChildren<QWidget*>())
-        w->installEventFilter(this);
+    addCommand(CmdFitWidth, QStringLiteral("适合宽度"));
+    addCommand(CmdFitPage, QStringLiteral("适合页面"));
+    addCommand(CmdFirst, QStringLiteral("首页"), {QKeySequence(Qt::Key_Home)});
+    addCommand(CmdPrevious, QStringLiteral("上一页"), {QKeySequence(Qt::Key_PageUp)});
+    addCommand(CmdNext, QStringLiteral("下一页"), {QKeySequence(Qt::Key_PageDown)});
+    addCommand(CmdLast, QStringLiteral("末页"), {QKeySequence(Qt::Key_End)});
+    addCommand(CmdClose, QStringLiteral("关闭"), {QKeySequence(Qt::Key_Escape)});
 
     connect(action(CmdPrint), &QAction::triggered, this, &ReportViewer::printWithDialog);
     connect(action(CmdExportPdf), &QAction::triggered, this, &ReportViewer::exportPdfWithDialog);
@@ -118,9 +80,6 @@ ReportViewer::ReportViewer(QWidget* parent) : QWidget(parent) {
     connect(action(CmdNext), &QAction::triggered, this, &ReportViewer::nextPage);
     connect(action(CmdLast), &QAction::triggered, this, &ReportViewer::lastPage);
     connect(action(CmdClose), &QAction::triggered, this, &ReportViewer::closePreview);
-    connect(m_pageEdit, &QLineEdit::returnPressed, this, &ReportViewer::pageTyped);
-    connect(m_zoomBox, &QComboBox::activated, this, &ReportViewer::zoomTyped);
-    connect(m_zoomBox->lineEdit(), &QLineEdit::returnPressed, this, &ReportViewer::zoomTyped);
     connect(m_view, &PageView::currentPageChanged, this, &ReportViewer::updateControls);
     connect(m_view, &PageView::zoomChanged, this, &ReportViewer::updateControls);
     updateControls();
@@ -128,19 +87,89 @@ ReportViewer::ReportViewer(QWidget* parent) : QWidget(parent) {
 
 ReportViewer::~ReportViewer() = default;
 
-QAction* ReportViewer::addCommand(Command command, const QString& text, int icon,
-                                  const QList<QKeySequence>& keys) {
-    auto* a = m_toolBar->addAction(MakeViewerIcon(static_cast<ViewerIcon>(icon)), text);
+QToolBar* ReportViewer::toolBar() {
+    ensureToolBar();
+    return m_toolBar;
+}
+
+void ReportViewer::showEvent(QShowEvent* event) {
+    ensureToolBar();
+    QWidget::showEvent(event);
+}
+
+void ReportViewer::ensureToolBar() {
+    if (m_toolBar) return;
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("viewerToolBar"));
+    m_toolBar->setIconSize(QSize(20, 20));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_toolBar->setStyleSheet(QStringLiteral("QToolBar#viewerToolBar { background: #f3f4f6; border-bottom: "
+                                            "1px solid #d1d5db; spacing: 2px; padding: 3px; }"
+                                            "QLabel { color: #374151; padding: 0 6px 0 2px; }"));
+    static_cast<QVBoxLayout*>(layout())->insertWidget(0, m_toolBar);
+
+    auto add = [this](Command command, ViewerIcon icon) {
+        QAction* a = action(command);
+        a->setIcon(MakeViewerIcon(icon));
+        m_toolBar->addAction(a);
+    };
+    add(CmdPrint, ViewerIcon::Print);
+    add(CmdExportPdf, ViewerIcon::ExportPdf);
+    m_toolBar->addSeparator();
+    add(CmdZoomOut, ViewerIcon::ZoomOut);
+    m_zoomBox = new QComboBox(m_toolBar);
+    m_zoomBox->setObjectName(QStringLiteral("zoomBox"));
+    m_zoomBox->setEditable(true);
+    m_zoomBox->setInsertPolicy(QComboBox::NoInsert);
+    m_zoomBox->setMinimumContentsLength(5);
+    m_zoomBox->setToolTip(QStringLiteral("缩放比例"));
+    for (double step : ViewerGeometry::ZoomSteps())
+        m_zoomBox->addItem(QStringLiteral("%1%").arg(std::lround(step * 100)));
+    m_toolBar->addWidget(m_zoomBox);
+    add(CmdZoomIn, ViewerIcon::ZoomIn);
+    add(CmdFitWidth, ViewerIcon::FitWidth);
+    add(CmdFitPage, ViewerIcon::FitPage);
+    m_toolBar->addSeparator();
+    add(CmdFirst, ViewerIcon::First);
+    add(CmdPrevious, ViewerIcon::Previous);
+    m_pageEdit = new QLineEdit(m_toolBar);
+    m_pageEdit->setObjectName(QStringLiteral("pageCounter"));
+    m_pageEdit->setAlignment(Qt::AlignCenter);
+    m_pageEdit->setFixedWidth(56);
+    m_pageEdit->setToolTip(QStringLiteral("输入页码后按回车跳转"));
+    m_pageEdit->setMaxLength(6);
+    m_toolBar->addWidget(m_pageEdit);
+    m_pageTotal = new QLabel(m_toolBar);
+    m_pageTotal->setObjectName(QStringLiteral("pageTotal"));
+    m_toolBar->addWidget(m_pageTotal);
+    add(CmdNext, ViewerIcon::Next);
+    add(CmdLast, ViewerIcon::Last);
+    auto* spacer = new QWidget(m_toolBar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    m_toolBar->addWidget(spacer);
+    add(CmdClose, ViewerIcon::Close);
+
+    // Toolbar widgets keep the wheel to themselves: watch them for Ctrl+wheel.
+    m_toolBar->installEventFilter(this);
+    for (QWidget* w : m_toolBar->findChildren<QWidget*>())
+        w->installEventFilter(this);
+    connect(m_pageEdit, &QLineEdit::returnPressed, this, &ReportViewer::pageTyped);
+    connect(m_zoomBox, &QComboBox::activated, this, &ReportViewer::zoomTyped);
+    connect(m_zoomBox->lineEdit(), &QLineEdit::returnPressed, this, &ReportViewer::zoomTyped);
+    updateControls();
+}
+
+void ReportViewer::addCommand(Command command, const QString& text, const QList<QKeySequence>& keys) {
+    auto* a = new QAction(text, this);
     a->setShortcuts(keys);
-    // The viewer holds the action too, so its keys work wherever the focus is inside the viewer,
-    // not only on the toolbar.
+    // The viewer holds the action, so its keys work wherever the focus is inside the viewer, not
+    // only on the toolbar.
     addAction(a);
     a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     a->setToolTip(keys.isEmpty()
                       ? text
                       : QStringLiteral("%1 (%2)").arg(text, keys.first().toString(QKeySequence::NativeText)));
     m_commands.append({command, a});
-    return a;
 }
 
 QAction* ReportViewer::action(Command command) const {
@@ -230,7 +259,8 @@ QString ReportViewer::pageCounterText() const {
 }
 
 QString ReportViewer::zoomText() const {
-    return m_zoomBox->currentText();
+    return m_zoomBox ? m_zoomBox->currentText()
+                     : QStringLiteral("%1%").arg(std::lround(m_view->zoom() * 100));
 }
 
 // A page number past either end goes to that end; any other text gives way to the page in view.
@@ -338,11 +368,13 @@ void ReportViewer::closePreview() {
 
 void ReportViewer::updateControls() {
     const int count = pageCount(), current = currentPage();
-    m_pageEdit->setText(QString::number(current));
-    m_pageEdit->setEnabled(count > 0);
-    m_pageTotal->setText(QStringLiteral("/ %1").arg(count));
-    m_zoomBox->setEditText(QStringLiteral("%1%").arg(std::lround(m_view->zoom() * 100)));
-    m_zoomBox->setEnabled(count > 0);
+    if (m_toolBar) {
+        m_pageEdit->setText(QString::number(current));
+        m_pageEdit->setEnabled(count > 0);
+        m_pageTotal->setText(QStringLiteral("/ %1").arg(count));
+        m_zoomBox->setEditText(QStringLiteral("%1%").arg(std::lround(m_view->zoom() * 100)));
+        m_zoomBox->setEnabled(count > 0);
+    }
     const bool hasPages = count > 0;
     action(CmdFirst)->setEnabled(hasPages && current > 1);
     action(CmdPrevious)->setEnabled(hasPages && current > 1);

@@ -60,7 +60,7 @@ class ReportViewer : public QWidget {
     ViewMode viewMode() const;
     QString pageCounterText() const; // "current / count"
     QString zoomText() const;        // "75%"
-    QToolBar* toolBar() const { return m_toolBar; }
+    QToolBar* toolBar();             // built on first use
     QAction* action(Command command) const;
     PageView* pageView() const { return m_view; }
 
@@ -83,9 +83,11 @@ class ReportViewer : public QWidget {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
-    QAction* addCommand(Command command, const QString& text, int icon, const QList<QKeySequence>& keys = {});
+    void addCommand(Command command, const QString& text, const QList<QKeySequence>& keys = {});
+    void ensureToolBar();
     void updateControls();
     void pageTyped();
     void zoomTyped();
