@@ -28,10 +28,12 @@ def read_ini(folder):
     path = os.path.join(folder, "MyIni.ini")
     if not os.path.exists(path):
         return result
-    for raw in open(path, encoding="utf-8").read().splitlines():
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
+    for raw in text.splitlines():
         line = raw.strip()
-        if line.startswith("[") and "]" in line:
-            current = result.setdefault(line[1:line.index("]")].strip(), {})
+        if line.startswith("[") and line.endswith("]") and "=" not in line:  # "[x].grf=…" is a key
+            current = result.setdefault(line[1:-1].strip(), {})
         elif current is not None and "=" in line:
             k, v = line.split("=", 1)
             current.setdefault(k.strip(), v.strip())

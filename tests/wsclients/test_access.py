@@ -94,17 +94,14 @@ class DesktopQuestion(AccessCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.x = XServer("1024x768x24")
-        cls.env = dict(os.environ, DISPLAY=cls.x.display)
-        cls.wm = subprocess.Popen(["openbox"], env=cls.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        cls.x = XServer("1024x768x24", wm=True)  # the question is shown once openbox manages windows
+        cls.env = cls.x.env
         cls.display = cls.x.display
         super().setUpClass()
 
     @classmethod
     def tearDownClass(cls):
         super().tearDownClass()
-        cls.wm.terminate()
-        cls.wm.wait()
         cls.x.stop()
 
     def question_window(self):
