@@ -221,7 +221,7 @@ class DemoPage(BackendCase):
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
                  "--user-data-dir=" + profile, "--virtual-time-budget=4000", "--dump-dom",
                  self.backend.base + "/?agent=1"],
-                capture_output=True, timeout=60).stdout.decode()
+                capture_output=True, timeout=60, env=dict(os.environ, TMPDIR=profile)).stdout.decode()
         # One card per template, each with its four actions.
         for name in ("orders.grf", "labels.grf"):
             self.assertIn('data-template="%s"' % name, dom)

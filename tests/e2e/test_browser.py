@@ -33,7 +33,8 @@ def chromium(url, log_path, *extra):
     browser = subprocess.Popen([CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
                                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
                                 "--user-data-dir=" + profile, *extra, url],
-                               stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+                               stdout=log, stderr=subprocess.STDOUT, start_new_session=True,
+                               env=dict(os.environ, TMPDIR=profile))  # its scratch folders go with the profile
     try:
         yield browser
     finally:
