@@ -16,6 +16,7 @@
 #include <QScopeGuard>
 #include <QSysInfo>
 
+#include <chrono>
 #include <map>
 
 namespace verolux {
@@ -23,6 +24,7 @@ namespace {
 
 // A request text from this size on leaves enough behind to be worth handing back.
 constexpr std::size_t kLargeRequestBytes = 256 * 1024;
+constexpr std::chrono::milliseconds kReturnMemoryAfterIdle{1000};
 
 std::string Joined(const std::vector<std::string>& words) {
     std::string out;
@@ -77,7 +79,13 @@ ServerPrintHost::ServerPrintHost(frmServer& window)
                             [](const std::string& url, const std::filesystem::path& path) {
                                 return DownloadToFile(url, path, kMaxTemplateBytes);
                             }),
-      m_follower(QueryCupsJob) {}
+      m_follower(QueryCupsJob) {
+    // Not after each large request: the next one would fault the same pages in again (5 % of a
+    // 32,767-row job). A second without one is the end of a burst.
+    m_returnMemory.setSingleShot(true);
+    m_returnMemory.setInterval(kReturnMemoryAfterIdle);
+    QObject::connect(&m_returnMemory, &QTimer::timeout, [] { ReturnFreedMemory(); });
+}
 
 ServerPrintHost::~ServerPrintHost() {
     delete m_designer.data();
@@ -86,7 +94,7 @@ ServerPrintHost::~ServerPrintHost() {
 void ServerPrintHost::Run(std::string text) {
     const bool large = text.size() >= kLargeRequestBytes;
     dispatch(m_window.linkers().deliveringPeer(), std::move(text));
-    if (large) ReturnFreedMemory();
+    if (large) m_returnMemory.start();
 }
 
 void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {

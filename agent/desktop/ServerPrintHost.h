@@ -7,6 +7,7 @@
 #include "agent/printing/TemplateStore.h"
 
 #include <QPointer>
+#include <QTimer>
 
 #include <memory>
 
@@ -44,6 +45,7 @@ class ServerPrintHost : public PrintHost {
     TemplateStore m_store;
     JobFollower m_follower;
     QPointer<frmDesign> m_designer; // one designer for the agent, made anew after it closed
+    QTimer m_returnMemory;          // once large requests pause, freed memory goes back to the system
 };
 
 } // namespace verolux
