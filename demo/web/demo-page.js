@@ -139,7 +139,7 @@ function sendJob(template, mode, rowCount, printer, copies, reportId) {
     const rows = sampleRows(template, rowCount);
     // A design is saved back under the template's own name, so the next print uses it.
     const id = reportId || (mode === "design" ? base : base + "-" + stamp(new Date()));
-    const spec = {
+    const job = {
         mode, template: { name: template.name, url: template.url, md5: template.md5 }, rows,
         params: sampleParams(template), printer, reportId: id,
         // 保存 in the designer posts the template to an address that names it.
@@ -147,9 +147,9 @@ function sendJob(template, mode, rowCount, printer, copies, reportId) {
                                                         : "/upload/pdf")
     };
     const options = mode === "print" && copies > 1 ? { copies } : {};
-    showSnippet(spec, options);
+    showSnippet(job, options);
     const row = addJob(template.name, mode, rows.length, id);
-    return agent.print(buildPrintRequest(spec), { ...options, onState: (e) => row.update(e) })
+    return agent.print(buildPrintRequest(job), { ...options, onState: (e) => row.update(e) })
         .then((e) => row.update(e))
         .catch((e) => row.fail(e));
 }
@@ -190,10 +190,10 @@ function addJob(name, mode, rowCount, reportId) {
 }
 
 // The last job as a page would write it with the client module: two rows, one line each.
-function showSnippet(spec, options) {
-    const rows = spec.rows.slice(0, 2).map((r) => "    " + JSON.stringify(r)).join(",\n");
-    const more = spec.rows.length > 2 ? `\n    // … ${spec.rows.length - 2} more rows` : "";
-    const text = JSON.stringify({ ...spec, rows: "ROWS" }, null, 2).replace('"ROWS"', `[\n${rows}${more}\n  ]`);
+function showSnippet(job, options) {
+    const rows = job.rows.slice(0, 2).map((r) => "    " + JSON.stringify(r)).join(",\n");
+    const more = job.rows.length > 2 ? `\n    // … ${job.rows.length - 2} more rows` : "";
+    const text = JSON.stringify({ ...job, rows: "ROWS" }, null, 2).replace('"ROWS"', `[\n${rows}${more}\n  ]`);
     $("snippet").textContent =
 `import { connect, buildPrintRequest } from "./verolux-client.js";
 
