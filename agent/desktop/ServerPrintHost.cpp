@@ -84,7 +84,7 @@ ServerPrintHost::ServerPrintHost(frmServer& window)
     // 32,767-row job). A second without one is the end of a burst.
     m_returnMemory.setSingleShot(true);
     m_returnMemory.setInterval(kReturnMemoryAfterIdle);
-    QObject::connect(&m_returnMemory, &QTimer::timeout, [] { ReturnFreedMemory(); });
+    QObject::connect(&m_returnMemory, &QTimer::timeout, &ReturnFreedMemory);
 }
 
 ServerPrintHost::~ServerPrintHost() {

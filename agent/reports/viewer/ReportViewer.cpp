@@ -39,6 +39,11 @@ class KeepHidden : public QObject {
     }
 };
 
+// The zoom as the box shows it: whole percents.
+QString PercentText(double zoom) {
+    return QStringLiteral("%1%").arg(std::lround(zoom * 100));
+}
+
 } // namespace
 
 ReportViewer::ReportViewer(QWidget* parent) : QWidget(parent) {
@@ -124,7 +129,7 @@ void ReportViewer::ensureToolBar() {
     m_zoomBox->setMinimumContentsLength(5);
     m_zoomBox->setToolTip(QStringLiteral("缩放比例"));
     for (double step : ViewerGeometry::ZoomSteps())
-        m_zoomBox->addItem(QStringLiteral("%1%").arg(std::lround(step * 100)));
+        m_zoomBox->addItem(PercentText(step));
     m_toolBar->addWidget(m_zoomBox);
     add(CmdZoomIn, ViewerIcon::ZoomIn);
     add(CmdFitWidth, ViewerIcon::FitWidth);
@@ -259,8 +264,7 @@ QString ReportViewer::pageCounterText() const {
 }
 
 QString ReportViewer::zoomText() const {
-    return m_zoomBox ? m_zoomBox->currentText()
-                     : QStringLiteral("%1%").arg(std::lround(m_view->zoom() * 100));
+    return m_zoomBox ? m_zoomBox->currentText() : PercentText(m_view->zoom());
 }
 
 // A page number past either end goes to that end; any other text gives way to the page in view.
@@ -372,7 +376,7 @@ void ReportViewer::updateControls() {
         m_pageEdit->setText(QString::number(current));
         m_pageEdit->setEnabled(count > 0);
         m_pageTotal->setText(QStringLiteral("/ %1").arg(count));
-        m_zoomBox->setEditText(QStringLiteral("%1%").arg(std::lround(m_view->zoom() * 100)));
+        m_zoomBox->setEditText(PercentText(m_view->zoom()));
         m_zoomBox->setEnabled(count > 0);
     }
     const bool hasPages = count > 0;
