@@ -1,5 +1,7 @@
 #include "agent/reports/cups/CupsJob.h"
 
+#include "agent/reports/cups/CupsError.h"
+
 #include <cups/cups.h>
 
 #include <cmath>
@@ -11,11 +13,6 @@ namespace {
 
 // How long connecting to the scheduler may take before a job gives up.
 constexpr int kConnectTimeoutMs = 30000;
-
-std::string LastError() {
-    const char* s = cupsLastErrorString();
-    return s && *s ? s : "CUPS did not answer";
-}
 
 bool Fail(std::string* error, const std::string& why) {
     if (error) *error = why;
@@ -98,7 +95,9 @@ bool PdfJob::open(const std::string& printer, const std::string& title, const Jo
     m_finished = false;
     m_h = new Handles;
     m_h->dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, printer.c_str(), nullptr);
-    if (!m_h->dest) return Fail(error, "printer \"" + printer + "\" does not exist");
+    if (!m_h->dest)
+        return Fail(error,
+                    SchedulerAnswers() ? "printer \"" + printer + "\" does not exist" : kSchedulerDown);
     char resource[1024];
     m_h->http = cupsConnectDest(m_h->dest, CUPS_DEST_FLAGS_NONE, kConnectTimeoutMs, nullptr, resource,
                                 sizeof resource, nullptr, nullptr);

@@ -1,5 +1,7 @@
 #include "agent/reports/cups/CupsPrinters.h"
 
+#include "agent/reports/cups/CupsError.h"
+
 #include <cups/cups.h>
 
 #include <cstring>
@@ -19,11 +21,6 @@ struct DestFree {
 std::string Text(ipp_attribute_t* attr, int element = 0) {
     const char* s = attr ? ippGetString(attr, element, nullptr) : nullptr;
     return s ? s : "";
-}
-
-std::string LastError() {
-    const char* s = cupsLastErrorString();
-    return s && *s ? s : "CUPS did not answer";
 }
 
 PrinterState StateOf(int ippState) {
@@ -143,8 +140,9 @@ bool ResolvePrinter(const std::string& requested, std::string* name, std::string
         cupsGetNamedDest(CUPS_HTTP_DEFAULT, requested.empty() ? nullptr : requested.c_str(), nullptr)};
     if (!dest) {
         if (error)
-            *error = requested.empty() ? std::string("no printer: none named and no system default printer")
-                                       : "printer \"" + requested + "\" does not exist";
+            *error = !SchedulerAnswers() ? kSchedulerDown
+                     : requested.empty() ? std::string("no printer: none named and no system default printer")
+                                         : "printer \"" + requested + "\" does not exist";
         return false;
     }
     *name = dest->name;

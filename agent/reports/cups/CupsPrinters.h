@@ -33,8 +33,8 @@ bool ListPrinters(std::vector<PrinterInfo>* printers, std::string* error);
 bool QueryPrinter(const std::string& name, PrinterInfo* printer, std::string* error);
 
 // The printer a job for `requested` goes to: that queue when it exists, the default printer when
-// `requested` is empty. False with a reason when the queue does not exist or there is no default;
-// never another printer than the one asked for.
+// `requested` is empty. False with a reason when the queue does not exist, there is no default or
+// the scheduler does not answer (kSchedulerDown); never another printer than the one asked for.
 bool ResolvePrinter(const std::string& requested, std::string* name, std::string* error);
 
 } // namespace verolux::cups

@@ -2,6 +2,7 @@
 
 #include "agent/printing/PostReportFile.h"
 #include "agent/printing/TemplateStore.h"
+#include "agent/reports/cups/CupsError.h"
 #include "agent/reports/cups/CupsPrinters.h"
 #include "agent/reports/engine/RequestFill.h"
 #include "common/SafeNames.h"
@@ -101,7 +102,9 @@ OutputResult ReportWindow::output(const PrintRequest& request, const JobOptions&
     const std::string printer = m_report->effectivePrinterName().toStdString();
     std::string queue, error;
     if (!cups::ResolvePrinter(printer, &queue, &error))
-        LoadingFailure(printer.empty() ? failure::kNoDefaultPrinter : failure::kPrinterNotFound,
+        LoadingFailure(error == cups::kSchedulerDown ? failure::kPrintFailed
+                       : printer.empty()             ? failure::kNoDefaultPrinter
+                                                     : failure::kPrinterNotFound,
                        QString::fromStdString(error));
     m_report->setPrintOptions(WithJobOptions(m_report->printOptions(), options));
     if (!m_report->PrintDirect(3, 0)) LoadingFailure(failure::kPrintFailed, m_report->lastError());

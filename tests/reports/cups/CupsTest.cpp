@@ -1,8 +1,10 @@
 // The CUPS layer: the options a job carries (pure), and printers and jobs on the real scheduler with
 // the cups-pdf queue (skipped where tests/support/cups_setup.sh cannot set it up).
+#include "agent/reports/cups/CupsError.h"
 #include "agent/reports/cups/CupsJob.h"
 #include "agent/reports/cups/CupsPrinters.h"
 
+#include <cups/cups.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -129,6 +131,23 @@ class CupsScheduler : public testing::Test {
     }
     static inline bool s_available = false;
 };
+
+// No scheduler where libcups looks (a closed port): every call says so, none blames the queue.
+TEST(CupsWithoutScheduler, EveryCallNamesTheStoppedService) {
+    cupsSetServer("127.0.0.1:1");
+    std::vector<PrinterInfo> printers;
+    std::string name, error;
+    EXPECT_FALSE(ListPrinters(&printers, &error));
+    EXPECT_EQ(error, std::string("cannot list the printers: ") + kSchedulerDown);
+    for (const char* queue : {"VXPDF", ""}) {
+        EXPECT_FALSE(ResolvePrinter(queue, &name, &error));
+        EXPECT_EQ(error, kSchedulerDown);
+    }
+    PdfJob job;
+    EXPECT_FALSE(job.open("VXPDF", "t", {}, &error));
+    EXPECT_EQ(error, kSchedulerDown);
+    cupsSetServer(nullptr);
+}
 
 TEST_F(CupsScheduler, ListsTheQueuesWithTheirState) {
     std::vector<PrinterInfo> printers;
