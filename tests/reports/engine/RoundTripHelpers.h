@@ -198,22 +198,22 @@ class TemplateGenerator {
     void drawKeys(const std::string& rule, Members& m) {
         for (size_t at = 0; at < rule.size();) {
             const size_t end = std::min(rule.find("; ", at), rule.size());
-            const std::string spec = rule.substr(at, end - at);
+            const std::string clause = rule.substr(at, end - at);
             at = end + 2;
-            if (spec[0] == '@') { // the keys of another rule, in place
-                drawKeys(kRules.at(spec.substr(1))[0], m);
+            if (clause[0] == '@') { // the keys of another rule, in place
+                drawKeys(kRules.at(clause.substr(1))[0], m);
                 continue;
             }
-            const size_t blank = spec.find(' '), second = spec.find(' ', blank + 1);
-            if (!chance(unsigned(std::stoi(spec.substr(blank + 1, second - blank - 1))))) continue;
+            const size_t blank = clause.find(' '), second = clause.find(' ', blank + 1);
+            if (!chance(unsigned(std::stoi(clause.substr(blank + 1, second - blank - 1))))) continue;
             std::vector<std::string> choices;
-            for (size_t from = second + 1, bar; from <= spec.size(); from = bar + 1) {
-                bar = std::min(spec.find('|', from), spec.size());
-                choices.push_back(spec.substr(from, bar - from));
+            for (size_t from = second + 1, bar; from <= clause.size(); from = bar + 1) {
+                bar = std::min(clause.find('|', from), clause.size());
+                choices.push_back(clause.substr(from, bar - from));
             }
             const std::string choice = pick(choices);
             const std::string value = choice[0] == '@' ? draw(choice.substr(1)) : choice;
-            if (!value.empty()) m.emplace_back(spec.substr(0, blank), value);
+            if (!value.empty()) m.emplace_back(clause.substr(0, blank), value);
         }
     }
 
