@@ -41,9 +41,12 @@ ALLOWED = {
     "tools/verolux-render": ["common", "agent/reports/engine"] + ENGINE,
     "tools/verolux-designer": ["common", "agent/reports/engine", "agent/reports/viewer",
                                "agent/reports/design", "agent/reports/designer"] + ENGINE,
+    "tools/screenshots": [],
     "tools/designer-screenshots": ["common", "agent/reports/engine", "agent/reports/viewer",
-                                   "agent/reports/design", "agent/reports/designer"] + ENGINE,
-    "tools/viewer-screenshots": ["common", "agent/reports/engine", "agent/reports/viewer"] + ENGINE,
+                                   "agent/reports/design", "agent/reports/designer", "tools/screenshots"]
+                                  + ENGINE,
+    "tools/viewer-screenshots": ["common", "agent/reports/engine", "agent/reports/viewer",
+                                 "tools/screenshots"] + ENGINE,
     "demo/backend": ["common"],
 }
 

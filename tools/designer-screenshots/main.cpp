@@ -7,30 +7,22 @@
 
 #include "agent/reports/engine/Report.h"
 
-#include <QApplication>
-#include <QDir>
+#include "tools/screenshots/SampleShots.h"
 
-#include <cstdio>
+#include <QApplication>
 
 using namespace verolux::reports;
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() < 2) {
-        std::fprintf(stderr, "usage: designer-screenshots OUTDIR [SOURCE_DIR]\n");
-        return 2;
-    }
-    const QDir out(args[1]);
-    QDir().mkpath(out.path());
-    const QString source = args.size() > 2 ? args[2] : QStringLiteral(VEROLUX_SOURCE_DIR);
-    int failures = 0;
-    for (const char* name : {"orders", "invoice", "labels"}) {
+    auto shots = verolux::tools::SampleShots::FromArguments(app.arguments(), "designer-screenshots",
+                                                            QStringLiteral(VEROLUX_SOURCE_DIR));
+    if (!shots) return 2;
+    for (const char* name : verolux::tools::kSamples) {
         const QString n = QString::fromLatin1(name);
         Report report;
-        if (!report.LoadTemplate(source + QStringLiteral("/demo/templates/") + n + QStringLiteral(".grf"))) {
-            std::fprintf(stderr, "%s: %s\n", name, report.lastError().toUtf8().constData());
-            ++failures;
+        if (!report.LoadTemplate(shots->sample("templates", n, ".grf"))) {
+            shots->fail(name, report.lastError());
             continue;
         }
         ReportDesigner designer;
@@ -51,11 +43,7 @@ int main(int argc, char** argv) {
         designer.select(sel);
         designer.preview()->refreshNow(); // rather than waiting for its delay after an edit
         QApplication::processEvents();
-        const QString file = out.filePath(QStringLiteral("designer-") + n + QStringLiteral(".png"));
-        if (!designer.grab().save(file)) {
-            std::fprintf(stderr, "%s: cannot write %s\n", name, file.toUtf8().constData());
-            ++failures;
-        }
+        shots->save(designer, QStringLiteral("designer-") + n + QStringLiteral(".png"), name);
     }
-    return failures ? 1 : 0;
+    return shots->exitCode();
 }

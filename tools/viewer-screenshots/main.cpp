@@ -8,10 +8,10 @@
 
 #include "agent/reports/engine/Report.h"
 #include "agent/reports/engine/RequestFill.h"
+#include "tools/screenshots/SampleShots.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPrintDialog>
@@ -54,25 +54,17 @@ QString LoadAndFill(Report& report, const QString& templatePath, const QString& 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     InstallQtTranslations(app);
-    const QStringList args = app.arguments();
-    if (args.size() < 2) {
-        std::fprintf(stderr, "usage: viewer-screenshots OUTDIR [SOURCE_DIR]\n");
-        return 2;
-    }
-    const QDir out(args[1]);
-    QDir().mkpath(out.path());
-    const QString source = args.size() > 2 ? args[2] : QStringLiteral(VEROLUX_SOURCE_DIR);
+    auto shots = verolux::tools::SampleShots::FromArguments(app.arguments(), "viewer-screenshots",
+                                                            QStringLiteral(VEROLUX_SOURCE_DIR));
+    if (!shots) return 2;
 
-    int failures = 0;
-    for (const char* name : {"orders", "invoice", "labels"}) {
+    for (const char* name : verolux::tools::kSamples) {
         const QString n = QString::fromLatin1(name);
         Report report;
         const QString error =
-            LoadAndFill(report, source + QStringLiteral("/demo/templates/") + n + QStringLiteral(".grf"),
-                        source + QStringLiteral("/demo/requests/") + n + QStringLiteral(".json"));
+            LoadAndFill(report, shots->sample("templates", n, ".grf"), shots->sample("requests", n, ".json"));
         if (!error.isEmpty()) {
-            std::fprintf(stderr, "%s: %s\n", name, error.toUtf8().constData());
-            ++failures;
+            shots->fail(name, error);
             continue;
         }
         ReportViewer viewer;
@@ -89,38 +81,34 @@ int main(int argc, char** argv) {
         // A one-page invoice reads best whole; the lists as the preview window opens them.
         if (n == QStringLiteral("invoice")) viewer.fitPage();
         settle();
-        const QString path = out.filePath(QStringLiteral("viewer-") + n + QStringLiteral(".png"));
-        if (!viewer.grab().save(path)) {
-            std::fprintf(stderr, "%s: cannot write %s\n", name, path.toUtf8().constData());
-            ++failures;
-            continue;
-        }
+        const QString path =
+            shots->save(viewer, QStringLiteral("viewer-") + n + QStringLiteral(".png"), name);
+        if (path.isEmpty()) continue;
         std::printf("%s: %d pages, zoom %.0f%% -> %s\n", name, viewer.pageCount(), viewer.zoom() * 100,
                     path.toUtf8().constData());
         if (n != QStringLiteral("orders")) continue;
         // The print dialog over the preview, grabbed once it has settled, then cancelled.
-        const QString dialogPath = out.filePath(QStringLiteral("print-dialog.png"));
+        QString dialogPath;
         bool grabbed = false;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
             if (!dialog) return;
             poll.stop();
+            grabbed = true;
             // With its options shown: copies, page range, duplex.
             for (auto* b : dialog->findChildren<QPushButton*>())
                 if (b->text().contains(QStringLiteral(">>"))) b->click();
             settle();
-            grabbed = dialog->grab().save(dialogPath);
+            dialogPath = shots->save(*dialog, QStringLiteral("print-dialog.png"), "print dialog");
             dialog->reject();
         });
         poll.start(20);
         viewer.action(ReportViewer::CmdPrint)->trigger();
-        if (!grabbed) {
-            std::fprintf(stderr, "print dialog: not grabbed\n");
-            ++failures;
-        } else {
+        if (!grabbed)
+            shots->fail("print dialog", QStringLiteral("not shown"));
+        else if (!dialogPath.isEmpty())
             std::printf("print dialog -> %s\n", dialogPath.toUtf8().constData());
-        }
     }
-    return failures ? 1 : 0;
+    return shots->exitCode();
 }
