@@ -187,6 +187,10 @@ void ServerPrintHost::OpenDesigner(const DesignHandOver& h) {
     m_designer->reportId = h.reportId;
     m_designer->reportAdd = h.reportAdd;
     m_designer->reportDownurl = h.reportDownurl;
+    // The designer asks before another page's request replaces unsaved edits: it needs to know whose it is.
+    const LinkerPool::Peer peer = m_window.linkers().deliveringPeer();
+    m_designer->requester =
+        peer.index < 0 ? std::string() : std::to_string(peer.index) + "/" + std::to_string(peer.generation);
     m_designer->Show();
 }
 

@@ -18,6 +18,8 @@ struct DesignHandOver {
     std::string reportId;
     std::string reportAdd;
     std::string reportDownurl;
+    // Who asked: the same text for every request of one page's connection, empty for the test button.
+    std::string requester = {};
 };
 
 // What an output window reports once its work is done.
