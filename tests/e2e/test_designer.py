@@ -26,9 +26,12 @@ class Designer(AgentCase):
                             report_add=self.backend.base + "/upload/template/" + urllib.parse.quote(name))
 
     def answer_box(self):
+        """Answers the box with its default button; returns the box's height."""
         box = self.wait_window("提示")
+        height, = [int(t[7:]) for t in self.x.xdotool("getwindowgeometry", "--shell", box) if t.startswith("HEIGHT=")]
         self.x.xdotool("windowactivate", "--sync", box, "key", "Return")
         self.wait_until(lambda: box not in self.x.find("提示"), "closing of the box")
+        return height
 
     def test_control_save_stays_not_uploaded_and_the_other_page_asks(self):
         name = self.backend.add_template(unique("design") + ".grf")
@@ -51,9 +54,13 @@ class Designer(AgentCase):
             subprocess.run(["import", "-frame", "-window", window,
                             os.path.join(shots, "design-window-not-uploaded.png")], env=self.x.env, check=True)
 
-        # The other page's request asks; the default answer (No) keeps the edits and their request.
+        # A request asks, from the same page or the other; the default answer (No) keeps the edits and their
+        # request. The other page's question has a second line, naming where 保存 would upload then.
+        self.send(self.design_request(other))
+        same_page = self.answer_box()
         self.send(self.design_request(other), client=1)
-        self.answer_box()
+        other_page = self.answer_box()
+        self.assertGreater(other_page, same_page)
         self.assertEqual([window], self.x.find(NOT_UPLOADED))
         self.assertEqual([], self.backend.stats()["uploads"])
 
