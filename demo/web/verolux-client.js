@@ -155,8 +155,7 @@ export class VeroluxAgent extends EventTarget {
         if (this.state === "open") return Promise.resolve(this.hello);
         if (this.refusal) return Promise.reject(this.refusal);
         if (this.stopped) return Promise.reject(new VeroluxError("agent-unavailable", "closed by the page"));
-        if (!this.socket) this.open();
-        return new Promise((resolve, reject) => {
+        const waited = new Promise((resolve, reject) => {
             const waiter = { resolve, reject };
             waiter.timer = setTimeout(() => {
                 this.waiting = this.waiting.filter((w) => w !== waiter);
@@ -165,6 +164,9 @@ export class VeroluxAgent extends EventTarget {
             }, this.connectTimeout);
             this.waiting.push(waiter);
         });
+        // Between attempts the next one starts now; one that fails at once already rejects the waiter.
+        if (!this.socket) this.open();
+        return waited;
     }
 
     /** Agent version, protocol version, features, port and platform. */
