@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <new>
 
 // What operator new hands out in this test program, so a test can tell what feeding a session
@@ -96,11 +97,63 @@ TEST(SessionHandshake, AskedSiteWaitsForTheAnswer) {
             EXPECT_EQ(after[0].substr(0, 8), "send 48 ");
             EXPECT_EQ(V(after.begin() + 1, after.end()), (V{"deliver early", "deliver later"}));
         } else {
-            EXPECT_EQ(after[2], "drop: 网站未获允许:https://erp.other.example");
+            EXPECT_EQ(V(after.begin() + 1, after.end()),
+                      (V{"send 48 54 54 50 2F 31 2E 31 20 31 30 31 20 57 65 62 ...",
+                         "drop: 网站未获允许:https://erp.other.example"}));
         }
         EXPECT_THAT(outcome(s.answer(true)), ElementsAre()) << "asked once, answered once";
     }
 }
+
+// A page refused for its site hears so in a close frame after the 101 (status 4403, "site-refused");
+// other refusals keep their bare HTTP answer. Nothing sent with the request is read either way.
+struct RefusalCase {
+    const char* name;
+    const char* headers; // added to the upgrade request (CR LF between them); a Host replaces its own
+    mWSProtocol::SitePolicy policy;
+    const char* expected; // "site-refused" or the HTTP answer's status line
+};
+
+class SessionRefusals : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(SessionRefusals, Answer) {
+    auto rules = std::make_shared<mWSProtocol::AccessRules>();
+    rules->policy = GetParam().policy;
+    rules->sites = {{"https://refused.example", false}};
+    std::string req = upgradeRequest();
+    const std::string headers = GetParam().headers;
+    if (headers.find("Host:") != std::string::npos)
+        req.erase(req.find("Host: "), req.find("Upgrade:") - req.find("Host: "));
+    req.insert(req.size() - 2, headers + "\r\n");
+    LinkerSession s(rules);
+    const auto actions = s.feed(req + text("must not be read"));
+    ASSERT_EQ(actions.size(), 3u);
+    EXPECT_EQ(actions[0].kind, WsAction::Kind::LogPane);
+    ASSERT_EQ(actions[1].kind, WsAction::Kind::Send);
+    EXPECT_EQ(actions[2].kind, WsAction::Kind::Drop);
+    const std::string& sent = actions[1].data;
+    if (std::string_view(GetParam().expected) == "site-refused") {
+        EXPECT_EQ(sent.rfind("HTTP/1.1 101 Web Socket Protocol Handshake\r\n", 0), 0u);
+        const std::string close = hex("88 0E 11 33") + "site-refused"; // 4403 = 0x1133
+        EXPECT_EQ(sent.substr(sent.find("\r\n\r\n") + 4), close);
+    } else {
+        EXPECT_EQ(sent.substr(0, sent.find("\r\n")), GetParam().expected);
+    }
+}
+
+using mWSProtocol::SitePolicy;
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, SessionRefusals,
+    ::testing::Values(
+        RefusalCase{"siteRefusedInSites", "Origin: https://refused.example", SitePolicy::Ask, "site-refused"},
+        RefusalCase{"siteNotListed", "Origin: https://unlisted.example", SitePolicy::ListedOnly,
+                    "site-refused"},
+        RefusalCase{"foreignHost", "Host: rebound.example:28502", SitePolicy::ListedOnly,
+                    "HTTP/1.1 403 Forbidden"},
+        RefusalCase{"foreignHostOfRefusedSite", "Host: rebound.example\r\nOrigin: https://refused.example",
+                    SitePolicy::Ask, "HTTP/1.1 403 Forbidden"},
+        RefusalCase{"opaqueOrigin", "Origin: null", SitePolicy::ListedOnly, "HTTP/1.1 403 Forbidden"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 // ---- the trace lines of the log file, for whole and split arrivals ----
 

@@ -29,6 +29,13 @@ class AccessCase(AgentCase):
         self.assertEqual(raw.read_until_eof(), b"", "nothing but the refusal, then the close")
         raw.close()
 
+    def assert_site_refused(self, origin):
+        """The upgrade completes, then a close frame with 4403 "site-refused" and the end."""
+        raw = RawClient(self.port, origin=origin, after=mask_frame(0x1, MARK.encode()))
+        self.assertTrue(raw.response.startswith(b"HTTP/1.1 101 "), raw.response[:40])
+        self.assertEqual(raw.read_until_eof(), b"\x88\x0e" + (4403).to_bytes(2, "big") + b"site-refused")
+        raw.close()
+
     def assert_nothing_carried_out(self):
         self.assert_served()
         self.assertNotIn(MARK, self.log_lines())
@@ -64,8 +71,8 @@ class Default(AccessCase):
         self.assert_served(origin=OFFLINE)  # the backend's own site (WebsUrl), without asking
         self.assert_served()  # a local program sends no Origin
         self.assert_served(origin=SITE)  # allowed in [Sites]
-        self.assert_refused(403, origin="https://old.example")  # refused in [Sites]
-        self.assert_refused(403, origin="https://evil.example")  # nobody to ask: no
+        self.assert_site_refused("https://old.example")  # refused in [Sites]
+        self.assert_site_refused("https://evil.example")  # nobody to ask: no
         self.assert_nothing_carried_out()
         self.assertNotIn("https://evil.example", read_ini(self.folder)["Sites"], "a no by default is not kept")
 
@@ -86,7 +93,7 @@ class ListenAllListedOnly(AccessCase):
 
     def test_only_listed_sites(self):
         self.assert_served(origin=SITE)
-        self.assert_refused(403, origin="https://unknown.example")
+        self.assert_site_refused("https://unknown.example")
 
 
 class DesktopQuestion(AccessCase):

@@ -35,8 +35,8 @@ class Pages(http.server.SimpleHTTPRequestHandler):
 
 
 class ChromiumPage(AgentCase):
-    """Pages served from 127.0.0.1:P, which is the backend's site (WebsUrl), or from localhost:P,
-    which is another site: it is refused without a desktop to ask on."""
+    """Pages served from 127.0.0.1:P, which is the backend's site (WebsUrl), or under another name of
+    this machine, which is another site: it is refused without a desktop to ask on."""
 
     @classmethod
     def setUpClass(cls):
@@ -54,7 +54,8 @@ class ChromiumPage(AgentCase):
 
     def page_report(self, host):
         url = "http://%s:%d/page.html?port=%d" % (host, self.httpd.server_address[1], self.port)
-        with chromium(url, os.path.join(self.folder, "chromium.log")):
+        with chromium(url, os.path.join(self.folder, "chromium.log"), "--remote-debugging-port=0",
+                      "--host-resolver-rules=MAP othersite.test 127.0.0.1"):
             return self.httpd.reports.get(timeout=90)
 
     def test_page_of_the_backends_site_sends_and_gets_the_reply(self):
@@ -64,7 +65,7 @@ class ChromiumPage(AgentCase):
         self.assert_delivered_once(lines, [PAGE_MESSAGE, "chromium page got:" + REPLY])
 
     def test_page_of_another_site_is_refused(self):
-        self.assertEqual(self.page_report("localhost"), {"error": ["1"]})
+        self.assertEqual(self.page_report("othersite.test"), {"close": ["4403 site-refused"]})
         self.assertNotIn(PAGE_MESSAGE, self.log_lines())
 
 
