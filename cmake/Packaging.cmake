@@ -52,7 +52,8 @@ foreach(doc changelog verolux.1)
   list(APPEND generated ${out}/${doc}.gz)
 endforeach()
 add_custom_target(verolux_package_files ALL DEPENDS ${generated})
-install(FILES ${pkg}/copyright ${out}/changelog.gz DESTINATION share/doc/verolux)
+install(FILES ${pkg}/copyright ${out}/changelog.gz ${PROJECT_SOURCE_DIR}/docs/administration.md
+        DESTINATION share/doc/verolux)
 install(FILES ${out}/verolux.1.gz DESTINATION share/man/man1)
 
 # Files under /etc are the administrator's: kept over upgrades and removal, gone on purge.
@@ -78,8 +79,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Chinese report texts need a CJK font (Debian's default first); the agent prints through libcups.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk | fonts-wqy-microhei, libcups2")
+# Chinese report texts need a CJK font (Debian's default first). The libraries the programs link
+# (libcups2 among them) come from shlibdeps with their versions: naming one here too would list it twice.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk | fonts-wqy-microhei")
 # Qt's own dialogs (print, file, message boxes) in Chinese, like the agent's windows.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${out}/conffiles)
