@@ -48,7 +48,7 @@ def expected_files():
     files = ["%s/%s" % (LIB, p) for p in programs]
     files += ["/usr/bin/verolux", "/usr/share/applications/verolux.desktop", AUTOSTART, DEFAULTS,
               "/usr/share/doc/verolux/copyright", "/usr/share/doc/verolux/changelog.gz",
-              "/usr/share/doc/verolux/administration.md",
+              "/usr/share/doc/verolux/administration.md", "/usr/share/lintian/overrides/verolux",
               "/usr/share/man/man1/verolux.1.gz"]
     if designer_built():
         files.append("/usr/share/applications/verolux-designer.desktop")
