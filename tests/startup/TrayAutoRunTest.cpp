@@ -49,6 +49,14 @@ TEST(TrayAutoRun, TickFollowsTheEntriesAndChoosingItWritesTheUsers) {
     item->trigger(); // on again: the package's entry applies
     EXPECT_TRUE(item->isChecked());
     EXPECT_FALSE(fs::exists(user));
+
+    // A configuration folder that cannot hold the entry: the tick stays, the log pane says why.
+    std::ofstream(root / "not-a-folder") << "x";
+    ::setenv("XDG_CONFIG_HOME", (root / "not-a-folder").c_str(), 1);
+    item->trigger();
+    EXPECT_TRUE(item->isChecked());
+    EXPECT_TRUE(
+        QString::fromStdU16String(window.logPane().text()).contains(QStringLiteral("开机启动设置失败：")));
 }
 
 } // namespace
