@@ -354,4 +354,10 @@ TEST(Pagination, LimitsStopAHostileReportWithTheReason) {
         c.grow(big);
         EXPECT_EQ(LayOut(big, rows({{"Acme", 1}})).error, c.error);
     }
+    // Exactly the limit of group levels is laid out.
+    Template deepest = LoadTemplateText(page(""));
+    deepest.groups.resize(kMaxGroupLevels, Group{"g", {"item"}, false, true, {}, {}, {}});
+    const LaidOutReport laid = LayOut(deepest, rows({{"Acme", 1}}));
+    EXPECT_EQ(laid.error, "");
+    EXPECT_EQ(laid.pages.size(), 1u);
 }
