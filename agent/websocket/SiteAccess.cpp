@@ -63,10 +63,19 @@ std::string hostOf(std::string_view hostPort, std::string_view& port) {
     return nameChars ? host : std::string();
 }
 
+bool isLoopbackName(std::string_view host) {
+    return host == "localhost" || host == "127.0.0.1" || host == "[::1]";
+}
+
 bool isLoopbackHost(std::string_view hostHeader) {
     std::string_view port;
-    const std::string host = hostOf(verolux::TrimBlanks(hostHeader), port);
-    return host == "localhost" || host == "127.0.0.1" || host == "[::1]";
+    return isLoopbackName(hostOf(verolux::TrimBlanks(hostHeader), port));
+}
+
+// A normalized origin whose host is this machine's loopback: a page served from here.
+bool isLoopbackOrigin(std::string_view origin) {
+    std::string_view port;
+    return isLoopbackName(hostOf(origin.substr(origin.find("://") + 3), port));
 }
 
 AccessDecision decision(AccessDecision::Kind kind, std::string reason = {}, std::string origin = {}) {
@@ -134,10 +143,14 @@ AccessDecision DecideAccess(const UpgradeRequest& r, const AccessRules& rules) {
 
     if (!r.origin) return decision(Kind::Upgrade); // a local program, not a browser page
     const std::string origin = NormalizeOrigin(*r.origin);
+    // "null" too: sandboxed frames and documents of any site send it, so it names no one to trust.
     if (origin.empty()) return decision(Kind::Forbidden, "来源无效:" + *r.origin);
-    if (origin == rules.backendOrigin || rules.policy == SitePolicy::Any) return decision(Kind::Upgrade);
+    // A page served from this machine: no more than what a local program could do without Origin.
+    if (isLoopbackOrigin(origin) || origin == rules.backendOrigin || rules.policy == SitePolicy::Any)
+        return decision(Kind::Upgrade, {}, origin);
     if (const auto it = rules.sites.find(origin); it != rules.sites.end())
-        return it->second ? decision(Kind::Upgrade) : decision(Kind::Forbidden, "网站已被拒绝:" + origin);
+        return it->second ? decision(Kind::Upgrade, {}, origin)
+                          : decision(Kind::Forbidden, "网站已被拒绝:" + origin);
     if (rules.policy == SitePolicy::ListedOnly) return decision(Kind::Forbidden, "网站未授权:" + origin);
     return decision(Kind::Ask, {}, origin);
 }

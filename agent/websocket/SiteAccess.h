@@ -17,7 +17,8 @@ struct UpgradeRequest {
 
 UpgradeRequest ReadUpgradeRequest(std::string_view request);
 
-// Which pages may drive the agent, besides those trusted without asking.
+// Which pages may drive the agent, besides those trusted without asking (the backend's site, and
+// pages and programs of this machine: no Origin, or one of localhost, 127.0.0.1, [::1]).
 enum class SitePolicy {
     Ask,        // ask the desktop user about any other site, once
     ListedOnly, // only the sites allowed in the settings
@@ -39,7 +40,7 @@ AccessRules AccessRulesFromIni(std::string_view iniText, bool loopbackOnly);
 struct AccessDecision {
     enum class Kind { Upgrade, BadRequest, Forbidden, Ask };
     Kind kind;
-    std::string origin; // Ask: the site to ask about
+    std::string origin; // Ask: the site to ask about; Upgrade: the site let in (empty: no Origin)
     std::string reason; // BadRequest, Forbidden: for the log pane
 };
 
