@@ -51,7 +51,7 @@ frmServer::frmServer(Options options)
     hooks.ask = [this](const std::string& origin, std::function<void(bool)> answer) {
         m_siteQuestions->Ask(origin, std::move(answer));
     };
-    m_siteQuestions = new SiteQuestions(m_settings, this);
+    m_siteQuestions = new SiteQuestions(m_settings, this, HasDesktop());
     m_linkers = std::make_unique<LinkerPool>(std::move(hooks));
 }
 
@@ -201,8 +201,22 @@ std::shared_ptr<const mWSProtocol::AccessRules> frmServer::AccessRulesNow() cons
 void frmServer::ShowSites() {
     if (!m_sites) {
         frmSites::Source source;
-        source.sites = [this] { return AccessRulesNow()->sites; };
-        source.forget = [this](const std::string& origin) { m_siteQuestions->Forget(origin); };
+        source.sites = [this] {
+            std::map<std::string, frmSites::Site> sites;
+            const auto remembered =
+                mWSProtocol::AccessRulesFromIni(ReadWholeFile(m_settings.file()), true).sites;
+            for (const auto& [origin, allowed] : remembered)
+                sites[origin] = {allowed, true};
+            for (const auto& [origin, allowed] : m_siteQuestions->answers())
+                sites.try_emplace(origin, frmSites::Site{allowed, false});
+            return sites;
+        };
+        source.forget = [this](const std::string& origin) {
+            m_siteQuestions->Forget(origin);
+            if (const int closed = m_linkers->CloseOrigin(origin))
+                AddLog(QStringLiteral("已断开 ") + QString::fromStdString(origin) + QStringLiteral(" 的 ") +
+                       QString::number(closed) + QStringLiteral(" 个连接"));
+        };
         m_sites = new frmSites(std::move(source), this);
         m_sites->setAttribute(Qt::WA_DeleteOnClose);
         m_sites->setWindowFlag(Qt::Window);
