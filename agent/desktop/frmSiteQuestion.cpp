@@ -63,6 +63,7 @@ frmSiteQuestion::frmSiteQuestion(const QString& origin, QWidget* parent) : QDial
     layout->addWidget(site);
     layout->addWidget(tail);
     layout->addSpacing(12);
+    layout->addStretch(); // any height to spare goes above the buttons, which stay at the bottom
     layout->addLayout(buttons);
     setTabOrder(cmdRefuse, cmdAllow);
     connect(this, &QDialog::rejected, this, &frmSiteQuestion::dismissed); // close box, Escape
@@ -93,8 +94,10 @@ void frmSiteQuestion::keyPressEvent(QKeyEvent* event) {
 }
 
 void frmSiteQuestion::mousePressEvent(QMouseEvent* event) {
-    // A click on the question itself: the user turns to it, and may now answer with the keys too.
-    if (windowHandle() && windowHandle()->flags().testFlag(Qt::WindowDoesNotAcceptFocus)) {
+    // A click on the armed question beside its buttons: the user turns to it, and may now answer
+    // with the keys too (after another second). A click before that may have been meant for the
+    // window it appeared over.
+    if (m_armed && windowHandle() && windowHandle()->flags().testFlag(Qt::WindowDoesNotAcceptFocus)) {
         windowHandle()->setFlag(Qt::WindowDoesNotAcceptFocus, false);
         activateWindow();
     }

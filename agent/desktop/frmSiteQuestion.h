@@ -9,7 +9,7 @@ namespace verolux {
 
 // "允许 <site> 使用本机打印服务？" with the site in large letters: 允许 / 拒绝, and 记住我的选择.
 // It never takes the keyboard from the window in use: it appears without the focus and cannot get
-// it until the user clicks on it (elsewhere than its buttons). Until it is armed its buttons are
+// it until the user clicks on it, once armed, elsewhere than its buttons. Until it is armed its buttons are
 // greyed and keys typed at it are swallowed. Answered with a click: there is no default button, and
 // 记住我的选择 takes no key at all.
 class frmSiteQuestion : public QDialog {

@@ -9,8 +9,8 @@
 #include "tests/agent/AgentTestSupport.h"
 
 #include <QApplication>
-#include <QPushButton>
 #include <QFile>
+#include <QPushButton>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>

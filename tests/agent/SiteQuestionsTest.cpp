@@ -2,8 +2,8 @@
 #include "agent/desktop/frmSiteQuestion.h"
 #include "tests/agent/AgentTestSupport.h"
 
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <QTemporaryDir>

@@ -1,0 +1,147 @@
+"""The agent's question whether a site's page may connect, on a real desktop (Xvfb + openbox) where
+the user is typing into another window: keys typed meanwhile never answer it, a deliberate click
+does, and pages of many sites get one question at a time."""
+import base64
+import os
+import select
+import socket
+import subprocess
+import threading
+import time
+import unittest
+
+from harness import AgentCase, wait_for
+from agentproc import read_ini, stop_process
+
+QUESTION = "网站授权"
+TYPIST = "Event Tester"  # xev's window
+# frmSiteQuestion's fixed geometry: two 96x32 buttons at the bottom right, 16 px from the edges and
+# 8 px apart, the tick box at the bottom left.
+MARGIN, SPACING, BUTTON_W, BUTTON_H = 16, 8, 96, 32
+
+
+def upgrade_request(port, origin):
+    return ("GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+            "Sec-WebSocket-Key: %s\r\nSec-WebSocket-Version: 13\r\nOrigin: %s\r\n\r\n"
+            % (port, base64.b64encode(os.urandom(16)).decode(), origin)).encode()
+
+
+class SiteQuestion(AgentCase):
+    display = "wm"
+
+    def setUp(self):
+        super().setUp()
+        self.xev_out = open(os.path.join(self.work, "xev.%s.txt" % self._testMethodName), "w+b")
+        self.addCleanup(self.xev_out.close)
+        self.xev = subprocess.Popen(["xev", "-geometry", "600x300+40+40"], env=self.x.env, stdout=self.xev_out)
+        self.addCleanup(stop_process, self.xev)
+        self.typist = self.wait_window(TYPIST)
+        subprocess.run(["xdotool", "windowactivate", "--sync", self.typist], env=self.x.env, check=True)
+
+    def tearDown(self):
+        self.assertFalse(self.x.find(QUESTION), "a question is left on the screen")
+
+    # ---- pages and the question ---------------------------------------------------------------
+
+    def page(self, origin):
+        s = socket.create_connection(("127.0.0.1", self.agent.port), timeout=30)
+        self.addCleanup(s.close)
+        s.sendall(upgrade_request(self.agent.port, origin))
+        return s
+
+    def answered(self, page):
+        return bool(select.select([page], [], [], 0)[0])
+
+    def status(self, page):
+        """The status line the agent answered the page's upgrade request with."""
+        got = b""
+        while b"\r\n" not in got:
+            chunk = page.recv(4096)
+            self.assertTrue(chunk, "closed without an answer")
+            got += chunk
+        return got.split(b"\r\n")[0].decode()
+
+    def focus(self):
+        return self.x.xdotool("getwindowfocus")
+
+    def click(self, what):
+        """A real click on the 允许, 拒绝 or tick box of the question on the screen."""
+        windows = self.x.find(QUESTION)
+        if not windows:
+            return
+        window = windows[-1]
+        geometry = dict(line.split("=") for line in self.x.xdotool("getwindowgeometry", "--shell", window))
+        width, height = int(geometry["WIDTH"]), int(geometry["HEIGHT"])
+        y = height - MARGIN - BUTTON_H // 2
+        x = {"refuse": width - MARGIN - BUTTON_W // 2,
+             "allow": width - MARGIN - BUTTON_W - SPACING - BUTTON_W // 2,
+             "remember": MARGIN + 8}[what]
+        # The window may have gone meanwhile: the caller looks at the page's answer, not at this.
+        subprocess.run(["xdotool", "mousemove", "--window", window, str(x), str(y), "click", "1"], env=self.x.env,
+                       capture_output=True)
+
+    def click_until_answered(self, page, what, timeout=30):
+        """Clicks until the page has its answer: the question takes no click in its first second."""
+        self.wait_window(QUESTION)
+        self.assertTrue(wait_for(lambda: self.answered(page) or self.click(what), timeout, 0.1),
+                        "the question took no click")
+        return self.status(page)
+
+    def sites(self):
+        return read_ini(self.folder).get("Sites", {})
+
+    # ---- tests --------------------------------------------------------------------------------
+
+    def test_keys_typed_elsewhere_answer_nothing(self):
+        stop = threading.Event()
+
+        def type_on():
+            while not stop.is_set():
+                subprocess.run(["xdotool", "key", "space", "Tab", "Return"], env=self.x.env)
+
+        typist = threading.Thread(target=type_on)
+        typist.start()
+        try:
+            page = self.page("https://evil.example")
+            window = self.wait_window(QUESTION)
+            # Well past the question's first second: typing goes on while it is on the screen.
+            end = time.time() + 3
+            while time.time() < end:
+                self.assertEqual(self.focus(), [self.typist], "the question took the keyboard")
+                self.assertFalse(self.answered(page), "answered while the user typed elsewhere")
+        finally:
+            stop.set()
+            typist.join()
+        shots = os.environ.get("VEROLUX_SCREENSHOT_DIR")
+        if shots:
+            self.x.screenshot(os.path.join(shots, "site-question.png"))
+        self.assertIn(window, self.x.find(QUESTION), "the question is still waiting")
+        self.assertFalse(self.answered(page))
+        self.assertEqual(self.sites(), {})
+        self.xev_out.seek(0)
+        self.assertGreater(self.xev_out.read().count(b"KeyPress event"), 30,
+                           "the keys went to the window in use")
+        # A deliberate click refuses; nothing is remembered without the tick.
+        self.assertEqual(self.click_until_answered(page, "refuse"), "HTTP/1.1 403 Forbidden")
+        self.assertEqual(self.sites(), {})
+
+    def test_a_click_allows_for_this_run(self):
+        page = self.page("https://erp.other.example")
+        self.assertEqual(self.click_until_answered(page, "allow"), "HTTP/1.1 101 Web Socket Protocol Handshake")
+        self.assertEqual(self.focus(), [self.typist], "a click on the question leaves the keyboard where it was")
+        self.assertEqual(self.sites(), {}, "not ticked: not remembered")
+        again = self.page("https://erp.other.example")
+        self.assertEqual(self.status(again), "HTTP/1.1 101 Web Socket Protocol Handshake", "held for this run")
+
+    def test_pages_of_many_sites_one_question_at_a_time(self):
+        pages = [self.page("https://site%d.example" % i) for i in range(5)]
+        self.assertEqual(self.status(pages[4]), "HTTP/1.1 403 Forbidden", "a fifth site is refused at once")
+        self.wait_window(QUESTION)
+        for page in pages[:4]:
+            self.assertEqual(len(self.x.find(QUESTION)), 1, "one question on the screen")
+            self.assertEqual(self.click_until_answered(page, "refuse"), "HTTP/1.1 403 Forbidden")
+        self.assertTrue(wait_for(lambda: not self.x.find(QUESTION), 10))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
