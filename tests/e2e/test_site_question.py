@@ -114,7 +114,7 @@ class SiteQuestion(AgentCase):
             typist.join()
         shots = os.environ.get("VEROLUX_SCREENSHOT_DIR")
         if shots:
-            self.x.screenshot(os.path.join(shots, "site-question.png"))
+            self.x.screenshot(os.path.join(shots, "site-question.png"), QUESTION)
         self.assertIn(window, self.x.find(QUESTION), "the question is still waiting")
         self.assertFalse(self.answered(page))
         self.assertEqual(self.sites(), {})
