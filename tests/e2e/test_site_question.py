@@ -74,6 +74,7 @@ class SiteQuestion(AgentCase):
         width, height = int(geometry["WIDTH"]), int(geometry["HEIGHT"])
         y = height - MARGIN - BUTTON_H // 2
         x = {"refuse": width - MARGIN - BUTTON_W // 2,
+             "beside": width // 2,
              "allow": width - MARGIN - BUTTON_W - SPACING - BUTTON_W // 2,
              "remember": MARGIN + 8}[what]
         # The window may have gone meanwhile: the caller looks at the page's answer, not at this.
@@ -132,6 +133,17 @@ class SiteQuestion(AgentCase):
         self.assertEqual(self.sites(), {}, "not ticked: not remembered")
         again = self.page("https://erp.other.example")
         self.assertEqual(self.status(again), "HTTP/1.1 101 Web Socket Protocol Handshake", "held for this run")
+
+    def test_keys_after_a_click_on_the_question(self):
+        page = self.page("https://keys.example")
+        window = self.wait_window(QUESTION)
+        # Between the tick box and the buttons: the question takes the focus once its buttons are active.
+        self.assertTrue(wait_for(lambda: self.focus() == [window] or self.click("beside"), 30, 0.1),
+                        "a click on the question gave it no focus")
+        # Its focus starts on 拒绝, which Space presses once a second has passed without a key.
+        self.assertTrue(wait_for(lambda: self.answered(page) or self.x.xdotool("key", "space"), 30, 1.5))
+        self.assertEqual(self.status(page), "HTTP/1.1 403 Forbidden")
+        self.assertEqual(self.sites(), {})
 
     def test_pages_of_many_sites_one_question_at_a_time(self):
         pages = [self.page("https://site%d.example" % i) for i in range(5)]
