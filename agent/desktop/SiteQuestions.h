@@ -23,8 +23,6 @@ class frmSiteQuestion;
 class SiteQuestions : public QObject {
     Q_OBJECT
   public:
-    static constexpr int kAnswerSeconds = int(SiteQuestionQueue::kAnswerMs / 1000);
-
     // desktop: whether there is a user to ask (HasDesktop(); tests ask offscreen).
     SiteQuestions(const mINI::Settings& settings, QObject* parent, bool desktop);
     ~SiteQuestions() override;

@@ -1,6 +1,7 @@
 #include "agent/desktop/frmServer.h"
 
 #include "agent/desktop/LinkerPool.h"
+#include "agent/desktop/SitePolicyFile.h"
 #include "agent/desktop/SiteQuestions.h"
 #include "agent/desktop/TrayIcon.h"
 #include "agent/desktop/frmSites.h"
@@ -141,8 +142,10 @@ void frmServer::cmdRunning_Click() {
     QString error;
     if (!ok || port < 0 || port > 65535)
         error = QStringLiteral("端口无效");
-    else if (m_linkers->StartListening(
-                 quint16(port), m_listenAll = m_settings.ReadIni("Verolux", "ListenAll") == "1", &error)) {
+    else if (m_linkers->StartListening(quint16(port),
+                                       m_listenAll = mWSProtocol::ListenAllFromIni(
+                                           ReadWholeFile(m_settings.file()), ReadWholeFile(PolicyFilePath())),
+                                       &error)) {
         cmdRunning->setEnabled(false);
         return;
     }
@@ -191,10 +194,10 @@ void frmServer::ShowWindow() {
 }
 
 std::shared_ptr<const mWSProtocol::AccessRules> frmServer::AccessRulesNow() const {
-    auto rules = std::make_shared<mWSProtocol::AccessRules>(
-        mWSProtocol::AccessRulesFromIni(ReadWholeFile(m_settings.file()), !m_listenAll));
+    auto rules = std::make_shared<mWSProtocol::AccessRules>(mWSProtocol::AccessRulesFromIni(
+        ReadWholeFile(m_settings.file()), !m_listenAll, ReadWholeFile(PolicyFilePath())));
     for (const auto& [origin, allowed] : m_siteQuestions->answers())
-        rules->sites.insert_or_assign(origin, allowed);
+        if (!rules->locked.contains(origin)) rules->sites.insert_or_assign(origin, allowed);
     return rules;
 }
 
@@ -203,10 +206,10 @@ void frmServer::ShowSites() {
         frmSites::Source source;
         source.sites = [this] {
             std::map<std::string, frmSites::Site> sites;
-            const auto remembered =
-                mWSProtocol::AccessRulesFromIni(ReadWholeFile(m_settings.file()), true).sites;
-            for (const auto& [origin, allowed] : remembered)
-                sites[origin] = {allowed, true};
+            const auto remembered = mWSProtocol::AccessRulesFromIni(ReadWholeFile(m_settings.file()), true,
+                                                                    ReadWholeFile(PolicyFilePath()));
+            for (const auto& [origin, allowed] : remembered.sites)
+                sites[origin] = {allowed, true, remembered.locked.contains(origin)};
             for (const auto& [origin, allowed] : m_siteQuestions->answers())
                 sites.try_emplace(origin, frmSites::Site{allowed, false});
             return sites;

@@ -19,6 +19,7 @@ class frmSites : public QDialog {
     struct Site {
         bool allowed = false;
         bool remembered = false; // in the settings; otherwise answered for this run only
+        bool locked = false;     // set by the administrator's policy file: not removable here
     };
     struct Source {
         std::function<std::map<std::string, Site>()> sites; // by origin

@@ -116,16 +116,44 @@ SitePolicy ParseSitePolicy(std::string_view setting) {
     return SitePolicy::Ask;
 }
 
-AccessRules AccessRulesFromIni(std::string_view iniText, bool loopbackOnly) {
-    AccessRules rules;
-    rules.loopbackOnly = loopbackOnly;
-    rules.policy = ParseSitePolicy(mINI::LookupValue(iniText, "Verolux", "SitePolicy"));
-    rules.backendOrigin = OriginOfUrl(mINI::LookupValue(iniText, "AppInfo", "WebsUrl"));
+namespace {
+
+// The [Sites] lines that name a site with "1" or "0", the first line of a site winning.
+std::map<std::string, bool> sitesOf(std::string_view iniText) {
+    std::map<std::string, bool> sites;
     for (const auto& [key, value] : mINI::SectionEntries(iniText, "Sites")) {
         const std::string origin = NormalizeOrigin(key);
-        if (!origin.empty() && (value == "1" || value == "0")) rules.sites.emplace(origin, value == "1");
+        if (!origin.empty() && (value == "1" || value == "0")) sites.emplace(origin, value == "1");
+    }
+    return sites;
+}
+
+} // namespace
+
+AccessRules AccessRulesFromIni(std::string_view iniText, bool loopbackOnly, std::string_view policyText) {
+    AccessRules rules;
+    rules.loopbackOnly = loopbackOnly;
+    const std::string policySetting = mINI::LookupValue(policyText, "Verolux", "SitePolicy");
+    const bool centralPolicy = !verolux::TrimBlanks(policySetting).empty();
+    rules.policy =
+        ParseSitePolicy(centralPolicy ? policySetting : mINI::LookupValue(iniText, "Verolux", "SitePolicy"));
+    rules.backendOrigin = OriginOfUrl(mINI::LookupValue(iniText, "AppInfo", "WebsUrl"));
+    rules.sites = sitesOf(iniText);
+    // Under the administrator's "listed", the list is the administrator's: the user may refuse more
+    // sites, not allow any.
+    if (centralPolicy && rules.policy == SitePolicy::ListedOnly)
+        std::erase_if(rules.sites, [](const auto& site) { return site.second; });
+    for (const auto& [origin, allowed] : sitesOf(policyText)) {
+        rules.sites.insert_or_assign(origin, allowed);
+        rules.locked.insert(origin);
     }
     return rules;
+}
+
+bool ListenAllFromIni(std::string_view iniText, std::string_view policyText) {
+    const std::string central = mINI::LookupValue(policyText, "Verolux", "ListenAll");
+    if (central == "1" || central == "0") return central == "1";
+    return mINI::LookupValue(iniText, "Verolux", "ListenAll") == "1";
 }
 
 AccessDecision DecideAccess(const UpgradeRequest& r, const AccessRules& rules) {

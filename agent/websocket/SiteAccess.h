@@ -2,6 +2,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -32,10 +33,16 @@ struct AccessRules {
     SitePolicy policy = SitePolicy::Ask;
     std::string backendOrigin;         // WebsUrl's origin: trusted without asking
     std::map<std::string, bool> sites; // origin -> allowed (true) or refused (false), remembered
+    std::set<std::string> locked;      // the sites the administrator's policy file decides
 };
 
-// The rules of a settings file's text: [Verolux] SitePolicy, [AppInfo] WebsUrl and [Sites].
-AccessRules AccessRulesFromIni(std::string_view iniText, bool loopbackOnly);
+// The rules of a settings file's text: [Verolux] SitePolicy, [AppInfo] WebsUrl and [Sites], under
+// the administrator's policy file (policy.ini, same format), which users cannot loosen: its
+// SitePolicy replaces theirs, its [Sites] lines replace theirs and are locked, and under its
+// "listed" only its sites are allowed (the user's own lines can still refuse).
+AccessRules AccessRulesFromIni(std::string_view iniText, bool loopbackOnly, std::string_view policyText = {});
+// [Verolux] ListenAll: the policy file's "1" or "0" when it has one, otherwise the user's "1".
+bool ListenAllFromIni(std::string_view iniText, std::string_view policyText);
 
 struct AccessDecision {
     enum class Kind { Upgrade, BadRequest, Forbidden, Ask };

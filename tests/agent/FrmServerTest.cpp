@@ -232,6 +232,61 @@ TEST_F(MainWindowTest, RemovingASiteClosesItsConnections) {
     EXPECT_EQ(Count(), 0);
 }
 
+// The administrator's policy file decides its sites: listed as such, not removable, and under its
+// "listed" a site the user allowed is refused.
+TEST_F(MainWindowTest, PolicySitesAreLocked) {
+    const QString policy = m_dir.filePath(QStringLiteral("policy.ini"));
+    QFile f(policy);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[Verolux]\r\nSitePolicy=listed\r\n[Sites]\r\nhttps://erp.example.com=1\r\n"
+            "https://ads.example=0\r\n");
+    f.close();
+    qputenv("VEROLUX_POLICY", policy.toLocal8Bit());
+    struct Unset {
+        ~Unset() { qunsetenv("VEROLUX_POLICY"); }
+    } unset;
+    m_window->settings().WriteIni("Sites", "https://ads.example", "1");
+    m_window->settings().WriteIni("Sites", "https://mine.example", "1");
+    m_window->settings().WriteIni("Sites", "https://old.example", "0");
+    auto statusOf = [this](const char* origin) {
+        auto s = Connect();
+        QByteArray request = UpgradeRequest();
+        request.insert(request.size() - 2, QByteArray("Origin: ") + origin + "\r\n");
+        s->write(request);
+        EXPECT_TRUE(WaitFor([&] { return s->canReadLine(); }));
+        return s->readLine().trimmed();
+    };
+    EXPECT_EQ(statusOf("https://erp.example.com"), "HTTP/1.1 101 Web Socket Protocol Handshake");
+    EXPECT_EQ(statusOf("https://ads.example"), "HTTP/1.1 403 Forbidden");
+    EXPECT_EQ(statusOf("https://mine.example"), "HTTP/1.1 403 Forbidden");
+
+    m_window->ShowSites();
+    auto* sites = m_window->findChild<verolux::frmSites*>();
+    ASSERT_NE(sites, nullptr);
+    auto rows = [&] {
+        QStringList r;
+        for (int i = 0; i < sites->lstSites->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = sites->lstSites->topLevelItem(i);
+            r << item->text(0) + QLatin1Char(' ') + item->text(1) + QLatin1Char(' ') + item->text(2);
+        }
+        return r.join(QStringLiteral(", ")).toStdString();
+    };
+    EXPECT_EQ(rows(),
+              std::string("https://ads.example 拒绝 管理员设定, https://erp.example.com 允许 管理员设定, "
+                          "https://old.example 拒绝 已记住"));
+    if (const QByteArray dir = qgetenv("VEROLUX_SCREENSHOT_DIR"); !dir.isEmpty()) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sites));
+        ASSERT_TRUE(
+            sites->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/site-list-policy.png")));
+    }
+    for (int i = 0; i < 3; ++i) {
+        sites->lstSites->topLevelItem(i)->setSelected(true);
+        sites->cmdRemove->click();
+    }
+    EXPECT_EQ(rows(),
+              std::string("https://ads.example 拒绝 管理员设定, https://erp.example.com 允许 管理员设定"));
+}
+
 // Closing the window hides it and the agent goes on; Exit ends the event loop even while other
 // windows (a report left open) exist.
 TEST_F(MainWindowTest, ClosingHidesExitEnds) {

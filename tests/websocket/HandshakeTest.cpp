@@ -176,8 +176,58 @@ TEST(Access, RulesFromTheSettingsFile) {
     EXPECT_EQ(r.backendOrigin, "http://127.0.0.1:8000");
     EXPECT_EQ(r.sites,
               (std::map<std::string, bool>{{"https://a.example", true}, {"https://b.example", false}}));
+    EXPECT_TRUE(r.locked.empty());
     EXPECT_EQ(ParseSitePolicy(""), SitePolicy::Ask);
     EXPECT_EQ(ParseSitePolicy("ANY"), SitePolicy::Any);
+}
+
+// The administrator's policy file wins over the user's settings, and the user cannot loosen it.
+struct PolicyCase {
+    const char* name;
+    const char* user;
+    const char* policy;
+    const char* expected; // policy, then the sites (+ allowed, - refused, * locked)
+};
+
+class Policy : public ::testing::TestWithParam<PolicyCase> {};
+
+TEST_P(Policy, Overrides) {
+    const AccessRules r = AccessRulesFromIni(GetParam().user, true, GetParam().policy);
+    const char* policies[] = {"ask", "listed", "any"};
+    std::string got = policies[int(r.policy)];
+    for (const auto& [origin, allowed] : r.sites)
+        got += std::string(" ") + (allowed ? "+" : "-") + (r.locked.contains(origin) ? "*" : "") + origin;
+    EXPECT_EQ(got, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Policy,
+    ::testing::Values(
+        PolicyCase{"noPolicyFile", "[Verolux]\nSitePolicy=any\n[Sites]\nhttp://a.example=1\n", "",
+                   "any +http://a.example"},
+        PolicyCase{"policyReplacesTheUsers", "[Verolux]\nSitePolicy=any\n", "[Verolux]\nSitePolicy=ask\n",
+                   "ask"},
+        PolicyCase{"emptyPolicyValueLeavesTheUsers", "[Verolux]\nSitePolicy=listed\n",
+                   "[Verolux]\nSitePolicy=\n", "listed"},
+        // The administrator's lines win and are locked; the user's other lines stay.
+        PolicyCase{"sitesLocked", "[Sites]\nhttp://a.example=1\nhttp://b.example=1\n",
+                   "[Sites]\nhttp://A.example=0\nhttp://c.example=1\n",
+                   "ask -*http://a.example +http://b.example +*http://c.example"},
+        // Under the administrator's "listed" the user's own allowed sites no longer count; their
+        // refusals do.
+        PolicyCase{"listedByTheAdministrator", "[Sites]\nhttp://a.example=1\nhttp://b.example=0\n",
+                   "[Verolux]\nSitePolicy=listed\n[Sites]\nhttp://c.example=1\n",
+                   "listed -http://b.example +*http://c.example"},
+        PolicyCase{"listedByTheUser", "[Verolux]\nSitePolicy=listed\n[Sites]\nhttp://a.example=1\n",
+                   "[Sites]\nhttp://c.example=1\n", "listed +http://a.example +*http://c.example"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(Policy, ListenAll) {
+    EXPECT_TRUE(ListenAllFromIni("[Verolux]\nListenAll=1\n", ""));
+    EXPECT_FALSE(ListenAllFromIni("[Verolux]\nListenAll=1\n", "[Verolux]\nListenAll=0\n"));
+    EXPECT_TRUE(ListenAllFromIni("", "[Verolux]\nListenAll=1\n"));
+    EXPECT_TRUE(ListenAllFromIni("[Verolux]\nListenAll=1\n", "[Verolux]\nListenAll=yes\n"))
+        << "no value of its own";
 }
 
 } // namespace
