@@ -1,6 +1,7 @@
 """The agent's question whether a site's page may connect, on a real desktop (Xvfb + openbox) where
 the user is typing into another window: keys typed meanwhile never answer it, a deliberate click
-does, and pages of many sites get one question at a time."""
+does, and pages of many sites get one question at a time. Removing a site in the sites list (from
+the tray menu) closes its pages' connections."""
 import base64
 import os
 import select
@@ -10,8 +11,8 @@ import threading
 import time
 import unittest
 
-from harness import AgentCase, wait_for
-from agentproc import read_ini, stop_process
+from harness import AgentCase, AgentRun, make_program_folder, wait_for
+from agentproc import free_port, read_ini, stop_process
 
 QUESTION = "网站授权"
 TYPIST = "Event Tester"  # xev's window
@@ -43,10 +44,11 @@ class SiteQuestion(AgentCase):
 
     # ---- pages and the question ---------------------------------------------------------------
 
-    def page(self, origin):
-        s = socket.create_connection(("127.0.0.1", self.agent.port), timeout=30)
+    def page(self, origin, agent=None):
+        port = (agent or self.agent).port
+        s = socket.create_connection(("127.0.0.1", port), timeout=30)
         self.addCleanup(s.close)
-        s.sendall(upgrade_request(self.agent.port, origin))
+        s.sendall(upgrade_request(port, origin))
         return s
 
     def answered(self, page):
@@ -71,11 +73,13 @@ class SiteQuestion(AgentCase):
             self.assertTrue(chunk, "closed: %r" % got[:40])
             got += chunk
         self.assertTrue(got.startswith(b"HTTP/1.1 101 "), got[:40])
-        got = got[got.index(b"\r\n\r\n") + 4:]
+        self.assert_pong(page, got[got.index(b"\r\n\r\n") + 4:])
+
+    def assert_pong(self, page, got=b""):
         page.sendall(b"\x89\x80" + os.urandom(4))  # a masked, empty ping
         while len(got) < 2:
             chunk = page.recv(4096)
-            self.assertTrue(chunk, "closed after the 101: %r" % got)
+            self.assertTrue(chunk, "closed: %r" % got)
             got += chunk
         self.assertEqual(got[:2], b"\x8a\x00", "a pong")
 
@@ -163,6 +167,52 @@ class SiteQuestion(AgentCase):
         self.assertTrue(wait_for(lambda: self.answered(page) or self.x.xdotool("key", "space"), 30, 1.5))
         self.assert_refused(page)
         self.assertEqual(self.sites(), {})
+
+    def test_removing_a_site_closes_its_pages(self):
+        # An agent of its own, started once a tray is there: the sites list is reached from its menu.
+        tray = subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                                 "--height", "32", "--transparent", "false"], env=self.x.env,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(stop_process, tray)
+        self.assertTrue(wait_for(lambda: self.x.xdotool("search", "--onlyvisible", "--class", "trayer"), 30))
+        agent = AgentRun(make_program_folder(os.path.join(self.work, "tray"), self.backend), free_port(),
+                         self.x.display, os.path.join(self.work, "tray.stderr"))
+        self.addCleanup(agent.stop)
+        removed, kept = self.page("https://a-removed.example", agent), self.page("https://z-kept.example", agent)
+        for page in (removed, kept):  # each let in for this run
+            self.click_until_answered(page, "allow")
+            self.assert_allowed(page)
+
+        # Right-click on the tray icon until the agent's menu is up, then 已授权的网站.
+        windows = lambda: set(self.x.xdotool("search", "--onlyvisible", "--pid", agent.proc.pid))  # noqa: E731
+        before, icon = windows(), self.x.xdotool("search", "--onlyvisible", "--class", "trayer")[0]
+
+        def menu_up():
+            if windows() - before:
+                return True
+            subprocess.run(["xdotool", "mousemove", "--window", icon, "12", "16", "click", "3"], env=self.x.env)
+        self.assertTrue(wait_for(menu_up, 30, 0.5), "no tray menu")
+        subprocess.run(["xdotool", "key", "Down", "Down", "Return"], env=self.x.env, check=True)
+        sites = self.wait_window("已授权的网站")
+        self.assertTrue(wait_for(lambda: self.focus() == [sites], 10), "the sites list has no focus")
+        shots = os.environ.get("VEROLUX_SCREENSHOT_DIR")
+        if shots:
+            self.x.screenshot(os.path.join(shots, "site-list-session.png"), "已授权的网站")
+        # The list has the focus, its current row the first one: End and Home select that first site, Tab
+        # reaches 删除.
+        subprocess.run(["xdotool", "key", "End", "Home", "Tab", "space"], env=self.x.env, check=True)
+
+        def closed():
+            try:
+                return removed.recv(4096) == b""
+            except ConnectionResetError:
+                return True
+            except TimeoutError:
+                return False
+        self.assertTrue(wait_for(closed, 30), "the removed site's page is still connected")
+        self.assert_pong(kept)
+        subprocess.run(["xdotool", "key", "Escape"], env=self.x.env, check=True)
+        self.assertTrue(wait_for(lambda: not self.x.find("已授权的网站"), 10))
 
     def test_pages_of_many_sites_one_question_at_a_time(self):
         pages = [self.page("https://site%d.example" % i) for i in range(5)]
