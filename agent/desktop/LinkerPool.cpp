@@ -183,6 +183,18 @@ void LinkerPool::DropConnection(int index) {
     }
 }
 
+int LinkerPool::CloseOrigin(const std::string& origin) {
+    int closed = 0;
+    for (int i = 0; i < slotCount(); ++i) {
+        const Linker& l = *m_slots[size_t(i)];
+        if (l.counted && l.socket && !origin.empty() && l.session.origin() == origin) {
+            DropConnection(i);
+            ++closed;
+        }
+    }
+    return closed;
+}
+
 LinkerPool::IoFault LinkerPool::faultAt(int index, IoStep step) const {
     return m_hooks.fault ? m_hooks.fault(index, step) : IoFault::None;
 }

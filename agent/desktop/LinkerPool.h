@@ -71,6 +71,10 @@ class LinkerPool : public QObject {
     // Closes slot index and counts it down (once, whoever closes first).
     void DropConnection(int index);
 
+    // Closes the open connections of a site's pages (let in or waiting for the user's answer), as
+    // the agent's own drops; returns how many.
+    int CloseOrigin(const std::string& origin);
+
     // Sends frame to every connected slot in ascending order, letting events run after each send.
     void Broadcast(const std::string& frame);
 

@@ -1,6 +1,7 @@
 #include "agent/desktop/frmServer.h"
 
 #include "agent/desktop/LinkerPool.h"
+#include "agent/desktop/SitePolicyFile.h"
 #include "agent/desktop/SiteQuestions.h"
 #include "agent/desktop/TrayIcon.h"
 #include "agent/desktop/frmSites.h"
@@ -51,7 +52,7 @@ frmServer::frmServer(Options options)
     hooks.ask = [this](const std::string& origin, std::function<void(bool)> answer) {
         m_siteQuestions->Ask(origin, std::move(answer));
     };
-    m_siteQuestions = new SiteQuestions(m_settings, this);
+    m_siteQuestions = new SiteQuestions(m_settings, this, HasDesktop());
     m_linkers = std::make_unique<LinkerPool>(std::move(hooks));
 }
 
@@ -141,8 +142,10 @@ void frmServer::cmdRunning_Click() {
     QString error;
     if (!ok || port < 0 || port > 65535)
         error = QStringLiteral("端口无效");
-    else if (m_linkers->StartListening(
-                 quint16(port), m_listenAll = m_settings.ReadIni("Verolux", "ListenAll") == "1", &error)) {
+    else if (m_linkers->StartListening(quint16(port),
+                                       m_listenAll = mWSProtocol::ListenAllFromIni(
+                                           ReadWholeFile(m_settings.file()), ReadWholeFile(PolicyFilePath())),
+                                       &error)) {
         cmdRunning->setEnabled(false);
         return;
     }
@@ -191,18 +194,32 @@ void frmServer::ShowWindow() {
 }
 
 std::shared_ptr<const mWSProtocol::AccessRules> frmServer::AccessRulesNow() const {
-    auto rules = std::make_shared<mWSProtocol::AccessRules>(
-        mWSProtocol::AccessRulesFromIni(ReadWholeFile(m_settings.file()), !m_listenAll));
+    auto rules = std::make_shared<mWSProtocol::AccessRules>(mWSProtocol::AccessRulesFromIni(
+        ReadWholeFile(m_settings.file()), !m_listenAll, ReadWholeFile(PolicyFilePath())));
     for (const auto& [origin, allowed] : m_siteQuestions->answers())
-        rules->sites.insert_or_assign(origin, allowed);
+        if (!rules->locked.contains(origin)) rules->sites.insert_or_assign(origin, allowed);
     return rules;
 }
 
 void frmServer::ShowSites() {
     if (!m_sites) {
         frmSites::Source source;
-        source.sites = [this] { return AccessRulesNow()->sites; };
-        source.forget = [this](const std::string& origin) { m_siteQuestions->Forget(origin); };
+        source.sites = [this] {
+            std::map<std::string, frmSites::Site> sites;
+            const auto remembered = mWSProtocol::AccessRulesFromIni(ReadWholeFile(m_settings.file()), true,
+                                                                    ReadWholeFile(PolicyFilePath()));
+            for (const auto& [origin, allowed] : remembered.sites)
+                sites[origin] = {allowed, true, remembered.locked.contains(origin)};
+            for (const auto& [origin, allowed] : m_siteQuestions->answers())
+                sites.try_emplace(origin, frmSites::Site{allowed, false});
+            return sites;
+        };
+        source.forget = [this](const std::string& origin) {
+            m_siteQuestions->Forget(origin);
+            if (const int closed = m_linkers->CloseOrigin(origin))
+                AddLog(QStringLiteral("已断开 ") + QString::fromStdString(origin) + QStringLiteral(" 的 ") +
+                       QString::number(closed) + QStringLiteral(" 个连接"));
+        };
         m_sites = new frmSites(std::move(source), this);
         m_sites->setAttribute(Qt::WA_DeleteOnClose);
         m_sites->setWindowFlag(Qt::Window);

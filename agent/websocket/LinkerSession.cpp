@@ -161,6 +161,7 @@ void LinkerSession::feedHandshake(std::string_view arrival, std::vector<WsAction
     const AccessDecision d =
         DecideAccess(ReadUpgradeRequest(std::string_view(m_request).substr(0, m_requestLength)),
                      m_rules ? *m_rules : kDefaultRules);
+    m_origin = d.origin;
     switch (d.kind) {
     case AccessDecision::Kind::Upgrade:
         return upgrade(out);

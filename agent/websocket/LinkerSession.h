@@ -32,6 +32,9 @@ class LinkerSession {
 
     bool handshaked() const { return m_handshaked; }
     std::int32_t arrivalSerial() const { return m_arrivalSerial; }
+    // The site of the page on this connection, once its request is let in or asked about (empty:
+    // none sent).
+    const std::string& origin() const { return m_origin; }
 
     // The slot is given to a new connection, which the rules admit or not.
     void reset(std::shared_ptr<const AccessRules> rules = nullptr);
@@ -75,6 +78,7 @@ class LinkerSession {
     std::size_t m_requestScan = 0;   // where to resume looking for the empty line
     std::size_t m_requestLength = 0; // the request's length once its empty line is in
     std::string m_askedOrigin;       // the site the desktop user is being asked about
+    std::string m_origin;            // the site of the request let in or asked about
     std::int32_t m_arrivalSerial = 0;
 
     std::string m_headerBytes;   // a frame header cut off at the end of an arrival
