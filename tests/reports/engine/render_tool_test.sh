@@ -30,6 +30,25 @@ grep -qF "良品铺子猪肉脯公牛插线板五孔1.8m心相印湿巾家庭装
 grep -qF "本页3张" <<<"$p2" || fail "page count of labels: $p2"
 grep -qF "第2页/共2页" <<<"$p2" || fail "page X of Y on the label sheet: $p2"
 
+# A 1 MB customer name (the group key) in the first row: wrapped in its cell over hundreds of pages, with
+# the group header repeated on each. Every word of it is printed, the pages count themselves right.
+/usr/bin/python3 - "$src/demo/requests/orders.json" "$work/long.json" <<'PY'
+import json, sys
+req = json.load(open(sys.argv[1], encoding="utf-8"))
+req["repdata"][0]["customer"] = "".join("w%06d " % i for i in range(131072))  # 1 MB
+json.dump(req, open(sys.argv[2], "w", encoding="utf-8"), ensure_ascii=False)
+PY
+"$tool" "$src/demo/templates/orders.grf" "$work/long.json" "$work/long.pdf" || fail "1 MB group key failed"
+pages=$(pdfinfo "$work/long.pdf" | sed -n 's/^Pages: *//p')
+[ "$pages" -gt 300 ] || fail "1 MB group key on $pages pages"
+words=$(pdftotext -raw "$work/long.pdf" - | grep -oE 'w[0-9]{6}' | sort -u | wc -l)
+[ "$words" = 131072 ] || fail "1 MB group key: $words of 131072 words printed"
+p2=$(pdftotext -raw -f 2 -l 2 "$work/long.pdf" -)
+grep -qF "客户：w000000 w000001" <<<"$p2" || fail "group header not repeated on page 2: ${p2:0:400}"
+grep -qF "第 2 页 / 共 $pages 页" <<<"$p2" || fail "page 2 of $pages: ${p2: -400}"
+last=$(pdftotext -raw -f "$pages" -l "$pages" "$work/long.pdf" -)
+grep -qF "合计（80 笔）" <<<"$last" || fail "report footer not on the last page"
+
 # Failures: exit code 1, a reason on stderr, no PDF left behind.
 echo '{"repdata": ' > "$work/bad.json"
 "$tool" "$src/demo/templates/orders.grf" "$work/bad.json" "$work/bad.pdf" 2>"$work/err" && fail "bad JSON accepted"
