@@ -53,7 +53,9 @@ std::string CheckPictureBudget(const Template& tmpl, const std::function<PixelSi
     int64_t used = 0;
     for (const TemplatePicture& p : TemplatePictures(tmpl)) {
         const PixelSize own = natural(*p.item);
-        const PixelSize printed = PictureDecodeSize(own, p.item->w, p.item->h, p.item->keepAspect);
+        // The box as a page holds it (PageItem keeps floats), so the painter decodes what is counted here.
+        const PixelSize printed =
+            PictureDecodeSize(own, double(float(p.item->w)), double(float(p.item->h)), p.item->keepAspect);
         if (used + printed.pixels() > budget)
             return p.path + ".data: a picture of " + std::to_string(own.width) + " x " +
                    std::to_string(own.height) + " pixels, printed at " + std::to_string(printed.width) +
