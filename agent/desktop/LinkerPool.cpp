@@ -2,6 +2,7 @@
 
 #include "agent/desktop/FileLimit.h"
 #include "agent/desktop/FreedMemory.h"
+#include "agent/desktop/ListenerAccept.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -69,26 +70,34 @@ bool LinkerPool::StartListening(quint16 port, bool allAddresses, QString* error)
         auto listener = std::make_unique<QTcpServer>();
         listener->setListenBacklogSize(kListenBacklog);
         // Both loopback addresses share one port (the first one's, when any free port was asked for).
-        const quint16 at = m_listeners.empty() ? port : m_listeners.front()->serverPort();
+        const quint16 at = m_listeners.empty() ? port : m_listeners.front().server->serverPort();
         if (!listener->listen(address, at)) {
             if (!m_listeners.empty()) break; // a machine without IPv6 loopback listens on IPv4 alone
             if (error) *error = listener->errorString();
             return false;
         }
         QTcpServer* server = listener.get();
-        connect(server, &QTcpServer::newConnection, this, [this, server] { onNewConnection(*server); });
-        connect(server, &QTcpServer::acceptError, this, [this, server] { onAcceptError(*server); });
-        m_listeners.push_back(std::move(listener));
+        std::unique_ptr<QSocketNotifier> pending;
+        if (CanAcceptDirectly()) {
+            server->pauseAccepting(); // for good: its socket is watched here instead
+            pending = std::make_unique<QSocketNotifier>(server->socketDescriptor(), QSocketNotifier::Read);
+            connect(pending.get(), &QSocketNotifier::activated, this,
+                    [this, server] { onListenerReadable(*server); });
+        } else {
+            connect(server, &QTcpServer::newConnection, this, [this, server] { onNewConnection(*server); });
+            connect(server, &QTcpServer::acceptError, this, [this, server] { onAcceptError(*server); });
+        }
+        m_listeners.push_back({std::move(listener), std::move(pending)});
     }
     return true;
 }
 
 bool LinkerPool::isListening() const {
-    return !m_listeners.empty() && m_listeners.front()->isListening();
+    return !m_listeners.empty() && m_listeners.front().server->isListening();
 }
 
 quint16 LinkerPool::listeningPort() const {
-    return m_listeners.empty() ? 0 : m_listeners.front()->serverPort();
+    return m_listeners.empty() ? 0 : m_listeners.front().server->serverPort();
 }
 
 bool LinkerPool::busy(int index) const {
@@ -117,14 +126,47 @@ int LinkerPool::takeSlot() {
     return slotCount() - 1;
 }
 
+void LinkerPool::onListenerReadable(QTcpServer& listener) {
+    // A batch at a time, so that the connections already taken are served between batches.
+    constexpr int kAcceptBatch = 64;
+    for (int n = 0; n < kAcceptBatch && !m_acceptPaused; ++n) {
+        const Accepted a = AcceptWaiting(listener.socketDescriptor());
+        switch (a.kind) {
+        case Accepted::Kind::Connection: {
+            auto* incoming = new QTcpSocket(this);
+            if (!incoming->setSocketDescriptor(a.descriptor)) {
+                CloseDescriptor(a.descriptor);
+                delete incoming;
+                break;
+            }
+            takeConnection(incoming);
+            break;
+        }
+        case Accepted::Kind::NoneWaiting:
+            return;
+        case Accepted::Kind::OutOfDescriptors:
+            return pauseAccepting(int(QAbstractSocket::SocketResourceError),
+                                  QStringLiteral("Insufficient resources: no descriptor free"));
+        case Accepted::Kind::Failed:
+            break;
+        }
+    }
+}
+
 void LinkerPool::onAcceptError(QTcpServer& listener) {
-    // Qt has paused the listener (out of descriptors, most often): the connections wait in the
-    // system's queue until a descriptor is free again.
+    // Qt has paused the listener itself.
+    pauseAccepting(int(listener.serverError()), listener.errorString());
+}
+
+void LinkerPool::pauseAccepting(int error, const QString& description) {
+    // Out of descriptors, most often: the connections wait in the system's queue until one is free.
     if (!m_acceptFailing)
-        m_hooks.addLog(QStringLiteral("监听器发生错误:") + QString::number(int(listener.serverError())) +
-                       QLatin1Char(',') + listener.errorString());
+        m_hooks.addLog(QStringLiteral("监听器发生错误:") + QString::number(error) + QLatin1Char(',') +
+                       description);
     m_acceptFailing = true;
     m_acceptPaused = true;
+    for (auto& listener : m_listeners)
+        if (listener.pending) listener.pending->setEnabled(false);
     m_acceptRetry.start();
 }
 
@@ -132,8 +174,13 @@ void LinkerPool::resumeAccepting() {
     if (!m_acceptPaused) return;
     m_acceptPaused = false;
     m_acceptRetry.stop();
-    for (auto& listener : m_listeners)
-        if (listener->isListening()) listener->resumeAccepting(); // a failure pauses it again
+    for (auto& listener : m_listeners) {
+        if (!listener.server->isListening()) continue;
+        if (listener.pending)
+            listener.pending->setEnabled(true);
+        else
+            listener.server->resumeAccepting(); // a failure pauses it again
+    }
 }
 
 void LinkerPool::onHandshakeTimeout(int index) {
@@ -144,44 +191,47 @@ void LinkerPool::onHandshakeTimeout(int index) {
 }
 
 void LinkerPool::onNewConnection(QTcpServer& listener) {
-    while (QTcpSocket* incoming = listener.nextPendingConnection()) {
-        m_acceptFailing = false;
-        int i = takeSlot();
-        if (i < 0) {
-            m_hooks.addLog(QStringLiteral("连接数已满，拒绝连接请求~") + PeerText(*incoming));
-            incoming->abort();
-            incoming->deleteLater();
-            continue;
-        }
-        Linker& l = *m_slots[size_t(i)];
-        if (l.socket) { // the old, closed connection of this slot goes now
-            l.socket->disconnect(this);
-            l.socket->abort();
-            l.socket->deleteLater();
-        }
-        if (l.counted) // closed without a close event reaching us: it stops counting now
-            countDown(i);
-        releaseBuffers(i);
-        l.socket = incoming;
-        l.session.reset(m_hooks.accessRules ? m_hooks.accessRules() : nullptr, m_limits.maxMessageBytes);
-        l.feeding = false;
-        l.counted = true;
-        l.handshakeTimer.start(m_handshakeTimeout);
-        quint64 gen = ++l.generation;
-        incoming->setParent(this);
-        incoming->setReadBufferSize(kSocketReadBuffer);
-        // Small frames go out at once: a job's events follow each other faster than the page's
-        // delayed acknowledgement, and would otherwise wait for it.
-        incoming->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        connect(incoming, &QTcpSocket::readyRead, this, [this, i, gen] { onReadyRead(i, gen); });
-        connect(incoming, &QTcpSocket::disconnected, this, [this, i, gen] { onDisconnected(i, gen); });
-        connect(incoming, &QTcpSocket::errorOccurred, this,
-                [this, i, gen](QAbstractSocket::SocketError e) { onSocketError(i, gen, e); });
+    while (QTcpSocket* incoming = listener.nextPendingConnection())
+        takeConnection(incoming);
+}
 
-        ++m_connectedCount;
-        m_hooks.connectedCountChanged(m_connectedCount);
-        m_hooks.addLog(QStringLiteral("收到一个连接请求~") + PeerText(*incoming));
+void LinkerPool::takeConnection(QTcpSocket* incoming) {
+    m_acceptFailing = false;
+    int i = takeSlot();
+    if (i < 0) {
+        m_hooks.addLog(QStringLiteral("连接数已满，拒绝连接请求~") + PeerText(*incoming));
+        incoming->abort();
+        incoming->deleteLater();
+        return;
     }
+    Linker& l = *m_slots[size_t(i)];
+    if (l.socket) { // the old, closed connection of this slot goes now
+        l.socket->disconnect(this);
+        l.socket->abort();
+        l.socket->deleteLater();
+    }
+    if (l.counted) // closed without a close event reaching us: it stops counting now
+        countDown(i);
+    releaseBuffers(i);
+    l.socket = incoming;
+    l.session.reset(m_hooks.accessRules ? m_hooks.accessRules() : nullptr, m_limits.maxMessageBytes);
+    l.feeding = false;
+    l.counted = true;
+    l.handshakeTimer.start(m_handshakeTimeout);
+    quint64 gen = ++l.generation;
+    incoming->setParent(this);
+    incoming->setReadBufferSize(kSocketReadBuffer);
+    // Small frames go out at once: a job's events follow each other faster than the page's
+    // delayed acknowledgement, and would otherwise wait for it.
+    incoming->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    connect(incoming, &QTcpSocket::readyRead, this, [this, i, gen] { onReadyRead(i, gen); });
+    connect(incoming, &QTcpSocket::disconnected, this, [this, i, gen] { onDisconnected(i, gen); });
+    connect(incoming, &QTcpSocket::errorOccurred, this,
+            [this, i, gen](QAbstractSocket::SocketError e) { onSocketError(i, gen, e); });
+
+    ++m_connectedCount;
+    m_hooks.connectedCountChanged(m_connectedCount);
+    m_hooks.addLog(QStringLiteral("收到一个连接请求~") + PeerText(*incoming));
 }
 
 void LinkerPool::countDown(int index) {
@@ -483,8 +533,10 @@ bool LinkerPool::SendTo(Peer peer, const std::string& frame) {
 
 void LinkerPool::CloseAll() {
     m_acceptRetry.stop();
-    for (auto& listener : m_listeners)
-        listener->close();
+    for (auto& listener : m_listeners) {
+        listener.pending.reset(); // before its socket closes
+        listener.server->close();
+    }
     for (auto& l : m_slots) {
         if (l->socket) {
             l->socket->disconnect(this);

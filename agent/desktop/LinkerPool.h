@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -141,9 +142,18 @@ class LinkerPool : public QObject {
         QTimer handshakeTimer;
     };
 
+    struct Listener {
+        std::unique_ptr<QTcpServer> server;       // listens; accepts too where the agent cannot
+        std::unique_ptr<QSocketNotifier> pending; // connections queued, where the agent accepts itself
+    };
+
     void addSlot();
     void onNewConnection(QTcpServer& listener);
+    // Accepts what is queued on a listener, a batch at a time.
+    void onListenerReadable(QTcpServer& listener);
+    void takeConnection(QTcpSocket* incoming);
     void onAcceptError(QTcpServer& listener);
+    void pauseAccepting(int error, const QString& description);
     void resumeAccepting();
     void onHandshakeTimeout(int index);
     void onReadyRead(int index, quint64 generation);
@@ -173,7 +183,7 @@ class LinkerPool : public QObject {
     void breakConnection(int index);
 
     Hooks m_hooks;
-    std::vector<std::unique_ptr<QTcpServer>> m_listeners;
+    std::vector<Listener> m_listeners;
     std::vector<std::unique_ptr<Linker>> m_slots;
     int m_connectedCount = 0;
     int m_maxSlots = kMaxSlots;
