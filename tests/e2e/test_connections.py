@@ -61,9 +61,13 @@ class Peer:
     def __init__(self, port, timeout=30):
         self.sock = socket.create_connection(("127.0.0.1", port), timeout=timeout)
         self.buf = b""
-        self.sock.sendall(upgrade_request(port))
-        while b"\r\n\r\n" not in self.buf:
-            self.buf += self.recv()
+        try:
+            self.sock.sendall(upgrade_request(port))
+            while b"\r\n\r\n" not in self.buf:
+                self.buf += self.recv()
+        except (OSError, EOFError):
+            self.sock.close()
+            raise
         end = self.buf.index(b"\r\n\r\n") + 4
         self.status, self.buf = self.buf[:13], self.buf[end:]
 
@@ -149,10 +153,12 @@ class ConnectionCase(unittest.TestCase):
     def assert_served(self):
         """A new connection on 127.0.0.1 is answered, and so is its message."""
         peer = Peer(self.port)
-        self.assertEqual(peer.status, b"HTTP/1.1 101 ")
-        peer.send(frame(0x1, b"served"))
-        self.assertEqual(peer.read_frame(), (0x81, FAILED.encode()))
-        peer.close()
+        try:
+            self.assertEqual(peer.status, b"HTTP/1.1 101 ")
+            peer.send(frame(0x1, b"served"))
+            self.assertEqual(peer.read_frame(), (0x81, FAILED.encode()))
+        finally:
+            peer.close()
 
 
 class Descriptors(ConnectionCase):
