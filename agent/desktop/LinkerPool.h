@@ -84,9 +84,8 @@ class LinkerPool : public QObject {
     explicit LinkerPool(Hooks hooks, int maxSlots = kMaxSlots, QObject* parent = nullptr);
     ~LinkerPool() override;
 
-    // For connections accepted from now on.
+    // The message limit holds for connections accepted from now on, the total at once.
     void setMessageLimits(const mWSProtocol::MessageLimits& limits);
-    const mWSProtocol::MessageLimits& messageLimits() const { return m_limits; }
     void setMessageTooLarge(std::function<void(std::size_t limit)> tell);
     // kHandshakeTimeout unless a test wants it shorter.
     void setHandshakeTimeout(std::chrono::milliseconds timeout) { m_handshakeTimeout = timeout; }

@@ -123,6 +123,8 @@ class ConnectionCase(unittest.TestCase):
     def setUpClass(cls):
         if not BIN_DIR or not os.path.exists(os.path.join(BIN_DIR, "Verolux")):
             raise unittest.SkipTest("VEROLUX_BIN_DIR does not hold Verolux")
+        if cls.prlimit and not shutil.which("prlimit"):
+            raise unittest.SkipTest("no prlimit (util-linux)")
         cls.folder = tempfile.mkdtemp(prefix="verolux-e2e-")
         sections = {"AppInfo": {"WebsUrl": OFFLINE}, "Verolux": {"Show": "1"}}
         for name, keys in cls.settings.items():
