@@ -7,6 +7,8 @@
 #include "agent/desktop/frmSites.h"
 #include "agent/websocket/Frame.h"
 #include "agent/websocket/SiteAccess.h"
+#include "agent/websocket/UTF8.h"
+#include "agent/websocket/WsLimits.h"
 #include "common/TextFile.h"
 #include "common/Version.h"
 
@@ -171,7 +173,11 @@ void frmServer::cmdSend_Click() {
 }
 
 void frmServer::Reply(const QString& text) {
-    txtSend->setPlainText(text);
+    // A reply may quote what a page sent (a template name of any length): what one frame carries of
+    // it still reaches the pages, cut between two characters, where the whole would not be sent.
+    const std::string utf8 = text.toStdString();
+    const std::size_t fits = mUTF8::Utf8PrefixLength(utf8, mWSProtocol::kMaxPackedPayload);
+    txtSend->setPlainText(fits == utf8.size() ? text : QString::fromUtf8(utf8.data(), qsizetype(fits)));
     cmdSend_Click();
 }
 

@@ -1,5 +1,6 @@
 #include "agent/startup/mMain.h"
 
+#include "agent/desktop/FileLimit.h"
 #include "agent/desktop/frmServer.h"
 #include "agent/reports/viewer/UiLanguage.h"
 #include "agent/startup/AgentSetup.h"
@@ -111,6 +112,8 @@ int Main(int argc, char** argv) {
     // 5. Take up the request and load the main window hidden.
     settings.WriteIni(kVerolux, "Show", "0");
     verolux::RemoveStaleTemporaryFiles(folder);
+    // Room for as many connections as the system lets this process have.
+    verolux::RaiseOpenFileLimit();
     ChooseHeadlessPlatformIfNeeded();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false); // the main window is hidden; only Exit ends us
@@ -123,6 +126,7 @@ int Main(int argc, char** argv) {
     options.initialPort = args.port;
     verolux::frmServer window(options);
     verolux::InstallPrintProcedure(window);
+    verolux::ApplyConnectionSettings(window, settings);
     window.Load();
     lock.PublishCaption(verolux::AgentCaption(verolux::VersionText()));
     std::unique_ptr<verolux::ShowRequests> showRequests;
