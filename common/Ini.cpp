@@ -53,6 +53,13 @@ bool Settings::MergeDefaults(std::string_view defaultsText) const {
     return merged == current || verolux::ReplaceFileAtomically(m_file, merged);
 }
 
+bool Settings::ApplyPolicy(std::string_view policyText) const {
+    WriteLock lock(m_file.parent_path() / ".MyIni.ini.lock");
+    const std::string current = verolux::ReadWholeFile(m_file);
+    const std::string merged = mINI::ApplyPolicy(current, policyText);
+    return merged == current || verolux::ReplaceFileAtomically(m_file, merged);
+}
+
 void Settings::DeleteIni(std::string_view section, std::string_view key) const {
     WriteLock lock(m_file.parent_path() / ".MyIni.ini.lock");
     const std::string text = verolux::ReadWholeFile(m_file);

@@ -21,6 +21,9 @@ class Settings {
     // Writes the keys of an administrator's defaults that this file lacks (see MergeDefaults), in one
     // locked write; false when the file had to change and could not be written.
     bool MergeDefaults(std::string_view defaultsText) const;
+    // Writes the values an administrator's policy fixes (see ApplyPolicy) over the user's, in one locked
+    // write; false when the file had to change and could not be written.
+    bool ApplyPolicy(std::string_view policyText) const;
 
     const std::filesystem::path& file() const { return m_file; }
 

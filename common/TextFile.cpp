@@ -7,15 +7,21 @@
 
 #include <cctype>
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <iterator>
 
 namespace verolux {
 
 std::string ReadWholeFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // A folder opens but throws on reading (a policy path naming /etc/verolux, say): reads as "".
+    try {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return {};
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::exception&) {
+        return {};
+    }
 }
 
 namespace {

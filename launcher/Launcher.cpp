@@ -3,6 +3,7 @@
 #include "common/AgentPresence.h"
 #include "common/CheckUpdate.h"
 #include "common/Ini.h"
+#include "common/PolicyFile.h"
 #include "common/Version.h"
 
 #include <fcntl.h>
@@ -35,9 +36,12 @@ std::string StartDetached(const std::filesystem::path& program) {
 
 int RunLauncher(const std::filesystem::path& programFolder, std::ostream& err) {
     const mINI::Settings settings(programFolder);
+    // The administrator's backend and update key win over the user's and the default; settings that
+    // cannot be brought under the policy fetch nothing.
+    const bool policyHeld = mINI::EnforcePolicy(settings);
     mINI::EnsureWebsUrl(settings);
     const std::string printVer = settings.ReadIni("AppInfo", "PrintVer");
-    mINI::CheckUpdate(settings, programFolder, "PrintVer", mINI::kKindAgent, printVer);
+    if (policyHeld) mINI::CheckUpdate(settings, programFolder, "PrintVer", mINI::kKindAgent, printVer);
 
     // The caption is the one of the version read before the check.
     if (verolux::FindAgentWindow(programFolder, verolux::AgentCaption(printVer))) return 0;

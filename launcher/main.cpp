@@ -16,6 +16,8 @@ constexpr const char* kUsage =
     "\n"
     "The Verolux launcher: asks the backend ([AppInfo] WebsUrl in MyIni.ini) for a newer agent,\n"
     "fetches it, then starts the agent Verolux from the same folder unless it already runs.\n"
+    "[AppInfo] WebsUrl and UpdateKey of /etc/verolux/policy.ini (or $VEROLUX_POLICY) replace the\n"
+    "user's at every start.\n"
     "The folder is the one holding this program, or $VEROLUX_HOME.\n"
     "\n"
     "  --defaults FILE  only write into MyIni.ini the keys of FILE that it lacks or holds empty\n"

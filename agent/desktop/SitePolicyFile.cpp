@@ -1,12 +1,11 @@
 #include "agent/desktop/SitePolicyFile.h"
 
-#include <cstdlib>
+#include "common/PolicyFile.h"
 
 namespace verolux {
 
 std::filesystem::path PolicyFilePath() {
-    const char* path = std::getenv("VEROLUX_POLICY");
-    return path && *path ? std::filesystem::path(path) : std::filesystem::path("/etc/verolux/policy.ini");
+    return mINI::PolicyFilePath();
 }
 
 } // namespace verolux

@@ -9,6 +9,7 @@
 #include "common/AgentPresence.h"
 #include "common/CheckUpdate.h"
 #include "common/Ini.h"
+#include "common/PolicyFile.h"
 #include "common/ProgramFolder.h"
 #include "common/Version.h"
 
@@ -81,10 +82,13 @@ int Main(int argc, char** argv) {
     const std::filesystem::path folder = verolux::ProgramFolder();
     const mINI::Settings settings(folder);
 
+    // The administrator's backend and update key first, so neither the default below nor the user's
+    // own values win over them. Settings that cannot be brought under the policy fetch nothing.
+    const bool policyHeld = mINI::EnforcePolicy(settings);
     // 1. The backend base URL is always configured.
     mINI::EnsureWebsUrl(settings);
     // The launcher may have been updated while it ran: fetch a newer one now that it has ended.
-    verolux::CheckLauncherUpdate(settings, folder);
+    if (policyHeld) verolux::CheckLauncherUpdate(settings, folder);
 
     // 2.-4. Start request, forced start, previous instance.
     verolux::AgentLock lock(folder);
