@@ -1,6 +1,7 @@
 #include "agent/websocket/SiteAccess.h"
 
 #include "common/Base64.h"
+#include "common/IniDefaults.h"
 #include "common/IniText.h"
 #include "common/TextTrim.h"
 
@@ -137,7 +138,9 @@ AccessRules AccessRulesFromIni(std::string_view iniText, bool loopbackOnly, std:
     const bool centralPolicy = !verolux::TrimBlanks(policySetting).empty();
     rules.policy =
         ParseSitePolicy(centralPolicy ? policySetting : mINI::LookupValue(iniText, "Verolux", "SitePolicy"));
-    rules.backendOrigin = OriginOfUrl(mINI::LookupValue(iniText, "AppInfo", "WebsUrl"));
+    // The policy's backend, also when the user changed MyIni.ini after the start enforced it there.
+    rules.backendOrigin =
+        OriginOfUrl(mINI::LookupValue(mINI::ApplyPolicy(iniText, policyText), "AppInfo", "WebsUrl"));
     rules.sites = sitesOf(iniText);
     // Under the administrator's "listed", the list is the administrator's: the user may refuse more
     // sites, not allow any.

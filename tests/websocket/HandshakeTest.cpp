@@ -222,6 +222,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "[Sites]\nhttp://c.example=1\n", "listed +http://a.example +*http://c.example"}),
     [](const auto& row) { return std::string(row.param.name); });
 
+TEST(Policy, BackendSite) {
+    const char* user = "[AppInfo]\nWebsUrl=https://mine.example\n";
+    EXPECT_EQ(AccessRulesFromIni(user, true, "[AppInfo]\nWebsUrl=https://erp.example/api\n").backendOrigin,
+              "https://erp.example");
+    EXPECT_EQ(AccessRulesFromIni(user, true, "[AppInfo]\nWebsUrl=\n").backendOrigin, "https://mine.example");
+}
+
 TEST(Policy, ListenAll) {
     EXPECT_TRUE(ListenAllFromIni("[Verolux]\nListenAll=1\n", ""));
     EXPECT_FALSE(ListenAllFromIni("[Verolux]\nListenAll=1\n", "[Verolux]\nListenAll=0\n"));
