@@ -3,6 +3,8 @@
 #include "agent/desktop/FreedMemory.h"
 #include "agent/desktop/frmServer.h"
 #include "agent/printing/AgentAnswers.h"
+#include "agent/printing/PdfRetention.h"
+#include "agent/printing/PostReportFile.h"
 #include "agent/reports/cups/CupsJob.h"
 #include "agent/reports/cups/CupsPrinters.h"
 #include "agent/reports/windows/frmDesign.h"
@@ -76,8 +78,14 @@ ServerPrintHost::ServerPrintHost(frmServer& window)
     : m_window(window), m_store(
                             TemplateFolder(window.programFolder()), window.settings(),
                             [this](std::string_view line) { AddLog(line); },
-                            [](const std::string& url, const std::filesystem::path& path) {
-                                return DownloadToFile(url, path, kMaxTemplateBytes);
+                            [this](const std::string& url, const std::filesystem::path& path,
+                                   TemplateStore::DownloadDone done) {
+                                m_transfers.Run([url, path, done](const std::atomic<bool>& abort) {
+                                    TransferPace pace;
+                                    pace.abort = &abort;
+                                    const bool ok = DownloadToFile(url, path, kMaxTemplateBytes, false, {}, pace);
+                                    return Transfers::Then([done, ok] { done(ok); });
+                                });
                             }),
       m_follower(QueryCupsJob) {
     // Not after each large request: the next one would fault the same pages in again (5 % of a
@@ -85,6 +93,11 @@ ServerPrintHost::ServerPrintHost(frmServer& window)
     m_returnMemory.setSingleShot(true);
     m_returnMemory.setInterval(kReturnMemoryAfterIdle);
     QObject::connect(&m_returnMemory, &QTimer::timeout, &ReturnFreedMemory);
+    // PDFs whose upload failed long ago, left by an earlier run.
+    m_transfers.Run([folder = m_store.folder()](const std::atomic<bool>&) {
+        RemoveOldFailedPdfs(folder);
+        return Transfers::Then([] {});
+    });
 }
 
 ServerPrintHost::~ServerPrintHost() {
@@ -102,7 +115,9 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
     const auto send = [this, sender](const std::string& answer) { sendTo(sender, answer); };
     switch (m.kind) {
     case PageMessage::Kind::Request:
-        RepPrint(*this, m_store, std::move(text));
+        m_queue.Push([this, text = std::move(text)](RequestQueue::Finished finished) mutable {
+            RepPrint(*this, m_store, std::move(text), std::nullopt, std::move(finished));
+        });
         return;
     case PageMessage::Kind::Hello:
         send(HelloAnswer(
@@ -134,7 +149,9 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
                          if (step.kind == JobStep::Kind::Spooled && !tracker->finished())
                              m_follower.follow(tracker, send);
                      }};
-    RepPrint(*this, m_store, std::move(text), &job);
+    m_queue.Push([this, text = std::move(text), job](RequestQueue::Finished finished) mutable {
+        RepPrint(*this, m_store, std::move(text), job, std::move(finished));
+    });
 }
 
 void ServerPrintHost::sendTo(LinkerPool::Peer peer, const std::string& text) {
@@ -208,6 +225,23 @@ OutputResult ServerPrintHost::OpenOutput(const std::string& reportFileData, cons
     w->reportFileData = reportFileData;
     w->reportPreview = reportPreview;
     return w->Show(options);
+}
+
+void ServerPrintHost::Upload(const PdfUpload& upload, UploadDone done) {
+    m_transfers.Run([upload, done, folder = m_store.folder()](const std::atomic<bool>& abort) {
+        long status = 0;
+        std::exception_ptr error;
+        try {
+            TransferPace pace;
+            pace.abort = &abort;
+            status = PostReportFile(upload.file, upload.reportAdd, upload.reportId, pace);
+            SettleUploadedPdf(upload.file, status);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        RemoveOldFailedPdfs(folder);
+        return Transfers::Then([done, status, error] { done(status, error); });
+    });
 }
 
 } // namespace verolux
