@@ -105,9 +105,15 @@ ServerPrintHost::~ServerPrintHost() {
 }
 
 void ServerPrintHost::Run(std::string text) {
-    const bool large = text.size() >= kLargeRequestBytes;
     dispatch(m_window.linkers().deliveringPeer(), std::move(text));
-    if (large) m_returnMemory.start();
+}
+
+RequestQueue::Finished ServerPrintHost::afterRequest(std::size_t textBytes, RequestQueue::Finished finished) {
+    if (textBytes < kLargeRequestBytes) return finished;
+    return [this, finished = std::move(finished)] {
+        m_returnMemory.start();
+        finished();
+    };
 }
 
 void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
@@ -116,7 +122,8 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
     switch (m.kind) {
     case PageMessage::Kind::Request:
         m_queue.Push([this, text = std::move(text)](RequestQueue::Finished finished) mutable {
-            RepPrint(*this, m_store, std::move(text), std::nullopt, std::move(finished));
+            const std::size_t bytes = text.size();
+            RepPrint(*this, m_store, std::move(text), std::nullopt, afterRequest(bytes, std::move(finished)));
         });
         return;
     case PageMessage::Kind::Hello:
@@ -150,7 +157,8 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
                              m_follower.follow(tracker, send);
                      }};
     m_queue.Push([this, text = std::move(text), job](RequestQueue::Finished finished) mutable {
-        RepPrint(*this, m_store, std::move(text), job, std::move(finished));
+        const std::size_t bytes = text.size();
+        RepPrint(*this, m_store, std::move(text), job, afterRequest(bytes, std::move(finished)));
     });
 }
 

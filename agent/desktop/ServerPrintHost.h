@@ -43,6 +43,8 @@ class ServerPrintHost : public PrintHost {
 
   private:
     void dispatch(LinkerPool::Peer sender, std::string text);
+    // A large request's end starts the wait after which freed memory goes back.
+    RequestQueue::Finished afterRequest(std::size_t textBytes, RequestQueue::Finished finished);
     void sendTo(LinkerPool::Peer peer, const std::string& text);
     std::string printersAnswer();
 

@@ -14,6 +14,8 @@
 #include <QGroupBox>
 #include <QScreen>
 
+#include <sys/stat.h>
+
 #include <stdexcept>
 
 namespace verolux {
@@ -191,8 +193,25 @@ void frmServer::ShowWindow() {
 }
 
 std::shared_ptr<const mWSProtocol::AccessRules> frmServer::AccessRulesNow() const {
-    auto rules = std::make_shared<mWSProtocol::AccessRules>(
-        mWSProtocol::AccessRulesFromIni(ReadWholeFile(m_settings.file()), !m_listenAll));
+    // Reread only when the file changed: another size, time or file (writes replace it).
+    struct stat st {};
+    const bool exists = ::stat(m_settings.file().c_str(), &st) == 0;
+    RulesCache now;
+    now.valid = true;
+    now.loopbackOnly = !m_listenAll;
+    if (exists) {
+        now.size = std::uintmax_t(st.st_size);
+        now.inode = std::uintmax_t(st.st_ino);
+        now.mtimeNs = std::int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    }
+    const RulesCache& c = m_rulesCache;
+    if (!c.valid || c.loopbackOnly != now.loopbackOnly || c.size != now.size || c.inode != now.inode ||
+        c.mtimeNs != now.mtimeNs) {
+        now.rules = std::make_shared<const mWSProtocol::AccessRules>(
+            mWSProtocol::AccessRulesFromIni(ReadWholeFile(m_settings.file()), now.loopbackOnly));
+        m_rulesCache = std::move(now);
+    }
+    auto rules = std::make_shared<mWSProtocol::AccessRules>(*m_rulesCache.rules);
     for (const auto& [origin, allowed] : m_siteQuestions->answers())
         rules->sites.insert_or_assign(origin, allowed);
     return rules;

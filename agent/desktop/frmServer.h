@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -104,6 +105,16 @@ class frmServer : public QWidget {
     TrayIcon* m_tray = nullptr;
     PrintProcedure m_printProcedure;
     bool m_exitRequested = false;
+    // The settings file's rules as last read, and which version of the file they came from: every
+    // connection asks, and rereading a large file each time would hold up every handshake.
+    struct RulesCache {
+        bool valid = false;
+        bool loopbackOnly = false;
+        std::uintmax_t size = 0, inode = 0;
+        std::int64_t mtimeNs = 0;
+        std::shared_ptr<const mWSProtocol::AccessRules> rules;
+    };
+    mutable RulesCache m_rulesCache;
 };
 
 // "Web报表服务端 (x.y.z)"
