@@ -31,7 +31,8 @@ void RequestQueue::startNext() {
 void RequestQueue::scheduleNext() {
     if (m_scheduled || m_waiting.empty()) return;
     m_scheduled = true;
-    QMetaObject::invokeMethod(&m_context, [this] { startNext(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &m_context, [this] { startNext(); }, Qt::QueuedConnection);
 }
 
 } // namespace verolux

@@ -75,18 +75,19 @@ bool ListPrinterFacts(std::vector<PrinterFacts>* printers, std::string* error) {
 } // namespace
 
 ServerPrintHost::ServerPrintHost(frmServer& window)
-    : m_window(window), m_store(
-                            TemplateFolder(window.programFolder()), window.settings(),
-                            [this](std::string_view line) { AddLog(line); },
-                            [this](const std::string& url, const std::filesystem::path& path,
-                                   TemplateStore::DownloadDone done) {
-                                m_transfers.Run([url, path, done](const std::atomic<bool>& abort) {
-                                    TransferPace pace;
-                                    pace.abort = &abort;
-                                    const bool ok = DownloadToFile(url, path, kMaxTemplateBytes, false, {}, pace);
-                                    return Transfers::Then([done, ok] { done(ok); });
-                                });
-                            }),
+    : m_window(window),
+      m_store(
+          TemplateFolder(window.programFolder()), window.settings(),
+          [this](std::string_view line) { AddLog(line); },
+          [this](const std::string& url, const std::filesystem::path& path,
+                 TemplateStore::DownloadDone done) {
+              m_transfers.Run([url, path, done](const std::atomic<bool>& abort) {
+                  TransferPace pace;
+                  pace.abort = &abort;
+                  const bool ok = DownloadToFile(url, path, kMaxTemplateBytes, false, {}, pace);
+                  return Transfers::Then([done, ok] { done(ok); });
+              });
+          }),
       m_follower(QueryCupsJob) {
     // Not after each large request: the next one would fault the same pages in again (5 % of a
     // 32,767-row job). A second without one is the end of a burst.

@@ -65,7 +65,8 @@ class PrintRun : public std::enable_shared_from_this<PrintRun> {
                 tell({JobStep::Kind::Shown});
             return end();
         }
-        const OutputResult out = m_host.OpenOutput(m_request, m_r.preview, m_job ? m_job->options : JobOptions{});
+        const OutputResult out =
+            m_host.OpenOutput(m_request, m_r.preview, m_job ? m_job->options : JobOptions{});
         if (!out.upload) return done(out);
         m_host.Upload(*out.upload, [self = shared_from_this(), out](long status, std::exception_ptr error) {
             self->guarded([&] {

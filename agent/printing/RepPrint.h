@@ -31,8 +31,8 @@ struct PdfUpload {
 
 // What an output window reports once its work is done.
 struct OutputResult {
-    int cupsJobId = 0;                // printed: the job CUPS took (0 when it named none)
-    long httpStatus = 0;              // PDF: the backend's answer to the upload
+    int cupsJobId = 0;               // printed: the job CUPS took (0 when it named none)
+    long httpStatus = 0;             // PDF: the backend's answer to the upload
     std::optional<PdfUpload> upload; // PDF: exported, still to be uploaded
 };
 

@@ -15,9 +15,8 @@ namespace {
 
 // Pages send digests in either case; the copy's is upper case.
 bool SameDigest(std::string_view a, std::string_view b) {
-    return std::ranges::equal(a, b, [](unsigned char x, unsigned char y) {
-        return std::toupper(x) == std::toupper(y);
-    });
+    return std::ranges::equal(
+        a, b, [](unsigned char x, unsigned char y) { return std::toupper(x) == std::toupper(y); });
 }
 
 } // namespace

@@ -76,7 +76,8 @@ const Case kCases[] = {
     {"uploadRejectedChangesNothingElse", nullptr, "2", "0", true, Outcome::Upload500, "output:2 | upload:R1",
      "accepted failed:upload-rejected:500"},
     {"uploadUnreachable", nullptr, "2", "0", true, Outcome::UploadUnreachable,
-     "output:2 | upload:R1 | log:RepPrint 过程出错！POST failed: refused | file:{\"preview\":\"2\"… | reply:RepPrint "
+     "output:2 | upload:R1 | log:RepPrint 过程出错！POST failed: refused | file:{\"preview\":\"2\"… | "
+     "reply:RepPrint "
      "过程出错！",
      "accepted failed:upload-failed"},
     {"exportFails", nullptr, "2", "0", true, Outcome::ExportFails,
@@ -129,7 +130,8 @@ class Procedure : public ::testing::TestWithParam<Case> {
             TemplateFolder(m_dir), settings, [&host](std::string_view line) { host.AddLog(line); },
             [](const std::string&, const fs::path&, TemplateStore::DownloadDone done) { done(false); });
         int finished = 0;
-        RepPrint(host, store, text, job ? std::optional<JobRun>(*job) : std::nullopt, [&finished] { ++finished; });
+        RepPrint(host, store, text, job ? std::optional<JobRun>(*job) : std::nullopt,
+                 [&finished] { ++finished; });
         EXPECT_EQ(finished, 1) << "every request ends once";
         return host.calls;
     }
@@ -180,10 +182,11 @@ TEST(ProcedureStages, GoesOnWhenTheDownloadEnds) {
             };
         });
     bool finished = false;
-    RepPrint(host, store,
-             R"({"preview":"2","repname":"t.grf","reptype":"","reguserno":"","reprintname":"","sdesign":"0",)"
-             R"("reporturl":"http://b/t.grf","reportmd5":"","reportId":"R1","reportAdd":"http://b/up","repdata":[]})",
-             std::nullopt, [&finished] { finished = true; });
+    RepPrint(
+        host, store,
+        R"({"preview":"2","repname":"t.grf","reptype":"","reguserno":"","reprintname":"","sdesign":"0",)"
+        R"("reporturl":"http://b/t.grf","reportmd5":"","reportId":"R1","reportAdd":"http://b/up","repdata":[]})",
+        std::nullopt, [&finished] { finished = true; });
     EXPECT_EQ(host.calls, "log:更新文件：t.grf");
     ASSERT_TRUE(pending);
     EXPECT_FALSE(finished);

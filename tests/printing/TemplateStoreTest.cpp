@@ -131,7 +131,8 @@ TEST_F(StoreTest, WaitsForEachDownload) {
     hold = true;
     std::optional<TemplateStore::Result> result;
     const TemplateStore s = store();
-    s.Refresh("t.grf", "http://b/t.grf", kAbcDigest, [&result](const TemplateStore::Result& r) { result = r; });
+    s.Refresh("t.grf", "http://b/t.grf", kAbcDigest,
+              [&result](const TemplateStore::Result& r) { result = r; });
     EXPECT_EQ(urls.size(), 1u);
     EXPECT_EQ(m_settings.ReadIni("fileUrl", "t.grf"), "");
     held.at(0)();
