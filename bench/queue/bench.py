@@ -34,6 +34,12 @@ HELLO_TARGET_MS = 50
 FINAL = {"completed", "failed", "uploaded", "shown", "opened"}
 
 
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
 def status_kb(pid, field):
     with open("/proc/%d/status" % pid) as f:
         return next(int(line.split()[1]) for line in f if line.startswith(field + ":"))
@@ -122,7 +128,9 @@ def main():
     bench = Bench(os.path.abspath(args.bin_dir), work)
     try:
         alone, during = asyncio.run(bench.hello_figures(args.hellos))
+        cpu_before = cpu_seconds(bench.agent.proc.pid)
         outcomes, wall = asyncio.run(bench.burst_figures(args.pages))
+        cpu = cpu_seconds(bench.agent.proc.pid) - cpu_before
         peak_mb = status_kb(bench.agent.proc.pid, "VmHWM") / 1024.0
         alive = bench.agent.alive()
     finally:
@@ -137,8 +145,8 @@ def main():
         print("hello round trip %-28s median %6.2f ms, max %6.2f ms (%d runs)%s" % (
             label, med, max(times), len(times), verdict))
     counts = {o: outcomes.count(o) for o in sorted(set(outcomes))}
-    print("%d PDF jobs at once: %r in %.1f s (%.1f ms each), agent peak RSS %.0f MB, agent %s" % (
-        args.pages, counts, wall, wall * 1000.0 / args.pages, peak_mb, "alive" if alive else "DEAD"))
+    print("%d PDF jobs at once: %r in %.1f s (%.1f ms each; agent CPU %.1f s), agent peak RSS %.0f MB, agent %s" % (
+        args.pages, counts, wall, wall * 1000.0 / args.pages, cpu, peak_mb, "alive" if alive else "DEAD"))
 
 
 if __name__ == "__main__":
