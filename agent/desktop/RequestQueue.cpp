@@ -7,15 +7,17 @@ namespace verolux {
 RequestQueue::RequestQueue() = default;
 RequestQueue::~RequestQueue() = default;
 
-void RequestQueue::Push(Work work) {
-    m_waiting.push_back(std::move(work));
+void RequestQueue::Push(Work work, std::size_t bytes) {
+    m_waiting.push_back({std::move(work), bytes});
+    m_waitingBytes += bytes;
     if (!m_busy && !m_scheduled) startNext();
 }
 
 void RequestQueue::startNext() {
     m_scheduled = false;
     if (m_busy || m_waiting.empty()) return;
-    Work work = std::move(m_waiting.front());
+    Work work = std::move(m_waiting.front().work);
+    m_waitingBytes -= m_waiting.front().bytes;
     m_waiting.pop_front();
     m_busy = true;
     // A request that finishes inside work() must not start the next one there: that would nest.

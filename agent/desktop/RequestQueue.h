@@ -21,17 +21,24 @@ class RequestQueue {
     RequestQueue();
     ~RequestQueue();
 
-    // Starts work at once when nothing runs or waits; otherwise it waits its turn.
-    void Push(Work work);
+    // Starts work at once when nothing runs or waits; otherwise it waits its turn. bytes: what it
+    // holds while it waits (its request text).
+    void Push(Work work, std::size_t bytes);
 
     bool busy() const { return m_busy; }
     std::size_t waiting() const { return m_waiting.size(); }
+    std::size_t waitingBytes() const { return m_waitingBytes; }
 
   private:
     void startNext();
     void scheduleNext();
 
-    std::deque<Work> m_waiting;
+    struct Waiting {
+        Work work;
+        std::size_t bytes;
+    };
+    std::deque<Waiting> m_waiting;
+    std::size_t m_waitingBytes = 0;
     bool m_busy = false;
     bool m_scheduled = false;
     QObject m_context; // the scheduled start goes with the queue

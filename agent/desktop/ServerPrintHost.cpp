@@ -27,6 +27,9 @@ namespace {
 // A request text from this size on leaves enough behind to be worth handing back.
 constexpr std::size_t kLargeRequestBytes = 256 * 1024;
 constexpr std::chrono::milliseconds kReturnMemoryAfterIdle{1000};
+// Requests waiting behind the one being carried out: at most this many, holding at most this much.
+constexpr std::size_t kMaxWaitingRequests = 100'000;
+constexpr std::size_t kMaxWaitingBytes = 256u << 20;
 
 std::string Joined(const std::vector<std::string>& words) {
     std::string out;
@@ -122,10 +125,7 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
     const auto send = [this, sender](const std::string& answer) { sendTo(sender, answer); };
     switch (m.kind) {
     case PageMessage::Kind::Request:
-        m_queue.Push([this, text = std::move(text)](RequestQueue::Finished finished) mutable {
-            const std::size_t bytes = text.size();
-            RepPrint(*this, m_store, std::move(text), std::nullopt, afterRequest(bytes, std::move(finished)));
-        });
+        enqueue(std::move(text), std::nullopt);
         return;
     case PageMessage::Kind::Hello:
         send(HelloAnswer(
@@ -157,10 +157,24 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
                          if (step.kind == JobStep::Kind::Spooled && !tracker->finished())
                              m_follower.follow(tracker, send);
                      }};
-    m_queue.Push([this, text = std::move(text), job](RequestQueue::Finished finished) mutable {
-        const std::size_t bytes = text.size();
-        RepPrint(*this, m_store, std::move(text), job, afterRequest(bytes, std::move(finished)));
-    });
+    enqueue(std::move(text), job);
+}
+
+void ServerPrintHost::enqueue(std::string text, std::optional<JobRun> job) {
+    // While a request waits for the network, pages can send more than the agent will ever work
+    // through; past these limits a request is refused at once instead of held.
+    const std::size_t bytes = text.size();
+    if (m_queue.busy() &&
+        (m_queue.waiting() >= kMaxWaitingRequests || m_queue.waitingBytes() + bytes > kMaxWaitingBytes)) {
+        RefuseRequest(*this, text, job, "too many requests waiting");
+        return;
+    }
+    m_queue.Push(
+        [this, text = std::move(text), job = std::move(job), bytes](RequestQueue::Finished finished) mutable {
+            RepPrint(*this, m_store, std::move(text), std::move(job),
+                     afterRequest(bytes, std::move(finished)));
+        },
+        bytes);
 }
 
 void ServerPrintHost::sendTo(LinkerPool::Peer peer, const std::string& text) {

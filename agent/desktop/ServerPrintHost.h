@@ -43,6 +43,7 @@ class ServerPrintHost : public PrintHost {
 
   private:
     void dispatch(LinkerPool::Peer sender, std::string text);
+    void enqueue(std::string text, std::optional<JobRun> job);
     // A large request's end starts the wait after which freed memory goes back.
     RequestQueue::Finished afterRequest(std::size_t textBytes, RequestQueue::Finished finished);
     void sendTo(LinkerPool::Peer peer, const std::string& text);

@@ -129,6 +129,17 @@ class PrintRun : public std::enable_shared_from_this<PrintRun> {
 
 } // namespace
 
+void RefuseRequest(PrintHost& host, const std::string& text, const std::optional<JobRun>& job,
+                   std::string_view reason) {
+    if (job) {
+        JobStep step{JobStep::Kind::Failed};
+        step.code = failure::kBusy;
+        step.message = std::string(reason);
+        job->report(step);
+    }
+    ErrorPath(host, text, reason);
+}
+
 void RepPrint(PrintHost& host, const TemplateStore& store, std::string text, std::optional<JobRun> job,
               std::function<void()> finished) {
     std::string request = text.empty() ? host.ReadRequestFile() : std::move(text);

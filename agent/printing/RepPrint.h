@@ -82,4 +82,9 @@ inline constexpr std::string_view kRepPrintFailed = "RepPrint 过程出错！";
 void RepPrint(PrintHost& host, const TemplateStore& store, std::string text, std::optional<JobRun> job = {},
               std::function<void()> finished = {});
 
+// A request the agent will not take now (too much is waiting): the error path as for a request that
+// fails, with `reason` in the log pane, and its page's job ends failed with agent-busy.
+void RefuseRequest(PrintHost& host, const std::string& text, const std::optional<JobRun>& job,
+                   std::string_view reason);
+
 } // namespace verolux

@@ -73,25 +73,23 @@ class TemplateServer:
 
 class Queue(PageCase):
 
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        cls.templates = TemplateServer(read_bytes(os.path.join(cls.backend.templates, "orders.grf")))
+    def setUp(self):
+        super().setUp()
+        self.templates = TemplateServer(read_bytes(os.path.join(self.backend.templates, "orders.grf")))
+        self.addCleanup(self.templates.close)
 
-    @classmethod
-    def tearDownClass(cls):
-        cls.templates.close()
-        super().tearDownClass()
+    def start_slow_job(self, job_id):
+        name = unique("slow") + ".grf"
+        self.send(dict(make_request(self.backend, name, reporturl=self.templates.url("/slow/" + name)),
+                       verolux={"jobId": job_id}))
+        self.assertTrue(self.templates.trickling.wait(30), "the download did not start")
+        return name
 
     def events(self, job_id, client=0):
         return [m for m in self.json_messages(client) if m.get("jobId") == job_id]
 
     def test_questions_answered_while_a_template_trickles_and_requests_wait_their_turn(self):
-        slow_name = unique("slow") + ".grf"
-        slow = dict(make_request(self.backend, slow_name, reporturl=self.templates.url("/slow/" + slow_name)),
-                    verolux={"jobId": "slow"})
-        self.send(slow)
-        self.assertTrue(self.templates.trickling.wait(30), "the download did not start")
+        slow_name = self.start_slow_job("slow")
         # Another page's question is answered while the download goes on.
         self.assertEqual("Verolux", self.ask("hello", client=1)["agent"])
         # The same page's next request waits: the question sent after it is answered first.
@@ -108,6 +106,22 @@ class Queue(PageCase):
         self.assertEqual("template-not-found", self.events("slow")[-1]["code"])
         # A download that failed records no source.
         self.assertNotIn(slow_name.lower(), {k.lower() for k in read_ini(self.folder).get("fileUrl", {})})
+
+    def test_requests_past_the_waiting_limit_are_refused(self):
+        # Behind a request that waits for its template, 256 MiB of requests may wait; the one past that
+        # is refused at once, and those before it are carried out in turn.
+        self.start_slow_job("slow")
+        padding = "p" * (60 << 20)
+        for i in range(5):
+            self.send(dict(make_request(self.backend, "orders.grf", rows=[]), padding=padding,
+                           verolux={"jobId": "big-%d" % i}), client=1)
+        refused = self.wait_json(lambda m: m.get("jobId") == "big-4" and m.get("state") in FINAL, client=1)
+        self.assertEqual(("failed", "agent-busy"), (refused["state"], refused["code"]))
+        self.assertEqual([], [m for m in self.json_messages(1) if m.get("jobId") in ("big-0", "big-3")])
+        self.expect_reply(FAILED)
+        self.templates.released.set()
+        done = self.wait_json(lambda m: m.get("jobId") == "big-3" and m.get("state") in FINAL, client=1, timeout=120)
+        self.assertEqual("uploaded", done["state"])
 
     def test_settings_stay_small(self):
         # A 60 KB address is downloaded and used, but not recorded; an 8 MiB name is refused.

@@ -165,6 +165,22 @@ TEST_P(Procedure, CallsRepliesAndEvents) {
 INSTANTIATE_TEST_SUITE_P(Table, Procedure, ::testing::ValuesIn(kCases),
                          [](const auto& row) { return std::string(row.param.name); });
 
+// A request refused for want of room takes the error path; its page's job ends as agent-busy.
+TEST(ProcedureStages, RefusedRequest) {
+    FakeHost host;
+    JobTracker tracker("j", "R1");
+    std::vector<std::string> events;
+    const JobRun job{{}, [&](const JobStep& s) {
+                         for (std::string& e : tracker.feed(s))
+                             events.push_back(std::move(e));
+                     }};
+    RefuseRequest(host, "{\"x\":1}", job, "too many requests waiting");
+    EXPECT_EQ(
+        host.calls,
+        "log:RepPrint 过程出错！too many requests waiting | file:{\"x\":1} | reply:RepPrint 过程出错！");
+    EXPECT_EQ(testsupport::EventSummary(events), "failed:agent-busy");
+}
+
 // A request waiting for its template has opened nothing and is not finished; once the download
 // ends it goes on where it stopped.
 TEST(ProcedureStages, GoesOnWhenTheDownloadEnds) {
