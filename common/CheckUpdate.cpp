@@ -2,10 +2,12 @@
 
 #include "common/Http.h"
 #include "common/JsonReader.h"
+#include "common/UpdateManifest.h"
 #include "common/UpdateSignature.h"
 
 #include <exception>
 #include <functional>
+#include <optional>
 
 namespace mINI {
 
@@ -28,9 +30,35 @@ std::string UpdateQueryUrl(std::string_view websUrl, std::string_view kind, std:
     return url;
 }
 
-bool IsProgramFileName(std::string_view file) {
-    return file == kAgentProgram || file == kLauncherProgram;
+std::string_view ProgramForKind(std::string_view kind) {
+    if (kind == kKindAgent) return kAgentProgram;
+    if (kind == kKindLauncher) return kLauncherProgram;
+    return {};
 }
+
+std::string ManifestUrl(std::string_view url) {
+    return std::string(url) + ".manifest";
+}
+
+std::string ManifestSignatureUrl(std::string_view url) {
+    return std::string(url) + ".manifest.sig";
+}
+
+namespace {
+
+// The release's signed manifest, when the key signs one that allows this install.
+std::optional<verolux::UpdateManifest> FetchSignedManifest(const std::string& url, std::string_view updateKey,
+                                                           const verolux::UpdateOffer& offer) {
+    std::string manifest, signature;
+    if (!verolux::DownloadToString(ManifestUrl(url), verolux::kMaxManifestBytes, manifest) ||
+        !verolux::DownloadToString(ManifestSignatureUrl(url), verolux::kMaxSignatureBytes, signature))
+        return std::nullopt;
+    verolux::ManifestVerdict verdict = verolux::CheckManifest(manifest, signature, updateKey, offer);
+    if (verdict.fault != verolux::ManifestFault::None) return std::nullopt;
+    return std::move(verdict.manifest);
+}
+
+} // namespace
 
 void CheckUpdate(const Settings& settings, const std::filesystem::path& programFolder, std::string_view key,
                  std::string_view kind, std::string_view current) {
@@ -42,19 +70,29 @@ void CheckUpdate(const Settings& settings, const std::filesystem::path& programF
         if (ver.empty()) return;
         const std::string url = doc.requiredText("url");
         const std::string file = doc.requiredText("file");
-        // Only the two program files: an answer naming MyIni.ini or anything else changes nothing.
-        if (!IsProgramFileName(file)) return;
+        // Only the program asked for: an answer naming MyIni.ini, anything else, or the caller's own
+        // file (which would then start itself in place of the other) changes nothing.
+        const std::string_view program = ProgramForKind(kind);
+        if (program.empty() || file != program) return;
+
+        // With a key, what is installed is signed as a whole: name, version and digest. A refusal
+        // records nothing, so a refused older release never becomes the version sent next time.
+        const std::string updateKey = settings.ReadIni("AppInfo", "UpdateKey");
+        std::optional<verolux::UpdateManifest> manifest;
+        if (!updateKey.empty()) {
+            manifest = FetchSignedManifest(url, updateKey, {program, file, ver, current});
+            if (!manifest) return;
+        }
         settings.WriteIni("AppInfo", key, ver); // before the download, as the other program expects
 
-        const std::string updateKey = settings.ReadIni("AppInfo", "UpdateKey");
-        std::string signature;
-        std::function<bool(int)> signedByKey;
-        if (!updateKey.empty()) {
-            if (!verolux::DownloadToString(url + ".sig", verolux::kMaxSignatureBytes, signature)) return;
-            signedByKey = [&](int fd) { return verolux::VerifyFileSignature(fd, signature, updateKey); };
-        }
+        std::function<bool(int)> signedFile;
+        if (manifest)
+            signedFile = [&](int fd) {
+                return verolux::CheckDigest(*manifest, verolux::FileSha256Hex(fd)) ==
+                       verolux::ManifestFault::None;
+            };
         verolux::DownloadToFile(url, programFolder / file, verolux::kMaxProgramFileBytes, /*executable=*/true,
-                                signedByKey);
+                                signedFile);
     } catch (const std::exception&) {
         // Silent by design: start-up goes on whatever happened here.
     }

@@ -24,13 +24,21 @@ std::string UpdateQueryUrl(std::string_view websUrl, std::string_view kind, std:
 // The program files an update may replace; no other name in an update answer is written.
 inline constexpr std::string_view kAgentProgram = "Verolux";
 inline constexpr std::string_view kLauncherProgram = "Kestrane";
-bool IsProgramFileName(std::string_view file);
 
-// Asks the backend for the latest release of the other program. An answer with a non-empty `ver` and a
-// `file` that is one of the two program files has its version written to [AppInfo] key first; then
-// `url` is downloaded to programFolder/`file` (replaced only after a complete 2xx answer, with its run
-// permission). With [AppInfo] UpdateKey set, the file is installed only when url + ".sig" holds that
-// key's valid signature of it. Every failure is silent; the download's outcome is not looked at.
+// The program file a component kind names ("1": Verolux, "2": Kestrane); empty for any other kind.
+std::string_view ProgramForKind(std::string_view kind);
+
+// Where the signed manifest of a release file at url lies, and its signature.
+std::string ManifestUrl(std::string_view url);
+std::string ManifestSignatureUrl(std::string_view url);
+
+// Asks the backend for the latest release of the other program. An answer with a non-empty `ver` and
+// the `file` of the program kind names has its version written to [AppInfo] key first; then `url` is
+// downloaded to programFolder/`file` (replaced only after a complete 2xx answer, with its run
+// permission). With [AppInfo] UpdateKey set, url + ".manifest" and its signature url + ".manifest.sig"
+// are fetched first: unless that key signs a manifest naming this program, the answer's `file` and
+// `ver`, and a version newer than current, the answer is ignored whole; the file is installed only
+// when its SHA-256 is the manifest's. Every failure is silent; the download's outcome is not looked at.
 void CheckUpdate(const Settings& settings, const std::filesystem::path& programFolder, std::string_view key,
                  std::string_view kind, std::string_view current);
 

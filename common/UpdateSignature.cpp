@@ -2,9 +2,9 @@
 
 #include <openssl/evp.h>
 #include <openssl/pem.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <memory>
 
 namespace verolux {
@@ -33,25 +33,38 @@ std::unique_ptr<EVP_PKEY, PkeyDeleter> ReadEd25519Key(std::string_view base64) {
 
 } // namespace
 
-bool VerifyFileSignature(int fd, std::string_view signature, std::string_view publicKey) {
+bool VerifySignature(std::string_view message, std::string_view signature, std::string_view publicKey) {
     const auto key = ReadEd25519Key(publicKey);
     if (!key || signature.size() != 64) return false;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return false;
-    const auto size = static_cast<std::size_t>(st.st_size);
-    // Ed25519 signs the message as a whole; a mapping lets the pages come from the file.
-    void* data = nullptr;
-    if (size > 0) {
-        data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-        if (data == MAP_FAILED) return false;
-    }
     std::unique_ptr<EVP_MD_CTX, MdCtxDeleter> ctx(EVP_MD_CTX_new());
-    const bool ok =
-        ctx && EVP_DigestVerifyInit(ctx.get(), nullptr, nullptr, nullptr, key.get()) == 1 &&
-        EVP_DigestVerify(ctx.get(), reinterpret_cast<const unsigned char*>(signature.data()),
-                         signature.size(), static_cast<const unsigned char*>(data ? data : ""), size) == 1;
-    if (data) ::munmap(data, size);
-    return ok;
+    return ctx && EVP_DigestVerifyInit(ctx.get(), nullptr, nullptr, nullptr, key.get()) == 1 &&
+           EVP_DigestVerify(ctx.get(), reinterpret_cast<const unsigned char*>(signature.data()),
+                            signature.size(), reinterpret_cast<const unsigned char*>(message.data()),
+                            message.size()) == 1;
+}
+
+std::string FileSha256Hex(int fd) {
+    std::unique_ptr<EVP_MD_CTX, MdCtxDeleter> ctx(EVP_MD_CTX_new());
+    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) return {};
+    unsigned char buffer[1 << 16];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return {};
+        if (n == 0) break;
+        if (EVP_DigestUpdate(ctx.get(), buffer, static_cast<std::size_t>(n)) != 1) return {};
+        at += n;
+    }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (EVP_DigestFinal_ex(ctx.get(), digest, &size) != 1) return {};
+    static const char* hex = "0123456789abcdef";
+    std::string text;
+    for (unsigned int i = 0; i < size; ++i) {
+        text += hex[digest[i] >> 4];
+        text += hex[digest[i] & 15];
+    }
+    return text;
 }
 
 } // namespace verolux

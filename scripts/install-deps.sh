@@ -14,7 +14,7 @@ TEST_PKGS=(
   libgtest-dev googletest clang libclang-rt-14-dev clang-format clang-tidy
   cups cups-client cups-bsd cups-ipp-utils printer-driver-cups-pdf ghostscript
   poppler-utils xvfb xauth imagemagick x11-utils openbox xdotool
-  chromium nodejs node-ws python3 python3-websockets python3-reportlab
+  chromium nodejs node-ws npm esbuild node-typescript python3 python3-websockets python3-reportlab
   wkhtmltopdf curl procps psmisc openssl
   lintian iproute2 trayer rofi
 )
@@ -27,9 +27,13 @@ case "${1:-}" in
   --demo) want+=("${DEMO_PKGS[@]}") ;;
 esac
 
+# What an installed package provides counts too: some nodejs builds carry npm and conflict with it.
+provided=" $(dpkg-query -W -f='${db:Status-Abbrev}|${Provides}\n' 2>/dev/null | sed -n 's/^ii *|//p' |
+  tr ',' '\n' | sed 's/(.*)//; s/^ *//; s/ *$//' | tr '\n' ' ') "
 missing=()
 for p in "${want[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+    [[ $provided == *" $p "* ]] || missing+=("$p")
 done
 if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive

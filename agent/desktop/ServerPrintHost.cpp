@@ -164,7 +164,8 @@ void ServerPrintHost::enqueue(std::string text, std::optional<JobRun> job) {
     // While a request waits for the network, pages can send more than the agent will ever work
     // through; past these limits a request is refused at once instead of held.
     const std::size_t bytes = text.size();
-    if (m_queue.busy() &&
+    // One request may always wait, whatever its size.
+    if (m_queue.busy() && m_queue.waiting() > 0 &&
         (m_queue.waiting() >= kMaxWaitingRequests || m_queue.waitingBytes() + bytes > kMaxWaitingBytes)) {
         RefuseRequest(*this, text, job, "too many requests waiting");
         return;
@@ -227,6 +228,10 @@ void ServerPrintHost::OpenDesigner(const DesignHandOver& h) {
     m_designer->reportId = h.reportId;
     m_designer->reportAdd = h.reportAdd;
     m_designer->reportDownurl = h.reportDownurl;
+    // The designer asks before another page's request replaces unsaved edits: it needs to know whose it is.
+    const LinkerPool::Peer peer = m_window.linkers().deliveringPeer();
+    m_designer->requester =
+        peer.index < 0 ? std::string() : std::to_string(peer.index) + "/" + std::to_string(peer.generation);
     m_designer->Show();
 }
 

@@ -1,11 +1,14 @@
 #include "agent/desktop/frmServer.h"
 
 #include "agent/desktop/LinkerPool.h"
+#include "agent/desktop/SitePolicyFile.h"
 #include "agent/desktop/SiteQuestions.h"
 #include "agent/desktop/TrayIcon.h"
 #include "agent/desktop/frmSites.h"
 #include "agent/websocket/Frame.h"
 #include "agent/websocket/SiteAccess.h"
+#include "agent/websocket/UTF8.h"
+#include "agent/websocket/WsLimits.h"
 #include "common/TextFile.h"
 #include "common/Version.h"
 
@@ -27,6 +30,13 @@ constexpr int Px(int twips) {
 }
 QRect Twips(int left, int top, int width, int height) {
     return {Px(left), Px(top), Px(width), Px(height)};
+}
+
+FileStamp StampOf(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return {true, std::uintmax_t(st.st_size), std::uintmax_t(st.st_ino),
+            std::int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
 QString Stamp() {
@@ -53,7 +63,7 @@ frmServer::frmServer(Options options)
     hooks.ask = [this](const std::string& origin, std::function<void(bool)> answer) {
         m_siteQuestions->Ask(origin, std::move(answer));
     };
-    m_siteQuestions = new SiteQuestions(m_settings, this);
+    m_siteQuestions = new SiteQuestions(m_settings, this, HasDesktop());
     m_linkers = std::make_unique<LinkerPool>(std::move(hooks));
 }
 
@@ -143,8 +153,10 @@ void frmServer::cmdRunning_Click() {
     QString error;
     if (!ok || port < 0 || port > 65535)
         error = QStringLiteral("端口无效");
-    else if (m_linkers->StartListening(
-                 quint16(port), m_listenAll = m_settings.ReadIni("Verolux", "ListenAll") == "1", &error)) {
+    else if (m_linkers->StartListening(quint16(port),
+                                       m_listenAll = mWSProtocol::ListenAllFromIni(
+                                           ReadWholeFile(m_settings.file()), ReadWholeFile(PolicyFilePath())),
+                                       &error)) {
         cmdRunning->setEnabled(false);
         return;
     }
@@ -170,7 +182,11 @@ void frmServer::cmdSend_Click() {
 }
 
 void frmServer::Reply(const QString& text) {
-    txtSend->setPlainText(text);
+    // A reply may quote what a page sent (a template name of any length): what one frame carries of
+    // it still reaches the pages, cut between two characters, where the whole would not be sent.
+    const std::string utf8 = text.toStdString();
+    const std::size_t fits = mUTF8::Utf8PrefixLength(utf8, mWSProtocol::kMaxPackedPayload);
+    txtSend->setPlainText(fits == utf8.size() ? text : QString::fromUtf8(utf8.data(), qsizetype(fits)));
     cmdSend_Click();
 }
 
@@ -193,35 +209,40 @@ void frmServer::ShowWindow() {
 }
 
 std::shared_ptr<const mWSProtocol::AccessRules> frmServer::AccessRulesNow() const {
-    // Reread only when the file changed: another size, time or file (writes replace it).
-    struct stat st {};
-    const bool exists = ::stat(m_settings.file().c_str(), &st) == 0;
-    RulesCache now;
-    now.valid = true;
-    now.loopbackOnly = !m_listenAll;
-    if (exists) {
-        now.size = std::uintmax_t(st.st_size);
-        now.inode = std::uintmax_t(st.st_ino);
-        now.mtimeNs = std::int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
-    }
+    // Reread only when a file changed: another size, time or file (writes replace it).
+    RulesCache now{true, !m_listenAll, StampOf(m_settings.file()), StampOf(PolicyFilePath()), nullptr};
     const RulesCache& c = m_rulesCache;
-    if (!c.valid || c.loopbackOnly != now.loopbackOnly || c.size != now.size || c.inode != now.inode ||
-        c.mtimeNs != now.mtimeNs) {
-        now.rules = std::make_shared<const mWSProtocol::AccessRules>(
-            mWSProtocol::AccessRulesFromIni(ReadWholeFile(m_settings.file()), now.loopbackOnly));
+    if (!c.valid || c.loopbackOnly != now.loopbackOnly || c.settings != now.settings ||
+        c.policy != now.policy) {
+        now.rules = std::make_shared<const mWSProtocol::AccessRules>(mWSProtocol::AccessRulesFromIni(
+            ReadWholeFile(m_settings.file()), now.loopbackOnly, ReadWholeFile(PolicyFilePath())));
         m_rulesCache = std::move(now);
     }
     auto rules = std::make_shared<mWSProtocol::AccessRules>(*m_rulesCache.rules);
     for (const auto& [origin, allowed] : m_siteQuestions->answers())
-        rules->sites.insert_or_assign(origin, allowed);
+        if (!rules->locked.contains(origin)) rules->sites.insert_or_assign(origin, allowed);
     return rules;
 }
 
 void frmServer::ShowSites() {
     if (!m_sites) {
         frmSites::Source source;
-        source.sites = [this] { return AccessRulesNow()->sites; };
-        source.forget = [this](const std::string& origin) { m_siteQuestions->Forget(origin); };
+        source.sites = [this] {
+            std::map<std::string, frmSites::Site> sites;
+            const auto remembered = mWSProtocol::AccessRulesFromIni(ReadWholeFile(m_settings.file()), true,
+                                                                    ReadWholeFile(PolicyFilePath()));
+            for (const auto& [origin, allowed] : remembered.sites)
+                sites[origin] = {allowed, true, remembered.locked.contains(origin)};
+            for (const auto& [origin, allowed] : m_siteQuestions->answers())
+                sites.try_emplace(origin, frmSites::Site{allowed, false});
+            return sites;
+        };
+        source.forget = [this](const std::string& origin) {
+            m_siteQuestions->Forget(origin);
+            if (const int closed = m_linkers->CloseOrigin(origin))
+                AddLog(QStringLiteral("已断开 ") + QString::fromStdString(origin) + QStringLiteral(" 的 ") +
+                       QString::number(closed) + QStringLiteral(" 个连接"));
+        };
         m_sites = new frmSites(std::move(source), this);
         m_sites->setAttribute(Qt::WA_DeleteOnClose);
         m_sites->setWindowFlag(Qt::Window);

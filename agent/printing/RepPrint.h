@@ -20,6 +20,8 @@ struct DesignHandOver {
     std::string reportId;
     std::string reportAdd;
     std::string reportDownurl;
+    // Who asked: the same text for every request of one page's connection, empty for the test button.
+    std::string requester = {};
 };
 
 // An exported PDF waiting to be posted to the backend (PostReportFile).

@@ -81,11 +81,31 @@ void traceFollowing(std::string_view rest, std::int64_t serial, std::vector<WsAc
         logFile(out, line({serial, "退出过程，tmp 放在 tmp2，tmp2=", n - 1}));
 }
 
+// What a page of a refused site gets instead of a failed handshake, which it could not tell from no
+// agent at all: the 101, then at once a close frame with status 4403 and the reason "site-refused".
+// Nothing it sends is read.
+std::string siteRefusedAnswer(std::string_view request) {
+    constexpr unsigned kStatus = 4403;
+    std::string payload = {char(kStatus >> 8), char(kStatus & 0xFF)};
+    payload += "site-refused";
+    return Handshake(request) + PackData(payload, opClose);
+}
+
+// A request refused only for its site (with every site allowed it would be let in) is told so; any
+// other (a foreign Host, an Origin that names no site) gets the bare 403.
+std::string forbiddenAnswer(std::string_view request, const AccessRules& rules) {
+    AccessRules everySite = rules;
+    everySite.policy = SitePolicy::Any;
+    if (DecideAccess(ReadUpgradeRequest(request), everySite).kind == AccessDecision::Kind::Upgrade)
+        return siteRefusedAnswer(request);
+    return std::string(kForbiddenAnswer);
+}
+
 } // namespace
 
-void LinkerSession::reset(std::shared_ptr<const AccessRules> rules) {
+void LinkerSession::reset(std::shared_ptr<const AccessRules> rules, std::size_t maxMessageBytes) {
     release(); // assigning a fresh session would keep the old buffers' capacity
-    *this = LinkerSession(std::move(rules));
+    *this = LinkerSession(std::move(rules), maxMessageBytes);
 }
 
 std::size_t LinkerSession::release() {
@@ -116,9 +136,9 @@ std::vector<WsAction> LinkerSession::feed(std::string_view arrival) {
     return out;
 }
 
-void LinkerSession::drop(std::vector<WsAction>& out, std::string_view why) {
+void LinkerSession::drop(std::vector<WsAction>& out, std::string_view why, bool messageTooLarge) {
     release();
-    out.push_back({WsAction::Kind::Drop, std::string(why)});
+    out.push_back({WsAction::Kind::Drop, std::string(why), messageTooLarge});
 }
 
 void LinkerSession::feedHandshake(std::string_view arrival, std::vector<WsAction>& out) {
@@ -141,13 +161,17 @@ void LinkerSession::feedHandshake(std::string_view arrival, std::vector<WsAction
     const AccessDecision d =
         DecideAccess(ReadUpgradeRequest(std::string_view(m_request).substr(0, m_requestLength)),
                      m_rules ? *m_rules : kDefaultRules);
+    m_origin = d.origin;
     switch (d.kind) {
     case AccessDecision::Kind::Upgrade:
         return upgrade(out);
     case AccessDecision::Kind::BadRequest:
         return refuse(out, kBadRequestAnswer, d.reason);
     case AccessDecision::Kind::Forbidden:
-        return refuse(out, kForbiddenAnswer, d.reason);
+        return refuse(out,
+                      forbiddenAnswer(std::string_view(m_request).substr(0, m_requestLength),
+                                      m_rules ? *m_rules : kDefaultRules),
+                      d.reason);
     case AccessDecision::Kind::Ask:
         m_askedOrigin = d.origin;
         out.push_back({WsAction::Kind::Ask, d.origin});
@@ -161,7 +185,8 @@ std::vector<WsAction> LinkerSession::answer(bool allowed) {
     if (allowed)
         upgrade(out);
     else
-        refuse(out, kForbiddenAnswer, "网站未获允许:" + m_askedOrigin);
+        refuse(out, siteRefusedAnswer(std::string_view(m_request).substr(0, m_requestLength)),
+               "网站未获允许:" + m_askedOrigin);
     return out;
 }
 
@@ -249,8 +274,8 @@ LinkerSession::Step LinkerSession::takeHeader(std::string_view data, std::size_t
         drop(out, "client frame not masked");
         return Step::Dropped;
     }
-    if (messageBytesWith(r.header) > kMaxMessageBytes) {
-        drop(out, "message above the size limit");
+    if (messageBytesWith(r.header) > m_maxMessageBytes) {
+        drop(out, "message above the size limit", true);
         return Step::Dropped;
     }
     m_frame = r.header;

@@ -8,6 +8,7 @@ namespace demo {
 std::string usageText() {
     return "usage: verolux-demo-backend [--port N] [--host ADDR] [--templates DIR] [--uploads DIR]\n"
            "                            [--releases DIR] [--web DIR] [--no-edited-templates]\n"
+           "                            [--update-key KEY.pem]\n"
            "  --port 0 picks a free port; the address is printed as \"listening on http://HOST:PORT\".\n";
 }
 
@@ -48,6 +49,8 @@ OptionsParse parseOptions(int argc, char** argv, const std::string& defaultRoot)
             options.releasesDir = value;
         } else if (arg == "--web") {
             options.webDir = value;
+        } else if (arg == "--update-key") {
+            options.updateKeyPath = value;
         } else {
             result.error = "unknown option: " + std::string(arg);
             return result;

@@ -15,6 +15,8 @@ struct BackendOptions {
     // A template uploaded from the designer under a sample template's name is served in its place,
     // so a changed template takes effect on the next print, as it would with the real backend.
     bool editedTemplates = true;
+    // Ed25519 private key (PEM) that signs the release manifests; empty: nothing is signed.
+    std::string updateKeyPath;
 };
 
 struct OptionsParse {

@@ -127,6 +127,7 @@ std::string DemoServer::baseUrl() const {
 }
 
 bool DemoServer::bind(std::string& error) {
+    if (!m_options.updateKeyPath.empty() && !m_signer.load(m_options.updateKeyPath, error)) return false;
     std::error_code ec;
     fs::create_directories(m_options.uploadsDir, ec);
     if (ec) {
@@ -225,6 +226,7 @@ void DemoServer::install(httplib::Server& server) {
 
     server.Get(R"(/templates/(.*))", bindHandler(&DemoServer::getTemplate));
     server.Get(R"(/releases/(.*))", bindHandler(&DemoServer::getRelease));
+    server.Get("/api/update-key", bindHandler(&DemoServer::getUpdateKey));
     server.Get(R"(/uploads/(.*))", bindHandler(&DemoServer::getUpload));
     // Read through a content reader: cpp-httplib caps bodies typed as form data at 8 KiB otherwise,
     // and a client that sends the JSON with that type should still get its file stored.
@@ -438,8 +440,27 @@ void DemoServer::postUpdateQuery(const httplib::Request& req, httplib::Response&
 
 void DemoServer::getRelease(const httplib::Request& req, httplib::Response& res) {
     const std::string name = req.matches[1];
-    if (!isPlainFileName(name) || !sendFile(res, m_options.releasesDir + "/" + name, name))
-        notFound(res, "release " + name);
+    if (!isPlainFileName(name)) return notFound(res, "release " + name);
+    const std::string path = m_options.releasesDir + "/" + name;
+    if (sendFile(res, path, name)) return;
+    // X.manifest.sig that nobody put there: the manifest X.manifest signed now with the update key.
+    static constexpr std::string_view kSigSuffix = ".manifest.sig";
+    if (m_signer.loaded() && name.ends_with(kSigSuffix)) {
+        if (auto manifest = readWholeFile(path.substr(0, path.size() - std::string_view(".sig").size()))) {
+            const std::string signature = m_signer.sign(*manifest);
+            if (!signature.empty()) {
+                res.status = 200;
+                res.set_content(signature, "application/octet-stream");
+                return;
+            }
+        }
+    }
+    notFound(res, "release " + name);
+}
+
+void DemoServer::getUpdateKey(const httplib::Request&, httplib::Response& res) {
+    if (!m_signer.loaded()) return notFound(res, "update key (start with --update-key)");
+    sendText(res, 200, m_signer.publicKey() + "\n");
 }
 
 void DemoServer::getUpload(const httplib::Request& req, httplib::Response& res) {

@@ -3,6 +3,7 @@
 #include "demo/backend/BackendOptions.h"
 #include "demo/backend/DemoStats.h"
 #include "demo/backend/FailureInjector.h"
+#include "demo/backend/ReleaseSigner.h"
 
 #include <httplib.h>
 
@@ -45,6 +46,7 @@ class DemoServer {
     void postUpload(const httplib::Request& req, httplib::Response& res, const std::string& bodyText);
     void postUpdateQuery(const httplib::Request& req, httplib::Response& res);
     void getRelease(const httplib::Request& req, httplib::Response& res);
+    void getUpdateKey(const httplib::Request& req, httplib::Response& res);
     void getUpload(const httplib::Request& req, httplib::Response& res);
     void listUploads(const httplib::Request& req, httplib::Response& res);
     void getWebFile(const httplib::Request& req, httplib::Response& res);
@@ -53,6 +55,7 @@ class DemoServer {
     BackendOptions m_options;
     DemoStats m_stats;
     FailureInjector m_failures;
+    ReleaseSigner m_signer;
     std::vector<std::unique_ptr<httplib::Server>> m_servers;
     int m_port = 0;
 };

@@ -3,7 +3,7 @@
 // last job. URL options: ?agent=PORT (or a full ws:// URL), and for unattended runs
 // ?auto=print|preview|pdf|design&template=NAME&rows=N&printer=NAME&reportId=ID (sent once connected;
 // several templates separated by commas send one job each, with one mode each if `auto` lists them).
-import { buildPrintRequest, connect } from "./verolux-client.js";
+import { buildPrintRequest, VeroluxAgent } from "./verolux-client.js";
 
 const query = new URLSearchParams(location.search);
 const agentUrl = (() => {
@@ -132,7 +132,8 @@ const STATE_LABEL = {
     failed: "失败 failed"
 };
 
-const agent = connect({ url: agentUrl });
+// The agent object from the start, so the page hears every state, the first attempt included.
+const agent = new VeroluxAgent({ url: agentUrl });
 
 function sendJob(template, mode, rowCount, printer, copies, reportId) {
     const base = template.name.replace(/\.grf$/i, "");
@@ -149,7 +150,8 @@ function sendJob(template, mode, rowCount, printer, copies, reportId) {
     const options = mode === "print" && copies > 1 ? { copies } : {};
     showSnippet(job, options);
     const row = addJob(template.name, mode, rows.length, id);
-    return agent.print(buildPrintRequest(job), { ...options, onState: (e) => row.update(e) })
+    return Promise.resolve()
+        .then(() => agent.print(buildPrintRequest(job), { ...options, onState: (e) => row.update(e) }))
         .then((e) => row.update(e))
         .catch((e) => row.fail(e));
 }
@@ -182,7 +184,7 @@ function addJob(name, mode, rowCount, reportId) {
             detail.textContent = facts.join(" · ");
         },
         fail(error) {
-            if (error.event) this.update(error.event);
+            if (error && error.event) this.update(error.event);
             item.className = "job-item failed";
             detail.textContent = `${error.code}: ${error.message}`;
         }
@@ -195,9 +197,9 @@ function showSnippet(job, options) {
     const more = job.rows.length > 2 ? `\n    // … ${job.rows.length - 2} more rows` : "";
     const text = JSON.stringify({ ...job, rows: "ROWS" }, null, 2).replace('"ROWS"', `[\n${rows}${more}\n  ]`);
     $("snippet").textContent =
-`import { connect, buildPrintRequest } from "./verolux-client.js";
+`import { connect, buildPrintRequest } from "verolux-client";
 
-const agent = connect({ url: ${JSON.stringify(agentUrl)} });
+const agent = await connect({ url: ${JSON.stringify(agentUrl)} });
 const request = buildPrintRequest(${text});
 try {
     const done = await agent.print(request, { ...${JSON.stringify(options)}, onState: (e) => console.log(e.state) });
@@ -219,7 +221,8 @@ function logMessage(text) {
 }
 
 let hintTimer = null;
-const STATE_TEXT = { connecting: "连接中 connecting", open: "已连接 connected", closed: "未连接 disconnected" };
+const STATE_TEXT = { connecting: "连接中 connecting", open: "已连接 connected", closed: "未连接 disconnected",
+                     refused: "本网站未获允许 site refused" };
 
 agent.addEventListener("state", (e) => {
     const pill = $("agent-state");
@@ -230,6 +233,10 @@ agent.addEventListener("state", (e) => {
     clearTimeout(hintTimer);
     if (e.detail.state === "closed") $("no-agent").hidden = false;
     if (e.detail.state === "open") $("no-agent").hidden = true;
+    if (e.detail.state === "refused") {
+        $("no-agent").hidden = true;
+        $("site-refused").hidden = false;
+    }
     if (e.detail.state === "connecting") hintTimer = setTimeout(() => { $("no-agent").hidden = false; }, 1500);
     if (e.detail.state === "open") {
         agent.info().then((hello) => { $("agent-version").textContent = `Verolux ${hello.version}`; }, () => {});

@@ -1,16 +1,20 @@
 // Types of verolux-client.js.
 
 export const DEFAULT_URL: string;
+/** 4403: the close status with which the agent turns away a page of a site it does not let in. */
+export const SITE_REFUSED_CLOSE_CODE: 4403;
+export const MODES: readonly Mode[];
 
-export type ConnectionState = "connecting" | "open" | "closed";
+/** "refused": the agent does not let this page's site in; the agent object tries no more. */
+export type ConnectionState = "connecting" | "open" | "closed" | "refused";
 export type JobState = "accepted" | "spooled" | "waiting" | "completed" | "failed" | "uploaded" | "shown" | "opened";
 
 export interface ConnectOptions {
     /** Default ws://127.0.0.1:28502/ */
     url?: string;
-    /** Pause before reconnecting, ms (default 2000). */
+    /** Pause before connecting again after a lost or failed connection, ms (default 2000). */
     reconnectDelay?: number;
-    /** How long a call waits for a connection before it fails with "agent-unavailable", ms (default 5000). */
+    /** How long connect() and ready() wait for a connection that neither opens nor fails, ms (default 5000). */
     connectTimeout?: number;
 }
 
@@ -50,50 +54,162 @@ export interface JobEvent {
     /** uploaded, and failed with code "upload-rejected" */
     httpStatus?: number;
     /** failed */
-    code?: string;
+    code?: JobFailureCode;
     /** failed: the reason the agent's log pane shows */
     message?: string;
 }
 
-export interface PrintOptions {
+/** The options of a followed job (the request's "verolux" object), checked by the agent. */
+export interface JobOptions {
     /** Your name for the job; one is made up when missing. */
     jobId?: string | number;
-    /** 1 to 999 */
+    /** 1 to 999 (a print; default 1) */
     copies?: number;
+    /** Edge binding of a two-sided print (default "none"). */
     duplex?: "none" | "long" | "short";
-    /** e.g. "1-3,5" */
+    /** Pages and ranges, e.g. "1-3,5,8-" (a print; at most 256 characters). */
     pages?: string;
+}
+
+export interface PrintOptions extends JobOptions {
     /** Called with every event of the job, the final one included. */
     onState?: (event: JobEvent) => void;
 }
 
-export interface PrintRequestOptions {
-    mode: "print" | "preview" | "pdf" | "design";
-    template: { name: string; url: string; md5?: string };
-    rows?: object[];
+export type Mode = "print" | "preview" | "pdf" | "design";
+
+/** Where the agent downloads the template from, and the digest its copy must have. */
+export interface TemplateSource {
+    /** File name in the agent's template folder, extension included (e.g. "orders.grf"). */
+    name: string;
+    /** http(s) URL of the template file. */
+    url: string;
+    /** 32 upper-case hex digits; empty or missing: no check. */
+    md5?: string;
+}
+
+interface RequestCommon {
+    template: TemplateSource;
+    /** Detail rows: keys are the template's field names. */
+    rows?: Record<string, unknown>[];
+    /** Template parameters by name; names of the request's own keys are left out. */
     params?: Record<string, unknown>;
+}
+
+export interface PrintJobOptions extends RequestCommon {
+    mode: "print";
+    /** Printer name; empty or missing keeps the template's own printer (else the system default). */
     printer?: string;
     reportId?: string | number;
     uploadUrl?: string;
 }
 
-export class VeroluxError extends Error {
-    /** "agent-unavailable", "connection-lost", a job's failure code, or a question's error code. */
-    readonly code: string;
-    /** The agent's event or answer, when there was one. */
-    readonly event: JobEvent | { verolux: "error"; code: string; message: string } | null;
+export interface PreviewJobOptions extends RequestCommon {
+    mode: "preview";
+    printer?: string;
+    reportId?: string | number;
+    uploadUrl?: string;
 }
 
-export interface VeroluxAgent extends EventTarget {
+export interface PdfJobOptions extends RequestCommon {
+    mode: "pdf";
+    /** The PDF is named reportId + ".pdf" and uploaded with it. */
+    reportId: string | number;
+    /** The URL the PDF is posted to. */
+    uploadUrl: string;
+    printer?: string;
+}
+
+export interface DesignJobOptions extends RequestCommon {
+    mode: "design";
+    /** What the backend saves the changed template as. */
+    reportId: string | number;
+    /** The URL 保存 posts the changed template to. */
+    uploadUrl?: string;
+}
+
+/** What buildPrintRequest takes: the fields each mode needs are required. */
+export type PrintRequestOptions = PrintJobOptions | PreviewJobOptions | PdfJobOptions | DesignJobOptions;
+
+/** A value the agent reads as text: strings as they are, numbers as their decimal text. */
+export type RequestText = string | number;
+
+/** The print request itself, as the agent reads it (docs/protocol.md, "The request"). */
+export interface PrintRequest {
+    /** "1": preview, "2": PDF and upload, anything else: print. */
+    preview: RequestText | boolean;
+    repname: string;
+    reptype: RequestText;
+    reguserno: RequestText;
+    reprintname: string;
+    /** "1": open the designer. */
+    sdesign: RequestText | boolean;
+    reporturl: string;
+    reportmd5: string;
+    reportId: RequestText;
+    reportAdd: string;
+    repdata: Record<string, unknown>[];
+    verolux?: JobOptions;
+    /** Template parameters. */
+    [parameter: string]: unknown;
+}
+
+export type JobFailureCode =
+    | "bad-request"
+    | "template-not-found"
+    | "template-invalid"
+    | "printer-not-found"
+    | "no-default-printer"
+    | "print-failed"
+    | "print-canceled"
+    | "print-unconfirmed"
+    | "export-failed"
+    | "upload-failed"
+    | "upload-rejected"
+    | "internal-error";
+
+export type VeroluxErrorCode =
+    /** Nothing answers at the URL (or no answer within connectTimeout). */
+    | "agent-unavailable"
+    /** The agent does not let this page's site in. */
+    | "site-refused"
+    /** The connection ended while a question or job waited. */
+    | "connection-lost"
+    /** A question's error ("unknown-question", "printers-unavailable"). */
+    | "unknown-question"
+    | "printers-unavailable"
+    | JobFailureCode;
+
+export class VeroluxError extends Error {
+    readonly code: VeroluxErrorCode;
+    /** The agent's event or answer, when there was one. */
+    readonly event: JobEvent | { verolux: "error"; code: string; message: string } | null;
+    /** From connect(): the agent object, which after "agent-unavailable" goes on trying. */
+    agent?: VeroluxAgent;
+}
+
+export class VeroluxAgent extends EventTarget {
+    /** Connects at once, and again whenever the connection is lost, until refused or closed. */
+    constructor(options?: ConnectOptions);
     readonly url: string;
     readonly state: ConnectionState;
+    /** The agent's hello on the open connection, else null. */
+    readonly hello: AgentInfo | null;
+    /** Resolves once the connection is open; rejects when the attempt at hand fails ("agent-unavailable", "site-refused"). */
+    ready(): Promise<AgentInfo>;
     info(): Promise<AgentInfo>;
     printers(): Promise<Printer[]>;
-    /** Resolves with the final event ("uploaded", "completed", "shown", "opened"); rejects with a VeroluxError. */
-    print(request: string | object, options?: PrintOptions): Promise<JobEvent>;
+    /**
+     * Resolves with the final event ("uploaded", "completed", "shown", "opened"); rejects with a VeroluxError.
+     * A PDF request without reportAdd or reportId, or a design request without reportId, is rejected
+     * with "bad-request" before anything is sent.
+     */
+    print(request: string | PrintRequest, options?: PrintOptions): Promise<JobEvent>;
     close(): void;
     // Events: "state" (detail { state, reason }), "job" (detail JobEvent), "reply" (detail: the agent's plain text)
 }
 
+/** Throws a VeroluxError "bad-request" for an unknown mode or a field its mode needs missing. */
 export function buildPrintRequest(options: PrintRequestOptions): string;
-export function connect(options?: ConnectOptions): VeroluxAgent;
+/** Resolves once the agent has said hello; rejects with "agent-unavailable" or "site-refused". */
+export function connect(options?: ConnectOptions): Promise<VeroluxAgent>;

@@ -1,21 +1,28 @@
 /*
- * Verolux client: how a web page talks to the Verolux print agent. An ES module with no build step;
- * copy it into your page's scripts and import it:
+ * Verolux client: how a web page talks to the Verolux print agent. An ES module with no build step and
+ * no dependencies: install it from its npm package (`npm pack` in demo/web) or copy this file and its
+ * types (verolux-client.d.ts) into your page's scripts.
  *
- *   import { connect, buildPrintRequest } from "./verolux-client.js";
+ *   import { connect, buildPrintRequest } from "verolux-client";   // or "./verolux-client.js"
  *
- *   const agent = connect();                       // ws://127.0.0.1:28502/, reconnects by itself
- *   agent.addEventListener("state", e => console.log(e.detail.state));   // connecting | open | closed
+ *   let agent;
+ *   try {
+ *       agent = await connect();                   // ws://127.0.0.1:28502/, once the agent said hello
+ *   } catch (e) {
+ *       // e.code: "agent-unavailable" (nothing answers; e.agent keeps trying and turns "open" when an
+ *       // agent starts) or "site-refused" (the agent does not let this site in; no more tries)
+ *   }
+ *   agent.addEventListener("state", e => console.log(e.detail.state));  // connecting | open | closed | refused
  *
- *   const request = buildPrintRequest({
+ *   const request = buildPrintRequest({          // throws a VeroluxError "bad-request" for what cannot work
  *       mode: "pdf",                               // "print" | "preview" | "pdf" | "design"
  *       template: { name: "orders.grf", url: "https://example.com/templates/orders.grf",
  *                   md5: "4588FF3797B78D819D858FA3BDD82B09" },   // 32 upper-case hex digits, or ""
  *       rows: [{ orderNo: "SO0001", quantity: 2, price: "9.50" }],
  *       params: { company: "…" },                  // template parameters
  *       printer: "",                               // for "print": "" keeps the report's own printer
- *       reportId: "SO0001",                        // the PDF is uploaded as reportId + ".pdf"
- *       uploadUrl: "https://example.com/upload/pdf"
+ *       reportId: "SO0001",                        // pdf, design: the PDF is uploaded as reportId + ".pdf"
+ *       uploadUrl: "https://example.com/upload/pdf"                 // pdf: required
  *   });
  *   try {
  *       const done = await agent.print(request, { copies: 1, onState: e => console.log(e.state) });
@@ -24,7 +31,6 @@
  *       console.error(e.code, e.message);          // e.g. "printer-not-found", "upload-rejected"
  *   }
  *
- *   const hello = await agent.info();              // { version, protocol, features, port, platform }
  *   const printers = await agent.printers();       // [{ name, isDefault, state, media, … }]
  *
  * The agent answers questions and job events to the asking page only; a page that never uses the
@@ -33,9 +39,15 @@
 
 export const DEFAULT_URL = "ws://127.0.0.1:28502/";
 
+/** The close status with which the agent turns away a page of a site it does not let in. */
+export const SITE_REFUSED_CLOSE_CODE = 4403;
+
+/** What buildPrintRequest can make: print it, show it, export and upload a PDF, open the designer. */
+export const MODES = Object.freeze(["print", "preview", "pdf", "design"]);
+
 const FINAL_OK = new Set(["uploaded", "completed", "shown", "opened"]);
 
-/** A job or question that did not succeed: `code` is stable, `message` says why. */
+/** A connection, job or question that did not succeed: `code` is stable, `message` says why. */
 export class VeroluxError extends Error {
     constructor(code, message, event) {
         super(message);
@@ -45,17 +57,60 @@ export class VeroluxError extends Error {
     }
 }
 
+function badRequest(message) {
+    return new VeroluxError("bad-request", message);
+}
+
+function isObject(value) {
+    return value !== null && typeof value === "object" && !Array.isArray(value);
+}
+
+function nonEmpty(value) {
+    return (typeof value === "string" && value !== "") || (typeof value === "number" && Number.isFinite(value));
+}
+
+// A request value as the agent compares it: strings as they are, numbers as their text, others never.
+function asText(value) {
+    if (typeof value === "string") return value;
+    if (typeof value === "number") return String(value);
+    return null;
+}
+
+// What the agent cannot carry out, found before anything is sent: a PDF needs the URL it is posted to
+// and the id it is named by, a design the id it is saved under.
+function checkRequest(request) {
+    const design = asText(request.sdesign) === "1";
+    if (design) {
+        if (!nonEmpty(request.reportId)) throw badRequest("a design request needs reportId (what the template is saved as)");
+    } else if (asText(request.preview) === "2") {
+        if (!nonEmpty(request.reportAdd)) throw badRequest("a PDF request needs reportAdd (the URL the PDF is uploaded to)");
+        if (!nonEmpty(request.reportId)) throw badRequest("a PDF request needs reportId (the PDF is named after it)");
+    }
+}
+
 /** The JSON text of a print request: every key the agent requires, rows, then parameters. */
 export function buildPrintRequest(opts) {
+    if (!isObject(opts)) throw badRequest("buildPrintRequest needs an object");
+    if (!MODES.includes(opts.mode))
+        throw badRequest(`unknown mode ${JSON.stringify(opts.mode)}: one of ${MODES.join(", ")}`);
+    const template = opts.template;
+    if (!isObject(template) || !nonEmpty(template.name) || !nonEmpty(template.url))
+        throw badRequest("template needs a name and the url it is downloaded from");
+    if (opts.rows !== undefined && !Array.isArray(opts.rows)) throw badRequest("rows must be an array of objects");
+    if (opts.params !== undefined && !isObject(opts.params)) throw badRequest("params must be an object");
+    if (opts.mode === "pdf" && !nonEmpty(opts.uploadUrl))
+        throw badRequest('mode "pdf" needs uploadUrl (the URL the PDF is uploaded to)');
+    if ((opts.mode === "pdf" || opts.mode === "design") && !nonEmpty(opts.reportId))
+        throw badRequest(`mode "${opts.mode}" needs reportId`);
     const request = {
         preview: opts.mode === "preview" ? "1" : opts.mode === "pdf" ? "2" : "",
-        repname: opts.template.name,
+        repname: String(template.name),
         reptype: "",
         reguserno: "",
         reprintname: opts.printer || "",
         sdesign: opts.mode === "design" ? "1" : "0",
-        reporturl: opts.template.url,
-        reportmd5: opts.template.md5 || "",
+        reporturl: String(template.url),
+        reportmd5: template.md5 || "",
         reportId: String(opts.reportId ?? ""),
         reportAdd: opts.uploadUrl || "",
         repdata: opts.rows || []
@@ -68,20 +123,50 @@ export function buildPrintRequest(opts) {
 
 let jobSerial = 0;
 
-class VeroluxAgent extends EventTarget {
+/**
+ * One page's link to the agent. It connects at once and, unless the agent refuses the page's site or
+ * the page closes it, connects again whenever the connection is lost or cannot be made.
+ */
+export class VeroluxAgent extends EventTarget {
     constructor({ url = DEFAULT_URL, reconnectDelay = 2000, connectTimeout = 5000 } = {}) {
         super();
         this.url = url;
         this.reconnectDelay = reconnectDelay;
         this.connectTimeout = connectTimeout;
         this.state = "closed";
+        this.hello = null; // the agent's answer to hello on the open connection
         this.socket = null;
         this.questions = []; // answers come back in the order the questions went out
         this.jobs = new Map(); // jobId -> { resolve, reject, onState }
+        this.waiting = []; // callers of ready() until the connection at hand opens or fails
         this.stopped = false;
+        this.refusal = null;
         this.timer = null;
         // After the caller's own code has run, so its listeners hear "connecting" too.
         queueMicrotask(() => this.open());
+    }
+
+    /**
+     * Resolves with the agent's hello once the connection is open. Rejects as soon as the attempt at
+     * hand fails: "agent-unavailable" (nothing answers, or no answer within connectTimeout) or
+     * "site-refused". Between attempts it starts the next one at once.
+     */
+    ready() {
+        if (this.state === "open") return Promise.resolve(this.hello);
+        if (this.refusal) return Promise.reject(this.refusal);
+        if (this.stopped) return Promise.reject(new VeroluxError("agent-unavailable", "closed by the page"));
+        const waited = new Promise((resolve, reject) => {
+            const waiter = { resolve, reject };
+            waiter.timer = setTimeout(() => {
+                this.waiting = this.waiting.filter((w) => w !== waiter);
+                reject(new VeroluxError("agent-unavailable",
+                                        `no answer from the Verolux agent at ${this.url} within ${this.connectTimeout} ms`));
+            }, this.connectTimeout);
+            this.waiting.push(waiter);
+        });
+        // Between attempts the next one starts now; one that fails at once already rejects the waiter.
+        if (!this.socket) this.open();
+        return waited;
     }
 
     /** Agent version, protocol version, features, port and platform. */
@@ -102,8 +187,17 @@ class VeroluxAgent extends EventTarget {
     async print(request, options = {}) {
         const { onState, ...rest } = options;
         const jobId = String(rest.jobId ?? `job-${Date.now().toString(36)}-${++jobSerial}`);
-        const body = typeof request === "string" ? JSON.parse(request) : { ...request };
-        body.verolux = { ...rest, jobId };
+        let body = request;
+        if (typeof request === "string") {
+            try {
+                body = JSON.parse(request);
+            } catch (e) {
+                throw badRequest(`the request is no JSON text: ${e.message}`);
+            }
+        }
+        if (!isObject(body)) throw badRequest("a print request is a JSON object");
+        checkRequest(body);
+        body = { ...body, verolux: { ...rest, jobId } };
         await this.ready();
         return new Promise((resolve, reject) => {
             this.jobs.set(jobId, { resolve, reject, onState });
@@ -115,38 +209,29 @@ class VeroluxAgent extends EventTarget {
     close() {
         this.stopped = true;
         clearTimeout(this.timer);
-        if (this.socket) this.socket.close();
+        const socket = this.socket;
+        this.socket = null;
+        if (socket) socket.close();
+        this.fail(new VeroluxError("connection-lost", "closed by the page"),
+                  new VeroluxError("agent-unavailable", "closed by the page"));
         this.setState("closed", "closed by the page");
     }
 
     async ask(question) {
         await this.ready();
+        return this.send(question);
+    }
+
+    send(question) {
         return new Promise((resolve, reject) => {
             this.questions.push({ resolve, reject });
             this.socket.send(JSON.stringify({ verolux: question }));
         });
     }
 
-    // Waits for an open connection, at most connectTimeout.
-    ready() {
-        if (this.state === "open") return Promise.resolve();
-        return new Promise((resolve, reject) => {
-            const onState = () => {
-                if (this.state !== "open") return;
-                clearTimeout(timer);
-                this.removeEventListener("state", onState);
-                resolve();
-            };
-            const timer = setTimeout(() => {
-                this.removeEventListener("state", onState);
-                reject(new VeroluxError("agent-unavailable", `no Verolux agent answers at ${this.url}`));
-            }, this.connectTimeout);
-            this.addEventListener("state", onState);
-        });
-    }
-
     open() {
-        if (this.stopped) return;
+        if (this.stopped || this.socket) return;
+        clearTimeout(this.timer);
         this.setState("connecting");
         let ws;
         try {
@@ -156,21 +241,59 @@ class VeroluxAgent extends EventTarget {
             return;
         }
         this.socket = ws;
-        ws.onopen = () => this.setState("open");
-        ws.onmessage = (e) => this.receive(String(e.data));
-        ws.onclose = (e) => {
-            if (this.socket === ws) this.lost(`connection closed (${e.code})`);
+        // Open once the agent has said hello: a WebSocket that opens may still be closed at once.
+        ws.onopen = () => {
+            this.send("hello").then((hello) => {
+                if (this.socket !== ws) return;
+                this.hello = hello;
+                this.setState("open");
+                for (const w of this.waiting.splice(0)) {
+                    clearTimeout(w.timer);
+                    w.resolve(hello);
+                }
+            }, () => {});
         };
+        ws.onmessage = (e) => {
+            if (this.socket === ws) this.receive(String(e.data));
+        };
+        ws.onclose = (e) => {
+            if (this.socket !== ws) return;
+            if (e.code === SITE_REFUSED_CLOSE_CODE) this.refused(e.reason);
+            else this.lost(`connection closed (${e.code})`);
+        };
+    }
+
+    // Rejects what waits on the connection: questions and jobs in flight, and callers of ready().
+    fail(inFlight, notReady) {
+        for (const q of this.questions.splice(0)) q.reject(inFlight);
+        for (const job of this.jobs.values()) job.reject(inFlight);
+        this.jobs.clear();
+        for (const w of this.waiting.splice(0)) {
+            clearTimeout(w.timer);
+            w.reject(notReady);
+        }
     }
 
     lost(reason) {
         this.socket = null;
-        const error = new VeroluxError("connection-lost", `the connection to the agent was lost: ${reason}`);
-        for (const q of this.questions.splice(0)) q.reject(error);
-        for (const job of this.jobs.values()) job.reject(error);
-        this.jobs.clear();
+        this.hello = null;
+        this.fail(new VeroluxError("connection-lost", `the connection to the agent was lost: ${reason}`),
+                  new VeroluxError("agent-unavailable", `no Verolux agent answers at ${this.url}`));
         this.setState("closed", reason);
         if (!this.stopped) this.timer = setTimeout(() => this.open(), this.reconnectDelay);
+    }
+
+    // The agent does not let this page's site in: trying again would not change that.
+    refused(reason) {
+        this.socket = null;
+        this.hello = null;
+        this.stopped = true;
+        clearTimeout(this.timer);
+        const site = typeof location === "object" && location ? location.origin : "this site";
+        this.refusal = new VeroluxError("site-refused",
+                                        `the Verolux agent does not let ${site} in (${reason || "site-refused"})`);
+        this.fail(this.refusal, this.refusal);
+        this.setState("refused", reason || "site-refused");
     }
 
     receive(text) {
@@ -212,7 +335,15 @@ class VeroluxAgent extends EventTarget {
     }
 }
 
-/** Opens (and keeps reopening) a connection to the local agent. */
+/**
+ * Connects to the local agent. Resolves with the agent once it has said hello; rejects with a
+ * VeroluxError "agent-unavailable" or "site-refused" whose `agent` is the agent: after
+ * "agent-unavailable" it goes on trying, and turns "open" (a "state" event) when an agent starts.
+ */
 export function connect(options) {
-    return new VeroluxAgent(options);
+    const agent = new VeroluxAgent(options);
+    return agent.ready().then(() => agent, (e) => {
+        e.agent = agent;
+        throw e;
+    });
 }

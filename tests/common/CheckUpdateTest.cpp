@@ -1,5 +1,6 @@
 // The update check against canned backend answers: what it writes, what it fetches, what it leaves.
 #include "tests/common/CannedServer.h"
+#include "tests/common/SigningKey.h"
 #include "tests/common/TempFolder.h"
 
 #include "common/CheckUpdate.h"
@@ -7,14 +8,15 @@
 #include "common/TextFile.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
-#include <openssl/x509.h>
 #include <unistd.h>
 
 #include <fstream>
 
 using testsupport::CannedServer;
 using testsupport::HttpReply;
+using testsupport::ManifestText;
+using testsupport::Sha256Hex;
+using testsupport::SigningKey;
 namespace fs = std::filesystem;
 
 namespace {
@@ -59,15 +61,17 @@ TEST_F(CheckUpdateTest, NewVersionIsRecordedThenTheFileReplaced) {
 }
 
 // Nothing is written and nothing fetched (the files server would count a download): answers without a
-// version, an error page, answers naming the settings, the log or anything but the two program files, an
-// unreachable backend. An empty current version leaves the URL ending in the separator.
+// version, an error page, answers naming the settings, the log, the asking program's own file or
+// anything but the program asked for, an unreachable backend. An empty current version leaves the URL ending
+// in the separator.
 TEST_F(CheckUpdateTest, AnswersThatChangeNothing) {
     CannedServer files({Ok("new agent")});
     const std::string url = files.url("/Verolux");
     std::vector<std::string> replies = {
         Answer("", url, "Verolux"), Ok(R"({"url":")" + url + R"(","file":"x"})"),
         HttpReply("502 Bad Gateway", "<html><body>502 Bad Gateway</body></html>")};
-    for (const char* file : {"MyIni.ini", "MyLog.txt", "Verolux.lock", "report", "verolux", "../Verolux", ""})
+    for (const char* file :
+         {"MyIni.ini", "MyLog.txt", "Verolux.lock", "report", "verolux", "../Verolux", "", "Kestrane"})
         replies.push_back(Answer("2.0.0", url, file));
     for (const std::string& reply : replies) {
         const std::string query = check(reply, "").at(0);
@@ -93,62 +97,71 @@ TEST_F(CheckUpdateTest, FailedDownloadKeepsTheOldFileButNotTheOldVersion) {
     EXPECT_EQ(agentFile(), "old agent");
 }
 
-// An Ed25519 key of the test's own, as an administrator would make one with openssl.
-class SigningKey {
-  public:
-    SigningKey() : m_key(EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519")) {}
-    ~SigningKey() { EVP_PKEY_free(m_key); }
-    SigningKey(const SigningKey&) = delete;
-    SigningKey& operator=(const SigningKey&) = delete;
-
-    // Base64 of the DER public key: the middle line of "openssl pkey -pubout".
-    std::string publicKey() const {
-        unsigned char* der = nullptr;
-        const int n = i2d_PUBKEY(m_key, &der);
-        std::string text(4 * ((n + 2) / 3) + 1, '\0');
-        text.resize(EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), der, n));
-        OPENSSL_free(der);
-        return text;
-    }
-    std::string sign(const std::string& data) const {
-        std::string signature(64, '\0');
-        std::size_t size = signature.size();
-        EVP_MD_CTX* ctx = EVP_MD_CTX_new();
-        EVP_DigestSignInit(ctx, nullptr, nullptr, nullptr, m_key);
-        EVP_DigestSign(ctx, reinterpret_cast<unsigned char*>(signature.data()), &size,
-                       reinterpret_cast<const unsigned char*>(data.data()), data.size());
-        EVP_MD_CTX_free(ctx);
-        return signature;
-    }
-
-  private:
-    EVP_PKEY* m_key;
-};
-
-// With an update key the new file is installed only with its valid signature at url + ".sig".
-TEST_F(CheckUpdateTest, WithAnUpdateKeyOnlySignedFilesAreInstalled) {
+// With an update key the answer counts only with url + ".manifest" signed by it (url +
+// ".manifest.sig"), naming this program, the answer's version, a newer one than installed; the file is
+// installed only when it is the one the manifest signs. A refused answer records no version.
+TEST_F(CheckUpdateTest, WithAnUpdateKeyOnlyWhatTheManifestSignsIsInstalled) {
     const SigningKey key, otherKey;
     const std::string release = "#!/bin/sh\necho signed agent\n";
+    const std::string manifest = ManifestText("Verolux", "2.0.0", Sha256Hex(release));
+    const std::string launcherManifest = ManifestText("Kestrane", "2.0.0", Sha256Hex(release));
     struct Case {
         const char* name;
         std::string keyText;
-        std::string sigReply;
+        std::vector<std::string> replies; // manifest, signature, file
+        std::string current;
+        bool recorded;
         bool installed;
     };
     const Case cases[] = {
-        {"signed", key.publicKey(), Ok(key.sign(release)), true},
-        {"signedByAnotherKey", key.publicKey(), Ok(otherKey.sign(release)), false},
-        {"noSignature", key.publicKey(), HttpReply("404 Not Found", "not found"), false},
-        {"keyUnreadable", "not a key", Ok(key.sign(release)), false},
+        {"signed", key.publicKey(), {Ok(manifest), Ok(key.sign(manifest)), Ok(release)}, "1.0.0", true, true},
+        {"fileNotTheSignedOne",
+         key.publicKey(),
+         {Ok(manifest), Ok(key.sign(manifest)), Ok("evil")},
+         "1.0.0",
+         true,
+         false},
+        {"downgrade", key.publicKey(), {Ok(manifest), Ok(key.sign(manifest))}, "2.0.1", false, false},
+        {"launcherServedAsAgent",
+         key.publicKey(),
+         {Ok(launcherManifest), Ok(key.sign(launcherManifest))},
+         "1.0.0",
+         false,
+         false},
+        {"signedByAnotherKey",
+         key.publicKey(),
+         {Ok(manifest), Ok(otherKey.sign(manifest))},
+         "1.0.0",
+         false,
+         false},
+        {"noManifest", key.publicKey(), {HttpReply("404 Not Found", "not found")}, "1.0.0", false, false},
+        {"keyUnreadable", "not a key", {Ok(manifest), Ok(key.sign(manifest))}, "1.0.0", false, false},
     };
     for (const Case& c : cases) {
         writeAgent("old agent");
+        m_settings.WriteIni("AppInfo", "PrintVer", c.current);
         m_settings.WriteIni("AppInfo", "UpdateKey", c.keyText);
-        CannedServer files({c.sigReply, Ok(release)});
-        check(Answer("2.0.0", files.url("/Verolux"), "Verolux"));
+        CannedServer files(c.replies);
+        check(Answer("2.0.0", files.url("/Verolux"), "Verolux"), c.current);
+        EXPECT_EQ(version(), c.recorded ? "2.0.0" : c.current) << c.name;
         EXPECT_EQ(agentFile(), c.installed ? release : "old agent") << c.name;
-        EXPECT_EQ(files.requests().at(0).rfind("GET /Verolux.sig ", 0), 0u) << c.name;
+        const std::vector<std::string> got = files.requests();
+        ASSERT_EQ(got.size(), c.replies.size()) << c.name;
+        EXPECT_EQ(got.at(0).rfind("GET /Verolux.manifest ", 0), 0u) << c.name;
+        if (got.size() > 1) {
+            EXPECT_EQ(got.at(1).rfind("GET /Verolux.manifest.sig ", 0), 0u) << c.name;
+        }
     }
+}
+
+// Without a key nothing but the file is fetched, whatever version it claims (the backend decides).
+TEST_F(CheckUpdateTest, WithoutAnUpdateKeyNoManifestIsAskedFor) {
+    CannedServer files({Ok("agent 0.1")});
+    check(Answer("0.1.0", files.url("/Verolux"), "Verolux"), "1.0.0");
+    EXPECT_EQ(version(), "0.1.0");
+    EXPECT_EQ(agentFile(), "agent 0.1");
+    ASSERT_EQ(files.requests().size(), 1u);
+    EXPECT_EQ(files.requests().at(0).rfind("GET /Verolux ", 0), 0u);
 }
 
 TEST(WebsUrl, DefaultIsHttpsAndWrittenOnlyWhenEmpty) {

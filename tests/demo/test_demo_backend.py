@@ -169,6 +169,42 @@ class UpdateQuery(BackendCase):
         self.assertEqual((query["kind"], query["version"], query["separator"], query["body"]), ("2", "1.0.0", True, "{}"))
         self.assertIn("%E2%80%BB", query["target"])
 
+    def test_release_manifests_signed_with_the_update_key(self):
+        # The shared backend has no key: nothing is signed, no key is shown.
+        with open(os.path.join(self.backend.releases, "Verolux.manifest"), "w") as f:
+            f.write("file=Verolux\n")
+        self.assertEqual(self.backend.get("/releases/Verolux.manifest.sig")[0], 404)
+        self.assertEqual(self.backend.get("/api/update-key")[0], 404)
+        tmp = tempfile.mkdtemp(prefix="vx-demo-key-")
+        self.addCleanup(shutil.rmtree, tmp, True)
+        key = os.path.join(tmp, "key.pem")
+        subprocess.run(["openssl", "genpkey", "-algorithm", "ed25519", "-out", key], check=True)
+        signing = DemoBackend(BACKEND, os.path.join(tmp, "root"), os.path.join(tmp, "web"), templates=None,
+                              update_key=key)
+        self.addCleanup(signing.stop)
+        manifest = os.path.join(signing.releases, "Verolux.manifest")
+        with open(manifest, "w") as f:
+            f.write("file=Verolux\nver=2.0.0\nsha256=%s\n" % hashlib.sha256(b"agent").hexdigest())
+        status, _, signature = signing.get("/releases/Verolux.manifest.sig")
+        self.assertEqual((status, len(signature)), (200, 64))
+        # The key shown is the one UpdateKey takes; openssl verifies the signature with it.
+        status, _, public = signing.get("/api/update-key")
+        self.assertEqual(status, 200)
+        with open(os.path.join(tmp, "pub.pem"), "w") as f:
+            f.write("-----BEGIN PUBLIC KEY-----\n%s\n-----END PUBLIC KEY-----\n" % public.decode().strip())
+        with open(os.path.join(tmp, "sig"), "wb") as f:
+            f.write(signature)
+        verify = subprocess.run(["openssl", "pkeyutl", "-verify", "-pubin", "-inkey", os.path.join(tmp, "pub.pem"),
+                                 "-rawin", "-in", manifest, "-sigfile", os.path.join(tmp, "sig")], capture_output=True)
+        self.assertEqual(verify.returncode, 0, verify.stdout + verify.stderr)
+        # No manifest, nothing signed; a signature file put there is served as it stands.
+        self.assertEqual(signing.get("/releases/Kestrane.manifest.sig")[0], 404)
+        with open(os.path.join(signing.releases, "Kestrane.manifest.sig"), "wb") as f:
+            f.write(b"x" * 64)
+        self.assertEqual(signing.get("/releases/Kestrane.manifest.sig")[2], b"x" * 64)
+        self.assertEqual(signing.stats()["releaseDownloads"],
+                         {"Verolux.manifest.sig": 1, "Kestrane.manifest.sig": 2})
+
     def test_separator_sent_as_raw_utf8_is_understood(self):
         request = ("POST /basedata/v1/update/getLastUpdate/1" + SEPARATOR + "9.8.7 HTTP/1.1\r\n"
                    "Host: 127.0.0.1\r\nContent-Type: application/json; charset=UTF-8\r\n"

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """A real browser end to end: headless Chromium loads the demo page from the backend, the page
 connects to the agent and sends a PDF request, the backend receives the PDF; and the client module
-itself, driven by a test page against the real agent.
+itself, driven by test pages against the real agent: a page of an allowed site, and one of a site the
+agent refuses that also tries a port where nothing listens (yet).
 
 Run: VEROLUX_BIN_DIR=build/bin /usr/bin/python3 tests/e2e/test_browser.py -v [Class]
 """
@@ -13,12 +14,14 @@ import os
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import threading
 import unittest
 import urllib.parse
 
-from harness import HERE, AgentCase, pdf_text, setup_cups, unique
+from harness import HERE, AgentCase, AgentRun, make_program_folder, pdf_text, setup_cups, unique
+from agentproc import free_port, read_ini, wait_for, write_ini
 from backendproc import DEMO_WEB
 
 CHROMIUM = os.environ.get("VEROLUX_CHROMIUM", "/usr/bin/chromium")
@@ -51,12 +54,13 @@ def chromium(url, log_path, *extra):
 
 
 class PageServer(http.server.ThreadingHTTPServer):
-    """Serves the client module and its test page from a folder of their own; keeps what the page posts."""
+    """Serves the client module and its test pages from a folder of their own; keeps what the pages post."""
 
     def __init__(self, root):
-        for path in (os.path.join(HERE, "client_page.html"), os.path.join(DEMO_WEB, "verolux-client.js")):
+        for path in (os.path.join(HERE, "client_page.html"), os.path.join(HERE, "client_failures.html"),
+                     os.path.join(DEMO_WEB, "verolux-client.js")):
             shutil.copy(path, root)
-        self.report, self.done = None, threading.Event()
+        self.reports = []
         owner = self
 
         class Handler(http.server.SimpleHTTPRequestHandler):
@@ -64,14 +68,17 @@ class PageServer(http.server.ThreadingHTTPServer):
                 pass
 
             def do_POST(self):
-                owner.report = json.loads(self.rfile.read(int(self.headers["Content-Length"])))
-                owner.done.set()
+                owner.reports.append(json.loads(self.rfile.read(int(self.headers["Content-Length"]))))
                 self.send_response(204)
                 self.end_headers()
 
         super().__init__(("127.0.0.1", 0), functools.partial(Handler, directory=root))
         self.base = "http://127.0.0.1:%d" % self.server_address[1]
         threading.Thread(target=self.serve_forever, daemon=True).start()
+
+    def report(self, n, timeout=90):
+        """The page's n-th report (from 1), once it has posted it; None after timeout seconds."""
+        return self.reports[n - 1] if wait_for(lambda: len(self.reports) >= n, timeout) else None
 
     def close(self):
         self.shutdown()
@@ -91,6 +98,16 @@ class Browser(AgentCase):
         except unittest.SkipTest:
             cls.cups = False
         super().setUpClass()
+        # Only listed sites (and the backend's) may connect: a page of any other is refused at once.
+        settings = read_ini(cls.folder)
+        settings["Verolux"]["SitePolicy"] = "listed"
+        write_ini(cls.folder, settings)
+
+    def serve_pages(self):
+        os.makedirs(os.path.join(self.work, "pages"), exist_ok=True)
+        pages = PageServer(os.path.join(self.work, "pages"))
+        self.addCleanup(pages.close)
+        return pages
 
     def test_demo_page_sends_a_pdf_request(self):
         report_id = unique("browser")
@@ -110,15 +127,13 @@ class Browser(AgentCase):
         self.assertEqual([[], []], self.settle())
 
     def test_client_module(self):
-        os.makedirs(os.path.join(self.work, "pages"))
-        pages = PageServer(os.path.join(self.work, "pages"))
-        self.addCleanup(pages.close)
+        pages = self.serve_pages()
         self.allow_site(pages.base)  # the test page's own site, not the backend's
         report_id = unique("client")
         query = urllib.parse.urlencode({"agent": self.agent.port, "backend": self.backend.base, "reportId": report_id})
         with chromium("%s/client_page.html?%s" % (pages.base, query), os.path.join(self.work, "client.log")):
-            self.assertTrue(pages.done.wait(90), "the test page never reported")
-        r = pages.report
+            r = pages.report(1)
+        self.assertIsNotNone(r, "the test page never reported")
         keys = ["preview", "repname", "reptype", "reguserno", "reprintname", "sdesign", "reporturl", "reportmd5",
                 "reportId", "reportAdd", "repdata", "company"]
         for mode, (preview, sdesign) in {"print": ("", "0"), "preview": ("1", "0"), "pdf": ("2", "0"),
@@ -127,8 +142,21 @@ class Browser(AgentCase):
             self.assertEqual(keys, list(built), mode)  # the ten named keys, rows, then parameters
             self.assertEqual((preview, sdesign, "7", "P", "ABC"), (built["preview"], built["sdesign"], built["reportId"],
                                                                     built["reprintname"], built["reportmd5"]))
-        self.assertEqual(["connecting", "open", "closed"], r["connection"])
+        # connect() resolved once the agent had said hello; the page's close() is all that came after.
+        self.assertEqual(("open", "Verolux"), (r["connected"]["state"], r["connected"]["hello"]["agent"]))
+        self.assertEqual(["closed"], r["connection"])
         self.assertEqual("Verolux", r["info"]["value"]["agent"])
+        # Requests that cannot work are refused in the page: an unknown mode, a PDF without the URL it
+        # is uploaded to, a design without its id; none of them reaches the agent.
+        for name in ("unknownMode", "pdfBuiltWithoutUpload", "designBuiltWithoutId", "pdfWithoutUpload",
+                     "pdfTextWithoutUpload"):
+            self.assertEqual(("bad-request", True), (r[name]["error"]["code"], r[name]["error"]["isVeroluxError"]),
+                             name)
+        self.assertIn('unknown mode "pfd"', r["unknownMode"]["error"]["message"])
+        self.assertIn("reportAdd", r["pdfWithoutUpload"]["error"]["message"])
+        self.assertNotIn("never-sent-1", r["jobIds"])
+        self.assertNotIn("never-sent-2", r["jobIds"])
+        self.assertIn(r["pdf"]["value"]["jobId"], r["jobIds"])  # it did hear the job it sent after them
         if self.cups:
             self.assertIn(self.queue, [p["name"] for p in r["printers"]["value"]], r["printers"])
         else:
@@ -142,6 +170,37 @@ class Browser(AgentCase):
         self.assertEqual({"code": "template-not-found", "message": "找不到报表文件:no-such-template.grf",
                           "isVeroluxError": True}, r["missing"]["error"])
         self.assertEqual("bad-request", r["badCopies"]["error"]["code"])
+
+    def test_client_without_an_agent_and_refused(self):
+        pages = self.serve_pages()
+        site = "http://site.test:%d" % pages.server_address[1]  # not listed; served from here all the same
+        dead = free_port()
+        query = urllib.parse.urlencode({"agent": self.agent.port, "dead": dead})
+        with chromium("%s/client_failures.html?%s" % (site, query), os.path.join(self.work, "failures.log"),
+                      "--remote-debugging-port=0", "--host-resolver-rules=MAP site.test 127.0.0.1"):
+            r = pages.report(1)
+            self.assertIsNotNone(r, "the test page never reported")
+            # Nothing listens: told at the first failed attempt, and the agent object goes on trying.
+            self.assertEqual(("agent-unavailable", True), (r["unavailable"]["code"], r["unavailable"]["isVeroluxError"]))
+            self.assertIn(r["unavailable"]["state"], ("closed", "connecting"))
+            # The site is refused: told apart from no agent, and not tried again.
+            for name in ("refused", "refusedAgain", "refusedPrinters"):
+                self.assertEqual(("site-refused", True), (r[name]["code"], r[name]["isVeroluxError"]), name)
+            self.assertEqual("refused", r["refused"]["state"])
+            print("\nno agent: rejected after %.1f ms; refused site: after %.1f ms"
+                  % (r["unavailable"]["ms"], r["refused"]["ms"]), file=sys.stderr)
+
+            # An agent that starts later where nothing listened is picked up; this one lets the site in.
+            folder = make_program_folder(os.path.join(self.work, "later"), self.backend)
+            settings = read_ini(folder)
+            settings["Sites"] = {site: "1"}
+            write_ini(folder, settings)
+            later = AgentRun(folder, dead)
+            self.addCleanup(later.stop)
+            r = pages.report(2)
+        self.assertIsNotNone(r, "the page never connected to the agent started later")
+        self.assertEqual({"state": "open", "agent": "Verolux"}, r["later"])
+        self.assertEqual([], r["refusedStatesAfter"], "a refused page does not try again")
 
 
 if __name__ == "__main__":

@@ -12,7 +12,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from agentproc import agent_pids, read_ini, stop_agents, wait_for, write_ini  # noqa: E402
+from agentproc import agent_pids, free_port, read_ini, stop_agents, wait_for, write_ini  # noqa: E402
 from backendproc import Backend  # noqa: E402
 
 KESTRANE, VEROLUX, BACKEND = None, None, None
@@ -43,7 +43,10 @@ class Launcher(unittest.TestCase):
                 return True
 
     def launch(self):
-        return subprocess.run([os.path.join(self.dir, "Kestrane")], capture_output=True, text=True, timeout=60)
+        # The started agent inherits its port: a free one, never the agent's default.
+        env = dict(os.environ, VEROLUX_PORT=str(free_port()))
+        return subprocess.run([os.path.join(self.dir, "Kestrane")], capture_output=True, text=True, timeout=60,
+                              env=env)
 
     def set_ini(self, old, new):
         path = os.path.join(self.dir, "MyIni.ini")

@@ -21,7 +21,7 @@ class Backend:
     when templates is None (tests may add or change files there); uploads land in root/uploads,
     releases in root/releases."""
 
-    def __init__(self, exe, root, web_dir=DEMO_WEB, templates=SAMPLE_TEMPLATES):
+    def __init__(self, exe, root, web_dir=DEMO_WEB, templates=SAMPLE_TEMPLATES, update_key=None):
         self.root = root
         self.templates = os.path.join(root, "templates")
         self.uploads = os.path.join(root, "uploads")
@@ -37,7 +37,7 @@ class Backend:
         self._log = open(self.log_path, "wb")
         self.proc = subprocess.Popen(
             [exe, "--port", "0", "--templates", self.templates, "--uploads", self.uploads,
-             "--releases", releases, "--web", web_dir],
+             "--releases", releases, "--web", web_dir] + (["--update-key", update_key] if update_key else []),
             stdout=subprocess.PIPE, stderr=self._log)
         ready, _, _ = select.select([self.proc.stdout], [], [], 15)
         line = self.proc.stdout.readline().decode() if ready else ""

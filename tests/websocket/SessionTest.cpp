@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <new>
 
 // What operator new hands out in this test program, so a test can tell what feeding a session
@@ -96,11 +97,63 @@ TEST(SessionHandshake, AskedSiteWaitsForTheAnswer) {
             EXPECT_EQ(after[0].substr(0, 8), "send 48 ");
             EXPECT_EQ(V(after.begin() + 1, after.end()), (V{"deliver early", "deliver later"}));
         } else {
-            EXPECT_EQ(after[2], "drop: 网站未获允许:https://erp.other.example");
+            EXPECT_EQ(V(after.begin() + 1, after.end()),
+                      (V{"send 48 54 54 50 2F 31 2E 31 20 31 30 31 20 57 65 62 ...",
+                         "drop: 网站未获允许:https://erp.other.example"}));
         }
         EXPECT_THAT(outcome(s.answer(true)), ElementsAre()) << "asked once, answered once";
     }
 }
+
+// A page refused for its site hears so in a close frame after the 101 (status 4403, "site-refused");
+// other refusals keep their bare HTTP answer. Nothing sent with the request is read either way.
+struct RefusalCase {
+    const char* name;
+    const char* headers; // added to the upgrade request (CR LF between them); a Host replaces its own
+    mWSProtocol::SitePolicy policy;
+    const char* expected; // "site-refused" or the HTTP answer's status line
+};
+
+class SessionRefusals : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(SessionRefusals, Answer) {
+    auto rules = std::make_shared<mWSProtocol::AccessRules>();
+    rules->policy = GetParam().policy;
+    rules->sites = {{"https://refused.example", false}};
+    std::string req = upgradeRequest();
+    const std::string headers = GetParam().headers;
+    if (headers.find("Host:") != std::string::npos)
+        req.erase(req.find("Host: "), req.find("Upgrade:") - req.find("Host: "));
+    req.insert(req.size() - 2, headers + "\r\n");
+    LinkerSession s(rules);
+    const auto actions = s.feed(req + text("must not be read"));
+    ASSERT_EQ(actions.size(), 3u);
+    EXPECT_EQ(actions[0].kind, WsAction::Kind::LogPane);
+    ASSERT_EQ(actions[1].kind, WsAction::Kind::Send);
+    EXPECT_EQ(actions[2].kind, WsAction::Kind::Drop);
+    const std::string& sent = actions[1].data;
+    if (std::string_view(GetParam().expected) == "site-refused") {
+        EXPECT_EQ(sent.rfind("HTTP/1.1 101 Web Socket Protocol Handshake\r\n", 0), 0u);
+        const std::string close = hex("88 0E 11 33") + "site-refused"; // 4403 = 0x1133
+        EXPECT_EQ(sent.substr(sent.find("\r\n\r\n") + 4), close);
+    } else {
+        EXPECT_EQ(sent.substr(0, sent.find("\r\n")), GetParam().expected);
+    }
+}
+
+using mWSProtocol::SitePolicy;
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, SessionRefusals,
+    ::testing::Values(
+        RefusalCase{"siteRefusedInSites", "Origin: https://refused.example", SitePolicy::Ask, "site-refused"},
+        RefusalCase{"siteNotListed", "Origin: https://unlisted.example", SitePolicy::ListedOnly,
+                    "site-refused"},
+        RefusalCase{"foreignHost", "Host: rebound.example:28502", SitePolicy::ListedOnly,
+                    "HTTP/1.1 403 Forbidden"},
+        RefusalCase{"foreignHostOfRefusedSite", "Host: rebound.example\r\nOrigin: https://refused.example",
+                    SitePolicy::Ask, "HTTP/1.1 403 Forbidden"},
+        RefusalCase{"opaqueOrigin", "Origin: null", SitePolicy::ListedOnly, "HTTP/1.1 403 Forbidden"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 // ---- the trace lines of the log file, for whole and split arrivals ----
 
@@ -258,21 +311,67 @@ TEST(SessionMemory, HugeAnnouncedLengthIsNotReservedUpFront) {
 }
 
 // The limit counts every fragment of a message; the frame that would pass it ends the connection as
-// soon as its header is in, before any of its bytes are kept. Control and binary frames are not kept.
+// soon as its header is in, before any of its bytes are kept, and the drop says why (the pages are
+// told). Control and binary frames are not kept. 256 MiB by default, or as the setting gives it.
 TEST(SessionMemory, MessageSizeLimit) {
     const std::string key = " 37 FA 21 3D";
     auto announce = [&](const char* head) { return hex(std::string(head) + key); }; // 64-bit length form
-    auto after = [](std::string stream) {
-        LinkerSession s = handshakenSession();
-        return outcome(s.feed(stream));
+    auto after = [](std::string stream, std::size_t limit = mWSProtocol::kMaxMessageBytes) {
+        LinkerSession s(nullptr, limit);
+        s.feed(upgradeRequest());
+        std::vector<WsAction> actions = s.feed(stream);
+        const bool tooLarge = !actions.empty() && actions.back().messageTooLarge;
+        V seen = outcome(actions);
+        if (tooLarge) seen.push_back("too large");
+        return seen;
     };
-    const V none, over{"drop: message above the size limit"};
-    EXPECT_EQ(after(announce("81 FF 00 00 00 00 04 00 00 00")), none) << "exactly 64 MiB";
-    EXPECT_EQ(after(announce("81 FF 00 00 00 00 04 00 00 01")), over);
+    const V none, over{"drop: message above the size limit", "too large"};
+    EXPECT_EQ(after(announce("81 FF 00 00 00 00 10 00 00 00")), none) << "exactly 256 MiB";
+    EXPECT_EQ(after(announce("81 FF 00 00 00 00 10 00 00 01")), over);
+    const std::size_t mib = mWSProtocol::kMiB;
+    EXPECT_EQ(after(announce("81 FF 00 00 00 00 00 10 00 00"), mib), none) << "exactly 1 MiB";
+    EXPECT_EQ(after(announce("81 FF 00 00 00 00 00 10 00 01"), mib), over);
     const std::string first = text(std::string(1000, 'f'), notFinal);
-    EXPECT_EQ(after(first + announce("00 FF 00 00 00 00 03 FF FC 18")), none) << "1,000 + 64 MiB - 1,000";
-    EXPECT_EQ(after(first + announce("00 FF 00 00 00 00 03 FF FC 19")), over);
-    EXPECT_EQ(after(announce("82 FF 00 00 00 00 7F FF FF FF")), none) << "binary, 2 GiB - 1";
+    EXPECT_EQ(after(first + announce("00 FF 00 00 00 00 00 0F FC 18"), mib), none) << "1,000 + 1 MiB - 1,000";
+    EXPECT_EQ(after(first + announce("00 FF 00 00 00 00 00 0F FC 19"), mib), over);
+    EXPECT_EQ(after(announce("82 FF 00 00 00 00 7F FF FF FF"), mib), none) << "binary, 2 GiB - 1";
+    EXPECT_EQ(after(hex("88 82" + key + " 00 00")), (V{"pane opClose", "drop: close frame"}))
+        << "other drops do not say too large";
+}
+
+// What a connection keeps counts toward the budget of all connections: the header cut off, the
+// fragments so far, the final frame's payload so far; nothing once the message is delivered.
+TEST(SessionMemory, KeptBytes) {
+    LinkerSession s;
+    EXPECT_TRUE(s.awaitingRequest());
+    s.feed(upgradeRequest().substr(0, 20));
+    EXPECT_TRUE(s.awaitingRequest()) << "the request is not complete";
+    s.feed(upgradeRequest().substr(20));
+    EXPECT_FALSE(s.awaitingRequest());
+    const std::string stream = text(std::string(1000, 'a'), notFinal) + frame(0, std::string(500, 'b'));
+    s.feed(stream.substr(0, 1));
+    EXPECT_EQ(s.keptBytes(), 1u);
+    s.feed(stream.substr(1, 1010));
+    EXPECT_EQ(s.keptBytes(), 1000u + 3) << "the first fragment, and the next header's first 3 bytes";
+    s.feed(stream.substr(1011, 105));
+    EXPECT_EQ(s.keptBytes(), 1000u + 100);
+    EXPECT_THAT(
+        outcome(s.feed(stream.substr(1116))),
+        ElementsAre("deliver <1500 bytes " + digest(std::string(1000, 'a') + std::string(500, 'b')) + ">"));
+    EXPECT_EQ(s.keptBytes(), 0u);
+}
+
+// [Verolux] MaxMessageMB: whole MiB from 1 to 2047; the total is twice that.
+TEST(SessionMemory, LimitsFromTheSetting) {
+    using mWSProtocol::MessageLimitsFromSetting;
+    const std::size_t mib = mWSProtocol::kMiB;
+    for (const char* fallback : {"", "0", "-1", "2048", "12a", "1.5", "abc", "99999999999999999999999"}) {
+        EXPECT_EQ(MessageLimitsFromSetting(fallback).maxMessageBytes, 256 * mib) << fallback;
+        EXPECT_EQ(MessageLimitsFromSetting(fallback).totalBytes, 512 * mib) << fallback;
+    }
+    EXPECT_EQ(MessageLimitsFromSetting("1").maxMessageBytes, mib);
+    EXPECT_EQ(MessageLimitsFromSetting(" 2047 ").maxMessageBytes, 2047 * mib);
+    EXPECT_EQ(MessageLimitsFromSetting("4").totalBytes, 8 * mib);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
-"""Headless Chromium: a page of the backend's site talks to the real agent; another site's is refused."""
+"""Headless Chromium: a page of the backend's site or of this machine talks to the real agent; another
+site's is refused."""
 import http.server
 import os
 import queue
@@ -35,8 +36,9 @@ class Pages(http.server.SimpleHTTPRequestHandler):
 
 
 class ChromiumPage(AgentCase):
-    """Pages served from 127.0.0.1:P, which is the backend's site (WebsUrl), or from localhost:P,
-    which is another site: it is refused without a desktop to ask on."""
+    """Pages served from 127.0.0.1:P, which is the backend's site (WebsUrl), from localhost:P, which is
+    this machine, or under another name of this machine, which is another site: it is refused without a
+    desktop to ask on."""
 
     @classmethod
     def setUpClass(cls):
@@ -54,7 +56,8 @@ class ChromiumPage(AgentCase):
 
     def page_report(self, host):
         url = "http://%s:%d/page.html?port=%d" % (host, self.httpd.server_address[1], self.port)
-        with chromium(url, os.path.join(self.folder, "chromium.log")):
+        with chromium(url, os.path.join(self.folder, "chromium.log"), "--remote-debugging-port=0",
+                      "--host-resolver-rules=MAP othersite.test 127.0.0.1"):
             return self.httpd.reports.get(timeout=90)
 
     def test_page_of_the_backends_site_sends_and_gets_the_reply(self):
@@ -63,8 +66,11 @@ class ChromiumPage(AgentCase):
         lines = self.wait_log(lambda ls: ("chromium page got:" + REPLY) in ls, what="the page's second message")
         self.assert_delivered_once(lines, [PAGE_MESSAGE, "chromium page got:" + REPLY])
 
+    def test_page_served_from_this_machine_is_trusted(self):
+        self.assertEqual(self.page_report("localhost"), {"reply": [REPLY]})
+
     def test_page_of_another_site_is_refused(self):
-        self.assertEqual(self.page_report("localhost"), {"error": ["1"]})
+        self.assertEqual(self.page_report("othersite.test"), {"close": ["4403 site-refused"]})
         self.assertNotIn(PAGE_MESSAGE, self.log_lines())
 
 

@@ -6,8 +6,12 @@
 #include "agent/reports/encoder/modBase64.h"
 #include "common/Http.h"
 
+#include <QFutureWatcher>
 #include <QPointer>
+#include <QPromise>
 #include <QResizeEvent>
+#include <QThreadPool>
+#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -26,12 +30,20 @@ QRect Twips(float left, float top, float width, float height) {
     return {Px(left), Px(top), Px(width), Px(height)};
 }
 
+const QString kCaption = QStringLiteral("报表设计器");
+// After the caption while the design differs from what the backend has.
+const QString kNotUploadedMark = QStringLiteral(" *（未上传）");
 const QString kTitle = QStringLiteral("提示");
 const QString kAllFiles = QStringLiteral("All Files (*.*)");
 const QString kGrfFiles = QStringLiteral("grf Files(*.grf)");
 const QString kSaved = QStringLiteral("保存成功");
 const QString kSaveFailed = QStringLiteral("保存失败，请重试");
 const QString kDiscardEdits = QStringLiteral("当前报表有未保存的修改，放弃修改并打开新的报表？");
+// Added to the question when the new request comes from another page than the one on screen.
+const QString kOtherPage = QStringLiteral("新的报表来自另一个页面，保存将改为上传到 %1。");
+const QString kNothingLoaded = QStringLiteral("报表没有加载成功，不能保存上传。");
+const QString kUploadsTo = QStringLiteral("上传到：%1");
+const QString kNoUploadTarget = QStringLiteral("（未指定）");
 constexpr std::string_view kLoadFailed = "设计报表加载失败";
 // SaveRequested writes here, in the program folder.
 constexpr const char* kFixedSaveFile = "my.grf";
@@ -42,12 +54,21 @@ std::string FileNamePart(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The host (and port, when the URL names one) an upload goes to; the URL itself when it has none.
+QString UploadHost(const std::string& url) {
+    if (url.empty()) return kNoUploadTarget;
+    const QUrl parsed(QString::fromStdString(url));
+    if (parsed.host().isEmpty()) return QString::fromStdString(url);
+    return parsed.port() < 0 ? parsed.host()
+                             : parsed.host() + QLatin1Char(':') + QString::number(parsed.port());
+}
+
 } // namespace
 
 frmDesign::frmDesign(std::filesystem::path programFolder)
     : m_programFolder(std::move(programFolder)), m_log(m_programFolder),
       m_runDialog([](QDialog& dialog) { return dialog.exec(); }) {
-    setWindowTitle(QStringLiteral("报表设计器"));
+    setWindowTitle(kCaption);
     resize(Px(14145), Px(5565));
     auto button = [this](const char* caption, QRect geometry) {
         auto* b = new QPushButton(QString::fromUtf8(caption), this);
@@ -66,6 +87,10 @@ frmDesign::frmDesign(std::filesystem::path programFolder)
     txtfile = new QLineEdit(this);
     txtfile->setReadOnly(true);
     txtfile->setGeometry(Twips(10200, 120, 3855, 375));
+    // Under the row, above the designer: another page's request may change where 保存 uploads.
+    labHost = new QLabel(this);
+    labHost->setGeometry(Twips(6120, 540, 7935, 300));
+    labHost->setStyleSheet(QStringLiteral("color: #555"));
     // Apart from the row, where the designer covers it once the window is laid out: not offered.
     cmdNew = button("新建", Twips(9840, 1200, 1215, 550));
     cmdNew->hide();
@@ -81,18 +106,26 @@ frmDesign::frmDesign(std::filesystem::path programFolder)
             &frmDesign::ReportDesigner1_OpenRequested);
     connect(ReportDesigner1, &reports::ReportDesigner::SaveRequested, this,
             &frmDesign::ReportDesigner1_SaveRequested);
+    connect(ReportDesigner1, &reports::ReportDesigner::editsPendingChanged, this, &frmDesign::updateTitle);
+    updateHost();
 }
 
 frmDesign::~frmDesign() = default;
 
 void frmDesign::Show() {
     // A request that arrives while the question is open is the one its answer takes up.
+    // Another page's request arriving meanwhile is asked about anew.
     if (m_asking) return;
-    if (m_loaded && ReportDesigner1->editsPending()) {
+    if (m_loaded && notUploaded()) {
         QPointer<frmDesign> self(this);
         m_asking = true;
-        const auto answer = message(QMessageBox::Question, kDiscardEdits, QMessageBox::Yes | QMessageBox::No);
-        if (!self) return;
+        QMessageBox::StandardButton answer = QMessageBox::NoButton;
+        std::string asked;
+        do {
+            asked = requester;
+            answer = message(QMessageBox::Question, discardQuestion(), QMessageBox::Yes | QMessageBox::No);
+            if (!self) return;
+        } while (answer == QMessageBox::Yes && requester != asked);
         m_asking = false;
         if (answer != QMessageBox::Yes) {
             // The edits stay, and so does the request they belong to.
@@ -100,6 +133,8 @@ void frmDesign::Show() {
             reportId = m_shown.reportId;
             reportAdd = m_shown.reportAdd;
             reportDownurl = m_shown.reportDownurl;
+            requester = m_shown.requester;
+            updateHost();
             raise();
             activateWindow();
             return;
@@ -115,9 +150,12 @@ void frmDesign::Show() {
 void frmDesign::Form_Load() {
     ++m_loads;
     // Nothing of an earlier request stays: the members and the design always belong together.
-    m_shown = {reportFileName, reportId, reportAdd, reportDownurl};
+    m_shown = {reportFileName, reportId, reportAdd, reportDownurl, requester};
     m_dialogFileName.clear();
+    m_designLoaded = false;
+    m_savedNotUploaded = false;
     txtfile->clear();
+    updateHost();
     m_report = std::make_unique<reports::Report>();
     try {
         ReportDesigner1->BindReport(m_report.get());
@@ -126,6 +164,7 @@ void frmDesign::Form_Load() {
         if (!m_report->LoadTemplate(path)) throw std::runtime_error(m_report->lastError().toStdString());
         txtfile->setText(path);
         m_dialogFileName = path;
+        m_designLoaded = true;
         ReportDesigner1->ReloadDesign();
         if (windowFlags() & Qt::WindowStaysOnTopHint) setWindowFlag(Qt::WindowStaysOnTopHint, false);
     } catch (const std::exception&) {
@@ -137,6 +176,25 @@ void frmDesign::Form_Load() {
         } catch (const std::exception&) {
         }
     }
+    updateTitle();
+}
+
+bool frmDesign::notUploaded() const {
+    return m_savedNotUploaded || ReportDesigner1->editsPending();
+}
+
+void frmDesign::updateTitle() {
+    setWindowTitle(notUploaded() ? kCaption + kNotUploadedMark : kCaption);
+}
+
+void frmDesign::updateHost() {
+    labHost->setText(kUploadsTo.arg(UploadHost(reportAdd)));
+    labHost->setToolTip(QString::fromStdString(reportAdd));
+}
+
+QString frmDesign::discardQuestion() const {
+    if (requester == m_shown.requester) return kDiscardEdits;
+    return kDiscardEdits + QLatin1Char('\n') + kOtherPage.arg(UploadHost(reportAdd));
 }
 
 void frmDesign::resizeEvent(QResizeEvent* event) {
@@ -147,6 +205,7 @@ void frmDesign::resizeEvent(QResizeEvent* event) {
     const float fileLeft = innerWidth - fileWidth - 100;
     txtfile->setGeometry(Px(fileLeft), txtfile->y(), Px(fileWidth), txtfile->height());
     labfile->move(Px(fileLeft - float(labfile->width()) * kTwipsPerPixel), labfile->y());
+    labHost->resize(std::max(0, width() - labHost->x() - Px(100)), labHost->height());
     if (isMinimized()) return;
     const int top = ReportDesigner1->y();
     ReportDesigner1->setGeometry(0, top, width(), std::max(0, height() - top));
@@ -192,6 +251,9 @@ QMessageBox::StandardButton frmDesign::message(QMessageBox::Icon icon, const QSt
 bool frmDesign::openInDesigner(const QString& path) {
     if (!m_report->LoadTemplate(path)) return false;
     ReportDesigner1->ReloadDesign();
+    m_designLoaded = true;
+    m_savedNotUploaded = false;
+    updateTitle();
     return true;
 }
 
@@ -203,33 +265,81 @@ void frmDesign::cmdOpen_Click() {
     txtfile->setText(*file);
 }
 
-bool frmDesign::saveAndUpload() {
+std::optional<std::string> frmDesign::saveForUpload() {
     // The design on screen goes into the template file, and that file is what the backend gets.
     if (!ReportDesigner1->CommitDesign() || !m_report->SaveTemplate(QString::fromStdString(reportFileName)))
-        return false;
+        return std::nullopt;
     const std::filesystem::path file(reportFileName);
     const std::string base64 = modBase64::EncodeFile(file);
     const auto digest = mMD5::FileMD5(file);
-    if (!digest) return false;
-    const std::string answer =
-        PostJson(reportAdd, TemplateUploadBody(base64, reportId, mMD5::MD5Hex(*digest)));
-    return answer.find("success") != std::string::npos;
+    if (!digest) return std::nullopt;
+    return TemplateUploadBody(base64, reportId, mMD5::MD5Hex(*digest));
 }
 
 void frmDesign::cmdSave_Click() {
-    if (m_dialogFileName.isEmpty()) return;
-    bool saved = false;
+    if (m_dialogFileName.isEmpty() || m_uploading) return;
+    // A template that did not load leaves an empty design: it must not replace the backend's.
+    if (!m_designLoaded) {
+        message(QMessageBox::NoIcon, kNothingLoaded, QMessageBox::Ok);
+        return;
+    }
+    std::optional<std::string> body;
     try {
-        saved = saveAndUpload();
+        body = saveForUpload();
     } catch (const std::exception&) {
     }
+    if (!body) {
+        message(QMessageBox::NoIcon, kSaveFailed, QMessageBox::Ok);
+        return;
+    }
+    startUpload(reportAdd, std::move(*body));
+}
+
+void frmDesign::startUpload(std::string url, std::string body) {
+    // The worker owns copies of everything it uses; the watcher goes with the window, so a window
+    // closed meanwhile never hears the answer. The agent waits for the pool's threads when it ends.
+    auto promise = std::make_shared<QPromise<bool>>();
+    auto* watcher = new QFutureWatcher<bool>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, loads = m_loads] {
+        const bool saved = watcher->future().resultCount() > 0 && watcher->result();
+        watcher->deleteLater();
+        uploadDone(saved, loads);
+    });
+    watcher->setFuture(promise->future());
+    promise->start();
+    setUploading(true);
+    QThreadPool::globalInstance()->start([promise, url = std::move(url), body = std::move(body)] {
+        bool saved = false;
+        try {
+            saved = PostJson(url, body).find("success") != std::string::npos;
+        } catch (const std::exception&) {
+        }
+        promise->addResult(saved);
+        promise->finish();
+    });
+}
+
+void frmDesign::setUploading(bool uploading) {
+    m_uploading = uploading;
+    for (QWidget* w :
+         {static_cast<QWidget*>(cmdOpen), static_cast<QWidget*>(cmdSave), static_cast<QWidget*>(cmdSaveAs),
+          static_cast<QWidget*>(Command1), static_cast<QWidget*>(ReportDesigner1)})
+        w->setEnabled(!uploading);
+}
+
+void frmDesign::uploadDone(bool saved, int loads) {
+    setUploading(false);
     if (!saved) {
         message(QMessageBox::NoIcon, kSaveFailed, QMessageBox::Ok);
         return;
     }
-    ReportDesigner1->SetSetting(reports::ReportDesigner::kSettingEditsPending, false);
+    // A request that came meanwhile and put its own template on screen: that design is not the one sent.
+    if (loads == m_loads) {
+        m_savedNotUploaded = false;
+        ReportDesigner1->SetSetting(reports::ReportDesigner::kSettingEditsPending, false);
+        updateTitle();
+    }
     QPointer<frmDesign> self(this);
-    const int loads = m_loads;
     message(QMessageBox::NoIcon, kSaved, QMessageBox::Ok);
     // A request that came while the box was open has put its own template on screen: that one stays.
     if (self && loads == m_loads) close();
@@ -259,8 +369,11 @@ void frmDesign::ReportDesigner1_OpenRequested() {
 
 void frmDesign::ReportDesigner1_SaveRequested() {
     const QString path = QString::fromStdString((m_programFolder / kFixedSaveFile).string());
-    if (ReportDesigner1->CommitDesign() && m_report->SaveTemplate(path))
-        ReportDesigner1->SetSetting(reports::ReportDesigner::kSettingEditsPending, false);
+    if (!ReportDesigner1->CommitDesign() || !m_report->SaveTemplate(path)) return;
+    // Only a local file: the edits are still to be uploaded, and a new request still asks first.
+    m_savedNotUploaded = notUploaded();
+    ReportDesigner1->SetSetting(reports::ReportDesigner::kSettingEditsPending, false);
+    updateTitle();
 }
 
 } // namespace verolux

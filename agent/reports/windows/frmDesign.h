@@ -22,7 +22,8 @@ namespace verolux {
 
 // The report designer window: one instance for the agent, reused by every design request. The user
 // edits the request's template in the designer control; 保存 writes it back to the template file and
-// posts it with its MD5 to reportAdd, so later prints use it.
+// posts it with its MD5 to reportAdd, so later prints use it. The post runs off the UI thread; the
+// window's buttons and the designer wait for it meanwhile.
 class frmDesign : public QWidget {
     Q_OBJECT
   public:
@@ -34,10 +35,11 @@ class frmDesign : public QWidget {
     std::string reportId;
     std::string reportAdd;
     std::string reportDownurl; // only for the failure line of the log file
+    std::string requester;     // whose request: the same for every request of one page, "" for none
 
     // Shows the window modeless. The first call loads the template. While loaded, a new request's
-    // template replaces the one shown, unless the user keeps unsaved edits: then the members go back
-    // to the template on screen.
+    // template replaces the one shown, unless the user keeps edits not yet uploaded: then the members
+    // go back to the template on screen.
     void Show();
 
     // Every file dialog and message box of the window runs through this; tests answer them here.
@@ -52,9 +54,13 @@ class frmDesign : public QWidget {
     QLabel* Label1 = nullptr;
     QLabel* labfile = nullptr;
     QLineEdit* txtfile = nullptr;
+    QLabel* labHost = nullptr; // where 保存 uploads to
     reports::ReportDesigner* ReportDesigner1 = nullptr;
 
     const reports::Report* report() const { return m_report.get(); }
+    // The design differs from what was loaded or last uploaded: edits pending, or saved by the
+    // designer's own save (a local file only) since.
+    bool notUploaded() const;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -73,8 +79,17 @@ class frmDesign : public QWidget {
     // Runs a message box; QMessageBox::NoButton when the window went while it was open.
     QMessageBox::StandardButton message(QMessageBox::Icon icon, const QString& text,
                                         QMessageBox::StandardButtons buttons);
-    // Saves the design to reportFileName and posts that file; true when the backend said "success".
-    bool saveAndUpload();
+    // Saves the design to reportFileName and returns the upload body of that file; nothing when the
+    // design or the file could not be written or read.
+    std::optional<std::string> saveForUpload();
+    // Posts body to url off the UI thread; uploadDone follows on the UI thread unless the window went.
+    void startUpload(std::string url, std::string body);
+    void uploadDone(bool saved, int loads);
+    void setUploading(bool uploading);
+    void updateTitle();
+    void updateHost();
+    // The question before a new request replaces the design on screen.
+    QString discardQuestion() const;
     // Loads a file into the report and shows it; false (design unchanged) when it does not load.
     bool openInDesigner(const QString& path);
 
@@ -86,6 +101,9 @@ class frmDesign : public QWidget {
     DesignHandOver m_shown;   // the request whose template the designer shows
     bool m_loaded = false;
     bool m_asking = false;
+    bool m_designLoaded = false;     // the design on screen came from a file that loaded
+    bool m_savedNotUploaded = false; // the designer's own save wrote edits that no upload took yet
+    bool m_uploading = false;
     int m_loads = 0; // counts loadings: a save's message box may outlive the template it saved
     DialogRunner m_runDialog;
 };

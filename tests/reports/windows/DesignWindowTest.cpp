@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +28,10 @@ namespace {
 
 const QString kSamples = QStringLiteral(VEROLUX_SOURCE_DIR "/demo/templates/");
 const reports::design::ItemRef kTitle{{reports::design::BandSlot::PageHeader, -1}, 0};
+const QString kCaption = QStringLiteral("报表设计器");
+const QString kNotUploaded = QStringLiteral("报表设计器 *（未上传）");
+const QString kDiscard = QStringLiteral("当前报表有未保存的修改，放弃修改并打开新的报表？");
+const QString kSaved = QStringLiteral("保存成功");
 
 QByteArray ReadFile(const fs::path& path) {
     QFile f(QString::fromStdString(path.string()));
@@ -75,7 +81,7 @@ class DesignWindow : public testing::Test {
 
     // A designer request as the opener hands it over.
     void request(const fs::path& file, const std::string& add, const std::string& id = "SO-1",
-                 const std::string& downurl = "http://x/orders.grf") {
+                 const std::string& downurl = "http://x/orders.grf", const std::string& requester = "") {
         if (!window) {
             window = new frmDesign(root / "prog");
             window->setAttribute(Qt::WA_DeleteOnClose);
@@ -85,6 +91,7 @@ class DesignWindow : public testing::Test {
         window->reportId = id;
         window->reportAdd = add;
         window->reportDownurl = downurl;
+        window->requester = requester;
         window->Show();
     }
 
@@ -111,6 +118,13 @@ class DesignWindow : public testing::Test {
             static_cast<QFileDialog&>(d).selectFile(QString::fromStdString(path.string()));
             return int(QDialog::Accepted);
         });
+    }
+
+    // Presses 保存 and waits for the box that ends it (the upload runs off the UI thread).
+    void save() {
+        const std::size_t shown = boxes.size();
+        window->cmdSave->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.size() > shown; }, 60000)) << "no box after 保存";
     }
 
     // An edit through the control: the title's text, typed in place.
@@ -168,9 +182,9 @@ TEST_F(DesignWindow, UploadsTheDesignOnScreenWithTheExactBodyAndHeader) {
     editTitle(edit);
     expectBox();
     expectBox();
-    window->cmdSave->click();
+    save();
     ASSERT_TRUE(window && window->isVisible());
-    window->cmdSave->click();
+    save();
     EXPECT_EQ(boxes, (std::vector<QString>{QStringLiteral("保存失败，请重试"), QStringLiteral("保存成功")}));
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull()) << "a successful save closes the window";
@@ -191,14 +205,14 @@ TEST_F(DesignWindow, DemoBackendDown500AndServingTheNewVersion) {
     PostJson(backend("/api/fail?mode=500&path=/upload"), "{}"); // an HTML error page
     for (int i = 0; i < 2; ++i) {
         expectBox();
-        window->cmdSave->click();
+        save();
         window->reportAdd = backend("/upload/template/orders.grf");
     }
     EXPECT_EQ(boxes, std::vector<QString>(2, QStringLiteral("保存失败，请重试")));
     ASSERT_TRUE(window && window->isVisible());
 
     expectBox();
-    window->cmdSave->click();
+    save();
     EXPECT_EQ(boxes.back(), QStringLiteral("保存成功"));
     const QByteArray saved = ReadFile(orders());
     ASSERT_TRUE(saved.contains("LOOP-EDIT"));
@@ -277,15 +291,125 @@ TEST_F(DesignWindow, SecondRequestWithAndWithoutUnsavedEdits) {
     EXPECT_EQ(window->reportId, "C");
 }
 
-TEST_F(DesignWindow, SaveRequestedWritesMyGrf) {
-    request(orders(), "");
+TEST_F(DesignWindow, OtherPagesRequestAsksAndTheHostLabelShowsWhereSaveGoes) {
+    const fs::path invoice = templateFolder() / "invoice.grf";
+    request(invoice, backend("/upload/template/invoice.grf"), "A", "", "1/1");
+    const std::string port = backend("").substr(backend("").rfind(':') + 1);
+    EXPECT_EQ(window->labHost->text().toStdString(), "上传到：127.0.0.1:" + port);
+    // No edits: another page's template replaces it, and the label follows.
+    request(orders(), "http://other.example:8080/up", "B", "", "2/1");
+    EXPECT_EQ(window->labHost->text(), QStringLiteral("上传到：other.example:8080"));
+    EXPECT_EQ(window->labHost->toolTip(), QStringLiteral("http://other.example:8080/up"));
+
+    editTitle(QStringLiteral("EDIT"));
+    expectBox(QMessageBox::No);
+    request(invoice, "http://third.example/up", "C", "", "3/1");
+    EXPECT_EQ(boxes.back(),
+              kDiscard + QStringLiteral("\n新的报表来自另一个页面，保存将改为上传到 third.example。"));
+    EXPECT_EQ(shownTitle(), "EDIT");
+    EXPECT_EQ(window->reportAdd, "http://other.example:8080/up");
+    EXPECT_EQ(window->requester, "2/1");
+    EXPECT_EQ(window->labHost->text(), QStringLiteral("上传到：other.example:8080"));
+
+    // The same page asks again; while its question is open another page's request comes: a yes to the
+    // first question does not take it up unasked.
+    const std::size_t before = boxes.size();
+    answers.push_back([&](QDialog&) {
+        request(orders(), "http://fourth.example/up", "D", "", "4/1");
+        return int(QMessageBox::Yes);
+    });
+    expectBox(QMessageBox::No);
+    request(invoice, "http://other.example:8080/up", "B2", "", "2/1");
+    ASSERT_EQ(boxes.size(), before + 2);
+    EXPECT_EQ(boxes[before], kDiscard);
+    EXPECT_TRUE(boxes[before + 1].contains(QStringLiteral("fourth.example")));
+    EXPECT_EQ(shownTitle(), "EDIT");
+    EXPECT_EQ(window->reportId, "B");
+    EXPECT_EQ(window->requester, "2/1");
+}
+
+TEST_F(DesignWindow, ControlSaveWritesMyGrfButTheEditsStayNotUploaded) {
+    request(orders(), backend("/upload/template/orders.grf"));
+    EXPECT_EQ(window->windowTitle(), kCaption);
     editTitle(QStringLiteral("FIXED-FILE"));
+    EXPECT_EQ(window->windowTitle(), kNotUploaded);
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     window->ReportDesigner1->canvas()->setFocus();
     QTest::keyClick(window->ReportDesigner1->canvas(), Qt::Key_S, Qt::ControlModifier);
     EXPECT_TRUE(ReadFile(root / "prog" / "my.grf").contains("FIXED-FILE"));
     EXPECT_FALSE(window->ReportDesigner1->editsPending());
     EXPECT_FALSE(ReadFile(orders()).contains("FIXED-FILE"));
+    EXPECT_EQ(window->windowTitle(), kNotUploaded);
+
+    // The next request still asks.
+    expectBox(QMessageBox::No);
+    request(templateFolder() / "invoice.grf", "http://b/");
+    EXPECT_EQ(boxes.back(), kDiscard);
+    EXPECT_EQ(shownTitle(), "FIXED-FILE");
+
+    // Once the backend has it, the marker goes.
+    answers.push_back([&](QDialog&) {
+        EXPECT_EQ(window->windowTitle(), kCaption);
+        return int(QMessageBox::Ok);
+    });
+    save();
+    EXPECT_EQ(boxes.back(), kSaved);
+    httplib::Client http(backend(""));
+    EXPECT_NE(http.Get("/templates/orders.grf")->body.find("FIXED-FILE"), std::string::npos);
+}
+
+TEST_F(DesignWindow, FailedLoadThenSaveAsAndSaveUploadsNothing) {
+    testsupport::CannedServer server({testsupport::HttpReply("200 OK", "success")});
+    const fs::path missing = templateFolder() / "missing.grf";
+    request(missing, server.url("/up"));
+    expectFile(QFileDialog::AcceptSave, root / "copy.grf");
+    window->cmdSaveAs->click();
+    expectBox();
+    window->cmdSave->click();
+    EXPECT_EQ(boxes.back(), QStringLiteral("报表没有加载成功，不能保存上传。"));
+    EXPECT_TRUE(window->cmdSave->isEnabled()) << "no upload runs";
+    EXPECT_TRUE(server.requests().empty());
+    EXPECT_FALSE(fs::exists(missing));
+    EXPECT_TRUE(window->isVisible());
+}
+
+// The reply trickles in over about a second.
+TEST_F(DesignWindow, SlowBackendDoesNotBlockTheWindow) {
+    testsupport::CannedServer server({testsupport::HttpReply("200 OK", R"({"code":"success"})")}, 8);
+    request(orders(), server.url("/up"));
+    editTitle(QStringLiteral("SLOW"));
+    int ticksWhileSaving = 0;
+    bool allDisabled = true;
+    QTimer tick;
+    tick.setInterval(20);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (!window || window->cmdSave->isEnabled()) return;
+        ++ticksWhileSaving;
+        allDisabled = allDisabled && !window->cmdOpen->isEnabled() && !window->cmdSaveAs->isEnabled() &&
+                      !window->Command1->isEnabled() && !window->ReportDesigner1->isEnabled();
+    });
+    tick.start();
+    expectBox();
+    save();
+    EXPECT_GT(ticksWhileSaving, 0);
+    EXPECT_TRUE(allDisabled);
+    EXPECT_EQ(boxes.back(), kSaved);
+    EXPECT_EQ(server.requests().size(), 1u);
+}
+
+TEST_F(DesignWindow, ClosedWhileUploading) {
+    testsupport::CannedServer server({testsupport::HttpReply("200 OK", "success")}, 8);
+    request(orders(), server.url("/up"));
+    editTitle(QStringLiteral("GONE"));
+    window->cmdSave->click();
+    ASSERT_FALSE(window->cmdSave->isEnabled());
+    window->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(window.isNull());
+    QThreadPool::globalInstance()->waitForDone();
+    QApplication::processEvents();
+    EXPECT_TRUE(boxes.empty()) << "the answer of a closed window's upload shows nothing";
+    EXPECT_EQ(server.requests().size(), 1u);
 }
 
 } // namespace
