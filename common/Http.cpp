@@ -67,6 +67,11 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
     return total;
 }
 
+// curl calls this at least once a second, also while nothing arrives; non-zero ends the transfer.
+int CheckAbort(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const std::atomic<bool>*>(user)->load() ? 1 : 0;
+}
+
 CurlPtr NewHandle(const std::string& wireUrl, char* errorBuffer, const TransferPace& pace, BodySink& sink) {
     GlobalInit();
     CurlPtr curl(curl_easy_init());
@@ -83,6 +88,11 @@ CurlPtr NewHandle(const std::string& wireUrl, char* errorBuffer, const TransferP
     curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, WriteBody);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
+    if (pace.abort) {
+        curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, CheckAbort);
+        curl_easy_setopt(c, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(pace.abort));
+        curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    }
     return curl;
 }
 

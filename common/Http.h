@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -32,6 +33,8 @@ struct TransferPace {
     long minBytesPerSecond = 1024;
     long slowSeconds = 30;
     long totalSeconds = 600;
+    // When given and set (from any thread), the transfer stops within about a second and fails.
+    const std::atomic<bool>* abort = nullptr;
 };
 
 // POSTs body (UTF-8 JSON) to url with the one header "Content-Type: application/json; charset=UTF-8"

@@ -41,6 +41,8 @@ std::string Settings::ReadIni(std::string_view section, std::string_view key) co
 
 void Settings::WriteIni(std::string_view section, std::string_view key, std::string_view value) const {
     // Failures are not reported: a folder that cannot be written simply keeps the old value.
+    if (section.size() > kMaxValueBytes || key.size() > kMaxValueBytes || value.size() > kMaxValueBytes)
+        return;
     WriteLock lock(m_file.parent_path() / ".MyIni.ini.lock");
     std::string updated = ReplaceValue(verolux::ReadWholeFile(m_file), section, key, value);
     verolux::ReplaceFileAtomically(m_file, updated);

@@ -14,6 +14,8 @@ class Settings {
     explicit Settings(const std::filesystem::path& programFolder);
 
     std::string ReadIni(std::string_view section, std::string_view key) const;
+    // A key or value longer than reading keeps (kMaxValueBytes) is not written: it could never be
+    // read back whole, and would only make the file every program rereads grow.
     void WriteIni(std::string_view section, std::string_view key, std::string_view value) const;
     // Removes the key (written like WriteIni; a failure is not reported).
     void DeleteIni(std::string_view section, std::string_view key) const;

@@ -3,6 +3,8 @@
 #include "agent/desktop/FreedMemory.h"
 #include "agent/desktop/frmServer.h"
 #include "agent/printing/AgentAnswers.h"
+#include "agent/printing/PdfRetention.h"
+#include "agent/printing/PostReportFile.h"
 #include "agent/reports/cups/CupsJob.h"
 #include "agent/reports/cups/CupsPrinters.h"
 #include "agent/reports/windows/frmDesign.h"
@@ -25,6 +27,9 @@ namespace {
 // A request text from this size on leaves enough behind to be worth handing back.
 constexpr std::size_t kLargeRequestBytes = 256 * 1024;
 constexpr std::chrono::milliseconds kReturnMemoryAfterIdle{1000};
+// Requests waiting behind the one being carried out: at most this many, holding at most this much.
+constexpr std::size_t kMaxWaitingRequests = 100'000;
+constexpr std::size_t kMaxWaitingBytes = 256u << 20;
 
 std::string Joined(const std::vector<std::string>& words) {
     std::string out;
@@ -73,18 +78,30 @@ bool ListPrinterFacts(std::vector<PrinterFacts>* printers, std::string* error) {
 } // namespace
 
 ServerPrintHost::ServerPrintHost(frmServer& window)
-    : m_window(window), m_store(
-                            TemplateFolder(window.programFolder()), window.settings(),
-                            [this](std::string_view line) { AddLog(line); },
-                            [](const std::string& url, const std::filesystem::path& path) {
-                                return DownloadToFile(url, path, kMaxTemplateBytes);
-                            }),
+    : m_window(window),
+      m_store(
+          TemplateFolder(window.programFolder()), window.settings(),
+          [this](std::string_view line) { AddLog(line); },
+          [this](const std::string& url, const std::filesystem::path& path,
+                 TemplateStore::DownloadDone done) {
+              m_transfers.Run([url, path, done](const std::atomic<bool>& abort) {
+                  TransferPace pace;
+                  pace.abort = &abort;
+                  const bool ok = DownloadToFile(url, path, kMaxTemplateBytes, false, {}, pace);
+                  return Transfers::Then([done, ok] { done(ok); });
+              });
+          }),
       m_follower(QueryCupsJob) {
     // Not after each large request: the next one would fault the same pages in again (5 % of a
     // 32,767-row job). A second without one is the end of a burst.
     m_returnMemory.setSingleShot(true);
     m_returnMemory.setInterval(kReturnMemoryAfterIdle);
     QObject::connect(&m_returnMemory, &QTimer::timeout, &ReturnFreedMemory);
+    // PDFs whose upload failed long ago, left by an earlier run.
+    m_transfers.Run([folder = m_store.folder()](const std::atomic<bool>&) {
+        RemoveOldFailedPdfs(folder);
+        return Transfers::Then([] {});
+    });
 }
 
 ServerPrintHost::~ServerPrintHost() {
@@ -92,9 +109,15 @@ ServerPrintHost::~ServerPrintHost() {
 }
 
 void ServerPrintHost::Run(std::string text) {
-    const bool large = text.size() >= kLargeRequestBytes;
     dispatch(m_window.linkers().deliveringPeer(), std::move(text));
-    if (large) m_returnMemory.start();
+}
+
+RequestQueue::Finished ServerPrintHost::afterRequest(std::size_t textBytes, RequestQueue::Finished finished) {
+    if (textBytes < kLargeRequestBytes) return finished;
+    return [this, finished = std::move(finished)] {
+        m_returnMemory.start();
+        finished();
+    };
 }
 
 void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
@@ -102,7 +125,7 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
     const auto send = [this, sender](const std::string& answer) { sendTo(sender, answer); };
     switch (m.kind) {
     case PageMessage::Kind::Request:
-        RepPrint(*this, m_store, std::move(text));
+        enqueue(std::move(text), std::nullopt);
         return;
     case PageMessage::Kind::Hello:
         send(HelloAnswer(
@@ -134,7 +157,25 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
                          if (step.kind == JobStep::Kind::Spooled && !tracker->finished())
                              m_follower.follow(tracker, send);
                      }};
-    RepPrint(*this, m_store, std::move(text), &job);
+    enqueue(std::move(text), job);
+}
+
+void ServerPrintHost::enqueue(std::string text, std::optional<JobRun> job) {
+    // While a request waits for the network, pages can send more than the agent will ever work
+    // through; past these limits a request is refused at once instead of held.
+    const std::size_t bytes = text.size();
+    // One request may always wait, whatever its size.
+    if (m_queue.busy() && m_queue.waiting() > 0 &&
+        (m_queue.waiting() >= kMaxWaitingRequests || m_queue.waitingBytes() + bytes > kMaxWaitingBytes)) {
+        RefuseRequest(*this, text, job, "too many requests waiting");
+        return;
+    }
+    m_queue.Push(
+        [this, text = std::move(text), job = std::move(job), bytes](RequestQueue::Finished finished) mutable {
+            RepPrint(*this, m_store, std::move(text), std::move(job),
+                     afterRequest(bytes, std::move(finished)));
+        },
+        bytes);
 }
 
 void ServerPrintHost::sendTo(LinkerPool::Peer peer, const std::string& text) {
@@ -212,6 +253,23 @@ OutputResult ServerPrintHost::OpenOutput(const std::string& reportFileData, cons
     w->reportFileData = reportFileData;
     w->reportPreview = reportPreview;
     return w->Show(options);
+}
+
+void ServerPrintHost::Upload(const PdfUpload& upload, UploadDone done) {
+    m_transfers.Run([upload, done, folder = m_store.folder()](const std::atomic<bool>& abort) {
+        long status = 0;
+        std::exception_ptr error;
+        try {
+            TransferPace pace;
+            pace.abort = &abort;
+            status = PostReportFile(upload.file, upload.reportAdd, upload.reportId, pace);
+            SettleUploadedPdf(upload.file, status);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        RemoveOldFailedPdfs(folder);
+        return Transfers::Then([done, status, error] { done(status, error); });
+    });
 }
 
 } // namespace verolux

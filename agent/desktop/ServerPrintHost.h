@@ -2,6 +2,8 @@
 
 #include "agent/desktop/JobFollower.h"
 #include "agent/desktop/LinkerPool.h"
+#include "agent/desktop/RequestQueue.h"
+#include "agent/desktop/Transfers.h"
 #include "agent/printing/PageMessage.h"
 #include "agent/printing/RepPrint.h"
 #include "agent/printing/TemplateStore.h"
@@ -17,7 +19,9 @@ class frmDesign;
 
 // The print procedure's view of the main window: its log pane and file, the send box, the test
 // file, and the report windows it opens. It also answers what a page asks with the `verolux` key, to
-// that page alone: its questions, and the events of the jobs it follows.
+// that page alone: its questions, and the events of the jobs it follows. Print requests wait in a
+// queue and are carried out one at a time; their downloads and uploads run off the UI thread, so
+// questions and handshakes are answered meanwhile.
 class ServerPrintHost : public PrintHost {
   public:
     explicit ServerPrintHost(frmServer& window);
@@ -35,9 +39,13 @@ class ServerPrintHost : public PrintHost {
                                           const std::string& reportPreview) override;
     OutputResult OpenOutput(const std::string& reportFileData, const std::string& reportPreview,
                             const JobOptions& options) override;
+    void Upload(const PdfUpload& upload, UploadDone done) override;
 
   private:
     void dispatch(LinkerPool::Peer sender, std::string text);
+    void enqueue(std::string text, std::optional<JobRun> job);
+    // A large request's end starts the wait after which freed memory goes back.
+    RequestQueue::Finished afterRequest(std::size_t textBytes, RequestQueue::Finished finished);
     void sendTo(LinkerPool::Peer peer, const std::string& text);
     std::string printersAnswer();
 
@@ -46,6 +54,8 @@ class ServerPrintHost : public PrintHost {
     JobFollower m_follower;
     QPointer<frmDesign> m_designer; // one designer for the agent, made anew after it closed
     QTimer m_returnMemory;          // once large requests pause, freed memory goes back to the system
+    RequestQueue m_queue;
+    Transfers m_transfers; // first to go: aborts and waits for what still runs
 };
 
 } // namespace verolux

@@ -17,6 +17,8 @@
 #include <QGroupBox>
 #include <QScreen>
 
+#include <sys/stat.h>
+
 #include <stdexcept>
 
 namespace verolux {
@@ -28,6 +30,13 @@ constexpr int Px(int twips) {
 }
 QRect Twips(int left, int top, int width, int height) {
     return {Px(left), Px(top), Px(width), Px(height)};
+}
+
+FileStamp StampOf(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return {true, std::uintmax_t(st.st_size), std::uintmax_t(st.st_ino),
+            std::int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
 QString Stamp() {
@@ -200,8 +209,16 @@ void frmServer::ShowWindow() {
 }
 
 std::shared_ptr<const mWSProtocol::AccessRules> frmServer::AccessRulesNow() const {
-    auto rules = std::make_shared<mWSProtocol::AccessRules>(mWSProtocol::AccessRulesFromIni(
-        ReadWholeFile(m_settings.file()), !m_listenAll, ReadWholeFile(PolicyFilePath())));
+    // Reread only when a file changed: another size, time or file (writes replace it).
+    RulesCache now{true, !m_listenAll, StampOf(m_settings.file()), StampOf(PolicyFilePath()), nullptr};
+    const RulesCache& c = m_rulesCache;
+    if (!c.valid || c.loopbackOnly != now.loopbackOnly || c.settings != now.settings ||
+        c.policy != now.policy) {
+        now.rules = std::make_shared<const mWSProtocol::AccessRules>(mWSProtocol::AccessRulesFromIni(
+            ReadWholeFile(m_settings.file()), now.loopbackOnly, ReadWholeFile(PolicyFilePath())));
+        m_rulesCache = std::move(now);
+    }
+    auto rules = std::make_shared<mWSProtocol::AccessRules>(*m_rulesCache.rules);
     for (const auto& [origin, allowed] : m_siteQuestions->answers())
         if (!rules->locked.contains(origin)) rules->sites.insert_or_assign(origin, allowed);
     return rules;

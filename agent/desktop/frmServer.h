@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -25,6 +26,14 @@ class LinkerPool;
 class SiteQuestions;
 class TrayIcon;
 class frmSites;
+
+// Which version of a file is on disk (all zero when it is missing).
+struct FileStamp {
+    bool exists = false;
+    std::uintmax_t size = 0, inode = 0;
+    std::int64_t mtimeNs = 0;
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
 
 // The agent's main window: listening socket and connections, log pane, the send box that reaches
 // every connected page, and the tray icon. Loaded hidden; the tray brings it up.
@@ -104,6 +113,15 @@ class frmServer : public QWidget {
     TrayIcon* m_tray = nullptr;
     PrintProcedure m_printProcedure;
     bool m_exitRequested = false;
+    // The access rules as last read, and which versions of the settings and policy files they came
+    // from: every connection asks, and rereading a large file each time would hold up every handshake.
+    struct RulesCache {
+        bool valid = false;
+        bool loopbackOnly = false;
+        FileStamp settings, policy;
+        std::shared_ptr<const mWSProtocol::AccessRules> rules;
+    };
+    mutable RulesCache m_rulesCache;
 };
 
 // "Web报表服务端 (x.y.z)"

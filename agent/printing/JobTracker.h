@@ -19,6 +19,7 @@ inline constexpr const char* kPrintUnconfirmed = "print-unconfirmed";
 inline constexpr const char* kExportFailed = "export-failed";
 inline constexpr const char* kUploadFailed = "upload-failed";
 inline constexpr const char* kUploadRejected = "upload-rejected";
+inline constexpr const char* kBusy = "agent-busy";
 inline constexpr const char* kInternal = "internal-error";
 } // namespace failure
 

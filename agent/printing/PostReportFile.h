@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Http.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -14,8 +16,8 @@ std::string TemplateUploadBody(std::string_view base64, std::string_view reportI
 
 // Uploads the whole file as Base64 with its report id to address (used unchanged) and returns the
 // answer's HTTP status; the answer itself is not read. Throws when the file cannot be read or is
-// empty (std::runtime_error) or the POST fails (HttpError).
+// empty (std::runtime_error) or the POST fails or is aborted (HttpError).
 long PostReportFile(const std::filesystem::path& filePath, const std::string& address,
-                    const std::string& reportId);
+                    const std::string& reportId, const TransferPace& pace = {});
 
 } // namespace verolux

@@ -1,16 +1,30 @@
 #include "agent/printing/TemplateStore.h"
 
 #include "agent/printing/Md5.h"
+#include "common/IniText.h"
+#include "common/LogFile.h"
 #include "common/SafeNames.h"
 
+#include <algorithm>
+#include <cctype>
 #include <system_error>
 
 namespace verolux {
 
+namespace {
+
+// Pages send digests in either case; the copy's is upper case.
+bool SameDigest(std::string_view a, std::string_view b) {
+    return std::ranges::equal(
+        a, b, [](unsigned char x, unsigned char y) { return std::toupper(x) == std::toupper(y); });
+}
+
+} // namespace
+
 RefreshPlan PlanRefresh(const RefreshFacts& facts) {
     RefreshPlan plan;
     plan.downloadForSource = facts.reporturl != facts.storedUrl || !facts.fileExists;
-    plan.downloadForDigest = !facts.reportmd5.empty() && facts.reportmd5 != facts.localDigest;
+    plan.downloadForDigest = !facts.reportmd5.empty() && !SameDigest(facts.reportmd5, facts.localDigest);
     return plan;
 }
 
@@ -23,38 +37,39 @@ TemplateStore::TemplateStore(std::filesystem::path templateFolder, const mINI::S
     : m_folder(std::move(templateFolder)), m_settings(settings), m_addLog(std::move(addLog)),
       m_download(std::move(download)) {}
 
-TemplateStore::Result TemplateStore::Refresh(const std::string& repname, const std::string& reporturl,
-                                             const std::string& reportmd5) const {
-    if (!IsPlainFileName(repname))
-        throw TemplateNameError("not a plain template file name: \"" + repname + "\"");
+void TemplateStore::Refresh(const std::string& repname, const std::string& reporturl,
+                            const std::string& reportmd5, RefreshDone done) const {
+    // A name longer than a settings key may be could never have its source recorded.
+    if (!IsPlainFileName(repname) || repname.size() > mINI::kMaxValueBytes)
+        throw TemplateNameError("not a plain template file name: \"" + LogExcerpt(repname) + "\"");
 
-    Result result;
-    result.path = m_folder / repname;
-
+    const std::filesystem::path path = m_folder / repname;
     std::error_code ec;
     RefreshFacts facts;
-    facts.fileExists = std::filesystem::is_regular_file(result.path, ec);
+    facts.fileExists = std::filesystem::is_regular_file(path, ec);
     if (facts.fileExists) {
-        if (auto digest = mMD5::FileMD5(result.path)) facts.localDigest = mMD5::MD5Hex(*digest);
+        if (auto digest = mMD5::FileMD5(path)) facts.localDigest = mMD5::MD5Hex(*digest);
     }
     facts.storedUrl = m_settings.ReadIni("fileUrl", repname);
     facts.reporturl = reporturl;
     facts.reportmd5 = reportmd5;
-
-    const RefreshPlan plan = PlanRefresh(facts);
-    if (plan.downloadForSource) download(repname, reporturl, result.path);
-    if (plan.downloadForDigest) download(repname, reporturl, result.path);
-
-    result.exists = std::filesystem::is_regular_file(result.path, ec);
-    return result;
+    download(PlanRefresh(facts).downloads(), repname, reporturl, path, std::move(done));
 }
 
-void TemplateStore::download(const std::string& repname, const std::string& reporturl,
-                             const std::filesystem::path& path) const {
+void TemplateStore::download(int left, const std::string& repname, const std::string& reporturl,
+                             const std::filesystem::path& path, RefreshDone done) const {
+    if (left == 0) {
+        std::error_code ec;
+        done({path, std::filesystem::is_regular_file(path, ec)});
+        return;
+    }
     m_addLog("更新文件：" + repname);
-    m_download(reporturl, path); // its outcome shows in the existence test at the end
-    // Recorded whether or not the download worked.
-    m_settings.WriteIni("fileUrl", repname, reporturl);
+    m_download(reporturl, path, [=, this, done = std::move(done)](bool ok) {
+        // Only a source that gave the file is recorded; a failed download must not make the next
+        // request skip it. A value reading would cut is not written at all.
+        if (ok) m_settings.WriteIni("fileUrl", repname, reporturl);
+        download(left - 1, repname, reporturl, path, done);
+    });
 }
 
 } // namespace verolux

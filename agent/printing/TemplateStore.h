@@ -28,7 +28,7 @@ struct RefreshFacts {
 // What the refresh does: up to two downloads, each with its log line and source record.
 struct RefreshPlan {
     bool downloadForSource = false; // other URL than the copy came from, or no copy
-    bool downloadForDigest = false; // a digest is expected and the copy's differs (case-sensitive)
+    bool downloadForDigest = false; // a digest is expected and the copy's differs (letter case aside)
     int downloads() const { return int(downloadForSource) + int(downloadForDigest); }
 };
 
@@ -39,26 +39,33 @@ RefreshPlan PlanRefresh(const RefreshFacts& facts);
 class TemplateStore {
   public:
     using AddLogFn = std::function<void(std::string_view)>;
-    using DownloadFn = std::function<bool(const std::string& url, const std::filesystem::path& path)>;
+    // Starts a download and calls done(ok) once it is over, on the thread that started it (at once,
+    // or later from the event loop).
+    using DownloadDone = std::function<void(bool ok)>;
+    using DownloadFn =
+        std::function<void(const std::string& url, const std::filesystem::path& path, DownloadDone done)>;
 
     struct Result {
         std::filesystem::path path;
         bool exists = false;
     };
+    using RefreshDone = std::function<void(const Result&)>;
 
     TemplateStore(std::filesystem::path templateFolder, const mINI::Settings& settings, AddLogFn addLog,
                   DownloadFn download);
 
-    // Brings the copy of repname up to date and says whether it exists afterwards. Throws
-    // TemplateNameError when repname is not a plain file name (nothing is read or written then).
-    Result Refresh(const std::string& repname, const std::string& reporturl,
-                   const std::string& reportmd5) const;
+    // Brings the copy of repname up to date, its downloads one after the other, and then tells done
+    // whether it exists. Throws TemplateNameError when repname is not a plain file name or longer
+    // than a settings key may be (nothing is read or written then).
+    void Refresh(const std::string& repname, const std::string& reporturl, const std::string& reportmd5,
+                 RefreshDone done) const;
 
     const std::filesystem::path& folder() const { return m_folder; }
 
   private:
-    void download(const std::string& repname, const std::string& reporturl,
-                  const std::filesystem::path& path) const;
+    // The downloads still to run, then done.
+    void download(int left, const std::string& repname, const std::string& reporturl,
+                  const std::filesystem::path& path, RefreshDone done) const;
 
     std::filesystem::path m_folder;
     const mINI::Settings& m_settings;

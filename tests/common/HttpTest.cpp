@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
+#include <thread>
 
 using testsupport::CannedServer;
 using testsupport::HttpReply;
@@ -129,6 +131,27 @@ TEST_F(HttpTest, SlowOrEndlessTransfersFail) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15)) << name;
     }
     EXPECT_TRUE(names().empty());
+}
+
+// Exit must not wait for a slow template: the abort flag, set from another thread while the body
+// trickles in, ends the download and the old file stays; a POST aborted from the start never goes.
+TEST_F(HttpTest, AbortEndsATransfer) {
+    const std::string reply = HttpReply("200 OK", std::string(1 << 20, 'b'));
+    CannedServer server({reply, reply}, 20);
+    std::atomic<bool> abort{false};
+    verolux::TransferPace pace;
+    pace.abort = &abort;
+    std::thread stopper([&] {
+        while (names().size() < 2) // the temporary file beside t.grf: the transfer is under way
+            std::this_thread::yield();
+        abort = true;
+    });
+    EXPECT_FALSE(
+        verolux::DownloadToFile(server.url("/t.grf"), file("t.grf", "old"), 1 << 20, false, {}, pace));
+    stopper.join();
+    EXPECT_EQ(verolux::ReadWholeFile(file("t.grf")), "old");
+    EXPECT_EQ(names().size(), 1u);
+    EXPECT_THROW(verolux::PostJson(server.url("/upload"), "{}", 0, pace), verolux::HttpError);
 }
 
 TEST(WireUrl, NonAsciiIsPercentEncoded) {

@@ -2,6 +2,7 @@
 
 #include "common/AgentPresence.h"
 #include "common/Ini.h"
+#include "common/IniText.h"
 #include "common/LogFile.h"
 #include "common/TextFile.h"
 
@@ -32,6 +33,18 @@ TEST_F(Folder, MissingFileReadsEmptyAndFirstWriteCreatesIt) {
     m_settings.WriteIni("Verolux", "标题", "Web报表服务端 ※ 测试");
     EXPECT_EQ(m_settings.ReadIni("Verolux", "标题"), "Web报表服务端 ※ 测试");
     EXPECT_EQ(m_settings.file(), m_dir / "MyIni.ini");
+}
+
+// What reading would cut is never written: a 1 KiB value comes back whole, one byte more (or an 8 MiB
+// key) leaves the file as it was.
+TEST_F(Folder, OverlongKeysAndValuesAreNotWritten) {
+    const std::string kib(mINI::kMaxValueBytes, 'v');
+    m_settings.WriteIni("fileUrl", "t.grf", kib);
+    const std::string before = iniText();
+    m_settings.WriteIni("fileUrl", "t.grf", kib + "v");
+    m_settings.WriteIni("fileUrl", std::string(8u << 20, 'k'), "x");
+    EXPECT_EQ(iniText(), before);
+    EXPECT_EQ(m_settings.ReadIni("fileUrl", "t.grf"), kib);
 }
 
 // Two processes each write 200 distinct keys at the same time: none may be lost, and a reader never

@@ -11,6 +11,8 @@
 
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -27,7 +29,7 @@ class FakeHost : public PrintHost {
   public:
     Outcome outcome = Outcome::Fine;
     // In order, joined by " | ": "log:…" (pane), "file:…" (log file), "reply:…", "designer", "preview",
-    // "output:copies".
+    // "output:copies", "upload:reportId".
     std::string calls;
     void call(const std::string& c) { calls += (calls.empty() ? "" : " | ") + c; }
 
@@ -46,9 +48,14 @@ class FakeHost : public PrintHost {
                             const JobOptions& options) override {
         call("output:" + std::to_string(options.copies));
         if (outcome == Outcome::ExportFails) throw JobError(failure::kExportFailed, "disk full");
-        if (outcome == Outcome::UploadUnreachable) throw HttpError("POST failed: refused");
-        if (preview == "2") return {0, outcome == Outcome::Upload500 ? 500 : 200};
-        return {42, 0};
+        if (preview == "2") return {0, 0, PdfUpload{"/r/R1.pdf", "http://b/up", "R1"}};
+        return {42, 0, std::nullopt};
+    }
+    void Upload(const PdfUpload& upload, UploadDone done) override {
+        call("upload:" + upload.reportId);
+        if (outcome == Outcome::UploadUnreachable)
+            return done(0, std::make_exception_ptr(HttpError("POST failed: refused")));
+        done(outcome == Outcome::Upload500 ? 500 : 200, nullptr);
     }
 };
 
@@ -65,11 +72,12 @@ struct Case {
 
 // A call ending in "…" matches any call it begins.
 const Case kCases[] = {
-    {"pdfUploaded", nullptr, "2", "0", true, Outcome::Fine, "output:2", "accepted uploaded:200"},
-    {"uploadRejectedChangesNothingElse", nullptr, "2", "0", true, Outcome::Upload500, "output:2",
+    {"pdfUploaded", nullptr, "2", "0", true, Outcome::Fine, "output:2 | upload:R1", "accepted uploaded:200"},
+    {"uploadRejectedChangesNothingElse", nullptr, "2", "0", true, Outcome::Upload500, "output:2 | upload:R1",
      "accepted failed:upload-rejected:500"},
     {"uploadUnreachable", nullptr, "2", "0", true, Outcome::UploadUnreachable,
-     "output:2 | log:RepPrint 过程出错！POST failed: refused | file:{\"preview\":\"2\"… | reply:RepPrint "
+     "output:2 | upload:R1 | log:RepPrint 过程出错！POST failed: refused | file:{\"preview\":\"2\"… | "
+     "reply:RepPrint "
      "过程出错！",
      "accepted failed:upload-failed"},
     {"exportFails", nullptr, "2", "0", true, Outcome::ExportFails,
@@ -120,8 +128,11 @@ class Procedure : public ::testing::TestWithParam<Case> {
         settings.WriteIni("fileUrl", "t.grf", "http://b/t.grf");
         const TemplateStore store(
             TemplateFolder(m_dir), settings, [&host](std::string_view line) { host.AddLog(line); },
-            [](const std::string&, const fs::path&) { return false; });
-        RepPrint(host, store, text, job);
+            [](const std::string&, const fs::path&, TemplateStore::DownloadDone done) { done(false); });
+        int finished = 0;
+        RepPrint(host, store, text, job ? std::optional<JobRun>(*job) : std::nullopt,
+                 [&finished] { ++finished; });
+        EXPECT_EQ(finished, 1) << "every request ends once";
         return host.calls;
     }
 
@@ -153,5 +164,53 @@ TEST_P(Procedure, CallsRepliesAndEvents) {
 
 INSTANTIATE_TEST_SUITE_P(Table, Procedure, ::testing::ValuesIn(kCases),
                          [](const auto& row) { return std::string(row.param.name); });
+
+// A request refused for want of room takes the error path; its page's job ends as agent-busy.
+TEST(ProcedureStages, RefusedRequest) {
+    FakeHost host;
+    JobTracker tracker("j", "R1");
+    std::vector<std::string> events;
+    const JobRun job{{}, [&](const JobStep& s) {
+                         for (std::string& e : tracker.feed(s))
+                             events.push_back(std::move(e));
+                     }};
+    RefuseRequest(host, "{\"x\":1}", job, "too many requests waiting");
+    EXPECT_EQ(
+        host.calls,
+        "log:RepPrint 过程出错！too many requests waiting | file:{\"x\":1} | reply:RepPrint 过程出错！");
+    EXPECT_EQ(testsupport::EventSummary(events), "failed:agent-busy");
+}
+
+// A request waiting for its template has opened nothing and is not finished; once the download
+// ends it goes on where it stopped.
+TEST(ProcedureStages, GoesOnWhenTheDownloadEnds) {
+    const fs::path dir = testsupport::FreshTempFolder("vx-repprint-stages");
+    fs::create_directories(dir / "report");
+    FakeHost host;
+    mINI::Settings settings(dir);
+    std::function<void()> pending;
+    const TemplateStore store(
+        TemplateFolder(dir), settings, [&host](std::string_view line) { host.AddLog(line); },
+        [&pending](const std::string&, const fs::path& path, TemplateStore::DownloadDone done) {
+            pending = [path, done] {
+                std::ofstream(path) << "x";
+                done(true);
+            };
+        });
+    bool finished = false;
+    RepPrint(
+        host, store,
+        R"({"preview":"2","repname":"t.grf","reptype":"","reguserno":"","reprintname":"","sdesign":"0",)"
+        R"("reporturl":"http://b/t.grf","reportmd5":"","reportId":"R1","reportAdd":"http://b/up","repdata":[]})",
+        std::nullopt, [&finished] { finished = true; });
+    EXPECT_EQ(host.calls, "log:更新文件：t.grf");
+    ASSERT_TRUE(pending);
+    EXPECT_FALSE(finished);
+    pending();
+    EXPECT_EQ(host.calls, "log:更新文件：t.grf | output:1 | upload:R1");
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(settings.ReadIni("fileUrl", "t.grf"), "http://b/t.grf");
+    fs::remove_all(dir);
+}
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "tests/common/CannedServer.h"
 #include "tests/common/TempFolder.h"
 
+#include "agent/printing/PdfRetention.h"
 #include "agent/printing/PostReportFile.h"
 #include "agent/reports/encoder/clsB64.h"
 #include "agent/reports/encoder/modBase64.h"
@@ -74,6 +75,25 @@ TEST_F(FileTest, PostReportFileFailures) {
     EXPECT_THROW(verolux::PostReportFile(file("ok.pdf", "abc"), "http://127.0.0.1:1/", "1"),
                  verolux::HttpError);
     EXPECT_TRUE(fs::exists(m_dir / "ok.pdf")); // the PDF stays
+}
+
+// A PDF the backend took goes at once; failed ones stay a week, then go; templates always stay.
+TEST_F(FileTest, UploadedPdfsGoFailedOnesAfterAWeek) {
+    verolux::SettleUploadedPdf(file("taken.pdf", "x"), 201);
+    verolux::SettleUploadedPdf(file("refused.pdf", "x"), 500);
+    verolux::SettleUploadedPdf(file("unanswered.pdf", "x"), 0);
+    EXPECT_FALSE(fs::exists(m_dir / "taken.pdf"));
+    EXPECT_TRUE(fs::exists(m_dir / "refused.pdf"));
+    const auto now = fs::file_time_type::clock::now();
+    for (const char* old : {"old.pdf", "old.grf"}) {
+        file(old, "x");
+        fs::last_write_time(m_dir / old, now - verolux::kKeepFailedPdfs - std::chrono::hours(1));
+    }
+    fs::last_write_time(m_dir / "refused.pdf", now - verolux::kKeepFailedPdfs + std::chrono::hours(1));
+    verolux::RemoveOldFailedPdfs(m_dir, now);
+    EXPECT_FALSE(fs::exists(m_dir / "old.pdf"));
+    for (const char* kept : {"old.grf", "refused.pdf", "unanswered.pdf"})
+        EXPECT_TRUE(fs::exists(m_dir / kept)) << kept;
 }
 
 } // namespace

@@ -1,13 +1,11 @@
 #include "agent/reports/windows/ReportWindow.h"
 
-#include "agent/printing/PostReportFile.h"
 #include "agent/printing/TemplateStore.h"
 #include "agent/reports/cups/CupsError.h"
 #include "agent/reports/cups/CupsPrinters.h"
 #include "agent/reports/engine/RequestFill.h"
 #include "common/SafeNames.h"
 
-#include <QCoreApplication>
 #include <QVBoxLayout>
 
 namespace verolux {
@@ -61,10 +59,7 @@ OutputResult ReportWindow::RunLoadingSteps(const JobOptions& options) {
     // 4.-6. and the title of 8.
     reports::FillFromRequest(*m_report, request.document());
 
-    // 7. Pending events run once; a request arriving now opens its own window.
-    QPointer<ReportWindow> self(this);
-    QCoreApplication::processEvents();
-    if (!self) return {};
+    // 7. No events run here: a request arriving now waits in the agent's queue for this one to end.
 
     // 8.
     if (!request.reprintname.empty()) m_report->PrinterName(QString::fromStdString(request.reprintname));
@@ -96,7 +91,8 @@ OutputResult ReportWindow::output(const PrintRequest& request, const JobOptions&
         if (!m_report->ExportToFile(reports::Report::kExportPdf, QString::fromStdString(pdfPath.string()), 0,
                                     0))
             LoadingFailure(failure::kExportFailed, m_report->lastError());
-        return {0, PostReportFile(pdfPath, request.reportAdd, request.reportId)};
+        // The upload is the print procedure's next step; it need not keep the window waiting.
+        return {0, 0, PdfUpload{pdfPath, request.reportAdd, request.reportId}};
     }
     // Which printer, if any, decides the code a followed job fails with; nothing prints elsewhere.
     const std::string printer = m_report->effectivePrinterName().toStdString();
@@ -108,7 +104,7 @@ OutputResult ReportWindow::output(const PrintRequest& request, const JobOptions&
                        QString::fromStdString(error));
     m_report->setPrintOptions(WithJobOptions(m_report->printOptions(), options));
     if (!m_report->PrintDirect(3, 0)) LoadingFailure(failure::kPrintFailed, m_report->lastError());
-    return {m_report->lastJobId(), 0};
+    return {m_report->lastJobId(), 0, std::nullopt};
 }
 
 } // namespace verolux

@@ -33,8 +33,9 @@ class ReportWindow : public QWidget {
     explicit ReportWindow(std::filesystem::path programFolder);
     ~ReportWindow() override;
 
-    // Steps 2 to 10 of loading; a print takes the options. Throws on the first failure, with what the
-    // failing part said (a JobError carries its code).
+    // Steps 2 to 10 of loading; a print takes the options, a PDF is exported and handed back for
+    // uploading. Throws on the first failure, with what the failing part said (a JobError carries
+    // its code).
     OutputResult RunLoadingSteps(const JobOptions& options = {});
 
     // The request as read in step 2 (empty texts before that).

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+
+namespace verolux {
+
+// Print requests carried out one after another, in arrival order. A request that waits for the
+// network lets the agent answer everything else meanwhile; whatever arrives then waits here. The
+// next request starts from the event loop once the one before has finished, never inside another
+// request's event handling, so a burst of thousands of requests does not nest.
+class RequestQueue {
+  public:
+    using Finished = std::function<void()>;
+    // One request: it calls finished exactly once, at once or later from the event loop.
+    using Work = std::function<void(Finished finished)>;
+
+    RequestQueue();
+    ~RequestQueue();
+
+    // Starts work at once when nothing runs or waits; otherwise it waits its turn. bytes: what it
+    // holds while it waits (its request text).
+    void Push(Work work, std::size_t bytes);
+
+    bool busy() const { return m_busy; }
+    std::size_t waiting() const { return m_waiting.size(); }
+    std::size_t waitingBytes() const { return m_waitingBytes; }
+
+  private:
+    void startNext();
+    void scheduleNext();
+
+    struct Waiting {
+        Work work;
+        std::size_t bytes;
+    };
+    std::deque<Waiting> m_waiting;
+    std::size_t m_waitingBytes = 0;
+    bool m_busy = false;
+    bool m_scheduled = false;
+    QObject m_context; // the scheduled start goes with the queue
+};
+
+} // namespace verolux
