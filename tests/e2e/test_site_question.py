@@ -28,6 +28,24 @@ def upgrade_request(port, origin, target="/"):
             % (target, port, base64.b64encode(os.urandom(16)).decode(), origin)).encode()
 
 
+def click_question(x, what):
+    """A real click on the 允许, 拒绝 or tick box of the question on the screen of XServer x."""
+    windows = x.find(QUESTION)
+    if not windows:
+        return
+    window = windows[-1]
+    geometry = dict(line.split("=") for line in x.xdotool("getwindowgeometry", "--shell", window))
+    width, height = int(geometry["WIDTH"]), int(geometry["HEIGHT"])
+    y = height - MARGIN - BUTTON_H // 2
+    x_at = {"refuse": width - MARGIN - BUTTON_W // 2,
+            "beside": width // 2,
+            "allow": width - MARGIN - BUTTON_W - SPACING - BUTTON_W // 2,
+            "remember": MARGIN + 8}[what]
+    # The window may have gone meanwhile: the caller looks at the page's answer, not at this.
+    subprocess.run(["xdotool", "mousemove", "--window", window, str(x_at), str(y), "click", "1"], env=x.env,
+                   capture_output=True)
+
+
 class SiteQuestion(AgentCase):
     display = "wm"
 
@@ -97,21 +115,7 @@ class SiteQuestion(AgentCase):
         return self.x.xdotool("getwindowfocus")
 
     def click(self, what):
-        """A real click on the 允许, 拒绝 or tick box of the question on the screen."""
-        windows = self.x.find(QUESTION)
-        if not windows:
-            return
-        window = windows[-1]
-        geometry = dict(line.split("=") for line in self.x.xdotool("getwindowgeometry", "--shell", window))
-        width, height = int(geometry["WIDTH"]), int(geometry["HEIGHT"])
-        y = height - MARGIN - BUTTON_H // 2
-        x = {"refuse": width - MARGIN - BUTTON_W // 2,
-             "beside": width // 2,
-             "allow": width - MARGIN - BUTTON_W - SPACING - BUTTON_W // 2,
-             "remember": MARGIN + 8}[what]
-        # The window may have gone meanwhile: the caller looks at the page's answer, not at this.
-        subprocess.run(["xdotool", "mousemove", "--window", window, str(x), str(y), "click", "1"], env=self.x.env,
-                       capture_output=True)
+        click_question(self.x, what)
 
     def click_until_answered(self, page, what, timeout=30):
         """Clicks until the page has its answer: the question takes no click in its first second."""
