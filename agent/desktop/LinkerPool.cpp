@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace verolux {
 namespace {
@@ -254,6 +255,8 @@ void LinkerPool::onDisconnected(int index, quint64 generation) {
 void LinkerPool::releaseBuffers(int index) {
     Linker& l = *m_slots[size_t(index)];
     l.handshakeTimer.stop();
+    if (const std::uint64_t ticket = std::exchange(l.askTicket, 0); ticket && m_hooks.withdraw)
+        m_hooks.withdraw(ticket); // a page that went away keeps no place among the questions
     const std::size_t freed = l.session.release();
     recount(index);
     if (l.waiting) {
@@ -435,15 +438,16 @@ void LinkerPool::askUser(int index, quint64 generation, const std::string& origi
                 self, [self, index, generation, allowed] { self->onAnswer(index, generation, allowed); },
                 Qt::QueuedConnection);
     };
-    if (m_hooks.ask)
-        m_hooks.ask(origin, std::move(answer));
-    else
-        answer(false);
+    if (!m_hooks.ask) return answer(false);
+    const std::uint64_t ticket = m_hooks.ask(origin, std::move(answer));
+    Linker& l = *m_slots[size_t(index)];
+    if (l.generation == generation) l.askTicket = ticket;
 }
 
 void LinkerPool::onAnswer(int index, quint64 generation, bool allowed) {
     Linker& l = *m_slots[size_t(index)];
     if (l.generation != generation || !l.counted || !l.socket) return; // the page has gone meanwhile
+    l.askTicket = 0;
     if (l.feeding) {
         QMetaObject::invokeMethod(
             this, [this, index, generation, allowed] { onAnswer(index, generation, allowed); },
@@ -490,6 +494,12 @@ bool LinkerPool::runActions(int index, quint64 generation,
             m_hooks.addLog(QString::fromStdString(a.data));
             break;
         case Kind::Ask:
+            if (a.asksAgain && m_hooks.askAgainLater) {
+                // The page tries again by itself: it is answered now, or told the question is open.
+                const std::optional<bool> known = m_hooks.askAgainLater(a.data);
+                mWSProtocol::LinkerSession& session = m_slots[size_t(index)]->session;
+                return runActions(index, generation, known ? session.answer(*known) : session.tellAwaiting());
+            }
             askUser(index, generation, a.data);
             break;
         case Kind::LogFile:

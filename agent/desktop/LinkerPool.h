@@ -12,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,8 +72,13 @@ class LinkerPool : public QObject {
         // The rules a new connection is admitted by (none: loopback only, trusted pages only).
         std::function<std::shared_ptr<const mWSProtocol::AccessRules>()> accessRules;
         // Asks the desktop user whether a site's page may connect; answer is called once, later.
-        // None: the answer is no.
-        std::function<void(const std::string& origin, std::function<void(bool)> answer)> ask;
+        // Returns the ticket to withdraw the question with (0: none). None: the answer is no.
+        std::function<std::uint64_t(const std::string& origin, std::function<void(bool)> answer)> ask;
+        // The connection waiting on a ticket has gone before its answer.
+        std::function<void(std::uint64_t ticket)> withdraw;
+        // A page that asks again later: the answer now, or none while its site's question is open
+        // (the page is told so and its connection ends). None: it waits like any other.
+        std::function<std::optional<bool>(const std::string& origin)> askAgainLater;
         // Tests only: asked before each I/O step of a slot, to walk every error path of the glue.
         std::function<IoFault(int slot, IoStep step)> fault;
         // A message passed the size limit (given): the pages are told, then its connection ends.
@@ -140,8 +146,9 @@ class LinkerPool : public QObject {
                                             // arriving meanwhile stay in the socket until then
         quint64 generation = 0;             // changes whenever the slot takes a new connection
         std::size_t kept = 0;               // session.keptBytes() as last counted in m_keptTotal
-        quint64 keptSince = 0; // when it began keeping bytes (order of m_keptSerial); 0: keeps none
-        bool waiting = false;  // not read until the budget has room
+        quint64 keptSince = 0;       // when it began keeping bytes (order of m_keptSerial); 0: keeps none
+        bool waiting = false;        // not read until the budget has room
+        std::uint64_t askTicket = 0; // waits for the desktop user's answer (Hooks::ask)
         QTimer handshakeTimer;
     };
 

@@ -9,23 +9,57 @@ SiteQuestionQueue::Answers SiteQuestionQueue::Ask(const std::string& origin, std
     Answers out;
     advance(now, out);
     if (m_shown && m_current.origin == origin) {
-        m_current.tickets.push_back(ticket);
+        join(m_current, ticket);
         return out;
     }
     for (Question& q : m_waiting) {
         if (q.origin == origin) {
-            q.tickets.push_back(ticket);
+            join(q, ticket);
             return out;
         }
     }
+    Question q{origin, {}, now + kAnswerMs};
+    join(q, ticket);
     if (m_waiting.size() >= kMaxWaiting) {
         // Pages of many sites at once: more questions would only bury each other.
-        out.push_back({origin, {ticket}, false, false, false});
+        out.push_back({origin, std::move(q.tickets), false, false, false});
         return out;
     }
-    m_waiting.push_back({origin, {ticket}, now + kAnswerMs});
+    m_waiting.push_back(std::move(q));
     advance(now, out);
     return out;
+}
+
+void SiteQuestionQueue::join(Question& q, std::uint64_t ticket) {
+    if (ticket == kAsksAgain)
+        q.asksAgain = true;
+    else
+        q.tickets.push_back(ticket);
+}
+
+SiteQuestionQueue::Answers SiteQuestionQueue::Withdraw(std::uint64_t ticket, std::int64_t now) {
+    Answers out;
+    advance(now, out);
+    if (ticket == kAsksAgain) return out;
+    auto dropTicket = [ticket](Question& q) {
+        const auto it = std::find(q.tickets.begin(), q.tickets.end(), ticket);
+        if (it == q.tickets.end()) return false;
+        q.tickets.erase(it);
+        return true;
+    };
+    if (m_shown && dropTicket(m_current)) return out;
+    for (auto it = m_waiting.begin(); it != m_waiting.end(); ++it) {
+        if (!dropTicket(*it)) continue;
+        if (it->tickets.empty() && !it->asksAgain) m_waiting.erase(it);
+        break;
+    }
+    return out;
+}
+
+bool SiteQuestionQueue::pending(const std::string& origin) const {
+    if (m_shown && m_current.origin == origin) return true;
+    return std::any_of(m_waiting.begin(), m_waiting.end(),
+                       [&](const Question& q) { return q.origin == origin; });
 }
 
 SiteQuestionQueue::Answers SiteQuestionQueue::Tick(std::int64_t now) {

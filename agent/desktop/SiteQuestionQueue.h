@@ -34,9 +34,17 @@ class SiteQuestionQueue {
         bool armed = false;       // clicks count
     };
 
-    // A page of origin asks; ticket names its connection. Pages of a site already shown or waiting
-    // wait for the same answer.
+    // The ticket of a page that does not wait for the answer but asks again later: it keeps its
+    // site's question in the queue even when no connection waits for it.
+    static constexpr std::uint64_t kAsksAgain = 0;
+
+    // A page of origin asks; ticket names its connection (or is kAsksAgain). Pages of a site already
+    // shown or waiting wait for the same answer.
     Answers Ask(const std::string& origin, std::uint64_t ticket, std::int64_t now);
+    // The connection of ticket has gone before the answer. A question not yet shown that no page
+    // waits for or asks again about leaves the queue, freeing its place; the question on the screen
+    // stays (the user may be about to answer it).
+    Answers Withdraw(std::uint64_t ticket, std::int64_t now);
     // Time passes: the question arms, questions nobody answered in time are refused (not held).
     Answers Tick(std::int64_t now);
     // The question got the keyboard focus: it waits again before it accepts anything.
@@ -49,6 +57,8 @@ class SiteQuestionQueue {
     Answers Closed(std::int64_t now);
 
     const std::optional<Shown>& shown() const { return m_shown; }
+    // The site's question is on the screen or waits its turn.
+    bool pending(const std::string& origin) const;
     std::size_t waiting() const { return m_waiting.size(); }
     // When Tick has something to do next.
     std::optional<std::int64_t> nextWake() const;
@@ -58,7 +68,10 @@ class SiteQuestionQueue {
         std::string origin;
         std::vector<std::uint64_t> tickets;
         std::int64_t deadline = 0;
+        bool asksAgain = false; // a page will ask again: kept without tickets
     };
+    // Adds the page to a question; kAsksAgain only marks it.
+    static void join(Question& q, std::uint64_t ticket);
     // Arms and expires what is due, and shows the next question when none is shown.
     void advance(std::int64_t now, Answers& out);
     void finish(bool allowed, bool holds, bool remember, Answers& out);

@@ -24,12 +24,32 @@ SiteQuestions::~SiteQuestions() {
     delete m_dialog.data();
 }
 
-void SiteQuestions::Ask(const std::string& origin, std::function<void(bool)> answer) {
-    if (const auto it = m_answers.find(origin); it != m_answers.end()) return answer(it->second);
-    if (!m_desktop) return answer(false);
+std::uint64_t SiteQuestions::Ask(const std::string& origin, std::function<void(bool)> answer) {
+    if (const auto it = m_answers.find(origin); it != m_answers.end()) {
+        answer(it->second);
+        return 0;
+    }
+    if (!m_desktop) {
+        answer(false);
+        return 0;
+    }
     const std::uint64_t ticket = m_nextTicket++;
     m_waiting.emplace(ticket, std::move(answer));
     apply(m_queue.Ask(origin, ticket, now()));
+    return m_waiting.count(ticket) ? ticket : 0;
+}
+
+void SiteQuestions::Withdraw(std::uint64_t ticket) {
+    if (m_waiting.erase(ticket) == 0) return; // answered already
+    apply(m_queue.Withdraw(ticket, now()));
+}
+
+std::optional<bool> SiteQuestions::AskAgainLater(const std::string& origin) {
+    if (const auto it = m_answers.find(origin); it != m_answers.end()) return it->second;
+    if (!m_desktop) return false;
+    apply(m_queue.Ask(origin, SiteQuestionQueue::kAsksAgain, now()));
+    if (m_queue.pending(origin)) return std::nullopt;
+    return false; // no room for another question
 }
 
 void SiteQuestions::apply(SiteQuestionQueue::Answers answers) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace verolux {
@@ -27,7 +28,16 @@ class SiteQuestions : public QObject {
     SiteQuestions(const mINI::Settings& settings, QObject* parent, bool desktop);
     ~SiteQuestions() override;
 
-    void Ask(const std::string& origin, std::function<void(bool)> answer);
+    // answer is called once, maybe before Ask returns. Returns the ticket to withdraw it with while
+    // it waits (0: answered already).
+    std::uint64_t Ask(const std::string& origin, std::function<void(bool)> answer);
+    // The page that waits on ticket has gone: it needs no answer, and a question not yet shown that
+    // no one waits for any more gives up its place.
+    void Withdraw(std::uint64_t ticket);
+    // A page that does not wait but asks again later: the answer when it is known now (no when there
+    // is no desktop or no room for another question), none while the site's question is open (asked
+    // now, or already). Its question stays even when no page waits for it.
+    std::optional<bool> AskAgainLater(const std::string& origin);
 
     // The answers of this run, newest choice per site.
     const std::map<std::string, bool>& answers() const { return m_answers; }

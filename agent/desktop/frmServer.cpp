@@ -61,7 +61,11 @@ frmServer::frmServer(Options options)
     hooks.connectedCountChanged = [this](int n) { lbConnectedCount->setText(QString::number(n)); };
     hooks.accessRules = [this] { return AccessRulesNow(); };
     hooks.ask = [this](const std::string& origin, std::function<void(bool)> answer) {
-        m_siteQuestions->Ask(origin, std::move(answer));
+        return m_siteQuestions->Ask(origin, std::move(answer));
+    };
+    hooks.withdraw = [this](std::uint64_t ticket) { m_siteQuestions->Withdraw(ticket); };
+    hooks.askAgainLater = [this](const std::string& origin) {
+        return m_siteQuestions->AskAgainLater(origin);
     };
     m_siteQuestions = new SiteQuestions(m_settings, this, HasDesktop());
     m_linkers = std::make_unique<LinkerPool>(std::move(hooks));

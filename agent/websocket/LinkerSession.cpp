@@ -81,14 +81,16 @@ void traceFollowing(std::string_view rest, std::int64_t serial, std::vector<WsAc
         logFile(out, line({serial, "退出过程，tmp 放在 tmp2，tmp2=", n - 1}));
 }
 
-// What a page of a refused site gets instead of a failed handshake, which it could not tell from no
-// agent at all: the 101, then at once a close frame with status 4403 and the reason "site-refused".
-// Nothing it sends is read.
-std::string siteRefusedAnswer(std::string_view request) {
-    constexpr unsigned kStatus = 4403;
-    std::string payload = {char(kStatus >> 8), char(kStatus & 0xFF)};
-    payload += "site-refused";
+// The 101, then at once a close frame with status and reason: what a page is told when its site is
+// refused or still waits for the user's answer, which it could not tell from a failed handshake.
+std::string closingAnswer(std::string_view request, unsigned status, std::string_view reason) {
+    std::string payload = {char(status >> 8), char(status & 0xFF)};
+    payload += reason;
     return Handshake(request) + PackData(payload, opClose);
+}
+
+std::string siteRefusedAnswer(std::string_view request) {
+    return closingAnswer(request, 4403, "site-refused");
 }
 
 // A request refused only for its site (with every site allowed it would be let in) is told so; any
@@ -102,6 +104,25 @@ std::string forbiddenAnswer(std::string_view request, const AccessRules& rules) 
 }
 
 } // namespace
+
+bool RequestAsksAgain(std::string_view request) {
+    // "GET /?verolux=1 HTTP/1.1": the target is the request line's second word.
+    const std::string_view requestLine = request.substr(0, request.find("\r\n"));
+    const std::size_t start = requestLine.find(' ');
+    if (start == std::string_view::npos) return false;
+    std::string_view target = requestLine.substr(start + 1);
+    target = target.substr(0, target.find(' '));
+    const std::size_t query = target.find('?');
+    if (query == std::string_view::npos) return false;
+    std::string_view rest = target.substr(query + 1);
+    while (!rest.empty()) {
+        const std::size_t amp = rest.find('&');
+        if (rest.substr(0, amp) == "verolux=1") return true;
+        if (amp == std::string_view::npos) break;
+        rest.remove_prefix(amp + 1);
+    }
+    return false;
+}
 
 void LinkerSession::reset(std::shared_ptr<const AccessRules> rules, std::size_t maxMessageBytes) {
     release(); // assigning a fresh session would keep the old buffers' capacity
@@ -174,7 +195,8 @@ void LinkerSession::feedHandshake(std::string_view arrival, std::vector<WsAction
                       d.reason);
     case AccessDecision::Kind::Ask:
         m_askedOrigin = d.origin;
-        out.push_back({WsAction::Kind::Ask, d.origin});
+        m_asksAgain = RequestAsksAgain(std::string_view(m_request).substr(0, m_requestLength));
+        out.push_back({WsAction::Kind::Ask, d.origin, false, m_asksAgain});
         return;
     }
 }
@@ -187,6 +209,17 @@ std::vector<WsAction> LinkerSession::answer(bool allowed) {
     else
         refuse(out, siteRefusedAnswer(std::string_view(m_request).substr(0, m_requestLength)),
                "网站未获允许:" + m_askedOrigin);
+    return out;
+}
+
+std::vector<WsAction> LinkerSession::tellAwaiting() {
+    std::vector<WsAction> out;
+    if (m_dropped || m_handshaked || m_askedOrigin.empty() || !m_asksAgain) return out;
+    const std::string_view request = std::string_view(m_request).substr(0, m_requestLength);
+    logPane(out, "网站等待用户允许:" + m_askedOrigin);
+    out.push_back(
+        {WsAction::Kind::Send, closingAnswer(request, kAwaitingPermissionStatus, kAwaitingPermissionReason)});
+    drop(out, "awaiting permission");
     return out;
 }
 

@@ -22,7 +22,18 @@ struct WsAction {
                       // Ask: the site whose page asks to connect (the answer goes to answer())
     // Drop: the message passed the size limit; the pages are told as of an unreadable request.
     bool messageTooLarge = false;
+    // Ask: the page asks again later (its request carries the verolux=1 marker): while the site's
+    // question is open it is told so (tellAwaiting()) instead of being held.
+    bool asksAgain = false;
 };
+
+// The close status and reason a page that asks again gets while its site's question is open.
+inline constexpr unsigned kAwaitingPermissionStatus = 4401;
+inline constexpr std::string_view kAwaitingPermissionReason = "awaiting-permission";
+
+// Whether an upgrade request's target carries the query parameter verolux=1 (a client that
+// understands the awaiting-permission close and tries again by itself).
+bool RequestAsksAgain(std::string_view request);
 
 // The state of one connection slot: its handshake, the frame cut off at the end of the last
 // arrival (tmp2), the fragments of an unfinished message (PendingText) and ArrivalSerial.
@@ -59,6 +70,9 @@ class LinkerSession {
     // The desktop user's answer to an Ask action: the upgrade goes on (with any bytes that came
     // meanwhile) or is refused.
     std::vector<WsAction> answer(bool allowed);
+    // The site's question is open and the page asks again later (an Ask with asksAgain): the 101,
+    // then a close frame 4401 "awaiting-permission", and the connection ends. Nothing it sent is read.
+    std::vector<WsAction> tellAwaiting();
 
   private:
     // Where the frame at hand stands after taking bytes of an arrival.
@@ -89,6 +103,7 @@ class LinkerSession {
     std::size_t m_requestScan = 0;   // where to resume looking for the empty line
     std::size_t m_requestLength = 0; // the request's length once its empty line is in
     std::string m_askedOrigin;       // the site the desktop user is being asked about
+    bool m_asksAgain = false;        // the request carries the verolux=1 marker
     std::string m_origin;            // the site of the request let in or asked about
     std::int32_t m_arrivalSerial = 0;
 

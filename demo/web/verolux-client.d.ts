@@ -3,10 +3,16 @@
 export const DEFAULT_URL: string;
 /** 4403: the close status with which the agent turns away a page of a site it does not let in. */
 export const SITE_REFUSED_CLOSE_CODE: 4403;
+/** 4401: the close status with which the agent tells a page that its user is being asked about its site. */
+export const AWAITING_PERMISSION_CLOSE_CODE: 4401;
 export const MODES: readonly Mode[];
 
-/** "refused": the agent does not let this page's site in; the agent object tries no more. */
-export type ConnectionState = "connecting" | "open" | "closed" | "refused";
+/**
+ * "awaiting-permission": the user on the desktop has not yet answered whether this page's site may use
+ * the agent; the agent object tries again every permissionRetryDelay and stays in this state meanwhile.
+ * "refused": the agent does not let this page's site in; the agent object tries no more.
+ */
+export type ConnectionState = "connecting" | "open" | "closed" | "awaiting-permission" | "refused";
 export type JobState = "accepted" | "spooled" | "waiting" | "completed" | "failed" | "uploaded" | "shown" | "opened";
 
 export interface ConnectOptions {
@@ -16,6 +22,8 @@ export interface ConnectOptions {
     reconnectDelay?: number;
     /** How long connect() and ready() wait for a connection that neither opens nor fails, ms (default 5000). */
     connectTimeout?: number;
+    /** Pause before trying again while the desktop user is being asked about this site, ms (default 1000). */
+    permissionRetryDelay?: number;
 }
 
 export interface AgentInfo {
@@ -171,6 +179,8 @@ export type JobFailureCode =
 export type VeroluxErrorCode =
     /** Nothing answers at the URL (or no answer within connectTimeout). */
     | "agent-unavailable"
+    /** The user on the desktop has not yet answered whether this page's site may use the agent. */
+    | "awaiting-permission"
     /** The agent does not let this page's site in. */
     | "site-refused"
     /** The connection ended while a question or job waited. */
@@ -184,7 +194,7 @@ export class VeroluxError extends Error {
     readonly code: VeroluxErrorCode;
     /** The agent's event or answer, when there was one. */
     readonly event: JobEvent | { verolux: "error"; code: string; message: string } | null;
-    /** From connect(): the agent object, which after "agent-unavailable" goes on trying. */
+    /** From connect(): the agent object, which after "agent-unavailable" and "awaiting-permission" goes on trying. */
     agent?: VeroluxAgent;
 }
 
@@ -195,7 +205,7 @@ export class VeroluxAgent extends EventTarget {
     readonly state: ConnectionState;
     /** The agent's hello on the open connection, else null. */
     readonly hello: AgentInfo | null;
-    /** Resolves once the connection is open; rejects when the attempt at hand fails ("agent-unavailable", "site-refused"). */
+    /** Resolves once the connection is open; rejects when the attempt at hand fails ("agent-unavailable", "awaiting-permission", "site-refused"). */
     ready(): Promise<AgentInfo>;
     info(): Promise<AgentInfo>;
     printers(): Promise<Printer[]>;
@@ -211,5 +221,5 @@ export class VeroluxAgent extends EventTarget {
 
 /** Throws a VeroluxError "bad-request" for an unknown mode or a field its mode needs missing. */
 export function buildPrintRequest(options: PrintRequestOptions): string;
-/** Resolves once the agent has said hello; rejects with "agent-unavailable" or "site-refused". */
+/** Resolves once the agent has said hello; rejects with "agent-unavailable", "awaiting-permission" or "site-refused". */
 export function connect(options?: ConnectOptions): Promise<VeroluxAgent>;

@@ -10,9 +10,12 @@
  *       agent = await connect();                   // ws://127.0.0.1:28502/, once the agent said hello
  *   } catch (e) {
  *       // e.code: "agent-unavailable" (nothing answers; e.agent keeps trying and turns "open" when an
- *       // agent starts) or "site-refused" (the agent does not let this site in; no more tries)
+ *       // agent starts), "awaiting-permission" (the user on the desktop has not yet answered whether
+ *       // this site may print; e.agent tries again every second and turns "open" once allowed) or
+ *       // "site-refused" (the agent does not let this site in; no more tries)
  *   }
- *   agent.addEventListener("state", e => console.log(e.detail.state));  // connecting | open | closed | refused
+ *   agent.addEventListener("state", e => console.log(e.detail.state));
+ *   // connecting | open | closed | awaiting-permission | refused
  *
  *   const request = buildPrintRequest({          // throws a VeroluxError "bad-request" for what cannot work
  *       mode: "pdf",                               // "print" | "preview" | "pdf" | "design"
@@ -41,6 +44,20 @@ export const DEFAULT_URL = "ws://127.0.0.1:28502/";
 
 /** The close status with which the agent turns away a page of a site it does not let in. */
 export const SITE_REFUSED_CLOSE_CODE = 4403;
+
+/**
+ * The close status with which the agent tells a page (one whose URL carries the query parameter
+ * verolux=1, which this module adds) that the user on the desktop is being asked about its site.
+ */
+export const AWAITING_PERMISSION_CLOSE_CODE = 4401;
+
+// The agent holds a connection without this marker until the user has answered; with it the page is
+// told at once (AWAITING_PERMISSION_CLOSE_CODE) and tries again.
+function withAskAgainMarker(url) {
+    const u = new URL(url);
+    if (!u.searchParams.has("verolux")) u.searchParams.set("verolux", "1");
+    return u.href;
+}
 
 /** What buildPrintRequest can make: print it, show it, export and upload a PDF, open the designer. */
 export const MODES = Object.freeze(["print", "preview", "pdf", "design"]);
@@ -128,10 +145,11 @@ let jobSerial = 0;
  * the page closes it, connects again whenever the connection is lost or cannot be made.
  */
 export class VeroluxAgent extends EventTarget {
-    constructor({ url = DEFAULT_URL, reconnectDelay = 2000, connectTimeout = 5000 } = {}) {
+    constructor({ url = DEFAULT_URL, reconnectDelay = 2000, connectTimeout = 5000, permissionRetryDelay = 1000 } = {}) {
         super();
         this.url = url;
         this.reconnectDelay = reconnectDelay;
+        this.permissionRetryDelay = permissionRetryDelay;
         this.connectTimeout = connectTimeout;
         this.state = "closed";
         this.hello = null; // the agent's answer to hello on the open connection
@@ -148,8 +166,9 @@ export class VeroluxAgent extends EventTarget {
 
     /**
      * Resolves with the agent's hello once the connection is open. Rejects as soon as the attempt at
-     * hand fails: "agent-unavailable" (nothing answers, or no answer within connectTimeout) or
-     * "site-refused". Between attempts it starts the next one at once.
+     * hand fails: "agent-unavailable" (nothing answers, or no answer within connectTimeout),
+     * "awaiting-permission" (the desktop user has not yet answered about this site) or "site-refused".
+     * Between attempts it starts the next one at once.
      */
     ready() {
         if (this.state === "open") return Promise.resolve(this.hello);
@@ -235,7 +254,7 @@ export class VeroluxAgent extends EventTarget {
         this.setState("connecting");
         let ws;
         try {
-            ws = new WebSocket(this.url);
+            ws = new WebSocket(withAskAgainMarker(this.url));
         } catch (e) {
             this.lost(String(e));
             return;
@@ -259,6 +278,7 @@ export class VeroluxAgent extends EventTarget {
         ws.onclose = (e) => {
             if (this.socket !== ws) return;
             if (e.code === SITE_REFUSED_CLOSE_CODE) this.refused(e.reason);
+            else if (e.code === AWAITING_PERMISSION_CLOSE_CODE) this.awaitingPermission(e.reason);
             else this.lost(`connection closed (${e.code})`);
         };
     }
@@ -281,6 +301,19 @@ export class VeroluxAgent extends EventTarget {
                   new VeroluxError("agent-unavailable", `no Verolux agent answers at ${this.url}`));
         this.setState("closed", reason);
         if (!this.stopped) this.timer = setTimeout(() => this.open(), this.reconnectDelay);
+    }
+
+    // The user on the desktop is being asked about this page's site: try again soon, the answer may
+    // have come by then.
+    awaitingPermission(reason) {
+        this.socket = null;
+        this.hello = null;
+        const site = typeof location === "object" && location ? location.origin : "this site";
+        const error = new VeroluxError("awaiting-permission",
+                                       `the Verolux agent is asking its user whether ${site} may print`);
+        this.fail(error, error);
+        this.setState("awaiting-permission", reason || "awaiting-permission");
+        if (!this.stopped) this.timer = setTimeout(() => this.open(), this.permissionRetryDelay);
     }
 
     // The agent does not let this page's site in: trying again would not change that.
@@ -330,6 +363,8 @@ export class VeroluxAgent extends EventTarget {
 
     setState(state, reason = "") {
         if (this.state === state && state !== "closed") return;
+        // Tries again while the question is open: "connecting" in between is no news.
+        if (state === "connecting" && this.state === "awaiting-permission") return;
         this.state = state;
         this.dispatchEvent(new CustomEvent("state", { detail: { state, reason } }));
     }
@@ -337,8 +372,9 @@ export class VeroluxAgent extends EventTarget {
 
 /**
  * Connects to the local agent. Resolves with the agent once it has said hello; rejects with a
- * VeroluxError "agent-unavailable" or "site-refused" whose `agent` is the agent: after
- * "agent-unavailable" it goes on trying, and turns "open" (a "state" event) when an agent starts.
+ * VeroluxError "agent-unavailable", "awaiting-permission" or "site-refused" whose `agent` is the
+ * agent: after "agent-unavailable" and "awaiting-permission" it goes on trying, and turns "open" (a
+ * "state" event) when an agent starts or the user allows the site.
  */
 export function connect(options) {
     const agent = new VeroluxAgent(options);

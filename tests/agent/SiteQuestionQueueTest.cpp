@@ -10,9 +10,10 @@ using verolux::SiteQuestionQueue;
 
 namespace {
 
-// Steps "<ms> <event> [args]": ask <site> <ticket>, tick, key, activate, allow [remember],
-// refuse [remember], close, and "?" which writes what is on the screen. The trace lists the answers
-// each step gave ("a yes held remembered #1 #2") and the screens asked for, separated by "; ".
+// Steps "<ms> <event> [args]": ask <site> <ticket> (0: a page that asks again), withdraw <ticket>, tick, key,
+// activate, allow [remember], refuse [remember], close, and "?" which writes what is on the screen. The trace
+// lists the answers each step gave ("a yes held remembered #1 #2") and the screens asked for, separated by ";
+// ".
 std::string Trace(const std::vector<std::string>& steps) {
     SiteQuestionQueue q;
     std::vector<std::string> trace;
@@ -26,6 +27,8 @@ std::string Trace(const std::vector<std::string>& steps) {
             std::uint64_t ticket = 0;
             in >> ticket;
             answers = q.Ask(arg, ticket, now);
+        } else if (event == "withdraw") {
+            answers = q.Withdraw(std::stoull(arg), now);
         } else if (event == "tick") {
             answers = q.Tick(now);
         } else if (event == "key") {
@@ -111,8 +114,42 @@ INSTANTIATE_TEST_SUITE_P(
             "a yes held #1; b unarmed +0; b armed +0; b no #2"},
         Row{"waitingTooLong",
             {"0 ask a 1", "1000 ask b 2", "61000 tick", "61000 ?"},
-            "a no #1; b no #2; none"}),
+            "a no #1; b no #2; none"},
+        // Pages that went away before their question was shown free its place: a fifth site waits.
+        Row{"withdrawnFreeTheirPlaces",
+            {"0 ask a 1", "1 ask b 2", "2 ask c 3", "3 ask d 4", "4 withdraw 2", "5 withdraw 3",
+             "6 withdraw 4", "7 ask e 5", "8 ?", "1000 refuse", "1000 ?"},
+            "a unarmed +1; a no held #1; e unarmed +0"},
+        // The question on the screen stays; its answer still holds for the site.
+        Row{"withdrawnShownStays",
+            {"0 ask a 1", "10 withdraw 1", "10 ?", "1000 allow"},
+            "a unarmed +0; a yes held"},
+        Row{"anotherPageStillWaits",
+            {"0 ask a 1", "1 ask b 2", "2 ask b 3", "3 withdraw 2", "4 ?", "1000 refuse", "1000 ?"},
+            "a unarmed +1; a no held #1; b unarmed +0"},
+        Row{"withdrawAnsweredIsNothing",
+            {"0 ask a 1", "1000 allow", "1000 withdraw 1", "1000 ?"},
+            "a yes held #1; none"},
+        // A page that asks again keeps its site's question without a connection, once however often.
+        Row{"asksAgainKeepsItsPlace",
+            {"0 ask a 1", "1 ask b 0", "2 ask b 3", "3 withdraw 3", "4 ask b 0", "5 ?", "1000 refuse",
+             "1000 ?", "2000 allow"},
+            "a unarmed +1; a no held #1; b unarmed +0; b yes held"},
+        Row{"asksAgainIntoAFullQueue",
+            {"0 ask a 1", "1 ask b 2", "2 ask c 3", "3 ask d 4", "4 ask e 0"},
+            "e no"}),
     [](const auto& row) { return std::string(row.param.name); });
+
+TEST(QuestionQueue, PendingWhileShownOrWaiting) {
+    SiteQuestionQueue q;
+    q.Ask("a", 1, 0);
+    q.Ask("b", SiteQuestionQueue::kAsksAgain, 0);
+    EXPECT_TRUE(q.pending("a"));
+    EXPECT_TRUE(q.pending("b"));
+    EXPECT_FALSE(q.pending("c"));
+    q.Closed(0);
+    EXPECT_FALSE(q.pending("a"));
+}
 
 TEST(QuestionQueue, WakesForArmingThenForTheDeadline) {
     SiteQuestionQueue q;

@@ -104,4 +104,29 @@ TEST_F(SiteQuestionTest, OneQuestionAtATime) {
     EXPECT_EQ(shownQuestions(), 1);
 }
 
+// A page that left before its question was shown gives up its place; a page that asks again keeps
+// the question open without waiting, and gets the answer once there is one.
+TEST_F(SiteQuestionTest, WithdrawnPagesFreeTheirPlaces) {
+    std::optional<bool> got[5];
+    const char* sites[] = {"http://a", "http://b", "http://c", "http://d", "http://e"};
+    const std::uint64_t shownTicket = m_questions.Ask(sites[0], Page(got[0]));
+    const std::uint64_t left = m_questions.Ask(sites[1], Page(got[1]));
+    ASSERT_NE(left, 0u);
+    m_questions.Withdraw(left);
+    m_questions.Withdraw(shownTicket); // the question on the screen stays
+    for (int i = 2; i < 5; ++i)
+        m_questions.Ask(sites[i], Page(got[i]));
+    for (const auto& g : got)
+        EXPECT_FALSE(g) << "nobody answered, nobody refused at once";
+    EXPECT_EQ(m_questions.AskAgainLater("http://f"), false) << "three sites wait already";
+    EXPECT_EQ(m_questions.AskAgainLater("http://a"), std::nullopt) << "its question is open";
+    ASSERT_NE(Question(), nullptr);
+    EXPECT_EQ(Question()->origin(), QStringLiteral("http://a"));
+    ASSERT_TRUE(agenttest::WaitFor([&] { return Armed(); }));
+    QTest::mouseClick(Question()->cmdAllow, Qt::LeftButton);
+    EXPECT_FALSE(got[0]) << "its page had gone";
+    EXPECT_EQ(m_questions.AskAgainLater("http://a"), true);
+    EXPECT_EQ(Question()->origin(), QStringLiteral("http://c"));
+}
+
 } // namespace

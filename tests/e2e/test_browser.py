@@ -2,7 +2,8 @@
 """A real browser end to end: headless Chromium loads the demo page from the backend, the page
 connects to the agent and sends a PDF request, the backend receives the PDF; and the client module
 itself, driven by test pages against the real agent: a page of an allowed site, and one of a site the
-agent refuses that also tries a port where nothing listens (yet).
+agent refuses that also tries a port where nothing listens (yet), and one of a site the user on the
+desktop is asked about (Xvfb), which hears "awaiting-permission" and gets in once allowed.
 
 Run: VEROLUX_BIN_DIR=build/bin /usr/bin/python3 tests/e2e/test_browser.py -v [Class]
 """
@@ -23,6 +24,7 @@ import urllib.parse
 from harness import HERE, AgentCase, AgentRun, make_program_folder, pdf_text, setup_cups, unique
 from agentproc import free_port, read_ini, wait_for, write_ini
 from backendproc import DEMO_WEB
+import test_site_question as site_question
 
 CHROMIUM = os.environ.get("VEROLUX_CHROMIUM", "/usr/bin/chromium")
 
@@ -58,7 +60,7 @@ class PageServer(http.server.ThreadingHTTPServer):
 
     def __init__(self, root):
         for path in (os.path.join(HERE, "client_page.html"), os.path.join(HERE, "client_failures.html"),
-                     os.path.join(DEMO_WEB, "verolux-client.js")):
+                     os.path.join(HERE, "client_permission.html"), os.path.join(DEMO_WEB, "verolux-client.js")):
             shutil.copy(path, root)
         self.reports = []
         owner = self
@@ -201,6 +203,37 @@ class Browser(AgentCase):
         self.assertIsNotNone(r, "the page never connected to the agent started later")
         self.assertEqual({"state": "open", "agent": "Verolux"}, r["later"])
         self.assertEqual([], r["refusedStatesAfter"], "a refused page does not try again")
+
+
+class BrowserAsked(AgentCase):
+    """The default policy on a desktop: the agent asks its user about a site it does not know."""
+    display = "wm"
+
+    @classmethod
+    def setUpClass(cls):
+        if not os.path.exists(CHROMIUM):
+            raise unittest.SkipTest("no chromium at " + CHROMIUM)
+        super().setUpClass()
+
+    def test_client_awaits_permission_then_connects(self):
+        os.makedirs(os.path.join(self.work, "pages"), exist_ok=True)
+        pages = PageServer(os.path.join(self.work, "pages"))
+        self.addCleanup(pages.close)
+        site = "http://asked.test:%d" % pages.server_address[1]
+        query = urllib.parse.urlencode({"agent": self.agent.port})
+        with chromium("%s/client_permission.html?%s" % (site, query), os.path.join(self.work, "permission.log"),
+                      "--remote-debugging-port=0", "--host-resolver-rules=MAP asked.test 127.0.0.1"):
+            r = pages.report(1)
+            self.assertIsNotNone(r, "the test page never reported")
+            self.assertEqual({"code": "awaiting-permission", "isVeroluxError": True, "state": "awaiting-permission"},
+                             r["awaiting"])
+            self.wait_window(site_question.QUESTION)  # still up while the page tries again
+            self.assertTrue(wait_for(lambda: len(pages.reports) >= 2 or site_question.click_question(self.x, "allow"),
+                                     30, 0.1), "the page never connected once allowed")
+            r = pages.report(2)
+        self.assertEqual("Verolux", r["hello"])
+        self.assertEqual(["open", "closed"], r["states"], "no state events while it tried again")
+        self.assertFalse(self.x.find(site_question.QUESTION))
 
 
 if __name__ == "__main__":

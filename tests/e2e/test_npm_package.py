@@ -57,7 +57,7 @@ const done: JobEvent = await agent.print(request, { copies: 2, duplex: "long", o
 await agent.print(request, { duplex: "both" });
 // @ts-expect-error a request without its keys
 const partial: PrintRequest = { preview: "2", repname: "a.grf" };
-const state: "connecting" | "open" | "closed" | "refused" = agent.state;
+const state: "connecting" | "open" | "closed" | "awaiting-permission" | "refused" = agent.state;
 try {
     await connect();
 } catch (e) {

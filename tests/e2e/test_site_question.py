@@ -1,7 +1,8 @@
 """The agent's question whether a site's page may connect, on a real desktop (Xvfb + openbox) where
 the user is typing into another window: keys typed meanwhile never answer it, a deliberate click
-does, and pages of many sites get one question at a time. Removing a site in the sites list (from
-the tray menu) closes its pages' connections."""
+does, and pages of many sites get one question at a time. Pages that leave before their question
+is shown free its place; a page that asks again (verolux=1) hears that the question is open.
+Removing a site in the sites list (from the tray menu) closes its pages' connections."""
 import base64
 import os
 import select
@@ -21,10 +22,28 @@ TYPIST = "Event Tester"  # xev's window
 MARGIN, SPACING, BUTTON_W, BUTTON_H = 16, 8, 96, 32
 
 
-def upgrade_request(port, origin):
-    return ("GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+def upgrade_request(port, origin, target="/"):
+    return ("GET %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
             "Sec-WebSocket-Key: %s\r\nSec-WebSocket-Version: 13\r\nOrigin: %s\r\n\r\n"
-            % (port, base64.b64encode(os.urandom(16)).decode(), origin)).encode()
+            % (target, port, base64.b64encode(os.urandom(16)).decode(), origin)).encode()
+
+
+def click_question(x, what):
+    """A real click on the 允许, 拒绝 or tick box of the question on the screen of XServer x."""
+    windows = x.find(QUESTION)
+    if not windows:
+        return
+    window = windows[-1]
+    geometry = dict(line.split("=") for line in x.xdotool("getwindowgeometry", "--shell", window))
+    width, height = int(geometry["WIDTH"]), int(geometry["HEIGHT"])
+    y = height - MARGIN - BUTTON_H // 2
+    x_at = {"refuse": width - MARGIN - BUTTON_W // 2,
+            "beside": width // 2,
+            "allow": width - MARGIN - BUTTON_W - SPACING - BUTTON_W // 2,
+            "remember": MARGIN + 8}[what]
+    # The window may have gone meanwhile: the caller looks at the page's answer, not at this.
+    subprocess.run(["xdotool", "mousemove", "--window", window, str(x_at), str(y), "click", "1"], env=x.env,
+                   capture_output=True)
 
 
 class SiteQuestion(AgentCase):
@@ -44,26 +63,35 @@ class SiteQuestion(AgentCase):
 
     # ---- pages and the question ---------------------------------------------------------------
 
-    def page(self, origin, agent=None):
+    def page(self, origin, agent=None, target="/"):
         port = (agent or self.agent).port
         s = socket.create_connection(("127.0.0.1", port), timeout=30)
         self.addCleanup(s.close)
-        s.sendall(upgrade_request(port, origin))
+        s.sendall(upgrade_request(port, origin, target))
         return s
+
+    def until_closed(self, page):
+        got = b""
+        while True:
+            chunk = page.recv(4096)
+            if not chunk:
+                return got
+            got += chunk
 
     def answered(self, page):
         return bool(select.select([page], [], [], 0)[0])
 
     def assert_refused(self, page):
         """The upgrade completes, then a close frame with 4403 "site-refused" and the end."""
-        got = b""
-        while True:
-            chunk = page.recv(4096)
-            if not chunk:
-                break
-            got += chunk
+        got = self.until_closed(page)
         self.assertTrue(got.startswith(b"HTTP/1.1 101 "), got[:40])
         self.assertTrue(got.endswith(b"\x88\x0e" + (4403).to_bytes(2, "big") + b"site-refused"), got[-20:])
+
+    def assert_awaiting(self, page):
+        """The upgrade completes, then a close frame with 4401 "awaiting-permission" and the end."""
+        got = self.until_closed(page)
+        self.assertTrue(got.startswith(b"HTTP/1.1 101 "), got[:40])
+        self.assertTrue(got.endswith(b"\x88\x15" + (4401).to_bytes(2, "big") + b"awaiting-permission"), got[-24:])
 
     def assert_allowed(self, page):
         """The upgrade completes and the connection works: a ping gets its pong."""
@@ -87,21 +115,7 @@ class SiteQuestion(AgentCase):
         return self.x.xdotool("getwindowfocus")
 
     def click(self, what):
-        """A real click on the 允许, 拒绝 or tick box of the question on the screen."""
-        windows = self.x.find(QUESTION)
-        if not windows:
-            return
-        window = windows[-1]
-        geometry = dict(line.split("=") for line in self.x.xdotool("getwindowgeometry", "--shell", window))
-        width, height = int(geometry["WIDTH"]), int(geometry["HEIGHT"])
-        y = height - MARGIN - BUTTON_H // 2
-        x = {"refuse": width - MARGIN - BUTTON_W // 2,
-             "beside": width // 2,
-             "allow": width - MARGIN - BUTTON_W - SPACING - BUTTON_W // 2,
-             "remember": MARGIN + 8}[what]
-        # The window may have gone meanwhile: the caller looks at the page's answer, not at this.
-        subprocess.run(["xdotool", "mousemove", "--window", window, str(x), str(y), "click", "1"], env=self.x.env,
-                       capture_output=True)
+        click_question(self.x, what)
 
     def click_until_answered(self, page, what, timeout=30):
         """Clicks until the page has its answer: the question takes no click in its first second."""
@@ -223,6 +237,38 @@ class SiteQuestion(AgentCase):
             self.click_until_answered(page, "refuse")
             self.assert_refused(page)
         self.assertTrue(wait_for(lambda: not self.x.find(QUESTION), 10))
+
+    def test_a_page_that_asks_again_is_told_and_let_in_once_allowed(self):
+        site, again = "https://asks-again.example", "/?verolux=1"
+        self.assert_awaiting(self.page(site, target=again))
+        window = self.wait_window(QUESTION)  # the question stays up for the page that went
+        plain = self.page(site)
+        self.assert_awaiting(self.page(site, target=again))
+        self.assertEqual([window], self.x.find(QUESTION), "one question for the site")
+        self.assertFalse(self.answered(plain), "a page without the marker waits as before")
+        self.click_until_answered(plain, "allow")
+        self.assert_allowed(plain)
+        self.assert_allowed(self.page(site, target=again))  # its next attempt
+        self.assertEqual(self.sites(), {})
+
+    def test_a_page_that_asks_again_hears_the_refusal(self):
+        site, again = "https://asks-refused.example", "/?verolux=1"
+        self.assert_awaiting(self.page(site, target=again))
+        self.wait_window(QUESTION)
+        self.assertTrue(wait_for(lambda: not self.x.find(QUESTION) or self.click("refuse"), 30, 0.1))
+        self.assert_refused(self.page(site, target=again))
+
+    def test_pages_that_leave_free_their_places(self):
+        # Five sites whose pages connect and go at once: the agent has seen each go once it closes too.
+        for i in range(5):
+            page = self.page("https://hostile%d.example" % i)
+            page.shutdown(socket.SHUT_WR)
+            self.until_closed(page)
+        # The first one's question is on the screen; the places behind it are free again.
+        sixth = self.page("https://sixth.example")
+        self.wait_window(QUESTION)
+        self.click_until_answered(sixth, "allow")  # after the first question, the sixth site's
+        self.assert_allowed(sixth)
 
 
 if __name__ == "__main__":

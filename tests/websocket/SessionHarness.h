@@ -35,7 +35,7 @@ inline std::string describe(const WsAction& a) {
     case WsAction::Kind::LogFile:
         return "file " + a.data;
     case WsAction::Kind::Ask:
-        return "ask " + a.data;
+        return "ask " + a.data + (a.asksAgain ? " again" : "");
     }
     return "?";
 }

@@ -105,6 +105,49 @@ TEST(SessionHandshake, AskedSiteWaitsForTheAnswer) {
     }
 }
 
+// A request whose target carries verolux=1 asks again by itself: while its site's question is open
+// it is told so (101, close 4401 "awaiting-permission") and nothing it sent is read. Any other target
+// waits for the answer as before.
+struct AskAgainCase {
+    const char* name;
+    const char* target;
+    bool asksAgain;
+};
+
+class SessionAsksAgain : public ::testing::TestWithParam<AskAgainCase> {};
+
+TEST_P(SessionAsksAgain, ToldTheQuestionIsOpen) {
+    std::string req = upgradeRequest();
+    req.replace(4, 1, GetParam().target);
+    req.insert(req.size() - 2, "Origin: https://erp.other.example\r\n");
+    LinkerSession s;
+    const std::string ask = "ask https://erp.other.example";
+    EXPECT_THAT(outcome(s.feed(req + text("must not be read"))),
+                ElementsAre(GetParam().asksAgain ? ask + " again" : ask));
+    const auto told = s.tellAwaiting();
+    if (!GetParam().asksAgain) {
+        EXPECT_THAT(outcome(told), ElementsAre()) << "a plain page keeps waiting";
+        EXPECT_EQ(outcome(s.answer(true)).at(1), "deliver must not be read") << "and is let in later";
+        return;
+    }
+    ASSERT_EQ(told.size(), 3u);
+    EXPECT_EQ(describe(told[0]), "pane 网站等待用户允许:https://erp.other.example");
+    const std::string& sent = told[1].data;
+    EXPECT_EQ(sent.rfind("HTTP/1.1 101 Web Socket Protocol Handshake\r\n", 0), 0u);
+    EXPECT_EQ(sent.substr(sent.find("\r\n\r\n") + 4), hex("88 15 11 31") + "awaiting-permission"); // 4401
+    EXPECT_EQ(describe(told[2]), "drop: awaiting permission");
+    EXPECT_THAT(outcome(s.answer(true)), ElementsAre()) << "the connection has ended";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, SessionAsksAgain,
+    ::testing::Values(AskAgainCase{"marker", "/?verolux=1", true},
+                      AskAgainCase{"markerAmongOthers", "/app/?lang=zh&verolux=1&x", true},
+                      AskAgainCase{"noQuery", "/", false}, AskAgainCase{"markerInPath", "/verolux=1", false},
+                      AskAgainCase{"otherValue", "/?verolux=10", false},
+                      AskAgainCase{"longerName", "/?xverolux=1", false}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 // A page refused for its site hears so in a close frame after the 101 (status 4403, "site-refused");
 // other refusals keep their bare HTTP answer. Nothing sent with the request is read either way.
 struct RefusalCase {
