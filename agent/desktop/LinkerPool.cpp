@@ -93,6 +93,11 @@ int LinkerPool::takeSlot() {
 
 void LinkerPool::onNewConnection(QTcpServer& listener) {
     while (QTcpSocket* incoming = listener.nextPendingConnection()) {
+        if (m_hooks.peerAllowed && !m_hooks.peerAllowed(*incoming)) {
+            incoming->abort();
+            incoming->deleteLater();
+            continue;
+        }
         int i = takeSlot();
         if (i < 0) {
             m_hooks.addLog(QStringLiteral("连接数已满，拒绝连接请求~") + PeerAddressText(*incoming) +

@@ -54,6 +54,9 @@ class LinkerPool : public QObject {
         // Asks the desktop user whether a site's page may connect; answer is called once, later.
         // None: the answer is no.
         std::function<void(const std::string& origin, std::function<void(bool)> answer)> ask;
+        // Whether a new connection may be taken at all; false closes it at once, before a slot or a
+        // byte of it is read. None: every one.
+        std::function<bool(const QTcpSocket&)> peerAllowed;
         // Tests only: asked before each I/O step of a slot, to walk every error path of the glue.
         std::function<IoFault(int slot, IoStep step)> fault;
     };
