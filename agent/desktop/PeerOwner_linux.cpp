@@ -5,9 +5,9 @@
 #include <QHostAddress>
 #include <QTcpSocket>
 
-#include <fstream>
-#include <sstream>
+#include <fcntl.h>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace verolux {
@@ -26,12 +26,25 @@ TcpEndpoint Endpoint(const QHostAddress& address, quint16 port) {
     return Ipv6Endpoint(bytes, port);
 }
 
-std::string ReadProcFile(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {}; // no IPv6 on this machine
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+// Reads the table a chunk at a time and stops at the socket: the kernel writes each chunk as it is
+// read, and a machine with thousands of sockets has a table of hundreds of kilobytes.
+std::optional<std::uint32_t> FindInTable(const char* path, const TcpEndpoint& local,
+                                         const TcpEndpoint& remote) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt; // no IPv6 on this machine
+    std::optional<std::uint32_t> owner;
+    std::string text;
+    char chunk[64 * 1024];
+    ssize_t n = 0;
+    while (!owner && (n = ::read(fd, chunk, sizeof chunk)) > 0) {
+        text.append(chunk, std::size_t(n));
+        const std::size_t end = text.rfind('\n');
+        if (end == std::string::npos) continue;
+        owner = FindSocketOwner(std::string_view(text).substr(0, end + 1), local, remote);
+        text.erase(0, end + 1);
+    }
+    ::close(fd);
+    return owner;
 }
 
 } // namespace
@@ -41,9 +54,11 @@ std::optional<std::uint32_t> PeerOwner(const QTcpSocket& connection) {
     // connection is listed in tcp6 when the peer's socket is a dual-stack one.
     const TcpEndpoint peer = Endpoint(connection.peerAddress(), connection.peerPort());
     const TcpEndpoint agent = Endpoint(connection.localAddress(), connection.localPort());
-    for (const char* path : {"/proc/net/tcp", "/proc/net/tcp6"})
-        if (auto owner = FindSocketOwner(ReadProcFile(path), peer, agent)) return owner;
-    return std::nullopt;
+    bool isV4 = false;
+    connection.peerAddress().toIPv4Address(&isV4);
+    if (isV4)
+        if (auto owner = FindInTable("/proc/net/tcp", peer, agent)) return owner;
+    return FindInTable("/proc/net/tcp6", peer, agent);
 }
 
 std::uint32_t AgentUser() {
