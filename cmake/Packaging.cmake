@@ -16,6 +16,14 @@ if(TARGET verolux-designer)
   install(FILES ${pkg}/verolux-designer.desktop DESTINATION share/applications)
 endif()
 install(TARGETS ${programs} RUNTIME DESTINATION ${VEROLUX_LIBDIR})
+# Stripped as Debian strips its packages (dh_strip): the compiler's .comment and the .note section go too.
+find_program(VEROLUX_OBJCOPY NAMES ${CMAKE_OBJCOPY} objcopy REQUIRED)
+foreach(program IN LISTS programs)
+  install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${VEROLUX_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+                    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${VEROLUX_LIBDIR}/${program}\" COMMAND_ERROR_IS_FATAL ANY)
+  endif()")
+endforeach()
 install(PROGRAMS ${pkg}/verolux DESTINATION bin)
 install(FILES ${pkg}/verolux.desktop DESTINATION share/applications)
 install(FILES ${pkg}/verolux-autostart.desktop DESTINATION /etc/xdg/autostart RENAME verolux.desktop)
@@ -52,8 +60,10 @@ foreach(doc changelog verolux.1)
   list(APPEND generated ${out}/${doc}.gz)
 endforeach()
 add_custom_target(verolux_package_files ALL DEPENDS ${generated})
-install(FILES ${pkg}/copyright ${out}/changelog.gz DESTINATION share/doc/verolux)
+install(FILES ${pkg}/copyright ${out}/changelog.gz ${PROJECT_SOURCE_DIR}/docs/administration.md
+        DESTINATION share/doc/verolux)
 install(FILES ${out}/verolux.1.gz DESTINATION share/man/man1)
+install(FILES ${pkg}/verolux.lintian-overrides DESTINATION share/lintian/overrides RENAME verolux)
 
 # Files under /etc are the administrator's: kept over upgrades and removal, gone on purge.
 file(WRITE ${out}/conffiles "/etc/verolux/verolux.ini\n/etc/xdg/autostart/verolux.desktop\n")
@@ -78,8 +88,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Chinese report texts need a CJK font (Debian's default first); the agent prints through libcups.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk | fonts-wqy-microhei, libcups2")
+# Chinese report texts need a CJK font (Debian's default first). The libraries the programs link
+# (libcups2 among them) come from shlibdeps with their versions: naming one here too would list it twice.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk | fonts-wqy-microhei")
 # Qt's own dialogs (print, file, message boxes) in Chinese, like the agent's windows.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${out}/conffiles)

@@ -18,6 +18,13 @@ function(verolux_target_rules target)
         target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
     endif()
     target_compile_options(${target} PRIVATE ${VEROLUX_WARNINGS})
+    # The release build (the package) is hardened as Debian builds its own: checked libc calls, a
+    # stack guard, relocations read-only and bound at start.
+    target_compile_options(${target} PRIVATE
+        "$<$<CONFIG:Release>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2;-fstack-protector-strong>")
+    if(type STREQUAL "EXECUTABLE")
+        target_link_options(${target} PRIVATE $<$<CONFIG:Release>:LINKER:-z,relro,-z,now>)
+    endif()
     if(VEROLUX_WERROR)
         target_compile_options(${target} PRIVATE -Werror)
     endif()

@@ -36,7 +36,9 @@ AgentLock::AgentLock(const std::filesystem::path& programFolder) : m_file(progra
 
 AgentLock::~AgentLock() {
     if (m_fd >= 0) {
-        if (m_held) (void)::ftruncate(m_fd, 0); // no caption left behind once the agent is gone
+        // No caption left behind once the agent is gone; a failure leaves only an unlocked file.
+        if (m_held && ::ftruncate(m_fd, 0) != 0) {
+        }
         ::close(m_fd);
     }
 }
@@ -58,8 +60,11 @@ bool AgentLock::PreviousInstance() {
 
 void AgentLock::PublishCaption(const std::string& caption) {
     if (!m_held) return;
-    if (::pwrite(m_fd, caption.data(), caption.size(), 0) == static_cast<ssize_t>(caption.size()))
-        (void)::ftruncate(m_fd, static_cast<off_t>(caption.size()));
+    // (void) does not silence the checked libc of a hardened build; a longer old caption left after a
+    // failed truncation only makes the launcher miss the agent, as it would without the file.
+    if (::pwrite(m_fd, caption.data(), caption.size(), 0) == static_cast<ssize_t>(caption.size()) &&
+        ::ftruncate(m_fd, static_cast<off_t>(caption.size())) != 0) {
+    }
 }
 
 } // namespace verolux

@@ -1,6 +1,8 @@
 #include "agent/desktop/LinkerPool.h"
 
+#include "agent/desktop/FileLimit.h"
 #include "agent/desktop/FreedMemory.h"
+#include "agent/desktop/ListenerAccept.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -18,13 +20,41 @@ QString PeerAddressText(const QTcpSocket& s) {
     return isV4 ? QHostAddress(v4).toString() : a.toString();
 }
 
+QString PeerText(const QTcpSocket& s) {
+    return PeerAddressText(s) + QLatin1Char(':') + QString::number(s.peerPort());
+}
+
 } // namespace
 
+int LinkerPool::ConnectionsWithin(long fileLimit) {
+    if (fileLimit < 0) return kMaxSlots;
+    return int(std::clamp(fileLimit - kReservedDescriptors, 2L, long(kMaxSlots)));
+}
+
 LinkerPool::LinkerPool(Hooks hooks, int maxSlots, QObject* parent)
-    : QObject(parent), m_hooks(std::move(hooks)), m_maxSlots(std::clamp(maxSlots, 2, kMaxSlots)) {
+    : QObject(parent), m_hooks(std::move(hooks)),
+      m_maxSlots(std::clamp(std::min(maxSlots, ConnectionsWithin(OpenFileLimit())), 2, kMaxSlots)) {
     // Element 0 exists from the start and the load step creates element 1; both start closed.
+    addSlot();
+    addSlot();
+    m_acceptRetry.setInterval(kAcceptRetry);
+    connect(&m_acceptRetry, &QTimer::timeout, this, &LinkerPool::resumeAccepting);
+}
+
+void LinkerPool::addSlot() {
     m_slots.push_back(std::make_unique<Linker>());
-    m_slots.push_back(std::make_unique<Linker>());
+    const int index = slotCount() - 1;
+    QTimer& timer = m_slots.back()->handshakeTimer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, this, [this, index] { onHandshakeTimeout(index); });
+}
+
+void LinkerPool::setMessageLimits(const mWSProtocol::MessageLimits& limits) {
+    m_limits = limits;
+}
+
+void LinkerPool::setMessageTooLarge(std::function<void(std::size_t limit)> tell) {
+    m_hooks.messageTooLarge = std::move(tell);
 }
 
 LinkerPool::~LinkerPool() {
@@ -40,29 +70,34 @@ bool LinkerPool::StartListening(quint16 port, bool allAddresses, QString* error)
         auto listener = std::make_unique<QTcpServer>();
         listener->setListenBacklogSize(kListenBacklog);
         // Both loopback addresses share one port (the first one's, when any free port was asked for).
-        const quint16 at = m_listeners.empty() ? port : m_listeners.front()->serverPort();
+        const quint16 at = m_listeners.empty() ? port : m_listeners.front().server->serverPort();
         if (!listener->listen(address, at)) {
             if (!m_listeners.empty()) break; // a machine without IPv6 loopback listens on IPv4 alone
             if (error) *error = listener->errorString();
             return false;
         }
         QTcpServer* server = listener.get();
-        connect(server, &QTcpServer::newConnection, this, [this, server] { onNewConnection(*server); });
-        connect(server, &QTcpServer::acceptError, this, [this, server](QAbstractSocket::SocketError e) {
-            m_hooks.addLog(QStringLiteral("监听器发生错误:") + QString::number(int(e)) + QLatin1Char(',') +
-                           server->errorString());
-        });
-        m_listeners.push_back(std::move(listener));
+        std::unique_ptr<QSocketNotifier> pending;
+        if (CanAcceptDirectly()) {
+            server->pauseAccepting(); // for good: its socket is watched here instead
+            pending = std::make_unique<QSocketNotifier>(server->socketDescriptor(), QSocketNotifier::Read);
+            connect(pending.get(), &QSocketNotifier::activated, this,
+                    [this, server] { onListenerReadable(*server); });
+        } else {
+            connect(server, &QTcpServer::newConnection, this, [this, server] { onNewConnection(*server); });
+            connect(server, &QTcpServer::acceptError, this, [this, server] { onAcceptError(*server); });
+        }
+        m_listeners.push_back({std::move(listener), std::move(pending)});
     }
     return true;
 }
 
 bool LinkerPool::isListening() const {
-    return !m_listeners.empty() && m_listeners.front()->isListening();
+    return !m_listeners.empty() && m_listeners.front().server->isListening();
 }
 
 quint16 LinkerPool::listeningPort() const {
-    return m_listeners.empty() ? 0 : m_listeners.front()->serverPort();
+    return m_listeners.empty() ? 0 : m_listeners.front().server->serverPort();
 }
 
 bool LinkerPool::busy(int index) const {
@@ -80,61 +115,128 @@ bool LinkerPool::slotHandshaked(int index) const {
 std::size_t LinkerPool::unreadBytes(int index) const {
     if (index < 0 || index >= slotCount()) return 0;
     const Linker& l = *m_slots[size_t(index)];
-    return l.queued.size() + (l.socket ? std::size_t(l.socket->bytesAvailable()) : 0);
+    return l.socket ? std::size_t(l.socket->bytesAvailable()) : 0;
 }
 
 int LinkerPool::takeSlot() {
     for (int i = 0; i < slotCount(); ++i)
         if (!busy(i)) return i;
     if (slotCount() >= m_maxSlots) return -1;
-    m_slots.push_back(std::make_unique<Linker>());
+    addSlot();
     return slotCount() - 1;
 }
 
-void LinkerPool::onNewConnection(QTcpServer& listener) {
-    while (QTcpSocket* incoming = listener.nextPendingConnection()) {
-        if (m_hooks.peerAllowed && !m_hooks.peerAllowed(*incoming)) {
-            incoming->abort();
-            incoming->deleteLater();
-            continue;
+void LinkerPool::onListenerReadable(QTcpServer& listener) {
+    // A batch at a time, so that the connections already taken are served between batches.
+    constexpr int kAcceptBatch = 64;
+    for (int n = 0; n < kAcceptBatch && !m_acceptPaused; ++n) {
+        const Accepted a = AcceptWaiting(listener.socketDescriptor());
+        switch (a.kind) {
+        case Accepted::Kind::Connection: {
+            auto* incoming = new QTcpSocket(this);
+            if (!incoming->setSocketDescriptor(a.descriptor)) {
+                CloseDescriptor(a.descriptor);
+                delete incoming;
+                break;
+            }
+            takeConnection(incoming);
+            break;
         }
-        int i = takeSlot();
-        if (i < 0) {
-            m_hooks.addLog(QStringLiteral("连接数已满，拒绝连接请求~") + PeerAddressText(*incoming) +
-                           QLatin1Char(':') + QString::number(incoming->peerPort()));
-            incoming->abort();
-            incoming->deleteLater();
-            continue;
+        case Accepted::Kind::NoneWaiting:
+            return;
+        case Accepted::Kind::OutOfDescriptors:
+            return pauseAccepting(int(QAbstractSocket::SocketResourceError),
+                                  QStringLiteral("Insufficient resources: no descriptor free"));
+        case Accepted::Kind::Failed:
+            break;
         }
-        Linker& l = *m_slots[size_t(i)];
-        if (l.socket) { // the old, closed connection of this slot goes now
-            l.socket->disconnect(this);
-            l.socket->abort();
-            l.socket->deleteLater();
-        }
-        if (l.counted) // closed without a close event reaching us: it stops counting now
-            countDown(i);
-        l.socket = incoming;
-        l.session.reset(m_hooks.accessRules ? m_hooks.accessRules() : nullptr);
-        l.queued.clear();
-        l.feeding = false;
-        l.counted = true;
-        quint64 gen = ++l.generation;
-        incoming->setParent(this);
-        incoming->setReadBufferSize(kSocketReadBuffer);
-        // Small frames go out at once: a job's events follow each other faster than the page's
-        // delayed acknowledgement, and would otherwise wait for it.
-        incoming->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        connect(incoming, &QTcpSocket::readyRead, this, [this, i, gen] { onReadyRead(i, gen); });
-        connect(incoming, &QTcpSocket::disconnected, this, [this, i, gen] { onDisconnected(i, gen); });
-        connect(incoming, &QTcpSocket::errorOccurred, this,
-                [this, i, gen](QAbstractSocket::SocketError e) { onSocketError(i, gen, e); });
-
-        ++m_connectedCount;
-        m_hooks.connectedCountChanged(m_connectedCount);
-        m_hooks.addLog(QStringLiteral("收到一个连接请求~") + PeerAddressText(*incoming) + QLatin1Char(':') +
-                       QString::number(incoming->peerPort()));
     }
+}
+
+void LinkerPool::onAcceptError(QTcpServer& listener) {
+    // Qt has paused the listener itself.
+    pauseAccepting(int(listener.serverError()), listener.errorString());
+}
+
+void LinkerPool::pauseAccepting(int error, const QString& description) {
+    // Out of descriptors, most often: the connections wait in the system's queue until one is free.
+    if (!m_acceptFailing)
+        m_hooks.addLog(QStringLiteral("监听器发生错误:") + QString::number(error) + QLatin1Char(',') +
+                       description);
+    m_acceptFailing = true;
+    m_acceptPaused = true;
+    for (auto& listener : m_listeners)
+        if (listener.pending) listener.pending->setEnabled(false);
+    m_acceptRetry.start();
+}
+
+void LinkerPool::resumeAccepting() {
+    if (!m_acceptPaused) return;
+    m_acceptPaused = false;
+    m_acceptRetry.stop();
+    for (auto& listener : m_listeners) {
+        if (!listener.server->isListening()) continue;
+        if (listener.pending)
+            listener.pending->setEnabled(true);
+        else
+            listener.server->resumeAccepting(); // a failure pauses it again
+    }
+}
+
+void LinkerPool::onHandshakeTimeout(int index) {
+    Linker& l = *m_slots[size_t(index)];
+    if (!l.counted || !l.socket || !l.session.awaitingRequest()) return;
+    m_hooks.addLog(QStringLiteral("握手超时，关闭连接~") + PeerText(*l.socket));
+    DropConnection(index);
+}
+
+void LinkerPool::onNewConnection(QTcpServer& listener) {
+    while (QTcpSocket* incoming = listener.nextPendingConnection())
+        takeConnection(incoming);
+}
+
+void LinkerPool::takeConnection(QTcpSocket* incoming) {
+    m_acceptFailing = false;
+    if (m_hooks.peerAllowed && !m_hooks.peerAllowed(*incoming)) {
+        incoming->abort();
+        incoming->deleteLater();
+        return;
+    }
+    int i = takeSlot();
+    if (i < 0) {
+        m_hooks.addLog(QStringLiteral("连接数已满，拒绝连接请求~") + PeerText(*incoming));
+        incoming->abort();
+        incoming->deleteLater();
+        return;
+    }
+    Linker& l = *m_slots[size_t(i)];
+    if (l.socket) { // the old, closed connection of this slot goes now
+        l.socket->disconnect(this);
+        l.socket->abort();
+        l.socket->deleteLater();
+    }
+    if (l.counted) // closed without a close event reaching us: it stops counting now
+        countDown(i);
+    releaseBuffers(i);
+    l.socket = incoming;
+    l.session.reset(m_hooks.accessRules ? m_hooks.accessRules() : nullptr, m_limits.maxMessageBytes);
+    l.feeding = false;
+    l.counted = true;
+    l.handshakeTimer.start(m_handshakeTimeout);
+    quint64 gen = ++l.generation;
+    incoming->setParent(this);
+    incoming->setReadBufferSize(kSocketReadBuffer);
+    // Small frames go out at once: a job's events follow each other faster than the page's
+    // delayed acknowledgement, and would otherwise wait for it.
+    incoming->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    connect(incoming, &QTcpSocket::readyRead, this, [this, i, gen] { onReadyRead(i, gen); });
+    connect(incoming, &QTcpSocket::disconnected, this, [this, i, gen] { onDisconnected(i, gen); });
+    connect(incoming, &QTcpSocket::errorOccurred, this,
+            [this, i, gen](QAbstractSocket::SocketError e) { onSocketError(i, gen, e); });
+
+    ++m_connectedCount;
+    m_hooks.connectedCountChanged(m_connectedCount);
+    m_hooks.addLog(QStringLiteral("收到一个连接请求~") + PeerText(*incoming));
 }
 
 void LinkerPool::countDown(int index) {
@@ -156,11 +258,17 @@ void LinkerPool::onDisconnected(int index, quint64 generation) {
 
 void LinkerPool::releaseBuffers(int index) {
     Linker& l = *m_slots[size_t(index)];
-    std::size_t freed = l.queued.capacity();
-    std::string().swap(l.queued);
-    freed += l.session.release();
+    l.handshakeTimer.stop();
+    const std::size_t freed = l.session.release();
+    recount(index);
+    if (l.waiting) {
+        l.waiting = false;
+        --m_waitingCount;
+    }
     // A big unfinished message leaves freed pages inside the heap; hand them back to the system.
     if (freed >= kTrimAfterBytes) ReturnFreedMemory();
+    // The connection's descriptor is free again.
+    resumeAccepting();
 }
 
 void LinkerPool::onSocketError(int index, quint64 generation, QAbstractSocket::SocketError error) {
@@ -186,6 +294,18 @@ void LinkerPool::DropConnection(int index) {
         --m_connectedCount;
         m_hooks.connectedCountChanged(m_connectedCount);
     }
+}
+
+int LinkerPool::CloseOrigin(const std::string& origin) {
+    int closed = 0;
+    for (int i = 0; i < slotCount(); ++i) {
+        const Linker& l = *m_slots[size_t(i)];
+        if (l.counted && l.socket && !origin.empty() && l.session.origin() == origin) {
+            DropConnection(i);
+            ++closed;
+        }
+    }
+    return closed;
 }
 
 LinkerPool::IoFault LinkerPool::faultAt(int index, IoStep step) const {
@@ -217,22 +337,84 @@ bool LinkerPool::sendAll(int index, IoFault fault, const std::string& bytes) {
 void LinkerPool::onReadyRead(int index, quint64 generation) {
     Linker& l = *m_slots[size_t(index)];
     if (l.generation != generation || !l.socket) return;
+    // An outer call on this slot is still carrying out actions; it reads these bytes next. Until
+    // then they stay in the socket, whose read buffer is bounded.
+    if (l.feeding) return;
     if (faultAt(index, IoStep::Read) != IoFault::None) return breakConnection(index);
-    QByteArray data = l.socket->readAll();
-    if (l.feeding) {
-        // An outer call on this slot is still carrying out actions; it takes these bytes next.
-        l.queued.append(data.constData(), size_t(data.size()));
-        return;
-    }
+    const QByteArray data = takeArrival(index);
+    if (data.isEmpty()) return;
     l.feeding = true;
-    if (l.queued.empty()) {
-        // The common case: the session reads the socket's buffer as it is.
-        carryOut(index, generation, l.session.feed(std::string_view(data.constData(), size_t(data.size()))));
-    } else {
-        l.queued.append(data.constData(), size_t(data.size()));
-        std::string arrival;
-        arrival.swap(l.queued);
-        carryOut(index, generation, l.session.feed(arrival));
+    carryOut(index, generation, feed(index, data));
+}
+
+QByteArray LinkerPool::takeArrival(int index) {
+    Linker& l = *m_slots[size_t(index)];
+    const qint64 available = l.socket->bytesAvailable();
+    if (available <= 0) return {};
+    // The upgrade request is small and bounded by itself; it never waits.
+    qint64 room = available;
+    if (l.session.handshaked() && m_senior >= 0 && m_senior != index) {
+        const std::size_t others = m_keptTotal - m_slots[size_t(m_senior)]->kept;
+        const std::size_t share =
+            m_limits.totalBytes - std::min(m_limits.totalBytes, m_limits.maxMessageBytes);
+        room = std::min<qint64>(available, qint64(share - std::min(share, others)));
+    }
+    if (room <= 0) {
+        if (!l.waiting) {
+            l.waiting = true;
+            ++m_waitingCount;
+        }
+        return {};
+    }
+    if (l.waiting) {
+        l.waiting = false;
+        --m_waitingCount;
+    }
+    return room == available ? l.socket->readAll() : l.socket->read(room);
+}
+
+std::vector<mWSProtocol::WsAction> LinkerPool::feed(int index, const QByteArray& arrival) {
+    std::vector<mWSProtocol::WsAction> actions =
+        m_slots[size_t(index)]->session.feed(std::string_view(arrival.constData(), size_t(arrival.size())));
+    recount(index);
+    return actions;
+}
+
+void LinkerPool::recount(int index) {
+    Linker& l = *m_slots[size_t(index)];
+    const std::size_t now = l.session.keptBytes();
+    if (now == l.kept) return;
+    const bool freed = now < l.kept;
+    m_keptTotal = m_keptTotal - l.kept + now;
+    l.kept = now;
+    if (now > 0 && l.keptSince == 0) {
+        l.keptSince = ++m_keptSerial;
+        if (m_senior < 0) m_senior = index;
+    } else if (now == 0) {
+        l.keptSince = 0;
+        if (m_senior == index) {
+            // The next senior is the connection that began keeping bytes first.
+            m_senior = -1;
+            for (int i = 0; i < slotCount(); ++i) {
+                const quint64 since = m_slots[size_t(i)]->keptSince;
+                if (since != 0 && (m_senior < 0 || since < m_slots[size_t(m_senior)]->keptSince))
+                    m_senior = i;
+            }
+        }
+    }
+    if (freed && m_waitingCount > 0 && !m_wakeQueued) {
+        // From the event loop: this may run inside the very arrival that freed the bytes.
+        m_wakeQueued = true;
+        QMetaObject::invokeMethod(this, &LinkerPool::wakeWaiting, Qt::QueuedConnection);
+    }
+}
+
+void LinkerPool::wakeWaiting() {
+    m_wakeQueued = false;
+    // Indices, not iterators: the array may grow meanwhile.
+    for (int i = 0; i < slotCount() && m_waitingCount > 0; ++i) {
+        Linker& l = *m_slots[size_t(i)];
+        if (l.waiting) onReadyRead(i, l.generation); // Qt does not signal the bytes it already holds
     }
 }
 
@@ -241,14 +423,9 @@ void LinkerPool::carryOut(int index, quint64 generation, std::vector<mWSProtocol
         Linker& l = *m_slots[size_t(index)]; // the array may have grown meanwhile
         if (l.generation != generation || !l.socket) return;
         // Qt does not signal readyRead again for bytes that came while its handler was running.
-        if (l.socket->bytesAvailable() > 0) {
-            const QByteArray more = l.socket->readAll();
-            l.queued.append(more.constData(), size_t(more.size()));
-        }
-        if (l.queued.empty()) break;
-        std::string arrival;
-        arrival.swap(l.queued);
-        actions = l.session.feed(arrival);
+        const QByteArray more = takeArrival(index);
+        if (more.isEmpty()) break;
+        actions = feed(index, more);
     }
     Linker& l = *m_slots[size_t(index)];
     if (l.generation == generation) l.feeding = false;
@@ -307,6 +484,11 @@ bool LinkerPool::runActions(int index, quint64 generation,
             break;
         }
         case Kind::Drop:
+            if (a.messageTooLarge && m_hooks.messageTooLarge) {
+                // Told like an unreadable request, then closed; the pages' answer may let events run.
+                m_hooks.messageTooLarge(m_limits.maxMessageBytes);
+                if (m_slots[size_t(index)]->generation != generation) return false;
+            }
             DropConnection(index);
             return false;
         case Kind::LogPane:
@@ -367,8 +549,11 @@ bool LinkerPool::SendTo(Peer peer, const std::string& frame) {
 }
 
 void LinkerPool::CloseAll() {
-    for (auto& listener : m_listeners)
-        listener->close();
+    m_acceptRetry.stop();
+    for (auto& listener : m_listeners) {
+        listener.pending.reset(); // before its socket closes
+        listener.server->close();
+    }
     for (auto& l : m_slots) {
         if (l->socket) {
             l->socket->disconnect(this);

@@ -3,7 +3,8 @@
 #include "agent/desktop/frmSiteQuestion.h"
 
 #include <QGuiApplication>
-#include <QTimer>
+
+#include <algorithm>
 
 namespace verolux {
 
@@ -12,47 +13,76 @@ bool HasDesktop() {
     return platform != QStringLiteral("offscreen") && platform != QStringLiteral("minimal");
 }
 
-SiteQuestions::SiteQuestions(const mINI::Settings& settings, QObject* parent)
-    : QObject(parent), m_settings(settings) {}
+SiteQuestions::SiteQuestions(const mINI::Settings& settings, QObject* parent, bool desktop)
+    : QObject(parent), m_settings(settings), m_desktop(desktop) {
+    m_clock.start();
+    m_wake.setSingleShot(true);
+    connect(&m_wake, &QTimer::timeout, this, [this] { apply(m_queue.Tick(now())); });
+}
 
 SiteQuestions::~SiteQuestions() {
-    for (auto& [origin, question] : m_open)
-        delete question.dialog.data();
+    delete m_dialog.data();
 }
 
 void SiteQuestions::Ask(const std::string& origin, std::function<void(bool)> answer) {
     if (const auto it = m_answers.find(origin); it != m_answers.end()) return answer(it->second);
-    if (!HasDesktop()) return answer(false);
-    Question& question = m_open[origin];
-    question.waiting.push_back(std::move(answer));
-    if (question.dialog) return; // the user is being asked already: one question per site
-
-    auto* dialog = new frmSiteQuestion(QString::fromStdString(origin));
-    question.dialog = dialog;
-    connect(dialog, &QDialog::finished, this, [this, origin, dialog](int result) {
-        answered(origin, result == QDialog::Accepted, true, dialog->remember());
-        dialog->deleteLater();
-    });
-    // Nobody there: the page is refused, and asked about again next time.
-    QTimer::singleShot(kAnswerSeconds * 1000, dialog, [this, origin, dialog] {
-        dialog->disconnect(this);
-        answered(origin, false, false, false);
-        dialog->deleteLater();
-    });
-    dialog->show();
-    dialog->raise();
-    dialog->activateWindow();
+    if (!m_desktop) return answer(false);
+    const std::uint64_t ticket = m_nextTicket++;
+    m_waiting.emplace(ticket, std::move(answer));
+    apply(m_queue.Ask(origin, ticket, now()));
 }
 
-void SiteQuestions::answered(const std::string& origin, bool allowed, bool holds, bool remember) {
-    const auto it = m_open.find(origin);
-    if (it == m_open.end()) return;
-    std::vector<std::function<void(bool)>> waiting = std::move(it->second.waiting);
-    m_open.erase(it);
-    if (holds) m_answers[origin] = allowed;
-    if (remember) m_settings.WriteIni("Sites", origin, allowed ? "1" : "0");
-    for (auto& answer : waiting)
-        answer(allowed);
+void SiteQuestions::apply(SiteQuestionQueue::Answers answers) {
+    for (SiteQuestionQueue::Answer& a : answers) {
+        if (a.holds) m_answers[a.origin] = a.allowed;
+        if (a.remember) m_settings.WriteIni("Sites", a.origin, a.allowed ? "1" : "0");
+        for (std::uint64_t ticket : a.tickets) {
+            const auto it = m_waiting.find(ticket);
+            if (it == m_waiting.end()) continue;
+            std::function<void(bool)> answer = std::move(it->second);
+            m_waiting.erase(it);
+            answer(a.allowed);
+        }
+    }
+    sync();
+}
+
+void SiteQuestions::sync() {
+    const auto& shown = m_queue.shown();
+    if (!shown) {
+        closeDialog();
+        m_wake.stop();
+        return;
+    }
+    if (!m_dialog || m_dialogSerial != shown->serial) {
+        closeDialog();
+        auto* dialog = new frmSiteQuestion(QString::fromStdString(shown->origin));
+        m_dialog = dialog;
+        m_dialogSerial = shown->serial;
+        connect(dialog, &frmSiteQuestion::answered, this,
+                [this](bool allow, bool remember) { apply(m_queue.Clicked(allow, remember, now())); });
+        connect(dialog, &frmSiteQuestion::dismissed, this, [this] { apply(m_queue.Closed(now())); });
+        connect(dialog, &frmSiteQuestion::activated, this, [this] { apply(m_queue.Activated(now())); });
+        connect(dialog, &frmSiteQuestion::typedUnarmed, this, [this] { apply(m_queue.KeyPressed(now())); });
+        dialog->show();
+    }
+    m_dialog->setArmed(shown->armed);
+    if (const auto wake = m_queue.nextWake())
+        m_wake.start(int(std::clamp<std::int64_t>(*wake - now(), 0, SiteQuestionQueue::kAnswerMs)));
+    else
+        m_wake.stop();
+}
+
+void SiteQuestions::closeDialog() {
+    if (!m_dialog) return;
+    m_dialog->disconnect(this); // its own closing is no answer
+    m_dialog->hide();
+    m_dialog->deleteLater();
+    m_dialog.clear();
+}
+
+frmSiteQuestion* SiteQuestions::question() const {
+    return m_dialog.data();
 }
 
 void SiteQuestions::Forget(const std::string& origin) {

@@ -1,28 +1,30 @@
 #pragma once
 
+#include "agent/desktop/SiteQuestionQueue.h"
 #include "common/Ini.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
-#include <vector>
 
 namespace verolux {
 class frmSiteQuestion;
 
-// Asks the desktop user whether a site's pages may use the agent: one question per site at a time,
-// answered within kAnswerSeconds. The answer holds until the agent ends, and in MyIni.ini [Sites]
-// when the user ticks 记住我的选择. Without a display, or when nobody answers, the answer is no and
-// nothing is remembered.
+// Asks the desktop user whether a site's pages may use the agent, one question on the screen at a
+// time (SiteQuestionQueue). The answer holds until the agent ends, and in MyIni.ini [Sites] when
+// the user ticks 记住我的选择. Without a display, when nobody answers in time or when too many sites
+// are waiting already, the answer is no and nothing is kept.
 class SiteQuestions : public QObject {
     Q_OBJECT
   public:
-    static constexpr int kAnswerSeconds = 60;
-
-    SiteQuestions(const mINI::Settings& settings, QObject* parent);
+    // desktop: whether there is a user to ask (HasDesktop(); tests ask offscreen).
+    SiteQuestions(const mINI::Settings& settings, QObject* parent, bool desktop);
     ~SiteQuestions() override;
 
     void Ask(const std::string& origin, std::function<void(bool)> answer);
@@ -32,17 +34,27 @@ class SiteQuestions : public QObject {
     // The site goes from this run's answers and from the settings: it is asked about again.
     void Forget(const std::string& origin);
 
+    // The question on the screen, if any.
+    frmSiteQuestion* question() const;
+    void setDesktop(bool desktop) { m_desktop = desktop; }
+
   private:
-    struct Question {
-        QPointer<frmSiteQuestion> dialog;
-        std::vector<std::function<void(bool)>> waiting;
-    };
-    // holds: the user chose (for this run); remember: and ticked 记住我的选择 (in the settings).
-    void answered(const std::string& origin, bool allowed, bool holds, bool remember);
+    std::int64_t now() const { return m_clock.elapsed(); }
+    // Carries out the answers the queue gave, then shows what it shows now.
+    void apply(SiteQuestionQueue::Answers answers);
+    void sync();
+    void closeDialog();
 
     const mINI::Settings& m_settings;
-    std::map<std::string, Question> m_open;
+    bool m_desktop;
+    SiteQuestionQueue m_queue;
+    std::map<std::uint64_t, std::function<void(bool)>> m_waiting; // by ticket
+    std::uint64_t m_nextTicket = 1;
     std::map<std::string, bool> m_answers;
+    QPointer<frmSiteQuestion> m_dialog;
+    std::uint64_t m_dialogSerial = 0;
+    QElapsedTimer m_clock;
+    QTimer m_wake;
 };
 
 // Whether windows can be shown to a user (not offscreen).

@@ -1,11 +1,13 @@
 #include "agent/desktop/TrayIcon.h"
 
+#include "agent/desktop/Autostart.h"
 #include "agent/desktop/frmServer.h"
 #include "common/IniText.h"
 
 #include <QMenu>
 
 #include <QPainter>
+#include <QSignalBlocker>
 #include <QSystemTrayIcon>
 #include <algorithm>
 
@@ -56,7 +58,11 @@ TrayIcon::TrayIcon(frmServer& window, const QString& caption) : QObject(&window)
 
     mnuTray = new QMenu(QStringLiteral("菜单"), &window);
     mnuAutoRun = mnuTray->addAction(QStringLiteral("开机启动"));
-    mnuAutoRun->setEnabled(false);
+    mnuAutoRun->setCheckable(true);
+    ShowAutoRunState();
+    // The entries may change outside the agent (another session, the administrator): read them anew.
+    connect(mnuTray, &QMenu::aboutToShow, this, &TrayIcon::ShowAutoRunState);
+    connect(mnuAutoRun, &QAction::triggered, this, &TrayIcon::mnuAutoRun_Click);
     mnuShow = mnuTray->addAction(QStringLiteral("显示窗口"));
     mnuSites = mnuTray->addAction(QStringLiteral("已授权的网站"));
     mnuExit = mnuTray->addAction(QStringLiteral("退出"));
@@ -76,6 +82,19 @@ TrayIcon::TrayIcon(frmServer& window, const QString& caption) : QObject(&window)
 
 TrayIcon::~TrayIcon() {
     Remove();
+}
+
+void TrayIcon::ShowAutoRunState() {
+    const QSignalBlocker quiet(mnuAutoRun);
+    mnuAutoRun->setChecked(autostart::IsOn(autostart::ReadEntries(autostart::PlacesFromEnvironment())));
+}
+
+void TrayIcon::mnuAutoRun_Click(bool on) {
+    std::string why;
+    if (!autostart::SetOn(autostart::PlacesFromEnvironment(), on,
+                          autostart::StartCommand(m_window.programFolder()), &why))
+        m_window.AddLog(QStringLiteral("开机启动设置失败：") + QString::fromStdString(why));
+    ShowAutoRunState();
 }
 
 void TrayIcon::Remove() {

@@ -17,8 +17,8 @@ std::string TrayTip(const std::string& caption);
 namespace verolux {
 class frmServer;
 
-// The agent's icon in the notification area with its menu 菜单: 开机启动 (greyed), 显示窗口,
-// 已授权的网站, 退出.
+// The agent's icon in the notification area with its menu 菜单: 开机启动 (ticked while the agent starts
+// at login; Autostart.h), 显示窗口, 已授权的网站, 退出.
 // Without a system tray (no display, offscreen) there is simply no icon.
 class TrayIcon : public QObject {
     Q_OBJECT
@@ -38,6 +38,9 @@ class TrayIcon : public QObject {
     QAction* mnuExit = nullptr;
 
   private:
+    void ShowAutoRunState();
+    void mnuAutoRun_Click(bool on);
+
     frmServer& m_window;
     QSystemTrayIcon* m_icon = nullptr;
 };

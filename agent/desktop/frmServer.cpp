@@ -2,11 +2,14 @@
 
 #include "agent/desktop/LinkerPool.h"
 #include "agent/desktop/PeerOwner.h"
+#include "agent/desktop/SitePolicyFile.h"
 #include "agent/desktop/SiteQuestions.h"
 #include "agent/desktop/TrayIcon.h"
 #include "agent/desktop/frmSites.h"
 #include "agent/websocket/Frame.h"
 #include "agent/websocket/SiteAccess.h"
+#include "agent/websocket/UTF8.h"
+#include "agent/websocket/WsLimits.h"
 #include "common/TextFile.h"
 #include "common/Version.h"
 
@@ -74,7 +77,7 @@ frmServer::frmServer(Options options)
     m_listenRetry = new QTimer(this);
     m_listenRetry->setInterval(kListenRetryMs);
     connect(m_listenRetry, &QTimer::timeout, this, [this] { startListening(false); });
-    m_siteQuestions = new SiteQuestions(m_settings, this);
+    m_siteQuestions = new SiteQuestions(m_settings, this, HasDesktop());
     m_linkers = std::make_unique<LinkerPool>(std::move(hooks));
 }
 
@@ -173,7 +176,8 @@ bool frmServer::startListening(bool byOperator) {
         ok = false;
         error = QStringLiteral("端口无效");
     } else {
-        m_listenAll = m_settings.ReadIni("Verolux", "ListenAll") == "1";
+        m_listenAll =
+            mWSProtocol::ListenAllFromIni(ReadWholeFile(m_settings.file()), ReadWholeFile(PolicyFilePath()));
         for (int port = first; port <= last; ++port) {
             if (!m_linkers->StartListening(quint16(port), m_listenAll, &error)) continue;
             cmdRunning->setEnabled(false);
@@ -237,7 +241,11 @@ void frmServer::cmdSend_Click() {
 }
 
 void frmServer::Reply(const QString& text) {
-    txtSend->setPlainText(text);
+    // A reply may quote what a page sent (a template name of any length): what one frame carries of
+    // it still reaches the pages, cut between two characters, where the whole would not be sent.
+    const std::string utf8 = text.toStdString();
+    const std::size_t fits = mUTF8::Utf8PrefixLength(utf8, mWSProtocol::kMaxPackedPayload);
+    txtSend->setPlainText(fits == utf8.size() ? text : QString::fromUtf8(utf8.data(), qsizetype(fits)));
     cmdSend_Click();
 }
 
@@ -260,18 +268,32 @@ void frmServer::ShowWindow() {
 }
 
 std::shared_ptr<const mWSProtocol::AccessRules> frmServer::AccessRulesNow() const {
-    auto rules = std::make_shared<mWSProtocol::AccessRules>(
-        mWSProtocol::AccessRulesFromIni(ReadWholeFile(m_settings.file()), !m_listenAll));
+    auto rules = std::make_shared<mWSProtocol::AccessRules>(mWSProtocol::AccessRulesFromIni(
+        ReadWholeFile(m_settings.file()), !m_listenAll, ReadWholeFile(PolicyFilePath())));
     for (const auto& [origin, allowed] : m_siteQuestions->answers())
-        rules->sites.insert_or_assign(origin, allowed);
+        if (!rules->locked.contains(origin)) rules->sites.insert_or_assign(origin, allowed);
     return rules;
 }
 
 void frmServer::ShowSites() {
     if (!m_sites) {
         frmSites::Source source;
-        source.sites = [this] { return AccessRulesNow()->sites; };
-        source.forget = [this](const std::string& origin) { m_siteQuestions->Forget(origin); };
+        source.sites = [this] {
+            std::map<std::string, frmSites::Site> sites;
+            const auto remembered = mWSProtocol::AccessRulesFromIni(ReadWholeFile(m_settings.file()), true,
+                                                                    ReadWholeFile(PolicyFilePath()));
+            for (const auto& [origin, allowed] : remembered.sites)
+                sites[origin] = {allowed, true, remembered.locked.contains(origin)};
+            for (const auto& [origin, allowed] : m_siteQuestions->answers())
+                sites.try_emplace(origin, frmSites::Site{allowed, false});
+            return sites;
+        };
+        source.forget = [this](const std::string& origin) {
+            m_siteQuestions->Forget(origin);
+            if (const int closed = m_linkers->CloseOrigin(origin))
+                AddLog(QStringLiteral("已断开 ") + QString::fromStdString(origin) + QStringLiteral(" 的 ") +
+                       QString::number(closed) + QStringLiteral(" 个连接"));
+        };
         m_sites = new frmSites(std::move(source), this);
         m_sites->setAttribute(Qt::WA_DeleteOnClose);
         m_sites->setWindowFlag(Qt::Window);

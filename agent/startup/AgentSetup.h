@@ -15,7 +15,12 @@ void CheckLauncherUpdate(const mINI::Settings& settings, const std::filesystem::
 // and template folders (files a live writer holds stay).
 void RemoveStaleTemporaryFiles(const std::filesystem::path& programFolder);
 
-// Connects the main window to the print pipeline.
+// Connects the main window to the print pipeline; a message above the size limit is answered as an
+// unreadable request is.
 void InstallPrintProcedure(frmServer& window);
+
+// The connections' limits from the settings ([Verolux] MaxMessageMB). A test may shorten the
+// handshake timeout with $VEROLUX_TEST_HANDSHAKE_TIMEOUT_MS (milliseconds); nothing else should.
+void ApplyConnectionSettings(frmServer& window, const mINI::Settings& settings);
 
 } // namespace verolux

@@ -1,8 +1,10 @@
 #include "agent/startup/mMain.h"
 
+#include "agent/desktop/FileLimit.h"
 #include "agent/desktop/frmServer.h"
 #include "agent/reports/viewer/UiLanguage.h"
 #include "agent/startup/AgentSetup.h"
+#include "agent/startup/ShowRequest.h"
 #include "agent/startup/StartDecision.h"
 #include "common/AgentPresence.h"
 #include "common/CheckUpdate.h"
@@ -17,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace mMain {
@@ -28,12 +31,14 @@ constexpr const char* kUsage =
     "The Verolux print agent: a WebSocket server for print requests from web pages, with an icon in\n"
     "the notification area. It runs only when asked: the launcher Kestrane (or the starter\n"
     "'verolux' of an installed package) writes a start request into MyIni.ini and starts it;\n"
-    "[Verolux] FoceShow=1 starts it always. Otherwise it ends at once.\n"
+    "[Verolux] FoceShow=1 starts it always. Otherwise it ends at once; started again while it runs\n"
+    "from the same folder, it shows the running agent's window.\n"
     "The program folder (MyIni.ini, MyLog.txt, report/) is the one holding this program, or\n"
     "$VEROLUX_HOME. Without a display it runs offscreen and shows no windows.\n"
     "\n"
-    "  --port N   the port to listen on (or $VEROLUX_PORT); N-M: the first free of N to M.\n"
-    "             Default: the first free of 28502-28511, one agent per user of this machine\n"
+    "  --port N   the port to listen on; N-M: the first free of N to M. VEROLUX_PORT=N in the\n"
+    "             environment does the same and also reaches an agent started by the launcher or\n"
+    "             the starter. Default: the first free of 28502-28511 (one agent per user)\n"
     "  --help     show this text\n"
     "  --version  show the version\n"
     "Other arguments go to Qt (for example -platform xcb).\n";
@@ -106,6 +111,11 @@ int Main(int argc, char** argv) {
 
     if (!start) {
         settings.WriteIni(kAppInfo, "PrintVer", verolux::VersionText());
+        // Started again while the agent runs: the running one shows its window instead.
+        if (previous && verolux::SendShowRequest(folder)) {
+            std::fputs("Verolux: Verolux already runs from this folder; its window is shown.\n", stderr);
+            return 0;
+        }
         // Only a person starting the program by hand sees this: the launcher's agent has no stderr.
         std::fputs(previous && IsYes(show)
                        ? "Verolux: another Verolux already runs from this folder; ending.\n"
@@ -118,6 +128,8 @@ int Main(int argc, char** argv) {
     // 5. Take up the request and load the main window hidden.
     settings.WriteIni(kVerolux, "Show", "0");
     verolux::RemoveStaleTemporaryFiles(folder);
+    // Room for as many connections as the system lets this process have.
+    verolux::RaiseOpenFileLimit();
     ChooseHeadlessPlatformIfNeeded();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false); // the main window is hidden; only Exit ends us
@@ -131,8 +143,12 @@ int Main(int argc, char** argv) {
     options.portCount = args.portCount;
     verolux::frmServer window(options);
     verolux::InstallPrintProcedure(window);
+    verolux::ApplyConnectionSettings(window, settings);
     window.Load();
     lock.PublishCaption(verolux::AgentCaption(verolux::VersionText()));
+    std::unique_ptr<verolux::ShowRequests> showRequests;
+    if (lock.held())
+        showRequests = std::make_unique<verolux::ShowRequests>(folder, [&window] { window.ShowWindow(); });
 
     // 6. Always record the agent's own version.
     settings.WriteIni(kAppInfo, "PrintVer", verolux::VersionText());

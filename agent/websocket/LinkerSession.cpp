@@ -103,9 +103,9 @@ std::string forbiddenAnswer(std::string_view request, const AccessRules& rules) 
 
 } // namespace
 
-void LinkerSession::reset(std::shared_ptr<const AccessRules> rules) {
+void LinkerSession::reset(std::shared_ptr<const AccessRules> rules, std::size_t maxMessageBytes) {
     release(); // assigning a fresh session would keep the old buffers' capacity
-    *this = LinkerSession(std::move(rules));
+    *this = LinkerSession(std::move(rules), maxMessageBytes);
 }
 
 std::size_t LinkerSession::release() {
@@ -136,9 +136,9 @@ std::vector<WsAction> LinkerSession::feed(std::string_view arrival) {
     return out;
 }
 
-void LinkerSession::drop(std::vector<WsAction>& out, std::string_view why) {
+void LinkerSession::drop(std::vector<WsAction>& out, std::string_view why, bool messageTooLarge) {
     release();
-    out.push_back({WsAction::Kind::Drop, std::string(why)});
+    out.push_back({WsAction::Kind::Drop, std::string(why), messageTooLarge});
 }
 
 void LinkerSession::feedHandshake(std::string_view arrival, std::vector<WsAction>& out) {
@@ -161,6 +161,7 @@ void LinkerSession::feedHandshake(std::string_view arrival, std::vector<WsAction
     const AccessDecision d =
         DecideAccess(ReadUpgradeRequest(std::string_view(m_request).substr(0, m_requestLength)),
                      m_rules ? *m_rules : kDefaultRules);
+    m_origin = d.origin;
     switch (d.kind) {
     case AccessDecision::Kind::Upgrade:
         return upgrade(out);
@@ -273,8 +274,8 @@ LinkerSession::Step LinkerSession::takeHeader(std::string_view data, std::size_t
         drop(out, "client frame not masked");
         return Step::Dropped;
     }
-    if (messageBytesWith(r.header) > kMaxMessageBytes) {
-        drop(out, "message above the size limit");
+    if (messageBytesWith(r.header) > m_maxMessageBytes) {
+        drop(out, "message above the size limit", true);
         return Step::Dropped;
     }
     m_frame = r.header;

@@ -2,6 +2,7 @@
 
 #include "agent/websocket/Frame.h"
 #include "agent/websocket/SiteAccess.h"
+#include "agent/websocket/WsLimits.h"
 
 #include <cstdint>
 #include <memory>
@@ -19,6 +20,8 @@ struct WsAction {
                       // LogPane/LogFile: the line text (UTF-8), without timestamp;
                       // Drop: why the connection ends (not shown to anyone);
                       // Ask: the site whose page asks to connect (the answer goes to answer())
+    // Drop: the message passed the size limit; the pages are told as of an unreadable request.
+    bool messageTooLarge = false;
 };
 
 // The state of one connection slot: its handshake, the frame cut off at the end of the last
@@ -28,13 +31,23 @@ struct WsAction {
 class LinkerSession {
   public:
     // Without rules: loopback only, asking about any site that is not trusted without asking.
-    explicit LinkerSession(std::shared_ptr<const AccessRules> rules = nullptr) : m_rules(std::move(rules)) {}
+    explicit LinkerSession(std::shared_ptr<const AccessRules> rules = nullptr,
+                           std::size_t maxMessageBytes = kMaxMessageBytes)
+        : m_rules(std::move(rules)), m_maxMessageBytes(maxMessageBytes) {}
 
     bool handshaked() const { return m_handshaked; }
     std::int32_t arrivalSerial() const { return m_arrivalSerial; }
+    // The site of the page on this connection, once its request is let in or asked about (empty:
+    // none sent).
+    const std::string& origin() const { return m_origin; }
+    // The upgrade request has not fully arrived yet (nor has the connection ended).
+    bool awaitingRequest() const { return !m_dropped && !m_handshaked && m_requestLength == 0; }
+    // Bytes kept of frames and messages not yet complete.
+    std::size_t keptBytes() const { return m_headerBytes.size() + m_payload.size() + m_pendingText.size(); }
 
     // The slot is given to a new connection, which the rules admit or not.
-    void reset(std::shared_ptr<const AccessRules> rules = nullptr);
+    void reset(std::shared_ptr<const AccessRules> rules = nullptr,
+               std::size_t maxMessageBytes = kMaxMessageBytes);
 
     // The connection has ended: the buffers of an unfinished message go at once, the record (its
     // Handshaked flag) stays until the slot is given again. Returns the bytes freed.
@@ -64,17 +77,19 @@ class LinkerSession {
     Step takePayload(std::string_view data, std::size_t& pos);
     // Acts on a frame whose payload is complete; false when the connection is dropped.
     bool dispatch(const FrameHeader& h, std::vector<WsAction>& out);
-    void drop(std::vector<WsAction>& out, std::string_view why);
+    void drop(std::vector<WsAction>& out, std::string_view why, bool messageTooLarge = false);
     // Bytes kept from earlier arrivals: header bytes and payload so far of the frame in progress.
     std::int64_t heldBytes() const;
 
     std::shared_ptr<const AccessRules> m_rules;
+    std::size_t m_maxMessageBytes = kMaxMessageBytes;
     bool m_handshaked = false;
     bool m_dropped = false;
     std::string m_request;           // upgrade request until it is answered, and what followed it
     std::size_t m_requestScan = 0;   // where to resume looking for the empty line
     std::size_t m_requestLength = 0; // the request's length once its empty line is in
     std::string m_askedOrigin;       // the site the desktop user is being asked about
+    std::string m_origin;            // the site of the request let in or asked about
     std::int32_t m_arrivalSerial = 0;
 
     std::string m_headerBytes;   // a frame header cut off at the end of an arrival

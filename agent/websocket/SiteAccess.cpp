@@ -63,10 +63,19 @@ std::string hostOf(std::string_view hostPort, std::string_view& port) {
     return nameChars ? host : std::string();
 }
 
+bool isLoopbackName(std::string_view host) {
+    return host == "localhost" || host == "127.0.0.1" || host == "[::1]";
+}
+
 bool isLoopbackHost(std::string_view hostHeader) {
     std::string_view port;
-    const std::string host = hostOf(verolux::TrimBlanks(hostHeader), port);
-    return host == "localhost" || host == "127.0.0.1" || host == "[::1]";
+    return isLoopbackName(hostOf(verolux::TrimBlanks(hostHeader), port));
+}
+
+// A normalized origin whose host is this machine's loopback: a page served from here.
+bool isLoopbackOrigin(std::string_view origin) {
+    std::string_view port;
+    return isLoopbackName(hostOf(origin.substr(origin.find("://") + 3), port));
 }
 
 AccessDecision decision(AccessDecision::Kind kind, std::string reason = {}, std::string origin = {}) {
@@ -107,16 +116,44 @@ SitePolicy ParseSitePolicy(std::string_view setting) {
     return SitePolicy::Ask;
 }
 
-AccessRules AccessRulesFromIni(std::string_view iniText, bool loopbackOnly) {
-    AccessRules rules;
-    rules.loopbackOnly = loopbackOnly;
-    rules.policy = ParseSitePolicy(mINI::LookupValue(iniText, "Verolux", "SitePolicy"));
-    rules.backendOrigin = OriginOfUrl(mINI::LookupValue(iniText, "AppInfo", "WebsUrl"));
+namespace {
+
+// The [Sites] lines that name a site with "1" or "0", the first line of a site winning.
+std::map<std::string, bool> sitesOf(std::string_view iniText) {
+    std::map<std::string, bool> sites;
     for (const auto& [key, value] : mINI::SectionEntries(iniText, "Sites")) {
         const std::string origin = NormalizeOrigin(key);
-        if (!origin.empty() && (value == "1" || value == "0")) rules.sites.emplace(origin, value == "1");
+        if (!origin.empty() && (value == "1" || value == "0")) sites.emplace(origin, value == "1");
+    }
+    return sites;
+}
+
+} // namespace
+
+AccessRules AccessRulesFromIni(std::string_view iniText, bool loopbackOnly, std::string_view policyText) {
+    AccessRules rules;
+    rules.loopbackOnly = loopbackOnly;
+    const std::string policySetting = mINI::LookupValue(policyText, "Verolux", "SitePolicy");
+    const bool centralPolicy = !verolux::TrimBlanks(policySetting).empty();
+    rules.policy =
+        ParseSitePolicy(centralPolicy ? policySetting : mINI::LookupValue(iniText, "Verolux", "SitePolicy"));
+    rules.backendOrigin = OriginOfUrl(mINI::LookupValue(iniText, "AppInfo", "WebsUrl"));
+    rules.sites = sitesOf(iniText);
+    // Under the administrator's "listed", the list is the administrator's: the user may refuse more
+    // sites, not allow any.
+    if (centralPolicy && rules.policy == SitePolicy::ListedOnly)
+        std::erase_if(rules.sites, [](const auto& site) { return site.second; });
+    for (const auto& [origin, allowed] : sitesOf(policyText)) {
+        rules.sites.insert_or_assign(origin, allowed);
+        rules.locked.insert(origin);
     }
     return rules;
+}
+
+bool ListenAllFromIni(std::string_view iniText, std::string_view policyText) {
+    const std::string central = mINI::LookupValue(policyText, "Verolux", "ListenAll");
+    if (central == "1" || central == "0") return central == "1";
+    return mINI::LookupValue(iniText, "Verolux", "ListenAll") == "1";
 }
 
 AccessDecision DecideAccess(const UpgradeRequest& r, const AccessRules& rules) {
@@ -134,10 +171,14 @@ AccessDecision DecideAccess(const UpgradeRequest& r, const AccessRules& rules) {
 
     if (!r.origin) return decision(Kind::Upgrade); // a local program, not a browser page
     const std::string origin = NormalizeOrigin(*r.origin);
+    // "null" too: sandboxed frames and documents of any site send it, so it names no one to trust.
     if (origin.empty()) return decision(Kind::Forbidden, "来源无效:" + *r.origin);
-    if (origin == rules.backendOrigin || rules.policy == SitePolicy::Any) return decision(Kind::Upgrade);
+    // A page served from this machine: no more than what a local program could do without Origin.
+    if (isLoopbackOrigin(origin) || origin == rules.backendOrigin || rules.policy == SitePolicy::Any)
+        return decision(Kind::Upgrade, {}, origin);
     if (const auto it = rules.sites.find(origin); it != rules.sites.end())
-        return it->second ? decision(Kind::Upgrade) : decision(Kind::Forbidden, "网站已被拒绝:" + origin);
+        return it->second ? decision(Kind::Upgrade, {}, origin)
+                          : decision(Kind::Forbidden, "网站已被拒绝:" + origin);
     if (rules.policy == SitePolicy::ListedOnly) return decision(Kind::Forbidden, "网站未授权:" + origin);
     return decision(Kind::Ask, {}, origin);
 }

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -17,7 +18,8 @@ struct UpgradeRequest {
 
 UpgradeRequest ReadUpgradeRequest(std::string_view request);
 
-// Which pages may drive the agent, besides those trusted without asking.
+// Which pages may drive the agent, besides those trusted without asking (the backend's site, and
+// pages and programs of this machine: no Origin, or one of localhost, 127.0.0.1, [::1]).
 enum class SitePolicy {
     Ask,        // ask the desktop user about any other site, once
     ListedOnly, // only the sites allowed in the settings
@@ -31,15 +33,21 @@ struct AccessRules {
     SitePolicy policy = SitePolicy::Ask;
     std::string backendOrigin;         // WebsUrl's origin: trusted without asking
     std::map<std::string, bool> sites; // origin -> allowed (true) or refused (false), remembered
+    std::set<std::string> locked;      // the sites the administrator's policy file decides
 };
 
-// The rules of a settings file's text: [Verolux] SitePolicy, [AppInfo] WebsUrl and [Sites].
-AccessRules AccessRulesFromIni(std::string_view iniText, bool loopbackOnly);
+// The rules of a settings file's text: [Verolux] SitePolicy, [AppInfo] WebsUrl and [Sites], under
+// the administrator's policy file (policy.ini, same format), which users cannot loosen: its
+// SitePolicy replaces theirs, its [Sites] lines replace theirs and are locked, and under its
+// "listed" only its sites are allowed (the user's own lines can still refuse).
+AccessRules AccessRulesFromIni(std::string_view iniText, bool loopbackOnly, std::string_view policyText = {});
+// [Verolux] ListenAll: the policy file's "1" or "0" when it has one, otherwise the user's "1".
+bool ListenAllFromIni(std::string_view iniText, std::string_view policyText);
 
 struct AccessDecision {
     enum class Kind { Upgrade, BadRequest, Forbidden, Ask };
     Kind kind;
-    std::string origin; // Ask: the site to ask about
+    std::string origin; // Ask: the site to ask about; Upgrade: the site let in (empty: no Origin)
     std::string reason; // BadRequest, Forbidden: for the log pane
 };
 

@@ -205,4 +205,13 @@ std::string SanitizeUtf8(std::string bytes) {
     return out;
 }
 
+std::size_t Utf8PrefixLength(std::string_view bytes, std::size_t maxBytes) {
+    if (bytes.size() <= maxBytes) return bytes.size();
+    std::size_t n = maxBytes;
+    // A continuation byte (10xxxxxx) at the cut belongs to the character before it.
+    while (n > 0 && (static_cast<unsigned char>(bytes[n]) & 0xC0) == 0x80)
+        --n;
+    return n;
+}
+
 } // namespace mUTF8

@@ -20,4 +20,8 @@ bool IsValidUtf8(std::string_view bytes);
 // Well-formed input comes back unchanged (and is moved, not copied).
 std::string SanitizeUtf8(std::string bytes);
 
+// The length of the longest start of well-formed UTF-8 bytes that holds at most maxBytes and ends
+// between two characters.
+std::size_t Utf8PrefixLength(std::string_view bytes, std::size_t maxBytes);
+
 } // namespace mUTF8

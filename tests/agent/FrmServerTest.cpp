@@ -1,13 +1,16 @@
 #include "agent/desktop/frmServer.h"
 #include "agent/desktop/LinkerPool.h"
 #include "agent/desktop/ServerPrintHost.h"
+#include "agent/desktop/SiteQuestions.h"
 #include "agent/desktop/TrayIcon.h"
+#include "agent/desktop/frmSiteQuestion.h"
 #include "agent/desktop/frmSites.h"
 #include "common/Version.h"
 #include "tests/agent/AgentTestSupport.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QPushButton>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -168,18 +171,126 @@ TEST_F(MainWindowTest, SitesListAndRemove) {
         QStringList r;
         for (int i = 0; i < sites->lstSites->topLevelItemCount(); ++i)
             r << sites->lstSites->topLevelItem(i)->text(0) + QLatin1Char(' ') +
-                     sites->lstSites->topLevelItem(i)->text(1);
+                     sites->lstSites->topLevelItem(i)->text(1) + QLatin1Char(' ') +
+                     sites->lstSites->topLevelItem(i)->text(2);
         return r.join(QStringLiteral(", "));
     };
-    EXPECT_EQ(rows(), QStringLiteral("http://old.example:8080 拒绝, https://erp.example.com 允许"));
+    EXPECT_EQ(rows(),
+              QStringLiteral("http://old.example:8080 拒绝 已记住, https://erp.example.com 允许 已记住"));
     if (const QByteArray dir = qgetenv("VEROLUX_SCREENSHOT_DIR"); !dir.isEmpty()) {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(sites));
         ASSERT_TRUE(sites->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/site-list.png")));
     }
     sites->lstSites->topLevelItem(1)->setSelected(true);
     sites->cmdRemove->click();
-    EXPECT_EQ(rows(), QStringLiteral("http://old.example:8080 拒绝"));
+    EXPECT_EQ(rows(), QStringLiteral("http://old.example:8080 拒绝 已记住"));
     EXPECT_EQ(m_window->settings().ReadIni("Sites", "https://erp.example.com"), "");
+}
+
+// A site allowed for this run only is listed as such; removing a site closes its pages'
+// connections and leaves the others open.
+TEST_F(MainWindowTest, RemovingASiteClosesItsConnections) {
+    m_window->settings().WriteIni("Sites", "https://erp.example.com", "1");
+    m_window->siteQuestions().setDesktop(true);
+    auto pageOf = [this](const char* origin) {
+        auto s = Connect();
+        QByteArray request = UpgradeRequest();
+        request.insert(request.size() - 2, QByteArray("Origin: ") + origin + "\r\n");
+        s->write(request);
+        return s;
+    };
+    auto answered = [](QTcpSocket& s) { return WaitFor([&] { return s.bytesAvailable() > 0; }); };
+    auto erp = pageOf("https://erp.example.com");
+    ASSERT_TRUE(answered(*erp));
+    EXPECT_TRUE(erp->readAll().startsWith("HTTP/1.1 101 "));
+    auto other = pageOf("https://other.example");
+    ASSERT_TRUE(WaitFor([&] {
+        auto* q = m_window->siteQuestions().question();
+        return q && q->cmdAllow->isEnabled();
+    }));
+    QTest::mouseClick(m_window->siteQuestions().question()->cmdAllow, Qt::LeftButton); // not remembered
+    ASSERT_TRUE(answered(*other));
+    EXPECT_TRUE(other->readAll().startsWith("HTTP/1.1 101 "));
+    ASSERT_TRUE(WaitFor([&] { return Count() == 2; }));
+
+    m_window->ShowSites();
+    auto* sites = m_window->findChild<verolux::frmSites*>();
+    ASSERT_NE(sites, nullptr);
+    ASSERT_EQ(sites->lstSites->topLevelItemCount(), 2);
+    QTreeWidgetItem* item = sites->lstSites->topLevelItem(1);
+    EXPECT_EQ(item->text(0) + QLatin1Char(' ') + item->text(1) + QLatin1Char(' ') + item->text(2),
+              QStringLiteral("https://other.example 允许 仅本次运行"));
+    item->setSelected(true);
+    sites->cmdRemove->click();
+    EXPECT_TRUE(WaitFor([&] { return other->state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(Count(), 1);
+    EXPECT_EQ(erp->state(), QAbstractSocket::ConnectedState);
+    EXPECT_TRUE(Pane().contains(QStringLiteral("已断开 https://other.example 的 1 个连接")));
+    sites->lstSites->topLevelItem(0)->setSelected(true);
+    sites->cmdRemove->click(); // a remembered site's pages go too
+    EXPECT_TRUE(WaitFor([&] { return erp->state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(Count(), 0);
+}
+
+// The administrator's policy file decides its sites: listed as such, not removable, and under its
+// "listed" a site the user allowed is refused.
+TEST_F(MainWindowTest, PolicySitesAreLocked) {
+    const QString policy = m_dir.filePath(QStringLiteral("policy.ini"));
+    QFile f(policy);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[Verolux]\r\nSitePolicy=listed\r\n[Sites]\r\nhttps://erp.example.com=1\r\n"
+            "https://ads.example=0\r\n");
+    f.close();
+    qputenv("VEROLUX_POLICY", policy.toLocal8Bit());
+    struct Unset {
+        ~Unset() { qunsetenv("VEROLUX_POLICY"); }
+    } unset;
+    m_window->settings().WriteIni("Sites", "https://ads.example", "1");
+    m_window->settings().WriteIni("Sites", "https://mine.example", "1");
+    m_window->settings().WriteIni("Sites", "https://old.example", "0");
+    // A ping right behind the request: a page let in gets its pong, a refused one the close 4403.
+    auto outcome = [this](const char* origin) {
+        auto s = Connect();
+        QByteArray request = UpgradeRequest();
+        request.insert(request.size() - 2, QByteArray("Origin: ") + origin + "\r\n");
+        s->write(request + ClientFrame(0x9, {}));
+        const QByteArray pong("\x8a\x00", 2);
+        QByteArray got;
+        WaitFor([&] {
+            got += s->readAll();
+            return got.contains("site-refused") || got.endsWith(pong);
+        });
+        return got.contains("site-refused") ? "refused" : got.endsWith(pong) ? "allowed" : "?";
+    };
+    EXPECT_STREQ(outcome("https://erp.example.com"), "allowed");
+    EXPECT_STREQ(outcome("https://ads.example"), "refused") << "the administrator's 0 wins over the user's 1";
+    EXPECT_STREQ(outcome("https://mine.example"), "refused") << "under the administrator's listed";
+
+    m_window->ShowSites();
+    auto* sites = m_window->findChild<verolux::frmSites*>();
+    ASSERT_NE(sites, nullptr);
+    auto rows = [&] {
+        QStringList r;
+        for (int i = 0; i < sites->lstSites->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = sites->lstSites->topLevelItem(i);
+            r << item->text(0) + QLatin1Char(' ') + item->text(1) + QLatin1Char(' ') + item->text(2);
+        }
+        return r.join(QStringLiteral(", ")).toStdString();
+    };
+    EXPECT_EQ(rows(),
+              std::string("https://ads.example 拒绝 管理员设定, https://erp.example.com 允许 管理员设定, "
+                          "https://old.example 拒绝 已记住"));
+    if (const QByteArray dir = qgetenv("VEROLUX_SCREENSHOT_DIR"); !dir.isEmpty()) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sites));
+        ASSERT_TRUE(
+            sites->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/site-list-policy.png")));
+    }
+    for (int i = 0; i < 3; ++i) {
+        sites->lstSites->topLevelItem(i)->setSelected(true);
+        sites->cmdRemove->click();
+    }
+    EXPECT_EQ(rows(),
+              std::string("https://ads.example 拒绝 管理员设定, https://erp.example.com 允许 管理员设定"));
 }
 
 // Closing the window hides it and the agent goes on; Exit ends the event loop even while other

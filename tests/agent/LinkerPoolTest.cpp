@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <vector>
 
 using agenttest::ClientFrame;
@@ -147,6 +152,130 @@ TEST(LinkerPool, FailingEachStepOfOneConnectionSparesTheOther) {
             ASSERT_TRUE(WaitFor([&] { return r.count == 0; }));
         }
     }
+}
+
+// Takes every descriptor this process may still open, so that the next one opened is refused.
+class DescriptorFiller {
+  public:
+    DescriptorFiller() {
+        getrlimit(RLIMIT_NOFILE, &m_old);
+        rlimit low = m_old;
+        low.rlim_cur = 256; // few to fill, whatever the limit was
+        setrlimit(RLIMIT_NOFILE, &low);
+    }
+    ~DescriptorFiller() {
+        for (int fd : m_fds)
+            ::close(fd);
+        setrlimit(RLIMIT_NOFILE, &m_old);
+    }
+    // All but `spare` descriptors taken.
+    void fill(int spare) {
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY)) >= 0;)
+            m_fds.push_back(fd);
+        for (; spare > 0 && !m_fds.empty(); --spare)
+            release();
+    }
+    void release() {
+        ::close(m_fds.back());
+        m_fds.pop_back();
+    }
+
+  private:
+    rlimit m_old{};
+    std::vector<int> m_fds;
+};
+
+// Out of descriptors, the listener pauses instead of dying: the connection waits in the system's
+// queue and is taken once a descriptor is free again, when a connection closes or, for one freed
+// elsewhere, at the next retry. The log pane says so once per shortage.
+TEST(LinkerPool, ListenerResumesOnceDescriptorsAreFree) {
+    Recorder r;
+    LinkerPool pool(r.hooks());
+    ASSERT_TRUE(pool.StartListening(0, false, nullptr));
+    const quint16 port = pool.listeningPort();
+    auto open = agenttest::Page(port);
+    DescriptorFiller fds;
+
+    fds.fill(1); // for the client's own socket
+    auto first = Connect(port);
+    ASSERT_TRUE(WaitFor([&] { return pool.acceptPaused(); }));
+    first->write(UpgradeRequest());
+    open->disconnectFromHost();
+    ASSERT_TRUE(WaitFor([&] { return first->bytesAvailable() > 0; })) << "taken after a connection closed";
+    EXPECT_TRUE(first->readAll().startsWith("HTTP/1.1 101 "));
+
+    fds.fill(1);
+    auto second = Connect(port);
+    ASSERT_TRUE(WaitFor([&] { return pool.acceptPaused(); }));
+    second->write(UpgradeRequest());
+    fds.release();
+    ASSERT_TRUE(WaitFor([&] { return second->bytesAvailable() > 0; })) << "taken at the retry";
+    EXPECT_TRUE(second->readAll().startsWith("HTTP/1.1 101 "));
+    EXPECT_FALSE(pool.acceptPaused());
+    EXPECT_EQ(r.pane.filter(QStringLiteral("监听器发生错误:")).size(), 2);
+    EXPECT_EQ(r.count, 2);
+}
+
+// A connection whose upgrade request is not in when the handshake timeout passes is closed: one that
+// sends nothing, and one that sends part of it. One that completed its handshake stays.
+TEST(LinkerPool, HandshakeTimeout) {
+    Recorder r;
+    LinkerPool pool(r.hooks());
+    pool.setHandshakeTimeout(std::chrono::milliseconds(200));
+    ASSERT_TRUE(pool.StartListening(0, false, nullptr));
+    auto page = agenttest::Page(pool.listeningPort());
+    auto silent = Connect(pool.listeningPort());
+    auto partial = Connect(pool.listeningPort());
+    partial->write(UpgradeRequest().left(40));
+    ASSERT_TRUE(WaitFor([&] {
+        return silent->state() == QAbstractSocket::UnconnectedState &&
+               partial->state() == QAbstractSocket::UnconnectedState;
+    }));
+    EXPECT_EQ(r.pane.filter(QStringLiteral("握手超时，关闭连接~127.0.0.1:")).size(), 2);
+    page->write(ClientFrame(9, "p"));
+    ASSERT_TRUE(WaitFor([&] { return page->bytesAvailable() >= 2; }));
+    EXPECT_EQ(page->readAll(), QByteArray("\x8A\x00", 2));
+    EXPECT_EQ(r.count, 1);
+}
+
+// The budget of unfinished messages: the connection that began first (A) may fill a whole message;
+// the others (B, C) together keep at most the rest. C, which would pass it, is not read further
+// until A's message is done, and then gets on; nothing is lost and the total never passes it.
+TEST(LinkerPool, UnfinishedMessagesShareABudget) {
+    constexpr std::size_t kib = 1024, mib = 1024 * kib;
+    Recorder r;
+    LinkerPool pool(r.hooks());
+    pool.setMessageLimits({mib, 2 * mib});
+    ASSERT_TRUE(pool.StartListening(0, false, nullptr));
+    const quint16 port = pool.listeningPort();
+    auto a = agenttest::Page(port), b = agenttest::Page(port), c = agenttest::Page(port);
+    const std::size_t held = 900 * kib;
+    const QByteArray part(qsizetype(held), 'a');
+    a->write(ClientFrame(1, part, false));
+    ASSERT_TRUE(WaitFor([&] { return pool.keptBytes() == held; }));
+    b->write(ClientFrame(1, QByteArray(part.size(), 'b'), false));
+    ASSERT_TRUE(WaitFor([&] { return pool.keptBytes() == 2 * held; }));
+    c->write(ClientFrame(1, QByteArray(300 * kib, 'c')));
+    ASSERT_TRUE(WaitFor([&] { return pool.waitingConnections() == 1; }));
+    EXPECT_LE(pool.keptBytes() - held, mib) << "B and C together";
+    EXPECT_TRUE(r.delivered.empty());
+
+    a->write(ClientFrame(0, "!"));
+    ASSERT_TRUE(WaitFor([&] { return r.delivered.size() == 2; }));
+    EXPECT_EQ(r.delivered[0], std::string(held, 'a') + "!");
+    EXPECT_EQ(r.delivered[1], std::string(300 * kib, 'c'));
+    b->write(ClientFrame(0, "!"));
+    ASSERT_TRUE(WaitFor([&] { return r.delivered.size() == 3; }));
+    EXPECT_EQ(pool.keptBytes(), 0u);
+    EXPECT_EQ(pool.waitingConnections(), 0);
+}
+
+// Under a limit on open files the agent takes fewer connections than it may have descriptors.
+TEST(LinkerPool, ConnectionsWithinTheFileLimit) {
+    EXPECT_EQ(LinkerPool::ConnectionsWithin(-1), LinkerPool::kMaxSlots);
+    EXPECT_EQ(LinkerPool::ConnectionsWithin(256), 192);
+    EXPECT_EQ(LinkerPool::ConnectionsWithin(1024), 960);
+    EXPECT_EQ(LinkerPool::ConnectionsWithin(1 << 20), LinkerPool::kMaxSlots);
 }
 
 } // namespace

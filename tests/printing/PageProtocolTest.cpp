@@ -42,6 +42,7 @@ const MessageCase kMessages[] = {
      "j1"},
     {"numericJobId", R"({"verolux":{"jobId":42},)" + kRequest + "}", Kind::Job, "42"},
     {"copiesZero", R"({"verolux":{"copies":0,"jobId":"j"}})", Kind::BadJob, "copies must be"},
+    {"copiesAt999", R"({"verolux":{"copies":999,"jobId":"j999"},)" + kRequest + "}", Kind::Job, "j999"},
     {"copiesAbove999", R"({"verolux":{"copies":1000}})", Kind::BadJob, "from 1 to 999"},
     {"copiesFraction", R"({"verolux":{"copies":1.5}})", Kind::BadJob, "copies must be"},
     {"duplexUnknown", R"({"verolux":{"duplex":"both"}})", Kind::BadJob, "duplex must be"},
@@ -66,6 +67,7 @@ TEST(PageMessage, OptionsAndReportIdReachTheJob) {
         R"({"verolux":{"jobId":"j1","copies":2,"duplex":"short","pages":"2-"},)" + kRequest + "}");
     EXPECT_EQ(m.options, (JobOptions{2, Duplex::Short, "2-"}));
     EXPECT_EQ(m.reportId, "R7");
+    EXPECT_EQ(ReadPageMessage(R"({"verolux":{"copies":999},)" + kRequest + "}").options.copies, 999);
     EXPECT_EQ(ReadPageMessage(R"({"verolux":{}})").options, JobOptions{}); // printer's own duplex
 }
 

@@ -77,7 +77,7 @@ std::string request(const char* origin, std::vector<std::string> edits = {}) {
 struct AccessCase {
     const char* name;
     std::string request;
-    const char* expected; // "101", "400 <reason>", "403 <reason>", "ask <origin>"
+    const char* expected; // "101 <origin let in>", "400 <reason>", "403 <reason>", "ask <origin>"
     SitePolicy policy = SitePolicy::Ask;
     bool loopbackOnly = true;
 };
@@ -125,17 +125,31 @@ INSTANTIATE_TEST_SUITE_P(
         AccessCase{"hostForeignListeningEverywhere", request(nullptr, {"Host: 192.0.2.2:28502"}), "101",
                    SitePolicy::Ask, false},
         // The page's origin.
-        AccessCase{"backendOrigin", request("https://ERP.example.com:443"), "101"},
-        AccessCase{"allowedSite", request("https://allowed.example"), "101"},
+        AccessCase{"backendOrigin", request("https://ERP.example.com:443"), "101 https://erp.example.com"},
+        AccessCase{"allowedSite", request("https://allowed.example"), "101 https://allowed.example"},
         AccessCase{"refusedSite", request("http://refused.example:8080"),
                    "403 网站已被拒绝:http://refused.example:8080"},
         AccessCase{"unknownSiteAsked", request("https://erp.other.example"), "ask https://erp.other.example"},
         AccessCase{"unknownSiteListedOnly", request("https://erp.other.example"),
                    "403 网站未授权:https://erp.other.example", SitePolicy::ListedOnly},
-        AccessCase{"allowedSiteListedOnly", request("https://allowed.example"), "101",
+        AccessCase{"allowedSiteListedOnly", request("https://allowed.example"), "101 https://allowed.example",
                    SitePolicy::ListedOnly},
-        AccessCase{"anySite", request("https://erp.other.example"), "101", SitePolicy::Any},
-        AccessCase{"refusedSiteWhenAny", request("http://refused.example:8080"), "101", SitePolicy::Any},
+        AccessCase{"anySite", request("https://erp.other.example"), "101 https://erp.other.example",
+                   SitePolicy::Any},
+        AccessCase{"refusedSiteWhenAny", request("http://refused.example:8080"),
+                   "101 http://refused.example:8080", SitePolicy::Any},
+        // Pages served from this machine's loopback are trusted like programs that send no Origin,
+        // whatever the policy; a name that only starts like one is another site.
+        AccessCase{"loopbackPage", request("http://127.0.0.1:8000"), "101 http://127.0.0.1:8000"},
+        AccessCase{"localhostPage", request("http://LocalHost:5173"), "101 http://localhost:5173"},
+        AccessCase{"ipv6LoopbackPage", request("http://[::1]:8080"), "101 http://[::1]:8080"},
+        AccessCase{"loopbackPageOverHttps", request("https://localhost"), "101 https://localhost"},
+        AccessCase{"loopbackPageListedOnly", request("http://localhost:8080"), "101 http://localhost:8080",
+                   SitePolicy::ListedOnly},
+        AccessCase{"localhostLookalike", request("http://localhost.evil.example"),
+                   "ask http://localhost.evil.example"},
+        AccessCase{"otherLoopbackAddress", request("http://127.0.0.2:8000"), "ask http://127.0.0.2:8000"},
+        // Sandboxed frames of any site send "null": it names no one.
         AccessCase{"opaqueOrigin", request("null"), "403 来源无效:null"},
         AccessCase{"fileOrigin", request("file://"), "403 来源无效:file://"}),
     [](const auto& row) { return std::string(row.param.name); });
@@ -162,8 +176,58 @@ TEST(Access, RulesFromTheSettingsFile) {
     EXPECT_EQ(r.backendOrigin, "http://127.0.0.1:8000");
     EXPECT_EQ(r.sites,
               (std::map<std::string, bool>{{"https://a.example", true}, {"https://b.example", false}}));
+    EXPECT_TRUE(r.locked.empty());
     EXPECT_EQ(ParseSitePolicy(""), SitePolicy::Ask);
     EXPECT_EQ(ParseSitePolicy("ANY"), SitePolicy::Any);
+}
+
+// The administrator's policy file wins over the user's settings, and the user cannot loosen it.
+struct PolicyCase {
+    const char* name;
+    const char* user;
+    const char* policy;
+    const char* expected; // policy, then the sites (+ allowed, - refused, * locked)
+};
+
+class Policy : public ::testing::TestWithParam<PolicyCase> {};
+
+TEST_P(Policy, Overrides) {
+    const AccessRules r = AccessRulesFromIni(GetParam().user, true, GetParam().policy);
+    const char* policies[] = {"ask", "listed", "any"};
+    std::string got = policies[int(r.policy)];
+    for (const auto& [origin, allowed] : r.sites)
+        got += std::string(" ") + (allowed ? "+" : "-") + (r.locked.contains(origin) ? "*" : "") + origin;
+    EXPECT_EQ(got, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, Policy,
+    ::testing::Values(
+        PolicyCase{"noPolicyFile", "[Verolux]\nSitePolicy=any\n[Sites]\nhttp://a.example=1\n", "",
+                   "any +http://a.example"},
+        PolicyCase{"policyReplacesTheUsers", "[Verolux]\nSitePolicy=any\n", "[Verolux]\nSitePolicy=ask\n",
+                   "ask"},
+        PolicyCase{"emptyPolicyValueLeavesTheUsers", "[Verolux]\nSitePolicy=listed\n",
+                   "[Verolux]\nSitePolicy=\n", "listed"},
+        // The administrator's lines win and are locked; the user's other lines stay.
+        PolicyCase{"sitesLocked", "[Sites]\nhttp://a.example=1\nhttp://b.example=1\n",
+                   "[Sites]\nhttp://A.example=0\nhttp://c.example=1\n",
+                   "ask -*http://a.example +http://b.example +*http://c.example"},
+        // Under the administrator's "listed" the user's own allowed sites no longer count; their
+        // refusals do.
+        PolicyCase{"listedByTheAdministrator", "[Sites]\nhttp://a.example=1\nhttp://b.example=0\n",
+                   "[Verolux]\nSitePolicy=listed\n[Sites]\nhttp://c.example=1\n",
+                   "listed -http://b.example +*http://c.example"},
+        PolicyCase{"listedByTheUser", "[Verolux]\nSitePolicy=listed\n[Sites]\nhttp://a.example=1\n",
+                   "[Sites]\nhttp://c.example=1\n", "listed +http://a.example +*http://c.example"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(Policy, ListenAll) {
+    EXPECT_TRUE(ListenAllFromIni("[Verolux]\nListenAll=1\n", ""));
+    EXPECT_FALSE(ListenAllFromIni("[Verolux]\nListenAll=1\n", "[Verolux]\nListenAll=0\n"));
+    EXPECT_TRUE(ListenAllFromIni("", "[Verolux]\nListenAll=1\n"));
+    EXPECT_TRUE(ListenAllFromIni("[Verolux]\nListenAll=1\n", "[Verolux]\nListenAll=yes\n"))
+        << "no value of its own";
 }
 
 } // namespace

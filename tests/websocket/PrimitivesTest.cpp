@@ -55,4 +55,12 @@ TEST(Utf8Decode, ReplacesIllFormedSequences) {
     }
 }
 
+// A cut never splits a character: it backs off to the start of the one the limit falls into.
+TEST(Utf8, PrefixLength) {
+    const std::string text = hex("61 62 E4 B8 AD F0 9F 98 80 63"); // a b 中 😀 c
+    const std::size_t expected[] = {0, 1, 2, 2, 2, 5, 5, 5, 5, 9, 10, 10};
+    for (std::size_t limit = 0; limit < std::size(expected); ++limit)
+        EXPECT_EQ(mUTF8::Utf8PrefixLength(text, limit), expected[limit]) << "limit " << limit;
+}
+
 } // namespace

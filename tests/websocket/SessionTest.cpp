@@ -311,21 +311,67 @@ TEST(SessionMemory, HugeAnnouncedLengthIsNotReservedUpFront) {
 }
 
 // The limit counts every fragment of a message; the frame that would pass it ends the connection as
-// soon as its header is in, before any of its bytes are kept. Control and binary frames are not kept.
+// soon as its header is in, before any of its bytes are kept, and the drop says why (the pages are
+// told). Control and binary frames are not kept. 256 MiB by default, or as the setting gives it.
 TEST(SessionMemory, MessageSizeLimit) {
     const std::string key = " 37 FA 21 3D";
     auto announce = [&](const char* head) { return hex(std::string(head) + key); }; // 64-bit length form
-    auto after = [](std::string stream) {
-        LinkerSession s = handshakenSession();
-        return outcome(s.feed(stream));
+    auto after = [](std::string stream, std::size_t limit = mWSProtocol::kMaxMessageBytes) {
+        LinkerSession s(nullptr, limit);
+        s.feed(upgradeRequest());
+        std::vector<WsAction> actions = s.feed(stream);
+        const bool tooLarge = !actions.empty() && actions.back().messageTooLarge;
+        V seen = outcome(actions);
+        if (tooLarge) seen.push_back("too large");
+        return seen;
     };
-    const V none, over{"drop: message above the size limit"};
-    EXPECT_EQ(after(announce("81 FF 00 00 00 00 04 00 00 00")), none) << "exactly 64 MiB";
-    EXPECT_EQ(after(announce("81 FF 00 00 00 00 04 00 00 01")), over);
+    const V none, over{"drop: message above the size limit", "too large"};
+    EXPECT_EQ(after(announce("81 FF 00 00 00 00 10 00 00 00")), none) << "exactly 256 MiB";
+    EXPECT_EQ(after(announce("81 FF 00 00 00 00 10 00 00 01")), over);
+    const std::size_t mib = mWSProtocol::kMiB;
+    EXPECT_EQ(after(announce("81 FF 00 00 00 00 00 10 00 00"), mib), none) << "exactly 1 MiB";
+    EXPECT_EQ(after(announce("81 FF 00 00 00 00 00 10 00 01"), mib), over);
     const std::string first = text(std::string(1000, 'f'), notFinal);
-    EXPECT_EQ(after(first + announce("00 FF 00 00 00 00 03 FF FC 18")), none) << "1,000 + 64 MiB - 1,000";
-    EXPECT_EQ(after(first + announce("00 FF 00 00 00 00 03 FF FC 19")), over);
-    EXPECT_EQ(after(announce("82 FF 00 00 00 00 7F FF FF FF")), none) << "binary, 2 GiB - 1";
+    EXPECT_EQ(after(first + announce("00 FF 00 00 00 00 00 0F FC 18"), mib), none) << "1,000 + 1 MiB - 1,000";
+    EXPECT_EQ(after(first + announce("00 FF 00 00 00 00 00 0F FC 19"), mib), over);
+    EXPECT_EQ(after(announce("82 FF 00 00 00 00 7F FF FF FF"), mib), none) << "binary, 2 GiB - 1";
+    EXPECT_EQ(after(hex("88 82" + key + " 00 00")), (V{"pane opClose", "drop: close frame"}))
+        << "other drops do not say too large";
+}
+
+// What a connection keeps counts toward the budget of all connections: the header cut off, the
+// fragments so far, the final frame's payload so far; nothing once the message is delivered.
+TEST(SessionMemory, KeptBytes) {
+    LinkerSession s;
+    EXPECT_TRUE(s.awaitingRequest());
+    s.feed(upgradeRequest().substr(0, 20));
+    EXPECT_TRUE(s.awaitingRequest()) << "the request is not complete";
+    s.feed(upgradeRequest().substr(20));
+    EXPECT_FALSE(s.awaitingRequest());
+    const std::string stream = text(std::string(1000, 'a'), notFinal) + frame(0, std::string(500, 'b'));
+    s.feed(stream.substr(0, 1));
+    EXPECT_EQ(s.keptBytes(), 1u);
+    s.feed(stream.substr(1, 1010));
+    EXPECT_EQ(s.keptBytes(), 1000u + 3) << "the first fragment, and the next header's first 3 bytes";
+    s.feed(stream.substr(1011, 105));
+    EXPECT_EQ(s.keptBytes(), 1000u + 100);
+    EXPECT_THAT(
+        outcome(s.feed(stream.substr(1116))),
+        ElementsAre("deliver <1500 bytes " + digest(std::string(1000, 'a') + std::string(500, 'b')) + ">"));
+    EXPECT_EQ(s.keptBytes(), 0u);
+}
+
+// [Verolux] MaxMessageMB: whole MiB from 1 to 2047; the total is twice that.
+TEST(SessionMemory, LimitsFromTheSetting) {
+    using mWSProtocol::MessageLimitsFromSetting;
+    const std::size_t mib = mWSProtocol::kMiB;
+    for (const char* fallback : {"", "0", "-1", "2048", "12a", "1.5", "abc", "99999999999999999999999"}) {
+        EXPECT_EQ(MessageLimitsFromSetting(fallback).maxMessageBytes, 256 * mib) << fallback;
+        EXPECT_EQ(MessageLimitsFromSetting(fallback).totalBytes, 512 * mib) << fallback;
+    }
+    EXPECT_EQ(MessageLimitsFromSetting("1").maxMessageBytes, mib);
+    EXPECT_EQ(MessageLimitsFromSetting(" 2047 ").maxMessageBytes, 2047 * mib);
+    EXPECT_EQ(MessageLimitsFromSetting("4").totalBytes, 8 * mib);
 }
 
 } // namespace

@@ -1,16 +1,11 @@
 """Who may drive the real agent: it listens on loopback only, answers real upgrade requests only,
 takes masked frames only, wants this machine's name as Host, and lets a page in by its site: trusted
-without asking, allow-listed, asked about on the desktop, or refused."""
-import os
+without asking, allow-listed, or refused (the question on the desktop: e2e/test_site_question.py)."""
 import socket
 import subprocess
-import sys
 import unittest
 
-from wsagent import OFFLINE, REPLY, AgentCase, RawClient, mask_frame, read_ini, upgrade_request, wait_for
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from harness import XServer  # noqa: E402
+from wsagent import OFFLINE, AgentCase, RawClient, mask_frame, read_ini
 
 MARK = "must not be carried out"
 SITE = "https://erp.example.com"
@@ -94,52 +89,6 @@ class ListenAllListedOnly(AccessCase):
     def test_only_listed_sites(self):
         self.assert_served(origin=SITE)
         self.assert_site_refused("https://unknown.example")
-
-
-class DesktopQuestion(AccessCase):
-    """The agent on an X display asks the user; the test answers as the user would, with the keys."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.x = XServer("1024x768x24", wm=True)  # the question is shown once openbox manages windows
-        cls.env = cls.x.env
-        cls.display = cls.x.display
-        super().setUpClass()
-
-    @classmethod
-    def tearDownClass(cls):
-        super().tearDownClass()
-        cls.x.stop()
-
-    def question_window(self):
-        # Polled: "xdotool search --sync" now and then misses a window mapped while it waits.
-        found = []
-        search = ["xdotool", "search", "--onlyvisible", "--name", "网站授权"]
-        self.assertTrue(wait_for(lambda: found.extend(subprocess.run(search, env=self.env, capture_output=True,
-                                                                     text=True).stdout.split()) or found, 30),
-                        "no question on the desktop")
-        return found[0]
-
-    def test_allowed_and_remembered(self):
-        page = socket.create_connection(("127.0.0.1", self.port), timeout=20)
-        self.addCleanup(page.close)
-        page.sendall(upgrade_request(self.port, "localhost", SITE) + mask_frame(0x1, b"sent before the answer"))
-        window = self.question_window()
-        shots = os.environ.get("VEROLUX_SCREENSHOT_DIR")
-        if shots:
-            self.x.screenshot(os.path.join(shots, "site-question.png"))
-        subprocess.run(["xdotool", "windowactivate", "--sync", window], env=self.env, check=True)
-        for key in ("alt+r", "alt+a"):  # 记住我的选择, 允许
-            subprocess.run(["xdotool", "key", "--clearmodifiers", key], env=self.env, check=True)
-        got = b""
-        while REPLY.encode() not in got:
-            chunk = page.recv(4096)
-            self.assertTrue(chunk, "closed: %r" % got[:40])
-            got += chunk
-        self.assertTrue(got.startswith(b"HTTP/1.1 101 "), got[:40])
-        self.assertEqual(read_ini(self.folder)["Sites"], {SITE: "1"})
-        # Remembered: the next page of the site is let in without a question.
-        self.assert_served(origin=SITE)
 
 
 if __name__ == "__main__":

@@ -1,4 +1,5 @@
-"""Headless Chromium: a page of the backend's site talks to the real agent; another site's is refused."""
+"""Headless Chromium: a page of the backend's site or of this machine talks to the real agent; another
+site's is refused."""
 import http.server
 import os
 import queue
@@ -35,8 +36,9 @@ class Pages(http.server.SimpleHTTPRequestHandler):
 
 
 class ChromiumPage(AgentCase):
-    """Pages served from 127.0.0.1:P, which is the backend's site (WebsUrl), or under another name of
-    this machine, which is another site: it is refused without a desktop to ask on."""
+    """Pages served from 127.0.0.1:P, which is the backend's site (WebsUrl), from localhost:P, which is
+    this machine, or under another name of this machine, which is another site: it is refused without a
+    desktop to ask on."""
 
     @classmethod
     def setUpClass(cls):
@@ -63,6 +65,9 @@ class ChromiumPage(AgentCase):
         # The page's message, and the one it sent back with the reply it got, arrived whole.
         lines = self.wait_log(lambda ls: ("chromium page got:" + REPLY) in ls, what="the page's second message")
         self.assert_delivered_once(lines, [PAGE_MESSAGE, "chromium page got:" + REPLY])
+
+    def test_page_served_from_this_machine_is_trusted(self):
+        self.assertEqual(self.page_report("localhost"), {"reply": [REPLY]})
 
     def test_page_of_another_site_is_refused(self):
         self.assertEqual(self.page_report("othersite.test"), {"close": ["4403 site-refused"]})

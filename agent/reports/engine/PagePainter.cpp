@@ -101,18 +101,13 @@ void PagePainter::drawText(const Page& page, const PageItem& it, PageCanvas& can
 
 void PagePainter::drawImage(const PageItem& it, PageCanvas& canvas) {
     if (!it.source || it.source->imageData.empty()) return;
-    auto found = m_images.find(it.source);
-    if (found == m_images.end()) {
-        QImage img;
-        img.loadFromData(reinterpret_cast<const uchar*>(it.source->imageData.data()),
-                         static_cast<int>(it.source->imageData.size()));
-        found = m_images.emplace(it.source, img).first;
-    }
-    const QImage& img = found->second;
+    const PictureCache::Picture& picture = m_pictures.picture(*it.source, it.w, it.h);
+    const QImage& img = picture.image;
     if (img.isNull()) return;
     QRectF box(it.x, it.y, it.w, it.h);
-    if (it.source->keepAspect) {
-        QSizeF size = QSizeF(img.size()).scaled(box.size(), Qt::KeepAspectRatio);
+    if (it.source->keepAspect) { // in the picture's own proportions: the decoded size is rounded
+        QSizeF size = QSizeF(double(picture.natural.width), double(picture.natural.height))
+                          .scaled(box.size(), Qt::KeepAspectRatio);
         box = QRectF(box.x() + (box.width() - size.width()) / 2, box.y() + (box.height() - size.height()) / 2,
                      size.width(), size.height());
     }

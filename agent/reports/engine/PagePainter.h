@@ -2,14 +2,12 @@
 
 #include "agent/reports/barcode/Barcode.h"
 #include "agent/reports/engine/PageCanvas.h"
+#include "agent/reports/engine/Pictures.h"
 #include "agent/reports/layout/PageLayout.h"
 #include "agent/reports/layout/TextMeasurer.h"
 
-#include <QImage>
-
 #include <map>
 #include <string>
-#include <unordered_map>
 
 namespace verolux::reports {
 
@@ -35,7 +33,7 @@ class PagePainter {
 
     const Template& m_t;
     TextMeasurer& m_measurer;
-    std::unordered_map<const Item*, QImage> m_images;
+    PictureCache m_pictures;
     std::map<std::pair<const Item*, std::string>, barcode::BarcodeResult> m_barcodes;
     std::map<PenKey, QVector<QLineF>> m_lines; // borders, lines and underlines: one call per pen
 };

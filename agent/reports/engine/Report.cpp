@@ -3,6 +3,7 @@
 #include "agent/reports/engine/PagePainter.h"
 #include "agent/reports/engine/PainterCanvas.h"
 #include "agent/reports/engine/PdfExport.h"
+#include "agent/reports/engine/Pictures.h"
 #include "agent/reports/engine/Printing.h"
 #include "agent/reports/engine/QtTextMeasurer.h"
 #include "agent/reports/engine/StyleFonts.h"
@@ -52,6 +53,7 @@ void Report::adoptTemplate(std::unique_ptr<Template> tmpl) {
     m_measurer.reset();
     m_fonts.reset();
     m_template = std::move(tmpl);
+    m_pictureError = CheckTemplatePictures(*m_template);
     m_parameters.reset(names(m_template->parameters), &m_generation);
     for (size_t i = 0; i < m_template->parameters.size(); ++i) {
         const std::string& def = m_template->parameters[i].defaultValue;
@@ -80,6 +82,11 @@ bool Report::LoadTemplate(const QString& path) {
         return false;
     }
     adoptTemplate(std::make_unique<Template>(std::move(*result.tmpl)));
+    if (!m_pictureError.empty()) {
+        m_lastError = name + QStringLiteral(": ") + QString::fromStdString(m_pictureError);
+        adoptTemplate(std::make_unique<Template>());
+        return false;
+    }
     return true;
 }
 
@@ -212,6 +219,10 @@ void Report::ensureLayout() {
 }
 
 bool Report::layoutFits() {
+    if (!m_pictureError.empty()) { // a template set in code, not loaded: its pictures are checked here
+        m_lastError = QString::fromStdString(m_pictureError);
+        return false;
+    }
     if (layout().error.empty()) return true;
     m_lastError = QString::fromStdString(layout().error);
     return false;

@@ -94,13 +94,14 @@ class Report : public QObject {
     void adoptTemplate(std::unique_ptr<Template> tmpl);
     void invalidate() { ++m_generation; }
     void ensureLayout();
-    bool layoutFits(); // false, with lastError, for a report beyond a layout limit
+    bool layoutFits(); // false, with lastError, for a report beyond a layout limit or the picture budget
 
     std::unique_ptr<Template> m_template;
     ValueCollection m_parameters, m_fields;
     ReportData m_data;
     bool m_inRecord = false;
     QString m_title, m_printerName, m_lastError;
+    std::string m_pictureError; // why the template's pictures do not fit in the budget; "" if they do
     PrintOptions m_printOptions;
     int m_lastJobId = 0;
 

@@ -106,10 +106,23 @@ int BandEvaluator::firstChange(int a, int b) const {
 }
 
 std::string BandEvaluator::groupLabel(int level, int row) const {
+    // A page description names the group on every page it continues on: a long value is shortened, so
+    // that the descriptions do not grow with the value times the pages.
+    constexpr size_t kMaxLabel = 200;
     std::string label;
     for (int f : m_groupFields[size_t(level)]) {
         if (!label.empty()) label += '/';
-        label += cellAt(row, f).text;
+        const std::string& value = cellAt(row, f).text;
+        if (label.size() + value.size() <= kMaxLabel) {
+            label += value;
+            continue;
+        }
+        size_t cut = kMaxLabel - std::min(label.size(), kMaxLabel);
+        while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) // not inside a character
+            --cut;
+        label.append(value, 0, cut);
+        label += "...";
+        break;
     }
     return "'" + label + "'";
 }
@@ -184,6 +197,12 @@ void BandEvaluator::evaluate(const CompiledBand& cb, const BandContext& ctx, int
                     grown = true;
                 }
             }
+        } else if (it.kind == ItemKind::Text && m_text.size() > kClipLineBytes) {
+            // Drawn from the cell's left edge and cut at its right one: what lies past twice the cell's
+            // width never shows (the margin covers measuring by characters instead of whole lines).
+            m_wrapped.clear();
+            ClipLongLines(m_text, 2 * it.w + 5, pi.style, m_measurer, m_wrapped, &m_countsAt);
+            text = m_wrapped;
         }
         out.add(pi, text);
         for (uint32_t at : m_countsAt)

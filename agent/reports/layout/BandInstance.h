@@ -23,6 +23,7 @@ struct BandInstance {
     std::vector<PageItem> items;
     std::string text;                      // may hold text no item points to (the part a split took away)
     std::vector<PageCountMark> pageCounts; // in item order, then offset order
+    std::vector<uint32_t> lineCounts;      // per item: the lines of its text, so a cut need not count them
     double height = 0;
 
     std::string_view textOf(const PageItem& item) const {
@@ -43,10 +44,14 @@ struct BandSplit {
 // cutting a long text page after page copies each line once. Items above the cut stay, items below it
 // move to the rest. Text and rectangles that cross the cut are divided between two lines of their text:
 // the head keeps as many whole lines as fit above the cut inside the item's padding (top and bottom).
+// Text that grows keeps room for all its lines in the rest, padding included (the head's padding and
+// the part of a line it could not use would otherwise be taken from the rest, page after page, until
+// its last lines fall outside the cell); the rest's cells that reached its bottom grow with it.
 // Images, barcodes and lines are never cut: they go whole to the rest.
 BandSplit SplitBand(BandInstance band, double limit, const Template& tmpl, TextMeasurer& measurer);
 
-// The height of what SplitBand leaves below the cut: no less than the band if nothing can be cut.
+// The height of what SplitBand leaves below the cut, before text that grows takes room for its lines:
+// no less than the band if nothing can be cut.
 double SplitRestHeight(const BandInstance& band, double limit);
 
 } // namespace verolux::reports

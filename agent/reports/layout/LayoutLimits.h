@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace verolux::reports {
 
@@ -13,5 +14,8 @@ inline constexpr size_t kMaxReportTextBytes = 256 * 1024 * 1024; // of the texts
 inline constexpr size_t kMaxTemplateItems = 100000;              // in all bands of a template
 inline constexpr size_t kMaxTemplateStyles = 100000;             // named and inline
 inline constexpr size_t kMaxGroupLevels = 100;
+// Pixels of all pictures of a template together, each decoded at the size it prints at (PictureSize.h):
+// 256 MB at four bytes a pixel, some seven A4 pages of pictures at 300 dpi.
+inline constexpr int64_t kMaxReportPicturePixels = 64000000;
 
 } // namespace verolux::reports

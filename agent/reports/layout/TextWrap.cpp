@@ -2,6 +2,7 @@
 
 #include "common/Utf8Decode.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace verolux::reports {
@@ -195,6 +196,42 @@ class Wrapper {
 int WrapText(std::string_view text, double width, int style, TextMeasurer& measurer, std::string& out,
              std::vector<uint32_t>* marks) {
     return Wrapper(text, width, style, measurer, out, marks).run();
+}
+
+void ClipLongLines(std::string_view text, double keepWidth, int style, TextMeasurer& measurer,
+                   std::string& out, std::vector<uint32_t>* marks) {
+    const size_t base = out.size();
+    size_t mark = 0;
+    // Appends text[from, to); marks up to `dropEnd` (the end of what this piece stands for) land in it.
+    auto copy = [&](size_t from, size_t to, size_t dropEnd) {
+        const size_t at = out.size() - base;
+        if (marks)
+            for (; mark < marks->size() && (*marks)[mark] <= dropEnd; ++mark)
+                (*marks)[mark] = static_cast<uint32_t>(at + std::min(size_t((*marks)[mark]), to) - from);
+        out.append(text.substr(from, to - from));
+    };
+    size_t start = 0;
+    for (;;) {
+        const size_t nl = text.find('\n', start);
+        const size_t end = nl == std::string_view::npos ? text.size() : nl;
+        size_t keep = end;
+        if (end - start > kClipLineBytes) {
+            double width = 0;
+            for (keep = start; keep < end && width < keepWidth;) {
+                char32_t cp;
+                const size_t n = DecodeUtf8(text, keep, cp);
+                width += measurer.textWidth(style, text.substr(keep, n));
+                keep += n;
+            }
+        }
+        copy(start, keep, end);
+        if (nl == std::string_view::npos) break;
+        out += '\n';
+        start = nl + 1;
+    }
+    if (marks)
+        for (; mark < marks->size(); ++mark)
+            (*marks)[mark] = static_cast<uint32_t>(out.size() - base);
 }
 
 int CountLines(std::string_view text) {

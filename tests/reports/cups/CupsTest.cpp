@@ -1,5 +1,5 @@
-// The CUPS layer: the options a job carries (pure), and printers and jobs on the real scheduler with
-// the cups-pdf queue (skipped where tests/support/cups_setup.sh cannot set it up).
+// The CUPS layer on the real scheduler with the cups-pdf queue: printers and jobs (skipped where
+// tests/support/cups_setup.sh cannot set it up). The options a job carries are CupsOptionsTest.cpp.
 #include "agent/reports/cups/CupsError.h"
 #include "agent/reports/cups/CupsJob.h"
 #include "agent/reports/cups/CupsPrinters.h"
@@ -16,76 +16,6 @@
 using namespace verolux::cups;
 
 namespace {
-
-std::string Options(const JobOptions& o) {
-    std::string out;
-    for (const auto& [name, value] : JobOptionList(o))
-        out += (out.empty() ? "" : " ") + name + "=" + value;
-    return out;
-}
-
-TEST(CupsJobOptions, Table) {
-    struct Row {
-        const char* name;
-        JobOptions options;
-        const char* expected;
-    };
-    auto with = [](auto change) {
-        JobOptions o;
-        o.paperWidthMm = 210;
-        o.paperHeightMm = 297;
-        change(o);
-        return o;
-    };
-    const Row rows[] = {
-        {"a4 defaults", with([](JobOptions&) {}),
-         "media=iso_a4_210x297mm orientation-requested=3 copies=1 collate=true "
-         "multiple-document-handling=separate-documents-collated-copies sides=one-sided"},
-        // The sheet is named as fed, portrait, whichever way round the caller gives it.
-        {"landscape named as portrait sheet", with([](JobOptions& o) {
-             o.paperWidthMm = 297;
-             o.paperHeightMm = 210;
-             o.landscape = true;
-         }),
-         "media=iso_a4_210x297mm orientation-requested=4 "},
-        // Within a fraction of a millimetre of a standard size: that size's name.
-        {"near a4", with([](JobOptions& o) { o.paperWidthMm = 210.2; }), "media=iso_a4_210x297mm"},
-        {"label size with a name", with([](JobOptions& o) {
-             o.paperWidthMm = 100;
-             o.paperHeightMm = 150;
-         }),
-         "media=om_small-photo_100x150mm"},
-        {"custom size", with([](JobOptions& o) {
-             o.paperWidthMm = 80.5;
-             o.paperHeightMm = 50;
-         }),
-         "media=custom_50x80.5mm_50x80.5mm"},
-        {"no paper: the printer's own", with([](JobOptions& o) { o.paperWidthMm = 0; }),
-         "orientation-requested=3"},
-        {"copies uncollated, long edge, ranges", with([](JobOptions& o) {
-             o.copies = 3;
-             o.collate = false;
-             o.sides = Sides::TwoSidedLongEdge;
-             o.pageRanges = "1-3,5";
-         }),
-         "media=iso_a4_210x297mm orientation-requested=3 copies=3 collate=false "
-         "multiple-document-handling=separate-documents-uncollated-copies sides=two-sided-long-edge "
-         "page-ranges=1-3,5"},
-        {"short edge, reverse, grey", with([](JobOptions& o) {
-             o.sides = Sides::TwoSidedShortEdge;
-             o.reverse = true;
-             o.monochrome = true;
-         }),
-         "sides=two-sided-short-edge outputorder=reverse print-color-mode=monochrome"},
-        {"copies below one", with([](JobOptions& o) { o.copies = 0; }), "copies=1 "},
-    };
-    for (const Row& row : rows) {
-        const std::string got = Options(row.options);
-        EXPECT_NE(got.find(row.expected), std::string::npos) << row.name << ": " << got;
-    }
-}
-
-// --- the real scheduler ---
 
 const char* const kQueue = "VXPDF";
 const char* const kStoppedQueue = "VXPDF_STOPPED";

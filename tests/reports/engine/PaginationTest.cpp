@@ -4,10 +4,12 @@
 #include "tests/reports/engine/PaginationHelpers.h"
 
 #include "agent/reports/layout/LayoutLimits.h"
+#include "agent/reports/layout/TextWrap.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace verolux;
@@ -354,4 +356,56 @@ TEST(Pagination, LimitsStopAHostileReportWithTheReason) {
         c.grow(big);
         EXPECT_EQ(LayOut(big, rows({{"Acme", 1}})).error, c.error);
     }
+    // Exactly the limit of group levels is laid out.
+    Template deepest = LoadTemplateText(page(""));
+    deepest.groups.resize(kMaxGroupLevels, Group{"g", {"item"}, false, true, {}, {}, {}});
+    const LaidOutReport laid = LayOut(deepest, rows({{"Acme", 1}}));
+    EXPECT_EQ(laid.error, "");
+    EXPECT_EQ(laid.pages.size(), 1u);
+}
+
+// A group key of many kilobytes, wrapped in its row over many pages and repeated unwrapped in the group
+// header on each: a page holds the part of the header's line that shows and its own lines of the row, and
+// names the group shortened. Twice the value, twice the pages, text and work, not four times.
+TEST(Pagination, LongGroupKeyOverManyPagesGrowsLinearly) {
+    Template t = LoadTemplateText(page("", kCustomerGroup, "\"wrap\""));
+    auto words = [](size_t bytes) { // "w000000 w000001 ...": one word a line in the 30 mm cell
+        std::string value;
+        for (int word = 0; value.size() < bytes; ++word)
+            value += "w" + std::string(6 - std::to_string(word).size(), '0') + std::to_string(word) + " ";
+        return value;
+    };
+    auto layOut = [&](size_t bytes, LaidOutReport& r) {
+        FixedMeasurer m(t);
+        r = Paginate(t, rows({{words(bytes), 1}}, words(bytes)), m);
+        size_t text = 0;
+        for (const Page& p : r.pages)
+            text += p.text.size();
+        return std::tuple<double, double, double>(double(r.pages.size()), double(text),
+                                                  double(m.measuredBytes));
+    };
+    LaidOutReport small, large;
+    const auto [pages1, text1, work1] = layOut(64 * 1024, small);
+    const auto [pages2, text2, work2] = layOut(128 * 1024, large);
+    ASSERT_GT(pages1, 100);
+    EXPECT_NEAR(pages2 / pages1, 2.0, 0.02);
+    EXPECT_NEAR(text2 / text1, 2.0, 0.02);
+    EXPECT_NEAR(work2 / work1, 2.0, 0.02);
+    // A page: its 11 lines of the row (8 bytes each), the header's line cut where it has run 165 mm
+    // (twice its 80 mm and 5): 83 characters of 2 mm, and the page header and footer.
+    EXPECT_LT(text1 / pages1, 250);
+    EXPECT_EQ(std::string(large.pages[1].textOf(large.pages[1].items[2])), words(1024).substr(0, 83));
+    // The row's cell keeps room for its lines on every page, the last one too: 11 lines take 56 mm, padding
+    // included. (The head's padding was once taken from the rest on each page, until the last lines of a long
+    // value were drawn outside their cell.)
+    for (const Page& p : large.pages) {
+        const std::string cell(p.textOf(p.items[3]));
+        if (cell.empty() || cell[0] != 'w') continue;
+        EXPECT_GE(p.items[3].h + 1e-3, CountLines(cell) * 5 + 1) << cell.substr(0, 16);
+    }
+    const std::string described = DescribePages(large);
+    const size_t second = described.find("page 2:");
+    EXPECT_EQ(described.substr(second, described.find("page 3:") - second),
+              "page 2: rows 1-1, column header repeated, group '" + words(200) +
+                  "...' continues (header repeated)\n");
 }

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 using namespace verolux::reports;
 
 namespace {
@@ -79,3 +82,37 @@ TEST(TextWrap, WorkGrowsLinearlyWithTheText) {
 }
 
 } // namespace
+
+// Lines of text that is not wrapped are cut once they reach the given width, but only past 1 KB; marks in
+// a cut-off part go to the end of what is kept. FixedMeasurer: 2 mm an ASCII character, 4 mm any other.
+TEST(TextWrap, LongLinesAreCutWhereTheyStopShowing) {
+    const std::string longLine(kClipLineBytes + 1, 'x'), fullLine(kClipLineBytes, 'y');
+    const std::string cjk = [] {
+        std::string s;
+        while (s.size() <= kClipLineBytes)
+            s += "中";
+        return s;
+    }();
+    const struct {
+        std::string text;
+        std::vector<uint32_t> marks, movedTo;
+        std::string clipped;
+    } rows[] = {
+        {longLine, {}, {}, "xxxxx"},  // 10 mm: five characters
+        {fullLine, {}, {}, fullLine}, // not longer than the limit: kept whole
+        {longLine + "\nab\n" + longLine, {}, {}, "xxxxx\nab\nxxxxx"},
+        {cjk, {}, {}, "中中中"}, // 4 mm each: the third reaches 10 mm; never half a character
+        {longLine, {3, 5, 6, 1025}, {3, 5, 5, 5}, "xxxxx"},
+        {"a\n" + longLine, {2, 1027}, {2, 7}, "a\nxxxxx"},
+    };
+    Template t;
+    for (const auto& r : rows) {
+        FixedMeasurer m(t);
+        std::string out = ">";
+        std::vector<uint32_t> marks = r.marks;
+        ClipLongLines(r.text, 10, 0, m, out, &marks);
+        EXPECT_EQ(out, ">" + r.clipped) << r.text.substr(0, 20);
+        EXPECT_EQ(marks, r.movedTo) << r.text.substr(0, 20);
+        EXPECT_LT(m.measuredBytes, 20u) << "only the kept part is measured";
+    }
+}

@@ -1,0 +1,229 @@
+"""The agent's question whether a site's page may connect, on a real desktop (Xvfb + openbox) where
+the user is typing into another window: keys typed meanwhile never answer it, a deliberate click
+does, and pages of many sites get one question at a time. Removing a site in the sites list (from
+the tray menu) closes its pages' connections."""
+import base64
+import os
+import select
+import socket
+import subprocess
+import threading
+import time
+import unittest
+
+from harness import AgentCase, AgentRun, make_program_folder, wait_for
+from agentproc import free_port, read_ini, stop_process
+
+QUESTION = "网站授权"
+TYPIST = "Event Tester"  # xev's window
+# frmSiteQuestion's fixed geometry: two 96x32 buttons at the bottom right, 16 px from the edges and
+# 8 px apart, the tick box at the bottom left.
+MARGIN, SPACING, BUTTON_W, BUTTON_H = 16, 8, 96, 32
+
+
+def upgrade_request(port, origin):
+    return ("GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+            "Sec-WebSocket-Key: %s\r\nSec-WebSocket-Version: 13\r\nOrigin: %s\r\n\r\n"
+            % (port, base64.b64encode(os.urandom(16)).decode(), origin)).encode()
+
+
+class SiteQuestion(AgentCase):
+    display = "wm"
+
+    def setUp(self):
+        super().setUp()
+        self.xev_out = open(os.path.join(self.work, "xev.%s.txt" % self._testMethodName), "w+b")
+        self.addCleanup(self.xev_out.close)
+        self.xev = subprocess.Popen(["xev", "-geometry", "600x300+40+40"], env=self.x.env, stdout=self.xev_out)
+        self.addCleanup(stop_process, self.xev)
+        self.typist = self.wait_window(TYPIST)
+        subprocess.run(["xdotool", "windowactivate", "--sync", self.typist], env=self.x.env, check=True)
+
+    def tearDown(self):
+        self.assertFalse(self.x.find(QUESTION), "a question is left on the screen")
+
+    # ---- pages and the question ---------------------------------------------------------------
+
+    def page(self, origin, agent=None):
+        port = (agent or self.agent).port
+        s = socket.create_connection(("127.0.0.1", port), timeout=30)
+        self.addCleanup(s.close)
+        s.sendall(upgrade_request(port, origin))
+        return s
+
+    def answered(self, page):
+        return bool(select.select([page], [], [], 0)[0])
+
+    def assert_refused(self, page):
+        """The upgrade completes, then a close frame with 4403 "site-refused" and the end."""
+        got = b""
+        while True:
+            chunk = page.recv(4096)
+            if not chunk:
+                break
+            got += chunk
+        self.assertTrue(got.startswith(b"HTTP/1.1 101 "), got[:40])
+        self.assertTrue(got.endswith(b"\x88\x0e" + (4403).to_bytes(2, "big") + b"site-refused"), got[-20:])
+
+    def assert_allowed(self, page):
+        """The upgrade completes and the connection works: a ping gets its pong."""
+        got = b""
+        while b"\r\n\r\n" not in got:
+            chunk = page.recv(4096)
+            self.assertTrue(chunk, "closed: %r" % got[:40])
+            got += chunk
+        self.assertTrue(got.startswith(b"HTTP/1.1 101 "), got[:40])
+        self.assert_pong(page, got[got.index(b"\r\n\r\n") + 4:])
+
+    def assert_pong(self, page, got=b""):
+        page.sendall(b"\x89\x80" + os.urandom(4))  # a masked, empty ping
+        while len(got) < 2:
+            chunk = page.recv(4096)
+            self.assertTrue(chunk, "closed: %r" % got)
+            got += chunk
+        self.assertEqual(got[:2], b"\x8a\x00", "a pong")
+
+    def focus(self):
+        return self.x.xdotool("getwindowfocus")
+
+    def click(self, what):
+        """A real click on the 允许, 拒绝 or tick box of the question on the screen."""
+        windows = self.x.find(QUESTION)
+        if not windows:
+            return
+        window = windows[-1]
+        geometry = dict(line.split("=") for line in self.x.xdotool("getwindowgeometry", "--shell", window))
+        width, height = int(geometry["WIDTH"]), int(geometry["HEIGHT"])
+        y = height - MARGIN - BUTTON_H // 2
+        x = {"refuse": width - MARGIN - BUTTON_W // 2,
+             "beside": width // 2,
+             "allow": width - MARGIN - BUTTON_W - SPACING - BUTTON_W // 2,
+             "remember": MARGIN + 8}[what]
+        # The window may have gone meanwhile: the caller looks at the page's answer, not at this.
+        subprocess.run(["xdotool", "mousemove", "--window", window, str(x), str(y), "click", "1"], env=self.x.env,
+                       capture_output=True)
+
+    def click_until_answered(self, page, what, timeout=30):
+        """Clicks until the page has its answer: the question takes no click in its first second."""
+        self.wait_window(QUESTION)
+        self.assertTrue(wait_for(lambda: self.answered(page) or self.click(what), timeout, 0.1),
+                        "the question took no click")
+
+    def sites(self):
+        return read_ini(self.folder).get("Sites", {})
+
+    # ---- tests --------------------------------------------------------------------------------
+
+    def test_keys_typed_elsewhere_answer_nothing(self):
+        stop = threading.Event()
+
+        def type_on():
+            while not stop.is_set():
+                subprocess.run(["xdotool", "key", "space", "Tab", "Return"], env=self.x.env)
+
+        typist = threading.Thread(target=type_on)
+        typist.start()
+        try:
+            page = self.page("https://evil.example")
+            window = self.wait_window(QUESTION)
+            # Well past the question's first second: typing goes on while it is on the screen.
+            end = time.time() + 3
+            while time.time() < end:
+                self.assertEqual(self.focus(), [self.typist], "the question took the keyboard")
+                self.assertFalse(self.answered(page), "answered while the user typed elsewhere")
+        finally:
+            stop.set()
+            typist.join()
+        shots = os.environ.get("VEROLUX_SCREENSHOT_DIR")
+        if shots:
+            self.x.screenshot(os.path.join(shots, "site-question.png"), QUESTION)
+        self.assertIn(window, self.x.find(QUESTION), "the question is still waiting")
+        self.assertFalse(self.answered(page))
+        self.assertEqual(self.sites(), {})
+        self.xev_out.seek(0)
+        self.assertGreater(self.xev_out.read().count(b"KeyPress event"), 30,
+                           "the keys went to the window in use")
+        # A deliberate click refuses; nothing is remembered without the tick.
+        self.click_until_answered(page, "refuse")
+        self.assert_refused(page)
+        self.assertEqual(self.sites(), {})
+
+    def test_a_click_allows_for_this_run(self):
+        page = self.page("https://erp.other.example")
+        self.click_until_answered(page, "allow")
+        self.assert_allowed(page)
+        self.assertEqual(self.focus(), [self.typist], "a click on the question leaves the keyboard where it was")
+        self.assertEqual(self.sites(), {}, "not ticked: not remembered")
+        again = self.page("https://erp.other.example")
+        self.assert_allowed(again)  # held for this run: no question
+
+    def test_keys_after_a_click_on_the_question(self):
+        page = self.page("https://keys.example")
+        window = self.wait_window(QUESTION)
+        # Between the tick box and the buttons: the question takes the focus once its buttons are active.
+        self.assertTrue(wait_for(lambda: self.focus() == [window] or self.click("beside"), 30, 0.1),
+                        "a click on the question gave it no focus")
+        # Its focus starts on 拒绝, which Space presses once a second has passed without a key.
+        self.assertTrue(wait_for(lambda: self.answered(page) or self.x.xdotool("key", "space"), 30, 1.5))
+        self.assert_refused(page)
+        self.assertEqual(self.sites(), {})
+
+    def test_removing_a_site_closes_its_pages(self):
+        # An agent of its own, started once a tray is there: the sites list is reached from its menu.
+        tray = subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                                 "--height", "32", "--transparent", "false"], env=self.x.env,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(stop_process, tray)
+        self.assertTrue(wait_for(lambda: self.x.xdotool("search", "--onlyvisible", "--class", "trayer"), 30))
+        agent = AgentRun(make_program_folder(os.path.join(self.work, "tray"), self.backend), free_port(),
+                         self.x.display, os.path.join(self.work, "tray.stderr"))
+        self.addCleanup(agent.stop)
+        removed, kept = self.page("https://a-removed.example", agent), self.page("https://z-kept.example", agent)
+        for page in (removed, kept):  # each let in for this run
+            self.click_until_answered(page, "allow")
+            self.assert_allowed(page)
+
+        # Right-click on the tray icon until the agent's menu is up, then 已授权的网站.
+        windows = lambda: set(self.x.xdotool("search", "--onlyvisible", "--pid", agent.proc.pid))  # noqa: E731
+        before, icon = windows(), self.x.xdotool("search", "--onlyvisible", "--class", "trayer")[0]
+
+        def menu_up():
+            if windows() - before:
+                return True
+            subprocess.run(["xdotool", "mousemove", "--window", icon, "12", "16", "click", "3"], env=self.x.env)
+        self.assertTrue(wait_for(menu_up, 30, 0.5), "no tray menu")
+        subprocess.run(["xdotool", "key", "Down", "Down", "Return"], env=self.x.env, check=True)
+        sites = self.wait_window("已授权的网站")
+        self.assertTrue(wait_for(lambda: self.focus() == [sites], 10), "the sites list has no focus")
+        shots = os.environ.get("VEROLUX_SCREENSHOT_DIR")
+        if shots:
+            self.x.screenshot(os.path.join(shots, "site-list-session.png"), "已授权的网站")
+        # The list has the focus, its current row the first one: End and Home select that first site, Tab
+        # reaches 删除.
+        subprocess.run(["xdotool", "key", "End", "Home", "Tab", "space"], env=self.x.env, check=True)
+
+        def closed():
+            try:
+                return removed.recv(4096) == b""
+            except ConnectionResetError:
+                return True
+            except TimeoutError:
+                return False
+        self.assertTrue(wait_for(closed, 30), "the removed site's page is still connected")
+        self.assert_pong(kept)
+        subprocess.run(["xdotool", "key", "Escape"], env=self.x.env, check=True)
+        self.assertTrue(wait_for(lambda: not self.x.find("已授权的网站"), 10))
+
+    def test_pages_of_many_sites_one_question_at_a_time(self):
+        pages = [self.page("https://site%d.example" % i) for i in range(5)]
+        self.assert_refused(pages[4])  # a fifth site at once
+        self.wait_window(QUESTION)
+        for page in pages[:4]:
+            self.assertEqual(len(self.x.find(QUESTION)), 1, "one question on the screen")
+            self.click_until_answered(page, "refuse")
+            self.assert_refused(page)
+        self.assertTrue(wait_for(lambda: not self.x.find(QUESTION), 10))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
