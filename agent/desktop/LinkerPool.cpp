@@ -198,6 +198,11 @@ void LinkerPool::onNewConnection(QTcpServer& listener) {
 
 void LinkerPool::takeConnection(QTcpSocket* incoming) {
     m_acceptFailing = false;
+    if (m_hooks.peerAllowed && !m_hooks.peerAllowed(*incoming)) {
+        incoming->abort();
+        incoming->deleteLater();
+        return;
+    }
     int i = takeSlot();
     if (i < 0) {
         m_hooks.addLog(QStringLiteral("连接数已满，拒绝连接请求~") + PeerText(*incoming));

@@ -79,6 +79,9 @@ class LinkerPool : public QObject {
         // A page that asks again later: the answer now, or none while its site's question is open
         // (the page is told so and its connection ends). None: it waits like any other.
         std::function<std::optional<bool>(const std::string& origin)> askAgainLater;
+        // Whether a new connection may be taken at all; false closes it at once, before a slot or a
+        // byte of it is read. None: every one.
+        std::function<bool(const QTcpSocket&)> peerAllowed;
         // Tests only: asked before each I/O step of a slot, to walk every error path of the glue.
         std::function<IoFault(int slot, IoStep step)> fault;
         // A message passed the size limit (given): the pages are told, then its connection ends.

@@ -101,6 +101,10 @@ void TrayIcon::Remove() {
     if (m_icon) m_icon->hide();
 }
 
+void TrayIcon::ShowMessage(const QString& title, const QString& text) {
+    if (m_icon) m_icon->showMessage(title, text, QSystemTrayIcon::Warning);
+}
+
 bool TrayIcon::visible() const {
     return m_icon && m_icon->isVisible();
 }

@@ -28,6 +28,8 @@ class TrayIcon : public QObject {
 
     void Remove();
     bool visible() const;
+    // A balloon from the icon: what the operator must know though the window is hidden.
+    void ShowMessage(const QString& title, const QString& text);
 
     QMenu* mnuTray = nullptr;
     QAction* mnuAutoRun = nullptr;

@@ -1,6 +1,7 @@
 #include "agent/desktop/frmServer.h"
 
 #include "agent/desktop/LinkerPool.h"
+#include "agent/desktop/PeerOwner.h"
 #include "agent/desktop/SitePolicyFile.h"
 #include "agent/desktop/SiteQuestions.h"
 #include "agent/desktop/TrayIcon.h"
@@ -15,10 +16,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QHostAddress>
 #include <QScreen>
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 namespace verolux {
@@ -41,6 +45,13 @@ FileStamp StampOf(const std::filesystem::path& path) {
 
 QString Stamp() {
     return QString::fromStdString(GeneralDateTimeNow());
+}
+
+QString PeerText(const QTcpSocket& s) {
+    bool isV4 = false;
+    const quint32 v4 = s.peerAddress().toIPv4Address(&isV4);
+    return (isV4 ? QHostAddress(v4).toString() : s.peerAddress().toString()) + QLatin1Char(':') +
+           QString::number(s.peerPort());
 }
 
 } // namespace
@@ -67,6 +78,18 @@ frmServer::frmServer(Options options)
     hooks.askAgainLater = [this](const std::string& origin) {
         return m_siteQuestions->AskAgainLater(origin);
     };
+    // Another user's page must not print as this user, into this user's folder, nor ask this
+    // user's desktop: on a shared machine each user's agent serves that user alone.
+    hooks.peerAllowed = [this](const QTcpSocket& s) {
+        const std::optional<std::uint32_t> owner = PeerOwner(s);
+        if (!owner || *owner == AgentUser()) return true;
+        AddLog(QStringLiteral("拒绝另一用户的连接请求~") + PeerText(s) + QStringLiteral(" (uid ") +
+               QString::number(*owner) + QLatin1Char(')'));
+        return false;
+    };
+    m_listenRetry = new QTimer(this);
+    m_listenRetry->setInterval(kListenRetryMs);
+    connect(m_listenRetry, &QTimer::timeout, this, [this] { startListening(false); });
     m_siteQuestions = new SiteQuestions(m_settings, this, HasDesktop());
     m_linkers = std::make_unique<LinkerPool>(std::move(hooks));
 }
@@ -117,11 +140,12 @@ void frmServer::buildControls() {
 }
 
 void frmServer::Load() {
-    cmdRunning_Click(); // a failure leaves the button enabled, nothing more
+    const bool listening = startListening(false); // a failure leaves the button enabled
     const QString caption = MainCaption(QString::fromStdString(verolux::VersionText()));
     placeBottomRight();
     setWindowTitle(caption);
     if (m_options.withTray) m_tray = new TrayIcon(*this, caption);
+    if (!listening) reportListening(QString(), true); // the balloon, now that there is an icon
 }
 
 void frmServer::placeBottomRight() {
@@ -152,19 +176,63 @@ QString frmServer::ReadTextFile(const std::filesystem::path& path) const {
 }
 
 void frmServer::cmdRunning_Click() {
+    startListening(true);
+}
+
+bool frmServer::startListening(bool byOperator) {
     bool ok = false;
-    int port = txtPort->text().trimmed().toInt(&ok);
+    const int first = txtPort->text().trimmed().toInt(&ok);
+    const int count = txtPort->text() == m_options.initialPort ? std::max(1, m_options.portCount) : 1;
+    const int last = std::min(first + count - 1, 65535);
     QString error;
-    if (!ok || port < 0 || port > 65535)
+    if (!ok || first < 0 || first > 65535) {
+        ok = false;
         error = QStringLiteral("端口无效");
-    else if (m_linkers->StartListening(quint16(port),
-                                       m_listenAll = mWSProtocol::ListenAllFromIni(
-                                           ReadWholeFile(m_settings.file()), ReadWholeFile(PolicyFilePath())),
-                                       &error)) {
-        cmdRunning->setEnabled(false);
-        return;
+    } else {
+        m_listenAll =
+            mWSProtocol::ListenAllFromIni(ReadWholeFile(m_settings.file()), ReadWholeFile(PolicyFilePath()));
+        for (int port = first; port <= last; ++port) {
+            if (!m_linkers->StartListening(quint16(port), m_listenAll, &error)) continue;
+            cmdRunning->setEnabled(false);
+            m_listenRetry->stop();
+            if (port != first) txtPort->setText(QString::number(port));
+            // After a failure, or on another port than the first: where the agent can be found.
+            if (!m_listenFailure.isEmpty() || port != first)
+                reportListening(QStringLiteral("开始监听端口 ") + QString::number(port), false);
+            m_listenFailure.clear();
+            return true;
+        }
     }
-    AddLog(QStringLiteral("监听端口 ") + txtPort->text() + QStringLiteral(" 失败:") + error);
+    const QString ports =
+        last > first ? QString::number(first) + QLatin1Char('-') + QString::number(last) : txtPort->text();
+    const QString line = QStringLiteral("监听端口 ") + ports + QStringLiteral(" 失败:") + error;
+    // The retries repeat a failure silently; a new reason, or the operator's own try, is told.
+    const bool tell = byOperator || line != m_listenFailure;
+    m_listenFailure = line;
+    if (tell) reportListening(line, true);
+    if (ok)
+        m_listenRetry->start();
+    else
+        m_listenRetry->stop(); // only a corrected port box can help
+    return false;
+}
+
+void frmServer::reportListening(const QString& line, bool failed) {
+    if (!line.isEmpty()) {
+        AddLog(line);
+        try {
+            m_logFile.WriteLog(line.toStdString());
+        } catch (const std::exception&) {
+            // the log pane has it
+        }
+    }
+    // The window is hidden: without the icon's balloon nobody would know that pages cannot connect.
+    if (!failed || !m_tray) return;
+    QString text = m_listenFailure;
+    if (m_listenRetry->isActive())
+        text += QStringLiteral("\n每 ") + QString::number(kListenRetryMs / 1000) +
+                QStringLiteral(" 秒重试一次，直到端口空出");
+    m_tray->ShowMessage(windowTitle(), text);
 }
 
 void frmServer::txtSend_Change() {

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -43,8 +44,15 @@ class frmServer : public QWidget {
     struct Options {
         std::filesystem::path programFolder;
         QString initialPort = QStringLiteral("28502");
+        // Ports tried in order from initialPort on while the port box still holds it: on a terminal
+        // server another user's agent holds the first one.
+        int portCount = 1;
         bool withTray = true;
     };
+    // Without an explicit port each user's agent takes the first free of 28502-28511.
+    static constexpr int kDefaultPortCount = 10;
+    // A port that cannot be listened on is tried again this often until it frees.
+    static constexpr int kListenRetryMs = 3000;
 
     explicit frmServer(Options options);
     ~frmServer() override;
@@ -98,6 +106,10 @@ class frmServer : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // Starts listening on the port box's port (its range at start); a failure is reported (once per
+    // reason unless the operator asked) and tried again every kListenRetryMs.
+    bool startListening(bool byOperator);
+    void reportListening(const QString& line, bool failed);
     void buildControls();
     void placeBottomRight();
     void txtSend_Change();
@@ -111,6 +123,8 @@ class frmServer : public QWidget {
     QPointer<frmSites> m_sites;
     bool m_listenAll = false; // [Verolux] ListenAll = "1": every address, not loopback only
     TrayIcon* m_tray = nullptr;
+    QTimer* m_listenRetry = nullptr;
+    QString m_listenFailure; // the last failure reported; empty while listening or not yet tried
     PrintProcedure m_printProcedure;
     bool m_exitRequested = false;
     // The access rules as last read, and which versions of the settings and policy files they came

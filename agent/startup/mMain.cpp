@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QStringList>
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,25 +37,40 @@ constexpr const char* kUsage =
     "The program folder (MyIni.ini, MyLog.txt, report/) is the one holding this program, or\n"
     "$VEROLUX_HOME. Without a display it runs offscreen and shows no windows.\n"
     "\n"
-    "  --port N   the port to listen on (default 28502); VEROLUX_PORT=N in the environment does the\n"
-    "             same and also reaches an agent started by the launcher or the starter\n"
+    "  --port N   the port to listen on; N-M: the first free of N to M. VEROLUX_PORT=N in the\n"
+    "             environment does the same and also reaches an agent started by the launcher or\n"
+    "             the starter. Default: the first free of 28502-28511 (one agent per user)\n"
     "  --help     show this text\n"
     "  --version  show the version\n"
     "Other arguments go to Qt (for example -platform xcb).\n";
 
+// A port given by hand is that port alone; "N-M" is the first free of N to M (at most 100 ports).
+void SetPort(Arguments& a, const char* text) {
+    const QString port = QString::fromLocal8Bit(text);
+    a.port = port;
+    a.portCount = 1;
+    const QStringList range = port.split(QLatin1Char('-'));
+    bool firstOk = false, lastOk = false;
+    if (range.size() != 2) return;
+    const int first = range[0].toInt(&firstOk), last = range[1].toInt(&lastOk);
+    if (!firstOk || !lastOk || first < 1 || last < first || last > 65535 || last - first >= 100) return;
+    a.port = range[0];
+    a.portCount = last - first + 1;
+}
+
 Arguments ParseArguments(int argc, char** argv) {
     Arguments a;
     // Lets a launcher-started agent listen elsewhere (the demo, a second desktop session).
-    if (const char* port = std::getenv("VEROLUX_PORT"); port && *port) a.port = QString::fromLocal8Bit(port);
+    if (const char* port = std::getenv("VEROLUX_PORT"); port && *port) SetPort(a, port);
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0)
             a.help = true;
         else if (std::strcmp(argv[i], "--version") == 0)
             a.version = true;
         else if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc)
-            a.port = QString::fromLocal8Bit(argv[++i]);
+            SetPort(a, argv[++i]);
         else if (std::strncmp(argv[i], "--port=", 7) == 0)
-            a.port = QString::fromLocal8Bit(argv[i] + 7);
+            SetPort(a, argv[i] + 7);
     }
     return a;
 }
@@ -128,6 +144,7 @@ int Main(int argc, char** argv) {
     verolux::frmServer::Options options;
     options.programFolder = folder;
     options.initialPort = args.port;
+    options.portCount = args.portCount;
     verolux::frmServer window(options);
     verolux::InstallPrintProcedure(window);
     verolux::ApplyConnectionSettings(window, settings);

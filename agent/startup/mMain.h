@@ -8,6 +8,7 @@ namespace mMain {
 
 struct Arguments {
     QString port = QStringLiteral("28502"); // initial text of the port box
+    int portCount = 10;                     // ports tried from it on: 28502-28511 unless one is given
     bool help = false;
     bool version = false;
 };

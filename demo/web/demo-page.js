@@ -8,9 +8,10 @@ import { buildPrintRequest, VeroluxAgent } from "./verolux-client.js";
 const query = new URLSearchParams(location.search);
 const agentUrl = (() => {
     const a = query.get("agent");
-    if (!a) return "ws://127.0.0.1:28502/";
+    if (!a) return undefined; // this user's agent on the ports of the machine's agents
     return /^wss?:\/\//.test(a) ? a : `ws://127.0.0.1:${a}/`;
 })();
+const agentWhere = agentUrl || "ws://127.0.0.1:28502/ … 28511";
 
 let templates = [];
 let printers = [];
@@ -199,7 +200,7 @@ function showSnippet(job, options) {
     $("snippet").textContent =
 `import { connect, buildPrintRequest } from "verolux-client";
 
-const agent = await connect({ url: ${JSON.stringify(agentUrl)} });
+const agent = await connect(${agentUrl ? `{ url: ${JSON.stringify(agentUrl)} }` : ""});
 const request = buildPrintRequest(${text});
 try {
     const done = await agent.print(request, { ...${JSON.stringify(options)}, onState: (e) => console.log(e.state) });
@@ -233,6 +234,7 @@ agent.addEventListener("state", (e) => {
     clearTimeout(hintTimer);
     if (e.detail.state === "closed") $("no-agent").hidden = false;
     if (e.detail.state === "open") $("no-agent").hidden = true;
+    if (e.detail.state === "open") $("agent-url").textContent = agent.url; // the port this user's agent took
     if (e.detail.state === "refused") {
         $("no-agent").hidden = true;
         $("site-refused").hidden = false;
@@ -377,8 +379,8 @@ async function maybeAuto() {
 }
 
 document.addEventListener("DOMContentLoaded", () => {
-    $("agent-url").textContent = agentUrl;
-    $("no-agent-url").textContent = agentUrl;
+    $("agent-url").textContent = agent.state === "open" ? agent.url : agentWhere;
+    $("no-agent-url").textContent = agentWhere;
     $("reconnect").addEventListener("click", () => loadPrinters());
     $("refresh-printers").addEventListener("click", () => loadPrinters());
     $("clear-jobs").addEventListener("click", () => {

@@ -1,6 +1,8 @@
 // Types of verolux-client.js.
 
 export const DEFAULT_URL: string;
+/** 28502 to 28511: each user of a machine has an agent on the first port free when it started. */
+export const DEFAULT_PORTS: readonly number[];
 /** 4403: the close status with which the agent turns away a page of a site it does not let in. */
 export const SITE_REFUSED_CLOSE_CODE: 4403;
 /** 4401: the close status with which the agent tells a page that its user is being asked about its site. */
@@ -16,8 +18,17 @@ export type ConnectionState = "connecting" | "open" | "closed" | "awaiting-permi
 export type JobState = "accepted" | "spooled" | "waiting" | "completed" | "failed" | "uploaded" | "shown" | "opened";
 
 export interface ConnectOptions {
-    /** Default ws://127.0.0.1:28502/ */
+    /** The one address to connect to; ports and host are then not used. */
     url?: string;
+    /** The one port to connect to on host. */
+    port?: number;
+    /**
+     * Ports tried in order on each attempt (default DEFAULT_PORTS); the first agent that accepts the page
+     * is kept. Another user's agent closes at once, as does a port without an agent.
+     */
+    ports?: readonly number[];
+    /** Default 127.0.0.1 */
+    host?: string;
     /** Pause before connecting again after a lost or failed connection, ms (default 2000). */
     reconnectDelay?: number;
     /** How long connect() and ready() wait for a connection that neither opens nor fails, ms (default 5000). */
@@ -201,6 +212,7 @@ export class VeroluxError extends Error {
 export class VeroluxAgent extends EventTarget {
     /** Connects at once, and again whenever the connection is lost, until refused or closed. */
     constructor(options?: ConnectOptions);
+    /** The address of the agent that answered; before that, the first one tried. */
     readonly url: string;
     readonly state: ConnectionState;
     /** The agent's hello on the open connection, else null. */

@@ -7,7 +7,7 @@
  *
  *   let agent;
  *   try {
- *       agent = await connect();                   // ws://127.0.0.1:28502/, once the agent said hello
+ *       agent = await connect();                   // this user's agent on 28502-28511, once it said hello
  *   } catch (e) {
  *       // e.code: "agent-unavailable" (nothing answers; e.agent keeps trying and turns "open" when an
  *       // agent starts), "awaiting-permission" (the user on the desktop has not yet answered whether
@@ -36,11 +36,18 @@
  *
  *   const printers = await agent.printers();       // [{ name, isDefault, state, media, … }]
  *
+ * On a machine shared by several users (a terminal server) each user's agent listens on its own port of
+ * 28502-28511 and closes at once a connection from another user's browser: connect() tries the ports in
+ * order and keeps the first agent that accepts the page, which is its own user's.
+ *
  * The agent answers questions and job events to the asking page only; a page that never uses the
  * "verolux" key sees the agent exactly as before (problems as plain texts, sent to every page).
  */
 
 export const DEFAULT_URL = "ws://127.0.0.1:28502/";
+
+/** The ports the agents of a machine's users listen on, the first free one each; tried in this order. */
+export const DEFAULT_PORTS = Object.freeze([28502, 28503, 28504, 28505, 28506, 28507, 28508, 28509, 28510, 28511]);
 
 /** The close status with which the agent turns away a page of a site it does not let in. */
 export const SITE_REFUSED_CLOSE_CODE = 4403;
@@ -140,14 +147,28 @@ export function buildPrintRequest(opts) {
 
 let jobSerial = 0;
 
+// The addresses an attempt tries in order: the one given, or this machine's port range.
+function candidateUrls(url, port, ports, host) {
+    if (url) return [String(url)];
+    const list = port !== undefined ? [port] : ports;
+    if (!Array.isArray(list) || list.length === 0) throw badRequest("ports must be a non-empty array of port numbers");
+    const name = host.includes(":") && !host.startsWith("[") ? `[${host}]` : host;
+    return list.map((p) => `ws://${name}:${Number(p)}/`);
+}
+
 /**
  * One page's link to the agent. It connects at once and, unless the agent refuses the page's site or
- * the page closes it, connects again whenever the connection is lost or cannot be made.
+ * the page closes it, connects again whenever the connection is lost or cannot be made. Each attempt
+ * tries the ports in order: an unused port and another user's agent fail at once, so the page lands on
+ * its own user's agent.
  */
 export class VeroluxAgent extends EventTarget {
-    constructor({ url = DEFAULT_URL, reconnectDelay = 2000, connectTimeout = 5000, permissionRetryDelay = 1000 } = {}) {
+    constructor({ url, port, ports = DEFAULT_PORTS, host = "127.0.0.1", reconnectDelay = 2000,
+                  connectTimeout = 5000, permissionRetryDelay = 1000 } = {}) {
         super();
-        this.url = url;
+        this.urls = candidateUrls(url, port, ports, host);
+        this.url = this.urls[0]; // the agent's address once it has answered; before, the first tried
+        this.where = this.urls.length === 1 ? this.urls[0] : `${this.urls[0]} … ${this.urls[this.urls.length - 1]}`;
         this.reconnectDelay = reconnectDelay;
         this.permissionRetryDelay = permissionRetryDelay;
         this.connectTimeout = connectTimeout;
@@ -179,7 +200,7 @@ export class VeroluxAgent extends EventTarget {
             waiter.timer = setTimeout(() => {
                 this.waiting = this.waiting.filter((w) => w !== waiter);
                 reject(new VeroluxError("agent-unavailable",
-                                        `no answer from the Verolux agent at ${this.url} within ${this.connectTimeout} ms`));
+                                        `no answer from the Verolux agent at ${this.where} within ${this.connectTimeout} ms`));
             }, this.connectTimeout);
             this.waiting.push(waiter);
         });
@@ -252,18 +273,36 @@ export class VeroluxAgent extends EventTarget {
         if (this.stopped || this.socket) return;
         clearTimeout(this.timer);
         this.setState("connecting");
+        this.tryUrl(0);
+    }
+
+    // One address of the attempt; a connection that fails before it opens passes on to the next one.
+    tryUrl(index) {
+        const url = this.urls[index];
         let ws;
         try {
-            ws = new WebSocket(withAskAgainMarker(this.url));
+            ws = new WebSocket(withAskAgainMarker(url));
         } catch (e) {
-            this.lost(String(e));
+            this.tryNext(index, String(e));
             return;
         }
         this.socket = ws;
+        let opened = false;
+        // Something on the port that accepts but never answers is left for the next port.
+        const stalled = setTimeout(() => {
+            if (this.socket !== ws || opened) return;
+            this.socket = null;
+            ws.onclose = null;
+            ws.close();
+            this.tryNext(index, `no answer within ${this.connectTimeout} ms`);
+        }, this.connectTimeout);
         // Open once the agent has said hello: a WebSocket that opens may still be closed at once.
         ws.onopen = () => {
+            opened = true;
+            clearTimeout(stalled);
             this.send("hello").then((hello) => {
                 if (this.socket !== ws) return;
+                this.url = url;
                 this.hello = hello;
                 this.setState("open");
                 for (const w of this.waiting.splice(0)) {
@@ -277,10 +316,25 @@ export class VeroluxAgent extends EventTarget {
         };
         ws.onclose = (e) => {
             if (this.socket !== ws) return;
-            if (e.code === SITE_REFUSED_CLOSE_CODE) this.refused(e.reason);
-            else if (e.code === AWAITING_PERMISSION_CLOSE_CODE) this.awaitingPermission(e.reason);
-            else this.lost(`connection closed (${e.code})`);
+            clearTimeout(stalled);
+            if (e.code === SITE_REFUSED_CLOSE_CODE) {
+                this.refused(e.reason);
+            } else if (e.code === AWAITING_PERMISSION_CLOSE_CODE) {
+                this.awaitingPermission(e.reason);
+            } else if (!opened) {
+                // No agent there, or another user's agent, which closes before answering.
+                this.socket = null;
+                this.tryNext(index, `connection closed (${e.code})`);
+            } else {
+                this.lost(`connection closed (${e.code})`);
+            }
         };
+    }
+
+    tryNext(index, reason) {
+        if (this.stopped) return;
+        if (index + 1 < this.urls.length) this.tryUrl(index + 1);
+        else this.lost(reason);
     }
 
     // Rejects what waits on the connection: questions and jobs in flight, and callers of ready().
@@ -298,7 +352,7 @@ export class VeroluxAgent extends EventTarget {
         this.socket = null;
         this.hello = null;
         this.fail(new VeroluxError("connection-lost", `the connection to the agent was lost: ${reason}`),
-                  new VeroluxError("agent-unavailable", `no Verolux agent answers at ${this.url}`));
+                  new VeroluxError("agent-unavailable", `no Verolux agent answers at ${this.where}`));
         this.setState("closed", reason);
         if (!this.stopped) this.timer = setTimeout(() => this.open(), this.reconnectDelay);
     }

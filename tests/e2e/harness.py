@@ -150,7 +150,12 @@ class AgentCase(unittest.TestCase):
     def allow_site(self, origin):
         """Lets the pages of a site other than the backend's in, as a [Sites] line of the settings does."""
         path = os.path.join(self.folder, "MyIni.ini")
-        text = read_bytes(path) + ("\r\n[Sites]\r\n%s=1\r\n" % origin).encode()
+        text = read_bytes(path)
+        # Into the one [Sites] section: the agent reads the first section of a name only.
+        if b"\r\n[Sites]\r\n" in b"\r\n" + text:
+            text = (b"\r\n" + text).replace(b"\r\n[Sites]\r\n", ("\r\n[Sites]\r\n%s=1\r\n" % origin).encode(), 1)[2:]
+        else:
+            text += ("\r\n[Sites]\r\n%s=1\r\n" % origin).encode()
         with open(path + ".test", "wb") as f:
             f.write(text)
         os.replace(path + ".test", path)  # the agent reads the file whole or not at all

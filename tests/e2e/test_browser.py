@@ -14,6 +14,8 @@ import json
 import os
 import shutil
 import signal
+import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -60,7 +62,8 @@ class PageServer(http.server.ThreadingHTTPServer):
 
     def __init__(self, root):
         for path in (os.path.join(HERE, "client_page.html"), os.path.join(HERE, "client_failures.html"),
-                     os.path.join(HERE, "client_permission.html"), os.path.join(DEMO_WEB, "verolux-client.js")):
+                     os.path.join(HERE, "client_permission.html"), os.path.join(HERE, "client_ports.html"),
+                     os.path.join(DEMO_WEB, "verolux-client.js")):
             shutil.copy(path, root)
         self.reports = []
         owner = self
@@ -203,6 +206,35 @@ class Browser(AgentCase):
         self.assertIsNotNone(r, "the page never connected to the agent started later")
         self.assertEqual({"state": "open", "agent": "Verolux"}, r["later"])
         self.assertEqual([], r["refusedStatesAfter"], "a refused page does not try again")
+
+    def test_client_tries_the_ports_and_keeps_the_agent_that_accepts(self):
+        pages = self.serve_pages()
+        self.allow_site(pages.base)
+        # Accepts and resets at once, as the agent of another user on this machine does.
+        closer = socket.create_server(("127.0.0.1", 0))
+        self.addCleanup(closer.close)
+
+        def reset_all():
+            while True:
+                try:
+                    conn, _ = closer.accept()
+                except OSError:
+                    return
+                conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                conn.close()
+        thread = threading.Thread(target=reset_all, daemon=True)
+        thread.start()
+        # Wakes the accept before the descriptor goes: a reused one must not be accepted on.
+        self.addCleanup(thread.join, 10)
+        self.addCleanup(closer.shutdown, socket.SHUT_RDWR)
+        query = urllib.parse.urlencode({"dead": free_port(), "closer": closer.getsockname()[1], "agent": self.agent.port})
+        with chromium("%s/client_ports.html?%s" % (pages.base, query), os.path.join(self.work, "ports.log")):
+            r = pages.report(1)
+        self.assertIsNotNone(r, "the test page never reported")
+        self.assertEqual(("ws://127.0.0.1:%d/" % self.agent.port, self.agent.port), (r["found"]["url"], r["found"]["helloPort"]))
+        self.assertEqual("agent-unavailable", r["none"]["code"])
+        print("\nagent found on the third port after %.1f ms; none among two ports: told after %.1f ms"
+              % (r["found"]["ms"], r["none"]["ms"]), file=sys.stderr)
 
 
 class BrowserAsked(AgentCase):
