@@ -197,7 +197,7 @@ class SiteQuestion(AgentCase):
             self.click_until_answered(page, "allow")
             self.assert_allowed(page)
 
-        # Right-click on the tray icon until the agent's menu is up, then 已授权的网站.
+        # Right-click on the tray icon until the agent's menu is up, then 已授权的网站 (third entry).
         windows = lambda: set(self.x.xdotool("search", "--onlyvisible", "--pid", agent.proc.pid))  # noqa: E731
         before, icon = windows(), self.x.xdotool("search", "--onlyvisible", "--class", "trayer")[0]
 
@@ -206,7 +206,7 @@ class SiteQuestion(AgentCase):
                 return True
             subprocess.run(["xdotool", "mousemove", "--window", icon, "12", "16", "click", "3"], env=self.x.env)
         self.assertTrue(wait_for(menu_up, 30, 0.5), "no tray menu")
-        subprocess.run(["xdotool", "key", "Down", "Down", "Return"], env=self.x.env, check=True)
+        subprocess.run(["xdotool", "key", "Down", "Down", "Down", "Return"], env=self.x.env, check=True)
         sites = self.wait_window("已授权的网站")
         self.assertTrue(wait_for(lambda: self.focus() == [sites], 10), "the sites list has no focus")
         shots = os.environ.get("VEROLUX_SCREENSHOT_DIR")
