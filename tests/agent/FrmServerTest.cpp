@@ -87,6 +87,23 @@ TEST_F(MainWindowTest, BroadcastReachesEveryConnectedPage) {
     }
 }
 
+// A reply longer than one frame carries is cut between two characters, so the pages still hear
+// it; the operator's own send box refuses such a text instead (above).
+TEST_F(MainWindowTest, ReplyLongerThanAFrameIsCutBetweenCharacters) {
+    auto page = Page();
+    ASSERT_TRUE(WaitFor([&] { return Count() == 1; }));
+    const QString prefix = QStringLiteral("找不到报表文件:");
+    const QString name(100000, QChar(0x62A5)); // 报, three bytes each
+    m_window->Reply(prefix + name);
+    const qsizetype fits = (65535 - prefix.toUtf8().size()) / 3;
+    const QByteArray text = (prefix + name.left(fits)).toUtf8();
+    ASSERT_TRUE(WaitFor([&] { return page->bytesAvailable() >= 4 + text.size(); }));
+    const QByteArray frame = page->readAll();
+    EXPECT_EQ(frame.left(4), QByteArray::fromHex("817E") + QByteArray(1, char(text.size() >> 8)) +
+                                 QByteArray(1, char(text.size() & 0xFF)));
+    EXPECT_EQ(frame.mid(4), text);
+}
+
 TEST_F(MainWindowTest, PortInUseShowsTheReasonAndKeepsTheButton) {
     frmServer::Options o;
     o.programFolder = m_dir.path().toStdString();

@@ -254,19 +254,5 @@ class MessageLimits(ConnectionCase):
             p.close()
 
 
-class LongReplies(ConnectionCase):
-    def setUp(self):
-        super().setUp()
-        self.pages = Clients(self.port, 2)
-        self.addCleanup(self.pages.close)
-
-    def test_not_found_reply_longer_than_a_frame_is_cut(self):
-        # An 8 MiB template name: the reply keeps what one frame carries, cut between two characters.
-        name = "报" * (8 * MIB // 3)
-        self.pages.send(request(name).decode())
-        fits = (65535 - len(NOT_FOUND.encode())) // 3
-        self.assertTrue(self.pages.wait_all(NOT_FOUND + name[:fits], 60), self.pages.messages(0)[:1])
-
-
 if __name__ == "__main__":
     unittest.main(verbosity=2)
