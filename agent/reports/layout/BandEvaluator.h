@@ -10,7 +10,10 @@
 #include "agent/reports/model/Template.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace verolux::reports {
@@ -21,6 +24,9 @@ struct CompiledBand {
     BandKind kind = BandKind::Detail;
     int level = -1; // group level of group bands; the innermost level for the detail band
     std::vector<Expression> exprs;
+    // Conditional formatting per item: the compiled `when` of each rule (nullopt if unreadable).
+    std::vector<std::vector<std::optional<CompiledExpr>>> rules;
+    std::string path; // "bands.detail", "groups[0].footer": where the log says a value went wrong
     bool present() const { return band && band->present; }
     double height() const { return present() ? band->height : 0; }
 };
@@ -40,6 +46,7 @@ struct BandContext {
 // The totals of the rows placed on the current page so far.
 struct PageTotals {
     std::vector<format::Aggregator> aggregates; // by aggregate slot
+    std::vector<format::expr::Total> exprs;     // by expression slot
     int64_t rows = 0;
 };
 
@@ -74,11 +81,27 @@ class BandEvaluator {
     // band grown for text that may grow.
     void evaluate(const CompiledBand& band, const BandContext& ctx, int pageNumber, BandInstance& out);
 
+    // Values that could not be computed (text times a number, division by zero), each told once:
+    // "bands.detail.items[2] {qty*price}: cannot multiply the text \"abc\": not a number".
+    const std::vector<std::string>& warnings() const { return m_warnings; }
+
   private:
-    CompiledBand compile(const Band& band, BandKind kind, int level);
+    struct Place {
+        int row = -1;
+        const CompiledBand* band = nullptr;
+        int pageNumber = 0;
+    };
+    CompiledBand compile(const Band& band, BandKind kind, int level, std::string path);
+    void addSlots(CompiledExpr& expr, const std::string& where);
+    format::expr::Value evalNode(const CompiledExpr& expr, int node, const Place& at);
+    // The expression's value, or empty with a warning when it cannot be computed.
+    format::expr::Value evalOrWarn(const CompiledExpr& expr, const Place& at, const std::string& where);
+    std::pair<AggregateScope, int> resolveScope(AggregateScope scope, const CompiledBand& band) const;
+    void warn(const std::string& where, const std::string& source, const std::string& why);
+    int ruleStyle(const Item& item, const CompiledBand& band, size_t index, const Place& at, bool& hidden);
     const ScalarValue& cellAt(int row, int field) const;
     void evaluateText(const Expression& expr, int style, const CompiledBand& band, const BandContext& ctx,
-                      int pageNumber);
+                      int pageNumber, size_t item);
     void appendInteger(int64_t v, const Segment& seg);
     void appendAggregate(const Segment& seg, int style, const CompiledBand& band);
     const std::string& effectiveFormat(const Segment& seg, int style, const std::string& declared) const;
@@ -100,6 +123,12 @@ class BandEvaluator {
     std::vector<int> m_groupStart, m_groupEnd;            // by level: the rows of the current group
     int m_openGroups = 0;
     PageTotals m_page;
+
+    std::vector<std::vector<format::expr::Value>> m_exprValues; // expression slot → value per row
+    std::vector<format::expr::Total> m_exprReport;
+    std::vector<std::vector<format::expr::Total>> m_exprGroup; // by level, then expression slot
+    std::vector<std::string> m_warnings;
+    std::unordered_set<std::string> m_warned;
 
     std::string m_text; // the text being filled, before wrapping
     std::vector<uint32_t> m_countsAt;

@@ -52,7 +52,9 @@ class Paginator {
             m_pages.placeBand(bands.reportFooter, BandContext{rows - 1, -1, BandKind::ReportFooter}, 0, true);
             m_pages.addEvent("report footer");
         }
-        return m_pages.finish();
+        LaidOutReport out = m_pages.finish();
+        out.warnings = m_values.warnings();
+        return out;
     }
 
   private:
