@@ -1,5 +1,7 @@
 #include "agent/reports/format/ExprSyntax.h"
 
+#include <algorithm>
+
 namespace verolux::reports::format::expr {
 
 namespace {
@@ -122,7 +124,13 @@ class Parser {
     }
     std::string describe() const { return m_tok.kind == Token::Kind::End ? "end" : m_tok.text; }
 
+    // Everything that walks the tree recurses: its depth is bounded, however the operators chain.
     int add(Node n) {
+        int depth = 1;
+        for (int a : n.args)
+            depth = std::max(depth, m_depths[size_t(a)] + 1);
+        if (depth > kMaxExpressionTreeDepth) fail(n.pos, "the expression is nested too deeply");
+        m_depths.push_back(depth);
         m_ast.nodes.push_back(std::move(n));
         return static_cast<int>(m_ast.nodes.size() - 1);
     }
@@ -305,6 +313,7 @@ class Parser {
     Lexer m_lex;
     Token m_tok;
     Ast m_ast;
+    std::vector<int> m_depths; // per node: the depth of its subtree
     int m_depth = 0;
 };
 

@@ -41,6 +41,9 @@ struct ParseResult {
 
 // Operators nest at most this deep; a deeper expression is refused rather than recursing without end.
 inline constexpr int kMaxExpressionDepth = 64;
+// The tree under any node is at most this deep (`a+b+c+...` chains count), so walking it cannot run
+// out of stack.
+inline constexpr int kMaxExpressionTreeDepth = 256;
 
 ParseResult ParseExpression(std::string_view text);
 

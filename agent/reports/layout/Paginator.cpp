@@ -49,8 +49,14 @@ class Paginator {
                 closeGroup(l, rows - 1);
         if (bands.reportFooter.present()) {
             m_pages.setNextRow(-1);
-            m_pages.placeBand(bands.reportFooter, BandContext{rows - 1, -1, BandKind::ReportFooter}, 0, true);
-            m_pages.addEvent("report footer");
+            const BandContext ctx{rows - 1, -1, BandKind::ReportFooter};
+            if (bands.reportFooter.band->printAtBottom) {
+                m_pages.placeAtBottom(bands.reportFooter, ctx);
+                m_pages.addEvent("report footer at the bottom");
+            } else {
+                m_pages.placeBand(bands.reportFooter, ctx, 0, true);
+                m_pages.addEvent("report footer");
+            }
         }
         LaidOutReport out = m_pages.finish();
         out.warnings = m_values.warnings();
@@ -93,9 +99,25 @@ class Paginator {
         const CompiledBand& detail = m_values.bands().detail;
         m_pages.setNextRow(row);
         if (detail.present())
-            m_pages.placeBand(detail, BandContext{row, detail.level, BandKind::Detail}, 0, true, row);
+            m_pages.placeBand(detail, BandContext{row, detail.level, BandKind::Detail}, footersKept(row),
+                              true, row);
         m_pages.countRow(row);
         m_pages.noteRows(row, row);
+    }
+
+    // The group footers that close after `row` and must not start a page without it: their height, with
+    // the inner footers between (they print first).
+    double footersKept(int row) const {
+        const int groups = m_values.groupCount();
+        const int first = row + 1 < m_values.rowCount() ? m_values.firstChange(row, row + 1) : 0;
+        const auto& footers = m_values.bands().groupFooters;
+        double keep = 0, inner = 0;
+        for (int l = groups - 1; l >= first; --l) {
+            const CompiledBand& footer = footers[size_t(l)];
+            inner += footer.height();
+            if (footer.present() && footer.band->keepWithDetail) keep = inner;
+        }
+        return keep;
     }
 
     const Template& m_tmpl;
