@@ -1,5 +1,7 @@
 #include "agent/reports/format/Decimal.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 namespace verolux::reports::format {
@@ -23,6 +25,15 @@ std::optional<Int128> Mul(Int128 a, Int128 b) {
 
 // a / b rounded half away from zero; b != 0.
 Int128 DivRound(Int128 a, Int128 b) {
+    if (a >= INT64_MIN && a <= INT64_MAX && b >= INT64_MIN && b <= INT64_MAX && b != -1) {
+        const auto a64 = static_cast<std::int64_t>(a), b64 = static_cast<std::int64_t>(b);
+        std::int64_t q = a64 / b64;
+        const std::int64_t r = a64 % b64;
+        const std::uint64_t ar = r < 0 ? 0 - std::uint64_t(r) : std::uint64_t(r);
+        const std::uint64_t ab = b64 < 0 ? 0 - std::uint64_t(b64) : std::uint64_t(b64);
+        if (ar >= ab - ar) q += ((a64 < 0) != (b64 < 0)) ? -1 : 1;
+        return q;
+    }
     Int128 q = a / b, r = a % b;
     UInt128 ar = r < 0 ? UInt128(-r) : UInt128(r), ab = b < 0 ? UInt128(-b) : UInt128(b);
     if (ar >= ab - ar) q += ((a < 0) != (b < 0)) ? -1 : 1;
@@ -49,6 +60,15 @@ Decimal Decimal::fromScaled(Int128 coefficient, int scale) {
 
 Decimal Decimal::normalized() const {
     Decimal d = *this;
+    if (d.m_scale == 0) return d;
+    if (d.m_coef >= INT64_MIN && d.m_coef <= INT64_MAX) { // the usual case: 64-bit division is far cheaper
+        auto c = static_cast<std::int64_t>(d.m_coef);
+        while (d.m_scale > 0 && c % 10 == 0) {
+            c /= 10;
+            --d.m_scale;
+        }
+        d.m_coef = c;
+    }
     while (d.m_scale > 0 && d.m_coef % 10 == 0) {
         d.m_coef /= 10;
         --d.m_scale;
@@ -164,9 +184,10 @@ detail::DecimalDigits Decimal::digits() const {
     d.negative = m_coef < 0;
     UInt128 v = d.negative ? UInt128(-(m_coef + 1)) + 1 : UInt128(m_coef);
     while (v > 0) {
-        d.digits.insert(d.digits.begin(), char('0' + int(v % 10)));
+        d.digits.push_back(char('0' + int(v % 10)));
         v /= 10;
     }
+    std::reverse(d.digits.begin(), d.digits.end());
     d.exponent = -m_scale;
     // No trailing zeros: the value is normalized whenever it is built.
     while (!d.digits.empty() && d.digits.back() == '0') {

@@ -316,12 +316,13 @@ std::string FormatExprValue(const Value& v, std::string_view displayFormat) {
         const TypedValue t = ToTyped(v);
         return FormatValue(t, FieldType::Text, displayFormat);
     }
-    // Exact digits all the way to the paper.
-    const detail::DecimalDigits digits = v.number.digits();
     if (IsChineseAmountFormat(displayFormat)) return ChineseUppercaseAmountOfDecimalText(v.number.toString());
-    if (detail::IsNumberFormat(displayFormat)) return detail::FormatNumber(digits, displayFormat);
-    if (v.currency) return detail::FormatNumber(digits, "0.00");
-    return v.number.toString();
+    const bool numberFormat = detail::IsNumberFormat(displayFormat);
+    if (!numberFormat && !v.currency) return v.number.toString();
+    const std::string_view format = numberFormat ? displayFormat : std::string_view("0.00");
+    // Amounts to 1/10^4 take the fixed-point path that fields take; anything finer its exact digits.
+    if (const auto units = v.number.toScaled(4)) return detail::FormatScaledNumber(*units, 4, format);
+    return detail::FormatNumber(v.number.digits(), format);
 }
 
 } // namespace verolux::reports::format::expr

@@ -93,12 +93,20 @@ CompiledBand BandEvaluator::compile(const Band& band, BandKind kind, int level, 
         cb.exprs.push_back(it.kind == ItemKind::Text || it.kind == ItemKind::Barcode
                                ? CompileExpression(it.text, m_tmpl)
                                : Expression{});
-        for (CompiledExpr& ce : cb.exprs.back().computed)
-            addSlots(ce, where);
+        for (CompiledExpr& ce : cb.exprs.back().computed) {
+            ce.where = where;
+            addSlots(ce);
+        }
         cb.rules.emplace_back();
+        cb.ruleStyles.emplace_back();
+        const int own = it.style >= 0 && size_t(it.style) < m_tmpl.styles.size() ? it.style : 0;
         for (const StyleRule& rule : it.rules) {
             cb.rules.back().push_back(CompileCondition(rule.when, m_tmpl));
-            if (cb.rules.back().back()) addSlots(*cb.rules.back().back(), where);
+            cb.ruleStyles.back().push_back(RuleStyle(m_tmpl, own, rule));
+            if (auto& ce = cb.rules.back().back()) {
+                ce->where = where + ".rules[" + std::to_string(cb.rules.back().size() - 1) + "]";
+                addSlots(*ce);
+            }
         }
         for (const Segment& s : cb.exprs.back().segments) {
             if (s.kind != Segment::Kind::Aggregate || s.index < 0 || m_aggSlot[size_t(s.index)] >= 0)
@@ -111,7 +119,7 @@ CompiledBand BandEvaluator::compile(const Band& band, BandKind kind, int level, 
 }
 
 // Aggregates of an expression get its value for every row once, like fields converted once.
-void BandEvaluator::addSlots(CompiledExpr& expr, const std::string& where) {
+void BandEvaluator::addSlots(CompiledExpr& expr) {
     for (CompiledNode& n : expr.nodes) {
         if (n.kind != CompiledNode::Kind::Aggregate || n.args.empty()) continue;
         n.slot = static_cast<int>(m_exprValues.size());
@@ -120,7 +128,7 @@ void BandEvaluator::addSlots(CompiledExpr& expr, const std::string& where) {
         CompiledExpr arg = expr; // the argument alone, evaluated as a whole expression
         arg.root = n.args[0];
         for (int row = 0; row < rowCount(); ++row)
-            values.push_back(evalOrWarn(arg, Place{row, &m_bands.detail, 0}, where));
+            values.push_back(evalOrWarn(arg, Place{row, &m_bands.detail, 0}));
         m_exprValues.push_back(std::move(values));
     }
 }
@@ -233,7 +241,7 @@ void BandEvaluator::evaluate(const CompiledBand& cb, const BandContext& ctx, int
         if (expr.literalOnly) {
             if (!expr.segments.empty()) m_text = expr.segments[0].text;
         } else {
-            evaluateText(expr, pi.style, cb, ctx, pageNumber, i);
+            evaluateText(expr, pi.style, cb, ctx, pageNumber);
         }
         std::string_view text = m_text;
         const TextStyle& st = m_tmpl.styles[size_t(pi.style)];
@@ -281,7 +289,7 @@ const std::string& BandEvaluator::effectiveFormat(const Segment& seg, int style,
 }
 
 void BandEvaluator::evaluateText(const Expression& expr, int style, const CompiledBand& cb,
-                                 const BandContext& ctx, int pageNumber, size_t item) {
+                                 const BandContext& ctx, int pageNumber) {
     for (const Segment& seg : expr.segments) {
         switch (seg.kind) {
         case Segment::Kind::Literal:
@@ -330,9 +338,7 @@ void BandEvaluator::evaluateText(const Expression& expr, int style, const Compil
             appendAggregate(seg, style, cb);
             break;
         case Segment::Kind::Computed: {
-            const std::string where = cb.path + ".items[" + std::to_string(item) + "]";
-            const Value v =
-                evalOrWarn(expr.computed[size_t(seg.index)], Place{ctx.row, &cb, pageNumber}, where);
+            const Value v = evalOrWarn(expr.computed[size_t(seg.index)], Place{ctx.row, &cb, pageNumber});
             m_text += format::expr::FormatExprValue(v, seg.hasFormat ? seg.text
                                                                      : m_tmpl.styles[size_t(style)].format);
             break;
@@ -416,11 +422,29 @@ void BandEvaluator::warn(const std::string& where, const std::string& source, co
     if (m_warned.insert(line).second) m_warnings.push_back(std::move(line));
 }
 
-Value BandEvaluator::evalOrWarn(const CompiledExpr& expr, const Place& at, const std::string& where) {
+const Value& BandEvaluator::fieldValue(int row, int field) {
+    if (row != m_cachedRow) {
+        m_cachedRow = row;
+        m_cached.assign(m_fieldTypes.size(), 0);
+        m_cachedFields.resize(m_fieldTypes.size());
+    }
+    Value& out = m_cachedFields[size_t(field)];
+    if (m_cached[size_t(field)]) return out;
+    m_cached[size_t(field)] = 1;
+    const ScalarValue& v = cellAt(row, field);
+    const FieldType type = m_fieldTypes[size_t(field)];
+    if (type == FieldType::Text) // the common case needs no conversion
+        out = v.kind == ScalarValue::Kind::Empty || v.text.empty() ? Value{} : Value::ofText(v.text);
+    else
+        out = format::expr::FromTyped(format::ConvertValue(v, type));
+    return out;
+}
+
+Value BandEvaluator::evalOrWarn(const CompiledExpr& expr, const Place& at) {
     try {
         return evalNode(expr, expr.root, at);
     } catch (const format::expr::EvalError& e) {
-        warn(where, expr.source, e.message);
+        warn(expr.where, expr.source, e.message);
         return {};
     }
 }
@@ -429,19 +453,17 @@ int BandEvaluator::ruleStyle(const Item& item, const CompiledBand& band, size_t 
                              bool& hidden) {
     const int own = item.style >= 0 && size_t(item.style) < m_tmpl.styles.size() ? item.style : 0;
     const auto& rules = band.rules[index];
-    const std::string where = band.path + ".items[" + std::to_string(index) + "]";
     for (size_t r = 0; r < rules.size(); ++r) {
         if (!rules[r]) continue;
         bool holds = false;
         try {
             holds = format::expr::Truth(evalNode(*rules[r], rules[r]->root, at));
         } catch (const format::expr::EvalError& e) {
-            warn(where + ".rules[" + std::to_string(r) + "]", rules[r]->source, e.message);
+            warn(rules[r]->where, rules[r]->source, e.message);
         }
         if (!holds) continue;
-        const StyleRule& rule = item.rules[r];
-        hidden = !rule.visible;
-        return RuleStyle(m_tmpl, own, rule);
+        hidden = !item.rules[r].visible;
+        return band.ruleStyles[index][r];
     }
     return own;
 }
@@ -453,13 +475,8 @@ Value BandEvaluator::evalNode(const CompiledExpr& expr, int i, const Place& at) 
     switch (n.kind) {
     case K::Constant:
         return n.constant;
-    case K::Field: {
-        const ScalarValue& v = cellAt(at.row, n.index);
-        const FieldType type = m_fieldTypes[size_t(n.index)];
-        if (type == FieldType::Text) // the common case needs no conversion
-            return v.kind == ScalarValue::Kind::Empty || v.text.empty() ? Value{} : Value::ofText(v.text);
-        return format::expr::FromTyped(format::ConvertValue(v, type));
-    }
+    case K::Field:
+        return fieldValue(at.row, n.index);
     case K::Parameter:
         return format::expr::FromTyped(m_paramValues[size_t(n.index)]);
     case K::Unknown:

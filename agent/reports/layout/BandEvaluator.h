@@ -26,6 +26,7 @@ struct CompiledBand {
     std::vector<Expression> exprs;
     // Conditional formatting per item: the compiled `when` of each rule (nullopt if unreadable).
     std::vector<std::vector<std::optional<CompiledExpr>>> rules;
+    std::vector<std::vector<int>> ruleStyles; // per item and rule: the style it gives (RuleStyles.h)
     std::string path; // "bands.detail", "groups[0].footer": where the log says a value went wrong
     bool present() const { return band && band->present; }
     double height() const { return present() ? band->height : 0; }
@@ -92,16 +93,17 @@ class BandEvaluator {
         int pageNumber = 0;
     };
     CompiledBand compile(const Band& band, BandKind kind, int level, std::string path);
-    void addSlots(CompiledExpr& expr, const std::string& where);
+    void addSlots(CompiledExpr& expr);
     format::expr::Value evalNode(const CompiledExpr& expr, int node, const Place& at);
     // The expression's value, or empty with a warning when it cannot be computed.
-    format::expr::Value evalOrWarn(const CompiledExpr& expr, const Place& at, const std::string& where);
+    format::expr::Value evalOrWarn(const CompiledExpr& expr, const Place& at);
+    const format::expr::Value& fieldValue(int row, int field);
     std::pair<AggregateScope, int> resolveScope(AggregateScope scope, const CompiledBand& band) const;
     void warn(const std::string& where, const std::string& source, const std::string& why);
     int ruleStyle(const Item& item, const CompiledBand& band, size_t index, const Place& at, bool& hidden);
     const ScalarValue& cellAt(int row, int field) const;
     void evaluateText(const Expression& expr, int style, const CompiledBand& band, const BandContext& ctx,
-                      int pageNumber, size_t item);
+                      int pageNumber);
     void appendInteger(int64_t v, const Segment& seg);
     void appendAggregate(const Segment& seg, int style, const CompiledBand& band);
     const std::string& effectiveFormat(const Segment& seg, int style, const std::string& declared) const;
@@ -128,6 +130,10 @@ class BandEvaluator {
     std::vector<format::expr::Total> m_exprReport;
     std::vector<std::vector<format::expr::Total>> m_exprGroup; // by level, then expression slot
     std::vector<std::string> m_warnings;
+    // The converted fields of the row being evaluated: expressions often name a field more than once.
+    int m_cachedRow = -2;
+    std::vector<format::expr::Value> m_cachedFields;
+    std::vector<char> m_cached;
     std::unordered_set<std::string> m_warned;
 
     std::string m_text; // the text being filled, before wrapping

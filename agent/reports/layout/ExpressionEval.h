@@ -45,6 +45,7 @@ struct CompiledExpr {
     std::vector<CompiledNode> nodes;
     int root = -1;
     std::string source; // as written, for the log
+    std::string where;  // the item it belongs to ("bands.detail.items[2]"), for the log
     bool usesPageScope = false;
 };
 
