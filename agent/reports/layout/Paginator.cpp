@@ -20,6 +20,8 @@ class Paginator {
         : m_tmpl(tmpl), m_values(tmpl, data, measurer), m_pages(tmpl, m_values, measurer) {
         if (m_values.bands().detail.present() && tmpl.detail.columns.any())
             m_columns.emplace(tmpl, m_values, m_pages, measurer);
+        for (const Group& g : tmpl.groups)
+            m_footersKeepRow = m_footersKeepRow || (g.footer.present && g.footer.keepWithDetail);
     }
 
     LaidOutReport run() {
@@ -108,6 +110,7 @@ class Paginator {
     // The group footers that close after `row` and must not start a page without it: their height, with
     // the inner footers between (they print first).
     double footersKept(int row) const {
+        if (!m_footersKeepRow) return 0;
         const int groups = m_values.groupCount();
         const int first = row + 1 < m_values.rowCount() ? m_values.firstChange(row, row + 1) : 0;
         const auto& footers = m_values.bands().groupFooters;
@@ -124,6 +127,7 @@ class Paginator {
     BandEvaluator m_values;
     PageFlow m_pages;
     std::optional<ColumnFlow> m_columns;
+    bool m_footersKeepRow = false; // some group footer has keepWithDetail
 };
 
 // The limits a template must keep to be laid out at all; "" if it does.
