@@ -418,8 +418,9 @@ void BandEvaluator::appendAggregate(const Segment& seg, int style, const Compile
 namespace verolux::reports {
 
 void BandEvaluator::warn(const std::string& where, const std::string& source, const std::string& why) {
-    std::string line = where + " " + source + ": " + why;
-    if (m_warned.insert(line).second) m_warnings.push_back(std::move(line));
+    // Once per expression: a column of bad values would otherwise fill the log row by row.
+    std::string place = where + " " + source;
+    if (m_warned.insert(place).second) m_warnings.push_back(place + ": " + why);
 }
 
 const Value& BandEvaluator::fieldValue(int row, int field) {

@@ -82,7 +82,8 @@ class BandEvaluator {
     // band grown for text that may grow.
     void evaluate(const CompiledBand& band, const BandContext& ctx, int pageNumber, BandInstance& out);
 
-    // Values that could not be computed (text times a number, division by zero), each told once:
+    // Values that could not be computed (text times a number, division by zero), told once per expression
+    // with the first reason:
     // "bands.detail.items[2] {qty*price}: cannot multiply the text \"abc\": not a number".
     const std::vector<std::string>& warnings() const { return m_warnings; }
 
