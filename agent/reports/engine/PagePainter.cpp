@@ -15,18 +15,21 @@ void PagePainter::paint(const Page& page, PageCanvas& canvas) {
     // Fills and pictures first, then text, then all lines: a cell's background never hides a neighbour's
     // border, and a page costs a handful of line calls instead of one per cell side.
     for (const PageItem& it : page.items) {
+        if (it.hidden) continue;
         const TextStyle& st = m_t.styles[size_t(it.style)];
         if ((it.kind == ItemKind::Text || it.kind == ItemKind::Rect) && (st.background >> 24) != 0)
             canvas.fillRect(QRectF(it.x, it.y, it.w, it.h), st.background);
         if (it.kind == ItemKind::Image) drawImage(it, canvas);
     }
     for (const PageItem& it : page.items) {
+        if (it.hidden) continue;
         if (it.kind == ItemKind::Text && it.textLength > 0)
             drawText(page, it, canvas);
         else if (it.kind == ItemKind::Barcode)
             drawBarcode(page, it, canvas);
     }
     for (const PageItem& it : page.items) {
+        if (it.hidden) continue;
         if (it.kind == ItemKind::Line) {
             const Borders& b = m_t.styles[size_t(it.style)].borders;
             m_lines[PenKey{b.color, float(b.width)}].append(QLineF(it.x, it.y, it.x + it.w, it.y + it.h));

@@ -8,6 +8,7 @@
 #include "agent/reports/engine/QtTextMeasurer.h"
 #include "agent/reports/engine/StyleFonts.h"
 #include "agent/reports/layout/Paginator.h"
+#include "agent/reports/layout/RuleStyles.h"
 #include "agent/reports/model/TemplateFile.h"
 
 #include <QDateTime>
@@ -52,7 +53,14 @@ void Report::adoptTemplate(std::unique_ptr<Template> tmpl) {
     m_painter.reset();
     m_measurer.reset();
     m_fonts.reset();
+    m_printCopy.reset();
     m_template = std::move(tmpl);
+    m_print = m_template.get();
+    if (HasStyledRules(*m_template)) {
+        m_printCopy = std::make_unique<Template>(*m_template);
+        AddRuleStyles(*m_printCopy);
+        m_print = m_printCopy.get();
+    }
     m_pictureError = CheckTemplatePictures(*m_template);
     m_parameters.reset(names(m_template->parameters), &m_generation);
     for (size_t i = 0; i < m_template->parameters.size(); ++i) {
@@ -207,15 +215,20 @@ void Report::ClearTemplate() {
 void Report::ensureLayout() {
     if (m_laidOutGeneration == m_generation) return;
     if (!m_fonts) {
-        m_fonts = std::make_unique<StyleFonts>(*m_template);
-        m_measurer = std::make_unique<QtTextMeasurer>(*m_template, *m_fonts);
-        m_painter = std::make_unique<PagePainter>(*m_template, *m_measurer);
+        m_fonts = std::make_unique<StyleFonts>(*m_print);
+        m_measurer = std::make_unique<QtTextMeasurer>(*m_print, *m_fonts);
+        m_painter = std::make_unique<PagePainter>(*m_print, *m_measurer);
     }
     m_data.parameters = m_parameters.values();
     m_data.title = documentTitle().toStdString();
     m_data.now = now();
-    m_layout = Paginate(*m_template, m_data, *m_measurer);
+    m_layout = Paginate(*m_print, m_data, *m_measurer);
     m_laidOutGeneration = m_generation;
+    for (const std::string& w : m_layout.warnings) {
+        const QString line = QString::fromStdString(w);
+        qWarning("%s", qUtf8Printable(line));
+        emit LayoutWarning(line);
+    }
 }
 
 bool Report::layoutFits() {
@@ -256,6 +269,13 @@ void Report::paintPage(int index, PageCanvas& canvas) {
     ensureLayout();
     if (index < 0 || index >= static_cast<int>(m_layout.pages.size())) return;
     m_painter->paint(m_layout.pages[size_t(index)], canvas);
+}
+
+QStringList Report::warnings() {
+    QStringList out;
+    for (const std::string& w : layout().warnings)
+        out << QString::fromStdString(w);
+    return out;
 }
 
 const StyleFonts& Report::styleFonts() {

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -86,9 +87,14 @@ class Report : public QObject {
     void paintPage(int index, PageCanvas& canvas);
     // The fonts of the template's styles (valid after layout()).
     const StyleFonts& styleFonts();
+    // Values of the last layout that could not be computed (each printed empty), one line each.
+    QStringList warnings();
 
   signals:
     void ExportBegin(verolux::reports::ExportOptions* pOptionObject);
+    // Once per layout for each value that could not be computed ("bands.detail.items[2] {a/b}:
+    // division by zero"); also written as a Qt warning.
+    void LayoutWarning(const QString& message);
 
   private:
     void adoptTemplate(std::unique_ptr<Template> tmpl);
@@ -97,6 +103,10 @@ class Report : public QObject {
     bool layoutFits(); // false, with lastError, for a report beyond a layout limit or the picture budget
 
     std::unique_ptr<Template> m_template;
+    // What is laid out and painted: the template itself, or a copy with the styles its conditional
+    // formatting makes (layout/RuleStyles.h).
+    std::unique_ptr<Template> m_printCopy;
+    const Template* m_print = nullptr;
     ValueCollection m_parameters, m_fields;
     ReportData m_data;
     bool m_inRecord = false;

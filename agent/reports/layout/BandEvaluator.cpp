@@ -3,7 +3,9 @@
 #include "agent/reports/format/ValueConvert.h"
 #include "agent/reports/format/ValueFormat.h"
 #include "agent/reports/layout/LayoutConstants.h"
+#include "agent/reports/layout/RuleStyles.h"
 #include "agent/reports/layout/TextWrap.h"
+#include "agent/reports/model/TemplateNames.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,6 +16,7 @@ using format::AggregateFunction;
 using format::Aggregator;
 using format::FieldType;
 using format::TypedValue;
+using format::expr::Value;
 
 namespace {
 
@@ -39,16 +42,19 @@ BandEvaluator::BandEvaluator(const Template& tmpl, const ReportData& data, TextM
     }
     m_aggSlot.assign(tmpl.fields.size(), -1);
     const int groups = groupCount();
-    m_bands.reportHeader = compile(tmpl.reportHeader, BandKind::ReportHeader, -1);
-    m_bands.pageHeader = compile(tmpl.pageHeader, BandKind::PageHeader, -1);
-    m_bands.columnHeader = compile(tmpl.columnHeader, BandKind::ColumnHeader, -1);
-    m_bands.detail = compile(tmpl.detail, BandKind::Detail, groups - 1);
-    m_bands.reportFooter = compile(tmpl.reportFooter, BandKind::ReportFooter, -1);
-    m_bands.pageFooter = compile(tmpl.pageFooter, BandKind::PageFooter, -1);
+    m_groupStart.assign(size_t(groups), 0);
+    m_groupEnd.assign(size_t(groups), 0);
+    m_bands.reportHeader = compile(tmpl.reportHeader, BandKind::ReportHeader, -1, "bands.reportHeader");
+    m_bands.pageHeader = compile(tmpl.pageHeader, BandKind::PageHeader, -1, "bands.pageHeader");
+    m_bands.columnHeader = compile(tmpl.columnHeader, BandKind::ColumnHeader, -1, "bands.columnHeader");
+    m_bands.detail = compile(tmpl.detail, BandKind::Detail, groups - 1, "bands.detail");
+    m_bands.reportFooter = compile(tmpl.reportFooter, BandKind::ReportFooter, -1, "bands.reportFooter");
+    m_bands.pageFooter = compile(tmpl.pageFooter, BandKind::PageFooter, -1, "bands.pageFooter");
     for (int l = 0; l < groups; ++l) {
         const Group& g = tmpl.groups[size_t(l)];
-        m_bands.groupHeaders.push_back(compile(g.header, BandKind::GroupHeader, l));
-        m_bands.groupFooters.push_back(compile(g.footer, BandKind::GroupFooter, l));
+        const std::string path = "groups[" + std::to_string(l) + "]";
+        m_bands.groupHeaders.push_back(compile(g.header, BandKind::GroupHeader, l, path + ".header"));
+        m_bands.groupFooters.push_back(compile(g.footer, BandKind::GroupFooter, l, path + ".footer"));
         std::vector<int> fields;
         for (const auto& name : g.fields)
             for (size_t f = 0; f < tmpl.fields.size(); ++f)
@@ -68,19 +74,40 @@ BandEvaluator::BandEvaluator(const Template& tmpl, const ReportData& data, TextM
     }
     m_page.aggregates.assign(m_aggFields.size(), Aggregator{});
     m_group.assign(size_t(groups), std::vector<Aggregator>(m_aggFields.size()));
-    m_groupStart.assign(size_t(groups), 0);
-    m_groupEnd.assign(size_t(groups), 0);
+    m_exprReport.assign(m_exprValues.size(), format::expr::Total{});
+    for (size_t k = 0; k < m_exprValues.size(); ++k)
+        for (const Value& v : m_exprValues[k])
+            m_exprReport[k].add(v);
+    m_page.exprs.assign(m_exprValues.size(), format::expr::Total{});
+    m_exprGroup.assign(size_t(groups), std::vector<format::expr::Total>(m_exprValues.size()));
 }
 
-CompiledBand BandEvaluator::compile(const Band& band, BandKind kind, int level) {
+CompiledBand BandEvaluator::compile(const Band& band, BandKind kind, int level, std::string path) {
     CompiledBand cb;
     cb.band = &band;
     cb.kind = kind;
     cb.level = level;
+    cb.path = std::move(path);
     for (const Item& it : band.items) {
+        const std::string where = cb.path + ".items[" + std::to_string(cb.exprs.size()) + "]";
         cb.exprs.push_back(it.kind == ItemKind::Text || it.kind == ItemKind::Barcode
                                ? CompileExpression(it.text, m_tmpl)
                                : Expression{});
+        for (CompiledExpr& ce : cb.exprs.back().computed) {
+            ce.where = where;
+            addSlots(ce);
+        }
+        cb.rules.emplace_back();
+        cb.ruleStyles.emplace_back();
+        const int own = it.style >= 0 && size_t(it.style) < m_tmpl.styles.size() ? it.style : 0;
+        for (const StyleRule& rule : it.rules) {
+            cb.rules.back().push_back(CompileCondition(rule.when, m_tmpl));
+            cb.ruleStyles.back().push_back(RuleStyle(m_tmpl, own, rule));
+            if (auto& ce = cb.rules.back().back()) {
+                ce->where = where + ".rules[" + std::to_string(cb.rules.back().size() - 1) + "]";
+                addSlots(*ce);
+            }
+        }
         for (const Segment& s : cb.exprs.back().segments) {
             if (s.kind != Segment::Kind::Aggregate || s.index < 0 || m_aggSlot[size_t(s.index)] >= 0)
                 continue;
@@ -89,6 +116,21 @@ CompiledBand BandEvaluator::compile(const Band& band, BandKind kind, int level) 
         }
     }
     return cb;
+}
+
+// Aggregates of an expression get its value for every row once, like fields converted once.
+void BandEvaluator::addSlots(CompiledExpr& expr) {
+    for (CompiledNode& n : expr.nodes) {
+        if (n.kind != CompiledNode::Kind::Aggregate || n.args.empty()) continue;
+        n.slot = static_cast<int>(m_exprValues.size());
+        std::vector<Value> values;
+        values.reserve(m_data.rows.size());
+        CompiledExpr arg = expr; // the argument alone, evaluated as a whole expression
+        arg.root = n.args[0];
+        for (int row = 0; row < rowCount(); ++row)
+            values.push_back(evalOrWarn(arg, Place{row, &m_bands.detail, 0}));
+        m_exprValues.push_back(std::move(values));
+    }
 }
 
 const ScalarValue& BandEvaluator::cellAt(int row, int field) const {
@@ -139,10 +181,18 @@ void BandEvaluator::beginGroup(int level, int first) {
         for (int r = first; r < end; ++r)
             totals[k].add(m_typed[k][size_t(r)]);
     }
+    auto& exprs = m_exprGroup[size_t(level)];
+    for (size_t k = 0; k < exprs.size(); ++k) {
+        exprs[k].reset();
+        for (int r = first; r < end; ++r)
+            exprs[k].add(m_exprValues[k][size_t(r)]);
+    }
 }
 
 void BandEvaluator::resetPageTotals() {
     for (auto& a : m_page.aggregates)
+        a.reset();
+    for (auto& a : m_page.exprs)
         a.reset();
     m_page.rows = 0;
 }
@@ -150,6 +200,8 @@ void BandEvaluator::resetPageTotals() {
 void BandEvaluator::countOnPage(int row) {
     for (size_t k = 0; k < m_page.aggregates.size(); ++k)
         m_page.aggregates[k].add(m_typed[k][size_t(row)]);
+    for (size_t k = 0; k < m_page.exprs.size(); ++k)
+        m_page.exprs[k].add(m_exprValues[k][size_t(row)]);
     ++m_page.rows;
 }
 
@@ -172,6 +224,15 @@ void BandEvaluator::evaluate(const CompiledBand& cb, const BandContext& ctx, int
         pi.source = &it;
         m_text.clear();
         m_countsAt.clear();
+        if (!it.rules.empty()) {
+            bool hidden = false;
+            pi.style = ruleStyle(it, cb, i, Place{ctx.row, &cb, pageNumber}, hidden);
+            if (hidden) { // kept in its place, so that items and their indexes stay in step
+                pi.hidden = true;
+                out.add(pi, {});
+                continue;
+            }
+        }
         if (it.kind != ItemKind::Text && it.kind != ItemKind::Barcode) {
             out.add(pi, {});
             continue;
@@ -276,6 +337,12 @@ void BandEvaluator::evaluateText(const Expression& expr, int style, const Compil
         case Segment::Kind::Aggregate:
             appendAggregate(seg, style, cb);
             break;
+        case Segment::Kind::Computed: {
+            const Value v = evalOrWarn(expr.computed[size_t(seg.index)], Place{ctx.row, &cb, pageNumber});
+            m_text += format::expr::FormatExprValue(v, seg.hasFormat ? seg.text
+                                                                     : m_tmpl.styles[size_t(style)].format);
+            break;
+        }
         }
     }
 }
@@ -287,8 +354,8 @@ void BandEvaluator::appendInteger(int64_t v, const Segment& seg) {
         m_text += std::to_string(v);
 }
 
-void BandEvaluator::appendAggregate(const Segment& seg, int style, const CompiledBand& cb) {
-    AggregateScope scope = seg.scope;
+std::pair<AggregateScope, int> BandEvaluator::resolveScope(AggregateScope scope,
+                                                           const CompiledBand& cb) const {
     int level = cb.level;
     if (scope == AggregateScope::Default) {
         switch (cb.kind) {
@@ -309,7 +376,11 @@ void BandEvaluator::appendAggregate(const Segment& seg, int style, const Compile
     }
     if (scope == AggregateScope::Group && level < 0) level = m_openGroups - 1;
     if (scope == AggregateScope::Group && level < 0) scope = AggregateScope::Report;
+    return {scope, level};
+}
 
+void BandEvaluator::appendAggregate(const Segment& seg, int style, const CompiledBand& cb) {
+    const auto [scope, level] = resolveScope(seg.scope, cb);
     const Aggregator* agg = nullptr;
     int64_t rows = 0;
     const int slot = seg.index >= 0 ? m_aggSlot[size_t(seg.index)] : -1;
@@ -340,6 +411,124 @@ void BandEvaluator::appendAggregate(const Segment& seg, int style, const Compile
         type = FieldType::Decimal;
     }
     m_text += format::FormatValue(value, type, effectiveFormat(seg, style, declared));
+}
+
+} // namespace verolux::reports
+
+namespace verolux::reports {
+
+void BandEvaluator::warn(const std::string& where, const std::string& source, const std::string& why) {
+    // Once per expression: a column of bad values would otherwise fill the log row by row.
+    std::string place = where + " " + source;
+    if (m_warned.insert(place).second) m_warnings.push_back(place + ": " + why);
+}
+
+const Value& BandEvaluator::fieldValue(int row, int field) {
+    if (row != m_cachedRow) {
+        m_cachedRow = row;
+        m_cached.assign(m_fieldTypes.size(), 0);
+        m_cachedFields.resize(m_fieldTypes.size());
+    }
+    Value& out = m_cachedFields[size_t(field)];
+    if (m_cached[size_t(field)]) return out;
+    m_cached[size_t(field)] = 1;
+    const ScalarValue& v = cellAt(row, field);
+    const FieldType type = m_fieldTypes[size_t(field)];
+    if (type == FieldType::Text) // the common case needs no conversion
+        out = v.kind == ScalarValue::Kind::Empty || v.text.empty() ? Value{} : Value::ofText(v.text);
+    else
+        out = format::expr::FromTyped(format::ConvertValue(v, type));
+    return out;
+}
+
+Value BandEvaluator::evalOrWarn(const CompiledExpr& expr, const Place& at) {
+    try {
+        return evalNode(expr, expr.root, at);
+    } catch (const format::expr::EvalError& e) {
+        warn(expr.where, expr.source, e.message);
+        return {};
+    }
+}
+
+int BandEvaluator::ruleStyle(const Item& item, const CompiledBand& band, size_t index, const Place& at,
+                             bool& hidden) {
+    const int own = item.style >= 0 && size_t(item.style) < m_tmpl.styles.size() ? item.style : 0;
+    const auto& rules = band.rules[index];
+    for (size_t r = 0; r < rules.size(); ++r) {
+        if (!rules[r]) continue;
+        bool holds = false;
+        try {
+            holds = format::expr::Truth(evalNode(*rules[r], rules[r]->root, at));
+        } catch (const format::expr::EvalError& e) {
+            warn(rules[r]->where, rules[r]->source, e.message);
+        }
+        if (!holds) continue;
+        hidden = !item.rules[r].visible;
+        return band.ruleStyles[index][r];
+    }
+    return own;
+}
+
+Value BandEvaluator::evalNode(const CompiledExpr& expr, int i, const Place& at) {
+    using K = CompiledNode::Kind;
+    const CompiledNode& n = expr.nodes[size_t(i)];
+    auto integer = [](int64_t v) { return Value::ofNumber(format::Decimal::fromInteger(v)); };
+    switch (n.kind) {
+    case K::Constant:
+        return n.constant;
+    case K::Field:
+        return fieldValue(at.row, n.index);
+    case K::Parameter:
+        return format::expr::FromTyped(m_paramValues[size_t(n.index)]);
+    case K::Unknown:
+        return {};
+    case K::PageNumber:
+        return integer(at.pageNumber);
+    case K::RowNumber:
+        return at.row >= 0 ? integer(at.row + 1) : Value{};
+    case K::GroupRowNumber:
+        if (at.row < 0) return {};
+        return integer(at.row - (m_openGroups > 0 ? m_groupStart[size_t(m_openGroups - 1)] : 0) + 1);
+    case K::Now:
+        return format::expr::FromTyped(TypedValue::ofDateTime(m_data.now));
+    case K::Title:
+        return Value::ofText(m_data.title.empty() ? m_tmpl.title : m_data.title);
+    case K::Aggregate: {
+        const auto [scope, level] = resolveScope(n.scope, *at.band);
+        if (n.slot < 0) { // count()
+            const int64_t rows = scope == AggregateScope::Group
+                                     ? m_groupEnd[size_t(level)] - m_groupStart[size_t(level)]
+                                 : scope == AggregateScope::Page ? m_page.rows
+                                                                 : rowCount();
+            return integer(rows);
+        }
+        const format::expr::Total& total = scope == AggregateScope::Group
+                                               ? m_exprGroup[size_t(level)][size_t(n.slot)]
+                                           : scope == AggregateScope::Page ? m_page.exprs[size_t(n.slot)]
+                                                                           : m_exprReport[size_t(n.slot)];
+        return total.result(static_cast<int>(n.function));
+    }
+    case K::Unary:
+        return format::expr::ApplyUnary(n.op, evalNode(expr, n.args[0], at));
+    case K::Binary: {
+        const Value a = evalNode(expr, n.args[0], at);
+        if (n.op == format::expr::Op::And && !format::expr::Truth(a)) return Value::ofBoolean(false);
+        if (n.op == format::expr::Op::Or && format::expr::Truth(a)) return Value::ofBoolean(true);
+        return format::expr::ApplyBinary(n.op, a, evalNode(expr, n.args[1], at));
+    }
+    case K::If:
+        if (format::expr::Truth(evalNode(expr, n.args[0], at))) return evalNode(expr, n.args[1], at);
+        return n.args.size() > 2 ? evalNode(expr, n.args[2], at) : Value{};
+    case K::Call: {
+        std::vector<Value> args;
+        args.reserve(n.args.size());
+        for (int a : n.args)
+            args.push_back(evalNode(expr, a, at));
+        if (auto v = format::expr::CallFunction(n.name, args)) return *v;
+        return {};
+    }
+    }
+    return {};
 }
 
 } // namespace verolux::reports

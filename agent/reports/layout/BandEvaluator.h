@@ -10,7 +10,10 @@
 #include "agent/reports/model/Template.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace verolux::reports {
@@ -21,6 +24,10 @@ struct CompiledBand {
     BandKind kind = BandKind::Detail;
     int level = -1; // group level of group bands; the innermost level for the detail band
     std::vector<Expression> exprs;
+    // Conditional formatting per item: the compiled `when` of each rule (nullopt if unreadable).
+    std::vector<std::vector<std::optional<CompiledExpr>>> rules;
+    std::vector<std::vector<int>> ruleStyles; // per item and rule: the style it gives (RuleStyles.h)
+    std::string path; // "bands.detail", "groups[0].footer": where the log says a value went wrong
     bool present() const { return band && band->present; }
     double height() const { return present() ? band->height : 0; }
 };
@@ -40,6 +47,7 @@ struct BandContext {
 // The totals of the rows placed on the current page so far.
 struct PageTotals {
     std::vector<format::Aggregator> aggregates; // by aggregate slot
+    std::vector<format::expr::Total> exprs;     // by expression slot
     int64_t rows = 0;
 };
 
@@ -74,8 +82,26 @@ class BandEvaluator {
     // band grown for text that may grow.
     void evaluate(const CompiledBand& band, const BandContext& ctx, int pageNumber, BandInstance& out);
 
+    // Values that could not be computed (text times a number, division by zero), told once per expression
+    // with the first reason:
+    // "bands.detail.items[2] {qty*price}: cannot multiply the text \"abc\": not a number".
+    const std::vector<std::string>& warnings() const { return m_warnings; }
+
   private:
-    CompiledBand compile(const Band& band, BandKind kind, int level);
+    struct Place {
+        int row = -1;
+        const CompiledBand* band = nullptr;
+        int pageNumber = 0;
+    };
+    CompiledBand compile(const Band& band, BandKind kind, int level, std::string path);
+    void addSlots(CompiledExpr& expr);
+    format::expr::Value evalNode(const CompiledExpr& expr, int node, const Place& at);
+    // The expression's value, or empty with a warning when it cannot be computed.
+    format::expr::Value evalOrWarn(const CompiledExpr& expr, const Place& at);
+    const format::expr::Value& fieldValue(int row, int field);
+    std::pair<AggregateScope, int> resolveScope(AggregateScope scope, const CompiledBand& band) const;
+    void warn(const std::string& where, const std::string& source, const std::string& why);
+    int ruleStyle(const Item& item, const CompiledBand& band, size_t index, const Place& at, bool& hidden);
     const ScalarValue& cellAt(int row, int field) const;
     void evaluateText(const Expression& expr, int style, const CompiledBand& band, const BandContext& ctx,
                       int pageNumber);
@@ -100,6 +126,16 @@ class BandEvaluator {
     std::vector<int> m_groupStart, m_groupEnd;            // by level: the rows of the current group
     int m_openGroups = 0;
     PageTotals m_page;
+
+    std::vector<std::vector<format::expr::Value>> m_exprValues; // expression slot → value per row
+    std::vector<format::expr::Total> m_exprReport;
+    std::vector<std::vector<format::expr::Total>> m_exprGroup; // by level, then expression slot
+    std::vector<std::string> m_warnings;
+    // The converted fields of the row being evaluated: expressions often name a field more than once.
+    int m_cachedRow = -2;
+    std::vector<format::expr::Value> m_cachedFields;
+    std::vector<char> m_cached;
+    std::unordered_set<std::string> m_warned;
 
     std::string m_text; // the text being filled, before wrapping
     std::vector<uint32_t> m_countsAt;

@@ -1,5 +1,7 @@
 #include "agent/reports/layout/Expression.h"
 
+#include "agent/reports/model/TemplateExpressions.h"
+
 namespace verolux::reports {
 
 namespace {
@@ -20,12 +22,6 @@ std::string_view trim(std::string_view s) {
 
 Segment reference(std::string_view body, const Template& tmpl) {
     Segment seg;
-    size_t bar = body.find('|');
-    if (bar != std::string_view::npos) {
-        seg.text = std::string(body.substr(bar + 1));
-        seg.hasFormat = true;
-        body = body.substr(0, bar);
-    }
     body = trim(body);
     seg.kind = Segment::Kind::Unknown;
     if (body.empty()) return seg;
@@ -96,44 +92,43 @@ Segment reference(std::string_view body, const Template& tmpl) {
 
 Expression CompileExpression(std::string_view text, const Template& tmpl) {
     Expression expr;
-    std::string literal;
-    auto flush = [&] {
-        if (literal.empty()) return;
-        Segment s;
-        s.text = std::move(literal);
-        expr.segments.push_back(std::move(s));
-        literal.clear();
-    };
-    size_t i = 0;
-    while (i < text.size()) {
-        char c = text[i];
-        if (c == '{' && i + 1 < text.size() && text[i + 1] == '{') {
-            literal += '{';
-            i += 2;
-        } else if (c == '}' && i + 1 < text.size() && text[i + 1] == '}') {
-            literal += '}';
-            i += 2;
-        } else if (c == '{') {
-            size_t close = text.find('}', i + 1);
-            if (close == std::string_view::npos) { // an unclosed brace is just text
-                literal += text.substr(i);
-                break;
-            }
-            flush();
-            Segment seg = reference(text.substr(i + 1, close - i - 1), tmpl);
-            expr.literalOnly = false;
-            if (seg.kind == Segment::Kind::PageCount) expr.usesPageCount = true;
-            if (seg.kind == Segment::Kind::Aggregate && seg.scope == AggregateScope::Page)
-                expr.usesPageScope = true;
-            expr.segments.push_back(std::move(seg));
-            i = close + 1;
-        } else {
-            literal += c;
-            ++i;
+    for (auto& piece : format::expr::SplitTemplateText(text)) {
+        if (!piece.reference) {
+            Segment s;
+            s.text = std::move(piece.literal);
+            expr.segments.push_back(std::move(s));
+            continue;
         }
+        expr.literalOnly = false;
+        ClassifiedReference c = ClassifyReference(piece.body, tmpl);
+        Segment seg;
+        if (c.form == ReferenceForm::Plain) {
+            seg = reference(piece.body, tmpl);
+        } else {
+            seg.kind = Segment::Kind::Unknown;
+            if (c.form == ReferenceForm::Expression && CheckExpressionMeaning(c.parsed.ast).message.empty()) {
+                seg.kind = Segment::Kind::Computed;
+                seg.index = static_cast<int>(expr.computed.size());
+                expr.computed.push_back(CompileAst(c.parsed.ast, tmpl, "{" + std::string(piece.body) + "}"));
+                if (expr.computed.back().usesPageScope) expr.usesPageScope = true;
+            }
+        }
+        if (piece.hasFormat) {
+            seg.text = std::string(piece.format);
+            seg.hasFormat = true;
+        }
+        if (seg.kind == Segment::Kind::PageCount) expr.usesPageCount = true;
+        if (seg.kind == Segment::Kind::Aggregate && seg.scope == AggregateScope::Page)
+            expr.usesPageScope = true;
+        expr.segments.push_back(std::move(seg));
     }
-    flush();
     return expr;
+}
+
+std::optional<CompiledExpr> CompileCondition(std::string_view when, const Template& tmpl) {
+    const auto parsed = format::expr::ParseExpression(when);
+    if (!parsed || !CheckExpressionMeaning(parsed.ast).message.empty()) return std::nullopt;
+    return CompileAst(parsed.ast, tmpl, std::string(when));
 }
 
 } // namespace verolux::reports

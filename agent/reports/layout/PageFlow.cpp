@@ -97,7 +97,14 @@ void PageFlow::placeFixed(const CompiledBand& band, const BandContext& ctx) {
 
 void PageFlow::placeBand(const CompiledBand& band, const BandContext& ctx, double keep, bool body, int row) {
     m_values.evaluate(band, ctx, pageNumber(), m_band);
-    if (m_y + m_band.height + keep > m_bodyBottom + kLayoutEpsilon && m_bodyUsed) {
+    // A band kept together also leaves a page that holds only headers, if a new page has room for it.
+    bool moveOn = m_bodyUsed;
+    if (!moveOn && band.band->keepTogether && m_y > m_bodyTop + kLayoutEpsilon) {
+        const ReportBands& bands = m_values.bands();
+        const double freshTop = m_bodyTop + bands.pageHeader.height() + bands.columnHeader.height();
+        moveOn = m_y > freshTop + kLayoutEpsilon && m_band.height <= m_bodyBottom - freshTop + kLayoutEpsilon;
+    }
+    if (m_y + m_band.height + keep > m_bodyBottom + kLayoutEpsilon && moveOn) {
         breakPage();
         m_values.evaluate(band, ctx, pageNumber(), m_band); // page numbers and page totals change
     }
@@ -125,6 +132,14 @@ void PageFlow::placeBand(const CompiledBand& band, const BandContext& ctx, doubl
     put(m_band, m_y);
     m_y += m_band.height;
     if (body || m_y > m_bodyBottom + kLayoutEpsilon) m_bodyUsed = true; // an overfull page takes nothing more
+}
+
+void PageFlow::placeAtBottom(const CompiledBand& band, const BandContext& ctx) {
+    m_values.evaluate(band, ctx, pageNumber(), m_band);
+    if (m_y + m_band.height > m_bodyBottom + kLayoutEpsilon && m_bodyUsed) breakPage();
+    m_values.evaluate(band, ctx, pageNumber(), m_band);
+    if (m_band.height <= m_bodyBottom - m_y + kLayoutEpsilon) m_y = m_bodyBottom - m_band.height;
+    placeBand(band, ctx, 0, true);
 }
 
 void PageFlow::put(const BandInstance& band, double y, double x) {

@@ -31,6 +31,8 @@ class PageFlow {
     // page, it is cut between lines and goes on on the next pages. `body`: once placed, the page counts
     // as used. `row`: the detail row it shows, for the page description (-1 for other bands).
     void placeBand(const CompiledBand& band, const BandContext& ctx, double keep, bool body, int row = -1);
+    // The same, at the bottom of the room the page has for bands (just above the page footer).
+    void placeAtBottom(const CompiledBand& band, const BandContext& ctx);
     // A laid-out band on the current page, its top at `y` mm from the top of the paper, moved `x` mm right
     // (detail columns).
     void put(const BandInstance& band, double y, double x = 0);

@@ -13,6 +13,7 @@ namespace verolux::reports {
 // report has a few hundred thousand of these.
 struct PageItem {
     ItemKind kind = ItemKind::Text;
+    bool hidden = false; // a conditional-formatting rule hides it on this row
     int32_t style = 0;
     float x = 0, y = 0, w = 0, h = 0;
     uint32_t textOffset = 0, textLength = 0; // into Page::text; lines separated by '\n'
@@ -39,6 +40,7 @@ struct LaidOutReport {
     double pageWidth = 210, pageHeight = 297; // mm, orientation applied
     std::vector<Page> pages;
     std::string error; // why the report cannot be laid out (a limit of LayoutLimits.h); no pages then
+    std::vector<std::string> warnings; // values that could not be computed, each once
 };
 
 // "page 1: rows 1-30, column header, footer 'Acme'\npage 2: ..." (rows counted from 1).

@@ -20,6 +20,8 @@ class Paginator {
         : m_tmpl(tmpl), m_values(tmpl, data, measurer), m_pages(tmpl, m_values, measurer) {
         if (m_values.bands().detail.present() && tmpl.detail.columns.any())
             m_columns.emplace(tmpl, m_values, m_pages, measurer);
+        for (const Group& g : tmpl.groups)
+            m_footersKeepRow = m_footersKeepRow || (g.footer.present && g.footer.keepWithDetail);
     }
 
     LaidOutReport run() {
@@ -49,10 +51,18 @@ class Paginator {
                 closeGroup(l, rows - 1);
         if (bands.reportFooter.present()) {
             m_pages.setNextRow(-1);
-            m_pages.placeBand(bands.reportFooter, BandContext{rows - 1, -1, BandKind::ReportFooter}, 0, true);
-            m_pages.addEvent("report footer");
+            const BandContext ctx{rows - 1, -1, BandKind::ReportFooter};
+            if (bands.reportFooter.band->printAtBottom) {
+                m_pages.placeAtBottom(bands.reportFooter, ctx);
+                m_pages.addEvent("report footer at the bottom");
+            } else {
+                m_pages.placeBand(bands.reportFooter, ctx, 0, true);
+                m_pages.addEvent("report footer");
+            }
         }
-        return m_pages.finish();
+        LaidOutReport out = m_pages.finish();
+        out.warnings = m_values.warnings();
+        return out;
     }
 
   private:
@@ -91,15 +101,33 @@ class Paginator {
         const CompiledBand& detail = m_values.bands().detail;
         m_pages.setNextRow(row);
         if (detail.present())
-            m_pages.placeBand(detail, BandContext{row, detail.level, BandKind::Detail}, 0, true, row);
+            m_pages.placeBand(detail, BandContext{row, detail.level, BandKind::Detail}, footersKept(row),
+                              true, row);
         m_pages.countRow(row);
         m_pages.noteRows(row, row);
+    }
+
+    // The group footers that close after `row` and must not start a page without it: their height, with
+    // the inner footers between (they print first).
+    double footersKept(int row) const {
+        if (!m_footersKeepRow) return 0;
+        const int groups = m_values.groupCount();
+        const int first = row + 1 < m_values.rowCount() ? m_values.firstChange(row, row + 1) : 0;
+        const auto& footers = m_values.bands().groupFooters;
+        double keep = 0, inner = 0;
+        for (int l = groups - 1; l >= first; --l) {
+            const CompiledBand& footer = footers[size_t(l)];
+            inner += footer.height();
+            if (footer.present() && footer.band->keepWithDetail) keep = inner;
+        }
+        return keep;
     }
 
     const Template& m_tmpl;
     BandEvaluator m_values;
     PageFlow m_pages;
     std::optional<ColumnFlow> m_columns;
+    bool m_footersKeepRow = false; // some group footer has keepWithDetail
 };
 
 // The limits a template must keep to be laid out at all; "" if it does.

@@ -69,6 +69,17 @@ struct TextStyle {
 
 enum class ItemKind : uint8_t { Text, Line, Rect, Image, Barcode };
 
+// Conditional formatting: when `when` holds for the row, the item takes the colour, weight, slant,
+// underline and background that the style `style` sets itself, or is not printed (`visible` false).
+// The first rule that holds applies.
+struct StyleRule {
+    std::string when;  // an expression, without braces
+    std::string style; // a named style; empty: none
+    bool visible = true;
+    FileKeys keys;
+    friend bool operator==(const StyleRule&, const StyleRule&) = default;
+};
+
 struct Item {
     ItemKind kind = ItemKind::Text;
     double x = 0, y = 0, w = 0, h = 0; // relative to the band; a line runs from (x,y) to (x+w,y+h)
@@ -77,6 +88,7 @@ struct Item {
     std::string symbology;             // barcodes: code128, ean13, qr, datamatrix, pdf417
     std::string imageData;             // images: the file bytes (PNG or JPEG)
     bool keepAspect = true;            // images
+    std::vector<StyleRule> rules;      // conditional formatting, in order
     FileKeys keys;
 };
 
@@ -106,7 +118,10 @@ struct Band {
     bool present = false;
     double height = 0;
     std::vector<Item> items;
-    Columns columns; // detail band only
+    Columns columns;             // detail band only
+    bool keepTogether = false;   // moves to the next page rather than split, unless taller than a page
+    bool keepWithDetail = false; // group footers: never starts a page alone, takes the last row with it
+    bool printAtBottom = false;  // report footer: at the bottom of the last page, above the page footer
     FileKeys keys, columnKeys;
 };
 
@@ -149,6 +164,12 @@ struct Template {
     Band reportHeader, pageHeader, columnHeader, detail, reportFooter, pageFooter;
     std::vector<Group> groups;          // outermost first
     FileKeys keys, styleKeys, bandKeys; // the top level, "styles" and "bands" objects
+    // Styles added for printing only (layout/RuleStyles.h), never saved: an item's style with what a
+    // rule's style sets over it.
+    struct DerivedStyle {
+        int base = 0, rule = 0, derived = 0;
+    };
+    std::vector<DerivedStyle> derivedStyles;
 
     Template();
     int findStyle(const std::string& name) const; // -1 if unknown

@@ -2,6 +2,7 @@
 
 #include "agent/reports/model/JsonOut.h"
 #include "agent/reports/model/JsonSyntax.h"
+#include "agent/reports/model/TemplateExpressions.h"
 #include "agent/reports/model/TemplateNames.h"
 #include "agent/reports/model/TemplateWriter.h"
 #include "common/Base64.h"
@@ -369,6 +370,9 @@ class Reader {
         if (detail) {
             if (auto c = r.child("columns")) columns(*c, r.at("columns"), out);
         }
+        r.boolean("keepTogether", out.keepTogether);
+        r.boolean("keepWithDetail", out.keepWithDetail);
+        r.boolean("printAtBottom", out.printAtBottom);
         if (auto items = r.child("items")) {
             size_t i = 0;
             const std::string itemsPath = r.at("items");
@@ -440,8 +444,27 @@ class Reader {
             it.imageData = std::move(*bytes);
             r.boolean("keepAspect", it.keepAspect);
         }
+        if (auto rules = r.child("rules")) {
+            size_t i = 0;
+            const std::string rulesPath = r.at("rules");
+            for (element re : asArray(*rules, rulesPath))
+                it.rules.push_back(rule(re, indexed(rulesPath, i++)));
+        }
         it.keys = r.keys();
         return it;
+    }
+
+    StyleRule rule(element e, const std::string& path) {
+        ObjectReader r(e, path);
+        StyleRule rule;
+        rule.when = asString(r.require("when"), r.at("when"));
+        if (auto s = r.get("style")) {
+            rule.style = asString(*s, r.at("style"));
+            if (!m_styleIndex.count(rule.style)) fail(r.at("style"), "unknown style \"" + rule.style + "\"");
+        }
+        r.boolean("visible", rule.visible);
+        rule.keys = r.keys();
+        return rule;
     }
 
     void groups(element e) {
@@ -499,6 +522,9 @@ TemplateLoadResult ParseTemplate(std::string_view json) {
     try {
         Reader reader;
         reader.document(root);
+        // An expression that cannot be read is an error of the file, with where it stands.
+        for (const ExpressionProblem& p : CheckExpressions(reader.tmpl))
+            if (p.fatal) fail("", p.describe());
         KeepFileSpellings(reader.tmpl);
         result.tmpl = std::move(reader.tmpl);
     } catch (const LoadFailure& f) {

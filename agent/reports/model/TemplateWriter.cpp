@@ -240,6 +240,9 @@ template <bool Learn> class Emitter {
             co = finish(std::move(co), b.columnKeys);
             put(o, b.keys, "columns", !co.empty(), std::move(co));
         }
+        put(o, b.keys, "keepTogether", b.keepTogether, JsonOut::Bool(b.keepTogether));
+        put(o, b.keys, "keepWithDetail", b.keepWithDetail, JsonOut::Bool(b.keepWithDetail));
+        put(o, b.keys, "printAtBottom", b.printAtBottom, JsonOut::Bool(b.printAtBottom));
         JsonOut items = JsonOut::Array(true);
         for (auto& it : b.items)
             items.elements.push_back(item(it));
@@ -279,6 +282,15 @@ template <bool Learn> class Emitter {
         case ItemKind::Rect:
             break;
         }
+        JsonOut rules = JsonOut::Array();
+        for (auto& r : it.rules) {
+            JsonOut ro = JsonOut::Object();
+            ro.add("when", JsonOut::String(r.when));
+            put(ro, r.keys, "style", !r.style.empty(), JsonOut::String(r.style));
+            put(ro, r.keys, "visible", !r.visible, JsonOut::Bool(r.visible));
+            rules.elements.push_back(finish(std::move(ro), r.keys));
+        }
+        put(o, k, "rules", !it.rules.empty(), std::move(rules));
         return finish(std::move(o), it.keys);
     }
 
