@@ -200,8 +200,11 @@ class TwoUsers(unittest.TestCase):
         for user, other in ((a, b), (b, a)):
             request = make_request(self.backend, "orders.grf", preview="2", company="公司 " + user.name)
             request["verolux"] = {"jobId": unique("job")}
+            # An upload that fails keeps the PDF where it was written (an uploaded one is removed).
+            request["reportAdd"] = "http://127.0.0.1:%d/upload" % free_port()
             result = user.client(self.ports, json.dumps(request, ensure_ascii=False))
-            self.assertEqual("uploaded", result["events"][-1]["state"], result)
+            last = result["events"][-1]
+            self.assertEqual(("failed", "upload-failed"), (last["state"], last.get("code")), result)
             pdf = os.path.join(user.folder, "report", request["reportId"] + ".pdf")
             self.assertTrue(os.path.exists(pdf), "%s's PDF is not in its own folder" % user.name)
             self.assertEqual(user.uid, os.stat(pdf).st_uid, "written by the user's own agent")
