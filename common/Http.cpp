@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 
@@ -106,8 +107,19 @@ bool IsUnreserved(unsigned char c) {
     return c > 0x20 && c < 0x7f && c != '"' && c != '<' && c != '>';
 }
 
+// The request's header list: `own` first, then the caller's; nullptr when both are empty.
+SlistPtr HeaderList(std::initializer_list<const char*> own, const std::vector<std::string>& extra) {
+    curl_slist* list = nullptr;
+    for (const char* line : own)
+        list = curl_slist_append(list, line);
+    for (const std::string& line : extra)
+        list = curl_slist_append(list, line.c_str());
+    return SlistPtr(list);
+}
+
 // GET with redirects into sink: true after a complete 2xx answer within the sink's limit.
-bool Get(const std::string& url, BodySink& sink, const TransferPace& pace) {
+bool Get(const std::string& url, BodySink& sink, const TransferPace& pace,
+         const std::vector<std::string>& headers = {}) {
     if (!IsHttpUrl(url)) return false;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     try {
@@ -117,6 +129,8 @@ bool Get(const std::string& url, BodySink& sink, const TransferPace& pace) {
         curl_easy_setopt(c, CURLOPT_MAXREDIRS, 20L);
         // An announced length past the limit is refused before a byte of it is read.
         curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(sink.maxBytes));
+        const SlistPtr list = HeaderList({}, headers);
+        if (list) curl_easy_setopt(c, CURLOPT_HTTPHEADER, list.get());
         long status = 0;
         return curl_easy_perform(c) == CURLE_OK && !sink.overLimit &&
                curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK && status >= 200 &&
@@ -145,7 +159,7 @@ std::string EncodeUrlForWire(std::string_view url) {
 }
 
 std::string PostJson(const std::string& url, std::string_view body, std::size_t maxAnswerBytes,
-                     const TransferPace& pace, long* status) {
+                     const TransferPace& pace, long* status, const std::vector<std::string>& extraHeaders) {
     char errorBuffer[CURL_ERROR_SIZE] = {};
     std::string answer;
     BodySink sink;
@@ -155,10 +169,8 @@ std::string PostJson(const std::string& url, std::string_view body, std::size_t 
     CURL* c = curl.get();
 
     // The one header the backend expects; curl's own Accept and Expect are dropped.
-    curl_slist* raw = curl_slist_append(nullptr, "Content-Type: application/json; charset=UTF-8");
-    raw = curl_slist_append(raw, "Accept:");
-    raw = curl_slist_append(raw, "Expect:");
-    SlistPtr headers(raw);
+    const SlistPtr headers =
+        HeaderList({"Content-Type: application/json; charset=UTF-8", "Accept:", "Expect:"}, extraHeaders);
 
     curl_easy_setopt(c, CURLOPT_POST, 1L);
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
@@ -174,7 +186,8 @@ std::string PostJson(const std::string& url, std::string_view body, std::size_t 
 }
 
 bool DownloadToFile(const std::string& url, const std::filesystem::path& path, std::uint64_t maxBytes,
-                    bool executable, const std::function<bool(int fd)>& accept, const TransferPace& pace) {
+                    bool executable, const std::function<bool(int fd)>& accept, const TransferPace& pace,
+                    const std::vector<std::string>& headers) {
     if (!IsHttpUrl(url)) return false;
 
     const Replacement replacement = BeginReplacement(path);
@@ -182,7 +195,7 @@ bool DownloadToFile(const std::string& url, const std::filesystem::path& path, s
     BodySink sink;
     sink.maxBytes = maxBytes;
     sink.fd = replacement.fd;
-    bool ok = Get(url, sink, pace) && ::fsync(replacement.fd) == 0;
+    bool ok = Get(url, sink, pace, headers) && ::fsync(replacement.fd) == 0;
     if (ok && accept) ok = accept(replacement.fd);
     if (ok) {
         struct stat old {};

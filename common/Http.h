@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace verolux {
 
@@ -40,19 +41,22 @@ struct TransferPace {
 // POSTs body (UTF-8 JSON) to url with the one header "Content-Type: application/json; charset=UTF-8"
 // and returns the answer text, whatever its status (put into *status when given). At most
 // maxAnswerBytes of the answer are read; a longer answer comes back cut there (0: the answer is not
-// read at all). Blocks. Throws HttpError.
+// read at all). Blocks. Throws HttpError. `headers` ("Name: value" lines) go with the request after
+// the agent's own; they are not part of any error text.
 std::string PostJson(const std::string& url, std::string_view body,
                      std::size_t maxAnswerBytes = kMaxAnswerBytes, const TransferPace& pace = {},
-                     long* status = nullptr);
+                     long* status = nullptr, const std::vector<std::string>& headers = {});
 
 // Downloads an http(s) URL (redirects followed, to http(s) only) into path. The body streams into a
 // temporary file beside path, which replaces path only after a complete 2xx answer of at most maxBytes
 // that `accept` (when given) agrees to; on any failure path is left as it was and false is returned.
 // accept gets the temporary file's descriptor, written and flushed. The new file keeps the permissions
-// of the file it replaces; `executable` makes sure it can be run (0755 when new).
+// of the file it replaces; `executable` makes sure it can be run (0755 when new). `headers` ("Name:
+// value" lines) go with the request (curl leaves Authorization and Cookie out when a redirect leads
+// to another host, port or scheme).
 bool DownloadToFile(const std::string& url, const std::filesystem::path& path, std::uint64_t maxBytes,
                     bool executable = false, const std::function<bool(int fd)>& accept = {},
-                    const TransferPace& pace = {});
+                    const TransferPace& pace = {}, const std::vector<std::string>& headers = {});
 
 // Downloads a small http(s) resource into memory: false unless a complete 2xx answer of at most
 // maxBytes arrived.

@@ -1,5 +1,6 @@
 #include "agent/desktop/RequestQueue.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace verolux {
@@ -7,10 +8,22 @@ namespace verolux {
 RequestQueue::RequestQueue() = default;
 RequestQueue::~RequestQueue() = default;
 
-void RequestQueue::Push(Work work, std::size_t bytes) {
-    m_waiting.push_back({std::move(work), bytes});
+std::uint64_t RequestQueue::Push(Work work, std::size_t bytes) {
+    const std::uint64_t id = m_nextId++;
+    m_waiting.push_back({std::move(work), bytes, id});
     m_waitingBytes += bytes;
     if (!m_busy && !m_scheduled) startNext();
+    return id;
+}
+
+bool RequestQueue::Remove(std::uint64_t id) {
+    // Waiting requests are in arrival order, so in order of their numbers.
+    const auto it = std::lower_bound(m_waiting.begin(), m_waiting.end(), id,
+                                     [](const Waiting& w, std::uint64_t wanted) { return w.id < wanted; });
+    if (it == m_waiting.end() || it->id != id) return false;
+    m_waitingBytes -= it->bytes;
+    m_waiting.erase(it);
+    return true;
 }
 
 void RequestQueue::startNext() {

@@ -3,6 +3,7 @@
 #include <QObject>
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 
@@ -22,8 +23,10 @@ class RequestQueue {
     ~RequestQueue();
 
     // Starts work at once when nothing runs or waits; otherwise it waits its turn. bytes: what it
-    // holds while it waits (its request text).
-    void Push(Work work, std::size_t bytes);
+    // holds while it waits (its request text). Returns its number for Remove().
+    std::uint64_t Push(Work work, std::size_t bytes);
+    // Takes a request that still waits out of the queue, never to run: false when it has started.
+    bool Remove(std::uint64_t id);
 
     bool busy() const { return m_busy; }
     std::size_t waiting() const { return m_waiting.size(); }
@@ -36,11 +39,13 @@ class RequestQueue {
     struct Waiting {
         Work work;
         std::size_t bytes;
+        std::uint64_t id;
     };
     std::deque<Waiting> m_waiting;
     std::size_t m_waitingBytes = 0;
     bool m_busy = false;
     bool m_scheduled = false;
+    std::uint64_t m_nextId = 1;
     QObject m_context; // the scheduled start goes with the queue
 };
 

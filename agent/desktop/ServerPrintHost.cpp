@@ -3,6 +3,7 @@
 #include "agent/desktop/FreedMemory.h"
 #include "agent/desktop/frmServer.h"
 #include "agent/printing/AgentAnswers.h"
+#include "agent/printing/JobHeaders.h"
 #include "agent/printing/PdfRetention.h"
 #include "agent/printing/PostReportFile.h"
 #include "agent/reports/cups/CupsJob.h"
@@ -84,10 +85,14 @@ ServerPrintHost::ServerPrintHost(frmServer& window)
           [this](std::string_view line) { AddLog(line); },
           [this](const std::string& url, const std::filesystem::path& path,
                  TemplateStore::DownloadDone done) {
-              m_transfers.Run([url, path, done](const std::atomic<bool>& abort) {
+              // A job taken back starts no second download.
+              if (m_running && m_running->cancelled) return done(false);
+              const std::vector<std::string> headers =
+                  m_running ? m_running->headers : std::vector<std::string>{};
+              transfer([url, path, done, headers](const std::atomic<bool>& abort) {
                   TransferPace pace;
                   pace.abort = &abort;
-                  const bool ok = DownloadToFile(url, path, kMaxTemplateBytes, false, {}, pace);
+                  const bool ok = DownloadToFile(url, path, kMaxTemplateBytes, false, {}, pace, headers);
                   return Transfers::Then([done, ok] { done(ok); });
               });
           }),
@@ -146,21 +151,104 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
             send(event);
         return;
     }
+    case PageMessage::Kind::Cancel:
+        cancel(sender, m.jobId);
+        return;
     case PageMessage::Kind::Job:
         break;
     }
-    // The tracker outlives this call when CUPS still has the job.
-    auto tracker = std::make_shared<JobTracker>(m.jobId, m.reportId);
-    const JobRun job{m.options, [this, tracker, send](const JobStep& step) {
-                         for (const std::string& event : tracker->feed(step))
-                             send(event);
-                         if (step.kind == JobStep::Kind::Spooled && !tracker->finished())
-                             m_follower.follow(tracker, send);
-                     }};
-    enqueue(std::move(text), job);
+    follow(sender, std::move(m), std::move(text));
 }
 
-void ServerPrintHost::enqueue(std::string text, std::optional<JobRun> job) {
+namespace {
+std::string FollowedKey(LinkerPool::Peer peer, const std::string& jobId) {
+    return std::to_string(peer.index) + "/" + std::to_string(peer.generation) + "\n" + jobId;
+}
+} // namespace
+
+void ServerPrintHost::follow(LinkerPool::Peer sender, PageMessage m, std::string text) {
+    const std::string key = FollowedKey(sender, m.jobId);
+    auto job = std::make_shared<FollowedJob>();
+    // The tracker outlives this call when CUPS still has the job.
+    job->tracker = std::make_shared<JobTracker>(m.jobId, m.reportId);
+    job->send = [this, sender](const std::string& answer) { sendTo(sender, answer); };
+    job->headers = std::move(m.headers);
+    // Whatever may log or keep the request (its excerpt in the log file, the report windows) gets it
+    // without the headers.
+    if (!job->headers.empty()) text = WithoutJobHeaders(text);
+    const auto sendAndForget = [this, key, job](const std::string& event) {
+        job->send(event);
+        if (job->tracker->finished()) forget(key, job.get());
+    };
+    JobRun run{m.options, [this, job, sendAndForget](const JobStep& step) {
+                   // Spooled after its page took it back (the page heard "cancelled"): not to print.
+                   if (step.kind == JobStep::Kind::Spooled && job->cancelled) {
+                       std::string ignored;
+                       if (step.cupsJobId) cups::CancelJob(step.cupsJobId, &ignored);
+                       return;
+                   }
+                   for (const std::string& event : job->tracker->feed(step))
+                       sendAndForget(event);
+                   if (step.kind == JobStep::Kind::Spooled && !job->tracker->finished())
+                       m_follower.follow(job->tracker, sendAndForget);
+               }};
+    run.cancelled = [job] { return job->cancelled; };
+    m_followed.emplace(key, job);
+    job->queued = enqueue(std::move(text), std::move(run), job);
+}
+
+void ServerPrintHost::cancel(LinkerPool::Peer sender, const std::string& jobId) {
+    const std::string key = FollowedKey(sender, jobId);
+    std::vector<std::shared_ptr<FollowedJob>> open;
+    for (auto [it, end] = m_followed.equal_range(key); it != end; ++it)
+        if (!it->second->tracker->finished()) open.push_back(it->second);
+    if (open.empty()) {
+        sendTo(sender,
+               CancelRefusedAnswer(jobId, "no unfinished job of this id was sent on this connection"));
+        return;
+    }
+    for (const std::shared_ptr<FollowedJob>& job : open) {
+        JobStep step{JobStep::Kind::Cancelled};
+        if (const int cupsJobId = job->tracker->cupsJobId()) {
+            std::string error;
+            // Refused when CUPS has just finished it: the follower tells how it ended.
+            if (!cups::CancelJob(cupsJobId, &error)) {
+                sendTo(sender, CancelRefusedAnswer(jobId, "CUPS did not cancel the job: " + error));
+                continue;
+            }
+        } else if (!m_queue.Remove(job->queued)) {
+            job->cancelled = true;
+            if (job->transfer) m_transfers.Abort(*job->transfer);
+        }
+        AddLog("任务已被页面取消：" + jobId);
+        for (const std::string& event : job->tracker->feed(step))
+            job->send(event);
+        forget(key, job.get());
+    }
+}
+
+void ServerPrintHost::forget(const std::string& key, const FollowedJob* job) {
+    for (auto [it, end] = m_followed.equal_range(key); it != end; ++it)
+        if (it->second.get() == job) {
+            m_followed.erase(it);
+            return;
+        }
+}
+
+void ServerPrintHost::transfer(Transfers::Work work) {
+    const std::shared_ptr<FollowedJob> job = m_running;
+    const int id = m_transfers.Run([work = std::move(work), job](const std::atomic<bool>& abort) {
+        Transfers::Then then = work(abort);
+        return Transfers::Then([job, then = std::move(then)] {
+            if (job) job->transfer.reset();
+            then();
+        });
+    });
+    if (job) job->transfer = id;
+}
+
+std::uint64_t ServerPrintHost::enqueue(std::string text, std::optional<JobRun> job,
+                                       std::shared_ptr<FollowedJob> followed) {
     // While a request waits for the network, pages can send more than the agent will ever work
     // through; past these limits a request is refused at once instead of held.
     const std::size_t bytes = text.size();
@@ -168,12 +256,17 @@ void ServerPrintHost::enqueue(std::string text, std::optional<JobRun> job) {
     if (m_queue.busy() && m_queue.waiting() > 0 &&
         (m_queue.waiting() >= kMaxWaitingRequests || m_queue.waitingBytes() + bytes > kMaxWaitingBytes)) {
         RefuseRequest(*this, text, job, "too many requests waiting");
-        return;
+        return 0;
     }
-    m_queue.Push(
-        [this, text = std::move(text), job = std::move(job), bytes](RequestQueue::Finished finished) mutable {
+    return m_queue.Push(
+        [this, text = std::move(text), job = std::move(job), bytes,
+         followed = std::move(followed)](RequestQueue::Finished finished) mutable {
+            m_running = followed;
             RepPrint(*this, m_store, std::move(text), std::move(job),
-                     afterRequest(bytes, std::move(finished)));
+                     afterRequest(bytes, [this, finished = std::move(finished)] {
+                         m_running.reset();
+                         finished();
+                     }));
         },
         bytes);
 }
@@ -256,13 +349,14 @@ OutputResult ServerPrintHost::OpenOutput(const std::string& reportFileData, cons
 }
 
 void ServerPrintHost::Upload(const PdfUpload& upload, UploadDone done) {
-    m_transfers.Run([upload, done, folder = m_store.folder()](const std::atomic<bool>& abort) {
+    const std::vector<std::string> headers = m_running ? m_running->headers : std::vector<std::string>{};
+    transfer([upload, done, headers, folder = m_store.folder()](const std::atomic<bool>& abort) {
         long status = 0;
         std::exception_ptr error;
         try {
             TransferPace pace;
             pace.abort = &abort;
-            status = PostReportFile(upload.file, upload.reportAdd, upload.reportId, pace);
+            status = PostReportFile(upload.file, upload.reportAdd, upload.reportId, pace, headers);
             SettleUploadedPdf(upload.file, status);
         } catch (...) {
             error = std::current_exception();

@@ -11,7 +11,11 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace verolux {
 class frmServer;
@@ -42,8 +46,25 @@ class ServerPrintHost : public PrintHost {
     void Upload(const PdfUpload& upload, UploadDone done) override;
 
   private:
+    // A followed job its page may still take back, and the headers of its transfers.
+    struct FollowedJob {
+        std::shared_ptr<JobTracker> tracker;
+        std::function<void(const std::string&)> send;
+        std::vector<std::string> headers; // "Name: value"; never logged
+        std::uint64_t queued = 0;         // its number in the queue
+        std::optional<int> transfer;      // the download or upload running for it
+        bool cancelled = false;           // taken back while it ran: nothing more starts for it
+    };
+
     void dispatch(LinkerPool::Peer sender, std::string text);
-    void enqueue(std::string text, std::optional<JobRun> job);
+    // Returns the request's number in the queue, 0 when it was refused.
+    std::uint64_t enqueue(std::string text, std::optional<JobRun> job,
+                          std::shared_ptr<FollowedJob> followed = {});
+    void follow(LinkerPool::Peer sender, PageMessage m, std::string text);
+    void cancel(LinkerPool::Peer sender, const std::string& jobId);
+    void forget(const std::string& key, const FollowedJob* job);
+    // Runs a transfer for the request being carried out, with its job's headers and abort.
+    void transfer(Transfers::Work work);
     // A large request's end starts the wait after which freed memory goes back.
     RequestQueue::Finished afterRequest(std::size_t textBytes, RequestQueue::Finished finished);
     void sendTo(LinkerPool::Peer peer, const std::string& text);
@@ -54,6 +75,9 @@ class ServerPrintHost : public PrintHost {
     JobFollower m_follower;
     QPointer<frmDesign> m_designer; // one designer for the agent, made anew after it closed
     QTimer m_returnMemory;          // once large requests pause, freed memory goes back to the system
+    // Unfinished followed jobs by connection and job id.
+    std::multimap<std::string, std::shared_ptr<FollowedJob>> m_followed;
+    std::shared_ptr<FollowedJob> m_running; // the followed job being carried out, if any
     RequestQueue m_queue;
     Transfers m_transfers; // first to go: aborts and waits for what still runs
 };

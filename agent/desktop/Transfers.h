@@ -27,13 +27,19 @@ class Transfers {
     Transfers(const Transfers&) = delete;
     Transfers& operator=(const Transfers&) = delete;
 
-    void Run(Work work);
+    // Starts the transfer; its id serves Abort() until its result has been delivered.
+    int Run(Work work);
+    // Sets that transfer's abort flag (a page took its job back); nothing when it is over.
+    void Abort(int id);
     std::size_t running() const { return m_threads.size(); }
 
   private:
-    std::atomic<bool> m_abort{false};
+    struct Running {
+        std::thread thread;
+        std::unique_ptr<std::atomic<bool>> abort;
+    };
     std::unique_ptr<QObject> m_context; // results are delivered to it, and go with it
-    std::map<int, std::thread> m_threads;
+    std::map<int, Running> m_threads;
     int m_next = 0;
 };
 

@@ -24,7 +24,7 @@ std::string HelloAnswer(const AgentFacts& facts) {
     std::string out = R"({"verolux":"hello","agent":"Verolux")";
     AppendField(out, "version", facts.version);
     out += R"(,"protocol":)" + std::to_string(kExtensionProtocol);
-    out += R"(,"features":["hello","printers","jobs","copies","duplex","pages"])";
+    out += R"(,"features":["hello","printers","jobs","copies","duplex","pages","cancel","headers"])";
     out += R"(,"port":)" + std::to_string(facts.port);
     AppendField(out, "platform", facts.platform);
     return out + '}';
@@ -58,6 +58,18 @@ std::string PrintersAnswer(const std::vector<PrinterFacts>& printers) {
 std::string ErrorAnswer(const std::string& code, const std::string& message) {
     std::string out = R"({"verolux":"error")";
     AppendField(out, "code", code);
+    AppendField(out, "message", message);
+    return out + '}';
+}
+
+} // namespace verolux
+
+namespace verolux {
+
+std::string CancelRefusedAnswer(const std::string& jobId, const std::string& message) {
+    std::string out = R"({"verolux":"error")";
+    AppendField(out, "code", std::string("not-cancellable"));
+    AppendField(out, "jobId", jobId);
     AppendField(out, "message", message);
     return out + '}';
 }

@@ -35,4 +35,8 @@ std::string PrintersAnswer(const std::vector<PrinterFacts>& printers);
 // {"verolux":"error","code":…,"message":…}: a question the agent cannot answer.
 std::string ErrorAnswer(const std::string& code, const std::string& message);
 
+// {"verolux":"error","code":"not-cancellable","jobId":…,"message":…}: a cancel that found no
+// unfinished job of that id sent on this connection.
+std::string CancelRefusedAnswer(const std::string& jobId, const std::string& message);
+
 } // namespace verolux

@@ -76,6 +76,9 @@ std::vector<std::string> JobTracker::feed(const JobStep& step) {
     }
     case K::GaveUp:
         return {failed(failure::kPrintUnconfirmed, step.message, cupsId)};
+    case K::Cancelled:
+        m_finished = true;
+        return {event("cancelled", cupsId)};
     case K::CupsState:
         break;
     }

@@ -37,6 +37,7 @@ struct JobStep {
         Shown,     // the preview is on screen
         Opened,    // the designer is open
         GaveUp,    // CUPS did not finish the job within the time the agent follows it
+        Cancelled, // its page took it back before it ended
     };
     enum class Cups { Pending, Held, Processing, Stopped, Cancelled, Aborted, Completed };
 
@@ -53,8 +54,8 @@ struct JobStep {
 
 // The job events one page hears about one request, in order: "accepted", then for a print "spooled"
 // and "completed" or "failed"; for a PDF "uploaded" (2xx) or "failed"; "shown" for a preview;
-// "opened" for the designer; "waiting" while CUPS holds the job, once per reason. Exactly one final
-// event; nothing after it.
+// "opened" for the designer; "waiting" while CUPS holds the job, once per reason; "cancelled" when
+// its page took it back. Exactly one final event; nothing after it.
 class JobTracker {
   public:
     JobTracker(std::string jobId, std::string reportId);

@@ -1,5 +1,6 @@
 #include "agent/printing/PageMessage.h"
 
+#include "agent/printing/JobHeaders.h"
 #include "common/JsonReader.h"
 
 #include <charconv>
@@ -45,11 +46,29 @@ std::string ReadOptions(const JsonValue& object, PageMessage& m) {
             if (!isText || value.size() > kMaxPageRangesLength || !ValidPageRanges(value))
                 return "pages must list pages and ranges such as \"1-3,5\"";
             m.options.pages = value;
+        } else if (name == "headers") {
+            m.headers.clear();
+            if (std::string error = ReadJobHeaders(member, &m.headers); !error.empty()) return error;
         } else {
             return "unknown option \"" + std::string(name) + "\"";
         }
     }
     return {};
+}
+
+// {"cancel": jobId} and nothing else: the page takes back a job of its own.
+PageMessage ReadCancel(const JsonValue& object) {
+    PageMessage m;
+    const JsonValue id = object.member("cancel");
+    if (object.size() != 1 ||
+        (id.type() != JsonValue::Type::String && id.type() != JsonValue::Type::Number)) {
+        m.kind = PageMessage::Kind::Unknown;
+        m.error = "a cancel is {\"cancel\": jobId} with the job's id as a string or a number";
+        return m;
+    }
+    m.kind = PageMessage::Kind::Cancel;
+    m.jobId = id.scalar().text;
+    return m;
 }
 
 } // namespace
@@ -90,6 +109,7 @@ PageMessage ReadPageMessage(std::string_view text) {
     }
     if (!key.valid()) return m;
 
+    if (key.isObject() && key.member("cancel").valid()) return ReadCancel(key);
     if (key.isObject()) {
         m.reportId = doc->root().value("reportId").text;
         const std::string error = ReadOptions(key, m);

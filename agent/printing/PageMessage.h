@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace verolux {
 
@@ -32,12 +33,16 @@ struct PageMessage {
         Job,      // "verolux": {options}: a print request whose sender hears how it goes
         BadJob,   // "verolux": {options} that cannot be honoured: `error` says why
         Unknown,  // any other `verolux` value: `error` says why
+        Cancel,   // "verolux": {"cancel": jobId}: `jobId` names the page's job to take back
     };
     Kind kind = Kind::Request;
-    std::string jobId;    // Job, BadJob: the page's own name for the job ("" when it gave none)
+    std::string jobId;    // Job, BadJob, Cancel: the page's own name for the job ("" when it gave none)
     std::string reportId; // Job, BadJob: the request's `reportId` as text, "" when missing
     JobOptions options;   // Job
     std::string error;    // BadJob, Unknown
+    // Job: "Name: value" lines for the job's own template download and PDF upload. Secrets: never
+    // logged or kept (the request goes on without them, WithoutJobHeaders).
+    std::vector<std::string> headers;
 };
 
 // Reads what a message is. Never throws: a text that is no JSON object is a print request, and the

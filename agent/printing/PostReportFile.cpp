@@ -29,10 +29,11 @@ std::string TemplateUploadBody(std::string_view base64, std::string_view reportI
 }
 
 long PostReportFile(const std::filesystem::path& filePath, const std::string& address,
-                    const std::string& reportId, const TransferPace& pace) {
+                    const std::string& reportId, const TransferPace& pace,
+                    const std::vector<std::string>& headers) {
     std::string body = ReportFileBody(modBase64::EncodeFile(filePath), reportId);
     long status = 0;
-    PostJson(address, body, /*maxAnswerBytes=*/0, pace, &status); // only the status is read
+    PostJson(address, body, /*maxAnswerBytes=*/0, pace, &status, headers); // only the status is read
     return status;
 }
 

@@ -16,8 +16,10 @@ std::string TemplateUploadBody(std::string_view base64, std::string_view reportI
 
 // Uploads the whole file as Base64 with its report id to address (used unchanged) and returns the
 // answer's HTTP status; the answer itself is not read. Throws when the file cannot be read or is
-// empty (std::runtime_error) or the POST fails or is aborted (HttpError).
+// empty (std::runtime_error) or the POST fails or is aborted (HttpError). `headers`: a followed
+// job's own ("Name: value").
 long PostReportFile(const std::filesystem::path& filePath, const std::string& address,
-                    const std::string& reportId, const TransferPace& pace = {});
+                    const std::string& reportId, const TransferPace& pace = {},
+                    const std::vector<std::string>& headers = {});
 
 } // namespace verolux

@@ -37,6 +37,7 @@ class PrintRun : public std::enable_shared_from_this<PrintRun> {
             tell({JobStep::Kind::Accepted});
             m_store.Refresh(r.repname, r.reporturl, r.reportmd5,
                             [self = shared_from_this()](const TemplateStore::Result& t) {
+                                if (self->cancelled()) return self->end();
                                 self->guarded([&] { self->templateReady(t); });
                             });
         });
@@ -67,8 +68,11 @@ class PrintRun : public std::enable_shared_from_this<PrintRun> {
         }
         const OutputResult out =
             m_host.OpenOutput(m_request, m_r.preview, m_job ? m_job->options : JobOptions{});
+        // A print goes on to be spooled: its page's cancel then reaches the job in CUPS.
         if (!out.upload) return done(out);
+        if (cancelled()) return end();
         m_host.Upload(*out.upload, [self = shared_from_this(), out](long status, std::exception_ptr error) {
+            if (self->cancelled()) return self->end();
             self->guarded([&] {
                 if (error) std::rethrow_exception(error);
                 OutputResult uploaded = out;
@@ -101,6 +105,7 @@ class PrintRun : public std::enable_shared_from_this<PrintRun> {
         end();
     }
 
+    bool cancelled() const { return m_job && m_job->cancelled && m_job->cancelled(); }
     void tell(const JobStep& step) {
         if (m_job) m_job->report(step);
     }

@@ -68,6 +68,9 @@ class PrintHost {
 struct JobRun {
     JobOptions options;
     std::function<void(const JobStep&)> report;
+    // True once its page took the job back: nothing more is started for it, and what comes back from
+    // a transfer it aborted is no failure of its own (the page heard "cancelled" already).
+    std::function<bool()> cancelled = {};
 };
 
 inline constexpr std::string_view kNoJsonData = "没有 Json 数据";

@@ -15,7 +15,8 @@ export const MODES: readonly Mode[];
  * "refused": the agent does not let this page's site in; the agent object tries no more.
  */
 export type ConnectionState = "connecting" | "open" | "closed" | "awaiting-permission" | "refused";
-export type JobState = "accepted" | "spooled" | "waiting" | "completed" | "failed" | "uploaded" | "shown" | "opened";
+export type JobState =
+    | "accepted" | "spooled" | "waiting" | "completed" | "failed" | "uploaded" | "shown" | "opened" | "cancelled";
 
 export interface ConnectOptions {
     /** The one address to connect to; ports and host are then not used. */
@@ -66,7 +67,7 @@ export interface JobEvent {
     jobId: string;
     reportId: string;
     state: JobState;
-    /** spooled, waiting, completed, failed of a print */
+    /** spooled, waiting, completed, failed, cancelled of a print */
     cupsJobId?: number;
     /** waiting */
     reason?: string;
@@ -88,11 +89,21 @@ export interface JobOptions {
     duplex?: "none" | "long" | "short";
     /** Pages and ranges, e.g. "1-3,5,8-" (a print; at most 256 characters). */
     pages?: string;
+    /**
+     * HTTP headers for this job's template download and PDF upload only (e.g. Authorization, Cookie):
+     * at most 16, 8,192 bytes together; names are HTTP tokens, values one line. Never logged or kept.
+     */
+    headers?: Record<string, string>;
 }
 
 export interface PrintOptions extends JobOptions {
     /** Called with every event of the job, the final one included. */
     onState?: (event: JobEvent) => void;
+    /**
+     * Aborting it takes the job back: out of the agent's queue, its download stopped, or cancelled in
+     * CUPS. print() then rejects with "cancelled"; a job that has ended stays as it ended.
+     */
+    cancel?: AbortSignal;
 }
 
 export type Mode = "print" | "preview" | "pdf" | "design";
@@ -188,6 +199,8 @@ export type JobFailureCode =
     | "internal-error";
 
 export type VeroluxErrorCode =
+    /** The page took the job back (PrintOptions.cancel). */
+    | "cancelled"
     /** Nothing answers at the URL (or no answer within connectTimeout). */
     | "agent-unavailable"
     /** The user on the desktop has not yet answered whether this page's site may use the agent. */
@@ -228,7 +241,8 @@ export class VeroluxAgent extends EventTarget {
      */
     print(request: string | PrintRequest, options?: PrintOptions): Promise<JobEvent>;
     close(): void;
-    // Events: "state" (detail { state, reason }), "job" (detail JobEvent), "reply" (detail: the agent's plain text)
+    // Events: "state" (detail { state, reason }), "job" (detail JobEvent), "reply" (detail: the agent's plain text),
+    // "cancel-refused" (detail { verolux: "error", code: "not-cancellable", jobId, message }: the job had ended)
 }
 
 /** Throws a VeroluxError "bad-request" for an unknown mode or a field its mode needs missing. */

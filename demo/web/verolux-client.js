@@ -222,10 +222,12 @@ export class VeroluxAgent extends EventTarget {
     /**
      * Sends a print request (its text or object) as a job. Resolves with the final event, rejects with a
      * VeroluxError. options: jobId, copies (1–999), duplex ("none" | "long" | "short"), pages ("1-3,5"),
-     * onState(event) for every event on the way.
+     * headers ({ name: value } for the job's template download and PDF upload), onState(event) for every
+     * event on the way, cancel (an AbortSignal: aborting it takes the job back; it then rejects with
+     * "cancelled").
      */
     async print(request, options = {}) {
-        const { onState, ...rest } = options;
+        const { onState, cancel, ...rest } = options;
         const jobId = String(rest.jobId ?? `job-${Date.now().toString(36)}-${++jobSerial}`);
         let body = request;
         if (typeof request === "string") {
@@ -238,10 +240,25 @@ export class VeroluxAgent extends EventTarget {
         if (!isObject(body)) throw badRequest("a print request is a JSON object");
         checkRequest(body);
         body = { ...body, verolux: { ...rest, jobId } };
+        const notSent = () => new VeroluxError("cancelled", "the job was cancelled before it was sent");
+        if (cancel?.aborted) throw notSent();
         await this.ready();
+        if (cancel?.aborted) throw notSent();
         return new Promise((resolve, reject) => {
-            this.jobs.set(jobId, { resolve, reject, onState });
-            this.socket.send(JSON.stringify(body));
+            const socket = this.socket;
+            // Only while this job is the open one of its id on the connection that sent it.
+            const onAbort = () => {
+                if (this.jobs.get(jobId) === job && this.socket === socket)
+                    socket.send(JSON.stringify({ verolux: { cancel: jobId } }));
+            };
+            const settle = (then) => (value) => {
+                cancel?.removeEventListener("abort", onAbort);
+                then(value);
+            };
+            const job = { resolve: settle(resolve), reject: settle(reject), onState };
+            this.jobs.set(jobId, job);
+            cancel?.addEventListener("abort", onAbort, { once: true });
+            socket.send(JSON.stringify(body));
         });
     }
 
@@ -403,10 +420,18 @@ export class VeroluxAgent extends EventTarget {
             if (message.state === "failed") {
                 this.jobs.delete(message.jobId);
                 job.reject(new VeroluxError(message.code, message.message, message));
+            } else if (message.state === "cancelled") {
+                this.jobs.delete(message.jobId);
+                job.reject(new VeroluxError("cancelled", "the job was cancelled", message));
             } else if (FINAL_OK.has(message.state)) {
                 this.jobs.delete(message.jobId);
                 job.resolve(message);
             }
+            return;
+        }
+        if (message.verolux === "error" && message.jobId !== undefined) {
+            // A cancel that came too late: the job's own final event says how it ended.
+            this.dispatchEvent(new CustomEvent("cancel-refused", { detail: message }));
             return;
         }
         const question = this.questions.shift();

@@ -51,6 +51,19 @@ TEST_F(HttpTest, PostSendsTheOneHeaderAndUtf8Body) {
     EXPECT_EQ(req.substr(req.find("\r\n\r\n") + 4), "{\"a\":\"中\"}");
 }
 
+// A caller's headers go after the agent's own, on the POST and the GET alike; an empty value as such.
+TEST_F(HttpTest, CallerHeadersGoWithTheRequest) {
+    const std::vector<std::string> extra = {"Authorization: Bearer t0k", "X-Empty;"};
+    CannedServer server({HttpReply("200 OK", "{}"), HttpReply("200 OK", "body")});
+    long status = 0;
+    verolux::PostJson(server.url("/up"), "{}", 0, {}, &status, extra);
+    EXPECT_TRUE(verolux::DownloadToFile(server.url("/t.grf"), file("t.grf"), 100, false, {}, {}, extra));
+    for (const std::string& req : server.requests()) {
+        EXPECT_NE(req.find("\r\nAuthorization: Bearer t0k\r\nX-Empty:\r\n"), std::string::npos) << req;
+    }
+    EXPECT_NE(server.requests().at(0).find("charset=UTF-8\r\nAuthorization"), std::string::npos);
+}
+
 TEST_F(HttpTest, PostToClosedPortThrows) {
     EXPECT_THROW(verolux::PostJson(CannedServer::closedUrl("/x"), "{}"), verolux::HttpError);
     EXPECT_THROW(verolux::PostJson("http://no-such-host.invalid/x", "{}"), verolux::HttpError);

@@ -27,6 +27,7 @@ from harness import HERE, AgentCase, AgentRun, make_program_folder, pdf_text, se
 from agentproc import free_port, read_ini, wait_for, write_ini
 from backendproc import DEMO_WEB
 import test_site_question as site_question
+from test_queue import TemplateServer
 
 CHROMIUM = os.environ.get("VEROLUX_CHROMIUM", "/usr/bin/chromium")
 
@@ -135,7 +136,10 @@ class Browser(AgentCase):
         pages = self.serve_pages()
         self.allow_site(pages.base)  # the test page's own site, not the backend's
         report_id = unique("client")
-        query = urllib.parse.urlencode({"agent": self.agent.port, "backend": self.backend.base, "reportId": report_id})
+        slow = TemplateServer(b"")  # trickles a template until the page takes its job back
+        self.addCleanup(slow.close)
+        query = urllib.parse.urlencode({"agent": self.agent.port, "backend": self.backend.base, "reportId": report_id,
+                                        "slow": slow.url("/slow/slow.grf")})
         with chromium("%s/client_page.html?%s" % (pages.base, query), os.path.join(self.work, "client.log")):
             r = pages.report(1)
         self.assertIsNotNone(r, "the test page never reported")
@@ -175,6 +179,9 @@ class Browser(AgentCase):
         self.assertEqual({"code": "template-not-found", "message": "找不到报表文件:no-such-template.grf",
                           "isVeroluxError": True}, r["missing"]["error"])
         self.assertEqual("bad-request", r["badCopies"]["error"]["code"])
+        self.assertEqual(("cancelled", ["accepted", "cancelled"]), (r["cancelled"]["error"]["code"], r["cancelledStates"]))
+        self.assertEqual("cancelled", r["cancelledBeforeSent"]["error"]["code"])
+        self.assertNotIn("never-sent-3", r["jobIds"])
 
     def test_client_without_an_agent_and_refused(self):
         pages = self.serve_pages()

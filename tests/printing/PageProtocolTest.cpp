@@ -2,6 +2,7 @@
 #include "tests/printing/EventSummary.h"
 
 #include "agent/printing/AgentAnswers.h"
+#include "agent/printing/JobHeaders.h"
 #include "agent/printing/JobTracker.h"
 #include "agent/printing/PageMessage.h"
 
@@ -10,6 +11,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace verolux;
@@ -49,14 +51,32 @@ const MessageCase kMessages[] = {
     {"pagesBackwards", R"({"verolux":{"pages":"5-3"}})", Kind::BadJob, "pages must"},
     {"unknownOption", R"({"verolux":{"colour":true}})", Kind::BadJob, "unknown option \"colour\""},
     {"jobIdObject", R"({"verolux":{"jobId":{}}})", Kind::BadJob, "jobId must be"},
+    // A page takes back a job of its own by its id, and says nothing else in that message.
+    {"cancel", R"({"verolux":{"cancel":"j1"}})", Kind::Cancel, "j1"},
+    {"cancelNumericId", R"({"verolux":{"cancel":7},)" + kRequest + "}", Kind::Cancel, "7"},
+    {"cancelWithOptions", R"({"verolux":{"cancel":"j","copies":2}})", Kind::Unknown, "a cancel is"},
+    {"cancelObject", R"({"verolux":{"cancel":{}}})", Kind::Unknown, "a cancel is"},
+    // Headers for the job's own transfers: tokens for names, one-line strings for values.
+    {"headers", R"({"verolux":{"jobId":"h","headers":{"Authorization":"Bearer s3cret"}},)" + kRequest + "}",
+     Kind::Job, "h"},
+    {"headersNotObject", R"({"verolux":{"headers":["s3cret"]}})", Kind::BadJob, "must be an object"},
+    {"headerNameNoToken", R"({"verolux":{"headers":{"X Key":"s3cret"}}})", Kind::BadJob, "not an HTTP token"},
+    {"headerValueCrLf", R"({"verolux":{"headers":{"X-Key":"s3cret\r\nHost: evil"}}})", Kind::BadJob,
+     "line break"},
+    {"headerValueNumber", R"({"verolux":{"headers":{"X-Key":12}}})", Kind::BadJob, "must be a string"},
+    {"headerFramesTheMessage", R"({"verolux":{"headers":{"content-length":"5"}}})", Kind::BadJob,
+     "the agent's own"},
 };
 
 TEST(PageMessage, Kinds) {
     for (const MessageCase& c : kMessages) {
         const PageMessage m = ReadPageMessage(c.text);
         EXPECT_EQ(m.kind, c.kind) << c.name;
-        EXPECT_TRUE(m.kind == Kind::Job ? m.jobId == c.detail : m.error.find(c.detail) != std::string::npos)
+        EXPECT_TRUE(m.kind == Kind::Job || m.kind == Kind::Cancel
+                        ? m.jobId == c.detail
+                        : m.error.find(c.detail) != std::string::npos)
             << c.name << ": " << m.jobId << " " << m.error;
+        EXPECT_EQ(m.error.find("s3cret"), std::string::npos) << c.name; // a refusal never quotes a value
     }
     // A refused job is still named.
     EXPECT_EQ(ReadPageMessage(R"({"verolux":{"copies":0,"jobId":"j"}})").jobId, "j");
@@ -69,6 +89,40 @@ TEST(PageMessage, OptionsAndReportIdReachTheJob) {
     EXPECT_EQ(m.reportId, "R7");
     EXPECT_EQ(ReadPageMessage(R"({"verolux":{"copies":999},)" + kRequest + "}").options.copies, 999);
     EXPECT_EQ(ReadPageMessage(R"({"verolux":{}})").options, JobOptions{}); // printer's own duplex
+}
+
+TEST(PageMessage, HeadersBecomeLinesWithinTheirLimits) {
+    const PageMessage m = ReadPageMessage(
+        R"({"verolux":{"headers":{"Authorization":"Bearer s3cret","Cookie":"a=1; b=2","X-Empty":""}},)" +
+        kRequest + "}");
+    EXPECT_EQ(m.headers,
+              (std::vector<std::string>{"Authorization: Bearer s3cret", "Cookie: a=1; b=2", "X-Empty;"}));
+    EXPECT_TRUE(ReadPageMessage(R"({"verolux":{},)" + kRequest + "}").headers.empty());
+
+    const auto withHeaders = [](std::size_t count, std::size_t valueBytes) {
+        std::string list;
+        for (std::size_t i = 0; i < count; ++i)
+            list +=
+                (i ? "," : "") + ("\"X-" + std::to_string(i) + "\":\"" + std::string(valueBytes, 'v') + "\"");
+        return ReadPageMessage(R"({"verolux":{"headers":{)" + list + "}}}");
+    };
+    EXPECT_EQ(withHeaders(kMaxJobHeaders, 10).kind, Kind::Job);
+    EXPECT_EQ(withHeaders(kMaxJobHeaders + 1, 10).kind, Kind::BadJob);
+    EXPECT_EQ(withHeaders(1, kMaxJobHeaderBytes - 3).kind, Kind::Job); // "X-0" and its value
+    EXPECT_EQ(withHeaders(1, kMaxJobHeaderBytes - 2).kind, Kind::BadJob);
+}
+
+TEST(PageMessage, RequestWithoutHeadersReadsTheSame) {
+    const std::string text =
+        R"({"preview":"2","verolux":{"jobId":"j","headers":{"Cookie":"s3cret"},"copies":2},)"
+        R"("repname":"a.grf","reportId":"R7","repdata":[{"n":1e21,"s":"\u00e9"}],"p":true})";
+    const std::string kept = WithoutJobHeaders(text);
+    EXPECT_EQ(kept.find("s3cret"), std::string::npos);
+    EXPECT_EQ(kept, R"({"preview":"2","verolux":{"jobId":"j","copies":2},"repname":"a.grf","reportId":"R7",)"
+                    R"("repdata":[{"n":1e21,"s":"é"}],"p":true})");
+    const PageMessage m = ReadPageMessage(kept);
+    EXPECT_EQ(std::tuple(m.kind, m.jobId, m.options.copies), std::tuple(Kind::Job, std::string("j"), 2));
+    EXPECT_EQ(WithoutJobHeaders("not json"), "not json");
 }
 
 TEST(PageMessage, PageRanges) {
@@ -86,7 +140,7 @@ using C = JobStep::Cups;
 JobStep Step(const std::string& word) {
     static const std::map<std::string, K> kinds = {
         {"accepted", K::Accepted}, {"failed", K::Failed}, {"spooled", K::Spooled}, {"uploaded", K::Uploaded},
-        {"shown", K::Shown},       {"opened", K::Opened}, {"gaveup", K::GaveUp}};
+        {"shown", K::Shown},       {"opened", K::Opened}, {"gaveup", K::GaveUp},   {"cancel", K::Cancelled}};
     static const std::map<std::string, C> states = {
         {"pending", C::Pending},     {"held", C::Held},       {"processing", C::Processing},
         {"cancelled", C::Cancelled}, {"aborted", C::Aborted}, {"completed", C::Completed}};
@@ -122,6 +176,14 @@ const std::pair<const char*, const char*> kSequences[] = {
     // A request that cannot be read is never accepted.
     {"failed:bad-request", "failed:bad-request"},
     {"accepted failed:template-not-found", "accepted failed:template-not-found"},
+    // The page takes a job back: waiting in the queue (not yet accepted), downloading, or in CUPS.
+    // What its run still reports then, or CUPS says of it, is no news.
+    {"cancel failed:agent-busy", "cancelled -"},
+    {"accepted cancel failed:template-not-found", "accepted cancelled -"},
+    {"accepted spooled:5 !pending:Paused cancel cancelled",
+     "accepted spooled:5 waiting:5:Paused cancelled:5 -"},
+    // A job that has ended stays as it ended.
+    {"accepted spooled:4 completed cancel", "accepted spooled:4 completed:4 -"},
 };
 
 TEST(JobEvents, Sequences) {
@@ -165,7 +227,7 @@ TEST(Answers, ExactTexts) {
     EXPECT_EQ(
         HelloAnswer({"1.2.3", 28502, "linux"}),
         R"({"verolux":"hello","agent":"Verolux","version":"1.2.3","protocol":1,)"
-        R"("features":["hello","printers","jobs","copies","duplex","pages"],"port":28502,"platform":"linux"})");
+        R"("features":["hello","printers","jobs","copies","duplex","pages","cancel","headers"],"port":28502,"platform":"linux"})");
     PrinterFacts p{"VXPDF", "PDF", "", true, "stopped", "Paused", false, true, false, {"iso_a4_210x297mm"}};
     EXPECT_EQ(
         PrintersAnswer({p}),
@@ -175,6 +237,8 @@ TEST(Answers, ExactTexts) {
     EXPECT_EQ(PrintersAnswer({}), R"({"verolux":"printers","printers":[]})");
     EXPECT_EQ(ErrorAnswer("unknown-question", "a\nb"),
               R"({"verolux":"error","code":"unknown-question","message":"a\nb"})");
+    EXPECT_EQ(CancelRefusedAnswer("j\"1", "ended"),
+              R"({"verolux":"error","code":"not-cancellable","jobId":"j\"1","message":"ended"})");
 }
 
 } // namespace
