@@ -7,8 +7,11 @@
 #include "agent/desktop/frmSites.h"
 #include "common/Version.h"
 #include "tests/agent/AgentTestSupport.h"
+#include "tests/common/CannedServer.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
 #include <QTcpSocket>
@@ -334,6 +337,30 @@ TEST_F(MainWindowTest, ClosingHidesExitEnds) {
     EXPECT_EQ(QApplication::exec(), 0);
     EXPECT_FALSE(timedOut);
     EXPECT_FALSE(m_window->linkers().isListening());
+}
+
+// Exit while a template trickles in (fast enough never to count as stalled, far too long to wait
+// for): the download is aborted, and the agent's end waits for it about a second, not its time-outs.
+TEST_F(MainWindowTest, ExitDuringATemplateDownloadEndsPromptly) {
+    testsupport::CannedServer server(
+        {"HTTP/1.1 200 OK\r\nContent-Length: 10000000\r\n\r\n" + std::string(400000, 'x')}, 200);
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("report")));
+    auto host = std::make_unique<verolux::ServerPrintHost>(*m_window);
+    m_window->setPrintProcedure([&](frmServer&, std::string text) { host->Run(std::move(text)); });
+    host->Run(R"({"preview":"2","repname":"slow.grf","reptype":"","reguserno":"","reprintname":"",)"
+              R"("sdesign":"0","reporturl":")" +
+              server.url("/slow.grf") + R"(","reportmd5":"","reportId":"r1","reportAdd":"","repdata":[]})");
+    ASSERT_TRUE(WaitFor([&] { return !server.requests().empty(); })) << "the download did not start";
+
+    QTimer::singleShot(0, m_window.get(), [this] { m_window->ExitAgent(); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    // As the agent ends: the print procedure goes with the window, waiting for what still runs.
+    m_window->setPrintProcedure({});
+    QElapsedTimer ending;
+    ending.start();
+    host.reset();
+    EXPECT_LT(ending.elapsed(), 20000) << "the download was waited for, not aborted";
+    EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("report/slow.grf"))));
 }
 
 TEST(TrayTip, CaptionWithLineBreakCutToTheTipField) {

@@ -6,6 +6,7 @@
 #include "agent/reports/encoder/modBase64.h"
 #include "common/Http.h"
 
+#include <QCoreApplication>
 #include <QFutureWatcher>
 #include <QPointer>
 #include <QPromise>
@@ -297,7 +298,11 @@ void frmDesign::cmdSave_Click() {
 
 void frmDesign::startUpload(std::string url, std::string body) {
     // The worker owns copies of everything it uses; the watcher goes with the window, so a window
-    // closed meanwhile never hears the answer. The agent waits for the pool's threads when it ends.
+    // closed meanwhile never hears the answer, while the post it asked for still goes out. The agent
+    // waits for the pool's threads when it ends: the post is aborted then, also when its window went,
+    // so that the end takes about a second instead of the post's time-outs.
+    auto* ending = new QObject; // lives as long as the post, whatever becomes of the window
+    connect(qApp, &QCoreApplication::aboutToQuit, ending, [abort = m_abortUpload] { *abort = true; });
     auto promise = std::make_shared<QPromise<bool>>();
     auto* watcher = new QFutureWatcher<bool>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, loads = m_loads] {
@@ -308,15 +313,19 @@ void frmDesign::startUpload(std::string url, std::string body) {
     watcher->setFuture(promise->future());
     promise->start();
     setUploading(true);
-    QThreadPool::globalInstance()->start([promise, url = std::move(url), body = std::move(body)] {
-        bool saved = false;
-        try {
-            saved = PostJson(url, body).find("success") != std::string::npos;
-        } catch (const std::exception&) {
-        }
-        promise->addResult(saved);
-        promise->finish();
-    });
+    QThreadPool::globalInstance()->start(
+        [promise, ending, abort = m_abortUpload, url = std::move(url), body = std::move(body)] {
+            bool saved = false;
+            try {
+                TransferPace pace;
+                pace.abort = abort.get();
+                saved = PostJson(url, body, kMaxAnswerBytes, pace).find("success") != std::string::npos;
+            } catch (const std::exception&) {
+            }
+            promise->addResult(saved);
+            promise->finish();
+            ending->deleteLater();
+        });
 }
 
 void frmDesign::setUploading(bool uploading) {
@@ -329,6 +338,8 @@ void frmDesign::setUploading(bool uploading) {
 
 void frmDesign::uploadDone(bool saved, int loads) {
     setUploading(false);
+    // Aborted because the agent ends: no box to answer.
+    if (*m_abortUpload) return;
     if (!saved) {
         message(QMessageBox::NoIcon, kSaveFailed, QMessageBox::Ok);
         return;

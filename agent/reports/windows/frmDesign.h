@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -23,7 +24,8 @@ namespace verolux {
 // The report designer window: one instance for the agent, reused by every design request. The user
 // edits the request's template in the designer control; 保存 writes it back to the template file and
 // posts it with its MD5 to reportAdd, so later prints use it. The post runs off the UI thread; the
-// window's buttons and the designer wait for it meanwhile.
+// window's buttons and the designer wait for it meanwhile. When the agent ends, a post still running
+// is aborted (within about a second) and its outcome shown nowhere.
 class frmDesign : public QWidget {
     Q_OBJECT
   public:
@@ -104,6 +106,8 @@ class frmDesign : public QWidget {
     bool m_designLoaded = false;     // the design on screen came from a file that loaded
     bool m_savedNotUploaded = false; // the designer's own save wrote edits that no upload took yet
     bool m_uploading = false;
+    // Set when the agent ends; the post's HTTP call watches it.
+    std::shared_ptr<std::atomic<bool>> m_abortUpload = std::make_shared<std::atomic<bool>>(false);
     int m_loads = 0; // counts loadings: a save's message box may outlive the template it saved
     DialogRunner m_runDialog;
 };

@@ -409,7 +409,31 @@ TEST_F(DesignWindow, ClosedWhileUploading) {
     QThreadPool::globalInstance()->waitForDone();
     QApplication::processEvents();
     EXPECT_TRUE(boxes.empty()) << "the answer of a closed window's upload shows nothing";
-    EXPECT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests().size(), 1u) << "the post the user asked for still goes out";
+}
+
+// The agent ends while 保存 trickles (far longer than the test runs): the post is aborted, so the
+// process's wait for the pool's threads is short, and no box is shown. Ending closes the windows,
+// which deletes the designer; a window that stays is covered as well.
+TEST_F(DesignWindow, AgentEndsDuringASave) {
+    for (const bool deleteOnClose : {true, false}) {
+        SCOPED_TRACE(deleteOnClose ? "window deleted" : "window kept");
+        testsupport::CannedServer server(
+            {"HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" + std::string(200000, 'x') + "success"},
+            200);
+        request(orders(), server.url("/up"));
+        window->setAttribute(Qt::WA_DeleteOnClose, deleteOnClose);
+        editTitle(deleteOnClose ? QStringLiteral("EXIT") : QStringLiteral("EXIT KEPT"));
+        window->cmdSave->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !server.requests().empty(); }, 10000));
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::quit(); });
+        QApplication::exec();
+        EXPECT_TRUE(QThreadPool::globalInstance()->waitForDone(20000)) << "the post was not aborted";
+        QApplication::processEvents();
+        EXPECT_TRUE(boxes.empty());
+        EXPECT_EQ(window.isNull(), deleteOnClose);
+        EXPECT_TRUE(!window || window->cmdSave->isEnabled());
+    }
 }
 
 } // namespace
