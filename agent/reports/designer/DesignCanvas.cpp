@@ -1,11 +1,14 @@
 #include "agent/reports/designer/DesignCanvas.h"
 
 #include "agent/reports/design/ItemEdits.h"
+#include "agent/reports/design/ReferenceDrop.h"
 #include "agent/reports/design/StructureEdits.h"
 #include "agent/reports/designer/DesignRuler.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QCursor>
+#include <QFontMetricsF>
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -144,9 +147,34 @@ void DesignCanvas::setGridVisible(bool on) {
 
 BandRef DesignCanvas::currentBand() const {
     if (!m_doc.selection().empty()) return m_doc.primary().band;
+    if (m_pickedBand && design::FindBand(m_doc.tmpl(), *m_pickedBand) && m_layout.find(*m_pickedBand))
+        return *m_pickedBand;
     if (m_doc.tmpl().detail.present) return BandRef{BandSlot::Detail};
     if (!m_layout.bands.empty()) return m_layout.bands.front().ref;
     return BandRef{BandSlot::Detail};
+}
+
+BandRef DesignCanvas::pasteBand() const {
+    // The band under the mouse when it is over the page, else the band in hand.
+    const QPoint cursor = viewport()->mapFromGlobal(QCursor::pos());
+    if (viewport()->rect().contains(cursor)) {
+        const QPointF pt = toPage(QPointF(cursor));
+        if (pt.x() <= m_layout.paperWidth)
+            if (const design::PlacedBand* b = bandUnder(pt.y())) return b->ref;
+    }
+    return currentBand();
+}
+
+const design::PlacedBand* DesignCanvas::bandUnder(double yMm) const {
+    for (const design::PlacedBand& b : m_layout.bands)
+        if (yMm >= b.top && yMm < b.bottom()) return &b;
+    return nullptr;
+}
+
+void DesignCanvas::pickBand(std::optional<BandRef> band) {
+    if (m_pickedBand == band) return;
+    m_pickedBand = band;
+    viewport()->update();
 }
 
 void DesignCanvas::documentChanged() {
@@ -313,7 +341,8 @@ void DesignCanvas::paintBands(QPainter& p) {
         // Label in the gutter, as tall as the band.
         const QRectF label(o.x() - kGutter - 2, top, kGutter - 6, std::max(14.0, bottom - top));
         QColor fill = c;
-        fill.setAlpha(28);
+        const bool picked = m_pickedBand && *m_pickedBand == b.ref && m_doc.selection().empty();
+        fill.setAlpha(picked ? 90 : 28);
         p.fillRect(label, fill);
         p.fillRect(QRectF(label.right() - 3, label.top(), 3, label.height()), c);
         p.setPen(c.darker(130));
@@ -583,6 +612,18 @@ void DesignCanvas::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const bool add = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier);
+    if (pt.x() < 0) {
+        // A band's label: the band is picked (its settings show, a paste goes there).
+        if (const design::PlacedBand* b = bandUnder(pt.y())) {
+            if (!m_doc.selection().empty()) {
+                m_doc.clearSelection();
+                emit selectionChanged();
+            }
+            pickBand(b->ref);
+            emit bandActivated(b->ref);
+        }
+        return;
+    }
 
     ItemRef ref;
     if (const Handle h = handleAt(m_pressView, &ref); h != Handle::None && !add) {
@@ -625,6 +666,8 @@ void DesignCanvas::mousePressEvent(QMouseEvent* event) {
         m_vRuler->update();
         return;
     }
+    // An empty place of a band picks that band (a paste goes there).
+    if (!add) pickBand(bandUnder(pt.y()) ? std::optional(bandUnder(pt.y())->ref) : std::nullopt);
     m_rubberBase = add ? m_doc.selection() : std::vector<ItemRef>{};
     if (!add && !m_doc.selection().empty()) {
         m_doc.clearSelection();
@@ -907,13 +950,8 @@ void DesignCanvas::nudge(double dx, double dy) {
 }
 
 void DesignCanvas::stepSelection(bool forward) {
-    // Items in the order the page shows them: band by band, each band's items in its own order.
-    std::vector<ItemRef> all;
-    for (const design::PlacedBand& b : m_layout.bands) {
-        const int n = int(design::FindBand(m_doc.tmpl(), b.ref)->items.size());
-        for (int i = 0; i < n; ++i)
-            all.push_back({b.ref, i});
-    }
+    // Items in reading order: band by band, each top to bottom and left to right.
+    const std::vector<ItemRef> all = design::ReadingOrder(m_doc.tmpl(), m_layout);
     if (all.empty()) return;
     auto at = std::find(all.begin(), all.end(), m_doc.primary());
     size_t next = 0;
@@ -1064,15 +1102,19 @@ void DesignCanvas::dropEvent(QDropEvent* event) {
     const BandRef band = m_layout.bandAt(pt.y()).value_or(currentBand());
     const design::PlacedBand* b = m_layout.find(band);
     if (!b) return;
-    Item item = design::NewItem(ItemKind::Text, 0, 0);
-    item.text = payload.toStdString();
-    item.h = b->height > 0 ? std::min(item.h, b->height) : item.h;
-    item.x = design::SnapToGrid(
-        std::clamp(pt.x() - m_layout.left, 0.0, std::max(0.0, m_layout.contentWidth - item.w)),
-        m_snap.grid ? m_snap.gridStep : 0);
-    item.y = design::SnapToGrid(std::clamp(pt.y() - b->top, 0.0, std::max(0.0, b->height - item.h)),
-                                m_snap.grid ? m_snap.gridStep : 0);
-    design::InsertItems(m_doc, band, {item}, "插入字段");
+    design::ReferenceDrop drop;
+    drop.text = payload.toStdString();
+    drop.title = event->mimeData()->data(QString::fromLatin1(kTitleMime)).toStdString();
+    const double ppmFont = logicalDpiX() / 25.4;
+    const auto width = [ppmFont](const TextStyle& st, const std::string& text) {
+        QFont f(QString::fromStdString(st.fontFamily));
+        f.setPointSizeF(st.fontSize > 0 ? st.fontSize : 9);
+        f.setBold(st.bold);
+        f.setItalic(st.italic);
+        return QFontMetricsF(f).horizontalAdvance(QString::fromStdString(text)) / ppmFont;
+    };
+    design::DropReference(m_doc, band, pt.x() - m_layout.left, pt.y() - b->top, drop, width,
+                          m_snap.grid ? m_snap.gridStep : 0);
     event->acceptProposedAction();
     notifyEdited();
     documentChanged();

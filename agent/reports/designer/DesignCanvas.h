@@ -25,6 +25,8 @@ class DesignCanvas : public QAbstractScrollArea {
     static constexpr double kMinZoom = 0.5, kMaxZoom = 4.0;
     // MIME type of a reference dragged from the data tree; the data is the text to insert ("{name}").
     static constexpr const char* kReferenceMime = "application/x-verolux-reference";
+    // Beside it, the column title a reference dropped into the detail band gets ("orderNo", "页码").
+    static constexpr const char* kTitleMime = "application/x-verolux-reference-title";
 
     explicit DesignCanvas(design::DesignDocument& doc, QWidget* parent = nullptr);
     ~DesignCanvas() override;
@@ -38,8 +40,14 @@ class DesignCanvas : public QAbstractScrollArea {
     bool gridVisible() const { return m_gridVisible; }
     void setGridVisible(bool on);
 
-    // The band new items go to: the band of the selection, else the detail band (else the first).
+    // The band new items go to: the band of the selection, else the picked band (its label clicked,
+    // or picked in the outline), else the detail band (else the first).
     design::BandRef currentBand() const;
+    // Where a paste goes: the band under the mouse while it is over the page, else currentBand().
+    design::BandRef pasteBand() const;
+    // The band whose label shows picked (nullopt: none).
+    void pickBand(std::optional<design::BandRef> band);
+    std::optional<design::BandRef> pickedBand() const { return m_pickedBand; }
     // Call after the document changed outside the canvas.
     void documentChanged();
 
@@ -68,7 +76,7 @@ class DesignCanvas : public QAbstractScrollArea {
     void edited();
     void selectionChanged();
     void zoomChanged(double zoom);
-    // A double-click on a band's label: the user wants the band's settings.
+    // A click on a band's label: the user wants the band's settings.
     void bandActivated(design::BandRef band);
     void placingEnded();
     // A right click: the host shows its menu (what was clicked is selected by then).
@@ -122,6 +130,7 @@ class DesignCanvas : public QAbstractScrollArea {
     void commitEditor();
     void closeEditor();
     void notifyEdited();
+    const design::PlacedBand* bandUnder(double yMm) const; // the band at a page height, if any
     double slopMm() const; // a few pixels, in mm
     double edgeSlopMm() const;
     design::SnapSettings snapSettings() const;
@@ -153,6 +162,7 @@ class DesignCanvas : public QAbstractScrollArea {
     std::vector<std::pair<bool, double>> m_guides; // vertical?, page position
     QImage m_backdrop;                             // everything that does not move, while a drag lasts
     std::optional<Item> m_placing;
+    std::optional<design::BandRef> m_pickedBand;
     QPointer<QPlainTextEdit> m_editor;
     design::ItemRef m_editing;
 };
