@@ -8,9 +8,9 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QLocale>
 #include <QScreen>
 #include <QSettings>
 #include <QStyle>
@@ -101,7 +101,8 @@ bool DesignerWindow::offerRecovery() {
     }
     Report probe;
     if (!probe.LoadTemplate(copy->templatePath)) {
-        QMessageBox::warning(this, QStringLiteral("恢复报表"), QStringLiteral("无法打开：") + probe.lastError());
+        QMessageBox::warning(this, QStringLiteral("恢复报表"),
+                             QStringLiteral("无法打开：") + probe.lastError());
         return false;
     }
     m_report.LoadTemplate(copy->templatePath);

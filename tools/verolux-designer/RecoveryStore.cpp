@@ -13,8 +13,15 @@ namespace {
 const QString kPrefix = QStringLiteral("recovery-");
 } // namespace
 
-RecoveryStore::RecoveryStore(QString folder)
-    : m_folder(std::move(folder)), m_id(QString::number(QCoreApplication::applicationPid())) {}
+namespace {
+// Designers in one process (tests) keep apart copies too.
+QString nextId() {
+    static int count = 0;
+    return QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-') + QString::number(++count);
+}
+} // namespace
+
+RecoveryStore::RecoveryStore(QString folder) : m_folder(std::move(folder)), m_id(nextId()) {}
 
 RecoveryStore::~RecoveryStore() = default; // the lock goes with it; the copy stays unless discarded
 

@@ -43,7 +43,7 @@ class RecoveryStore {
     QString path(const QString& id, const char* suffix) const;
 
     QString m_folder;
-    QString m_id; // this designer's: its process id
+    QString m_id; // this designer's: its process id and a count
     std::unique_ptr<QLockFile> m_lock;
 };
 

@@ -34,7 +34,8 @@ double neededWidth(const Template& t, int style, const std::string& text, const 
         for (const auto* list : {&t.fields, &t.parameters})
             for (const Declared& d : *list)
                 if (d.name == r.name)
-                    w = std::max(w, width(st, FormatSample(st.format.empty() ? d.format : st.format, d.type)));
+                    w = std::max(w,
+                                 width(st, FormatSample(st.format.empty() ? d.format : st.format, d.type)));
     }
     return w + 2 * st.padding + kSlack;
 }
@@ -60,7 +61,9 @@ std::vector<ItemRef> DropReference(DesignDocument& doc, BandRef band, double x, 
     const Template& t = doc.tmpl();
     const Band* target = FindBand(t, band);
     if (!target || drop.text.empty()) return {};
-    const auto snap = [grid](double v) { return grid > 0 ? RoundMm(std::round(v / grid) * grid) : RoundMm(v); };
+    const auto snap = [grid](double v) {
+        return grid > 0 ? RoundMm(std::round(v / grid) * grid) : RoundMm(v);
+    };
     if (band.slot != BandSlot::Detail) {
         Item item = NewItem(ItemKind::Text, 0, 0);
         item.text = drop.text;

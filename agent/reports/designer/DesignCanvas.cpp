@@ -8,8 +8,8 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QCursor>
-#include <QFontMetricsF>
 #include <QDragEnterEvent>
+#include <QFontMetricsF>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>

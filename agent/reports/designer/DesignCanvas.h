@@ -131,7 +131,7 @@ class DesignCanvas : public QAbstractScrollArea {
     void closeEditor();
     void notifyEdited();
     const design::PlacedBand* bandUnder(double yMm) const; // the band at a page height, if any
-    double slopMm() const; // a few pixels, in mm
+    double slopMm() const;                                 // a few pixels, in mm
     double edgeSlopMm() const;
     design::SnapSettings snapSettings() const;
 

@@ -165,7 +165,8 @@ void ExplorerTree::refresh() {
         n->setData(0, kSubjectRole, kNoSubject);
         n->setData(0, kTitleRole, QString::fromUtf8(v[1]));
         if (std::string(v[0]) == "{#title}")
-            n->setToolTip(0, QStringLiteral("拖到带区上插入 {#title}：打印请求的报表名（repname）优先于报表的标题"));
+            n->setToolTip(
+                0, QStringLiteral("拖到带区上插入 {#title}：打印请求的报表名（repname）优先于报表的标题"));
     }
 
     auto* bands = section(QStringLiteral("带区"), QStringLiteral("bands"));
@@ -181,7 +182,8 @@ void ExplorerTree::refresh() {
             const Item& it = b->items[i];
             QString text = QString::fromUtf8(kItemKinds[int(it.kind)]);
             if (it.kind == ItemKind::Text || it.kind == ItemKind::Barcode)
-                text += QStringLiteral("  ") + Q(it.text).left(40).replace(QLatin1Char('\n'), QLatin1Char(' '));
+                text +=
+                    QStringLiteral("  ") + Q(it.text).left(40).replace(QLatin1Char('\n'), QLatin1Char(' '));
             node(n, text, {DesignSubject::Kind::Items, ref, int(i)});
         }
     }

@@ -101,7 +101,8 @@ std::string Inspector::shape() const {
     case DesignSubject::Kind::Parameter: {
         const auto& list = design::DeclaredList(
             t, m_subject.kind == DesignSubject::Kind::Field ? DeclaredKind::Field : DeclaredKind::Parameter);
-        if (m_subject.index >= 0 && size_t(m_subject.index) < list.size()) s = list[size_t(m_subject.index)].type;
+        if (m_subject.index >= 0 && size_t(m_subject.index) < list.size())
+            s = list[size_t(m_subject.index)].type;
         break;
     }
     case DesignSubject::Kind::Group:
@@ -280,6 +281,8 @@ void Inspector::addFormat(const QString& text, const std::string& type,
 void Inspector::buildReport() {
     heading(QStringLiteral("报表"));
     auto* title = new QLineEdit;
+    title->setToolTip(QStringLiteral("报表的标题；参数 title 的默认值与它相同时随之改变。"
+                                     "{#title} 打印时，打印请求的报表名（repname）优先"));
     connect(title, &QLineEdit::editingFinished, this, [this, title] {
         if (S(title->text()) != m_doc.tmpl().title) done(design::SetTitle(m_doc, S(title->text())));
     });
@@ -725,9 +728,8 @@ void Inspector::buildBand(BandRef band) {
     const Band* b = design::FindBand(t, band);
     if (!b->present) {
         auto* add = new QPushButton(QStringLiteral("添加此带区"));
-        connect(add, &QPushButton::clicked, this, [this, band] {
-            done(design::SetBandPresent(m_doc, band, true));
-        });
+        connect(add, &QPushButton::clicked, this,
+                [this, band] { done(design::SetBandPresent(m_doc, band, true)); });
         m_layout->addRow(add);
         return;
     }
@@ -767,9 +769,8 @@ void Inspector::buildBand(BandRef band) {
     const bool groupBand = band.slot == BandSlot::GroupHeader || band.slot == BandSlot::GroupFooter;
     auto* remove = new QPushButton(groupBand ? QStringLiteral("关闭此带区") : QStringLiteral("删除此带区"));
     remove->setToolTip(QStringLiteral("带区和其中的项目一起删除"));
-    connect(remove, &QPushButton::clicked, this, [this, band] {
-        done(design::SetBandPresent(m_doc, band, false));
-    });
+    connect(remove, &QPushButton::clicked, this,
+            [this, band] { done(design::SetBandPresent(m_doc, band, false)); });
     m_layout->addRow(remove);
     if (groupBand) buildGroup(band.group);
 }
@@ -810,6 +811,7 @@ void Inspector::buildDeclared(DeclaredKind kind, int index) {
         if (!name->hasFocus() && name->text() != Q(current().name)) name->setText(Q(current().name));
     });
     auto* type = new QComboBox;
+    type->setObjectName(QStringLiteral("typeBox"));
     for (const char* n : kTypeNames)
         type->addItem(QString::fromUtf8(n));
     connect(type, &QComboBox::activated, this, [this, kind, index, current](int i) {

@@ -7,8 +7,8 @@
 #include <QScrollArea>
 
 #include <functional>
-#include <string>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QFormLayout;

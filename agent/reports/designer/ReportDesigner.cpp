@@ -457,9 +457,8 @@ void ReportDesigner::paste() {
     if (json.isEmpty() && mime->hasText() && mime->text().contains(QStringLiteral("verolux-report")))
         json = mime->text().toUtf8();
     if (json.isEmpty()) return;
-    const design::PasteResult r =
-        design::PasteItems(m_doc, std::string_view(json.constData(), size_t(json.size())),
-                           m_canvas->pasteBand(), kPasteOffset);
+    const design::PasteResult r = design::PasteItems(
+        m_doc, std::string_view(json.constData(), size_t(json.size())), m_canvas->pasteBand(), kPasteOffset);
     if (!r.error.empty()) {
         QMessageBox::information(this, QStringLiteral("粘贴"), QString::fromStdString(r.error));
         return;
@@ -569,7 +568,8 @@ void ReportDesigner::showSubject(const DesignSubject& subject) {
     }
     m_inspector->setSubject(subject);
     m_explorer->pick(subject);
-    m_canvas->pickBand(subject.kind == DesignSubject::Kind::Band ? std::optional(subject.band) : std::nullopt);
+    m_canvas->pickBand(subject.kind == DesignSubject::Kind::Band ? std::optional(subject.band)
+                                                                 : std::nullopt);
     refreshActions();
 }
 

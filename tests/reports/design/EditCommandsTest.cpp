@@ -45,7 +45,7 @@ std::vector<std::string> Changed(const std::string& before, const std::string& a
 struct EditCase {
     const char* name;
     std::function<bool(DesignDocument&)> edit;
-    std::vector<std::string> changed; // dump lines after the edit that were not there before
+    std::vector<std::string> changed;      // dump lines after the edit that were not there before
     std::vector<std::string> removed = {}; // dump lines before the edit that are gone (checked when given)
 };
 
@@ -144,7 +144,8 @@ const EditCase kOrdersCases[] = {
      },
      {"page A5 landscape 210x148 margins 10,10,10,10"}},
     // The parameter `title` defaulted to the old title: its default follows.
-    {"title", [](DesignDocument& d) { return SetTitle(d, "订单"); },
+    {"title",
+     [](DesignDocument& d) { return SetTitle(d, "订单"); },
      {"title 订单", "parameters company:text title:text=订单"}},
     {"add field",
      [](DesignDocument& d) {
@@ -190,9 +191,11 @@ const EditCase kOrdersCases[] = {
     {"remove group",
      [](DesignDocument& d) { return RemoveGroup(d, 0); },
      {},
-     {"group customer by customer", "groups[0].header 8 mm", "  [0] text 0,1 190x7 group \"客户：{customer}\"",
-      "groups[0].footer 7 mm", "  [0] text 0,0 130x7 sub \"{customer} 小计（{count()} 笔）\"",
-      "  [1] text 130,0 14x7 subNum \"{sum(quantity)}\"", "  [2] text 144,0 46x7 subMoney \"{sum(amount)}\""}},
+     {"group customer by customer", "groups[0].header 8 mm",
+      "  [0] text 0,1 190x7 group \"客户：{customer}\"", "groups[0].footer 7 mm",
+      "  [0] text 0,0 130x7 sub \"{customer} 小计（{count()} 笔）\"",
+      "  [1] text 130,0 14x7 subNum \"{sum(quantity)}\"",
+      "  [2] text 144,0 46x7 subMoney \"{sum(amount)}\""}},
     {"add style",
      [](DesignDocument& d) { return bool(AddStyle(d, "note", d.tmpl().findStyle("small"))); },
      {"styles default title small smallRight head cell cellWrap cellNum cellMoney group sub subNum subMoney "

@@ -37,7 +37,8 @@ class ByteSource {
 };
 
 // What went wrong, or "" when every property held.
-inline std::string RunEditScript(const Template& start, const uint8_t* data, size_t size, int maxSteps = 200) {
+inline std::string RunEditScript(const Template& start, const uint8_t* data, size_t size,
+                                 int maxSteps = 200) {
     DesignDocument doc(start);
     const std::string original = WriteTemplate(doc.tmpl());
     ByteSource in(data, size);
@@ -69,35 +70,63 @@ inline std::string RunEditScript(const Template& start, const uint8_t* data, siz
         const int op = in.below(30);
         ItemRef r;
         switch (op) {
-        case 0: MoveItems(doc, someItems(), in.mm(20), in.mm(10)); break;
+        case 0:
+            MoveItems(doc, someItems(), in.mm(20), in.mm(10));
+            break;
         case 1:
             if (anyItem(r)) SetItemGeometry(doc, {{r, {in.mm(100), in.mm(10), in.mm(60), in.mm(20)}}}, "g");
             break;
-        case 2: InsertItem(doc, anyBand(), NewItem(ItemKind(in.below(5)), in.mm(100), in.mm(10))); break;
-        case 3: DeleteItems(doc, someItems()); break;
-        case 4: DuplicateItems(doc, someItems(), 2); break;
-        case 5: PasteItems(doc, CopyItems(doc.tmpl(), someItems()), anyBand(), 2); break;
-        case 6: AlignItems(doc, someItems(), Alignment(in.below(6))); break;
+        case 2:
+            InsertItem(doc, anyBand(), NewItem(ItemKind(in.below(5)), in.mm(100), in.mm(10)));
+            break;
+        case 3:
+            DeleteItems(doc, someItems());
+            break;
+        case 4:
+            DuplicateItems(doc, someItems(), 2);
+            break;
+        case 5:
+            PasteItems(doc, CopyItems(doc.tmpl(), someItems()), anyBand(), 2);
+            break;
+        case 6:
+            AlignItems(doc, someItems(), Alignment(in.below(6)));
+            break;
         case 7: {
             const auto items = someItems();
             if (!items.empty()) doc.select(items, items.back());
             MakeSameSize(doc, doc.selection(), in.below(2), in.below(2));
             break;
         }
-        case 8: Distribute(doc, someItems(), in.below(2)); break;
-        case 9: in.below(2) ? BringToFront(doc, someItems()) : SendToBack(doc, someItems()); break;
-        case 10: SetItemsStyle(doc, someItems(), in.below(int(doc.tmpl().styles.size()) + 1)); break;
+        case 8:
+            Distribute(doc, someItems(), in.below(2));
+            break;
+        case 9:
+            in.below(2) ? BringToFront(doc, someItems()) : SendToBack(doc, someItems());
+            break;
+        case 10:
+            SetItemsStyle(doc, someItems(), in.below(int(doc.tmpl().styles.size()) + 1));
+            break;
         case 11: {
             const int v = in.below(4);
-            OverrideItemsStyle(doc, someItems(), "o", [v](TextStyle& s) {
-                s.bold = v & 1;
-                s.hAlign = HAlign(v);
-            }, in.below(2) ? uint32_t(kStyleBold) : 0u);
+            OverrideItemsStyle(
+                doc, someItems(), "o",
+                [v](TextStyle& s) {
+                    s.bold = v & 1;
+                    s.hAlign = HAlign(v);
+                },
+                in.below(2) ? uint32_t(kStyleBold) : 0u);
             break;
         }
-        case 12: SetBandHeight(doc, anyBand(), in.mm(30)); break;
-        case 13: SetBandPresent(doc, anyBand(), in.below(2)); break;
-        case 14: SetColumns(doc, Columns{1 + in.below(4), double(in.below(100)), double(in.below(10)), bool(in.below(2))}); break;
+        case 12:
+            SetBandHeight(doc, anyBand(), in.mm(30));
+            break;
+        case 13:
+            SetBandPresent(doc, anyBand(), in.below(2));
+            break;
+        case 14:
+            SetColumns(doc, Columns{1 + in.below(4), double(in.below(100)), double(in.below(10)),
+                                    bool(in.below(2))});
+            break;
         case 15: {
             PageSetup p = doc.tmpl().page;
             p.landscape = in.below(2);
@@ -106,7 +135,9 @@ inline std::string RunEditScript(const Template& start, const uint8_t* data, siz
             SetPage(doc, p);
             break;
         }
-        case 16: SetTitle(doc, names[in.below(5)]); break;
+        case 16:
+            SetTitle(doc, names[in.below(5)]);
+            break;
         case 17: {
             const DeclaredKind k = DeclaredKind(in.below(2));
             AddDeclared(doc, k, Declared{names[in.below(5)], "decimal", "#,##0", "", {}});
@@ -117,13 +148,17 @@ inline std::string RunEditScript(const Template& start, const uint8_t* data, siz
             RenameDeclared(doc, k, in.below(8), names[in.below(5)], in.below(2));
             break;
         }
-        case 19: DeleteDeclared(doc, DeclaredKind(in.below(2)), in.below(8)); break;
+        case 19:
+            DeleteDeclared(doc, DeclaredKind(in.below(2)), in.below(8));
+            break;
         case 20: {
             const auto& f = doc.tmpl().fields;
             if (!f.empty()) AddGroup(doc, in.below(3), "", f[size_t(in.below(int(f.size())))].name);
             break;
         }
-        case 21: RemoveGroup(doc, in.below(3)); break;
+        case 21:
+            RemoveGroup(doc, in.below(3));
+            break;
         case 22: {
             const bool header = in.below(2), newPage = in.below(2);
             UpdateGroup(doc, in.below(3), [&](Group& g) {
@@ -132,13 +167,18 @@ inline std::string RunEditScript(const Template& start, const uint8_t* data, siz
             });
             break;
         }
-        case 23: AddStyle(doc, names[in.below(5)], in.below(int(doc.tmpl().styles.size()))); break;
-        case 24: DeleteStyle(doc, in.below(int(doc.tmpl().styles.size()))); break;
+        case 23:
+            AddStyle(doc, names[in.below(5)], in.below(int(doc.tmpl().styles.size())));
+            break;
+        case 24:
+            DeleteStyle(doc, in.below(int(doc.tmpl().styles.size())));
+            break;
         case 25: {
             const int s = in.below(int(doc.tmpl().styles.size()));
             const double points = 6 + in.below(20);
-            UpdateStyle(doc, s, [points](TextStyle& st) { st.fontSize = points; },
-                        in.below(2) ? uint32_t(kStyleSize) : 0u);
+            UpdateStyle(
+                doc, s, [points](TextStyle& st) { st.fontSize = points; },
+                in.below(2) ? uint32_t(kStyleSize) : 0u);
             break;
         }
         case 26: {
@@ -147,12 +187,18 @@ inline std::string RunEditScript(const Template& start, const uint8_t* data, siz
             break;
         }
         case 27:
-        case 28: doc.undo(); break;
-        default: doc.redo(); break;
+        case 28:
+            doc.undo();
+            break;
+        default:
+            doc.redo();
+            break;
         }
         const std::string saved = WriteTemplate(doc.tmpl());
         const TemplateLoadResult back = ParseTemplate(saved);
-        if (!back) return "step " + std::to_string(step) + " (op " + std::to_string(op) + ") saved a file that does not load: " + back.error;
+        if (!back)
+            return "step " + std::to_string(step) + " (op " + std::to_string(op) +
+                   ") saved a file that does not load: " + back.error;
         for (const ItemRef& s : doc.selection())
             if (!FindItem(doc.tmpl(), s)) return "step " + std::to_string(step) + ": a selected item is gone";
         CheckDesign(doc.tmpl());
