@@ -22,8 +22,10 @@ ROOT = Path(__file__).resolve().parent.parent
 GROUPS = {
     "core": ["test_report_core", "test_report_format"],
     "engine": ["test_report_core", "test_report_engine"],
+    "design": ["test_report_design"],
 }
 
+D = "agent/reports/design/"
 M = "agent/reports/model/"
 L = "agent/reports/layout/"
 F = "agent/reports/format/"
@@ -77,6 +79,46 @@ ROWS = [
     ("core", M + "Template.cpp", "if (i == 0 || fromBuiltIn) break;", "if (i == 0) break;"),
     ("core", M + "Template.cpp", "CopyStyleKeys(~st.own,", "CopyStyleKeys(~0u,"),
     ("core", M + "JsonOut.cpp", "v = std::round(v * 1e6) / 1e6;", ";"),
+    # The designer's editing core: edits, their undo, geometry, snapping, drops.
+    ("design", D + "ItemEdits.cpp", "it.x = RoundMm(std::max(0.0, it.x + dx));", "it.x = RoundMm(it.x + dx);"),
+    ("design", D + "ItemEdits.cpp", "for (auto i = list.rbegin(); i != list.rend(); ++i)\n            band.items.erase",
+     "for (auto i = list.begin(); i != list.end(); ++i)\n            band.items.erase"),
+    ("design", D + "ItemEdits.cpp", "const int start = front ? static_cast<int>(rest.size()) : 0;",
+     "const int start = 0;"),
+    ("design", D + "ItemEdits.cpp", "copy.x = RoundMm(copy.x + offset);", "copy.y = RoundMm(copy.y + offset);"),
+    ("design", D + "ItemEdits.cpp", "it.y = RoundMm(std::max(0.0, it.y));\n        Band& dest", "Band& dest"),
+    ("design", D + "Edit.cpp", "for (auto p = m_parts.rbegin(); p != m_parts.rend(); ++p)",
+     "for (auto p = m_parts.begin(); p != m_parts.end(); ++p)"),
+    ("design", D + "Edit.cpp", "if (!changed) return std::nullopt;", ";"),
+    ("design", D + "UndoStack.cpp", "if (m_clean > static_cast<long>(m_index)) m_clean = -1;", ";"),
+    ("design", D + "UndoStack.cpp", "m_clean = m_clean > 0 ? m_clean - 1 : -1;", "m_clean = m_clean - 1;"),
+    ("design", D + "DesignDocument.cpp", "std::vector<ItemRef> before = m_steps.edit(m_steps.index() - 1).selectionBefore;",
+     "std::vector<ItemRef> before = m_steps.edit(m_steps.index() - 1).selectionAfter;"),
+    ("design", D + "DesignLayout.cpp", "if (y < b.bottom()) break;", ";"),
+    ("design", D + "DesignLayout.cpp", "y = std::max(y, out.paperHeight - page.marginBottom - h);", ";"),
+    ("design", D + "DesignLayout.cpp", "return a.y != c.y ? a.y < c.y : a.x < c.x;", "return a.x < c.x;"),
+    ("design", D + "Snap.cpp", "if (d <= best) {", "if (d < best) {"),
+    ("design", D + "Snap.cpp", "if (settings.grid) out.shift", "if (false) out.shift"),
+    ("design", D + "Snap.cpp", "return RectMm{l, t, r - l, b - t}.normalized();", "return RectMm{l, t, r - l, b - t};"),
+    ("design", D + "Arrange.cpp", "const double gap = (span - total) / double(boxes.size() - 1);",
+     "const double gap = (span - total) / double(boxes.size());"),
+    ("design", D + "Arrange.cpp", "box.x = all.centerX() - box.w / 2;", "box.x = all.centerX();"),
+    ("design", D + "StructureEdits.cpp", "if (fixed >= usable)", "if (fixed > usable + 100)"),
+    ("design", D + "StructureEdits.cpp", "if (!present) live.items.clear();", ";"),
+    ("design", D + "StructureEdits.cpp", "std::replace(g.fields.begin(), g.fields.end(), from, name);", ";"),
+    ("design", D + "StructureEdits.cpp", "if (doc.tmpl().parameters[i].name == \"title\" && ", "if ("),
+    ("design", D + "StyleEdits.cpp", "if (i == index) return EditResult::refused", "if (false) return EditResult::refused"),
+    ("design", D + "StyleEdits.cpp", "            else if (it.style > index)\n", "            else if (it.style > index + 1)\n"),
+    ("design", D + "StyleEdits.cpp", "if (styles[from].name.empty() && StyleUsers(b.tmpl(), int(from)) == 1) {",
+     "if (styles[from].name.empty()) {"),
+    ("design", D + "Clipboard.cpp", "if (found < 0) {", "if (true) {"),
+    ("design", D + "Clipboard.cpp", "if (const double up = std::min(top, bottom - height); height > 0 && up > 0)",
+     "if (const double up = bottom - height; height > 0 && up > 0)"),
+    ("design", D + "References.cpp", "r.kind = Reference::Kind::Parameter;", "r.kind = Reference::Kind::Plain;"),
+    ("design", D + "ReferenceDrop.cpp", "at = std::max(rightmost(target->items), rightmost(above));",
+     "at = rightmost(target->items);"),
+    ("design", D + "ReferenceDrop.cpp", "return w + 2 * st.padding + kSlack;", "return w + kSlack;"),
+    ("design", D + "ReferenceDrop.cpp", "headBand.height = title.h;", ";"),
     # Text on its way to Qt.
     ("engine", "agent/reports/engine/PdfFont.cpp", "if (cp >= 0x10000) {\n        chars[0]",
      "if (cp > 0x10000) {\n        chars[0]"),

@@ -3,7 +3,9 @@
 #include "agent/reports/design/Arrange.h"
 #include "agent/reports/design/Clipboard.h"
 #include "agent/reports/design/DesignDump.h"
+#include "agent/reports/design/DesignLayout.h"
 #include "agent/reports/design/ItemEdits.h"
+#include "agent/reports/design/ReferenceDrop.h"
 #include "agent/reports/design/StructureEdits.h"
 #include "agent/reports/design/StyleEdits.h"
 #include "tests/reports/design/DesignTestSupport.h"
@@ -21,6 +23,11 @@ namespace {
 const BandRef kDetail{BandSlot::Detail};
 const BandRef kColumnHeader{BandSlot::ColumnHeader};
 const BandRef kGroupFooter{BandSlot::GroupFooter, 0};
+
+// 1 mm a byte: widths in the rows can be worked out by hand.
+double ByteWidth(const TextStyle&, const std::string& text) {
+    return double(text.size());
+}
 
 ItemRef D(int i) {
     return {kDetail, i};
@@ -91,6 +98,28 @@ const EditCase kOrdersCases[] = {
     {"paste onto its original steps aside",
      [](DesignDocument& d) { return !PasteItems(d, CopyItems(d.tmpl(), {D(6)}), kDetail, 2).items.empty(); },
      {"  [7] text 166,0 26x6 cellMoney \"{amount}\""}},
+    // From the 16 mm report footer (at y 9) into the 8 mm page footer: up by 7 mm to fit.
+    {"paste from a taller band fits",
+     [](DesignDocument& d) {
+         return !PasteItems(d, CopyItems(d.tmpl(), {{{BandSlot::ReportFooter}, 3}}), {BandSlot::PageFooter},
+                            2)
+                     .items.empty();
+     },
+     {"  [3] text 0,2 190x6 smallRight \"金额大写：{sum(amount)|大写金额}\""}},
+    // {customer}'s column is taken: the next free one, right of both bands' items; widths from the text
+    // (1 mm a byte here: the wider of the two texts and a sample value, "商品名" 9 bytes with head's
+    // padding) plus 1 mm, rounded up to the grid; heights of the bands.
+    {"drop a field into the detail band",
+     [](DesignDocument& d) {
+         return !DropReference(d, kDetail, 60, 3, {"{product}", "商品名"}, ByteWidth, 1).empty();
+     },
+     {"  [7] text 190,0 15x7 head \"商品名\"", "  [7] text 190,0 15x6 cell \"{product}\""}},
+    {"drop a field elsewhere",
+     [](DesignDocument& d) {
+         return !DropReference(d, {BandSlot::ReportFooter}, 20.4, 3.2, {"{product}", "商品名"}, ByteWidth, 1)
+                     .empty();
+     },
+     {"  [4] text 20,3 14x6 default \"{product}\""}},
     {"align bottoms",
      [](DesignDocument& d) {
          return MoveItems(d, {D(2)}, 0, 3) && AlignItems(d, {D(1), D(2)}, Alignment::Bottoms);
@@ -276,4 +305,18 @@ TEST(DesignEdits, RefusedEditsSayWhyAndChangeNothing) {
     EXPECT_EQ(PasteItems(doc, "not json", kDetail, 2).items.size(), 0u);
     EXPECT_EQ(Written(doc), file);
     EXPECT_FALSE(doc.steps().canUndo());
+}
+
+// Tab steps through items as they are read, not as they were made.
+TEST(DesignOrder, ReadingOrderIsTopToBottomThenLeftToRight) {
+    DesignDocument doc(LoadSample("orders.grf"));
+    ASSERT_TRUE(BringToFront(doc, {D(0)}));      // {orderNo} made last, still leftmost
+    ASSERT_TRUE(MoveItems(doc, {D(2)}, 0, 0.5)); // {product} a little lower than the rest of the row
+    const std::vector<ItemRef> order = ReadingOrder(doc.tmpl(), LayOutDesign(doc.tmpl()));
+    std::vector<int> detail;
+    for (const ItemRef& r : order)
+        if (r.band == kDetail) detail.push_back(r.index);
+    EXPECT_EQ(detail, (std::vector<int>{6, 0, 1, 3, 4, 5, 2}));
+    EXPECT_EQ(order.front().band.slot, BandSlot::PageHeader);
+    EXPECT_EQ(order.back().band.slot, BandSlot::PageFooter);
 }
