@@ -60,19 +60,15 @@ DesignerWindow::DesignerWindow(QSettings& settings, QWidget* parent, const QStri
 }
 
 void DesignerWindow::placeOnScreen() {
-    // Where the user left it, else most of the screen; never beyond the screen's free area (the title
-    // bar and borders the window manager adds included).
+    // Where the user left it (Qt keeps a restored window on the screen), else most of the screen and
+    // never beyond its free area, the title bar and borders a window manager adds included.
+    if (restoreGeometry(m_settings.value(kGeometryKey).toByteArray())) return;
     const QRect free = screen()->availableGeometry();
-    if (restoreGeometry(m_settings.value(kGeometryKey).toByteArray()) && (isMaximized() || isFullScreen()))
-        return;
-    QRect want = geometry();
-    if (!m_settings.contains(kGeometryKey))
-        want = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(1440, 900), free);
-    want.setSize(want.size().boundedTo(free.size() - kFrame));
-    want.moveLeft(std::clamp(want.left(), free.left(), free.right() + 1 - want.width() - kFrame.width()));
-    want.moveTop(std::clamp(want.top(), free.top() + kFrame.height() - kFrame.width() / 2,
-                            free.bottom() + 1 - want.height() - kFrame.width() / 2));
-    setGeometry(want);
+    const QSize size = QSize(1440, 900).boundedTo(free.size() - kFrame);
+    resize(size);
+    // move() places the frame: centred in what is left around the window.
+    move(free.left() + std::max(0, (free.width() - size.width() - kFrame.width()) / 2),
+         free.top() + std::max(0, (free.height() - size.height() - kFrame.height()) / 2));
 }
 
 void DesignerWindow::autosave() {
