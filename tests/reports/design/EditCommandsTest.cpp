@@ -298,6 +298,13 @@ TEST(DesignEdits, RefusedEditsSayWhyAndChangeNothing) {
               "名称“amount”已经存在");
     EXPECT_EQ(RenameDeclared(doc, DeclaredKind::Parameter, 0, "", true).error, "名称不能为空");
     EXPECT_EQ(SetColumns(doc, Columns{3, 70, 0, false}).error, "明细分栏放不下");
+    // 16 + 7 + 8 mm of page header, column header and page footer on 148 - 2 x 58.5 = 31 mm.
+    PageSetup full = doc.tmpl().page;
+    full.paper = "A5";
+    full.landscape = true;
+    full.width = 148, full.height = 210;
+    full.marginTop = full.marginBottom = 58.5;
+    EXPECT_EQ(SetPage(doc, full).error, "页眉、列标题和页脚占满了页面，明细行没有空间");
     EXPECT_EQ(RenameStyle(doc, 0, "base").error, "默认样式不能改名");
     EXPECT_EQ(SetStyleBase(doc, doc.tmpl().findStyle("cell"), "cellMoney").error,
               "样式的基础样式不能绕回到它自己");
@@ -319,4 +326,13 @@ TEST(DesignOrder, ReadingOrderIsTopToBottomThenLeftToRight) {
     EXPECT_EQ(detail, (std::vector<int>{6, 0, 1, 3, 4, 5, 2}));
     EXPECT_EQ(order.front().band.slot, BandSlot::PageHeader);
     EXPECT_EQ(order.back().band.slot, BandSlot::PageFooter);
+}
+
+// A band turned off keeps nothing: turned on again it is empty.
+TEST(DesignEdits, ABandTurnedOffAndOnAgainIsEmpty) {
+    DesignDocument doc(LoadSample("orders.grf"));
+    ASSERT_TRUE(SetBandPresent(doc, kColumnHeader, false));
+    ASSERT_TRUE(SetBandPresent(doc, kColumnHeader, true));
+    EXPECT_TRUE(doc.tmpl().columnHeader.items.empty());
+    EXPECT_DOUBLE_EQ(doc.tmpl().columnHeader.height, 7) << "its height stays";
 }
