@@ -2,6 +2,7 @@
 
 #include "agent/reports/design/DesignDocument.h"
 #include "agent/reports/design/DesignLayout.h"
+#include "agent/reports/design/DragGesture.h"
 #include "agent/reports/design/Snap.h"
 #include "agent/reports/designer/DesignRenderer.h"
 
@@ -120,8 +121,7 @@ class DesignCanvas : public QAbstractScrollArea {
     design::RectMm liveGeometry(design::ItemRef ref, const Item& item) const;
     design::Handle handleAt(const QPointF& viewPoint, design::ItemRef* which) const;
     void updateCursor(const QPointF& viewPoint);
-    void moveStep(const QPointF& viewPoint);
-    void resizeStep(const QPointF& viewPoint);
+    void gestureStep(const QPointF& viewPoint, Qt::KeyboardModifiers modifiers);
     void finishDrag();
     void place(const QRectF& viewRect);
     void cancelDrag();
@@ -152,15 +152,10 @@ class DesignCanvas : public QAbstractScrollArea {
     design::PointMm m_pressPage; // page point of the press
     design::ItemRef m_grabbed;   // item under the press (move, resize)
     design::Handle m_handle = design::Handle::None;
-    design::BandRef m_edgeBand;
-    double m_edgeHeight = 0;                       // live band height while its edge is dragged
-    double m_dx = 0, m_dy = 0;                     // live move offset, mm
-    std::optional<design::BandRef> m_dropBand;     // band a move would land in, when not its own
-    design::RectMm m_resized;                      // live geometry while resizing
-    std::vector<design::ItemRef> m_rubberBase;     // selection kept while Shift+rubber-banding
-    QRectF m_rubber;                               // viewport rectangle
-    std::vector<std::pair<bool, double>> m_guides; // vertical?, page position
-    QImage m_backdrop;                             // everything that does not move, while a drag lasts
+    design::DragGesture m_gesture;             // a move, resize or band edge under way: its live state
+    std::vector<design::ItemRef> m_rubberBase; // selection kept while Shift+rubber-banding
+    QRectF m_rubber;                           // viewport rectangle
+    QImage m_backdrop;                         // everything that does not move, while a drag lasts
     std::optional<Item> m_placing;
     std::optional<design::BandRef> m_pickedBand;
     QPointer<QPlainTextEdit> m_editor;
