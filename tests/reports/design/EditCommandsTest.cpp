@@ -336,3 +336,41 @@ TEST(DesignEdits, ABandTurnedOffAndOnAgainIsEmpty) {
     EXPECT_TRUE(doc.tmpl().columnHeader.items.empty());
     EXPECT_DOUBLE_EQ(doc.tmpl().columnHeader.height, 7) << "its height stays";
 }
+
+// Only the parameter called title follows the title, and only from the old title.
+TEST(DesignEdits, TheTitleTakesAlongOnlyTheTitleParameter) {
+    Template t = LoadSample("orders.grf");
+    t.parameters[0].defaultValue = t.title; // company, by chance the same text
+    DesignDocument doc(t);
+    ASSERT_TRUE(SetTitle(doc, "订单"));
+    EXPECT_EQ(doc.tmpl().parameters[0].defaultValue, "订单明细表");
+    EXPECT_EQ(doc.tmpl().parameters[1].defaultValue, "订单");
+}
+
+// Two items on one inline style (as a file may have them): a look changed on one leaves the other.
+TEST(DesignEdits, AnOverrideOnAnItemSharingAnInlineStyleLeavesTheOtherAlone) {
+    DesignDocument doc(LoadSample("orders.grf"));
+    ASSERT_TRUE(OverrideItemsStyle(doc, {D(0)}, "o", [](TextStyle& s) { s.bold = true; }));
+    const int shared = doc.tmpl().detail.items[0].style;
+    ASSERT_TRUE(UpdateItems(doc, {D(1)}, "s", [shared](Item& it) { it.style = shared; }));
+    ASSERT_TRUE(OverrideItemsStyle(doc, {D(1)}, "o", [](TextStyle& s) { s.italic = true; }));
+    EXPECT_FALSE(doc.tmpl().styles[size_t(doc.tmpl().detail.items[0].style)].italic);
+    EXPECT_TRUE(doc.tmpl().styles[size_t(doc.tmpl().detail.items[1].style)].italic);
+}
+
+// The column header reaching further right than the detail band still decides the next free column;
+// a header that was never there gets the height the starter gives it.
+TEST(DesignEdits, ADroppedColumnClearsBothBandsAndTurnsTheHeaderOn) {
+    DesignDocument doc(LoadSample("orders.grf"));
+    ASSERT_TRUE(DeleteItems(doc, {D(6)})); // the detail band now ends at 164, its header at 190
+    const auto refs = DropReference(doc, kDetail, 60, 0, {"{amount}", "金额"}, ByteWidth, 1);
+    ASSERT_EQ(refs.size(), 2u);
+    EXPECT_DOUBLE_EQ(FindItem(doc.tmpl(), refs[0])->x, 190);
+    Template empty;
+    empty.detail.present = true;
+    empty.detail.height = 6;
+    DesignDocument fresh(empty);
+    ASSERT_EQ(DropReference(fresh, kDetail, 0, 0, {"{x}", "x"}, ByteWidth, 1).size(), 2u);
+    EXPECT_TRUE(fresh.tmpl().columnHeader.present);
+    EXPECT_DOUBLE_EQ(fresh.tmpl().columnHeader.height, 7);
+}
