@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
@@ -221,6 +222,20 @@ TEST_F(Authoring, AddingABandShowsItsSettingsNotTheAddButtonAgain) {
     for (auto* b : designer.inspector()->findChildren<QPushButton*>())
         EXPECT_NE(b->text(), QStringLiteral("添加此带区"));
     EXPECT_TRUE(designer.inspector()->findChild<QLineEdit*>()) << "the height editor";
+}
+
+TEST_F(Authoring, AGroupsFormStartsAtTheTopOfTheInspector) {
+    designer.setInspectorVisible(true);
+    QTreeWidgetItem* n = node(QStringLiteral("customer  ·  按"));
+    ASSERT_TRUE(n);
+    clickNode(n);
+    settle();
+    QApplication::processEvents();
+    QLabel* heading = nullptr;
+    for (QLabel* l : designer.inspector()->findChildren<QLabel*>())
+        if (l->text() == QStringLiteral("分组") && l->isVisible()) heading = l;
+    ASSERT_TRUE(heading);
+    EXPECT_LT(heading->mapTo(designer.inspector(), QPoint(0, 0)).y(), 40);
 }
 
 TEST(DesignerLayout, NarrowTheControlAndThePreviewMakesRoomForThePage) {
