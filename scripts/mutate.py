@@ -123,7 +123,7 @@ ROWS = [
     ("design", D + "ReferenceDrop.cpp", "headBand.height = title.h;", ";"),
     ("design", D + "DragGesture.cpp", "m_dx = std::max(dx, -minX);", "m_dx = dx;"),
     ("design", D + "DragGesture.cpp", "m_dropBand = target && *target != m_grabbed.band ? target : std::nullopt;",
-     "m_dropBand = std::nullopt;"),
+     "m_dropBand = target && false ? target : std::nullopt;"),
     ("design", D + "DragGesture.cpp", "if (snap.grid && !free) h = SnapToGrid(h, snap.gridStep);",
      "if (snap.grid) h = SnapToGrid(h, snap.gridStep);"),
     ("design", D + "DragGesture.cpp", "if (m_handle != Handle::Top && m_handle != Handle::Bottom) {", "if (true) {"),
