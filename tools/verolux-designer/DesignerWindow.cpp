@@ -3,13 +3,19 @@
 #include "agent/reports/design/StarterTemplate.h"
 #include "agent/reports/designer/DesignCanvas.h"
 #include "agent/reports/designer/ReportDesigner.h"
+#include "agent/reports/model/TemplateFile.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace verolux::reports {
 
@@ -17,11 +23,14 @@ namespace {
 
 const QString kRecentKey = QStringLiteral("recentFiles");
 const QString kFilter = QStringLiteral("报表模板 (*.grf);;所有文件 (*)");
+const QString kGeometryKey = QStringLiteral("windowGeometry");
+// Room kept for a window manager's borders (left + right) and title bar with the lower border.
+const QSize kFrame(16, 48);
 
 } // namespace
 
-DesignerWindow::DesignerWindow(QSettings& settings, QWidget* parent)
-    : QMainWindow(parent), m_settings(settings) {
+DesignerWindow::DesignerWindow(QSettings& settings, QWidget* parent, const QString& recoveryFolder)
+    : QMainWindow(parent), m_settings(settings), m_recovery(recoveryFolder) {
     m_designer = new ReportDesigner(this);
     setCentralWidget(m_designer);
     m_designer->BindReport(&m_report);
@@ -43,13 +52,69 @@ DesignerWindow::DesignerWindow(QSettings& settings, QWidget* parent)
     connect(m_designer, &ReportDesigner::editsPendingChanged, this, &DesignerWindow::updateTitle);
 
     rebuildRecentMenu();
-    resize(1440, 900);
+    placeOnScreen();
     newTemplate();
+    m_autosave.setInterval(kAutosaveMs);
+    connect(&m_autosave, &QTimer::timeout, this, &DesignerWindow::autosave);
+    m_autosave.start();
+}
+
+void DesignerWindow::placeOnScreen() {
+    // Where the user left it (Qt keeps a restored window on the screen), else most of the screen and
+    // never beyond its free area, the title bar and borders a window manager adds included.
+    if (restoreGeometry(m_settings.value(kGeometryKey).toByteArray())) return;
+    const QRect free = screen()->availableGeometry();
+    const QSize size = QSize(1440, 900).boundedTo(free.size() - kFrame);
+    resize(size);
+    // move() places the frame: centred in what is left around the window.
+    move(free.left() + std::max(0, (free.width() - size.width() - kFrame.width()) / 2),
+         free.top() + std::max(0, (free.height() - size.height() - kFrame.height()) / 2));
+}
+
+void DesignerWindow::autosave() {
+    if (!m_designer->editsPending()) {
+        m_recovery.discard();
+        return;
+    }
+    if (m_autosaved == m_designer->document().generation() && m_recovery.hasCopy()) return;
+    if (m_recovery.save(WriteTemplate(m_designer->document().tmpl()), m_path))
+        m_autosaved = m_designer->document().generation();
+}
+
+bool DesignerWindow::offerRecovery() {
+    const std::optional<RecoveryStore::LeftOver> copy = m_recovery.leftOver();
+    if (!copy) return false;
+    const QString name =
+        copy->originalPath.isEmpty() ? QStringLiteral("新报表") : QFileInfo(copy->originalPath).fileName();
+    const auto answer = QMessageBox::question(
+        this, QStringLiteral("恢复报表"),
+        QStringLiteral("报表设计器上次没有正常结束。打开自动保存的“%1”（%2）吗？\n选“否”将丢弃它。")
+            .arg(name, QLocale().toString(copy->saved, QLocale::ShortFormat)),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer != QMessageBox::Yes) {
+        m_recovery.remove(*copy);
+        return false;
+    }
+    Report probe;
+    if (!probe.LoadTemplate(copy->templatePath)) {
+        QMessageBox::warning(this, QStringLiteral("恢复报表"),
+                             QStringLiteral("无法打开：") + probe.lastError());
+        return false;
+    }
+    m_report.LoadTemplate(copy->templatePath);
+    m_designer->ReloadDesign();
+    m_path = copy->originalPath;
+    m_designer->setEditsPending(true); // not saved where it came from yet
+    m_recovery.remove(*copy);
+    autosave(); // now this designer's copy
+    updateTitle();
+    return true;
 }
 
 DesignerWindow::~DesignerWindow() = default;
 
 void DesignerWindow::newTemplate() {
+    m_recovery.discard(); // the caller asked about the edits there were
     m_report.setTemplate(design::StarterTemplate());
     m_designer->ReloadDesign();
     m_path.clear();
@@ -65,6 +130,7 @@ bool DesignerWindow::openFile(const QString& path, QString* error) {
     }
     m_report.LoadTemplate(path);
     m_designer->ReloadDesign();
+    m_recovery.discard();
     m_path = QFileInfo(path).absoluteFilePath();
     remember(m_path);
     updateTitle();
@@ -73,12 +139,14 @@ bool DesignerWindow::openFile(const QString& path, QString* error) {
 }
 
 bool DesignerWindow::saveTo(const QString& path, QString* error) {
+    autosave(); // should writing the file go wrong
     m_designer->CommitDesign();
     if (!m_report.SaveTemplate(path)) {
         if (error) *error = m_report.lastError();
         return false;
     }
     m_designer->SetSetting(ReportDesigner::kSettingEditsPending, false);
+    m_recovery.discard();
     m_path = QFileInfo(path).absoluteFilePath();
     remember(m_path);
     updateTitle();
@@ -119,6 +187,7 @@ bool DesignerWindow::saveAs() {
 
 bool DesignerWindow::maybeSave() {
     if (!m_designer->editsPending()) return true;
+    autosave(); // before the question and what follows it
     const QString name = m_path.isEmpty() ? QStringLiteral("新报表") : QFileInfo(m_path).fileName();
     const auto answer = QMessageBox::question(
         this, QStringLiteral("报表设计器"), QStringLiteral("“%1”有未保存的修改。保存吗？").arg(name),
@@ -128,10 +197,13 @@ bool DesignerWindow::maybeSave() {
 }
 
 void DesignerWindow::closeEvent(QCloseEvent* event) {
-    if (maybeSave())
-        event->accept();
-    else
+    if (!maybeSave()) {
         event->ignore();
+        return;
+    }
+    m_settings.setValue(kGeometryKey, saveGeometry());
+    m_recovery.discard(); // saved or discarded on purpose: nothing to recover
+    event->accept();
 }
 
 QStringList DesignerWindow::recentFiles() const {

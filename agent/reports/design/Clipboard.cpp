@@ -98,10 +98,18 @@ PasteResult PasteItems(DesignDocument& doc, std::string_view json, BandRef band,
         });
     };
     for (int guard = 0; offset > 0 && guard < 50 && coincides(); ++guard)
-        for (Item& it : items) {
+        for (Item& it : items)
             it.x = RoundMm(it.x + offset);
-            it.y = RoundMm(it.y + offset);
-        }
+    // Items from a taller band move up together until they fit in this one (never above its top).
+    const double height = FindBand(b.tmpl(), band)->height;
+    double top = items.front().y, bottom = 0;
+    for (const Item& it : items) {
+        top = std::min(top, ItemBox(it).y);
+        bottom = std::max(bottom, ItemBox(it).bottom());
+    }
+    if (const double up = std::min(top, bottom - height); height > 0 && up > 0)
+        for (Item& it : items)
+            it.y = RoundMm(it.y - up);
     Band& dest = b.band(band);
     if (!dest.present) dest.present = true, dest.height = std::max(dest.height, 10.0);
     for (Item& it : items) {

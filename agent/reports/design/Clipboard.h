@@ -20,7 +20,8 @@ struct PasteResult {
 };
 
 // Pastes into `band`. Named styles the document lacks are added; a named style it has already is used
-// as it is there. Items that would land exactly on their originals move by `offset` mm so both show.
+// as it is there. Items that would land exactly on their originals move `offset` mm to the right so both
+// show; items reaching below the band move up together as far as it takes to fit (not above its top).
 PasteResult PasteItems(DesignDocument& doc, std::string_view json, BandRef band, double offset);
 
 } // namespace verolux::reports::design

@@ -1,5 +1,6 @@
 #include "agent/reports/design/DesignLayout.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace verolux::reports::design {
@@ -96,6 +97,23 @@ std::vector<ItemRef> ItemsIn(const Template& tmpl, const DesignLayout& layout, c
                 box.x <= a.right() && a.x <= box.right() && box.y <= a.bottom() && a.y <= box.bottom();
             if (touching ? touches : inside) out.push_back({b.ref, static_cast<int>(i)});
         }
+    }
+    return out;
+}
+
+std::vector<ItemRef> ReadingOrder(const Template& tmpl, const DesignLayout& layout) {
+    std::vector<ItemRef> out;
+    for (const PlacedBand& b : layout.bands) {
+        const auto& items = FindBand(tmpl, b.ref)->items;
+        std::vector<int> order(items.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = int(i);
+        std::stable_sort(order.begin(), order.end(), [&](int l, int r) {
+            const RectMm a = ItemBox(items[size_t(l)]), c = ItemBox(items[size_t(r)]);
+            return a.y != c.y ? a.y < c.y : a.x < c.x;
+        });
+        for (int i : order)
+            out.push_back({b.ref, i});
     }
     return out;
 }

@@ -48,6 +48,10 @@ std::optional<ItemRef> ItemAt(const Template& tmpl, const DesignLayout& layout, 
 std::vector<ItemRef> ItemsIn(const Template& tmpl, const DesignLayout& layout, const RectMm& area,
                              bool touching);
 
+// Every item in reading order: band by band down the page, in each band top to bottom, then left to
+// right (Tab steps through them so).
+std::vector<ItemRef> ReadingOrder(const Template& tmpl, const DesignLayout& layout);
+
 // The band whose lower edge is within `slop` mm of y (the edge is dragged to change the band's height).
 std::optional<BandRef> BandEdgeAt(const DesignLayout& layout, double y, double slop);
 

@@ -131,6 +131,9 @@ std::vector<ItemRef> InsertItems(DesignDocument& doc, BandRef band, const std::v
     std::vector<ItemRef> after;
     for (Item it : items) {
         ownInlineStyle(b, it);
+        // The file keeps items right of and below their band's corner.
+        it.x = RoundMm(std::max(0.0, it.x));
+        it.y = RoundMm(std::max(0.0, it.y));
         Band& dest = b.band(band);
         dest.present = true;
         after.push_back({band, static_cast<int>(dest.items.size())});
@@ -156,8 +159,8 @@ bool DuplicateItems(DesignDocument& doc, const std::vector<ItemRef>& items, doub
     for (const auto& [ref, list] : byBand(doc.tmpl(), items)) {
         for (int i : list) {
             Item copy = FindBand(doc.tmpl(), ref)->items[size_t(i)];
+            // Across only: the copy stays in its row (and in its band).
             copy.x = RoundMm(copy.x + offset);
-            copy.y = RoundMm(copy.y + offset);
             ownInlineStyle(b, copy);
             Band& band = b.band(ref);
             after.push_back({ref, static_cast<int>(band.items.size())});

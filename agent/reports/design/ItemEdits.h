@@ -36,7 +36,7 @@ ItemRef InsertItem(DesignDocument& doc, BandRef band, Item item);
 std::vector<ItemRef> InsertItems(DesignDocument& doc, BandRef band, const std::vector<Item>& items,
                                  const std::string& name);
 bool DeleteItems(DesignDocument& doc, const std::vector<ItemRef>& items);
-// Copies of the items, `offset` mm right and down, in their own bands.
+// Copies of the items, `offset` mm to the right at the same height, in their own bands.
 bool DuplicateItems(DesignDocument& doc, const std::vector<ItemRef>& items, double offset);
 
 bool BringToFront(DesignDocument& doc, const std::vector<ItemRef>& items);

@@ -49,13 +49,20 @@ Template StarterTemplate() {
     t.styles.push_back(small);
 
     const double width = t.page.pageWidth() - t.page.marginLeft - t.page.marginRight;
+    // The heading prints the parameter `title`: the page's request may give one; else its default, the
+    // report's title, which the inspector's 标题 sets (both at once). {#title} would print the request's
+    // template name instead.
+    t.title = kStarterTitle;
+    t.parameters.push_back(Declared{"title", "text", "", kStarterTitle, {}});
     t.pageHeader.present = true;
     t.pageHeader.height = 14;
-    t.pageHeader.items.push_back(text(0, 2, width, 9, 1, "{#title}"));
+    t.pageHeader.items.push_back(text(0, 2, width, 9, 1, "{$title}"));
+    // Column titles and cells fill their bands' height (a field dropped in gets both): bordered rows
+    // meet without a gap.
     t.columnHeader.present = true;
-    t.columnHeader.height = 8;
+    t.columnHeader.height = kStarterHeadHeight;
     t.detail.present = true;
-    t.detail.height = 7;
+    t.detail.height = kStarterRowHeight;
     t.pageFooter.present = true;
     t.pageFooter.height = 8;
     t.pageFooter.items.push_back(text(0, 2, width, 5, 4, "第 {#page} 页 / 共 {#pages} 页"));

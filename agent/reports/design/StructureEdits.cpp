@@ -106,6 +106,11 @@ EditResult SetPage(DesignDocument& doc, const PageSetup& page) {
 
 bool SetTitle(DesignDocument& doc, const std::string& title) {
     EditBuilder b = doc.begin();
+    // A heading printing {$title} shows the title unless the request gives one: that default follows.
+    const std::string old = doc.tmpl().title;
+    for (size_t i = 0; i < doc.tmpl().parameters.size(); ++i)
+        if (doc.tmpl().parameters[i].name == "title" && doc.tmpl().parameters[i].defaultValue == old)
+            b.parameters()[i].defaultValue = title;
     b.title() = title;
     return doc.commit(b, "报表标题");
 }

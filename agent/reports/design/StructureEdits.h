@@ -19,6 +19,7 @@ EditResult SetColumns(DesignDocument& doc, const Columns& columns);
 // Paper, orientation and margins; refused when the margins leave no room or the label columns no
 // longer fit.
 EditResult SetPage(DesignDocument& doc, const PageSetup& page);
+// The report's title; a parameter `title` whose default was the old title takes the new one with it.
 bool SetTitle(DesignDocument& doc, const std::string& title);
 bool SetPrinter(DesignDocument& doc, const std::string& printer);
 

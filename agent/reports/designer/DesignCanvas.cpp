@@ -1,12 +1,15 @@
 #include "agent/reports/designer/DesignCanvas.h"
 
 #include "agent/reports/design/ItemEdits.h"
+#include "agent/reports/design/ReferenceDrop.h"
 #include "agent/reports/design/StructureEdits.h"
 #include "agent/reports/designer/DesignRuler.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QDragEnterEvent>
+#include <QFontMetricsF>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -144,9 +147,34 @@ void DesignCanvas::setGridVisible(bool on) {
 
 BandRef DesignCanvas::currentBand() const {
     if (!m_doc.selection().empty()) return m_doc.primary().band;
+    if (m_pickedBand && design::FindBand(m_doc.tmpl(), *m_pickedBand) && m_layout.find(*m_pickedBand))
+        return *m_pickedBand;
     if (m_doc.tmpl().detail.present) return BandRef{BandSlot::Detail};
     if (!m_layout.bands.empty()) return m_layout.bands.front().ref;
     return BandRef{BandSlot::Detail};
+}
+
+BandRef DesignCanvas::pasteBand() const {
+    // The band under the mouse when it is over the page, else the band in hand.
+    const QPoint cursor = viewport()->mapFromGlobal(QCursor::pos());
+    if (viewport()->rect().contains(cursor)) {
+        const QPointF pt = toPage(QPointF(cursor));
+        if (pt.x() <= m_layout.paperWidth)
+            if (const design::PlacedBand* b = bandUnder(pt.y())) return b->ref;
+    }
+    return currentBand();
+}
+
+const design::PlacedBand* DesignCanvas::bandUnder(double yMm) const {
+    for (const design::PlacedBand& b : m_layout.bands)
+        if (yMm >= b.top && yMm < b.bottom()) return &b;
+    return nullptr;
+}
+
+void DesignCanvas::pickBand(std::optional<BandRef> band) {
+    if (m_pickedBand == band) return;
+    m_pickedBand = band;
+    viewport()->update();
 }
 
 void DesignCanvas::documentChanged() {
@@ -159,8 +187,9 @@ void DesignCanvas::documentChanged() {
 
 void DesignCanvas::syncLayout() {
     if (m_layoutGeneration == m_doc.generation() && m_drag != Drag::BandEdge) return;
-    m_layout = m_drag == Drag::BandEdge ? design::LayOutDesign(m_doc.tmpl(), {{m_edgeBand, m_edgeHeight}})
-                                        : design::LayOutDesign(m_doc.tmpl());
+    m_layout = m_drag == Drag::BandEdge
+                   ? design::LayOutDesign(m_doc.tmpl(), {{m_gesture.edgeBand(), m_gesture.edgeHeight()}})
+                   : design::LayOutDesign(m_doc.tmpl());
     m_layoutGeneration = m_doc.generation();
     updateScrollBars();
 }
@@ -313,7 +342,8 @@ void DesignCanvas::paintBands(QPainter& p) {
         // Label in the gutter, as tall as the band.
         const QRectF label(o.x() - kGutter - 2, top, kGutter - 6, std::max(14.0, bottom - top));
         QColor fill = c;
-        fill.setAlpha(28);
+        const bool picked = m_pickedBand && *m_pickedBand == b.ref && m_doc.selection().empty();
+        fill.setAlpha(picked ? 90 : 28);
         p.fillRect(label, fill);
         p.fillRect(QRectF(label.right() - 3, label.top(), 3, label.height()), c);
         p.setPen(c.darker(130));
@@ -327,7 +357,7 @@ void DesignCanvas::paintBands(QPainter& p) {
                        Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                        p.fontMetrics().elidedText(lines[i], Qt::ElideRight, int(label.width()) - 11));
         // The lower edge, which is dragged to change the height.
-        const bool dragged = m_drag == Drag::BandEdge && b.ref == m_edgeBand;
+        const bool dragged = m_drag == Drag::BandEdge && b.ref == m_gesture.edgeBand();
         p.setPen(QPen(dragged ? kSelect : kBandEdge, 1, dragged ? Qt::SolidLine : Qt::DashLine));
         p.drawLine(QPointF(left, bottom), QPointF(right, bottom));
         if (b.ref.slot == BandSlot::Detail && m_doc.tmpl().detail.columns.any()) {
@@ -370,7 +400,8 @@ std::vector<DesignRenderer::Placed> DesignCanvas::placedItems(bool moving) const
         const Band& band = *design::FindBand(t, b.ref);
         for (size_t i = 0; i < band.items.size(); ++i) {
             const ItemRef ref{b.ref, int(i)};
-            const bool moves = live && (m_drag == Drag::Moving ? m_doc.isSelected(ref) : ref == m_grabbed);
+            const bool moves =
+                live && (m_drag == Drag::Moving ? m_doc.isSelected(ref) : ref == m_gesture.grabbed());
             if (moves != moving && live) continue;
             if (!live && moving) continue;
             const Item& it = band.items[i];
@@ -387,13 +418,7 @@ std::vector<DesignRenderer::Placed> DesignCanvas::placedItems(bool moving) const
 }
 
 RectMm DesignCanvas::liveGeometry(ItemRef ref, const Item& it) const {
-    if (m_drag == Drag::Resizing && ref == m_grabbed) return m_resized;
-    RectMm g{it.x, it.y, it.w, it.h};
-    if (m_drag == Drag::Moving && m_doc.isSelected(ref)) {
-        g.x += m_dx;
-        g.y += m_dy;
-    }
-    return g;
+    return m_gesture.liveGeometry(m_doc, ref, it);
 }
 
 void DesignCanvas::paintItems(QPainter& p) {
@@ -478,17 +503,17 @@ void DesignCanvas::paintSelection(QPainter& p) {
 }
 
 void DesignCanvas::paintGuides(QPainter& p) {
-    if (m_guides.empty()) return;
+    if (m_gesture.guides().empty()) return;
     p.save();
     p.setPen(QPen(kGuide, 1));
     const QPointF o = pageOrigin();
     const double ppm = pixelsPerMm();
-    for (const auto& [vertical, pos] : m_guides) {
-        if (vertical) {
-            const double x = o.x() + pos * ppm;
+    for (const design::Guide& g : m_gesture.guides()) {
+        if (g.vertical) {
+            const double x = o.x() + g.at * ppm;
             p.drawLine(QPointF(x, o.y()), QPointF(x, o.y() + m_layout.sheetHeight * ppm));
         } else {
-            const double y = o.y() + pos * ppm;
+            const double y = o.y() + g.at * ppm;
             p.drawLine(QPointF(o.x(), y), QPointF(o.x() + m_layout.paperWidth * ppm, y));
         }
     }
@@ -583,6 +608,18 @@ void DesignCanvas::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const bool add = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier);
+    if (pt.x() < 0) {
+        // A band's label: the band is picked (its settings show, a paste goes there).
+        if (const design::PlacedBand* b = bandUnder(pt.y())) {
+            if (!m_doc.selection().empty()) {
+                m_doc.clearSelection();
+                emit selectionChanged();
+            }
+            pickBand(b->ref);
+            emit bandActivated(b->ref);
+        }
+        return;
+    }
 
     ItemRef ref;
     if (const Handle h = handleAt(m_pressView, &ref); h != Handle::None && !add) {
@@ -596,9 +633,7 @@ void DesignCanvas::mousePressEvent(QMouseEvent* event) {
     if (!add && pt.x() >= m_layout.left && pt.x() <= m_layout.left + m_layout.contentWidth) {
         if (auto edge = design::BandEdgeAt(m_layout, pt.y(), edgeSlopMm())) {
             m_drag = Drag::BandEdge;
-            m_edgeBand = *edge;
-            m_edgeHeight = design::FindBand(m_doc.tmpl(), *edge)->height;
-            m_guides.clear();
+            m_gesture = design::DragGesture::BandEdge(m_doc.tmpl(), *edge, m_pressPage);
             return;
         }
     }
@@ -625,6 +660,8 @@ void DesignCanvas::mousePressEvent(QMouseEvent* event) {
         m_vRuler->update();
         return;
     }
+    // An empty place of a band picks that band (a paste goes there).
+    if (!add) pickBand(bandUnder(pt.y()) ? std::optional(bandUnder(pt.y())->ref) : std::nullopt);
     m_rubberBase = add ? m_doc.selection() : std::vector<ItemRef>{};
     if (!add && !m_doc.selection().empty()) {
         m_doc.clearSelection();
@@ -649,32 +686,19 @@ void DesignCanvas::mouseMoveEvent(QMouseEvent* event) {
         if ((v - m_pressView).manhattanLength() < QApplication::startDragDistance()) return;
         m_drag = m_handle != Handle::None ? Drag::Resizing : Drag::Moving;
         m_backdrop = QImage();
-        if (m_drag == Drag::Resizing) {
-            const Item* it = design::FindItem(m_doc.tmpl(), m_grabbed);
-            m_resized = {it->x, it->y, it->w, it->h};
-            resizeStep(v);
-        } else {
-            moveStep(v);
-        }
+        m_gesture = m_drag == Drag::Resizing
+                        ? design::DragGesture::Resize(m_doc.tmpl(), m_grabbed, m_handle, m_pressPage)
+                        : design::DragGesture::Move(m_grabbed, m_pressPage);
+        gestureStep(v, event->modifiers());
         return;
     case Drag::Moving:
-        moveStep(v);
-        return;
     case Drag::Resizing:
-        resizeStep(v);
+        gestureStep(v, event->modifiers());
         return;
-    case Drag::BandEdge: {
-        const double dy = toPage(v).y() - m_pressPage.y;
-        const double start = design::FindBand(m_doc.tmpl(), m_edgeBand)->height;
-        double h = std::max(0.0, start + dy);
-        if (m_snap.grid && !(event->modifiers() & Qt::AltModifier))
-            h = design::SnapToGrid(h, m_snap.gridStep);
-        m_edgeHeight = h;
+    case Drag::BandEdge:
+        gestureStep(v, event->modifiers());
         syncLayout();
-        viewport()->update();
-        m_vRuler->update();
         return;
-    }
     case Drag::Rubber: {
         m_rubber = QRectF(m_pressView, v);
         const QRectF r = m_rubber.normalized();
@@ -691,104 +715,10 @@ void DesignCanvas::mouseMoveEvent(QMouseEvent* event) {
     }
 }
 
-namespace {
-
-void addEdges(std::vector<double>& out, double from, double size) {
-    out.push_back(from);
-    out.push_back(from + size / 2);
-    out.push_back(from + size);
-}
-
-} // namespace
-
-void DesignCanvas::moveStep(const QPointF& v) {
+void DesignCanvas::gestureStep(const QPointF& v, Qt::KeyboardModifiers modifiers) {
+    // Alt places freely: no grid, no guides.
     const QPointF pt = toPage(v);
-    double dx = pt.x() - m_pressPage.x, dy = pt.y() - m_pressPage.y;
-    m_guides.clear();
-    const Item* grabbed = design::FindItem(m_doc.tmpl(), m_grabbed);
-    const design::PlacedBand* home = m_layout.find(m_grabbed.band);
-    if (!grabbed || !home) return;
-    const RectMm box = design::ItemBox(*grabbed);
-    // Which band the grabbed item's top would land in.
-    const double topOnPage = home->top + box.y + dy;
-    std::optional<BandRef> target = m_layout.bandAt(topOnPage);
-    m_dropBand = target && *target != m_grabbed.band ? target : std::nullopt;
-    const design::PlacedBand* land = m_dropBand ? m_layout.find(*m_dropBand) : home;
-
-    const bool snap = !(QApplication::keyboardModifiers() & Qt::AltModifier);
-    if (snap) {
-        // Edges of the items that stay: left, centre and right of any band; top, centre and bottom
-        // of the band it lands in.
-        std::vector<double> xs{0, m_layout.contentWidth}, ys{0, land->height};
-        for (const design::PlacedBand& b : m_layout.bands) {
-            const Band& band = *design::FindBand(m_doc.tmpl(), b.ref);
-            for (size_t i = 0; i < band.items.size(); ++i) {
-                if (m_doc.isSelected({b.ref, int(i)})) continue;
-                const RectMm o = design::ItemBox(band.items[i]);
-                addEdges(xs, o.x, o.w);
-                if (b.ref == land->ref) addEdges(ys, o.y, o.h);
-            }
-        }
-        const double x = box.x + dx, y = topOnPage - land->top;
-        const design::SnapSettings settings = snapSettings();
-        const design::SnapShift sx = design::SnapAxis({x, x + box.w / 2, x + box.w}, xs, settings);
-        const design::SnapShift sy = design::SnapAxis({y, y + box.h / 2, y + box.h}, ys, settings);
-        dx += sx.shift;
-        dy += sy.shift;
-        if (sx.guide) m_guides.emplace_back(true, m_layout.left + *sx.guide);
-        if (sy.guide) m_guides.emplace_back(false, land->top + *sy.guide);
-    }
-    // Nothing goes left of the margin or above its band.
-    double minX = box.x, minY = box.y;
-    for (const ItemRef& ref : m_doc.selection()) {
-        if (const Item* it = design::FindItem(m_doc.tmpl(), ref)) {
-            minX = std::min(minX, design::ItemBox(*it).x);
-            if (!m_dropBand && ref.band == m_grabbed.band) minY = std::min(minY, design::ItemBox(*it).y);
-        }
-    }
-    dx = std::max(dx, -minX);
-    if (!m_dropBand) dy = std::max(dy, -minY);
-    m_dx = dx;
-    m_dy = dy;
-    viewport()->update();
-    m_hRuler->update();
-    m_vRuler->update();
-}
-
-void DesignCanvas::resizeStep(const QPointF& v) {
-    const Item* it = design::FindItem(m_doc.tmpl(), m_grabbed);
-    const design::PlacedBand* b = m_layout.find(m_grabbed.band);
-    if (!it || !b) return;
-    const QPointF pt = toPage(v);
-    double x = pt.x() - m_layout.left, y = pt.y() - b->top;
-    m_guides.clear();
-    if (!(QApplication::keyboardModifiers() & Qt::AltModifier)) {
-        std::vector<double> xs{0, m_layout.contentWidth}, ys{0, b->height};
-        const Template& t = m_doc.tmpl();
-        for (const design::PlacedBand& pb : m_layout.bands) {
-            const Band& band = *design::FindBand(t, pb.ref);
-            for (size_t i = 0; i < band.items.size(); ++i) {
-                if (ItemRef{pb.ref, int(i)} == m_grabbed) continue;
-                const RectMm o = design::ItemBox(band.items[i]);
-                addEdges(xs, o.x, o.w);
-                if (pb.ref == b->ref) addEdges(ys, o.y, o.h);
-            }
-        }
-        const bool movesX = m_handle != Handle::Top && m_handle != Handle::Bottom;
-        const bool movesY = m_handle != Handle::Left && m_handle != Handle::Right;
-        if (movesX) {
-            const design::SnapShift sx = design::SnapAxis({x}, xs, snapSettings());
-            x += sx.shift;
-            if (sx.guide) m_guides.emplace_back(true, m_layout.left + *sx.guide);
-        }
-        if (movesY) {
-            const design::SnapShift sy = design::SnapAxis({y}, ys, snapSettings());
-            y += sy.shift;
-            if (sy.guide) m_guides.emplace_back(false, b->top + *sy.guide);
-        }
-    }
-    m_resized =
-        design::DragHandle({it->x, it->y, it->w, it->h}, m_handle, std::max(0.0, x), std::max(0.0, y));
+    m_gesture.move(m_doc, m_layout, {pt.x(), pt.y()}, modifiers & Qt::AltModifier, snapSettings());
     viewport()->update();
     m_hRuler->update();
     m_vRuler->update();
@@ -808,36 +738,14 @@ void DesignCanvas::mouseReleaseEvent(QMouseEvent* event) {
 void DesignCanvas::finishDrag() {
     const Drag drag = m_drag;
     m_drag = Drag::None;
-    m_guides.clear();
     m_backdrop = QImage();
     bool changed = false;
-    switch (drag) {
-    case Drag::Moving:
-        if (m_dropBand) {
-            const design::PlacedBand* target = m_layout.find(*m_dropBand);
-            std::vector<RectMm> boxes;
-            for (const ItemRef& ref : m_doc.selection()) {
-                const Item* it = design::FindItem(m_doc.tmpl(), ref);
-                const design::PlacedBand* from = m_layout.find(ref.band);
-                boxes.push_back(design::ItemBox(*it).translated(m_dx, from->top + m_dy - target->top));
-            }
-            changed = design::MoveItemsToBand(m_doc, m_doc.selection(), *m_dropBand, boxes);
-        } else {
-            changed = design::MoveItems(m_doc, m_doc.selection(), m_dx, m_dy);
-        }
-        break;
-    case Drag::Resizing:
-        changed = design::SetItemGeometry(m_doc, {{m_grabbed, m_resized}}, "调整大小");
-        break;
-    case Drag::BandEdge:
-        m_layoutGeneration = 0; // the live layout is gone either way
-        changed = design::SetBandHeight(m_doc, m_edgeBand, m_edgeHeight);
-        break;
-    default:
-        break;
+    if (drag == Drag::Moving || drag == Drag::Resizing || drag == Drag::BandEdge) {
+        m_layoutGeneration = 0; // a band edge's live layout is gone either way
+        syncLayout();
+        changed = m_gesture.release(m_doc, m_layout);
     }
-    m_dx = m_dy = 0;
-    m_dropBand.reset();
+    m_gesture = {};
     if (changed) notifyEdited();
     documentChanged();
 }
@@ -845,9 +753,7 @@ void DesignCanvas::finishDrag() {
 void DesignCanvas::cancelDrag() {
     if (m_drag == Drag::Rubber) m_doc.select(m_rubberBase);
     m_drag = Drag::None;
-    m_dx = m_dy = 0;
-    m_dropBand.reset();
-    m_guides.clear();
+    m_gesture = {};
     m_backdrop = QImage();
     m_layoutGeneration = 0;
     documentChanged();
@@ -907,13 +813,8 @@ void DesignCanvas::nudge(double dx, double dy) {
 }
 
 void DesignCanvas::stepSelection(bool forward) {
-    // Items in the order the page shows them: band by band, each band's items in its own order.
-    std::vector<ItemRef> all;
-    for (const design::PlacedBand& b : m_layout.bands) {
-        const int n = int(design::FindBand(m_doc.tmpl(), b.ref)->items.size());
-        for (int i = 0; i < n; ++i)
-            all.push_back({b.ref, i});
-    }
+    // Items in reading order: band by band, each top to bottom and left to right.
+    const std::vector<ItemRef> all = design::ReadingOrder(m_doc.tmpl(), m_layout);
     if (all.empty()) return;
     auto at = std::find(all.begin(), all.end(), m_doc.primary());
     size_t next = 0;
@@ -1064,15 +965,19 @@ void DesignCanvas::dropEvent(QDropEvent* event) {
     const BandRef band = m_layout.bandAt(pt.y()).value_or(currentBand());
     const design::PlacedBand* b = m_layout.find(band);
     if (!b) return;
-    Item item = design::NewItem(ItemKind::Text, 0, 0);
-    item.text = payload.toStdString();
-    item.h = b->height > 0 ? std::min(item.h, b->height) : item.h;
-    item.x = design::SnapToGrid(
-        std::clamp(pt.x() - m_layout.left, 0.0, std::max(0.0, m_layout.contentWidth - item.w)),
-        m_snap.grid ? m_snap.gridStep : 0);
-    item.y = design::SnapToGrid(std::clamp(pt.y() - b->top, 0.0, std::max(0.0, b->height - item.h)),
-                                m_snap.grid ? m_snap.gridStep : 0);
-    design::InsertItems(m_doc, band, {item}, "插入字段");
+    design::ReferenceDrop drop;
+    drop.text = payload.toStdString();
+    drop.title = event->mimeData()->data(QString::fromLatin1(kTitleMime)).toStdString();
+    const double ppmFont = logicalDpiX() / 25.4;
+    const auto width = [ppmFont](const TextStyle& st, const std::string& text) {
+        QFont f(QString::fromStdString(st.fontFamily));
+        f.setPointSizeF(st.fontSize > 0 ? st.fontSize : 9);
+        f.setBold(st.bold);
+        f.setItalic(st.italic);
+        return QFontMetricsF(f).horizontalAdvance(QString::fromStdString(text)) / ppmFont;
+    };
+    design::DropReference(m_doc, band, pt.x() - m_layout.left, pt.y() - b->top, drop, width,
+                          m_snap.grid ? m_snap.gridStep : 0);
     event->acceptProposedAction();
     notifyEdited();
     documentChanged();

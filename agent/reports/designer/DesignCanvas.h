@@ -2,6 +2,7 @@
 
 #include "agent/reports/design/DesignDocument.h"
 #include "agent/reports/design/DesignLayout.h"
+#include "agent/reports/design/DragGesture.h"
 #include "agent/reports/design/Snap.h"
 #include "agent/reports/designer/DesignRenderer.h"
 
@@ -25,6 +26,8 @@ class DesignCanvas : public QAbstractScrollArea {
     static constexpr double kMinZoom = 0.5, kMaxZoom = 4.0;
     // MIME type of a reference dragged from the data tree; the data is the text to insert ("{name}").
     static constexpr const char* kReferenceMime = "application/x-verolux-reference";
+    // Beside it, the column title a reference dropped into the detail band gets ("orderNo", "页码").
+    static constexpr const char* kTitleMime = "application/x-verolux-reference-title";
 
     explicit DesignCanvas(design::DesignDocument& doc, QWidget* parent = nullptr);
     ~DesignCanvas() override;
@@ -38,8 +41,14 @@ class DesignCanvas : public QAbstractScrollArea {
     bool gridVisible() const { return m_gridVisible; }
     void setGridVisible(bool on);
 
-    // The band new items go to: the band of the selection, else the detail band (else the first).
+    // The band new items go to: the band of the selection, else the picked band (its label clicked,
+    // or picked in the outline), else the detail band (else the first).
     design::BandRef currentBand() const;
+    // Where a paste goes: the band under the mouse while it is over the page, else currentBand().
+    design::BandRef pasteBand() const;
+    // The band whose label shows picked (nullopt: none).
+    void pickBand(std::optional<design::BandRef> band);
+    std::optional<design::BandRef> pickedBand() const { return m_pickedBand; }
     // Call after the document changed outside the canvas.
     void documentChanged();
 
@@ -68,7 +77,7 @@ class DesignCanvas : public QAbstractScrollArea {
     void edited();
     void selectionChanged();
     void zoomChanged(double zoom);
-    // A double-click on a band's label: the user wants the band's settings.
+    // A click on a band's label: the user wants the band's settings.
     void bandActivated(design::BandRef band);
     void placingEnded();
     // A right click: the host shows its menu (what was clicked is selected by then).
@@ -112,8 +121,7 @@ class DesignCanvas : public QAbstractScrollArea {
     design::RectMm liveGeometry(design::ItemRef ref, const Item& item) const;
     design::Handle handleAt(const QPointF& viewPoint, design::ItemRef* which) const;
     void updateCursor(const QPointF& viewPoint);
-    void moveStep(const QPointF& viewPoint);
-    void resizeStep(const QPointF& viewPoint);
+    void gestureStep(const QPointF& viewPoint, Qt::KeyboardModifiers modifiers);
     void finishDrag();
     void place(const QRectF& viewRect);
     void cancelDrag();
@@ -122,7 +130,8 @@ class DesignCanvas : public QAbstractScrollArea {
     void commitEditor();
     void closeEditor();
     void notifyEdited();
-    double slopMm() const; // a few pixels, in mm
+    const design::PlacedBand* bandUnder(double yMm) const; // the band at a page height, if any
+    double slopMm() const;                                 // a few pixels, in mm
     double edgeSlopMm() const;
     design::SnapSettings snapSettings() const;
 
@@ -143,16 +152,12 @@ class DesignCanvas : public QAbstractScrollArea {
     design::PointMm m_pressPage; // page point of the press
     design::ItemRef m_grabbed;   // item under the press (move, resize)
     design::Handle m_handle = design::Handle::None;
-    design::BandRef m_edgeBand;
-    double m_edgeHeight = 0;                       // live band height while its edge is dragged
-    double m_dx = 0, m_dy = 0;                     // live move offset, mm
-    std::optional<design::BandRef> m_dropBand;     // band a move would land in, when not its own
-    design::RectMm m_resized;                      // live geometry while resizing
-    std::vector<design::ItemRef> m_rubberBase;     // selection kept while Shift+rubber-banding
-    QRectF m_rubber;                               // viewport rectangle
-    std::vector<std::pair<bool, double>> m_guides; // vertical?, page position
-    QImage m_backdrop;                             // everything that does not move, while a drag lasts
+    design::DragGesture m_gesture;             // a move, resize or band edge under way: its live state
+    std::vector<design::ItemRef> m_rubberBase; // selection kept while Shift+rubber-banding
+    QRectF m_rubber;                           // viewport rectangle
+    QImage m_backdrop;                         // everything that does not move, while a drag lasts
     std::optional<Item> m_placing;
+    std::optional<design::BandRef> m_pickedBand;
     QPointer<QPlainTextEdit> m_editor;
     design::ItemRef m_editing;
 };

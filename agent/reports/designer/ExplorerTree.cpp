@@ -11,6 +11,8 @@
 #include <QMimeData>
 #include <QSet>
 
+#include <algorithm>
+
 namespace verolux::reports {
 
 using design::BandRef;
@@ -24,6 +26,8 @@ constexpr int kBandSlotRole = Qt::UserRole + 2;  // band slot
 constexpr int kBandGroupRole = Qt::UserRole + 3; // band's group
 constexpr int kReferenceRole = Qt::UserRole + 4; // text a drag inserts
 constexpr int kSectionRole = Qt::UserRole + 5;   // section key
+constexpr int kTitleRole = Qt::UserRole + 6;     // the column title of a dragged reference
+constexpr int kNoSubject = -2;                   // a node that only drags (system values)
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -52,6 +56,18 @@ const char* const kSystemValues[][2] = {
     {"{#grouprow}", "组内行号"}, {"{#now}", "打印时间"}, {"{#title}", "报表标题"},
 };
 
+const char* const kItemKinds[] = {"文本", "线条", "矩形", "图片", "条码"};
+
+design::ItemRef itemOf(const QTreeWidgetItem* item) {
+    return {BandRef{static_cast<design::BandSlot>(item->data(0, kBandSlotRole).toInt()),
+                    item->data(0, kBandGroupRole).toInt()},
+            item->data(0, kIndexRole).toInt()};
+}
+
+bool isItemNode(const QTreeWidgetItem* item) {
+    return item->data(0, kSubjectRole).toInt() == int(DesignSubject::Kind::Items);
+}
+
 } // namespace
 
 ExplorerTree::ExplorerTree(design::DesignDocument& doc, QWidget* parent) : QTreeWidget(parent), m_doc(doc) {
@@ -59,9 +75,21 @@ ExplorerTree::ExplorerTree(design::DesignDocument& doc, QWidget* parent) : QTree
     setHeaderHidden(true);
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragOnly);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        if (item && item->data(0, kSubjectRole).toInt() >= 0) emit subjectPicked(subjectOf(item));
+    // Items of the page are picked as on the page (Ctrl and Shift add); anything else one at a time.
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
+        std::vector<design::ItemRef> items;
+        std::optional<DesignSubject> subject;
+        for (QTreeWidgetItem* it : selectedItems()) {
+            if (isItemNode(it))
+                items.push_back(itemOf(it));
+            else if (it->data(0, kSubjectRole).toInt() >= 0)
+                subject = subjectOf(it);
+        }
+        if (!items.empty())
+            emit itemsPicked(items);
+        else if (subject)
+            emit subjectPicked(*subject);
     });
     refresh();
 }
@@ -101,7 +129,8 @@ void ExplorerTree::refresh() {
         if (!topLevelItem(i)->isExpanded()) closed.insert(topLevelItem(i)->data(0, kSectionRole).toString());
     const bool first = m_shown == 0;
     std::optional<DesignSubject> picked;
-    if (currentItem() && currentItem()->data(0, kSubjectRole).toInt() >= 0) picked = subjectOf(currentItem());
+    if (currentItem() && currentItem()->data(0, kSubjectRole).toInt() >= 0 && !isItemNode(currentItem()))
+        picked = subjectOf(currentItem());
     m_shown = m_doc.generation();
 
     const QSignalBlocker block(this);
@@ -121,7 +150,8 @@ void ExplorerTree::refresh() {
                  {kind == DeclaredKind::Field ? DesignSubject::Kind::Field : DesignSubject::Kind::Parameter,
                   {},
                   int(i)},
-                 ref);
+                 ref)
+                ->setData(0, kTitleRole, name);
         }
     };
     declared(QStringLiteral("参数"), QStringLiteral("parameters"), DeclaredKind::Parameter);
@@ -129,9 +159,14 @@ void ExplorerTree::refresh() {
 
     auto* system = section(QStringLiteral("系统变量"), QStringLiteral("system"));
     for (const auto& v : kSystemValues) {
+        // Selectable, or the view would not start a drag from it; picking it shows nothing else.
         auto* n = node(system, QString::fromUtf8(v[1]) + QStringLiteral("  ") + QString::fromUtf8(v[0]),
                        {DesignSubject::Kind::Report, {}, -1}, QString::fromUtf8(v[0]));
-        n->setFlags(n->flags() & ~Qt::ItemIsSelectable);
+        n->setData(0, kSubjectRole, kNoSubject);
+        n->setData(0, kTitleRole, QString::fromUtf8(v[1]));
+        if (std::string(v[0]) == "{#title}")
+            n->setToolTip(
+                0, QStringLiteral("拖到带区上插入 {#title}：打印请求的报表名（repname）优先于报表的标题"));
     }
 
     auto* bands = section(QStringLiteral("带区"), QStringLiteral("bands"));
@@ -141,6 +176,15 @@ void ExplorerTree::refresh() {
         if (!b->present) {
             n->setText(0, n->text(0) + QStringLiteral("（未使用）"));
             n->setForeground(0, QColor(0x9c, 0xa3, 0xaf));
+        }
+        // The band's items, in the band's order: picked here, selected on the page, and back.
+        for (size_t i = 0; i < b->items.size(); ++i) {
+            const Item& it = b->items[i];
+            QString text = QString::fromUtf8(kItemKinds[int(it.kind)]);
+            if (it.kind == ItemKind::Text || it.kind == ItemKind::Barcode)
+                text +=
+                    QStringLiteral("  ") + Q(it.text).left(40).replace(QLatin1Char('\n'), QLatin1Char(' '));
+            node(n, text, {DesignSubject::Kind::Items, ref, int(i)});
         }
     }
 
@@ -167,7 +211,7 @@ void ExplorerTree::refresh() {
         const QString key = s->data(0, kSectionRole).toString();
         // At first the things that are dragged onto the page are open, the rest closed.
         const bool open = first ? (key == QStringLiteral("parameters") || key == QStringLiteral("fields") ||
-                                   key == QStringLiteral("report"))
+                                   key == QStringLiteral("system") || key == QStringLiteral("report"))
                                 : !closed.contains(key);
         s->setExpanded(open);
     }
@@ -177,13 +221,36 @@ void ExplorerTree::refresh() {
 void ExplorerTree::pick(const DesignSubject& subject) {
     const QSignalBlocker block(this);
     for (QTreeWidgetItemIterator it(this); *it; ++it) {
-        if ((*it)->data(0, kSubjectRole).toInt() >= 0 && ((*it)->flags() & Qt::ItemIsSelectable) &&
-            subjectOf(*it) == subject) {
+        if ((*it)->data(0, kSubjectRole).toInt() >= 0 && !isItemNode(*it) && subjectOf(*it) == subject) {
             setCurrentItem(*it);
             return;
         }
     }
+    clearSelection();
     setCurrentItem(nullptr);
+}
+
+void ExplorerTree::pickItems(const std::vector<design::ItemRef>& items) {
+    const QSignalBlocker block(this);
+    clearSelection();
+    QTreeWidgetItem* first = nullptr;
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        if (!isItemNode(*it) || std::find(items.begin(), items.end(), itemOf(*it)) == items.end()) continue;
+        (*it)->setSelected(true);
+        if (!first) first = *it;
+    }
+    if (first) {
+        setCurrentItem(first, 0, QItemSelectionModel::NoUpdate);
+        scrollToItem(first); // opens the band it is in
+    }
+}
+
+std::vector<design::ItemRef> ExplorerTree::pickedItems() const {
+    std::vector<design::ItemRef> out;
+    for (QTreeWidgetItem* it : selectedItems())
+        if (isItemNode(it)) out.push_back(itemOf(it));
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 QStringList ExplorerTree::mimeTypes() const {
@@ -196,6 +263,8 @@ QMimeData* ExplorerTree::mimeData(const QList<QTreeWidgetItem*>& items) const {
     if (ref.isEmpty()) return nullptr;
     auto* mime = new QMimeData;
     mime->setData(QString::fromLatin1(DesignCanvas::kReferenceMime), ref.toUtf8());
+    mime->setData(QString::fromLatin1(DesignCanvas::kTitleMime),
+                  items.front()->data(0, kTitleRole).toString().toUtf8());
     mime->setText(ref);
     return mime;
 }

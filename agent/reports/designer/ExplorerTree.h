@@ -6,6 +6,8 @@
 
 #include <QTreeWidget>
 
+#include <vector>
+
 namespace verolux::reports {
 
 // The report's outline: parameters, fields and system values (dragged onto a band they become text
@@ -19,9 +21,14 @@ class ExplorerTree : public QTreeWidget {
     // Rebuilds from the document, keeping what was open and picked.
     void refresh();
     void pick(const DesignSubject& subject);
+    // Shows the page's selection: those items' nodes selected (their band opened).
+    void pickItems(const std::vector<design::ItemRef>& items);
+    std::vector<design::ItemRef> pickedItems() const;
 
   signals:
     void subjectPicked(const DesignSubject& subject);
+    // Items picked here: the page selects them.
+    void itemsPicked(const std::vector<design::ItemRef>& items);
     void edited();
 
   protected:

@@ -76,13 +76,47 @@ Inspector::Inspector(design::DesignDocument& doc, QWidget* parent) : QScrollArea
 void Inspector::setSubject(const DesignSubject& subject) {
     const std::vector<ItemRef> items =
         subject.kind == DesignSubject::Kind::Items ? m_doc.selection() : std::vector<ItemRef>{};
-    if (subject == m_subject && items == m_items && m_form) {
+    if (subject == m_subject && items == m_items && m_form && shape() == m_shape) {
         refresh();
         return;
     }
     m_subject = subject;
     m_items = items;
     rebuild();
+}
+
+std::string Inspector::shape() const {
+    // What decides which editors the form has besides the subject: a band there or not, the type of a
+    // field (the formats offered), the fields a group can be keyed by, the kinds of the items.
+    const Template& t = m_doc.tmpl();
+    std::string s;
+    switch (m_subject.kind) {
+    case DesignSubject::Kind::Band:
+        if (const Band* b = design::FindBand(t, m_subject.band)) s += b->present ? 'p' : 'a';
+        if (m_subject.band.slot == BandSlot::GroupHeader || m_subject.band.slot == BandSlot::GroupFooter)
+            for (const Declared& f : t.fields)
+                s += f.name + ',';
+        break;
+    case DesignSubject::Kind::Field:
+    case DesignSubject::Kind::Parameter: {
+        const auto& list = design::DeclaredList(
+            t, m_subject.kind == DesignSubject::Kind::Field ? DeclaredKind::Field : DeclaredKind::Parameter);
+        if (m_subject.index >= 0 && size_t(m_subject.index) < list.size())
+            s = list[size_t(m_subject.index)].type;
+        break;
+    }
+    case DesignSubject::Kind::Group:
+        for (const Declared& f : t.fields)
+            s += f.name + ',';
+        break;
+    case DesignSubject::Kind::Items:
+        for (const ItemRef& r : m_items)
+            if (const Item* it = design::FindItem(t, r)) s += char('0' + int(it->kind));
+        break;
+    default:
+        break;
+    }
+    return s;
 }
 
 void Inspector::refresh() {
@@ -92,17 +126,27 @@ void Inspector::refresh() {
 
 void Inspector::clearForm() {
     m_rows.clear();
+    // The old form goes later: this may run inside a signal of one of its editors (a type picked, a
+    // band added), which must not be deleted under its own feet. Its editors say nothing more.
+    if (QWidget* old = takeWidget()) {
+        for (QObject* child : old->findChildren<QObject*>())
+            QObject::disconnect(child, nullptr, this, nullptr);
+        old->hide();
+        old->deleteLater();
+    }
     m_form = new QWidget;
     m_layout = new QFormLayout(m_form);
     m_layout->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     m_layout->setLabelAlignment(Qt::AlignRight);
+    m_layout->setFormAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_layout->setContentsMargins(8, 6, 8, 8);
     m_layout->setVerticalSpacing(5);
-    setWidget(m_form); // deletes the previous form
+    setWidget(m_form);
 }
 
 void Inspector::heading(const QString& text) {
     auto* h = new QLabel(text);
+    h->setWordWrap(true); // a long heading wraps in a narrow panel rather than being cut
     QFont f = h->font();
     f.setBold(true);
     h->setFont(f);
@@ -142,6 +186,7 @@ void Inspector::done(bool changed) {
 
 void Inspector::rebuild() {
     clearForm();
+    m_shape = shape();
     const Template& t = m_doc.tmpl();
     switch (m_subject.kind) {
     case DesignSubject::Kind::Report:
@@ -194,11 +239,16 @@ void Inspector::addFormat(const QString& text, const std::string& type,
     v->setSpacing(2);
     auto* combo = new QComboBox;
     combo->setEditable(true);
+    // What is typed stays as typed: no completion to a longer offered format, nothing added to the list.
+    combo->setCompleter(nullptr);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setObjectName(QStringLiteral("formatBox"));
     combo->addItem(QString());
     for (const std::string& f : design::CommonFormats(type))
         combo->addItem(Q(f));
     combo->setToolTip(QStringLiteral("显示格式，例如 #,##0.00、yyyy-MM-dd、大写金额"));
     auto* sample = new QLabel;
+    sample->setWordWrap(true);
     sample->setStyleSheet(QStringLiteral("QLabel { color: #6b7280; }"));
     v->addWidget(combo);
     v->addWidget(sample);
@@ -231,6 +281,8 @@ void Inspector::addFormat(const QString& text, const std::string& type,
 void Inspector::buildReport() {
     heading(QStringLiteral("报表"));
     auto* title = new QLineEdit;
+    title->setToolTip(QStringLiteral("报表的标题；参数 title 的默认值与它相同时随之改变。"
+                                     "{#title} 打印时，打印请求的报表名（repname）优先"));
     connect(title, &QLineEdit::editingFinished, this, [this, title] {
         if (S(title->text()) != m_doc.tmpl().title) done(design::SetTitle(m_doc, S(title->text())));
     });
@@ -676,11 +728,8 @@ void Inspector::buildBand(BandRef band) {
     const Band* b = design::FindBand(t, band);
     if (!b->present) {
         auto* add = new QPushButton(QStringLiteral("添加此带区"));
-        connect(add, &QPushButton::clicked, this, [this, band] {
-            const bool changed = design::SetBandPresent(m_doc, band, true);
-            done(changed);
-            rebuild();
-        });
+        connect(add, &QPushButton::clicked, this,
+                [this, band] { done(design::SetBandPresent(m_doc, band, true)); });
         m_layout->addRow(add);
         return;
     }
@@ -720,10 +769,8 @@ void Inspector::buildBand(BandRef band) {
     const bool groupBand = band.slot == BandSlot::GroupHeader || band.slot == BandSlot::GroupFooter;
     auto* remove = new QPushButton(groupBand ? QStringLiteral("关闭此带区") : QStringLiteral("删除此带区"));
     remove->setToolTip(QStringLiteral("带区和其中的项目一起删除"));
-    connect(remove, &QPushButton::clicked, this, [this, band] {
-        done(design::SetBandPresent(m_doc, band, false));
-        rebuild();
-    });
+    connect(remove, &QPushButton::clicked, this,
+            [this, band] { done(design::SetBandPresent(m_doc, band, false)); });
     m_layout->addRow(remove);
     if (groupBand) buildGroup(band.group);
 }
@@ -764,13 +811,14 @@ void Inspector::buildDeclared(DeclaredKind kind, int index) {
         if (!name->hasFocus() && name->text() != Q(current().name)) name->setText(Q(current().name));
     });
     auto* type = new QComboBox;
+    type->setObjectName(QStringLiteral("typeBox"));
     for (const char* n : kTypeNames)
         type->addItem(QString::fromUtf8(n));
     connect(type, &QComboBox::activated, this, [this, kind, index, current](int i) {
         Declared d = current();
         d.type = kTypes[i];
+        // The designer shows the change again; the form is rebuilt there, for the formats of the type.
         done(bool(design::UpdateDeclared(m_doc, kind, index, d)));
-        rebuild(); // the formats offered follow the type
     });
     addRow(QStringLiteral("类型"), type, [type, current] {
         int at = -1;
@@ -799,6 +847,7 @@ void Inspector::buildDeclared(DeclaredKind kind, int index) {
         });
     }
     auto* uses = new QLabel;
+    uses->setWordWrap(true);
     uses->setStyleSheet(QStringLiteral("QLabel { color: #6b7280; }"));
     addRow(QString(), uses, [this, uses, kind, current] {
         const int n = design::CountReferences(m_doc.tmpl(), kind, current().name);
@@ -908,6 +957,7 @@ void Inspector::buildStyle(int index) {
         });
     }
     auto* users = new QLabel;
+    users->setWordWrap(true);
     users->setStyleSheet(QStringLiteral("QLabel { color: #6b7280; }"));
     addRow(QString(), users, [this, users, index] {
         users->setText(QStringLiteral("%1 个项目使用此样式；粗体的是此样式自己设置的值")

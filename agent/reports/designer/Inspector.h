@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QFormLayout;
@@ -50,6 +51,7 @@ class Inspector : public QScrollArea {
     };
 
     void rebuild();
+    std::string shape() const;
     void clearForm();
     void heading(const QString& text);
     QLabel* label(const QString& text);
@@ -77,6 +79,7 @@ class Inspector : public QScrollArea {
     QWidget* m_form = nullptr;
     QFormLayout* m_layout = nullptr;
     std::vector<Row> m_rows;
+    std::string m_shape; // shape() when the form was built
 };
 
 } // namespace verolux::reports

@@ -113,6 +113,11 @@ ReportDesigner::ReportDesigner(QWidget* parent) : QWidget(parent) {
     });
     connect(m_explorer, &ExplorerTree::edited, this, &ReportDesigner::afterEdit);
     connect(m_explorer, &ExplorerTree::subjectPicked, this, &ReportDesigner::showSubject);
+    connect(m_explorer, &ExplorerTree::itemsPicked, this, [this](const std::vector<ItemRef>& items) {
+        m_doc.select(items, items.front());
+        m_canvas->documentChanged();
+        afterSelection();
+    });
     connect(m_inspector, &Inspector::edited, this, &ReportDesigner::afterEdit);
     connect(m_inspector, &Inspector::imageRequested, this, [this] {
         const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("选择图片"), QString(),
@@ -317,13 +322,25 @@ void ReportDesigner::buildToolBar() {
     m_toolBar->addWidget(panels);
 }
 
+void ReportDesigner::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Narrower than this, the preview gives its room to the page first (F5 still shows it); it comes
+    // back when the control is wide again, unless the user hid it.
+    const bool narrow = width() < kPreviewMinWidth;
+    if (narrow && !m_split->widget(2)->isHidden()) {
+        setPreviewVisible(false);
+        m_previewCollapsed = true;
+    } else if (!narrow && m_previewCollapsed) {
+        setPreviewVisible(true);
+    }
+}
+
 void ReportDesigner::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (m_shownOnce) return;
     m_shownOnce = true;
-    // In a small window the page gets the room: the preview is one click (F5) away, the checks a
-    // menu entry; the checks take a few lines at the bottom.
-    if (width() < kPreviewMinWidth && !m_split->widget(2)->isHidden()) setPreviewVisible(false);
+    // In a low window the page gets the room: the checks are a menu entry away; else they take a few
+    // lines at the bottom.
     if (height() < kChecksMinHeight) setChecksVisible(false);
     const int total = m_centre->height();
     m_centre->setSizes({std::max(100, total - kChecksHeight), kChecksHeight});
@@ -348,6 +365,7 @@ void ReportDesigner::setInspectorVisible(bool on) {
     showChecked(m_inspectorToggle, on);
 }
 void ReportDesigner::setPreviewVisible(bool on) {
+    m_previewCollapsed = false;
     m_split->widget(2)->setVisible(on);
     showChecked(m_previewToggle, on);
     if (on) m_preview->scheduleRefresh();
@@ -439,9 +457,8 @@ void ReportDesigner::paste() {
     if (json.isEmpty() && mime->hasText() && mime->text().contains(QStringLiteral("verolux-report")))
         json = mime->text().toUtf8();
     if (json.isEmpty()) return;
-    const design::PasteResult r =
-        design::PasteItems(m_doc, std::string_view(json.constData(), size_t(json.size())),
-                           m_canvas->currentBand(), kPasteOffset);
+    const design::PasteResult r = design::PasteItems(
+        m_doc, std::string_view(json.constData(), size_t(json.size())), m_canvas->pasteBand(), kPasteOffset);
     if (!r.error.empty()) {
         QMessageBox::information(this, QStringLiteral("粘贴"), QString::fromStdString(r.error));
         return;
@@ -531,12 +548,16 @@ void ReportDesigner::afterEdit() {
 
 void ReportDesigner::afterSelection() {
     const DesignSubject current = m_inspector->subject();
-    if (!m_doc.selection().empty())
+    if (!m_doc.selection().empty()) {
+        // The outline follows the page (and the page the outline, see itemsPicked).
+        if (m_explorer->pickedItems() != m_doc.selection()) m_explorer->pickItems(m_doc.selection());
         m_inspector->setSubject({DesignSubject::Kind::Items, {}, -1});
-    else if (current.kind == DesignSubject::Kind::Items)
+    } else if (current.kind == DesignSubject::Kind::Items) {
+        m_explorer->pickItems({});
         m_inspector->setSubject({});
-    else
+    } else {
         m_inspector->setSubject(current); // rebuilt if what it shows is gone or moved
+    }
     refreshActions();
 }
 
@@ -547,6 +568,8 @@ void ReportDesigner::showSubject(const DesignSubject& subject) {
     }
     m_inspector->setSubject(subject);
     m_explorer->pick(subject);
+    m_canvas->pickBand(subject.kind == DesignSubject::Kind::Band ? std::optional(subject.band)
+                                                                 : std::nullopt);
     refreshActions();
 }
 

@@ -32,8 +32,9 @@ class ReportDesigner : public QWidget {
     static constexpr int kSettingEditsPending = 7;
     // MIME type of items on the clipboard (a small template, also offered as plain text).
     static constexpr const char* kItemsMime = "application/x-verolux-report-items";
-    // Narrower than this when first shown, the designer starts with its preview hidden.
-    static constexpr int kPreviewMinWidth = 1200;
+    // Narrower than this, the designer hides its preview (the page keeps its room); wider, it shows it
+    // again unless the user hid it.
+    static constexpr int kPreviewMinWidth = 1400;
     // Lower than this, it starts with the checks hidden; they take this many pixels otherwise.
     static constexpr int kChecksMinHeight = 560;
     static constexpr int kChecksHeight = 90;
@@ -99,6 +100,7 @@ class ReportDesigner : public QWidget {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     QAction* addAction(const QString& text, int icon, const QKeySequence& key = {});
@@ -136,6 +138,7 @@ class ReportDesigner : public QWidget {
     QAction* m_checksToggle = nullptr;
     bool m_lastPending = false;
     bool m_shownOnce = false;
+    bool m_previewCollapsed = false; // hidden for want of room, not by the user
 };
 
 } // namespace verolux::reports

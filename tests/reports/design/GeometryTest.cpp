@@ -1,3 +1,4 @@
+#include "agent/reports/design/Arrange.h"
 #include "agent/reports/design/DesignLayout.h"
 #include "agent/reports/design/Snap.h"
 #include "tests/reports/design/DesignTestSupport.h"
@@ -50,6 +51,8 @@ const SnapRow kSnaps[] = {
     {"an edge within the tolerance wins over the grid", {10.3, 22.3, 34.3}, {35}, 0.7, 35},
     {"the nearest pair wins", {10.3, 34.3}, {11, 34.5}, 0.2, 34.5},
     {"an edge just out of reach leaves it to the grid", {10.3}, {11.31}, -0.3, std::nullopt},
+    // Exactly the tolerance away still catches (0.5 and 1.5 are exact in binary).
+    {"an edge exactly at the tolerance catches", {10.5}, {11.5}, 1, 11.5},
 };
 
 class SnapAxisRow : public testing::TestWithParam<SnapRow> {};
@@ -72,4 +75,22 @@ TEST(Snap, HandlesResizeAndFlipBoxesButLetLinesRun) {
     const RectMm line{10, 10, 20, 0};
     EXPECT_EQ(DragHandle(line, Handle::LineStart, 40, 5), (RectMm{40, 5, -10, 5}));
     EXPECT_EQ(DragHandle(line, Handle::LineEnd, 10, 30), (RectMm{10, 10, 0, 20}));
+}
+
+TEST(DesignLayout, APointInABandIsInThatBandNotTheNext) {
+    const Template t = designtest::LoadSample("orders.grf");
+    const DesignLayout layout = LayOutDesign(t);
+    const PlacedBand* detail = layout.find(BandRef{BandSlot::Detail});
+    ASSERT_TRUE(detail);
+    EXPECT_EQ(layout.bandAt(detail->top + 1), BandRef{BandSlot::Detail});
+    EXPECT_EQ(layout.bandAt(detail->bottom() + 0.5), (BandRef{BandSlot::GroupFooter, 0}));
+    EXPECT_EQ(layout.bandAt(layout.top - 1), std::nullopt) << "above the first band";
+}
+
+TEST(DesignArrange, CentresLineUpOnTheMiddleOfTheSelection) {
+    DesignDocument doc(designtest::LoadSample("orders.grf"));
+    const ItemRef a{BandRef{BandSlot::Detail}, 0}, b{BandRef{BandSlot::Detail}, 6}; // 0..24 and 164..190
+    ASSERT_TRUE(AlignItems(doc, {a, b}, Alignment::HorizontalCentres));
+    EXPECT_DOUBLE_EQ(FindItem(doc.tmpl(), a)->x, 95 - 12);
+    EXPECT_DOUBLE_EQ(FindItem(doc.tmpl(), b)->x, 95 - 13);
 }

@@ -32,6 +32,7 @@ TEST(DesignUndo, ModifiedFollowsTheSavedStep) {
     ASSERT_TRUE(doc.undo());
     ASSERT_TRUE(MoveItems(doc, {kFirstDetailItem}, 0, 1));
     EXPECT_FALSE(doc.steps().canRedo()) << "a new step ends the branch that was undone";
+    EXPECT_TRUE(doc.modified()) << "as many steps as when saved, but other ones";
     ASSERT_TRUE(doc.undo());
     EXPECT_TRUE(doc.modified()) << "the saved state was dropped with the redo branch";
 }
@@ -42,5 +43,13 @@ TEST(DesignUndo, UndoRestoresTheSelectionOfTheStep) {
     ASSERT_TRUE(DeleteItems(doc, doc.selection()));
     EXPECT_TRUE(doc.selection().empty());
     ASSERT_TRUE(doc.undo());
+    EXPECT_EQ(doc.selection(), std::vector<ItemRef>{kFirstDetailItem});
+}
+
+TEST(DesignUndo, ReorderedItemsStaySelectedWhereTheyWent) {
+    DesignDocument doc(LoadSample("orders.grf"));
+    ASSERT_TRUE(BringToFront(doc, {kFirstDetailItem}));
+    EXPECT_EQ(doc.selection(), (std::vector<ItemRef>{{BandRef{BandSlot::Detail}, 6}}));
+    ASSERT_TRUE(SendToBack(doc, doc.selection()));
     EXPECT_EQ(doc.selection(), std::vector<ItemRef>{kFirstDetailItem});
 }

@@ -7,8 +7,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,7 +57,8 @@ class DesignerProgram : public testing::Test {
     QTemporaryDir dir;
     QString copy;
     QSettings settings{dir.filePath(QStringLiteral("designer.ini")), QSettings::IniFormat};
-    DesignerWindow window{settings};
+    QString recovery = dir.filePath(QStringLiteral("recovery"));
+    DesignerWindow window{settings, nullptr, recovery};
 };
 
 } // namespace
@@ -100,9 +103,50 @@ TEST_F(DesignerProgram, NewStartsFromAPageWithTitleAndPageNumbers) {
     const Template& t = window.designer()->document().tmpl();
     EXPECT_EQ(window.windowTitle(), QStringLiteral("新报表[*] - 报表设计器"));
     ASSERT_EQ(t.pageHeader.items.size(), 1u);
-    EXPECT_EQ(t.pageHeader.items[0].text, "{#title}");
+    // The heading prints the parameter title, whose default is the title the inspector shows (a
+    // request's own title wins); {#title} would print the request's template name.
+    EXPECT_EQ(t.pageHeader.items[0].text, "{$title}");
+    ASSERT_EQ(t.parameters.size(), 1u);
+    EXPECT_EQ(t.parameters[0].defaultValue, t.title);
     EXPECT_TRUE(t.detail.present);
     EXPECT_EQ(t.pageFooter.items[0].text, "第 {#page} 页 / 共 {#pages} 页");
+    // Titles and cells dropped in fill their bands: 7 and 6 mm, no gap between bordered rows.
+    EXPECT_DOUBLE_EQ(t.columnHeader.height, 7);
+    EXPECT_DOUBLE_EQ(t.detail.height, 6);
+}
+
+TEST_F(DesignerProgram, OpensWithinTheScreenAndComesBackWhereItWasLeft) {
+    const QRect free = window.screen()->availableGeometry();
+    EXPECT_TRUE(free.contains(window.frameGeometry())) << "within " << free.width() << "x" << free.height();
+    window.setGeometry(free.left() + 20, free.top() + 40, 600, 400);
+    ASSERT_TRUE(window.close());
+    DesignerWindow again(settings, nullptr, recovery);
+    EXPECT_EQ(again.geometry(), QRect(free.left() + 20, free.top() + 40, 600, 400));
+}
+
+// A designer that ends without closing (a crash: its copy stays, its lock goes) leaves its edits to
+// the next one, which asks; yes opens them, unsaved, named after their file.
+TEST_F(DesignerProgram, AfterACrashTheNextStartOffersTheAutosavedDesign) {
+    ASSERT_TRUE(window.openFile(copy));
+    {
+        DesignerWindow crashed(settings, nullptr, recovery);
+        crashed.setAutosaveInterval(50);
+        ASSERT_TRUE(crashed.openFile(copy));
+        design::MoveItems(crashed.designer()->document(), {{{design::BandSlot::Detail}, 0}}, 7, 0);
+        crashed.designer()->setEditsPending(true);
+        QTRY_VERIFY_WITH_TIMEOUT(crashed.recovery().hasCopy(), 5000);
+    } // gone without a close
+    DesignerWindow next(settings, nullptr, recovery);
+    next.show();
+    Answer(QMessageBox::Yes);
+    ASSERT_TRUE(next.offerRecovery());
+    EXPECT_DOUBLE_EQ(next.designer()->document().tmpl().detail.items[0].x, 7);
+    EXPECT_TRUE(next.isWindowModified());
+    EXPECT_EQ(next.filePath(), QFileInfo(copy).absoluteFilePath());
+    EXPECT_FALSE(window.offerRecovery()) << "offered once";
+    // A normal save leaves nothing to recover.
+    ASSERT_TRUE(next.save());
+    EXPECT_FALSE(next.recovery().hasCopy());
 }
 
 TEST(DesignerProgramCommandLine, HelpPrintsTheUsageAndWrongArgumentsFail) {
