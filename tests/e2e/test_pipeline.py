@@ -91,8 +91,8 @@ class Memory(AgentCase):
 
 
 class TemplateStore(AgentCase):
-    """The download decisions, counted by the backend. Lower-case digests and addresses too long to
-    record are decided the same way and run as unit tests (tests/printing)."""
+    """The download decisions, counted by the backend. Addresses too long to record are decided the
+    same way and run as unit tests (tests/printing)."""
 
     def request_and_count(self, name, md5="", url=None):
         self.backend.reset()
@@ -108,6 +108,8 @@ class TemplateStore(AgentCase):
         self.assertEqual(self.backend.template_url(name), file_url_record(self.folder, name))
         self.assertEqual(0, self.request_and_count(name, md5))
         self.assertEqual(0, self.request_and_count(name))
+        # The lower-case digest that hash libraries print is the same digest: no download.
+        self.assertEqual(0, self.request_and_count(name, md5.lower()))
         # Another URL for the same name fetches again; the digest of the same file then matches.
         other = self.backend.template_url(name) + "?v=2"
         self.assertEqual(1, self.request_and_count(name, md5, other))
