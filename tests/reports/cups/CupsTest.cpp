@@ -56,6 +56,10 @@ class CupsScheduler : public testing::Test {
             std::system(
                 (setup + " " + kStoppedQueue + " >/dev/null && cupsdisable " + kStoppedQueue).c_str()) == 0;
     }
+    // The machine's scheduler is shared: no stopped queue is left behind.
+    static void TearDownTestSuite() {
+        std::system((std::string("lpadmin -x ") + kStoppedQueue + " >/dev/null 2>&1").c_str());
+    }
     void SetUp() override {
         if (!s_available) GTEST_SKIP() << "no CUPS scheduler with a cups-pdf queue here";
     }
