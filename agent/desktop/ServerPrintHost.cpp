@@ -1,6 +1,7 @@
 #include "agent/desktop/ServerPrintHost.h"
 
 #include "agent/desktop/FreedMemory.h"
+#include "agent/desktop/RawPrintJob.h"
 #include "agent/desktop/frmServer.h"
 #include "agent/printing/AgentAnswers.h"
 #include "agent/printing/PdfRetention.h"
@@ -146,6 +147,9 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
             send(event);
         return;
     }
+    case PageMessage::Kind::Raw:
+        enqueueRaw(m, send);
+        return;
     case PageMessage::Kind::Job:
         break;
     }
@@ -160,13 +164,43 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
     enqueue(std::move(text), job);
 }
 
-void ServerPrintHost::enqueue(std::string text, std::optional<JobRun> job) {
+bool ServerPrintHost::queueFull(std::size_t bytes) const {
     // While a request waits for the network, pages can send more than the agent will ever work
-    // through; past these limits a request is refused at once instead of held.
+    // through; past these limits a request is refused at once instead of held. One request may
+    // always wait, whatever its size.
+    return m_queue.busy() && m_queue.waiting() > 0 &&
+           (m_queue.waiting() >= kMaxWaitingRequests || m_queue.waitingBytes() + bytes > kMaxWaitingBytes);
+}
+
+void ServerPrintHost::enqueueRaw(const PageMessage& m, const std::function<void(const std::string&)>& send) {
+    auto tracker = std::make_shared<JobTracker>(m.jobId, m.reportId);
+    auto report = [this, tracker, send](const JobStep& step) {
+        for (const std::string& event : tracker->feed(step))
+            send(event);
+        if (step.kind == JobStep::Kind::Spooled && !tracker->finished()) m_follower.follow(tracker, send);
+    };
+    const std::size_t bytes = m.raw.bytes.size();
+    if (queueFull(bytes)) {
+        JobStep busy(JobStep::Kind::Failed);
+        busy.code = failure::kBusy;
+        busy.message = "too many requests waiting";
+        report(busy);
+        return;
+    }
+    // Raw jobs keep their place among report requests: a label follows the report sent before it.
+    m_queue.Push(
+        [this, raw = m.raw, jobId = m.jobId, report](RequestQueue::Finished finished) {
+            AddLog("raw job " + jobId + " for " + raw.printer + ": " + std::to_string(raw.bytes.size()) +
+                   " bytes");
+            PrintRaw(raw, jobId, report);
+            finished();
+        },
+        bytes);
+}
+
+void ServerPrintHost::enqueue(std::string text, std::optional<JobRun> job) {
     const std::size_t bytes = text.size();
-    // One request may always wait, whatever its size.
-    if (m_queue.busy() && m_queue.waiting() > 0 &&
-        (m_queue.waiting() >= kMaxWaitingRequests || m_queue.waitingBytes() + bytes > kMaxWaitingBytes)) {
+    if (queueFull(bytes)) {
         RefuseRequest(*this, text, job, "too many requests waiting");
         return;
     }

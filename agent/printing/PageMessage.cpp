@@ -1,5 +1,6 @@
 #include "agent/printing/PageMessage.h"
 
+#include "agent/printing/RawJob.h"
 #include "common/JsonReader.h"
 
 #include <charconv>
@@ -90,6 +91,12 @@ PageMessage ReadPageMessage(std::string_view text) {
     }
     if (!key.valid()) return m;
 
+    if (key.isObject() && key.member("raw").valid()) {
+        const std::string error = ReadRawJob(doc->root(), key, m);
+        m.kind = error.empty() ? PageMessage::Kind::Raw : PageMessage::Kind::BadJob;
+        m.error = error;
+        return m;
+    }
     if (key.isObject()) {
         m.reportId = doc->root().value("reportId").text;
         const std::string error = ReadOptions(key, m);

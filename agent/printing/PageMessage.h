@@ -22,6 +22,12 @@ struct JobOptions {
     friend bool operator==(const JobOptions&, const JobOptions&) = default;
 };
 
+// A raw job: printer commands sent unchanged to one queue, never to another.
+struct RawPrint {
+    std::string printer;
+    std::string bytes; // as the printer gets them (text already in its encoding)
+};
+
 // What one text message from a page is. A message without the key kExtensionKey is a print request
 // and is handled exactly as before.
 struct PageMessage {
@@ -32,11 +38,13 @@ struct PageMessage {
         Job,      // "verolux": {options}: a print request whose sender hears how it goes
         BadJob,   // "verolux": {options} that cannot be honoured: `error` says why
         Unknown,  // any other `verolux` value: `error` says why
+        Raw,      // "verolux": {"raw": ...}: printer commands, a job of its own
     };
     Kind kind = Kind::Request;
     std::string jobId;    // Job, BadJob: the page's own name for the job ("" when it gave none)
     std::string reportId; // Job, BadJob: the request's `reportId` as text, "" when missing
     JobOptions options;   // Job
+    RawPrint raw;         // Raw
     std::string error;    // BadJob, Unknown
 };
 
