@@ -95,6 +95,18 @@ export interface PrintOptions extends JobOptions {
     onState?: (event: JobEvent) => void;
 }
 
+/** A raw job's commands: text in the printer's character set, or bytes in Base64. */
+export type RawCommands =
+    | { text: string; encoding?: "UTF-8" | "GB18030" | "Latin-1" }
+    | { base64: string };
+
+export interface RawOptions {
+    /** Your name for the job; one is made up when missing. */
+    jobId?: string | number;
+    /** Called with every event of the job, the final one included. */
+    onState?: (event: JobEvent) => void;
+}
+
 export type Mode = "print" | "preview" | "pdf" | "design";
 
 /** Where the agent downloads the template from, and the digest its copy must have. */
@@ -227,6 +239,11 @@ export class VeroluxAgent extends EventTarget {
      * with "bad-request" before anything is sent.
      */
     print(request: string | PrintRequest, options?: PrintOptions): Promise<JobEvent>;
+    /**
+     * Sends printer commands (ZPL, ESC/POS, …) unchanged to that queue, never another; resolves with
+     * "completed". The agent refuses an unknown encoding or text the encoding cannot hold ("bad-request").
+     */
+    printRaw(printer: string, raw: RawCommands | Uint8Array, options?: RawOptions): Promise<JobEvent>;
     close(): void;
     // Events: "state" (detail { state, reason }), "job" (detail JobEvent), "reply" (detail: the agent's plain text)
 }

@@ -245,6 +245,29 @@ export class VeroluxAgent extends EventTarget {
         });
     }
 
+    /**
+     * Sends printer commands unchanged to the named queue (never another one) as a job of its own.
+     * raw: { text, encoding?: "UTF-8" | "GB18030" | "Latin-1" } or { base64 } or the bytes themselves
+     * (Uint8Array). options: jobId, onState(event). Resolves with "completed", rejects with a VeroluxError.
+     */
+    async printRaw(printer, raw, options = {}) {
+        const { onState, jobId: given } = options;
+        if (typeof printer !== "string" || !printer) throw badRequest("a raw job needs the printer's name");
+        if (raw instanceof Uint8Array) {
+            let binary = "";
+            for (let i = 0; i < raw.length; i += 0x8000) binary += String.fromCharCode(...raw.subarray(i, i + 0x8000));
+            raw = { base64: btoa(binary) };
+        }
+        if (!isObject(raw) || (typeof raw.text === "string") === (typeof raw.base64 === "string"))
+            throw badRequest('raw needs either "text" or "base64"');
+        const jobId = String(given ?? `raw-${Date.now().toString(36)}-${++jobSerial}`);
+        await this.ready();
+        return new Promise((resolve, reject) => {
+            this.jobs.set(jobId, { resolve, reject, onState });
+            this.socket.send(JSON.stringify({ verolux: { jobId, printer, raw } }));
+        });
+    }
+
     /** Closes the connection for good. */
     close() {
         this.stopped = true;
