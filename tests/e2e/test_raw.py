@@ -6,13 +6,17 @@ scheduler with the other CUPS tests, so it holds the cups lock).
 Run: VEROLUX_BIN_DIR=build/dev/bin /usr/bin/python3 tests/e2e/test_raw.py -v RawJobs
 """
 import base64
+import os
 import queue
+import shutil
 import socket
 import subprocess
 import threading
 import unittest
+import urllib.parse
 
-from harness import setup_cups, unique
+from harness import HERE, setup_cups, unique
+from test_browser import CHROMIUM, PageServer, chromium
 from test_extension import FINAL, PageCase
 
 ZPL_GB18030 = "^XA^CI26^FO50,50^A@N,40,40,E:SIMSUN.TTF^FD货号 A-17^FS^XZ"
@@ -93,6 +97,26 @@ class RawJobs(PageCase):
         # A later job is the next thing the printer gets: the refused ones sent nothing.
         self.assertEqual(["accepted", "spooled", "completed"], [e["state"] for e in self.raw_job({"text": "OK"})])
         self.assertEqual(b"OK", self.printer.jobs.get(timeout=30))
+        self.assertTrue(self.printer.jobs.empty())
+
+    def test_client_module_in_a_browser(self):
+        if not os.path.exists(CHROMIUM):
+            self.skipTest("no chromium at " + CHROMIUM)
+        os.makedirs(os.path.join(self.work, "pages"), exist_ok=True)
+        pages = PageServer(os.path.join(self.work, "pages"))
+        self.addCleanup(pages.close)
+        shutil.copy(os.path.join(HERE, "client_raw.html"), os.path.join(self.work, "pages"))
+        self.allow_site(pages.base)
+        query = urllib.parse.urlencode({"agent": self.agent.port, "printer": self.queue})
+        with chromium("%s/client_raw.html?%s" % (pages.base, query), os.path.join(self.work, "raw.log")):
+            r = pages.report(1)
+        self.assertIsNotNone(r, "the test page never reported")
+        self.assertEqual(("completed", ["accepted", "spooled", "completed"]), (r["text"]["value"]["state"], r["states"]))
+        self.assertEqual("completed", r["bytes"]["value"]["state"])
+        self.assertEqual("^XA^FD货号 A-17^FS^XZ".encode("gb18030"), self.printer.jobs.get(timeout=30))
+        self.assertEqual(b"\x1b@\x00\xff\x1dV\x01", self.printer.jobs.get(timeout=30))
+        self.assertEqual(("bad-request", "bad-request"), (r["noPrinter"]["error"]["code"], r["both"]["error"]["code"]))
+        self.assertEqual("printer-not-found", r["missing"]["error"]["code"])
         self.assertTrue(self.printer.jobs.empty())
 
 
