@@ -64,13 +64,21 @@ bool ListPrinterFacts(std::vector<PrinterFacts>* printers, std::string* error) {
     std::vector<cups::PrinterInfo> queues;
     if (!cups::ListPrinters(&queues, error)) return false;
     for (const cups::PrinterInfo& q : queues) {
-        PrinterFacts p{q.name, q.description,   q.location, q.isDefault, "idle",
-                       {},     q.acceptingJobs, q.color,    q.duplex,    {}};
+        PrinterFacts p{q.name,          q.description, q.location, q.isDefault, "idle", {},
+                       q.acceptingJobs, q.color,       q.duplex,   {},          {},     {}};
         if (q.state == cups::PrinterState::Printing) p.state = "printing";
         if (q.state == cups::PrinterState::Stopped) p.state = "stopped";
         p.stateReason = q.stateMessage.empty() ? Joined(q.stateReasons) : q.stateMessage;
-        for (const cups::MediaSize& m : q.media)
+        for (const cups::MediaSize& m : q.media) {
             p.media.push_back(m.name);
+            p.papers.push_back({m.name, m.text, m.widthMm, m.heightMm});
+        }
+        for (const cups::Tray& t : q.trays)
+            p.trays.push_back({t.name, t.text});
+        p.customMinWidthMm = q.customMinWidthMm;
+        p.customMinHeightMm = q.customMinHeightMm;
+        p.customMaxWidthMm = q.customMaxWidthMm;
+        p.customMaxHeightMm = q.customMaxHeightMm;
         printers->push_back(std::move(p));
     }
     return true;
@@ -230,8 +238,10 @@ std::string ServerPrintHost::printersAnswer() {
     std::string answer = PrintersAnswer(printers);
     // Media lists are what can grow; a machine with very many queues gets the list without them.
     if (answer.size() > mWSProtocol::kMaxPackedPayload) {
-        for (PrinterFacts& p : printers)
+        for (PrinterFacts& p : printers) {
             p.media.clear();
+            p.papers.clear();
+        }
         answer = PrintersAnswer(printers);
     }
     return answer;

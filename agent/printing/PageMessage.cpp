@@ -14,6 +14,27 @@ bool ParsePositive(std::string_view digits, int* value) {
     return ec == std::errc() && end == digits.data() + digits.size() && *value >= 1;
 }
 
+bool ParseMm(const JsonValue& v, double* mm) {
+    if (!v.valid() || v.type() != JsonValue::Type::Number) return false;
+    const std::string text = v.scalar().text;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *mm);
+    return ec == std::errc() && end == text.data() + text.size() && *mm > 0 && *mm <= kMaxPaperMm;
+}
+
+// "paper": a name, or {"widthMm": w, "heightMm": h}.
+std::string ReadPaper(const JsonValue& v, PaperChoice* paper) {
+    static const std::string kWhat = "paper must be a paper's name or {\"widthMm\": w, \"heightMm\": h} in "
+                                     "millimetres up to 10000";
+    if (v.type() == JsonValue::Type::String) {
+        paper->name = v.scalar().text;
+        return paper->name.empty() || paper->name.size() > kMaxChoiceNameLength ? kWhat : "";
+    }
+    if (!v.isObject() || v.size() != 2 || !ParseMm(v.member("widthMm"), &paper->widthMm) ||
+        !ParseMm(v.member("heightMm"), &paper->heightMm))
+        return kWhat;
+    return {};
+}
+
 // Fills options from the `verolux` object; "" or the reason it cannot be honoured. The job id is
 // taken first, so that even a refusal names the job.
 std::string ReadOptions(const JsonValue& object, PageMessage& m) {
@@ -46,6 +67,12 @@ std::string ReadOptions(const JsonValue& object, PageMessage& m) {
             if (!isText || value.size() > kMaxPageRangesLength || !ValidPageRanges(value))
                 return "pages must list pages and ranges such as \"1-3,5\"";
             m.options.pages = value;
+        } else if (name == "tray") {
+            if (!isText || value.empty() || value.size() > kMaxChoiceNameLength)
+                return "tray must name one of the printer's trays";
+            m.options.tray = value;
+        } else if (name == "paper") {
+            if (std::string error = ReadPaper(member, &m.options.paper); !error.empty()) return error;
         } else {
             return "unknown option \"" + std::string(name) + "\"";
         }

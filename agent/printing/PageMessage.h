@@ -14,11 +14,23 @@ inline constexpr std::size_t kMaxPageRangesLength = 256;
 
 enum class Duplex { None, Long, Short };
 
+// The paper a job asks for: by name (the printer's PWG name or its driver's name for it), or by size.
+struct PaperChoice {
+    std::string name;
+    double widthMm = 0, heightMm = 0; // both > 0 when asked by size
+    bool empty() const { return name.empty() && widthMm <= 0; }
+    friend bool operator==(const PaperChoice&, const PaperChoice&) = default;
+};
+inline constexpr double kMaxPaperMm = 10000;
+inline constexpr std::size_t kMaxChoiceNameLength = 256;
+
 // What a print request's `verolux` object asks of the print.
 struct JobOptions {
     int copies = 1;
     std::optional<Duplex> duplex; // absent: as the report's print options have it (one-sided)
     std::string pages;            // "1-3,5"; empty: every page
+    std::string tray = {};  // an input tray of the printer (keyword or its name); empty: the printer's own
+    PaperChoice paper = {}; // empty: the template's paper
     friend bool operator==(const JobOptions&, const JobOptions&) = default;
 };
 
