@@ -293,7 +293,10 @@ function renderPrinters() {
             el("strong", { text: p.name }),
             p.isDefault ? el("span", { className: "badge ok", text: "默认 default" }) : null,
             el("span", { className: "state", text: PRINTER_STATE[p.state] || p.state }),
-            el("div", { className: "meta", text: [p.description, p.stateReason, traits.join(" · ")].filter(Boolean).join(" — ") })
+            el("div", { className: "meta", text: [p.description, p.stateReason, traits.join(" · ")].filter(Boolean).join(" — ") }),
+            (p.trays || []).length
+                ? el("div", { className: "meta trays", text: "纸盒 trays: " + p.trays.map((t) => t.text || t.name).join(" · ") })
+                : null
         ]));
     }
     const raw = $("raw-printer");

@@ -59,6 +59,12 @@ export interface Printer {
     duplex: boolean;
     /** PWG media names, e.g. "iso_a4_210x297mm". */
     media: string[];
+    /** The same papers with the driver's names (Chinese where it has them) and sizes. */
+    papers: { name: string; text: string; widthMm: number; heightMm: number }[];
+    /** Input trays: the keyword a job's `tray` takes, and the driver's name (also taken). */
+    trays: { name: string; text: string }[];
+    /** Present when the printer takes custom paper sizes. */
+    customPaper?: { minWidthMm: number; minHeightMm: number; maxWidthMm: number; maxHeightMm: number };
 }
 
 export interface JobEvent {
@@ -88,6 +94,10 @@ export interface JobOptions {
     duplex?: "none" | "long" | "short";
     /** Pages and ranges, e.g. "1-3,5,8-" (a print; at most 256 characters). */
     pages?: string;
+    /** An input tray of the printer, by keyword or name (a print); checked before anything prints. */
+    tray?: string;
+    /** A paper of the printer by name, or a size in millimetres (custom sizes for labels) (a print). */
+    paper?: string | { widthMm: number; heightMm: number };
 }
 
 export interface PrintOptions extends JobOptions {

@@ -222,7 +222,7 @@ export class VeroluxAgent extends EventTarget {
     /**
      * Sends a print request (its text or object) as a job. Resolves with the final event, rejects with a
      * VeroluxError. options: jobId, copies (1–999), duplex ("none" | "long" | "short"), pages ("1-3,5"),
-     * onState(event) for every event on the way.
+     * tray, paper (a name or { widthMm, heightMm }), onState(event) for every event on the way.
      */
     async print(request, options = {}) {
         const { onState, ...rest } = options;
