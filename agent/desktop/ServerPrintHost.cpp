@@ -1,5 +1,6 @@
 #include "agent/desktop/ServerPrintHost.h"
 
+#include "agent/desktop/DocumentPrintJob.h"
 #include "agent/desktop/FreedMemory.h"
 #include "agent/desktop/RawPrintJob.h"
 #include "agent/desktop/frmServer.h"
@@ -156,6 +157,7 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
         return;
     }
     case PageMessage::Kind::Raw:
+    case PageMessage::Kind::Document:
         enqueueRaw(m, send);
         return;
     case PageMessage::Kind::Job:
@@ -187,12 +189,44 @@ void ServerPrintHost::enqueueRaw(const PageMessage& m, const std::function<void(
             send(event);
         if (step.kind == JobStep::Kind::Spooled && !tracker->finished()) m_follower.follow(tracker, send);
     };
-    const std::size_t bytes = m.raw.bytes.size();
+    const std::size_t bytes = m.raw.bytes.size() + m.document.bytes.size();
     if (queueFull(bytes)) {
         JobStep busy(JobStep::Kind::Failed);
         busy.code = failure::kBusy;
         busy.message = "too many requests waiting";
         report(busy);
+        return;
+    }
+    if (m.kind == PageMessage::Kind::Document) {
+        m_queue.Push(
+            [this, document = m.document, jobId = m.jobId, report](RequestQueue::Finished finished) {
+                report(JobStep::Kind::Accepted);
+                if (document.url.empty()) {
+                    PrintDocument(document, document.bytes, jobId, report);
+                    finished();
+                    return;
+                }
+                AddLog("document " + jobId + ": " + document.url);
+                // Downloaded beside the event loop with the limits of a template; printed back on it.
+                m_transfers.Run([this, document, jobId, report, finished](const std::atomic<bool>& abort) {
+                    TransferPace pace;
+                    pace.abort = &abort;
+                    auto body = std::make_shared<std::string>();
+                    const bool ok = DownloadToString(document.url, kMaxTemplateBytes, *body, pace);
+                    return Transfers::Then([document, jobId, report, finished, ok, body] {
+                        if (ok) {
+                            PrintDocument(document, *body, jobId, report);
+                        } else {
+                            JobStep failed(JobStep::Kind::Failed);
+                            failed.code = failure::kDocumentNotFound;
+                            failed.message = "cannot download the document from " + document.url;
+                            report(failed);
+                        }
+                        finished();
+                    });
+                });
+            },
+            bytes);
         return;
     }
     // Raw jobs keep their place among report requests: a label follows the report sent before it.

@@ -44,7 +44,7 @@ class ServerPrintHost : public PrintHost {
   private:
     void dispatch(LinkerPool::Peer sender, std::string text);
     void enqueue(std::string text, std::optional<JobRun> job);
-    // A raw job waits in the same queue as report requests.
+    // A raw or document job waits in the same queue as report requests.
     void enqueueRaw(const PageMessage& m, const std::function<void(const std::string&)>& send);
     bool queueFull(std::size_t bytes) const;
     // A large request's end starts the wait after which freed memory goes back.

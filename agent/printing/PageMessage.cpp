@@ -1,5 +1,6 @@
 #include "agent/printing/PageMessage.h"
 
+#include "agent/printing/DocumentJob.h"
 #include "agent/printing/RawJob.h"
 #include "common/JsonReader.h"
 
@@ -121,6 +122,12 @@ PageMessage ReadPageMessage(std::string_view text) {
     if (key.isObject() && key.member("raw").valid()) {
         const std::string error = ReadRawJob(doc->root(), key, m);
         m.kind = error.empty() ? PageMessage::Kind::Raw : PageMessage::Kind::BadJob;
+        m.error = error;
+        return m;
+    }
+    if (key.isObject() && key.member("document").valid()) {
+        const std::string error = ReadDocumentJob(doc->root(), key, m);
+        m.kind = error.empty() ? PageMessage::Kind::Document : PageMessage::Kind::BadJob;
         m.error = error;
         return m;
     }

@@ -40,6 +40,18 @@ struct RawPrint {
     std::string bytes; // as the printer gets them (text already in its encoding)
 };
 
+enum class Fit { Printer, Actual, Fit, Fill };
+
+// A document job: a PDF or a picture, by URL or as bytes, printed with the job options.
+struct DocumentPrint {
+    std::string url;     // downloaded when given
+    std::string bytes;   // else the document itself
+    std::string type;    // the declared type ("application/pdf", "image/png", "image/jpeg"), may be ""
+    std::string printer; // "" for the default printer
+    Fit fit = Fit::Printer;
+    JobOptions options; // copies, duplex, pages (PDFs), tray, paper
+};
+
 // What one text message from a page is. A message without the key kExtensionKey is a print request
 // and is handled exactly as before.
 struct PageMessage {
@@ -51,13 +63,15 @@ struct PageMessage {
         BadJob,   // "verolux": {options} that cannot be honoured: `error` says why
         Unknown,  // any other `verolux` value: `error` says why
         Raw,      // "verolux": {"raw": ...}: printer commands, a job of its own
+        Document, // "verolux": {"document": ...}: a PDF or picture, a job of its own
     };
     Kind kind = Kind::Request;
-    std::string jobId;    // Job, BadJob: the page's own name for the job ("" when it gave none)
-    std::string reportId; // Job, BadJob: the request's `reportId` as text, "" when missing
-    JobOptions options;   // Job
-    RawPrint raw;         // Raw
-    std::string error;    // BadJob, Unknown
+    std::string jobId;      // Job, BadJob: the page's own name for the job ("" when it gave none)
+    std::string reportId;   // Job, BadJob: the request's `reportId` as text, "" when missing
+    JobOptions options;     // Job
+    RawPrint raw;           // Raw
+    DocumentPrint document; // Document
+    std::string error;      // BadJob, Unknown
 };
 
 // Reads what a message is. Never throws: a text that is no JSON object is a print request, and the
