@@ -126,7 +126,7 @@ function sampleParams(template) {
 
 // ---- jobs ------------------------------------------------------------------------------------
 
-const MODE_LABEL = { print: "打印 Print", preview: "预览 Preview", pdf: "PDF", design: "设计 Design", raw: "原始 Raw" };
+const MODE_LABEL = { print: "打印 Print", preview: "预览 Preview", pdf: "PDF", design: "设计 Design", raw: "原始 Raw", document: "文档 Document" };
 const STATE_LABEL = {
     sending: "发送 sending", accepted: "已接收 accepted", spooled: "已送打印机 spooled", waiting: "等待 waiting",
     completed: "已打印 printed", uploaded: "已上传 uploaded", shown: "已显示 shown", opened: "已打开 opened",
@@ -178,6 +178,18 @@ function sendRaw(kind) {
         .catch((e) => row.fail(e));
 }
 
+function sendDocument() {
+    const url = $("doc-url").value;
+    const printer = $("doc-printer").value;
+    const options = { fit: $("doc-fit").value, ...(printer ? { printer } : {}) };
+    $("snippet").textContent = `await agent.printDocument({ url: ${JSON.stringify(url)} }, ${JSON.stringify(options)});`;
+    const row = addJob(url.replace(/^.*\//, "") || "PDF", "document", 0, printer || "默认 default");
+    return Promise.resolve()
+        .then(() => agent.printDocument({ url }, { ...options, onState: (e) => row.update(e) }))
+        .then((e) => row.update(e))
+        .catch((e) => row.fail(e));
+}
+
 function addJob(name, mode, rowCount, reportId) {
     const states = el("span", { className: "states", text: STATE_LABEL.sending });
     const detail = el("div", { className: "detail" });
@@ -186,7 +198,7 @@ function addJob(name, mode, rowCount, reportId) {
             el("time", { text: timeText(new Date()) }),
             el("strong", { text: " " + MODE_LABEL[mode] + " " }),
             el("code", { text: name }),
-            el("span", { className: "meta", text: mode === "raw" ? ` · ${reportId}` : ` · ${rowCount} 行 rows · ${reportId}` })
+            el("span", { className: "meta", text: mode === "raw" || mode === "document" ? ` · ${reportId}` : ` · ${rowCount} 行 rows · ${reportId}` })
         ]),
         states, detail
     ]);
@@ -304,6 +316,12 @@ function renderPrinters() {
     raw.textContent = "";
     for (const p of printers) raw.appendChild(el("option", { value: p.name, text: p.name }));
     if (printers.some((p) => p.name === chosen)) raw.value = chosen;
+    const doc = $("doc-printer");
+    const docChosen = doc.value;
+    doc.textContent = "";
+    doc.appendChild(el("option", { value: "", text: "默认 default" }));
+    for (const p of printers) doc.appendChild(el("option", { value: p.name, text: p.name }));
+    if (printers.some((p) => p.name === docChosen)) doc.value = docChosen;
 }
 
 function renderTemplates() {
@@ -414,6 +432,7 @@ document.addEventListener("DOMContentLoaded", () => {
     $("refresh-printers").addEventListener("click", () => loadPrinters());
     $("raw-zpl").addEventListener("click", () => sendRaw("zpl"));
     $("raw-escpos").addEventListener("click", () => sendRaw("escpos"));
+    $("doc-print").addEventListener("click", () => sendDocument());
     $("clear-jobs").addEventListener("click", () => {
         $("jobs").textContent = "";
         $("jobs-empty").hidden = false;

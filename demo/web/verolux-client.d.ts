@@ -117,6 +117,20 @@ export interface RawOptions {
     onState?: (event: JobEvent) => void;
 }
 
+/** A document by URL (downloaded by the agent) or as Base64 bytes. */
+export type DocumentSource =
+    | { url: string; type?: DocumentType }
+    | { base64: string; type?: DocumentType };
+export type DocumentType = "application/pdf" | "image/png" | "image/jpeg";
+
+export interface DocumentOptions extends JobOptions {
+    /** The queue; the default printer when left out. */
+    printer?: string;
+    /** actual size, fit into the printable area, or fill the sheet (cropped); default: the printer's. */
+    fit?: "actual" | "fit" | "fill";
+    onState?: (event: JobEvent) => void;
+}
+
 export type Mode = "print" | "preview" | "pdf" | "design";
 
 /** Where the agent downloads the template from, and the digest its copy must have. */
@@ -254,6 +268,8 @@ export class VeroluxAgent extends EventTarget {
      * "completed". The agent refuses an unknown encoding or text the encoding cannot hold ("bad-request").
      */
     printRaw(printer: string, raw: RawCommands | Uint8Array, options?: RawOptions): Promise<JobEvent>;
+    /** Prints a PDF, PNG or JPEG silently, as it is; resolves with "completed". */
+    printDocument(document: DocumentSource, options?: DocumentOptions): Promise<JobEvent>;
     close(): void;
     // Events: "state" (detail { state, reason }), "job" (detail JobEvent), "reply" (detail: the agent's plain text)
 }

@@ -268,6 +268,23 @@ export class VeroluxAgent extends EventTarget {
         });
     }
 
+    /**
+     * Prints a PDF or picture silently: document is { url } or { base64, type }. options: jobId, printer
+     * (default printer when left out), copies, duplex, pages, tray, paper, fit ("actual" | "fit" |
+     * "fill"), onState(event). Resolves with "completed", rejects with a VeroluxError.
+     */
+    async printDocument(document, options = {}) {
+        const { onState, jobId: given, ...rest } = options;
+        if (!isObject(document) || (typeof document.url === "string") === (typeof document.base64 === "string"))
+            throw badRequest('document needs either "url" or "base64"');
+        const jobId = String(given ?? `doc-${Date.now().toString(36)}-${++jobSerial}`);
+        await this.ready();
+        return new Promise((resolve, reject) => {
+            this.jobs.set(jobId, { resolve, reject, onState });
+            this.socket.send(JSON.stringify({ verolux: { ...rest, jobId, document } }));
+        });
+    }
+
     /** Closes the connection for good. */
     close() {
         this.stopped = true;
