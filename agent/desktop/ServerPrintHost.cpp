@@ -5,10 +5,13 @@
 #include "agent/desktop/RawPrintJob.h"
 #include "agent/desktop/frmServer.h"
 #include "agent/printing/AgentAnswers.h"
+#include "agent/printing/DocumentJob.h"
+#include "agent/printing/JobError.h"
 #include "agent/printing/PdfRetention.h"
 #include "agent/printing/PostReportFile.h"
 #include "agent/reports/cups/CupsJob.h"
 #include "agent/reports/cups/CupsPrinters.h"
+#include "agent/reports/windows/PicturePdf.h"
 #include "agent/reports/windows/frmDesign.h"
 #include "agent/reports/windows/frmPdfFile.h"
 #include "agent/reports/windows/frmPreview.h"
@@ -21,6 +24,7 @@
 #include <QSysInfo>
 
 #include <chrono>
+#include <fstream>
 #include <map>
 
 namespace verolux {
@@ -174,6 +178,59 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
     enqueue(std::move(text), job);
 }
 
+void ServerPrintHost::carryOutDocument(const DocumentPrint& document, const std::string& bytes,
+                                       const std::string& jobId, const std::string& reportId,
+                                       const std::function<void(const JobStep&)>& report,
+                                       const RequestQueue::Finished& finished) {
+    if (!document.upload) {
+        PrintDocument(document, bytes, jobId, report);
+        finished();
+        return;
+    }
+    JobStep failed(JobStep::Kind::Failed);
+    const DocumentFormat format = SniffDocument(bytes);
+    const std::filesystem::path pdf = m_store.folder() / (reportId + ".pdf");
+    bool written = false;
+    if (format == DocumentFormat::Pdf) {
+        std::ofstream out(pdf, std::ios::binary | std::ios::trunc);
+        written = bool(out.write(bytes.data(), std::streamsize(bytes.size())).flush());
+    } else if (format != DocumentFormat::Unknown) {
+        // A picture goes up as a one-page PDF of its own size.
+        written = WritePicturePdf(bytes, pdf);
+    }
+    if (!written) {
+        failed.code = format == DocumentFormat::Unknown ? failure::kBadRequest : failure::kExportFailed;
+        failed.message = format == DocumentFormat::Unknown ? "the document is no PDF, PNG or JPEG"
+                                                           : "cannot write " + pdf.string();
+        report(failed);
+        finished();
+        return;
+    }
+    Upload({pdf, document.reportAdd, reportId}, [report, finished](long status, std::exception_ptr error) {
+        if (error) {
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::exception& e) {
+                const JobFailure f = FailureOf(e);
+                JobStep step(JobStep::Kind::Failed);
+                step.code = f.code;
+                step.message = f.message;
+                report(step);
+            } catch (...) {
+                JobStep step(JobStep::Kind::Failed);
+                step.code = failure::kInternal;
+                step.message = "unknown error";
+                report(step);
+            }
+        } else {
+            JobStep uploaded(JobStep::Kind::Uploaded);
+            uploaded.httpStatus = status;
+            report(uploaded);
+        }
+        finished();
+    });
+}
+
 bool ServerPrintHost::queueFull(std::size_t bytes) const {
     // While a request waits for the network, pages can send more than the agent will ever work
     // through; past these limits a request is refused at once instead of held. One request may
@@ -199,32 +256,33 @@ void ServerPrintHost::enqueueRaw(const PageMessage& m, const std::function<void(
     }
     if (m.kind == PageMessage::Kind::Document) {
         m_queue.Push(
-            [this, document = m.document, jobId = m.jobId, report](RequestQueue::Finished finished) {
+            [this, document = m.document, jobId = m.jobId, reportId = m.reportId,
+             report](RequestQueue::Finished finished) {
                 report(JobStep::Kind::Accepted);
                 if (document.url.empty()) {
-                    PrintDocument(document, document.bytes, jobId, report);
-                    finished();
+                    carryOutDocument(document, document.bytes, jobId, reportId, report, finished);
                     return;
                 }
                 AddLog("document " + jobId + ": " + document.url);
-                // Downloaded beside the event loop with the limits of a template; printed back on it.
-                m_transfers.Run([this, document, jobId, report, finished](const std::atomic<bool>& abort) {
-                    TransferPace pace;
-                    pace.abort = &abort;
-                    auto body = std::make_shared<std::string>();
-                    const bool ok = DownloadToString(document.url, kMaxTemplateBytes, *body, pace);
-                    return Transfers::Then([document, jobId, report, finished, ok, body] {
-                        if (ok) {
-                            PrintDocument(document, *body, jobId, report);
-                        } else {
+                // Downloaded beside the event loop with the limits of a template; carried out back on it.
+                m_transfers.Run(
+                    [this, document, jobId, reportId, report, finished](const std::atomic<bool>& abort) {
+                        TransferPace pace;
+                        pace.abort = &abort;
+                        auto body = std::make_shared<std::string>();
+                        const bool ok = DownloadToString(document.url, kMaxTemplateBytes, *body, pace);
+                        return Transfers::Then([this, document, jobId, reportId, report, finished, ok, body] {
+                            if (ok) {
+                                carryOutDocument(document, *body, jobId, reportId, report, finished);
+                                return;
+                            }
                             JobStep failed(JobStep::Kind::Failed);
                             failed.code = failure::kDocumentNotFound;
                             failed.message = "cannot download the document from " + document.url;
                             report(failed);
-                        }
-                        finished();
+                            finished();
+                        });
                     });
-                });
             },
             bytes);
         return;

@@ -3,6 +3,7 @@
 #include "agent/printing/PageMessage.h"
 #include "common/Base64.h"
 #include "common/JsonReader.h"
+#include "common/SafeNames.h"
 
 namespace verolux {
 namespace {
@@ -83,8 +84,14 @@ std::string ReadDocumentJob(const JsonValue& root, const JsonValue& object, Page
             if (!isText) return "printer must name a print queue";
             d.printer = member.scalar().text;
         } else if (name == "action") {
-            // Previews and uploads of documents are not available yet.
-            if (!isText || member.scalar().text != "print") return "action must be \"print\" for a document";
+            // Previews of documents are not available yet.
+            const std::string action = isText ? member.scalar().text : "";
+            if (action != "print" && action != "pdf")
+                return "action must be \"print\" or \"pdf\" for a document";
+            d.upload = action == "pdf";
+        } else if (name == "reportId" || name == "reportAdd") {
+            if (!isText) return std::string(name) + " must be a string";
+            (name == "reportId" ? m.reportId : d.reportAdd) = member.scalar().text;
         } else if (name == "fit") {
             const std::string fit = isText ? member.scalar().text : "";
             if (fit == "actual")
@@ -108,6 +115,9 @@ std::string ReadDocumentJob(const JsonValue& root, const JsonValue& object, Page
     const PageMessage read = ReadPageMessage(R"({"verolux":{)" + options + "}}");
     if (read.kind != PageMessage::Kind::Job) return read.error;
     d.options = read.options;
+    if (d.upload && (m.reportId.empty() || d.reportAdd.empty()))
+        return "action \"pdf\" needs \"reportId\" and \"reportAdd\"";
+    if (d.upload && !IsPlainFileName(m.reportId + ".pdf")) return "reportId must be a plain file name";
     return ReadSource(object.member("document"), d);
 }
 

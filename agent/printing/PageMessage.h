@@ -50,6 +50,8 @@ struct DocumentPrint {
     std::string printer; // "" for the default printer
     Fit fit = Fit::Printer;
     JobOptions options; // copies, duplex, pages (PDFs), tray, paper
+    bool upload = false;   // action "pdf": posted as the PDF body instead of printed
+    std::string reportAdd; // where it is posted (the job's reportId names it)
 };
 
 // What one text message from a page is. A message without the key kExtensionKey is a print request

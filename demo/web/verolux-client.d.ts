@@ -126,6 +126,10 @@ export type DocumentType = "application/pdf" | "image/png" | "image/jpeg";
 export interface DocumentOptions extends JobOptions {
     /** The queue; the default printer when left out. */
     printer?: string;
+    /** "print" (default) or "pdf": posted to reportAdd as reportId.pdf (a picture as a one-page PDF). */
+    action?: "print" | "pdf";
+    reportId?: string;
+    reportAdd?: string;
     /** actual size, fit into the printable area, or fill the sheet (cropped); default: the printer's. */
     fit?: "actual" | "fit" | "fill";
     onState?: (event: JobEvent) => void;

@@ -271,7 +271,8 @@ export class VeroluxAgent extends EventTarget {
     /**
      * Prints a PDF or picture silently: document is { url } or { base64, type }. options: jobId, printer
      * (default printer when left out), copies, duplex, pages, tray, paper, fit ("actual" | "fit" |
-     * "fill"), onState(event). Resolves with "completed", rejects with a VeroluxError.
+     * "fill"), action ("print" | "pdf" with reportId and reportAdd: uploaded as a PDF), onState(event).
+     * Resolves with "completed" (or "uploaded"), rejects with a VeroluxError.
      */
     async printDocument(document, options = {}) {
         const { onState, jobId: given, ...rest } = options;

@@ -93,6 +93,54 @@ class Documents(PageCase):
         not_png = self.document_job(printer=self.queue, document={"base64": base64.b64encode(b"GIF89a").decode()})[1]
         self.assertEqual([("failed", "bad-request")], [(e["state"], e.get("code")) for e in not_png])
 
+    def test_pdf_action_uploads_the_pdf_and_a_picture_as_a_pdf_page(self):
+        source = os.path.join(self.work, "up.pdf")
+        two_size_pdf(source)
+        with open(source, "rb") as f:
+            pdf = f.read()
+        report_id = unique("docpdf")
+        events = self.document_job(action="pdf", reportId=report_id, reportAdd=self.backend.upload_url,
+                                   document={"base64": base64.b64encode(pdf).decode()})[1]
+        self.assertEqual(["accepted", "uploaded"], [e["state"] for e in events])
+        self.assertEqual(report_id, events[-1]["reportId"])
+        with open(self.backend.uploaded_file(report_id), "rb") as f:
+            self.assertEqual(pdf, f.read())
+
+        png_path = os.path.join(self.work, "pic.png")
+        subprocess.run(["convert", "-size", "300x200", "xc:white", "-fill", "black", "-draw", "rectangle 30,30 170,120",
+                        "-units", "PixelsPerInch", "-density", "96", png_path], check=True)
+        with open(png_path, "rb") as f:
+            png = f.read()
+        picture_id = unique("docpng")
+        events = self.document_job(action="pdf", reportId=picture_id, reportAdd=self.backend.upload_url,
+                                   document={"base64": base64.b64encode(png).decode(), "type": "image/png"})[1]
+        self.assertEqual(["accepted", "uploaded"], [e["state"] for e in events])
+        uploaded = self.backend.uploaded_file(picture_id)
+        self.assertEqual([(225, 150)], page_sizes(uploaded))  # 300 × 200 pixels at 96 dpi
+        stem = os.path.join(self.work, picture_id)
+        subprocess.run(["pdftoppm", "-r", "96", "-gray", "-singlefile", uploaded, stem], check=True)
+        reference = stem + "-ref.pgm"
+        subprocess.run(["convert", png_path, "-colorspace", "gray", reference], check=True)
+        blank = stem + "-blank.pgm"
+        subprocess.run(["convert", "-size", "300x200", "xc:white", "-colorspace", "gray", blank], check=True)
+        # pdftoppm smooths the block's edges a little.
+        self.assertLess(rmse(stem + ".pgm", reference), 0.06)
+        self.assertGreater(rmse(stem + ".pgm", blank), 0.3)
+
+        # A JPEG goes into the PDF as it is.
+        jpeg_path = os.path.join(self.work, "pic.jpg")
+        subprocess.run(["convert", png_path, "-quality", "95", "-units", "PixelsPerInch", "-density", "96", jpeg_path],
+                       check=True)
+        with open(jpeg_path, "rb") as f:
+            jpeg = f.read()
+        jpeg_id = unique("docjpg")
+        events = self.document_job(action="pdf", reportId=jpeg_id, reportAdd=self.backend.upload_url,
+                                   document={"base64": base64.b64encode(jpeg).decode()})[1]
+        self.assertEqual(["accepted", "uploaded"], [e["state"] for e in events])
+        with open(self.backend.uploaded_file(jpeg_id), "rb") as f:
+            self.assertIn(jpeg, f.read())
+        self.assertEqual([(225, 150)], page_sizes(self.backend.uploaded_file(jpeg_id)))
+
 
 if __name__ == "__main__":
     import unittest

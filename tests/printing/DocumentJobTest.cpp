@@ -36,7 +36,12 @@ const DocumentCase kCases[] = {
     {"previewNotYet", R"({"document":{"url":"http://h/a"},"action":"preview"})", "action must be"},
     {"badCopies", R"({"document":{"url":"http://h/a"},"copies":0})", "copies must be"},
     {"badPaper", R"({"document":{"url":"http://h/a"},"paper":{}})", "paper must be"},
-    {"reportOption", R"({"document":{"url":"http://h/a"},"reportId":"X"})", "unknown option \"reportId\""},
+    {"unknownOption", R"({"document":{"url":"http://h/a"},"cut":true})", "unknown option \"cut\""},
+    {"pdfUpload", R"({"document":{"url":"http://h/a"},"action":"pdf","reportId":"R1","reportAdd":"http://h/up"})", ""},
+    {"pdfWithoutAddress", R"({"document":{"url":"http://h/a"},"action":"pdf","reportId":"R1"})",
+     "needs \"reportId\" and \"reportAdd\""},
+    {"pdfNameNotPlain", R"({"document":{"url":"http://h/a"},"action":"pdf","reportId":"../R1","reportAdd":"http://h/up"})",
+     "plain file name"},
 };
 
 class DocumentMessages : public testing::TestWithParam<DocumentCase> {};
