@@ -140,6 +140,20 @@ class Documents(PageCase):
         with open(self.backend.uploaded_file(jpeg_id), "rb") as f:
             self.assertIn(jpeg, f.read())
         self.assertEqual([(225, 150)], page_sizes(self.backend.uploaded_file(jpeg_id)))
+        # A CMYK JPEG is stored as its pixels: the page still shows the picture.
+        cmyk_path = os.path.join(self.work, "cmyk.jpg")
+        subprocess.run(["convert", png_path, "-colorspace", "CMYK", "-units", "PixelsPerInch", "-density", "96",
+                        cmyk_path], check=True)
+        with open(cmyk_path, "rb") as f:
+            cmyk = f.read()
+        cmyk_id = unique("doccmyk")
+        events = self.document_job(action="pdf", reportId=cmyk_id, reportAdd=self.backend.upload_url,
+                                   document={"base64": base64.b64encode(cmyk).decode()})[1]
+        self.assertEqual(["accepted", "uploaded"], [e["state"] for e in events])
+        cmyk_stem = os.path.join(self.work, cmyk_id)
+        subprocess.run(["pdftoppm", "-r", "96", "-gray", "-singlefile", self.backend.uploaded_file(cmyk_id), cmyk_stem],
+                       check=True)
+        self.assertLess(rmse(cmyk_stem + ".pgm", reference), 0.08)
 
 
 if __name__ == "__main__":

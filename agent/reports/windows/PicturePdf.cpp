@@ -10,6 +10,21 @@ namespace {
 
 constexpr double kDefaultDpi = 96;
 
+// The number of colour components a JPEG's frame header names (1 grey, 3 colour, 4 CMYK); 0 when none is
+// found.
+int JpegComponents(std::string_view jpeg) {
+    std::size_t i = 2;
+    while (i + 9 < jpeg.size() && static_cast<unsigned char>(jpeg[i]) == 0xFF) {
+        const auto marker = static_cast<unsigned char>(jpeg[i + 1]);
+        const std::size_t length = std::size_t(static_cast<unsigned char>(jpeg[i + 2])) << 8 |
+                                   static_cast<unsigned char>(jpeg[i + 3]);
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
+            return static_cast<unsigned char>(jpeg[i + 9]);
+        i += 2 + length;
+    }
+    return 0;
+}
+
 double PointsPerPixel(int dotsPerMeter) {
     const double dpi = dotsPerMeter > 0 ? dotsPerMeter * 0.0254 : kDefaultDpi;
     return 72.0 / dpi;
@@ -22,8 +37,10 @@ bool WritePicturePdf(std::string_view picture, const std::filesystem::path& pdf)
     if (!image.loadFromData(reinterpret_cast<const uchar*>(picture.data()), qsizetype(picture.size())) ||
         image.isNull())
         return false;
-    const bool jpeg = picture.starts_with("\xFF\xD8\xFF");
-    const bool gray = jpeg ? image.format() == QImage::Format_Grayscale8 : image.allGray();
+    // A grey or colour JPEG goes in as it is; any other (CMYK) is stored as its pixels.
+    const int components = picture.starts_with("\xFF\xD8\xFF") ? JpegComponents(picture) : 0;
+    const bool jpeg = components == 1 || components == 3;
+    const bool gray = jpeg ? components == 1 : image.allGray();
     const int w = image.width(), h = image.height();
     std::string pixels;
     if (!jpeg) {
