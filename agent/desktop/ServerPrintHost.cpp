@@ -1,13 +1,18 @@
 #include "agent/desktop/ServerPrintHost.h"
 
+#include "agent/desktop/DocumentPrintJob.h"
 #include "agent/desktop/FreedMemory.h"
+#include "agent/desktop/RawPrintJob.h"
 #include "agent/desktop/frmServer.h"
 #include "agent/printing/AgentAnswers.h"
 #include "agent/printing/JobHeaders.h"
+#include "agent/printing/DocumentJob.h"
+#include "agent/printing/JobError.h"
 #include "agent/printing/PdfRetention.h"
 #include "agent/printing/PostReportFile.h"
 #include "agent/reports/cups/CupsJob.h"
 #include "agent/reports/cups/CupsPrinters.h"
+#include "agent/reports/windows/PicturePdf.h"
 #include "agent/reports/windows/frmDesign.h"
 #include "agent/reports/windows/frmPdfFile.h"
 #include "agent/reports/windows/frmPreview.h"
@@ -20,6 +25,7 @@
 #include <QSysInfo>
 
 #include <chrono>
+#include <fstream>
 #include <map>
 
 namespace verolux {
@@ -64,13 +70,21 @@ bool ListPrinterFacts(std::vector<PrinterFacts>* printers, std::string* error) {
     std::vector<cups::PrinterInfo> queues;
     if (!cups::ListPrinters(&queues, error)) return false;
     for (const cups::PrinterInfo& q : queues) {
-        PrinterFacts p{q.name, q.description,   q.location, q.isDefault, "idle",
-                       {},     q.acceptingJobs, q.color,    q.duplex,    {}};
+        PrinterFacts p{q.name,          q.description, q.location, q.isDefault, "idle", {},
+                       q.acceptingJobs, q.color,       q.duplex,   {},          {},     {}};
         if (q.state == cups::PrinterState::Printing) p.state = "printing";
         if (q.state == cups::PrinterState::Stopped) p.state = "stopped";
         p.stateReason = q.stateMessage.empty() ? Joined(q.stateReasons) : q.stateMessage;
-        for (const cups::MediaSize& m : q.media)
+        for (const cups::MediaSize& m : q.media) {
             p.media.push_back(m.name);
+            p.papers.push_back({m.name, m.text, m.widthMm, m.heightMm});
+        }
+        for (const cups::Tray& t : q.trays)
+            p.trays.push_back({t.name, t.text});
+        p.customMinWidthMm = q.customMinWidthMm;
+        p.customMinHeightMm = q.customMinHeightMm;
+        p.customMaxWidthMm = q.customMaxWidthMm;
+        p.customMaxHeightMm = q.customMaxHeightMm;
         printers->push_back(std::move(p));
     }
     return true;
@@ -153,6 +167,10 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
     }
     case PageMessage::Kind::Cancel:
         cancel(sender, m.jobId);
+        return;
+    case PageMessage::Kind::Raw:
+    case PageMessage::Kind::Document:
+        enqueueRaw(m, send);
         return;
     case PageMessage::Kind::Job:
         break;
@@ -247,14 +265,131 @@ void ServerPrintHost::transfer(Transfers::Work work) {
     if (job) job->transfer = id;
 }
 
+
+void ServerPrintHost::carryOutDocument(const DocumentPrint& document, const std::string& bytes,
+                                       const std::string& jobId, const std::string& reportId,
+                                       const std::function<void(const JobStep&)>& report,
+                                       const RequestQueue::Finished& finished) {
+    if (!document.upload) {
+        PrintDocument(document, bytes, jobId, report);
+        finished();
+        return;
+    }
+    JobStep failed(JobStep::Kind::Failed);
+    const DocumentFormat format = SniffDocument(bytes);
+    const std::filesystem::path pdf = m_store.folder() / (reportId + ".pdf");
+    bool written = false;
+    if (format == DocumentFormat::Pdf) {
+        std::ofstream out(pdf, std::ios::binary | std::ios::trunc);
+        written = bool(out.write(bytes.data(), std::streamsize(bytes.size())).flush());
+    } else if (format != DocumentFormat::Unknown) {
+        // A picture goes up as a one-page PDF of its own size.
+        written = WritePicturePdf(bytes, pdf);
+    }
+    if (!written) {
+        failed.code = format == DocumentFormat::Unknown ? failure::kBadRequest : failure::kExportFailed;
+        failed.message = format == DocumentFormat::Unknown ? "the document is no PDF, PNG or JPEG"
+                                                           : "cannot write " + pdf.string();
+        report(failed);
+        finished();
+        return;
+    }
+    Upload({pdf, document.reportAdd, reportId}, [report, finished](long status, std::exception_ptr error) {
+        if (error) {
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::exception& e) {
+                const JobFailure f = FailureOf(e);
+                JobStep step(JobStep::Kind::Failed);
+                step.code = f.code;
+                step.message = f.message;
+                report(step);
+            } catch (...) {
+                JobStep step(JobStep::Kind::Failed);
+                step.code = failure::kInternal;
+                step.message = "unknown error";
+                report(step);
+            }
+        } else {
+            JobStep uploaded(JobStep::Kind::Uploaded);
+            uploaded.httpStatus = status;
+            report(uploaded);
+        }
+        finished();
+    });
+}
+
+bool ServerPrintHost::queueFull(std::size_t bytes) const {
+    // While a request waits for the network, pages can send more than the agent will ever work
+    // through; past these limits a request is refused at once instead of held. One request may
+    // always wait, whatever its size.
+    return m_queue.busy() && m_queue.waiting() > 0 &&
+           (m_queue.waiting() >= kMaxWaitingRequests || m_queue.waitingBytes() + bytes > kMaxWaitingBytes);
+}
+
+void ServerPrintHost::enqueueRaw(const PageMessage& m, const std::function<void(const std::string&)>& send) {
+    auto tracker = std::make_shared<JobTracker>(m.jobId, m.reportId);
+    auto report = [this, tracker, send](const JobStep& step) {
+        for (const std::string& event : tracker->feed(step))
+            send(event);
+        if (step.kind == JobStep::Kind::Spooled && !tracker->finished()) m_follower.follow(tracker, send);
+    };
+    const std::size_t bytes = m.raw.bytes.size() + m.document.bytes.size();
+    if (queueFull(bytes)) {
+        JobStep busy(JobStep::Kind::Failed);
+        busy.code = failure::kBusy;
+        busy.message = "too many requests waiting";
+        report(busy);
+        return;
+    }
+    if (m.kind == PageMessage::Kind::Document) {
+        m_queue.Push(
+            [this, document = m.document, jobId = m.jobId, reportId = m.reportId,
+             report](RequestQueue::Finished finished) {
+                report(JobStep::Kind::Accepted);
+                if (document.url.empty()) {
+                    carryOutDocument(document, document.bytes, jobId, reportId, report, finished);
+                    return;
+                }
+                AddLog("document " + jobId + ": " + document.url);
+                // Downloaded beside the event loop with the limits of a template; carried out back on it.
+                m_transfers.Run(
+                    [this, document, jobId, reportId, report, finished](const std::atomic<bool>& abort) {
+                        TransferPace pace;
+                        pace.abort = &abort;
+                        auto body = std::make_shared<std::string>();
+                        const bool ok = DownloadToString(document.url, kMaxTemplateBytes, *body, pace);
+                        return Transfers::Then([this, document, jobId, reportId, report, finished, ok, body] {
+                            if (ok) {
+                                carryOutDocument(document, *body, jobId, reportId, report, finished);
+                                return;
+                            }
+                            JobStep failed(JobStep::Kind::Failed);
+                            failed.code = failure::kDocumentNotFound;
+                            failed.message = "cannot download the document from " + document.url;
+                            report(failed);
+                            finished();
+                        });
+                    });
+            },
+            bytes);
+        return;
+    }
+    // Raw jobs keep their place among report requests: a label follows the report sent before it.
+    m_queue.Push(
+        [this, raw = m.raw, jobId = m.jobId, report](RequestQueue::Finished finished) {
+            AddLog("raw job " + jobId + " for " + raw.printer + ": " + std::to_string(raw.bytes.size()) +
+                   " bytes");
+            PrintRaw(raw, jobId, report);
+            finished();
+        },
+        bytes);
+}
+
 std::uint64_t ServerPrintHost::enqueue(std::string text, std::optional<JobRun> job,
                                        std::shared_ptr<FollowedJob> followed) {
-    // While a request waits for the network, pages can send more than the agent will ever work
-    // through; past these limits a request is refused at once instead of held.
     const std::size_t bytes = text.size();
-    // One request may always wait, whatever its size.
-    if (m_queue.busy() && m_queue.waiting() > 0 &&
-        (m_queue.waiting() >= kMaxWaitingRequests || m_queue.waitingBytes() + bytes > kMaxWaitingBytes)) {
+    if (queueFull(bytes)) {
         RefuseRequest(*this, text, job, "too many requests waiting");
         return 0;
     }
@@ -289,8 +424,10 @@ std::string ServerPrintHost::printersAnswer() {
     std::string answer = PrintersAnswer(printers);
     // Media lists are what can grow; a machine with very many queues gets the list without them.
     if (answer.size() > mWSProtocol::kMaxPackedPayload) {
-        for (PrinterFacts& p : printers)
+        for (PrinterFacts& p : printers) {
             p.media.clear();
+            p.papers.clear();
+        }
         answer = PrintersAnswer(printers);
     }
     return answer;

@@ -65,6 +65,13 @@ class ServerPrintHost : public PrintHost {
     void forget(const std::string& key, const FollowedJob* job);
     // Runs a transfer for the request being carried out, with its job's headers and abort.
     void transfer(Transfers::Work work);
+    // A raw or document job waits in the same queue as report requests.
+    void enqueueRaw(const PageMessage& m, const std::function<void(const std::string&)>& send);
+    bool queueFull(std::size_t bytes) const;
+    // Prints a document's bytes, or uploads them as a PDF; calls finished once done.
+    void carryOutDocument(const DocumentPrint& document, const std::string& bytes, const std::string& jobId,
+                          const std::string& reportId, const std::function<void(const JobStep&)>& report,
+                          const RequestQueue::Finished& finished);
     // A large request's end starts the wait after which freed memory goes back.
     RequestQueue::Finished afterRequest(std::size_t textBytes, RequestQueue::Finished finished);
     void sendTo(LinkerPool::Peer peer, const std::string& text);

@@ -1,5 +1,6 @@
 #include "agent/printing/AgentAnswers.h"
 
+#include "common/JsNumber.h"
 #include "common/JsonEscape.h"
 
 namespace verolux {
@@ -16,6 +17,13 @@ void AppendField(std::string& out, const char* name, bool value) {
     out += ",\"";
     out += name;
     out += value ? "\":true" : "\":false";
+}
+
+void AppendField(std::string& out, const char* name, double value) {
+    out += ",\"";
+    out += name;
+    out += "\":";
+    out += JsNumberText(value);
 }
 
 } // namespace
@@ -50,7 +58,31 @@ std::string PrintersAnswer(const std::vector<PrinterFacts>& printers) {
             if (m) out += ',';
             AppendJsonString(out, p.media[m]);
         }
-        out += "]}";
+        out += R"(],"papers":[)";
+        for (std::size_t m = 0; m < p.papers.size(); ++m) {
+            out += m ? R"(,{"name":)" : R"({"name":)";
+            AppendJsonString(out, p.papers[m].name);
+            AppendField(out, "text", p.papers[m].text);
+            AppendField(out, "widthMm", p.papers[m].widthMm);
+            AppendField(out, "heightMm", p.papers[m].heightMm);
+            out += '}';
+        }
+        out += R"(],"trays":[)";
+        for (std::size_t t = 0; t < p.trays.size(); ++t) {
+            out += t ? R"(,{"name":)" : R"({"name":)";
+            AppendJsonString(out, p.trays[t].name);
+            AppendField(out, "text", p.trays[t].text);
+            out += '}';
+        }
+        out += ']';
+        if (p.customMaxWidthMm > 0) {
+            out += R"(,"customPaper":{"minWidthMm":)" + JsNumberText(p.customMinWidthMm);
+            AppendField(out, "minHeightMm", p.customMinHeightMm);
+            AppendField(out, "maxWidthMm", p.customMaxWidthMm);
+            AppendField(out, "maxHeightMm", p.customMaxHeightMm);
+            out += '}';
+        }
+        out += '}';
     }
     return out + "]}";
 }

@@ -24,6 +24,17 @@ struct PrinterFacts {
     bool color = false;
     bool duplex = false;
     std::vector<std::string> media; // PWG names, e.g. "iso_a4_210x297mm"
+    struct Paper {
+        std::string name, text; // PWG name; the driver's name for it ("A4", "信封 DL")
+        double widthMm = 0, heightMm = 0;
+    };
+    std::vector<Paper> papers;
+    struct Tray {
+        std::string name, text; // the keyword jobs use ("tray-2"); the driver's name ("纸盒 2")
+    };
+    std::vector<Tray> trays;
+    // Custom paper sizes it takes, in mm; all 0 when none.
+    double customMinWidthMm = 0, customMinHeightMm = 0, customMaxWidthMm = 0, customMaxHeightMm = 0;
 };
 
 // {"verolux":"hello","agent":"Verolux","version":…,"protocol":1,"features":[…],"port":…,"platform":…}

@@ -1,6 +1,8 @@
 #include "agent/printing/PageMessage.h"
 
+#include "agent/printing/DocumentJob.h"
 #include "agent/printing/JobHeaders.h"
+#include "agent/printing/RawJob.h"
 #include "common/JsonReader.h"
 
 #include <charconv>
@@ -12,6 +14,27 @@ bool ParsePositive(std::string_view digits, int* value) {
     if (digits.empty() || digits.size() > 6) return false;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), *value);
     return ec == std::errc() && end == digits.data() + digits.size() && *value >= 1;
+}
+
+bool ParseMm(const JsonValue& v, double* mm) {
+    if (!v.valid() || v.type() != JsonValue::Type::Number) return false;
+    const std::string text = v.scalar().text;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *mm);
+    return ec == std::errc() && end == text.data() + text.size() && *mm > 0 && *mm <= kMaxPaperMm;
+}
+
+// "paper": a name, or {"widthMm": w, "heightMm": h}.
+std::string ReadPaper(const JsonValue& v, PaperChoice* paper) {
+    static const std::string kWhat = "paper must be a paper's name or {\"widthMm\": w, \"heightMm\": h} in "
+                                     "millimetres up to 10000";
+    if (v.type() == JsonValue::Type::String) {
+        paper->name = v.scalar().text;
+        return paper->name.empty() || paper->name.size() > kMaxChoiceNameLength ? kWhat : "";
+    }
+    if (!v.isObject() || v.size() != 2 || !ParseMm(v.member("widthMm"), &paper->widthMm) ||
+        !ParseMm(v.member("heightMm"), &paper->heightMm))
+        return kWhat;
+    return {};
 }
 
 // Fills options from the `verolux` object; "" or the reason it cannot be honoured. The job id is
@@ -49,6 +72,12 @@ std::string ReadOptions(const JsonValue& object, PageMessage& m) {
         } else if (name == "headers") {
             m.headers.clear();
             if (std::string error = ReadJobHeaders(member, &m.headers); !error.empty()) return error;
+        } else if (name == "tray") {
+            if (!isText || value.empty() || value.size() > kMaxChoiceNameLength)
+                return "tray must name one of the printer's trays";
+            m.options.tray = value;
+        } else if (name == "paper") {
+            if (std::string error = ReadPaper(member, &m.options.paper); !error.empty()) return error;
         } else {
             return "unknown option \"" + std::string(name) + "\"";
         }
@@ -110,6 +139,18 @@ PageMessage ReadPageMessage(std::string_view text) {
     if (!key.valid()) return m;
 
     if (key.isObject() && key.member("cancel").valid()) return ReadCancel(key);
+    if (key.isObject() && key.member("raw").valid()) {
+        const std::string error = ReadRawJob(doc->root(), key, m);
+        m.kind = error.empty() ? PageMessage::Kind::Raw : PageMessage::Kind::BadJob;
+        m.error = error;
+        return m;
+    }
+    if (key.isObject() && key.member("document").valid()) {
+        const std::string error = ReadDocumentJob(doc->root(), key, m);
+        m.kind = error.empty() ? PageMessage::Kind::Document : PageMessage::Kind::BadJob;
+        m.error = error;
+        return m;
+    }
     if (key.isObject()) {
         m.reportId = doc->root().value("reportId").text;
         const std::string error = ReadOptions(key, m);

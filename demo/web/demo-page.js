@@ -126,7 +126,7 @@ function sampleParams(template) {
 
 // ---- jobs ------------------------------------------------------------------------------------
 
-const MODE_LABEL = { print: "打印 Print", preview: "预览 Preview", pdf: "PDF", design: "设计 Design" };
+const MODE_LABEL = { print: "打印 Print", preview: "预览 Preview", pdf: "PDF", design: "设计 Design", raw: "原始 Raw", document: "文档 Document" };
 const STATE_LABEL = {
     sending: "发送 sending", accepted: "已接收 accepted", spooled: "已送打印机 spooled", waiting: "等待 waiting",
     completed: "已打印 printed", uploaded: "已上传 uploaded", shown: "已显示 shown", opened: "已打开 opened",
@@ -157,6 +157,39 @@ function sendJob(template, mode, rowCount, printer, copies, reportId) {
         .catch((e) => row.fail(e));
 }
 
+// A label in ZPL (Chinese text in the printer's GB18030 font) and a receipt in ESC/POS.
+const RAW_SAMPLES = {
+    zpl: (n) => "^XA^CI26^FO40,30^A@N,36,36,E:SIMSUN.TTF^FD货号 A-17^FS" +
+                `^FO40,80^BY2^BCN,60,Y,N,N^FD${n}^FS^XZ`,
+    escpos: (n) => "\x1b@\x1ba\x01\x1b!\x30Verolux\n\x1b!\x00\x1ba\x00" +
+                   `单号 ${n}\n商品 A-17   x2   ¥ 35.00\n合计          ¥ 70.00\n\n\n\x1dV\x01`
+};
+
+function sendRaw(kind) {
+    const printer = $("raw-printer").value;
+    const encoding = $("raw-encoding").value;
+    const text = RAW_SAMPLES[kind](stamp(new Date()));
+    $("snippet").textContent = `await agent.printRaw(${JSON.stringify(printer)}, ` +
+        `{ text: ${JSON.stringify(text)}, encoding: ${JSON.stringify(encoding)} });`;
+    const row = addJob(kind === "zpl" ? "ZPL" : "ESC/POS", "raw", 0, printer || "—");
+    return Promise.resolve()
+        .then(() => agent.printRaw(printer, { text, encoding }, { onState: (e) => row.update(e) }))
+        .then((e) => row.update(e))
+        .catch((e) => row.fail(e));
+}
+
+function sendDocument() {
+    const url = $("doc-url").value;
+    const printer = $("doc-printer").value;
+    const options = { fit: $("doc-fit").value, ...(printer ? { printer } : {}) };
+    $("snippet").textContent = `await agent.printDocument({ url: ${JSON.stringify(url)} }, ${JSON.stringify(options)});`;
+    const row = addJob(url.replace(/^.*\//, "") || "PDF", "document", 0, printer || "默认 default");
+    return Promise.resolve()
+        .then(() => agent.printDocument({ url }, { ...options, onState: (e) => row.update(e) }))
+        .then((e) => row.update(e))
+        .catch((e) => row.fail(e));
+}
+
 function addJob(name, mode, rowCount, reportId) {
     const states = el("span", { className: "states", text: STATE_LABEL.sending });
     const detail = el("div", { className: "detail" });
@@ -165,7 +198,7 @@ function addJob(name, mode, rowCount, reportId) {
             el("time", { text: timeText(new Date()) }),
             el("strong", { text: " " + MODE_LABEL[mode] + " " }),
             el("code", { text: name }),
-            el("span", { className: "meta", text: ` · ${rowCount} 行 rows · ${reportId}` })
+            el("span", { className: "meta", text: mode === "raw" || mode === "document" ? ` · ${reportId}` : ` · ${rowCount} 行 rows · ${reportId}` })
         ]),
         states, detail
     ]);
@@ -272,9 +305,23 @@ function renderPrinters() {
             el("strong", { text: p.name }),
             p.isDefault ? el("span", { className: "badge ok", text: "默认 default" }) : null,
             el("span", { className: "state", text: PRINTER_STATE[p.state] || p.state }),
-            el("div", { className: "meta", text: [p.description, p.stateReason, traits.join(" · ")].filter(Boolean).join(" — ") })
+            el("div", { className: "meta", text: [p.description, p.stateReason, traits.join(" · ")].filter(Boolean).join(" — ") }),
+            (p.trays || []).length
+                ? el("div", { className: "meta trays", text: "纸盒 trays: " + p.trays.map((t) => t.text || t.name).join(" · ") })
+                : null
         ]));
     }
+    const raw = $("raw-printer");
+    const chosen = raw.value;
+    raw.textContent = "";
+    for (const p of printers) raw.appendChild(el("option", { value: p.name, text: p.name }));
+    if (printers.some((p) => p.name === chosen)) raw.value = chosen;
+    const doc = $("doc-printer");
+    const docChosen = doc.value;
+    doc.textContent = "";
+    doc.appendChild(el("option", { value: "", text: "默认 default" }));
+    for (const p of printers) doc.appendChild(el("option", { value: p.name, text: p.name }));
+    if (printers.some((p) => p.name === docChosen)) doc.value = docChosen;
 }
 
 function renderTemplates() {
@@ -383,6 +430,9 @@ document.addEventListener("DOMContentLoaded", () => {
     $("no-agent-url").textContent = agentWhere;
     $("reconnect").addEventListener("click", () => loadPrinters());
     $("refresh-printers").addEventListener("click", () => loadPrinters());
+    $("raw-zpl").addEventListener("click", () => sendRaw("zpl"));
+    $("raw-escpos").addEventListener("click", () => sendRaw("escpos"));
+    $("doc-print").addEventListener("click", () => sendDocument());
     $("clear-jobs").addEventListener("click", () => {
         $("jobs").textContent = "";
         $("jobs-empty").hidden = false;

@@ -60,6 +60,12 @@ export interface Printer {
     duplex: boolean;
     /** PWG media names, e.g. "iso_a4_210x297mm". */
     media: string[];
+    /** The same papers with the driver's names (Chinese where it has them) and sizes. */
+    papers: { name: string; text: string; widthMm: number; heightMm: number }[];
+    /** Input trays: the keyword a job's `tray` takes, and the driver's name (also taken). */
+    trays: { name: string; text: string }[];
+    /** Present when the printer takes custom paper sizes. */
+    customPaper?: { minWidthMm: number; minHeightMm: number; maxWidthMm: number; maxHeightMm: number };
 }
 
 export interface JobEvent {
@@ -94,6 +100,10 @@ export interface JobOptions {
      * at most 16, 8,192 bytes together; names are HTTP tokens, values one line. Never logged or kept.
      */
     headers?: Record<string, string>;
+    /** An input tray of the printer, by keyword or name (a print); checked before anything prints. */
+    tray?: string;
+    /** A paper of the printer by name, or a size in millimetres (custom sizes for labels) (a print). */
+    paper?: string | { widthMm: number; heightMm: number };
 }
 
 export interface PrintOptions extends JobOptions {
@@ -104,6 +114,36 @@ export interface PrintOptions extends JobOptions {
      * CUPS. print() then rejects with "cancelled"; a job that has ended stays as it ended.
      */
     cancel?: AbortSignal;
+}
+
+/** A raw job's commands: text in the printer's character set, or bytes in Base64. */
+export type RawCommands =
+    | { text: string; encoding?: "UTF-8" | "GB18030" | "Latin-1" }
+    | { base64: string };
+
+export interface RawOptions {
+    /** Your name for the job; one is made up when missing. */
+    jobId?: string | number;
+    /** Called with every event of the job, the final one included. */
+    onState?: (event: JobEvent) => void;
+}
+
+/** A document by URL (downloaded by the agent) or as Base64 bytes. */
+export type DocumentSource =
+    | { url: string; type?: DocumentType }
+    | { base64: string; type?: DocumentType };
+export type DocumentType = "application/pdf" | "image/png" | "image/jpeg";
+
+export interface DocumentOptions extends JobOptions {
+    /** The queue; the default printer when left out. */
+    printer?: string;
+    /** "print" (default) or "pdf": posted to reportAdd as reportId.pdf (a picture as a one-page PDF). */
+    action?: "print" | "pdf";
+    reportId?: string;
+    reportAdd?: string;
+    /** actual size, fit into the printable area, or fill the sheet (cropped); default: the printer's. */
+    fit?: "actual" | "fit" | "fill";
+    onState?: (event: JobEvent) => void;
 }
 
 export type Mode = "print" | "preview" | "pdf" | "design";
@@ -240,6 +280,13 @@ export class VeroluxAgent extends EventTarget {
      * with "bad-request" before anything is sent.
      */
     print(request: string | PrintRequest, options?: PrintOptions): Promise<JobEvent>;
+    /**
+     * Sends printer commands (ZPL, ESC/POS, …) unchanged to that queue, never another; resolves with
+     * "completed". The agent refuses an unknown encoding or text the encoding cannot hold ("bad-request").
+     */
+    printRaw(printer: string, raw: RawCommands | Uint8Array, options?: RawOptions): Promise<JobEvent>;
+    /** Prints a PDF, PNG or JPEG silently, as it is; resolves with "completed". */
+    printDocument(document: DocumentSource, options?: DocumentOptions): Promise<JobEvent>;
     close(): void;
     // Events: "state" (detail { state, reason }), "job" (detail JobEvent), "reply" (detail: the agent's plain text),
     // "cancel-refused" (detail { verolux: "error", code: "not-cancellable", jobId, message }: the job had ended)

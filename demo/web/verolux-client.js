@@ -222,9 +222,9 @@ export class VeroluxAgent extends EventTarget {
     /**
      * Sends a print request (its text or object) as a job. Resolves with the final event, rejects with a
      * VeroluxError. options: jobId, copies (1–999), duplex ("none" | "long" | "short"), pages ("1-3,5"),
-     * headers ({ name: value } for the job's template download and PDF upload), onState(event) for every
-     * event on the way, cancel (an AbortSignal: aborting it takes the job back; it then rejects with
-     * "cancelled").
+     * tray, paper (a name or { widthMm, heightMm }), headers ({ name: value } for the job's template
+     * download and PDF upload), onState(event) for every event on the way, cancel (an AbortSignal:
+     * aborting it takes the job back; it then rejects with "cancelled").
      */
     async print(request, options = {}) {
         const { onState, cancel, ...rest } = options;
@@ -259,6 +259,47 @@ export class VeroluxAgent extends EventTarget {
             this.jobs.set(jobId, job);
             cancel?.addEventListener("abort", onAbort, { once: true });
             socket.send(JSON.stringify(body));
+        });
+    }
+
+    /**
+     * Sends printer commands unchanged to the named queue (never another one) as a job of its own.
+     * raw: { text, encoding?: "UTF-8" | "GB18030" | "Latin-1" } or { base64 } or the bytes themselves
+     * (Uint8Array). options: jobId, onState(event). Resolves with "completed", rejects with a VeroluxError.
+     */
+    async printRaw(printer, raw, options = {}) {
+        const { onState, jobId: given } = options;
+        if (typeof printer !== "string" || !printer) throw badRequest("a raw job needs the printer's name");
+        if (raw instanceof Uint8Array) {
+            let binary = "";
+            for (let i = 0; i < raw.length; i += 0x8000) binary += String.fromCharCode(...raw.subarray(i, i + 0x8000));
+            raw = { base64: btoa(binary) };
+        }
+        if (!isObject(raw) || (typeof raw.text === "string") === (typeof raw.base64 === "string"))
+            throw badRequest('raw needs either "text" or "base64"');
+        const jobId = String(given ?? `raw-${Date.now().toString(36)}-${++jobSerial}`);
+        await this.ready();
+        return new Promise((resolve, reject) => {
+            this.jobs.set(jobId, { resolve, reject, onState });
+            this.socket.send(JSON.stringify({ verolux: { jobId, printer, raw } }));
+        });
+    }
+
+    /**
+     * Prints a PDF or picture silently: document is { url } or { base64, type }. options: jobId, printer
+     * (default printer when left out), copies, duplex, pages, tray, paper, fit ("actual" | "fit" |
+     * "fill"), action ("print" | "pdf" with reportId and reportAdd: uploaded as a PDF), onState(event).
+     * Resolves with "completed" (or "uploaded"), rejects with a VeroluxError.
+     */
+    async printDocument(document, options = {}) {
+        const { onState, jobId: given, ...rest } = options;
+        if (!isObject(document) || (typeof document.url === "string") === (typeof document.base64 === "string"))
+            throw badRequest('document needs either "url" or "base64"');
+        const jobId = String(given ?? `doc-${Date.now().toString(36)}-${++jobSerial}`);
+        await this.ready();
+        return new Promise((resolve, reject) => {
+            this.jobs.set(jobId, { resolve, reject, onState });
+            this.socket.send(JSON.stringify({ verolux: { ...rest, jobId, document } }));
         });
     }
 

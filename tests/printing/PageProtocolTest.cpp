@@ -228,12 +228,25 @@ TEST(Answers, ExactTexts) {
         HelloAnswer({"1.2.3", 28502, "linux"}),
         R"({"verolux":"hello","agent":"Verolux","version":"1.2.3","protocol":1,)"
         R"("features":["hello","printers","jobs","copies","duplex","pages","cancel","headers"],"port":28502,"platform":"linux"})");
-    PrinterFacts p{"VXPDF", "PDF", "", true, "stopped", "Paused", false, true, false, {"iso_a4_210x297mm"}};
+    PrinterFacts p{"VXPDF", "PDF", "", true, "stopped", "Paused", false, true, false, {"iso_a4_210x297mm"},
+                   {},      {}};
     EXPECT_EQ(
         PrintersAnswer({p}),
         R"({"verolux":"printers","printers":[{"name":"VXPDF","description":"PDF","location":"",)"
         R"("isDefault":true,"state":"stopped","stateReason":"Paused","acceptingJobs":false,"color":true,)"
-        R"("duplex":false,"media":["iso_a4_210x297mm"]}]})");
+        R"("duplex":false,"media":["iso_a4_210x297mm"],"papers":[],"trays":[]}]})");
+    // Trays and papers with the driver's names; the custom range only where the printer has one.
+    p.papers = {{"iso_a4_210x297mm", "A4", 210, 297}, {"custom_62x29mm_62x29mm", "标签", 62, 29.5}};
+    p.trays = {{"tray-2", "纸盒 2"}};
+    p.customMinWidthMm = 12.7, p.customMinHeightMm = 12.7, p.customMaxWidthMm = 215.9,
+    p.customMaxHeightMm = 1000;
+    const std::string answer = PrintersAnswer({p});
+    EXPECT_NE(answer.find(R"("papers":[{"name":"iso_a4_210x297mm","text":"A4","widthMm":210,"heightMm":297},)"
+                          R"({"name":"custom_62x29mm_62x29mm","text":"标签","widthMm":62,"heightMm":29.5}],)"
+                          R"("trays":[{"name":"tray-2","text":"纸盒 2"}],"customPaper":{"minWidthMm":12.7,)"
+                          R"("minHeightMm":12.7,"maxWidthMm":215.9,"maxHeightMm":1000}}]})"),
+              std::string::npos)
+        << answer;
     EXPECT_EQ(PrintersAnswer({}), R"({"verolux":"printers","printers":[]})");
     EXPECT_EQ(ErrorAnswer("unknown-question", "a\nb"),
               R"({"verolux":"error","code":"unknown-question","message":"a\nb"})");

@@ -48,7 +48,9 @@ ipp_t* JobRequest(ipp_op_t operation, int jobId) {
 
 std::vector<std::pair<std::string, std::string>> JobOptionList(const JobOptions& o) {
     std::vector<std::pair<std::string, std::string>> list;
-    if (o.paperWidthMm > 0 && o.paperHeightMm > 0) {
+    if (!o.media.empty()) {
+        list.emplace_back("media", o.media);
+    } else if (o.paperWidthMm > 0 && o.paperHeightMm > 0) {
         // A standard size gets its own name ("iso_a4_210x297mm"), any other a custom one; the scheduler
         // maps either to the printer's paper.
         const int w = int(std::lround(o.paperWidthMm * 100)), h = int(std::lround(o.paperHeightMm * 100));
@@ -64,6 +66,7 @@ std::vector<std::pair<std::string, std::string>> JobOptionList(const JobOptions&
     if (!o.pageRanges.empty()) list.emplace_back("page-ranges", o.pageRanges);
     if (o.reverse) list.emplace_back("outputorder", "reverse");
     if (o.monochrome) list.emplace_back("print-color-mode", "monochrome");
+    if (!o.mediaSource.empty()) list.emplace_back("media-source", o.mediaSource);
     return list;
 }
 

@@ -22,6 +22,8 @@ struct JobOptions {
     std::string pageRanges;  // "1-3,5"; empty = every page
     bool reverse = false;    // last page first
     bool monochrome = false; // grey on a colour printer
+    std::string media;       // a PWG paper name the job asked for, sent instead of the size above
+    std::string mediaSource; // an input tray keyword ("tray-2"); empty: the printer's own choice
 };
 
 // The CUPS options of a job, as name/value pairs in the order they are sent.

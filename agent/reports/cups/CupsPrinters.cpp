@@ -1,11 +1,15 @@
 #include "agent/reports/cups/CupsPrinters.h"
 
 #include "agent/reports/cups/CupsError.h"
+#include "agent/reports/cups/PpdTexts.h"
 
 #include <cups/cups.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 namespace verolux::cups {
 
@@ -58,11 +62,22 @@ ipp_attribute_t* ReadPrinter(ipp_t* answer, ipp_attribute_t* attr, PrinterInfo& 
         } else if (name == "media-supported") {
             for (int i = 0; i < ippGetCount(attr); ++i) {
                 const std::string media = Text(attr, i);
+                pwg_media_t* size = pwgMediaForPWG(media.c_str());
+                if (!size) continue;
                 // custom_min_… / custom_max_… bound the custom sizes; they are no paper of their own.
-                if (media.starts_with("custom_min_") || media.starts_with("custom_max_")) continue;
-                if (pwg_media_t* size = pwgMediaForPWG(media.c_str()))
-                    p.media.push_back({media, size->width / 100.0, size->length / 100.0});
+                if (media.starts_with("custom_min_")) {
+                    p.customMinWidthMm = size->width / 100.0;
+                    p.customMinHeightMm = size->length / 100.0;
+                } else if (media.starts_with("custom_max_")) {
+                    p.customMaxWidthMm = size->width / 100.0;
+                    p.customMaxHeightMm = size->length / 100.0;
+                } else {
+                    p.media.push_back({media, size->width / 100.0, size->length / 100.0, media});
+                }
             }
+        } else if (name == "media-source-supported") {
+            for (int i = 0; i < ippGetCount(attr); ++i)
+                p.trays.push_back({Text(attr, i), Text(attr, i)});
         }
     }
     return attr;
@@ -71,7 +86,52 @@ ipp_attribute_t* ReadPrinter(ipp_t* answer, ipp_attribute_t* attr, PrinterInfo& 
 const char* const kWanted[] = {
     "printer-name",          "printer-info",          "printer-location",          "printer-state",
     "printer-state-message", "printer-state-reasons", "printer-is-accepting-jobs", "color-supported",
-    "sides-supported",       "media-supported"};
+    "sides-supported",       "media-supported",       "media-source-supported"};
+
+// A file the scheduler serves (a PPD, a strings file), read whole; "" when it has none.
+std::string FetchText(const std::string& resource) {
+    char path[1024];
+    const int fd = cupsTempFd(path, sizeof path);
+    if (fd < 0) return {};
+    std::string text;
+    if (cupsGetFd(CUPS_HTTP_DEFAULT, resource.c_str(), fd) == HTTP_STATUS_OK) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream all;
+        all << in.rdbuf();
+        text = all.str();
+    }
+    close(fd);
+    unlink(path);
+    return text;
+}
+
+// Names for people: the scheduler's strings file maps each tray keyword to the driver's text, which
+// leads to the driver's own choice and its Chinese translation; papers go by their PPD names.
+void AddDriverNames(PrinterInfo& p) {
+    if (p.trays.empty() && p.media.empty()) return;
+    const std::string ppd = FetchText("/printers/" + p.name + ".ppd");
+    if (ppd.empty()) return;
+    if (!p.trays.empty()) {
+        const std::map<std::string, std::string> strings =
+            ReadStringsFile(FetchText("/strings/" + p.name + ".strings"));
+        const std::map<std::string, PpdChoiceText> slots = ReadPpdChoices(ppd, "InputSlot");
+        for (Tray& t : p.trays) {
+            const auto own = strings.find("media-source." + t.name);
+            if (own == strings.end()) continue;
+            t.text = own->second;
+            for (const auto& [choice, texts] : slots)
+                if (texts.text == own->second && !texts.chinese.empty()) t.text = texts.chinese;
+        }
+    }
+    const std::map<std::string, PpdChoiceText> sizes = ReadPpdChoices(ppd, "PageSize");
+    for (MediaSize& m : p.media) {
+        const pwg_media_t* pwg = pwgMediaForPWG(m.name.c_str());
+        if (!pwg || !pwg->ppd) continue;
+        const auto choice = sizes.find(pwg->ppd);
+        m.text = choice != sizes.end() && !DisplayText(choice->second).empty() ? DisplayText(choice->second)
+                                                                               : pwg->ppd;
+    }
+}
 
 std::string DefaultPrinterName() {
     std::unique_ptr<cups_dest_t, DestFree> dest{cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr)};
@@ -107,9 +167,14 @@ bool ListPrinters(std::vector<PrinterInfo>* printers, std::string* error) {
         attr = ReadPrinter(answer.get(), attr, p);
         if (p.name.empty()) continue;
         p.isDefault = p.name == defaultName;
+        AddDriverNames(p);
         printers->push_back(std::move(p));
     }
     return true;
+}
+
+void AddDisplayNames(PrinterInfo& printer) {
+    AddDriverNames(printer);
 }
 
 bool QueryPrinter(const std::string& name, PrinterInfo* printer, std::string* error) {

@@ -11,6 +11,13 @@ enum class PrinterState { Idle, Printing, Stopped };
 struct MediaSize {
     std::string name; // PWG media name, e.g. "iso_a4_210x297mm"
     double widthMm = 0, heightMm = 0;
+    std::string text; // ListPrinters: the driver's name for it, in Chinese where it has one ("A4")
+};
+
+// An input tray: its IPP keyword ("tray-2", as jobs name it) and the driver's name for it ("纸盒 2").
+struct Tray {
+    std::string name;
+    std::string text; // ListPrinters only; else the keyword
 };
 
 struct PrinterInfo {
@@ -23,14 +30,22 @@ struct PrinterInfo {
     bool acceptingJobs = false;
     bool color = false, duplex = false;
     std::vector<MediaSize> media; // sizes the printer offers, without custom ranges
+    std::vector<Tray> trays;      // media-source-supported, in the printer's order
+    // The range of custom sizes (width <= height as fed is not implied); all 0 when it takes none.
+    double customMinWidthMm = 0, customMinHeightMm = 0, customMaxWidthMm = 0, customMaxHeightMm = 0;
 };
 
-// Every queue of the scheduler, in the scheduler's order. False with a reason when it cannot be asked
-// (scheduler down); an empty list with true means it has no printers.
+// Every queue of the scheduler, in the scheduler's order, with the names its driver gives trays and papers.
+// False with a reason when it cannot be asked (scheduler down); an empty list with true means it has no
+// printers.
 bool ListPrinters(std::vector<PrinterInfo>* printers, std::string* error);
 
 // One queue, as ListPrinters describes it. False with a reason when there is no such queue.
 bool QueryPrinter(const std::string& name, PrinterInfo* printer, std::string* error);
+
+// Replaces the keywords in `text` of the printer's trays and papers by its driver's names for them
+// (Chinese where the driver has them); ListPrinters does this for every printer.
+void AddDisplayNames(PrinterInfo& printer);
 
 // The printer a job for `requested` goes to: that queue when it exists, the default printer when
 // `requested` is empty. False with a reason when the queue does not exist, there is no default or

@@ -61,6 +61,8 @@ cups::JobOptions JobOptionsFor(const Report& report, const PrintOptions& options
     o.pageRanges = options.pageRanges.toStdString();
     o.reverse = options.reverse;
     o.monochrome = options.grayscale;
+    o.media = options.media;
+    o.mediaSource = options.mediaSource;
     return o;
 }
 

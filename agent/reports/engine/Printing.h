@@ -14,9 +14,11 @@ struct PrintOptions {
     int copies = 1;
     bool collate = true;
     cups::Sides sides = cups::Sides::OneSided;
-    QString pageRanges;     // "1-3,5"; empty = every page
-    bool reverse = false;   // last page first
-    bool grayscale = false; // grey on a colour printer
+    QString pageRanges;           // "1-3,5"; empty = every page
+    bool reverse = false;         // last page first
+    bool grayscale = false;       // grey on a colour printer
+    std::string media = {};       // a paper the job asked for (PWG name), instead of the template's
+    std::string mediaSource = {}; // an input tray keyword; empty: the printer's own
 };
 
 // Prints the report through CUPS on `printerName`, or the system default printer when it is empty

@@ -3,6 +3,7 @@
 #include "agent/printing/TemplateStore.h"
 #include "agent/reports/cups/CupsError.h"
 #include "agent/reports/cups/CupsPrinters.h"
+#include "agent/reports/cups/MediaChoice.h"
 #include "agent/reports/engine/RequestFill.h"
 #include "common/SafeNames.h"
 
@@ -102,7 +103,20 @@ OutputResult ReportWindow::output(const PrintRequest& request, const JobOptions&
                        : printer.empty()             ? failure::kNoDefaultPrinter
                                                      : failure::kPrinterNotFound,
                        QString::fromStdString(error));
-    m_report->setPrintOptions(WithJobOptions(m_report->printOptions(), options));
+    reports::PrintOptions print = WithJobOptions(m_report->printOptions(), options);
+    if (!options.tray.empty() || !options.paper.empty()) {
+        // Checked against what the printer offers before anything is sent: a wrong tray prints nothing.
+        cups::PrinterInfo info;
+        if (!cups::QueryPrinter(queue, &info, &error))
+            LoadingFailure(failure::kPrintFailed, QString::fromStdString(error));
+        cups::AddDisplayNames(info);
+        const cups::MediaDecision media = cups::DecideMedia(
+            info, {options.tray, options.paper.name, options.paper.widthMm, options.paper.heightMm});
+        if (!media.error.empty()) LoadingFailure(failure::kBadRequest, QString::fromStdString(media.error));
+        print.media = media.media;
+        print.mediaSource = media.mediaSource;
+    }
+    m_report->setPrintOptions(print);
     if (!m_report->PrintDirect(3, 0)) LoadingFailure(failure::kPrintFailed, m_report->lastError());
     return {m_report->lastJobId(), 0, std::nullopt};
 }

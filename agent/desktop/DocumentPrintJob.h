@@ -1,0 +1,21 @@
+#pragma once
+
+#include "agent/printing/JobTracker.h"
+#include "agent/printing/PageMessage.h"
+
+#include <functional>
+
+namespace verolux {
+
+namespace failure {
+// A document's URL gave no document (unreachable, not 2xx, too large, too slow).
+inline constexpr const char* kDocumentNotFound = "document-not-found";
+} // namespace failure
+
+// Prints a document whose bytes are at hand: "spooled" with the scheduler's job id, or "failed"
+// (bad-request for what is no PDF, PNG or JPEG or a tray or paper the printer lacks; printer-not-found,
+// no-default-printer, print-failed as for a report). The document goes to CUPS as it is.
+void PrintDocument(const DocumentPrint& document, const std::string& bytes, const std::string& jobId,
+                   const std::function<void(const JobStep&)>& report);
+
+} // namespace verolux

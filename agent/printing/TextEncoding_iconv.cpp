@@ -1,0 +1,25 @@
+#include "agent/printing/TextEncoding.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+namespace verolux {
+
+std::optional<std::string> Utf8ToGb18030(std::string_view utf8) {
+    const iconv_t cd = iconv_open("GB18030", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    // A GB18030 character takes at most four bytes, a UTF-8 one at least one.
+    std::string out(utf8.size() * 4, '\0');
+    char* in = const_cast<char*>(utf8.data()); // iconv's signature; it does not write the input
+    std::size_t inLeft = utf8.size();
+    char* next = out.data();
+    std::size_t outLeft = out.size();
+    const std::size_t done = iconv(cd, &in, &inLeft, &next, &outLeft);
+    iconv_close(cd);
+    if (done == static_cast<std::size_t>(-1) || inLeft != 0) return std::nullopt;
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+} // namespace verolux

@@ -1,0 +1,82 @@
+#include "agent/reports/cups/CupsRawJob.h"
+
+#include "agent/reports/cups/CupsError.h"
+#include "agent/reports/cups/CupsJob.h"
+
+#include <cups/cups.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace verolux::cups {
+namespace {
+
+struct DestFree {
+    void operator()(cups_dest_t* dest) const { cupsFreeDests(1, dest); }
+};
+
+bool Fail(std::string* error, const std::string& why) {
+    if (error) *error = why;
+    return false;
+}
+
+} // namespace
+
+bool SendRawJob(const std::string& printer, const std::string& title, std::string_view bytes, int* jobId,
+                std::string* error) {
+    return SendDocumentJob(printer, title, CUPS_FORMAT_RAW, bytes, {}, jobId, error);
+}
+
+std::vector<std::pair<std::string, std::string>> DocumentOptionList(const JobOptions& o, Scaling scaling,
+                                                                    bool sidesAsked) {
+    std::vector<std::pair<std::string, std::string>> list;
+    list.emplace_back("copies", std::to_string(std::max(1, o.copies)));
+    if (sidesAsked)
+        list.emplace_back("sides", o.sides == Sides::TwoSidedLongEdge    ? "two-sided-long-edge"
+                                   : o.sides == Sides::TwoSidedShortEdge ? "two-sided-short-edge"
+                                                                         : "one-sided");
+    if (!o.pageRanges.empty()) list.emplace_back("page-ranges", o.pageRanges);
+    if (!o.media.empty()) list.emplace_back("media", o.media);
+    if (!o.mediaSource.empty()) list.emplace_back("media-source", o.mediaSource);
+    if (scaling == Scaling::None) list.emplace_back("print-scaling", "none");
+    if (scaling == Scaling::Fit) list.emplace_back("print-scaling", "fit");
+    if (scaling == Scaling::Fill) list.emplace_back("print-scaling", "fill");
+    return list;
+}
+
+bool SendDocumentJob(const std::string& printer, const std::string& title, const char* format,
+                     std::string_view bytes, const std::vector<std::pair<std::string, std::string>>& options,
+                     int* jobId, std::string* error) {
+    *jobId = 0;
+    // cupsGetNamedDest, not the default printer's fallback: a raw job is written for one printer's language.
+    const std::unique_ptr<cups_dest_t, DestFree> dest{
+        cupsGetNamedDest(CUPS_HTTP_DEFAULT, printer.c_str(), nullptr)};
+    if (!dest)
+        return Fail(error,
+                    SchedulerAnswers() ? "printer \"" + printer + "\" does not exist" : kSchedulerDown);
+    cups_option_t* list = nullptr;
+    int count = 0;
+    for (const auto& [name, value] : options)
+        count = cupsAddOption(name.c_str(), value.c_str(), count, &list);
+    const int id = cupsCreateJob(CUPS_HTTP_DEFAULT, dest->name, title.c_str(), count, list);
+    cupsFreeOptions(count, list);
+    if (id <= 0) return Fail(error, "printer \"" + printer + "\" refused the job: " + LastError());
+    const auto abandon = [&](const std::string& why) {
+        const std::string reason = why + LastError();
+        std::string ignored;
+        CancelJob(id, &ignored);
+        return Fail(error, reason);
+    };
+    if (cupsStartDocument(CUPS_HTTP_DEFAULT, dest->name, id, title.c_str(), format, 1) !=
+        HTTP_STATUS_CONTINUE)
+        return abandon("printer \"" + printer + "\": cannot send the job: ");
+    if (!bytes.empty() &&
+        cupsWriteRequestData(CUPS_HTTP_DEFAULT, bytes.data(), bytes.size()) != HTTP_STATUS_CONTINUE)
+        return abandon("printer \"" + printer + "\": sending the job failed: ");
+    if (cupsFinishDocument(CUPS_HTTP_DEFAULT, dest->name) > IPP_STATUS_OK_CONFLICTING)
+        return abandon("printer \"" + printer + "\" did not take the job: ");
+    *jobId = id;
+    return true;
+}
+
+} // namespace verolux::cups
