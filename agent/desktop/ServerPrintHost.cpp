@@ -5,9 +5,9 @@
 #include "agent/desktop/RawPrintJob.h"
 #include "agent/desktop/frmServer.h"
 #include "agent/printing/AgentAnswers.h"
-#include "agent/printing/JobHeaders.h"
 #include "agent/printing/DocumentJob.h"
 #include "agent/printing/JobError.h"
+#include "agent/printing/JobHeaders.h"
 #include "agent/printing/PdfRetention.h"
 #include "agent/printing/PostReportFile.h"
 #include "agent/reports/cups/CupsJob.h"
@@ -264,7 +264,6 @@ void ServerPrintHost::transfer(Transfers::Work work) {
     });
     if (job) job->transfer = id;
 }
-
 
 void ServerPrintHost::carryOutDocument(const DocumentPrint& document, const std::string& bytes,
                                        const std::string& jobId, const std::string& reportId,
