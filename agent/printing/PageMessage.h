@@ -50,7 +50,7 @@ struct DocumentPrint {
     std::string type;    // the declared type ("application/pdf", "image/png", "image/jpeg"), may be ""
     std::string printer; // "" for the default printer
     Fit fit = Fit::Printer;
-    JobOptions options; // copies, duplex, pages (PDFs), tray, paper
+    JobOptions options;    // copies, duplex, pages (PDFs), tray, paper
     bool upload = false;   // action "pdf": posted as the PDF body instead of printed
     std::string reportAdd; // where it is posted (the job's reportId names it)
 };
