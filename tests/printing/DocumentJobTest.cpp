@@ -37,10 +37,12 @@ const DocumentCase kCases[] = {
     {"badCopies", R"({"document":{"url":"http://h/a"},"copies":0})", "copies must be"},
     {"badPaper", R"({"document":{"url":"http://h/a"},"paper":{}})", "paper must be"},
     {"unknownOption", R"({"document":{"url":"http://h/a"},"cut":true})", "unknown option \"cut\""},
-    {"pdfUpload", R"({"document":{"url":"http://h/a"},"action":"pdf","reportId":"R1","reportAdd":"http://h/up"})", ""},
+    {"pdfUpload",
+     R"({"document":{"url":"http://h/a"},"action":"pdf","reportId":"R1","reportAdd":"http://h/up"})", ""},
     {"pdfWithoutAddress", R"({"document":{"url":"http://h/a"},"action":"pdf","reportId":"R1"})",
      "needs \"reportId\" and \"reportAdd\""},
-    {"pdfNameNotPlain", R"({"document":{"url":"http://h/a"},"action":"pdf","reportId":"../R1","reportAdd":"http://h/up"})",
+    {"pdfNameNotPlain",
+     R"({"document":{"url":"http://h/a"},"action":"pdf","reportId":"../R1","reportAdd":"http://h/up"})",
      "plain file name"},
 };
 
