@@ -98,7 +98,7 @@ ServerPrintHost::ServerPrintHost(frmServer& window)
           TemplateFolder(window.programFolder()), window.settings(),
           [this](std::string_view line) { AddLog(line); },
           [this](const std::string& url, const std::filesystem::path& path,
-                 TemplateStore::DownloadDone done) {
+                 const TemplateStore::DownloadDone& done) {
               // A job taken back starts no second download.
               if (m_running && m_running->cancelled) return done(false);
               const std::vector<std::string> headers =
@@ -175,7 +175,7 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
     case PageMessage::Kind::Job:
         break;
     }
-    follow(sender, std::move(m), std::move(text));
+    follow(sender, m, std::move(text));
 }
 
 namespace {
@@ -293,29 +293,30 @@ void ServerPrintHost::carryOutDocument(const DocumentPrint& document, const std:
         finished();
         return;
     }
-    Upload({pdf, document.reportAdd, reportId}, [report, finished](long status, std::exception_ptr error) {
-        if (error) {
-            try {
-                std::rethrow_exception(error);
-            } catch (const std::exception& e) {
-                const JobFailure f = FailureOf(e);
-                JobStep step(JobStep::Kind::Failed);
-                step.code = f.code;
-                step.message = f.message;
-                report(step);
-            } catch (...) {
-                JobStep step(JobStep::Kind::Failed);
-                step.code = failure::kInternal;
-                step.message = "unknown error";
-                report(step);
-            }
-        } else {
-            JobStep uploaded(JobStep::Kind::Uploaded);
-            uploaded.httpStatus = status;
-            report(uploaded);
-        }
-        finished();
-    });
+    Upload({pdf, document.reportAdd, reportId},
+           [report, finished](long status, const std::exception_ptr& error) {
+               if (error) {
+                   try {
+                       std::rethrow_exception(error);
+                   } catch (const std::exception& e) {
+                       const JobFailure f = FailureOf(e);
+                       JobStep step(JobStep::Kind::Failed);
+                       step.code = f.code;
+                       step.message = f.message;
+                       report(step);
+                   } catch (...) {
+                       JobStep step(JobStep::Kind::Failed);
+                       step.code = failure::kInternal;
+                       step.message = "unknown error";
+                       report(step);
+                   }
+               } else {
+                   JobStep uploaded(JobStep::Kind::Uploaded);
+                   uploaded.httpStatus = status;
+                   report(uploaded);
+               }
+               finished();
+           });
 }
 
 bool ServerPrintHost::queueFull(std::size_t bytes) const {
@@ -344,7 +345,7 @@ void ServerPrintHost::enqueueRaw(const PageMessage& m, const std::function<void(
     if (m.kind == PageMessage::Kind::Document) {
         m_queue.Push(
             [this, document = m.document, jobId = m.jobId, reportId = m.reportId,
-             report](RequestQueue::Finished finished) {
+             report](const RequestQueue::Finished& finished) {
                 report(JobStep::Kind::Accepted);
                 if (document.url.empty()) {
                     carryOutDocument(document, document.bytes, jobId, reportId, report, finished);
@@ -376,7 +377,7 @@ void ServerPrintHost::enqueueRaw(const PageMessage& m, const std::function<void(
     }
     // Raw jobs keep their place among report requests: a label follows the report sent before it.
     m_queue.Push(
-        [this, raw = m.raw, jobId = m.jobId, report](RequestQueue::Finished finished) {
+        [this, raw = m.raw, jobId = m.jobId, report](const RequestQueue::Finished& finished) {
             AddLog("raw job " + jobId + " for " + raw.printer + ": " + std::to_string(raw.bytes.size()) +
                    " bytes");
             PrintRaw(raw, jobId, report);

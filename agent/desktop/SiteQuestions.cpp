@@ -52,8 +52,8 @@ std::optional<bool> SiteQuestions::AskAgainLater(const std::string& origin) {
     return false; // no room for another question
 }
 
-void SiteQuestions::apply(SiteQuestionQueue::Answers answers) {
-    for (SiteQuestionQueue::Answer& a : answers) {
+void SiteQuestions::apply(const SiteQuestionQueue::Answers& answers) {
+    for (const SiteQuestionQueue::Answer& a : answers) {
         if (a.holds) m_answers[a.origin] = a.allowed;
         if (a.remember) m_settings.WriteIni("Sites", a.origin, a.allowed ? "1" : "0");
         for (std::uint64_t ticket : a.tickets) {

@@ -51,7 +51,7 @@ class SiteQuestions : public QObject {
   private:
     std::int64_t now() const { return m_clock.elapsed(); }
     // Carries out the answers the queue gave, then shows what it shows now.
-    void apply(SiteQuestionQueue::Answers answers);
+    void apply(const SiteQuestionQueue::Answers& answers);
     void sync();
     void closeDialog();
 

@@ -8,7 +8,8 @@ namespace verolux {
 
 std::optional<std::string> Utf8ToGb18030(std::string_view utf8) {
     const iconv_t cd = iconv_open("GB18030", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    // iconv's own failure value is (iconv_t)-1.
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt; // NOLINT(performance-no-int-to-ptr)
     // A GB18030 character takes at most four bytes, a UTF-8 one at least one.
     std::string out(utf8.size() * 4, '\0');
     char* in = const_cast<char*>(utf8.data()); // iconv's signature; it does not write the input
