@@ -7,8 +7,8 @@
 #     stamps/   one file per finished step; a step with a stamp is skipped, so a rerun resumes
 #     times.log seconds each step took
 #     src/ build/  scratch, removed once a library is installed
-# The hash covers this script, cmake/windows-mingw.cmake, the compiler and the source package
-# versions, so the cache is reused while the recipe is unchanged.
+# The hash covers this script and cmake/windows-mingw.cmake (without comments and blank lines),
+# the compiler and the source package versions, so the cache is reused while the recipe is unchanged.
 # Needs scripts/windows/install-deps.sh first. VEROLUX_WINDOWS_JOBS (default 2) sets parallelism;
 # VEROLUX_WINDOWS_KEEP_BUILD=1 keeps the scratch trees.
 set -euo pipefail
@@ -38,7 +38,7 @@ done
 
 recipe_hash=$(
   {
-    cat "${BASH_SOURCE[0]}" "$toolchain_src"
+    grep -hvE '^[[:space:]]*(#|$)' "${BASH_SOURCE[0]}" "$toolchain_src"
     $target-g++-posix --version | head -1
     for p in "${packages[@]}"; do echo "${dsc[$p]}"; done
   } | sha256sum | cut -c1-16
@@ -94,7 +94,8 @@ fetch() {
   mkdir -p "$dir"
   (cd "$dir" && apt-get source --download-only -qq "$pkg" >/dev/null 2>&1) ||
     die "apt-get source $pkg failed"
-  (cd "$dir" && dpkg-source -x --skip-patches ./*.dsc tree >/dev/null)
+  # apt checked the files against the signed index; the maintainers' keys are not installed.
+  (cd "$dir" && dpkg-source --no-check -x --skip-patches ./*.dsc tree >/dev/null)
   local p
   if [[ -e $src/debian/patches/series ]]; then
     while read -r p _; do
