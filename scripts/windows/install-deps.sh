@@ -14,8 +14,11 @@ PKGS=(
 export DEBIAN_FRONTEND=noninteractive
 need_update=0
 
-# Sources: mirror every deb entry of the deb822 files as deb-src (same URIs, suites, key), unless
-# some deb-src entry is already enabled.
+# toolchain.sh fetches sources with apt-get source. One deb-src entry for the release's main suite,
+# with the URI and key of the deb entry that has it: the security and updates pools of some mirrors
+# list sources they do not hold.
+# shellcheck disable=SC1091
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
 has_src() {
   grep -qsE '^[[:space:]]*Types:.*deb-src' /etc/apt/sources.list.d/*.sources ||
     grep -qsE '^[[:space:]]*deb-src[[:space:]]' /etc/apt/sources.list /etc/apt/sources.list.d/*.list
@@ -23,22 +26,38 @@ has_src() {
 if ! has_src; then
   tmp=$(mktemp)
   for f in /etc/apt/sources.list.d/*.sources; do
-    [[ -e $f ]] || continue
-    # Each stanza is a paragraph; keep those of type deb, retyped.
-    awk 'BEGIN { RS = ""; ORS = "\n\n" }
-         /(^|\n)Types:[^\n]*(^|[ \t])deb([ \t]|\n|$)/ {
-           gsub(/(^|\n)#[^\n]*/, "")
-           sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$f" >>"$tmp"
+    [[ -e $f && ! -s $tmp ]] || continue
+    awk -v suite="$codename" 'BEGIN { RS = "" }
+      {
+        types = uris = suites = key = ""
+        n = split($0, line, "\n")
+        for (i = 1; i <= n; i++) {
+          if (line[i] ~ /^Types:/) types = " " substr(line[i], 7) " "
+          else if (line[i] ~ /^URIs:/) uris = line[i]
+          else if (line[i] ~ /^Suites:/) suites = " " substr(line[i], 8) " "
+          else if (line[i] ~ /^Signed-By:/) key = line[i]
+        }
+        if (types ~ /[ \t]deb[ \t]/ && suites ~ ("[ \t]" suite "[ \t]") && uris != "") {
+          print "Types: deb-src\n" uris "\nSuites: " suite "\nComponents: main"
+          if (key != "") print key
+          exit
+        }
+      }' "$f" >"$tmp"
   done
   if [[ -s $tmp ]]; then
     out=/etc/apt/sources.list.d/verolux-deb-src.sources
   else
-    # One-line format only.
-    sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
-      2>/dev/null >"$tmp" || true
+    # One-line format: deb [options] URI SUITE COMPONENTS...
+    sed -nE "0,/^[[:space:]]*deb[[:space:]]+(\[[^]]*\][[:space:]]+)?[^[:space:]]+[[:space:]]+${codename}[[:space:]]/{
+      s/^[[:space:]]*deb[[:space:]]+((\[[^]]*\][[:space:]]+)?[^[:space:]]+)[[:space:]]+${codename}[[:space:]].*/deb-src \1 $codename main/p
+    }" /etc/apt/sources.list 2>/dev/null >"$tmp" || true
     out=/etc/apt/sources.list.d/verolux-deb-src.list
   fi
-  [[ -s $tmp ]] || { rm -f "$tmp"; echo "no deb entry found to mirror as deb-src" >&2; exit 1; }
+  [[ -s $tmp ]] || {
+    rm -f "$tmp"
+    echo "no deb entry for $codename to mirror as deb-src" >&2
+    exit 1
+  }
   install -m 644 "$tmp" "$out"
   rm -f "$tmp"
   echo "added $out"

@@ -18,7 +18,7 @@ repo=$(cd "$here/../.." && pwd)
 toolchain_src=$repo/cmake/windows-mingw.cmake
 jobs=${VEROLUX_WINDOWS_JOBS:-2}
 target=x86_64-w64-mingw32
-packages=(simdjson googletest zint openssl curl qt6-base)
+packages=(openssl curl zint simdjson googletest qt6-base)
 
 log() { printf '[%(%H:%M:%S)T] %s\n' -1 "$*"; }
 die() {
@@ -143,6 +143,7 @@ build_openssl() {
     cd "$src"
     CC=gcc-posix CXX=g++-posix ./Configure mingw64 --cross-compile-prefix=$target- \
       --prefix="$prefix" --libdir=lib no-shared no-tests
+    make -j"$jobs" build_generated
     make -j"$jobs" libcrypto.a
     mkdir -p "$prefix/include/openssl" "$prefix/lib"
     cp include/openssl/*.h "$prefix/include/openssl/"
@@ -176,11 +177,11 @@ build_qtbase() {
 }
 
 total0=$SECONDS
-step simdjson build_simdjson
-step googletest build_googletest
-step zint build_zint
 step openssl build_openssl
 step curl build_curl
+step zint build_zint
+step simdjson build_simdjson
+step googletest build_googletest
 step qtbase build_qtbase
 rmdir "$cache/src" "$cache/build" 2>/dev/null || true
 log "all done in $((SECONDS - total0)) s; prefix $prefix ($(du -sh "$prefix" | cut -f1))"
