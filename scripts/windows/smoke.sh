@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Checks a cache built by toolchain.sh: builds smoke/ against its prefix with MinGW-w64 and runs
-# the tests under Wine (64-bit, Windows 10, offscreen Qt). The Qt test joins once qtbase is built.
+# Checks a cache built by toolchain.sh: builds tests/windows/smoke/ against its prefix with
+# MinGW-w64 and runs the tests under Wine (64-bit, Windows 10, offscreen Qt). The Qt test joins
+# once qtbase is built.
+
 # Usage: smoke.sh [CACHE]  (default $VEROLUX_WINDOWS_CACHE, else the newest /var/cache/verolux-windows/*)
 set -euo pipefail
 
@@ -28,6 +30,6 @@ export WINEPATH
 # Qt 6 wants Windows 10; a fresh prefix says Windows 7.
 /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null
 
-cmake -S "$here/smoke" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain"
+cmake -S "$here/../../tests/windows/smoke" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain"
 cmake --build "$build" -j"${VEROLUX_WINDOWS_JOBS:-2}"
 ctest --test-dir "$build" --output-on-failure
