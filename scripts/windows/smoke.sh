@@ -2,7 +2,6 @@
 # Checks a cache built by toolchain.sh: builds tests/windows/smoke/ against its prefix with
 # MinGW-w64 and runs the tests under Wine (64-bit, Windows 10, offscreen Qt). The Qt test joins
 # once qtbase is built.
-
 # Usage: smoke.sh [CACHE]  (default $VEROLUX_WINDOWS_CACHE, else the newest /var/cache/verolux-windows/*)
 set -euo pipefail
 
