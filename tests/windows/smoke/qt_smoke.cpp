@@ -37,6 +37,7 @@ TEST(QtSmoke, LoopbackTcpExchange) {
     QTcpSocket* peer = server.nextPendingConnection();
     ASSERT_TRUE(client.waitForConnected(5000));
     client.write("ping");
+    ASSERT_TRUE(client.waitForBytesWritten(5000));
     ASSERT_TRUE(peer->waitForReadyRead(5000));
     EXPECT_EQ(peer->readAll(), QByteArray("ping"));
 }
