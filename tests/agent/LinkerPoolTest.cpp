@@ -189,6 +189,11 @@ class DescriptorFiller {
 // queue and is taken once a descriptor is free again, when a connection closes or, for one freed
 // elsewhere, at the next retry. The log pane says so once per shortage.
 TEST(LinkerPool, ListenerResumesOnceDescriptorsAreFree) {
+#if defined(__SANITIZE_ADDRESS__)
+    // With every descriptor taken the sanitizers' runtime cannot probe memory (it needs a pipe) and
+    // reports a sound object as broken; the dev build runs this test.
+    GTEST_SKIP() << "descriptors exhausted: the sanitizers' runtime needs some of its own";
+#endif
     Recorder r;
     LinkerPool pool(r.hooks());
     ASSERT_TRUE(pool.StartListening(0, false, nullptr));
