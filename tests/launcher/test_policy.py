@@ -11,7 +11,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from agentproc import free_port, read_ini, stop_agents, write_ini  # noqa: E402
+from agentproc import free_port, install_programs, read_bytes, read_ini, write_ini  # noqa: E402
 from backendproc import Backend  # noqa: E402
 
 KESTRANE, VEROLUX, BACKEND = None, None, None
@@ -20,20 +20,12 @@ STAND_IN = b"#!/bin/sh\nexit 0\n"  # a runnable program that is no agent or laun
 RELEASE = STAND_IN + b"# unsigned release\n"
 
 
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
 class Policy(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="policy-")
         self.addCleanup(shutil.rmtree, self.dir, True)
         self.folder = os.path.join(self.dir, "program")
-        self.addCleanup(stop_agents, self.folder, 5)
-        os.makedirs(os.path.join(self.folder, "report"))
-        shutil.copy(KESTRANE, os.path.join(self.folder, "Kestrane"))
-        shutil.copy(VEROLUX, os.path.join(self.folder, "Verolux"))
+        install_programs(self, self.folder, KESTRANE, VEROLUX)
         self.policy = os.path.join(self.dir, "policy.ini")
         self.env = dict(os.environ, VEROLUX_PORT=str(free_port()), VEROLUX_POLICY=self.policy)
         self.env.pop("VEROLUX_HOME", None)

@@ -12,16 +12,11 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from agentproc import free_port, read_ini, stop_agents, wait_for, write_ini  # noqa: E402
+from agentproc import free_port, install_programs, read_bytes, read_ini, wait_for, write_ini  # noqa: E402
 from backendproc import Backend  # noqa: E402
 
 KESTRANE, VEROLUX, BACKEND = None, None, None
 MARKER = b"#!/bin/sh\nexit 0\n"  # a runnable program that is no agent: replaced only by an install
-
-
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 def sha256(path):
@@ -33,10 +28,7 @@ class SignedUpdate(unittest.TestCase):
         self.dir = tempfile.mkdtemp(prefix="signed-update-")
         self.addCleanup(shutil.rmtree, self.dir, True)
         self.folder = os.path.join(self.dir, "program")
-        self.addCleanup(stop_agents, self.folder, 5)
-        os.makedirs(os.path.join(self.folder, "report"))
-        shutil.copy(KESTRANE, os.path.join(self.folder, "Kestrane"))
-        shutil.copy(VEROLUX, os.path.join(self.folder, "Verolux"))
+        install_programs(self, self.folder, KESTRANE, VEROLUX)
         key = os.path.join(self.dir, "release-key.pem")
         subprocess.run(["openssl", "genpkey", "-algorithm", "ed25519", "-out", key], check=True)
         self.backend = Backend(BACKEND, os.path.join(self.dir, "backend"), update_key=key)

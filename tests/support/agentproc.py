@@ -1,5 +1,6 @@
 """Helpers for tests that run the real programs in throw-away program folders."""
 import os
+import shutil
 import socket
 import subprocess
 import tempfile
@@ -148,3 +149,17 @@ class Agent:
     def log_file(self):
         path = os.path.join(self.folder, "MyLog.txt")
         return open(path, "rb").read().decode("utf-8", "replace") if os.path.exists(path) else ""
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def install_programs(test, folder, kestrane, verolux):
+    """A program folder with report/ and copies of both programs; agents started from it are stopped
+    when the test ends."""
+    test.addCleanup(stop_agents, folder, 5)
+    os.makedirs(os.path.join(folder, "report"))
+    shutil.copy(kestrane, os.path.join(folder, "Kestrane"))
+    shutil.copy(verolux, os.path.join(folder, "Verolux"))
