@@ -1,11 +1,14 @@
 """Who may drive the real agent: it listens on loopback only, answers real upgrade requests only,
 takes masked frames only, wants this machine's name as Host, and lets a page in by its site: trusted
 without asking, allow-listed, or refused (the question on the desktop: e2e/test_site_question.py)."""
+import os
 import socket
 import subprocess
+import sys
 import unittest
 
-from wsagent import OFFLINE, AgentCase, RawClient, mask_frame, read_ini
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from wsagent import OFFLINE, AgentCase, RawClient, mask_frame, read_ini  # noqa: E402
 
 MARK = "must not be carried out"
 SITE = "https://erp.example.com"

@@ -8,10 +8,9 @@ import threading
 import unittest
 import urllib.parse
 
-from wsagent import REPLY, AgentCase
-
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+sys.path[:0] = [os.path.join(HERE, "..", "support"), os.path.join(HERE, "..", "e2e")]
+from wsagent import REPLY, AgentCase  # noqa: E402
 from test_browser import chromium  # noqa: E402
 
 PAGE_MESSAGE = "chromium page says 你好，打印"
