@@ -9,8 +9,6 @@ import asyncio
 import json
 import os
 import resource
-import socket
-import threading
 import time
 import unittest
 
@@ -19,62 +17,7 @@ from harness import FAILED, NOT_FOUND, AgentCase, make_request, order_rows, read
 from test_extension import FINAL, PageCase
 
 from agentproc import read_ini  # noqa: E402 (found through harness)
-
-
-class TemplateServer:
-    """Serves one template file for any path; under /slow/ it announces 10 MB and dribbles about
-    2,000 B/s until released, then closes the connection (the download fails)."""
-
-    def __init__(self, template):
-        self.template = template
-        self.sock = socket.socket()
-        self.sock.bind(("127.0.0.1", 0))
-        self.sock.listen(16)
-        self.port = self.sock.getsockname()[1]
-        self.trickling = threading.Event()
-        self.released = threading.Event()
-        threading.Thread(target=self._serve, daemon=True).start()
-
-    def url(self, path):
-        return "http://127.0.0.1:%d%s" % (self.port, path)
-
-    def _serve(self):
-        while True:
-            try:
-                conn, _ = self.sock.accept()
-            except OSError:
-                return
-            threading.Thread(target=self._answer, args=(conn,), daemon=True).start()
-
-    def _answer(self, conn):
-        with conn:
-            head = b""
-            while b"\r\n\r\n" not in head:
-                part = conn.recv(65536)
-                if not part:
-                    return
-                head += part
-            try:
-                if head.startswith(b"GET /slow/"):
-                    conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 10000000\r\n\r\n")
-                    self.trickling.set()
-                    # Paced by the clock, not by the waits: a test thread busy masking large messages
-                    # may hold this one back, and the agent would give up on a download slower than
-                    # 1,024 B/s.
-                    start, sent = time.monotonic(), 0
-                    while not self.released.wait(0.1):
-                        due = int((time.monotonic() - start) * 2000) - sent
-                        conn.sendall(b"x" * due)
-                        sent += due
-                else:
-                    conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\nConnection: close\r\n\r\n"
-                                 % len(self.template) + self.template)
-            except OSError:
-                pass
-
-    def close(self):
-        self.released.set()
-        self.sock.close()
+from templateserver import TemplateServer  # noqa: E402
 
 
 class Queue(PageCase):
