@@ -1,7 +1,9 @@
-"""The real agent under load it must bear: a burst of connections, a message left unfinished, a
-message above the size limit (set to 64 MiB here)."""
+"""The real agent under load it must bear: a burst of connections, more connections than it has
+descriptors, a message left unfinished, a message above the size limit (set to 64 MiB here). The
+handshake timeout and the budget of unfinished messages are LinkerPoolTest's."""
 import asyncio
 import os
+import socket
 import sys
 import unittest
 
@@ -70,7 +72,7 @@ class Limits(AgentCase):
 
     def test_message_above_the_limit_is_answered_and_dropped(self):
         idle = self.idle_rss()
-        raw = RawClient(self.port)
+        onlooker, raw = RawClient(self.port), RawClient(self.port)
         sent = 0
         chunk = b"o" * MIB
         try:
@@ -85,9 +87,45 @@ class Limits(AgentCase):
         self.assertLessEqual(sent, LIMIT + 16 * MIB, "dropped at the fragment that passes the limit")
         self.assertEqual(raw.read_until_eof(), b"\x81" + bytes([len(REPLY.encode())]) + REPLY.encode(),
                          "answered as an unreadable request, then closed")
+        self.assertEqual(onlooker.read_frame(), (0x81, REPLY.encode()), "every page is told")
         raw.close()
+        onlooker.close()
         self.wait_rss(lambda rss: rss < idle + 20, "memory back near idle (%.0f MiB) after the drop" % idle)
         self.assert_served()
+
+
+class Descriptors(AgentCase):
+    prlimit = 256  # the agent's open file limit; it keeps 64 descriptors free of connections
+
+    def test_more_connections_than_descriptors(self):
+        # Beyond its connection limit the agent closes a connection at once; once they have all gone it
+        # answers again.
+        socks = []
+        for _ in range(300):
+            s = socket.create_connection(("127.0.0.1", self.port), timeout=60)
+            s.sendall(upgrade_request(self.port))
+            socks.append(s)
+        answered = 0
+        for s in socks:
+            got = b""
+            try:
+                while b"\r\n\r\n" not in got and (chunk := s.recv(4096)):
+                    got += chunk
+            except ConnectionResetError:
+                pass
+            answered += got.startswith(b"HTTP/1.1 101 ")
+        self.assertEqual(answered, 256 - 64)
+        for s in socks:
+            s.close()
+
+        def served():
+            try:
+                self.assert_served()
+                return True
+            except (OSError, EOFError):
+                return False  # refused while the agent still counts the closed ones
+
+        self.assertTrue(wait_for(served, 30), "a new connection is answered once the others closed")
 
 
 if __name__ == "__main__":
