@@ -27,11 +27,11 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
 import websockets  # noqa: E402
 
 from backendproc import Backend  # noqa: E402
+from burst import burst  # noqa: E402
 import harness  # noqa: E402
 from templateserver import TemplateServer  # noqa: E402
 
 HELLO_TARGET_MS = 50
-FINAL = {"completed", "failed", "uploaded", "shown", "opened"}
 
 
 def cpu_seconds(pid):
@@ -72,14 +72,6 @@ class Bench:
             times.append((time.perf_counter() - start) * 1000.0)
         return times
 
-    async def job(self, ws, request, job_id):
-        await ws.send(json.dumps(dict(request, verolux={"jobId": job_id})))
-        async for text in ws:
-            event = json.loads(text) if text.startswith("{") else {}
-            if event.get("jobId") == job_id and event.get("state") in FINAL:
-                return event["state"]
-        return "closed"
-
     async def hello_figures(self, count):
         async with self.connect() as slow_page, self.connect() as page:
             alone = await self.hellos(page, count)
@@ -92,24 +84,11 @@ class Bench:
             self.templates.released.set()
         return alone, during
 
-    async def page(self, i, request):
-        try:
-            ws = await self.connect()
-        except (OSError, websockets.InvalidHandshake, asyncio.TimeoutError):
-            return "refused"
-        try:
-            return await self.job(ws, dict(request, reportId="%s-%d" % (request["reportId"], i)), "b%d" % i)
-        except websockets.ConnectionClosed:
-            return "closed"
-        finally:
-            await ws.close()
-
     async def burst_figures(self, pages):
-        async with self.connect() as ws:  # the template is in place before timing
-            await self.job(ws, harness.make_request(self.backend, "orders.grf"), "warm-up")
+        await burst(self.url, harness.make_request(self.backend, "orders.grf"), 1)  # the template in place first
         request = harness.make_request(self.backend, "orders.grf", rows=harness.order_rows(3))
         start = time.perf_counter()
-        outcomes = await asyncio.gather(*(self.page(i, request) for i in range(pages)))
+        outcomes, _ = await burst(self.url, request, pages)
         return outcomes, time.perf_counter() - start
 
 
