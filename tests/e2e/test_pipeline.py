@@ -106,17 +106,11 @@ class TemplateStore(AgentCase):
         # Missing file: once for the source, once more for the digest; then the copy is current.
         self.assertEqual(2, self.request_and_count(name, md5))
         self.assertEqual(self.backend.template_url(name), file_url_record(self.folder, name))
-        self.assertEqual(0, self.request_and_count(name, md5))
-        self.assertEqual(0, self.request_and_count(name))
-        # The lower-case digest that hash libraries print is the same digest: no download.
         self.assertEqual(0, self.request_and_count(name, md5.lower()))
-        # Another URL for the same name fetches again; the digest of the same file then matches.
-        other = self.backend.template_url(name) + "?v=2"
-        self.assertEqual(1, self.request_and_count(name, md5, other))
-        self.assertEqual(other, file_url_record(self.folder, name))
-        # The backend's copy changes: its new digest no longer matches the local file.
+        # The backend's copy changes: its new digest no longer matches the local file. (Every other
+        # combination of address, record and digest is a row of TemplateStoreTest's plan table.)
         self.backend.add_template(name, source="invoice.grf")
-        self.assertEqual(1, self.request_and_count(name, self.backend.template_md5(name), other))
+        self.assertEqual(1, self.request_and_count(name, self.backend.template_md5(name)))
         self.assertEqual(read_bytes(os.path.join(self.backend.templates, name)),
                          read_bytes(os.path.join(self.agent.report_dir, name)))
 
