@@ -1,7 +1,7 @@
 """The agent's question whether a site's page may connect, on a real desktop (Xvfb + openbox) where
 the user is typing into another window: keys typed meanwhile never answer it, a deliberate click
 does, and pages of many sites get one question at a time. Pages that leave before their question
-is shown free its place; a page that asks again (verolux=1) hears that the question is open.
+is shown free its place. A page that asks again (verolux=1) is test_browser's BrowserAsked.
 The question queue's rules (one site at a time, a full queue, refusals) are tables in
 tests/agent/SiteQuestion*Test.cpp; removing a site from the list is FrmServerTest's."""
 import os
@@ -81,12 +81,6 @@ class SiteQuestion(AgentCase):
         got = self.until_closed(page)
         self.assertTrue(got.startswith(b"HTTP/1.1 101 "), got[:40])
         self.assertTrue(got.endswith(b"\x88\x0e" + (4403).to_bytes(2, "big") + b"site-refused"), got[-20:])
-
-    def assert_awaiting(self, page):
-        """The upgrade completes, then a close frame with 4401 "awaiting-permission" and the end."""
-        got = self.until_closed(page)
-        self.assertTrue(got.startswith(b"HTTP/1.1 101 "), got[:40])
-        self.assertTrue(got.endswith(b"\x88\x15" + (4401).to_bytes(2, "big") + b"awaiting-permission"), got[-24:])
 
     def assert_allowed(self, page):
         """The upgrade completes and the connection works: a ping gets its pong."""
@@ -175,19 +169,6 @@ class SiteQuestion(AgentCase):
         # Its focus starts on 拒绝, which Space presses once a second has passed without a key.
         self.assertTrue(wait_for(lambda: self.answered(page) or self.x.xdotool("key", "space"), 30, 1.5))
         self.assert_refused(page)
-        self.assertEqual(self.sites(), {})
-
-    def test_a_page_that_asks_again_is_told_and_let_in_once_allowed(self):
-        site, again = "https://asks-again.example", "/?verolux=1"
-        self.assert_awaiting(self.page(site, target=again))
-        window = self.wait_window(QUESTION)  # the question stays up for the page that went
-        plain = self.page(site)
-        self.assert_awaiting(self.page(site, target=again))
-        self.assertEqual([window], self.x.find(QUESTION), "one question for the site")
-        self.assertFalse(self.answered(plain), "a page without the marker waits as before")
-        self.click_until_answered(plain, "allow")
-        self.assert_allowed(plain)
-        self.assert_allowed(self.page(site, target=again))  # its next attempt
         self.assertEqual(self.sites(), {})
 
     def test_pages_that_leave_free_their_places(self):
