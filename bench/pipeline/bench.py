@@ -26,7 +26,6 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
 
 import websockets  # noqa: E402
 
-from backendproc import Backend  # noqa: E402
 import harness  # noqa: E402
 
 TARGETS_MS = {10: 30, 32767: 2000}
@@ -39,10 +38,7 @@ def rows(count):
 
 class Bench:
     def __init__(self, bin_dir, work):
-        harness.BIN_DIR = bin_dir
-        self.backend = Backend(os.path.join(bin_dir, "verolux-demo-backend"), os.path.join(work, "backend"))
-        folder = harness.make_program_folder(os.path.join(work, "agent"), self.backend)
-        self.agent = harness.AgentRun(folder, harness.free_port(), None, os.path.join(work, "agent.stderr"))
+        self.backend, self.agent = harness.demo_pair(bin_dir, work)
         self.seq = 0
 
     def stop(self):

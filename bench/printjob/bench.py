@@ -26,7 +26,6 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
 
 import websockets  # noqa: E402
 
-from backendproc import Backend  # noqa: E402
 import harness  # noqa: E402
 
 TARGETS_MS = {10000: 300, 32767: 1000}
@@ -51,11 +50,8 @@ def queued_jobs(queue):
 
 class Bench:
     def __init__(self, bin_dir, work, queue):
-        harness.BIN_DIR = bin_dir
         self.queue = queue
-        self.backend = Backend(os.path.join(bin_dir, "verolux-demo-backend"), os.path.join(work, "backend"))
-        folder = harness.make_program_folder(os.path.join(work, "agent"), self.backend)
-        self.agent = harness.AgentRun(folder, harness.free_port(), None, os.path.join(work, "agent.stderr"))
+        self.backend, self.agent = harness.demo_pair(bin_dir, work)
 
     def stop(self):
         self.agent.stop()

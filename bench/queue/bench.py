@@ -26,18 +26,11 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
 
 import websockets  # noqa: E402
 
-from backendproc import Backend  # noqa: E402
 from burst import burst  # noqa: E402
 import harness  # noqa: E402
 from templateserver import TemplateServer  # noqa: E402
 
 HELLO_TARGET_MS = 50
-
-
-def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def status_kb(pid, field):
@@ -47,11 +40,8 @@ def status_kb(pid, field):
 
 class Bench:
     def __init__(self, bin_dir, work):
-        harness.BIN_DIR = bin_dir
-        self.backend = Backend(os.path.join(bin_dir, "verolux-demo-backend"), os.path.join(work, "backend"))
+        self.backend, self.agent = harness.demo_pair(bin_dir, work)
         self.templates = TemplateServer(harness.read_bytes(os.path.join(self.backend.templates, "orders.grf")))
-        folder = harness.make_program_folder(os.path.join(work, "agent"), self.backend)
-        self.agent = harness.AgentRun(folder, harness.free_port(), None, os.path.join(work, "agent.stderr"))
         self.url = "ws://127.0.0.1:%d/" % self.agent.port
 
     def stop(self):
@@ -107,9 +97,9 @@ def main():
     bench = Bench(os.path.abspath(args.bin_dir), work)
     try:
         alone, during = asyncio.run(bench.hello_figures(args.hellos))
-        cpu_before = cpu_seconds(bench.agent.proc.pid)
+        cpu_before = harness.cpu_seconds(bench.agent.proc.pid)
         outcomes, wall = asyncio.run(bench.burst_figures(args.pages))
-        cpu = cpu_seconds(bench.agent.proc.pid) - cpu_before
+        cpu = harness.cpu_seconds(bench.agent.proc.pid) - cpu_before
         peak_mb = status_kb(bench.agent.proc.pid, "VmHWM") / 1024.0
         alive = bench.agent.alive()
     finally:

@@ -38,6 +38,22 @@ def make_program_folder(work, backend):
     return folder
 
 
+def demo_pair(bin_dir, work):
+    """The demo backend and an agent that trusts it, in `work`: for the benchmarks, outside a test case."""
+    global BIN_DIR
+    BIN_DIR = bin_dir
+    backend = Backend(os.path.join(bin_dir, "verolux-demo-backend"), os.path.join(work, "backend"))
+    folder = make_program_folder(os.path.join(work, "agent"), backend)
+    return backend, AgentRun(folder, free_port(), None, os.path.join(work, "agent.stderr"))
+
+
+def cpu_seconds(pid):
+    """User and system time of a process so far."""
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
 class AgentRun(Agent):
     """The real Verolux binary, waited for until it listens; stderr into a file or nowhere."""
 
