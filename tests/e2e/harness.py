@@ -13,7 +13,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
 
-from agentproc import Agent, free_port, stop_process, wait_for, wait_port, write_ini  # noqa: E402
+from agentproc import Agent, free_port, read_bytes, stop_process, wait_for, wait_port, write_ini  # noqa: E402
 from backendproc import Backend  # noqa: E402
 from wsclients import Clients  # noqa: E402
 
@@ -92,11 +92,6 @@ def make_request(backend, repname, preview="2", report_id=None, rows=None, md5="
                  "reportmd5": md5, "reportId": unique("rep") if report_id is None else report_id,
                  "reportAdd": backend.upload_url if report_add is None else report_add,
                  "repdata": order_rows(3) if rows is None else rows}, **params)
-
-
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 def pdf_text(path):
