@@ -37,6 +37,8 @@ constexpr std::chrono::milliseconds kReturnMemoryAfterIdle{1000};
 // Requests waiting behind the one being carried out: at most this many, holding at most this much.
 constexpr std::size_t kMaxWaitingRequests = 100'000;
 constexpr std::size_t kMaxWaitingBytes = 256u << 20;
+// Failed PDFs are kept for days: looking for those past their time once an hour is soon enough.
+constexpr std::chrono::hours kSweepFailedPdfsEvery{1};
 
 std::string Joined(const std::vector<std::string>& words) {
     std::string out;
@@ -117,10 +119,8 @@ ServerPrintHost::ServerPrintHost(frmServer& window)
     m_returnMemory.setInterval(kReturnMemoryAfterIdle);
     QObject::connect(&m_returnMemory, &QTimer::timeout, &ReturnFreedMemory);
     // PDFs whose upload failed long ago, left by an earlier run.
-    m_transfers.Run([folder = m_store.folder()](const std::atomic<bool>&) {
-        RemoveOldFailedPdfs(folder);
-        return Transfers::Then([] {});
-    });
+    m_lastSweep = std::chrono::steady_clock::now();
+    m_transfers.Tidy([folder = m_store.folder()] { RemoveOldFailedPdfs(folder); });
 }
 
 ServerPrintHost::~ServerPrintHost() {
@@ -487,19 +487,31 @@ OutputResult ServerPrintHost::OpenOutput(const std::string& reportFileData, cons
 
 void ServerPrintHost::Upload(const PdfUpload& upload, UploadDone done) {
     const std::vector<std::string> headers = m_running ? m_running->headers : std::vector<std::string>{};
-    transfer([upload, done, headers, folder = m_store.folder()](const std::atomic<bool>& abort) {
+    transfer([this, upload, done, headers](const std::atomic<bool>& abort) {
         long status = 0;
         std::exception_ptr error;
         try {
             TransferPace pace;
             pace.abort = &abort;
             status = PostReportFile(upload.file, upload.reportAdd, upload.reportId, pace, headers);
-            SettleUploadedPdf(upload.file, status);
         } catch (...) {
             error = std::current_exception();
         }
-        RemoveOldFailedPdfs(folder);
-        return Transfers::Then([done, status, error] { done(status, error); });
+        return Transfers::Then([this, file = upload.file, done, status, error] {
+            settle(file, status);
+            done(status, error);
+        });
+    });
+}
+
+void ServerPrintHost::settle(const std::filesystem::path& pdf, long status) {
+    // The page hears of the upload at once; the files are seen to beside it.
+    const auto now = std::chrono::steady_clock::now();
+    const bool sweep = now - m_lastSweep >= kSweepFailedPdfsEvery;
+    if (sweep) m_lastSweep = now;
+    m_transfers.Tidy([pdf, status, sweep, folder = m_store.folder()] {
+        SettleUploadedPdf(pdf, status);
+        if (sweep) RemoveOldFailedPdfs(folder);
     });
 }
 

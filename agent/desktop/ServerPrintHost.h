@@ -11,7 +11,9 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -75,6 +77,9 @@ class ServerPrintHost : public PrintHost {
     // A large request's end starts the wait after which freed memory goes back.
     RequestQueue::Finished afterRequest(std::size_t textBytes, RequestQueue::Finished finished);
     void sendTo(LinkerPool::Peer peer, const std::string& text);
+    // After an upload: removes its PDF when the backend took it, and now and then the failed ones
+    // past their time.
+    void settle(const std::filesystem::path& pdf, long status);
     std::string printersAnswer();
 
     frmServer& m_window;
@@ -82,6 +87,7 @@ class ServerPrintHost : public PrintHost {
     JobFollower m_follower;
     QPointer<frmDesign> m_designer; // one designer for the agent, made anew after it closed
     QTimer m_returnMemory;          // once large requests pause, freed memory goes back to the system
+    std::chrono::steady_clock::time_point m_lastSweep; // of the failed PDFs past their time
     // Unfinished followed jobs by connection and job id.
     std::multimap<std::string, std::shared_ptr<FollowedJob>> m_followed;
     std::shared_ptr<FollowedJob> m_running; // the followed job being carried out, if any
