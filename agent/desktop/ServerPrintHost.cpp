@@ -256,11 +256,13 @@ void ServerPrintHost::forget(const std::string& key, const FollowedJob* job) {
 void ServerPrintHost::transfer(Transfers::Work work) {
     const std::shared_ptr<FollowedJob> job = m_running;
     const int id = m_transfers.Run([work = std::move(work), job](const std::atomic<bool>& abort) {
-        Transfers::Then then = work(abort);
-        return Transfers::Then([job, then = std::move(then)] {
-            if (job) job->transfer.reset();
-            then();
-        });
+        Transfers::Outcome outcome = work(abort);
+        return Transfers::Outcome(
+            [job, then = std::move(outcome.then)] {
+                if (job) job->transfer.reset();
+                then();
+            },
+            std::move(outcome.tidy));
     });
     if (job) job->transfer = id;
 }
@@ -487,7 +489,10 @@ OutputResult ServerPrintHost::OpenOutput(const std::string& reportFileData, cons
 
 void ServerPrintHost::Upload(const PdfUpload& upload, UploadDone done) {
     const std::vector<std::string> headers = m_running ? m_running->headers : std::vector<std::string>{};
-    transfer([this, upload, done, headers](const std::atomic<bool>& abort) {
+    const auto now = std::chrono::steady_clock::now();
+    const bool sweep = now - m_lastSweep >= kSweepFailedPdfsEvery;
+    if (sweep) m_lastSweep = now;
+    transfer([upload, done, headers, sweep, folder = m_store.folder()](const std::atomic<bool>& abort) {
         long status = 0;
         std::exception_ptr error;
         try {
@@ -497,21 +502,12 @@ void ServerPrintHost::Upload(const PdfUpload& upload, UploadDone done) {
         } catch (...) {
             error = std::current_exception();
         }
-        return Transfers::Then([this, file = upload.file, done, status, error] {
-            settle(file, status);
-            done(status, error);
-        });
-    });
-}
-
-void ServerPrintHost::settle(const std::filesystem::path& pdf, long status) {
-    // The page hears of the upload at once; the files are seen to beside it.
-    const auto now = std::chrono::steady_clock::now();
-    const bool sweep = now - m_lastSweep >= kSweepFailedPdfsEvery;
-    if (sweep) m_lastSweep = now;
-    m_transfers.Tidy([pdf, status, sweep, folder = m_store.folder()] {
-        SettleUploadedPdf(pdf, status);
-        if (sweep) RemoveOldFailedPdfs(folder);
+        // The page hears of the upload first; the files are seen to beside it.
+        return Transfers::Outcome([done, status, error] { done(status, error); },
+                                  [file = upload.file, status, sweep, folder] {
+                                      SettleUploadedPdf(file, status);
+                                      if (sweep) RemoveOldFailedPdfs(folder);
+                                  });
     });
 }
 

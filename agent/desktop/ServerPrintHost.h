@@ -13,7 +13,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -77,9 +76,6 @@ class ServerPrintHost : public PrintHost {
     // A large request's end starts the wait after which freed memory goes back.
     RequestQueue::Finished afterRequest(std::size_t textBytes, RequestQueue::Finished finished);
     void sendTo(LinkerPool::Peer peer, const std::string& text);
-    // After an upload: removes its PDF when the backend took it, and now and then the failed ones
-    // past their time.
-    void settle(const std::filesystem::path& pdf, long status);
     std::string printersAnswer();
 
     frmServer& m_window;

@@ -68,14 +68,15 @@ void Transfers::serve() {
         if (task->chore) {
             task->chore();
         } else {
-            Then then = task->work(task->abort);
+            Outcome outcome = task->work(task->abort);
             QMetaObject::invokeMethod(
                 context,
-                [this, id = task->id, then = std::move(then)] {
+                [this, id = task->id, then = std::move(outcome.then)] {
                     m_running.erase(id);
                     if (then) then();
                 },
                 Qt::QueuedConnection);
+            if (outcome.tidy) outcome.tidy();
         }
         lock.lock();
     }

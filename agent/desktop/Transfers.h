@@ -25,11 +25,18 @@ class Transfers {
   public:
     // What runs on the UI thread once a transfer is over.
     using Then = std::function<void()>;
-    // The transfer itself, given the abort flag for its HTTP calls (TransferPace::abort). It must not
-    // throw; it returns what the UI thread is to do with its outcome.
-    using Work = std::function<Then(const std::atomic<bool>& abort)>;
     // Quick file work after a transfer (removing an uploaded PDF): no result, never aborted.
     using Chore = std::function<void()>;
+    // What a transfer leaves: then for the UI thread, and a chore its worker does once then is on
+    // its way, so the page hears of the outcome first without another thread to wake for the files.
+    struct Outcome {
+        Outcome(Then t = {}, Chore c = {}) : then(std::move(t)), tidy(std::move(c)) {}
+        Then then;
+        Chore tidy;
+    };
+    // The transfer itself, given the abort flag for its HTTP calls (TransferPace::abort). It must not
+    // throw; it returns what is to be done with its outcome.
+    using Work = std::function<Outcome(const std::atomic<bool>& abort)>;
 
     Transfers();
     ~Transfers();

@@ -32,11 +32,15 @@ TEST(Transfers, WorkRunsBesideTheEventLoopOnAWorkerKeptForTheNext) {
     Transfers transfers;
     for (int round = 0; round < 3; ++round) {
         std::optional<bool> offUiThread, thenOnUiThread;
+        std::atomic<bool> tidiedOffUiThread{false};
         transfers.Run([&](const std::atomic<bool>&) {
             offUiThread = QThread::currentThread() != qApp->thread();
-            return Transfers::Then([&] { thenOnUiThread = QThread::currentThread() == qApp->thread(); });
+            return Transfers::Outcome(
+                [&] { thenOnUiThread = QThread::currentThread() == qApp->thread(); },
+                [&] { tidiedOffUiThread = QThread::currentThread() != qApp->thread(); });
         });
         ASSERT_TRUE(WaitFor([&] { return thenOnUiThread.has_value(); }));
+        EXPECT_TRUE(Until(tidiedOffUiThread));
         EXPECT_TRUE(*offUiThread);
         EXPECT_TRUE(*thenOnUiThread);
         EXPECT_EQ(0u, transfers.running());
