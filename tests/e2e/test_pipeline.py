@@ -38,8 +38,9 @@ class PdfOutput(AgentCase):
             self.assertIn(row["orderNo"], text)
         self.assertIn("维罗勒克斯端到端公司", text)
         self.assertEqual([[], []], self.settle(), "success is not reported")
-        # The backend took the export: it leaves the template folder.
-        self.assertFalse(os.path.exists(os.path.join(self.agent.report_dir, report_id + ".pdf")))
+        # The backend took the export: it leaves the template folder (beside the reply, not before it).
+        pdf = os.path.join(self.agent.report_dir, report_id + ".pdf")
+        self.wait_until(lambda: not os.path.exists(pdf), "the uploaded PDF removed")
 
     def test_same_id_again_while_the_first_works_and_its_sender_gone(self):
         # The second request, with the same id, arrives while the first window still works, and its page
