@@ -19,7 +19,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
-from agentproc import free_port, wait_for, wait_port  # noqa: E402
+from agentproc import free_port, read_ini, wait_for, wait_port  # noqa: E402
 
 WINE = "/usr/lib/wine/wine64"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
@@ -106,6 +106,8 @@ class InstallerTest(unittest.TestCase):
         shutil.copy(SETUP, self.setup)
         self.log = os.path.join(self.work, "standin.log")
         self.port = free_port()
+        # A backend that refuses at once: the programs' update checks must not wait on the network.
+        self.backend = "http://127.0.0.1:%d" % free_port()
         self.env = {"VEROLUX_STANDIN_LOG": "Z:" + self.log.replace("/", "\\"), "VEROLUX_PORT": str(self.port)}
         self.addCleanup(self.end_agents)
 
@@ -152,7 +154,7 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(self.install("/WEBSURL=ftp://erp.example.com"), 4)
         self.assertIsNone(reg_value(UNINSTALL_KEY, "InstallLocation"))
 
-        self.assertEqual(self.install("/WEBSURL=https://erp.example.com/"), 0)
+        self.assertEqual(self.install("/WEBSURL=%s/" % self.backend), 0)
         self.windir = reg_value(UNINSTALL_KEY, "InstallLocation")
         self.assertTrue(self.windir.lower().endswith(r"\appdata\local\verolux"), self.windir)
         folder = unix_path(self.windir)
@@ -170,8 +172,9 @@ class InstallerTest(unittest.TestCase):
         with open(ini_path, "rb") as f:
             ini = f.read()
         version = reg_value(UNINSTALL_KEY, "DisplayVersion")
-        self.assertEqual(ini, ("[AppInfo]\r\nPrintVer=%s\r\nShellVer=%s\r\nWebsUrl=https://erp.example.com\r\n"
-                               "UpdateKey=k1\r\n[Verolux]\r\nNote=报表\r\n" % (version, version)).encode("utf-8"))
+        self.assertEqual(ini, ("[AppInfo]\r\nPrintVer=%s\r\nShellVer=%s\r\nWebsUrl=%s\r\n"
+                               "UpdateKey=k1\r\n[Verolux]\r\nNote=报表\r\n" % (version, version, self.backend))
+                         .encode("utf-8"))
 
         # The launcher from the Start menu starts the agent from the installed folder.
         self.start_from_menu()
@@ -182,21 +185,28 @@ class InstallerTest(unittest.TestCase):
         # The user's own settings and templates; autostart switched off in the agent's menu.
         with open(ini_path, "ab") as f:
             f.write(b"[fileUrl]\r\na.grf=https://erp.example.com/t/a.grf\r\n")
+
+        def assert_users_settings_kept():
+            ini = read_ini(folder)
+            self.assertEqual(ini["fileUrl"]["a.grf"], "https://erp.example.com/t/a.grf")
+            self.assertEqual(ini["AppInfo"]["WebsUrl"], self.backend)
+            self.assertEqual(ini["AppInfo"]["UpdateKey"], "k1")
+            self.assertEqual(ini["Verolux"]["Note"], "报表")
+            with open(os.path.join(folder, "report", "a.grf"), "rb") as f:
+                self.assertEqual(f.read(), b"template")
+
         os.makedirs(os.path.join(folder, "report"), exist_ok=True)
         with open(os.path.join(folder, "report", "a.grf"), "wb") as f:
             f.write(b"template")
         self.assertEqual(wine("reg", "delete", RUN_KEY, "/v", "Verolux", "/f").returncode, 0)
-        with open(ini_path, "rb") as f:
-            before = f.read()
-
         # Upgrade over the running agent (no settings given this time): the agent is ended, the
         # programs replaced and the agent started again; the user's settings and choice stay.
         os.remove(os.path.join(self.share, "verolux.ini"))
         self.assertEqual(self.install(), 0)
         self.assertTrue(wait_for(lambda: not any(p in running for p in prefix_processes("\\Verolux.exe")), 10))
         self.assertTrue(self.agent_started(2))
-        with open(ini_path, "rb") as f:
-            self.assertEqual(f.read(), before)
+        assert_users_settings_kept()
+        self.assertEqual(read_ini(folder)["AppInfo"]["PrintVer"], version)
         self.assertIsNone(reg_value(RUN_KEY, "Verolux"))
         self.assertEqual(wine("reg", "add", RUN_KEY, "/v", "Verolux", "/d", '"%s\\Kestrane.exe"' % self.windir,
                               "/f").returncode, 0)
@@ -206,10 +216,10 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(wine(self.windir + r"\Uninstall.exe", "/S").returncode, 0)
         self.wait_uninstalled()
         self.assertFalse(prefix_processes("\\Verolux.exe"))
-        left = sorted(os.path.relpath(os.path.join(d, f), folder) for d, _, fs in os.walk(folder) for f in fs)
-        self.assertEqual(left, ["MyIni.ini", os.path.join("report", "a.grf")])
-        with open(ini_path, "rb") as f:
-            self.assertEqual(f.read(), before)
+        left = set(os.path.relpath(os.path.join(d, f), folder) for d, _, fs in os.walk(folder) for f in fs)
+        self.assertEqual(left & set(deploy_files() + ["Uninstall.exe"]), set())
+        self.assertFalse(os.path.exists(os.path.join(folder, "platforms")))
+        assert_users_settings_kept()
         for lnk in ("Verolux.lnk", "Verolux Designer.lnk"):
             self.assertFalse(os.path.exists(os.path.join(menu, lnk)), lnk)
         self.assertIsNone(reg_value(RUN_KEY, "Verolux"))
@@ -217,8 +227,7 @@ class InstallerTest(unittest.TestCase):
 
         # Installed again over the kept settings, then uninstalled with /PURGE: nothing stays.
         self.assertEqual(self.install(), 0)
-        with open(ini_path, "rb") as f:
-            self.assertEqual(f.read(), before)
+        assert_users_settings_kept()
         self.assertEqual(wine(self.windir + r"\Uninstall.exe", "/S", "/PURGE").returncode, 0)
         self.wait_uninstalled()
         self.assertFalse(os.path.exists(folder))
