@@ -8,9 +8,13 @@
 #include <wchar.h>
 
 static void Note(const wchar_t* log, const wchar_t* name, const wchar_t* self) {
-    FILE* f = _wfopen(log, L"a");
+    wchar_t line[2 * MAX_PATH + 4];
+    char utf8[4 * sizeof line];
+    swprintf(line, sizeof line / sizeof line[0], L"%ls %ls\n", name, self);
+    int n = WideCharToMultiByte(CP_UTF8, 0, line, -1, utf8, sizeof utf8, NULL, NULL);
+    FILE* f = _wfopen(log, L"ab");
     if (!f) return;
-    fwprintf(f, L"%ls %ls\n", name, self);
+    if (n > 1) fwrite(utf8, 1, (size_t)n - 1, f);
     fclose(f);
 }
 

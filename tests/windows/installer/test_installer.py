@@ -11,6 +11,7 @@ Environment: WINEPREFIX (a prefix this test may change; run.sh makes a throw-awa
 """
 import glob
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -42,12 +43,18 @@ def wine(*args, env=None, timeout=300):
 
 
 def reg_value(key, name):
-    """The REG_SZ value, or None when the key or value is missing."""
-    r = wine("reg", "query", key, "/v", name)
-    for line in r.stdout.decode("utf-8", "replace").splitlines():
-        parts = line.strip().split(None, 2)
-        if len(parts) == 3 and parts[0] == name and parts[1] == "REG_SZ":
-            return parts[2]
+    """The REG_SZ value, or None when the key or value is missing. Through an exported file: the
+    console output of `reg query` loses what the console's code page cannot show."""
+    with tempfile.TemporaryDirectory() as tmp:
+        out = os.path.join(tmp, "key.reg")
+        if wine("reg", "export", key, "Z:" + out.replace("/", "\\"), "/y").returncode != 0:
+            return None
+        with open(out, encoding="utf-16") as f:
+            text = f.read()
+    prefix = '"%s"="' % name
+    for line in text.splitlines():
+        if line.startswith(prefix) and line.endswith('"'):
+            return re.sub(r'\\(.)', r'\1', line[len(prefix):-1])
     return None
 
 
@@ -110,6 +117,10 @@ class InstallerTest(unittest.TestCase):
         self.backend = "http://127.0.0.1:%d" % free_port()
         self.env = {"VEROLUX_STANDIN_LOG": "Z:" + self.log.replace("/", "\\"), "VEROLUX_PORT": str(self.port)}
         self.addCleanup(self.end_agents)
+        self.addCleanup(self.purge)
+        self.user = os.environ.get("USER") or "root"
+        self.local = unix_path(r"C:\users\%s\AppData\Local" % self.user)
+        self.menu = unix_path(r"C:\users\%s\AppData\Roaming\Microsoft\Windows\Start Menu\Programs" % self.user)
 
     def end_agents(self):
         open(self.log + ".quit", "w").close()
@@ -119,13 +130,19 @@ class InstallerTest(unittest.TestCase):
             except OSError:
                 pass
 
+    def purge(self):
+        """What a failed test left installed goes, so the next test starts from nothing."""
+        installed = reg_value(UNINSTALL_KEY, "InstallLocation")
+        if installed:
+            wine(installed + r"\Uninstall.exe", "/S", "/PURGE")
+            self.wait_uninstalled()
+
     def install(self, *args):
         return wine(self.setup, "/S", *args, env=self.env).returncode
 
     def start_from_menu(self):
         """Opens the Start menu entry, as the person at the desktop does."""
-        menu = unix_path(r"C:\users\%s\AppData\Roaming\Microsoft\Windows\Start Menu\Programs" % self.user)
-        lnk = os.path.join(menu, "Verolux.lnk")
+        lnk = os.path.join(self.menu, "Verolux.lnk")
         self.assertEqual(wine("start", "/unix", lnk, env=self.env).returncode, 0)
 
     def agent_started(self, count):
@@ -143,8 +160,31 @@ class InstallerTest(unittest.TestCase):
         """The uninstaller copies itself to %TEMP% and returns at once: wait for that copy to end."""
         self.assertTrue(wait_for(lambda: not prefix_processes("\\~nsu"), 60, 0.2))
 
+    def test_folder_with_chinese_name(self):
+        """A folder chosen with /D=, under a Chinese name: programs, Run value and settings are there,
+        the agent starts from it, and /PURGE removes it."""
+        self.windir = r"C:\users\%s\AppData\Local\报表\Verolux" % self.user
+        folder = os.path.join(self.local, "报表", "Verolux")
+        self.assertEqual(self.install("/WEBSURL=%s" % self.backend, "/D=" + self.windir), 0)
+        self.assertEqual(reg_value(UNINSTALL_KEY, "InstallLocation"), self.windir)
+        self.assertEqual(reg_value(RUN_KEY, "Verolux"), '"%s\\Kestrane.exe"' % self.windir)
+        self.assertTrue(os.path.isfile(os.path.join(folder, "Verolux.exe")))
+        self.assertEqual(read_ini(folder)["AppInfo"]["WebsUrl"], self.backend)
+        # Wine opens a shortcut by its ANSI path, which cannot hold this name in Wine's code page here
+        # (Windows resolves the item list, in Unicode): the shortcut must hold the Unicode names, and
+        # the agent is started as at login, by the Run value's command.
+        with open(os.path.join(self.menu, "Verolux.lnk"), "rb") as f:
+            lnk = f.read()
+        self.assertIn(self.windir.encode("utf-16-le"), lnk)  # its working folder
+        self.assertIn("Kestrane.exe".encode("utf-16-le"), lnk)
+        self.assertEqual(wine(reg_value(RUN_KEY, "Verolux").strip('"'), env=self.env).returncode, 0)
+        self.assertTrue(self.agent_started(1))
+        self.assertEqual(wine(self.windir + r"\Uninstall.exe", "/S", "/PURGE").returncode, 0)
+        self.wait_uninstalled()
+        self.assertFalse(os.path.exists(folder))
+        self.assertIsNone(reg_value(RUN_KEY, "Verolux"))
+
     def test_install_start_upgrade_uninstall_purge(self):
-        self.user = os.environ.get("USER") or "root"
         # The company's settings file beside the setup; /WEBSURL wins over its WebsUrl.
         with open(os.path.join(self.share, "verolux.ini"), "wb") as f:
             f.write("; company defaults\r\n[AppInfo]\r\nWebsUrl=https://file.example.com\r\nUpdateKey=k1\r\n"
@@ -163,7 +203,7 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(installed, sorted(deploy_files() + ["MyIni.ini", "Uninstall.exe"]))
         for name in deploy_files():
             self.assertEqual(os.path.getsize(os.path.join(folder, name)), os.path.getsize(os.path.join(DEPLOY, name)))
-        menu = unix_path(r"C:\users\%s\AppData\Roaming\Microsoft\Windows\Start Menu\Programs" % self.user)
+        menu = self.menu
         for lnk in ("Verolux.lnk", "Verolux Designer.lnk"):
             self.assertTrue(os.path.isfile(os.path.join(menu, lnk)), lnk)
         self.assertEqual(reg_value(RUN_KEY, "Verolux"), '"%s\\Kestrane.exe"' % self.windir)
