@@ -30,6 +30,7 @@ x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -Wall -Wextra -Werror -static -munic
 
 # The uninstaller removes what was installed, file by file, and nothing of the user's: the lists come
 # from the deploy folder as it is now. Deepest folders first, so each is empty when its turn comes.
+# shellcheck disable=SC2016 # $INSTDIR is NSIS's, not the shell's
 (
     cd "$deploy"
     find . -type f ! -name MyIni.ini ! -name MyLog.txt | LC_ALL=C sort |

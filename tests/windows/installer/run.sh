@@ -8,6 +8,7 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
+# shellcheck disable=SC2012 # the cache folders are named by hex digests
 cache=${VEROLUX_WINDOWS_CACHE:-$(ls -dt /var/cache/verolux-windows/*/ 2>/dev/null | head -n 1)}
 cache=${cache%/}
 [ -d "$cache/wine" ] || {
