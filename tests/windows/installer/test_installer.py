@@ -21,6 +21,11 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
 from agentproc import free_port, read_ini, wait_for, wait_port  # noqa: E402
+from backendproc import Backend  # noqa: E402
+
+SOURCE = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", ".."))
+DEMO_BACKEND = os.environ.get("VEROLUX_DEMO_BACKEND", os.path.join(SOURCE, "build", "dev", "bin",
+                                                                   "verolux-demo-backend"))
 
 WINE = "/usr/lib/wine/wine64"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
@@ -183,6 +188,34 @@ class InstallerTest(unittest.TestCase):
         self.wait_uninstalled()
         self.assertFalse(os.path.exists(folder))
         self.assertIsNone(reg_value(RUN_KEY, "Verolux"))
+
+    def test_launcher_updates_the_agent_in_the_installed_folder(self):
+        """The launcher started from the Start menu fetches a newer agent from the backend into the
+        installed folder and starts it; the uninstaller removes the fetched program too."""
+        if STANDIN:
+            self.skipTest("the stand-in launcher fetches nothing")
+        if not os.access(DEMO_BACKEND, os.X_OK):
+            self.skipTest("no demo backend at %s (build the dev preset's verolux-demo-backend)" % DEMO_BACKEND)
+        backend = Backend(DEMO_BACKEND, os.path.join(self.work, "backend"), templates=None)
+        self.addCleanup(backend.stop)
+        with open(os.path.join(DEPLOY, "Verolux.exe"), "rb") as f:
+            release = f.read() + b"\0newer agent\0"  # still the same program: the overlay is not loaded
+        with open(os.path.join(backend.releases, "Verolux.exe"), "wb") as f:
+            f.write(release)
+        with open(os.path.join(backend.releases, "latest-1.json"), "w") as f:
+            f.write('{"ver":"9.9.9","url":"${BASE}/releases/Verolux.exe","file":"Verolux.exe"}')
+
+        self.assertEqual(self.install("/WEBSURL=" + backend.base), 0)
+        self.windir = reg_value(UNINSTALL_KEY, "InstallLocation")
+        folder = unix_path(self.windir)
+        self.start_from_menu()
+        self.assertTrue(self.agent_started(1))
+        self.assertEqual(backend.stats()["releaseDownloads"].get("Verolux.exe"), 1)
+        with open(os.path.join(folder, "Verolux.exe"), "rb") as f:
+            self.assertEqual(f.read(), release)
+        self.assertEqual(wine(self.windir + r"\Uninstall.exe", "/S").returncode, 0)
+        self.wait_uninstalled()
+        self.assertFalse(os.path.exists(os.path.join(folder, "Verolux.exe")))
 
     def test_install_start_upgrade_uninstall_purge(self):
         # The company's settings file beside the setup; /WEBSURL wins over its WebsUrl.
