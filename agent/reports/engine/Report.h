@@ -87,6 +87,9 @@ class Report : public QObject {
     void paintPage(int index, PageCanvas& canvas);
     // The fonts of the template's styles (valid after layout()).
     const StyleFonts& styleFonts();
+    // What the template last loaded has that will not print as written (an expression that cannot be
+    // read), one line each: "orders.grf: bands.detail.items[2].text: character 12: missing ')'".
+    const QStringList& loadWarnings() const { return m_loadWarnings; }
     // Values of the last layout that could not be computed (each printed empty), one line each.
     QStringList warnings();
 
@@ -107,6 +110,7 @@ class Report : public QObject {
     // formatting makes (layout/RuleStyles.h).
     std::unique_ptr<Template> m_printCopy;
     const Template* m_print = nullptr;
+    QStringList m_loadWarnings;
     ValueCollection m_parameters, m_fields;
     ReportData m_data;
     bool m_inRecord = false;

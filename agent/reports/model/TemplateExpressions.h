@@ -35,7 +35,9 @@ struct ExpressionProblem {
     std::string path; // "bands.detail.items[2].text", "groups[0].footer.items[1].rules[0].when"
     size_t character; // 1-based character (not byte) of the expression text where it is
     std::string message;
-    bool fatal = true;            // false: a name that is neither a field nor a parameter (prints nothing)
+    // true: the expression cannot be read or means nothing (prints nothing; a load warning);
+    // false: a name that is neither a field nor a parameter (that name prints nothing)
+    bool broken = true;
     std::string describe() const; // "bands.detail.items[2].text: character 12: missing ')'"
 };
 
