@@ -44,4 +44,13 @@ struct ExpressionProblem {
 // Every reference of every text and barcode item and every rule condition, in file order.
 std::vector<ExpressionProblem> CheckExpressions(const Template& tmpl);
 
+// The same for one item text (as typed in an editor; `path` left empty) or one rule condition.
+std::vector<ExpressionProblem> CheckReferenceText(const std::string& text, const Template& tmpl);
+std::vector<ExpressionProblem> CheckCondition(const std::string& when, const Template& tmpl);
+
+// Fields declared as text that the text computes with: an operand of + - * / % or of a unary minus,
+// or what sum() or avg() adds up. Once each, in order. Such a field's values add as numbers only
+// where they read as one; declared a number, they print and sort as numbers too.
+std::vector<std::string> TextFieldsInArithmetic(const std::string& text, const Template& tmpl);
+
 } // namespace verolux::reports
