@@ -124,6 +124,23 @@ int RuleOnRow(const Item& item, const Template& tmpl, const SampleRow& row) {
     return -1;
 }
 
+std::string Insertion(std::string_view text, size_t place, std::string_view reference) {
+    bool inside = false;
+    for (const auto& piece : format::expr::SplitTemplateText(text)) {
+        if (!piece.reference) continue;
+        const size_t open = piece.offset - 1, close = piece.offset + piece.body.size() +
+                                                      (piece.hasFormat ? piece.format.size() + 1 : 0);
+        if (place > open && place <= close) inside = true;
+    }
+    return inside ? std::string(reference) : "{" + std::string(reference) + "}";
+}
+
+std::string AggregateReference(std::string_view function, std::string_view field, std::string_view scope) {
+    std::string out = std::string(function) + "(" + std::string(field);
+    if (!scope.empty()) out += ", " + std::string(scope);
+    return out + ")";
+}
+
 std::string GuessFieldType(const std::vector<ScalarValue>& values) {
     bool numbers = true, integers = true, dates = true, any = false;
     for (const ScalarValue& v : values) {

@@ -24,6 +24,12 @@ std::string TextOnRow(std::string_view text, const Template& tmpl, const SampleR
 // The first of the item's rules whose condition holds on the row (the one the report applies), or -1.
 int RuleOnRow(const Item& item, const Template& tmpl, const SampleRow& row);
 
+// What the expression editor inserts at a place of a text: `reference` ("quantity", "$rate", "#page",
+// "sum(amount, group)") braced where the place is outside a reference, bare inside one.
+std::string Insertion(std::string_view text, size_t place, std::string_view reference);
+// The reference an aggregate picker writes: "sum(amount, group)"; the scope "" leaves it to the band.
+std::string AggregateReference(std::string_view function, std::string_view field, std::string_view scope);
+
 // The type a field with these values most likely has: "integer", "decimal", "datetime" or "text" (empty
 // values do not count; no values: "text").
 std::string GuessFieldType(const std::vector<ScalarValue>& values);

@@ -412,6 +412,12 @@ void Inspector::buildItems() {
             const auto v = shared<std::string>(items(), [](const Item* i) { return i->text; });
             text->setText(v ? std::optional(Q(*v)) : std::nullopt);
         });
+        auto* fx = new QPushButton(QStringLiteral("ƒx 表达式…"));
+        fx->setObjectName(QStringLiteral("expressionButton"));
+        fx->setToolTip(QStringLiteral("插入字段、参数、函数和汇总，输入时检查 (Ctrl+E)"));
+        // Queued: the editor's edit rebuilds this form, and with it this button.
+        connect(fx, &QPushButton::clicked, this, &Inspector::expressionRequested, Qt::QueuedConnection);
+        addRow(QString(), fx, [] {});
     }
     if (allOf(ItemKind::Barcode)) {
         auto* kind = new QComboBox;

@@ -36,6 +36,8 @@ class Inspector : public QScrollArea {
     void subjectGone();
     // Pick an image file for the selected image items.
     void imageRequested();
+    // Open the expression editor on the selected text items.
+    void expressionRequested();
 
   private:
     // One row: its editor, how to show the document's value, and its label (bold when overridden).

@@ -72,6 +72,8 @@ class Report : public QObject {
     // What names the report in the PDF, the print job and the dialogs: ReportTitle, else the template's.
     QString documentTitle() const;
     int recordCount() const { return static_cast<int>(m_data.rows.size()); }
+    // The records posted, each by the template's field order (the designer's sample values).
+    const std::vector<std::vector<ScalarValue>>& records() const { return m_data.rows; }
     const Template& reportTemplate() const { return *m_template; }
     void setTemplate(const Template& tmpl); // keeps parameter values and records whose names still exist
     // The printer output goes to: PrinterName, else the template's printer, else "" (system default).

@@ -173,3 +173,14 @@ TEST(DesignRowValues, TextAndRulesOnTheFirstRowAndTypeGuesses) {
     for (const auto& g : guesses)
         EXPECT_EQ(GuessFieldType(g.values), g.type);
 }
+
+TEST(DesignRowValues, InsertionsAreBracedOutsideReferencesOnly) {
+    const std::string text = "合计 {quantity*} 元";
+    EXPECT_EQ(Insertion(text, 0, "price"), "{price}");
+    EXPECT_EQ(Insertion(text, 7, "price"), "{price}") << "on the opening brace: before the reference";
+    EXPECT_EQ(Insertion(text, 8, "price"), "price");
+    EXPECT_EQ(Insertion(text, 17, "price"), "price") << "before the closing brace";
+    EXPECT_EQ(Insertion(text, 18, "price"), "{price}");
+    EXPECT_EQ(AggregateReference("sum", "amount", "group"), "sum(amount, group)");
+    EXPECT_EQ(AggregateReference("count", "amount", ""), "count(amount)");
+}
