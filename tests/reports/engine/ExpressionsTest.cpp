@@ -94,6 +94,10 @@ TEST(Expressions, ValuesPrintExactly) {
         {"{#row * 10} {#page}", "10 1"},
         {"{quantity*price|大写金额}", "伍拾玖元玖角柒分"},
         {"{-quantity}", "-3"},
+        {"{price - quantity} {quantity - 10}", "16.99 -7"},
+        {"{quantity < 3} {quantity <= 3} {quantity > 3} {quantity >= 3}", "false true false true"},
+        {"{if(missing > 1, 'y', 'n')}{if(missing < 1, 'y', 'n')}", "nn"}, // nothing to order
+        {"{if(0, 'y', 'n')}{if(quantity - 3, 'y', 'n')}{if(quantity, 'y', 'n')}", "nny"},
         {"{'it''s'}", "it's"},
         // The forms there were before print as before.
         {"{customer} {quantity} {price} {amount} {order-no} {$rate|0.0%} {sum(quantity)} {count()}",
