@@ -123,6 +123,7 @@ TEST(DesignChecks, ExpressionsAndTextArithmetic) {
     t.detail.items[0].text = "单号 {round(orderNo, }";
     t.detail.items[1].text = "{quantity * prize}";
     t.detail.items[2].rules.push_back({"quantity >", "", false, {}});
+    t.detail.items[3].text = "{sum(product)} {count(customer)}"; // a sum of text; a count is fine
     std::vector<std::string> found;
     for (const DesignProblem& p : CheckDesign(t))
         if (p.kind != DesignProblem::Kind::Overlap) found.push_back(p.message);
@@ -131,6 +132,7 @@ TEST(DesignChecks, ExpressionsAndTextArithmetic) {
                   "明细 第 1 项第 19 个字符：表达式无法计算（expected a value）",
                   "明细 第 2 项第 13 个字符：未声明的名称（\"prize\" is neither a field nor a parameter）",
                   "明细 第 3 项条件 1 第 11 个字符：表达式无法计算（expected a value）",
+                  "明细 第 4 项用文本字段“product”计算，应改为数字类型",
                   "明细 第 7 项用文本字段“price”计算，应改为数字类型",
               }));
     ASSERT_TRUE(MakeFieldNumber(doc, "price", {ScalarValue::fromNumber("12.5"), ScalarValue::fromText("3")}));
