@@ -743,6 +743,33 @@ void Inspector::buildBand(BandRef band) {
         QStringLiteral("高度"), 0, 5000, 2,
         [this, band] { return std::optional(design::FindBand(m_doc.tmpl(), band)->height); },
         [this, band](double v) { return design::SetBandHeight(m_doc, band, v); });
+    // Page options of the band: what the engine reads for this kind of band only.
+    const struct {
+        const char* label;
+        const char* tip;
+        bool Band::*member;
+        bool shown;
+    } flags[] = {
+        {"不跨页拆分", "整个带区放不下时移到下一页（比一页还高时照常拆分）", &Band::keepTogether,
+         band.slot != BandSlot::PageHeader && band.slot != BandSlot::PageFooter},
+        {"与明细同页", "分组尾不单独出现在新页顶部：带上前一行明细", &Band::keepWithDetail,
+         band.slot == BandSlot::GroupFooter},
+        {"打印在页底", "报表尾打印在最后一页的底部、页脚之上", &Band::printAtBottom,
+         band.slot == BandSlot::ReportFooter},
+    };
+    for (const auto& f : flags) {
+        if (!f.shown) continue;
+        auto* box = new QCheckBox(QString::fromUtf8(f.label));
+        box->setToolTip(QString::fromUtf8(f.tip));
+        const auto member = f.member;
+        connect(box, &QCheckBox::clicked, this, [this, band, member, box](bool on) {
+            done(design::UpdateBand(m_doc, band, S(box->text()),
+                                    [member, on](Band& live) { live.*member = on; }));
+        });
+        addRow(QString(), box, [this, band, member, box] {
+            if (const Band* now = design::FindBand(m_doc.tmpl(), band)) setCheck(box, now->*member);
+        });
+    }
     if (band.slot == BandSlot::Detail) {
         heading(QStringLiteral("分栏（标签纸）"));
         auto setColumns = [this](const std::function<void(Columns&)>& change) {

@@ -147,6 +147,11 @@ ReportDesigner::ReportDesigner(QWidget* parent) : QWidget(parent) {
         if (design::MakeFieldNumber(m_doc, name, sampleColumn(name))) afterEdit();
     });
     connect(m_inspector, &Inspector::expressionRequested, this, &ReportDesigner::openExpressionEditor);
+    connect(m_explorer, &ExplorerTree::expressionRequested, this, [this](const ItemRef& ref) {
+        if (!design::FindItem(m_doc.tmpl(), ref)) return; // gone meanwhile
+        select({ref});
+        openExpressionEditor();
+    });
     refreshActions();
     setFocusProxy(m_canvas);
 }

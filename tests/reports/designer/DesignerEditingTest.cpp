@@ -3,6 +3,7 @@
 // titles, Tab in reading order, band labels, the outline in step with the page, the format box.
 #include "agent/reports/designer/DesignCanvas.h"
 #include "agent/reports/designer/ExplorerTree.h"
+#include "agent/reports/designer/ExpressionEditor.h"
 #include "agent/reports/designer/Inspector.h"
 #include "agent/reports/designer/PreviewPane.h"
 #include "agent/reports/designer/ReportDesigner.h"
@@ -12,11 +13,13 @@
 #include "agent/reports/engine/Report.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -252,4 +255,48 @@ TEST(DesignerLayout, NarrowTheControlAndThePreviewMakesRoomForThePage) {
     designer.resize(1500, 800);
     QApplication::processEvents();
     EXPECT_TRUE(designer.preview()->parentWidget()->isVisibleTo(&designer)) << "back when there is room";
+}
+
+// A band's page options are undoable steps; a double click on a text item in the outline opens the
+// expression editor, whose data tree inserts a name bare inside the braces.
+TEST_F(Authoring, BandOptionsAndTheExpressionEditorFromTheOutline) {
+    clickNode(node(QStringLiteral("报表尾")));
+    settle();
+    QCheckBox* bottom = nullptr;
+    for (auto* b : designer.inspector()->findChildren<QCheckBox*>())
+        if (b->text() == QStringLiteral("打印在页底")) bottom = b;
+    ASSERT_TRUE(bottom);
+    QTest::mouseClick(bottom, Qt::LeftButton, {}, QPoint(8, bottom->height() / 2)); // on the box
+    settle();
+    EXPECT_TRUE(band(kReportFooter).printAtBottom);
+    designer.undo();
+    EXPECT_FALSE(band(kReportFooter).printAtBottom);
+
+    clickNode(node(QStringLiteral("文本  {amount}"))); // picked first: the outline follows the page
+    QTreeWidgetItem* amount = node(QStringLiteral("文本  {amount}"));
+    ASSERT_TRUE(amount);
+    ExplorerTree* tree = designer.explorer();
+    tree->scrollToItem(amount);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(amount).center());
+    QApplication::processEvents(); // the request is queued
+    ExpressionEditor* editor = designer.expressionEditor();
+    ASSERT_TRUE(editor);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
+    EXPECT_EQ(doc().selection(), (std::vector<ItemRef>{{kDetail, 6}}));
+    auto* text = editor->findChild<QPlainTextEdit*>(QStringLiteral("expressionText"));
+    EXPECT_EQ(text->toPlainText(), QStringLiteral("{amount}"));
+    QTest::keyClick(text, Qt::Key_Left);
+    QTest::keyClicks(text, QStringLiteral("*"));
+    auto* data = editor->findChild<QTreeWidget*>(QStringLiteral("expressionData"));
+    const auto price = data->findItems(QStringLiteral("price"), Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_EQ(price.size(), 1);
+    data->scrollToItem(price.front());
+    const QPoint on = data->visualItemRect(price.front()).center();
+    QTest::mouseClick(data->viewport(), Qt::LeftButton, {}, on);
+    QTest::mouseDClick(data->viewport(), Qt::LeftButton, {}, on);
+    EXPECT_EQ(text->toPlainText(), QStringLiteral("{amount*price}"));
+    EXPECT_EQ(editor->problem(), QString());
+    QTest::keyClick(editor, Qt::Key_Escape);
+    settle();
+    EXPECT_EQ(band(kDetail).items[6].text, "{amount}") << "cancelled";
 }
