@@ -6,6 +6,7 @@
 #include "agent/reports/design/StructureEdits.h"
 #include "agent/reports/design/StyleEdits.h"
 #include "agent/reports/designer/PropertyWidgets.h"
+#include "agent/reports/model/TemplateExpressions.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -111,7 +112,8 @@ std::string Inspector::shape() const {
         break;
     case DesignSubject::Kind::Items:
         for (const ItemRef& r : m_items)
-            if (const Item* it = design::FindItem(t, r)) s += char('0' + int(it->kind));
+            if (const Item* it = design::FindItem(t, r))
+                s += char('0' + int(it->kind)) + std::to_string(it->rules.size()) + ',';
         break;
     default:
         break;
@@ -507,6 +509,90 @@ void Inspector::buildItems() {
         return i->kind == ItemKind::Text || i->kind == ItemKind::Barcode;
     });
     buildStyleKeys(target, !lineOnly && !noText, true);
+    if (m_items.size() == 1 && now.size() == 1) buildRules(m_items.front());
+}
+
+// Conditional formatting of one item: each rule's condition, the style it applies and whether the item
+// shows; the first rule that holds on a row applies.
+void Inspector::buildRules(ItemRef ref) {
+    heading(QStringLiteral("条件格式（第一条成立的规则生效）"));
+    auto rule = [this, ref](size_t r) -> const StyleRule* {
+        const Item* it = design::FindItem(m_doc.tmpl(), ref);
+        return it && r < it->rules.size() ? &it->rules[r] : nullptr;
+    };
+    auto change = [this, ref](const char* name, const std::function<void(std::vector<StyleRule>&)>& edit) {
+        done(design::UpdateItems(m_doc, {ref}, name, [&edit](Item& it) { edit(it.rules); }));
+    };
+    const size_t count = design::FindItem(m_doc.tmpl(), ref)->rules.size();
+    for (size_t r = 0; r < count; ++r) {
+        auto* box = new QWidget;
+        auto* row = new QHBoxLayout(box);
+        row->setContentsMargins(0, 0, 0, 0);
+        auto* when = new QLineEdit;
+        when->setObjectName(QStringLiteral("ruleWhen"));
+        when->setPlaceholderText(QStringLiteral("条件，如 amount >= 10000"));
+        auto* style = new QComboBox;
+        style->setObjectName(QStringLiteral("ruleStyle"));
+        style->addItem(QStringLiteral("（样式不变）"), QString());
+        for (const TextStyle& st : m_doc.tmpl().styles)
+            if (!st.name.empty() && st.name != "default") style->addItem(Q(st.name), Q(st.name));
+        auto* shown = new QCheckBox(QStringLiteral("显示"));
+        shown->setObjectName(QStringLiteral("ruleVisible"));
+        auto* remove = new QPushButton(QStringLiteral("删除"));
+        row->addWidget(when, 3);
+        row->addWidget(style, 2);
+        row->addWidget(shown);
+        row->addWidget(remove);
+        connect(when, &QLineEdit::editingFinished, this, [when, r, rule, change] {
+            const StyleRule* now = rule(r);
+            if (now && now->when != S(when->text()))
+                change("条件格式",
+                       [r, v = S(when->text())](std::vector<StyleRule>& rules) { rules[r].when = v; });
+        });
+        connect(style, &QComboBox::activated, this, [style, r, change](int i) {
+            change("条件格式", [r, v = S(style->itemData(i).toString())](std::vector<StyleRule>& rules) {
+                rules[r].style = v;
+            });
+        });
+        connect(shown, &QCheckBox::clicked, this, [r, change](bool on) {
+            change("条件格式", [r, on](std::vector<StyleRule>& rules) { rules[r].visible = on; });
+        });
+        connect(remove, &QPushButton::clicked, this, [r, change] {
+            change("删除条件格式",
+                   [r](std::vector<StyleRule>& rules) { rules.erase(rules.begin() + long(r)); });
+        });
+        addRow(QStringLiteral("规则 %1").arg(r + 1), box, [this, when, style, shown, r, rule] {
+            const StyleRule* now = rule(r);
+            if (!now) return;
+            if (!when->hasFocus()) when->setText(Q(now->when));
+            // A condition that cannot be read is marked with why and where.
+            const auto problems = CheckCondition(now->when, m_doc.tmpl());
+            const bool broken = !problems.empty() && problems.front().broken;
+            when->setStyleSheet(broken ? QStringLiteral("background: #fee2e2") : QString());
+            when->setToolTip(broken
+                                 ? QStringLiteral("第 %1 个字符：%2")
+                                       .arg(problems.front().character)
+                                       .arg(Q(problems.front().message))
+                                 : QStringLiteral("成立时套用右边的样式（颜色、粗细、斜体、下划线、背景）"));
+            setCombo(style, style->findData(Q(now->style)));
+            setCheck(shown, now->visible);
+        });
+    }
+    auto* add = new QPushButton(QStringLiteral("添加条件格式"));
+    add->setObjectName(QStringLiteral("addRule"));
+    connect(add, &QPushButton::clicked, this, [this, change] {
+        // A condition to start from: the first number field above zero.
+        std::string when = "#row % 2 = 0";
+        for (const Declared& f : m_doc.tmpl().fields)
+            if (f.type == "integer" || f.type == "decimal" || f.type == "currency") {
+                when = f.name + " > 0";
+                break;
+            }
+        change("添加条件格式", [when](std::vector<StyleRule>& rules) {
+            rules.push_back({when, "", true, {}});
+        });
+    });
+    m_layout->addRow(QString(), add);
 }
 
 // Editors for the keys of a style; for items they set overrides, for a named style its own keys.

@@ -63,6 +63,7 @@ class Inspector : public QScrollArea {
 
     void buildReport();
     void buildItems();
+    void buildRules(design::ItemRef item);
     void buildBand(design::BandRef band);
     void buildDeclared(design::DeclaredKind kind, int index);
     void buildGroup(int index);

@@ -300,3 +300,46 @@ TEST_F(Authoring, BandOptionsAndTheExpressionEditorFromTheOutline) {
     settle();
     EXPECT_EQ(band(kDetail).items[6].text, "{amount}") << "cancelled";
 }
+
+// Conditional formatting in the inspector: a rule added, its condition typed (marked while it cannot
+// be read), a style picked, the item hidden when it holds; every step undoable.
+TEST_F(Authoring, RulesAreEditedInTheInspector) {
+    click(kDetail, 170, 2); // {amount}
+    settle();
+    auto button = [this](const char* name) {
+        return designer.inspector()->findChild<QPushButton*>(QString::fromLatin1(name));
+    };
+    ASSERT_TRUE(button("addRule"));
+    QTest::mouseClick(button("addRule"), Qt::LeftButton);
+    settle();
+    ASSERT_EQ(band(kDetail).items[6].rules.size(), 1u);
+    EXPECT_EQ(band(kDetail).items[6].rules[0].when, "quantity > 0") << "the first number field";
+    auto* when = designer.inspector()->findChild<QLineEdit*>(QStringLiteral("ruleWhen"));
+    ASSERT_TRUE(when);
+    when->setFocus();
+    QTest::keyClick(when, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(when, QStringLiteral("amount >="));
+    QTest::keyClick(when, Qt::Key_Return);
+    settle();
+    EXPECT_EQ(band(kDetail).items[6].rules[0].when, "amount >=");
+    EXPECT_TRUE(when->toolTip().startsWith(QStringLiteral("第 10 个字符：")))
+        << when->toolTip().toStdString();
+    QTest::keyClicks(when, QStringLiteral(" 10000"));
+    QTest::keyClick(when, Qt::Key_Return);
+    settle();
+    EXPECT_EQ(band(kDetail).items[6].rules[0].when, "amount >= 10000");
+    auto* style = designer.inspector()->findChild<QComboBox*>(QStringLiteral("ruleStyle"));
+    style->setFocus();
+    while (style->currentData().toString() != QStringLiteral("total") &&
+           style->currentIndex() + 1 < style->count())
+        QTest::keyClick(style, Qt::Key_Down);
+    settle();
+    EXPECT_EQ(band(kDetail).items[6].rules[0].style, "total");
+    auto* shown = designer.inspector()->findChild<QCheckBox*>(QStringLiteral("ruleVisible"));
+    QTest::mouseClick(shown, Qt::LeftButton, {}, QPoint(8, shown->height() / 2));
+    settle();
+    EXPECT_FALSE(band(kDetail).items[6].rules[0].visible);
+    for (int i = 0; i < 40 && !band(kDetail).items[6].rules.empty(); ++i) // a step per style passed
+        designer.undo();
+    EXPECT_TRUE(band(kDetail).items[6].rules.empty());
+}
