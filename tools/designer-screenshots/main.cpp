@@ -3,8 +3,10 @@
 // Shows the designer with each sample template, a few items selected, and saves designer-<name>.png
 // in OUTDIR; then the expression editor on the order list's amount (designer-expression-editor.png,
 // and with an error: designer-expression-error.png) and the checks list of an order list with faults
-// (designer-checks.png). Run under a display: xvfb-run -a.
+// (designer-checks.png), and an item's conditional formatting (designer-rules.png). Run under a
+// display: xvfb-run -a.
 #include "agent/reports/designer/ExpressionEditor.h"
+#include "agent/reports/designer/Inspector.h"
 #include "agent/reports/designer/PreviewPane.h"
 #include "agent/reports/designer/ReportDesigner.h"
 
@@ -67,6 +69,26 @@ void expressionShots(verolux::tools::SampleShots& shots) {
     designer.preview()->refreshNow();
     QApplication::processEvents();
     shots.save(designer, QStringLiteral("designer-checks.png"), "checks");
+
+    // Conditional formatting: large amounts in the total style, empty customers hidden; the page shows
+    // the first request row (21,712.00) as it prints.
+    Template ruled = report.reportTemplate();
+    ruled.fields[5].type = "currency";
+    ruled.detail.items[4].text = "{quantity}";
+    ruled.detail.items[3].text = "{product}";
+    ruled.detail.items[6].text = "{quantity*price}";
+    ruled.detail.items[6].rules = {{"quantity*price >= 10000", "total", true, {}},
+                                   {"isempty(customer)", "", false, {}}};
+    report.setTemplate(ruled);
+    designer.ReloadDesign();
+    designer.setChecksVisible(false);
+    designer.select({{kDetail, 6}});
+    designer.preview()->refreshNow();
+    QApplication::processEvents();
+    if (auto* add = designer.inspector()->findChild<QWidget*>(QStringLiteral("addRule")))
+        designer.inspector()->ensureWidgetVisible(add);
+    QApplication::processEvents();
+    shots.save(designer, QStringLiteral("designer-rules.png"), "rules");
 }
 
 } // namespace

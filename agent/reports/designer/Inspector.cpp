@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace verolux::reports {
 
@@ -526,21 +527,24 @@ void Inspector::buildRules(ItemRef ref) {
     const size_t count = design::FindItem(m_doc.tmpl(), ref)->rules.size();
     for (size_t r = 0; r < count; ++r) {
         auto* box = new QWidget;
-        auto* row = new QHBoxLayout(box);
-        row->setContentsMargins(0, 0, 0, 0);
+        auto* lines = new QVBoxLayout(box);
+        lines->setContentsMargins(0, 0, 0, 0);
+        lines->setSpacing(3);
+        auto* row = new QHBoxLayout;
         auto* when = new QLineEdit;
         when->setObjectName(QStringLiteral("ruleWhen"));
         when->setPlaceholderText(QStringLiteral("条件，如 amount >= 10000"));
         auto* style = new QComboBox;
         style->setObjectName(QStringLiteral("ruleStyle"));
-        style->addItem(QStringLiteral("（样式不变）"), QString());
+        style->addItem(QStringLiteral("样式不变"), QString());
         for (const TextStyle& st : m_doc.tmpl().styles)
             if (!st.name.empty() && st.name != "default") style->addItem(Q(st.name), Q(st.name));
         auto* shown = new QCheckBox(QStringLiteral("显示"));
         shown->setObjectName(QStringLiteral("ruleVisible"));
         auto* remove = new QPushButton(QStringLiteral("删除"));
-        row->addWidget(when, 3);
-        row->addWidget(style, 2);
+        lines->addWidget(when); // the condition gets the whole width, its effect the line below
+        lines->addLayout(row);
+        row->addWidget(style, 1);
         row->addWidget(shown);
         row->addWidget(remove);
         connect(when, &QLineEdit::editingFinished, this, [when, r, rule, change] {
