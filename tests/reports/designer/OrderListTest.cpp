@@ -196,7 +196,8 @@ TEST_F(OrderList, BuiltFromNewWithMouseAndKeysPrintsTheGrandTotal) {
     ASSERT_EQ(t().detail.items.size(), 6u);
     ExpressionEditor* e = editExpression(QStringLiteral("{quantity*}"));
     ASSERT_TRUE(e);
-    EXPECT_TRUE(e->problem().startsWith(QStringLiteral("第 11 个字符：expected a value"))) << e->problem().toStdString();
+    EXPECT_TRUE(e->problem().startsWith(QStringLiteral("第 11 个字符：expected a value")))
+        << e->problem().toStdString();
     auto* edit = e->findChild<QPlainTextEdit*>(QStringLiteral("expressionText"));
     QTest::keyClick(edit, Qt::Key_Left);
     QTest::keyClicks(edit, QStringLiteral("price"));
