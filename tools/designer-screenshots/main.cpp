@@ -1,7 +1,12 @@
 // designer-screenshots OUTDIR [SOURCE_DIR]
 //
 // Shows the designer with each sample template, a few items selected, and saves designer-<name>.png
-// in OUTDIR. Run under a display: xvfb-run -a.
+// in OUTDIR; then the expression editor on the order list's amount (designer-expression-editor.png,
+// and with an error: designer-expression-error.png) and the checks list of an order list with faults
+// (designer-checks.png), and an item's conditional formatting (designer-rules.png). Run under a
+// display: xvfb-run -a.
+#include "agent/reports/designer/ExpressionEditor.h"
+#include "agent/reports/designer/Inspector.h"
 #include "agent/reports/designer/PreviewPane.h"
 #include "agent/reports/designer/ReportDesigner.h"
 
@@ -10,8 +15,83 @@
 #include "tools/screenshots/SampleShots.h"
 
 #include <QApplication>
+#include <QPlainTextEdit>
 
 using namespace verolux::reports;
+
+namespace {
+
+const design::BandRef kDetail{design::BandSlot::Detail};
+
+void expressionShots(verolux::tools::SampleShots& shots) {
+    const QString requests = shots.sample("requests", QStringLiteral("orders"), ".json");
+    Report report;
+    if (!report.LoadTemplate(shots.sample("templates", QStringLiteral("orders"), ".grf"))) {
+        shots.fail("expressions", report.lastError());
+        return;
+    }
+    ReportDesigner designer;
+    designer.setWindowTitle(QStringLiteral("orders.grf - 报表设计器"));
+    designer.resize(1400, 900);
+    designer.BindReport(&report);
+    designer.ReloadDesign();
+    designer.loadPreviewData(requests, nullptr);
+    designer.show();
+    designer.select({{kDetail, 6}});
+    designer.openExpressionEditor();
+    ExpressionEditor* editor = designer.expressionEditor();
+    if (!editor) {
+        shots.fail("expressions", QStringLiteral("no expression editor"));
+        return;
+    }
+    auto* text = editor->findChild<QPlainTextEdit*>(QStringLiteral("expressionText"));
+    text->setPlainText(QStringLiteral(
+        "{if(quantity*price >= 10000, \"大额 \", \"\")}{round(quantity*price*1.13, 2)|#,##0.00}"));
+    text->moveCursor(QTextCursor::End);
+    QApplication::processEvents();
+    shots.save(*editor, QStringLiteral("designer-expression-editor.png"), "expression editor");
+    text->setPlainText(QStringLiteral("{round(quantity*price*1.13, 2} 元"));
+    QApplication::processEvents();
+    shots.save(*editor, QStringLiteral("designer-expression-error.png"), "expression error");
+    editor->reject();
+
+    // An order list with the faults the checks find: price typed as text but multiplied, an expression
+    // that cannot be read, a name that is not declared.
+    Template faulty = report.reportTemplate();
+    faulty.fields[5].type = "text";
+    faulty.detail.items[6].text = "{quantity*price}";
+    faulty.detail.items[4].text = "{round(quantity, }";
+    faulty.detail.items[3].text = "{product & prodcut_no}";
+    report.setTemplate(faulty);
+    designer.ReloadDesign();
+    designer.setChecksVisible(true);
+    designer.select({{kDetail, 6}});
+    designer.preview()->refreshNow();
+    QApplication::processEvents();
+    shots.save(designer, QStringLiteral("designer-checks.png"), "checks");
+
+    // Conditional formatting: large amounts in the total style, empty customers hidden; the page shows
+    // the first request row (21,712.00) as it prints.
+    Template ruled = report.reportTemplate();
+    ruled.fields[5].type = "currency";
+    ruled.detail.items[4].text = "{quantity}";
+    ruled.detail.items[3].text = "{product}";
+    ruled.detail.items[6].text = "{quantity*price}";
+    ruled.detail.items[6].rules = {{"quantity*price >= 10000", "total", true, {}},
+                                   {"isempty(customer)", "", false, {}}};
+    report.setTemplate(ruled);
+    designer.ReloadDesign();
+    designer.setChecksVisible(false);
+    designer.select({{kDetail, 6}});
+    designer.preview()->refreshNow();
+    QApplication::processEvents();
+    if (auto* add = designer.inspector()->findChild<QWidget*>(QStringLiteral("addRule")))
+        designer.inspector()->ensureWidgetVisible(add);
+    QApplication::processEvents();
+    shots.save(designer, QStringLiteral("designer-rules.png"), "rules");
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -45,5 +125,6 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
         shots->save(designer, QStringLiteral("designer-") + n + QStringLiteral(".png"), name);
     }
+    expressionShots(*shots);
     return shots->exitCode();
 }

@@ -2,6 +2,9 @@
 
 #include "agent/reports/design/DesignLayout.h"
 #include "agent/reports/design/References.h"
+#include "agent/reports/design/RowValues.h"
+#include "agent/reports/design/StructureEdits.h"
+#include "agent/reports/model/TemplateExpressions.h"
 
 namespace verolux::reports::design {
 
@@ -18,6 +21,16 @@ std::string mm(double v) {
     s.erase(s.find_last_not_of('0') + 1);
     if (!s.empty() && s.back() == '.') s.pop_back();
     return s;
+}
+
+// Unknown names in expressions are told like those of plain references, by name.
+void expressionProblems(const Template& t, ItemRef ref, const std::vector<ExpressionProblem>& problems,
+                        const std::string& where, std::vector<DesignProblem>& out) {
+    for (const ExpressionProblem& p : problems)
+        out.push_back({p.broken ? DesignProblem::Kind::Expression : DesignProblem::Kind::UnknownName,
+                       ref.band, ref,
+                       describe(t, ref) + where + "第 " + std::to_string(p.character) + " 个字符：" +
+                           (p.broken ? "表达式无法计算（" : "未声明的名称（") + p.message + "）"});
 }
 
 } // namespace
@@ -52,10 +65,19 @@ std::vector<DesignProblem> CheckDesign(const Template& tmpl) {
             if (box.bottom() > band.height + kEpsilon)
                 out.push_back(
                     {DesignProblem::Kind::OutsideBand, bref, ref, describe(tmpl, ref) + "超出带区底部"});
-            if (it.kind == ItemKind::Text || it.kind == ItemKind::Barcode)
+            if (it.kind == ItemKind::Text || it.kind == ItemKind::Barcode) {
                 for (const std::string& name : UndeclaredNames(it.text, tmpl))
                     out.push_back({DesignProblem::Kind::UnknownName, bref, ref,
                                    describe(tmpl, ref) + "引用了未声明的名称“" + name + "”"});
+                expressionProblems(tmpl, ref, CheckReferenceText(it.text, tmpl), "", out);
+                for (const std::string& name : TextFieldsInArithmetic(it.text, tmpl))
+                    out.push_back({DesignProblem::Kind::TextArithmetic, bref, ref,
+                                   describe(tmpl, ref) + "用文本字段“" + name + "”计算，应改为数字类型",
+                                   name});
+            }
+            for (size_t r = 0; r < it.rules.size(); ++r)
+                expressionProblems(tmpl, ref, CheckCondition(it.rules[r].when, tmpl),
+                                   "条件 " + std::to_string(r + 1) + " ", out);
             if (it.kind != ItemKind::Text) continue;
             for (size_t j = i + 1; j < band.items.size(); ++j) {
                 const Item& other = band.items[j];
@@ -71,6 +93,18 @@ std::vector<DesignProblem> CheckDesign(const Template& tmpl) {
         }
     }
     return out;
+}
+
+bool MakeFieldNumber(DesignDocument& doc, const std::string& field, const std::vector<ScalarValue>& column) {
+    const auto& fields = doc.tmpl().fields;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].name != field) continue;
+        Declared d = fields[i];
+        d.type = GuessFieldType(column);
+        if (d.type != "integer" && d.type != "decimal") d.type = "decimal";
+        return bool(UpdateDeclared(doc, DeclaredKind::Field, int(i), d));
+    }
+    return false;
 }
 
 } // namespace verolux::reports::design

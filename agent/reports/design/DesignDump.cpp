@@ -73,6 +73,9 @@ std::string DescribeDesign(const Template& t) {
         const Band& b = *FindBand(t, ref);
         o += BandPath(ref) + ' ' + num(b.height) + " mm";
         if (b.columns.any()) o += " columns " + std::to_string(b.columns.count);
+        if (b.keepTogether) o += " keepTogether";
+        if (b.keepWithDetail) o += " keepWithDetail";
+        if (b.printAtBottom) o += " printAtBottom";
         o += '\n';
         for (size_t i = 0; i < b.items.size(); ++i) {
             const Item& it = b.items[i];
@@ -81,6 +84,9 @@ std::string DescribeDesign(const Template& t) {
             if (it.kind == ItemKind::Barcode) o += ' ' + it.symbology;
             if (it.kind == ItemKind::Text || it.kind == ItemKind::Barcode) o += " \"" + it.text + '"';
             if (it.kind == ItemKind::Image) o += ' ' + std::to_string(it.imageData.size()) + " bytes";
+            for (const StyleRule& r : it.rules)
+                o += " when(" + r.when + ")" + (r.style.empty() ? "" : " " + r.style) +
+                     (r.visible ? "" : " hidden");
             o += '\n';
         }
     }

@@ -6,13 +6,15 @@ namespace verolux::reports::design {
 
 bool Same(const Item& a, const Item& b) {
     return std::tie(a.kind, a.x, a.y, a.w, a.h, a.style, a.text, a.symbology, a.imageData, a.keepAspect,
-                    a.keys) == std::tie(b.kind, b.x, b.y, b.w, b.h, b.style, b.text, b.symbology, b.imageData,
-                                        b.keepAspect, b.keys);
+                    a.rules, a.keys) == std::tie(b.kind, b.x, b.y, b.w, b.h, b.style, b.text, b.symbology,
+                                                 b.imageData, b.keepAspect, b.rules, b.keys);
 }
 
 bool Same(const Band& a, const Band& b) {
-    return a.present == b.present && a.height == b.height && a.columns == b.columns && a.keys == b.keys &&
-           a.columnKeys == b.columnKeys && Same(a.items, b.items);
+    return std::tie(a.present, a.height, a.columns, a.keepTogether, a.keepWithDetail, a.printAtBottom, a.keys,
+                    a.columnKeys) == std::tie(b.present, b.height, b.columns, b.keepTogether,
+                                              b.keepWithDetail, b.printAtBottom, b.keys, b.columnKeys) &&
+           Same(a.items, b.items);
 }
 
 bool Same(const Declared& a, const Declared& b) {

@@ -1,6 +1,7 @@
 #include "agent/reports/design/References.h"
 
 #include "agent/reports/design/BandRef.h"
+#include "agent/reports/model/TemplateExpressions.h"
 
 #include <algorithm>
 
@@ -99,7 +100,13 @@ std::string RenameInText(std::string_view text, DeclaredKind kind, const std::st
 
 std::vector<std::string> UndeclaredNames(std::string_view text, const Template& tmpl) {
     std::vector<std::string> out;
+    // Expressions name their unknowns themselves (CheckReferenceText): plain references only here.
+    std::vector<size_t> expressions;
+    for (const auto& piece : format::expr::SplitTemplateText(text))
+        if (piece.reference && ClassifyReference(piece.body, tmpl).form != ReferenceForm::Plain)
+            expressions.push_back(piece.offset - 1);
     for (const Reference& r : FindReferences(text)) {
+        if (std::find(expressions.begin(), expressions.end(), r.begin) != expressions.end()) continue;
         bool known = true;
         switch (r.kind) {
         case Reference::Kind::System:

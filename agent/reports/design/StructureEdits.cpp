@@ -63,6 +63,14 @@ bool SetBandHeight(DesignDocument& doc, BandRef band, double height) {
     return doc.commit(b, "带区高度");
 }
 
+bool UpdateBand(DesignDocument& doc, BandRef band, const std::string& name,
+                const std::function<void(Band&)>& change) {
+    if (!FindBand(doc.tmpl(), band)) return false;
+    EditBuilder b = doc.begin();
+    change(b.band(band));
+    return doc.commit(b, name);
+}
+
 bool SetBandPresent(DesignDocument& doc, BandRef band, bool present) {
     const Band* now = FindBand(doc.tmpl(), band);
     if (!now || now->present == present) return false;

@@ -13,6 +13,9 @@ namespace verolux::reports::design {
 // undoable step; a refused edit changes nothing and says why.
 
 bool SetBandHeight(DesignDocument& doc, BandRef band, double height);
+// Any other change of a band's own keys (keep together, keep with detail, print at bottom).
+bool UpdateBand(DesignDocument& doc, BandRef band, const std::string& name,
+                const std::function<void(Band&)>& change);
 // Turning a band off removes its items with it (a band that is not there keeps nothing in the file).
 bool SetBandPresent(DesignDocument& doc, BandRef band, bool present);
 EditResult SetColumns(DesignDocument& doc, const Columns& columns);

@@ -8,7 +8,9 @@
 namespace verolux::reports {
 
 // What in the design will not print as meant (items outside their band or the page, names not
-// declared, overlapping text, a detail band taller than the page). Clicking a line selects its item.
+// declared, expressions that cannot be read, sums over text fields, overlapping text, a detail band
+// taller than the page). Clicking a line selects its item; a text field computed with has a button
+// that makes it a number.
 class ChecksList : public QListWidget {
     Q_OBJECT
   public:
@@ -19,6 +21,8 @@ class ChecksList : public QListWidget {
   signals:
     void itemPicked(const design::ItemRef& item);
     void bandPicked(const design::BandRef& band);
+    // The "改为数字" button of a line: make the field a number (queued: the list is rebuilt by it).
+    void makeNumberRequested(const QString& field);
 
   private:
     design::DesignDocument& m_doc;

@@ -51,6 +51,11 @@ class DesignCanvas : public QAbstractScrollArea {
     std::optional<design::BandRef> pickedBand() const { return m_pickedBand; }
     // Call after the document changed outside the canvas.
     void documentChanged();
+    // The row conditional formatting is shown for (the preview's first row).
+    void setSampleRow(design::SampleRow row) {
+        m_renderer.setSampleRow(std::move(row));
+        update();
+    }
 
     // Page mm <-> viewport pixels.
     QPointF toView(double xMm, double yMm) const;

@@ -4,6 +4,7 @@
 #include "agent/reports/engine/PainterCanvas.h"
 #include "agent/reports/engine/QtTextMeasurer.h"
 #include "agent/reports/engine/StyleFonts.h"
+#include "agent/reports/layout/RuleStyles.h"
 #include "agent/reports/layout/TextWrap.h"
 
 #include <QPaintDevice>
@@ -29,11 +30,22 @@ void DesignRenderer::sync(const Template& tmpl, uint64_t generation) {
     // The painter caches pictures and barcodes by item address: start afresh with every change.
     m_painter.reset();
     m_measurer.reset();
-    m_fonts = std::make_unique<StyleFonts>(tmpl);
-    m_measurer = std::make_unique<QtTextMeasurer>(tmpl, *m_fonts);
-    m_painter = std::make_unique<PagePainter>(tmpl, *m_measurer);
+    m_ruleCopy.reset();
+    m_print = &tmpl;
+    if (HasStyledRules(tmpl)) {
+        m_ruleCopy = std::make_unique<Template>(tmpl);
+        AddRuleStyles(*m_ruleCopy);
+        m_print = m_ruleCopy.get();
+    }
+    m_fonts = std::make_unique<StyleFonts>(*m_print);
+    m_measurer = std::make_unique<QtTextMeasurer>(*m_print, *m_fonts);
+    m_painter = std::make_unique<PagePainter>(*m_print, *m_measurer);
     m_t = &tmpl;
     m_generation = generation;
+}
+
+void DesignRenderer::setSampleRow(design::SampleRow row) {
+    m_row = std::move(row);
 }
 
 std::vector<DesignRenderer::Placed> DesignRenderer::PlaceAll(const Template& tmpl,
@@ -58,9 +70,13 @@ void DesignRenderer::paint(QPainter& painter, const std::vector<Placed>& items) 
         pi.style = it.style >= 0 && it.style < styles ? it.style : 0;
         pi.x = float(p.x), pi.y = float(p.y), pi.w = float(p.w), pi.h = float(p.h);
         pi.source = &it;
+        if (const int rule = it.rules.empty() ? -1 : design::RuleOnRow(it, *m_t, m_row); rule >= 0) {
+            pi.style = RuleStyle(*m_print, pi.style, it.rules[size_t(rule)]);
+            pi.hidden = !it.rules[size_t(rule)].visible;
+        }
         if (it.kind == ItemKind::Text || it.kind == ItemKind::Barcode) {
             pi.textOffset = uint32_t(page.text.size());
-            const TextStyle& st = m_t->styles[size_t(pi.style)];
+            const TextStyle& st = m_print->styles[size_t(pi.style)];
             if (it.kind == ItemKind::Barcode)
                 page.text += sampleBarcodeData(it);
             else if (st.wordWrap)

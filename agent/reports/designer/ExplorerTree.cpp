@@ -91,6 +91,15 @@ ExplorerTree::ExplorerTree(design::DesignDocument& doc, QWidget* parent) : QTree
         else if (subject)
             emit subjectPicked(*subject);
     });
+    // Queued: the editor's edit rebuilds this tree, and with it the node clicked.
+    connect(
+        this, &QTreeWidget::itemDoubleClicked, this,
+        [this](QTreeWidgetItem* node) {
+            if (!isItemNode(node)) return;
+            const Item* it = design::FindItem(m_doc.tmpl(), itemOf(node));
+            if (it && it->kind == ItemKind::Text) emit expressionRequested(itemOf(node));
+        },
+        Qt::QueuedConnection);
     refresh();
 }
 

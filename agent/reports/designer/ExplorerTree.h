@@ -29,6 +29,8 @@ class ExplorerTree : public QTreeWidget {
     void subjectPicked(const DesignSubject& subject);
     // Items picked here: the page selects them.
     void itemsPicked(const std::vector<design::ItemRef>& items);
+    // A double click on a text item of a band: edit its content as an expression.
+    void expressionRequested(const design::ItemRef& item);
     void edited();
 
   protected:

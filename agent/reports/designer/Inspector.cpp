@@ -6,6 +6,7 @@
 #include "agent/reports/design/StructureEdits.h"
 #include "agent/reports/design/StyleEdits.h"
 #include "agent/reports/designer/PropertyWidgets.h"
+#include "agent/reports/model/TemplateExpressions.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,6 +18,7 @@
 #include <QMessageBox>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace verolux::reports {
 
@@ -111,7 +113,8 @@ std::string Inspector::shape() const {
         break;
     case DesignSubject::Kind::Items:
         for (const ItemRef& r : m_items)
-            if (const Item* it = design::FindItem(t, r)) s += char('0' + int(it->kind));
+            if (const Item* it = design::FindItem(t, r))
+                s += char('0' + int(it->kind)) + std::to_string(it->rules.size()) + ',';
         break;
     default:
         break;
@@ -412,6 +415,12 @@ void Inspector::buildItems() {
             const auto v = shared<std::string>(items(), [](const Item* i) { return i->text; });
             text->setText(v ? std::optional(Q(*v)) : std::nullopt);
         });
+        auto* fx = new QPushButton(QStringLiteral("ƒx 表达式…"));
+        fx->setObjectName(QStringLiteral("expressionButton"));
+        fx->setToolTip(QStringLiteral("插入字段、参数、函数和汇总，输入时检查 (Ctrl+E)"));
+        // Queued: the editor's edit rebuilds this form, and with it this button.
+        connect(fx, &QPushButton::clicked, this, &Inspector::expressionRequested, Qt::QueuedConnection);
+        addRow(QString(), fx, [] {});
     }
     if (allOf(ItemKind::Barcode)) {
         auto* kind = new QComboBox;
@@ -501,6 +510,93 @@ void Inspector::buildItems() {
         return i->kind == ItemKind::Text || i->kind == ItemKind::Barcode;
     });
     buildStyleKeys(target, !lineOnly && !noText, true);
+    if (m_items.size() == 1 && now.size() == 1) buildRules(m_items.front());
+}
+
+// Conditional formatting of one item: each rule's condition, the style it applies and whether the item
+// shows; the first rule that holds on a row applies.
+void Inspector::buildRules(ItemRef ref) {
+    heading(QStringLiteral("条件格式（第一条成立的规则生效）"));
+    auto rule = [this, ref](size_t r) -> const StyleRule* {
+        const Item* it = design::FindItem(m_doc.tmpl(), ref);
+        return it && r < it->rules.size() ? &it->rules[r] : nullptr;
+    };
+    auto change = [this, ref](const char* name, const std::function<void(std::vector<StyleRule>&)>& edit) {
+        done(design::UpdateItems(m_doc, {ref}, name, [&edit](Item& it) { edit(it.rules); }));
+    };
+    const size_t count = design::FindItem(m_doc.tmpl(), ref)->rules.size();
+    for (size_t r = 0; r < count; ++r) {
+        auto* box = new QWidget;
+        auto* lines = new QVBoxLayout(box);
+        lines->setContentsMargins(0, 0, 0, 0);
+        lines->setSpacing(3);
+        auto* row = new QHBoxLayout;
+        auto* when = new QLineEdit;
+        when->setObjectName(QStringLiteral("ruleWhen"));
+        when->setPlaceholderText(QStringLiteral("条件，如 amount >= 10000"));
+        auto* style = new QComboBox;
+        style->setObjectName(QStringLiteral("ruleStyle"));
+        style->addItem(QStringLiteral("样式不变"), QString());
+        for (const TextStyle& st : m_doc.tmpl().styles)
+            if (!st.name.empty() && st.name != "default") style->addItem(Q(st.name), Q(st.name));
+        auto* shown = new QCheckBox(QStringLiteral("显示"));
+        shown->setObjectName(QStringLiteral("ruleVisible"));
+        auto* remove = new QPushButton(QStringLiteral("删除"));
+        lines->addWidget(when); // the condition gets the whole width, its effect the line below
+        lines->addLayout(row);
+        row->addWidget(style, 1);
+        row->addWidget(shown);
+        row->addWidget(remove);
+        connect(when, &QLineEdit::editingFinished, this, [when, r, rule, change] {
+            const StyleRule* now = rule(r);
+            if (now && now->when != S(when->text()))
+                change("条件格式",
+                       [r, v = S(when->text())](std::vector<StyleRule>& rules) { rules[r].when = v; });
+        });
+        connect(style, &QComboBox::activated, this, [style, r, change](int i) {
+            change("条件格式", [r, v = S(style->itemData(i).toString())](std::vector<StyleRule>& rules) {
+                rules[r].style = v;
+            });
+        });
+        connect(shown, &QCheckBox::clicked, this, [r, change](bool on) {
+            change("条件格式", [r, on](std::vector<StyleRule>& rules) { rules[r].visible = on; });
+        });
+        connect(remove, &QPushButton::clicked, this, [r, change] {
+            change("删除条件格式",
+                   [r](std::vector<StyleRule>& rules) { rules.erase(rules.begin() + long(r)); });
+        });
+        addRow(QStringLiteral("规则 %1").arg(r + 1), box, [this, when, style, shown, r, rule] {
+            const StyleRule* now = rule(r);
+            if (!now) return;
+            if (!when->hasFocus()) when->setText(Q(now->when));
+            // A condition that cannot be read is marked with why and where.
+            const auto problems = CheckCondition(now->when, m_doc.tmpl());
+            const bool broken = !problems.empty() && problems.front().broken;
+            when->setStyleSheet(broken ? QStringLiteral("background: #fee2e2") : QString());
+            when->setToolTip(broken
+                                 ? QStringLiteral("第 %1 个字符：%2")
+                                       .arg(problems.front().character)
+                                       .arg(Q(problems.front().message))
+                                 : QStringLiteral("成立时套用右边的样式（颜色、粗细、斜体、下划线、背景）"));
+            setCombo(style, style->findData(Q(now->style)));
+            setCheck(shown, now->visible);
+        });
+    }
+    auto* add = new QPushButton(QStringLiteral("添加条件格式"));
+    add->setObjectName(QStringLiteral("addRule"));
+    connect(add, &QPushButton::clicked, this, [this, change] {
+        // A condition to start from: the first number field above zero.
+        std::string when = "#row % 2 = 0";
+        for (const Declared& f : m_doc.tmpl().fields)
+            if (f.type == "integer" || f.type == "decimal" || f.type == "currency") {
+                when = f.name + " > 0";
+                break;
+            }
+        change("添加条件格式", [when](std::vector<StyleRule>& rules) {
+            rules.push_back({when, "", true, {}});
+        });
+    });
+    m_layout->addRow(QString(), add);
 }
 
 // Editors for the keys of a style; for items they set overrides, for a named style its own keys.
@@ -737,6 +833,33 @@ void Inspector::buildBand(BandRef band) {
         QStringLiteral("高度"), 0, 5000, 2,
         [this, band] { return std::optional(design::FindBand(m_doc.tmpl(), band)->height); },
         [this, band](double v) { return design::SetBandHeight(m_doc, band, v); });
+    // Page options of the band: what the engine reads for this kind of band only.
+    const struct {
+        const char* label;
+        const char* tip;
+        bool Band::*member;
+        bool shown;
+    } flags[] = {
+        {"不跨页拆分", "整个带区放不下时移到下一页（比一页还高时照常拆分）", &Band::keepTogether,
+         band.slot != BandSlot::PageHeader && band.slot != BandSlot::PageFooter},
+        {"与明细同页", "分组尾不单独出现在新页顶部：带上前一行明细", &Band::keepWithDetail,
+         band.slot == BandSlot::GroupFooter},
+        {"打印在页底", "报表尾打印在最后一页的底部、页脚之上", &Band::printAtBottom,
+         band.slot == BandSlot::ReportFooter},
+    };
+    for (const auto& f : flags) {
+        if (!f.shown) continue;
+        auto* box = new QCheckBox(QString::fromUtf8(f.label));
+        box->setToolTip(QString::fromUtf8(f.tip));
+        const auto member = f.member;
+        connect(box, &QCheckBox::clicked, this, [this, band, member, box](bool on) {
+            done(design::UpdateBand(m_doc, band, S(box->text()),
+                                    [member, on](Band& live) { live.*member = on; }));
+        });
+        addRow(QString(), box, [this, band, member, box] {
+            if (const Band* now = design::FindBand(m_doc.tmpl(), band)) setCheck(box, now->*member);
+        });
+    }
     if (band.slot == BandSlot::Detail) {
         heading(QStringLiteral("分栏（标签纸）"));
         auto setColumns = [this](const std::function<void(Columns&)>& change) {

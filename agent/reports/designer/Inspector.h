@@ -36,6 +36,8 @@ class Inspector : public QScrollArea {
     void subjectGone();
     // Pick an image file for the selected image items.
     void imageRequested();
+    // Open the expression editor on the selected text items.
+    void expressionRequested();
 
   private:
     // One row: its editor, how to show the document's value, and its label (bold when overridden).
@@ -61,6 +63,7 @@ class Inspector : public QScrollArea {
 
     void buildReport();
     void buildItems();
+    void buildRules(design::ItemRef item);
     void buildBand(design::BandRef band);
     void buildDeclared(design::DeclaredKind kind, int index);
     void buildGroup(int index);

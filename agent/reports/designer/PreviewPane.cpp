@@ -49,6 +49,8 @@ bool PreviewPane::loadRequest(const QString& path, QString* error) {
         Report probe;
         FillFromRequest(probe, doc);
         m_request = std::move(doc);
+        m_filled = 0;
+        m_shown = 0;
     } catch (const JsonError& e) {
         if (error) *error = path + QStringLiteral(": ") + QString::fromUtf8(e.what());
         return false;
@@ -84,6 +86,16 @@ void PreviewPane::fill() {
     }
 }
 
+Report& PreviewPane::filledReport() {
+    if (m_filled != m_doc.generation() || m_filled == 0) {
+        m_report.setTemplate(m_doc.tmpl());
+        fill();
+        m_filled = m_doc.generation();
+        m_shown = 0; // the viewer still shows the pages of before: lay out again when it shows
+    }
+    return m_report;
+}
+
 void PreviewPane::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (m_shown != m_doc.generation()) scheduleRefresh();
@@ -97,6 +109,7 @@ void PreviewPane::refreshNow() {
     const int keep = bar->value();
     m_report.setTemplate(m_doc.tmpl());
     fill();
+    m_filled = m_doc.generation();
     m_viewer->StartPreview();
     bar->setValue(keep);
     const int pages = m_report.pageCount();

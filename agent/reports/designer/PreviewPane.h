@@ -37,6 +37,9 @@ class PreviewPane : public QWidget {
     void refreshNow();
     bool pending() const { return m_timer.isActive(); }
 
+    // The rows and parameters the preview shows, for the current design (filled now if the preview has
+    // not been since the last edit): the values the designer shows expressions and rules on.
+    Report& filledReport();
     ReportViewer* viewer() const { return m_viewer; }
     Report& report() { return m_report; }
 
@@ -53,6 +56,7 @@ class PreviewPane : public QWidget {
     QTimer m_timer;
     std::optional<JsonDocument> m_request;
     uint64_t m_shown = 0;
+    uint64_t m_filled = 0; // the generation m_report holds the template and rows of
 };
 
 } // namespace verolux::reports

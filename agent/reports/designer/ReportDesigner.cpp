@@ -2,11 +2,13 @@
 
 #include "agent/reports/design/Arrange.h"
 #include "agent/reports/design/Clipboard.h"
+#include "agent/reports/design/DesignChecks.h"
 #include "agent/reports/design/ItemEdits.h"
 #include "agent/reports/designer/ChecksList.h"
 #include "agent/reports/designer/DesignCanvas.h"
 #include "agent/reports/designer/DesignerIcons.h"
 #include "agent/reports/designer/ExplorerTree.h"
+#include "agent/reports/designer/ExpressionEditor.h"
 #include "agent/reports/designer/Inspector.h"
 #include "agent/reports/designer/PreviewPane.h"
 #include "agent/reports/engine/Report.h"
@@ -37,6 +39,14 @@ using design::ItemRef;
 namespace {
 
 constexpr double kPasteOffset = 2; // mm: a copy pasted onto its original steps aside by this much
+
+// Some item has conditional formatting: the page shows it on the sample row.
+bool HasRules(const Template& t) {
+    for (design::BandRef b : design::PresentBands(t))
+        for (const Item& it : design::FindBand(t, b)->items)
+            if (!it.rules.empty()) return true;
+    return false;
+}
 
 QWidget* titled(const QString& title, QWidget* body) {
     auto* box = new QWidget;
@@ -132,6 +142,16 @@ ReportDesigner::ReportDesigner(QWidget* parent) : QWidget(parent) {
     connect(m_checks, &ChecksList::bandPicked, this, [this](const design::BandRef& band) {
         showSubject({DesignSubject::Kind::Band, band, -1});
     });
+    connect(m_checks, &ChecksList::makeNumberRequested, this, [this](const QString& field) {
+        const std::string name = field.toStdString();
+        if (design::MakeFieldNumber(m_doc, name, sampleColumn(name))) afterEdit();
+    });
+    connect(m_inspector, &Inspector::expressionRequested, this, &ReportDesigner::openExpressionEditor);
+    connect(m_explorer, &ExplorerTree::expressionRequested, this, [this](const ItemRef& ref) {
+        if (!design::FindItem(m_doc.tmpl(), ref)) return; // gone meanwhile
+        select({ref});
+        openExpressionEditor();
+    });
     refreshActions();
     setFocusProxy(m_canvas);
 }
@@ -178,6 +198,9 @@ void ReportDesigner::buildToolBar() {
     QAction* dupA = addAction(QStringLiteral("再制一份"), -1, QKeySequence(Qt::CTRL | Qt::Key_D));
     QAction* delA = addAction(QStringLiteral("删除"), icon(I::Delete), QKeySequence::Delete);
     QAction* allA = addAction(QStringLiteral("全选"), -1, QKeySequence::SelectAll);
+    QAction* exprA = addAction(QStringLiteral("表达式…"), -1, QKeySequence(Qt::CTRL | Qt::Key_E));
+    exprA->setObjectName(QStringLiteral("expressionAction"));
+    connect(exprA, &QAction::triggered, this, &ReportDesigner::openExpressionEditor);
     connect(cutA, &QAction::triggered, this, &ReportDesigner::cut);
     connect(copyA, &QAction::triggered, this, &ReportDesigner::copy);
     connect(pasteA, &QAction::triggered, this, &ReportDesigner::paste);
@@ -185,7 +208,8 @@ void ReportDesigner::buildToolBar() {
     connect(delA, &QAction::triggered, this, &ReportDesigner::deleteSelection);
     connect(allA, &QAction::triggered, this, &ReportDesigner::selectAll);
     m_needSelection << cutA << copyA << dupA << delA;
-    m_itemMenu << cutA << copyA << pasteA << dupA << delA << nullptr;
+    m_needSelection << exprA;
+    m_itemMenu << cutA << copyA << pasteA << dupA << delA << nullptr << exprA << nullptr;
     for (QAction* a : {cutA, copyA, pasteA, delA})
         m_toolBar->addAction(a);
     m_toolBar->addSeparator();
@@ -538,6 +562,7 @@ void ReportDesigner::placeItem(ItemKind kind) {
 // ---- keeping the parts in step ----
 
 void ReportDesigner::afterEdit() {
+    if (HasRules(m_doc.tmpl())) m_canvas->setSampleRow(sampleRow());
     m_canvas->documentChanged();
     m_explorer->refresh();
     afterSelection();
@@ -591,6 +616,53 @@ void ReportDesigner::refreshActions() {
         m_lastPending = pending;
         emit editsPendingChanged(pending);
     }
+}
+
+design::SampleRow ReportDesigner::sampleRow() {
+    design::SampleRow row;
+    Report& filled = m_preview->filledReport();
+    if (!filled.records().empty()) row.fields = filled.records().front();
+    row.parameters = filled.Parameters().values();
+    row.title = filled.documentTitle().toStdString();
+    return row;
+}
+
+std::vector<ScalarValue> ReportDesigner::sampleColumn(const std::string& field) {
+    std::vector<ScalarValue> out;
+    const auto& fields = m_doc.tmpl().fields;
+    const auto at =
+        std::find_if(fields.begin(), fields.end(), [&](const Declared& d) { return d.name == field; });
+    if (at == fields.end()) return out;
+    for (const auto& r : m_preview->filledReport().records())
+        if (size_t(at - fields.begin()) < r.size()) out.push_back(r[size_t(at - fields.begin())]);
+    return out;
+}
+
+ExpressionEditor* ReportDesigner::expressionEditor() const {
+    return m_expressionEditor.data();
+}
+
+void ReportDesigner::openExpressionEditor() {
+    std::vector<ItemRef> texts;
+    for (const ItemRef& r : m_doc.selection())
+        if (const Item* it = design::FindItem(m_doc.tmpl(), r); it && it->kind == ItemKind::Text)
+            texts.push_back(r);
+    if (texts.empty() || m_expressionEditor) return;
+    const std::string text = design::FindItem(m_doc.tmpl(), texts.front())->text;
+    auto* dialog = new ExpressionEditor(m_doc.tmpl(), sampleRow(), QString::fromStdString(text), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_expressionEditor = dialog;
+    connect(dialog, &QDialog::accepted, this, [this, dialog, texts] {
+        // Only items still there and still text: the design may have changed under a window-modal dialog.
+        std::vector<ItemRef> still;
+        for (const ItemRef& r : texts)
+            if (const Item* it = design::FindItem(m_doc.tmpl(), r); it && it->kind == ItemKind::Text)
+                still.push_back(r);
+        if (design::UpdateItems(m_doc, still, "编辑表达式",
+                                [s = dialog->text().toStdString()](Item& it) { it.text = s; }))
+            afterEdit();
+    });
+    dialog->open();
 }
 
 } // namespace verolux::reports

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "agent/reports/design/DesignDocument.h"
+#include "agent/reports/design/RowValues.h"
 #include "agent/reports/designer/DesignSubject.h"
 
 #include <QPointer>
@@ -20,6 +21,7 @@ class ExplorerTree;
 class Inspector;
 class PreviewPane;
 class ChecksList;
+class ExpressionEditor;
 
 // The report designer control: edits the template of a bound report object. The window that holds it
 // loads and saves through the report object (LoadTemplate / SaveTemplate) and tells the designer with
@@ -77,6 +79,13 @@ class ReportDesigner : public QWidget {
     void select(const std::vector<design::ItemRef>& items);
     // Asks for a PNG or JPEG file and places it; with `path` given, uses that file.
     void insertImage(const QString& path = QString());
+    // Opens the expression editor on the selected text items' content (Ctrl+E, the inspector's ƒx);
+    // its OK is one undoable step.
+    void openExpressionEditor();
+    // The first row and the parameters of the preview (the request's, else made up), and one field's
+    // values over the preview's rows: what expressions and rules are shown on, and type guesses.
+    design::SampleRow sampleRow();
+    std::vector<ScalarValue> sampleColumn(const std::string& field);
 
     // --- for the designer program and tests ---
     design::DesignDocument& document() { return m_doc; }
@@ -85,6 +94,7 @@ class ReportDesigner : public QWidget {
     Inspector* inspector() const { return m_inspector; }
     PreviewPane* preview() const { return m_preview; }
     ChecksList* checks() const { return m_checks; }
+    ExpressionEditor* expressionEditor() const; // the open one, else nullptr
     QToolBar* toolBar() const { return m_toolBar; }
     QAction* undoAction() const { return m_undo; }
     QAction* redoAction() const { return m_redo; }
@@ -121,6 +131,7 @@ class ReportDesigner : public QWidget {
     Inspector* m_inspector = nullptr;
     PreviewPane* m_preview = nullptr;
     ChecksList* m_checks = nullptr;
+    QPointer<ExpressionEditor> m_expressionEditor;
     QSplitter* m_split = nullptr;
     QSplitter* m_centre = nullptr;
     QToolBar* m_toolBar = nullptr;

@@ -75,6 +75,7 @@ void Report::adoptTemplate(std::unique_ptr<Template> tmpl) {
 
 bool Report::LoadTemplate(const QString& path) {
     m_lastError.clear();
+    m_loadWarnings.clear();
     QFile file(path);
     const QString name = QFileInfo(path).fileName();
     if (!file.open(QIODevice::ReadOnly)) {
@@ -95,6 +96,8 @@ bool Report::LoadTemplate(const QString& path) {
         adoptTemplate(std::make_unique<Template>());
         return false;
     }
+    for (const std::string& w : result.warnings)
+        m_loadWarnings << name + QStringLiteral(": ") + QString::fromStdString(w);
     return true;
 }
 

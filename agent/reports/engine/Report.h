@@ -72,6 +72,8 @@ class Report : public QObject {
     // What names the report in the PDF, the print job and the dialogs: ReportTitle, else the template's.
     QString documentTitle() const;
     int recordCount() const { return static_cast<int>(m_data.rows.size()); }
+    // The records posted, each by the template's field order (the designer's sample values).
+    const std::vector<std::vector<ScalarValue>>& records() const { return m_data.rows; }
     const Template& reportTemplate() const { return *m_template; }
     void setTemplate(const Template& tmpl); // keeps parameter values and records whose names still exist
     // The printer output goes to: PrinterName, else the template's printer, else "" (system default).
@@ -87,6 +89,9 @@ class Report : public QObject {
     void paintPage(int index, PageCanvas& canvas);
     // The fonts of the template's styles (valid after layout()).
     const StyleFonts& styleFonts();
+    // What the template last loaded has that will not print as written (an expression that cannot be
+    // read), one line each: "orders.grf: bands.detail.items[2].text: character 12: missing ')'".
+    const QStringList& loadWarnings() const { return m_loadWarnings; }
     // Values of the last layout that could not be computed (each printed empty), one line each.
     QStringList warnings();
 
@@ -107,6 +112,7 @@ class Report : public QObject {
     // formatting makes (layout/RuleStyles.h).
     std::unique_ptr<Template> m_printCopy;
     const Template* m_print = nullptr;
+    QStringList m_loadWarnings;
     ValueCollection m_parameters, m_fields;
     ReportData m_data;
     bool m_inRecord = false;

@@ -4,6 +4,8 @@
 #include "agent/reports/format/ExprValue.h"
 #include "agent/reports/model/TemplateNames.h"
 
+#include <algorithm>
+
 namespace verolux::reports {
 
 using format::expr::Ast;
@@ -131,8 +133,8 @@ void CheckText(const std::string& text, const std::string& path, const Template&
     }
 }
 
-void CheckCondition(const std::string& when, const std::string& path, const Template& tmpl,
-                    std::vector<ExpressionProblem>& out) {
+void CheckWhen(const std::string& when, const std::string& path, const Template& tmpl,
+               std::vector<ExpressionProblem>& out) {
     const auto parsed = format::expr::ParseExpression(when);
     if (!parsed) {
         out.push_back({path, CharacterAt(when, parsed.error->pos), parsed.error->message});
@@ -159,11 +161,63 @@ void CheckBand(const Band& band, const std::string& path, const Template& tmpl,
                                : ".text"),
                       tmpl, out);
         for (size_t r = 0; r < it.rules.size(); ++r)
-            CheckCondition(it.rules[r].when, itemPath + ".rules[" + std::to_string(r) + "].when", tmpl, out);
+            CheckWhen(it.rules[r].when, itemPath + ".rules[" + std::to_string(r) + "].when", tmpl, out);
+    }
+}
+
+const Declared* FindField(const Template& tmpl, std::string_view name) {
+    for (const auto& d : tmpl.fields)
+        if (d.name == name) return &d;
+    return nullptr;
+}
+
+bool IsArithmetic(const Node& n) {
+    using format::expr::Op;
+    if (n.kind == Node::Kind::Unary) return n.op == Op::Neg;
+    return n.kind == Node::Kind::Binary &&
+           (n.op == Op::Add || n.op == Op::Sub || n.op == Op::Mul || n.op == Op::Div || n.op == Op::Mod);
+}
+
+void TextOperands(const Ast& ast, int i, bool counted, const Template& tmpl, std::vector<std::string>& out) {
+    const Node& n = ast.at(i);
+    if (n.kind == Node::Kind::Name) {
+        const Declared* f = FindField(tmpl, n.text);
+        if (counted && f && f->type == "text" && std::find(out.begin(), out.end(), n.text) == out.end())
+            out.push_back(n.text);
+        return;
+    }
+    const auto fn = n.kind == Node::Kind::Call ? format::ParseAggregateFunction(n.text) : std::nullopt;
+    const bool adds = fn && (*fn == format::AggregateFunction::Sum || *fn == format::AggregateFunction::Avg);
+    for (size_t a = 0; a < n.args.size(); ++a) {
+        if (fn && a == 1) break; // the scope
+        TextOperands(ast, n.args[a], IsArithmetic(n) || (adds && a == 0), tmpl, out);
     }
 }
 
 } // namespace
+
+std::vector<ExpressionProblem> CheckReferenceText(const std::string& text, const Template& tmpl) {
+    std::vector<ExpressionProblem> out;
+    CheckText(text, "", tmpl, out);
+    return out;
+}
+
+std::vector<ExpressionProblem> CheckCondition(const std::string& when, const Template& tmpl) {
+    std::vector<ExpressionProblem> out;
+    CheckWhen(when, "", tmpl, out);
+    return out;
+}
+
+std::vector<std::string> TextFieldsInArithmetic(const std::string& text, const Template& tmpl) {
+    std::vector<std::string> out;
+    for (const auto& piece : format::expr::SplitTemplateText(text)) {
+        if (!piece.reference) continue;
+        const ClassifiedReference c = ClassifyReference(piece.body, tmpl);
+        if (c.form == ReferenceForm::Unreadable || c.parsed.ast.root < 0) continue;
+        TextOperands(c.parsed.ast, c.parsed.ast.root, false, tmpl, out);
+    }
+    return out;
+}
 
 ClassifiedReference ClassifyReference(std::string_view body, const Template& tmpl) {
     ClassifiedReference c;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace verolux::reports {
 
@@ -18,6 +19,9 @@ struct TemplateLoadResult {
     // Why it failed, with the place: "line 3, column 7: ..." for JSON syntax,
     // "bands.detail.items[2].x: ..." for a value of the wrong kind.
     std::string error;
+    // What loads but will not print as written: an expression that cannot be read prints nothing, as an
+    // unknown reference always did ("bands.detail.items[2].text: character 12: missing ')'").
+    std::vector<std::string> warnings;
     explicit operator bool() const { return tmpl.has_value(); }
 };
 

@@ -522,9 +522,10 @@ TemplateLoadResult ParseTemplate(std::string_view json) {
     try {
         Reader reader;
         reader.document(root);
-        // An expression that cannot be read is an error of the file, with where it stands.
+        // An expression that cannot be read prints nothing, as unknown references did before there
+        // were expressions: files written then still load; the problem is told with its place.
         for (const ExpressionProblem& p : CheckExpressions(reader.tmpl))
-            if (p.fatal) fail("", p.describe());
+            if (p.broken) result.warnings.push_back(p.describe());
         KeepFileSpellings(reader.tmpl);
         result.tmpl = std::move(reader.tmpl);
     } catch (const LoadFailure& f) {

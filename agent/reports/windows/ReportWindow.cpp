@@ -5,6 +5,7 @@
 #include "agent/reports/cups/CupsPrinters.h"
 #include "agent/reports/cups/MediaChoice.h"
 #include "agent/reports/engine/RequestFill.h"
+#include "common/LogFile.h"
 #include "common/SafeNames.h"
 
 #include <QVBoxLayout>
@@ -56,6 +57,16 @@ OutputResult ReportWindow::RunLoadingSteps(const JobOptions& options) {
     // as if it were the one asked for.
     if (!m_report->LoadTemplate(QString::fromStdString(templatePath.string())))
         LoadingFailure(failure::kTemplateInvalid, m_report->lastError());
+    // What loads but prints nothing (an expression that cannot be read) goes to the log; the job goes on.
+    if (!m_report->loadWarnings().isEmpty()) {
+        try {
+            const LogFile log(m_programFolder);
+            for (const QString& w : m_report->loadWarnings())
+                log.WriteLog(request.repname + "   " + request.reporturl + "\r" + "模板警告：" +
+                             w.toStdString());
+        } catch (...) { // a log that cannot be written does not stop the print
+        }
+    }
 
     // 4.-6. and the title of 8.
     reports::FillFromRequest(*m_report, request.document());

@@ -1,5 +1,6 @@
 #include "agent/reports/design/DesignChecks.h"
 #include "agent/reports/design/Clipboard.h"
+#include "agent/reports/design/RowValues.h"
 #include "agent/reports/design/SampleData.h"
 #include "agent/reports/design/StyleEdits.h"
 #include "tests/reports/design/DesignTestSupport.h"
@@ -8,6 +9,7 @@
 #include <sstream>
 
 using namespace verolux::reports;
+using verolux::ScalarValue;
 using namespace verolux::reports::design;
 using designtest::LoadSample;
 using designtest::Written;
@@ -109,4 +111,78 @@ TEST(DesignSampleData, RowsFollowTypesAndGroupKeysRepeat) {
     // weighted sum is 6 + 9·3 + 1·3 = 36, so the check digit is 4.
     const Template labels = LoadSample("labels.grf");
     EXPECT_EQ(SampleRows(labels, 1)[0][4].text, "6901000000004");
+}
+
+// Expressions: what cannot be read, where; names in expressions; sums and products of text fields, with
+// the fix that makes the field a number of the type its sample values suggest.
+TEST(DesignChecks, ExpressionsAndTextArithmetic) {
+    DesignDocument doc(LoadSample("orders.grf"));
+    Template& t = const_cast<Template&>(doc.tmpl());
+    t.fields[5].type = "text"; // price
+    t.detail.items[6].text = "{quantity*price}";
+    t.detail.items[0].text = "单号 {round(orderNo, }";
+    t.detail.items[1].text = "{quantity * prize}";
+    t.detail.items[2].rules.push_back({"quantity >", "", false, {}});
+    t.detail.items[3].text = "{sum(product)} {count(customer)}"; // a sum of text; a count is fine
+    std::vector<std::string> found;
+    for (const DesignProblem& p : CheckDesign(t))
+        if (p.kind != DesignProblem::Kind::Overlap) found.push_back(p.message);
+    EXPECT_EQ(found,
+              (std::vector<std::string>{
+                  "明细 第 1 项第 19 个字符：表达式无法计算（expected a value）",
+                  "明细 第 2 项第 13 个字符：未声明的名称（\"prize\" is neither a field nor a parameter）",
+                  "明细 第 3 项条件 1 第 11 个字符：表达式无法计算（expected a value）",
+                  "明细 第 4 项用文本字段“product”计算，应改为数字类型",
+                  "明细 第 7 项用文本字段“price”计算，应改为数字类型",
+              }));
+    ASSERT_TRUE(MakeFieldNumber(doc, "price", {ScalarValue::fromNumber("12.5"), ScalarValue::fromText("3")}));
+    EXPECT_EQ(doc.tmpl().fields[5].type, "decimal");
+    EXPECT_TRUE(doc.undo());
+    EXPECT_TRUE(MakeFieldNumber(doc, "price", {ScalarValue::fromText("3"), {}}));
+    EXPECT_EQ(doc.tmpl().fields[5].type, "integer");
+    EXPECT_FALSE(MakeFieldNumber(doc, "nope", {}));
+}
+
+TEST(DesignRowValues, TextAndRulesOnTheFirstRowAndTypeGuesses) {
+    Template t = LoadSample("orders.grf"); // customer orderNo orderDate product quantity price amount
+    SampleRow row;
+    row.fields = {ScalarValue::fromText("甲"),         ScalarValue::fromText("N1"),
+                  ScalarValue::fromText("2024-05-01"), ScalarValue::fromText("笔"),
+                  ScalarValue::fromNumber("3"),        ScalarValue::fromNumber("0.1"),
+                  ScalarValue::fromNumber("0.2")};
+    EXPECT_EQ(
+        TextOnRow("{quantity*price} {price+amount} {sum(amount)} {customer & \"!\"} {nope} {1/0}", t, row),
+        "0.30 0.30 0.20 甲!  ");
+    EXPECT_EQ(TextOnRow("{quantity|0.0} 第{#page}页 {if(quantity>2, \"多\", \"少\")}", t, row),
+              "3.0 第1页 多");
+    Item it;
+    it.rules = {
+        {"customer * 2", "", true, {}}, {"quantity >= 5", "", true, {}}, {"price < 1", "", false, {}}};
+    EXPECT_EQ(RuleOnRow(it, t, row), 2) << "a condition that cannot be computed does not hold";
+    it.rules.pop_back();
+    EXPECT_EQ(RuleOnRow(it, t, row), -1);
+    const struct {
+        std::vector<ScalarValue> values;
+        const char* type;
+    } guesses[] = {
+        {{ScalarValue::fromNumber("3"), ScalarValue::fromText("12"), {}}, "integer"},
+        {{ScalarValue::fromNumber("3"), ScalarValue::fromNumber("12.5")}, "decimal"},
+        {{ScalarValue::fromText("2024-05-01"), ScalarValue::fromText("2024-05-02 10:00:00")}, "datetime"},
+        {{ScalarValue::fromText("3"), ScalarValue::fromText("abc")}, "text"},
+        {{ScalarValue::fromBool(true)}, "text"},
+        {{}, "text"},
+    };
+    for (const auto& g : guesses)
+        EXPECT_EQ(GuessFieldType(g.values), g.type);
+}
+
+TEST(DesignRowValues, InsertionsAreBracedOutsideReferencesOnly) {
+    const std::string text = "合计 {quantity*} 元";
+    EXPECT_EQ(Insertion(text, 0, "price"), "{price}");
+    EXPECT_EQ(Insertion(text, 7, "price"), "{price}") << "on the opening brace: before the reference";
+    EXPECT_EQ(Insertion(text, 8, "price"), "price");
+    EXPECT_EQ(Insertion(text, 17, "price"), "price") << "before the closing brace";
+    EXPECT_EQ(Insertion(text, 18, "price"), "{price}");
+    EXPECT_EQ(AggregateReference("sum", "amount", "group"), "sum(amount, group)");
+    EXPECT_EQ(AggregateReference("count", "amount", ""), "count(amount)");
 }

@@ -225,6 +225,21 @@ const EditCase kOrdersCases[] = {
       "  [0] text 0,0 130x7 sub \"{customer} 小计（{count()} 笔）\"",
       "  [1] text 130,0 14x7 subNum \"{sum(quantity)}\"",
       "  [2] text 144,0 46x7 subMoney \"{sum(amount)}\""}},
+    {"band options",
+     [](DesignDocument& d) {
+         return UpdateBand(d, {BandSlot::GroupFooter, 0}, "带区选项", [](Band& b) {
+             b.keepTogether = true;
+             b.keepWithDetail = true;
+         });
+     },
+     {"groups[0].footer 7 mm keepTogether keepWithDetail"}},
+    {"conditional formatting",
+     [](DesignDocument& d) {
+         return UpdateItems(d, {D(6)}, "条件格式", [](Item& it) {
+             it.rules.push_back({"amount >= 10000", "total", false, {}});
+         });
+     },
+     {"  [6] text 164,0 26x6 cellMoney \"{amount}\" when(amount >= 10000) total hidden"}},
     {"add style",
      [](DesignDocument& d) { return bool(AddStyle(d, "note", d.tmpl().findStyle("small"))); },
      {"styles default title small smallRight head cell cellWrap cellNum cellMoney group sub subNum subMoney "

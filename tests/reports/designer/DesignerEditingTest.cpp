@@ -3,6 +3,7 @@
 // titles, Tab in reading order, band labels, the outline in step with the page, the format box.
 #include "agent/reports/designer/DesignCanvas.h"
 #include "agent/reports/designer/ExplorerTree.h"
+#include "agent/reports/designer/ExpressionEditor.h"
 #include "agent/reports/designer/Inspector.h"
 #include "agent/reports/designer/PreviewPane.h"
 #include "agent/reports/designer/ReportDesigner.h"
@@ -12,11 +13,13 @@
 #include "agent/reports/engine/Report.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -252,4 +255,91 @@ TEST(DesignerLayout, NarrowTheControlAndThePreviewMakesRoomForThePage) {
     designer.resize(1500, 800);
     QApplication::processEvents();
     EXPECT_TRUE(designer.preview()->parentWidget()->isVisibleTo(&designer)) << "back when there is room";
+}
+
+// A band's page options are undoable steps; a double click on a text item in the outline opens the
+// expression editor, whose data tree inserts a name bare inside the braces.
+TEST_F(Authoring, BandOptionsAndTheExpressionEditorFromTheOutline) {
+    clickNode(node(QStringLiteral("报表尾")));
+    settle();
+    QCheckBox* bottom = nullptr;
+    for (auto* b : designer.inspector()->findChildren<QCheckBox*>())
+        if (b->text() == QStringLiteral("打印在页底")) bottom = b;
+    ASSERT_TRUE(bottom);
+    QTest::mouseClick(bottom, Qt::LeftButton, {}, QPoint(8, bottom->height() / 2)); // on the box
+    settle();
+    EXPECT_TRUE(band(kReportFooter).printAtBottom);
+    designer.undo();
+    EXPECT_FALSE(band(kReportFooter).printAtBottom);
+
+    clickNode(node(QStringLiteral("文本  {amount}"))); // picked first: the outline follows the page
+    QTreeWidgetItem* amount = node(QStringLiteral("文本  {amount}"));
+    ASSERT_TRUE(amount);
+    ExplorerTree* tree = designer.explorer();
+    tree->scrollToItem(amount);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(amount).center());
+    QApplication::processEvents(); // the request is queued
+    ExpressionEditor* editor = designer.expressionEditor();
+    ASSERT_TRUE(editor);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(editor));
+    EXPECT_EQ(doc().selection(), (std::vector<ItemRef>{{kDetail, 6}}));
+    auto* text = editor->findChild<QPlainTextEdit*>(QStringLiteral("expressionText"));
+    EXPECT_EQ(text->toPlainText(), QStringLiteral("{amount}"));
+    QTest::keyClick(text, Qt::Key_Left);
+    QTest::keyClicks(text, QStringLiteral("*"));
+    auto* data = editor->findChild<QTreeWidget*>(QStringLiteral("expressionData"));
+    const auto price = data->findItems(QStringLiteral("price"), Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_EQ(price.size(), 1);
+    data->scrollToItem(price.front());
+    const QPoint on = data->visualItemRect(price.front()).center();
+    QTest::mouseClick(data->viewport(), Qt::LeftButton, {}, on);
+    QTest::mouseDClick(data->viewport(), Qt::LeftButton, {}, on);
+    EXPECT_EQ(text->toPlainText(), QStringLiteral("{amount*price}"));
+    EXPECT_EQ(editor->problem(), QString());
+    QTest::keyClick(editor, Qt::Key_Escape);
+    settle();
+    EXPECT_EQ(band(kDetail).items[6].text, "{amount}") << "cancelled";
+}
+
+// Conditional formatting in the inspector: a rule added, its condition typed (marked while it cannot
+// be read), a style picked, the item hidden when it holds; every step undoable.
+TEST_F(Authoring, RulesAreEditedInTheInspector) {
+    click(kDetail, 170, 2); // {amount}
+    settle();
+    auto button = [this](const char* name) {
+        return designer.inspector()->findChild<QPushButton*>(QString::fromLatin1(name));
+    };
+    ASSERT_TRUE(button("addRule"));
+    QTest::mouseClick(button("addRule"), Qt::LeftButton);
+    settle();
+    ASSERT_EQ(band(kDetail).items[6].rules.size(), 1u);
+    EXPECT_EQ(band(kDetail).items[6].rules[0].when, "quantity > 0") << "the first number field";
+    auto* when = designer.inspector()->findChild<QLineEdit*>(QStringLiteral("ruleWhen"));
+    ASSERT_TRUE(when);
+    when->setFocus();
+    QTest::keyClick(when, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(when, QStringLiteral("amount >="));
+    QTest::keyClick(when, Qt::Key_Return);
+    settle();
+    EXPECT_EQ(band(kDetail).items[6].rules[0].when, "amount >=");
+    EXPECT_TRUE(when->toolTip().startsWith(QStringLiteral("第 10 个字符：")))
+        << when->toolTip().toStdString();
+    QTest::keyClicks(when, QStringLiteral(" 10000"));
+    QTest::keyClick(when, Qt::Key_Return);
+    settle();
+    EXPECT_EQ(band(kDetail).items[6].rules[0].when, "amount >= 10000");
+    auto* style = designer.inspector()->findChild<QComboBox*>(QStringLiteral("ruleStyle"));
+    style->setFocus();
+    while (style->currentData().toString() != QStringLiteral("total") &&
+           style->currentIndex() + 1 < style->count())
+        QTest::keyClick(style, Qt::Key_Down);
+    settle();
+    EXPECT_EQ(band(kDetail).items[6].rules[0].style, "total");
+    auto* shown = designer.inspector()->findChild<QCheckBox*>(QStringLiteral("ruleVisible"));
+    QTest::mouseClick(shown, Qt::LeftButton, {}, QPoint(8, shown->height() / 2));
+    settle();
+    EXPECT_FALSE(band(kDetail).items[6].rules[0].visible);
+    for (int i = 0; i < 40 && !band(kDetail).items[6].rules.empty(); ++i) // a step per style passed
+        designer.undo();
+    EXPECT_TRUE(band(kDetail).items[6].rules.empty());
 }

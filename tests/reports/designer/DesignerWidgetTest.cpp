@@ -1,4 +1,5 @@
 #include "agent/reports/designer/DesignCanvas.h"
+#include "agent/reports/designer/DesignRenderer.h"
 #include "agent/reports/designer/ExplorerTree.h"
 #include "agent/reports/designer/Inspector.h"
 #include "agent/reports/designer/PreviewPane.h"
@@ -13,6 +14,7 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -282,4 +284,35 @@ TEST_F(DesignerWithOrders, OpenAndSaveKeysRaiseTheirSignalsAndSettingSevenIsEdit
     EXPECT_FALSE(designer.SetSetting(8, true));
     EXPECT_FALSE(designer.SetSetting(7, QStringLiteral("no")));
     EXPECT_FALSE(designer.Setting(8).isValid());
+}
+
+// The page shows conditional formatting as the sample row makes it: hidden, another style, or none.
+TEST(DesignRendererRules, TheSampleRowDecidesAsInPrint) {
+    Report report;
+    ASSERT_TRUE(report.LoadTemplate(Sample("orders.grf")));
+    Template t = report.reportTemplate();
+    design::SampleRow row;
+    row.fields.assign(t.fields.size(), verolux::ScalarValue::fromNumber("100"));
+    auto paint = [&](std::vector<StyleRule> rules, uint64_t generation) {
+        t.detail.items[6].rules = std::move(rules);
+        QImage img(280, 80, QImage::Format_ARGB32);
+        img.fill(Qt::white);
+        QPainter p(&img);
+        p.scale(10, 10);
+        DesignRenderer r;
+        r.sync(t, generation);
+        r.setSampleRow(row);
+        r.paint(p, {{&t.detail.items[6], 0.5, 0.5, 26, 6}});
+        return img;
+    };
+    QImage blank(280, 80, QImage::Format_ARGB32);
+    blank.fill(Qt::white);
+    const QImage plain = paint({}, 1);
+    EXPECT_NE(plain, blank);
+    EXPECT_EQ(paint({{"amount > 50", "", false, {}}}, 2), blank);
+    EXPECT_EQ(paint({{"amount > 500", "", false, {}}}, 3), plain) << "the condition does not hold";
+    const QImage styled = paint({{"amount * 2 = 200", "total", true, {}}}, 4);
+    EXPECT_NE(styled, plain) << "bold with rules above and below";
+    EXPECT_EQ(paint({{"amount > 500", "", false, {}}, {"amount > 50", "total", true, {}}}, 5), styled)
+        << "the first rule that holds";
 }

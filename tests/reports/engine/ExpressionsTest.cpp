@@ -94,6 +94,10 @@ TEST(Expressions, ValuesPrintExactly) {
         {"{#row * 10} {#page}", "10 1"},
         {"{quantity*price|大写金额}", "伍拾玖元玖角柒分"},
         {"{-quantity}", "-3"},
+        {"{price - quantity} {quantity - 10}", "16.99 -7"},
+        {"{quantity < 3} {quantity <= 3} {quantity > 3} {quantity >= 3}", "false true false true"},
+        {"{if(missing > 1, 'y', 'n')}{if(missing < 1, 'y', 'n')}", "nn"}, // nothing to order
+        {"{if(0, 'y', 'n')}{if(quantity - 3, 'y', 'n')}{if(quantity, 'y', 'n')}", "nny"},
         {"{'it''s'}", "it's"},
         // The forms there were before print as before.
         {"{customer} {quantity} {price} {amount} {order-no} {$rate|0.0%} {sum(quantity)} {count()}",
@@ -133,45 +137,52 @@ TEST(Expressions, ValuesThatCannotBeComputedAreToldOnce) {
     EXPECT_EQ(r.warnings[1], "bands.detail.items[0] {quantity/(quantity-3)}: division by zero");
 }
 
-TEST(Expressions, UnreadableExpressionsFailLoadingWithTheirPlace) {
+// Files written before expressions existed still load: what cannot be read prints nothing, as an unknown
+// reference always did, and is told as a warning with its place.
+TEST(Expressions, UnreadableExpressionsLoadWithAWarningAndPrintNothing) {
     const struct {
         std::string text, rules;
-        const char* error;
+        const char* warning;
     } cases[] = {
-        {"\"总计 {quantity**price}\"", "",
+        {"\"总计 {quantity**price}!\"", "",
          "bands.detail.items[0].text: character 14: expected a value instead of '*'"},
-        {"\"{round(price, 2}\"", "",
-         "bands.detail.items[0].text: character 16: expected ',' or ')' instead of 'end'"},
-        {"\"{median(price)}\"", "", "bands.detail.items[0].text: character 2: unknown function median()"},
-        {"\"{round(1,2,3)}\"", "", "bands.detail.items[0].text: character 2: round() takes 1 or 2 arguments"},
-        {"\"{sum(price*2, week)}\"", "",
-         "bands.detail.items[0].text: character 15: the scope is group, page or report"},
-        {"\"{sum(sum(price))}\"", "",
-         "bands.detail.items[0].text: character 6: an aggregate cannot stand inside another"},
-        {"\"{#pages + 1}\"", "",
-         "bands.detail.items[0].text: character 2: the page count stands only alone: {#pages}"},
-        {"\"x\"", R"(, "rules": [{"when": "price >"}])",
+        {"\"总计 {round(price, 2}!\"", "",
+         "bands.detail.items[0].text: character 19: expected ',' or ')' instead of 'end'"},
+        {"\"总计 {median(price)}!\"", "",
+         "bands.detail.items[0].text: character 5: unknown function median()"},
+        {"\"总计 {round(1,2,3)}!\"", "",
+         "bands.detail.items[0].text: character 5: round() takes 1 or 2 arguments"},
+        {"\"总计 {sum(price*2, week)}!\"", "",
+         "bands.detail.items[0].text: character 18: the scope is group, page or report"},
+        {"\"总计 {sum(sum(price))}!\"", "",
+         "bands.detail.items[0].text: character 9: an aggregate cannot stand inside another"},
+        {"\"总计 {#pages + 1}!\"", "",
+         "bands.detail.items[0].text: character 5: the page count stands only alone: {#pages}"},
+        {"\"总计 !\"", R"(, "rules": [{"when": "price >"}])",
          "bands.detail.items[0].rules[0].when: character 8: expected a value"},
-        {"\"x\"", R"(, "rules": [{"when": "1", "style": "nope"}])",
-         "bands.detail.items[0].rules[0].style: unknown style \"nope\""},
     };
     for (const auto& c : cases) {
         const auto r = ParseTemplate(tmpl(c.text, "", "[]", c.rules));
-        EXPECT_FALSE(r);
-        EXPECT_EQ(r.error, c.error) << c.text;
+        ASSERT_TRUE(r) << r.error;
+        EXPECT_EQ(r.warnings, std::vector<std::string>{c.warning}) << c.text;
+        const auto texts = PageTexts(LayOut(*r.tmpl, data({kRow[0]})).pages.at(0));
+        EXPECT_TRUE(Contains(texts, "总计 !")) << c.text;
     }
+    const auto style =
+        ParseTemplate(tmpl("\"x\"", "", "[]", R"(, "rules": [{"when": "1", "style": "nope"}])"));
+    EXPECT_EQ(style.error, "bands.detail.items[0].rules[0].style: unknown style \"nope\"");
 }
 
 TEST(Expressions, ChecksListNamesUnknownNamesWithoutFailing) {
     Template t = LoadTemplateText(tmpl("\"{quantity * prize} {customer}\""));
     const auto problems = CheckExpressions(t);
     ASSERT_EQ(problems.size(), 1u);
-    EXPECT_FALSE(problems[0].fatal);
+    EXPECT_FALSE(problems[0].broken);
     EXPECT_EQ(problems[0].describe(),
               "bands.detail.items[0].text: character 13: \"prize\" is neither a field nor a parameter");
     t.detail.items[0].text = "{quantity *}";
     ASSERT_EQ(CheckExpressions(t).size(), 1u);
-    EXPECT_TRUE(CheckExpressions(t)[0].fatal);
+    EXPECT_TRUE(CheckExpressions(t)[0].broken);
 }
 
 // Rules in order, the first that holds applies: a style's colour, weight and background, or hiding.

@@ -1,6 +1,7 @@
 // Expression syntax and exact decimals, without any template.
 #include "agent/reports/format/Decimal.h"
 #include "agent/reports/format/ExprSyntax.h"
+#include "agent/reports/format/ExprValue.h"
 
 #include <gtest/gtest.h>
 
@@ -64,6 +65,28 @@ TEST(ExpressionSyntax, DeepNestingIsRefusedNotRecursedInto) {
     for (int i = 0; i < 100000; ++i)
         chain += "+1";
     EXPECT_FALSE(expr::ParseExpression(chain));
+    chain = "1";
+    for (int i = 0; i < expr::kMaxExpressionTreeDepth; ++i)
+        chain += "+1";
+    EXPECT_EQ(expr::ParseExpression(chain).error->message, "the expression is nested too deeply");
+}
+
+TEST(ExpressionSyntax, WhatLooksLikeAnExpression) {
+    for (const char* body : {"a+b", "f(x)", "\"text\"", "'text'", "a,b", "a&b", "a<b", "!a"})
+        EXPECT_TRUE(expr::LooksLikeExpression(body)) << body;
+    for (const char* body : {"name", "foo bar", "#page", "$rate", "金额"})
+        EXPECT_FALSE(expr::LooksLikeExpression(body)) << body;
+}
+
+// avg over what reads as a number: other text counts in count() only.
+TEST(ExpressionValues, AverageSkipsTextThatIsNoNumber) {
+    expr::Total t;
+    for (const expr::Value& v :
+         {expr::Value::ofNumber(D("2")), expr::Value::ofText("abc"), expr::Value::ofText("4"), expr::Value{}})
+        t.add(v);
+    EXPECT_EQ(expr::PlainText(t.result(2)), "3");
+    EXPECT_EQ(expr::PlainText(t.result(1)), "3");
+    EXPECT_EQ(expr::PlainText(t.result(0)), "6");
 }
 
 TEST(ExpressionSyntax, TextSplitsIntoLiteralsAndReferences) {

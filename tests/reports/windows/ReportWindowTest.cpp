@@ -144,6 +144,34 @@ TEST(PreviewWindow, AppearsOnceReady) {
     EXPECT_TRUE(log.readAll().contains("\r加载失败，原因："));
 }
 
+// A template written before expressions, with a reference that does not read as one, still shows;
+// the log says what prints nothing and where.
+TEST(PreviewWindow, AnUnreadableExpressionIsLoggedAndTheReportShows) {
+    QTemporaryDir dir;
+    const std::filesystem::path folder = dir.path().toStdString();
+    std::filesystem::create_directory(folder / "report");
+    QFile sample(kOrders);
+    ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
+    QFile copy(QString::fromStdString((folder / "report" / "orders.grf").string()));
+    ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+    copy.write(sample.readAll().replace("\"{quantity}\"", "\"{quantity**2}\""));
+    copy.close();
+    QPointer<frmPreview> w = new frmPreview(folder);
+    w->reportFileData = Request("1", "", R"([{"orderNo":"SO-1","quantity":3}])");
+    w->reportPreview = "1";
+    EXPECT_FALSE(w->Show());
+    EXPECT_GT(w->ReportViewer1->pageCount(), 0);
+    w->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QFile log(QString::fromStdString((folder / "MyLog.txt").string()));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(
+        QString::fromUtf8(log.readAll())
+            .contains(QStringLiteral("orders.grf   http://127.0.0.1:9/orders.grf\r模板警告：orders.grf: "
+                                     "bands.detail.items[4].text: character 11: expected a value "
+                                     "instead of '*'")));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
