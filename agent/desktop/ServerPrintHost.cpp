@@ -170,7 +170,7 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
         return;
     case PageMessage::Kind::Raw:
     case PageMessage::Kind::Document:
-        enqueueRaw(m, send);
+        enqueueRaw(sender, m);
         return;
     case PageMessage::Kind::Job:
         break;
@@ -327,25 +327,53 @@ bool ServerPrintHost::queueFull(std::size_t bytes) const {
            (m_queue.waiting() >= kMaxWaitingRequests || m_queue.waitingBytes() + bytes > kMaxWaitingBytes);
 }
 
-void ServerPrintHost::enqueueRaw(const PageMessage& m, const std::function<void(const std::string&)>& send) {
-    auto tracker = std::make_shared<JobTracker>(m.jobId, m.reportId);
-    auto report = [this, tracker, send](const JobStep& step) {
-        for (const std::string& event : tracker->feed(step))
-            send(event);
-        if (step.kind == JobStep::Kind::Spooled && !tracker->finished()) m_follower.follow(tracker, send);
+void ServerPrintHost::enqueueRaw(LinkerPool::Peer sender, PageMessage m) {
+    // Followed as a report job is: its page may take it back by its id.
+    const std::string key = FollowedKey(sender, m.jobId);
+    auto job = std::make_shared<FollowedJob>();
+    job->tracker = std::make_shared<JobTracker>(m.jobId, m.reportId);
+    job->send = [this, sender](const std::string& answer) { sendTo(sender, answer); };
+    job->headers = std::move(m.headers);
+    const auto sendAndForget = [this, key, job](const std::string& event) {
+        job->send(event);
+        if (job->tracker->finished()) forget(key, job.get());
+    };
+    auto report = [this, job, sendAndForget](const JobStep& step) {
+        if (job->cancelled) {
+            // Taken back while it ran: what it did since is undone and not told.
+            std::string ignored;
+            if (step.kind == JobStep::Kind::Spooled && step.cupsJobId) cups::CancelJob(step.cupsJobId, &ignored);
+            return;
+        }
+        for (const std::string& event : job->tracker->feed(step))
+            sendAndForget(event);
+        if (step.kind == JobStep::Kind::Spooled && !job->tracker->finished())
+            m_follower.follow(job->tracker, sendAndForget);
     };
     const std::size_t bytes = m.raw.bytes.size() + m.document.bytes.size();
     if (queueFull(bytes)) {
         JobStep busy(JobStep::Kind::Failed);
         busy.code = failure::kBusy;
         busy.message = "too many requests waiting";
-        report(busy);
+        for (const std::string& event : job->tracker->feed(busy))
+            job->send(event);
         return;
     }
+    m_followed.emplace(key, job);
+    // Runs with the job as the one being carried out, so that its transfers take its headers and a
+    // cancel aborts them.
+    const auto running = [this, job](const RequestQueue::Finished& finished) {
+        m_running = job;
+        return RequestQueue::Finished([this, finished] {
+            m_running.reset();
+            finished();
+        });
+    };
     if (m.kind == PageMessage::Kind::Document) {
-        m_queue.Push(
-            [this, document = m.document, jobId = m.jobId, reportId = m.reportId,
-             report](const RequestQueue::Finished& finished) {
+        job->queued = m_queue.Push(
+            [this, running, job, document = std::move(m.document), jobId = m.jobId, reportId = m.reportId,
+             report](const RequestQueue::Finished& queueFinished) {
+                const RequestQueue::Finished finished = running(queueFinished);
                 report(JobStep::Kind::Accepted);
                 if (document.url.empty()) {
                     carryOutDocument(document, document.bytes, jobId, reportId, report, finished);
@@ -353,35 +381,37 @@ void ServerPrintHost::enqueueRaw(const PageMessage& m, const std::function<void(
                 }
                 AddLog("document " + jobId + ": " + document.url);
                 // Downloaded beside the event loop with the limits of a template; carried out back on it.
-                m_transfers.Run(
-                    [this, document, jobId, reportId, report, finished](const std::atomic<bool>& abort) {
-                        TransferPace pace;
-                        pace.abort = &abort;
-                        auto body = std::make_shared<std::string>();
-                        const bool ok = DownloadToString(document.url, kMaxTemplateBytes, *body, pace);
-                        return Transfers::Then([this, document, jobId, reportId, report, finished, ok, body] {
-                            if (ok) {
-                                carryOutDocument(document, *body, jobId, reportId, report, finished);
-                                return;
-                            }
-                            JobStep failed(JobStep::Kind::Failed);
-                            failed.code = failure::kDocumentNotFound;
-                            failed.message = "cannot download the document from " + document.url;
-                            report(failed);
-                            finished();
-                        });
+                transfer([this, document, jobId, reportId, report, finished,
+                          headers = job->headers](const std::atomic<bool>& abort) {
+                    TransferPace pace;
+                    pace.abort = &abort;
+                    auto body = std::make_shared<std::string>();
+                    const bool ok = DownloadToString(document.url, kMaxTemplateBytes, *body, pace, headers);
+                    return Transfers::Then([this, document, jobId, reportId, report, finished, ok, body] {
+                        if (m_running && m_running->cancelled) return finished();
+                        if (ok) {
+                            carryOutDocument(document, *body, jobId, reportId, report, finished);
+                            return;
+                        }
+                        JobStep failed(JobStep::Kind::Failed);
+                        failed.code = failure::kDocumentNotFound;
+                        failed.message = "cannot download the document from " + document.url;
+                        report(failed);
+                        finished();
                     });
+                });
             },
             bytes);
         return;
     }
     // Raw jobs keep their place among report requests: a label follows the report sent before it.
-    m_queue.Push(
-        [this, raw = m.raw, jobId = m.jobId, report](const RequestQueue::Finished& finished) {
+    job->queued = m_queue.Push(
+        [this, running, raw = std::move(m.raw), jobId = m.jobId, report](const RequestQueue::Finished& finished) {
+            const RequestQueue::Finished done = running(finished);
             AddLog("raw job " + jobId + " for " + raw.printer + ": " + std::to_string(raw.bytes.size()) +
                    " bytes");
             PrintRaw(raw, jobId, report);
-            finished();
+            done();
         },
         bytes);
 }

@@ -65,8 +65,8 @@ class ServerPrintHost : public PrintHost {
     void forget(const std::string& key, const FollowedJob* job);
     // Runs a transfer for the request being carried out, with its job's headers and abort.
     void transfer(Transfers::Work work);
-    // A raw or document job waits in the same queue as report requests.
-    void enqueueRaw(const PageMessage& m, const std::function<void(const std::string&)>& send);
+    // A raw or document job waits in the same queue as report requests, followed as they are.
+    void enqueueRaw(LinkerPool::Peer sender, PageMessage m);
     bool queueFull(std::size_t bytes) const;
     // Prints a document's bytes, or uploads them as a PDF; calls finished once done.
     void carryOutDocument(const DocumentPrint& document, const std::string& bytes, const std::string& jobId,
