@@ -12,8 +12,10 @@
 #include "agent/printing/PostReportFile.h"
 #include "agent/reports/cups/CupsJob.h"
 #include "agent/reports/cups/CupsPrinters.h"
+#include "agent/reports/windows/DocumentPages.h"
 #include "agent/reports/windows/PicturePdf.h"
 #include "agent/reports/windows/frmDesign.h"
+#include "agent/reports/windows/frmDocumentPreview.h"
 #include "agent/reports/windows/frmPdfFile.h"
 #include "agent/reports/windows/frmPreview.h"
 #include "agent/websocket/Frame.h"
@@ -269,6 +271,19 @@ void ServerPrintHost::carryOutDocument(const DocumentPrint& document, const std:
                                        const std::string& jobId, const std::string& reportId,
                                        const std::function<void(const JobStep&)>& report,
                                        const RequestQueue::Finished& finished) {
+    if (document.preview) {
+        std::string error;
+        if (openDocumentPreview(document, bytes, jobId, &error)) {
+            report(JobStep::Kind::Shown);
+        } else {
+            JobStep failed(JobStep::Kind::Failed);
+            failed.code = failure::kBadRequest;
+            failed.message = error;
+            report(failed);
+        }
+        finished();
+        return;
+    }
     if (!document.upload) {
         PrintDocument(document, bytes, jobId, report);
         finished();
@@ -319,6 +334,36 @@ void ServerPrintHost::carryOutDocument(const DocumentPrint& document, const std:
            });
 }
 
+bool ServerPrintHost::openDocumentPreview(const DocumentPrint& document, const std::string& bytes,
+                                          const std::string& jobId, std::string* error) {
+    auto pages = std::make_unique<DocumentPages>();
+    if (!pages->Load(bytes, error)) return false;
+    std::vector<std::string> printers;
+    std::string chosen = document.printer, ignored;
+    if (std::vector<cups::PrinterInfo> queues; cups::ListPrinters(&queues, &ignored))
+        for (const cups::PrinterInfo& q : queues) {
+            printers.push_back(q.name);
+            if (chosen.empty() && q.isDefault) chosen = q.name;
+        }
+    const std::string title = jobId.empty() ? document.url : jobId;
+    // Printed from the window with the job's options, on the printer the user chose; the page has
+    // heard "shown" already, so the outcome goes to the log pane.
+    auto* w = new frmDocumentPreview(std::move(pages), title, printers, chosen,
+                                     [this, document, bytes, title](const std::string& printer) {
+                                         DocumentPrint d = document;
+                                         d.printer = printer;
+                                         d.preview = false;
+                                         PrintDocument(d, bytes, title, [this, title](const JobStep& step) {
+                                             if (step.kind == JobStep::Kind::Spooled)
+                                                 AddLog("文档已打印：" + title);
+                                             else if (step.kind == JobStep::Kind::Failed)
+                                                 AddLog("文档打印失败：" + title + " " + step.message);
+                                         });
+                                     });
+    w->show();
+    return true;
+}
+
 bool ServerPrintHost::queueFull(std::size_t bytes) const {
     // While a request waits for the network, pages can send more than the agent will ever work
     // through; past these limits a request is refused at once instead of held. One request may
@@ -342,7 +387,8 @@ void ServerPrintHost::enqueueRaw(LinkerPool::Peer sender, PageMessage m) {
         if (job->cancelled) {
             // Taken back while it ran: what it did since is undone and not told.
             std::string ignored;
-            if (step.kind == JobStep::Kind::Spooled && step.cupsJobId) cups::CancelJob(step.cupsJobId, &ignored);
+            if (step.kind == JobStep::Kind::Spooled && step.cupsJobId)
+                cups::CancelJob(step.cupsJobId, &ignored);
             return;
         }
         for (const std::string& event : job->tracker->feed(step))
@@ -406,7 +452,8 @@ void ServerPrintHost::enqueueRaw(LinkerPool::Peer sender, PageMessage m) {
     }
     // Raw jobs keep their place among report requests: a label follows the report sent before it.
     job->queued = m_queue.Push(
-        [this, running, raw = std::move(m.raw), jobId = m.jobId, report](const RequestQueue::Finished& finished) {
+        [this, running, raw = std::move(m.raw), jobId = m.jobId,
+         report](const RequestQueue::Finished& finished) {
             const RequestQueue::Finished done = running(finished);
             AddLog("raw job " + jobId + " for " + raw.printer + ": " + std::to_string(raw.bytes.size()) +
                    " bytes");

@@ -72,6 +72,9 @@ class ServerPrintHost : public PrintHost {
     void carryOutDocument(const DocumentPrint& document, const std::string& bytes, const std::string& jobId,
                           const std::string& reportId, const std::function<void(const JobStep&)>& report,
                           const RequestQueue::Finished& finished);
+    // Opens a preview window of the document; false with the reason when it cannot be shown.
+    bool openDocumentPreview(const DocumentPrint& document, const std::string& bytes,
+                             const std::string& jobId, std::string* error);
     // A large request's end starts the wait after which freed memory goes back.
     RequestQueue::Finished afterRequest(std::size_t textBytes, RequestQueue::Finished finished);
     void sendTo(LinkerPool::Peer peer, const std::string& text);

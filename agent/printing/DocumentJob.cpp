@@ -85,11 +85,11 @@ std::string ReadDocumentJob(const JsonValue& root, const JsonValue& object, Page
             if (!isText) return "printer must name a print queue";
             d.printer = member.scalar().text;
         } else if (name == "action") {
-            // Previews of documents are not available yet.
             const std::string action = isText ? member.scalar().text : "";
-            if (action != "print" && action != "pdf")
-                return "action must be \"print\" or \"pdf\" for a document";
+            if (action != "print" && action != "pdf" && action != "preview")
+                return "action must be \"print\", \"preview\" or \"pdf\" for a document";
             d.upload = action == "pdf";
+            d.preview = action == "preview";
         } else if (name == "reportId" || name == "reportAdd") {
             if (!isText) return std::string(name) + " must be a string";
             (name == "reportId" ? m.reportId : d.reportAdd) = member.scalar().text;

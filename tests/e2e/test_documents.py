@@ -156,6 +156,30 @@ class Documents(PageCase):
         self.assertLess(rmse(cmyk_stem + ".pgm", reference), 0.08)
 
 
+class DocumentPreview(PageCase):
+    """action "preview" opens the document's own window on a virtual display; the page hears "shown"."""
+    display = "wm"
+
+    def test_pdf_and_picture_open_a_preview(self):
+        source = os.path.join(self.work, "preview.pdf")
+        two_size_pdf(source)
+        with open(source, "rb") as f:
+            pdf = base64.b64encode(f.read()).decode()
+        png = base64.b64encode(subprocess.run(["convert", "-size", "30x20", "xc:black", "png:-"],
+                                              capture_output=True, check=True).stdout).decode()
+        for document in ({"base64": pdf}, {"base64": png, "type": "image/png"}):
+            job_id = unique("docview")
+            self.send({"verolux": {"jobId": job_id, "action": "preview", "document": document}})
+            done = self.wait_json(lambda m: m.get("jobId") == job_id and m.get("state") in FINAL, timeout=60)
+            self.assertEqual("shown", done["state"], done)
+            self.wait_window("文档预览-" + job_id)
+        broken = unique("docview")
+        self.send({"verolux": {"jobId": broken, "action": "preview",
+                               "document": {"base64": base64.b64encode(b"%PDF-1.4 broken").decode()}}})
+        done = self.wait_json(lambda m: m.get("jobId") == broken and m.get("state") in FINAL, timeout=60)
+        self.assertEqual(("failed", "bad-request"), (done["state"], done["code"]))
+
+
 if __name__ == "__main__":
     import unittest
     unittest.main()

@@ -33,7 +33,8 @@ const DocumentCase kCases[] = {
     {"fileUrl", R"({"document":{"url":"file:///etc/passwd"}})", "http or https"},
     {"urlAndBase64", R"({"document":{"url":"http://h/a","base64":")" + kPdf64 + R"("}})", "either"},
     {"badFit", R"({"document":{"url":"http://h/a"},"fit":"stretch"})", "fit must be"},
-    {"previewNotYet", R"({"document":{"url":"http://h/a"},"action":"preview"})", "action must be"},
+    {"preview", R"({"document":{"url":"http://h/a"},"action":"preview"})", ""},
+    {"badAction", R"({"document":{"url":"http://h/a"},"action":"design"})", "action must be"},
     {"headers", R"({"document":{"url":"http://h/a"},"headers":{"Authorization":"Bearer t"}})", ""},
     {"agentsOwnHeader", R"({"document":{"url":"http://h/a"},"headers":{"Host":"x"}})", "Host"},
     {"badCopies", R"({"document":{"url":"http://h/a"},"copies":0})", "copies must be"},
@@ -67,9 +68,9 @@ INSTANTIATE_TEST_SUITE_P(Table, DocumentMessages, testing::ValuesIn(kCases),
                          });
 
 TEST(DocumentMessages, OptionsReachTheJob) {
-    const PageMessage m =
-        ReadPageMessage(R"({"verolux":{"jobId":"d4","printer":"HP","document":{"base64":")" + kPdf64 +
-                        R"("},"copies":3,"pages":"2-","tray":"Tray 2","fit":"fit","headers":{"Cookie":"s=1"}}})");
+    const PageMessage m = ReadPageMessage(
+        R"({"verolux":{"jobId":"d4","printer":"HP","document":{"base64":")" + kPdf64 +
+        R"("},"copies":3,"pages":"2-","tray":"Tray 2","fit":"fit","headers":{"Cookie":"s=1"}}})");
     ASSERT_EQ(m.kind, Kind::Document) << m.error;
     EXPECT_EQ(m.jobId, "d4");
     EXPECT_EQ(m.document.printer, "HP");
