@@ -232,6 +232,8 @@ void ServerPrintHost::cancel(LinkerPool::Peer sender, const std::string& jobId) 
         if (const int cupsJobId = job->tracker->cupsJobId()) {
             std::string error;
             // Refused when CUPS has just finished it: the follower tells how it ended.
+            for (const int earlier : job->earlierCupsJobs)
+                cups::CancelJob(earlier, &error); // those printed already stay printed
             if (!cups::CancelJob(cupsJobId, &error)) {
                 sendTo(sender, CancelRefusedAnswer(jobId, "CUPS did not cancel the job: " + error));
                 continue;
@@ -387,10 +389,14 @@ void ServerPrintHost::enqueueRaw(LinkerPool::Peer sender, PageMessage m) {
         if (job->cancelled) {
             // Taken back while it ran: what it did since is undone and not told.
             std::string ignored;
+            if (step.kind == JobStep::Kind::Spooled)
+                for (const int id : step.earlierCupsJobIds)
+                    cups::CancelJob(id, &ignored);
             if (step.kind == JobStep::Kind::Spooled && step.cupsJobId)
                 cups::CancelJob(step.cupsJobId, &ignored);
             return;
         }
+        if (step.kind == JobStep::Kind::Spooled) job->earlierCupsJobs = step.earlierCupsJobIds;
         for (const std::string& event : job->tracker->feed(step))
             sendAndForget(event);
         if (step.kind == JobStep::Kind::Spooled && !job->tracker->finished())

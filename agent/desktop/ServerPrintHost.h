@@ -54,6 +54,7 @@ class ServerPrintHost : public PrintHost {
         std::uint64_t queued = 0;         // its number in the queue
         std::optional<int> transfer;      // the download or upload running for it
         bool cancelled = false;           // taken back while it ran: nothing more starts for it
+        std::vector<int> earlierCupsJobs; // a document sent as several CUPS jobs: all but the last
     };
 
     void dispatch(LinkerPool::Peer sender, std::string text);
