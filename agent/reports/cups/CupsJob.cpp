@@ -54,8 +54,7 @@ std::vector<std::pair<std::string, std::string>> JobOptionList(const JobOptions&
         // A standard size gets its own name ("iso_a4_210x297mm"), any other a custom one; the scheduler
         // maps either to the printer's paper.
         const int w = int(std::lround(o.paperWidthMm * 100)), h = int(std::lround(o.paperHeightMm * 100));
-        if (pwg_media_t* media = pwgMediaForSize(std::min(w, h), std::max(w, h)))
-            list.emplace_back("media", media->pwg);
+        if (pwg_media_t* media = pwgMediaForSize(w, h)) list.emplace_back("media", media->pwg);
     }
     list.emplace_back("orientation-requested", o.landscape ? "4" : "3");
     list.emplace_back("copies", std::to_string(std::max(1, o.copies)));
