@@ -59,6 +59,17 @@ class Labels(PageCase):
         self.assertEqual([(175, 82)] * 3, page_sizes(printed))
         self.assertEqual((10, 5, 20, 10), self.block_mm(printed))
 
+    def test_the_printers_offset_moves_the_label(self):
+        ini = os.path.join(self.folder, "MyIni.ini")
+        with open(ini, "rb") as f:
+            original = f.read()
+        self.addCleanup(lambda: open(ini, "wb").write(original))
+        with open(ini, "ab") as f:
+            f.write(b"\r\n[PrinterOffset]\r\n%s=30,-20\r\n" % self.queue.encode())
+        printed = self.print_labels(label_template(), 1)
+        self.assertEqual([(175, 82)], page_sizes(printed))
+        self.assertEqual((13, 3, 20, 10), self.block_mm(printed))
+
     def block_mm(self, pdf):
         """Where the black block is on the first label: left, top, width, height in whole mm."""
         stem = os.path.join(self.work, unique("label"))

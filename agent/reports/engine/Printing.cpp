@@ -90,7 +90,8 @@ int PrintReportTo(Report& report, const QString& printerName, const PrintOptions
         return fail(why);
     JobDevice device(job);
     QString writeError;
-    if (!WritePdf(report, device, &writeError) || !device.flushChunk())
+    if (!WritePdf(report, device, &writeError, QPointF(options.offsetXMm, options.offsetYMm)) ||
+        !device.flushChunk())
         return fail("printer \"" + printer + "\": " +
                     (device.errorString().isEmpty() ? writeError : device.errorString()).toStdString());
     if (!job.finish(&why)) return fail(why);
