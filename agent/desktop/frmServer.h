@@ -27,6 +27,7 @@ class LinkerPool;
 class SiteQuestions;
 class TrayIcon;
 class frmSites;
+class frmOffsets;
 
 // Which version of a file is on disk (all zero when it is missing).
 struct FileStamp {
@@ -101,6 +102,8 @@ class frmServer : public QWidget {
     void ShowWindow();
     // The tray's 已授权的网站.
     void ShowSites();
+    // The tray's 打印机校准.
+    void ShowOffsets();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -121,6 +124,7 @@ class frmServer : public QWidget {
     std::unique_ptr<LinkerPool> m_linkers;
     SiteQuestions* m_siteQuestions = nullptr;
     QPointer<frmSites> m_sites;
+    QPointer<frmOffsets> m_offsets;
     bool m_listenAll = false; // [Verolux] ListenAll = "1": every address, not loopback only
     TrayIcon* m_tray = nullptr;
     QTimer* m_listenRetry = nullptr;
