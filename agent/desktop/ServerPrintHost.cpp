@@ -3,6 +3,7 @@
 #include "agent/desktop/DocumentPrintJob.h"
 #include "agent/desktop/FreedMemory.h"
 #include "agent/desktop/RawPrintJob.h"
+#include "agent/desktop/frmHistory.h"
 #include "agent/desktop/frmServer.h"
 #include "agent/printing/AgentAnswers.h"
 #include "agent/printing/DocumentJob.h"
@@ -23,6 +24,8 @@
 #include "common/Http.h"
 #include "common/Version.h"
 
+#include <QDateTime>
+#include <QSaveFile>
 #include <QScopeGuard>
 #include <QSysInfo>
 
@@ -39,6 +42,19 @@ constexpr std::chrono::milliseconds kReturnMemoryAfterIdle{1000};
 // Requests waiting behind the one being carried out: at most this many, holding at most this much.
 constexpr std::size_t kMaxWaitingRequests = 100'000;
 constexpr std::size_t kMaxWaitingBytes = 256u << 20;
+// What the history holds for printing again, at most.
+constexpr std::size_t kMaxKeptBytes = 64u << 20;
+
+// A request's template and printer as the history names them; "" where it names none.
+std::pair<std::string, std::string> TemplateAndPrinter(std::string_view text) {
+    if (text.empty()) return {"repdata.txt", ""};
+    try {
+        const JsonDocument doc = JsonDocument::Parse(text);
+        return {doc.root().value("repname").text, doc.root().value("reprintname").text};
+    } catch (const JsonError&) {
+        return {};
+    }
+}
 
 std::string Joined(const std::vector<std::string>& words) {
     std::string out;
@@ -112,7 +128,9 @@ ServerPrintHost::ServerPrintHost(frmServer& window)
                   return Transfers::Then([done, ok] { done(ok); });
               });
           }),
-      m_follower(QueryCupsJob) {
+      m_follower(QueryCupsJob), m_historyFile(window.programFolder() / "history.jsonl") {
+    if (std::ifstream in(m_historyFile, std::ios::binary); in)
+        m_history = JobHistory::FromText(std::string(std::istreambuf_iterator<char>(in), {}));
     // Not after each large request: the next one would fault the same pages in again (5 % of a
     // 32,767-row job). A second without one is the end of a burst.
     m_returnMemory.setSingleShot(true);
@@ -145,9 +163,13 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
     const PageMessage m = ReadPageMessage(text);
     const auto send = [this, sender](const std::string& answer) { sendTo(sender, answer); };
     switch (m.kind) {
-    case PageMessage::Kind::Request:
-        enqueue(std::move(text), std::nullopt);
+    case PageMessage::Kind::Request: {
+        auto [repname, printer] = TemplateAndPrinter(text);
+        const std::uint64_t entry = record(sender, "report", std::move(repname), std::move(printer));
+        if (!text.empty()) keep(entry, {PageMessage::Kind::Request, text, {}, {}, {}, text.size()});
+        enqueue(std::move(text), std::nullopt, {}, entry);
         return;
+    }
     case PageMessage::Kind::Hello:
         send(HelloAnswer(
             {VersionText(), m_window.linkers().listeningPort(), QSysInfo::kernelType().toStdString()}));
@@ -196,8 +218,12 @@ void ServerPrintHost::follow(LinkerPool::Peer sender, PageMessage m, std::string
     // Whatever may log or keep the request (its excerpt in the log file, the report windows) gets it
     // without the headers.
     if (!job->headers.empty()) text = WithoutJobHeaders(text);
-    const auto sendAndForget = [this, key, job](const std::string& event) {
+    auto [repname, printer] = TemplateAndPrinter(text);
+    const std::uint64_t entry = record(sender, "report", std::move(repname), std::move(printer));
+    keep(entry, {PageMessage::Kind::Request, text, {}, {}, {}, text.size()});
+    const auto sendAndForget = [this, key, job, entry](const std::string& event) {
         job->send(event);
+        recordEvent(entry, event);
         if (job->tracker->finished()) forget(key, job.get());
     };
     JobRun run{m.options, [this, job, sendAndForget](const JobStep& step) {
@@ -374,15 +400,26 @@ bool ServerPrintHost::queueFull(std::size_t bytes) const {
            (m_queue.waiting() >= kMaxWaitingRequests || m_queue.waitingBytes() + bytes > kMaxWaitingBytes);
 }
 
-void ServerPrintHost::enqueueRaw(LinkerPool::Peer sender, PageMessage m) {
+void ServerPrintHost::enqueueRaw(LinkerPool::Peer sender, PageMessage m, std::string what) {
     // Followed as a report job is: its page may take it back by its id.
     const std::string key = FollowedKey(sender, m.jobId);
     auto job = std::make_shared<FollowedJob>();
     job->tracker = std::make_shared<JobTracker>(m.jobId, m.reportId);
     job->send = [this, sender](const std::string& answer) { sendTo(sender, answer); };
     job->headers = std::move(m.headers);
-    const auto sendAndForget = [this, key, job](const std::string& event) {
+    const bool isRaw = m.kind == PageMessage::Kind::Raw;
+    if (what.empty())
+        what = isRaw                    ? std::to_string(m.raw.bytes.size()) + " bytes"
+               : m.document.url.empty() ? std::string("Base64")
+                                        : m.document.url;
+    const std::uint64_t entry =
+        record(sender, isRaw ? "raw" : "document", what, isRaw ? m.raw.printer : m.document.printer);
+    if (isRaw) keep(entry, {m.kind, {}, m.raw, {}, what, m.raw.bytes.size()});
+    if (!isRaw && m.document.url.empty())
+        keep(entry, {m.kind, {}, {}, m.document, what, m.document.bytes.size()});
+    const auto sendAndForget = [this, key, job, entry](const std::string& event) {
         job->send(event);
+        recordEvent(entry, event);
         if (job->tracker->finished()) forget(key, job.get());
     };
     auto report = [this, job, sendAndForget](const JobStep& step) {
@@ -408,7 +445,7 @@ void ServerPrintHost::enqueueRaw(LinkerPool::Peer sender, PageMessage m) {
         busy.code = failure::kBusy;
         busy.message = "too many requests waiting";
         for (const std::string& event : job->tracker->feed(busy))
-            job->send(event);
+            sendAndForget(event);
         return;
     }
     m_followed.emplace(key, job);
@@ -423,8 +460,8 @@ void ServerPrintHost::enqueueRaw(LinkerPool::Peer sender, PageMessage m) {
     };
     if (m.kind == PageMessage::Kind::Document) {
         job->queued = m_queue.Push(
-            [this, running, job, document = std::move(m.document), jobId = m.jobId, reportId = m.reportId,
-             report](const RequestQueue::Finished& queueFinished) {
+            [this, running, job, entry, document = std::move(m.document), jobId = m.jobId,
+             reportId = m.reportId, report](const RequestQueue::Finished& queueFinished) {
                 const RequestQueue::Finished finished = running(queueFinished);
                 report(JobStep::Kind::Accepted);
                 if (document.url.empty()) {
@@ -433,24 +470,33 @@ void ServerPrintHost::enqueueRaw(LinkerPool::Peer sender, PageMessage m) {
                 }
                 AddLog("document " + jobId + ": " + document.url);
                 // Downloaded beside the event loop with the limits of a template; carried out back on it.
-                transfer([this, document, jobId, reportId, report, finished,
+                transfer([this, document, jobId, reportId, report, finished, entry,
                           headers = job->headers](const std::atomic<bool>& abort) {
                     TransferPace pace;
                     pace.abort = &abort;
                     auto body = std::make_shared<std::string>();
                     const bool ok = DownloadToString(document.url, kMaxTemplateBytes, *body, pace, headers);
-                    return Transfers::Then([this, document, jobId, reportId, report, finished, ok, body] {
-                        if (m_running && m_running->cancelled) return finished();
-                        if (ok) {
-                            carryOutDocument(document, *body, jobId, reportId, report, finished);
-                            return;
-                        }
-                        JobStep failed(JobStep::Kind::Failed);
-                        failed.code = failure::kDocumentNotFound;
-                        failed.message = "cannot download the document from " + document.url;
-                        report(failed);
-                        finished();
-                    });
+                    return Transfers::Then(
+                        [this, document, jobId, reportId, report, finished, entry, ok, body] {
+                            if (m_running && m_running->cancelled) return finished();
+                            if (ok) {
+                                DocumentPrint downloaded = document;
+                                downloaded.bytes = *body;
+                                keep(entry, {PageMessage::Kind::Document,
+                                             {},
+                                             {},
+                                             downloaded,
+                                             document.url,
+                                             body->size()});
+                                carryOutDocument(document, *body, jobId, reportId, report, finished);
+                                return;
+                            }
+                            JobStep failed(JobStep::Kind::Failed);
+                            failed.code = failure::kDocumentNotFound;
+                            failed.message = "cannot download the document from " + document.url;
+                            report(failed);
+                            finished();
+                        });
                 });
             },
             bytes);
@@ -470,19 +516,22 @@ void ServerPrintHost::enqueueRaw(LinkerPool::Peer sender, PageMessage m) {
 }
 
 std::uint64_t ServerPrintHost::enqueue(std::string text, std::optional<JobRun> job,
-                                       std::shared_ptr<FollowedJob> followed) {
+                                       std::shared_ptr<FollowedJob> followed, std::uint64_t entry) {
     const std::size_t bytes = text.size();
     if (queueFull(bytes)) {
         RefuseRequest(*this, text, job, "too many requests waiting");
+        if (entry) recordState(entry, "refused");
         return 0;
     }
     return m_queue.Push(
-        [this, text = std::move(text), job = std::move(job), bytes,
+        [this, text = std::move(text), job = std::move(job), bytes, entry,
          followed = std::move(followed)](RequestQueue::Finished finished) mutable {
             m_running = followed;
             RepPrint(*this, m_store, std::move(text), std::move(job),
-                     afterRequest(bytes, [this, finished = std::move(finished)] {
+                     afterRequest(bytes, [this, entry, finished = std::move(finished)] {
                          m_running.reset();
+                         // Nobody hears how a plain request went: the history says it has run.
+                         if (entry) recordState(entry, "ended");
                          finished();
                      }));
         },
@@ -514,6 +563,92 @@ std::string ServerPrintHost::printersAnswer() {
         answer = PrintersAnswer(printers);
     }
     return answer;
+}
+
+std::uint64_t ServerPrintHost::record(LinkerPool::Peer sender, std::string kind, std::string what,
+                                      std::string printer) {
+    HistoryEntry e;
+    e.time = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+    e.origin = m_window.linkers().OriginOf(sender);
+    e.kind = std::move(kind);
+    e.what = std::move(what);
+    e.printer = std::move(printer);
+    e.state = "accepted";
+    const std::uint64_t id = m_history.Add(std::move(e));
+    historyChanged();
+    return id;
+}
+
+void ServerPrintHost::recordEvent(std::uint64_t entry, const std::string& event) {
+    try {
+        const JsonDocument doc = JsonDocument::Parse(event);
+        if (const std::string state = doc.root().value("state").text; !state.empty())
+            recordState(entry, state);
+    } catch (const JsonError&) {
+    }
+}
+
+void ServerPrintHost::recordState(std::uint64_t entry, std::string_view state) {
+    if (const HistoryEntry* e = m_history.Find(entry);
+        e && e->state != state && m_history.SetState(entry, state))
+        historyChanged();
+}
+
+void ServerPrintHost::keep(std::uint64_t entry, Kept kept) {
+    if (kept.bytes > kMaxKeptBytes) return;
+    m_keptBytes += kept.bytes;
+    m_kept.insert_or_assign(entry, std::move(kept));
+    // The oldest go first; so do those the history no longer lists.
+    while (!m_kept.empty() && (m_keptBytes > kMaxKeptBytes || !m_history.Find(m_kept.begin()->first))) {
+        m_keptBytes -= m_kept.begin()->second.bytes;
+        m_kept.erase(m_kept.begin());
+    }
+}
+
+void ServerPrintHost::historyChanged() {
+    // Small (200 lines at most): written whole, replacing the old file at once.
+    QSaveFile file(QString::fromStdString(m_historyFile.string()));
+    if (file.open(QIODevice::WriteOnly)) {
+        const std::string text = m_history.ToText();
+        file.write(text.data(), qint64(text.size()));
+        file.commit();
+    }
+    if (m_historyWindow) m_historyWindow->Refresh();
+}
+
+void ServerPrintHost::ShowHistory() {
+    if (!m_historyWindow) {
+        m_historyWindow = new frmHistory({[this]() -> const JobHistory& { return m_history; },
+                                          [this](std::uint64_t id) { return CanReprint(id); },
+                                          [this](std::uint64_t id) { Reprint(id); }},
+                                         &m_window);
+        m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
+        m_historyWindow->setWindowFlag(Qt::Window);
+    }
+    m_historyWindow->Refresh();
+    m_historyWindow->show();
+    m_historyWindow->raise();
+    m_historyWindow->activateWindow();
+}
+
+void ServerPrintHost::Reprint(std::uint64_t entry) {
+    const auto found = m_kept.find(entry);
+    if (found == m_kept.end()) return;
+    const Kept kept = found->second; // keep() may drop it meanwhile
+    AddLog("重新打印：" + (kept.what.empty() ? TemplateAndPrinter(kept.text).first : kept.what));
+    if (kept.kind == PageMessage::Kind::Request) {
+        auto [repname, printer] = TemplateAndPrinter(kept.text);
+        const std::uint64_t again = record({}, "report", std::move(repname), std::move(printer));
+        keep(again, kept);
+        enqueue(kept.text, std::nullopt, {}, again);
+        return;
+    }
+    PageMessage m;
+    m.kind = kept.kind;
+    m.raw = kept.raw;
+    m.document = kept.document;
+    m.document.url.clear();
+    enqueueRaw({}, std::move(m), kept.what);
 }
 
 void ServerPrintHost::AddLog(std::string_view line) {

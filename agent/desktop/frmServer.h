@@ -73,6 +73,8 @@ class frmServer : public QWidget {
     // Where the print procedure is carried out; set by the agent's start-up.
     using PrintProcedure = std::function<void(frmServer&, std::string)>;
     void setPrintProcedure(PrintProcedure p) { m_printProcedure = std::move(p); }
+    // What the tray's 打印记录 opens (the print procedure keeps the history).
+    void setHistoryWindow(std::function<void()> show) { m_showHistory = std::move(show); }
 
     const std::filesystem::path& programFolder() const { return m_options.programFolder; }
     const mINI::Settings& settings() const { return m_settings; }
@@ -104,6 +106,10 @@ class frmServer : public QWidget {
     void ShowSites();
     // The tray's 打印机校准.
     void ShowOffsets();
+    // The tray's 打印记录.
+    void ShowHistory() {
+        if (m_showHistory) m_showHistory();
+    }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -130,6 +136,7 @@ class frmServer : public QWidget {
     QTimer* m_listenRetry = nullptr;
     QString m_listenFailure; // the last failure reported; empty while listening or not yet tried
     PrintProcedure m_printProcedure;
+    std::function<void()> m_showHistory;
     bool m_exitRequested = false;
     // The access rules as last read, and which versions of the settings and policy files they came
     // from: every connection asks, and rereading a large file each time would hold up every handshake.
