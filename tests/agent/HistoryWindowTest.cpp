@@ -2,8 +2,11 @@
 #include "agent/desktop/ServerPrintHost.h"
 #include "agent/desktop/frmHistory.h"
 #include "agent/desktop/frmServer.h"
+#include "agent/reports/windows/frmDocumentPreview.h"
 #include "tests/agent/AgentTestSupport.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -82,6 +85,38 @@ TEST(PrintHistory, KeptJobsPrintAgainAndTheFileHoldsNoData) {
     EXPECT_EQ(JobHistory::FromText(text.str()).entries().size(), 4u);
     EXPECT_EQ(text.str().find("SECRET"), std::string::npos);
     EXPECT_NE(text.str().find("VX-NO-SUCH-QUEUE"), std::string::npos);
+}
+
+// A document sent for preview opens its window; 打印 there prints it with the job's options on the
+// printer chosen (here one that does not exist: the log pane says why it did not print).
+TEST(DocumentPreview, PrintsFromItsWindow) {
+    QTemporaryDir dir;
+    frmServer::Options o;
+    o.programFolder = dir.path().toStdString();
+    o.initialPort = QStringLiteral("0");
+    o.withTray = false;
+    frmServer window(o);
+    window.Load();
+    ServerPrintHost host(window);
+    // A 1 × 1 PNG.
+    host.Run(
+        R"({"verolux":{"jobId":"v1","action":"preview","document":{"base64":)"
+        R"("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAAAAAA6fptVAAAACklEQVR4nGNgAAAAAgABSK+kcQAAAABJRU5ErkJggg=="}}})");
+    frmDocumentPreview* preview = nullptr;
+    ASSERT_TRUE(agenttest::WaitFor([&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* p = qobject_cast<frmDocumentPreview*>(w); p && p->isVisible()) preview = p;
+        return preview != nullptr;
+    }));
+    EXPECT_EQ(preview->windowTitle(), QStringLiteral("文档预览-v1"));
+    EXPECT_EQ(host.history().entries().back().state, "shown");
+    preview->cboPrinter->addItem(QStringLiteral("VX-NO-SUCH-QUEUE"));
+    preview->cboPrinter->setCurrentIndex(preview->cboPrinter->count() - 1);
+    preview->cmdPrint->click();
+    EXPECT_TRUE(QString::fromStdU16String(window.logPane().text())
+                    .contains(QStringLiteral("文档打印失败：v1 printer \"VX-NO-SUCH-QUEUE\" does not exist")))
+        << QString::fromStdU16String(window.logPane().text()).toStdString();
+    preview->close();
 }
 
 } // namespace
