@@ -12,6 +12,8 @@ namespace verolux {
 namespace {
 
 constexpr double kPointsPerMm = 72 / 25.4;
+// CUPS jobs one document may become.
+constexpr std::size_t kMaxSplitJobs = 100;
 
 // The PDF's selected pages in runs of one paper size; empty when its pages cannot be read here.
 std::vector<PageRun> PaperRuns(const std::string& bytes, const std::string& pages) {
@@ -71,7 +73,7 @@ void PrintDocument(const DocumentPrint& d, const std::string& bytes, const std::
     // CUPS puts every page of a job on the job's one paper: a PDF whose pages differ in size goes as
     // one job per run of pages of one size, each on its own paper (where the printer has it).
     if (format == DocumentFormat::Pdf && d.options.paper.empty()) runs = PaperRuns(bytes, d.options.pages);
-    if (runs.size() <= 1) {
+    if (runs.size() <= 1 || runs.size() > kMaxSplitJobs) {
         JobStep spooled(JobStep::Kind::Spooled);
         if (!cups::SendDocumentJob(queue, title, MimeType(format), bytes,
                                    cups::DocumentOptionList(o, scaling, d.options.duplex.has_value()),
@@ -82,23 +84,28 @@ void PrintDocument(const DocumentPrint& d, const std::string& bytes, const std::
     cups::PrinterInfo info;
     if (!cups::QueryPrinter(queue, &info, &error)) return fail(failure::kPrintFailed, error);
     JobStep spooled(JobStep::Kind::Spooled);
-    for (const PageRun& run : runs) {
-        cups::JobOptions part = o;
-        part.pageRanges = run.ranges;
-        const cups::MediaDecision media =
-            cups::DecideMedia(info, {"", "", run.size.width / kPointsPerMm, run.size.height / kPointsPerMm});
-        part.media = media.error.empty() ? media.media : ""; // a size it lacks: its own paper
-        if (spooled.cupsJobId) spooled.earlierCupsJobIds.push_back(spooled.cupsJobId);
-        if (!cups::SendDocumentJob(queue, title, MimeType(format), bytes,
-                                   cups::DocumentOptionList(part, scaling, d.options.duplex.has_value()),
-                                   &spooled.cupsJobId, &error)) {
-            // Half a document does not print.
-            std::string ignored;
-            for (const int earlier : spooled.earlierCupsJobIds)
-                cups::CancelJob(earlier, &ignored);
-            return fail(failure::kPrintFailed, error);
+    // Copies come out whole, one after the other, as a report's do; past a bound of jobs, each run's
+    // copies together.
+    const int rounds = runs.size() * std::size_t(o.copies) <= kMaxSplitJobs ? o.copies : 1;
+    for (int round = 0; round < rounds; ++round)
+        for (const PageRun& run : runs) {
+            cups::JobOptions part = o;
+            part.copies = rounds > 1 ? 1 : o.copies;
+            part.pageRanges = run.ranges;
+            const cups::MediaDecision media = cups::DecideMedia(
+                info, {"", "", run.size.width / kPointsPerMm, run.size.height / kPointsPerMm});
+            part.media = media.error.empty() ? media.media : ""; // a size it lacks: its own paper
+            if (spooled.cupsJobId) spooled.earlierCupsJobIds.push_back(spooled.cupsJobId);
+            if (!cups::SendDocumentJob(queue, title, MimeType(format), bytes,
+                                       cups::DocumentOptionList(part, scaling, d.options.duplex.has_value()),
+                                       &spooled.cupsJobId, &error)) {
+                // Half a document does not print.
+                std::string ignored;
+                for (const int earlier : spooled.earlierCupsJobIds)
+                    cups::CancelJob(earlier, &ignored);
+                return fail(failure::kPrintFailed, error);
+            }
         }
-    }
     // Followed by its last job: one queue prints them in order.
     report(spooled);
 }

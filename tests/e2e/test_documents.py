@@ -78,6 +78,11 @@ class Documents(PageCase):
         self.assertLess(mean_gray(pages[1]), 0.95)
         self.assertLess(rmse(pages[0], pages[1]), 0.1)
 
+        # Two copies come out whole, one after the other.
+        job_id, events = self.document_job(printer=self.queue, document={"url": files.base + "/two.pdf"}, copies=2)
+        self.assertEqual("completed", events[-1]["state"], events)
+        self.assertEqual([[(595, 842)], [(421, 595)]] * 2, [page_sizes(p) for p in self.printed(job_id, 4)])
+
         missing = self.document_job(printer=self.queue, document={"url": files.base + "/missing.pdf"})[1]
         self.assertEqual([("accepted", None), ("failed", "document-not-found")],
                          [(e["state"], e.get("code")) for e in missing])
