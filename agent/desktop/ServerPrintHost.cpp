@@ -42,8 +42,12 @@ constexpr std::chrono::milliseconds kReturnMemoryAfterIdle{1000};
 // Requests waiting behind the one being carried out: at most this many, holding at most this much.
 constexpr std::size_t kMaxWaitingRequests = 100'000;
 constexpr std::size_t kMaxWaitingBytes = 256u << 20;
-// What the history holds for printing again, at most.
-constexpr std::size_t kMaxKeptBytes = 64u << 20;
+// What the history holds for printing again, at most, and of one job: large requests are not
+// worth keeping their memory from the system for a reprint that may never come.
+constexpr std::size_t kMaxKeptBytes = 16u << 20;
+constexpr std::size_t kMaxKeptJobBytes = 4u << 20;
+// History changes within this long are written once.
+constexpr std::chrono::milliseconds kSaveHistoryAfter{300};
 
 // A request's template and printer as the history names them; "" where it names none.
 std::pair<std::string, std::string> TemplateAndPrinter(std::string_view text) {
@@ -133,6 +137,9 @@ ServerPrintHost::ServerPrintHost(frmServer& window)
         m_history = JobHistory::FromText(std::string(std::istreambuf_iterator<char>(in), {}));
     // Not after each large request: the next one would fault the same pages in again (5 % of a
     // 32,767-row job). A second without one is the end of a burst.
+    m_saveHistory.setSingleShot(true);
+    m_saveHistory.setInterval(kSaveHistoryAfter);
+    QObject::connect(&m_saveHistory, &QTimer::timeout, [this] { saveHistory(); });
     m_returnMemory.setSingleShot(true);
     m_returnMemory.setInterval(kReturnMemoryAfterIdle);
     QObject::connect(&m_returnMemory, &QTimer::timeout, &ReturnFreedMemory);
@@ -144,6 +151,7 @@ ServerPrintHost::ServerPrintHost(frmServer& window)
 }
 
 ServerPrintHost::~ServerPrintHost() {
+    if (m_saveHistory.isActive()) saveHistory();
     delete m_designer.data();
 }
 
@@ -595,7 +603,7 @@ void ServerPrintHost::recordState(std::uint64_t entry, std::string_view state) {
 }
 
 void ServerPrintHost::keep(std::uint64_t entry, Kept kept) {
-    if (kept.bytes > kMaxKeptBytes) return;
+    if (kept.bytes > kMaxKeptJobBytes) return;
     m_keptBytes += kept.bytes;
     m_kept.insert_or_assign(entry, std::move(kept));
     // The oldest go first; so do those the history no longer lists.
@@ -606,6 +614,10 @@ void ServerPrintHost::keep(std::uint64_t entry, Kept kept) {
 }
 
 void ServerPrintHost::historyChanged() {
+    if (!m_saveHistory.isActive()) m_saveHistory.start();
+}
+
+void ServerPrintHost::saveHistory() {
     // Small (200 lines at most): written whole, replacing the old file at once.
     QSaveFile file(QString::fromStdString(m_historyFile.string()));
     if (file.open(QIODevice::WriteOnly)) {

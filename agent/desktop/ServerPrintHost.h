@@ -68,7 +68,9 @@ class ServerPrintHost : public PrintHost {
     void recordEvent(std::uint64_t entry, const std::string& event);
     void recordState(std::uint64_t entry, std::string_view state);
     void keep(std::uint64_t entry, Kept kept);
+    // Writes the history's file (soon, once for a burst) and shows the change.
     void historyChanged();
+    void saveHistory();
 
     // A followed job its page may still take back, and the headers of its transfers.
     struct FollowedJob {
@@ -120,6 +122,7 @@ class ServerPrintHost : public PrintHost {
     std::map<std::uint64_t, Kept> m_kept;
     std::size_t m_keptBytes = 0;
     QPointer<frmHistory> m_historyWindow;
+    QTimer m_saveHistory;
     RequestQueue m_queue;
     Transfers m_transfers; // first to go: aborts and waits for what still runs
 };

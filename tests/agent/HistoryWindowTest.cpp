@@ -12,7 +12,7 @@
 #include <QTemporaryDir>
 
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include <gtest/gtest.h>
 
@@ -79,12 +79,15 @@ TEST(PrintHistory, KeptJobsPrintAgainAndTheFileHoldsNoData) {
     })) << states();
     EXPECT_EQ(states(),
               "raw:18 bytes:failed document:Base64:failed raw:18 bytes:failed document:Base64:failed ");
-    std::ifstream in(std::filesystem::path(dir.path().toStdString()) / "history.jsonl");
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(JobHistory::FromText(text.str()).entries().size(), 4u);
-    EXPECT_EQ(text.str().find("SECRET"), std::string::npos);
-    EXPECT_NE(text.str().find("VX-NO-SUCH-QUEUE"), std::string::npos);
+    // Written a moment later, once for the burst.
+    std::string text;
+    ASSERT_TRUE(agenttest::WaitFor([&] {
+        std::ifstream in(std::filesystem::path(dir.path().toStdString()) / "history.jsonl");
+        text.assign(std::istreambuf_iterator<char>(in), {});
+        return JobHistory::FromText(text).entries().size() == 4;
+    }));
+    EXPECT_EQ(text.find("SECRET"), std::string::npos);
+    EXPECT_NE(text.find("VX-NO-SUCH-QUEUE"), std::string::npos);
 }
 
 // A document sent for preview opens its window; 打印 there prints it with the job's options on the
