@@ -33,14 +33,20 @@ void RequestQueue::startNext() {
     m_waitingBytes -= m_waiting.front().bytes;
     m_waiting.pop_front();
     m_busy = true;
-    // A request that finishes inside work() must not start the next one there: that would nest.
+    m_starting = true;
     auto once = std::make_shared<bool>(false);
     work([this, once] {
         if (*once) return;
         *once = true;
         m_busy = false;
-        scheduleNext();
+        // A request that finishes inside work() must not start the next one there: that would nest.
+        // One that finishes later (its upload's result, from the event loop) starts it right away.
+        if (m_starting)
+            scheduleNext();
+        else
+            startNext();
     });
+    m_starting = false;
 }
 
 void RequestQueue::scheduleNext() {

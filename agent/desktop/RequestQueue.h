@@ -11,8 +11,8 @@ namespace verolux {
 
 // Print requests carried out one after another, in arrival order. A request that waits for the
 // network lets the agent answer everything else meanwhile; whatever arrives then waits here. The
-// next request starts from the event loop once the one before has finished, never inside another
-// request's event handling, so a burst of thousands of requests does not nest.
+// next request starts once the one before has finished: from the event loop when that one finished
+// at once, never inside its work, so a burst of thousands of requests does not nest.
 class RequestQueue {
   public:
     using Finished = std::function<void()>;
@@ -45,6 +45,7 @@ class RequestQueue {
     std::size_t m_waitingBytes = 0;
     bool m_busy = false;
     bool m_scheduled = false;
+    bool m_starting = false; // inside a request's work()
     std::uint64_t m_nextId = 1;
     QObject m_context; // the scheduled start goes with the queue
 };

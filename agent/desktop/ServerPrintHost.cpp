@@ -60,6 +60,9 @@ std::pair<std::string, std::string> TemplateAndPrinter(std::string_view text) {
     }
 }
 
+// Failed PDFs are kept for days: looking for those past their time once an hour is soon enough.
+constexpr std::chrono::hours kSweepFailedPdfsEvery{1};
+
 std::string Joined(const std::vector<std::string>& words) {
     std::string out;
     for (const std::string& w : words)
@@ -144,10 +147,8 @@ ServerPrintHost::ServerPrintHost(frmServer& window)
     m_returnMemory.setInterval(kReturnMemoryAfterIdle);
     QObject::connect(&m_returnMemory, &QTimer::timeout, &ReturnFreedMemory);
     // PDFs whose upload failed long ago, left by an earlier run.
-    m_transfers.Run([folder = m_store.folder()](const std::atomic<bool>&) {
-        RemoveOldFailedPdfs(folder);
-        return Transfers::Then([] {});
-    });
+    m_lastSweep = std::chrono::steady_clock::now();
+    m_transfers.Tidy([folder = m_store.folder()] { RemoveOldFailedPdfs(folder); });
 }
 
 ServerPrintHost::~ServerPrintHost() {
@@ -294,11 +295,13 @@ void ServerPrintHost::forget(const std::string& key, const FollowedJob* job) {
 void ServerPrintHost::transfer(Transfers::Work work) {
     const std::shared_ptr<FollowedJob> job = m_running;
     const int id = m_transfers.Run([work = std::move(work), job](const std::atomic<bool>& abort) {
-        Transfers::Then then = work(abort);
-        return Transfers::Then([job, then = std::move(then)] {
-            if (job) job->transfer.reset();
-            then();
-        });
+        Transfers::Outcome outcome = work(abort);
+        return Transfers::Outcome(
+            [job, then = std::move(outcome.then)] {
+                if (job) job->transfer.reset();
+                then();
+            },
+            std::move(outcome.tidy));
     });
     if (job) job->transfer = id;
 }
@@ -717,19 +720,25 @@ OutputResult ServerPrintHost::OpenOutput(const std::string& reportFileData, cons
 
 void ServerPrintHost::Upload(const PdfUpload& upload, UploadDone done) {
     const std::vector<std::string> headers = m_running ? m_running->headers : std::vector<std::string>{};
-    transfer([upload, done, headers, folder = m_store.folder()](const std::atomic<bool>& abort) {
+    const auto now = std::chrono::steady_clock::now();
+    const bool sweep = now - m_lastSweep >= kSweepFailedPdfsEvery;
+    if (sweep) m_lastSweep = now;
+    transfer([upload, done, headers, sweep, folder = m_store.folder()](const std::atomic<bool>& abort) {
         long status = 0;
         std::exception_ptr error;
         try {
             TransferPace pace;
             pace.abort = &abort;
             status = PostReportFile(upload.file, upload.reportAdd, upload.reportId, pace, headers);
-            SettleUploadedPdf(upload.file, status);
         } catch (...) {
             error = std::current_exception();
         }
-        RemoveOldFailedPdfs(folder);
-        return Transfers::Then([done, status, error] { done(status, error); });
+        // The page hears of the upload first; the files are seen to beside it.
+        return Transfers::Outcome([done, status, error] { done(status, error); },
+                                  [file = upload.file, status, sweep, folder] {
+                                      SettleUploadedPdf(file, status);
+                                      if (sweep) RemoveOldFailedPdfs(folder);
+                                  });
     });
 }
 

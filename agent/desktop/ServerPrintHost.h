@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -114,6 +115,7 @@ class ServerPrintHost : public PrintHost {
     JobFollower m_follower;
     QPointer<frmDesign> m_designer; // one designer for the agent, made anew after it closed
     QTimer m_returnMemory;          // once large requests pause, freed memory goes back to the system
+    std::chrono::steady_clock::time_point m_lastSweep; // of the failed PDFs past their time
     // Unfinished followed jobs by connection and job id.
     std::multimap<std::string, std::shared_ptr<FollowedJob>> m_followed;
     std::shared_ptr<FollowedJob> m_running; // the followed job being carried out, if any

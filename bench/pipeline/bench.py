@@ -26,7 +26,6 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
 
 import websockets  # noqa: E402
 
-from backendproc import Backend  # noqa: E402
 import harness  # noqa: E402
 
 TARGETS_MS = {10: 30, 32767: 2000}
@@ -39,10 +38,7 @@ def rows(count):
 
 class Bench:
     def __init__(self, bin_dir, work):
-        harness.BIN_DIR = bin_dir
-        self.backend = Backend(os.path.join(bin_dir, "verolux-demo-backend"), os.path.join(work, "backend"))
-        folder = harness.make_program_folder(os.path.join(work, "agent"), self.backend)
-        self.agent = harness.AgentRun(folder, harness.free_port(), None, os.path.join(work, "agent.stderr"))
+        self.backend, self.agent = harness.demo_pair(bin_dir, work)
         self.seq = 0
 
     def stop(self):
@@ -93,6 +89,12 @@ class Bench:
                     raise RuntimeError("job failed: %r" % event)
                 return accepted, now
 
+    def cpu_seconds(self):
+        """The agent's CPU time so far (all its threads, user and system)."""
+        with open("/proc/%d/stat" % self.agent.proc.pid) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
     def start_perf(self, out):
         perf = subprocess.Popen(["perf", "record", "-F", "499", "--call-graph", "dwarf,16384", "-o", out,
                                  "-p", str(self.agent.proc.pid)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -125,17 +127,18 @@ class Bench:
             jobs = [await self.job(ws, rows(10)) for _ in range(runs + 1)][1:]
             # Sequential small requests: each waits for its upload before the next is sent.
             data = rows(10)
-            done, start = 0, time.time()
+            done, start, cpu = 0, time.time(), self.cpu_seconds()
             while time.time() - start < seconds:
                 self.backend.reset()
                 rid, text = self.request_text(data)
                 await self.one(ws, text, rid)
                 done += 1
             rate = done / (time.time() - start)
+            cpu_ms = (self.cpu_seconds() - cpu) * 1000.0 / done
         if perf:
             perf.send_signal(2)
             perf.wait()
-        return results, rate, jobs
+        return results, rate, cpu_ms, jobs
 
 
 def main():
@@ -153,7 +156,7 @@ def main():
     try:
         counts = [int(x) for x in args.rows.split(",")]
         perf_out = os.path.abspath(args.perf) if args.perf else None
-        results, rate, jobs = asyncio.run(bench.run(counts, args.runs, args.seconds, perf_out))
+        results, rate, cpu_ms, jobs = asyncio.run(bench.run(counts, args.runs, args.seconds, perf_out))
     finally:
         bench.stop()
         if args.keep:
@@ -170,7 +173,8 @@ def main():
         if target:
             verdict = "<= %d ms: %s (%.2fx)" % (target, "met" if med <= target else "MISSED", med / target)
         print("%8d %12d %10d %10.1f %10.1f %10.1f  %s" % (count, size, pdf, med, min(times), max(times), verdict))
-    print("sequential 10-row PDF requests: %.1f per second (%.1f ms each)" % (rate, 1000.0 / rate))
+    print("sequential 10-row PDF requests: %.1f per second (%.1f ms each, %.2f ms of the agent's CPU)" % (
+        rate, 1000.0 / rate, cpu_ms))
     for i, label in enumerate(("accepted", "final")):
         med = statistics.median(j[i] for j in jobs)
         target = JOB_TARGETS_MS[label]

@@ -2,11 +2,11 @@
 """How long a silent print keeps the agent busy, next to the PDF export of the same rows.
 
 usage: bench.py BIN_DIR [--runs 3] [--rows 10,1000,10000,32767] [--queue VXPDF_BENCH]
-A WebSocket client sends a print request (or a PDF request) and a ping right behind it on the same
-connection; the agent answers the ping only when it is done with the request, so the time from sending
-to the pong is the time the agent could answer nothing else. The print goes to a CUPS queue that
-accepts jobs but is stopped: the job is spooled as the agent would spool it, and Ghostscript in the
-cups-pdf backend does not compete for the CPU while the next run is timed. Jobs are cancelled at the end.
+A WebSocket client sends a print request (or a PDF request) as a job and times it until the job's
+"spooled" (or "uploaded") event: the agent carries out one request at a time, so that is the time it
+keeps the next request waiting. The print goes to a CUPS queue that accepts jobs but is stopped: the
+job is spooled as the agent would spool it, and Ghostscript in the cups-pdf backend does not compete
+for the CPU while the next run is timed. Jobs are cancelled and the queue started again at the end.
 Needs root (CUPS setup); run under `flock /tmp/verolux-cups.lock`.
 """
 import argparse
@@ -26,7 +26,6 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
 
 import websockets  # noqa: E402
 
-from backendproc import Backend  # noqa: E402
 import harness  # noqa: E402
 
 TARGETS_MS = {10000: 300, 32767: 1000}
@@ -51,11 +50,8 @@ def queued_jobs(queue):
 
 class Bench:
     def __init__(self, bin_dir, work, queue):
-        harness.BIN_DIR = bin_dir
         self.queue = queue
-        self.backend = Backend(os.path.join(bin_dir, "verolux-demo-backend"), os.path.join(work, "backend"))
-        folder = harness.make_program_folder(os.path.join(work, "agent"), self.backend)
-        self.agent = harness.AgentRun(folder, harness.free_port(), None, os.path.join(work, "agent.stderr"))
+        self.backend, self.agent = harness.demo_pair(bin_dir, work)
 
     def stop(self):
         self.agent.stop()
@@ -67,15 +63,23 @@ class Bench:
         return json.dumps(request, ensure_ascii=False)
 
     async def busy(self, ws, text):
-        """Milliseconds from sending the request until the pong of the ping sent right behind it, and
-        the agent's CPU milliseconds in that time."""
+        """Milliseconds from sending the request until its job is spooled or uploaded, and the agent's
+        CPU milliseconds in that time."""
+        self.seq = getattr(self, "seq", 0) + 1
+        job_id = "bench-%d" % self.seq
+        request = json.loads(text)
+        request["verolux"] = {"jobId": job_id}
         cpu = cpu_ms(self.agent.proc.pid)
         start = time.perf_counter()
-        await ws.send(text)
-        # The agent answers every ping with an empty pong.
-        pong = await ws.ping(b"")
-        await asyncio.wait_for(pong, 120)
-        return (time.perf_counter() - start) * 1000.0, cpu_ms(self.agent.proc.pid) - cpu
+        await ws.send(json.dumps(request, ensure_ascii=False))
+        while True:
+            event = json.loads(await asyncio.wait_for(ws.recv(), 120))
+            if event.get("jobId") != job_id:
+                continue
+            if event.get("state") == "failed":
+                raise RuntimeError("job failed: %r" % event)
+            if event.get("state") in ("spooled", "uploaded"):
+                return (time.perf_counter() - start) * 1000.0, cpu_ms(self.agent.proc.pid) - cpu
 
     async def run(self, row_counts, runs):
         results = {}
@@ -121,9 +125,10 @@ def main():
     finally:
         bench.stop()
         subprocess.run(["cancel", "-a", args.queue], check=False)
+        subprocess.run(["cupsenable", args.queue], check=False)
         shutil.rmtree(work, ignore_errors=True)
 
-    print("agent busy: request sent -> pong of the ping behind it (median of %d runs, after one warm-up);"
+    print("agent busy: request sent -> its job spooled or uploaded (median of %d runs, after one warm-up);"
           % args.runs)
     print("cpu: the agent's CPU time meanwhile, all threads (less sensitive to a busy machine)")
     print("%8s %10s %10s %12s %12s %8s  %s" % ("rows", "print ms", "cpu ms", "PDF ms", "cpu ms", "ratio",

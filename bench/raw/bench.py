@@ -26,7 +26,6 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
 
 import websockets  # noqa: E402
 
-from backendproc import Backend  # noqa: E402
 import harness  # noqa: E402
 from test_browser import PageServer  # noqa: E402
 from test_raw import Listener  # noqa: E402
@@ -76,12 +75,6 @@ def lp_jobs(payload, count, printer, work):
     return times
 
 
-def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-
 def hundred_page_pdf(path):
     from reportlab.lib.pagesizes import A4
     from reportlab.pdfgen import canvas
@@ -107,7 +100,7 @@ def wait_completed(job, timeout=300):
 async def document_job(url, pdf_url, agent_pid):
     async with websockets.connect(url, max_size=None) as ws:
         start = time.perf_counter()
-        cpu = cpu_seconds(agent_pid)
+        cpu = harness.cpu_seconds(agent_pid)
         await ws.send(json.dumps({"verolux": {"jobId": "bench-doc", "printer": "VXPDF", "document": {"url": pdf_url},
                                               "fit": "actual"}}))
         spooled = None
@@ -115,7 +108,7 @@ async def document_job(url, pdf_url, agent_pid):
             m = json.loads(await ws.recv())
             if m.get("state") == "spooled":
                 spooled = time.perf_counter() - start
-                busy = cpu_seconds(agent_pid) - cpu
+                busy = harness.cpu_seconds(agent_pid) - cpu
             if m.get("state") in ("completed", "failed"):
                 assert m["state"] == "completed", m
                 return spooled, busy, time.perf_counter() - start
@@ -126,7 +119,6 @@ def main():
     parser.add_argument("bin_dir")
     parser.add_argument("--jobs", type=int, default=20)
     args = parser.parse_args()
-    harness.BIN_DIR = args.bin_dir
     out_dir = harness.setup_cups("VXPDF")
     before = set(os.listdir(out_dir))
     work = tempfile.mkdtemp(prefix="verolux-bench-raw-")
@@ -134,9 +126,7 @@ def main():
     printer = Listener()
     subprocess.run(["lpadmin", "-p", QUEUE, "-E", "-v", "socket://127.0.0.1:%d" % printer.port], check=True,
                    capture_output=True)
-    backend = Backend(os.path.join(args.bin_dir, "verolux-demo-backend"), os.path.join(work, "backend"))
-    folder = harness.make_program_folder(os.path.join(work, "agent"), backend)
-    agent = harness.AgentRun(folder, harness.free_port(), None, os.path.join(work, "agent.stderr"))
+    backend, agent = harness.demo_pair(args.bin_dir, work)
     try:
         url = "ws://127.0.0.1:%d/" % agent.port
         print("%d jobs per size, one after another; medians (90th percentile)" % args.jobs)

@@ -7,7 +7,6 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 bin="${1:-$here/../../build/dev/bin}"
 shift || true
-for exe in Verolux verolux-demo-backend; do
-    [[ -x "$bin/$exe" ]] || { echo "run.sh: $bin/$exe missing; build it first" >&2; exit 2; }
-done
+. "$here/../common.sh"
+need_agent "$bin"
 exec /usr/bin/python3 "$here/soak.py" "$bin" "$@"

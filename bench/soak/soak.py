@@ -25,7 +25,6 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
 
 import websockets  # noqa: E402
 
-from backendproc import Backend  # noqa: E402
 import harness  # noqa: E402
 
 TARGET_GROWTH_MB = 20
@@ -60,10 +59,7 @@ class Sampler(threading.Thread):
 
 class Soak:
     def __init__(self, bin_dir, work):
-        harness.BIN_DIR = bin_dir
-        self.backend = Backend(os.path.join(bin_dir, "verolux-demo-backend"), os.path.join(work, "backend"))
-        self.folder = harness.make_program_folder(os.path.join(work, "agent"), self.backend)
-        self.agent = harness.AgentRun(self.folder, harness.free_port(), None, os.path.join(work, "agent.stderr"))
+        self.backend, self.agent = harness.demo_pair(bin_dir, work)
         self.pid = self.agent.proc.pid
         self.sent = self.received = 0
         self.lost = []

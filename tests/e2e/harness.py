@@ -13,7 +13,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
 
-from agentproc import Agent, free_port, stop_process, wait_for, wait_port, write_ini  # noqa: E402
+from agentproc import Agent, free_port, read_bytes, stop_process, wait_for, wait_port, write_ini  # noqa: E402
 from backendproc import Backend  # noqa: E402
 from wsclients import Clients  # noqa: E402
 
@@ -36,6 +36,22 @@ def make_program_folder(work, backend):
     os.makedirs(os.path.join(folder, "report"))
     write_ini(folder, {"AppInfo": {"WebsUrl": backend.base}, "Verolux": {"Show": "1"}})
     return folder
+
+
+def demo_pair(bin_dir, work):
+    """The demo backend and an agent that trusts it, in `work`: for the benchmarks, outside a test case."""
+    global BIN_DIR
+    BIN_DIR = bin_dir
+    backend = Backend(os.path.join(bin_dir, "verolux-demo-backend"), os.path.join(work, "backend"))
+    folder = make_program_folder(os.path.join(work, "agent"), backend)
+    return backend, AgentRun(folder, free_port(), None, os.path.join(work, "agent.stderr"))
+
+
+def cpu_seconds(pid):
+    """User and system time of a process so far."""
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 class AgentRun(Agent):
@@ -76,11 +92,6 @@ def make_request(backend, repname, preview="2", report_id=None, rows=None, md5="
                  "reportmd5": md5, "reportId": unique("rep") if report_id is None else report_id,
                  "reportAdd": backend.upload_url if report_add is None else report_add,
                  "repdata": order_rows(3) if rows is None else rows}, **params)
-
-
-def read_bytes(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 def pdf_text(path):

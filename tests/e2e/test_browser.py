@@ -27,7 +27,7 @@ from harness import HERE, AgentCase, AgentRun, make_program_folder, pdf_text, se
 from agentproc import free_port, read_ini, wait_for, write_ini
 from backendproc import DEMO_WEB
 import test_site_question as site_question
-from test_queue import TemplateServer
+from templateserver import TemplateServer
 
 CHROMIUM = os.environ.get("VEROLUX_CHROMIUM", "/usr/bin/chromium")
 

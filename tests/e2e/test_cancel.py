@@ -5,80 +5,23 @@ job's own HTTP headers reach its download and upload and nothing else, and no fi
 
 Run: VEROLUX_BIN_DIR=build/bin /usr/bin/python3 tests/e2e/test_cancel.py -v [Class]
 """
-import http.server
 import os
 import subprocess
-import threading
 import unittest
 
 from harness import make_request, read_bytes, setup_cups, unique
+from templateserver import TemplateServer
 from test_extension import FINAL, PageCase
 
 FINAL = FINAL | {"cancelled"}
 SECRET = "S3CRET-" + unique("token")
 
 
-class RecordingServer(http.server.ThreadingHTTPServer):
-    """Serves one template for any GET (under /slow/ it trickles 10 MB until the client goes) and answers
-    every POST 200; keeps the headers of each request."""
-
-    def __init__(self, template):
-        self.requests = []  # (method, path, headers)
-        self.trickling = threading.Event()
-        self.client_left = threading.Event()
-        owner = self
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            protocol_version = "HTTP/1.1"
-
-            def log_message(self, *args):
-                pass
-
-            def do_GET(self):
-                owner.requests.append(("GET", self.path, self.headers))
-                if self.path.startswith("/slow/"):
-                    self.send_response(200)
-                    self.send_header("Content-Length", "10000000")
-                    self.end_headers()
-                    owner.trickling.set()
-                    try:
-                        for _ in range(3000):  # 5 minutes at most
-                            self.wfile.write(b"x" * 110)
-                            self.wfile.flush()
-                            if owner.client_left.wait(0.1):
-                                break
-                    except OSError:
-                        owner.client_left.set()
-                    self.close_connection = True
-                    return
-                self.send_response(200)
-                self.send_header("Content-Length", str(len(template)))
-                self.end_headers()
-                self.wfile.write(template)
-
-            def do_POST(self):
-                self.rfile.read(int(self.headers["Content-Length"]))
-                owner.requests.append(("POST", self.path, self.headers))
-                self.send_response(200)
-                self.send_header("Content-Length", "0")
-                self.end_headers()
-
-        super().__init__(("127.0.0.1", 0), Handler)
-        self.daemon_threads = True
-        self.base = "http://127.0.0.1:%d" % self.server_address[1]
-        threading.Thread(target=self.serve_forever, daemon=True).start()
-
-    def close(self):
-        self.client_left.set()
-        self.shutdown()
-        self.server_close()
-
-
 class CancelCase(PageCase):
 
     def setUp(self):
         super().setUp()
-        self.server = RecordingServer(read_bytes(os.path.join(self.backend.templates, "orders.grf")))
+        self.server = TemplateServer(read_bytes(os.path.join(self.backend.templates, "orders.grf")))
         self.addCleanup(self.server.close)
 
     def cancel(self, job_id, client=0):
@@ -198,7 +141,7 @@ class DocumentJobs(CancelCase):
 
 
 def PdfServer():
-    return RecordingServer(b"%PDF-1.4\n1 0 obj<</Type/Catalog>>endobj\ntrailer<</Root 1 0 R>>\n%%EOF\n")
+    return TemplateServer(b"%PDF-1.4\n1 0 obj<</Type/Catalog>>endobj\ntrailer<</Root 1 0 R>>\n%%EOF\n")
 
 
 class CancelInCups(CancelCase):

@@ -5,41 +5,11 @@ goes on serving the other pages.
 Run: VEROLUX_BIN_DIR=build/bin /usr/bin/python3 tests/e2e/test_hostile.py -v
 """
 import os
-import socket
-import threading
 import time
 import unittest
 
 from harness import FAILED, NOT_FOUND, AgentCase, make_request, read_bytes, unique
-
-
-class TrickleServer:
-    """Answers every GET with a 200 whose body comes at 2 bytes a second, until the client leaves."""
-
-    def __init__(self):
-        self.sock = socket.create_server(("127.0.0.1", 0))
-        self.url = "http://127.0.0.1:%d/" % self.sock.getsockname()[1]
-        self.stopped = threading.Event()
-        threading.Thread(target=self.serve, daemon=True).start()
-
-    def serve(self):
-        while not self.stopped.is_set():
-            try:
-                conn, _ = self.sock.accept()
-            except OSError:
-                return
-            with conn:
-                conn.recv(65536)
-                try:
-                    conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n")
-                    while not self.stopped.wait(0.5):
-                        conn.sendall(b"x")
-                except OSError:
-                    pass  # the agent gave up
-
-    def stop(self):
-        self.stopped.set()
-        self.sock.close()
+from templateserver import TemplateServer
 
 
 class HostilePeers(AgentCase):
@@ -53,11 +23,11 @@ class HostilePeers(AgentCase):
 
     def test_trickling_template_server_fails_within_the_bound(self):
         # Under 1 KiB/s for 30 s ends the download; the page that asked next is served after it.
-        trickle = TrickleServer()
-        self.addCleanup(trickle.stop)
+        trickle = TemplateServer(b"", rate=2)
+        self.addCleanup(trickle.close)
         name = unique("trickle") + ".grf"
         start = time.time()
-        self.send(make_request(self.backend, name, reporturl=trickle.url + name))
+        self.send(make_request(self.backend, name, reporturl=trickle.url("/slow/" + name)))
         served = make_request(self.backend, "orders.grf")
         self.send(served, client=1)
         self.expect_reply(NOT_FOUND + name, timeout=60)

@@ -38,8 +38,9 @@ class PdfOutput(AgentCase):
             self.assertIn(row["orderNo"], text)
         self.assertIn("维罗勒克斯端到端公司", text)
         self.assertEqual([[], []], self.settle(), "success is not reported")
-        # The backend took the export: it leaves the template folder.
-        self.assertFalse(os.path.exists(os.path.join(self.agent.report_dir, report_id + ".pdf")))
+        # The backend took the export: it leaves the template folder (beside the reply, not before it).
+        pdf = os.path.join(self.agent.report_dir, report_id + ".pdf")
+        self.wait_until(lambda: not os.path.exists(pdf), "the uploaded PDF removed")
 
     def test_same_id_again_while_the_first_works_and_its_sender_gone(self):
         # The second request, with the same id, arrives while the first window still works, and its page
@@ -106,17 +107,11 @@ class TemplateStore(AgentCase):
         # Missing file: once for the source, once more for the digest; then the copy is current.
         self.assertEqual(2, self.request_and_count(name, md5))
         self.assertEqual(self.backend.template_url(name), file_url_record(self.folder, name))
-        self.assertEqual(0, self.request_and_count(name, md5))
-        self.assertEqual(0, self.request_and_count(name))
-        # The lower-case digest that hash libraries print is the same digest: no download.
         self.assertEqual(0, self.request_and_count(name, md5.lower()))
-        # Another URL for the same name fetches again; the digest of the same file then matches.
-        other = self.backend.template_url(name) + "?v=2"
-        self.assertEqual(1, self.request_and_count(name, md5, other))
-        self.assertEqual(other, file_url_record(self.folder, name))
-        # The backend's copy changes: its new digest no longer matches the local file.
+        # The backend's copy changes: its new digest no longer matches the local file. (Every other
+        # combination of address, record and digest is a row of TemplateStoreTest's plan table.)
         self.backend.add_template(name, source="invoice.grf")
-        self.assertEqual(1, self.request_and_count(name, self.backend.template_md5(name), other))
+        self.assertEqual(1, self.request_and_count(name, self.backend.template_md5(name)))
         self.assertEqual(read_bytes(os.path.join(self.backend.templates, name)),
                          read_bytes(os.path.join(self.agent.report_dir, name)))
 

@@ -1,9 +1,9 @@
 """The agent's question whether a site's page may connect, on a real desktop (Xvfb + openbox) where
 the user is typing into another window: keys typed meanwhile never answer it, a deliberate click
 does, and pages of many sites get one question at a time. Pages that leave before their question
-is shown free its place; a page that asks again (verolux=1) hears that the question is open.
-Removing a site in the sites list (from the tray menu) closes its pages' connections."""
-import base64
+is shown free its place. A page that asks again (verolux=1) is test_browser's BrowserAsked.
+The question queue's rules (one site at a time, a full queue, refusals) are tables in
+tests/agent/SiteQuestion*Test.cpp; removing a site from the list is FrmServerTest's."""
 import os
 import select
 import socket
@@ -12,20 +12,15 @@ import threading
 import time
 import unittest
 
-from harness import AgentCase, AgentRun, make_program_folder, wait_for
-from agentproc import free_port, read_ini, stop_process
+from harness import AgentCase, wait_for
+from agentproc import read_ini, stop_process
+from wsagent import upgrade_request
 
 QUESTION = "网站授权"
 TYPIST = "Event Tester"  # xev's window
 # frmSiteQuestion's fixed geometry: two 96x32 buttons at the bottom right, 16 px from the edges and
 # 8 px apart, the tick box at the bottom left.
 MARGIN, SPACING, BUTTON_W, BUTTON_H = 16, 8, 96, 32
-
-
-def upgrade_request(port, origin, target="/"):
-    return ("GET %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-            "Sec-WebSocket-Key: %s\r\nSec-WebSocket-Version: 13\r\nOrigin: %s\r\n\r\n"
-            % (target, port, base64.b64encode(os.urandom(16)).decode(), origin)).encode()
 
 
 def click_question(x, what):
@@ -67,7 +62,7 @@ class SiteQuestion(AgentCase):
         port = (agent or self.agent).port
         s = socket.create_connection(("127.0.0.1", port), timeout=30)
         self.addCleanup(s.close)
-        s.sendall(upgrade_request(port, origin, target))
+        s.sendall(upgrade_request(port, origin=origin, target=target))
         return s
 
     def until_closed(self, page):
@@ -86,12 +81,6 @@ class SiteQuestion(AgentCase):
         got = self.until_closed(page)
         self.assertTrue(got.startswith(b"HTTP/1.1 101 "), got[:40])
         self.assertTrue(got.endswith(b"\x88\x0e" + (4403).to_bytes(2, "big") + b"site-refused"), got[-20:])
-
-    def assert_awaiting(self, page):
-        """The upgrade completes, then a close frame with 4401 "awaiting-permission" and the end."""
-        got = self.until_closed(page)
-        self.assertTrue(got.startswith(b"HTTP/1.1 101 "), got[:40])
-        self.assertTrue(got.endswith(b"\x88\x15" + (4401).to_bytes(2, "big") + b"awaiting-permission"), got[-24:])
 
     def assert_allowed(self, page):
         """The upgrade completes and the connection works: a ping gets its pong."""
@@ -181,82 +170,6 @@ class SiteQuestion(AgentCase):
         self.assertTrue(wait_for(lambda: self.answered(page) or self.x.xdotool("key", "space"), 30, 1.5))
         self.assert_refused(page)
         self.assertEqual(self.sites(), {})
-
-    def test_removing_a_site_closes_its_pages(self):
-        # An agent of its own, started once a tray is there: the sites list is reached from its menu.
-        tray = subprocess.Popen(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
-                                 "--height", "32", "--transparent", "false"], env=self.x.env,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.addCleanup(stop_process, tray)
-        self.assertTrue(wait_for(lambda: self.x.xdotool("search", "--onlyvisible", "--class", "trayer"), 30))
-        agent = AgentRun(make_program_folder(os.path.join(self.work, "tray"), self.backend), free_port(),
-                         self.x.display, os.path.join(self.work, "tray.stderr"))
-        self.addCleanup(agent.stop)
-        removed, kept = self.page("https://a-removed.example", agent), self.page("https://z-kept.example", agent)
-        for page in (removed, kept):  # each let in for this run
-            self.click_until_answered(page, "allow")
-            self.assert_allowed(page)
-
-        # Right-click on the tray icon until the agent's menu is up, then 已授权的网站 (third entry).
-        windows = lambda: set(self.x.xdotool("search", "--onlyvisible", "--pid", agent.proc.pid))  # noqa: E731
-        before, icon = windows(), self.x.xdotool("search", "--onlyvisible", "--class", "trayer")[0]
-
-        def menu_up():
-            if windows() - before:
-                return True
-            subprocess.run(["xdotool", "mousemove", "--window", icon, "12", "16", "click", "3"], env=self.x.env)
-        self.assertTrue(wait_for(menu_up, 30, 0.5), "no tray menu")
-        subprocess.run(["xdotool", "key", "Down", "Down", "Down", "Return"], env=self.x.env, check=True)
-        sites = self.wait_window("已授权的网站")
-        self.assertTrue(wait_for(lambda: self.focus() == [sites], 10), "the sites list has no focus")
-        shots = os.environ.get("VEROLUX_SCREENSHOT_DIR")
-        if shots:
-            self.x.screenshot(os.path.join(shots, "site-list-session.png"), "已授权的网站")
-        # The list has the focus, its current row the first one: End and Home select that first site, Tab
-        # reaches 删除.
-        subprocess.run(["xdotool", "key", "End", "Home", "Tab", "space"], env=self.x.env, check=True)
-
-        def closed():
-            try:
-                return removed.recv(4096) == b""
-            except ConnectionResetError:
-                return True
-            except TimeoutError:
-                return False
-        self.assertTrue(wait_for(closed, 30), "the removed site's page is still connected")
-        self.assert_pong(kept)
-        subprocess.run(["xdotool", "key", "Escape"], env=self.x.env, check=True)
-        self.assertTrue(wait_for(lambda: not self.x.find("已授权的网站"), 10))
-
-    def test_pages_of_many_sites_one_question_at_a_time(self):
-        pages = [self.page("https://site%d.example" % i) for i in range(5)]
-        self.assert_refused(pages[4])  # a fifth site at once
-        self.wait_window(QUESTION)
-        for page in pages[:4]:
-            self.assertEqual(len(self.x.find(QUESTION)), 1, "one question on the screen")
-            self.click_until_answered(page, "refuse")
-            self.assert_refused(page)
-        self.assertTrue(wait_for(lambda: not self.x.find(QUESTION), 10))
-
-    def test_a_page_that_asks_again_is_told_and_let_in_once_allowed(self):
-        site, again = "https://asks-again.example", "/?verolux=1"
-        self.assert_awaiting(self.page(site, target=again))
-        window = self.wait_window(QUESTION)  # the question stays up for the page that went
-        plain = self.page(site)
-        self.assert_awaiting(self.page(site, target=again))
-        self.assertEqual([window], self.x.find(QUESTION), "one question for the site")
-        self.assertFalse(self.answered(plain), "a page without the marker waits as before")
-        self.click_until_answered(plain, "allow")
-        self.assert_allowed(plain)
-        self.assert_allowed(self.page(site, target=again))  # its next attempt
-        self.assertEqual(self.sites(), {})
-
-    def test_a_page_that_asks_again_hears_the_refusal(self):
-        site, again = "https://asks-refused.example", "/?verolux=1"
-        self.assert_awaiting(self.page(site, target=again))
-        self.wait_window(QUESTION)
-        self.assertTrue(wait_for(lambda: not self.x.find(QUESTION) or self.click("refuse"), 30, 0.1))
-        self.assert_refused(self.page(site, target=again))
 
     def test_pages_that_leave_free_their_places(self):
         # Five sites whose pages connect and go at once: the agent has seen each go once it closes too.

@@ -1,7 +1,8 @@
-// The tray menu's 开机启动 on the real main window: available, ticked from the autostart entries, and
+// The tray menu on the real main window: 开机启动 available, ticked from the autostart entries, and
 // writing the user's entry when chosen (configuration folders are temporary ones).
 #include "agent/desktop/TrayIcon.h"
 #include "agent/desktop/frmServer.h"
+#include "agent/desktop/frmSites.h"
 
 #include <QAction>
 #include <QApplication>
@@ -57,6 +58,10 @@ TEST(TrayAutoRun, TickFollowsTheEntriesAndChoosingItWritesTheUsers) {
     EXPECT_TRUE(item->isChecked());
     EXPECT_TRUE(
         QString::fromStdU16String(window.logPane().text()).contains(QStringLiteral("开机启动设置失败：")));
+
+    // 已授权的网站 opens the sites list (what it does there: FrmServerTest).
+    tray->mnuSites->trigger();
+    EXPECT_NE(window.findChild<verolux::frmSites*>(), nullptr);
 }
 
 } // namespace

@@ -119,16 +119,16 @@ def stop_process(proc, timeout=5):
 class Agent:
     """The real Verolux binary in a program folder. Offscreen unless an X display is given; stderr
     goes to a pipe, or to a file when stderr_path is given (a pipe nobody reads would block a chatty
-    agent)."""
+    agent). wrapper: a command the agent runs under, e.g. ["prlimit", "--nofile=256:256", "--"]."""
 
-    def __init__(self, bin_dir, folder, port, extra_env=None, display=None, stderr_path=None):
+    def __init__(self, bin_dir, folder, port, extra_env=None, display=None, stderr_path=None, wrapper=()):
         env = dict(os.environ, VEROLUX_HOME=folder, QT_QPA_PLATFORM="offscreen")
         if display:
             env.update(DISPLAY=display, QT_QPA_PLATFORM="xcb")
         env.update(extra_env or {})
         self.folder, self.port = folder, port
         self._err = open(stderr_path, "wb") if stderr_path else None
-        self.proc = subprocess.Popen([os.path.join(bin_dir, "Verolux"), "--port", str(port)], env=env,
+        self.proc = subprocess.Popen(list(wrapper) + [os.path.join(bin_dir, "Verolux"), "--port", str(port)], env=env,
                                      stdout=subprocess.DEVNULL, stderr=self._err or subprocess.PIPE)
 
     def exited_within(self, seconds):

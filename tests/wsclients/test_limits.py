@@ -1,20 +1,17 @@
-"""The real agent under load it must bear: a burst of connections, a message left unfinished, a
-message above the size limit (set to 64 MiB here)."""
+"""The real agent under load it must bear: a burst of connections, more connections than it has
+descriptors, a message left unfinished, a message above the size limit (set to 64 MiB here). The
+handshake timeout and the budget of unfinished messages are LinkerPoolTest's."""
 import asyncio
 import os
-import struct
+import socket
+import sys
 import unittest
 
-from wsagent import REPLY, AgentCase, RawClient, upgrade_request, wait_for
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from wsagent import REPLY, AgentCase, RawClient, header, upgrade_request, wait_for  # noqa: E402
 
 MIB = 1024 * 1024
 LIMIT = 64 * MIB  # the agent's largest message, all fragments together, as set below
-ZERO_KEY = b"\0\0\0\0"  # a masked frame whose payload goes out as it is
-
-
-def header(opcode, length, fin):
-    """A masked client frame header in the 64-bit length form, with the zero key."""
-    return bytes([(0x80 if fin else 0) | opcode, 0x80 | 127]) + struct.pack(">Q", length) + ZERO_KEY
 
 
 class Limits(AgentCase):
@@ -75,7 +72,7 @@ class Limits(AgentCase):
 
     def test_message_above_the_limit_is_answered_and_dropped(self):
         idle = self.idle_rss()
-        raw = RawClient(self.port)
+        onlooker, raw = RawClient(self.port), RawClient(self.port)
         sent = 0
         chunk = b"o" * MIB
         try:
@@ -88,18 +85,47 @@ class Limits(AgentCase):
         except OSError:
             pass
         self.assertLessEqual(sent, LIMIT + 16 * MIB, "dropped at the fragment that passes the limit")
-        got = raw.buf
-        try:
-            raw.sock.settimeout(30)
-            while chunk := raw.sock.recv(65536):
-                got += chunk
-        except ConnectionResetError:
-            pass  # closed with our bytes still unread: a reset, after what the agent said
-        self.assertEqual(got, b"\x81" + bytes([len(REPLY.encode())]) + REPLY.encode(),
+        self.assertEqual(raw.read_until_eof(), b"\x81" + bytes([len(REPLY.encode())]) + REPLY.encode(),
                          "answered as an unreadable request, then closed")
+        self.assertEqual(onlooker.read_frame(), (0x81, REPLY.encode()), "every page is told")
         raw.close()
+        onlooker.close()
         self.wait_rss(lambda rss: rss < idle + 20, "memory back near idle (%.0f MiB) after the drop" % idle)
         self.assert_served()
+
+
+class Descriptors(AgentCase):
+    prlimit = 256  # the agent's open file limit; it keeps 64 descriptors free of connections
+
+    def test_more_connections_than_descriptors(self):
+        # Beyond its connection limit the agent closes a connection at once; once they have all gone it
+        # answers again.
+        socks = []
+        for _ in range(300):
+            s = socket.create_connection(("127.0.0.1", self.port), timeout=60)
+            s.sendall(upgrade_request(self.port))
+            socks.append(s)
+        answered = 0
+        for s in socks:
+            got = b""
+            try:
+                while b"\r\n\r\n" not in got and (chunk := s.recv(4096)):
+                    got += chunk
+            except ConnectionResetError:
+                pass
+            answered += got.startswith(b"HTTP/1.1 101 ")
+        self.assertEqual(answered, 256 - 64)
+        for s in socks:
+            s.close()
+
+        def served():
+            try:
+                self.assert_served()
+                return True
+            except (OSError, EOFError):
+                return False  # refused while the agent still counts the closed ones
+
+        self.assertTrue(wait_for(served, 30), "a new connection is answered once the others closed")
 
 
 if __name__ == "__main__":

@@ -1,12 +1,15 @@
 """python3-websockets against the real agent: a message, fragments, a ping, a burst of 500 messages
 sent without waiting, and a close."""
 import asyncio
+import os
+import sys
 import time
 import unittest
 
 import websockets
 
-from wsagent import DELIVERED_TEXT, REPLY, AgentCase
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from wsagent import DELIVERED_TEXT, REPLY, AgentCase  # noqa: E402
 
 
 class PythonClient(AgentCase):
