@@ -5,6 +5,7 @@ job's own HTTP headers reach its download and upload and nothing else, and no fi
 
 Run: VEROLUX_BIN_DIR=build/bin /usr/bin/python3 tests/e2e/test_cancel.py -v [Class]
 """
+import base64
 import os
 import subprocess
 import unittest
@@ -176,6 +177,21 @@ class CancelInCups(CancelCase):
         self.cancel("held")
         self.refusal("held")
         self.assertEqual(["accepted", "spooled", "waiting", "cancelled"], self.states("held"))
+
+    def test_document_of_two_paper_sizes_is_cancelled_whole(self):
+        from test_documents import two_size_pdf
+        source = os.path.join(self.work, "two-held.pdf")
+        two_size_pdf(source)
+        self.send({"verolux": {"jobId": "twoheld", "printer": self.queue,
+                               "document": {"base64": base64.b64encode(read_bytes(source)).decode()}}})
+        spooled = self.wait_json(lambda m: m.get("jobId") == "twoheld" and m.get("state") == "spooled", timeout=60)
+        self.cancel("twoheld")
+        self.wait_json(lambda m: m.get("jobId") == "twoheld" and m.get("state") == "cancelled")
+        # One CUPS job per paper size, the events following the last: none is left in the stopped queue.
+        done = subprocess.run(["lpstat", "-W", "completed", "-o", self.queue], capture_output=True, text=True).stdout
+        self.assertIn("%s-%d " % (self.queue, spooled["cupsJobId"]), done)
+        waiting = subprocess.run(["lpstat", "-o", self.queue], capture_output=True, text=True).stdout
+        self.assertEqual("", waiting)
 
     def test_raw_job_held_in_a_stopped_queue_is_cancelled_in_cups(self):
         self.send({"verolux": {"jobId": "rawheld", "printer": self.queue, "raw": {"text": "^XA^XZ"}}})
