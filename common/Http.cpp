@@ -212,12 +212,12 @@ bool DownloadToFile(const std::string& url, const std::filesystem::path& path, s
 }
 
 bool DownloadToString(const std::string& url, std::size_t maxBytes, std::string& body,
-                      const TransferPace& pace) {
+                      const TransferPace& pace, const std::vector<std::string>& headers) {
     body.clear();
     BodySink sink;
     sink.maxBytes = maxBytes;
     sink.text = &body;
-    return Get(url, sink, pace);
+    return Get(url, sink, pace, headers);
 }
 
 } // namespace verolux

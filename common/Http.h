@@ -59,9 +59,9 @@ bool DownloadToFile(const std::string& url, const std::filesystem::path& path, s
                     const TransferPace& pace = {}, const std::vector<std::string>& headers = {});
 
 // Downloads a small http(s) resource into memory: false unless a complete 2xx answer of at most
-// maxBytes arrived.
+// maxBytes arrived. `headers` as for DownloadToFile.
 bool DownloadToString(const std::string& url, std::size_t maxBytes, std::string& body,
-                      const TransferPace& pace = {});
+                      const TransferPace& pace = {}, const std::vector<std::string>& headers = {});
 
 // The URL as it goes on the wire: bytes outside printable ASCII (UTF-8 of "※" and the like) and
 // blanks become %XX; everything else, "%" included, stays.

@@ -5,7 +5,7 @@ set -euo pipefail
 
 BUILD_PKGS=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxkbcommon-dev
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-pdf-dev libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev libssl-dev libsimdjson-dev libzint-dev libcpp-httplib-dev libcups2-dev
   fonts-wqy-microhei qt6-translations-l10n
   librsvg2-bin file

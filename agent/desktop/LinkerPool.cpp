@@ -558,6 +558,12 @@ bool LinkerPool::SendTo(Peer peer, const std::string& frame) {
     return true;
 }
 
+std::string LinkerPool::OriginOf(Peer peer) const {
+    if (peer.index < 0 || peer.index >= slotCount()) return {};
+    const Linker& l = *m_slots[size_t(peer.index)];
+    return l.generation == peer.generation ? l.session.origin() : std::string();
+}
+
 void LinkerPool::CloseAll() {
     m_acceptRetry.stop();
     for (auto& listener : m_listeners) {

@@ -125,6 +125,8 @@ class LinkerPool : public QObject {
     Peer deliveringPeer() const { return m_delivering; }
     // Sends frame to that connection alone, at once; false when it has gone meanwhile.
     bool SendTo(Peer peer, const std::string& frame);
+    // The site whose page holds that connection ("" when it named none or has gone).
+    std::string OriginOf(Peer peer) const;
 
     int ConnectedCount() const { return m_connectedCount; }
     int slotCount() const { return static_cast<int>(m_slots.size()); }

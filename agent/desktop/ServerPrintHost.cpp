@@ -3,6 +3,7 @@
 #include "agent/desktop/DocumentPrintJob.h"
 #include "agent/desktop/FreedMemory.h"
 #include "agent/desktop/RawPrintJob.h"
+#include "agent/desktop/frmHistory.h"
 #include "agent/desktop/frmServer.h"
 #include "agent/printing/AgentAnswers.h"
 #include "agent/printing/DocumentJob.h"
@@ -12,8 +13,10 @@
 #include "agent/printing/PostReportFile.h"
 #include "agent/reports/cups/CupsJob.h"
 #include "agent/reports/cups/CupsPrinters.h"
+#include "agent/reports/windows/DocumentPages.h"
 #include "agent/reports/windows/PicturePdf.h"
 #include "agent/reports/windows/frmDesign.h"
+#include "agent/reports/windows/frmDocumentPreview.h"
 #include "agent/reports/windows/frmPdfFile.h"
 #include "agent/reports/windows/frmPreview.h"
 #include "agent/websocket/Frame.h"
@@ -21,6 +24,8 @@
 #include "common/Http.h"
 #include "common/Version.h"
 
+#include <QDateTime>
+#include <QSaveFile>
 #include <QScopeGuard>
 #include <QSysInfo>
 
@@ -37,6 +42,24 @@ constexpr std::chrono::milliseconds kReturnMemoryAfterIdle{1000};
 // Requests waiting behind the one being carried out: at most this many, holding at most this much.
 constexpr std::size_t kMaxWaitingRequests = 100'000;
 constexpr std::size_t kMaxWaitingBytes = 256u << 20;
+// What the history holds for printing again, at most, and of one job: large requests are not
+// worth keeping their memory from the system for a reprint that may never come.
+constexpr std::size_t kMaxKeptBytes = 16u << 20;
+constexpr std::size_t kMaxKeptJobBytes = 4u << 20;
+// History changes within this long are written once.
+constexpr std::chrono::milliseconds kSaveHistoryAfter{300};
+
+// A request's template and printer as the history names them; "" where it names none.
+std::pair<std::string, std::string> TemplateAndPrinter(std::string_view text) {
+    if (text.empty()) return {"repdata.txt", ""};
+    try {
+        const JsonDocument doc = JsonDocument::Parse(text);
+        return {doc.root().value("repname").text, doc.root().value("reprintname").text};
+    } catch (const JsonError&) {
+        return {};
+    }
+}
+
 // Failed PDFs are kept for days: looking for those past their time once an hour is soon enough.
 constexpr std::chrono::hours kSweepFailedPdfsEvery{1};
 
@@ -112,9 +135,14 @@ ServerPrintHost::ServerPrintHost(frmServer& window)
                   return Transfers::Then([done, ok] { done(ok); });
               });
           }),
-      m_follower(QueryCupsJob) {
+      m_follower(QueryCupsJob), m_historyFile(window.programFolder() / "history.jsonl") {
+    if (std::ifstream in(m_historyFile, std::ios::binary); in)
+        m_history = JobHistory::FromText(std::string(std::istreambuf_iterator<char>(in), {}));
     // Not after each large request: the next one would fault the same pages in again (5 % of a
     // 32,767-row job). A second without one is the end of a burst.
+    m_saveHistory.setSingleShot(true);
+    m_saveHistory.setInterval(kSaveHistoryAfter);
+    QObject::connect(&m_saveHistory, &QTimer::timeout, [this] { saveHistory(); });
     m_returnMemory.setSingleShot(true);
     m_returnMemory.setInterval(kReturnMemoryAfterIdle);
     QObject::connect(&m_returnMemory, &QTimer::timeout, &ReturnFreedMemory);
@@ -124,6 +152,7 @@ ServerPrintHost::ServerPrintHost(frmServer& window)
 }
 
 ServerPrintHost::~ServerPrintHost() {
+    if (m_saveHistory.isActive()) saveHistory();
     delete m_designer.data();
 }
 
@@ -143,9 +172,13 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
     const PageMessage m = ReadPageMessage(text);
     const auto send = [this, sender](const std::string& answer) { sendTo(sender, answer); };
     switch (m.kind) {
-    case PageMessage::Kind::Request:
-        enqueue(std::move(text), std::nullopt);
+    case PageMessage::Kind::Request: {
+        auto [repname, printer] = TemplateAndPrinter(text);
+        const std::uint64_t entry = record(sender, "report", std::move(repname), std::move(printer));
+        if (!text.empty()) keep(entry, {PageMessage::Kind::Request, text, {}, {}, {}, text.size()});
+        enqueue(std::move(text), std::nullopt, {}, entry);
         return;
+    }
     case PageMessage::Kind::Hello:
         send(HelloAnswer(
             {VersionText(), m_window.linkers().listeningPort(), QSysInfo::kernelType().toStdString()}));
@@ -170,7 +203,7 @@ void ServerPrintHost::dispatch(LinkerPool::Peer sender, std::string text) {
         return;
     case PageMessage::Kind::Raw:
     case PageMessage::Kind::Document:
-        enqueueRaw(m, send);
+        enqueueRaw(sender, m);
         return;
     case PageMessage::Kind::Job:
         break;
@@ -194,8 +227,12 @@ void ServerPrintHost::follow(LinkerPool::Peer sender, PageMessage m, std::string
     // Whatever may log or keep the request (its excerpt in the log file, the report windows) gets it
     // without the headers.
     if (!job->headers.empty()) text = WithoutJobHeaders(text);
-    const auto sendAndForget = [this, key, job](const std::string& event) {
+    auto [repname, printer] = TemplateAndPrinter(text);
+    const std::uint64_t entry = record(sender, "report", std::move(repname), std::move(printer));
+    keep(entry, {PageMessage::Kind::Request, text, {}, {}, {}, text.size()});
+    const auto sendAndForget = [this, key, job, entry](const std::string& event) {
         job->send(event);
+        recordEvent(entry, event);
         if (job->tracker->finished()) forget(key, job.get());
     };
     JobRun run{m.options, [this, job, sendAndForget](const JobStep& step) {
@@ -230,6 +267,8 @@ void ServerPrintHost::cancel(LinkerPool::Peer sender, const std::string& jobId) 
         if (const int cupsJobId = job->tracker->cupsJobId()) {
             std::string error;
             // Refused when CUPS has just finished it: the follower tells how it ended.
+            for (const int earlier : job->earlierCupsJobs)
+                cups::CancelJob(earlier, &error); // those printed already stay printed
             if (!cups::CancelJob(cupsJobId, &error)) {
                 sendTo(sender, CancelRefusedAnswer(jobId, "CUPS did not cancel the job: " + error));
                 continue;
@@ -271,6 +310,19 @@ void ServerPrintHost::carryOutDocument(const DocumentPrint& document, const std:
                                        const std::string& jobId, const std::string& reportId,
                                        const std::function<void(const JobStep&)>& report,
                                        const RequestQueue::Finished& finished) {
+    if (document.preview) {
+        std::string error;
+        if (openDocumentPreview(document, bytes, jobId, &error)) {
+            report(JobStep::Kind::Shown);
+        } else {
+            JobStep failed(JobStep::Kind::Failed);
+            failed.code = failure::kBadRequest;
+            failed.message = error;
+            report(failed);
+        }
+        finished();
+        return;
+    }
     if (!document.upload) {
         PrintDocument(document, bytes, jobId, report);
         finished();
@@ -321,6 +373,36 @@ void ServerPrintHost::carryOutDocument(const DocumentPrint& document, const std:
            });
 }
 
+bool ServerPrintHost::openDocumentPreview(const DocumentPrint& document, const std::string& bytes,
+                                          const std::string& jobId, std::string* error) {
+    auto pages = std::make_unique<DocumentPages>();
+    if (!pages->Load(bytes, error)) return false;
+    std::vector<std::string> printers;
+    std::string chosen = document.printer, ignored;
+    if (std::vector<cups::PrinterInfo> queues; cups::ListPrinters(&queues, &ignored))
+        for (const cups::PrinterInfo& q : queues) {
+            printers.push_back(q.name);
+            if (chosen.empty() && q.isDefault) chosen = q.name;
+        }
+    const std::string title = jobId.empty() ? document.url : jobId;
+    // Printed from the window with the job's options, on the printer the user chose; the page has
+    // heard "shown" already, so the outcome goes to the log pane.
+    auto* w = new frmDocumentPreview(std::move(pages), title, printers, chosen,
+                                     [this, document, bytes, title](const std::string& printer) {
+                                         DocumentPrint d = document;
+                                         d.printer = printer;
+                                         d.preview = false;
+                                         PrintDocument(d, bytes, title, [this, title](const JobStep& step) {
+                                             if (step.kind == JobStep::Kind::Spooled)
+                                                 AddLog("文档已打印：" + title);
+                                             else if (step.kind == JobStep::Kind::Failed)
+                                                 AddLog("文档打印失败：" + title + " " + step.message);
+                                         });
+                                     });
+    w->show();
+    return true;
+}
+
 bool ServerPrintHost::queueFull(std::size_t bytes) const {
     // While a request waits for the network, pages can send more than the agent will ever work
     // through; past these limits a request is refused at once instead of held. One request may
@@ -329,25 +411,69 @@ bool ServerPrintHost::queueFull(std::size_t bytes) const {
            (m_queue.waiting() >= kMaxWaitingRequests || m_queue.waitingBytes() + bytes > kMaxWaitingBytes);
 }
 
-void ServerPrintHost::enqueueRaw(const PageMessage& m, const std::function<void(const std::string&)>& send) {
-    auto tracker = std::make_shared<JobTracker>(m.jobId, m.reportId);
-    auto report = [this, tracker, send](const JobStep& step) {
-        for (const std::string& event : tracker->feed(step))
-            send(event);
-        if (step.kind == JobStep::Kind::Spooled && !tracker->finished()) m_follower.follow(tracker, send);
+void ServerPrintHost::enqueueRaw(LinkerPool::Peer sender, PageMessage m, std::string what) {
+    // Followed as a report job is: its page may take it back by its id.
+    const std::string key = FollowedKey(sender, m.jobId);
+    auto job = std::make_shared<FollowedJob>();
+    job->tracker = std::make_shared<JobTracker>(m.jobId, m.reportId);
+    job->send = [this, sender](const std::string& answer) { sendTo(sender, answer); };
+    job->headers = std::move(m.headers);
+    const bool isRaw = m.kind == PageMessage::Kind::Raw;
+    if (what.empty())
+        what = isRaw                    ? std::to_string(m.raw.bytes.size()) + " bytes"
+               : m.document.url.empty() ? std::string("Base64")
+                                        : m.document.url;
+    const std::uint64_t entry =
+        record(sender, isRaw ? "raw" : "document", what, isRaw ? m.raw.printer : m.document.printer);
+    if (isRaw) keep(entry, {m.kind, {}, m.raw, {}, what, m.raw.bytes.size()});
+    if (!isRaw && m.document.url.empty())
+        keep(entry, {m.kind, {}, {}, m.document, what, m.document.bytes.size()});
+    const auto sendAndForget = [this, key, job, entry](const std::string& event) {
+        job->send(event);
+        recordEvent(entry, event);
+        if (job->tracker->finished()) forget(key, job.get());
+    };
+    auto report = [this, job, sendAndForget](const JobStep& step) {
+        if (job->cancelled) {
+            // Taken back while it ran: what it did since is undone and not told.
+            std::string ignored;
+            if (step.kind == JobStep::Kind::Spooled)
+                for (const int id : step.earlierCupsJobIds)
+                    cups::CancelJob(id, &ignored);
+            if (step.kind == JobStep::Kind::Spooled && step.cupsJobId)
+                cups::CancelJob(step.cupsJobId, &ignored);
+            return;
+        }
+        if (step.kind == JobStep::Kind::Spooled) job->earlierCupsJobs = step.earlierCupsJobIds;
+        for (const std::string& event : job->tracker->feed(step))
+            sendAndForget(event);
+        if (step.kind == JobStep::Kind::Spooled && !job->tracker->finished())
+            m_follower.follow(job->tracker, sendAndForget);
     };
     const std::size_t bytes = m.raw.bytes.size() + m.document.bytes.size();
     if (queueFull(bytes)) {
         JobStep busy(JobStep::Kind::Failed);
         busy.code = failure::kBusy;
         busy.message = "too many requests waiting";
-        report(busy);
+        for (const std::string& event : job->tracker->feed(busy))
+            sendAndForget(event);
         return;
     }
+    m_followed.emplace(key, job);
+    // Runs with the job as the one being carried out, so that its transfers take its headers and a
+    // cancel aborts them.
+    const auto running = [this, job](const RequestQueue::Finished& finished) {
+        m_running = job;
+        return RequestQueue::Finished([this, finished] {
+            m_running.reset();
+            finished();
+        });
+    };
     if (m.kind == PageMessage::Kind::Document) {
-        m_queue.Push(
-            [this, document = m.document, jobId = m.jobId, reportId = m.reportId,
-             report](const RequestQueue::Finished& finished) {
+        job->queued = m_queue.Push(
+            [this, running, job, entry, document = std::move(m.document), jobId = m.jobId,
+             reportId = m.reportId, report](const RequestQueue::Finished& queueFinished) {
+                const RequestQueue::Finished finished = running(queueFinished);
                 report(JobStep::Kind::Accepted);
                 if (document.url.empty()) {
                     carryOutDocument(document, document.bytes, jobId, reportId, report, finished);
@@ -355,14 +481,24 @@ void ServerPrintHost::enqueueRaw(const PageMessage& m, const std::function<void(
                 }
                 AddLog("document " + jobId + ": " + document.url);
                 // Downloaded beside the event loop with the limits of a template; carried out back on it.
-                m_transfers.Run(
-                    [this, document, jobId, reportId, report, finished](const std::atomic<bool>& abort) {
-                        TransferPace pace;
-                        pace.abort = &abort;
-                        auto body = std::make_shared<std::string>();
-                        const bool ok = DownloadToString(document.url, kMaxTemplateBytes, *body, pace);
-                        return Transfers::Then([this, document, jobId, reportId, report, finished, ok, body] {
+                transfer([this, document, jobId, reportId, report, finished, entry,
+                          headers = job->headers](const std::atomic<bool>& abort) {
+                    TransferPace pace;
+                    pace.abort = &abort;
+                    auto body = std::make_shared<std::string>();
+                    const bool ok = DownloadToString(document.url, kMaxTemplateBytes, *body, pace, headers);
+                    return Transfers::Then(
+                        [this, document, jobId, reportId, report, finished, entry, ok, body] {
+                            if (m_running && m_running->cancelled) return finished();
                             if (ok) {
+                                DocumentPrint downloaded = document;
+                                downloaded.bytes = *body;
+                                keep(entry, {PageMessage::Kind::Document,
+                                             {},
+                                             {},
+                                             downloaded,
+                                             document.url,
+                                             body->size()});
                                 carryOutDocument(document, *body, jobId, reportId, report, finished);
                                 return;
                             }
@@ -372,36 +508,41 @@ void ServerPrintHost::enqueueRaw(const PageMessage& m, const std::function<void(
                             report(failed);
                             finished();
                         });
-                    });
+                });
             },
             bytes);
         return;
     }
     // Raw jobs keep their place among report requests: a label follows the report sent before it.
-    m_queue.Push(
-        [this, raw = m.raw, jobId = m.jobId, report](const RequestQueue::Finished& finished) {
+    job->queued = m_queue.Push(
+        [this, running, raw = std::move(m.raw), jobId = m.jobId,
+         report](const RequestQueue::Finished& finished) {
+            const RequestQueue::Finished done = running(finished);
             AddLog("raw job " + jobId + " for " + raw.printer + ": " + std::to_string(raw.bytes.size()) +
                    " bytes");
             PrintRaw(raw, jobId, report);
-            finished();
+            done();
         },
         bytes);
 }
 
 std::uint64_t ServerPrintHost::enqueue(std::string text, std::optional<JobRun> job,
-                                       std::shared_ptr<FollowedJob> followed) {
+                                       std::shared_ptr<FollowedJob> followed, std::uint64_t entry) {
     const std::size_t bytes = text.size();
     if (queueFull(bytes)) {
         RefuseRequest(*this, text, job, "too many requests waiting");
+        if (entry) recordState(entry, "refused");
         return 0;
     }
     return m_queue.Push(
-        [this, text = std::move(text), job = std::move(job), bytes,
+        [this, text = std::move(text), job = std::move(job), bytes, entry,
          followed = std::move(followed)](RequestQueue::Finished finished) mutable {
             m_running = followed;
             RepPrint(*this, m_store, std::move(text), std::move(job),
-                     afterRequest(bytes, [this, finished = std::move(finished)] {
+                     afterRequest(bytes, [this, entry, finished = std::move(finished)] {
                          m_running.reset();
+                         // Nobody hears how a plain request went: the history says it has run.
+                         if (entry) recordState(entry, "ended");
                          finished();
                      }));
         },
@@ -433,6 +574,96 @@ std::string ServerPrintHost::printersAnswer() {
         answer = PrintersAnswer(printers);
     }
     return answer;
+}
+
+std::uint64_t ServerPrintHost::record(LinkerPool::Peer sender, std::string kind, std::string what,
+                                      std::string printer) {
+    HistoryEntry e;
+    e.time = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+    e.origin = m_window.linkers().OriginOf(sender);
+    e.kind = std::move(kind);
+    e.what = std::move(what);
+    e.printer = std::move(printer);
+    e.state = "accepted";
+    const std::uint64_t id = m_history.Add(std::move(e));
+    historyChanged();
+    return id;
+}
+
+void ServerPrintHost::recordEvent(std::uint64_t entry, const std::string& event) {
+    try {
+        const JsonDocument doc = JsonDocument::Parse(event);
+        if (const std::string state = doc.root().value("state").text; !state.empty())
+            recordState(entry, state);
+    } catch (const JsonError&) {
+    }
+}
+
+void ServerPrintHost::recordState(std::uint64_t entry, std::string_view state) {
+    if (const HistoryEntry* e = m_history.Find(entry);
+        e && e->state != state && m_history.SetState(entry, state))
+        historyChanged();
+}
+
+void ServerPrintHost::keep(std::uint64_t entry, Kept kept) {
+    if (kept.bytes > kMaxKeptJobBytes) return;
+    m_keptBytes += kept.bytes;
+    m_kept.insert_or_assign(entry, std::move(kept));
+    // The oldest go first; so do those the history no longer lists.
+    while (!m_kept.empty() && (m_keptBytes > kMaxKeptBytes || !m_history.Find(m_kept.begin()->first))) {
+        m_keptBytes -= m_kept.begin()->second.bytes;
+        m_kept.erase(m_kept.begin());
+    }
+}
+
+void ServerPrintHost::historyChanged() {
+    if (!m_saveHistory.isActive()) m_saveHistory.start();
+}
+
+void ServerPrintHost::saveHistory() {
+    // Small (200 lines at most): written whole, replacing the old file at once.
+    QSaveFile file(QString::fromStdString(m_historyFile.string()));
+    if (file.open(QIODevice::WriteOnly)) {
+        const std::string text = m_history.ToText();
+        file.write(text.data(), qint64(text.size()));
+        file.commit();
+    }
+    if (m_historyWindow) m_historyWindow->Refresh();
+}
+
+void ServerPrintHost::ShowHistory() {
+    if (!m_historyWindow) {
+        m_historyWindow = new frmHistory({[this]() -> const JobHistory& { return m_history; },
+                                          [this](std::uint64_t id) { return CanReprint(id); },
+                                          [this](std::uint64_t id) { Reprint(id); }},
+                                         &m_window);
+        m_historyWindow->setAttribute(Qt::WA_DeleteOnClose);
+        m_historyWindow->setWindowFlag(Qt::Window);
+    }
+    m_historyWindow->Refresh();
+    m_historyWindow->show();
+    m_historyWindow->raise();
+    m_historyWindow->activateWindow();
+}
+
+void ServerPrintHost::Reprint(std::uint64_t entry) {
+    const auto found = m_kept.find(entry);
+    if (found == m_kept.end()) return;
+    const Kept kept = found->second; // keep() may drop it meanwhile
+    AddLog("重新打印：" + (kept.what.empty() ? TemplateAndPrinter(kept.text).first : kept.what));
+    if (kept.kind == PageMessage::Kind::Request) {
+        auto [repname, printer] = TemplateAndPrinter(kept.text);
+        const std::uint64_t again = record({}, "report", std::move(repname), std::move(printer));
+        keep(again, kept);
+        enqueue(kept.text, std::nullopt, {}, again);
+        return;
+    }
+    PageMessage m;
+    m.kind = kept.kind;
+    m.raw = kept.raw;
+    m.document = kept.document;
+    m.document.url.clear();
+    enqueueRaw({}, std::move(m), kept.what);
 }
 
 void ServerPrintHost::AddLog(std::string_view line) {

@@ -65,9 +65,13 @@ TrayIcon::TrayIcon(frmServer& window, const QString& caption) : QObject(&window)
     connect(mnuAutoRun, &QAction::triggered, this, &TrayIcon::mnuAutoRun_Click);
     mnuShow = mnuTray->addAction(QStringLiteral("显示窗口"));
     mnuSites = mnuTray->addAction(QStringLiteral("已授权的网站"));
+    mnuHistory = mnuTray->addAction(QStringLiteral("打印记录"));
+    mnuOffsets = mnuTray->addAction(QStringLiteral("打印机校准"));
     mnuExit = mnuTray->addAction(QStringLiteral("退出"));
     connect(mnuShow, &QAction::triggered, &window, &frmServer::ShowWindow);
     connect(mnuSites, &QAction::triggered, &window, &frmServer::ShowSites);
+    connect(mnuOffsets, &QAction::triggered, &window, &frmServer::ShowOffsets);
+    connect(mnuHistory, &QAction::triggered, &window, &frmServer::ShowHistory);
     connect(mnuExit, &QAction::triggered, &window, &frmServer::ExitAgent);
 
     if (!QSystemTrayIcon::isSystemTrayAvailable()) return;

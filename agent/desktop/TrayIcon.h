@@ -18,7 +18,7 @@ namespace verolux {
 class frmServer;
 
 // The agent's icon in the notification area with its menu 菜单: 开机启动 (ticked while the agent starts
-// at login; Autostart.h), 显示窗口, 已授权的网站, 退出.
+// at login; Autostart.h), 显示窗口, 已授权的网站, 打印记录, 打印机校准, 退出.
 // Without a system tray (no display, offscreen) there is simply no icon.
 class TrayIcon : public QObject {
     Q_OBJECT
@@ -35,6 +35,8 @@ class TrayIcon : public QObject {
     QAction* mnuAutoRun = nullptr;
     QAction* mnuShow = nullptr;
     QAction* mnuSites = nullptr;
+    QAction* mnuHistory = nullptr;
+    QAction* mnuOffsets = nullptr;
     QAction* mnuExit = nullptr;
 
   private:

@@ -1,11 +1,16 @@
 #include "agent/desktop/frmServer.h"
 
+#include "agent/desktop/CalibrationPage.h"
 #include "agent/desktop/LinkerPool.h"
 #include "agent/desktop/PeerOwner.h"
 #include "agent/desktop/SitePolicyFile.h"
 #include "agent/desktop/SiteQuestions.h"
 #include "agent/desktop/TrayIcon.h"
+#include "agent/desktop/frmOffsets.h"
 #include "agent/desktop/frmSites.h"
+#include "agent/printing/PrinterOffset.h"
+#include "agent/reports/cups/CupsPrinters.h"
+#include "agent/reports/cups/CupsRawJob.h"
 #include "agent/websocket/Frame.h"
 #include "agent/websocket/SiteAccess.h"
 #include "agent/websocket/UTF8.h"
@@ -323,6 +328,50 @@ void frmServer::ShowSites() {
     m_sites->show();
     m_sites->raise();
     m_sites->activateWindow();
+}
+
+void frmServer::ShowOffsets() {
+    if (!m_offsets) {
+        frmOffsets::Source source;
+        std::vector<cups::PrinterInfo> queues;
+        std::string error;
+        cups::ListPrinters(&queues, &error);
+        for (const cups::PrinterInfo& q : queues)
+            source.printers.push_back(q.name);
+        source.read = [this](const std::string& printer) {
+            return ParseOffset(m_settings.ReadIni(kOffsetSection, printer)).value_or(PrinterOffset{});
+        };
+        source.save = [this](const std::string& printer, const PrinterOffset& offset) {
+            if (offset.zero())
+                m_settings.DeleteIni(kOffsetSection, printer);
+            else
+                m_settings.WriteIni(kOffsetSection, printer, FormatOffset(offset));
+            AddLog(QStringLiteral("打印机校准：") +
+                   QString::fromStdString(printer + " " + FormatOffset(offset)));
+        };
+        source.printTestPage = [](const std::string& printer, const PrinterOffset& offset) {
+            // On the printer's A4, else the first paper it lists (a label printer's label).
+            cups::PrinterInfo info;
+            std::string why;
+            if (!cups::QueryPrinter(printer, &info, &why)) return why;
+            cups::MediaSize paper{"iso_a4_210x297mm", 210, 297, ""};
+            const auto a4 = std::find_if(info.media.begin(), info.media.end(), [](const cups::MediaSize& m) {
+                return m.name == "iso_a4_210x297mm";
+            });
+            if (a4 == info.media.end() && !info.media.empty()) paper = info.media.front();
+            int jobId = 0;
+            cups::SendDocumentJob(printer, "校准页", "application/pdf",
+                                  CalibrationPdf(paper.widthMm, paper.heightMm, offset),
+                                  {{"media", paper.name}, {"print-scaling", "none"}}, &jobId, &why);
+            return jobId ? std::string() : why;
+        };
+        m_offsets = new frmOffsets(std::move(source), this);
+        m_offsets->setAttribute(Qt::WA_DeleteOnClose);
+        m_offsets->setWindowFlag(Qt::Window);
+    }
+    m_offsets->show();
+    m_offsets->raise();
+    m_offsets->activateWindow();
 }
 
 void frmServer::ExitAgent() {

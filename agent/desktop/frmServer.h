@@ -27,6 +27,7 @@ class LinkerPool;
 class SiteQuestions;
 class TrayIcon;
 class frmSites;
+class frmOffsets;
 
 // Which version of a file is on disk (all zero when it is missing).
 struct FileStamp {
@@ -72,6 +73,8 @@ class frmServer : public QWidget {
     // Where the print procedure is carried out; set by the agent's start-up.
     using PrintProcedure = std::function<void(frmServer&, std::string)>;
     void setPrintProcedure(PrintProcedure p) { m_printProcedure = std::move(p); }
+    // What the tray's 打印记录 opens (the print procedure keeps the history).
+    void setHistoryWindow(std::function<void()> show) { m_showHistory = std::move(show); }
 
     const std::filesystem::path& programFolder() const { return m_options.programFolder; }
     const mINI::Settings& settings() const { return m_settings; }
@@ -101,6 +104,12 @@ class frmServer : public QWidget {
     void ShowWindow();
     // The tray's 已授权的网站.
     void ShowSites();
+    // The tray's 打印机校准.
+    void ShowOffsets();
+    // The tray's 打印记录.
+    void ShowHistory() {
+        if (m_showHistory) m_showHistory();
+    }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -121,11 +130,13 @@ class frmServer : public QWidget {
     std::unique_ptr<LinkerPool> m_linkers;
     SiteQuestions* m_siteQuestions = nullptr;
     QPointer<frmSites> m_sites;
+    QPointer<frmOffsets> m_offsets;
     bool m_listenAll = false; // [Verolux] ListenAll = "1": every address, not loopback only
     TrayIcon* m_tray = nullptr;
     QTimer* m_listenRetry = nullptr;
     QString m_listenFailure; // the last failure reported; empty while listening or not yet tried
     PrintProcedure m_printProcedure;
+    std::function<void()> m_showHistory;
     bool m_exitRequested = false;
     // The access rules as last read, and which versions of the settings and policy files they came
     // from: every connection asks, and rereading a large file each time would hold up every handshake.

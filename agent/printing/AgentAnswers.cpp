@@ -32,7 +32,8 @@ std::string HelloAnswer(const AgentFacts& facts) {
     std::string out = R"({"verolux":"hello","agent":"Verolux")";
     AppendField(out, "version", facts.version);
     out += R"(,"protocol":)" + std::to_string(kExtensionProtocol);
-    out += R"(,"features":["hello","printers","jobs","copies","duplex","pages","cancel","headers"])";
+    out +=
+        R"(,"features":["hello","printers","jobs","copies","duplex","pages","cancel","headers","raw","documents"])";
     out += R"(,"port":)" + std::to_string(facts.port);
     AppendField(out, "platform", facts.platform);
     return out + '}';

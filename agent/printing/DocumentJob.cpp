@@ -1,5 +1,6 @@
 #include "agent/printing/DocumentJob.h"
 
+#include "agent/printing/JobHeaders.h"
 #include "agent/printing/PageMessage.h"
 #include "common/Base64.h"
 #include "common/JsonReader.h"
@@ -84,11 +85,11 @@ std::string ReadDocumentJob(const JsonValue& root, const JsonValue& object, Page
             if (!isText) return "printer must name a print queue";
             d.printer = member.scalar().text;
         } else if (name == "action") {
-            // Previews of documents are not available yet.
             const std::string action = isText ? member.scalar().text : "";
-            if (action != "print" && action != "pdf")
-                return "action must be \"print\" or \"pdf\" for a document";
+            if (action != "print" && action != "pdf" && action != "preview")
+                return "action must be \"print\", \"preview\" or \"pdf\" for a document";
             d.upload = action == "pdf";
+            d.preview = action == "preview";
         } else if (name == "reportId" || name == "reportAdd") {
             if (!isText) return std::string(name) + " must be a string";
             (name == "reportId" ? m.reportId : d.reportAdd) = member.scalar().text;
@@ -102,6 +103,10 @@ std::string ReadDocumentJob(const JsonValue& root, const JsonValue& object, Page
                 d.fit = Fit::Fill;
             else
                 return "fit must be \"actual\", \"fit\" or \"fill\"";
+        } else if (name == "headers") {
+            // For the document's download and its PDF upload, as a report job's for its own.
+            m.headers.clear();
+            if (std::string error = ReadJobHeaders(member, &m.headers); !error.empty()) return error;
         } else if (name == "copies" || name == "duplex" || name == "pages" || name == "tray" ||
                    name == "paper" || name == "jobId") {
             if (name == "jobId" && !isText && member.type() != JsonValue::Type::Number)

@@ -47,6 +47,7 @@ struct JobStep {
     std::string code;
     std::string message;
     int cupsJobId = 0;
+    std::vector<int> earlierCupsJobIds; // Spooled: the job's other CUPS jobs, sent before cupsJobId
     Cups cups = Cups::Pending;
     bool printerStopped = false; // CupsState: the queue does not print now
     long httpStatus = 0;

@@ -52,6 +52,7 @@ struct DocumentPrint {
     Fit fit = Fit::Printer;
     JobOptions options;    // copies, duplex, pages (PDFs), tray, paper
     bool upload = false;   // action "pdf": posted as the PDF body instead of printed
+    bool preview = false;  // action "preview": shown in a window, printed from there by the user
     std::string reportAdd; // where it is posted (the job's reportId names it)
 };
 

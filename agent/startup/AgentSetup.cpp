@@ -30,6 +30,7 @@ void RemoveStaleTemporaryFiles(const std::filesystem::path& programFolder) {
 void InstallPrintProcedure(frmServer& window) {
     auto host = std::make_shared<ServerPrintHost>(window);
     window.setPrintProcedure([host](frmServer&, std::string text) { host->Run(std::move(text)); });
+    window.setHistoryWindow([host] { host->ShowHistory(); });
     window.linkers().setMessageTooLarge([host](std::size_t limit) {
         // The print procedure's error path, without a request to quote.
         const std::string why = "message above the size limit (" + std::to_string(limit) + " bytes)";

@@ -178,10 +178,10 @@ function sendRaw(kind) {
         .catch((e) => row.fail(e));
 }
 
-function sendDocument() {
+function sendDocument(action = "print") {
     const url = $("doc-url").value;
     const printer = $("doc-printer").value;
-    const options = { fit: $("doc-fit").value, ...(printer ? { printer } : {}) };
+    const options = { fit: $("doc-fit").value, ...(printer ? { printer } : {}), ...(action === "print" ? {} : { action }) };
     $("snippet").textContent = `await agent.printDocument({ url: ${JSON.stringify(url)} }, ${JSON.stringify(options)});`;
     const row = addJob(url.replace(/^.*\//, "") || "PDF", "document", 0, printer || "默认 default");
     return Promise.resolve()
@@ -433,6 +433,7 @@ document.addEventListener("DOMContentLoaded", () => {
     $("raw-zpl").addEventListener("click", () => sendRaw("zpl"));
     $("raw-escpos").addEventListener("click", () => sendRaw("escpos"));
     $("doc-print").addEventListener("click", () => sendDocument());
+    $("doc-preview").addEventListener("click", () => sendDocument("preview"));
     $("clear-jobs").addEventListener("click", () => {
         $("jobs").textContent = "";
         $("jobs-empty").hidden = false;

@@ -126,6 +126,8 @@ export interface RawOptions {
     jobId?: string | number;
     /** Called with every event of the job, the final one included. */
     onState?: (event: JobEvent) => void;
+    /** Aborting it takes the job back (as for print()). */
+    cancel?: AbortSignal;
 }
 
 /** A document by URL (downloaded by the agent) or as Base64 bytes. */
@@ -134,16 +136,18 @@ export type DocumentSource =
     | { base64: string; type?: DocumentType };
 export type DocumentType = "application/pdf" | "image/png" | "image/jpeg";
 
-export interface DocumentOptions extends JobOptions {
+export interface DocumentOptions extends PrintOptions {
     /** The queue; the default printer when left out. */
     printer?: string;
-    /** "print" (default) or "pdf": posted to reportAdd as reportId.pdf (a picture as a one-page PDF). */
-    action?: "print" | "pdf";
+    /**
+     * "print" (default), "preview" (the agent's preview window, printed from there by the user) or
+     * "pdf": posted to reportAdd as reportId.pdf (a picture as a one-page PDF).
+     */
+    action?: "print" | "preview" | "pdf";
     reportId?: string;
     reportAdd?: string;
     /** actual size, fit into the printable area, or fill the sheet (cropped); default: the printer's. */
     fit?: "actual" | "fit" | "fill";
-    onState?: (event: JobEvent) => void;
 }
 
 export type Mode = "print" | "preview" | "pdf" | "design";

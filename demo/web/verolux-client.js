@@ -239,7 +239,12 @@ export class VeroluxAgent extends EventTarget {
         }
         if (!isObject(body)) throw badRequest("a print request is a JSON object");
         checkRequest(body);
-        body = { ...body, verolux: { ...rest, jobId } };
+        return this.sendJob({ ...body, verolux: { ...rest, jobId } }, onState, cancel);
+    }
+
+    /** Sends a job's message and follows its events; cancel (an AbortSignal) takes it back. */
+    async sendJob(body, onState, cancel) {
+        const jobId = body.verolux.jobId;
         const notSent = () => new VeroluxError("cancelled", "the job was cancelled before it was sent");
         if (cancel?.aborted) throw notSent();
         await this.ready();
@@ -265,10 +270,11 @@ export class VeroluxAgent extends EventTarget {
     /**
      * Sends printer commands unchanged to the named queue (never another one) as a job of its own.
      * raw: { text, encoding?: "UTF-8" | "GB18030" | "Latin-1" } or { base64 } or the bytes themselves
-     * (Uint8Array). options: jobId, onState(event). Resolves with "completed", rejects with a VeroluxError.
+     * (Uint8Array). options: jobId, onState(event), cancel (an AbortSignal, as for print). Resolves with
+     * "completed", rejects with a VeroluxError.
      */
     async printRaw(printer, raw, options = {}) {
-        const { onState, jobId: given } = options;
+        const { onState, cancel, jobId: given } = options;
         if (typeof printer !== "string" || !printer) throw badRequest("a raw job needs the printer's name");
         if (raw instanceof Uint8Array) {
             let binary = "";
@@ -278,29 +284,22 @@ export class VeroluxAgent extends EventTarget {
         if (!isObject(raw) || (typeof raw.text === "string") === (typeof raw.base64 === "string"))
             throw badRequest('raw needs either "text" or "base64"');
         const jobId = String(given ?? `raw-${Date.now().toString(36)}-${++jobSerial}`);
-        await this.ready();
-        return new Promise((resolve, reject) => {
-            this.jobs.set(jobId, { resolve, reject, onState });
-            this.socket.send(JSON.stringify({ verolux: { jobId, printer, raw } }));
-        });
+        return this.sendJob({ verolux: { jobId, printer, raw } }, onState, cancel);
     }
 
     /**
      * Prints a PDF or picture silently: document is { url } or { base64, type }. options: jobId, printer
      * (default printer when left out), copies, duplex, pages, tray, paper, fit ("actual" | "fit" |
-     * "fill"), action ("print" | "pdf" with reportId and reportAdd: uploaded as a PDF), onState(event).
-     * Resolves with "completed" (or "uploaded"), rejects with a VeroluxError.
+     * "fill"), action ("print" | "preview" | "pdf" with reportId and reportAdd: uploaded as a PDF),
+     * headers (for its download and upload), onState(event), cancel (an AbortSignal, as for print).
+     * Resolves with "completed" (or "shown", "uploaded"), rejects with a VeroluxError.
      */
     async printDocument(document, options = {}) {
-        const { onState, jobId: given, ...rest } = options;
+        const { onState, cancel, jobId: given, ...rest } = options;
         if (!isObject(document) || (typeof document.url === "string") === (typeof document.base64 === "string"))
             throw badRequest('document needs either "url" or "base64"');
         const jobId = String(given ?? `doc-${Date.now().toString(36)}-${++jobSerial}`);
-        await this.ready();
-        return new Promise((resolve, reject) => {
-            this.jobs.set(jobId, { resolve, reject, onState });
-            this.socket.send(JSON.stringify({ verolux: { ...rest, jobId, document } }));
-        });
+        return this.sendJob({ verolux: { ...rest, jobId, document } }, onState, cancel);
     }
 
     /** Closes the connection for good. */

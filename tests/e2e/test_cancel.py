@@ -5,6 +5,7 @@ job's own HTTP headers reach its download and upload and nothing else, and no fi
 
 Run: VEROLUX_BIN_DIR=build/bin /usr/bin/python3 tests/e2e/test_cancel.py -v [Class]
 """
+import base64
 import os
 import subprocess
 import unittest
@@ -109,6 +110,41 @@ class JobHeaders(CancelCase):
         self.assertNotIn(SECRET, bad[-1]["message"])
 
 
+class DocumentJobs(CancelCase):
+    """Raw and document jobs are taken back as report jobs are; a document's headers go with its
+    download and its upload."""
+
+    def test_waiting_raw_and_downloading_document_are_taken_back(self):
+        self.send({"verolux": {"jobId": "slowdoc", "document": {"url": self.server.base + "/slow/a.pdf"}}})
+        self.assertTrue(self.server.trickling.wait(30), "the download did not start")
+        self.send({"verolux": {"jobId": "rawbehind", "printer": "VXNONE", "raw": {"text": "^XA^XZ"}}})
+        self.cancel("rawbehind")
+        self.wait_json(lambda m: m.get("jobId") == "rawbehind" and m.get("state") == "cancelled")
+        self.cancel("slowdoc")
+        self.wait_json(lambda m: m.get("jobId") == "slowdoc" and m.get("state") == "cancelled")
+        self.assertTrue(self.server.client_left.wait(10), "the download was not aborted")
+        self.cancel("slowdoc")
+        self.refusal("slowdoc")
+        self.settle()
+        self.assertEqual((["cancelled"], ["accepted", "cancelled"]), (self.states("rawbehind"), self.states("slowdoc")))
+
+    def test_document_headers_reach_its_download_and_upload(self):
+        pdf = PdfServer()
+        self.addCleanup(pdf.close)
+        report_id = unique("dochdr")
+        self.send({"verolux": {"jobId": report_id, "document": {"url": pdf.base + "/d.pdf"}, "action": "pdf",
+                               "reportId": report_id, "reportAdd": pdf.base + "/upload",
+                               "headers": {"Authorization": "Bearer " + SECRET}}})
+        done = self.wait_json(lambda m: m.get("jobId") == report_id and m.get("state") in FINAL, timeout=60)
+        self.assertEqual("uploaded", done["state"], done)
+        self.assertEqual([("GET", "/d.pdf", "Bearer " + SECRET), ("POST", "/upload", "Bearer " + SECRET)],
+                         [(m, p, h["Authorization"]) for m, p, h in pdf.requests])
+
+
+def PdfServer():
+    return TemplateServer(b"%PDF-1.4\n1 0 obj<</Type/Catalog>>endobj\ntrailer<</Root 1 0 R>>\n%%EOF\n")
+
+
 class CancelInCups(CancelCase):
     """A queue of its own, stopped, on the shared scheduler (the cups lock); removed at the end."""
 
@@ -141,6 +177,30 @@ class CancelInCups(CancelCase):
         self.cancel("held")
         self.refusal("held")
         self.assertEqual(["accepted", "spooled", "waiting", "cancelled"], self.states("held"))
+
+    def test_document_of_two_paper_sizes_is_cancelled_whole(self):
+        from test_documents import two_size_pdf
+        source = os.path.join(self.work, "two-held.pdf")
+        two_size_pdf(source)
+        self.send({"verolux": {"jobId": "twoheld", "printer": self.queue,
+                               "document": {"base64": base64.b64encode(read_bytes(source)).decode()}}})
+        spooled = self.wait_json(lambda m: m.get("jobId") == "twoheld" and m.get("state") == "spooled", timeout=60)
+        self.cancel("twoheld")
+        self.wait_json(lambda m: m.get("jobId") == "twoheld" and m.get("state") == "cancelled")
+        # One CUPS job per paper size, the events following the last: none is left in the stopped queue.
+        done = subprocess.run(["lpstat", "-W", "completed", "-o", self.queue], capture_output=True, text=True).stdout
+        self.assertIn("%s-%d " % (self.queue, spooled["cupsJobId"]), done)
+        waiting = subprocess.run(["lpstat", "-o", self.queue], capture_output=True, text=True).stdout
+        self.assertEqual("", waiting)
+
+    def test_raw_job_held_in_a_stopped_queue_is_cancelled_in_cups(self):
+        self.send({"verolux": {"jobId": "rawheld", "printer": self.queue, "raw": {"text": "^XA^XZ"}}})
+        spooled = self.wait_json(lambda m: m.get("jobId") == "rawheld" and m.get("state") == "spooled", timeout=60)
+        self.cancel("rawheld")
+        cancelled = self.wait_json(lambda m: m.get("jobId") == "rawheld" and m.get("state") == "cancelled")
+        self.assertEqual(spooled["cupsJobId"], cancelled["cupsJobId"])
+        done = subprocess.run(["lpstat", "-W", "completed", "-o", self.queue], capture_output=True, text=True).stdout
+        self.assertIn("%s-%d " % (self.queue, cancelled["cupsJobId"]), done)
 
 
 if __name__ == "__main__":

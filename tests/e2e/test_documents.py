@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Document jobs end to end: a PDF by URL (pages of two sizes) and a PNG in Base64 printed on the
 cups-pdf queue VXPDF with the fit and paper asked for reaching CUPS; a URL that gives no document and
-bytes that are no document fail. (CUPS' filters here put every page of a PDF on the job's paper: the
-A5 page comes out on A4, at its own size under "actual".) Needs root (cups-pdf writes to root's ~/PDF); the
+bytes that are no document fail; a page at "fit" is the source page scaled, pixel for pixel. (CUPS'
+filters put every page of a job on one paper: the agent sends a PDF whose pages differ in size as one
+job per run of pages of one size, each on its own paper.) Previews on a virtual display. Needs root (cups-pdf writes to root's ~/PDF); the
 cups lock.
 
 Run: VEROLUX_BIN_DIR=build/dev/bin /usr/bin/python3 tests/e2e/test_documents.py -v Documents
@@ -51,11 +52,15 @@ class Documents(PageCase):
         self.wait_json(lambda m: m.get("jobId") == job_id and m.get("state") in FINAL, timeout=90)
         return job_id, [m for m in self.json_messages(0) if m.get("jobId") == job_id]
 
-    def printed(self, job_id):
-        # cups-pdf names the file after the job's title, "document JOBID", some characters replaced.
-        files = lambda: glob.glob(os.path.join(self.out_dir, "*%s*.pdf" % job_id[4:]))
+    def printed(self, job_id, count=1):
+        """The job's output files (one per CUPS job), in the order CUPS took them; the first alone when count is 1."""
+        # cups-pdf names the file after the job's title, "document JOBID", some characters replaced,
+        # and the CUPS job's number.
+        files = lambda: sorted(glob.glob(os.path.join(self.out_dir, "*%s*.pdf" % job_id[4:])),
+                               key=lambda p: int(re.findall(r"(\d+)\.pdf$", p)[0]))
         self.addCleanup(lambda: [os.remove(p) for p in files()])
-        return self.wait_until(files, "the job's output in " + self.out_dir)[0]
+        found = self.wait_until(lambda: len(files()) >= count and files(), "the job's output in " + self.out_dir)
+        return found[0] if count == 1 else found
 
     def test_pdf_by_url_prints_at_actual_size(self):
         os.makedirs(os.path.join(self.work, "files"), exist_ok=True)
@@ -66,15 +71,49 @@ class Documents(PageCase):
         job_id, events = self.document_job(printer=self.queue, document={"url": files.base + "/two.pdf"}, fit="actual")
         self.assertEqual(["accepted", "spooled", "completed"], [e["state"] for e in events])
         self.assertIn("print-scaling (keyword) = none", job_attributes(events[-1]["cupsJobId"]))
-        printed = self.printed(job_id)
-        self.assertEqual([(595, 842), (595, 842)], page_sizes(printed))
+        # Each page on its own paper: one CUPS job per run of pages of one size.
+        printed, second = self.printed(job_id, 2)
+        self.assertEqual([[(595, 842)], [(421, 595)]], [page_sizes(printed), page_sizes(second)])
         pages = [first_page_gray(pdf, os.path.join(self.work, job_id + kind)) for pdf, kind in ((printed, "p"), (source, "s"))]
         self.assertLess(mean_gray(pages[1]), 0.95)
         self.assertLess(rmse(pages[0], pages[1]), 0.1)
 
+        # Two copies come out whole, one after the other.
+        job_id, events = self.document_job(printer=self.queue, document={"url": files.base + "/two.pdf"}, copies=2)
+        self.assertEqual("completed", events[-1]["state"], events)
+        self.assertEqual([[(595, 842)], [(421, 595)]] * 2, [page_sizes(p) for p in self.printed(job_id, 4)])
+
         missing = self.document_job(printer=self.queue, document={"url": files.base + "/missing.pdf"})[1]
         self.assertEqual([("accepted", None), ("failed", "document-not-found")],
                          [(e["state"], e.get("code")) for e in missing])
+
+    def test_pdf_at_fit_is_the_source_page_scaled(self):
+        from reportlab.lib.pagesizes import A5
+        from reportlab.pdfgen import canvas
+        source = os.path.join(self.work, "a5.pdf")
+        c = canvas.Canvas(source, pagesize=A5)
+        c.rect(30, 300, 200, 150, fill=1)
+        c.circle(300, 100, 60, fill=1)
+        c.showPage()
+        c.save()
+        with open(source, "rb") as f:
+            pdf = base64.b64encode(f.read()).decode()
+        job_id, events = self.document_job(printer=self.queue, fit="fit", paper="A4", document={"base64": pdf})
+        self.assertEqual("completed", events[-1]["state"], events)
+        printed = self.printed(job_id)
+        self.assertEqual([(595, 842)], page_sizes(printed))
+        stem = os.path.join(self.work, job_id)
+        subprocess.run(["pdftoppm", "-r", "50", "-gray", "-singlefile", printed, stem], check=True)
+        size = subprocess.run(["identify", "-format", "%w %h", stem + ".pgm"], capture_output=True, text=True,
+                              check=True).stdout.split()
+        # The A5 page enlarged to the whole A4 sheet (cups-pdf prints to the edges), pixel for pixel.
+        subprocess.run(["pdftoppm", "-gray", "-singlefile", "-scale-to-x", size[0], "-scale-to-y", size[1], source,
+                        stem + "-src"], check=True)
+        subprocess.run(["pdftoppm", "-gray", "-singlefile", "-r", "50", source, stem + "-unscaled"], check=True)
+        subprocess.run(["convert", stem + "-unscaled.pgm", "-gravity", "center", "-extent", "x".join(size),
+                        stem + "-actual.pgm"], check=True)
+        self.assertLess(rmse(stem + ".pgm", stem + "-src.pgm"), 0.06)
+        self.assertGreater(rmse(stem + ".pgm", stem + "-actual.pgm"), 0.2)
 
     def test_png_in_base64_fits_the_paper(self):
         png = subprocess.run(["convert", "-size", "300x200", "xc:white", "-fill", "black", "-draw",
@@ -154,6 +193,32 @@ class Documents(PageCase):
         subprocess.run(["pdftoppm", "-r", "96", "-gray", "-singlefile", self.backend.uploaded_file(cmyk_id), cmyk_stem],
                        check=True)
         self.assertLess(rmse(cmyk_stem + ".pgm", reference), 0.08)
+
+
+class DocumentPreview(PageCase):
+    """action "preview" opens the document's own window on a virtual display; the page hears "shown"."""
+    display = "wm"
+
+    def test_pdf_and_picture_open_a_preview(self):
+        source = os.path.join(self.work, "preview.pdf")
+        two_size_pdf(source)
+        with open(source, "rb") as f:
+            pdf = base64.b64encode(f.read()).decode()
+        png = base64.b64encode(subprocess.run(["convert", "-size", "30x20", "xc:black", "png:-"],
+                                              capture_output=True, check=True).stdout).decode()
+        for document in ({"base64": pdf}, {"base64": png, "type": "image/png"}):
+            job_id = unique("docview")
+            self.send({"verolux": {"jobId": job_id, "action": "preview", "document": document}})
+            done = self.wait_json(lambda m: m.get("jobId") == job_id and m.get("state") in FINAL, timeout=60)
+            if "without Qt PDF" in done.get("message", ""):
+                continue  # an agent built without it previews pictures only
+            self.assertEqual("shown", done["state"], done)
+            self.wait_window("文档预览-" + job_id)
+        broken = unique("docview")
+        self.send({"verolux": {"jobId": broken, "action": "preview",
+                               "document": {"base64": base64.b64encode(b"%PDF-1.4 broken").decode()}}})
+        done = self.wait_json(lambda m: m.get("jobId") == broken and m.get("state") in FINAL, timeout=60)
+        self.assertEqual(("failed", "bad-request"), (done["state"], done["code"]))
 
 
 if __name__ == "__main__":

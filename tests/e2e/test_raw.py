@@ -117,6 +117,7 @@ class RawJobs(PageCase):
         self.assertEqual(b"\x1b@\x00\xff\x1dV\x01", self.printer.jobs.get(timeout=30))
         self.assertEqual(("bad-request", "bad-request"), (r["noPrinter"]["error"]["code"], r["both"]["error"]["code"]))
         self.assertEqual("printer-not-found", r["missing"]["error"]["code"])
+        self.assertEqual(("cancelled", "printer-not-found"), (r["aborted"]["error"]["code"], r["document"]["error"]["code"]))
         self.assertTrue(self.printer.jobs.empty())
 
 

@@ -33,7 +33,10 @@ const DocumentCase kCases[] = {
     {"fileUrl", R"({"document":{"url":"file:///etc/passwd"}})", "http or https"},
     {"urlAndBase64", R"({"document":{"url":"http://h/a","base64":")" + kPdf64 + R"("}})", "either"},
     {"badFit", R"({"document":{"url":"http://h/a"},"fit":"stretch"})", "fit must be"},
-    {"previewNotYet", R"({"document":{"url":"http://h/a"},"action":"preview"})", "action must be"},
+    {"preview", R"({"document":{"url":"http://h/a"},"action":"preview"})", ""},
+    {"badAction", R"({"document":{"url":"http://h/a"},"action":"design"})", "action must be"},
+    {"headers", R"({"document":{"url":"http://h/a"},"headers":{"Authorization":"Bearer t"}})", ""},
+    {"agentsOwnHeader", R"({"document":{"url":"http://h/a"},"headers":{"Host":"x"}})", "Host"},
     {"badCopies", R"({"document":{"url":"http://h/a"},"copies":0})", "copies must be"},
     {"badPaper", R"({"document":{"url":"http://h/a"},"paper":{}})", "paper must be"},
     {"unknownOption", R"({"document":{"url":"http://h/a"},"cut":true})", "unknown option \"cut\""},
@@ -65,14 +68,15 @@ INSTANTIATE_TEST_SUITE_P(Table, DocumentMessages, testing::ValuesIn(kCases),
                          });
 
 TEST(DocumentMessages, OptionsReachTheJob) {
-    const PageMessage m =
-        ReadPageMessage(R"({"verolux":{"jobId":"d4","printer":"HP","document":{"base64":")" + kPdf64 +
-                        R"("},"copies":3,"pages":"2-","tray":"Tray 2","fit":"fit"}})");
+    const PageMessage m = ReadPageMessage(
+        R"({"verolux":{"jobId":"d4","printer":"HP","document":{"base64":")" + kPdf64 +
+        R"("},"copies":3,"pages":"2-","tray":"Tray 2","fit":"fit","headers":{"Cookie":"s=1"}}})");
     ASSERT_EQ(m.kind, Kind::Document) << m.error;
     EXPECT_EQ(m.jobId, "d4");
     EXPECT_EQ(m.document.printer, "HP");
     EXPECT_EQ(m.document.bytes, "%PDF-1.4\n");
     EXPECT_EQ(m.document.fit, Fit::Fit);
+    EXPECT_EQ(m.headers, std::vector<std::string>{"Cookie: s=1"});
     EXPECT_EQ(std::make_tuple(m.options.copies, m.document.options.copies, m.document.options.pages,
                               m.document.options.tray),
               std::make_tuple(1, 3, std::string("2-"), std::string("Tray 2")));

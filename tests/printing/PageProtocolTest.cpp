@@ -227,7 +227,7 @@ TEST(Answers, ExactTexts) {
     EXPECT_EQ(
         HelloAnswer({"1.2.3", 28502, "linux"}),
         R"({"verolux":"hello","agent":"Verolux","version":"1.2.3","protocol":1,)"
-        R"("features":["hello","printers","jobs","copies","duplex","pages","cancel","headers"],"port":28502,"platform":"linux"})");
+        R"("features":["hello","printers","jobs","copies","duplex","pages","cancel","headers","raw","documents"],"port":28502,"platform":"linux"})");
     PrinterFacts p{"VXPDF", "PDF", "", true, "stopped", "Paused", false, true, false, {"iso_a4_210x297mm"},
                    {},      {}};
     EXPECT_EQ(

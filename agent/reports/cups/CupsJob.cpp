@@ -51,11 +51,13 @@ std::vector<std::pair<std::string, std::string>> JobOptionList(const JobOptions&
     if (!o.media.empty()) {
         list.emplace_back("media", o.media);
     } else if (o.paperWidthMm > 0 && o.paperHeightMm > 0) {
-        // A standard size gets its own name ("iso_a4_210x297mm"), any other a custom one; the scheduler
-        // maps either to the printer's paper.
+        // A standard size gets its own name ("iso_a4_210x297mm"), as it is fed (narrow side across),
+        // any other a custom one as it is given (a label may be wider than long); the scheduler maps
+        // either to the printer's paper.
         const int w = int(std::lround(o.paperWidthMm * 100)), h = int(std::lround(o.paperHeightMm * 100));
-        if (pwg_media_t* media = pwgMediaForSize(std::min(w, h), std::max(w, h)))
-            list.emplace_back("media", media->pwg);
+        pwg_media_t* media = pwgMediaForSize(std::min(w, h), std::max(w, h));
+        if (media && std::string_view(media->pwg).starts_with("custom_")) media = pwgMediaForSize(w, h);
+        if (media) list.emplace_back("media", media->pwg);
     }
     list.emplace_back("orientation-requested", o.landscape ? "4" : "3");
     list.emplace_back("copies", std::to_string(std::max(1, o.copies)));

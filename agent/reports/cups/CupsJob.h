@@ -13,7 +13,8 @@ namespace verolux::cups {
 enum class Sides { OneSided, TwoSidedLongEdge, TwoSidedShortEdge };
 
 struct JobOptions {
-    // The sheet in millimetres as it is fed (width <= height); 0 leaves the printer's default paper.
+    // The sheet in millimetres, width across the feed (a standard paper: width <= height; a label may
+    // be wider than long); 0 leaves the printer's default paper.
     double paperWidthMm = 0, paperHeightMm = 0;
     bool landscape = false;
     int copies = 1;

@@ -62,14 +62,14 @@ void PdfCanvas::resetState() {
     m_lineWidth = -1;
 }
 
-void PdfCanvas::beginPage(double widthMm, double heightMm) {
+void PdfCanvas::beginPage(double widthMm, double heightMm, double dxMm, double dyMm) {
     m_pageW = widthMm;
     m_pageH = heightMm;
     m_c.clear();
     resetState();
     // Work in mm with y downwards, as the layout does.
     m_c += "q ";
-    scaleMove(kPointsPerMm, -kPointsPerMm, 0, heightMm * kPointsPerMm);
+    scaleMove(kPointsPerMm, -kPointsPerMm, dxMm * kPointsPerMm, (heightMm - dyMm) * kPointsPerMm);
     m_c += " 2 J 0 j\n";
 }
 

@@ -25,7 +25,8 @@ class PdfCanvas : public PageCanvas {
     // False if a style's font cannot be embedded by this writer (no TrueType outlines): use Qt's then.
     bool supported() const { return m_supported; }
 
-    void beginPage(double widthMm, double heightMm);
+    // The drawing moved by dx, dy mm (right, down) on the page.
+    void beginPage(double widthMm, double heightMm, double dxMm = 0, double dyMm = 0);
     void endPage();
     bool finish(const QString& title, const QString& creator);
 

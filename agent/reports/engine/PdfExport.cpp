@@ -16,7 +16,7 @@ namespace verolux::reports {
 namespace {
 
 // Qt's PDF engine: slower, but takes any font Qt can draw.
-bool writeWithQt(Report& report, QIODevice& out) {
+bool writeWithQt(Report& report, QIODevice& out, QPointF offsetMm) {
     QPdfWriter writer(&out);
     writer.setResolution(1200);
     writer.setCreator(QStringLiteral("Verolux"));
@@ -31,6 +31,8 @@ bool writeWithQt(Report& report, QIODevice& out) {
     if (!painter.begin(&writer)) return false;
     for (int i = 0; i < report.pageCount(); ++i) {
         if (i > 0 && !writer.newPage()) return false;
+        painter.resetTransform();
+        painter.translate(offsetMm * (writer.resolution() / 25.4));
         report.paintPage(i, painter);
     }
     return painter.end();
@@ -38,7 +40,7 @@ bool writeWithQt(Report& report, QIODevice& out) {
 
 } // namespace
 
-bool WritePdf(Report& report, QIODevice& out, QString* error) {
+bool WritePdf(Report& report, QIODevice& out, QString* error, QPointF offsetMm) {
     const int pages = report.pageCount();
     const QSizeF size = report.pageSizeMm();
     PdfCanvas canvas(out, report.styleFonts(), report.styleFonts().count());
@@ -46,13 +48,13 @@ bool WritePdf(Report& report, QIODevice& out, QString* error) {
     bool ok = false;
     if (canvas.supported()) {
         for (int i = 0; i < pages; ++i) {
-            canvas.beginPage(size.width(), size.height());
+            canvas.beginPage(size.width(), size.height(), offsetMm.x(), offsetMm.y());
             report.paintPage(i, canvas);
             canvas.endPage();
         }
         ok = canvas.finish(report.documentTitle(), QStringLiteral("Verolux"));
     } else {
-        ok = writeWithQt(report, out);
+        ok = writeWithQt(report, out, offsetMm);
     }
     if (!ok && error)
         *error = out.errorString().isEmpty() ? QStringLiteral("cannot write the PDF") : out.errorString();

@@ -48,13 +48,20 @@ class JobDevice : public QIODevice {
     bool m_failed = false;
 };
 
-// The paper as it is fed: portrait, whatever the template's orientation.
+// A standard paper as it is fed: portrait, whatever the template's orientation.
 cups::JobOptions JobOptionsFor(const Report& report, const PrintOptions& options) {
     const PageSetup& page = report.reportTemplate().page;
     cups::JobOptions o;
-    o.paperWidthMm = std::min(page.width, page.height);
-    o.paperHeightMm = std::max(page.width, page.height);
-    o.landscape = report.landscape();
+    if (page.paper == "Custom") {
+        // A label is the paper as the template draws it, width across: never turned or scaled onto
+        // another sheet.
+        o.paperWidthMm = page.pageWidth();
+        o.paperHeightMm = page.pageHeight();
+    } else {
+        o.paperWidthMm = std::min(page.width, page.height);
+        o.paperHeightMm = std::max(page.width, page.height);
+        o.landscape = report.landscape();
+    }
     o.copies = options.copies;
     o.collate = options.collate;
     o.sides = options.sides;
@@ -83,7 +90,8 @@ int PrintReportTo(Report& report, const QString& printerName, const PrintOptions
         return fail(why);
     JobDevice device(job);
     QString writeError;
-    if (!WritePdf(report, device, &writeError) || !device.flushChunk())
+    if (!WritePdf(report, device, &writeError, QPointF(options.offsetXMm, options.offsetYMm)) ||
+        !device.flushChunk())
         return fail("printer \"" + printer + "\": " +
                     (device.errorString().isEmpty() ? writeError : device.errorString()).toStdString());
     if (!job.finish(&why)) return fail(why);

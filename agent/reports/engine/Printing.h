@@ -19,6 +19,8 @@ struct PrintOptions {
     bool grayscale = false;       // grey on a colour printer
     std::string media = {};       // a paper the job asked for (PWG name), instead of the template's
     std::string mediaSource = {}; // an input tray keyword; empty: the printer's own
+    // Moves every page's drawing on the paper (x right, y down): the printer's calibration.
+    double offsetXMm = 0, offsetYMm = 0;
 };
 
 // Prints the report through CUPS on `printerName`, or the system default printer when it is empty

@@ -1,10 +1,12 @@
 #include "agent/reports/windows/ReportWindow.h"
 
+#include "agent/printing/PrinterOffset.h"
 #include "agent/printing/TemplateStore.h"
 #include "agent/reports/cups/CupsError.h"
 #include "agent/reports/cups/CupsPrinters.h"
 #include "agent/reports/cups/MediaChoice.h"
 #include "agent/reports/engine/RequestFill.h"
+#include "common/Ini.h"
 #include "common/LogFile.h"
 #include "common/SafeNames.h"
 
@@ -126,6 +128,11 @@ OutputResult ReportWindow::output(const PrintRequest& request, const JobOptions&
         if (!media.error.empty()) LoadingFailure(failure::kBadRequest, QString::fromStdString(media.error));
         print.media = media.media;
         print.mediaSource = media.mediaSource;
+    }
+    // The printer's calibration moves every page it prints.
+    if (const auto offset = ParseOffset(mINI::Settings(m_programFolder).ReadIni(kOffsetSection, queue))) {
+        print.offsetXMm = offset->xMm();
+        print.offsetYMm = offset->yMm();
     }
     m_report->setPrintOptions(print);
     if (!m_report->PrintDirect(3, 0)) LoadingFailure(failure::kPrintFailed, m_report->lastError());

@@ -57,11 +57,11 @@ TEST(CupsJobOptions, Table) {
              o.paperHeightMm = 150;
          }),
          "media=om_small-photo_100x150mm orientation-requested=3 copies=1 " + kCollated + "sides=one-sided"},
-        {"custom size", with([](JobOptions& o) {
+        {"custom size wider than long: a label, not turned", with([](JobOptions& o) {
              o.paperWidthMm = 80.5;
              o.paperHeightMm = 50;
          }),
-         "media=custom_50x80.5mm_50x80.5mm orientation-requested=3 copies=1 " + kCollated +
+         "media=custom_80.5x50mm_80.5x50mm orientation-requested=3 copies=1 " + kCollated +
              "sides=one-sided"},
         {"no paper: the printer's own", with([](JobOptions& o) { o.paperWidthMm = 0; }),
          "orientation-requested=3 copies=1 " + kCollated + "sides=one-sided"},
