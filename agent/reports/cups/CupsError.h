@@ -12,6 +12,10 @@ std::string LastError();
 // alike, so a failed lookup asks this before blaming the queue.
 bool SchedulerAnswers();
 
+#ifdef _WIN32
+inline constexpr const char* kSchedulerDown = "the print service (Print Spooler) is not running";
+#else
 inline constexpr const char* kSchedulerDown = "the print service (CUPS) is not running";
+#endif
 
 } // namespace verolux::cups

@@ -10,4 +10,17 @@ std::string CustomSizeName(int widthHmm, int heightHmm) {
     return name;
 }
 
+std::string StandardSizeName(int widthHmm, int heightHmm) {
+    const pwg_media_t* media = pwgMediaForSize(widthHmm, heightHmm);
+    return media && media->pwg && !std::string_view(media->pwg).starts_with("custom_") ? media->pwg : "";
+}
+
+bool SizeOfName(const std::string& name, int* widthHmm, int* heightHmm) {
+    const pwg_media_t* media = pwgMediaForPWG(name.c_str());
+    if (!media) return false;
+    *widthHmm = media->width;
+    *heightHmm = media->length;
+    return true;
+}
+
 } // namespace verolux::cups

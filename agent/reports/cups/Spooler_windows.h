@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // What the Windows twins of the printing layer share: text at the system boundary (UTF-16 there,
 // UTF-8 here), printer handles, and which printer each job of this process went to. Windows only.
@@ -32,6 +33,25 @@ class Printer {
   private:
     HANDLE m_handle = nullptr;
 };
+
+// A paper a printer's driver offers: its DEVMODE number, PWG name (standard where the size is one, else
+// "om_<name>_<size>"), the driver's name for it, its size as fed in hundredths of a millimetre.
+struct Paper {
+    WORD id = 0;
+    std::string name, text;
+    int widthHmm = 0, heightHmm = 0;
+};
+std::vector<Paper> PapersOf(const std::wstring& printer, const std::wstring& port);
+
+// An input bin: its DEVMODE number, IPP keyword ("top", "manual", "tray-2") and the driver's name.
+struct Bin {
+    WORD id = 0;
+    std::string keyword, text;
+};
+std::vector<Bin> BinsOf(const std::wstring& printer, const std::wstring& port);
+
+// The port a printer prints to, which DeviceCapabilitiesW wants beside its name; empty when unknown.
+std::wstring PortOf(HANDLE printer);
 
 // The spooler's job ids are per printer handle: jobs this process started are remembered with their
 // printer, so a job can be asked about by id alone.

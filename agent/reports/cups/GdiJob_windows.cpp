@@ -1,0 +1,231 @@
+#include "agent/reports/cups/GdiJob_windows.h"
+
+#include "agent/reports/cups/PwgNames.h"
+#include "agent/reports/cups/Spooler_windows.h"
+
+#include <winspool.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace verolux::cups::win {
+namespace {
+
+constexpr double kMmPerInch = 25.4;
+// A driver's paper matches a size asked in millimetres within this much (tenths rounding).
+constexpr int kSizeToleranceHmm = 100;
+
+bool Failed(std::string* error, const std::string& why) {
+    if (error) *error = why;
+    return false;
+}
+
+short Tenths(int hmm) {
+    return short(std::clamp((hmm + 5) / 10, 1, 32767));
+}
+
+// The printer's DEVMODE with the job's options merged in and checked by its driver.
+bool JobDevMode(HANDLE printer, const std::wstring& name, const JobOptions& o, std::vector<BYTE>* out,
+                int* copiesToDraw, std::string* error) {
+    const std::string quoted = "printer \"" + Utf8(name) + "\"";
+    const LONG size =
+        DocumentPropertiesW(nullptr, printer, const_cast<wchar_t*>(name.c_str()), nullptr, nullptr, 0);
+    if (size <= 0) return Failed(error, quoted + ": no driver settings: " + ErrorText(GetLastError()));
+    std::vector<BYTE> in(std::size_t(size) + 4096);
+    auto* dm = reinterpret_cast<DEVMODEW*>(in.data());
+    if (DocumentPropertiesW(nullptr, printer, const_cast<wchar_t*>(name.c_str()), dm, nullptr,
+                            DM_OUT_BUFFER) != IDOK)
+        return Failed(error, quoted + ": no driver settings: " + ErrorText(GetLastError()));
+
+    const std::wstring port = PortOf(printer);
+    // The sheet: a paper the driver names, else its size as a custom one.
+    int widthHmm = 0, heightHmm = 0;
+    WORD paperId = 0;
+    if (!o.media.empty()) {
+        for (const Paper& p : PapersOf(name, port))
+            if (p.name == o.media || p.text == o.media) paperId = p.id;
+        if (!paperId && !SizeOfName(o.media, &widthHmm, &heightHmm))
+            return Failed(error, quoted + " has no paper \"" + o.media + "\"");
+    } else if (o.paperWidthMm > 0 && o.paperHeightMm > 0) {
+        widthHmm = int(std::lround(std::min(o.paperWidthMm, o.paperHeightMm) * 100));
+        heightHmm = int(std::lround(std::max(o.paperWidthMm, o.paperHeightMm) * 100));
+    }
+    if (!paperId && widthHmm > 0) {
+        for (const Paper& p : PapersOf(name, port))
+            if (std::abs(p.widthHmm - std::min(widthHmm, heightHmm)) <= kSizeToleranceHmm &&
+                std::abs(p.heightHmm - std::max(widthHmm, heightHmm)) <= kSizeToleranceHmm) {
+                paperId = p.id;
+                break;
+            }
+    }
+    if (paperId) {
+        dm->dmPaperSize = short(paperId);
+        dm->dmFields = (dm->dmFields | DM_PAPERSIZE) & ~DWORD(DM_PAPERWIDTH | DM_PAPERLENGTH);
+    } else if (widthHmm > 0) {
+        dm->dmPaperSize = DMPAPER_USER;
+        dm->dmPaperWidth = Tenths(std::min(widthHmm, heightHmm));
+        dm->dmPaperLength = Tenths(std::max(widthHmm, heightHmm));
+        dm->dmFields |= DM_PAPERSIZE | DM_PAPERWIDTH | DM_PAPERLENGTH;
+    }
+    if (!o.mediaSource.empty()) {
+        const std::vector<Bin> bins = BinsOf(name, port);
+        const auto bin = std::find_if(bins.begin(), bins.end(), [&](const Bin& b) {
+            return b.keyword == o.mediaSource || b.text == o.mediaSource;
+        });
+        if (bin == bins.end()) return Failed(error, quoted + " has no tray \"" + o.mediaSource + "\"");
+        dm->dmDefaultSource = short(bin->id);
+        dm->dmFields |= DM_DEFAULTSOURCE;
+    }
+    dm->dmOrientation = o.landscape ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;
+    dm->dmFields |= DM_ORIENTATION;
+    dm->dmDuplex = o.sides == Sides::TwoSidedLongEdge    ? DMDUP_VERTICAL
+                   : o.sides == Sides::TwoSidedShortEdge ? DMDUP_HORIZONTAL
+                                                         : DMDUP_SIMPLEX;
+    dm->dmFields |= DM_DUPLEX;
+    if (o.monochrome) {
+        dm->dmColor = DMCOLOR_MONOCHROME;
+        dm->dmFields |= DM_COLOR;
+    }
+    // Copies: the driver's when it can make them all (collated where asked), else the caller draws them.
+    const int copies = std::max(1, o.copies);
+    const LONG most = DeviceCapabilitiesW(name.c_str(), port.c_str(), DC_COPIES, nullptr, nullptr);
+    const bool collates = DeviceCapabilitiesW(name.c_str(), port.c_str(), DC_COLLATE, nullptr, nullptr) == 1;
+    const bool driverCopies = copies == 1 || (most >= copies && (collates || !o.collate));
+    *copiesToDraw = driverCopies ? 1 : copies;
+    dm->dmCopies = short(driverCopies ? copies : 1);
+    dm->dmCollate = o.collate ? DMCOLLATE_TRUE : DMCOLLATE_FALSE;
+    dm->dmFields |= DM_COPIES | (driverCopies && collates ? DM_COLLATE : 0);
+
+    out->assign(std::size_t(size) + 4096, 0);
+    if (DocumentPropertiesW(nullptr, printer, const_cast<wchar_t*>(name.c_str()),
+                            reinterpret_cast<DEVMODEW*>(out->data()), dm,
+                            DM_IN_BUFFER | DM_OUT_BUFFER) != IDOK)
+        return Failed(error, quoted + " refused the job's settings: " + ErrorText(GetLastError()));
+    return true;
+}
+
+} // namespace
+
+GdiJob::~GdiJob() {
+    cancel();
+}
+
+bool GdiJob::fail(std::string* error, const std::string& why) {
+    cancel();
+    return Failed(error, why);
+}
+
+bool GdiJob::open(const std::string& printer, const std::string& title, const JobOptions& options,
+                  std::string* error) {
+    cancel();
+    m_printer = printer;
+    m_finished = false;
+    m_jobId = 0;
+    m_copiesToDraw = 1;
+    const std::string quoted = "printer \"" + printer + "\"";
+    Printer handle;
+    if (!handle.open(printer)) {
+        const DWORD code = GetLastError();
+        return Failed(error, code == ERROR_INVALID_PRINTER_NAME ? quoted + " does not exist"
+                                                                : quoted + ": " + ErrorText(code));
+    }
+    const std::wstring name = Wide(printer);
+    std::vector<BYTE> devMode;
+    if (!JobDevMode(handle.handle(), name, options, &devMode, &m_copiesToDraw, error)) return false;
+    m_dc = CreateDCW(L"WINSPOOL", name.c_str(), nullptr, reinterpret_cast<const DEVMODEW*>(devMode.data()));
+    if (!m_dc) return Failed(error, quoted + ": cannot open the device: " + ErrorText(GetLastError()));
+    m_dpiX = GetDeviceCaps(m_dc, LOGPIXELSX);
+    m_dpiY = GetDeviceCaps(m_dc, LOGPIXELSY);
+    m_offsetX = GetDeviceCaps(m_dc, PHYSICALOFFSETX);
+    m_offsetY = GetDeviceCaps(m_dc, PHYSICALOFFSETY);
+    if (m_dpiX <= 0 || m_dpiY <= 0) return fail(error, quoted + ": the device reports no resolution");
+    m_paperWidthMm = GetDeviceCaps(m_dc, PHYSICALWIDTH) * kMmPerInch / m_dpiX;
+    m_paperHeightMm = GetDeviceCaps(m_dc, PHYSICALHEIGHT) * kMmPerInch / m_dpiY;
+    m_printableWidthMm = GetDeviceCaps(m_dc, HORZRES) * kMmPerInch / m_dpiX;
+    m_printableHeightMm = GetDeviceCaps(m_dc, VERTRES) * kMmPerInch / m_dpiY;
+
+    const std::wstring docName = Wide(title);
+    DOCINFOW doc{};
+    doc.cbSize = sizeof doc;
+    doc.lpszDocName = docName.c_str();
+    const int id = StartDocW(m_dc, &doc);
+    if (id <= 0) {
+        const DWORD code = GetLastError();
+        return fail(error, quoted + " refused the job: " + ErrorText(code));
+    }
+    m_jobId = id;
+    RememberJob(id, printer);
+    return true;
+}
+
+bool GdiJob::startPage(std::string* error) {
+    if (!m_dc || m_jobId <= 0) return Failed(error, "no print job is open");
+    if (StartPage(m_dc) <= 0)
+        return fail(error,
+                    "printer \"" + m_printer + "\": cannot start a page: " + ErrorText(GetLastError()));
+    m_pageOpen = true;
+    // Plain replication when a bitmap is enlarged: no smoothing the driver would have to emulate.
+    SetStretchBltMode(m_dc, COLORONCOLOR);
+    return true;
+}
+
+bool GdiJob::draw(const Bitmap& b, double xMm, double yMm, double widthMm, double heightMm,
+                  std::string* error) {
+    if (!m_pageOpen) return Failed(error, "no page is open");
+    std::vector<BYTE> header(sizeof(BITMAPINFOHEADER) + (b.gray ? 256 * sizeof(RGBQUAD) : 0));
+    auto* info = reinterpret_cast<BITMAPINFO*>(header.data());
+    info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    // GDI's rows are 4-byte aligned; a wider stride shows as a wider bitmap, cut by the source box.
+    info->bmiHeader.biWidth = b.stride / (b.gray ? 1 : 4);
+    info->bmiHeader.biHeight = -b.height; // top row first
+    info->bmiHeader.biPlanes = 1;
+    info->bmiHeader.biBitCount = b.gray ? 8 : 32;
+    info->bmiHeader.biCompression = BI_RGB;
+    if (b.gray) {
+        info->bmiHeader.biClrUsed = 256;
+        for (int i = 0; i < 256; ++i)
+            info->bmiColors[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+    }
+    const int x = int(std::lround(xMm * m_dpiX / kMmPerInch)) - m_offsetX;
+    const int y = int(std::lround(yMm * m_dpiY / kMmPerInch)) - m_offsetY;
+    const int w = int(std::lround(widthMm * m_dpiX / kMmPerInch));
+    const int h = int(std::lround(heightMm * m_dpiY / kMmPerInch));
+    if (StretchDIBits(m_dc, x, y, w, h, 0, 0, b.width, b.height, b.bits, info, DIB_RGB_COLORS, SRCCOPY) ==
+        int(GDI_ERROR))
+        return fail(error,
+                    "printer \"" + m_printer + "\": drawing a page failed: " + ErrorText(GetLastError()));
+    return true;
+}
+
+bool GdiJob::endPage(std::string* error) {
+    if (!m_pageOpen) return Failed(error, "no page is open");
+    m_pageOpen = false;
+    if (EndPage(m_dc) <= 0)
+        return fail(error, "printer \"" + m_printer + "\": cannot end a page: " + ErrorText(GetLastError()));
+    return true;
+}
+
+bool GdiJob::finish(std::string* error) {
+    if (!m_dc || m_jobId <= 0) return Failed(error, "no print job is open");
+    if (m_pageOpen && EndPage(m_dc) <= 0)
+        return fail(error, "printer \"" + m_printer + "\": cannot end a page: " + ErrorText(GetLastError()));
+    m_pageOpen = false;
+    if (EndDoc(m_dc) <= 0)
+        return fail(error,
+                    "printer \"" + m_printer + "\" did not take the job: " + ErrorText(GetLastError()));
+    m_finished = true;
+    DeleteDC(m_dc);
+    m_dc = nullptr;
+    return true;
+}
+
+void GdiJob::cancel() {
+    if (!m_dc) return;
+    if (m_jobId > 0 && !m_finished) AbortDoc(m_dc);
+    DeleteDC(m_dc);
+    m_dc = nullptr;
+    m_pageOpen = false;
+}
+
+} // namespace verolux::cups::win
