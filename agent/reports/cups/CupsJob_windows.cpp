@@ -99,7 +99,7 @@ std::vector<std::pair<std::string, std::string>> JobOptionList(const JobOptions&
     } else if (o.paperWidthMm > 0 && o.paperHeightMm > 0) {
         const int w = int(std::lround(o.paperWidthMm * 100)), h = int(std::lround(o.paperHeightMm * 100));
         const std::string name = StandardSizeName(std::min(w, h), std::max(w, h));
-        if (!name.empty()) list.emplace_back("media", name);
+        list.emplace_back("media", !name.empty() ? name : CustomSizeName(std::min(w, h), std::max(w, h)));
     }
     list.emplace_back("orientation-requested", o.landscape ? "4" : "3");
     list.emplace_back("copies", std::to_string(std::max(1, o.copies)));
@@ -148,14 +148,16 @@ bool QueryJob(int jobId, JobStatus* status, std::string* error) {
     std::vector<BYTE> buffer;
     const std::string printer = FindJob(jobId, &buffer);
     if (printer.empty()) {
-        // The spooler forgets a job once the printer has it: a job of ours that is gone is done.
+        // The spooler forgets a job once the printer has it: a job of ours that is gone is done,
+        // unless it went because we cancelled it.
         const std::string ours = win::PrinterOfJob(jobId);
         if (ours.empty() || !win::SpoolerAnswers())
             return Fail(error, "job " + std::to_string(jobId) + ": " +
                                    (win::SpoolerAnswers() ? "no such job" : kSchedulerDown));
         JobStatus s;
-        s.state = JobState::Completed;
-        s.reasons = {"job-completed-successfully"};
+        const bool cancelled = win::WasCancelled(jobId);
+        s.state = cancelled ? JobState::Cancelled : JobState::Completed;
+        s.reasons = {cancelled ? "job-canceled-by-user" : "job-completed-successfully"};
         s.printer = ours;
         *status = std::move(s);
         return true;
@@ -163,6 +165,12 @@ bool QueryJob(int jobId, JobStatus* status, std::string* error) {
     const auto& info = *reinterpret_cast<const JOB_INFO_2W*>(buffer.data());
     JobStatus s;
     StateOf(info.Status, s);
+    // A delete the spooler accepted ends the job for the page, as a CUPS cancel does, even while the
+    // queue still lists it (being deleted, or under Wine, whose spooler ignores deletes).
+    if (win::WasCancelled(jobId) && !IsFinal(s.state)) {
+        s.state = JobState::Cancelled;
+        s.reasons = {"job-canceled-by-user"};
+    }
     s.printer = printer;
     if (info.pStatus && *info.pStatus) s.message = win::Utf8(info.pStatus);
     if (!IsFinal(s.state)) {
@@ -187,6 +195,7 @@ bool CancelJob(int jobId, std::string* error) {
     win::Printer handle;
     if (!handle.open(printer) || !SetJobW(handle.handle(), DWORD(jobId), 0, nullptr, JOB_CONTROL_DELETE))
         return Fail(error, "job " + std::to_string(jobId) + ": " + win::ErrorText(GetLastError()));
+    win::MarkCancelled(jobId);
     return true;
 }
 

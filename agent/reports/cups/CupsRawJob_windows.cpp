@@ -105,6 +105,7 @@ bool SendRawJob(const std::string& printer, const std::string& title, std::strin
     const auto abandon = [&](const std::string& why) {
         const std::string reason = why + win::ErrorText(GetLastError());
         SetJobW(handle.handle(), id, 0, nullptr, JOB_CONTROL_DELETE);
+        win::MarkCancelled(int(id));
         EndDocPrinter(handle.handle());
         return Fail(error, reason);
     };

@@ -222,7 +222,10 @@ bool GdiJob::finish(std::string* error) {
 
 void GdiJob::cancel() {
     if (!m_dc) return;
-    if (m_jobId > 0 && !m_finished) AbortDoc(m_dc);
+    if (m_jobId > 0 && !m_finished) {
+        AbortDoc(m_dc);
+        MarkCancelled(m_jobId);
+    }
     DeleteDC(m_dc);
     m_dc = nullptr;
     m_pageOpen = false;

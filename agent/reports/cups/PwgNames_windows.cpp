@@ -84,7 +84,8 @@ constexpr const char* kStandard[] = {"iso_a0_841x1189mm",
                                      "jpn_hagaki_100x148mm",
                                      "jpn_oufuku_148x200mm",
                                      "jpn_chou3_120x235mm",
-                                     "jpn_kaku2_240x332mm"};
+                                     "jpn_kaku2_240x332mm",
+                                     "om_small-photo_100x150mm"};
 
 // A driver's size may be off by rounding to tenths of a millimetre (Letter is 215.9 × 279.4 mm).
 constexpr int kToleranceHmm = 100;

@@ -20,8 +20,12 @@ namespace {
 // Jobs remembered at most; the oldest are forgotten first (ids grow).
 constexpr std::size_t kRememberedJobs = 4096;
 
+struct Job {
+    std::string printer;
+    bool cancelled = false;
+};
 std::mutex g_jobsMutex;
-std::map<int, std::string> g_jobs;
+std::map<int, Job> g_jobs;
 
 // One DeviceCapabilitiesW list: `size` bytes per item; empty when the driver has none.
 template <typename Item>
@@ -209,7 +213,7 @@ std::wstring PortOf(HANDLE printer) {
 
 void RememberJob(int jobId, const std::string& printer) {
     const std::lock_guard lock(g_jobsMutex);
-    g_jobs[jobId] = printer;
+    g_jobs[jobId] = {printer, false};
     while (g_jobs.size() > kRememberedJobs)
         g_jobs.erase(g_jobs.begin());
 }
@@ -217,7 +221,18 @@ void RememberJob(int jobId, const std::string& printer) {
 std::string PrinterOfJob(int jobId) {
     const std::lock_guard lock(g_jobsMutex);
     const auto it = g_jobs.find(jobId);
-    return it == g_jobs.end() ? std::string() : it->second;
+    return it == g_jobs.end() ? std::string() : it->second.printer;
+}
+
+void MarkCancelled(int jobId) {
+    const std::lock_guard lock(g_jobsMutex);
+    if (const auto it = g_jobs.find(jobId); it != g_jobs.end()) it->second.cancelled = true;
+}
+
+bool WasCancelled(int jobId) {
+    const std::lock_guard lock(g_jobsMutex);
+    const auto it = g_jobs.find(jobId);
+    return it != g_jobs.end() && it->second.cancelled;
 }
 
 } // namespace verolux::cups::win

@@ -58,5 +58,8 @@ std::wstring PortOf(HANDLE printer);
 void RememberJob(int jobId, const std::string& printer);
 // The printer of a job this process started; empty when it is not one of ours.
 std::string PrinterOfJob(int jobId);
+// A job of ours this process cancelled: when it is gone from the queue, it did not print.
+void MarkCancelled(int jobId);
+bool WasCancelled(int jobId);
 
 } // namespace verolux::cups::win

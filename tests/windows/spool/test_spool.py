@@ -1,0 +1,224 @@
+#!/usr/bin/python3
+"""The Windows print path under Wine: Wine's spooler lists this machine's CUPS queues and hands its
+jobs to them, so what spool_tool.exe prints through PrintReportTo, raw and picture jobs lands in the
+cups-pdf queue (pages and size checked with pdfinfo) or a socket queue this test listens on.
+Needs root (cupsd, lpadmin), wine64 and a Windows build (run.sh sets the environment).
+
+Run: tests/windows/spool/run.sh   (or with SPOOL_TOOL, WINE64 and the Wine variables set, this file)
+"""
+import os
+import re
+import shutil
+import socket
+import subprocess
+import tempfile
+import threading
+import time
+import unittest
+import zlib
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", "..", ".."))
+TOOL = os.environ.get("SPOOL_TOOL", os.path.join(ROOT, "build", "windows", "bin", "spool_tool.exe"))
+WINE = os.environ.get("WINE64", "/usr/lib/wine/wine64")
+TEMPLATE = os.path.join(ROOT, "demo", "templates", "orders.grf")
+REQUEST = os.path.join(ROOT, "demo", "requests", "orders.json")
+RAW_QUEUE = "VXSPOOLRAW"
+# ESC/POS: initialise, centre, text, full cut; with a NUL and a 0xFF byte no text encoding gives.
+ESCPOS = b"\x1b@\x1ba\x01Receipt 9\n\x00\xff\x1dV\x00" + bytes(range(256))
+
+
+def win_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def tool(*args, check=True):
+    """One run of spool_tool.exe under Wine: (exit code, stdout, stderr)."""
+    run = subprocess.run([WINE, TOOL] + list(args), capture_output=True, text=True, timeout=300)
+    if check and run.returncode != 0:
+        raise AssertionError("spool_tool %s failed: %s" % (" ".join(args), run.stderr.strip()))
+    return run.returncode, run.stdout, run.stderr
+
+
+def png(width, height):
+    """A picture: a dark frame on white, 72 dpi."""
+    rows = b""
+    for y in range(height):
+        row = bytes([0])
+        for x in range(width):
+            edge = x < 4 or y < 4 or x >= width - 4 or y >= height - 4
+            row += b"\x20\x20\x20" if edge else b"\xff\xff\xff"
+        rows += row
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    dpm = int(72 / 0.0254)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+            chunk(b"pHYs", struct.pack(">IIB", dpm, dpm, 1)) + chunk(b"IDAT", zlib.compress(rows)) +
+            chunk(b"IEND", b""))
+
+
+def pdfinfo(path):
+    out = subprocess.run(["pdfinfo", path], capture_output=True, text=True, check=True).stdout
+    pages = int(re.search(r"^Pages:\s+(\d+)", out, re.M).group(1))
+    size = re.search(r"^Page size:\s+([\d.]+) x ([\d.]+) pts", out, re.M)
+    return pages, (round(float(size.group(1))), round(float(size.group(2))))
+
+
+def inked(path, page):
+    """The share of a printed page's pixels that are not white."""
+    pgm = subprocess.run(["pdftoppm", "-gray", "-r", "20", "-f", str(page), "-l", str(page), path],
+                         capture_output=True, check=True).stdout
+    header = pgm.split(b"\n", 3)
+    pixels = header[3]
+    return sum(1 for p in pixels if p < 200) / len(pixels)
+
+
+class Listener:
+    """The raw printer: each connection's bytes, until the sender closes, are one job."""
+
+    def __init__(self):
+        self.sock = socket.socket()
+        self.sock.bind(("127.0.0.1", 0))
+        self.sock.listen()
+        self.port = self.sock.getsockname()[1]
+        self.jobs = []
+        self.received = threading.Event()
+        threading.Thread(target=self._serve, daemon=True).start()
+
+    def _serve(self):
+        while True:
+            try:
+                conn, _ = self.sock.accept()
+            except OSError:
+                return
+            with conn:
+                data = b""
+                while chunk := conn.recv(65536):
+                    data += chunk
+            self.jobs.append(data)
+            self.received.set()
+
+
+class SpoolerPrinting(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        for need in (TOOL, WINE):
+            if not os.path.exists(need):
+                raise unittest.SkipTest("missing " + need)
+        setup = subprocess.run([os.path.join(ROOT, "tests", "support", "cups_setup.sh"), "VXPDF"],
+                               capture_output=True, text=True)
+        if setup.returncode == 77:
+            raise unittest.SkipTest(setup.stderr.strip())
+        if setup.returncode != 0:
+            raise RuntimeError("CUPS setup failed: " + setup.stderr)
+        cls.outdir = setup.stdout.strip().splitlines()[-1]
+        cls.printer = Listener()
+        subprocess.run(["lpadmin", "-p", RAW_QUEUE, "-E", "-v", "socket://127.0.0.1:%d" % cls.printer.port],
+                       check=True, capture_output=True)
+        cls.work = tempfile.mkdtemp(prefix="vx-spool-")
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run(["lpadmin", "-x", RAW_QUEUE], capture_output=True)
+        cls.printer.sock.close()
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def printed(self, title):
+        """The cups-pdf file of the job named `title`, once written and the queue is empty."""
+        deadline = time.monotonic() + 120
+        while time.monotonic() < deadline:
+            files = [f for f in os.listdir(self.outdir) if f.startswith(title)]
+            queued = subprocess.run(["lpstat", "-o", "VXPDF"], capture_output=True, text=True).stdout
+            if files and not queued.strip():
+                path = os.path.join(self.outdir, files[0])
+                self.addCleanup(os.remove, path)
+                return path
+            time.sleep(0.2)
+        self.fail("no output for %s in %s" % (title, self.outdir))
+
+    def request_with_rows(self, rows):
+        import json
+        with open(REQUEST, encoding="utf-8") as f:
+            request = json.load(f)
+        request["repdata"] = request["repdata"][:rows]
+        path = os.path.join(self.work, "rows-%d.json" % rows)
+        with open(path, "w", encoding="utf-8") as f:
+            json.dump(request, f, ensure_ascii=False)
+        return path
+
+    def pages_of(self, request):
+        return int(tool("pages", win_path(TEMPLATE), win_path(request))[1].split()[1])
+
+    def test_spooler_lists_the_queues_with_papers_and_trays(self):
+        out = tool("list")[1]
+        block = out.split("printer VXPDF ")[1].split("\nprinter ")[0]
+        self.assertIn("accepting=1", block)
+        self.assertIn("paper iso_a4_210x297mm 210x297", block)
+        self.assertIn("paper na_letter_8.5x11in 215.9x279.4", block)
+        self.assertRegex(block, r"\ntray \S+")
+
+    def test_two_page_report_lands_as_two_a4_pages(self):
+        # The fewest rows that make two pages.
+        low, high = 1, 80
+        while low < high:
+            mid = (low + high) // 2
+            if self.pages_of(self.request_with_rows(mid)) >= 2:
+                high = mid
+            else:
+                low = mid + 1
+        request = self.request_with_rows(low)
+        title = "vxspool-%d-2p" % os.getpid()
+        out = tool("report", "VXPDF", win_path(TEMPLATE), win_path(request), title)[1]
+        self.assertRegex(out, r"^job \d+ pages 2 ")
+        path = self.printed(title)
+        self.assertEqual((2, (595, 842)), pdfinfo(path))
+        for page in (1, 2):
+            self.assertGreater(inked(path, page), 0.005, "page %d is blank" % page)
+
+    def test_page_range_in_grey(self):
+        title = "vxspool-%d-range" % os.getpid()
+        tool("report", "VXPDF", win_path(TEMPLATE), win_path(REQUEST), title, "--pages", "2", "--gray")
+        self.assertEqual((1, (595, 842)), pdfinfo(self.printed(title)))
+
+    def test_raw_job_reaches_the_queue_byte_for_byte(self):
+        data = os.path.join(self.work, "receipt.bin")
+        with open(data, "wb") as f:
+            f.write(ESCPOS)
+        self.printer.received.clear()
+        out = tool("raw", RAW_QUEUE, win_path(data), "vxspool raw")[1]
+        self.assertRegex(out, r"^job \d+")
+        self.assertTrue(self.printer.received.wait(60), "the raw queue received nothing")
+        self.assertEqual(ESCPOS, self.printer.jobs[-1])
+
+    def test_picture_prints_on_one_page(self):
+        picture = os.path.join(self.work, "frame.png")
+        with open(picture, "wb") as f:
+            f.write(png(300, 200))
+        title = "vxspool-%d-png" % os.getpid()
+        tool("document", "VXPDF", win_path(picture), "image/png", title, "none")
+        path = self.printed(title)
+        self.assertEqual(1, pdfinfo(path)[0])
+        self.assertGreater(inked(path, 1), 0.001)
+
+    def test_refusals_name_what_is_wrong(self):
+        pdf = os.path.join(self.work, "a.pdf")
+        with open(pdf, "wb") as f:
+            f.write(b"%PDF-1.4\n%%EOF\n")
+        code, _, err = tool("document", "VXPDF", win_path(pdf), "application/pdf", "x", check=False)
+        self.assertEqual(1, code)
+        self.assertIn("PDF documents cannot be printed on Windows", err)
+        code, _, err = tool("report", "NoSuchPrinter-%d" % os.getpid(), win_path(TEMPLATE), win_path(REQUEST),
+                            "x", check=False)
+        self.assertEqual(1, code)
+        self.assertIn('printer "NoSuchPrinter-%d" does not exist' % os.getpid(), err)
+
+    def test_open_job_is_cancelled(self):
+        out = tool("cancel", "VXPDF")[1]
+        self.assertRegex(out, r"^open pending,job-\S+ cancelled cancelled,job-canceled-by-user")
+
+
+if __name__ == "__main__":
+    unittest.main()
