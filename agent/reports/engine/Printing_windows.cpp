@@ -42,7 +42,18 @@ cups::JobOptions JobOptionsFor(const Report& report, const PrintOptions& options
     return o;
 }
 
-// Page `index` drawn by the engine at `dpi` (grey when asked): white paper, the report's pixels.
+// Whether any pixel of an RGB32 page has a colour other than a grey.
+bool HasColour(const QImage& image) {
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if (qRed(line[x]) != qGreen(line[x]) || qGreen(line[x]) != qBlue(line[x])) return true;
+    }
+    return false;
+}
+
+// Page `index` drawn by the engine at `dpi`: white paper, the report's pixels; 8-bit grey when the job
+// asks for grey or the page has no colour (a quarter of the spool size).
 QImage RenderPage(Report& report, int index, int dpi, bool gray) {
     const QSizeF mm = report.pageSizeMm();
     QImage image(int(std::lround(mm.width() * dpi / kMmPerInch)),
@@ -57,7 +68,7 @@ QImage RenderPage(Report& report, int index, int dpi, bool gray) {
                                QPainter::SmoothPixmapTransform);
         report.paintPage(index, painter);
     }
-    return gray ? image.convertToFormat(QImage::Format_Grayscale8) : image;
+    return gray || !HasColour(image) ? image.convertToFormat(QImage::Format_Grayscale8) : image;
 }
 
 } // namespace
@@ -98,7 +109,8 @@ int PrintReportTo(Report& report, const QString& printerName, const PrintOptions
             rendered = page;
         }
         const cups::win::Bitmap bitmap{image.constBits(), image.width(), image.height(),
-                                       int(image.bytesPerLine()), options.grayscale};
+                                       int(image.bytesPerLine()),
+                                       image.format() == QImage::Format_Grayscale8};
         if (!job.startPage(&why) || !job.draw(bitmap, 0, 0, mm.width(), mm.height(), &why) ||
             !job.endPage(&why))
             return fail(why);

@@ -2,10 +2,13 @@
 # The Windows print path under Wine against this machine's CUPS (test_spool.py). Wants a Windows build
 # with spool_tool.exe (tests/windows/spool) and root for CUPS. Uses a Wine prefix of its own, copied from
 # the toolchain cache's, so the registry entries Wine's spooler writes stay out of the cache.
-# usage: run.sh [BUILD_DIR]   (default build/windows)   exit 77: skipped
+# usage: run.sh [--figures] [BUILD_DIR]   (default build/windows)   exit 77: skipped
+#   --figures: print the figures of figures.py instead of testing
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$here/../../.." && pwd)"
+script=test_spool.py
+[[ "${1:-}" == --figures ]] && { script=figures.py; shift; }
 build="${1:-$root/build/windows}"
 export SPOOL_TOOL="$build/bin/spool_tool.exe"
 export WINE64="${WINE64:-/usr/lib/wine/wine64}"
@@ -28,4 +31,6 @@ export WINEPATH="$(winpath "$prefix/bin");$(winpath /usr/lib/gcc/x86_64-w64-ming
 # One wineserver for all the tool's runs; ended with the test.
 "$(dirname "$WINE64")/wineserver" -p
 trap '"$(dirname "$WINE64")/wineserver" -k 2>/dev/null' EXIT
-/usr/bin/python3 "$here/test_spool.py" -v
+# Wine's services start with the first program; not holding the tests' output open.
+"$WINE64" wineboot </dev/null >/dev/null 2>&1
+/usr/bin/python3 "$here/$script" $([[ $script == test_spool.py ]] && echo -v)

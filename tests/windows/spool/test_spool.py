@@ -35,10 +35,15 @@ def win_path(path):
 
 def tool(*args, check=True):
     """One run of spool_tool.exe under Wine: (exit code, stdout, stderr)."""
-    run = subprocess.run([WINE, TOOL] + list(args), capture_output=True, text=True, timeout=300)
-    if check and run.returncode != 0:
-        raise AssertionError("spool_tool %s failed: %s" % (" ".join(args), run.stderr.strip()))
-    return run.returncode, run.stdout, run.stderr
+    # Files, not pipes: services Wine starts on the way inherit the output handles and keep pipes open.
+    with tempfile.TemporaryFile("w+") as out, tempfile.TemporaryFile("w+") as err:
+        code = subprocess.run([WINE, TOOL] + list(args), stdout=out, stderr=err, timeout=120).returncode
+        out.seek(0)
+        err.seek(0)
+        result = code, out.read(), err.read()
+    if check and code != 0:
+        raise AssertionError("spool_tool %s failed: %s" % (" ".join(args), result[2].strip()))
+    return result
 
 
 def png(width, height):
