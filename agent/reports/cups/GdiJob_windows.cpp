@@ -63,10 +63,12 @@ bool JobDevMode(HANDLE printer, const std::wstring& name, const JobOptions& o, s
         dm->dmPaperSize = short(paperId);
         dm->dmFields = (dm->dmFields | DM_PAPERSIZE) & ~DWORD(DM_PAPERWIDTH | DM_PAPERLENGTH);
     } else if (widthHmm > 0) {
+        // A size the driver has no paper for: width and length override dmPaperSize when DM_PAPERSIZE
+        // is left out (drivers that also want DMPAPER_USER find it there).
         dm->dmPaperSize = DMPAPER_USER;
         dm->dmPaperWidth = Tenths(std::min(widthHmm, heightHmm));
         dm->dmPaperLength = Tenths(std::max(widthHmm, heightHmm));
-        dm->dmFields |= DM_PAPERSIZE | DM_PAPERWIDTH | DM_PAPERLENGTH;
+        dm->dmFields = (dm->dmFields | DM_PAPERWIDTH | DM_PAPERLENGTH) & ~DWORD(DM_PAPERSIZE);
     }
     if (!o.mediaSource.empty()) {
         const std::vector<Bin> bins = BinsOf(name, port);
@@ -83,10 +85,8 @@ bool JobDevMode(HANDLE printer, const std::wstring& name, const JobOptions& o, s
                    : o.sides == Sides::TwoSidedShortEdge ? DMDUP_HORIZONTAL
                                                          : DMDUP_SIMPLEX;
     dm->dmFields |= DM_DUPLEX;
-    if (o.monochrome) {
-        dm->dmColor = DMCOLOR_MONOCHROME;
-        dm->dmFields |= DM_COLOR;
-    }
+    dm->dmColor = o.monochrome ? DMCOLOR_MONOCHROME : DMCOLOR_COLOR;
+    dm->dmFields |= DM_COLOR;
     // Copies: the driver's when it can make them all (collated where asked), else the caller draws them.
     const int copies = std::max(1, o.copies);
     const LONG most = DeviceCapabilitiesW(name.c_str(), port.c_str(), DC_COPIES, nullptr, nullptr);
@@ -97,11 +97,10 @@ bool JobDevMode(HANDLE printer, const std::wstring& name, const JobOptions& o, s
     dm->dmCollate = o.collate ? DMCOLLATE_TRUE : DMCOLLATE_FALSE;
     dm->dmFields |= DM_COPIES | (driverCopies && collates ? DM_COLLATE : 0);
 
-    out->assign(std::size_t(size) + 4096, 0);
-    if (DocumentPropertiesW(nullptr, printer, const_cast<wchar_t*>(name.c_str()),
-                            reinterpret_cast<DEVMODEW*>(out->data()), dm,
-                            DM_IN_BUFFER | DM_OUT_BUFFER) != IDOK)
-        return Failed(error, quoted + " refused the job's settings: " + ErrorText(GetLastError()));
+    // The driver's own DEVMODE with public fields changed goes to CreateDCW as it is: the driver
+    // validates it there. Not merged through DocumentPropertiesW(DM_IN_BUFFER), which in Wine changes
+    // the printer's defaults for the rest of the process (a tray asked once would stick).
+    *out = std::move(in);
     return true;
 }
 

@@ -69,7 +69,10 @@ def pdfinfo(path):
     out = subprocess.run(["pdfinfo", path], capture_output=True, text=True, check=True).stdout
     pages = int(re.search(r"^Pages:\s+(\d+)", out, re.M).group(1))
     size = re.search(r"^Page size:\s+([\d.]+) x ([\d.]+) pts", out, re.M)
-    return pages, (round(float(size.group(1))), round(float(size.group(2))))
+    rotation = re.search(r"^Page rot:\s+(\d+)", out, re.M)
+    w, h = round(float(size.group(1))), round(float(size.group(2)))
+    # As the page is seen: a sheet turned by 90° shows its long side across.
+    return pages, (h, w) if rotation and int(rotation.group(1)) % 180 else (w, h)
 
 
 def inked(path, page):
@@ -187,6 +190,21 @@ class SpoolerPrinting(unittest.TestCase):
         title = "vxspool-%d-range" % os.getpid()
         tool("report", "VXPDF", win_path(TEMPLATE), win_path(REQUEST), title, "--pages", "2", "--gray")
         self.assertEqual((1, (595, 842)), pdfinfo(self.printed(title)))
+
+    def test_landscape_template_prints_turned(self):
+        import json
+        with open(TEMPLATE, encoding="utf-8") as f:
+            template = json.load(f)
+        template["page"]["orientation"] = "landscape"
+        turned = os.path.join(self.work, "landscape.grf")
+        with open(turned, "w", encoding="utf-8") as f:
+            json.dump(template, f, ensure_ascii=False)
+        title = "vxspool-%d-land" % os.getpid()
+        out = tool("report", "VXPDF", win_path(turned), win_path(REQUEST), title, "--pages", "1")[1]
+        self.assertRegex(out, r"^job \d+ ")
+        path = self.printed(title)
+        self.assertEqual((1, (842, 595)), pdfinfo(path))
+        self.assertGreater(inked(path, 1), 0.005)
 
     def test_raw_job_reaches_the_queue_byte_for_byte(self):
         data = os.path.join(self.work, "receipt.bin")
