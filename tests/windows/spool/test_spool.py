@@ -75,12 +75,16 @@ def pdfinfo(path):
     return pages, (h, w) if rotation and int(rotation.group(1)) % 180 else (w, h)
 
 
-def inked(path, page):
-    """The share of a printed page's pixels that are not white."""
+def page_pixels(path, page):
+    """A printed page's grey pixels at 20 dpi."""
     pgm = subprocess.run(["pdftoppm", "-gray", "-r", "20", "-f", str(page), "-l", str(page), path],
                          capture_output=True, check=True).stdout
-    header = pgm.split(b"\n", 3)
-    pixels = header[3]
+    return pgm.split(b"\n", 3)[3]
+
+
+def inked(path, page):
+    """The share of a printed page's pixels that are not white."""
+    pixels = page_pixels(path, page)
     return sum(1 for p in pixels if p < 200) / len(pixels)
 
 
@@ -190,6 +194,15 @@ class SpoolerPrinting(unittest.TestCase):
         title = "vxspool-%d-range" % os.getpid()
         tool("report", "VXPDF", win_path(TEMPLATE), win_path(REQUEST), title, "--pages", "2", "--gray")
         self.assertEqual((1, (595, 842)), pdfinfo(self.printed(title)))
+
+    def test_collated_copies(self):
+        title = "vxspool-%d-copies" % os.getpid()
+        tool("report", "VXPDF", win_path(TEMPLATE), win_path(REQUEST), title, "--pages", "1-2", "--copies", "2")
+        path = self.printed(title)
+        self.assertEqual(4, pdfinfo(path)[0])
+        pages = [page_pixels(path, p) for p in (1, 2, 3, 4)]
+        self.assertNotEqual(pages[0], pages[1])
+        self.assertEqual(pages[:2], pages[2:], "not pages 1 2 1 2")
 
     def test_landscape_template_prints_turned(self):
         import json
