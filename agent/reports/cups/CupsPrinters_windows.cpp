@@ -149,14 +149,20 @@ bool QueryPrinter(const std::string& name, PrinterInfo* printer, std::string* er
 void AddDisplayNames(PrinterInfo&) {}
 
 bool ResolvePrinter(const std::string& requested, std::string* name, std::string* error) {
+    PrintError typed;
+    return AsText(ResolvePrinter(requested, name, &typed), std::move(typed), error);
+}
+
+bool ResolvePrinter(const std::string& requested, std::string* name, PrintError* error) {
     if (requested.empty()) {
         const std::string fallback = DefaultPrinter();
         if (!fallback.empty()) {
             *name = fallback;
             return true;
         }
-        return Fail(error, !win::SpoolerAnswers() ? std::string(kSchedulerDown)
-                                                  : "no printer: none named and no system default printer");
+        return !win::SpoolerAnswers() ? FailWith(error, PrintFailure::SchedulerDown, kSchedulerDown)
+                                      : FailWith(error, PrintFailure::NoDefaultPrinter,
+                                                 "no printer: none named and no system default printer");
     }
     win::Printer handle;
     if (handle.open(requested)) {
@@ -165,10 +171,11 @@ bool ResolvePrinter(const std::string& requested, std::string* name, std::string
     }
     const DWORD code = GetLastError();
     if (code == RPC_S_SERVER_UNAVAILABLE || code == EPT_S_NOT_REGISTERED || !win::SpoolerAnswers())
-        return Fail(error, kSchedulerDown);
-    return Fail(error, code == ERROR_INVALID_PRINTER_NAME
-                           ? "printer \"" + requested + "\" does not exist"
-                           : "printer \"" + requested + "\": " + win::ErrorText(code));
+        return FailWith(error, PrintFailure::SchedulerDown, kSchedulerDown);
+    return code == ERROR_INVALID_PRINTER_NAME
+               ? FailWith(error, PrintFailure::NoSuchPrinter, "printer \"" + requested + "\" does not exist")
+               : FailWith(error, PrintFailure::Failed,
+                          "printer \"" + requested + "\": " + win::ErrorText(code));
 }
 
 } // namespace verolux::cups

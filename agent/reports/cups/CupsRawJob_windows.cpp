@@ -17,11 +17,6 @@ constexpr double kMmPerInch = 25.4;
 // Bytes handed to WritePrinter at a time.
 constexpr std::size_t kWriteChunk = 64 * 1024;
 
-bool Fail(std::string* error, const std::string& why) {
-    if (error) *error = why;
-    return false;
-}
-
 std::string Option(const std::vector<std::pair<std::string, std::string>>& options, const char* name) {
     for (const auto& [key, value] : options)
         if (key == name) return value;
@@ -62,10 +57,11 @@ Box Place(const win::GdiJob& job, double widthMm, double heightMm, const std::st
 
 bool SendPicture(const std::string& printer, const std::string& title, std::string_view bytes,
                  const std::vector<std::pair<std::string, std::string>>& options, int* jobId,
-                 std::string* error) {
+                 PrintError* error) {
     win::Picture picture;
     std::string why;
-    if (!win::DecodePicture(bytes, &picture, &why)) return Fail(error, "printer \"" + printer + "\": " + why);
+    if (!win::DecodePicture(bytes, &picture, &why))
+        return FailWith(error, PrintFailure::Failed, "printer \"" + printer + "\": " + why);
     JobOptions o = JobOptionsOf(options);
     // As CUPS does with pictures: a wide one turns the sheet.
     o.landscape = picture.width > picture.height;
@@ -75,10 +71,10 @@ bool SendPicture(const std::string& printer, const std::string& title, std::stri
                           picture.height * kMmPerInch / picture.dpiY, Option(options, "print-scaling"));
     const win::Bitmap bitmap{picture.pixels.data(), picture.width, picture.height, picture.width * 4, false};
     for (int c = 0; c < job.copiesToDraw(); ++c)
-        if (!job.startPage(error) || !job.draw(bitmap, box.x, box.y, box.width, box.height, error) ||
-            !job.endPage(error))
-            return false;
-    if (!job.finish(error)) return false;
+        if (!job.startPage(&why) || !job.draw(bitmap, box.x, box.y, box.width, box.height, &why) ||
+            !job.endPage(&why))
+            return FailWith(error, PrintFailure::Failed, why);
+    if (!job.finish(&why)) return FailWith(error, PrintFailure::Refused, why);
     *jobId = job.jobId();
     return true;
 }
@@ -87,39 +83,49 @@ bool SendPicture(const std::string& printer, const std::string& title, std::stri
 
 bool SendRawJob(const std::string& printer, const std::string& title, std::string_view bytes, int* jobId,
                 std::string* error) {
+    PrintError typed;
+    return AsText(SendRawJob(printer, title, bytes, jobId, &typed), std::move(typed), error);
+}
+
+bool SendRawJob(const std::string& printer, const std::string& title, std::string_view bytes, int* jobId,
+                PrintError* error) {
     *jobId = 0;
     const std::string quoted = "printer \"" + printer + "\"";
     win::Printer handle;
     if (!handle.open(printer)) {
         const DWORD code = GetLastError();
-        return Fail(error, !win::SpoolerAnswers()               ? std::string(kSchedulerDown)
-                           : code == ERROR_INVALID_PRINTER_NAME ? quoted + " does not exist"
-                                                                : quoted + ": " + win::ErrorText(code));
+        if (!win::SpoolerAnswers()) return FailWith(error, PrintFailure::SchedulerDown, kSchedulerDown);
+        return code == ERROR_INVALID_PRINTER_NAME
+                   ? FailWith(error, PrintFailure::NoSuchPrinter, quoted + " does not exist")
+                   : FailWith(error, PrintFailure::Failed, quoted + ": " + win::ErrorText(code));
     }
     // RAW: the spooler passes the bytes to the port as they are, past the driver.
     std::wstring docName = win::Wide(title), datatype = L"RAW";
     DOC_INFO_1W doc{docName.data(), nullptr, datatype.data()};
     const DWORD id = StartDocPrinterW(handle.handle(), 1, reinterpret_cast<BYTE*>(&doc));
-    if (id == 0) return Fail(error, quoted + " refused the job: " + win::ErrorText(GetLastError()));
+    if (id == 0)
+        return FailWith(error, PrintFailure::Refused,
+                        quoted + " refused the job: " + win::ErrorText(GetLastError()));
     win::RememberJob(int(id), printer);
-    const auto abandon = [&](const std::string& why) {
+    const auto abandon = [&](PrintFailure code, const std::string& why) {
         const std::string reason = why + win::ErrorText(GetLastError());
         SetJobW(handle.handle(), id, 0, nullptr, JOB_CONTROL_DELETE);
         win::MarkCancelled(int(id));
         EndDocPrinter(handle.handle());
-        return Fail(error, reason);
+        return FailWith(error, code, reason);
     };
-    if (!StartPagePrinter(handle.handle())) return abandon(quoted + ": cannot send the job: ");
+    if (!StartPagePrinter(handle.handle()))
+        return abandon(PrintFailure::Failed, quoted + ": cannot send the job: ");
     for (std::size_t at = 0; at < bytes.size();) {
         const DWORD chunk = DWORD(std::min(kWriteChunk, bytes.size() - at));
         DWORD written = 0;
         if (!WritePrinter(handle.handle(), const_cast<char*>(bytes.data() + at), chunk, &written) ||
             written == 0)
-            return abandon(quoted + ": sending the job failed: ");
+            return abandon(PrintFailure::Failed, quoted + ": sending the job failed: ");
         at += written;
     }
     if (!EndPagePrinter(handle.handle()) || !EndDocPrinter(handle.handle()))
-        return abandon(quoted + " did not take the job: ");
+        return abandon(PrintFailure::Refused, quoted + " did not take the job: ");
     *jobId = int(id);
     return true;
 }
@@ -144,16 +150,26 @@ std::vector<std::pair<std::string, std::string>> DocumentOptionList(const JobOpt
 bool SendDocumentJob(const std::string& printer, const std::string& title, const char* format,
                      std::string_view bytes, const std::vector<std::pair<std::string, std::string>>& options,
                      int* jobId, std::string* error) {
+    PrintError typed;
+    return AsText(SendDocumentJob(printer, title, format, bytes, options, jobId, &typed), std::move(typed),
+                  error);
+}
+
+bool SendDocumentJob(const std::string& printer, const std::string& title, const char* format,
+                     std::string_view bytes, const std::vector<std::pair<std::string, std::string>>& options,
+                     int* jobId, PrintError* error) {
     *jobId = 0;
     const std::string_view type(format ? format : "");
     if (type == "application/vnd.cups-raw") return SendRawJob(printer, title, bytes, jobId, error);
     if (type == "image/png" || type == "image/jpeg")
         return SendPicture(printer, title, bytes, options, jobId, error);
     if (type == "application/pdf")
-        return Fail(error, "printer \"" + printer +
-                               "\": PDF documents cannot be printed on Windows (the spooler takes no PDF)");
-    return Fail(error, "printer \"" + printer + "\": documents of type " + std::string(type) +
-                           " cannot be printed on Windows");
+        return FailWith(error, PrintFailure::Failed,
+                        "printer \"" + printer +
+                            "\": PDF documents cannot be printed on Windows (the spooler takes no PDF)");
+    return FailWith(error, PrintFailure::Failed,
+                    "printer \"" + printer + "\": documents of type " + std::string(type) +
+                        " cannot be printed on Windows");
 }
 
 } // namespace verolux::cups

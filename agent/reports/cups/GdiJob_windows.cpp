@@ -1,5 +1,6 @@
 #include "agent/reports/cups/GdiJob_windows.h"
 
+#include "agent/reports/cups/CupsError.h"
 #include "agent/reports/cups/PwgNames.h"
 #include "agent/reports/cups/Spooler_windows.h"
 
@@ -27,16 +28,19 @@ short Tenths(int hmm) {
 
 // The printer's DEVMODE with the job's options merged in and checked by its driver.
 bool JobDevMode(HANDLE printer, const std::wstring& name, const JobOptions& o, std::vector<BYTE>* out,
-                int* copiesToDraw, std::string* error) {
+                int* copiesToDraw, PrintError* error) {
     const std::string quoted = "printer \"" + Utf8(name) + "\"";
     const LONG size =
         DocumentPropertiesW(nullptr, printer, const_cast<wchar_t*>(name.c_str()), nullptr, nullptr, 0);
-    if (size <= 0) return Failed(error, quoted + ": no driver settings: " + ErrorText(GetLastError()));
+    if (size <= 0)
+        return FailWith(error, PrintFailure::Failed,
+                        quoted + ": no driver settings: " + ErrorText(GetLastError()));
     std::vector<BYTE> in(std::size_t(size) + 4096);
     auto* dm = reinterpret_cast<DEVMODEW*>(in.data());
     if (DocumentPropertiesW(nullptr, printer, const_cast<wchar_t*>(name.c_str()), dm, nullptr,
                             DM_OUT_BUFFER) != IDOK)
-        return Failed(error, quoted + ": no driver settings: " + ErrorText(GetLastError()));
+        return FailWith(error, PrintFailure::Failed,
+                        quoted + ": no driver settings: " + ErrorText(GetLastError()));
 
     const std::wstring port = PortOf(printer);
     // The sheet: a paper the driver names, else its size as a custom one.
@@ -46,7 +50,7 @@ bool JobDevMode(HANDLE printer, const std::wstring& name, const JobOptions& o, s
         for (const Paper& p : PapersOf(name, port))
             if (p.name == o.media || p.text == o.media) paperId = p.id;
         if (!paperId && !SizeOfName(o.media, &widthHmm, &heightHmm))
-            return Failed(error, quoted + " has no paper \"" + o.media + "\"");
+            return FailWith(error, PrintFailure::Refused, quoted + " has no paper \"" + o.media + "\"");
     } else if (o.paperWidthMm > 0 && o.paperHeightMm > 0) {
         widthHmm = int(std::lround(std::min(o.paperWidthMm, o.paperHeightMm) * 100));
         heightHmm = int(std::lround(std::max(o.paperWidthMm, o.paperHeightMm) * 100));
@@ -75,7 +79,8 @@ bool JobDevMode(HANDLE printer, const std::wstring& name, const JobOptions& o, s
         const auto bin = std::find_if(bins.begin(), bins.end(), [&](const Bin& b) {
             return b.keyword == o.mediaSource || b.text == o.mediaSource;
         });
-        if (bin == bins.end()) return Failed(error, quoted + " has no tray \"" + o.mediaSource + "\"");
+        if (bin == bins.end())
+            return FailWith(error, PrintFailure::Refused, quoted + " has no tray \"" + o.mediaSource + "\"");
         dm->dmDefaultSource = short(bin->id);
         dm->dmFields |= DM_DEFAULTSOURCE;
     }
@@ -117,6 +122,12 @@ bool GdiJob::fail(std::string* error, const std::string& why) {
 
 bool GdiJob::open(const std::string& printer, const std::string& title, const JobOptions& options,
                   std::string* error) {
+    PrintError typed;
+    return AsText(open(printer, title, options, &typed), std::move(typed), error);
+}
+
+bool GdiJob::open(const std::string& printer, const std::string& title, const JobOptions& options,
+                  PrintError* error) {
     cancel();
     m_printer = printer;
     m_finished = false;
@@ -126,19 +137,26 @@ bool GdiJob::open(const std::string& printer, const std::string& title, const Jo
     Printer handle;
     if (!handle.open(printer)) {
         const DWORD code = GetLastError();
-        return Failed(error, code == ERROR_INVALID_PRINTER_NAME ? quoted + " does not exist"
-                                                                : quoted + ": " + ErrorText(code));
+        if (!SpoolerAnswers()) return FailWith(error, PrintFailure::SchedulerDown, kSchedulerDown);
+        return code == ERROR_INVALID_PRINTER_NAME
+                   ? FailWith(error, PrintFailure::NoSuchPrinter, quoted + " does not exist")
+                   : FailWith(error, PrintFailure::Failed, quoted + ": " + ErrorText(code));
     }
     const std::wstring name = Wide(printer);
     std::vector<BYTE> devMode;
     if (!JobDevMode(handle.handle(), name, options, &devMode, &m_copiesToDraw, error)) return false;
     m_dc = CreateDCW(L"WINSPOOL", name.c_str(), nullptr, reinterpret_cast<const DEVMODEW*>(devMode.data()));
-    if (!m_dc) return Failed(error, quoted + ": cannot open the device: " + ErrorText(GetLastError()));
+    if (!m_dc)
+        return FailWith(error, PrintFailure::Failed,
+                        quoted + ": cannot open the device: " + ErrorText(GetLastError()));
     m_dpiX = GetDeviceCaps(m_dc, LOGPIXELSX);
     m_dpiY = GetDeviceCaps(m_dc, LOGPIXELSY);
     m_offsetX = GetDeviceCaps(m_dc, PHYSICALOFFSETX);
     m_offsetY = GetDeviceCaps(m_dc, PHYSICALOFFSETY);
-    if (m_dpiX <= 0 || m_dpiY <= 0) return fail(error, quoted + ": the device reports no resolution");
+    if (m_dpiX <= 0 || m_dpiY <= 0) {
+        cancel();
+        return FailWith(error, PrintFailure::Failed, quoted + ": the device reports no resolution");
+    }
     m_paperWidthMm = GetDeviceCaps(m_dc, PHYSICALWIDTH) * kMmPerInch / m_dpiX;
     m_paperHeightMm = GetDeviceCaps(m_dc, PHYSICALHEIGHT) * kMmPerInch / m_dpiY;
     m_printableWidthMm = GetDeviceCaps(m_dc, HORZRES) * kMmPerInch / m_dpiX;
@@ -151,7 +169,8 @@ bool GdiJob::open(const std::string& printer, const std::string& title, const Jo
     const int id = StartDocW(m_dc, &doc);
     if (id <= 0) {
         const DWORD code = GetLastError();
-        return fail(error, quoted + " refused the job: " + ErrorText(code));
+        cancel();
+        return FailWith(error, PrintFailure::Refused, quoted + " refused the job: " + ErrorText(code));
     }
     m_jobId = id;
     RememberJob(id, printer);

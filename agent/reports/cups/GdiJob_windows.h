@@ -30,6 +30,8 @@ class GdiJob {
     // when the printer does not exist or refuses.
     bool open(const std::string& printer, const std::string& title, const JobOptions& options,
               std::string* error);
+    bool open(const std::string& printer, const std::string& title, const JobOptions& options,
+              PrintError* error);
     int jobId() const { return m_jobId; }
     // Copies the caller draws itself: the driver makes the others (1 when it makes them all).
     int copiesToDraw() const { return m_copiesToDraw; }

@@ -73,25 +73,25 @@ QImage RenderPage(Report& report, int index, int dpi, bool gray) {
 
 } // namespace
 
-int PrintReportTo(Report& report, const QString& printerName, const PrintOptions& options, QString* error) {
-    auto fail = [&](const std::string& why) {
-        if (error) *error = QString::fromStdString(why);
-        return 0;
-    };
+int PrintReportTo(Report& report, const QString& printerName, const PrintOptions& options,
+                  cups::PrintError* error) {
     std::string printer, why;
-    if (!cups::ResolvePrinter(printerName.toStdString(), &printer, &why)) return fail(why);
+    if (!cups::ResolvePrinter(printerName.toStdString(), &printer, error)) return 0;
 
     // Lay out before the job exists, so a long layout does not hold a half-open job.
     const int count = report.pageCount();
     const std::vector<int> pages =
         cups::SelectPages(options.pageRanges.toStdString(), count, options.reverse);
-    if (pages.empty())
-        return fail("printer \"" + printer + "\": the pages \"" + options.pageRanges.toStdString() +
-                    "\" select none of the report's " + std::to_string(count) + " pages");
+    if (pages.empty()) {
+        cups::FailWith(error, cups::PrintFailure::Refused,
+                       "printer \"" + printer + "\": the pages \"" + options.pageRanges.toStdString() +
+                           "\" select none of the report's " + std::to_string(count) + " pages");
+        return 0;
+    }
 
     cups::win::GdiJob job;
-    if (!job.open(printer, report.documentTitle().toStdString(), JobOptionsFor(report, options), &why))
-        return fail(why);
+    if (!job.open(printer, report.documentTitle().toStdString(), JobOptionsFor(report, options), error))
+        return 0;
     const int dpi = std::min({kMaxDpi, job.dpiX(), job.dpiY()});
     const QSizeF mm = report.pageSizeMm();
     // Copies the driver does not make: all pages per copy when collated, else each page n times.
@@ -112,11 +112,23 @@ int PrintReportTo(Report& report, const QString& printerName, const PrintOptions
                                        int(image.bytesPerLine()),
                                        image.format() == QImage::Format_Grayscale8};
         if (!job.startPage(&why) || !job.draw(bitmap, 0, 0, mm.width(), mm.height(), &why) ||
-            !job.endPage(&why))
-            return fail(why);
+            !job.endPage(&why)) {
+            cups::FailWith(error, cups::PrintFailure::Failed, why);
+            return 0;
+        }
     }
-    if (!job.finish(&why)) return fail(why);
+    if (!job.finish(&why)) {
+        cups::FailWith(error, cups::PrintFailure::Refused, why);
+        return 0;
+    }
     return job.jobId();
+}
+
+int PrintReportTo(Report& report, const QString& printerName, const PrintOptions& options, QString* error) {
+    cups::PrintError typed;
+    const int jobId = PrintReportTo(report, printerName, options, &typed);
+    if (jobId == 0 && error) *error = QString::fromStdString(typed.message);
+    return jobId;
 }
 
 } // namespace verolux::reports

@@ -33,6 +33,13 @@ int Fail(const std::string& why) {
     return 1;
 }
 
+// "[no-such-printer] printer "X" does not exist"
+int Fail(const cups::PrintError& e) {
+    static const char* const codes[] = {"scheduler-down", "no-such-printer", "no-default-printer", "refused",
+                                        "failed"};
+    return Fail("[" + std::string(codes[int(e.code)]) + "] " + e.message);
+}
+
 std::string ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
@@ -85,9 +92,9 @@ int Report_(const QStringList& a) {
     const int pages = report.pageCount();
     QElapsedTimer timer;
     timer.start();
-    QString why;
+    cups::PrintError why;
     const int job = PrintReportTo(report, a[1], options, &why);
-    if (job <= 0) return Fail(why.toStdString());
+    if (job <= 0) return Fail(why);
     std::printf("job %d pages %d ms %lld\n", job, pages, static_cast<long long>(timer.elapsed()));
     return 0;
 }
@@ -103,6 +110,7 @@ int main(int argc, char** argv) {
     const QStringList a = app.arguments().mid(1);
     const QString command = a.value(0);
     std::string error;
+    cups::PrintError failure;
     if (command == QLatin1String("list")) return List();
     if (command == QLatin1String("pages") && a.size() == 3) {
         Report report;
@@ -114,8 +122,8 @@ int main(int argc, char** argv) {
     if (command == QLatin1String("report") && a.size() >= 5) return Report_(a);
     if (command == QLatin1String("raw") && a.size() == 4) {
         int job = 0;
-        if (!cups::SendRawJob(a[1].toStdString(), a[3].toStdString(), ReadAll(a[2]), &job, &error))
-            return Fail(error);
+        if (!cups::SendRawJob(a[1].toStdString(), a[3].toStdString(), ReadAll(a[2]), &job, &failure))
+            return Fail(failure);
         std::printf("job %d\n", job);
         return 0;
     }

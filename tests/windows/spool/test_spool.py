@@ -249,7 +249,10 @@ class SpoolerPrinting(unittest.TestCase):
         code, _, err = tool("report", "NoSuchPrinter-%d" % os.getpid(), win_path(TEMPLATE), win_path(REQUEST),
                             "x", check=False)
         self.assertEqual(1, code)
-        self.assertIn('printer "NoSuchPrinter-%d" does not exist' % os.getpid(), err)
+        self.assertIn('[no-such-printer] printer "NoSuchPrinter-%d" does not exist' % os.getpid(), err)
+        code, _, err = tool("raw", "NoSuchPrinter-%d" % os.getpid(), win_path(pdf), "x", check=False)
+        self.assertEqual(1, code)
+        self.assertIn('[no-such-printer] printer "NoSuchPrinter-%d" does not exist' % os.getpid(), err)
 
     def test_open_job_is_cancelled(self):
         out = tool("cancel", "VXPDF")[1]
