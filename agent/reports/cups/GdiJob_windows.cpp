@@ -16,10 +16,25 @@ namespace {
 constexpr double kMmPerInch = 25.4;
 // A driver's paper matches a size asked in millimetres within this much (tenths rounding).
 constexpr int kSizeToleranceHmm = 100;
+// Rows of a bitmap per strip: a page goes to the driver in strips, and strips of white paper not at
+// all (most of a report page is white: the spool shrinks by that much, and no driver meets one huge
+// bitmap).
+constexpr int kStripRows = 128;
 
 bool Failed(std::string* error, const std::string& why) {
     if (error) *error = why;
     return false;
+}
+
+// Whether rows [top, top + rows) of the bitmap are white (the unused byte of 32-bit pixels aside).
+bool White(const Bitmap& b, int top, int rows) {
+    const int pixelBytes = b.gray ? 1 : 4;
+    for (int r = top; r < top + rows; ++r) {
+        const auto* line = static_cast<const BYTE*>(b.bits) + std::size_t(r) * std::size_t(b.stride);
+        for (int i = 0; i < b.width * pixelBytes; ++i)
+            if (line[i] != 0xFF && (b.gray || i % 4 != 3)) return false;
+    }
+    return true;
 }
 
 short Tenths(int hmm) {
@@ -196,7 +211,6 @@ bool GdiJob::draw(const Bitmap& b, double xMm, double yMm, double widthMm, doubl
     info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     // GDI's rows are 4-byte aligned; a wider stride shows as a wider bitmap, cut by the source box.
     info->bmiHeader.biWidth = b.stride / (b.gray ? 1 : 4);
-    info->bmiHeader.biHeight = -b.height; // top row first
     info->bmiHeader.biPlanes = 1;
     info->bmiHeader.biBitCount = b.gray ? 8 : 32;
     info->bmiHeader.biCompression = BI_RGB;
@@ -209,10 +223,19 @@ bool GdiJob::draw(const Bitmap& b, double xMm, double yMm, double widthMm, doubl
     const int y = int(std::lround(yMm * m_dpiY / kMmPerInch)) - m_offsetY;
     const int w = int(std::lround(widthMm * m_dpiX / kMmPerInch));
     const int h = int(std::lround(heightMm * m_dpiY / kMmPerInch));
-    if (StretchDIBits(m_dc, x, y, w, h, 0, 0, b.width, b.height, b.bits, info, DIB_RGB_COLORS, SRCCOPY) ==
-        int(GDI_ERROR))
-        return fail(error,
-                    "printer \"" + m_printer + "\": drawing a page failed: " + ErrorText(GetLastError()));
+    for (int top = 0; top < b.height; top += kStripRows) {
+        const int rows = std::min(kStripRows, b.height - top);
+        if (White(b, top, rows)) continue;
+        // Strip edges rounded the same way from both sides: no gaps, no overlaps.
+        const int y0 = y + int(std::lround(double(top) * h / b.height));
+        const int y1 = y + int(std::lround(double(top + rows) * h / b.height));
+        info->bmiHeader.biHeight = -rows; // top row first
+        const BYTE* bits = static_cast<const BYTE*>(b.bits) + std::size_t(top) * std::size_t(b.stride);
+        if (StretchDIBits(m_dc, x, y0, w, y1 - y0, 0, 0, b.width, rows, bits, info, DIB_RGB_COLORS,
+                          SRCCOPY) == int(GDI_ERROR))
+            return fail(error,
+                        "printer \"" + m_printer + "\": drawing a page failed: " + ErrorText(GetLastError()));
+    }
     return true;
 }
 
