@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 
 namespace verolux {
 

@@ -32,7 +32,8 @@ bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::pat
 
 int OpenForReading(std::string_view utf8Name) {
     int fd = -1;
-    if (::_wsopen_s(&fd, WideFromUtf8(utf8Name).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT, _SH_DENYNO, 0) != 0)
+    if (::_wsopen_s(&fd, WideFromUtf8(utf8Name).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT, _SH_DENYNO,
+                    0) != 0)
         return -1;
     return fd;
 }
@@ -67,8 +68,9 @@ long long ReadAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
 }
 
 FileWriteLock::FileWriteLock(const std::filesystem::path& lockFile) {
-    HANDLE h = ::CreateFileW(lockFile.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    HANDLE h =
+        ::CreateFileW(lockFile.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (h == INVALID_HANDLE_VALUE) return;
     OVERLAPPED whole{};
     if (!::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
@@ -95,8 +97,9 @@ Replacement BeginReplacement(const std::filesystem::path& path) {
             temporaryName.push_back(kLetters[random() % (sizeof kLetters - 1)]);
         const std::filesystem::path temporary = path.parent_path() / PathFromUtf8(temporaryName);
         int fd = -1;
-        const errno_t rc = ::_wsopen_s(&fd, temporary.c_str(), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY | _O_NOINHERIT,
-                                       _SH_DENYWR, _S_IREAD | _S_IWRITE);
+        const errno_t rc =
+            ::_wsopen_s(&fd, temporary.c_str(), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY | _O_NOINHERIT,
+                        _SH_DENYWR, _S_IREAD | _S_IWRITE);
         if (rc == 0) return {temporary.string(), fd};
         if (rc != EEXIST) break;
     }

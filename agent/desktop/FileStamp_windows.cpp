@@ -17,7 +17,8 @@ FileStamp StampOf(const std::filesystem::path& path) {
     const auto join = [](DWORD high, DWORD low) { return (std::uint64_t(high) << 32) | low; };
     // The file index is the inode's counterpart: a replacement by rename gets a new one.
     return {true, join(info.nFileSizeHigh, info.nFileSizeLow), join(info.nFileIndexHigh, info.nFileIndexLow),
-            std::int64_t(join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime)) * 100};
+            std::int64_t(join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime)) *
+                100};
 }
 
 } // namespace verolux

@@ -19,7 +19,6 @@
 #include <QHostAddress>
 #include <QScreen>
 
-
 #include <algorithm>
 #include <optional>
 #include <stdexcept>

@@ -16,8 +16,8 @@ std::optional<std::string> Utf8ToGb18030(std::string_view utf8) {
     if (wideSize <= 0) return std::nullopt;
     std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
     ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, wide.data(), wideSize);
-    const int outSize =
-        ::WideCharToMultiByte(kGb18030, WC_ERR_INVALID_CHARS, wide.data(), wideSize, nullptr, 0, nullptr, nullptr);
+    const int outSize = ::WideCharToMultiByte(kGb18030, WC_ERR_INVALID_CHARS, wide.data(), wideSize, nullptr,
+                                              0, nullptr, nullptr);
     if (outSize <= 0) return std::nullopt;
     std::string out(static_cast<std::size_t>(outSize), '\0');
     ::WideCharToMultiByte(kGb18030, WC_ERR_INVALID_CHARS, wide.data(), wideSize, out.data(), outSize, nullptr,

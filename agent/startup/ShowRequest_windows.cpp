@@ -40,13 +40,14 @@ bool SendShowRequest(const std::filesystem::path& programFolder) {
     const std::wstring path = L"\\\\.\\pipe\\" + PipeName(programFolder);
     // No pipe: no agent listens (a killed one leaves nothing behind). A busy pipe gets a second's wait.
     HANDLE pipe = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (pipe == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_PIPE_BUSY && ::WaitNamedPipeW(path.c_str(), 1000))
+    if (pipe == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_PIPE_BUSY &&
+        ::WaitNamedPipeW(path.c_str(), 1000))
         pipe = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (pipe == INVALID_HANDLE_VALUE) return false;
     constexpr char kRequest[] = "show\n";
     DWORD written = 0;
-    const bool sent = ::WriteFile(pipe, kRequest, sizeof kRequest - 1, &written, nullptr) &&
-                      written == sizeof kRequest - 1;
+    const bool sent =
+        ::WriteFile(pipe, kRequest, sizeof kRequest - 1, &written, nullptr) && written == sizeof kRequest - 1;
     ::FlushFileBuffers(pipe); // the agent has read it before the pipe closes
     ::CloseHandle(pipe);
     return sent;
