@@ -1,18 +1,19 @@
 // spool_tool: the Windows print path as the agent uses it, one call per run, for test_spool.py under
-// Wine. Prints one result line, or exits 1 with the reason on stderr.
-//   list                                   printers: "printer NAME default=0|1 state=N", "paper NAME WxH",
-//   "tray KEY" pages TEMPLATE REQUEST                 "pages N" (nothing printed) report PRINTER TEMPLATE
-//   REQUEST TITLE [--pages R] [--copies N] [--gray] [--reverse] [--uncollated]
-//                                          "job J pages N ms T"
-//   raw PRINTER FILE TITLE                 "job J"
-//   document PRINTER FILE TYPE TITLE [none|fit|fill]   "job J"
-//   cancel PRINTER                         a job opened, asked about, cancelled: "open STATE cancelled STATE"
-//   query JOB                              "state N reasons R..."
+// Wine. Prints one result line, or exits 1 with the reason on stderr ("[code] message" for typed ones).
+//   list: "printer NAME default=0|1 state=N ...", then its "paper NAME WxH" and "tray KEY" lines
+//   pages TEMPLATE REQUEST: "pages N" (nothing printed)
+//   report PRINTER TEMPLATE REQUEST TITLE [--pages R] [--copies N] [--gray] [--reverse]
+//          [--uncollated] [--pdf OUT.pdf]: "job J pages N ms T" (--pdf: the report exported too)
+//   raw PRINTER FILE TITLE: "job J"
+//   document PRINTER FILE TYPE TITLE [none|fit|fill]: "job J"
+//   cancel PRINTER: a job opened, asked about, cancelled: "open STATE cancelled STATE"
+//   query JOB: "STATE,REASON..."
 #include "agent/reports/cups/CupsError.h"
 #include "agent/reports/cups/CupsJob.h"
 #include "agent/reports/cups/CupsPrinters.h"
 #include "agent/reports/cups/CupsRawJob.h"
 #include "agent/reports/cups/GdiJob_windows.h"
+#include "agent/reports/engine/PdfExport.h"
 #include "agent/reports/engine/Printing.h"
 #include "agent/reports/engine/Report.h"
 #include "tests/reports/printing/FillFromRequest.h"
@@ -88,6 +89,10 @@ int Report_(const QStringList& a) {
         if (a[i] == QLatin1String("--gray")) options.grayscale = true;
         if (a[i] == QLatin1String("--reverse")) options.reverse = true;
         if (a[i] == QLatin1String("--uncollated")) options.collate = false;
+        if (a[i] == QLatin1String("--pdf") && i + 1 < a.size()) {
+            QString why;
+            if (!WritePdf(report, a[++i], &why)) return Fail(why.toStdString());
+        }
     }
     const int pages = report.pageCount();
     QElapsedTimer timer;
