@@ -22,8 +22,13 @@ std::string EnsureWebsUrl(const Settings& settings);
 std::string UpdateQueryUrl(std::string_view websUrl, std::string_view kind, std::string_view current);
 
 // The program files an update may replace; no other name in an update answer is written.
+#ifdef _WIN32
+inline constexpr std::string_view kAgentProgram = "Verolux.exe";
+inline constexpr std::string_view kLauncherProgram = "Kestrane.exe";
+#else
 inline constexpr std::string_view kAgentProgram = "Verolux";
 inline constexpr std::string_view kLauncherProgram = "Kestrane";
+#endif
 
 // The program file a component kind names ("1": Verolux, "2": Kestrane); empty for any other kind.
 std::string_view ProgramForKind(std::string_view kind);

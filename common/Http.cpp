@@ -4,8 +4,6 @@
 #include "common/TextFile.h"
 
 #include <curl/curl.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -195,19 +193,9 @@ bool DownloadToFile(const std::string& url, const std::filesystem::path& path, s
     BodySink sink;
     sink.maxBytes = maxBytes;
     sink.fd = replacement.fd;
-    bool ok = Get(url, sink, pace, headers) && ::fsync(replacement.fd) == 0;
+    bool ok = Get(url, sink, pace, headers) && SyncFile(replacement.fd);
     if (ok && accept) ok = accept(replacement.fd);
-    if (ok) {
-        struct stat old {};
-        mode_t mode = 0644;
-        if (::stat(path.c_str(), &old) == 0)
-            mode = old.st_mode & 07777;
-        else if (executable)
-            mode = 0755;
-        if (executable) // execute wherever it may be read
-            mode |= (mode & 0444) >> 2;
-        ok = ::fchmod(replacement.fd, mode) == 0;
-    }
+    if (ok) ok = SetReplacementMode(replacement.fd, path, executable);
     return CommitReplacement(replacement, ok, path);
 }
 

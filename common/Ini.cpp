@@ -4,34 +4,9 @@
 #include "common/IniText.h"
 #include "common/TextFile.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cstdio>
-
 namespace mINI {
-namespace {
 
-// Holds an exclusive flock on a side file for the time of one read-modify-write. The lock is on a
-// file of its own because the settings file itself is replaced by a rename.
-class WriteLock {
-  public:
-    explicit WriteLock(const std::filesystem::path& lockFile)
-        : m_fd(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
-        if (m_fd >= 0) ::flock(m_fd, LOCK_EX);
-    }
-    ~WriteLock() {
-        if (m_fd >= 0) ::close(m_fd); // closing releases the lock
-    }
-    WriteLock(const WriteLock&) = delete;
-    WriteLock& operator=(const WriteLock&) = delete;
-
-  private:
-    int m_fd;
-};
-
-} // namespace
+using WriteLock = verolux::FileWriteLock;
 
 Settings::Settings(const std::filesystem::path& programFolder) : m_file(programFolder / "MyIni.ini") {}
 

@@ -1,6 +1,7 @@
 #include "common/LogFile.h"
 
 #include "common/IniText.h"
+#include "common/TextFile.h"
 
 #include <sys/stat.h>
 
@@ -41,7 +42,7 @@ void LogFile::WriteLines(const std::vector<std::string_view>& messages) const {
     for (std::string_view m : messages)
         text.append(stamp).append(" ").append(m).append("\r\n");
     // One write call in append mode, so lines of two writers never interleave.
-    std::FILE* f = std::fopen(m_file.c_str(), "ab");
+    std::FILE* f = OpenFile(m_file, "ab");
     if (!f) throw std::runtime_error("cannot open " + m_file.string());
     struct stat st {};
     if (::fstat(::fileno(f), &st) == 0 && st.st_size > 0 &&
@@ -49,8 +50,8 @@ void LogFile::WriteLines(const std::vector<std::string_view>& messages) const {
         std::fclose(f);
         std::filesystem::path previous = m_file;
         previous.replace_filename("MyLog.1.txt");
-        std::rename(m_file.c_str(), previous.c_str()); // when it fails, the file simply goes on growing
-        f = std::fopen(m_file.c_str(), "ab");
+        RenameOver(m_file, previous); // when it fails, the file simply goes on growing
+        f = OpenFile(m_file, "ab");
         if (!f) throw std::runtime_error("cannot open " + m_file.string());
     }
     bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();

@@ -2,14 +2,7 @@
 
 #include "common/TextFile.h"
 
-#include <cstdlib>
-
 namespace mINI {
-
-std::filesystem::path PolicyFilePath() {
-    const char* path = std::getenv("VEROLUX_POLICY");
-    return path && *path ? std::filesystem::path(path) : std::filesystem::path("/etc/verolux/policy.ini");
-}
 
 bool EnforcePolicy(const Settings& settings) {
     return settings.ApplyPolicy(verolux::ReadWholeFile(PolicyFilePath()));

@@ -6,8 +6,9 @@
 
 namespace mINI {
 
-// The administrator's settings users cannot loosen: /etc/verolux/policy.ini, or the file the
-// environment variable VEROLUX_POLICY names. Same format as MyIni.ini; missing means no policy.
+// The administrator's settings users cannot loosen: /etc/verolux/policy.ini (on Windows
+// %ProgramData%\Verolux\policy.ini), or the file the environment variable VEROLUX_POLICY names.
+// Same format as MyIni.ini; missing means no policy.
 std::filesystem::path PolicyFilePath();
 
 // Puts the policy file's WebsUrl and UpdateKey into the program folder's settings (ApplyPolicy), so

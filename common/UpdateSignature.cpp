@@ -1,10 +1,10 @@
 #include "common/UpdateSignature.h"
 
+#include "common/TextFile.h"
+
 #include <openssl/evp.h>
 #include <openssl/pem.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <memory>
 
 namespace verolux {
@@ -47,13 +47,12 @@ std::string FileSha256Hex(int fd) {
     std::unique_ptr<EVP_MD_CTX, MdCtxDeleter> ctx(EVP_MD_CTX_new());
     if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) return {};
     unsigned char buffer[1 << 16];
-    for (off_t at = 0;;) {
-        const ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
-        if (n < 0 && errno == EINTR) continue;
+    for (std::uint64_t at = 0;;) {
+        const long long n = ReadAt(fd, buffer, sizeof buffer, at);
         if (n < 0) return {};
         if (n == 0) break;
         if (EVP_DigestUpdate(ctx.get(), buffer, static_cast<std::size_t>(n)) != 1) return {};
-        at += n;
+        at += static_cast<std::uint64_t>(n);
     }
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;

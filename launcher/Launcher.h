@@ -8,6 +8,7 @@ namespace mMain {
 
 // Starts program detached in its own session (stdin, stdout, stderr on /dev/null), with this
 // process's environment and no arguments; does not wait. Returns "" or the reason it failed.
+// On Windows: CreateProcessW with a normal, activated window, no console and no handles inherited.
 std::string StartDetached(const std::filesystem::path& program);
 
 // The launcher's steps for the program folder: update check for the agent, then start the agent

@@ -24,8 +24,6 @@
 #include <QHostAddress>
 #include <QScreen>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <optional>
 #include <stdexcept>
@@ -39,13 +37,6 @@ constexpr int Px(int twips) {
 }
 QRect Twips(int left, int top, int width, int height) {
     return {Px(left), Px(top), Px(width), Px(height)};
-}
-
-FileStamp StampOf(const std::filesystem::path& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return {};
-    return {true, std::uintmax_t(st.st_size), std::uintmax_t(st.st_ino),
-            std::int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
 QString Stamp() {

@@ -36,6 +36,7 @@ struct FileStamp {
     std::int64_t mtimeNs = 0;
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
+FileStamp StampOf(const std::filesystem::path& path); // FileStamp_<platform>.cpp
 
 // The agent's main window: listening socket and connections, log pane, the send box that reaches
 // every connected page, and the tray icon. Loaded hidden; the tray brings it up.

@@ -1,5 +1,7 @@
 #include "agent/printing/Md5.h"
 
+#include "common/TextFile.h"
+
 #include <openssl/evp.h>
 
 #include <cstdio>
@@ -9,7 +11,7 @@
 namespace mMD5 {
 
 std::optional<Digest> FileMD5(const std::filesystem::path& path) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(verolux::OpenFile(path, "rb"), &std::fclose);
     if (!file) return std::nullopt;
     std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> ctx(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
     if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_md5(), nullptr) != 1) return std::nullopt;

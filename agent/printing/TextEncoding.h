@@ -15,7 +15,7 @@ std::optional<TextEncoding> TextEncodingNamed(std::string_view name);
 // The text (UTF-8) in that encoding; nullopt when a character has no code there.
 std::optional<std::string> EncodeText(std::string_view utf8, TextEncoding encoding);
 
-// UTF-8 to GB18030 through the C library's converter (TextEncoding_iconv.cpp).
+// UTF-8 to GB18030 through the system's converter (iconv on Linux, code page 54936 on Windows).
 std::optional<std::string> Utf8ToGb18030(std::string_view utf8);
 
 } // namespace verolux

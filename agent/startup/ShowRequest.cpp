@@ -7,7 +7,7 @@ namespace verolux {
 
 ShowRequests::ShowRequests(const std::filesystem::path& programFolder, std::function<void()> show)
     : m_server(new QLocalServer(this)), m_show(std::move(show)) {
-    const QString path = QString::fromStdString((programFolder / kShowSocketFile).string());
+    const QString path = ShowServerName(programFolder);
     // Only the lock holder gets here: a socket file left by a killed agent is stale.
     QLocalServer::removeServer(path);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);

@@ -25,4 +25,8 @@ bool SendShowRequest(const std::filesystem::path& programFolder) {
     return sent;
 }
 
+QString ShowServerName(const std::filesystem::path& programFolder) {
+    return QString::fromStdString((programFolder / kShowSocketFile).string());
+}
+
 } // namespace verolux

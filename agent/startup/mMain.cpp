@@ -77,10 +77,12 @@ Arguments ParseArguments(int argc, char** argv) {
 
 // Without a display the agent still runs, on Qt's offscreen platform and without a tray icon.
 void ChooseHeadlessPlatformIfNeeded() {
+#ifndef _WIN32 // a Windows session always has its desktop
     if (std::getenv("QT_QPA_PLATFORM")) return;
     const char* x = std::getenv("DISPLAY");
     const char* w = std::getenv("WAYLAND_DISPLAY");
     if ((!x || !*x) && (!w || !*w)) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+#endif
 }
 
 } // namespace
@@ -149,6 +151,9 @@ int Main(int argc, char** argv) {
     verolux::InstallPrintProcedure(window);
     verolux::ApplyConnectionSettings(window, settings);
     window.Load();
+#ifdef _WIN32
+    window.winId(); // the hidden window gets its native one now, for FindWindowW to find by caption
+#endif
     lock.PublishCaption(verolux::AgentCaption(verolux::VersionText()));
     std::unique_ptr<verolux::ShowRequests> showRequests;
     if (lock.held())

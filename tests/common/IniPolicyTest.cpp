@@ -67,9 +67,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 class PolicyFolder : public testing::Test {
   protected:
-    void SetUp() override { ::setenv("VEROLUX_POLICY", (m_dir / "policy.ini").c_str(), 1); }
+    void SetUp() override { testsupport::SetEnv("VEROLUX_POLICY", (m_dir / "policy.ini").string()); }
     void TearDown() override {
-        ::unsetenv("VEROLUX_POLICY");
+        testsupport::UnsetEnv("VEROLUX_POLICY");
         std::filesystem::remove_all(m_dir);
     }
     void writePolicy(const std::string& text) const {
@@ -100,7 +100,7 @@ TEST_F(PolicyFolder, SettingsThatCannotBeWrittenAreReported) {
 }
 
 TEST_F(PolicyFolder, PolicyPathNamingAFolderIsNoPolicy) {
-    ::setenv("VEROLUX_POLICY", m_dir.c_str(), 1);
+    testsupport::SetEnv("VEROLUX_POLICY", m_dir.string());
     m_settings.WriteIni("AppInfo", "WebsUrl", "https://mine.example");
     EXPECT_TRUE(mINI::EnforcePolicy(m_settings));
     EXPECT_EQ(m_settings.ReadIni("AppInfo", "WebsUrl"), "https://mine.example");

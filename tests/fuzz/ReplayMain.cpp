@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     for (const auto& f : files) {
         std::ifstream in(f, std::ios::binary);
         if (!in) {
-            std::fprintf(stderr, "cannot read %s\n", f.c_str());
+            std::fprintf(stderr, "cannot read %s\n", f.string().c_str());
             return 1;
         }
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

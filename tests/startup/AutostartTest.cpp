@@ -3,6 +3,10 @@
 #include "agent/desktop/Autostart.h"
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -68,6 +72,28 @@ TEST(Autostart, ExecArgument) {
         EXPECT_EQ(ExecArgument(bad), std::nullopt) << bad;
 }
 
+#ifdef _WIN32
+// The user's Run value, in the registry of the process (under Wine: the test's own prefix).
+TEST(AutostartRunValue, OnWritesTheQuotedLauncherOffRemovesIt) {
+    const Places places = PlacesFromEnvironment();
+    const fs::path launcher = StartCommand(fs::path(L"C:\\Users\\\u5f20\u4f1f\\Verolux"));
+    EXPECT_EQ(launcher.filename(), "Kestrane.exe");
+    std::string error;
+    ASSERT_TRUE(SetOn(places, false, launcher, &error)) << error;
+    EXPECT_FALSE(IsOn(ReadEntries(places)));
+    ASSERT_TRUE(SetOn(places, true, launcher, &error)) << error;
+    EXPECT_TRUE(IsOn(ReadEntries(places)));
+    wchar_t value[512] = {};
+    DWORD size = sizeof value;
+    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                             L"Verolux", RRF_RT_REG_SZ, nullptr, value, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(value), L"\"C:\\Users\\\u5f20\u4f1f\\Verolux\\Kestrane.exe\"");
+    ASSERT_TRUE(SetOn(places, false, launcher, &error)) << error;
+    EXPECT_FALSE(IsOn(ReadEntries(places)));
+    EXPECT_TRUE(SetOn(places, false, launcher, &error)) << "off twice is no failure";
+}
+#else
 std::string Read(const fs::path& p) {
     std::ifstream in(p);
     std::ostringstream s;
@@ -131,5 +157,6 @@ TEST_F(AutostartFiles, PlacesFollowTheXdgVariables) {
     EXPECT_EQ(p.user, "/home/li/.config/autostart/verolux.desktop");
     EXPECT_EQ(p.machine, std::vector<fs::path>{"/etc/xdg/autostart/verolux.desktop"});
 }
+#endif
 
 } // namespace

@@ -1,5 +1,6 @@
 // The tray menu on the real main window: 开机启动 available, ticked from the autostart entries, and
 // writing the user's entry when chosen (configuration folders are temporary ones).
+#include "agent/desktop/Autostart.h"
 #include "agent/desktop/TrayIcon.h"
 #include "agent/desktop/frmServer.h"
 #include "agent/desktop/frmSites.h"
@@ -19,6 +20,30 @@ namespace fs = std::filesystem;
 
 namespace {
 
+#ifdef _WIN32
+// Windows: the tick is the user's Run value (the test's own registry under Wine).
+TEST(TrayAutoRun, TickFollowsTheRunValueAndChoosingItWritesIt) {
+    using namespace verolux::autostart;
+    std::string error;
+    ASSERT_TRUE(SetOn(PlacesFromEnvironment(), false, {}, &error)) << error;
+    QTemporaryDir dir;
+    verolux::frmServer::Options o;
+    o.programFolder = fs::path(dir.path().toStdWString()) / "prog";
+    o.initialPort = QStringLiteral("0");
+    verolux::frmServer window(o);
+    window.Load();
+    auto* tray = window.findChild<verolux::TrayIcon*>();
+    ASSERT_NE(tray, nullptr);
+    QAction* item = tray->mnuAutoRun;
+    EXPECT_FALSE(item->isChecked());
+    item->trigger();
+    EXPECT_TRUE(item->isChecked());
+    EXPECT_TRUE(IsOn(ReadEntries(PlacesFromEnvironment())));
+    item->trigger();
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_FALSE(IsOn(ReadEntries(PlacesFromEnvironment())));
+}
+#else
 TEST(TrayAutoRun, TickFollowsTheEntriesAndChoosingItWritesTheUsers) {
     QTemporaryDir dir;
     const fs::path root = dir.path().toStdString();
@@ -63,6 +88,7 @@ TEST(TrayAutoRun, TickFollowsTheEntriesAndChoosingItWritesTheUsers) {
     tray->mnuSites->trigger();
     EXPECT_NE(window.findChild<verolux::frmSites*>(), nullptr);
 }
+#endif
 
 } // namespace
 

@@ -95,20 +95,30 @@ void PdfJob::close() {
 
 bool PdfJob::open(const std::string& printer, const std::string& title, const JobOptions& options,
                   std::string* error) {
+    PrintError typed;
+    return AsText(open(printer, title, options, &typed), std::move(typed), error);
+}
+
+bool PdfJob::open(const std::string& printer, const std::string& title, const JobOptions& options,
+                  PrintError* error) {
     close();
     m_jobId = 0;
     m_finished = false;
     m_h = new Handles;
     m_h->dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, printer.c_str(), nullptr);
     if (!m_h->dest)
-        return Fail(error,
-                    SchedulerAnswers() ? "printer \"" + printer + "\" does not exist" : kSchedulerDown);
+        return SchedulerAnswers() ? FailWith(error, PrintFailure::NoSuchPrinter,
+                                             "printer \"" + printer + "\" does not exist")
+                                  : FailWith(error, PrintFailure::SchedulerDown, kSchedulerDown);
     char resource[1024];
     m_h->http = cupsConnectDest(m_h->dest, CUPS_DEST_FLAGS_NONE, kConnectTimeoutMs, nullptr, resource,
                                 sizeof resource, nullptr, nullptr);
-    if (!m_h->http) return Fail(error, "printer \"" + printer + "\": cannot connect: " + LastError());
+    if (!m_h->http)
+        return FailWith(error, PrintFailure::Failed,
+                        "printer \"" + printer + "\": cannot connect: " + LastError());
     m_h->info = cupsCopyDestInfo(m_h->http, m_h->dest);
-    if (!m_h->info) return Fail(error, "printer \"" + printer + "\": " + LastError());
+    if (!m_h->info)
+        return FailWith(error, PrintFailure::Failed, "printer \"" + printer + "\": " + LastError());
 
     cups_option_t* list = nullptr;
     int count = 0;
@@ -119,13 +129,15 @@ bool PdfJob::open(const std::string& printer, const std::string& title, const Jo
     if (created > IPP_STATUS_OK_CONFLICTING || m_jobId <= 0) {
         cupsFreeOptions(count, list);
         m_jobId = 0;
-        return Fail(error, "printer \"" + printer + "\" refused the job: " + LastError());
+        return FailWith(error, PrintFailure::Refused,
+                        "printer \"" + printer + "\" refused the job: " + LastError());
     }
     http_status_t started = cupsStartDestDocument(m_h->http, m_h->dest, m_h->info, m_jobId, title.c_str(),
                                                   CUPS_FORMAT_PDF, 0, nullptr, 1);
     cupsFreeOptions(count, list);
     if (started != HTTP_STATUS_CONTINUE)
-        return Fail(error, "printer \"" + printer + "\": cannot send the document: " + LastError());
+        return FailWith(error, PrintFailure::Failed,
+                        "printer \"" + printer + "\": cannot send the document: " + LastError());
     m_h->documentOpen = true;
     return true;
 }

@@ -44,6 +44,8 @@ class PdfJob {
     // `printer` must name an existing queue (see ResolvePrinter); `title` names the job.
     bool open(const std::string& printer, const std::string& title, const JobOptions& options,
               std::string* error);
+    bool open(const std::string& printer, const std::string& title, const JobOptions& options,
+              PrintError* error);
     bool write(const char* data, std::size_t size, std::string* error);
     bool finish(std::string* error);
     void cancel();

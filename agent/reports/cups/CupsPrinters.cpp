@@ -200,18 +200,23 @@ bool QueryPrinter(const std::string& name, PrinterInfo* printer, std::string* er
     return true;
 }
 
-bool ResolvePrinter(const std::string& requested, std::string* name, std::string* error) {
+bool ResolvePrinter(const std::string& requested, std::string* name, PrintError* error) {
     std::unique_ptr<cups_dest_t, DestFree> dest{
         cupsGetNamedDest(CUPS_HTTP_DEFAULT, requested.empty() ? nullptr : requested.c_str(), nullptr)};
     if (!dest) {
-        if (error)
-            *error = !SchedulerAnswers() ? kSchedulerDown
-                     : requested.empty() ? std::string("no printer: none named and no system default printer")
-                                         : "printer \"" + requested + "\" does not exist";
-        return false;
+        if (!SchedulerAnswers()) return FailWith(error, PrintFailure::SchedulerDown, kSchedulerDown);
+        if (requested.empty())
+            return FailWith(error, PrintFailure::NoDefaultPrinter,
+                            "no printer: none named and no system default printer");
+        return FailWith(error, PrintFailure::NoSuchPrinter, "printer \"" + requested + "\" does not exist");
     }
     *name = dest->name;
     return true;
+}
+
+bool ResolvePrinter(const std::string& requested, std::string* name, std::string* error) {
+    PrintError typed;
+    return AsText(ResolvePrinter(requested, name, &typed), std::move(typed), error);
 }
 
 } // namespace verolux::cups

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "agent/reports/cups/CupsError.h"
+
 #include <string>
 #include <vector>
 
@@ -51,5 +53,6 @@ void AddDisplayNames(PrinterInfo& printer);
 // `requested` is empty. False with a reason when the queue does not exist, there is no default or
 // the scheduler does not answer (kSchedulerDown); never another printer than the one asked for.
 bool ResolvePrinter(const std::string& requested, std::string* name, std::string* error);
+bool ResolvePrinter(const std::string& requested, std::string* name, PrintError* error);
 
 } // namespace verolux::cups

@@ -15,16 +15,17 @@ struct DestFree {
     void operator()(cups_dest_t* dest) const { cupsFreeDests(1, dest); }
 };
 
-bool Fail(std::string* error, const std::string& why) {
-    if (error) *error = why;
-    return false;
-}
-
 } // namespace
 
 bool SendRawJob(const std::string& printer, const std::string& title, std::string_view bytes, int* jobId,
-                std::string* error) {
+                PrintError* error) {
     return SendDocumentJob(printer, title, CUPS_FORMAT_RAW, bytes, {}, jobId, error);
+}
+
+bool SendRawJob(const std::string& printer, const std::string& title, std::string_view bytes, int* jobId,
+                std::string* error) {
+    PrintError typed;
+    return AsText(SendRawJob(printer, title, bytes, jobId, &typed), std::move(typed), error);
 }
 
 std::vector<std::pair<std::string, std::string>> DocumentOptionList(const JobOptions& o, Scaling scaling,
@@ -46,37 +47,48 @@ std::vector<std::pair<std::string, std::string>> DocumentOptionList(const JobOpt
 
 bool SendDocumentJob(const std::string& printer, const std::string& title, const char* format,
                      std::string_view bytes, const std::vector<std::pair<std::string, std::string>>& options,
-                     int* jobId, std::string* error) {
+                     int* jobId, PrintError* error) {
     *jobId = 0;
     // cupsGetNamedDest, not the default printer's fallback: a raw job is written for one printer's language.
     const std::unique_ptr<cups_dest_t, DestFree> dest{
         cupsGetNamedDest(CUPS_HTTP_DEFAULT, printer.c_str(), nullptr)};
     if (!dest)
-        return Fail(error,
-                    SchedulerAnswers() ? "printer \"" + printer + "\" does not exist" : kSchedulerDown);
+        return SchedulerAnswers() ? FailWith(error, PrintFailure::NoSuchPrinter,
+                                             "printer \"" + printer + "\" does not exist")
+                                  : FailWith(error, PrintFailure::SchedulerDown, kSchedulerDown);
     cups_option_t* list = nullptr;
     int count = 0;
     for (const auto& [name, value] : options)
         count = cupsAddOption(name.c_str(), value.c_str(), count, &list);
     const int id = cupsCreateJob(CUPS_HTTP_DEFAULT, dest->name, title.c_str(), count, list);
     cupsFreeOptions(count, list);
-    if (id <= 0) return Fail(error, "printer \"" + printer + "\" refused the job: " + LastError());
-    const auto abandon = [&](const std::string& why) {
+    if (id <= 0)
+        return FailWith(error, PrintFailure::Refused,
+                        "printer \"" + printer + "\" refused the job: " + LastError());
+    const auto abandon = [&](PrintFailure code, const std::string& why) {
         const std::string reason = why + LastError();
         std::string ignored;
         CancelJob(id, &ignored);
-        return Fail(error, reason);
+        return FailWith(error, code, reason);
     };
     if (cupsStartDocument(CUPS_HTTP_DEFAULT, dest->name, id, title.c_str(), format, 1) !=
         HTTP_STATUS_CONTINUE)
-        return abandon("printer \"" + printer + "\": cannot send the job: ");
+        return abandon(PrintFailure::Failed, "printer \"" + printer + "\": cannot send the job: ");
     if (!bytes.empty() &&
         cupsWriteRequestData(CUPS_HTTP_DEFAULT, bytes.data(), bytes.size()) != HTTP_STATUS_CONTINUE)
-        return abandon("printer \"" + printer + "\": sending the job failed: ");
+        return abandon(PrintFailure::Failed, "printer \"" + printer + "\": sending the job failed: ");
     if (cupsFinishDocument(CUPS_HTTP_DEFAULT, dest->name) > IPP_STATUS_OK_CONFLICTING)
-        return abandon("printer \"" + printer + "\" did not take the job: ");
+        return abandon(PrintFailure::Refused, "printer \"" + printer + "\" did not take the job: ");
     *jobId = id;
     return true;
+}
+
+bool SendDocumentJob(const std::string& printer, const std::string& title, const char* format,
+                     std::string_view bytes, const std::vector<std::pair<std::string, std::string>>& options,
+                     int* jobId, std::string* error) {
+    PrintError typed;
+    return AsText(SendDocumentJob(printer, title, format, bytes, options, jobId, &typed), std::move(typed),
+                  error);
 }
 
 } // namespace verolux::cups

@@ -16,12 +16,17 @@ namespace verolux::cups {
 // A job that could not be sent whole is cancelled.
 bool SendRawJob(const std::string& printer, const std::string& title, std::string_view bytes, int* jobId,
                 std::string* error);
+bool SendRawJob(const std::string& printer, const std::string& title, std::string_view bytes, int* jobId,
+                PrintError* error);
 
 // A document CUPS converts itself (application/pdf, image/png, image/jpeg), sent the same way with
 // its options: a PDF whose pages differ in size prints each page at its own size.
 bool SendDocumentJob(const std::string& printer, const std::string& title, const char* format,
                      std::string_view bytes, const std::vector<std::pair<std::string, std::string>>& options,
                      int* jobId, std::string* error);
+bool SendDocumentJob(const std::string& printer, const std::string& title, const char* format,
+                     std::string_view bytes, const std::vector<std::pair<std::string, std::string>>& options,
+                     int* jobId, PrintError* error);
 
 enum class Scaling { Printer, None, Fit, Fill };
 

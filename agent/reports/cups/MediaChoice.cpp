@@ -1,8 +1,9 @@
 #include "agent/reports/cups/MediaChoice.h"
 
-#include <cups/cups.h>
+#include "agent/reports/cups/PwgNames.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace verolux::cups {
 namespace {
@@ -79,10 +80,7 @@ MediaDecision DecideMedia(const PrinterInfo& p, const MediaRequest& r) {
         return d;
     }
     // As fed: the narrow side across. pwgFormatSizeName makes "custom_62x29mm_62x29mm".
-    char name[128];
-    const int wh = int(std::lround(w * 100)), hh = int(std::lround(h * 100));
-    pwgFormatSizeName(name, sizeof name, "custom", nullptr, wh, hh, nullptr);
-    d.media = name;
+    d.media = CustomSizeName(int(std::lround(w * 100)), int(std::lround(h * 100)));
     return d;
 }
 

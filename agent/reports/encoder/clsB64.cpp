@@ -1,6 +1,7 @@
 #include "agent/reports/encoder/clsB64.h"
 
 #include "common/Base64.h"
+#include "common/TextFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +13,7 @@
 #include <string_view>
 
 void clsB64::Load(const std::string& strPathName, std::vector<std::uint8_t>& pbArrayOutput) const {
-    int fd = ::open(strPathName.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = verolux::OpenForReading(strPathName);
     if (fd < 0) throw std::runtime_error("cannot open " + strPathName + ": " + std::strerror(errno));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

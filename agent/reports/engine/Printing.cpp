@@ -75,27 +75,38 @@ cups::JobOptions JobOptionsFor(const Report& report, const PrintOptions& options
 
 } // namespace
 
-int PrintReportTo(Report& report, const QString& printerName, const PrintOptions& options, QString* error) {
-    auto fail = [&](const std::string& why) {
-        if (error) *error = QString::fromStdString(why);
-        return 0;
-    };
+int PrintReportTo(Report& report, const QString& printerName, const PrintOptions& options,
+                  cups::PrintError* error) {
     std::string printer, why;
-    if (!cups::ResolvePrinter(printerName.toStdString(), &printer, &why)) return fail(why);
+    if (!cups::ResolvePrinter(printerName.toStdString(), &printer, error)) return 0;
 
     // Lay out before the job exists, so a long layout does not hold a half-open job.
     report.pageCount();
     cups::PdfJob job;
-    if (!job.open(printer, report.documentTitle().toStdString(), JobOptionsFor(report, options), &why))
-        return fail(why);
+    if (!job.open(printer, report.documentTitle().toStdString(), JobOptionsFor(report, options), error))
+        return 0;
     JobDevice device(job);
     QString writeError;
     if (!WritePdf(report, device, &writeError, QPointF(options.offsetXMm, options.offsetYMm)) ||
-        !device.flushChunk())
-        return fail("printer \"" + printer + "\": " +
-                    (device.errorString().isEmpty() ? writeError : device.errorString()).toStdString());
-    if (!job.finish(&why)) return fail(why);
+        !device.flushChunk()) {
+        cups::FailWith(
+            error, cups::PrintFailure::Failed,
+            "printer \"" + printer +
+                "\": " + (device.errorString().isEmpty() ? writeError : device.errorString()).toStdString());
+        return 0;
+    }
+    if (!job.finish(&why)) {
+        cups::FailWith(error, cups::PrintFailure::Refused, why);
+        return 0;
+    }
     return job.jobId();
+}
+
+int PrintReportTo(Report& report, const QString& printerName, const PrintOptions& options, QString* error) {
+    cups::PrintError typed;
+    const int jobId = PrintReportTo(report, printerName, options, &typed);
+    if (jobId == 0 && error) *error = QString::fromStdString(typed.message);
+    return jobId;
 }
 
 } // namespace verolux::reports

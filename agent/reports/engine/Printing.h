@@ -29,5 +29,8 @@ struct PrintOptions {
 // with a reason in `error` when there is no such printer (never another one), the scheduler refuses the job,
 // or writing fails (then the job is cancelled).
 int PrintReportTo(Report& report, const QString& printerName, const PrintOptions& options, QString* error);
+// The same with the failure's code (scheduler down, no such printer, no default, refused, failed).
+int PrintReportTo(Report& report, const QString& printerName, const PrintOptions& options,
+                  cups::PrintError* error);
 
 } // namespace verolux::reports

@@ -81,7 +81,13 @@ std::optional<DateTime> DateTimeFromUnixMsLocal(std::int64_t ms) {
     const std::time_t seconds = static_cast<std::time_t>(FloorDiv(ms, 1000));
     std::tm local{};
     if (!localtime_r(&seconds, &local)) return std::nullopt;
-    return DateTimeFromUnixMs(ms, static_cast<int>(local.tm_gmtoff / 60));
+    // The offset from the local fields themselves: tm_gmtoff is not in every C library (Windows).
+    const std::int64_t localSeconds =
+        DaysFromCivil(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
+                      static_cast<unsigned>(local.tm_mday)) *
+            86400 +
+        local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+    return DateTimeFromUnixMs(ms, static_cast<int>((localSeconds - static_cast<std::int64_t>(seconds)) / 60));
 }
 
 } // namespace verolux::reports::format

@@ -17,8 +17,13 @@ namespace {
 // from the rules table in docs/display-formats.md.
 TEST(ConvertValue, RulesPerType) {
     // Numbers become date-times as Unix milliseconds on the local clock: pin the zone (UTC+8, no DST).
+#ifdef _WIN32
+    _putenv_s("TZ", "CST-8"); // the C library's form: name and hours west of UTC
+    _tzset();
+#else
     setenv("TZ", "Asia/Shanghai", 1);
     tzset();
+#endif
     const auto T = [](std::string s) { return ScalarValue::fromText(std::move(s)); };
     const auto N = [](std::string s) { return ScalarValue::fromNumber(std::move(s)); };
     const auto B = [](bool b) { return ScalarValue::fromBool(b); };

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The Windows build under Wine: build.sh (cross-build, warnings as errors, deploy folder), the unit
+# tests through ctest with Wine as the emulator (those that need no Linux service: the scripted tests
+# and the CUPS ones stay Linux's), then the end-to-end run in tests/windows/ against the Linux demo
+# backend. Wine runs in a copy of the toolchain cache's prefix under build/windows/, with a wineserver
+# of its own that is ended when done.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+log() { printf '[%(%H:%M:%S)T] windows test: %s\n' -1 "$*"; }
+t0=$SECONDS
+
+# Everything, tests included (the build is what build.sh makes, plus the test programs).
+VEROLUX_WINDOWS_TARGETS=all bash "$here/build.sh"
+cache=$(sed -n 's|^CMAKE_TOOLCHAIN_FILE:FILEPATH=\(.*\)/prefix/lib/cmake/Qt6/qt.toolchain.cmake$|\1|p' \
+  "$repo/build/windows/CMakeCache.txt")
+[[ -d $cache/wine ]] || { log "no Wine prefix in the toolchain cache '$cache'"; exit 1; }
+
+# A Wine prefix of our own: tests write the registry and the prefix's files, and wineserver -k ends only ours.
+export WINEPREFIX=$repo/build/windows/wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+if [[ ! -e $WINEPREFIX/system.reg ]]; then
+  rm -rf "$WINEPREFIX"
+  cp -a "$cache/wine" "$WINEPREFIX"
+fi
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+# The unit tests run from build/windows/bin: Qt, the MinGW runtime and the plugins from the deploy folder.
+export WINEPATH="$(winpath "$repo/build/windows/deploy")"
+export QT_PLUGIN_PATH="$(winpath "$repo/build/windows/deploy")"
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+/usr/lib/wine/wineserver -p
+trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
+/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null
+
+# Which tests are Windows programs: those ctest starts through the emulator. The rest (Python and
+# shell scripts driving Linux programs) and the CUPS ones are left out.
+t1=$SECONDS
+exclude=$(ctest --test-dir "$repo/build/windows" --show-only=json-v1 2>/dev/null | python3 -c '
+import json, re, sys
+data = json.load(sys.stdin)
+skip = []
+for t in data.get("tests", []):
+    labels = next((p["value"] for p in t.get("properties", []) if p["name"] == "LABELS"), [])
+    command = t.get("command") or [""]
+    if "wine" not in command[0] or "cups" in labels:
+        skip.append(re.escape(t["name"]))
+print("|".join(skip) or "^$")
+')
+# Qt programs under Wine use the windows platform: a virtual X display for Wine to draw on.
+xvfb-run -a -s "-screen 0 1280x1024x24" \
+  ctest --test-dir "$repo/build/windows" -E "^($exclude)\$" -j2 --output-on-failure --timeout 300
+log "unit tests under Wine in $((SECONDS - t1)) s"
+
+t2=$SECONDS
+VEROLUX_WINDOWS_DEPLOY=$repo/build/windows/deploy /usr/bin/python3 "$repo/tests/windows/test_wine_e2e.py" -v
+log "end-to-end under Wine in $((SECONDS - t2)) s"
+log "done in $((SECONDS - t0)) s"
