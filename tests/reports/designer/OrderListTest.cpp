@@ -260,7 +260,7 @@ class OrderList : public testing::Test {
 
 } // namespace
 
-TEST_F(OrderList, BuiltFromNewWithMouseAndKeysPrintsTheGrandTotal) {
+TEST_F(OrderList, BuiltFromNewWithMouseAndKeysPrintsItsSums) {
     // Fields: their types guessed from the demo's rows as they are named; quantity's then changed one
     // step down the type box, 整数 → 小数.
     for (const auto& [name, downs] :
