@@ -3,8 +3,8 @@
 // Shows the designer with each sample template, a few items selected, and saves designer-<name>.png
 // in OUTDIR; then the expression editor on the order list's amount (designer-expression-editor.png,
 // and with an error: designer-expression-error.png) and the checks list of an order list with faults
-// (designer-checks.png), and an item's conditional formatting (designer-rules.png). Run under a
-// display: xvfb-run -a.
+// (designer-checks.png), an item's conditional formatting (designer-rules.png) and the finished order
+// list (designer-order-list.png). Run under a display: xvfb-run -a.
 #include "agent/reports/designer/ExpressionEditor.h"
 #include "agent/reports/designer/Inspector.h"
 #include "agent/reports/designer/PreviewPane.h"
@@ -89,6 +89,28 @@ void expressionShots(verolux::tools::SampleShots& shots) {
         designer.inspector()->ensureWidgetVisible(add);
     QApplication::processEvents();
     shots.save(designer, QStringLiteral("designer-rules.png"), "rules");
+
+    // The finished order list: amount = quantity × price, every sum over it (customer groups, page,
+    // report), price a decimal; the preview with the request's rows.
+    Template finished = report.reportTemplate();
+    finished.fields[5].type = "decimal";
+    finished.detail.items[6].rules.clear();
+    auto rewrite = [](Band& band) {
+        for (Item& it : band.items)
+            for (size_t at; (at = it.text.find("amount")) != std::string::npos;)
+                it.text.replace(at, 6, "quantity*price");
+    };
+    rewrite(finished.detail);
+    rewrite(finished.reportFooter);
+    rewrite(finished.pageFooter);
+    for (Group& g : finished.groups)
+        rewrite(g.footer);
+    report.setTemplate(finished);
+    designer.ReloadDesign();
+    designer.select({});
+    designer.preview()->refreshNow();
+    QApplication::processEvents();
+    shots.save(designer, QStringLiteral("designer-order-list.png"), "order list");
 }
 
 } // namespace

@@ -142,18 +142,28 @@ std::string AggregateReference(std::string_view function, std::string_view field
 }
 
 std::string GuessFieldType(const std::vector<ScalarValue>& values) {
-    bool numbers = true, integers = true, dates = true, any = false;
+    bool numbers = true, integers = true, dates = true, booleans = true, any = false;
     for (const ScalarValue& v : values) {
         if (v.isEmpty() || (v.kind == ScalarValue::Kind::Text && v.text.empty())) continue;
         any = true;
+        if (v.kind != ScalarValue::Kind::Boolean && v.text != "true" && v.text != "false") booleans = false;
         const auto d = format::Decimal::parse(v.text);
         if (!d || v.kind == ScalarValue::Kind::Boolean) numbers = integers = false;
         if (d && v.text.find_first_of(".eE") != std::string::npos) integers = false;
         if (v.kind != ScalarValue::Kind::Text || !format::ParseDateTimeText(v.text)) dates = false;
     }
     if (!any) return "text";
+    if (booleans) return "boolean";
     if (numbers) return integers ? "integer" : "decimal";
     return dates ? "datetime" : "text";
+}
+
+std::optional<std::string> TypeForNewName(const reports::Declared& field,
+                                          const std::vector<ScalarValue>& values) {
+    if (field.type != reports::Declared{}.type || !field.format.empty()) return std::nullopt;
+    std::string guess = GuessFieldType(values);
+    if (guess == field.type) return std::nullopt;
+    return guess;
 }
 
 } // namespace verolux::reports::design

@@ -3,6 +3,7 @@
 #include "agent/reports/model/Template.h"
 #include "common/ScalarValue.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,8 +31,11 @@ std::string Insertion(std::string_view text, size_t place, std::string_view refe
 // The reference an aggregate picker writes: "sum(amount, group)"; the scope "" leaves it to the band.
 std::string AggregateReference(std::string_view function, std::string_view field, std::string_view scope);
 
-// The type a field with these values most likely has: "integer", "decimal", "datetime" or "text" (empty
-// values do not count; no values: "text").
+// The type a field with these values most likely has: "integer", "decimal", "datetime", "boolean" or
+// "text" (empty values do not count; no values: "text").
 std::string GuessFieldType(const std::vector<ScalarValue>& values);
+// The type a field just named gets from its sample values: the guess, when the field still has the
+// type and format a new field starts with and the values say more than text; else nothing.
+std::optional<std::string> TypeForNewName(const Declared& field, const std::vector<ScalarValue>& values);
 
 } // namespace verolux::reports::design

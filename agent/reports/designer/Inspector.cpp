@@ -929,6 +929,7 @@ void Inspector::buildDeclared(DeclaredKind kind, int index) {
             name->setText(Q(from));
         }
         done(r.changed);
+        if (r.changed && kind == DeclaredKind::Field) emit fieldNamed(index);
     });
     addRow(QStringLiteral("名称"), name, [name, current] {
         if (!name->hasFocus() && name->text() != Q(current().name)) name->setText(Q(current().name));

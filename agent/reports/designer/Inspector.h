@@ -38,6 +38,8 @@ class Inspector : public QScrollArea {
     void imageRequested();
     // Open the expression editor on the selected text items.
     void expressionRequested();
+    // A field got a new name: the designer may guess its type from the sample rows.
+    void fieldNamed(int index);
 
   private:
     // One row: its editor, how to show the document's value, and its label (bold when overridden).

@@ -4,6 +4,8 @@
 #include "agent/reports/design/Clipboard.h"
 #include "agent/reports/design/DesignChecks.h"
 #include "agent/reports/design/ItemEdits.h"
+#include "agent/reports/design/RowValues.h"
+#include "agent/reports/design/StructureEdits.h"
 #include "agent/reports/designer/ChecksList.h"
 #include "agent/reports/designer/DesignCanvas.h"
 #include "agent/reports/designer/DesignerIcons.h"
@@ -147,6 +149,19 @@ ReportDesigner::ReportDesigner(QWidget* parent) : QWidget(parent) {
         if (design::MakeFieldNumber(m_doc, name, sampleColumn(name))) afterEdit();
     });
     connect(m_inspector, &Inspector::expressionRequested, this, &ReportDesigner::openExpressionEditor);
+    // Queued: the name box that finished editing is rebuilt by the change.
+    connect(
+        m_inspector, &Inspector::fieldNamed, this,
+        [this](int index) {
+            const auto& fields = m_doc.tmpl().fields;
+            if (index < 0 || size_t(index) >= fields.size()) return;
+            Declared d = fields[size_t(index)];
+            const auto type = design::TypeForNewName(d, sampleColumn(d.name));
+            if (!type) return;
+            d.type = *type;
+            if (design::UpdateDeclared(m_doc, design::DeclaredKind::Field, index, d)) afterEdit();
+        },
+        Qt::QueuedConnection);
     connect(m_explorer, &ExplorerTree::expressionRequested, this, [this](const ItemRef& ref) {
         if (!design::FindItem(m_doc.tmpl(), ref)) return; // gone meanwhile
         select({ref});

@@ -169,11 +169,25 @@ TEST(DesignRowValues, TextAndRulesOnTheFirstRowAndTypeGuesses) {
         {{ScalarValue::fromNumber("3"), ScalarValue::fromNumber("12.5")}, "decimal"},
         {{ScalarValue::fromText("2024-05-01"), ScalarValue::fromText("2024-05-02 10:00:00")}, "datetime"},
         {{ScalarValue::fromText("3"), ScalarValue::fromText("abc")}, "text"},
-        {{ScalarValue::fromBool(true)}, "text"},
+        {{ScalarValue::fromBool(true), ScalarValue::fromText("false")}, "boolean"},
+        {{ScalarValue::fromBool(true), ScalarValue::fromNumber("1")}, "text"},
         {{}, "text"},
     };
     for (const auto& g : guesses)
         EXPECT_EQ(GuessFieldType(g.values), g.type);
+    // A field just named takes the guess only while it has a new field's type and format.
+    const auto field = [](const char* type, const char* format) {
+        Declared d;
+        d.name = "price";
+        d.type = type;
+        d.format = format;
+        return d;
+    };
+    const std::vector<ScalarValue> prices{ScalarValue::fromText("368.00"), ScalarValue::fromText("149.00")};
+    EXPECT_EQ(TypeForNewName(field("text", ""), prices), "decimal");
+    EXPECT_EQ(TypeForNewName(field("text", ""), {ScalarValue::fromText("上海")}), std::nullopt);
+    EXPECT_EQ(TypeForNewName(field("currency", ""), prices), std::nullopt) << "a type chosen stays";
+    EXPECT_EQ(TypeForNewName(field("text", "0.00"), prices), std::nullopt);
 }
 
 TEST(DesignRowValues, InsertionsAreBracedOutsideReferencesOnly) {
