@@ -52,10 +52,19 @@ std::vector<DesignProblem> CheckDesign(const Template& tmpl) {
     for (BandRef bref : PresentBands(tmpl)) {
         const Band& band = *FindBand(tmpl, bref);
         const double bandWidth = bref.slot == BandSlot::Detail ? columnWidth : width;
+        // Boxes once per band: the overlap test below looks at every pair.
+        std::vector<RectMm> boxes;
+        std::vector<bool> texts;
+        boxes.reserve(band.items.size());
+        texts.reserve(band.items.size());
+        for (const Item& it : band.items) {
+            boxes.push_back(ItemBox(it));
+            texts.push_back(it.kind == ItemKind::Text);
+        }
         for (size_t i = 0; i < band.items.size(); ++i) {
             const Item& it = band.items[i];
             const ItemRef ref{bref, int(i)};
-            const RectMm box = ItemBox(it);
+            const RectMm box = boxes[i];
             if (box.right() > width + kEpsilon)
                 out.push_back(
                     {DesignProblem::Kind::OutsidePage, bref, ref, describe(tmpl, ref) + "超出页面右边距"});
@@ -80,9 +89,8 @@ std::vector<DesignProblem> CheckDesign(const Template& tmpl) {
                                    "条件 " + std::to_string(r + 1) + " ", out);
             if (it.kind != ItemKind::Text) continue;
             for (size_t j = i + 1; j < band.items.size(); ++j) {
-                const Item& other = band.items[j];
-                if (other.kind != ItemKind::Text) continue;
-                const RectMm o = ItemBox(other);
+                if (!texts[j]) continue;
+                const RectMm& o = boxes[j];
                 const bool overlap = box.x < o.right() - kEpsilon && o.x < box.right() - kEpsilon &&
                                      box.y < o.bottom() - kEpsilon && o.y < box.bottom() - kEpsilon;
                 if (overlap)

@@ -116,7 +116,8 @@ QTreeWidgetItem* ExplorerTree::section(const QString& title, const QString& key)
 
 QTreeWidgetItem* ExplorerTree::node(QTreeWidgetItem* parent, const QString& text,
                                     const DesignSubject& subject, const QString& reference) {
-    auto* n = new QTreeWidgetItem(parent, {text});
+    // Filled before it joins the tree: each change of a node in the tree tells the view.
+    auto* n = new QTreeWidgetItem(QStringList{text});
     n->setData(0, kSubjectRole, int(subject.kind));
     n->setData(0, kIndexRole, subject.index);
     n->setData(0, kBandSlotRole, int(subject.band.slot));
@@ -128,6 +129,7 @@ QTreeWidgetItem* ExplorerTree::node(QTreeWidgetItem* parent, const QString& text
         n->setToolTip(0, QStringLiteral("拖到带区上插入 %1").arg(reference));
     }
     n->setFlags(flags);
+    if (parent) parent->addChild(n);
     return n;
 }
 
@@ -187,14 +189,18 @@ void ExplorerTree::refresh() {
             n->setForeground(0, QColor(0x9c, 0xa3, 0xaf));
         }
         // The band's items, in the band's order: picked here, selected on the page, and back.
+        // Added at once: a form has thousands.
+        QList<QTreeWidgetItem*> items;
+        items.reserve(qsizetype(b->items.size()));
         for (size_t i = 0; i < b->items.size(); ++i) {
             const Item& it = b->items[i];
             QString text = QString::fromUtf8(kItemKinds[int(it.kind)]);
             if (it.kind == ItemKind::Text || it.kind == ItemKind::Barcode)
                 text +=
                     QStringLiteral("  ") + Q(it.text).left(40).replace(QLatin1Char('\n'), QLatin1Char(' '));
-            node(n, text, {DesignSubject::Kind::Items, ref, int(i)});
+            items.push_back(node(nullptr, text, {DesignSubject::Kind::Items, ref, int(i)}));
         }
+        n->addChildren(items);
     }
 
     auto* groups = section(QStringLiteral("分组"), QStringLiteral("groups"));

@@ -430,8 +430,7 @@ void ReportDesigner::ReloadDesign() {
     m_canvas->stopPlacing();
     m_doc.reset(m_report ? m_report->reportTemplate() : Template{});
     m_inspector->setSubject({});
-    m_explorer->refresh();
-    afterEdit();
+    afterEdit(); // refreshes the outline
     // Keys go to the page from the start (Tab picks the first item, arrows move it).
     m_canvas->setFocus();
 }
