@@ -60,15 +60,7 @@ OutputResult ReportWindow::RunLoadingSteps(const JobOptions& options) {
     if (!m_report->LoadTemplate(QString::fromStdString(templatePath.string())))
         LoadingFailure(failure::kTemplateInvalid, m_report->lastError());
     // What loads but prints nothing (an expression that cannot be read) goes to the log; the job goes on.
-    if (!m_report->loadWarnings().isEmpty()) {
-        try {
-            const LogFile log(m_programFolder);
-            for (const QString& w : m_report->loadWarnings())
-                log.WriteLog(request.repname + "   " + request.reporturl + "\r" + "模板警告：" +
-                             w.toStdString());
-        } catch (...) { // a log that cannot be written does not stop the print
-        }
-    }
+    LogWarnings(request, "模板警告：", m_report->loadWarnings());
 
     // 4.-6. and the title of 8.
     reports::FillFromRequest(*m_report, request.document());
@@ -81,6 +73,19 @@ OutputResult ReportWindow::RunLoadingSteps(const JobOptions& options) {
     // 9.-10. Nothing is shown before the output is ready: the preview appears once, maximised and
     // filled; the output window works unseen.
     return output(request, options);
+}
+
+// One log line per warning, after the request's template and address; a log that cannot be written does
+// not stop the print.
+void ReportWindow::LogWarnings(const PrintRequest& request, const char* kind,
+                               const QStringList& warnings) const {
+    if (warnings.isEmpty()) return;
+    try {
+        const LogFile log(m_programFolder);
+        for (const QString& w : warnings)
+            log.WriteLog(request.repname + "   " + request.reporturl + "\r" + kind + w.toStdString());
+    } catch (...) {
+    }
 }
 
 OutputResult ReportWindow::output(const PrintRequest& request, const JobOptions& options) {
@@ -105,6 +110,7 @@ OutputResult ReportWindow::output(const PrintRequest& request, const JobOptions&
         if (!m_report->ExportToFile(reports::Report::kExportPdf, QString::fromStdString(pdfPath.string()), 0,
                                     0))
             LoadingFailure(failure::kExportFailed, m_report->lastError());
+        LogWarnings(request, "计算警告：", m_report->warnings());
         // The upload is the print procedure's next step; it need not keep the window waiting.
         return {0, 0, PdfUpload{pdfPath, request.reportAdd, request.reportId}};
     }
@@ -136,6 +142,7 @@ OutputResult ReportWindow::output(const PrintRequest& request, const JobOptions&
     }
     m_report->setPrintOptions(print);
     if (!m_report->PrintDirect(3, 0)) LoadingFailure(failure::kPrintFailed, m_report->lastError());
+    LogWarnings(request, "计算警告：", m_report->warnings());
     return {m_report->lastJobId(), 0, std::nullopt};
 }
 

@@ -48,6 +48,7 @@ class ReportWindow : public QWidget {
 
   private:
     OutputResult output(const PrintRequest& request, const JobOptions& options);
+    void LogWarnings(const PrintRequest& request, const char* kind, const QStringList& warnings) const;
 
     std::unique_ptr<reports::Report> m_report;
     std::string m_repname, m_reporturl;

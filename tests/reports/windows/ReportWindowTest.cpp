@@ -3,6 +3,7 @@
 #include "agent/reports/engine/Report.h"
 #include "agent/reports/engine/RequestFill.h"
 #include "agent/reports/layout/PageLayout.h"
+#include "agent/reports/windows/frmPdfFile.h"
 #include "agent/reports/windows/frmPreview.h"
 #include "common/RequestRules.h"
 
@@ -170,6 +171,31 @@ TEST(PreviewWindow, AnUnreadableExpressionIsLoggedAndTheReportShows) {
             .contains(QStringLiteral("orders.grf   http://127.0.0.1:9/orders.grf\r模板警告：orders.grf: "
                                      "bands.detail.items[4].text: character 11: expected a value "
                                      "instead of '*'")));
+}
+
+// A value that cannot be computed prints empty; the PDF is still made and the log names the value.
+TEST(PdfWindow, AValueThatCannotBeComputedIsLogged) {
+    QTemporaryDir dir;
+    const std::filesystem::path folder = dir.path().toStdString();
+    std::filesystem::create_directory(folder / "report");
+    QFile sample(kOrders);
+    ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
+    QFile copy(QString::fromStdString((folder / "report" / "orders.grf").string()));
+    ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+    copy.write(sample.readAll().replace("\"{price}\"", "\"{price/0}\""));
+    copy.close();
+    frmPdfFile w(folder);
+    w.reportFileData = Request("2", "", R"([{"orderNo":"SO-1","quantity":3,"price":2}])");
+    w.reportPreview = "2";
+    const OutputResult out = w.Show();
+    ASSERT_TRUE(out.upload.has_value());
+    EXPECT_TRUE(std::filesystem::exists(out.upload->file));
+    QFile log(QString::fromStdString((folder / "MyLog.txt").string()));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("orders.grf   http://127.0.0.1:9/orders.grf\r计算警告：")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("price/0"))) << text.toStdString();
 }
 
 } // namespace
