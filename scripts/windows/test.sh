@@ -34,6 +34,8 @@ printf '[Paths]\r\nPlugins = %s\r\n' "$(winpath "$repo/build/windows/deploy" | t
 /usr/lib/wine/wineserver -p
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null
+# A crashing program prints its backtrace and ends, instead of waiting in Wine's crash dialog.
+/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
 
 # The first program of a session starts Wine's desktop (seconds): before ctest's 5 s for listing a
 # program's tests.
