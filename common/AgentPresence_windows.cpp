@@ -1,6 +1,5 @@
 #include "common/AgentPresence.h"
 
-#include "common/Version.h"
 #include "common/WideText.h"
 
 #define WIN32_LEAN_AND_MEAN
@@ -70,8 +69,7 @@ bool AgentLock::PreviousInstance() {
     if (m_held) return false;
     const Take take = CreateFolderMutex(m_file, &m_mutex);
     m_held = take == Take::Taken;
-    // The agent of this folder, or one of this version whose window the launcher would find.
-    return take == Take::HeldElsewhere || FindAgentWindow(m_file, AgentCaption(VersionText()));
+    return take == Take::HeldElsewhere;
 }
 
 void AgentLock::PublishCaption(const std::string&) {

@@ -22,3 +22,7 @@ ctest --preset dev -j "$jobs" --timeout 600
 cmake --preset asan -DVEROLUX_WERROR=ON
 cmake --build --preset asan -j "$jobs"
 ctest --preset asan -j "$jobs" --timeout 600
+
+# The Windows build, its unit tests and an end-to-end run under Wine (the Linux build's agent and demo
+# backend from build/dev take part; the toolchain cache is built on the first run).
+VEROLUX_BIN_DIR=$PWD/build/dev/bin bash scripts/windows/test.sh

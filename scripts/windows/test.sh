@@ -24,18 +24,28 @@ if [[ ! -e $WINEPREFIX/system.reg ]]; then
   cp -a "$cache/wine" "$WINEPREFIX"
 fi
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
-# The unit tests run from build/windows/bin: Qt, the MinGW runtime and the plugins from the deploy folder.
-export WINEPATH="$(winpath "$repo/build/windows/deploy")"
-export QT_PLUGIN_PATH="$(winpath "$repo/build/windows/deploy")"
+# The unit tests run from build/windows/bin: Qt, the MinGW runtime and the plugins from the deploy folder
+# (Qt6Test.dll from the cache).
+export WINEPATH="$(winpath "$repo/build/windows/deploy");$(winpath "$cache/prefix/bin")"
+# Qt takes no plugin path from the environment under Wine: a qt.conf beside the test programs names it
+# (without a platform plugin Qt would wait in a message box).
+printf '[Paths]\r\nPlugins = %s\r\n' "$(winpath "$repo/build/windows/deploy" | tr '\\' /)" >"$repo/build/windows/bin/qt.conf"
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 /usr/lib/wine/wineserver -p
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null
+# A crashing program prints its backtrace and ends, instead of waiting in Wine's crash dialog.
+/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
+
+# The first program of a session starts Wine's desktop (seconds): before ctest's 5 s for listing a
+# program's tests.
+xvfb() { xvfb-run -a -s "-screen 0 1280x1024x24" "$@"; }
 
 # Which tests are Windows programs: those ctest starts through the emulator. The rest (Python and
 # shell scripts driving Linux programs) and the CUPS ones are left out.
 t1=$SECONDS
-exclude=$(ctest --test-dir "$repo/build/windows" --show-only=json-v1 2>/dev/null | python3 -c '
+listing=$(xvfb sh -c '/usr/lib/wine/wine64 cmd /c exit; ctest --test-dir "$1" --show-only=json-v1' - "$repo/build/windows")
+exclude=$(printf '%s' "$listing" | python3 -c '
 import json, re, sys
 data = json.load(sys.stdin)
 skip = []
@@ -46,12 +56,13 @@ for t in data.get("tests", []):
         skip.append(re.escape(t["name"]))
 print("|".join(skip) or "^$")
 ')
+[[ -n $exclude ]] || { log "no test list"; exit 1; }
 # Qt programs under Wine use the windows platform: a virtual X display for Wine to draw on.
-xvfb-run -a -s "-screen 0 1280x1024x24" \
-  ctest --test-dir "$repo/build/windows" -E "^($exclude)\$" -j2 --output-on-failure --timeout 300
+xvfb sh -c '/usr/lib/wine/wine64 cmd /c exit; ctest --test-dir "$1" -E "$2" -j2 --output-on-failure --timeout 300' \
+  - "$repo/build/windows" "^($exclude)\$"
 log "unit tests under Wine in $((SECONDS - t1)) s"
 
 t2=$SECONDS
-VEROLUX_WINDOWS_DEPLOY=$repo/build/windows/deploy /usr/bin/python3 "$repo/tests/windows/test_wine_e2e.py" -v
+VEROLUX_WINDOWS_DEPLOY=$repo/build/windows/deploy xvfb /usr/bin/python3 "$repo/tests/windows/test_wine_e2e.py" -v
 log "end-to-end under Wine in $((SECONDS - t2)) s"
 log "done in $((SECONDS - t0)) s"

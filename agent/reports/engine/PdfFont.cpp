@@ -74,12 +74,24 @@ struct FontTables {
     QByteArray head, hhea, maxp, hmtx, loca, glyf, cvt, fpgm, prep;
 };
 
+// The raw font's family. Qt 6.4's Windows font engines leave its family list empty, where
+// QRawFont::familyName() reads past it: there the family asked for stands in.
+QString FamilyOf(const QRawFont& raw, const QFont& font) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(raw);
+    return font.family();
+#else
+    Q_UNUSED(font);
+    return raw.familyName();
+#endif
+}
+
 // Copying a CJK font's tables out of Qt takes longer than writing a small report, and the agent
 // exports with the same few fonts all day: keep them (QByteArray shares, so each export costs nothing).
-const FontTables& CachedTables(const QRawFont& raw) {
+const FontTables& CachedTables(const QRawFont& raw, const QFont& font) {
     static std::mutex mutex;
     static std::map<QString, FontTables> cache;
-    const QString key = raw.familyName() + QLatin1Char('/') + raw.styleName() + QLatin1Char('/') +
+    const QString key = FamilyOf(raw, font) + QLatin1Char('/') + raw.styleName() + QLatin1Char('/') +
                         QString::number(raw.weight()) + QLatin1Char('/') + QString::number(int(raw.style()));
     std::lock_guard<std::mutex> lock(mutex);
     auto it = cache.find(key);
@@ -98,7 +110,7 @@ std::unique_ptr<PdfFont> PdfFont::create(const QFont& font) {
     std::unique_ptr<PdfFont> f(new PdfFont());
     f->m_raw = QRawFont::fromFont(font);
     if (!f->m_raw.isValid()) return nullptr;
-    const FontTables& t = CachedTables(f->m_raw);
+    const FontTables& t = CachedTables(f->m_raw, font);
     f->m_glyf = t.glyf;
     f->m_loca = t.loca;
     f->m_head = t.head;
@@ -123,9 +135,9 @@ std::unique_ptr<PdfFont> PdfFont::create(const QFont& font) {
     f->m_italic = macStyle & 2;
     f->boldRequested = font.bold();
     f->italicRequested = font.italic();
-    f->m_identity = f->m_raw.familyName() + QLatin1Char('/') + f->m_raw.styleName();
+    f->m_identity = FamilyOf(f->m_raw, font) + QLatin1Char('/') + f->m_raw.styleName();
     QString ps;
-    for (QChar c : f->m_raw.familyName() + f->m_raw.styleName())
+    for (QChar c : FamilyOf(f->m_raw, font) + f->m_raw.styleName())
         if (c.unicode() > 32 && c.unicode() < 127 && c != QLatin1Char('/') && c != QLatin1Char('(') &&
             c != QLatin1Char(')') && c != QLatin1Char('<') && c != QLatin1Char('>') &&
             c != QLatin1Char('[') && c != QLatin1Char(']') && c != QLatin1Char('{') &&
