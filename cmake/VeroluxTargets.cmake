@@ -7,10 +7,6 @@ set(VEROLUX_WARNINGS
     -Wall -Wextra -Wpedantic
     -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual -Wcast-qual -Wformat=2
     -Wimplicit-fallthrough -Wmissing-declarations -Wundef)
-if(WIN32 AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
-    # GCC 12 at -O3 warns of overlapping copies inside std::string's operator+ (GCC bug 105329).
-    list(APPEND VEROLUX_WARNINGS -Wno-restrict)
-endif()
 
 # verolux_target_rules(<target> [QT])
 function(verolux_target_rules target)
@@ -37,7 +33,7 @@ function(verolux_target_rules target)
         target_compile_options(${target} PRIVATE -Werror)
     endif()
     # GCC 12 at -O3 reports overlapping copies inside std::string's operator+ that cannot happen
-    # (GCC bug 105651, mended in 13); nothing of ours is checked by it there.
+    # (GCC bugs 105329 and 105651, mended in 13); nothing of ours is checked by it there.
     if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
         target_compile_options(${target} PRIVATE $<$<CONFIG:Release>:-Wno-restrict>)
     endif()

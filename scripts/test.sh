@@ -24,5 +24,8 @@ cmake --build --preset asan -j "$jobs"
 ctest --preset asan -j "$jobs" --timeout 600
 
 # The Windows build, its unit tests and an end-to-end run under Wine (the Linux build's agent and demo
-# backend from build/dev take part; the toolchain cache is built on the first run).
-VEROLUX_BIN_DIR=$PWD/build/dev/bin bash scripts/windows/test.sh
+# backend from build/dev take part; the toolchain cache is built on the first run). Not yet green under
+# Wine (docs/windows.md), so asked for: VEROLUX_WINDOWS_TESTS=1.
+if [[ ${VEROLUX_WINDOWS_TESTS:-0} == 1 ]]; then
+  VEROLUX_BIN_DIR=$PWD/build/dev/bin bash scripts/windows/test.sh
+fi
