@@ -1,5 +1,7 @@
 #include "agent/reports/design/StyleEdits.h"
 
+#include "agent/reports/model/StyleKeys.h"
+
 #include <algorithm>
 
 namespace verolux::reports::design {
@@ -31,28 +33,7 @@ void giveBack(uint32_t keys, const Template& t, TextStyle& st) {
 } // namespace
 
 uint32_t DifferingKeys(const TextStyle& a, const TextStyle& b) {
-    uint32_t k = 0;
-    auto mark = [&](uint32_t key, bool differs) { k |= differs ? key : 0; };
-    mark(kStyleFont, a.fontFamily != b.fontFamily);
-    mark(kStyleSize, a.fontSize != b.fontSize);
-    mark(kStyleBold, a.bold != b.bold);
-    mark(kStyleItalic, a.italic != b.italic);
-    mark(kStyleUnderline, a.underline != b.underline);
-    mark(kStyleColor, a.color != b.color);
-    mark(kStyleBackground, a.background != b.background);
-    mark(kStyleAlign, a.hAlign != b.hAlign);
-    mark(kStyleVAlign, a.vAlign != b.vAlign);
-    mark(kStyleWrap, a.wordWrap != b.wordWrap);
-    mark(kStyleCanGrow, a.canGrow != b.canGrow);
-    mark(kStylePadding, a.padding != b.padding);
-    mark(kStyleFormat, a.format != b.format);
-    mark(kStyleBorderLeft, a.borders.left != b.borders.left);
-    mark(kStyleBorderTop, a.borders.top != b.borders.top);
-    mark(kStyleBorderRight, a.borders.right != b.borders.right);
-    mark(kStyleBorderBottom, a.borders.bottom != b.borders.bottom);
-    mark(kStyleBorderWidth, a.borders.width != b.borders.width);
-    mark(kStyleBorderColor, a.borders.color != b.borders.color);
-    return k;
+    return DifferingStyleKeys(a, b);
 }
 
 int StyleUsers(const Template& tmpl, int style) {

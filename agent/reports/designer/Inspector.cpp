@@ -6,6 +6,7 @@
 #include "agent/reports/design/StructureEdits.h"
 #include "agent/reports/design/StyleEdits.h"
 #include "agent/reports/designer/PropertyWidgets.h"
+#include "agent/reports/model/StyleKeys.h"
 #include "agent/reports/model/TemplateExpressions.h"
 
 #include <QCheckBox>
@@ -616,204 +617,140 @@ void Inspector::buildStyleKeys(const StyleTarget& target, bool withText, bool fo
         };
     };
 
-    if (withText) {
-        auto* font = new QFontComboBox;
-        font->setEditable(true);
-        connect(font, &QFontComboBox::activated, this, [this, font, target] {
-            done(target.change(
-                QStringLiteral("字体"), [f = S(font->currentText())](TextStyle& s) { s.fontFamily = f; }, 0));
-        });
-        auto fontGet = get([](const TextStyle& s) { return s.fontFamily; });
-        addRow(
-            QStringLiteral("字体"), font,
-            [font, fontGet] {
-                const QSignalBlocker block(font);
-                const auto f = fontGet();
-                font->setEditText(f ? Q(*f) : QString());
-            },
-            overridden(kStyleFont));
-        addNumber(
-            QStringLiteral("字号"), 1, 500, 1, get([](const TextStyle& s) { return s.fontSize; }),
-            [target](double v) {
-                return target.change(
-                    QStringLiteral("字号"), [v](TextStyle& s) { s.fontSize = v; }, 0);
-            },
-            overridden(kStyleSize));
-
-        auto* faces = new QWidget;
-        auto* fl = new QHBoxLayout(faces);
-        fl->setContentsMargins(0, 0, 0, 0);
-        struct Face {
-            const char* label;
-            bool TextStyle::*member;
-            uint32_t key;
-        };
-        std::vector<std::function<void()>> faceRefresh;
-        uint32_t faceKeys = 0;
-        for (const Face& f :
-             {Face{"粗体", &TextStyle::bold, kStyleBold}, Face{"斜体", &TextStyle::italic, kStyleItalic},
-              Face{"下划线", &TextStyle::underline, kStyleUnderline}}) {
-            auto* box = new QCheckBox(QString::fromUtf8(f.label));
-            const auto member = f.member;
-            connect(box, &QCheckBox::clicked, this, [this, target, member, box](bool on) {
-                done(target.change(
-                    box->text(), [member, on](TextStyle& s) { s.*member = on; }, 0));
+    auto text = [](std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); };
+    // Reads one key of a style, as `T`.
+    auto value = [](const StyleKeyInfo& key, auto type) {
+        using T = decltype(type);
+        return [k = &key](const TextStyle& s) {
+            T out{};
+            VisitStyleKey(*k, s, [&](const auto& field) {
+                if constexpr (std::is_same_v<std::decay_t<decltype(field)>, T>) out = field;
             });
-            fl->addWidget(box);
-            faceRefresh.push_back(
-                [box, g = get([member](const TextStyle& s) { return s.*member; })] { setCheck(box, g()); });
-            faceKeys |= f.key;
-        }
-        fl->addStretch();
-        addRow(
-            QStringLiteral("字形"), faces,
-            [faceRefresh] {
-                for (const auto& r : faceRefresh)
-                    r();
-            },
-            overridden(faceKeys));
-
-        auto* colour = new ColourButton;
-        connect(colour, &ColourButton::committed, this, [this, target](uint32_t c) {
-            done(target.change(
-                QStringLiteral("文字颜色"), [c](TextStyle& s) { s.color = c; }, 0));
-        });
-        addRow(
-            QStringLiteral("文字颜色"), colour,
-            [colour, g = get([](const TextStyle& s) { return s.color; })] { colour->setColour(g()); },
-            overridden(kStyleColor));
-
-        auto* align = new QComboBox;
-        align->addItems({QStringLiteral("左对齐"), QStringLiteral("居中"), QStringLiteral("右对齐"),
-                         QStringLiteral("两端对齐")});
-        connect(align, &QComboBox::activated, this, [this, target](int i) {
-            done(target.change(
-                QStringLiteral("水平对齐"), [i](TextStyle& s) { s.hAlign = HAlign(i); }, 0));
-        });
-        addRow(
-            QStringLiteral("水平对齐"), align,
-            [align, g = get([](const TextStyle& s) { return int(s.hAlign); })] { setCombo(align, g()); },
-            overridden(kStyleAlign));
-        auto* valign = new QComboBox;
-        valign->addItems({QStringLiteral("顶端"), QStringLiteral("居中"), QStringLiteral("底端")});
-        connect(valign, &QComboBox::activated, this, [this, target](int i) {
-            done(target.change(
-                QStringLiteral("垂直对齐"), [i](TextStyle& s) { s.vAlign = VAlign(i); }, 0));
-        });
-        addRow(
-            QStringLiteral("垂直对齐"), valign,
-            [valign, g = get([](const TextStyle& s) { return int(s.vAlign); })] { setCombo(valign, g()); },
-            overridden(kStyleVAlign));
-
-        auto* flow = new QWidget;
-        auto* wl = new QHBoxLayout(flow);
-        wl->setContentsMargins(0, 0, 0, 0);
-        auto* wrap = new QCheckBox(QStringLiteral("自动换行"));
-        auto* grow = new QCheckBox(QStringLiteral("自动伸展"));
-        grow->setToolTip(QStringLiteral("换行后的文字放不下时，带区随之加高"));
-        wl->addWidget(wrap);
-        wl->addWidget(grow);
-        wl->addStretch();
-        connect(wrap, &QCheckBox::clicked, this, [this, target](bool on) {
-            done(target.change(
-                QStringLiteral("自动换行"), [on](TextStyle& s) { s.wordWrap = on; }, 0));
-        });
-        connect(grow, &QCheckBox::clicked, this, [this, target](bool on) {
-            done(target.change(
-                QStringLiteral("自动伸展"), [on](TextStyle& s) { s.canGrow = on; }, 0));
-        });
-        addRow(
-            QStringLiteral("换行"), flow,
-            [wrap, grow, gw = get([](const TextStyle& s) { return s.wordWrap; }),
-             gg = get([](const TextStyle& s) { return s.canGrow; })] {
-                setCheck(wrap, gw());
-                setCheck(grow, gg());
-            },
-            overridden(kStyleWrap | kStyleCanGrow));
-        addNumber(
-            QStringLiteral("内边距"), 0, 100, 2, get([](const TextStyle& s) { return s.padding; }),
-            [target](double v) {
-                return target.change(
-                    QStringLiteral("内边距"), [v](TextStyle& s) { s.padding = v; }, 0);
-            },
-            overridden(kStylePadding));
-        addFormat(
-            QStringLiteral("显示格式"), std::string(), get([](const TextStyle& s) { return s.format; }),
-            [target](const std::string& f) {
-                return target.change(
-                    QStringLiteral("显示格式"), [f](TextStyle& s) { s.format = f; }, 0);
-            },
-            overridden(kStyleFormat));
-    }
-
-    auto* fill = new ColourButton;
-    connect(fill, &ColourButton::committed, this, [this, target](uint32_t c) {
-        done(target.change(
-            QStringLiteral("背景颜色"), [c](TextStyle& s) { s.background = c; }, 0));
-    });
-    addRow(
-        QStringLiteral("背景颜色"), fill,
-        [fill, g = get([](const TextStyle& s) { return s.background; })] { fill->setColour(g()); },
-        overridden(kStyleBackground));
-
-    auto* sides = new QWidget;
-    auto* sl = new QHBoxLayout(sides);
-    sl->setContentsMargins(0, 0, 0, 0);
-    struct Side {
-        const char* label;
-        bool Borders::*member;
+            return out;
+        };
     };
-    std::vector<std::function<void()>> sideRefresh;
-    for (const Side& sd : {Side{"左", &Borders::left}, Side{"上", &Borders::top}, Side{"右", &Borders::right},
-                           Side{"下", &Borders::bottom}}) {
-        auto* box = new QCheckBox(QString::fromUtf8(sd.label));
-        const auto member = sd.member;
-        connect(box, &QCheckBox::clicked, this, [this, target, member](bool on) {
-            done(target.change(
-                QStringLiteral("边框"), [member, on](TextStyle& s) { s.borders.*member = on; }, 0));
-        });
-        sl->addWidget(box);
-        sideRefresh.push_back([box, g = get([member](const TextStyle& s) { return s.borders.*member; })] {
-            setCheck(box, g());
-        });
-    }
-    auto* all = new QToolButton;
-    all->setText(QStringLiteral("全部"));
-    connect(all, &QToolButton::clicked, this, [this, target] {
-        done(target.change(
-            QStringLiteral("边框"),
-            [](TextStyle& s) {
-                const bool on = !(s.borders.left && s.borders.top && s.borders.right && s.borders.bottom);
-                s.borders.left = s.borders.top = s.borders.right = s.borders.bottom = on;
+    // Sets one key of the target styles, as one undo step.
+    auto change = [target, text](const StyleKeyInfo& key, auto v) {
+        using V = decltype(v);
+        return target.change(
+            text(key.undo.empty() ? key.label : key.undo),
+            [k = &key, v](TextStyle& s) {
+                VisitStyleKey(*k, s, [&](auto& field) {
+                    if constexpr (std::is_same_v<std::decay_t<decltype(field)>, V>) field = v;
+                });
             },
-            0));
-    });
-    sl->addWidget(all);
-    sl->addStretch();
-    addRow(
-        QStringLiteral("边框"), sides,
-        [sideRefresh] {
-            for (const auto& r : sideRefresh)
-                r();
-        },
-        overridden(kStyleBorderSides));
-    addNumber(
-        QStringLiteral("线宽"), 0, 20, 2, get([](const TextStyle& s) { return s.borders.width; }),
-        [target](double v) {
-            return target.change(
-                QStringLiteral("线宽"), [v](TextStyle& s) { s.borders.width = v; }, 0);
-        },
-        overridden(kStyleBorderWidth));
-    auto* lineColour = new ColourButton;
-    connect(lineColour, &ColourButton::committed, this, [this, target](uint32_t c) {
-        done(target.change(
-            QStringLiteral("线条颜色"), [c](TextStyle& s) { s.borders.color = c; }, 0));
-    });
-    addRow(
-        QStringLiteral("线条颜色"), lineColour, [lineColour, g = get([](const TextStyle& s) {
-                                                                 return s.borders.color;
-                                                             })] { lineColour->setColour(g()); },
-        overridden(kStyleBorderColor));
+            0);
+    };
+
+    // The keys text items use first, then those every item has.
+    for (const bool textKeys : {true, false}) {
+        if (textKeys && !withText) continue;
+        for (size_t i = 0; i < kStyleKeys.size(); ++i) {
+            const StyleKeyInfo& key = kStyleKeys[i];
+            if (key.textOnly != textKeys) continue;
+            const QString label = text(key.label);
+            if (!key.row.empty()) {
+                // Check boxes of the keys sharing the row, side by side.
+                auto* row = new QWidget;
+                auto* rl = new QHBoxLayout(row);
+                rl->setContentsMargins(0, 0, 0, 0);
+                std::vector<std::function<void()>> refresh;
+                uint32_t keys = 0;
+                for (; i < kStyleKeys.size() && kStyleKeys[i].row == key.row; ++i) {
+                    const StyleKeyInfo& k = kStyleKeys[i];
+                    auto* box = new QCheckBox(text(k.label));
+                    if (!k.tip.empty()) box->setToolTip(text(k.tip));
+                    connect(box, &QCheckBox::clicked, this,
+                            [this, change, kp = &k](bool on) { done(change(*kp, on)); });
+                    rl->addWidget(box);
+                    refresh.push_back([box, g = get(value(k, bool{}))] { setCheck(box, g()); });
+                    keys |= k.bit;
+                }
+                --i;
+                if (keys == kStyleBorderSides) {
+                    auto* all = new QToolButton;
+                    all->setText(QStringLiteral("全部"));
+                    connect(all, &QToolButton::clicked, this, [this, target] {
+                        done(target.change(
+                            QStringLiteral("边框"),
+                            [](TextStyle& s) {
+                                const bool on =
+                                    !(s.borders.left && s.borders.top && s.borders.right && s.borders.bottom);
+                                s.borders.left = s.borders.top = s.borders.right = s.borders.bottom = on;
+                            },
+                            0));
+                    });
+                    rl->addWidget(all);
+                }
+                rl->addStretch();
+                addRow(
+                    text(key.row), row,
+                    [refresh] {
+                        for (const auto& r : refresh)
+                            r();
+                    },
+                    overridden(keys));
+                continue;
+            }
+            switch (key.kind) {
+            case StyleValueKind::FontFamily: {
+                auto* font = new QFontComboBox;
+                font->setEditable(true);
+                connect(font, &QFontComboBox::activated, this,
+                        [this, change, k = &key, font] { done(change(*k, S(font->currentText()))); });
+                addRow(
+                    label, font,
+                    [font, g = get(value(key, std::string{}))] {
+                        const QSignalBlocker block(font);
+                        const auto f = g();
+                        font->setEditText(f ? Q(*f) : QString());
+                    },
+                    overridden(key.bit));
+                break;
+            }
+            case StyleValueKind::Text:
+                addFormat(
+                    label, std::string(), get(value(key, std::string{})),
+                    [change, k = &key](const std::string& f) { return change(*k, f); }, overridden(key.bit));
+                break;
+            case StyleValueKind::Number:
+                addNumber(
+                    label, key.min, key.max, key.decimals, get(value(key, double{})),
+                    [change, k = &key](double v) { return change(*k, v); }, overridden(key.bit));
+                break;
+            case StyleValueKind::Colour: {
+                auto* colour = new ColourButton;
+                connect(colour, &ColourButton::committed, this,
+                        [this, change, k = &key](uint32_t c) { done(change(*k, c)); });
+                addRow(
+                    label, colour, [colour, g = get(value(key, uint32_t{}))] { colour->setColour(g()); },
+                    overridden(key.bit));
+                break;
+            }
+            case StyleValueKind::HAlign:
+            case StyleValueKind::VAlign: {
+                const bool h = key.kind == StyleValueKind::HAlign;
+                auto* align = new QComboBox;
+                if (h)
+                    align->addItems({QStringLiteral("左对齐"), QStringLiteral("居中"),
+                                     QStringLiteral("右对齐"), QStringLiteral("两端对齐")});
+                else
+                    align->addItems({QStringLiteral("顶端"), QStringLiteral("居中"), QStringLiteral("底端")});
+                connect(align, &QComboBox::activated, this, [this, change, k = &key, h](int at) {
+                    done(h ? change(*k, HAlign(at)) : change(*k, VAlign(at)));
+                });
+                auto index = [h, ha = value(key, HAlign{}), va = value(key, VAlign{})](const TextStyle& s) {
+                    return h ? int(ha(s)) : int(va(s));
+                };
+                addRow(
+                    label, align, [align, g = get(index)] { setCombo(align, g()); }, overridden(key.bit));
+                break;
+            }
+            case StyleValueKind::Boolean: // check boxes share a row, above
+                break;
+            }
+        }
+    }
 }
 
 // ---- bands ----

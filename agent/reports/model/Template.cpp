@@ -1,5 +1,7 @@
 #include "agent/reports/model/Template.h"
 
+#include "agent/reports/model/StyleKeys.h"
+
 #include <unordered_map>
 
 namespace verolux::reports {
@@ -22,25 +24,19 @@ int Template::findStyle(const std::string& name) const {
 }
 
 void CopyStyleKeys(uint32_t keys, const TextStyle& from, TextStyle& to) {
-    if (keys & kStyleFont) to.fontFamily = from.fontFamily;
-    if (keys & kStyleSize) to.fontSize = from.fontSize;
-    if (keys & kStyleBold) to.bold = from.bold;
-    if (keys & kStyleItalic) to.italic = from.italic;
-    if (keys & kStyleUnderline) to.underline = from.underline;
-    if (keys & kStyleColor) to.color = from.color;
-    if (keys & kStyleBackground) to.background = from.background;
-    if (keys & kStyleAlign) to.hAlign = from.hAlign;
-    if (keys & kStyleVAlign) to.vAlign = from.vAlign;
-    if (keys & kStyleWrap) to.wordWrap = from.wordWrap;
-    if (keys & kStyleCanGrow) to.canGrow = from.canGrow;
-    if (keys & kStylePadding) to.padding = from.padding;
-    if (keys & kStyleFormat) to.format = from.format;
-    if (keys & kStyleBorderLeft) to.borders.left = from.borders.left;
-    if (keys & kStyleBorderTop) to.borders.top = from.borders.top;
-    if (keys & kStyleBorderRight) to.borders.right = from.borders.right;
-    if (keys & kStyleBorderBottom) to.borders.bottom = from.borders.bottom;
-    if (keys & kStyleBorderWidth) to.borders.width = from.borders.width;
-    if (keys & kStyleBorderColor) to.borders.color = from.borders.color;
+    for (const StyleKeyInfo& key : kStyleKeys)
+        if (keys & key.bit) std::visit([&](auto m) { StyleField(to, m) = StyleField(from, m); }, key.member);
+}
+
+bool StyleKeyDiffers(const StyleKeyInfo& key, const TextStyle& a, const TextStyle& b) {
+    return std::visit([&](auto m) { return StyleField(a, m) != StyleField(b, m); }, key.member);
+}
+
+uint32_t DifferingStyleKeys(const TextStyle& a, const TextStyle& b) {
+    uint32_t k = 0;
+    for (const StyleKeyInfo& key : kStyleKeys)
+        if (StyleKeyDiffers(key, a, b)) k |= key.bit;
+    return k;
 }
 
 int ResolveStyles(Template& tmpl) {

@@ -2,6 +2,7 @@
 
 #include "agent/reports/model/JsonOut.h"
 #include "agent/reports/model/JsonSyntax.h"
+#include "agent/reports/model/StyleKeys.h"
 #include "agent/reports/model/TemplateExpressions.h"
 #include "agent/reports/model/TemplateNames.h"
 #include "agent/reports/model/TemplateWriter.h"
@@ -275,35 +276,33 @@ class Reader {
         ObjectReader r(e, path);
         TextStyle st = BuiltInStyle();
         r.string("base", st.base);
-        // A key the style gives itself, as opposed to one it takes from its base.
-        auto own = [&](std::string_view key, uint32_t bit) {
-            if (!r.get(key)) return false;
-            st.own |= bit;
-            return true;
-        };
-        auto color = [&](std::string_view key) {
-            return parseColor(asString(*r.get(key), r.at(key)), r.at(key));
-        };
-        if (own("font", kStyleFont)) r.string("font", st.fontFamily);
-        if (own("size", kStyleSize)) r.number("size", st.fontSize, 1, 500);
-        if (own("bold", kStyleBold)) r.boolean("bold", st.bold);
-        if (own("italic", kStyleItalic)) r.boolean("italic", st.italic);
-        if (own("underline", kStyleUnderline)) r.boolean("underline", st.underline);
-        if (own("color", kStyleColor)) st.color = color("color");
-        if (own("background", kStyleBackground)) st.background = color("background");
-        if (own("align", kStyleAlign))
-            st.hAlign =
-                asNamed(*r.get("align"), r.at("align"), kAlignNames, "expected " + Choices(kAlignNames));
-        if (own("valign", kStyleVAlign))
-            st.vAlign =
-                asNamed(*r.get("valign"), r.at("valign"), kVAlignNames, "expected " + Choices(kVAlignNames));
-        if (own("wrap", kStyleWrap)) r.boolean("wrap", st.wordWrap);
-        if (own("canGrow", kStyleCanGrow)) r.boolean("canGrow", st.canGrow);
-        if (own("padding", kStylePadding)) r.number("padding", st.padding, 0, 100);
-        if (own("format", kStyleFormat)) r.string("format", st.format);
+        for (const StyleKeyInfo& key : kStyleKeys)
+            if (!key.inBorders) styleKey(key, r, st);
         if (auto b = r.get("borders")) borders(*b, r.at("borders"), st, r);
         st.keys = r.keys();
         return st;
+    }
+
+    // A key the style gives itself, as opposed to one it takes from its base.
+    void styleKey(const StyleKeyInfo& key, ObjectReader& r, TextStyle& st) {
+        auto e = r.get(key.name);
+        if (!e) return;
+        st.own |= key.bit;
+        VisitStyleKey(key, st, [&](auto& v) {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, std::string>)
+                r.string(key.name, v);
+            else if constexpr (std::is_same_v<T, double>)
+                r.number(key.name, v, key.min, key.max);
+            else if constexpr (std::is_same_v<T, bool>)
+                r.boolean(key.name, v);
+            else if constexpr (std::is_same_v<T, uint32_t>)
+                v = parseColor(asString(*e, r.at(key.name)), r.at(key.name));
+            else if constexpr (std::is_same_v<T, HAlign>)
+                v = asNamed(*e, r.at(key.name), kAlignNames, "expected " + Choices(kAlignNames));
+            else
+                v = asNamed(*e, r.at(key.name), kVAlignNames, "expected " + Choices(kVAlignNames));
+        });
     }
 
     // "all", "none", or an object of the sides and the pen.
@@ -319,18 +318,8 @@ class Reader {
         }
         styleReader.child("borders");
         ObjectReader r(e, path);
-        auto own = [&](std::string_view key, uint32_t bit) {
-            if (!r.get(key)) return false;
-            st.own |= bit;
-            return true;
-        };
-        if (own("left", kStyleBorderLeft)) r.boolean("left", b.left);
-        if (own("top", kStyleBorderTop)) r.boolean("top", b.top);
-        if (own("right", kStyleBorderRight)) r.boolean("right", b.right);
-        if (own("bottom", kStyleBorderBottom)) r.boolean("bottom", b.bottom);
-        if (own("width", kStyleBorderWidth)) r.number("width", b.width, 0, 20);
-        if (own("color", kStyleBorderColor))
-            b.color = parseColor(asString(*r.get("color"), r.at("color")), r.at("color"));
+        for (const StyleKeyInfo& key : kStyleKeys)
+            if (key.inBorders) styleKey(key, r, st);
         st.borderKeys = r.keys();
     }
 

@@ -1,6 +1,7 @@
 #include "agent/reports/model/TemplateWriter.h"
 
 #include "agent/reports/model/JsonOut.h"
+#include "agent/reports/model/StyleKeys.h"
 #include "agent/reports/model/TemplateFile.h"
 #include "agent/reports/model/TemplateNames.h"
 #include "common/Base64.h"
@@ -28,6 +29,24 @@ std::string colorText(uint32_t c) {
 // find already moved from (arguments are evaluated in any order).
 void put(JsonOut& o, const FileKeys& keys, std::string_view key, bool notDefault, JsonOut&& value) {
     if (notDefault || keys.has(key)) o.add(std::string(key), std::move(value));
+}
+
+JsonOut styleValue(const StyleKeyInfo& key, const TextStyle& st) {
+    return VisitStyleKey(key, st, [](const auto& v) {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, std::string>)
+            return JsonOut::String(v);
+        else if constexpr (std::is_same_v<T, double>)
+            return JsonOut::Number(v);
+        else if constexpr (std::is_same_v<T, bool>)
+            return JsonOut::Bool(v);
+        else if constexpr (std::is_same_v<T, uint32_t>)
+            return JsonOut::String(colorText(v));
+        else if constexpr (std::is_same_v<T, HAlign>)
+            return JsonOut::String(NameOf(kAlignNames, v));
+        else
+            return JsonOut::String(NameOf(kVAlignNames, v));
+    });
 }
 
 // The members the model gives, laid out as the file had them: the file's keys in the file's order (known
@@ -177,37 +196,17 @@ template <bool Learn> class Emitter {
             base = &builtIn;
         }
         const TextStyle& b = *base;
-        auto set = [&](uint32_t key, bool differs) { return (st.own & key) || differs; };
         const FileKeys& k = st.keys;
         JsonOut o = JsonOut::Object();
-        put(o, k, "base", !st.base.empty(), JsonOut::String(st.base));
-        put(o, k, "font", set(kStyleFont, st.fontFamily != b.fontFamily), JsonOut::String(st.fontFamily));
-        put(o, k, "size", set(kStyleSize, st.fontSize != b.fontSize), JsonOut::Number(st.fontSize));
-        put(o, k, "bold", set(kStyleBold, st.bold != b.bold), JsonOut::Bool(st.bold));
-        put(o, k, "italic", set(kStyleItalic, st.italic != b.italic), JsonOut::Bool(st.italic));
-        put(o, k, "underline", set(kStyleUnderline, st.underline != b.underline),
-            JsonOut::Bool(st.underline));
-        put(o, k, "color", set(kStyleColor, st.color != b.color), JsonOut::String(colorText(st.color)));
-        put(o, k, "background", set(kStyleBackground, st.background != b.background),
-            JsonOut::String(colorText(st.background)));
-        put(o, k, "align", set(kStyleAlign, st.hAlign != b.hAlign),
-            JsonOut::String(NameOf(kAlignNames, st.hAlign)));
-        put(o, k, "valign", set(kStyleVAlign, st.vAlign != b.vAlign),
-            JsonOut::String(NameOf(kVAlignNames, st.vAlign)));
-        put(o, k, "wrap", set(kStyleWrap, st.wordWrap != b.wordWrap), JsonOut::Bool(st.wordWrap));
-        put(o, k, "canGrow", set(kStyleCanGrow, st.canGrow != b.canGrow), JsonOut::Bool(st.canGrow));
-        put(o, k, "padding", set(kStylePadding, st.padding != b.padding), JsonOut::Number(st.padding));
-        put(o, k, "format", set(kStyleFormat, st.format != b.format), JsonOut::String(st.format));
-        const Borders &sb = st.borders, &bb = b.borders;
-        const FileKeys& bk = st.borderKeys;
         JsonOut bo = JsonOut::Object();
-        put(bo, bk, "left", set(kStyleBorderLeft, sb.left != bb.left), JsonOut::Bool(sb.left));
-        put(bo, bk, "top", set(kStyleBorderTop, sb.top != bb.top), JsonOut::Bool(sb.top));
-        put(bo, bk, "right", set(kStyleBorderRight, sb.right != bb.right), JsonOut::Bool(sb.right));
-        put(bo, bk, "bottom", set(kStyleBorderBottom, sb.bottom != bb.bottom), JsonOut::Bool(sb.bottom));
-        put(bo, bk, "width", set(kStyleBorderWidth, sb.width != bb.width), JsonOut::Number(sb.width));
-        put(bo, bk, "color", set(kStyleBorderColor, sb.color != bb.color),
-            JsonOut::String(colorText(sb.color)));
+        put(o, k, "base", !st.base.empty(), JsonOut::String(st.base));
+        for (const StyleKeyInfo& key : kStyleKeys) {
+            const bool set = (st.own & key.bit) || StyleKeyDiffers(key, st, b);
+            if (key.inBorders)
+                put(bo, st.borderKeys, key.name, set, styleValue(key, st));
+            else
+                put(o, k, key.name, set, styleValue(key, st));
+        }
         bo = finish(std::move(bo), st.borderKeys);
         put(o, k, "borders", !bo.empty(), std::move(bo));
         return finish(std::move(o), st.keys);

@@ -6,16 +6,20 @@
 #include "agent/reports/designer/ExpressionEditor.h"
 #include "agent/reports/designer/Inspector.h"
 #include "agent/reports/designer/PreviewPane.h"
+#include "agent/reports/designer/PropertyWidgets.h"
 #include "agent/reports/designer/ReportDesigner.h"
 
 #include "agent/reports/design/BandRef.h"
 #include "agent/reports/design/ItemEdits.h"
 #include "agent/reports/engine/Report.h"
+#include "agent/reports/model/StyleKeys.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
+#include <QFontComboBox>
+#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -210,6 +214,69 @@ TEST_F(Authoring, TheFormatBoxKeepsWhatWasTyped) {
     settle();
     box = designer.inspector()->findChild<QComboBox*>(QStringLiteral("formatBox"));
     EXPECT_EQ(box->currentText(), QStringLiteral("#,##0"));
+}
+
+// Every style key has its editor in the named style's inspector, and each editor changes its own key.
+TEST_F(Authoring, EachStyleKeyHasAnEditorThatSetsIt) {
+    auto text = [](std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); };
+    for (const StyleKeyInfo& key : kStyleKeys) {
+        SCOPED_TRACE(std::string(key.name) + (key.inBorders ? " (borders)" : ""));
+        designer.inspector()->setSubject({DesignSubject::Kind::Style, {}, 0});
+        settle();
+        const QString rowLabel = text(key.row.empty() ? key.label : key.row);
+        QLabel* label = nullptr;
+        for (auto* l : designer.inspector()->findChildren<QLabel*>())
+            if (l->text() == rowLabel && qobject_cast<QFormLayout*>(l->parentWidget()->layout())) label = l;
+        ASSERT_TRUE(label);
+        auto* form = qobject_cast<QFormLayout*>(label->parentWidget()->layout());
+        int row = -1;
+        QFormLayout::ItemRole role;
+        form->getWidgetPosition(label, &row, &role);
+        QWidget* editor = form->itemAt(row, QFormLayout::FieldRole)->widget();
+        ASSERT_TRUE(editor);
+
+        const TextStyle before = doc().tmpl().styles[0];
+        switch (key.kind) {
+        case StyleValueKind::Boolean: {
+            QCheckBox* box = nullptr;
+            for (auto* b : editor->findChildren<QCheckBox*>())
+                if (b->text() == text(key.label)) box = b;
+            ASSERT_TRUE(box);
+            box->click();
+            break;
+        }
+        case StyleValueKind::Number:
+            ASSERT_TRUE(qobject_cast<NumberEdit*>(editor));
+            emit static_cast<NumberEdit*>(editor)->committed(key.min + 1);
+            break;
+        case StyleValueKind::Colour:
+            ASSERT_TRUE(qobject_cast<ColourButton*>(editor));
+            emit static_cast<ColourButton*>(editor)->committed(0xFF123456);
+            break;
+        case StyleValueKind::HAlign:
+        case StyleValueKind::VAlign:
+            ASSERT_TRUE(qobject_cast<QComboBox*>(editor));
+            emit static_cast<QComboBox*>(editor)->activated(2);
+            break;
+        case StyleValueKind::FontFamily: {
+            auto* font = qobject_cast<QFontComboBox*>(editor);
+            ASSERT_TRUE(font);
+            font->setEditText(QStringLiteral("Some Font"));
+            emit font->activated(0);
+            break;
+        }
+        case StyleValueKind::Text: {
+            auto* box = editor->findChild<QComboBox*>(QStringLiteral("formatBox"));
+            ASSERT_TRUE(box);
+            box->setEditText(QStringLiteral("0.0"));
+            emit box->lineEdit()->editingFinished();
+            break;
+        }
+        }
+        const TextStyle& after = doc().tmpl().styles[0];
+        EXPECT_EQ(DifferingStyleKeys(before, after), uint32_t(key.bit));
+        EXPECT_TRUE(after.own & key.bit);
+    }
 }
 
 TEST_F(Authoring, AddingABandShowsItsSettingsNotTheAddButtonAgain) {
