@@ -1,7 +1,7 @@
 #pragma once
 
+#include "agent/reports/designer/RecoveryStore.h"
 #include "agent/reports/engine/Report.h"
-#include "tools/verolux-designer/RecoveryStore.h"
 
 #include <QMainWindow>
 #include <QStringList>

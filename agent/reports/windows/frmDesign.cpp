@@ -4,10 +4,13 @@
 #include "agent/printing/PostReportFile.h"
 #include "agent/printing/TemplateStore.h"
 #include "agent/reports/encoder/modBase64.h"
+#include "agent/reports/model/TemplateFile.h"
 #include "common/Http.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QFutureWatcher>
+#include <QLocale>
 #include <QPointer>
 #include <QPromise>
 #include <QResizeEvent>
@@ -48,6 +51,10 @@ const QString kNoUploadTarget = QStringLiteral("（未指定）");
 constexpr std::string_view kLoadFailed = "设计报表加载失败";
 // SaveRequested writes here, in the program folder.
 constexpr const char* kFixedSaveFile = "my.grf";
+// Autosaved copies of designs not uploaded, in the program folder.
+constexpr const char* kRecoveryFolder = "recovery";
+const QString kRecover =
+    QStringLiteral("报表设计器上次没有正常结束。打开自动保存的“%1”（%2）吗？\n选“否”将丢弃它。");
 
 // The text after the last path separator; the whole text when there is none.
 std::string FileNamePart(const std::string& path) {
@@ -68,7 +75,8 @@ QString UploadHost(const std::string& url) {
 
 frmDesign::frmDesign(std::filesystem::path programFolder)
     : m_programFolder(std::move(programFolder)), m_log(m_programFolder),
-      m_runDialog([](QDialog& dialog) { return dialog.exec(); }) {
+      m_runDialog([](QDialog& dialog) { return dialog.exec(); }),
+      m_recovery(QString::fromStdString((m_programFolder / kRecoveryFolder).string())) {
     setWindowTitle(kCaption);
     resize(Px(14145), Px(5565));
     auto button = [this](const char* caption, QRect geometry) {
@@ -109,9 +117,43 @@ frmDesign::frmDesign(std::filesystem::path programFolder)
             &frmDesign::ReportDesigner1_SaveRequested);
     connect(ReportDesigner1, &reports::ReportDesigner::editsPendingChanged, this, &frmDesign::updateTitle);
     updateHost();
+    m_autosave.setInterval(kAutosaveMs);
+    connect(&m_autosave, &QTimer::timeout, this, &frmDesign::autosave);
+    m_autosave.start();
 }
 
-frmDesign::~frmDesign() = default;
+// The window goes when the agent ends normally: what was not uploaded then was given up.
+frmDesign::~frmDesign() {
+    m_recovery.discard();
+}
+
+void frmDesign::autosave() {
+    if (!m_designLoaded || !notUploaded()) {
+        m_recovery.discard();
+        return;
+    }
+    m_recovery.save(reports::WriteTemplate(ReportDesigner1->document().tmpl()),
+                    QString::fromStdString(m_shown.reportFileName));
+}
+
+void frmDesign::offerRecovery(const QString& path) {
+    const std::optional<reports::RecoveryStore::LeftOver> copy = m_recovery.leftOver(path);
+    if (!copy) return;
+    const QString question =
+        kRecover.arg(QFileInfo(path).fileName(), QLocale().toString(copy->saved, QLocale::ShortFormat));
+    QPointer<frmDesign> self(this);
+    const QMessageBox::StandardButton answer =
+        message(QMessageBox::Question, question, QMessageBox::Yes | QMessageBox::No);
+    if (!self) return;
+    if (answer == QMessageBox::Yes) {
+        reports::Report probe;
+        if (!probe.LoadTemplate(copy->templatePath) || !m_report->LoadTemplate(copy->templatePath)) return;
+        ReportDesigner1->ReloadDesign();
+        ReportDesigner1->SetSetting(reports::ReportDesigner::kSettingEditsPending, true);
+    }
+    m_recovery.remove(*copy);
+    autosave(); // now this window's copy
+}
 
 void frmDesign::Show() {
     // A request that arrives while the question is open is the one its answer takes up.
@@ -122,6 +164,7 @@ void frmDesign::Show() {
         m_asking = true;
         QMessageBox::StandardButton answer = QMessageBox::NoButton;
         std::string asked;
+        autosave(); // before the question and what follows it
         do {
             asked = requester;
             answer = message(QMessageBox::Question, discardQuestion(), QMessageBox::Yes | QMessageBox::No);
@@ -168,6 +211,7 @@ void frmDesign::Form_Load() {
         m_designLoaded = true;
         ReportDesigner1->ReloadDesign();
         if (windowFlags() & Qt::WindowStaysOnTopHint) setWindowFlag(Qt::WindowStaysOnTopHint, false);
+        offerRecovery(path);
     } catch (const std::exception&) {
         // Shown as far as it got: an empty design that 保存 will not send.
         ReportDesigner1->ReloadDesign();
@@ -293,6 +337,7 @@ void frmDesign::cmdSave_Click() {
         message(QMessageBox::NoIcon, kSaveFailed, QMessageBox::Ok);
         return;
     }
+    autosave(); // should the upload go wrong
     startUpload(reportAdd, std::move(*body));
 }
 
@@ -348,6 +393,7 @@ void frmDesign::uploadDone(bool saved, int loads) {
     if (loads == m_loads) {
         m_savedNotUploaded = false;
         ReportDesigner1->SetSetting(reports::ReportDesigner::kSettingEditsPending, false);
+        m_recovery.discard();
         updateTitle();
     }
     QPointer<frmDesign> self(this);

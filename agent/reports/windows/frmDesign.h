@@ -1,6 +1,7 @@
 #pragma once
 
 #include "agent/printing/RepPrint.h"
+#include "agent/reports/designer/RecoveryStore.h"
 #include "agent/reports/designer/ReportDesigner.h"
 #include "agent/reports/engine/Report.h"
 #include "common/LogFile.h"
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QWidget>
 
 #include <atomic>
@@ -64,6 +66,11 @@ class frmDesign : public QWidget {
     // designer's own save (a local file only) since.
     bool notUploaded() const;
 
+    // Edits not uploaded are copied aside this often, and before a question or an upload, so that a
+    // crash loses at most this much; the next design of the same template offers the copy.
+    static constexpr int kAutosaveMs = 30000;
+    void autosave();
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
 
@@ -94,6 +101,8 @@ class frmDesign : public QWidget {
     QString discardQuestion() const;
     // Loads a file into the report and shows it; false (design unchanged) when it does not load.
     bool openInDesigner(const QString& path);
+    // After a template loaded: a copy of its edits a crashed agent left, put on screen if the user wants.
+    void offerRecovery(const QString& path);
 
     std::filesystem::path m_programFolder;
     LogFile m_log;
@@ -110,6 +119,8 @@ class frmDesign : public QWidget {
     std::shared_ptr<std::atomic<bool>> m_abortUpload = std::make_shared<std::atomic<bool>>(false);
     int m_loads = 0; // counts loadings: a save's message box may outlive the template it saved
     DialogRunner m_runDialog;
+    reports::RecoveryStore m_recovery;
+    QTimer m_autosave;
 };
 
 } // namespace verolux

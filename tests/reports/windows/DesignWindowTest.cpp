@@ -1,6 +1,7 @@
 // The designer window against the demo backend (in this process) and a canned HTTP server, offscreen;
 // its file dialogs and message boxes are answered by the test.
 #include "agent/reports/designer/DesignCanvas.h"
+#include "agent/reports/model/TemplateFile.h"
 #include "agent/reports/windows/frmDesign.h"
 #include "common/Http.h"
 #include "demo/backend/DemoServer.h"
@@ -289,6 +290,33 @@ TEST_F(DesignWindow, SecondRequestWithAndWithoutUnsavedEdits) {
     EXPECT_EQ(window->report()->reportTemplate().title, "销售发票");
     EXPECT_NE(shownTitle(), "EDIT");
     EXPECT_EQ(window->reportId, "C");
+}
+
+// What an agent that crashed left of a design not uploaded is offered when that template is designed
+// again, and only then; a normal end leaves nothing to offer.
+TEST_F(DesignWindow, EditsLeftByACrashAreOfferedForTheirTemplate) {
+    const QString folder = QString::fromStdString((root / "prog" / "recovery").string());
+    request(orders(), "http://a/");
+    editTitle(QStringLiteral("EDIT"));
+    window->autosave();
+    const std::string edited = reports::WriteTemplate(window->ReportDesigner1->document().tmpl());
+    delete window.data();
+    EXPECT_FALSE(reports::RecoveryStore(folder).leftOver());
+    {
+        reports::RecoveryStore crashed(folder); // its lock goes, its copy stays: as after a crash
+        ASSERT_TRUE(crashed.save(edited, QString::fromStdString(orders().string())));
+    }
+
+    request(templateFolder() / "invoice.grf", "http://a/");
+    EXPECT_TRUE(boxes.empty());
+    expectBox(QMessageBox::Yes);
+    request(orders(), "http://a/");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(
+        boxes.back().startsWith(QStringLiteral("报表设计器上次没有正常结束。打开自动保存的“orders.grf”")));
+    EXPECT_EQ(shownTitle(), "EDIT");
+    EXPECT_EQ(window->windowTitle(), kNotUploaded);
+    EXPECT_FALSE(reports::RecoveryStore(folder).leftOver()); // taken over by this window
 }
 
 TEST_F(DesignWindow, OtherPagesRequestAsksAndTheHostLabelShowsWhereSaveGoes) {

@@ -1,4 +1,4 @@
-#include "tools/verolux-designer/RecoveryStore.h"
+#include "agent/reports/designer/RecoveryStore.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -66,7 +66,8 @@ bool RecoveryStore::hasCopy() const {
     return QFileInfo::exists(path(m_id, ".grf"));
 }
 
-std::optional<RecoveryStore::LeftOver> RecoveryStore::leftOver() const {
+std::optional<RecoveryStore::LeftOver>
+RecoveryStore::leftOver(const std::optional<QString>& originalPath) const {
     std::optional<LeftOver> newest;
     const QFileInfoList copies =
         QDir(m_folder).entryInfoList({kPrefix + QStringLiteral("*.grf")}, QDir::Files, QDir::Time);
@@ -81,6 +82,7 @@ std::optional<RecoveryStore::LeftOver> RecoveryStore::leftOver() const {
         QFile original(path(id, ".path"));
         LeftOver found{copy.absoluteFilePath(), QString(), copy.lastModified(), id};
         if (original.open(QIODevice::ReadOnly)) found.originalPath = QString::fromUtf8(original.readAll());
+        if (originalPath && found.originalPath != *originalPath) continue;
         if (!newest) newest = found;
     }
     return newest;

@@ -10,10 +10,10 @@
 
 namespace verolux::reports {
 
-// The designer's autosaved copies of the open design, one per running designer, in a folder of the
-// user's (see docs/designer.md). Each designer holds a lock beside its copy while it runs; a copy whose
-// lock is gone or stale was left by a designer that did not end normally, and is offered at the next
-// start.
+// A designer's autosaved copies of the open design (the designer program's or the agent's design window's),
+// one per running designer, in a folder of the user's (see docs/designer.md). Each designer holds a lock
+// beside its copy while it runs; a copy whose lock is gone or stale was left by a designer that did not
+// end normally, and is offered at the next start.
 class RecoveryStore {
   public:
     explicit RecoveryStore(QString folder);
@@ -35,8 +35,9 @@ class RecoveryStore {
         QDateTime saved;
         QString id;
     };
-    // A copy left by a designer that is gone (the newest when there are several).
-    std::optional<LeftOver> leftOver() const;
+    // A copy left by a designer that is gone (the newest when there are several); with `originalPath`,
+    // only a copy of that file.
+    std::optional<LeftOver> leftOver(const std::optional<QString>& originalPath = std::nullopt) const;
     void remove(const LeftOver& copy) const;
 
   private:
