@@ -62,27 +62,35 @@ print("|".join(skip) or "^$")
 ')
 [[ -n $exclude ]] || { log "no test list"; exit 1; }
 # Qt programs under Wine use the windows platform: a virtual X display for Wine to draw on.
-xvfb sh -c '/usr/lib/wine/wine64 cmd /c exit; ctest --test-dir "$1" -E "$2" -j2 --output-on-failure --timeout 300' \
-  - "$repo/build/windows" "^($exclude)\$"
+# Each part runs whatever the one before did; the script fails at the end when one of them failed.
+failed=()
+xvfb sh -c '/usr/lib/wine/wine64 cmd /c exit; ctest --test-dir "$1" -E "$2" -j2 --output-on-failure --timeout 120' \
+  - "$repo/build/windows" "^($exclude)\$" || failed+=("unit tests")
 log "unit tests under Wine in $((SECONDS - t1)) s"
 
 t2=$SECONDS
-VEROLUX_WINDOWS_DEPLOY=$repo/build/windows/deploy xvfb /usr/bin/python3 "$repo/tests/windows/test_wine_e2e.py" -v
+VEROLUX_WINDOWS_DEPLOY=$repo/build/windows/deploy xvfb /usr/bin/python3 "$repo/tests/windows/test_wine_e2e.py" -v ||
+  failed+=("end-to-end")
 log "end-to-end under Wine in $((SECONDS - t2)) s"
 
 # The print path through Wine's spooler to this machine's CUPS, and the setup program in a prefix of
 # its own. Exit 77: skipped (no root for CUPS, no setup program), said and not failed.
 skipped_or() { local rc=0; "$@" || rc=$?; [[ $rc == 77 ]] && log "skipped: $*"; [[ $rc == 0 || $rc == 77 ]]; }
 t3=$SECONDS
-skipped_or xvfb bash "$repo/tests/windows/spool/run.sh" "$repo/build/windows"
+skipped_or xvfb bash "$repo/tests/windows/spool/run.sh" "$repo/build/windows" || failed+=("spooler")
 log "spooler under Wine in $((SECONDS - t3)) s"
 t4=$SECONDS
 setup=$(ls "$repo"/build/windows/VeroluxSetup-*.exe 2>/dev/null | tail -1 || true)
 if [[ -n $setup ]]; then
   # Its own Wine prefix and wineserver: not ours.
-  (unset WINEPREFIX WINEPATH; skipped_or sh "$repo/tests/windows/installer/run.sh" "$repo/build/windows/deploy" "$setup")
+  (unset WINEPREFIX WINEPATH; skipped_or sh "$repo/tests/windows/installer/run.sh" "$repo/build/windows/deploy" "$setup") ||
+    failed+=("setup program")
   log "setup program under Wine in $((SECONDS - t4)) s"
 else
   log "skipped: the setup program (no build/windows/VeroluxSetup-*.exe)"
 fi
 log "done in $((SECONDS - t0)) s"
+if ((${#failed[@]})); then
+  log "failed: $(IFS=,; echo "${failed[*]}")"
+  exit 1
+fi
