@@ -4,7 +4,8 @@
 # programs and once with the Windows ones, then Wine's time over Linux's.
 # usage: bench/windows/run.sh [LINUX_BIN_DIR]   (default build/dev/bin: Verolux, verolux-demo-backend,
 #   verolux-render). Wants scripts/windows/test.sh's build (build/windows/deploy and its Wine prefix).
-#   VEROLUX_BENCH_ROWS  render rows (default 1000,10000,32767); VEROLUX_BENCH_RUNS runs (default 3)
+#   VEROLUX_BENCH_ROWS  render rows (default 1000,10000,32767); VEROLUX_BENCH_RUNS runs (default 3);
+#   VEROLUX_BENCH_PIPELINE_ROWS  pipeline rows (default 10,1000,32767)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
@@ -12,6 +13,7 @@ linux=$(realpath "${1:-$repo/build/dev/bin}")
 win=$repo/build/windows
 rows=${VEROLUX_BENCH_ROWS:-1000,10000,32767}
 runs=${VEROLUX_BENCH_RUNS:-3}
+prows=${VEROLUX_BENCH_PIPELINE_ROWS:-10,1000,32767}
 for f in "$linux"/{Verolux,verolux-demo-backend,verolux-render} "$win"/deploy/Verolux.exe "$win"/bin/verolux-render.exe; do
   [[ -e $f ]] || { echo "run.sh: $f missing; build it first" >&2; exit 2; }
 done
@@ -40,7 +42,7 @@ for side in linux windows; do
   echo "== render, $side"
   bash "$repo/bench/render/run.sh" "$bin/verolux-render" --rows "$rows" --runs "$runs" --skip reportlab,wkhtmltopdf | tee "$work/render-$side.txt"
   echo "== pipeline, $side"
-  bash "$repo/bench/pipeline/run.sh" "$bin" --runs "$runs" | tee "$work/pipeline-$side.txt"
+  bash "$repo/bench/pipeline/run.sh" "$bin" --runs "$runs" --rows "$prows" --seconds 2 | tee "$work/pipeline-$side.txt"
 done
 
 echo "== Wine over Linux (wall time)"

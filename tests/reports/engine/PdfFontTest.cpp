@@ -37,6 +37,10 @@ TEST(PdfFontSubset, ShownGlyphsWithTheirPartsAndWidthsAndNothingElse) {
     QFont qf(QStringLiteral("DejaVu Sans"));
     qf.setPointSizeF(10);
     const QRawFont raw = QRawFont::fromFont(qf);
+#ifdef _WIN32
+    // DejaVu is Linux's font: a Windows system (or Wine's prefix) has it only when someone installed it.
+    if (!QFontInfo(qf).family().startsWith(QStringLiteral("DejaVu"))) GTEST_SKIP() << "no DejaVu Sans here";
+#endif
     // The family Qt matched, from QFontInfo: QRawFont::familyName() crashes with Qt 6.4's Windows engines.
     ASSERT_TRUE(QFontInfo(qf).family().startsWith(QStringLiteral("DejaVu"))) << "fonts-dejavu-core missing";
     auto font = PdfFont::create(qf);
