@@ -30,9 +30,19 @@ export WINEPATH="$(winpath "$repo/build/windows/deploy");$(winpath "$cache/prefi
 # Qt takes no plugin path from the environment under Wine: a qt.conf beside the test programs names it
 # (without a platform plugin Qt would wait in a message box).
 printf '[Paths]\r\nPlugins = %s\r\n' "$(winpath "$repo/build/windows/deploy" | tr '\\' /)" >"$repo/build/windows/bin/qt.conf"
+# One virtual X display for the whole session, before the first Wine program: Wine's desktop process,
+# which that program starts, stays on the display it found (a display per command left it on a dead one,
+# and later windows were not created or not found by their caption).
+for n in $(seq 90 150); do
+  [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] || { display=:$n; break; }
+done
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+for _ in $(seq 100); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.1; done
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 /usr/lib/wine/wineserver -p
-trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
+trap '/usr/lib/wine/wineserver -k 2>/dev/null || true; kill $xvfb_pid 2>/dev/null || true' EXIT
 /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null
 # A crashing program ends at once: no crash dialog, and no debugger (winedbg --auto under ctest waited
 # out the test's timeout, 5 min a crash). A debugger that cannot start lets the process die.
@@ -42,8 +52,8 @@ aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
 /usr/lib/wine/wine64 reg add "$aedebug" /v Auto /d 1 /f >/dev/null
 
 # The first program of a session starts Wine's desktop (seconds): before ctest's 5 s for listing a
-# program's tests.
-xvfb() { xvfb-run -a -s "-screen 0 1280x1024x24" "$@"; }
+# program's tests. (xvfb: the programs run on the session's display.)
+xvfb() { "$@"; }
 
 # Which tests are Windows programs: those ctest starts through the emulator. The rest (Python and
 # shell scripts driving Linux programs) and the CUPS ones are left out.
