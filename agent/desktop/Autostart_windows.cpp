@@ -15,15 +15,17 @@ namespace {
 constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const wchar_t* kValueName = L"Verolux";
 
+// RRF_RT_REG_SZ takes a REG_EXPAND_SZ value too, expanded (RRF_RT_REG_EXPAND_SZ without RRF_NOEXPAND is
+// refused: ERROR_INVALID_PARAMETER, and start at login read as off).
 std::optional<std::wstring> ReadRunValue() {
     DWORD size = 0;
-    if (::RegGetValueW(HKEY_CURRENT_USER, kRunKey, kValueName, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr,
-                       nullptr, &size) != ERROR_SUCCESS)
+    if (::RegGetValueW(HKEY_CURRENT_USER, kRunKey, kValueName, RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
+        ERROR_SUCCESS)
         return std::nullopt;
     std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
     size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (::RegGetValueW(HKEY_CURRENT_USER, kRunKey, kValueName, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr,
-                       value.data(), &size) != ERROR_SUCCESS)
+    if (::RegGetValueW(HKEY_CURRENT_USER, kRunKey, kValueName, RRF_RT_REG_SZ, nullptr, value.data(), &size) !=
+        ERROR_SUCCESS)
         return std::nullopt;
     value.resize(wcsnlen(value.c_str(), value.size()));
     return value;

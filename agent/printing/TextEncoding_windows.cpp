@@ -11,17 +11,17 @@ std::optional<std::string> Utf8ToGb18030(std::string_view utf8) {
     if (utf8.empty()) return std::string();
     constexpr UINT kGb18030 = 54936;
     const int size = static_cast<int>(utf8.size());
-    // Invalid UTF-8 is refused, as iconv refuses it; GB18030 has a code for every character.
+    // Invalid UTF-8 is refused, as iconv refuses it; GB18030 has a code for every character, so the
+    // UTF-16 from valid UTF-8 always converts (no WC_ERR_INVALID_CHARS: Wine refuses it for 54936).
     const int wideSize = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
     if (wideSize <= 0) return std::nullopt;
     std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
     ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, wide.data(), wideSize);
-    const int outSize = ::WideCharToMultiByte(kGb18030, WC_ERR_INVALID_CHARS, wide.data(), wideSize, nullptr,
-                                              0, nullptr, nullptr);
+    const int outSize =
+        ::WideCharToMultiByte(kGb18030, 0, wide.data(), wideSize, nullptr, 0, nullptr, nullptr);
     if (outSize <= 0) return std::nullopt;
     std::string out(static_cast<std::size_t>(outSize), '\0');
-    ::WideCharToMultiByte(kGb18030, WC_ERR_INVALID_CHARS, wide.data(), wideSize, out.data(), outSize, nullptr,
-                          nullptr);
+    ::WideCharToMultiByte(kGb18030, 0, wide.data(), wideSize, out.data(), outSize, nullptr, nullptr);
     return out;
 }
 

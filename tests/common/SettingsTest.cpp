@@ -166,8 +166,14 @@ TEST_F(Folder, AgentLockIsHeldOncePerFolderAndTheWindowFoundByCaption) {
     EXPECT_FALSE(next.PreviousInstance());
     // A hidden top-level window with the caption is what the launcher finds.
     const std::wstring wide = verolux::WideFromUtf8(caption);
-    HWND window = ::CreateWindowExW(0, L"STATIC", wide.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr,
-                                    nullptr, nullptr, nullptr);
+    // A window class of the test's own: Wine gave no window of the system's STATIC class here.
+    WNDCLASSW kind{};
+    kind.lpfnWndProc = ::DefWindowProcW;
+    kind.hInstance = ::GetModuleHandleW(nullptr);
+    kind.lpszClassName = L"VeroluxTestAgentWindow";
+    ASSERT_NE(::RegisterClassW(&kind), 0);
+    HWND window = ::CreateWindowExW(0, kind.lpszClassName, wide.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 10, 10,
+                                    nullptr, nullptr, kind.hInstance, nullptr);
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(verolux::FindAgentWindow(m_dir, caption));
     EXPECT_FALSE(verolux::FindAgentWindow(m_dir, verolux::AgentCaption("1.2.4")));

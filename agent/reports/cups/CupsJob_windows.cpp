@@ -98,8 +98,9 @@ std::vector<std::pair<std::string, std::string>> JobOptionList(const JobOptions&
         list.emplace_back("media", o.media);
     } else if (o.paperWidthMm > 0 && o.paperHeightMm > 0) {
         const int w = int(std::lround(o.paperWidthMm * 100)), h = int(std::lround(o.paperHeightMm * 100));
+        // A standard size as it is fed, any other as it is given (a label may be wider than long).
         const std::string name = StandardSizeName(std::min(w, h), std::max(w, h));
-        list.emplace_back("media", !name.empty() ? name : CustomSizeName(std::min(w, h), std::max(w, h)));
+        list.emplace_back("media", !name.empty() ? name : CustomSizeName(w, h));
     }
     list.emplace_back("orientation-requested", o.landscape ? "4" : "3");
     list.emplace_back("copies", std::to_string(std::max(1, o.copies)));

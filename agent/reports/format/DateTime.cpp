@@ -80,14 +80,19 @@ DateTime DateTimeFromUnixMs(std::int64_t ms, int utcOffsetMinutes) {
 std::optional<DateTime> DateTimeFromUnixMsLocal(std::int64_t ms) {
     const std::time_t seconds = static_cast<std::time_t>(FloorDiv(ms, 1000));
     std::tm local{};
-    if (!localtime_r(&seconds, &local)) return std::nullopt;
+    std::time_t probe = seconds;
+    // Windows' C library takes no time before 1970: those take the clock's offset of 2 January 1970.
+    if (!localtime_r(&probe, &local)) {
+        probe = 86400;
+        if (seconds >= 0 || !localtime_r(&probe, &local)) return std::nullopt;
+    }
     // The offset from the local fields themselves: tm_gmtoff is not in every C library (Windows).
     const std::int64_t localSeconds =
         DaysFromCivil(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
                       static_cast<unsigned>(local.tm_mday)) *
             86400 +
         local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
-    return DateTimeFromUnixMs(ms, static_cast<int>((localSeconds - static_cast<std::int64_t>(seconds)) / 60));
+    return DateTimeFromUnixMs(ms, static_cast<int>((localSeconds - static_cast<std::int64_t>(probe)) / 60));
 }
 
 } // namespace verolux::reports::format
