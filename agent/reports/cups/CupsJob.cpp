@@ -4,7 +4,6 @@
 
 #include <cups/cups.h>
 
-#include <cmath>
 #include <memory>
 
 namespace verolux::cups {
@@ -17,18 +16,6 @@ constexpr int kConnectTimeoutMs = 30000;
 bool Fail(std::string* error, const std::string& why) {
     if (error) *error = why;
     return false;
-}
-
-const char* SidesKeyword(Sides sides) {
-    switch (sides) {
-    case Sides::TwoSidedLongEdge:
-        return "two-sided-long-edge";
-    case Sides::TwoSidedShortEdge:
-        return "two-sided-short-edge";
-    case Sides::OneSided:
-        break;
-    }
-    return "one-sided";
 }
 
 struct IppFree {
@@ -45,32 +32,6 @@ ipp_t* JobRequest(ipp_op_t operation, int jobId) {
 }
 
 } // namespace
-
-std::vector<std::pair<std::string, std::string>> JobOptionList(const JobOptions& o) {
-    std::vector<std::pair<std::string, std::string>> list;
-    if (!o.media.empty()) {
-        list.emplace_back("media", o.media);
-    } else if (o.paperWidthMm > 0 && o.paperHeightMm > 0) {
-        // A standard size gets its own name ("iso_a4_210x297mm"), as it is fed (narrow side across),
-        // any other a custom one as it is given (a label may be wider than long); the scheduler maps
-        // either to the printer's paper.
-        const int w = int(std::lround(o.paperWidthMm * 100)), h = int(std::lround(o.paperHeightMm * 100));
-        pwg_media_t* media = pwgMediaForSize(std::min(w, h), std::max(w, h));
-        if (media && std::string_view(media->pwg).starts_with("custom_")) media = pwgMediaForSize(w, h);
-        if (media) list.emplace_back("media", media->pwg);
-    }
-    list.emplace_back("orientation-requested", o.landscape ? "4" : "3");
-    list.emplace_back("copies", std::to_string(std::max(1, o.copies)));
-    list.emplace_back("collate", o.collate ? "true" : "false");
-    list.emplace_back("multiple-document-handling", o.collate ? "separate-documents-collated-copies"
-                                                              : "separate-documents-uncollated-copies");
-    list.emplace_back("sides", SidesKeyword(o.sides));
-    if (!o.pageRanges.empty()) list.emplace_back("page-ranges", o.pageRanges);
-    if (o.reverse) list.emplace_back("outputorder", "reverse");
-    if (o.monochrome) list.emplace_back("print-color-mode", "monochrome");
-    if (!o.mediaSource.empty()) list.emplace_back("media-source", o.mediaSource);
-    return list;
-}
 
 struct PdfJob::Handles {
     cups_dest_t* dest = nullptr;

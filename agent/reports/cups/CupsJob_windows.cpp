@@ -1,13 +1,9 @@
 #include "agent/reports/cups/CupsJob.h"
 
 #include "agent/reports/cups/CupsError.h"
-#include "agent/reports/cups/PwgNames.h"
 #include "agent/reports/cups/Spooler_windows.h"
 
 #include <winspool.h>
-
-#include <algorithm>
-#include <cmath>
 
 namespace verolux::cups {
 
@@ -19,18 +15,6 @@ constexpr DWORD kJobRetained = 0x2000;
 bool Fail(std::string* error, const std::string& why) {
     if (error) *error = why;
     return false;
-}
-
-const char* SidesKeyword(Sides sides) {
-    switch (sides) {
-    case Sides::TwoSidedLongEdge:
-        return "two-sided-long-edge";
-    case Sides::TwoSidedShortEdge:
-        return "two-sided-short-edge";
-    case Sides::OneSided:
-        break;
-    }
-    return "one-sided";
 }
 
 // A job of the spooler's queue for that printer: JOB_INFO_2 in `buffer`; false when it is not there.
@@ -91,29 +75,6 @@ void StateOf(DWORD status, JobStatus& s) {
 }
 
 } // namespace
-
-std::vector<std::pair<std::string, std::string>> JobOptionList(const JobOptions& o) {
-    std::vector<std::pair<std::string, std::string>> list;
-    if (!o.media.empty()) {
-        list.emplace_back("media", o.media);
-    } else if (o.paperWidthMm > 0 && o.paperHeightMm > 0) {
-        const int w = int(std::lround(o.paperWidthMm * 100)), h = int(std::lround(o.paperHeightMm * 100));
-        // A standard size as it is fed, any other as it is given (a label may be wider than long).
-        const std::string name = StandardSizeName(std::min(w, h), std::max(w, h));
-        list.emplace_back("media", !name.empty() ? name : CustomSizeName(w, h));
-    }
-    list.emplace_back("orientation-requested", o.landscape ? "4" : "3");
-    list.emplace_back("copies", std::to_string(std::max(1, o.copies)));
-    list.emplace_back("collate", o.collate ? "true" : "false");
-    list.emplace_back("multiple-document-handling", o.collate ? "separate-documents-collated-copies"
-                                                              : "separate-documents-uncollated-copies");
-    list.emplace_back("sides", SidesKeyword(o.sides));
-    if (!o.pageRanges.empty()) list.emplace_back("page-ranges", o.pageRanges);
-    if (o.reverse) list.emplace_back("outputorder", "reverse");
-    if (o.monochrome) list.emplace_back("print-color-mode", "monochrome");
-    if (!o.mediaSource.empty()) list.emplace_back("media-source", o.mediaSource);
-    return list;
-}
 
 // The Windows spooler takes no PDF: reports are drawn through GDI (engine/Printing_windows.cpp).
 struct PdfJob::Handles {};

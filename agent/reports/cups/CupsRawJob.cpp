@@ -5,7 +5,6 @@
 
 #include <cups/cups.h>
 
-#include <algorithm>
 #include <memory>
 
 namespace verolux::cups {
@@ -26,23 +25,6 @@ bool SendRawJob(const std::string& printer, const std::string& title, std::strin
                 std::string* error) {
     PrintError typed;
     return AsText(SendRawJob(printer, title, bytes, jobId, &typed), std::move(typed), error);
-}
-
-std::vector<std::pair<std::string, std::string>> DocumentOptionList(const JobOptions& o, Scaling scaling,
-                                                                    bool sidesAsked) {
-    std::vector<std::pair<std::string, std::string>> list;
-    list.emplace_back("copies", std::to_string(std::max(1, o.copies)));
-    if (sidesAsked)
-        list.emplace_back("sides", o.sides == Sides::TwoSidedLongEdge    ? "two-sided-long-edge"
-                                   : o.sides == Sides::TwoSidedShortEdge ? "two-sided-short-edge"
-                                                                         : "one-sided");
-    if (!o.pageRanges.empty()) list.emplace_back("page-ranges", o.pageRanges);
-    if (!o.media.empty()) list.emplace_back("media", o.media);
-    if (!o.mediaSource.empty()) list.emplace_back("media-source", o.mediaSource);
-    if (scaling == Scaling::None) list.emplace_back("print-scaling", "none");
-    if (scaling == Scaling::Fit) list.emplace_back("print-scaling", "fit");
-    if (scaling == Scaling::Fill) list.emplace_back("print-scaling", "fill");
-    return list;
 }
 
 bool SendDocumentJob(const std::string& printer, const std::string& title, const char* format,
