@@ -3,6 +3,7 @@
 #include "agent/reports/cups/CupsPrinters.h"
 #include "agent/reports/cups/GdiJob_windows.h"
 #include "agent/reports/cups/PageSelection.h"
+#include "agent/reports/engine/PrintJobOptions.h"
 #include "agent/reports/engine/Report.h"
 
 #include <QImage>
@@ -23,24 +24,6 @@ namespace {
 
 constexpr int kMaxDpi = 300;
 constexpr double kMmPerInch = 25.4;
-
-// The paper as it is fed: portrait, whatever the template's orientation.
-cups::JobOptions JobOptionsFor(const Report& report, const PrintOptions& options) {
-    const PageSetup& page = report.reportTemplate().page;
-    cups::JobOptions o;
-    o.paperWidthMm = std::min(page.width, page.height);
-    o.paperHeightMm = std::max(page.width, page.height);
-    o.landscape = report.landscape();
-    o.copies = options.copies;
-    o.collate = options.collate;
-    o.sides = options.sides;
-    o.pageRanges = options.pageRanges.toStdString();
-    o.reverse = options.reverse;
-    o.monochrome = options.grayscale;
-    o.media = options.media;
-    o.mediaSource = options.mediaSource;
-    return o;
-}
 
 // Whether any pixel of an RGB32 page has a colour other than a grey.
 bool HasColour(const QImage& image) {
