@@ -1,33 +1,19 @@
 #include "common/AgentPresence.h"
 
+#include "common/FolderKey.h"
 #include "common/WideText.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include <algorithm>
-#include <cwctype>
 #include <string>
 
 namespace verolux {
 namespace {
 
-// One mutex per program folder and session ("Local\"): the name is the folder's path, case folded,
-// hashed (a mutex name may hold no backslash and at most MAX_PATH characters).
+// One mutex per program folder and session ("Local\").
 std::wstring MutexName(const std::filesystem::path& programFolder) {
-    std::wstring folder = std::filesystem::absolute(programFolder).lexically_normal().wstring();
-    std::transform(folder.begin(), folder.end(), folder.begin(),
-                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
-    std::uint64_t hash = 14695981039346656037ULL; // FNV-1a
-    for (wchar_t c : folder) {
-        hash ^= static_cast<std::uint16_t>(c);
-        hash *= 1099511628211ULL;
-    }
-    wchar_t text[17];
-    for (int i = 15; i >= 0; --i, hash >>= 4)
-        text[i] = L"0123456789abcdef"[hash & 15];
-    text[16] = L'\0';
-    return std::wstring(L"Local\\Verolux-") + text;
+    return L"Local\\Verolux-" + FolderKey(programFolder);
 }
 
 } // namespace
