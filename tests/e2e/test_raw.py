@@ -7,48 +7,19 @@ Run: VEROLUX_BIN_DIR=build/dev/bin /usr/bin/python3 tests/e2e/test_raw.py -v Raw
 """
 import base64
 import os
-import queue
 import shutil
-import socket
 import subprocess
-import threading
 import unittest
 import urllib.parse
 
 from harness import HERE, setup_cups, unique
+from rawprinter import Listener
 from test_browser import CHROMIUM, PageServer, chromium
 from test_extension import FINAL, PageCase
 
 ZPL_GB18030 = "^XA^CI26^FO50,50^A@N,40,40,E:SIMSUN.TTF^FD货号 A-17^FS^XZ"
 # ESC/POS: initialise, centre, text, full cut; with a NUL and a 0xFF byte that no text encoding gives.
 ESCPOS = b"\x1b@\x1ba\x01Receipt 9\n\x00\xff\x1dV\x00"
-
-
-class Listener:
-    """The raw printer: each connection's bytes, until the sender closes, become one received job."""
-
-    def __init__(self):
-        self.sock = socket.socket()
-        self.sock.bind(("127.0.0.1", 0))
-        self.sock.listen()
-        self.port = self.sock.getsockname()[1]
-        self.jobs = queue.Queue()
-        threading.Thread(target=self._serve, daemon=True).start()
-
-    def _serve(self):
-        while True:
-            try:
-                conn, _ = self.sock.accept()
-            except OSError:
-                return
-            with conn:
-                data = b""
-                while chunk := conn.recv(65536):
-                    data += chunk
-            self.jobs.put(data)
-
-    def close(self):
-        self.sock.close()
 
 
 class RawJobs(PageCase):

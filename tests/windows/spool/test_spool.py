@@ -9,10 +9,9 @@ Run: tests/windows/spool/run.sh   (or with SPOOL_TOOL, WINE64 and the Wine varia
 import os
 import re
 import shutil
-import socket
 import subprocess
+import sys
 import tempfile
-import threading
 import time
 import unittest
 import zlib
@@ -20,6 +19,8 @@ import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", "..", ".."))
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
+from rawprinter import Listener  # noqa: E402
 TOOL = os.environ.get("SPOOL_TOOL", os.path.join(ROOT, "build", "windows", "bin", "spool_tool.exe"))
 WINE = os.environ.get("WINE64", "/usr/lib/wine/wine64")
 TEMPLATE = os.path.join(ROOT, "demo", "templates", "orders.grf")
@@ -96,32 +97,6 @@ def inked(path, page):
     """The share of a printed page's pixels that are not white."""
     pixels = page_pixels(path, page)
     return sum(1 for p in pixels if p < 200) / len(pixels)
-
-
-class Listener:
-    """The raw printer: each connection's bytes, until the sender closes, are one job."""
-
-    def __init__(self):
-        self.sock = socket.socket()
-        self.sock.bind(("127.0.0.1", 0))
-        self.sock.listen()
-        self.port = self.sock.getsockname()[1]
-        self.jobs = []
-        self.received = threading.Event()
-        threading.Thread(target=self._serve, daemon=True).start()
-
-    def _serve(self):
-        while True:
-            try:
-                conn, _ = self.sock.accept()
-            except OSError:
-                return
-            with conn:
-                data = b""
-                while chunk := conn.recv(65536):
-                    data += chunk
-            self.jobs.append(data)
-            self.received.set()
 
 
 class SpoolerPrinting(unittest.TestCase):
@@ -244,11 +219,9 @@ class SpoolerPrinting(unittest.TestCase):
         data = os.path.join(self.work, "receipt.bin")
         with open(data, "wb") as f:
             f.write(ESCPOS)
-        self.printer.received.clear()
         out = tool("raw", RAW_QUEUE, win_path(data), "vxspool raw")[1]
         self.assertRegex(out, r"^job \d+")
-        self.assertTrue(self.printer.received.wait(60), "the raw queue received nothing")
-        self.assertEqual(ESCPOS, self.printer.jobs[-1])
+        self.assertEqual(ESCPOS, self.printer.jobs.get(timeout=60))
 
     def test_picture_prints_on_one_page(self):
         picture = os.path.join(self.work, "frame.png")
