@@ -20,6 +20,24 @@ using namespace verolux;
 
 namespace {
 
+// The agent's window on a free port, without a tray, and the host that carries out its jobs.
+struct Agent {
+    explicit Agent(const QTemporaryDir& dir) : window(Options(dir)), host(Loaded(window)) {}
+    static frmServer& Loaded(frmServer& w) {
+        w.Load();
+        return w;
+    }
+    static frmServer::Options Options(const QTemporaryDir& dir) {
+        frmServer::Options o;
+        o.programFolder = dir.path().toStdString();
+        o.initialPort = QStringLiteral("0");
+        o.withTray = false;
+        return o;
+    }
+    frmServer window;
+    ServerPrintHost host;
+};
+
 TEST(HistoryWindow, NewestFirstAndReprintWhereKept) {
     JobHistory history;
     history.Add(
@@ -51,13 +69,8 @@ TEST(HistoryWindow, NewestFirstAndReprintWhereKept) {
 // again from what the agent kept; the file names them but holds none of their bytes.
 TEST(PrintHistory, KeptJobsPrintAgainAndTheFileHoldsNoData) {
     QTemporaryDir dir;
-    frmServer::Options o;
-    o.programFolder = dir.path().toStdString();
-    o.initialPort = QStringLiteral("0");
-    o.withTray = false;
-    frmServer window(o);
-    window.Load();
-    ServerPrintHost host(window);
+    Agent agent(dir);
+    ServerPrintHost& host = agent.host;
     host.Run(
         R"({"verolux":{"jobId":"r1","printer":"VX-NO-SUCH-QUEUE","raw":{"text":"^XA SECRET-ZPL ^XZ"}}})");
     host.Run(
@@ -94,13 +107,8 @@ TEST(PrintHistory, KeptJobsPrintAgainAndTheFileHoldsNoData) {
 // printer chosen (here one that does not exist: the log pane says why it did not print).
 TEST(DocumentPreview, PrintsFromItsWindow) {
     QTemporaryDir dir;
-    frmServer::Options o;
-    o.programFolder = dir.path().toStdString();
-    o.initialPort = QStringLiteral("0");
-    o.withTray = false;
-    frmServer window(o);
-    window.Load();
-    ServerPrintHost host(window);
+    Agent agent(dir);
+    ServerPrintHost& host = agent.host;
     // A 1 × 1 PNG.
     host.Run(
         R"({"verolux":{"jobId":"v1","action":"preview","document":{"base64":)"
@@ -116,9 +124,9 @@ TEST(DocumentPreview, PrintsFromItsWindow) {
     preview->cboPrinter->addItem(QStringLiteral("VX-NO-SUCH-QUEUE"));
     preview->cboPrinter->setCurrentIndex(preview->cboPrinter->count() - 1);
     preview->cmdPrint->click();
-    EXPECT_TRUE(QString::fromStdU16String(window.logPane().text())
+    EXPECT_TRUE(QString::fromStdU16String(agent.window.logPane().text())
                     .contains(QStringLiteral("文档打印失败：v1 printer \"VX-NO-SUCH-QUEUE\" does not exist")))
-        << QString::fromStdU16String(window.logPane().text()).toStdString();
+        << QString::fromStdU16String(agent.window.logPane().text()).toStdString();
     preview->close();
 }
 
