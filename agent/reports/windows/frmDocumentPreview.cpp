@@ -75,7 +75,10 @@ frmDocumentPreview::frmDocumentPreview(std::unique_ptr<DocumentPages> documentPa
     const int chosen = cboPrinter->findText(QString::fromStdString(printer));
     if (chosen >= 0) cboPrinter->setCurrentIndex(chosen);
     cmdPrint = new QPushButton(QStringLiteral("打印"), this);
-    cmdPrint->setEnabled(cboPrinter->count() > 0);
+    // A printer may join the list later (the user's own entry); 打印 follows the choice.
+    const auto followChoice = [this] { cmdPrint->setEnabled(cboPrinter->currentIndex() >= 0); };
+    followChoice();
+    connect(cboPrinter, &QComboBox::currentIndexChanged, this, followChoice);
     auto* count = new QLabel(QStringLiteral("共 %1 页").arg(m_pages->count()), this);
     bar->addWidget(new QLabel(QStringLiteral("打印机:"), this));
     bar->addWidget(cboPrinter, 1);
