@@ -3,11 +3,13 @@
 //   list: "printer NAME default=0|1 state=N ...", then its "paper NAME WxH" and "tray KEY" lines
 //   pages TEMPLATE REQUEST: "pages N" (nothing printed)
 //   report PRINTER TEMPLATE REQUEST TITLE [--pages R] [--copies N] [--gray] [--reverse]
-//          [--uncollated] [--pdf OUT.pdf]: "job J pages N ms T" (--pdf: the report exported too)
+//          [--uncollated] [--offset X,Y] [--pdf OUT.pdf]: "job J pages N ms T" (--pdf: the report
+//          exported too; --offset: the printer's calibration, as [PrinterOffset] gives it)
 //   raw PRINTER FILE TITLE: "job J"
 //   document PRINTER FILE TYPE TITLE [none|fit|fill]: "job J"
 //   cancel PRINTER: a job opened, asked about, cancelled: "open STATE cancelled STATE"
 //   query JOB: "STATE,REASON..."
+#include "agent/printing/PrinterOffset.h"
 #include "agent/reports/cups/CupsError.h"
 #include "agent/reports/cups/CupsJob.h"
 #include "agent/reports/cups/CupsPrinters.h"
@@ -89,6 +91,12 @@ int Report_(const QStringList& a) {
         if (a[i] == QLatin1String("--gray")) options.grayscale = true;
         if (a[i] == QLatin1String("--reverse")) options.reverse = true;
         if (a[i] == QLatin1String("--uncollated")) options.collate = false;
+        if (a[i] == QLatin1String("--offset") && i + 1 < a.size()) {
+            const auto offset = ParseOffset(a[++i].toStdString());
+            if (!offset) return Fail("bad offset " + a[i].toStdString());
+            options.offsetXMm = offset->xMm();
+            options.offsetYMm = offset->yMm();
+        }
         if (a[i] == QLatin1String("--pdf") && i + 1 < a.size()) {
             QString why;
             if (!WritePdf(report, a[++i], &why)) return Fail(why.toStdString());

@@ -93,6 +93,19 @@ def rmse(a, b):
     return (sum((x - y) ** 2 for x, y in zip(a, b)) / len(a)) ** 0.5 / 255
 
 
+def ink_corner(path, page, dpi=100):
+    """The top-left corner of a page's ink in pixels at `dpi`: the leftmost column and the top row
+    with a dark pixel."""
+    pgm = subprocess.run(["pdftoppm", "-gray", "-r", str(dpi), "-f", str(page), "-l", str(page), path],
+                         capture_output=True, check=True).stdout
+    _, size, _, pixels = pgm.split(b"\n", 3)
+    width, height = map(int, size.split())
+    rows = [pixels[y * width:(y + 1) * width] for y in range(height)]
+    top = next(y for y, row in enumerate(rows) if min(row) < 128)
+    left = min(x for row in rows for x, p in enumerate(row) if p < 128)
+    return left, top
+
+
 def inked(path, page):
     """The share of a printed page's pixels that are not white."""
     pixels = page_pixels(path, page)
@@ -214,6 +227,22 @@ class SpoolerPrinting(unittest.TestCase):
         path = self.printed(title)
         self.assertEqual((1, (842, 595)), pdfinfo(path))
         self.assertGreater(inked(path, 1), 0.005)
+
+    def test_printer_offset_moves_the_report_on_the_sheet(self):
+        # 12.5 mm right and 6 mm down: x to the right, y down, as on CUPS.
+        corners = []
+        for offset in ("0,0", "125,60"):
+            title = "vxspool-%d-offset-%s" % (os.getpid(), offset.replace(",", "_"))
+            tool("report", "VXPDF", win_path(TEMPLATE), win_path(REQUEST), title, "--pages", "1", "--offset",
+                 offset)
+            path = self.printed(title)
+            self.assertEqual((1, (595, 842)), pdfinfo(path))
+            corners.append(ink_corner(path, 1))
+        dx, dy = corners[1][0] - corners[0][0], corners[1][1] - corners[0][1]
+        print("moved by %d, %d px at 100 dpi" % (dx, dy))
+        # 100 dpi: 12.5 mm = 49.2 px, 6 mm = 23.6 px; the 300 dpi bitmap and Ghostscript round by a pixel.
+        self.assertAlmostEqual(49.2, dx, delta=1.5)
+        self.assertAlmostEqual(23.6, dy, delta=1.5)
 
     def test_raw_job_reaches_the_queue_byte_for_byte(self):
         data = os.path.join(self.work, "receipt.bin")
