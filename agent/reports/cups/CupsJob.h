@@ -25,6 +25,10 @@ struct JobOptions {
     bool monochrome = false; // grey on a colour printer
     std::string media;       // a PWG paper name the job asked for, sent instead of the size above
     std::string mediaSource; // an input tray keyword ("tray-2"); empty: the printer's own choice
+    // The printer's calibration: the drawing moves this far on the sheet (x right, y down). Honoured
+    // where the agent draws the pages for the print service (the Windows spooler's jobs); what goes to
+    // CUPS is drawn moved before it is sent, and CUPS gets no option for it.
+    double offsetXMm = 0, offsetYMm = 0;
 };
 
 // The CUPS options of a job, as name/value pairs in the order they are sent.

@@ -30,8 +30,13 @@ bool SendDocumentJob(const std::string& printer, const std::string& title, const
 
 enum class Scaling { Printer, None, Fit, Fill };
 
+// The printer's calibration among a document's options, "x,y" in millimetres: no CUPS option, read by
+// the print service that draws pictures itself (the Windows spooler's); sent only when not zero.
+inline constexpr const char* kOffsetOption = "verolux-offset-mm";
+
 // The options of a document job: copies, sides, page ranges, media and media-source when asked, and
-// `print-scaling` (none: actual size; fit: into the printable area; fill: the whole sheet, cropped).
+// `print-scaling` (none: actual size; fit: into the printable area; fill: the whole sheet, cropped),
+// and the offset when it is not zero (kOffsetOption).
 std::vector<std::pair<std::string, std::string>> DocumentOptionList(const JobOptions& options,
                                                                     Scaling scaling, bool sidesAsked);
 

@@ -8,6 +8,7 @@
 #include <winspool.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 
 namespace verolux::cups {
@@ -34,6 +35,11 @@ JobOptions JobOptionsOf(const std::vector<std::pair<std::string, std::string>>& 
                                                 : Sides::OneSided;
     o.media = Option(options, "media");
     o.mediaSource = Option(options, "media-source");
+    const std::string offset = Option(options, kOffsetOption);
+    if (const std::size_t comma = offset.find(','); comma != std::string::npos) {
+        std::from_chars(offset.data(), offset.data() + comma, o.offsetXMm);
+        std::from_chars(offset.data() + comma + 1, offset.data() + offset.size(), o.offsetYMm);
+    }
     return o;
 }
 

@@ -148,6 +148,8 @@ bool GdiJob::open(const std::string& printer, const std::string& title, const Jo
     m_finished = false;
     m_jobId = 0;
     m_copiesToDraw = 1;
+    m_moveXMm = options.offsetXMm;
+    m_moveYMm = options.offsetYMm;
     const std::string quoted = "printer \"" + printer + "\"";
     Printer handle;
     if (!handle.open(printer)) {
@@ -219,8 +221,8 @@ bool GdiJob::draw(const Bitmap& b, double xMm, double yMm, double widthMm, doubl
         for (int i = 0; i < 256; ++i)
             info->bmiColors[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
     }
-    const int x = int(std::lround(xMm * m_dpiX / kMmPerInch)) - m_offsetX;
-    const int y = int(std::lround(yMm * m_dpiY / kMmPerInch)) - m_offsetY;
+    const int x = int(std::lround((xMm + m_moveXMm) * m_dpiX / kMmPerInch)) - m_offsetX;
+    const int y = int(std::lround((yMm + m_moveYMm) * m_dpiY / kMmPerInch)) - m_offsetY;
     const int w = int(std::lround(widthMm * m_dpiX / kMmPerInch));
     const int h = int(std::lround(heightMm * m_dpiY / kMmPerInch));
     for (int top = 0; top < b.height; top += kStripRows) {

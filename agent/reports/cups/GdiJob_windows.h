@@ -48,7 +48,8 @@ class GdiJob {
     double printableHeightMm() const { return m_printableHeightMm; }
 
     bool startPage(std::string* error);
-    // Draws the bitmap into the box given in millimetres from the sheet's top-left corner.
+    // Draws the bitmap into the box given in millimetres from the sheet's top-left corner, moved by the
+    // job's offset (the printer's calibration).
     bool draw(const Bitmap& bitmap, double xMm, double yMm, double widthMm, double heightMm,
               std::string* error);
     bool endPage(std::string* error);
@@ -64,7 +65,8 @@ class GdiJob {
     int m_jobId = 0;
     int m_copiesToDraw = 1;
     int m_dpiX = 0, m_dpiY = 0;
-    int m_offsetX = 0, m_offsetY = 0; // the printable area's origin from the sheet's corner, in pixels
+    int m_offsetX = 0, m_offsetY = 0;    // the printable area's origin from the sheet's corner, in pixels
+    double m_moveXMm = 0, m_moveYMm = 0; // the printer's calibration
     double m_paperWidthMm = 0, m_paperHeightMm = 0;
     double m_printableWidthMm = 0, m_printableHeightMm = 0;
     bool m_pageOpen = false, m_finished = false;

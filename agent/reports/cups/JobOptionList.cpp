@@ -3,6 +3,7 @@
 #include "agent/reports/cups/PwgNames.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 // Job and document options as CUPS names them, the same for every print service (the Windows spooler
@@ -61,6 +62,14 @@ std::vector<std::pair<std::string, std::string>> DocumentOptionList(const JobOpt
     if (scaling == Scaling::None) list.emplace_back("print-scaling", "none");
     if (scaling == Scaling::Fit) list.emplace_back("print-scaling", "fit");
     if (scaling == Scaling::Fill) list.emplace_back("print-scaling", "fill");
+    if (o.offsetXMm != 0 || o.offsetYMm != 0) {
+        // Not the C library's printf: a locale must not turn the decimal point into the separator.
+        char text[64];
+        char* end = std::to_chars(text, text + 30, o.offsetXMm, std::chars_format::fixed, 2).ptr;
+        *end++ = ',';
+        end = std::to_chars(end, text + sizeof text, o.offsetYMm, std::chars_format::fixed, 2).ptr;
+        list.emplace_back(kOffsetOption, std::string(text, end));
+    }
     return list;
 }
 

@@ -28,6 +28,8 @@ cups::JobOptions JobOptionsFor(const Report& report, const PrintOptions& options
     o.monochrome = options.grayscale;
     o.media = options.media;
     o.mediaSource = options.mediaSource;
+    o.offsetXMm = options.offsetXMm;
+    o.offsetYMm = options.offsetYMm;
     return o;
 }
 

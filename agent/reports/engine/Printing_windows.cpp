@@ -94,9 +94,8 @@ int PrintReportTo(Report& report, const QString& printerName, const PrintOptions
         const cups::win::Bitmap bitmap{image.constBits(), image.width(), image.height(),
                                        int(image.bytesPerLine()),
                                        image.format() == QImage::Format_Grayscale8};
-        // The printer's calibration moves the page on the sheet, as the PDF writer does for CUPS.
-        if (!job.startPage(&why) ||
-            !job.draw(bitmap, options.offsetXMm, options.offsetYMm, mm.width(), mm.height(), &why) ||
+        // The job moves it by the printer's calibration, as the PDF writer does for CUPS.
+        if (!job.startPage(&why) || !job.draw(bitmap, 0, 0, mm.width(), mm.height(), &why) ||
             !job.endPage(&why)) {
             cups::FailWith(error, cups::PrintFailure::Failed, why);
             return 0;

@@ -2,6 +2,7 @@
 // row compares the whole list in its order: an option sent twice, or one too many, is a fault even
 // when the expected one is among them (libcups keeps the last value of a name).
 #include "agent/reports/cups/CupsJob.h"
+#include "agent/reports/cups/CupsRawJob.h"
 
 #include <gtest/gtest.h>
 
@@ -85,9 +86,27 @@ TEST(CupsJobOptions, Table) {
          kA4 + "orientation-requested=3 copies=999 " + kCollated + "sides=one-sided"},
         {"copies below one", with([](JobOptions& o) { o.copies = 0; }),
          kA4 + "orientation-requested=3 copies=1 " + kCollated + "sides=one-sided"},
+        // A report's PDF is drawn moved: CUPS hears nothing of the offset.
+        {"offset", with([](JobOptions& o) { o.offsetXMm = 1.5; }),
+         kA4 + "orientation-requested=3 copies=1 " + kCollated + "sides=one-sided"},
     };
     for (const Row& row : rows)
         EXPECT_EQ(Options(row.options), row.expected) << row.name;
+}
+
+// A document carries the offset to a print service that draws it (Windows), only when there is one.
+TEST(CupsDocumentOptions, OffsetOnlyWhenNotZero) {
+    const auto text = [](double x, double y) {
+        JobOptions o;
+        o.offsetXMm = x;
+        o.offsetYMm = y;
+        std::string out;
+        for (const auto& [name, value] : DocumentOptionList(o, Scaling::None, false))
+            out += (out.empty() ? "" : " ") + name + "=" + value;
+        return out;
+    };
+    EXPECT_EQ(text(0, 0), "copies=1 print-scaling=none");
+    EXPECT_EQ(text(1.5, -30), "copies=1 print-scaling=none verolux-offset-mm=1.50,-30.00");
 }
 
 } // namespace

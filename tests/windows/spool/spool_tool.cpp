@@ -6,7 +6,7 @@
 //          [--uncollated] [--offset X,Y] [--pdf OUT.pdf]: "job J pages N ms T" (--pdf: the report
 //          exported too; --offset: the printer's calibration, as [PrinterOffset] gives it)
 //   raw PRINTER FILE TITLE: "job J"
-//   document PRINTER FILE TYPE TITLE [none|fit|fill]: "job J"
+//   document PRINTER FILE TYPE TITLE [none|fit|fill] [--offset X,Y]: "job J"
 //   cancel PRINTER: a job opened, asked about, cancelled: "open STATE cancelled STATE"
 //   query JOB: "STATE,REASON..."
 #include "agent/printing/PrinterOffset.h"
@@ -142,6 +142,12 @@ int main(int argc, char** argv) {
     }
     if (command == QLatin1String("document") && a.size() >= 5) {
         cups::JobOptions o;
+        if (a.value(6) == QLatin1String("--offset")) {
+            const auto offset = ParseOffset(a.value(7).toStdString());
+            if (!offset) return Fail("bad offset " + a.value(7).toStdString());
+            o.offsetXMm = offset->xMm();
+            o.offsetYMm = offset->yMm();
+        }
         const QString scaling = a.value(5);
         const cups::Scaling s = scaling == QLatin1String("none")   ? cups::Scaling::None
                                 : scaling == QLatin1String("fit")  ? cups::Scaling::Fit

@@ -262,6 +262,21 @@ class SpoolerPrinting(unittest.TestCase):
         self.assertEqual(1, pdfinfo(path)[0])
         self.assertGreater(inked(path, 1), 0.001)
 
+    def test_printer_offset_moves_a_picture_on_the_sheet(self):
+        picture = os.path.join(self.work, "tall.png")
+        with open(picture, "wb") as f:
+            f.write(png(200, 300))
+        corners = []
+        for offset in ("0,0", "-80,150"):
+            title = "vxspool-%d-pngoffset-%s" % (os.getpid(), offset.replace(",", "_"))
+            tool("document", "VXPDF", win_path(picture), "image/png", title, "none", "--offset", offset)
+            corners.append(ink_corner(self.printed(title), 1))
+        dx, dy = corners[1][0] - corners[0][0], corners[1][1] - corners[0][1]
+        print("moved by %d, %d px at 100 dpi" % (dx, dy))
+        # 8 mm left = -31.5 px, 15 mm down = 59.1 px.
+        self.assertAlmostEqual(-31.5, dx, delta=1.5)
+        self.assertAlmostEqual(59.1, dy, delta=1.5)
+
     def test_refusals_name_what_is_wrong(self):
         pdf = os.path.join(self.work, "a.pdf")
         with open(pdf, "wb") as f:
