@@ -351,9 +351,16 @@ void frmServer::ShowOffsets() {
             });
             if (a4 == info.media.end() && !info.media.empty()) paper = info.media.front();
             int jobId = 0;
+#ifdef _WIN32
+            // The Windows spooler's path prints pictures, not PDFs: the page as one, filling the sheet.
+            cups::SendDocumentJob(printer, "校准页", "image/png",
+                                  CalibrationPng(paper.widthMm, paper.heightMm, offset, kCalibrationDpi),
+                                  {{"media", paper.name}, {"print-scaling", "fill"}}, &jobId, &why);
+#else
             cups::SendDocumentJob(printer, "校准页", "application/pdf",
                                   CalibrationPdf(paper.widthMm, paper.heightMm, offset),
                                   {{"media", paper.name}, {"print-scaling", "none"}}, &jobId, &why);
+#endif
             return jobId ? std::string() : why;
         };
         m_offsets = new frmOffsets(std::move(source), this);

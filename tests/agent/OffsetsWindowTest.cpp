@@ -57,4 +57,17 @@ TEST(CalibrationPage, DrawnMovedByTheOffset) {
     EXPECT_TRUE(DarkAt(b, 130) || DarkAt(b, 129));
 }
 
+TEST(CalibrationPage, PictureDrawnMovedByTheOffset) {
+    // 10 pixels a millimetre, as above.
+    QImage a, b;
+    const std::string plain = CalibrationPng(62, 29, {}, 254), moved = CalibrationPng(62, 29, {30, -20}, 254);
+    ASSERT_TRUE(a.loadFromData(reinterpret_cast<const uchar*>(plain.data()), int(plain.size()), "PNG"));
+    ASSERT_TRUE(b.loadFromData(reinterpret_cast<const uchar*>(moved.data()), int(moved.size()), "PNG"));
+    EXPECT_EQ(a.size(), QSize(620, 290));
+    EXPECT_EQ(a.dotsPerMeterX(), 10000); // the print path places it by its resolution
+    EXPECT_TRUE(DarkAt(a, 100) || DarkAt(a, 99));
+    EXPECT_FALSE(DarkAt(b, 100) || DarkAt(b, 99));
+    EXPECT_TRUE(DarkAt(b, 130) || DarkAt(b, 129));
+}
+
 } // namespace

@@ -47,21 +47,16 @@ def tool(*args, check=True):
     return result
 
 
-def png(width, height):
-    """A picture: a dark frame on white, 72 dpi."""
-    rows = b""
-    for y in range(height):
-        row = bytes([0])
-        for x in range(width):
-            edge = x < 4 or y < 4 or x >= width - 4 or y >= height - 4
-            row += b"\x20\x20\x20" if edge else b"\xff\xff\xff"
-        rows += row
+def png(width, height, dpi=72, dark=None):
+    """A picture, 8-bit grey: a dark frame on white, or the pixels dark(x, y) says."""
+    dark = dark or (lambda x, y: x < 4 or y < 4 or x >= width - 4 or y >= height - 4)
+    rows = b"".join(bytes([0] + [0x20 if dark(x, y) else 0xff for x in range(width)]) for y in range(height))
 
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
-    dpm = int(72 / 0.0254)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+    dpm = int(dpi / 0.0254)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0)) +
             chunk(b"pHYs", struct.pack(">IIB", dpm, dpm, 1)) + chunk(b"IDAT", zlib.compress(rows)) +
             chunk(b"IEND", b""))
 
@@ -276,6 +271,18 @@ class SpoolerPrinting(unittest.TestCase):
         # 8 mm left = -31.5 px, 15 mm down = 59.1 px.
         self.assertAlmostEqual(-31.5, dx, delta=1.5)
         self.assertAlmostEqual(59.1, dy, delta=1.5)
+
+    def test_sheet_sized_picture_filling_the_sheet_keeps_its_place(self):
+        # The calibration page's way on Windows: an A4 picture at 100 dpi whose marks are 10 mm from the
+        # left and top edges, filling the sheet, prints them 10 mm from the sheet's edges (39.4 px).
+        picture = os.path.join(self.work, "sheet.png")
+        with open(picture, "wb") as f:
+            f.write(png(827, 1169, 100, lambda x, y: (x == 39 and 200 < y < 400) or (y == 39 and 200 < x < 400)))
+        title = "vxspool-%d-sheet" % os.getpid()
+        tool("document", "VXPDF", win_path(picture), "image/png", title, "fill")
+        left, top = ink_corner(self.printed(title), 1)
+        self.assertAlmostEqual(39.4, left, delta=1.5)
+        self.assertAlmostEqual(39.4, top, delta=1.5)
 
     def test_refusals_name_what_is_wrong(self):
         pdf = os.path.join(self.work, "a.pdf")
