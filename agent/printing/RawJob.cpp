@@ -30,9 +30,11 @@ std::string ReadCommands(const JsonValue& raw, std::string* bytes) {
             charset = encoding.type() == JsonValue::Type::String ? TextEncodingNamed(encoding.scalar().text)
                                                                  : std::nullopt;
         if (!charset) return "raw.encoding must be \"UTF-8\", \"GB18030\" or \"Latin-1\"";
-        std::optional<std::string> encoded = EncodeText(text.scalar().text, *charset);
-        if (!encoded) return "raw.text has characters " + encoding.scalar().text + " cannot encode";
-        *bytes = std::move(*encoded);
+        EncodedText encoded = EncodeText(text.scalar().text, *charset);
+        if (encoded.failure == EncodeFailure::Unsupported)
+            return "raw.encoding " + encoding.scalar().text + " is not supported on this system";
+        if (encoded.failure) return "raw.text has characters " + encoding.scalar().text + " cannot encode";
+        *bytes = std::move(encoded.bytes);
     }
     if (bytes->empty()) return "raw holds no commands";
     return {};

@@ -14,14 +14,14 @@ bool SameName(std::string_view a, std::string_view b) {
     });
 }
 
-std::optional<std::string> Utf8ToLatin1(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
+EncodedText Utf8ToLatin1(std::string_view utf8) {
+    EncodedText out;
+    out.bytes.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
         char32_t cp = 0;
         i += DecodeUtf8(utf8, i, cp);
-        if (cp > 0xFF) return std::nullopt;
-        out += static_cast<char>(cp);
+        if (cp > 0xFF) return {{}, EncodeFailure::NoCode};
+        out.bytes += static_cast<char>(cp);
     }
     return out;
 }
@@ -36,7 +36,7 @@ std::optional<TextEncoding> TextEncodingNamed(std::string_view name) {
     return std::nullopt;
 }
 
-std::optional<std::string> EncodeText(std::string_view utf8, TextEncoding encoding) {
+EncodedText EncodeText(std::string_view utf8, TextEncoding encoding) {
     switch (encoding) {
     case TextEncoding::Gb18030:
         return Utf8ToGb18030(utf8);
@@ -45,7 +45,7 @@ std::optional<std::string> EncodeText(std::string_view utf8, TextEncoding encodi
     case TextEncoding::Utf8:
         break;
     }
-    return std::string(utf8);
+    return {std::string(utf8), std::nullopt};
 }
 
 } // namespace verolux

@@ -142,6 +142,8 @@ int Main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Verolux"));
     // Qt's own dialogs (print, file, message boxes) in the language of the agent's windows.
     verolux::reports::InstallQtTranslations(app);
+    // Reports need a Chinese font: the one shipped beside the program, where the desktop has none.
+    verolux::reports::InstallUiFonts();
 
     verolux::frmServer::Options options;
     options.programFolder = folder;

@@ -15,7 +15,10 @@ jobs=${VEROLUX_WINDOWS_JOBS:-2}
 mingw=x86_64-w64-mingw32
 log() { printf '[%(%H:%M:%S)T] windows build: %s\n' -1 "$*"; }
 
-if ! command -v $mingw-g++-posix >/dev/null || [[ ! -x /usr/lib/wine/wine64 ]] || ! command -v dpkg-source >/dev/null; then
+qm=/usr/share/qt6/translations/qtbase_zh_CN.qm
+font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
+if ! command -v $mingw-g++-posix >/dev/null || [[ ! -x /usr/lib/wine/wine64 ]] || ! command -v dpkg-source >/dev/null ||
+  [[ ! -e $qm || ! -e $font ]]; then
   log "installing the cross tools"
   bash "$here/install-deps.sh"
 fi
@@ -55,7 +58,7 @@ log "built in $((SECONDS - t0)) s"
 # The programs, Qt, the MinGW runtime and the plugin folders (no windeployqt here: copied by hand).
 deploy=$repo/build/windows/deploy
 rm -rf "$deploy"
-mkdir -p "$deploy"/{platforms,styles,tls,imageformats}
+mkdir -p "$deploy"/{platforms,styles,tls,imageformats,translations,fonts}
 cp build/windows/bin/{Verolux,Kestrane,verolux-designer}.exe "$deploy/"
 q=$VEROLUX_WINDOWS_PREFIX
 cp "$q"/bin/Qt6{Core,Gui,Widgets,Network,PrintSupport}.dll "$deploy/"
@@ -66,6 +69,13 @@ cp "$q"/plugins/platforms/{qwindows,qoffscreen}.dll "$deploy/platforms/"
 cp "$q"/plugins/styles/qwindowsvistastyle.dll "$deploy/styles/"
 cp "$q"/plugins/tls/qschannelbackend.dll "$deploy/tls/"
 cp "$q"/plugins/imageformats/{qjpeg,qgif,qico}.dll "$deploy/imageformats/"
+# Qt's own dialogs in Chinese (Debian's qt6-translations-l10n; the programs look in translations/).
+cp "$qm" "$deploy/translations/"
+# A Chinese font for desktops without one (WenQuanYi Micro Hei, the templates' default family; Apache
+# 2.0 or GPL 3 with the font exception): the programs register fonts/ at start. Its licence goes along.
+cp "$font" "$deploy/fonts/"
+cp /usr/share/doc/fonts-wqy-microhei/copyright "$deploy/fonts/wqy-microhei-copyright.txt"
+cp /usr/share/common-licenses/Apache-2.0 "$deploy/fonts/Apache-2.0.txt"
 find "$deploy" -name '*.exe' -o -name '*.dll' | xargs $mingw-strip --strip-unneeded
 log "deploy folder $deploy ($(du -sh "$deploy" | cut -f1))"
 

@@ -9,6 +9,8 @@ PKGS=(
   wine64 wine nsis msitools wixl
   # apt-get source unpacks with dpkg-source; the host Qt tools (moc, rcc, uic) come from Linux Qt.
   dpkg-dev cmake ninja-build make perl xz-utils qt6-base-dev-tools
+  # Shipped in the deploy folder: Qt's Chinese (platform independent .qm files) and a Chinese font.
+  qt6-translations-l10n fonts-wqy-microhei
 )
 
 export DEBIAN_FRONTEND=noninteractive

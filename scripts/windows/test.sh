@@ -30,6 +30,11 @@ export WINEPATH="$(winpath "$repo/build/windows/deploy");$(winpath "$cache/prefi
 # Qt takes no plugin path from the environment under Wine: a qt.conf beside the test programs names it
 # (without a platform plugin Qt would wait in a message box).
 printf '[Paths]\r\nPlugins = %s\r\n' "$(winpath "$repo/build/windows/deploy" | tr '\\' /)" >"$repo/build/windows/bin/qt.conf"
+# The fonts and Qt's translations the programs find beside them, beside the test programs too.
+for folder in fonts translations; do
+  rm -rf "$repo/build/windows/bin/$folder"
+  ln -s "$repo/build/windows/deploy/$folder" "$repo/build/windows/bin/$folder"
+done
 # One virtual X display for the whole session, before the first Wine program: Wine's desktop process,
 # which that program starts, stays on the display it found (a display per command left it on a dead one,
 # and later windows were not created or not found by their caption).

@@ -54,6 +54,38 @@ class MainWindowTest : public testing::Test {
     int Count() const { return m_window->lbConnectedCount->text().toInt(); }
     QString Pane() const { return QString::fromStdU16String(m_window->logPane().text()); }
 
+    // A connection whose upgrade request names the page's site, followed by `after`.
+    std::unique_ptr<QTcpSocket> PageOf(const char* origin, const QByteArray& after = {}) {
+        auto s = Connect();
+        QByteArray request = UpgradeRequest();
+        request.insert(request.size() - 2, QByteArray("Origin: ") + origin + "\r\n");
+        s->write(request + after);
+        return s;
+    }
+
+    // The sites window, opened from the main window.
+    verolux::frmSites* Sites() {
+        m_window->ShowSites();
+        return m_window->findChild<verolux::frmSites*>();
+    }
+    // Its rows as "site answer origin", comma-separated.
+    static std::string SiteRows(const verolux::frmSites& sites) {
+        QStringList r;
+        for (int i = 0; i < sites.lstSites->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = sites.lstSites->topLevelItem(i);
+            r << item->text(0) + QLatin1Char(' ') + item->text(1) + QLatin1Char(' ') + item->text(2);
+        }
+        return r.join(QStringLiteral(", ")).toStdString();
+    }
+
+    // With VEROLUX_SCREENSHOT_DIR set (under Xvfb), saves the window as the operator sees it.
+    static void Screenshot(QWidget& w, const char* name) {
+        if (const QByteArray dir = qgetenv("VEROLUX_SCREENSHOT_DIR"); !dir.isEmpty()) {
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+            ASSERT_TRUE(w.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + QLatin1String(name)));
+        }
+    }
+
     QTemporaryDir m_dir;
     std::unique_ptr<frmServer> m_window;
     quint16 m_port = 0;
@@ -81,12 +113,10 @@ TEST_F(MainWindowTest, BroadcastReachesEveryConnectedPage) {
     ASSERT_TRUE(
         WaitFor([&] { return Pane().contains(QStringLiteral("opPing")) && late->bytesAvailable() > 0; }));
     EXPECT_TRUE(late->readAll().startsWith("HTTP/1.1 101 "));
-    // With VEROLUX_SCREENSHOT_DIR set (under Xvfb), saves the window as the operator sees it.
-    if (const QByteArray dir = qgetenv("VEROLUX_SCREENSHOT_DIR"); !dir.isEmpty()) {
+    if (!qEnvironmentVariableIsEmpty("VEROLUX_SCREENSHOT_DIR")) {
         m_window->txtSend->setPlainText(QStringLiteral("找不到报表文件:orders.grf"));
         m_window->ShowWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
-        ASSERT_TRUE(m_window->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/main-window.png")));
+        Screenshot(*m_window, "main-window.png");
     }
 }
 
@@ -184,26 +214,13 @@ TEST_F(MainWindowTest, TestButtonRunsTheStoredRequest) {
 TEST_F(MainWindowTest, SitesListAndRemove) {
     m_window->settings().WriteIni("Sites", "https://erp.example.com", "1");
     m_window->settings().WriteIni("Sites", "http://old.example:8080", "0");
-    m_window->ShowSites();
-    auto* sites = m_window->findChild<verolux::frmSites*>();
+    auto* sites = Sites();
     ASSERT_NE(sites, nullptr);
-    auto rows = [&] {
-        QStringList r;
-        for (int i = 0; i < sites->lstSites->topLevelItemCount(); ++i)
-            r << sites->lstSites->topLevelItem(i)->text(0) + QLatin1Char(' ') +
-                     sites->lstSites->topLevelItem(i)->text(1) + QLatin1Char(' ') +
-                     sites->lstSites->topLevelItem(i)->text(2);
-        return r.join(QStringLiteral(", "));
-    };
-    EXPECT_EQ(rows(),
-              QStringLiteral("http://old.example:8080 拒绝 已记住, https://erp.example.com 允许 已记住"));
-    if (const QByteArray dir = qgetenv("VEROLUX_SCREENSHOT_DIR"); !dir.isEmpty()) {
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(sites));
-        ASSERT_TRUE(sites->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/site-list.png")));
-    }
+    EXPECT_EQ(SiteRows(*sites), "http://old.example:8080 拒绝 已记住, https://erp.example.com 允许 已记住");
+    Screenshot(*sites, "site-list.png");
     sites->lstSites->topLevelItem(1)->setSelected(true);
     sites->cmdRemove->click();
-    EXPECT_EQ(rows(), QStringLiteral("http://old.example:8080 拒绝 已记住"));
+    EXPECT_EQ(SiteRows(*sites), "http://old.example:8080 拒绝 已记住");
     EXPECT_EQ(m_window->settings().ReadIni("Sites", "https://erp.example.com"), "");
 }
 
@@ -212,18 +229,11 @@ TEST_F(MainWindowTest, SitesListAndRemove) {
 TEST_F(MainWindowTest, RemovingASiteClosesItsConnections) {
     m_window->settings().WriteIni("Sites", "https://erp.example.com", "1");
     m_window->siteQuestions().setDesktop(true);
-    auto pageOf = [this](const char* origin) {
-        auto s = Connect();
-        QByteArray request = UpgradeRequest();
-        request.insert(request.size() - 2, QByteArray("Origin: ") + origin + "\r\n");
-        s->write(request);
-        return s;
-    };
     auto answered = [](QTcpSocket& s) { return WaitFor([&] { return s.bytesAvailable() > 0; }); };
-    auto erp = pageOf("https://erp.example.com");
+    auto erp = PageOf("https://erp.example.com");
     ASSERT_TRUE(answered(*erp));
     EXPECT_TRUE(erp->readAll().startsWith("HTTP/1.1 101 "));
-    auto other = pageOf("https://other.example");
+    auto other = PageOf("https://other.example");
     ASSERT_TRUE(WaitFor([&] {
         auto* q = m_window->siteQuestions().question();
         return q && q->cmdAllow->isEnabled();
@@ -233,14 +243,10 @@ TEST_F(MainWindowTest, RemovingASiteClosesItsConnections) {
     EXPECT_TRUE(other->readAll().startsWith("HTTP/1.1 101 "));
     ASSERT_TRUE(WaitFor([&] { return Count() == 2; }));
 
-    m_window->ShowSites();
-    auto* sites = m_window->findChild<verolux::frmSites*>();
+    auto* sites = Sites();
     ASSERT_NE(sites, nullptr);
-    ASSERT_EQ(sites->lstSites->topLevelItemCount(), 2);
-    QTreeWidgetItem* item = sites->lstSites->topLevelItem(1);
-    EXPECT_EQ(item->text(0) + QLatin1Char(' ') + item->text(1) + QLatin1Char(' ') + item->text(2),
-              QStringLiteral("https://other.example 允许 仅本次运行"));
-    item->setSelected(true);
+    EXPECT_EQ(SiteRows(*sites), "https://erp.example.com 允许 已记住, https://other.example 允许 仅本次运行");
+    sites->lstSites->topLevelItem(1)->setSelected(true);
     sites->cmdRemove->click();
     EXPECT_TRUE(WaitFor([&] { return other->state() == QAbstractSocket::UnconnectedState; }));
     EXPECT_EQ(Count(), 1);
@@ -270,10 +276,7 @@ TEST_F(MainWindowTest, PolicySitesAreLocked) {
     m_window->settings().WriteIni("Sites", "https://old.example", "0");
     // A ping right behind the request: a page let in gets its pong, a refused one the close 4403.
     auto outcome = [this](const char* origin) {
-        auto s = Connect();
-        QByteArray request = UpgradeRequest();
-        request.insert(request.size() - 2, QByteArray("Origin: ") + origin + "\r\n");
-        s->write(request + ClientFrame(0x9, {}));
+        auto s = PageOf(origin, ClientFrame(0x9, {}));
         const QByteArray pong("\x8a\x00", 2);
         QByteArray got;
         WaitFor([&] {
@@ -286,31 +289,18 @@ TEST_F(MainWindowTest, PolicySitesAreLocked) {
     EXPECT_STREQ(outcome("https://ads.example"), "refused") << "the administrator's 0 wins over the user's 1";
     EXPECT_STREQ(outcome("https://mine.example"), "refused") << "under the administrator's listed";
 
-    m_window->ShowSites();
-    auto* sites = m_window->findChild<verolux::frmSites*>();
+    auto* sites = Sites();
     ASSERT_NE(sites, nullptr);
-    auto rows = [&] {
-        QStringList r;
-        for (int i = 0; i < sites->lstSites->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* item = sites->lstSites->topLevelItem(i);
-            r << item->text(0) + QLatin1Char(' ') + item->text(1) + QLatin1Char(' ') + item->text(2);
-        }
-        return r.join(QStringLiteral(", ")).toStdString();
-    };
-    EXPECT_EQ(rows(),
-              std::string("https://ads.example 拒绝 管理员设定, https://erp.example.com 允许 管理员设定, "
-                          "https://old.example 拒绝 已记住"));
-    if (const QByteArray dir = qgetenv("VEROLUX_SCREENSHOT_DIR"); !dir.isEmpty()) {
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(sites));
-        ASSERT_TRUE(
-            sites->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/site-list-policy.png")));
-    }
+    EXPECT_EQ(SiteRows(*sites),
+              "https://ads.example 拒绝 管理员设定, https://erp.example.com 允许 管理员设定, "
+              "https://old.example 拒绝 已记住");
+    Screenshot(*sites, "site-list-policy.png");
     for (int i = 0; i < 3; ++i) {
         sites->lstSites->topLevelItem(i)->setSelected(true);
         sites->cmdRemove->click();
     }
-    EXPECT_EQ(rows(),
-              std::string("https://ads.example 拒绝 管理员设定, https://erp.example.com 允许 管理员设定"));
+    EXPECT_EQ(SiteRows(*sites),
+              "https://ads.example 拒绝 管理员设定, https://erp.example.com 允许 管理员设定");
 }
 
 // Closing the window hides it and the agent goes on; Exit ends the event loop even while other

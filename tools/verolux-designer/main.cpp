@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("verolux-designer"));
     QApplication::setOrganizationName(QStringLiteral("Verolux"));
     verolux::reports::InstallQtTranslations(app);
+    verolux::reports::InstallUiFonts();
     QSettings settings;
     verolux::reports::DesignerWindow window(settings);
     if (autosaveSeconds > 0) window.setAutosaveInterval(autosaveSeconds * 1000);

@@ -2,6 +2,7 @@
 //
 // Fills the template from the request as the agent's report windows do (FillFromRequest) and writes
 // the PDF.
+#include "agent/reports/engine/ProgramFonts.h"
 #include "agent/reports/engine/Report.h"
 #include "agent/reports/engine/RequestFill.h"
 #include "agent/reports/layout/PageLayout.h"
@@ -49,9 +50,10 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    // A command-line tool: no display needed, fonts come from fontconfig.
+    // A command-line tool: no display needed, fonts come from fontconfig (on Windows: the shipped ones).
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    AddProgramFonts();
 
     bool dump = false, timing = false;
     QStringList args;

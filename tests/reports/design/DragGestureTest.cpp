@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <functional>
 #include <sstream>
 
 using namespace verolux::reports;
@@ -50,139 +49,64 @@ std::string Live(const DragGesture& g, const DesignLayout& layout) {
     return o;
 }
 
+ItemRef D(int i) {
+    return {kDetail, i};
+}
+
+// Where a drag starts, in the detail band: on an item (Handle::None moves it, another resizes it by that
+// handle, with the item selected) or, without an item, on the band's bottom edge.
+struct Press {
+    int item;
+    Handle handle;
+    double x, y;
+};
+Press Grab(int item, double x, double y, Handle handle = Handle::None) {
+    return {item, handle, x, y};
+}
+Press Edge(double x, double y) {
+    return {-1, Handle::None, x, y};
+}
+
 struct DragRow {
     const char* name;
-    std::vector<ItemRef> selection;
-    // Starts the gesture at a point of the detail band (page mm given by `at`).
-    std::function<DragGesture(const Template&, const std::function<PointMm(double, double)>& at)> start;
+    Press press;
     double toX, toY; // where the pointer goes, in the detail band's coordinates
     bool free, guides;
     std::string live;    // Live() after the move
     std::string changed; // the first dump line the release changed ("" when none)
 };
 
-ItemRef D(int i) {
-    return {kDetail, i};
-}
-
 // The order list: detail items [0] {orderNo} 0..24, [1] 24..46, ..., [6] {amount} 164..190, 6 mm high;
 // the group footer follows the 6 mm detail band.
 const DragRow kDrags[] = {
-    {"a move lands on the grid",
-     {D(0)},
-     [](const Template&, const auto& at) { return DragGesture::Move(D(0), at(1, 2)); },
-     11.3,
-     2.2,
-     false,
-     false,
-     "move 10,0",
-     "  [0] text 10,0 24x6 cell \"{orderNo}\""},
+    // clang-format off
+    {"a move lands on the grid", Grab(0, 1, 2), 11.3, 2.2, false, false,
+     "move 10,0", "  [0] text 10,0 24x6 cell \"{orderNo}\""},
     // Its right edge (34.3) is 0.7 mm from {customer}'s centre (35); its top and bottom are both 0.2 mm
     // from the band's top and bottom: the later of equals, the bottom, wins.
-    {"an edge within reach catches and shows a guide",
-     {D(0)},
-     [](const Template&, const auto& at) { return DragGesture::Move(D(0), at(1, 2)); },
-     11.3,
-     2.2,
-     false,
-     true,
-     "move 11,0 |35 _6",
-     "  [0] text 11,0 24x6 cell \"{orderNo}\""},
-    {"Alt places freely",
-     {D(0)},
-     [](const Template&, const auto& at) { return DragGesture::Move(D(0), at(1, 2)); },
-     11.3,
-     2.2,
-     true,
-     true,
-     "move 10.3,0.2",
-     "  [0] text 10.3,0.2 24x6 cell \"{orderNo}\""},
-    {"nothing goes left of the margin",
-     {D(1)},
-     [](const Template&, const auto& at) { return DragGesture::Move(D(1), at(25, 2)); },
-     -10,
-     2,
-     false,
-     false,
-     "move -24,0",
-     "  [1] text 0,0 22x6 cell \"{orderDate}\""},
+    {"an edge within reach catches and shows a guide", Grab(0, 1, 2), 11.3, 2.2, false, true,
+     "move 11,0 |35 _6", "  [0] text 11,0 24x6 cell \"{orderNo}\""},
+    {"Alt places freely", Grab(0, 1, 2), 11.3, 2.2, true, true,
+     "move 10.3,0.2", "  [0] text 10.3,0.2 24x6 cell \"{orderNo}\""},
+    {"nothing goes left of the margin", Grab(1, 25, 2), -10, 2, false, false,
+     "move -24,0", "  [1] text 0,0 22x6 cell \"{orderDate}\""},
     // Down 6.2 mm: its top is 0.2 mm into the group footer, which the grid makes 0.
-    {"a move into the next band",
-     {D(6)},
-     [](const Template&, const auto& at) { return DragGesture::Move(D(6), at(165, 1)); },
-     165,
-     7.2,
-     false,
-     false,
-     "move 0,6 into groups[0].footer",
-     "  [3] text 164,0 26x6 cellMoney \"{amount}\""},
-    {"the bottom-right handle",
-     {D(6)},
-     [](const Template& t, const auto& at) {
-         return DragGesture::Resize(t, D(6), Handle::BottomRight, at(190, 6));
-     },
-     185.4,
-     9,
-     false,
-     false,
-     "resize 164,0 21x9",
-     "  [6] text 164,0 21x9 cellMoney \"{amount}\""},
-    {"the left handle past the right edge flips the box",
-     {D(6)},
-     [](const Template& t, const auto& at) { return DragGesture::Resize(t, D(6), Handle::Left, at(164, 3)); },
-     195,
-     3,
-     false,
-     false,
-     "resize 190,0 5x6",
-     "  [6] text 190,0 5x6 cellMoney \"{amount}\""},
+    {"a move into the next band", Grab(6, 165, 1), 165, 7.2, false, false,
+     "move 0,6 into groups[0].footer", "  [3] text 164,0 26x6 cellMoney \"{amount}\""},
+    {"the bottom-right handle", Grab(6, 190, 6, Handle::BottomRight), 185.4, 9, false, false,
+     "resize 164,0 21x9", "  [6] text 164,0 21x9 cellMoney \"{amount}\""},
+    {"the left handle past the right edge flips the box", Grab(6, 164, 3, Handle::Left), 195, 3, false, false,
+     "resize 190,0 5x6", "  [6] text 190,0 5x6 cellMoney \"{amount}\""},
     // Its middle (3.4 mm down) catches the footer items' middles (3.5); its right edge the page's.
-    {"a move into the next band catches the edges there",
-     {D(6)},
-     [](const Template&, const auto& at) { return DragGesture::Move(D(6), at(165, 1)); },
-     165,
-     7.4,
-     false,
-     true,
-     "move 0,6.5 into groups[0].footer |190 _9.5",
-     "  [3] text 164,0.5 26x6 cellMoney \"{amount}\""},
+    {"a move into the next band catches the edges there", Grab(6, 165, 1), 165, 7.4, false, true,
+     "move 0,6.5 into groups[0].footer |190 _9.5", "  [3] text 164,0.5 26x6 cellMoney \"{amount}\""},
     // The top handle moves only the top: no guide across, however near an edge the pointer is.
-    {"the top handle snaps only down",
-     {D(6)},
-     [](const Template& t, const auto& at) { return DragGesture::Resize(t, D(6), Handle::Top, at(177, 0)); },
-     164.4,
-     2.3,
-     false,
-     true,
-     "resize 164,3 26x3 _3",
-     "  [6] text 164,3 26x3 cellMoney \"{amount}\""},
-    {"a band edge on the grid",
-     {},
-     [](const Template& t, const auto& at) { return DragGesture::BandEdge(t, kDetail, at(60, 6)); },
-     60,
-     9.2,
-     false,
-     false,
-     "height 9",
-     "detail 9 mm"},
-    {"a band edge with Alt",
-     {},
-     [](const Template& t, const auto& at) { return DragGesture::BandEdge(t, kDetail, at(60, 6)); },
-     60,
-     9.2,
-     true,
-     false,
-     "height 9.2",
-     "detail 9.2 mm"},
-    {"a move back where it was changes nothing",
-     {D(0)},
-     [](const Template&, const auto& at) { return DragGesture::Move(D(0), at(1, 2)); },
-     1.2,
-     2.1,
-     false,
-     false,
-     "move 0,0",
-     ""},
+    {"the top handle snaps only down", Grab(6, 177, 0, Handle::Top), 164.4, 2.3, false, true,
+     "resize 164,3 26x3 _3", "  [6] text 164,3 26x3 cellMoney \"{amount}\""},
+    {"a band edge on the grid", Edge(60, 6), 60, 9.2, false, false, "height 9", "detail 9 mm"},
+    {"a band edge with Alt", Edge(60, 6), 60, 9.2, true, false, "height 9.2", "detail 9.2 mm"},
+    {"a move back where it was changes nothing", Grab(0, 1, 2), 1.2, 2.1, false, false, "move 0,0", ""},
+    // clang-format on
 };
 
 class Drags : public testing::TestWithParam<DragRow> {};
@@ -202,11 +126,15 @@ std::string FirstChange(const std::string& before, const std::string& after) {
 TEST_P(Drags, LiveStateAndTheStepOnRelease) {
     const DragRow& r = GetParam();
     DesignDocument doc(LoadSample("orders.grf"));
-    doc.select(r.selection);
     const DesignLayout layout = LayOutDesign(doc.tmpl());
     const PlacedBand* detail = layout.find(kDetail);
     const auto at = [&](double x, double y) { return PointMm{layout.left + x, detail->top + y}; };
-    DragGesture g = r.start(doc.tmpl(), at);
+    const Press& p = r.press;
+    if (p.item >= 0) doc.select({D(p.item)});
+    DragGesture g = p.item < 0 ? DragGesture::BandEdge(doc.tmpl(), kDetail, at(p.x, p.y))
+                    : p.handle == Handle::None
+                        ? DragGesture::Move(D(p.item), at(p.x, p.y))
+                        : DragGesture::Resize(doc.tmpl(), D(p.item), p.handle, at(p.x, p.y));
     SnapSettings snap;
     snap.guides = r.guides;
     g.move(doc, layout, at(r.toX, r.toY), r.free, snap);

@@ -3,7 +3,6 @@
 #include "tests/reports/engine/PaginationHelpers.h"
 
 #include "agent/reports/layout/RuleStyles.h"
-#include "agent/reports/model/TemplateExpressions.h"
 
 #include <gtest/gtest.h>
 
@@ -171,18 +170,6 @@ TEST(Expressions, UnreadableExpressionsLoadWithAWarningAndPrintNothing) {
     const auto style =
         ParseTemplate(tmpl("\"x\"", "", "[]", R"(, "rules": [{"when": "1", "style": "nope"}])"));
     EXPECT_EQ(style.error, "bands.detail.items[0].rules[0].style: unknown style \"nope\"");
-}
-
-TEST(Expressions, ChecksListNamesUnknownNamesWithoutFailing) {
-    Template t = LoadTemplateText(tmpl("\"{quantity * prize} {customer}\""));
-    const auto problems = CheckExpressions(t);
-    ASSERT_EQ(problems.size(), 1u);
-    EXPECT_FALSE(problems[0].broken);
-    EXPECT_EQ(problems[0].describe(),
-              "bands.detail.items[0].text: character 13: \"prize\" is neither a field nor a parameter");
-    t.detail.items[0].text = "{quantity *}";
-    ASSERT_EQ(CheckExpressions(t).size(), 1u);
-    EXPECT_TRUE(CheckExpressions(t)[0].broken);
 }
 
 // Rules in order, the first that holds applies: a style's colour, weight and background, or hiding.

@@ -1,3 +1,5 @@
+#include "agent/reports/engine/ProgramFonts.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -7,5 +9,6 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
+    verolux::reports::AddProgramFonts(); // the Windows build's tests: the font the programs ship
     return RUN_ALL_TESTS();
 }

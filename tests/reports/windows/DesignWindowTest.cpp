@@ -267,31 +267,6 @@ TEST_F(DesignWindow, FileDialogsSaveAsAndOpen) {
     EXPECT_EQ(window->report()->reportTemplate().title, "销售发票");
 }
 
-TEST_F(DesignWindow, SecondRequestWithAndWithoutUnsavedEdits) {
-    const fs::path invoice = templateFolder() / "invoice.grf";
-    request(invoice, "http://a/", "A");
-    // No edits: the new request's template replaces the one shown.
-    request(orders(), "http://b/", "B");
-    EXPECT_EQ(window->txtfile->text().toStdString(), orders().string());
-    EXPECT_EQ(window->report()->reportTemplate().title, "订单明细表");
-
-    editTitle(QStringLiteral("EDIT"));
-    expectBox(QMessageBox::No);
-    request(invoice, "http://c/", "C");
-    EXPECT_EQ(boxes.back(), QStringLiteral("当前报表有未保存的修改，放弃修改并打开新的报表？"));
-    EXPECT_EQ(shownTitle(), "EDIT");
-    EXPECT_EQ(window->reportFileName, orders().string());
-    EXPECT_EQ(window->reportId, "B");
-    EXPECT_EQ(window->reportAdd, "http://b/");
-
-    expectBox(QMessageBox::Yes);
-    request(invoice, "http://c/", "C");
-    EXPECT_EQ(window->txtfile->text().toStdString(), invoice.string());
-    EXPECT_EQ(window->report()->reportTemplate().title, "销售发票");
-    EXPECT_NE(shownTitle(), "EDIT");
-    EXPECT_EQ(window->reportId, "C");
-}
-
 // What an agent that crashed left of a design not uploaded is offered when that template is designed
 // again, and only then; a normal end leaves nothing to offer.
 TEST_F(DesignWindow, EditsLeftByACrashAreOfferedForTheirTemplate) {
@@ -319,7 +294,7 @@ TEST_F(DesignWindow, EditsLeftByACrashAreOfferedForTheirTemplate) {
     EXPECT_FALSE(reports::RecoveryStore(folder).leftOver()); // taken over by this window
 }
 
-TEST_F(DesignWindow, OtherPagesRequestAsksAndTheHostLabelShowsWhereSaveGoes) {
+TEST_F(DesignWindow, SecondRequestAsksOverEditsAndTheHostLabelShowsWhereSaveGoes) {
     const fs::path invoice = templateFolder() / "invoice.grf";
     request(invoice, backend("/upload/template/invoice.grf"), "A", "", "1/1");
     const std::string port = backend("").substr(backend("").rfind(':') + 1);
@@ -328,6 +303,8 @@ TEST_F(DesignWindow, OtherPagesRequestAsksAndTheHostLabelShowsWhereSaveGoes) {
     request(orders(), "http://other.example:8080/up", "B", "", "2/1");
     EXPECT_EQ(window->labHost->text(), QStringLiteral("上传到：other.example:8080"));
     EXPECT_EQ(window->labHost->toolTip(), QStringLiteral("http://other.example:8080/up"));
+    EXPECT_EQ(window->txtfile->text().toStdString(), orders().string());
+    EXPECT_EQ(window->report()->reportTemplate().title, "订单明细表");
 
     editTitle(QStringLiteral("EDIT"));
     expectBox(QMessageBox::No);
@@ -335,6 +312,7 @@ TEST_F(DesignWindow, OtherPagesRequestAsksAndTheHostLabelShowsWhereSaveGoes) {
     EXPECT_EQ(boxes.back(),
               kDiscard + QStringLiteral("\n新的报表来自另一个页面，保存将改为上传到 third.example。"));
     EXPECT_EQ(shownTitle(), "EDIT");
+    EXPECT_EQ(window->reportFileName, orders().string());
     EXPECT_EQ(window->reportAdd, "http://other.example:8080/up");
     EXPECT_EQ(window->requester, "2/1");
     EXPECT_EQ(window->labHost->text(), QStringLiteral("上传到：other.example:8080"));
@@ -354,6 +332,15 @@ TEST_F(DesignWindow, OtherPagesRequestAsksAndTheHostLabelShowsWhereSaveGoes) {
     EXPECT_EQ(shownTitle(), "EDIT");
     EXPECT_EQ(window->reportId, "B");
     EXPECT_EQ(window->requester, "2/1");
+
+    // A yes gives up the edits for the new request's template.
+    expectBox(QMessageBox::Yes);
+    request(invoice, "http://c/", "C", "", "2/1");
+    EXPECT_EQ(window->txtfile->text().toStdString(), invoice.string());
+    EXPECT_EQ(window->report()->reportTemplate().title, "销售发票");
+    EXPECT_NE(shownTitle(), "EDIT");
+    EXPECT_EQ(window->reportId, "C");
+    EXPECT_EQ(window->reportAdd, "http://c/");
 }
 
 TEST_F(DesignWindow, ControlSaveWritesMyGrfButTheEditsStayNotUploaded) {

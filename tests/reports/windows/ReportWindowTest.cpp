@@ -32,6 +32,23 @@ std::string Request(const std::string& preview, const std::string& extra, const 
            extra + R"("repdata":)" + repdata + "}";
 }
 
+// A program folder holding the order list sample, with `from` replaced by `to` where given.
+struct ProgramFolder {
+    QTemporaryDir dir;
+    std::filesystem::path path{dir.path().toStdString()};
+    explicit ProgramFolder(const QByteArray& from = {}, const QByteArray& to = {}) {
+        std::filesystem::create_directory(path / "report");
+        QFile sample(kOrders), copy(QString::fromStdString((path / "report" / "orders.grf").string()));
+        EXPECT_TRUE(sample.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly));
+        const QByteArray bytes = sample.readAll();
+        copy.write(from.isEmpty() ? bytes : QByteArray(bytes).replace(from, to));
+    }
+    QString log() const {
+        QFile f(QString::fromStdString((path / "MyLog.txt").string()));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+};
+
 struct Filled {
     Report report;
     explicit Filled(const std::string& request) {
@@ -64,14 +81,10 @@ TEST(FillFromRequest, ParametersAndRecords) {
 }
 
 TEST(FillFromRequest, AParameterNamedLikeTheAgentsKeyStaysEmpty) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("v.grf"));
-    QFile orders(kOrders), copy(path);
-    ASSERT_TRUE(orders.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly));
-    copy.write(orders.readAll().replace(R"("name": "company")", R"("name": "verolux")"));
-    copy.close();
+    const ProgramFolder folder(R"("name": "company")", R"("name": "verolux")");
     Report r;
-    ASSERT_TRUE(r.LoadTemplate(path)) << r.lastError().toStdString();
+    ASSERT_TRUE(r.LoadTemplate(QString::fromStdString((folder.path / "report" / "orders.grf").string())))
+        << r.lastError().toStdString();
     FillFromRequest(r, JsonDocument::Parse(Request("2", R"("verolux":"hello",)", "[]")));
     EXPECT_EQ(r.Parameters().byName("verolux")->Value(), ScalarValue::empty());
 }
@@ -118,15 +131,12 @@ class ShowRecorder : public QObject {
 // One showing, once ready: maximised, captioned and filled (no normal-size or minimised flash); a
 // request that cannot be read shows the bare window, and the log says why. Closing releases it.
 TEST(PreviewWindow, AppearsOnceReady) {
-    QTemporaryDir dir;
-    const std::filesystem::path folder = dir.path().toStdString();
-    std::filesystem::create_directory(folder / "report");
-    ASSERT_TRUE(QFile::copy(kOrders, QString::fromStdString((folder / "report" / "orders.grf").string())));
+    const ProgramFolder folder;
     for (const auto& [data, title] :
          {std::pair{Request("1", "", R"([{"orderNo":"SO-1"}])"), "报表预览-orders.grf"},
           {std::string("{ not json"), "报表预览"}}) {
         const bool ok = data[0] == '{' && data[1] == '"';
-        QPointer<frmPreview> w = new frmPreview(folder);
+        QPointer<frmPreview> w = new frmPreview(folder.path);
         ShowRecorder seen(w);
         w->reportFileData = data;
         w->reportPreview = "1";
@@ -140,59 +150,36 @@ TEST(PreviewWindow, AppearsOnceReady) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(w.isNull()) << title;
     }
-    QFile log(QString::fromStdString((folder / "MyLog.txt").string()));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(log.readAll().contains("\r加载失败，原因："));
+    EXPECT_TRUE(folder.log().contains(QStringLiteral("\r加载失败，原因：")));
 }
 
 // A template written before expressions, with a reference that does not read as one, still shows;
 // the log says what prints nothing and where.
 TEST(PreviewWindow, AnUnreadableExpressionIsLoggedAndTheReportShows) {
-    QTemporaryDir dir;
-    const std::filesystem::path folder = dir.path().toStdString();
-    std::filesystem::create_directory(folder / "report");
-    QFile sample(kOrders);
-    ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
-    QFile copy(QString::fromStdString((folder / "report" / "orders.grf").string()));
-    ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
-    copy.write(sample.readAll().replace("\"{quantity}\"", "\"{quantity**2}\""));
-    copy.close();
-    QPointer<frmPreview> w = new frmPreview(folder);
+    const ProgramFolder folder("\"{quantity}\"", "\"{quantity**2}\"");
+    QPointer<frmPreview> w = new frmPreview(folder.path);
     w->reportFileData = Request("1", "", R"([{"orderNo":"SO-1","quantity":3}])");
     w->reportPreview = "1";
     EXPECT_FALSE(w->Show());
     EXPECT_GT(w->ReportViewer1->pageCount(), 0);
     w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QFile log(QString::fromStdString((folder / "MyLog.txt").string()));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(
-        QString::fromUtf8(log.readAll())
-            .contains(QStringLiteral("orders.grf   http://127.0.0.1:9/orders.grf\r模板警告：orders.grf: "
-                                     "bands.detail.items[4].text: character 11: expected a value "
-                                     "instead of '*'")));
+    EXPECT_TRUE(folder.log().contains(
+        QStringLiteral("orders.grf   http://127.0.0.1:9/orders.grf\r模板警告：orders.grf: "
+                       "bands.detail.items[4].text: character 11: expected a value "
+                       "instead of '*'")));
 }
 
 // A value that cannot be computed prints empty; the PDF is still made and the log names the value.
 TEST(PdfWindow, AValueThatCannotBeComputedIsLogged) {
-    QTemporaryDir dir;
-    const std::filesystem::path folder = dir.path().toStdString();
-    std::filesystem::create_directory(folder / "report");
-    QFile sample(kOrders);
-    ASSERT_TRUE(sample.open(QIODevice::ReadOnly));
-    QFile copy(QString::fromStdString((folder / "report" / "orders.grf").string()));
-    ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
-    copy.write(sample.readAll().replace("\"{price}\"", "\"{price/0}\""));
-    copy.close();
-    frmPdfFile w(folder);
+    const ProgramFolder folder("\"{price}\"", "\"{price/0}\"");
+    frmPdfFile w(folder.path);
     w.reportFileData = Request("2", "", R"([{"orderNo":"SO-1","quantity":3,"price":2}])");
     w.reportPreview = "2";
     const OutputResult out = w.Show();
     ASSERT_TRUE(out.upload.has_value());
     EXPECT_TRUE(std::filesystem::exists(out.upload->file));
-    QFile log(QString::fromStdString((folder / "MyLog.txt").string()));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(log.readAll());
+    const QString text = folder.log();
     EXPECT_TRUE(text.contains(QStringLiteral("orders.grf   http://127.0.0.1:9/orders.grf\r计算警告：")))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("price/0"))) << text.toStdString();
