@@ -11,6 +11,8 @@ PKGS=(
   dpkg-dev cmake ninja-build make perl xz-utils qt6-base-dev-tools
   # Shipped in the deploy folder: Qt's Chinese (platform independent .qm files) and a Chinese font.
   qt6-translations-l10n fonts-wqy-microhei
+  # Wine's own caption-button font, for screenshots.sh.
+  fonts-wine
 )
 
 export DEBIAN_FRONTEND=noninteractive
