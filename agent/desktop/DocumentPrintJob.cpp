@@ -1,12 +1,18 @@
 #include "agent/desktop/DocumentPrintJob.h"
 
 #include "agent/printing/DocumentJob.h"
+#include "agent/printing/DocumentShift.h"
 #include "agent/printing/PageRuns.h"
 #include "agent/reports/cups/CupsError.h"
 #include "agent/reports/cups/CupsPrinters.h"
 #include "agent/reports/cups/CupsRawJob.h"
 #include "agent/reports/cups/MediaChoice.h"
+#include "agent/reports/cups/PwgNames.h"
 #include "agent/reports/windows/DocumentPages.h"
+#include "agent/reports/windows/PicturePdf.h"
+#include "agent/reports/windows/ShiftedPdf.h"
+
+#include <QTemporaryFile>
 
 namespace verolux {
 namespace {
@@ -14,6 +20,10 @@ namespace {
 constexpr double kPointsPerMm = 72 / 25.4;
 // CUPS jobs one document may become.
 constexpr std::size_t kMaxSplitJobs = 100;
+// A printer that does not say its resolution gets pages drawn this fine.
+constexpr int kDefaultPrinterDpi = 300;
+// CUPS' image filters take a picture that names no resolution at this one.
+constexpr double kCupsPictureDpi = 128;
 
 // The PDF's selected pages in runs of one paper size; empty when its pages cannot be read here.
 std::vector<PageRun> PaperRuns(const std::string& bytes, const std::string& pages) {
@@ -26,10 +36,38 @@ std::vector<PageRun> PaperRuns(const std::string& bytes, const std::string& page
     return SplitByPaper(sizes, pages);
 }
 
+// The document moved by the printer's offset, as a PDF in `file`; false with the reason when it could
+// not be. `sheetMm` is the paper every page goes on, 0 × 0 when each page goes on its own size.
+bool WriteMoved(DocumentFormat format, const std::string& bytes, const DocumentPrint& d, Fit fit,
+                const PrinterOffset& offset, QSizeF sheetMm, int dpi, QTemporaryFile& file,
+                std::string* error) {
+    if (!file.open()) {
+        *error = "cannot write a temporary file: " + file.errorString().toStdString();
+        return false;
+    }
+    const auto shiftMm = [&](QSizeF points) {
+        const PageShift s =
+            ShiftOnPage(offset, {points.width(), points.height()}, sheetMm.width(), sheetMm.height(), fit);
+        return QPointF(s.xMm, s.yMm);
+    };
+    if (format != DocumentFormat::Pdf) {
+        if (WritePicturePdf(bytes, file, shiftMm, kCupsPictureDpi) && file.flush()) return true;
+        *error = "cannot write the picture as a PDF: " + file.errorString().toStdString();
+        return false;
+    }
+    PdfShift shift;
+    shift.dpi = dpi > 0 ? dpi : kDefaultPrinterDpi;
+    shift.drawn = [&d](int page) { return PageSelected(d.options.pages, page + 1); };
+    shift.shiftMm = shiftMm;
+    return WriteShiftedPdf(bytes, shift, file, error) && file.flush();
+}
+
 } // namespace
 
 void PrintDocument(const DocumentPrint& d, const std::string& bytes, const std::string& jobId,
-                   const std::function<void(const JobStep&)>& report) {
+                   const std::function<void(const JobStep&)>& report,
+                   const std::function<PrinterOffset(const std::string& queue)>& offsetOf,
+                   const std::function<void(std::string_view)>& log) {
     JobStep failed(JobStep::Kind::Failed);
     const auto fail = [&](const char* code, std::string message) {
         failed.code = code;
@@ -64,18 +102,57 @@ void PrintDocument(const DocumentPrint& d, const std::string& bytes, const std::
         o.media = media.media;
         o.mediaSource = media.mediaSource;
     }
-    const cups::Scaling scaling = d.fit == Fit::Actual ? cups::Scaling::None
-                                  : d.fit == Fit::Fit  ? cups::Scaling::Fit
-                                  : d.fit == Fit::Fill ? cups::Scaling::Fill
-                                                       : cups::Scaling::Printer;
+    cups::Scaling scaling = d.fit == Fit::Actual ? cups::Scaling::None
+                            : d.fit == Fit::Fit  ? cups::Scaling::Fit
+                            : d.fit == Fit::Fill ? cups::Scaling::Fill
+                                                 : cups::Scaling::Printer;
     const std::string title = jobId.empty() ? "document" : "document " + jobId;
     std::vector<PageRun> runs;
     // CUPS puts every page of a job on the job's one paper: a PDF whose pages differ in size goes as
     // one job per run of pages of one size, each on its own paper (where the printer has it).
     if (format == DocumentFormat::Pdf && d.options.paper.empty()) runs = PaperRuns(bytes, d.options.pages);
-    if (runs.size() <= 1 || runs.size() > kMaxSplitJobs) {
+    const bool split = runs.size() > 1 && runs.size() <= kMaxSplitJobs;
+
+    // The printer's calibration: CUPS has no option that moves a document, so the agent draws it moved.
+    std::string_view sent = bytes;
+    const char* type = MimeType(format);
+    QTemporaryFile moved;
+    const PrinterOffset offset = offsetOf ? offsetOf(queue) : PrinterOffset{};
+    if (!offset.zero() && format == DocumentFormat::Pdf && !ShiftedPdfSupported()) {
+        static bool told = false;
+        if (!told && log) log("打印机校准未用于 PDF 文档：此版本没有 Qt PDF，PDF 按原样打印");
+        told = true;
+    } else if (!offset.zero()) {
+        cups::PrinterInfo info;
+        if (!cups::QueryPrinter(queue, &info, &error)) return fail(failure::kPrintFailed, error);
+        // The paper the pages go on: the one asked for, else the printer's; each run's own when split.
+        QSizeF sheet;
+        int widthHmm = 0, heightHmm = 0;
+        if (!split && cups::SizeOfName(o.media.empty() ? info.defaultMedia : o.media, &widthHmm, &heightHmm))
+            sheet = QSizeF(widthHmm / 100.0, heightHmm / 100.0);
+        // CUPS fits a picture to the sheet unless told otherwise; a PDF page it leaves as it is.
+        Fit fit = d.fit;
+        if (format != DocumentFormat::Pdf && fit == Fit::Printer) {
+            fit = Fit::Fit;
+            scaling = cups::Scaling::Fit;
+        }
+        std::string why;
+        if (!WriteMoved(format, bytes, d, fit, offset, sheet, info.resolutionDpi, moved, &why)) {
+            // A PDF our reader cannot draw may still print: as it is, and the log says why.
+            if (format != DocumentFormat::Pdf || moved.error() != QFileDevice::NoError)
+                return fail(failure::kPrintFailed, why);
+            if (log) log("打印机校准未用于 " + title + "：" + why);
+        } else if (const uchar* mapped = moved.map(0, moved.size())) {
+            sent = std::string_view(reinterpret_cast<const char*>(mapped), std::size_t(moved.size()));
+            type = "application/pdf";
+        } else {
+            return fail(failure::kPrintFailed, "cannot read back " + moved.fileName().toStdString());
+        }
+    }
+
+    if (!split) {
         JobStep spooled(JobStep::Kind::Spooled);
-        if (!cups::SendDocumentJob(queue, title, MimeType(format), bytes,
+        if (!cups::SendDocumentJob(queue, title, type, sent,
                                    cups::DocumentOptionList(o, scaling, d.options.duplex.has_value()),
                                    &spooled.cupsJobId, &error))
             return fail(failure::kPrintFailed, error);
@@ -96,7 +173,7 @@ void PrintDocument(const DocumentPrint& d, const std::string& bytes, const std::
                 info, {"", "", run.size.width / kPointsPerMm, run.size.height / kPointsPerMm});
             part.media = media.error.empty() ? media.media : ""; // a size it lacks: its own paper
             if (spooled.cupsJobId) spooled.earlierCupsJobIds.push_back(spooled.cupsJobId);
-            if (!cups::SendDocumentJob(queue, title, MimeType(format), bytes,
+            if (!cups::SendDocumentJob(queue, title, type, sent,
                                        cups::DocumentOptionList(part, scaling, d.options.duplex.has_value()),
                                        &spooled.cupsJobId, &error)) {
                 // Half a document does not print.

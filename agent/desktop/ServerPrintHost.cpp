@@ -324,7 +324,8 @@ void ServerPrintHost::carryOutDocument(const DocumentPrint& document, const std:
         return;
     }
     if (!document.upload) {
-        PrintDocument(document, bytes, jobId, report);
+        PrintDocument(document, bytes, jobId, report, offsetOf(),
+                      [this](std::string_view line) { AddLog(line); });
         finished();
         return;
     }
@@ -392,15 +393,24 @@ bool ServerPrintHost::openDocumentPreview(const DocumentPrint& document, const s
                                          DocumentPrint d = document;
                                          d.printer = printer;
                                          d.preview = false;
-                                         PrintDocument(d, bytes, title, [this, title](const JobStep& step) {
-                                             if (step.kind == JobStep::Kind::Spooled)
-                                                 AddLog("文档已打印：" + title);
-                                             else if (step.kind == JobStep::Kind::Failed)
-                                                 AddLog("文档打印失败：" + title + " " + step.message);
-                                         });
+                                         PrintDocument(
+                                             d, bytes, title,
+                                             [this, title](const JobStep& step) {
+                                                 if (step.kind == JobStep::Kind::Spooled)
+                                                     AddLog("文档已打印：" + title);
+                                                 else if (step.kind == JobStep::Kind::Failed)
+                                                     AddLog("文档打印失败：" + title + " " + step.message);
+                                             },
+                                             offsetOf(), [this](std::string_view line) { AddLog(line); });
                                      });
     w->show();
     return true;
+}
+
+std::function<PrinterOffset(const std::string&)> ServerPrintHost::offsetOf() const {
+    return [this](const std::string& queue) {
+        return ParseOffset(m_window.settings().ReadIni(kOffsetSection, queue)).value_or(PrinterOffset{});
+    };
 }
 
 bool ServerPrintHost::queueFull(std::size_t bytes) const {
