@@ -39,32 +39,58 @@ std::string Number(double v) {
     return s;
 }
 
-// The page's pixels over white, as a PDF image's samples: one byte a pixel when the page is grey,
-// else three.
-std::string Samples(const QImage& page, bool* gray) {
+enum class Colours { BlackWhite, Gray, Rgb };
+
+// What the page's pixels need: black and white only (plain text and lines), grey, or colour.
+Colours ColoursOf(const QImage& page) {
     const int w = page.width(), h = page.height();
-    *gray = true;
-    for (int y = 0; y < h && *gray; ++y) {
-        const QRgb* row = reinterpret_cast<const QRgb*>(page.constScanLine(y));
-        for (int x = 0; x < w; ++x)
-            if (qRed(row[x]) != qGreen(row[x]) || qGreen(row[x]) != qBlue(row[x])) {
-                *gray = false;
-                break;
-            }
-    }
-    std::string out(std::size_t(w) * h * (*gray ? 1 : 3), '\0');
-    char* at = out.data();
+    Colours found = Colours::BlackWhite;
     for (int y = 0; y < h; ++y) {
         const QRgb* row = reinterpret_cast<const QRgb*>(page.constScanLine(y));
         for (int x = 0; x < w; ++x) {
-            // Premultiplied: what shows through is white.
-            const int white = 255 - qAlpha(row[x]);
-            if (*gray) {
-                *at++ = char(qRed(row[x]) + white);
-            } else {
-                *at++ = char(qRed(row[x]) + white);
-                *at++ = char(qGreen(row[x]) + white);
-                *at++ = char(qBlue(row[x]) + white);
+            const QRgb p = row[x];
+            // Most of a page: nothing drawn (transparent), or opaque black or white.
+            if (p == 0 || p == 0xFF000000u || p == 0xFFFFFFFFu) continue;
+            if (qRed(p) != qGreen(p) || qGreen(p) != qBlue(p)) return Colours::Rgb;
+            // Premultiplied: over white it shows as red + 255 - alpha.
+            const int shown = qRed(p) + 255 - qAlpha(p);
+            if (shown != 0 && shown != 255) found = Colours::Gray;
+        }
+    }
+    return found;
+}
+
+// The page's pixels over white, as a PDF image's samples: a bit a pixel (rows to whole bytes, 1
+// white) for black and white, a byte for grey, three for colour.
+std::string Samples(const QImage& page, Colours colours) {
+    const int w = page.width(), h = page.height();
+    const std::size_t rowBytes = colours == Colours::BlackWhite ? (std::size_t(w) + 7) / 8
+                                 : colours == Colours::Gray     ? std::size_t(w)
+                                                                : std::size_t(w) * 3;
+    std::string out(rowBytes * h, '\0');
+    for (int y = 0; y < h; ++y) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(page.constScanLine(y));
+        auto* at = reinterpret_cast<unsigned char*>(out.data() + rowBytes * y);
+        // Premultiplied: what shows through is white.
+        const auto shown = [row](int x, int channel) {
+            return static_cast<unsigned char>(((row[x] >> channel) & 0xFF) + 255 - qAlpha(row[x]));
+        };
+        if (colours == Colours::BlackWhite) {
+            // Black only where a pixel is opaque black.
+            for (int x = 0; x < w; x += 8) {
+                unsigned bits = 0;
+                for (int i = 0; i < 8; ++i)
+                    bits = bits << 1 | unsigned(x + i >= w || row[x + i] != 0xFF000000u);
+                at[x / 8] = static_cast<unsigned char>(bits);
+            }
+        } else if (colours == Colours::Gray) {
+            for (int x = 0; x < w; ++x)
+                at[x] = shown(x, 16);
+        } else {
+            for (int x = 0; x < w; ++x) {
+                at[3 * x] = shown(x, 16);
+                at[3 * x + 1] = shown(x, 8);
+                at[3 * x + 2] = shown(x, 0);
             }
         }
     }
@@ -85,7 +111,11 @@ bool WriteShiftedPdf(const std::string& pdf, const PdfShift& shift, QIODevice& o
     }
     const int dpi = std::clamp(shift.dpi, 72, kMaxDpi);
     QPdfDocumentRenderOptions options;
-    options.setRenderFlags(QPdfDocumentRenderOptions::RenderFlag::Annotations);
+    // At the printer's resolution edges need no smoothing: the printer draws them sharp anyway, and
+    // pages of plain black text compress several times better.
+    options.setRenderFlags(QPdfDocumentRenderOptions::RenderFlag::Annotations |
+                           QPdfDocumentRenderOptions::RenderFlag::TextAliased |
+                           QPdfDocumentRenderOptions::RenderFlag::PathAliased);
     reports::PdfFile file(out);
     const int catalog = file.reserve(), pages = file.reserve(), info = file.reserve();
     std::vector<int> kids;
@@ -107,7 +137,7 @@ bool WriteShiftedPdf(const std::string& pdf, const PdfShift& shift, QIODevice& o
         if (pixels > kMaxPagePixels) scale *= std::sqrt(kMaxPagePixels / pixels);
         const QSize size(std::max(1, int(std::lround(points.width() * scale))),
                          std::max(1, int(std::lround(points.height() * scale))));
-        bool gray = false;
+        Colours colours = Colours::Rgb;
         std::string samples;
         {
             QImage picture = document.render(i, size, options);
@@ -117,7 +147,8 @@ bool WriteShiftedPdf(const std::string& pdf, const PdfShift& shift, QIODevice& o
             }
             if (picture.format() != QImage::Format_ARGB32_Premultiplied)
                 picture.convertTo(QImage::Format_ARGB32_Premultiplied);
-            samples = Samples(picture, &gray);
+            colours = ColoursOf(picture);
+            samples = Samples(picture, colours);
         }
         const QPointF moved = shift.shiftMm ? shift.shiftMm(points) : QPointF();
         const int content = file.reserve(), image = file.reserve();
@@ -132,11 +163,13 @@ bool WriteShiftedPdf(const std::string& pdf, const PdfShift& shift, QIODevice& o
                              Number(moved.x() * kPointsPerMm) + " " + Number(-moved.y() * kPointsPerMm) +
                              " cm /Im0 Do Q",
                          1);
-        file.writeStream(image,
-                         "/Type /XObject /Subtype /Image /Width " + std::to_string(size.width()) +
-                             " /Height " + std::to_string(size.height()) +
-                             " /BitsPerComponent 8 /ColorSpace " + (gray ? "/DeviceGray" : "/DeviceRGB"),
-                         samples, 1);
+        file.writeStream(
+            image,
+            "/Type /XObject /Subtype /Image /Width " + std::to_string(size.width()) + " /Height " +
+                std::to_string(size.height()) +
+                (colours == Colours::BlackWhite ? " /BitsPerComponent 1" : " /BitsPerComponent 8") +
+                (colours == Colours::Rgb ? " /ColorSpace /DeviceRGB" : " /ColorSpace /DeviceGray"),
+            samples, 1);
         if (!file.ok()) break;
     }
     file.beginObject(catalog);
