@@ -118,7 +118,11 @@ void PrintDocument(const DocumentPrint& d, const std::string& bytes, const std::
     const char* type = MimeType(format);
     QTemporaryFile moved;
     const PrinterOffset offset = offsetOf ? offsetOf(queue) : PrinterOffset{};
-    if (!offset.zero() && format == DocumentFormat::Pdf && !ShiftedPdfSupported()) {
+    if (!offset.zero() && !cups::TakesPdfDocuments()) {
+        static bool told = false;
+        if (!told && log) log("打印机校准未用于文档：此平台的打印服务不收 PDF，文档按原样打印");
+        told = true;
+    } else if (!offset.zero() && format == DocumentFormat::Pdf && !ShiftedPdfSupported()) {
         static bool told = false;
         if (!told && log) log("打印机校准未用于 PDF 文档：此版本没有 Qt PDF，PDF 按原样打印");
         told = true;

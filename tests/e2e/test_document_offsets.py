@@ -2,7 +2,7 @@
 """A printer's offset applied to document jobs: a picture and PDF pages printed on the cups-pdf queue
 VXPDF come out moved by the offset on the sheet (also where CUPS turns or scales the page); on a raw
 queue (CUPS' socket backend to a listener of the test) a PDF without offset arrives byte for byte, and
-with one as our redrawn pages, moved. Needs root (cups-pdf writes to root's ~/PDF); the cups lock.
+with one as our redrawn pages, moved, those `pages` leaves out blank. Needs root (cups-pdf writes to root's ~/PDF); the cups lock.
 
 Run: VEROLUX_BIN_DIR=build/dev/bin /usr/bin/python3 tests/e2e/test_document_offsets.py -v DocumentOffsets
 """
@@ -15,18 +15,19 @@ import unittest
 from harness import setup_cups, unique
 from rawprinter import Listener
 import test_documents
-from test_extension import PageCase
+from test_extension import PageCase, first_page_gray, mean_gray
 
 MM = 72 / 25.4
 OFFSET = (50, 30)  # tenths of a mm: 5 mm right, 3 mm down; 10 pixels a mm at 254 dpi
 
 
-def block_pdf(path, width_mm, height_mm, x_mm, y_mm):
-    """One page of that size with a black 30 × 20 mm block, its corner x, y mm from the top left."""
+def block_pdf(path, width_mm, height_mm, x_mm, y_mm, pages=1):
+    """Pages of that size, each with a black 30 × 20 mm block, its corner x, y mm from the top left."""
     from reportlab.pdfgen import canvas
     c = canvas.Canvas(path, pagesize=(width_mm * MM, height_mm * MM))
-    c.rect(x_mm * MM, (height_mm - y_mm - 20) * MM, 30 * MM, 20 * MM, fill=1)
-    c.showPage()
+    for _ in range(pages):
+        c.rect(x_mm * MM, (height_mm - y_mm - 20) * MM, 30 * MM, 20 * MM, fill=1)
+        c.showPage()
     c.save()
     with open(path, "rb") as f:
         return f.read()
@@ -118,16 +119,19 @@ class DocumentOffsets(PageCase):
         self.assertEqual("completed", events[-1]["state"], events)
         self.assertEqual(pdf, self.printer.jobs.get(timeout=30))
 
+        # Moved, the second page of two: the first, left out, is a blank page so that page-ranges holds.
         self.set_offset(self.raw_queue, OFFSET)
-        events = self.document_job(printer=self.raw_queue, document=document)[1]
+        two = base64.b64encode(block_pdf(os.path.join(self.work, "two.pdf"), 210, 297, 40, 60, 2)).decode()
+        events = self.document_job(printer=self.raw_queue, document={"base64": two}, pages="2")[1]
         self.assertEqual("completed", events[-1]["state"], events)
         moved = os.path.join(self.work, unique("moved") + ".pdf")
         with open(moved, "wb") as f:
             f.write(self.printer.jobs.get(timeout=30))
-        self.assertEqual([(595, 842)], test_documents.page_sizes(moved))
+        self.assertEqual([(595, 842)] * 2, test_documents.page_sizes(moved))
+        self.assertEqual(1.0, mean_gray(first_page_gray(moved, moved[:-4] + "-1")))
         # The source's block 5 mm right and 3 mm down, its size kept; within 0.3 mm.
         x, y, w, h = dark_box(source, source[:-4])
-        for got, expected in zip(dark_box(moved, moved[:-4]), (x + 50, y + 30, w, h)):
+        for got, expected in zip(dark_box(moved, moved[:-4], page=2), (x + 50, y + 30, w, h)):
             self.assertAlmostEqual(got, expected, delta=3)
 
 if __name__ == "__main__":
