@@ -38,7 +38,7 @@ std::vector<PageRun> PaperRuns(const std::string& bytes, const std::string& page
 
 // The document moved by the printer's offset, as a PDF in `file`; false with the reason when it could
 // not be. `sheetMm` is the paper every page goes on, 0 × 0 when each page goes on its own size.
-bool WriteMoved(DocumentFormat format, const std::string& bytes, const DocumentPrint& d, Fit fit,
+bool WriteMoved(DocumentFormat format, std::string_view bytes, const DocumentPrint& d, Fit fit,
                 const PrinterOffset& offset, QSizeF sheetMm, int dpi, QTemporaryFile& file,
                 std::string* error) {
     if (!file.open()) {
@@ -60,6 +60,64 @@ bool WriteMoved(DocumentFormat format, const std::string& bytes, const DocumentP
     shift.drawn = [&d](int page) { return PageSelected(d.options.pages, page + 1); };
     shift.shiftMm = shiftMm;
     return WriteShiftedPdf(bytes, shift, file, error) && file.flush();
+}
+
+// What goes to CUPS: the document as it came, or a PDF of it moved by the printer's offset.
+struct Outgoing {
+    std::string_view bytes;
+    const char* type;
+    cups::Scaling scaling;
+    QTemporaryFile moved; // holds the moved PDF while it is sent
+};
+
+// CUPS has no option that moves a document: the agent draws it moved, for the paper every page goes on
+// (`media`, "" for the printer's own) or, `ownPaper`, each page on a paper of its own size.
+// False with the reason when the document cannot go at all; a PDF our reader cannot draw goes as it
+// is, and the log says why.
+bool Move(DocumentFormat format, const DocumentPrint& d, const PrinterOffset& offset,
+          const std::string& queue, const std::string& media, bool ownPaper, Outgoing& out,
+          std::string* error, const std::function<void(std::string_view)>& log) {
+    if (!cups::TakesPdfDocuments()) {
+        static bool told = false;
+        if (!told && log) log("打印机校准未用于文档：此平台的打印服务不收 PDF，文档按原样打印");
+        told = true;
+        return true;
+    }
+    if (format == DocumentFormat::Pdf && !ShiftedPdfSupported()) {
+        static bool told = false;
+        if (!told && log) log("打印机校准未用于 PDF 文档：此版本没有 Qt PDF，PDF 按原样打印");
+        told = true;
+        return true;
+    }
+    cups::PrinterInfo info;
+    if (!cups::QueryPrinter(queue, &info, error)) return false;
+    QSizeF sheet;
+    int widthHmm = 0, heightHmm = 0;
+    if (!ownPaper && cups::SizeOfName(media.empty() ? info.defaultMedia : media, &widthHmm, &heightHmm))
+        sheet = QSizeF(widthHmm / 100.0, heightHmm / 100.0);
+    // CUPS fits a picture to the sheet unless told otherwise; a PDF page it leaves as it is.
+    Fit fit = d.fit;
+    if (format != DocumentFormat::Pdf && fit == Fit::Printer) {
+        fit = Fit::Fit;
+        out.scaling = cups::Scaling::Fit;
+    }
+    std::string why;
+    if (!WriteMoved(format, out.bytes, d, fit, offset, sheet, info.resolutionDpi, out.moved, &why)) {
+        if (format != DocumentFormat::Pdf || out.moved.error() != QFileDevice::NoError) {
+            *error = why;
+            return false;
+        }
+        if (log) log("打印机校准未用于此 PDF：" + why);
+        return true;
+    }
+    const uchar* mapped = out.moved.map(0, out.moved.size());
+    if (!mapped) {
+        *error = "cannot read back " + out.moved.fileName().toStdString();
+        return false;
+    }
+    out.bytes = std::string_view(reinterpret_cast<const char*>(mapped), std::size_t(out.moved.size()));
+    out.type = "application/pdf";
+    return true;
 }
 
 } // namespace
@@ -102,10 +160,10 @@ void PrintDocument(const DocumentPrint& d, const std::string& bytes, const std::
         o.media = media.media;
         o.mediaSource = media.mediaSource;
     }
-    cups::Scaling scaling = d.fit == Fit::Actual ? cups::Scaling::None
-                            : d.fit == Fit::Fit  ? cups::Scaling::Fit
-                            : d.fit == Fit::Fill ? cups::Scaling::Fill
-                                                 : cups::Scaling::Printer;
+    const cups::Scaling scaling = d.fit == Fit::Actual ? cups::Scaling::None
+                                  : d.fit == Fit::Fit  ? cups::Scaling::Fit
+                                  : d.fit == Fit::Fill ? cups::Scaling::Fill
+                                                       : cups::Scaling::Printer;
     const std::string title = jobId.empty() ? "document" : "document " + jobId;
     std::vector<PageRun> runs;
     // CUPS puts every page of a job on the job's one paper: a PDF whose pages differ in size goes as
@@ -113,51 +171,15 @@ void PrintDocument(const DocumentPrint& d, const std::string& bytes, const std::
     if (format == DocumentFormat::Pdf && d.options.paper.empty()) runs = PaperRuns(bytes, d.options.pages);
     const bool split = runs.size() > 1 && runs.size() <= kMaxSplitJobs;
 
-    // The printer's calibration: CUPS has no option that moves a document, so the agent draws it moved.
-    std::string_view sent = bytes;
-    const char* type = MimeType(format);
-    QTemporaryFile moved;
+    Outgoing out{bytes, MimeType(format), scaling, {}};
     const PrinterOffset offset = offsetOf ? offsetOf(queue) : PrinterOffset{};
-    if (!offset.zero() && !cups::TakesPdfDocuments()) {
-        static bool told = false;
-        if (!told && log) log("打印机校准未用于文档：此平台的打印服务不收 PDF，文档按原样打印");
-        told = true;
-    } else if (!offset.zero() && format == DocumentFormat::Pdf && !ShiftedPdfSupported()) {
-        static bool told = false;
-        if (!told && log) log("打印机校准未用于 PDF 文档：此版本没有 Qt PDF，PDF 按原样打印");
-        told = true;
-    } else if (!offset.zero()) {
-        cups::PrinterInfo info;
-        if (!cups::QueryPrinter(queue, &info, &error)) return fail(failure::kPrintFailed, error);
-        // The paper the pages go on: the one asked for, else the printer's; each run's own when split.
-        QSizeF sheet;
-        int widthHmm = 0, heightHmm = 0;
-        if (!split && cups::SizeOfName(o.media.empty() ? info.defaultMedia : o.media, &widthHmm, &heightHmm))
-            sheet = QSizeF(widthHmm / 100.0, heightHmm / 100.0);
-        // CUPS fits a picture to the sheet unless told otherwise; a PDF page it leaves as it is.
-        Fit fit = d.fit;
-        if (format != DocumentFormat::Pdf && fit == Fit::Printer) {
-            fit = Fit::Fit;
-            scaling = cups::Scaling::Fit;
-        }
-        std::string why;
-        if (!WriteMoved(format, bytes, d, fit, offset, sheet, info.resolutionDpi, moved, &why)) {
-            // A PDF our reader cannot draw may still print: as it is, and the log says why.
-            if (format != DocumentFormat::Pdf || moved.error() != QFileDevice::NoError)
-                return fail(failure::kPrintFailed, why);
-            if (log) log("打印机校准未用于 " + title + "：" + why);
-        } else if (const uchar* mapped = moved.map(0, moved.size())) {
-            sent = std::string_view(reinterpret_cast<const char*>(mapped), std::size_t(moved.size()));
-            type = "application/pdf";
-        } else {
-            return fail(failure::kPrintFailed, "cannot read back " + moved.fileName().toStdString());
-        }
-    }
+    if (!offset.zero() && !Move(format, d, offset, queue, o.media, split, out, &error, log))
+        return fail(failure::kPrintFailed, error);
 
     if (!split) {
         JobStep spooled(JobStep::Kind::Spooled);
-        if (!cups::SendDocumentJob(queue, title, type, sent,
-                                   cups::DocumentOptionList(o, scaling, d.options.duplex.has_value()),
+        if (!cups::SendDocumentJob(queue, title, out.type, out.bytes,
+                                   cups::DocumentOptionList(o, out.scaling, d.options.duplex.has_value()),
                                    &spooled.cupsJobId, &error))
             return fail(failure::kPrintFailed, error);
         return report(spooled);
@@ -177,9 +199,10 @@ void PrintDocument(const DocumentPrint& d, const std::string& bytes, const std::
                 info, {"", "", run.size.width / kPointsPerMm, run.size.height / kPointsPerMm});
             part.media = media.error.empty() ? media.media : ""; // a size it lacks: its own paper
             if (spooled.cupsJobId) spooled.earlierCupsJobIds.push_back(spooled.cupsJobId);
-            if (!cups::SendDocumentJob(queue, title, type, sent,
-                                       cups::DocumentOptionList(part, scaling, d.options.duplex.has_value()),
-                                       &spooled.cupsJobId, &error)) {
+            if (!cups::SendDocumentJob(
+                    queue, title, out.type, out.bytes,
+                    cups::DocumentOptionList(part, out.scaling, d.options.duplex.has_value()),
+                    &spooled.cupsJobId, &error)) {
                 // Half a document does not print.
                 std::string ignored;
                 for (const int earlier : spooled.earlierCupsJobIds)

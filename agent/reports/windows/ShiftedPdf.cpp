@@ -99,7 +99,7 @@ std::string Samples(const QImage& page, Colours colours) {
 
 } // namespace
 
-bool WriteShiftedPdf(const std::string& pdf, const PdfShift& shift, QIODevice& out, std::string* error) {
+bool WriteShiftedPdf(std::string_view pdf, const PdfShift& shift, QIODevice& out, std::string* error) {
     QByteArray bytes = QByteArray::fromRawData(pdf.data(), qsizetype(pdf.size()));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -194,7 +194,7 @@ bool WriteShiftedPdf(const std::string& pdf, const PdfShift& shift, QIODevice& o
 
 #else
 
-bool WriteShiftedPdf(const std::string&, const PdfShift&, QIODevice&, std::string* error) {
+bool WriteShiftedPdf(std::string_view, const PdfShift&, QIODevice&, std::string* error) {
     *error = "this agent was built without Qt PDF and cannot redraw PDFs";
     return false;
 }

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 class QIODevice;
 
@@ -23,6 +24,6 @@ struct PdfShift {
 // `dpi` moved by its shift on a page of its own size; pages not drawn are blank pages of their size,
 // so page numbers stay. One page's picture at a time. False with the reason when the PDF cannot be
 // read or `out` written.
-bool WriteShiftedPdf(const std::string& pdf, const PdfShift& shift, QIODevice& out, std::string* error);
+bool WriteShiftedPdf(std::string_view pdf, const PdfShift& shift, QIODevice& out, std::string* error);
 
 } // namespace verolux
