@@ -39,8 +39,8 @@ std::vector<PageRun> PaperRuns(const std::string& bytes, const std::string& page
 // The document moved by the printer's offset, as a PDF in `file`; false with the reason when it could
 // not be. `sheetMm` is the paper every page goes on, 0 × 0 when each page goes on its own size.
 bool WriteMoved(DocumentFormat format, std::string_view bytes, const DocumentPrint& d, Fit fit,
-                const PrinterOffset& offset, QSizeF sheetMm, int dpi, QTemporaryFile& file,
-                std::string* error) {
+                const PrinterOffset& offset, QSizeF sheetMm, int dpi, const std::atomic<bool>* abort,
+                QTemporaryFile& file, std::string* error) {
     if (!file.open()) {
         *error = "cannot write a temporary file: " + file.errorString().toStdString();
         return false;
@@ -59,6 +59,7 @@ bool WriteMoved(DocumentFormat format, std::string_view bytes, const DocumentPri
     shift.dpi = dpi > 0 ? dpi : kDefaultPrinterDpi;
     shift.drawn = [&d](int page) { return PageSelected(d.options.pages, page + 1); };
     shift.shiftMm = shiftMm;
+    shift.abort = abort;
     return WriteShiftedPdf(bytes, shift, file, error) && file.flush();
 }
 
@@ -76,17 +77,17 @@ struct Outgoing {
 // is, and the log says why.
 bool Move(DocumentFormat format, const DocumentPrint& d, const PrinterOffset& offset,
           const std::string& queue, const std::string& media, bool ownPaper, Outgoing& out,
-          std::string* error, const std::function<void(std::string_view)>& log) {
+          std::string* error, const std::function<void(std::string_view)>& log,
+          const std::atomic<bool>* abort) {
     if (!cups::TakesPdfDocuments()) {
-        static bool told = false;
-        if (!told && log) log("打印机校准未用于文档：此平台的打印服务不收 PDF，文档按原样打印");
-        told = true;
+        static std::atomic<bool> told{false};
+        if (!told.exchange(true) && log)
+            log("打印机校准未用于文档：此平台的打印服务不收 PDF，文档按原样打印");
         return true;
     }
     if (format == DocumentFormat::Pdf && !ShiftedPdfSupported()) {
-        static bool told = false;
-        if (!told && log) log("打印机校准未用于 PDF 文档：此版本没有 Qt PDF，PDF 按原样打印");
-        told = true;
+        static std::atomic<bool> told{false};
+        if (!told.exchange(true) && log) log("打印机校准未用于 PDF 文档：此版本没有 Qt PDF，PDF 按原样打印");
         return true;
     }
     cups::PrinterInfo info;
@@ -102,7 +103,11 @@ bool Move(DocumentFormat format, const DocumentPrint& d, const PrinterOffset& of
         out.scaling = cups::Scaling::Fit;
     }
     std::string why;
-    if (!WriteMoved(format, out.bytes, d, fit, offset, sheet, info.resolutionDpi, out.moved, &why)) {
+    if (!WriteMoved(format, out.bytes, d, fit, offset, sheet, info.resolutionDpi, abort, out.moved, &why)) {
+        if (abort && *abort) {
+            *error = "cancelled";
+            return false;
+        }
         if (format != DocumentFormat::Pdf || out.moved.error() != QFileDevice::NoError) {
             *error = why;
             return false;
@@ -125,7 +130,7 @@ bool Move(DocumentFormat format, const DocumentPrint& d, const PrinterOffset& of
 void PrintDocument(const DocumentPrint& d, const std::string& bytes, const std::string& jobId,
                    const std::function<void(const JobStep&)>& report,
                    const std::function<PrinterOffset(const std::string& queue)>& offsetOf,
-                   const std::function<void(std::string_view)>& log) {
+                   const std::function<void(std::string_view)>& log, const std::atomic<bool>* abort) {
     JobStep failed(JobStep::Kind::Failed);
     const auto fail = [&](const char* code, std::string message) {
         failed.code = code;
@@ -173,7 +178,7 @@ void PrintDocument(const DocumentPrint& d, const std::string& bytes, const std::
 
     Outgoing out{bytes, MimeType(format), scaling, {}};
     const PrinterOffset offset = offsetOf ? offsetOf(queue) : PrinterOffset{};
-    if (!offset.zero() && !Move(format, d, offset, queue, o.media, split, out, &error, log))
+    if (!offset.zero() && !Move(format, d, offset, queue, o.media, split, out, &error, log, abort))
         return fail(failure::kPrintFailed, error);
 
     if (!split) {

@@ -324,9 +324,32 @@ void ServerPrintHost::carryOutDocument(const DocumentPrint& document, const std:
         return;
     }
     if (!document.upload) {
-        PrintDocument(document, bytes, jobId, report, offsetOf(),
-                      [this](std::string_view line) { AddLog(line); });
-        finished();
+        std::string queue, ignored;
+        const PrinterOffset offset =
+            cups::ResolvePrinter(document.printer, &queue, &ignored) ? offsetOf()(queue) : PrinterOffset{};
+        if (offset.zero()) {
+            PrintDocument(document, bytes, jobId, report, {},
+                          [this](std::string_view line) { AddLog(line); });
+            finished();
+            return;
+        }
+        // Redrawing a document moved takes seconds for a long PDF: beside the event loop, so the agent
+        // keeps answering; what it reports and logs is carried back. A cancel stops it between pages.
+        transfer([this, document, bytes, jobId, report, finished, offset](const std::atomic<bool>& abort) {
+            auto steps = std::make_shared<std::vector<JobStep>>();
+            auto lines = std::make_shared<std::vector<std::string>>();
+            PrintDocument(
+                document, bytes, jobId, [steps](const JobStep& step) { steps->push_back(step); },
+                [offset](const std::string&) { return offset; },
+                [lines](std::string_view line) { lines->emplace_back(line); }, &abort);
+            return Transfers::Then([this, steps, lines, report, finished] {
+                for (const std::string& line : *lines)
+                    AddLog(line);
+                for (const JobStep& step : *steps)
+                    report(step);
+                finished();
+            });
+        });
         return;
     }
     JobStep failed(JobStep::Kind::Failed);

@@ -25,7 +25,8 @@ def block_pdf(path, width_mm, height_mm, x_mm, y_mm, pages=1):
     """Pages of that size, each with a black 30 × 20 mm block, its corner x, y mm from the top left."""
     from reportlab.pdfgen import canvas
     c = canvas.Canvas(path, pagesize=(width_mm * MM, height_mm * MM))
-    for _ in range(pages):
+    for page in range(pages):
+        c.drawString(20 * MM, 20 * MM, "page %d" % (page + 1))
         c.rect(x_mm * MM, (height_mm - y_mm - 20) * MM, 30 * MM, 20 * MM, fill=1)
         c.showPage()
     c.save()
@@ -129,6 +130,16 @@ class DocumentOffsets(PageCase):
             f.write(self.printer.jobs.get(timeout=30))
         self.assertEqual([(595, 842)] * 2, test_documents.page_sizes(moved))
         self.assertEqual(1.0, mean_gray(first_page_gray(moved, moved[:-4] + "-1")))
+        # A long redraw runs beside the agent: it answers meanwhile, and the page can take the job back.
+        many = base64.b64encode(block_pdf(os.path.join(self.work, "many.pdf"), 210, 297, 40, 60, 100)).decode()
+        job_id = unique("doc")
+        self.send({"verolux": {"jobId": job_id, "printer": self.raw_queue, "document": {"base64": many}}})
+        self.wait_json(lambda m: m.get("jobId") == job_id and m.get("state") == "accepted")
+        self.assertEqual("hello", self.ask("hello")["verolux"])
+        self.send({"verolux": {"cancel": job_id}})
+        self.wait_json(lambda m: m.get("jobId") == job_id and m.get("state") == "cancelled")
+        self.assertEqual(["accepted", "cancelled"],
+                         [m["state"] for m in self.json_messages(0) if m.get("jobId") == job_id])
         # The source's block 5 mm right and 3 mm down, its size kept; within 0.3 mm.
         x, y, w, h = dark_box(source, source[:-4])
         for got, expected in zip(dark_box(moved, moved[:-4], page=2), (x + 50, y + 30, w, h)):

@@ -120,6 +120,10 @@ bool WriteShiftedPdf(std::string_view pdf, const PdfShift& shift, QIODevice& out
     const int catalog = file.reserve(), pages = file.reserve(), info = file.reserve();
     std::vector<int> kids;
     for (int i = 0; i < document.pageCount(); ++i) {
+        if (shift.abort && *shift.abort) {
+            *error = "cancelled";
+            return false;
+        }
         const QSizeF points = document.pagePointSize(i);
         const std::string box =
             "/MediaBox [0 0 " + Number(points.width()) + " " + Number(points.height()) + "]";

@@ -3,6 +3,7 @@
 #include <QPointF>
 #include <QSizeF>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@ struct PdfShift {
     int dpi = 300;                                     // the pages' pictures, at most 600
     std::function<bool(int page)> drawn;               // 0-based; pages not drawn stay blank
     std::function<QPointF(QSizeF pagePoints)> shiftMm; // how far a page's drawing moves (right, down)
+    const std::atomic<bool>* abort = nullptr;          // set: stops between pages (false, "cancelled")
 };
 
 // Writes the PDF `pdf` again through the engine's PDF writer, each drawn page a picture of itself at
