@@ -324,8 +324,32 @@ void ServerPrintHost::carryOutDocument(const DocumentPrint& document, const std:
         return;
     }
     if (!document.upload) {
-        PrintDocument(document, bytes, jobId, report);
-        finished();
+        std::string queue, ignored;
+        const PrinterOffset offset =
+            cups::ResolvePrinter(document.printer, &queue, &ignored) ? offsetOf()(queue) : PrinterOffset{};
+        if (offset.zero()) {
+            PrintDocument(document, bytes, jobId, report, {},
+                          [this](std::string_view line) { AddLog(line); });
+            finished();
+            return;
+        }
+        // Redrawing a document moved takes seconds for a long PDF: beside the event loop, so the agent
+        // keeps answering; what it reports and logs is carried back. A cancel stops it between pages.
+        transfer([this, document, bytes, jobId, report, finished, offset](const std::atomic<bool>& abort) {
+            auto steps = std::make_shared<std::vector<JobStep>>();
+            auto lines = std::make_shared<std::vector<std::string>>();
+            PrintDocument(
+                document, bytes, jobId, [steps](const JobStep& step) { steps->push_back(step); },
+                [offset](const std::string&) { return offset; },
+                [lines](std::string_view line) { lines->emplace_back(line); }, &abort);
+            return Transfers::Then([this, steps, lines, report, finished] {
+                for (const std::string& line : *lines)
+                    AddLog(line);
+                for (const JobStep& step : *steps)
+                    report(step);
+                finished();
+            });
+        });
         return;
     }
     JobStep failed(JobStep::Kind::Failed);
@@ -392,15 +416,24 @@ bool ServerPrintHost::openDocumentPreview(const DocumentPrint& document, const s
                                          DocumentPrint d = document;
                                          d.printer = printer;
                                          d.preview = false;
-                                         PrintDocument(d, bytes, title, [this, title](const JobStep& step) {
-                                             if (step.kind == JobStep::Kind::Spooled)
-                                                 AddLog("文档已打印：" + title);
-                                             else if (step.kind == JobStep::Kind::Failed)
-                                                 AddLog("文档打印失败：" + title + " " + step.message);
-                                         });
+                                         PrintDocument(
+                                             d, bytes, title,
+                                             [this, title](const JobStep& step) {
+                                                 if (step.kind == JobStep::Kind::Spooled)
+                                                     AddLog("文档已打印：" + title);
+                                                 else if (step.kind == JobStep::Kind::Failed)
+                                                     AddLog("文档打印失败：" + title + " " + step.message);
+                                             },
+                                             offsetOf(), [this](std::string_view line) { AddLog(line); });
                                      });
     w->show();
     return true;
+}
+
+std::function<PrinterOffset(const std::string&)> ServerPrintHost::offsetOf() const {
+    return [this](const std::string& queue) {
+        return ParseOffset(m_window.settings().ReadIni(kOffsetSection, queue)).value_or(PrinterOffset{});
+    };
 }
 
 bool ServerPrintHost::queueFull(std::size_t bytes) const {

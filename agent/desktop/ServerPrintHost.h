@@ -6,6 +6,7 @@
 #include "agent/desktop/Transfers.h"
 #include "agent/printing/JobHistory.h"
 #include "agent/printing/PageMessage.h"
+#include "agent/printing/PrinterOffset.h"
 #include "agent/printing/RepPrint.h"
 #include "agent/printing/TemplateStore.h"
 
@@ -98,6 +99,8 @@ class ServerPrintHost : public PrintHost {
     // what: the history's name for it when not its URL (a reprint).
     void enqueueRaw(LinkerPool::Peer sender, PageMessage m, std::string what = {});
     bool queueFull(std::size_t bytes) const;
+    // A queue's calibration, as the settings hold it now.
+    std::function<PrinterOffset(const std::string& queue)> offsetOf() const;
     // Prints a document's bytes, or uploads them as a PDF; calls finished once done.
     void carryOutDocument(const DocumentPrint& document, const std::string& bytes, const std::string& jobId,
                           const std::string& reportId, const std::function<void(const JobStep&)>& report,

@@ -4,7 +4,8 @@ listener here): for each size, JOBS jobs one after another, each from the page's
 "completed" event (the agent follows the job in CUPS every 200 ms), and the time until the printer
 (the listener) has the bytes; then the same bytes with `lp -o raw` until the listener has them.
 Then a 100-page PDF by URL printed on the cups-pdf queue VXPDF as a document job: send to spooled,
-the agent's CPU time for it, send to completed; against `lp` of the same file (return, completed).
+the agent's CPU time for it, send to completed; against `lp` of the same file (return, completed); and
+the same job again with an offset on the queue (the pages redrawn moved).
 
 usage: bench.py BIN_DIR [--jobs 20]
 """
@@ -142,6 +143,10 @@ def main():
             pdf = os.path.join(work, "files", "hundred.pdf")
             hundred_page_pdf(pdf)
             spooled, busy, completed = asyncio.run(document_job(url, files.base + "/hundred.pdf", agent.proc.pid))
+            # The same with an offset on the queue: the agent redraws the pages moved before it spools.
+            with open(os.path.join(agent.folder, "MyIni.ini"), "ab") as f:
+                f.write(b"\r\n[PrinterOffset]\r\nVXPDF=15,-8\r\n")
+            moved = asyncio.run(document_job(url, files.base + "/hundred.pdf", agent.proc.pid))
             start = time.perf_counter()
             out = subprocess.run(["lp", "-d", "VXPDF", pdf], capture_output=True, text=True, check=True).stdout
             returned = time.perf_counter() - start
@@ -149,6 +154,8 @@ def main():
             print("100-page PDF (%d KiB) by URL  send→spooled %s · agent CPU %s · send→completed %s · "
                   "lp: returned %s, completed %s" % (os.path.getsize(pdf) // 1024, ms(spooled), ms(busy),
                                                      ms(completed), ms(returned), ms(time.perf_counter() - start)))
+            print("the same with an offset (pages redrawn at the queue's resolution)  send→spooled %s · agent CPU %s · "
+                  "send→completed %s" % tuple(ms(t) for t in moved))
         finally:
             files.close()
     finally:

@@ -1,5 +1,6 @@
-// A printer's offset as MyIni.ini keeps it.
+// A printer's offset as MyIni.ini keeps it, and where it moves a document's page.
 #include "agent/printing/PrinterOffset.h"
+#include "agent/printing/DocumentShift.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,36 @@ TEST(PrinterOffset, WrittenAsRead) {
     EXPECT_EQ(FormatOffset({15, -8}), "15,-8");
     EXPECT_EQ(ParseOffset(FormatOffset({-1, 2})), (PrinterOffset{-1, 2}));
     EXPECT_EQ((PrinterOffset{15, -8}).xMm(), 1.5);
+}
+
+constexpr double kPt = 72 / 25.4;
+constexpr PagePoints kA4{210 * kPt, 297 * kPt}, kA5Wide{210 * kPt, 148.5 * kPt};
+
+struct ShiftCase {
+    const char* what;
+    PagePoints page;
+    double sheetW, sheetH;
+    Fit fit;
+    PageShift shift; // of the offset 2 mm right, 1 mm down
+};
+
+const ShiftCase kShifts[] = {
+    {"sheet not known", kA5Wide, 0, 0, Fit::Fit, {2, 1}},
+    {"actual, same orientation", kA4, 210, 297, Fit::Actual, {2, 1}},
+    {"actual, turned: the page's right goes up the sheet", kA5Wide, 210, 297, Fit::Actual, {-1, 2}},
+    {"portrait page on a wide label, turned", kA4, 100, 50, Fit::Actual, {-1, 2}},
+    {"fit enlarges the page: the shift shrinks", {105 * kPt, 148.5 * kPt}, 210, 297, Fit::Fit, {1, 0.5}},
+    {"fill takes the larger scale", {100 * kPt, 110 * kPt}, 210, 297, Fit::Fill, {2 / 2.7, 1 / 2.7}},
+    {"the printer's choice only shrinks", {420 * kPt, 594 * kPt}, 210, 297, Fit::Printer, {4, 2}},
+    {"the printer's choice leaves a smaller page", {105 * kPt, 148.5 * kPt}, 210, 297, Fit::Printer, {2, 1}},
+};
+
+TEST(PrinterOffset, ShiftOnPage) {
+    for (const ShiftCase& c : kShifts) {
+        const PageShift s = ShiftOnPage({20, 10}, c.page, c.sheetW, c.sheetH, c.fit);
+        EXPECT_NEAR(s.xMm, c.shift.xMm, 1e-9) << c.what;
+        EXPECT_NEAR(s.yMm, c.shift.yMm, 1e-9) << c.what;
+    }
 }
 
 } // namespace

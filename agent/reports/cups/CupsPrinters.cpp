@@ -75,6 +75,13 @@ ipp_attribute_t* ReadPrinter(ipp_t* answer, ipp_attribute_t* attr, PrinterInfo& 
                     p.media.push_back({media, size->width / 100.0, size->length / 100.0, media});
                 }
             }
+        } else if (name == "media-default") {
+            p.defaultMedia = Text(attr);
+        } else if (name == "printer-resolution-default") {
+            ipp_res_t units = IPP_RES_PER_INCH;
+            int yres = 0;
+            const int xres = ippGetResolution(attr, 0, &yres, &units);
+            p.resolutionDpi = units == IPP_RES_PER_CM ? int(xres * 2.54 + 0.5) : xres;
         } else if (name == "media-source-supported") {
             for (int i = 0; i < ippGetCount(attr); ++i)
                 p.trays.push_back({Text(attr, i), Text(attr, i)});
@@ -83,10 +90,19 @@ ipp_attribute_t* ReadPrinter(ipp_t* answer, ipp_attribute_t* attr, PrinterInfo& 
     return attr;
 }
 
-const char* const kWanted[] = {
-    "printer-name",          "printer-info",          "printer-location",          "printer-state",
-    "printer-state-message", "printer-state-reasons", "printer-is-accepting-jobs", "color-supported",
-    "sides-supported",       "media-supported",       "media-source-supported"};
+const char* const kWanted[] = {"printer-name",
+                               "printer-info",
+                               "printer-location",
+                               "printer-state",
+                               "printer-state-message",
+                               "printer-state-reasons",
+                               "printer-is-accepting-jobs",
+                               "color-supported",
+                               "sides-supported",
+                               "media-supported",
+                               "media-source-supported",
+                               "media-default",
+                               "printer-resolution-default"};
 
 // A file the scheduler serves (a PPD, a strings file), read whole; "" when it has none.
 std::string FetchText(const std::string& resource) {

@@ -35,6 +35,8 @@ struct PrinterInfo {
     std::vector<Tray> trays;      // media-source-supported, in the printer's order
     // The range of custom sizes (width <= height as fed is not implied); all 0 when it takes none.
     double customMinWidthMm = 0, customMinHeightMm = 0, customMaxWidthMm = 0, customMaxHeightMm = 0;
+    std::string defaultMedia; // the paper a job gets when it asks for none (PWG name); "" when not said
+    int resolutionDpi = 0;    // the printer's default resolution across the feed; 0 when not said
 };
 
 // Every queue of the scheduler, in the scheduler's order, with the names its driver gives trays and papers.

@@ -27,6 +27,10 @@ bool SendRawJob(const std::string& printer, const std::string& title, std::strin
     return AsText(SendRawJob(printer, title, bytes, jobId, &typed), std::move(typed), error);
 }
 
+bool TakesPdfDocuments() {
+    return true;
+}
+
 bool SendDocumentJob(const std::string& printer, const std::string& title, const char* format,
                      std::string_view bytes, const std::vector<std::pair<std::string, std::string>>& options,
                      int* jobId, PrintError* error) {

@@ -28,6 +28,9 @@ bool SendDocumentJob(const std::string& printer, const std::string& title, const
                      std::string_view bytes, const std::vector<std::pair<std::string, std::string>>& options,
                      int* jobId, PrintError* error);
 
+// Whether the print service takes PDF documents (CUPS does; the Windows spooler takes pictures only).
+bool TakesPdfDocuments();
+
 enum class Scaling { Printer, None, Fit, Fill };
 
 // The printer's calibration among a document's options, "x,y" in millimetres: no CUPS option, read by

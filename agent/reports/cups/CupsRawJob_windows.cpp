@@ -136,6 +136,10 @@ bool SendRawJob(const std::string& printer, const std::string& title, std::strin
     return true;
 }
 
+bool TakesPdfDocuments() {
+    return false;
+}
+
 bool SendDocumentJob(const std::string& printer, const std::string& title, const char* format,
                      std::string_view bytes, const std::vector<std::pair<std::string, std::string>>& options,
                      int* jobId, std::string* error) {

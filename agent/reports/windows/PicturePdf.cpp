@@ -25,14 +25,25 @@ int JpegComponents(std::string_view jpeg) {
     return 0;
 }
 
-double PointsPerPixel(int dotsPerMeter) {
-    const double dpi = dotsPerMeter > 0 ? dotsPerMeter * 0.0254 : kDefaultDpi;
+double PointsPerPixel(int dotsPerMeter, double unnamedDpi) {
+    const double dpi = dotsPerMeter > 0 ? dotsPerMeter * 0.0254 : unnamedDpi;
     return 72.0 / dpi;
+}
+
+// Whether the picture says its resolution: a PNG's pHYs chunk before its pixels, a JFIF header with
+// units. Decoders report a default for the others.
+bool NamesResolution(std::string_view picture) {
+    if (picture.starts_with("\x89PNG")) {
+        const std::size_t pixels = picture.find("IDAT");
+        return picture.substr(0, pixels).find("pHYs") != std::string_view::npos;
+    }
+    return picture.size() > 13 && picture.substr(6, 5) == std::string_view("JFIF\0", 5) && picture[13] != 0;
 }
 
 } // namespace
 
-bool WritePicturePdf(std::string_view picture, const std::filesystem::path& pdf) {
+bool WritePicturePdf(std::string_view picture, QIODevice& out,
+                     const std::function<QPointF(QSizeF pagePoints)>& shiftMm, double unnamedDpi) {
     QImage image;
     if (!image.loadFromData(reinterpret_cast<const uchar*>(picture.data()), qsizetype(picture.size())) ||
         image.isNull())
@@ -51,12 +62,12 @@ bool WritePicturePdf(std::string_view picture, const std::filesystem::path& pdf)
             QImage source = image.convertToFormat(QImage::Format_ARGB32);
             for (int y = 0; y < h; ++y) {
                 const QRgb* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
-                uchar* out = flat.scanLine(y);
+                uchar* row = flat.scanLine(y);
                 for (int x = 0; x < w; ++x) {
                     const int a = qAlpha(in[x]);
-                    out[3 * x] = uchar((qRed(in[x]) * a + 255 * (255 - a)) / 255);
-                    out[3 * x + 1] = uchar((qGreen(in[x]) * a + 255 * (255 - a)) / 255);
-                    out[3 * x + 2] = uchar((qBlue(in[x]) * a + 255 * (255 - a)) / 255);
+                    row[3 * x] = uchar((qRed(in[x]) * a + 255 * (255 - a)) / 255);
+                    row[3 * x + 1] = uchar((qGreen(in[x]) * a + 255 * (255 - a)) / 255);
+                    row[3 * x + 2] = uchar((qBlue(in[x]) * a + 255 * (255 - a)) / 255);
                 }
             }
         }
@@ -70,11 +81,13 @@ bool WritePicturePdf(std::string_view picture, const std::filesystem::path& pdf)
                     pixels.append(reinterpret_cast<const char*>(row + 3 * x), 3);
         }
     }
-    const double pw = w * PointsPerPixel(image.dotsPerMeterX()),
-                 ph = h * PointsPerPixel(image.dotsPerMeterY());
+    // 0: whatever the decoder says.
+    const bool named = unnamedDpi <= 0 || NamesResolution(picture);
+    const double fallback = unnamedDpi > 0 ? unnamedDpi : kDefaultDpi;
+    const double pw = w * PointsPerPixel(named ? image.dotsPerMeterX() : 0, fallback),
+                 ph = h * PointsPerPixel(named ? image.dotsPerMeterY() : 0, fallback);
 
-    QFile out(QString::fromStdString(pdf.string()));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    const QPointF moved = shiftMm ? shiftMm(QSizeF(pw, ph)) : QPointF();
     {
         reports::PdfFile file(out);
         const int catalog = file.reserve(), pages = file.reserve(), page = file.reserve(),
@@ -98,7 +111,12 @@ bool WritePicturePdf(std::string_view picture, const std::filesystem::path& pdf)
         reports::AppendPdfNumber(draw, pw);
         draw += " 0 0 ";
         reports::AppendPdfNumber(draw, ph);
-        file.writeStream(content, "", draw + " 0 0 cm /Im0 Do Q", 1);
+        // PDF's y runs up.
+        draw += ' ';
+        reports::AppendPdfNumber(draw, moved.x() * 72 / 25.4);
+        draw += ' ';
+        reports::AppendPdfNumber(draw, -moved.y() * 72 / 25.4);
+        file.writeStream(content, "", draw + " cm /Im0 Do Q", 1);
         std::string dict = "/Type /XObject /Subtype /Image /Width " + std::to_string(w) + " /Height " +
                            std::to_string(h) + " /BitsPerComponent 8 /ColorSpace " +
                            (gray ? "/DeviceGray" : "/DeviceRGB");
@@ -117,9 +135,14 @@ bool WritePicturePdf(std::string_view picture, const std::filesystem::path& pdf)
         file.write("<</Producer (Verolux)>>");
         file.endObject();
         file.finish(catalog, info);
-        if (!file.ok()) return false;
+        return file.ok();
     }
-    return out.flush();
+}
+
+bool WritePicturePdf(std::string_view picture, const std::filesystem::path& pdf) {
+    QFile out(QString::fromStdString(pdf.string()));
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    return WritePicturePdf(picture, out, {}, 0) && out.flush();
 }
 
 } // namespace verolux
