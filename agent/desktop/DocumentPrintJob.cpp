@@ -79,12 +79,7 @@ bool Move(DocumentFormat format, const DocumentPrint& d, const PrinterOffset& of
           const std::string& queue, const std::string& media, bool ownPaper, Outgoing& out,
           std::string* error, const std::function<void(std::string_view)>& log,
           const std::atomic<bool>* abort) {
-    if (!cups::TakesPdfDocuments()) {
-        static std::atomic<bool> told{false};
-        if (!told.exchange(true) && log)
-            log("打印机校准未用于文档：此平台的打印服务不收 PDF，文档按原样打印");
-        return true;
-    }
+    if (!cups::TakesPdfDocuments()) return true; // a PDF is refused there further on
     if (format == DocumentFormat::Pdf && !ShiftedPdfSupported()) {
         static std::atomic<bool> told{false};
         if (!told.exchange(true) && log) log("打印机校准未用于 PDF 文档：此版本没有 Qt PDF，PDF 按原样打印");
@@ -178,8 +173,13 @@ void PrintDocument(const DocumentPrint& d, const std::string& bytes, const std::
 
     Outgoing out{bytes, MimeType(format), scaling, {}};
     const PrinterOffset offset = offsetOf ? offsetOf(queue) : PrinterOffset{};
-    if (!offset.zero() && !Move(format, d, offset, queue, o.media, split, out, &error, log, abort))
+    if (!offset.zero() && format != DocumentFormat::Pdf && !cups::TakesPdfDocuments()) {
+        // The spooler path draws a picture itself, and moves it as it draws.
+        o.offsetXMm = offset.xMm();
+        o.offsetYMm = offset.yMm();
+    } else if (!offset.zero() && !Move(format, d, offset, queue, o.media, split, out, &error, log, abort)) {
         return fail(failure::kPrintFailed, error);
+    }
 
     if (!split) {
         JobStep spooled(JobStep::Kind::Spooled);
