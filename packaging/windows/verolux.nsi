@@ -263,7 +263,7 @@ Section "!un.$(ProgramsName)" SecPrograms
     Delete "$SMPROGRAMS\Verolux Designer.lnk"
     DeleteRegValue HKCU "${RUN_KEY}" "Verolux"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
-    ; Gone only when empty: MyIni.ini, MyLog.txt and report\ stay unless purged.
+    ; Gone only when empty: MyIni.ini, MyLog.txt, history.jsonl, report\ and recovery\ stay unless purged.
     RMDir "$INSTDIR"
 SectionEnd
 
@@ -278,7 +278,9 @@ Section /o "un.$(PurgeName)" SecPurge
         Delete "$INSTDIR\MyLog.txt"
         Delete "$INSTDIR\Verolux.lock"
         Delete "$INSTDIR\repdata.txt"
+        Delete "$INSTDIR\history.jsonl"
         RMDir /r "$INSTDIR\report"
+        RMDir /r "$INSTDIR\recovery"
         RMDir "$INSTDIR"
     ${EndIf}
 SectionEnd

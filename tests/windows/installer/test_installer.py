@@ -167,9 +167,10 @@ class InstallerTest(unittest.TestCase):
 
     def test_folder_with_chinese_name(self):
         """A folder chosen with /D=, under a Chinese name: programs, Run value and settings are there,
-        the agent starts from it, and /PURGE removes it."""
-        self.windir = r"C:\users\%s\AppData\Local\报表\Verolux" % self.user
-        folder = os.path.join(self.local, "报表", "Verolux")
+        the agent starts from it, and /PURGE removes it with what the agent wrote (a folder not named
+        Verolux is not removed whole: the uninstaller deletes what is ours by name)."""
+        self.windir = r"C:\users\%s\AppData\Local\报表\维罗勒克斯" % self.user
+        folder = os.path.join(self.local, "报表", "维罗勒克斯")
         self.assertEqual(self.install("/WEBSURL=%s" % self.backend, "/D=" + self.windir), 0)
         self.assertEqual(reg_value(UNINSTALL_KEY, "InstallLocation"), self.windir)
         self.assertEqual(reg_value(RUN_KEY, "Verolux"), '"%s\\Kestrane.exe"' % self.windir)
@@ -184,9 +185,13 @@ class InstallerTest(unittest.TestCase):
         self.assertIn("Kestrane.exe".encode("utf-16-le"), lnk)
         self.assertEqual(wine(reg_value(RUN_KEY, "Verolux").strip('"'), env=self.env).returncode, 0)
         self.assertTrue(self.agent_started(1))
+        os.makedirs(os.path.join(folder, "recovery"), exist_ok=True)
+        for name in ("history.jsonl", os.path.join("recovery", "a.grf")):
+            with open(os.path.join(folder, name), "w") as f:
+                f.write("x")
         self.assertEqual(wine(self.windir + r"\Uninstall.exe", "/S", "/PURGE").returncode, 0)
         self.wait_uninstalled()
-        self.assertFalse(os.path.exists(folder))
+        self.assertFalse(os.path.exists(folder), os.listdir(folder) if os.path.exists(folder) else "")
         self.assertIsNone(reg_value(RUN_KEY, "Verolux"))
 
     def test_launcher_updates_the_agent_in_the_installed_folder(self):
