@@ -32,6 +32,12 @@ inline void CloseSocket(Socket s) {
     ::closesocket(s);
 }
 constexpr int kShutBoth = SD_BOTH, kShutWrite = SD_SEND, kNoSignal = 0;
+// A send or receive that waits this long gives the connection up.
+inline void LimitWaits(Socket s, int seconds) {
+    const DWORD ms = seconds * 1000;
+    ::setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+}
 #else
 using Socket = int;
 using SockLen = socklen_t;
@@ -39,6 +45,11 @@ inline void CloseSocket(Socket s) {
     ::close(s);
 }
 constexpr int kShutBoth = SHUT_RDWR, kShutWrite = SHUT_WR, kNoSignal = MSG_NOSIGNAL;
+inline void LimitWaits(Socket s, int seconds) {
+    const timeval tv{seconds, 0};
+    ::setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+}
 #endif
 
 // A whole HTTP/1.1 answer with its length announced.
@@ -94,6 +105,9 @@ class CannedServer {
         for (const std::string& reply : m_replies) {
             const Socket fd = ::accept(m_listen, nullptr, nullptr);
             if (fd == static_cast<Socket>(-1)) return;
+            // Under Wine a blocking send to a client that has gone away can wait for ever, and with
+            // it every later connection: nothing here waits for a client longer than a test would.
+            LimitWaits(fd, 10);
             std::string request = readRequest(fd);
             {
                 std::lock_guard lock(m_mutex);
