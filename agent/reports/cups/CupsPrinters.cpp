@@ -6,6 +6,7 @@
 #include <cups/cups.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -81,7 +82,7 @@ ipp_attribute_t* ReadPrinter(ipp_t* answer, ipp_attribute_t* attr, PrinterInfo& 
             ipp_res_t units = IPP_RES_PER_INCH;
             int yres = 0;
             const int xres = ippGetResolution(attr, 0, &yres, &units);
-            p.resolutionDpi = units == IPP_RES_PER_CM ? int(xres * 2.54 + 0.5) : xres;
+            p.resolutionDpi = units == IPP_RES_PER_CM ? static_cast<int>(std::lround(xres * 2.54)) : xres;
         } else if (name == "media-source-supported") {
             for (int i = 0; i < ippGetCount(attr); ++i)
                 p.trays.push_back({Text(attr, i), Text(attr, i)});
