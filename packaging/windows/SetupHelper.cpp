@@ -13,6 +13,7 @@
 // Other failures exit 1 (a message on stderr), a bad call 2, a value that is no backend URL 4.
 #include "common/IniText.h"
 #include "common/SafeNames.h"
+#include "common/TextFile.h"
 
 #include <windows.h>
 
@@ -20,6 +21,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -50,17 +52,10 @@ bool ReadBytes(const std::wstring& path, std::string& bytes) {
     return ok;
 }
 
-// Beside the file first, then renamed over it: a failure leaves the old settings whole.
+// The programs' own replacement: beside the file first, then renamed over it (retried while a reader
+// holds it), so a failure leaves the old settings whole.
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-    const std::wstring temporary = path + L".setup";
-    FILE* f = _wfopen(temporary.c_str(), L"wb");
-    if (!f) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = std::fclose(f) == 0 && ok;
-    if (ok)
-        ok = MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!ok) DeleteFileW(temporary.c_str());
-    return ok;
+    return verolux::ReplaceFileAtomically(std::filesystem::path(path), bytes);
 }
 
 // The backend base URL is kept without trailing "/": the programs append paths that begin with one.

@@ -26,7 +26,8 @@ mkdir -p "$work" "$(dirname "$setup")"
 # The setup's helper: static, so it runs from the setup's temporary folder without DLLs.
 x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -Wall -Wextra -Werror -static -municode -s \
     -I"$root" "$root/packaging/windows/SetupHelper.cpp" "$root/common/IniText.cpp" \
-    "$root/common/SafeNames.cpp" -o "$work/SetupHelper.exe"
+    "$root/common/SafeNames.cpp" "$root/common/TextFile.cpp" "$root/common/TextFile_windows.cpp" \
+    "$root/common/WideText_windows.cpp" -o "$work/SetupHelper.exe"
 
 # The uninstaller removes what was installed, file by file, and nothing of the user's: the lists come
 # from the deploy folder as it is now. Deepest folders first, so each is empty when its turn comes.
