@@ -57,7 +57,9 @@ bool WriteMoved(DocumentFormat format, std::string_view bytes, const DocumentPri
     }
     PdfShift shift;
     shift.dpi = dpi > 0 ? dpi : kDefaultPrinterDpi;
-    shift.drawn = [&d](int page) { return PageSelected(d.options.pages, page + 1); };
+    shift.drawn = [ranges = ReadPageRanges(d.options.pages)](int page) {
+        return PageSelected(ranges, page + 1);
+    };
     shift.shiftMm = shiftMm;
     shift.abort = abort;
     return WriteShiftedPdf(bytes, shift, file, error) && file.flush();

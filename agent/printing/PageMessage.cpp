@@ -2,6 +2,7 @@
 
 #include "agent/printing/DocumentJob.h"
 #include "agent/printing/JobHeaders.h"
+#include "agent/printing/PageRanges.h"
 #include "agent/printing/RawJob.h"
 #include "common/JsonReader.h"
 
@@ -9,12 +10,6 @@
 
 namespace verolux {
 namespace {
-
-bool ParsePositive(std::string_view digits, int* value) {
-    if (digits.empty() || digits.size() > 6) return false;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), *value);
-    return ec == std::errc() && end == digits.data() + digits.size() && *value >= 1;
-}
 
 bool ParseMm(const JsonValue& v, double* mm) {
     if (!v.valid() || v.type() != JsonValue::Type::Number) return false;
@@ -103,24 +98,7 @@ PageMessage ReadCancel(const JsonValue& object) {
 } // namespace
 
 bool ValidPageRanges(std::string_view pages) {
-    if (pages.empty()) return false;
-    std::size_t start = 0;
-    while (start <= pages.size()) {
-        std::size_t comma = pages.find(',', start);
-        if (comma == std::string_view::npos) comma = pages.size();
-        const std::string_view range = pages.substr(start, comma - start);
-        const std::size_t dash = range.find('-');
-        int first = 0, last = 0;
-        if (dash == std::string_view::npos) {
-            if (!ParsePositive(range, &first)) return false;
-        } else {
-            if (!ParsePositive(range.substr(0, dash), &first)) return false;
-            const std::string_view tail = range.substr(dash + 1);
-            if (!tail.empty() && (!ParsePositive(tail, &last) || last < first)) return false;
-        }
-        start = comma + 1;
-    }
-    return true;
+    return ReadPageRanges(pages).has_value();
 }
 
 PageMessage ReadPageMessage(std::string_view text) {

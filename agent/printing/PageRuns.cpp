@@ -1,7 +1,6 @@
 #include "agent/printing/PageRuns.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 namespace verolux {
@@ -15,12 +14,6 @@ bool SamePaper(PagePoints a, PagePoints b) {
            (near(a.width, b.height) && near(a.height, b.width));
 }
 
-int Number(std::string_view digits) {
-    int n = 0;
-    std::from_chars(digits.data(), digits.data() + digits.size(), n);
-    return n;
-}
-
 void AppendRange(std::string& out, int first, int last) {
     if (!out.empty()) out += ',';
     out += std::to_string(first);
@@ -29,29 +22,19 @@ void AppendRange(std::string& out, int first, int last) {
 
 } // namespace
 
-bool PageSelected(std::string_view pages, int n) {
-    if (pages.empty()) return true;
-    std::size_t start = 0;
-    while (start <= pages.size()) {
-        std::size_t comma = pages.find(',', start);
-        if (comma == std::string_view::npos) comma = pages.size();
-        const std::string_view range = pages.substr(start, comma - start);
-        const std::size_t dash = range.find('-');
-        const int first = Number(range.substr(0, dash));
-        const int last = dash == std::string_view::npos ? first
-                         : dash + 1 == range.size()     ? n
-                                                        : Number(range.substr(dash + 1));
-        if (n >= first && n <= last) return true;
-        start = comma + 1;
-    }
+bool PageSelected(const std::optional<std::vector<PageRange>>& ranges, int n) {
+    if (!ranges) return true; // "" (or, never here, a list that is none): every page
+    for (const PageRange& r : *ranges)
+        if (n >= r.first && (r.last == 0 || n <= r.last)) return true;
     return false;
 }
 
 std::vector<PageRun> SplitByPaper(const std::vector<PagePoints>& sizes, std::string_view pages) {
     std::vector<PageRun> runs;
     int first = 0, last = 0; // the current range of the last run
+    const auto ranges = ReadPageRanges(pages);
     for (int n = 1; n <= int(sizes.size()); ++n) {
-        if (!PageSelected(pages, n)) continue;
+        if (!PageSelected(ranges, n)) continue;
         const PagePoints size = sizes[std::size_t(n - 1)];
         if (runs.empty() || !SamePaper(runs.back().size, size)) {
             if (!runs.empty()) AppendRange(runs.back().ranges, first, last);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "agent/printing/PageRanges.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +27,7 @@ struct PageRun {
 // out split nothing. Empty when no page is selected.
 std::vector<PageRun> SplitByPaper(const std::vector<PagePoints>& sizes, std::string_view pages);
 
-// Whether page n (from 1) is among `pages` ("1-3,5,8-"; "" for all). `pages` is valid.
-bool PageSelected(std::string_view pages, int n);
+// Whether page n (from 1) is among the ranges ReadPageRanges gave for a valid list (nothing, for "": all).
+bool PageSelected(const std::optional<std::vector<PageRange>>& ranges, int n);
 
 } // namespace verolux
