@@ -124,9 +124,7 @@ def main():
     before = set(os.listdir(out_dir))
     work = tempfile.mkdtemp(prefix="verolux-bench-raw-")
     os.makedirs(os.path.join(work, "files"))
-    printer = Listener()
-    subprocess.run(["lpadmin", "-p", QUEUE, "-E", "-v", "socket://127.0.0.1:%d" % printer.port], check=True,
-                   capture_output=True)
+    printer = Listener(QUEUE)
     backend, agent = harness.demo_pair(args.bin_dir, work)
     try:
         url = "ws://127.0.0.1:%d/" % agent.port
@@ -161,7 +159,6 @@ def main():
     finally:
         agent.stop()
         backend.stop()
-        subprocess.run(["lpadmin", "-x", QUEUE], capture_output=True)
         printer.close()
         for name in set(os.listdir(out_dir)) - before:  # cups-pdf's output of the PDF jobs
             os.remove(os.path.join(out_dir, name))

@@ -53,15 +53,12 @@ class DocumentOffsets(PageCase):
     @classmethod
     def setUpClass(cls):
         cls.out_dir = setup_cups(cls.queue)
-        cls.printer = Listener()
-        subprocess.run(["lpadmin", "-p", cls.raw_queue, "-E", "-v", "socket://127.0.0.1:%d" % cls.printer.port],
-                       check=True, capture_output=True)
+        cls.printer = Listener(cls.raw_queue)
         super().setUpClass()
 
     @classmethod
     def tearDownClass(cls):
         super().tearDownClass()
-        subprocess.run(["lpadmin", "-x", cls.raw_queue], capture_output=True)
         cls.printer.close()
 
     def set_offset(self, queue, offset):

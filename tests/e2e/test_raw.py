@@ -8,7 +8,6 @@ Run: VEROLUX_BIN_DIR=build/dev/bin /usr/bin/python3 tests/e2e/test_raw.py -v Raw
 import base64
 import os
 import shutil
-import subprocess
 import unittest
 import urllib.parse
 
@@ -28,15 +27,12 @@ class RawJobs(PageCase):
     @classmethod
     def setUpClass(cls):
         setup_cups("VXPDF")  # the scheduler runs (or the class is skipped)
-        cls.printer = Listener()
-        subprocess.run(["lpadmin", "-p", cls.queue, "-E", "-v", "socket://127.0.0.1:%d" % cls.printer.port],
-                       check=True, capture_output=True)
+        cls.printer = Listener(cls.queue)
         super().setUpClass()
 
     @classmethod
     def tearDownClass(cls):
         super().tearDownClass()
-        subprocess.run(["lpadmin", "-x", cls.queue], capture_output=True)
         cls.printer.close()
 
     def raw_job(self, raw, printer=queue, **extra):

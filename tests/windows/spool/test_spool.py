@@ -122,15 +122,12 @@ class SpoolerPrinting(unittest.TestCase):
         if setup.returncode != 0:
             raise RuntimeError("CUPS setup failed: " + setup.stderr)
         cls.outdir = setup.stdout.strip().splitlines()[-1]
-        cls.printer = Listener()
-        subprocess.run(["lpadmin", "-p", RAW_QUEUE, "-E", "-v", "socket://127.0.0.1:%d" % cls.printer.port],
-                       check=True, capture_output=True)
+        cls.printer = Listener(RAW_QUEUE)
         cls.work = tempfile.mkdtemp(prefix="vx-spool-")
 
     @classmethod
     def tearDownClass(cls):
-        subprocess.run(["lpadmin", "-x", RAW_QUEUE], capture_output=True)
-        cls.printer.sock.close()
+        cls.printer.close()
         shutil.rmtree(cls.work, ignore_errors=True)
 
     def printed(self, title):
