@@ -55,12 +55,6 @@ void PdfJob::close() {
 }
 
 bool PdfJob::open(const std::string& printer, const std::string& title, const JobOptions& options,
-                  std::string* error) {
-    PrintError typed;
-    return AsText(open(printer, title, options, &typed), std::move(typed), error);
-}
-
-bool PdfJob::open(const std::string& printer, const std::string& title, const JobOptions& options,
                   PrintError* error) {
     close();
     m_jobId = 0;

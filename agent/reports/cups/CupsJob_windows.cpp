@@ -88,12 +88,6 @@ void PdfJob::close() {
     m_h = nullptr;
 }
 
-bool PdfJob::open(const std::string& printer, const std::string& title, const JobOptions& options,
-                  std::string* error) {
-    PrintError typed;
-    return AsText(open(printer, title, options, &typed), std::move(typed), error);
-}
-
 bool PdfJob::open(const std::string& printer, const std::string&, const JobOptions&, PrintError* error) {
     return FailWith(error, PrintFailure::Failed,
                     "printer \"" + printer + "\": the Windows print spooler takes no PDF documents");

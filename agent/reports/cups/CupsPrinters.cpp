@@ -231,9 +231,4 @@ bool ResolvePrinter(const std::string& requested, std::string* name, PrintError*
     return true;
 }
 
-bool ResolvePrinter(const std::string& requested, std::string* name, std::string* error) {
-    PrintError typed;
-    return AsText(ResolvePrinter(requested, name, &typed), std::move(typed), error);
-}
-
 } // namespace verolux::cups

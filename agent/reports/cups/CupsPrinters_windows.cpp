@@ -148,11 +148,6 @@ bool QueryPrinter(const std::string& name, PrinterInfo* printer, std::string* er
 // The driver's names come with the papers and bins themselves.
 void AddDisplayNames(PrinterInfo&) {}
 
-bool ResolvePrinter(const std::string& requested, std::string* name, std::string* error) {
-    PrintError typed;
-    return AsText(ResolvePrinter(requested, name, &typed), std::move(typed), error);
-}
-
 bool ResolvePrinter(const std::string& requested, std::string* name, PrintError* error) {
     if (requested.empty()) {
         const std::string fallback = DefaultPrinter();

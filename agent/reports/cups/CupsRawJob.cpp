@@ -21,12 +21,6 @@ bool SendRawJob(const std::string& printer, const std::string& title, std::strin
     return SendDocumentJob(printer, title, CUPS_FORMAT_RAW, bytes, {}, jobId, error);
 }
 
-bool SendRawJob(const std::string& printer, const std::string& title, std::string_view bytes, int* jobId,
-                std::string* error) {
-    PrintError typed;
-    return AsText(SendRawJob(printer, title, bytes, jobId, &typed), std::move(typed), error);
-}
-
 bool TakesPdfDocuments() {
     return true;
 }
@@ -67,14 +61,6 @@ bool SendDocumentJob(const std::string& printer, const std::string& title, const
         return abandon(PrintFailure::Refused, "printer \"" + printer + "\" did not take the job: ");
     *jobId = id;
     return true;
-}
-
-bool SendDocumentJob(const std::string& printer, const std::string& title, const char* format,
-                     std::string_view bytes, const std::vector<std::pair<std::string, std::string>>& options,
-                     int* jobId, std::string* error) {
-    PrintError typed;
-    return AsText(SendDocumentJob(printer, title, format, bytes, options, jobId, &typed), std::move(typed),
-                  error);
 }
 
 } // namespace verolux::cups

@@ -88,12 +88,6 @@ bool SendPicture(const std::string& printer, const std::string& title, std::stri
 } // namespace
 
 bool SendRawJob(const std::string& printer, const std::string& title, std::string_view bytes, int* jobId,
-                std::string* error) {
-    PrintError typed;
-    return AsText(SendRawJob(printer, title, bytes, jobId, &typed), std::move(typed), error);
-}
-
-bool SendRawJob(const std::string& printer, const std::string& title, std::string_view bytes, int* jobId,
                 PrintError* error) {
     *jobId = 0;
     const std::string quoted = "printer \"" + printer + "\"";
@@ -138,14 +132,6 @@ bool SendRawJob(const std::string& printer, const std::string& title, std::strin
 
 bool TakesPdfDocuments() {
     return false;
-}
-
-bool SendDocumentJob(const std::string& printer, const std::string& title, const char* format,
-                     std::string_view bytes, const std::vector<std::pair<std::string, std::string>>& options,
-                     int* jobId, std::string* error) {
-    PrintError typed;
-    return AsText(SendDocumentJob(printer, title, format, bytes, options, jobId, &typed), std::move(typed),
-                  error);
 }
 
 bool SendDocumentJob(const std::string& printer, const std::string& title, const char* format,
